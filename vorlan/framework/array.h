@@ -1,0 +1,207 @@
+// CArray<TYPE, ARG_TYPE>: an ordered array whose elements are created, destroyed
+// and archived through the overloadable element functions ConstructElements,
+// DestructElements, CopyElements and SerializeElements.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "vorlan/framework/archive.h"
+#include "vorlan/framework/object.h"
+
+template <class TYPE>
+void ConstructElements(TYPE* elements, int count) {
+    for (int i = 0; i < count; ++i) ::new (static_cast<void*>(elements + i)) TYPE();
+}
+
+template <class TYPE>
+void DestructElements(TYPE* elements, int count) {
+    for (int i = 0; i < count; ++i) elements[i].~TYPE();
+}
+
+template <class TYPE>
+void CopyElements(TYPE* dest, const TYPE* source, int count) {
+    for (int i = 0; i < count; ++i) dest[i] = source[i];
+}
+
+// Default archive form: the elements' octets as they lie in memory.
+template <class TYPE>
+void SerializeElements(CArchive& ar, TYPE* elements, int count) {
+    const UINT bytes = static_cast<UINT>(count) * static_cast<UINT>(sizeof(TYPE));
+    if (ar.IsStoring())
+        ar.Write(elements, bytes);
+    else if (ar.Read(elements, bytes) != bytes)
+        AfxThrowArchiveException(CArchiveException::endOfFile);
+}
+
+template <class TYPE, class ARG_TYPE = const TYPE&>
+class CArray : public CObject {
+public:
+    CArray() = default;
+    CArray(const CArray&) = delete;
+    CArray& operator=(const CArray&) = delete;
+    ~CArray() override { SetSize(0); }
+
+    int GetSize() const { return m_nSize; }
+    int GetUpperBound() const { return m_nSize - 1; }
+    void SetSize(int newSize, int growBy = -1);
+    void RemoveAll() { SetSize(0); }
+    void FreeExtra();
+
+    TYPE GetAt(int index) const { return m_pData[index]; }
+    void SetAt(int index, ARG_TYPE element) { m_pData[index] = element; }
+    TYPE& ElementAt(int index) { return m_pData[index]; }
+    const TYPE& operator[](int index) const { return m_pData[index]; }
+    TYPE& operator[](int index) { return m_pData[index]; }
+    const TYPE* GetData() const { return m_pData; }
+    TYPE* GetData() { return m_pData; }
+
+    void SetAtGrow(int index, ARG_TYPE element);
+    int Add(ARG_TYPE element);
+    int Append(const CArray& source);
+    void Copy(const CArray& source);
+    void InsertAt(int index, ARG_TYPE element, int count = 1);
+    void RemoveAt(int index, int count = 1);
+
+    // Archive form: the element count, then SerializeElements.
+    void Serialize(CArchive& ar) override;
+
+protected:
+    TYPE* m_pData = nullptr;
+    int m_nSize = 0;
+    int m_nMaxSize = 0;
+    int m_nGrowBy = 0;
+
+private:
+    void Reserve(int capacity);
+};
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::Reserve(int capacity) {
+    if (capacity <= m_nMaxSize) return;
+    int grow = m_nGrowBy;
+    if (grow == 0) grow = std::min(1024, std::max(4, m_nSize / 8));
+    const int newMax = std::max(capacity, m_nMaxSize + grow);
+    auto* fresh = static_cast<TYPE*>(::operator new(sizeof(TYPE) * static_cast<size_t>(newMax)));
+    // Elements move bitwise, as the framework's array does: element types hold no self-pointers.
+    if (m_nSize > 0) std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(m_pData), sizeof(TYPE) * m_nSize);
+    ::operator delete(m_pData);
+    m_pData = fresh;
+    m_nMaxSize = newMax;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::SetSize(int newSize, int growBy) {
+    if (newSize < 0) AfxThrowMemoryException();
+    if (growBy >= 0) m_nGrowBy = growBy;
+    if (newSize == 0) {
+        if (m_pData) {
+            DestructElements(m_pData, m_nSize);
+            ::operator delete(m_pData);
+        }
+        m_pData = nullptr;
+        m_nSize = m_nMaxSize = 0;
+        return;
+    }
+    if (newSize > m_nSize) {
+        Reserve(newSize);
+        ConstructElements(m_pData + m_nSize, newSize - m_nSize);
+    } else if (newSize < m_nSize) {
+        DestructElements(m_pData + newSize, m_nSize - newSize);
+    }
+    m_nSize = newSize;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::FreeExtra() {
+    if (m_nSize == m_nMaxSize) return;
+    if (m_nSize == 0) {
+        SetSize(0);
+        return;
+    }
+    auto* fresh = static_cast<TYPE*>(::operator new(sizeof(TYPE) * static_cast<size_t>(m_nSize)));
+    std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(m_pData), sizeof(TYPE) * m_nSize);
+    ::operator delete(m_pData);
+    m_pData = fresh;
+    m_nMaxSize = m_nSize;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::SetAtGrow(int index, ARG_TYPE element) {
+    if (index >= m_nSize) SetSize(index + 1);
+    m_pData[index] = element;
+}
+
+template <class TYPE, class ARG_TYPE>
+int CArray<TYPE, ARG_TYPE>::Add(ARG_TYPE element) {
+    const int index = m_nSize;
+    SetAtGrow(index, element);
+    return index;
+}
+
+template <class TYPE, class ARG_TYPE>
+int CArray<TYPE, ARG_TYPE>::Append(const CArray& source) {
+    const int oldSize = m_nSize;
+    SetSize(m_nSize + source.m_nSize);
+    CopyElements(m_pData + oldSize, source.m_pData, source.m_nSize);
+    return oldSize;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::Copy(const CArray& source) {
+    if (this == &source) return;
+    SetSize(source.m_nSize);
+    CopyElements(m_pData, source.m_pData, source.m_nSize);
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::InsertAt(int index, ARG_TYPE element, int count) {
+    if (count <= 0) return;
+    // Copy first: element may refer into this array.
+    TYPE value = element;
+    if (index >= m_nSize) {
+        SetSize(index + count);
+    } else {
+        const int oldSize = m_nSize;
+        Reserve(m_nSize + count);
+        std::memmove(static_cast<void*>(m_pData + index + count), static_cast<const void*>(m_pData + index),
+                     sizeof(TYPE) * (oldSize - index));
+        ConstructElements(m_pData + index, count);
+        m_nSize = oldSize + count;
+    }
+    for (int i = 0; i < count; ++i) m_pData[index + i] = value;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::RemoveAt(int index, int count) {
+    if (index < 0 || count <= 0 || index + count > m_nSize) return;
+    DestructElements(m_pData + index, count);
+    const int tail = m_nSize - (index + count);
+    if (tail > 0)
+        std::memmove(static_cast<void*>(m_pData + index), static_cast<const void*>(m_pData + index + count),
+                     sizeof(TYPE) * tail);
+    m_nSize -= count;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar.WriteCount(static_cast<DWORD>(m_nSize));
+    } else {
+        const DWORD count = ar.ReadCount();
+        // A count is trusted only as far as the elements actually arrive; growing in steps
+        // keeps a forged count from allocating far more than the archive holds.
+        SetSize(0);
+        constexpr DWORD step = 4096;
+        for (DWORD done = 0; done < count;) {
+            const DWORD chunk = std::min(count - done, std::max(step, done));  // geometric growth
+            SetSize(static_cast<int>(done + chunk));
+            SerializeElements(ar, m_pData + done, static_cast<int>(chunk));
+            done += chunk;
+        }
+        return;
+    }
+    SerializeElements(ar, m_pData, m_nSize);
+}

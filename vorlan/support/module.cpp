@@ -1,0 +1,3 @@
+#include "vorlan/support/module.h"
+
+void Vorlan_Release_980204() {}

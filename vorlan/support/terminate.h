@@ -1,0 +1,31 @@
+// Exceptions that end a comparison or validation walk early, and an exception holder.
+#pragma once
+
+#include "vorlan/framework/exception.h"
+
+class CTerminateCompareException : public CException {
+public:
+    explicit CTerminateCompareException(BOOL autoDelete = FALSE) : CException(autoDelete) {}
+};
+
+class CTerminateValidationException : public CException {
+public:
+    explicit CTerminateValidationException(BOOL autoDelete = FALSE) : CException(autoDelete) {}
+};
+
+// Throw the shared instance (auto-delete off); the argument is not used.
+[[noreturn]] void ___throwTerminateCompareException(int);
+[[noreturn]] void ___throwTerminateValidationException(int);
+
+// Holds a caught exception and releases it with Delete() when it goes out of scope.
+struct SAutoException {
+    SAutoException() = default;
+    explicit SAutoException(CException* e) : m_pException(e) {}
+    SAutoException(const SAutoException&) = default;
+    SAutoException& operator=(const SAutoException& other) = default;
+    ~SAutoException() {
+        if (m_pException) m_pException->Delete();
+    }
+
+    CException* m_pException = nullptr;
+};
