@@ -1,0 +1,101 @@
+#include "vorlan/digest/sha1.h"
+
+#include <algorithm>
+#include <bit>
+#include <iterator>
+
+#include "vorlan/digest/sha1compress.h"
+#include "vorlan/support/wipe.h"
+
+namespace {
+
+// FIPS 180-1: the initial state and the round constants of the four rounds of 20 steps.
+constexpr std::uint32_t initialState[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+constexpr std::uint32_t roundConstants[4] = {0x5a827999, 0x6ed9eba1, 0x8f1bbcdc, 0xca62c1d6};
+
+std::uint32_t LoadBigEndian(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+}
+
+void StoreBigEndian(std::uint32_t word, unsigned char* p) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(word >> (24 - 8 * i));
+}
+
+}  // namespace
+
+namespace detail {
+
+void Sha1CompressPortable(std::uint32_t (&state)[5], const unsigned char* data, int blocks) {
+    // The message schedule as a window of 16 words: W[t] = rotl(W[t-3]^W[t-8]^W[t-14]^W[t-16], 1).
+    std::uint32_t w[16];
+    for (; blocks > 0; --blocks, data += 64) {
+        for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(data + 4 * i);
+        std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
+#pragma GCC unroll 80
+        for (int t = 0; t < 80; ++t) {
+            if (t >= 16) {
+                w[t % 16] = std::rotl(w[(t - 3) % 16] ^ w[(t - 8) % 16] ^ w[(t - 14) % 16] ^ w[t % 16], 1);
+            }
+            std::uint32_t f;
+            if (t < 20)
+                f = d ^ (b & (c ^ d));
+            else if (t < 40 || t >= 60)
+                f = b ^ c ^ d;
+            else
+                f = (b & c) | (d & (b | c));
+            const std::uint32_t temp = std::rotl(a, 5) + f + e + roundConstants[t / 20] + w[t % 16];
+            e = d;
+            d = c;
+            c = std::rotl(b, 30);
+            b = a;
+            a = temp;
+        }
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
+    }
+    SecureWipe(w, sizeof w);
+}
+
+Sha1CompressFunction Sha1Compressor() {
+    static const Sha1CompressFunction chosen = Sha1HasShaInstructions() ? Sha1CompressShaNi : Sha1CompressPortable;
+    return chosen;
+}
+
+}  // namespace detail
+
+CSHA1DigestMaker::CSHA1DigestMaker() : CDigestMaker(64) { ResetContext(); }
+
+CSHA1DigestMaker::~CSHA1DigestMaker() {
+    SecureWipe(state, sizeof state);
+    SecureWipe(&length, sizeof length);
+    SecureWipe(buffer, sizeof buffer);
+}
+
+void CSHA1DigestMaker::GetCurrentDigest(unsigned char* out) const {
+    for (int i = 0; i < 5; ++i) StoreBigEndian(state[i], out + 4 * i);
+}
+
+void CSHA1DigestMaker::ResetContext() {
+    std::copy(std::begin(initialState), std::end(initialState), state);
+    length = {};
+    count = 0;
+}
+
+void CSHA1DigestMaker::UpdateDigest(const unsigned char* block) { detail::Sha1Compressor()(state, block, 1); }
+
+void CSHA1DigestMaker::UpdateDigests(const unsigned char* data, int blocks) {
+    detail::Sha1Compressor()(state, data, blocks);
+}
+
+void CSHA1DigestMaker::UpdateTotalLength(int len) { length.Add(len); }
+
+void CSHA1DigestMaker::UpdateLastBytes() {
+    unsigned char bits[8];
+    StoreBigEndian(length.high, bits);
+    StoreBigEndian(length.low, bits + 4);
+    PadWithLength(bits);
+}
