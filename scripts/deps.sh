@@ -1,0 +1,14 @@
+# Installs the Debian packages the build, the tests and the demonstration need; sourced by the other scripts.
+vorlan_packages=(cmake g++ make libgtest-dev libbenchmark-dev libssl-dev openssl libcli11-dev
+                 clang libclang-rt-14-dev python3 python3-cryptography)
+vorlan_missing=()
+for package in "${vorlan_packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || vorlan_missing+=("$package")
+done
+if ((${#vorlan_missing[@]})); then
+  echo "installing: ${vorlan_missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${vorlan_missing[@]}"
+fi

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The whole test suite: a warnings-as-errors build and its tests, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time.
+# FUZZ_SECONDS sets the time per fuzz target (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+jobs=$(nproc)
+
+echo "== build and test (release, -Werror)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORLAN_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== build and test (address and undefined-behaviour sanitizers)"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLAN_WERROR=ON -DVORLAN_SANITIZE=ON \
+  -DVORLAN_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzz"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLAN_FUZZ=ON \
+  -DVORLAN_SANITIZE=ON -DVORLAN_TESTS=OFF -DVORLAN_BENCH=OFF -DVORLAN_TOOLS=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs"
+shopt -s nullglob
+for target in build-fuzz/bin/fuzz_*; do
+  name=${target##*/fuzz_}
+  work=$(mktemp -d)
+  seeds=()
+  [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
+  echo "-- $name (${FUZZ_SECONDS:-60}s)"
+  # New inputs go to the scratch corpus; the committed seeds are only read.
+  "$target" "$work" "${seeds[@]}" -max_total_time="${FUZZ_SECONDS:-60}" -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/" 2>&1 | tail -n 15
+  rm -rf "$work"
+done
+echo "== all tests passed"

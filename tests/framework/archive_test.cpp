@@ -1,0 +1,223 @@
+// Archive bytes worked out by hand from the framework's format: integers little-endian,
+// counts and string lengths in their escalating forms, object and class tags.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "vorlan/framework/archive.h"
+#include "vorlan/framework/bytearray.h"
+#include "vorlan/framework/memfile.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+class CPoint3 : public CObject {
+    DECLARE_SERIAL(CPoint3)
+public:
+    CPoint3() = default;
+    explicit CPoint3(WORD x) : x(x) {}
+    void Serialize(CArchive& ar) override {
+        if (ar.IsStoring())
+            ar << x;
+        else
+            ar >> x;
+    }
+    WORD x = 0;
+};
+IMPLEMENT_SERIAL(CPoint3, CObject, 2)
+
+class CVersioned : public CObject {
+    DECLARE_SERIAL(CVersioned)
+public:
+    void Serialize(CArchive& ar) override { schemaSeen = ar.IsLoading() ? ar.GetObjectSchema() : 0; }
+    UINT schemaSeen = 0;
+};
+IMPLEMENT_SERIAL(CVersioned, CObject, VERSIONABLE_SCHEMA | 0)
+
+template <class Fill>
+Bytes Store(Fill fill) {
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        fill(ar);
+    }
+    Bytes out(file.GetLength());
+    file.SeekToBegin();
+    file.Read(out.data(), static_cast<UINT>(out.size()));
+    return out;
+}
+
+// A loading archive over a copy of the octets, kept alive with its file.
+struct Loader {
+    explicit Loader(Bytes bytes) : data(std::move(bytes)), file(data.data(), static_cast<UINT>(data.size())) {}
+    Bytes data;
+    CMemFile file;
+    CArchive ar{&file, CArchive::load};
+};
+
+int CauseOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (CArchiveException* e) {
+        const int cause = e->m_cause;
+        e->Delete();
+        return cause;
+    }
+    return -1;
+}
+
+TEST(ArchiveFormat, IntegersAreLittleEndianAtTheirWidths) {
+    const Bytes bytes = Store([](CArchive& ar) {
+        ar << static_cast<BYTE>(0x01) << static_cast<WORD>(0x0203) << static_cast<DWORD>(0x04050607)
+           << static_cast<LONG>(-2);
+    });
+    EXPECT_EQ(bytes, (Bytes{0x01, 0x03, 0x02, 0x07, 0x06, 0x05, 0x04, 0xFE, 0xFF, 0xFF, 0xFF}));
+
+    Loader in(bytes);
+    BYTE b = 0;
+    WORD w = 0;
+    DWORD d = 0;
+    LONG l = 0;
+    in.ar >> b >> w >> d >> l;
+    EXPECT_EQ(b, 0x01);
+    EXPECT_EQ(w, 0x0203);
+    EXPECT_EQ(d, 0x04050607u);
+    EXPECT_EQ(l, -2);
+}
+
+TEST(ArchiveFormat, CountsEscalateFromSixteenToThirtyTwoBits) {
+    struct Row {
+        DWORD count;
+        Bytes bytes;
+    };
+    const Row rows[] = {
+        {0, {0x00, 0x00}},
+        {0xFFFE, {0xFE, 0xFF}},
+        {0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
+        {0x12345678, {0xFF, 0xFF, 0x78, 0x56, 0x34, 0x12}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Store([&](CArchive& ar) { ar.WriteCount(row.count); }), row.bytes) << row.count;
+        Loader in(row.bytes);
+        EXPECT_EQ(in.ar.ReadCount(), row.count);
+    }
+}
+
+TEST(ArchiveFormat, StringLengthsEscalateFromEightBits) {
+    struct Row {
+        int length;
+        Bytes prefix;
+    };
+    const Row rows[] = {
+        {0, {0x00}},
+        {3, {0x03}},
+        {0xFE, {0xFE}},
+        {0xFF, {0xFF, 0xFF, 0x00}},
+        {0xFFFE, {0xFF, 0xFE, 0xFF}},
+        {0x10000, {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}},
+    };
+    for (const Row& row : rows) {
+        const CString text('x', row.length);
+        const Bytes bytes = Store([&](CArchive& ar) { ar << text; });
+        ASSERT_EQ(bytes.size(), row.prefix.size() + static_cast<size_t>(row.length));
+        EXPECT_TRUE(std::equal(row.prefix.begin(), row.prefix.end(), bytes.begin())) << row.length;
+        Loader in(bytes);
+        CString back;
+        in.ar >> back;
+        EXPECT_EQ(back, text);
+    }
+}
+
+TEST(ArchiveFormat, ObjectsCarryClassOnceThenTags) {
+    CPoint3 first(0x1111);
+    CPoint3 second(0x2222);
+    const Bytes bytes = Store([&](CArchive& ar) {
+        ar << &first << &second << &first << static_cast<const CObject*>(nullptr);
+    });
+    const Bytes expected = {
+        0xFF, 0xFF, 0x02, 0x00, 0x07, 0x00, 'C', 'P', 'o', 'i', 'n', 't', '3',  // new class, schema 2
+        0x11, 0x11,                                                              // first (index 2)
+        0x01, 0x80, 0x22, 0x22,                                                  // class index 1, second
+        0x02, 0x00,                                                              // first again
+        0x00, 0x00,                                                              // null
+    };
+    EXPECT_EQ(bytes, expected);
+
+    Loader in(bytes);
+    CPoint3* a = nullptr;
+    CPoint3* b = nullptr;
+    CPoint3* c = nullptr;
+    CPoint3* d = nullptr;
+    in.ar >> a >> b >> c >> d;
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(a->x, 0x1111);
+    EXPECT_EQ(b->x, 0x2222);
+    EXPECT_EQ(c, a);
+    EXPECT_EQ(d, nullptr);
+    delete a;
+    delete b;
+}
+
+TEST(ArchiveFormat, LoadingRejectsForeignClassesSchemasAndIndices) {
+    const Bytes unknownClass = {0xFF, 0xFF, 0x02, 0x00, 0x03, 0x00, 'C', 'Z', 'Z'};
+    const Bytes wrongSchema = {0xFF, 0xFF, 0x03, 0x00, 0x07, 0x00, 'C', 'P', 'o', 'i', 'n', 't', '3', 0, 0};
+    const Bytes badClassIndex = {0x05, 0x80};
+    const Bytes badObjectIndex = {0x07, 0x00};
+    const Bytes truncated = {0xFF, 0xFF, 0x02};
+    const Bytes otherClass = {0xFF, 0xFF, 0x00, 0x00, 0x0A, 0x00, 'C', 'B', 'y', 't', 'e', 'A', 'r', 'r', 'a', 'y', 0, 0};
+    struct Row {
+        const Bytes* bytes;
+        int cause;
+    };
+    for (const Row& row : {Row{&unknownClass, CArchiveException::badClass}, Row{&wrongSchema, CArchiveException::badSchema},
+                           Row{&badClassIndex, CArchiveException::badIndex},
+                           Row{&badObjectIndex, CArchiveException::badIndex},
+                           Row{&truncated, CArchiveException::endOfFile}, Row{&otherClass, CArchiveException::badClass}}) {
+        Loader in(*row.bytes);
+        CPoint3* p = nullptr;
+        EXPECT_EQ(CauseOf([&] { in.ar >> p; }), row.cause);
+        EXPECT_EQ(p, nullptr);
+    }
+}
+
+TEST(ArchiveFormat, VersionableClassesReadAnySchemaAndReportIt) {
+    const Bytes bytes = {0xFF, 0xFF, 0x05, 0x00, 0x0A, 0x00, 'C', 'V', 'e', 'r', 's', 'i', 'o', 'n', 'e', 'd'};
+    Loader in(bytes);
+    CVersioned* v = nullptr;
+    in.ar >> v;
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->schemaSeen, 5u);
+    delete v;
+}
+
+TEST(ArchiveFormat, ByteArrayRoundTripsAndForgedCountsFailWithoutHugeAllocation) {
+    CByteArray octets;
+    for (int i = 0; i < 70000; ++i) octets.Add(static_cast<BYTE>(i * 7));
+    const Bytes bytes = Store([&](CArchive& ar) { octets.Serialize(ar); });
+    ASSERT_EQ(bytes.size(), 6u + 70000u);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), (Bytes{0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00}));
+    {
+        Loader in(bytes);
+        CByteArray back;
+        back.Serialize(in.ar);
+        ASSERT_EQ(back.GetSize(), octets.GetSize());
+        EXPECT_EQ(0, std::memcmp(back.GetData(), octets.GetData(), 70000));
+    }
+    // Claims 0x7FFFFFF0 octets but holds four: fails at the end of the data.
+    Loader forged({0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0x7F, 1, 2, 3, 4});
+    CByteArray back;
+    EXPECT_EQ(CauseOf([&] { back.Serialize(forged.ar); }), CArchiveException::endOfFile);
+}
+
+TEST(ArchiveFormat, DirectionIsEnforced) {
+    CMemFile file;
+    CArchive storing(&file, CArchive::store);
+    BYTE b = 0;
+    EXPECT_EQ(CauseOf([&] { storing >> b; }), CArchiveException::writeOnly);
+    CArchive loading(&file, CArchive::load);
+    EXPECT_EQ(CauseOf([&] { loading << b; }), CArchiveException::readOnly);
+}
+
+}  // namespace
