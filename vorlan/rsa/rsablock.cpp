@@ -1,0 +1,89 @@
+#include "vorlan/rsa/rsablock.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "vorlan/framework/archive.h"
+#include "vorlan/rsa/unlockexception.h"
+
+namespace detail {
+
+CHugeDigit Sum(CHugeDigit a, CHugeDigit b) {
+    a.SetLength(static_cast<short>(std::max(a.GetLength(), b.GetLength()) + 1));
+    return CHugeDigit::Add(a, b);
+}
+
+CHugeDigit Difference(CHugeDigit a, CHugeDigit b) { return CHugeDigit::Sub(a, b); }
+
+CHugeDigit Product(CHugeDigit a, CHugeDigit b) { return CHugeDigit::Mult(a, b); }
+
+CHugeDigit ReadNumber(const BYTE* data, std::size_t len) {
+    const std::size_t used = std::min<std::size_t>(len, kRsaFieldSize);
+    CHugeDigit value;
+    value.Decode(data + (len - used), static_cast<WORD>(used));
+    return value;
+}
+
+CHugeDigit ReadNumber(const CByteArray& octets) {
+    return ReadNumber(octets.GetData(), static_cast<std::size_t>(octets.GetSize()));
+}
+
+void WriteNumber(const CHugeDigit& value, WORD k, CByteArray& out) {
+    out.SetSize(k);
+    if (k > 0) value.Encode(out.GetData(), k);
+}
+
+void CheckOperand(const CHugeDigit& m, const CHugeDigit& n, const char* reason) {
+    // A zero modulus (a default key, a corrupt archive) would divide by zero.
+    if (n.Zero() || CHugeDigit::IsGreater(m, n)) AfxThrowUnlockException(reason);
+}
+
+std::span<BYTE> FormatBlock(const unsigned char* data, unsigned long len, WORD k, BYTE blockType,
+                            CByteArray& out, const char* reason) {
+    if (static_cast<unsigned long long>(len) + kRsaBlockOverhead > k) AfxThrowUnlockException(reason);
+    out.SetSize(k);
+    BYTE* block = out.GetData();
+    const std::size_t padLen = k - len - 3;
+    block[0] = 0x00;
+    block[1] = blockType;
+    block[2 + padLen] = 0x00;
+    if (len > 0) std::memcpy(block + 3 + padLen, data, len);
+    return {block + 2, padLen};
+}
+
+int ParseBlock(const CByteArray& in, WORD bits, BYTE blockType, EBlockPadding padding, CByteArray& out) {
+    const int k = in.GetSize();
+    const int blockLen = (static_cast<int>(bits) + 7) / 8;
+    // Any block shorter than the overhead fails the final length test anyway; rejecting
+    // it here keeps every index below inside the block.
+    if (blockLen > k || blockLen < kRsaBlockOverhead) return 0;
+    const BYTE* block = in.GetData() + (k - blockLen);
+    if (block[0] != 0x00 || block[1] != blockType) return 0;
+
+    int i = 2;
+    if (padding == EBlockPadding::Constant) {
+        const BYTE pad = blockType != 0 ? 0xFF : 0x00;
+        while (i < blockLen - 1 && block[i] == pad) ++i;
+        if (block[i] != 0x00) return 0;
+        ++i;
+    } else {
+        while (i < blockLen - 1 && block[i] != 0x00) ++i;
+        ++i;
+        if (i >= blockLen) return 0;
+    }
+
+    const int dataLen = blockLen - i;
+    if (dataLen + kRsaBlockOverhead > blockLen) return 0;
+    out.SetSize(dataLen);
+    if (dataLen > 0) std::memcpy(out.GetData(), block + i, static_cast<std::size_t>(dataLen));
+    return 1;
+}
+
+void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len) {
+    const std::size_t front = field.size() - len;
+    std::fill_n(field.begin(), front, BYTE{0});
+    if (ar.Read(field.data() + front, static_cast<UINT>(len)) != len)
+        AfxThrowArchiveException(CArchiveException::endOfFile);
+}
+
+}  // namespace detail

@@ -1,0 +1,67 @@
+// Internals shared by the RSA key classes: numbers to and from the keys' big-endian
+// fields, the PKCS#1 version 1.5 block layout, the archive form of right-aligned
+// fields and an octet array wiped when it dies.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "vorlan/bignum/hugedigit.h"
+#include "vorlan/framework/bytearray.h"
+#include "vorlan/support/wipe.h"
+
+class CArchive;
+
+namespace detail {
+
+// Keys and signatures are limited to 2,048 bits: the width of the key fields.
+inline constexpr int kRsaFieldSize = 256;
+inline constexpr int kRsaHalfFieldSize = 128;
+// 00, block type, at least 8 padding octets, 00: the shortest padding PKCS#1 allows.
+inline constexpr int kRsaBlockOverhead = 11;
+
+// An octet array that holds secrets for the length of a scope and is wiped when it
+// dies, also when an exception unwinds it.
+class CSecretBytes : public CByteArray {
+public:
+    CSecretBytes() = default;
+    CSecretBytes(const CSecretBytes&) = delete;
+    CSecretBytes& operator=(const CSecretBytes&) = delete;
+    ~CSecretBytes() override {
+        if (GetSize() > 0) SecureWipe(GetData(), static_cast<std::size_t>(GetSize()));
+    }
+};
+
+// a + b, a - b (a >= b) and a * b on copies, since the big-integer operations adjust
+// their operands' lengths. The sum keeps the carry out of the longer operand's top.
+CHugeDigit Sum(CHugeDigit a, CHugeDigit b);
+CHugeDigit Difference(CHugeDigit a, CHugeDigit b);
+CHugeDigit Product(CHugeDigit a, CHugeDigit b);
+
+// A big-endian octet string as a default-length number: only its last 256 octets count.
+CHugeDigit ReadNumber(const BYTE* data, std::size_t len);
+CHugeDigit ReadNumber(const CByteArray& octets);
+// The value as exactly k big-endian octets (zeros in front) in out.
+void WriteNumber(const CHugeDigit& value, WORD k, CByteArray& out);
+
+// Throws the unlock exception with `reason` unless 0 < n and m <= n.
+void CheckOperand(const CHugeDigit& m, const CHugeDigit& n, const char* reason);
+
+// Lays out 00, blockType, padding, 00, data in k octets of out and returns the
+// padding run for the caller to fill. Throws `reason` when len + 11 > k.
+std::span<BYTE> FormatBlock(const unsigned char* data, unsigned long len, WORD k, BYTE blockType,
+                            CByteArray& out, const char* reason);
+
+enum class EBlockPadding {
+    Constant,  // block types 0 and 1: a run of 0x00 or 0xFF octets
+    NonZero,   // block type 2: random octets up to the first zero
+};
+// Parses the block in the last (bits + 7) / 8 octets of `in`; reads nothing outside
+// `in`. Returns 1 with the data in out, 0 on any format error.
+int ParseBlock(const CByteArray& in, WORD bits, BYTE blockType, EBlockPadding padding, CByteArray& out);
+
+// Archive form of a big-endian, right-aligned field: `len` octets stored, read back
+// into the end of `field` with zeros in front (len <= field.size()).
+void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len);
+
+}  // namespace detail

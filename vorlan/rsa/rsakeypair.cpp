@@ -1,0 +1,165 @@
+#include "vorlan/rsa/rsakeypair.h"
+
+#include <array>
+#include <atomic>
+#include <utility>
+
+#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/rsa/rsablock.h"
+#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/progress.h"
+
+namespace {
+
+// The prime fields hold 1,024 bits each; below 4 bits a prime range is empty.
+constexpr unsigned short kMaxKeyBits = 2048;
+constexpr unsigned short kMinKeyBits = 4;
+constexpr int kTestMessageSize = 24;
+
+// Progress of the prime search, shared by the whole process: one key generation with
+// a progress object at a time. The position advances at every candidate at first and
+// ever more slowly: the candidates per step double every 51 candidates.
+class CSearchProgress {
+public:
+    void Restart() { m_position = 0; }
+
+    void Begin(const CProgress* progress) {
+        if (!progress || m_position != 0) return;
+        progress->SetUp(100, 0, 1, 0);
+        m_candidates = 0;
+        m_interval = 1;
+        m_sinceStep = 0;
+    }
+
+    void Candidate(const CProgress* progress) {
+        if (!progress) return;
+        if (++m_candidates == kCandidatesPerDoubling) {
+            m_candidates = 0;
+            m_interval = m_interval * 2;
+        }
+        if (++m_sinceStep == m_interval) {
+            progress->SetUp(100, 0, 1, static_cast<unsigned short>(++m_position));
+            m_sinceStep = 0;
+        }
+    }
+
+private:
+    static constexpr unsigned kCandidatesPerDoubling = 100 / 2 + 1;
+    // Atomic so that generations without progress in other threads stay well defined.
+    std::atomic<unsigned> m_position{0};
+    std::atomic<unsigned> m_candidates{0};
+    std::atomic<unsigned> m_interval{1};
+    std::atomic<unsigned> m_sinceStep{0};
+};
+
+CSearchProgress g_searchProgress;
+
+CHugeDigit PowerOfTwo(unsigned n) {
+    CHugeDigit value(static_cast<WORD>(n / 32 + 1), 0);
+    value.Assign2Exp(static_cast<WORD>(n));
+    return value;
+}
+
+void StoreNumber(const CHugeDigit& value, BYTE* field, WORD size) { value.Encode(field, size); }
+
+}  // namespace
+
+CHugeDigit CRSAKeyPair::PrimeNumber(const CHugeDigit& b, const CHugeDigit& c, DWORD d, const unsigned char* seed,
+                                    unsigned short seedLen, CProgress* progress) {
+    g_searchProgress.Begin(progress);
+    // The start covers the whole range: 2,048 random bits reduced modulo its width.
+    CWipedOctets<detail::kRsaFieldSize> octets;
+    CRandomsGenerator(seed, seedLen).GetRandomBlock(octets.data, sizeof octets.data);
+    const CHugeDigit start = detail::ReadNumber(octets.data, sizeof octets.data);
+
+    const CHugeDigit step(d);
+    const CHugeDigit one(1);
+    CHugeDigit a = detail::Sum(CHugeDigit::Mod(start, detail::Sum(detail::Difference(c, b), one)), b);
+    a = detail::Sum(detail::Difference(a, CHugeDigit::Mod(a, step)), one);
+    if (CHugeDigit::IsLess(a, b)) a = detail::Sum(a, step);
+    if (CHugeDigit::IsGreater(a, c)) a = detail::Difference(a, step);
+
+    const CHugeDigit last = detail::Difference(c, step);
+    while (!a.IsProbablePrime()) {
+        __freshenThreadQueue();
+        __checkKillThreadFlag();
+        if (CHugeDigit::IsGreater(a, last))
+            AfxThrowUnlockException(progress ? "Warning! CRSAKeyPair::PrimeNumber - prime number search failured"
+                                             : "CRSAKeyPair::PrimeNumber - prime number search failed");
+        a = detail::Sum(a, step);
+        g_searchProgress.Candidate(progress);
+    }
+    return a;
+}
+
+CHugeDigit CRSAKeyPair::SearchPrime(unsigned short primeBits, const CHugeDigit& e, const unsigned char* seed,
+                                    unsigned short seedLen, CProgress* progress) {
+    // [3 * 2^(k-2), 2^k - 1]: the product of two such primes has exactly the sum of their bits.
+    const CHugeDigit low = detail::Sum(PowerOfTwo(primeBits - 1u), PowerOfTwo(primeBits - 2u));
+    const CHugeDigit high = detail::Difference(PowerOfTwo(primeBits), CHugeDigit(1));
+    const CHugeDigit one(1);
+    for (;;) {
+        CHugeDigit p = PrimeNumber(low, high, 2, seed, seedLen, progress);
+        if (CHugeDigit::IsEqual(CHugeDigit::Gcd(detail::Difference(p, one), e), one)) return p;
+    }
+}
+
+CRSAKeyPair::CRSAKeyPair(unsigned short keyBits, int useF4, const unsigned char* seed, unsigned short seedLen,
+                         CProgress* progress) {
+    if (keyBits > kMaxKeyBits || keyBits < kMinKeyBits)
+        AfxThrowUnlockException("CRSAKeyPair::CRSAKeyPair - key size is not supported");
+    bits = keyBits;
+    const unsigned short pBits = static_cast<unsigned short>((keyBits + 1) / 2);
+    const unsigned short qBits = static_cast<unsigned short>(keyBits - pBits);
+    const CHugeDigit e(useF4 ? 65537u : 3u);
+    g_searchProgress.Restart();
+
+    CHugeDigit p = SearchPrime(pBits, e, seed, seedLen, progress);
+    CHugeDigit q = SearchPrime(qBits, e, seed, seedLen, progress);
+    // Equal primes are possible only for tiny keys, and give no RSA key.
+    while (CHugeDigit::IsEqual(p, q)) q = SearchPrime(qBits, e, seed, seedLen, progress);
+    if (progress) progress->SetUp(1, 0, 1, 1);
+    if (CHugeDigit::IsLess(p, q)) std::swap(p, q);
+
+    const CHugeDigit one(1);
+    const CHugeDigit pMinus1 = detail::Difference(p, one);
+    const CHugeDigit qMinus1 = detail::Difference(q, one);
+    const CHugeDigit d = CHugeDigit::ModInv(e, detail::Product(pMinus1, qMinus1));
+    StoreNumber(detail::Product(p, q), modulus, kFieldSize);
+    StoreNumber(e, publicExponent, kFieldSize);
+    StoreNumber(d, privateExponent, kFieldSize);
+    StoreNumber(p, prime1, kFieldSize / 2);
+    StoreNumber(q, prime2, kFieldSize / 2);
+    StoreNumber(CHugeDigit::Mod(d, pMinus1), exponent1, kFieldSize / 2);
+    StoreNumber(CHugeDigit::Mod(d, qMinus1), exponent2, kFieldSize / 2);
+    StoreNumber(CHugeDigit::ModInv(q, p), coefficient, kFieldSize / 2);
+    if (progress) progress->SetUp(0, 0, 1, 0);
+}
+
+unsigned short CRSAKeyPair::TestKeys(unsigned short trials, CProgress* progress, int stopAtFirstFailure) const {
+    const CHugeDigit n = detail::ReadNumber(modulus, kFieldSize);
+    if (n.Zero()) AfxThrowUnlockException("CRSAKeyPair::TestKeys - key is not valid");
+    const CHugeDigit e = detail::ReadNumber(publicExponent, kFieldSize);
+    const CHugeDigit d = detail::ReadNumber(privateExponent, kFieldSize);
+    if (progress) progress->SetUp(2 * trials, 1, 1, 1);
+
+    CRandomsGenerator random;
+    unsigned short failures = 0;
+    for (unsigned short trial = 0; trial < trials; ++trial) {
+        std::array<BYTE, kTestMessageSize> octets{};
+        random.GetRandomBlock(octets.data(), octets.size());
+        const CHugeDigit m = detail::ReadNumber(octets.data(), octets.size());
+        __freshenThreadQueue();
+        __checkKillThreadFlag();
+        // Encrypt then decrypt; sign then verify.
+        for (const auto& [first, second] : {std::pair{&e, &d}, std::pair{&d, &e}}) {
+            const bool failed = !CHugeDigit::IsEqual(CHugeDigit::ModExp(CHugeDigit::ModExp(m, *first, n), *second, n), m);
+            if (progress) progress->Hint(1);
+            if (failed) {
+                ++failures;
+                if (stopAtFirstFailure) return failures;
+            }
+        }
+    }
+    return failures;
+}

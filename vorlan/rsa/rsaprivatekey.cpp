@@ -1,0 +1,144 @@
+#include "vorlan/rsa/rsaprivatekey.h"
+
+#include <array>
+#include <cstring>
+#include <optional>
+
+#include "vorlan/cipher/key.h"
+#include "vorlan/framework/archive.h"
+#include "vorlan/rsa/rsablock.h"
+#include "vorlan/rsa/unlockexception.h"
+
+IMPLEMENT_SERIAL(CRSAPrivateKey, CRSAPublicKey, 1)
+
+namespace {
+
+constexpr int kHalf = detail::kRsaHalfFieldSize;
+
+// m^d mod n through the CRT values (Garner's recombination), about four times
+// faster than the plain power. The result is checked by raising it to the public
+// exponent; nothing is returned when the CRT values are absent or do not give m back.
+std::optional<CHugeDigit> PowerByCrt(const CRSAPrivateKey& key, const CHugeDigit& m, const CHugeDigit& n) {
+    using detail::ReadNumber;
+    const CHugeDigit p = ReadNumber(key.prime1, kHalf);
+    const CHugeDigit q = ReadNumber(key.prime2, kHalf);
+    const CHugeDigit dP = ReadNumber(key.exponent1, kHalf);
+    const CHugeDigit dQ = ReadNumber(key.exponent2, kHalf);
+    const CHugeDigit qInv = ReadNumber(key.coefficient, kHalf);
+    const CHugeDigit e = ReadNumber(key.publicExponent, CRSAPublicKey::kFieldSize);
+    if (p.Zero() || q.Zero() || dP.Zero() || dQ.Zero() || qInv.Zero() || e.Zero()) return std::nullopt;
+
+    const CHugeDigit x = CHugeDigit::Mod(m, n);  // m = n stands for 0
+    const CHugeDigit mP = CHugeDigit::ModExp(CHugeDigit::Mod(x, p), dP, p);
+    const CHugeDigit mQ = CHugeDigit::ModExp(CHugeDigit::Mod(x, q), dQ, q);
+    // h = qInv * (mP - mQ) mod p, kept non-negative by adding p first.
+    const CHugeDigit diff = detail::Difference(detail::Sum(mP, p), CHugeDigit::Mod(mQ, p));
+    const CHugeDigit h = CHugeDigit::ModMult(qInv, diff, p);
+    const CHugeDigit s = CHugeDigit::Mod(detail::Sum(mQ, detail::Product(h, q)), n);
+    if (!CHugeDigit::IsEqual(CHugeDigit::ModExp(s, e, n), x)) return std::nullopt;
+    return s;
+}
+
+}  // namespace
+
+CRSAPrivateKey::CRSAPrivateKey()
+    : privateExponent{}, prime1{}, prime2{}, exponent1{}, exponent2{}, coefficient{} {}
+
+CRSAPrivateKey::~CRSAPrivateKey() {
+    SecureWipe(privateExponent, sizeof privateExponent);
+    SecureWipe(prime1, sizeof prime1);
+    SecureWipe(prime2, sizeof prime2);
+    SecureWipe(exponent1, sizeof exponent1);
+    SecureWipe(exponent2, sizeof exponent2);
+    SecureWipe(coefficient, sizeof coefficient);
+}
+
+void CRSAPrivateKey::ProcessData(const CByteArray& in, CByteArray& out) const {
+    const CHugeDigit m = detail::ReadNumber(in);
+    const CHugeDigit n = detail::ReadNumber(modulus, kFieldSize);
+    detail::CheckOperand(m, n, "CRSAPrivateKey::ProcessData - data corrupted or key is not valid");
+    std::optional<CHugeDigit> s = PowerByCrt(*this, m, n);
+    if (!s) s = CHugeDigit::ModExp(m, detail::ReadNumber(privateExponent, kFieldSize), n);
+    detail::WriteNumber(*s, RsaOutputSize(), out);
+}
+
+void CRSAPrivateKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
+                                unsigned char blockType) const {
+    const std::span<BYTE> padding = detail::FormatBlock(
+        data, len, RsaOutputSize(), blockType, out, "CRSAPrivateKey::EncodeData - modulus is too short to encode");
+    std::fill(padding.begin(), padding.end(), blockType != 0 ? BYTE{0xFF} : BYTE{0x00});
+}
+
+int CRSAPrivateKey::DecodeData(const CByteArray& in, unsigned short blockBits, CByteArray& out,
+                               unsigned char /*blockType*/) const {
+    return detail::ParseBlock(in, blockBits, 2, detail::EBlockPadding::NonZero, out);
+}
+
+void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* digest, CByteArray& out) const {
+    const detail::SDigestInfo& info = detail::FindDigestInfo(alg);
+    std::array<BYTE, 64> block{};
+    std::copy(info.header.begin(), info.header.end(), block.begin());
+    std::memcpy(block.data() + info.header.size(), digest, static_cast<std::size_t>(info.digestSize));
+    EncodeData(block.data(), static_cast<unsigned long>(info.BlockSize()), out, 1);
+    ProcessData(out, out);
+}
+
+void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* digest, unsigned char* out,
+                                unsigned long outLen) const {
+    CByteArray signature;
+    LockDigest(alg, digest, signature);
+    const auto size = static_cast<unsigned long>(signature.GetSize());
+    if (outLen < size) AfxThrowUnlockException("CRSAPrivateKey::LockDigest - output buffer is too short");
+    std::memset(out, 0, outLen - size);
+    std::memcpy(out + (outLen - size), signature.GetData(), size);
+}
+
+void CRSAPrivateKey::UnlockKey(const CByteArray& locked, CKey& key, unsigned short blockBits) const {
+    detail::CSecretBytes block;
+    detail::CSecretBytes data;
+    ProcessData(locked, block);
+    if (!DecodeData(block, blockBits, data, 2))
+        AfxThrowUnlockException("CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)");
+    if (!key.Set(data.GetData(), static_cast<unsigned long>(data.GetSize())))
+        AfxThrowUnlockException("CRSAPrivateKey::UnlockKey - locked key is corrupted (data are not valid)");
+}
+
+void CRSAPrivateKey::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        StorePublicPart(ar);
+        StorePrivatePart(ar);
+    } else {
+        CRSAPrivateKey loaded;
+        loaded.LoadPublicPart(ar);
+        loaded.LoadPrivatePart(ar);
+        *this = loaded;
+    }
+}
+
+void CRSAPrivateKey::StorePrivatePart(CArchive& ar) const {
+    ar << BYTE{0} << WORD{kFieldSize};
+    ar.Write(privateExponent, kFieldSize);
+    ar << WORD{kFieldSize};
+    for (const BYTE* half : {prime1, prime2, exponent1, exponent2, coefficient}) ar.Write(half, kHalf);
+}
+
+void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
+    BYTE version = 0;
+    ar >> version;
+    if (version != 0) AfxThrowArchiveException(CArchiveException::generic);
+    WORD fieldLen = 0;
+    ar >> fieldLen;
+    if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
+    detail::ReadRightAligned(ar, privateExponent, fieldLen);
+
+    ar >> fieldLen;
+    if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
+    // The two halves of the primes and CRT-exponent blocks travel as one 256-octet field.
+    CWipedOctets<kFieldSize> pair;
+    for (auto [high, low] : {std::pair{prime1, prime2}, std::pair{exponent1, exponent2}}) {
+        detail::ReadRightAligned(ar, pair.data, fieldLen);
+        std::memcpy(high, pair.data, kHalf);
+        std::memcpy(low, pair.data + kHalf, kHalf);
+    }
+    detail::ReadRightAligned(ar, coefficient, fieldLen / 2);
+}

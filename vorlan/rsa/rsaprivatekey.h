@@ -1,0 +1,53 @@
+// CRSAPrivateKey: an RSA private key (the public fields plus the private exponent,
+// the primes and the CRT values, all big-endian and right-aligned). It signs digests
+// (LockDigest) and unwraps symmetric keys (UnlockKey). Its fields are wiped when it dies.
+#pragma once
+
+#include "vorlan/rsa/rsapublickey.h"
+
+class CRSAPrivateKey : public CRSAPublicKey {
+    DECLARE_SERIAL(CRSAPrivateKey)
+public:
+    CRSAPrivateKey();
+    CRSAPrivateKey(const CRSAPrivateKey& other) = default;
+    CRSAPrivateKey& operator=(const CRSAPrivateKey& other) = default;
+    ~CRSAPrivateKey() override;
+
+    // Archive form: the public part, then version 0, the private exponent, the primes
+    // block, the CRT exponents block and the coefficient.
+    void Serialize(CArchive& ar) override;
+
+    // Signs: the DigestInfo of `alg` around `digest` in a block of type 1, raised to
+    // the private exponent; RsaOutputSize() octets.
+    void LockDigest(EDigestAlgorithm alg, const unsigned char* digest, CByteArray& out) const;
+    // The same octets right-aligned in outLen octets with zeros in front; an outLen
+    // shorter than RsaOutputSize() is refused.
+    void LockDigest(EDigestAlgorithm alg, const unsigned char* digest, unsigned char* out,
+                    unsigned long outLen) const;
+
+    // Reverses a key wrapped by LockKey and sets its octets into `key`. `bits` is the
+    // length of the key that wrapped it.
+    void UnlockKey(const CByteArray& locked, CKey& key, unsigned short bits) const;
+
+    BYTE privateExponent[kFieldSize];
+    BYTE prime1[kFieldSize / 2];     // p
+    BYTE prime2[kFieldSize / 2];     // q
+    BYTE exponent1[kFieldSize / 2];  // d mod (p - 1)
+    BYTE exponent2[kFieldSize / 2];  // d mod (q - 1)
+    BYTE coefficient[kFieldSize / 2];  // q^-1 mod p
+
+protected:
+    // in^privateExponent mod modulus into RsaOutputSize() octets; in and out may be
+    // the same array.
+    void ProcessData(const CByteArray& in, CByteArray& out) const override;
+    // 00, blockType, padding of 0xFF (0x00 for block type 0), 00, data.
+    void EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
+                    unsigned char blockType) const override;
+    // Parses a block of type 2 (random padding); blockType is not used.
+    int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out,
+                   unsigned char blockType) const override;
+
+private:
+    void StorePrivatePart(CArchive& ar) const;
+    void LoadPrivatePart(CArchive& ar);
+};

@@ -1,0 +1,112 @@
+#include "vorlan/rsa/rsapublickey.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "vorlan/cipher/key.h"
+#include "vorlan/framework/archive.h"
+#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/rsa/rsablock.h"
+#include "vorlan/rsa/unlockexception.h"
+
+IMPLEMENT_SERIAL(CRSAPublicKey, CObject, 1)
+
+namespace {
+
+// Archived key lengths outside these bounds are refused as corrupt.
+constexpr unsigned short kMinArchivedBits = 508;
+constexpr unsigned short kMaxArchivedBits = 2048;
+
+}  // namespace
+
+CRSAPublicKey::CRSAPublicKey() : bits(0), modulus{}, publicExponent{} {}
+
+unsigned short CRSAPublicKey::RsaOutputSize() const { return static_cast<unsigned short>((bits + 7) / 8); }
+
+int operator==(const CRSAPublicKey& a, const CRSAPublicKey& b) {
+    return a.bits == b.bits && std::equal(std::begin(a.modulus), std::end(a.modulus), b.modulus) &&
+           std::equal(std::begin(a.publicExponent), std::end(a.publicExponent), b.publicExponent);
+}
+
+void CRSAPublicKey::ProcessData(const CByteArray& in, CByteArray& out) const {
+    const CHugeDigit m = detail::ReadNumber(in);
+    const CHugeDigit n = detail::ReadNumber(modulus, kFieldSize);
+    detail::CheckOperand(m, n, "CRSAPublicKey::ProcessData - modulus is less than data");
+    const CHugeDigit e = detail::ReadNumber(publicExponent, kFieldSize);
+    detail::WriteNumber(CHugeDigit::ModExp(m, e, n), RsaOutputSize(), out);
+}
+
+void CRSAPublicKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
+                               unsigned char /*blockType*/) const {
+    const std::span<BYTE> padding = detail::FormatBlock(
+        data, len, RsaOutputSize(), 2, out, "CRSAPublicKey::EncodeData - modulus is too short to encode");
+    CRandomsGenerator().GetRandomBlock(padding.data(), padding.size());
+}
+
+int CRSAPublicKey::DecodeData(const CByteArray& in, unsigned short blockBits, CByteArray& out,
+                              unsigned char blockType) const {
+    return detail::ParseBlock(in, blockBits, blockType, detail::EBlockPadding::Constant, out);
+}
+
+void CRSAPublicKey::LockKey(const CKey& key, CByteArray& out) const {
+    EncodeData(key.Data(), key.Size(), out, 2);
+    ProcessData(out, out);
+}
+
+void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked, unsigned char* digest,
+                                 unsigned short blockBits) const {
+    CByteArray block;
+    ProcessData(locked, block);
+    CByteArray data;
+    if (!DecodeData(block, blockBits, data, 1))
+        AfxThrowUnlockException(
+            "CRSAPublicKey::UnlockDigest - locked digest is corrupted (cannot decode RSA envelope)");
+
+    const detail::SDigestInfo& info = detail::FindDigestInfo(alg);
+    const int headerLen = static_cast<int>(info.header.size());
+    if (data.GetSize() != info.BlockSize())
+        detail::ThrowUnlockFormatted("CRSAPublicKey::UnlockDigest - invalid size of unlocked data.\nsize = %d, expected = %d (%s) + %d\n",
+                       data.GetSize(), headerLen, info.name, info.digestSize);
+    if (!std::equal(info.header.begin(), info.header.end(), data.GetData()))
+        detail::ThrowUnlockFormatted("CRSAPublicKey::UnlockDigest - invalid %s padding.\n", info.name);
+    std::memcpy(digest, data.GetData() + headerLen, static_cast<std::size_t>(info.digestSize));
+}
+
+void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const unsigned char* locked, unsigned long len,
+                                 unsigned char* digest, unsigned short blockBits) const {
+    CByteArray copy;
+    // Only the last octets of the block can count; the field width bounds the copy.
+    const unsigned long used = std::min<unsigned long>(len, detail::kRsaFieldSize);
+    copy.SetSize(static_cast<int>(used));
+    if (used > 0) std::memcpy(copy.GetData(), locked + (len - used), used);
+    UnlockDigest(alg, copy, digest, blockBits);
+}
+
+void CRSAPublicKey::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        StorePublicPart(ar);
+    } else {
+        CRSAPublicKey loaded;
+        loaded.LoadPublicPart(ar);
+        *this = loaded;
+    }
+}
+
+void CRSAPublicKey::StorePublicPart(CArchive& ar) const {
+    ar << BYTE{0} << WORD{kFieldSize} << WORD{bits};
+    ar.Write(modulus, kFieldSize);
+    ar.Write(publicExponent, kFieldSize);
+}
+
+void CRSAPublicKey::LoadPublicPart(CArchive& ar) {
+    BYTE version = 0;
+    WORD fieldLen = 0;
+    ar >> version;
+    if (version != 0) AfxThrowArchiveException(CArchiveException::generic);
+    ar >> fieldLen;
+    if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
+    ar >> bits;
+    if (bits < kMinArchivedBits || bits > kMaxArchivedBits) AfxThrowArchiveException(CArchiveException::generic);
+    detail::ReadRightAligned(ar, modulus, fieldLen);
+    detail::ReadRightAligned(ar, publicExponent, fieldLen);
+}
