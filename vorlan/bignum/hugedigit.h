@@ -31,6 +31,7 @@ public:
     DWORD operator[](int i) const { return digits[i]; }
 
     WORD GetLength() const { return length; }
+    const DWORD* GetDigits() const { return digits; }
     // Zero-extends when growing; shrinking leaves the digits above in place.
     // Throws CNotSupportedException for a count outside 0..kMaxDigits.
     void SetLength(short n);
@@ -68,10 +69,9 @@ public:
 
     // Arithmetic. Results are compact. Add and Sub first zero-extend both operands to
     // the longer length and work modulo 2^(32*length) (carry or borrow out of the top
-    // is dropped); Mult leaves both operands compact. Operands of Mult, ModMult and
-    // ModExp have at most kMaxOperandDigits significant digits, dividends at most 512
-    // digits; a larger operand or a zero divisor or modulus throws
-    // CNotSupportedException.
+    // is dropped); Mult leaves both operands compact. CNotSupportedException is thrown
+    // for a zero divisor or modulus, a product of Mult beyond kMaxDigits and a modulus
+    // of ModExp beyond kMaxOperandDigits, instead of writing past the digits.
     static CHugeDigit Add(CHugeDigit& a, CHugeDigit& b);
     static CHugeDigit Sub(CHugeDigit& a, CHugeDigit& b);
     static CHugeDigit Mult(CHugeDigit& a, CHugeDigit& b);

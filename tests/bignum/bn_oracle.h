@@ -1,0 +1,76 @@
+// OpenSSL BIGNUM as the independent oracle for CHugeDigit, and random operands
+// shaped to reach the arithmetic's corner paths.
+#pragma once
+
+#include <openssl/bn.h>
+
+#include <memory>
+#include <random>
+
+#include "vorlan/bignum/hugedigit.h"
+
+struct BNFree {
+    void operator()(BIGNUM* bn) const { BN_free(bn); }
+};
+using BN = std::unique_ptr<BIGNUM, BNFree>;
+
+struct BNCtxFree {
+    void operator()(BN_CTX* ctx) const { BN_CTX_free(ctx); }
+};
+using BNCtx = std::unique_ptr<BN_CTX, BNCtxFree>;
+
+inline BN ToBN(const CHugeDigit& x) {
+    unsigned char octets[4 * CHugeDigit::kMaxDigits];
+    x.Encode(octets, sizeof octets);
+    return BN(BN_bin2bn(octets, sizeof octets, nullptr));
+}
+
+// A compact number with the value of bn (at most kMaxDigits digits).
+inline CHugeDigit FromBN(const BIGNUM* bn) {
+    unsigned char octets[4 * CHugeDigit::kMaxDigits];
+    BN_bn2binpad(bn, octets, sizeof octets);
+    CHugeDigit x;
+    x.SetLength(CHugeDigit::kMaxDigits);
+    x.Decode(octets, sizeof octets);
+    return x;
+}
+
+inline bool SameValue(const CHugeDigit& x, const BIGNUM* expected) { return BN_cmp(ToBN(x).get(), expected) == 0; }
+
+// Random numbers of up to maxBits bits. Digits are drawn from a mix of uniform
+// values, 0 and 0xFFFFFFFF, which drives the division's rare correction steps.
+class CRandomOperands {
+public:
+    explicit CRandomOperands(unsigned seed) : m_engine(seed) {}
+
+    CHugeDigit Next(int maxBits) {
+        const int bits = std::uniform_int_distribution<int>(1, maxBits)(m_engine);
+        const int count = (bits + 31) / 32;
+        CHugeDigit x(static_cast<WORD>(count), 0);
+        const int shape = std::uniform_int_distribution<int>(0, 3)(m_engine);
+        for (int i = 0; i < count; ++i) x[i] = Digit(shape);
+        if (bits % 32) x[count - 1] &= (DWORD{1} << (bits % 32)) - 1;
+        x.DoCompact();
+        return x;
+    }
+    CHugeDigit NextNonZero(int maxBits) {
+        CHugeDigit x = Next(maxBits);
+        if (x.Zero()) x = 1;
+        return x;
+    }
+    std::mt19937& Engine() { return m_engine; }
+
+private:
+    DWORD Digit(int shape) {
+        const DWORD uniform = static_cast<DWORD>(m_engine());
+        if (shape == 0) return uniform;
+        switch (m_engine() % 4) {
+            case 0: return 0;
+            case 1: return 0xFFFFFFFF;
+            case 2: return shape == 1 ? 0x80000000 : 1;
+            default: return uniform;
+        }
+    }
+
+    std::mt19937 m_engine;
+};

@@ -1,0 +1,156 @@
+#include "vorlan/bignum/modexp.h"
+
+#include <algorithm>
+
+#include "vorlan/support/progress.h"
+#include "vorlan/support/wipe.h"
+
+namespace detail {
+namespace {
+
+// What both reducers share: the modulus and one product buffer, wiped at the end
+// because it holds powers of the base.
+class CReducerBase {
+public:
+    CReducerBase(const Limb* m, int n) : m_m(m), m_n(n) {}
+    CReducerBase(const CReducerBase&) = delete;
+    CReducerBase& operator=(const CReducerBase&) = delete;
+    ~CReducerBase() { SecureWipe(m_t, sizeof m_t); }
+
+protected:
+    const Limb* m_m;
+    int m_n;
+    Limb m_t[2 * kMaxModLimbs + 1];
+};
+
+// Residues x are held as x*R mod m, R = 2^(64n); a product is reduced by adding a
+// multiple of m that clears the low n limbs and dropping them (m must be odd).
+class CMontgomeryReducer : public CReducerBase {
+public:
+    CMontgomeryReducer(const Limb* m, int n) : CReducerBase(m, n) {
+        // m^-1 mod 2^64 by Newton's iteration: m*m = 1 mod 8, and each step doubles
+        // the count of correct low bits.
+        Limb inverse = m[0];
+        for (int i = 0; i < 5; ++i) inverse *= 2 - m[0] * inverse;
+        m_minv = 0 - inverse;
+        for (int i = 0; i < 2 * n; ++i) m_t[i] = 0;
+        m_t[2 * n] = 1;
+        DivModLimbs(nullptr, m_rr, m_t, 2 * n + 1, m, n);
+    }
+
+    void Mul(Limb* r, const Limb* a, const Limb* b) {
+        MulLimbs(m_t, a, m_n, b, m_n);
+        Reduce(r);
+    }
+    void Sqr(Limb* r, const Limb* a) {
+        SqrLimbs(m_t, a, m_n);
+        Reduce(r);
+    }
+    void Enter(Limb* r, const Limb* x) { Mul(r, x, m_rr); }
+    void Leave(Limb* r, const Limb* x) {
+        std::copy(x, x + m_n, m_t);
+        std::fill(m_t + m_n, m_t + 2 * m_n, 0);
+        Reduce(r);
+    }
+
+private:
+    // r = m_t / R mod m for m_t < m*R.
+    void Reduce(Limb* r) {
+        Limb* t = m_t;
+        Limb extra = 0;
+        for (int i = 0; i < m_n; ++i) {
+            __checkKillThreadFlag();
+            const Limb carry = MulAddRow(t + i, m_m, m_n, t[i] * m_minv);
+            const DLimb s = static_cast<DLimb>(t[i + m_n]) + carry + extra;
+            t[i + m_n] = static_cast<Limb>(s);
+            extra = static_cast<Limb>(s >> 64);
+        }
+        // Now the value is below 2m.
+        if (extra || CompareLimbs(t + m_n, m_m, m_n) >= 0)
+            SubLimbs(r, t + m_n, m_m, m_n);
+        else
+            std::copy(t + m_n, t + 2 * m_n, r);
+    }
+
+    Limb m_minv;
+    Limb m_rr[kMaxModLimbs];  // R^2 mod m
+};
+
+// Residues held as they are; each product is followed by a full division.
+class CDivisionReducer : public CReducerBase {
+public:
+    using CReducerBase::CReducerBase;
+
+    void Mul(Limb* r, const Limb* a, const Limb* b) {
+        MulLimbs(m_t, a, m_n, b, m_n);
+        DivModLimbs(nullptr, r, m_t, 2 * m_n, m_m, m_n);
+    }
+    void Sqr(Limb* r, const Limb* a) {
+        SqrLimbs(m_t, a, m_n);
+        DivModLimbs(nullptr, r, m_t, 2 * m_n, m_m, m_n);
+    }
+    void Enter(Limb* r, const Limb* x) { std::copy(x, x + m_n, r); }
+    void Leave(Limb* r, const Limb* x) { std::copy(x, x + m_n, r); }
+};
+
+// Window width by exponent size: fewer products against a larger table of powers.
+int WindowBits(int ebits) {
+    return ebits > 671 ? 6 : ebits > 239 ? 5 : ebits > 79 ? 4 : ebits > 23 ? 3 : 1;
+}
+
+int Bit(const DWORD* e, int i) { return e[i / 32] >> (i % 32) & 1; }
+
+// Left-to-right sliding windows: each window of at most w bits that starts and ends
+// with a one is one product with a precomputed odd power of the base.
+template <class Reducer>
+void Exponentiate(Reducer& reducer, Limb* r, const Limb* base, const DWORD* e, int ebits, int n) {
+    const int w = WindowBits(ebits);
+    const int powers = 1 << (w - 1);
+    Limb table[(1 << 5) * kMaxModLimbs];  // base^1, base^3, ..., base^(2*powers-1)
+    Limb square[kMaxModLimbs];
+    Limb acc[kMaxModLimbs];
+    reducer.Enter(table, base);
+    if (powers > 1) {
+        reducer.Sqr(square, table);
+        for (int k = 1; k < powers; ++k) reducer.Mul(table + k * n, table + (k - 1) * n, square);
+    }
+    bool started = false;
+    for (int i = ebits - 1; i >= 0;) {
+        if (!Bit(e, i)) {
+            reducer.Sqr(acc, acc);  // the top bit is set, so acc has been started
+            --i;
+            continue;
+        }
+        int low = std::max(i - w + 1, 0);
+        while (!Bit(e, low)) ++low;
+        int value = 0;
+        for (int k = i; k >= low; --k) value = value << 1 | Bit(e, k);
+        const Limb* power = table + (value >> 1) * n;
+        if (started) {
+            for (int k = low; k <= i; ++k) reducer.Sqr(acc, acc);
+            reducer.Mul(acc, acc, power);
+        } else {
+            std::copy(power, power + n, acc);
+            started = true;
+        }
+        i = low - 1;
+    }
+    reducer.Leave(r, acc);
+    SecureWipe(table, sizeof(Limb) * powers * n);
+    SecureWipe(square, sizeof square);
+    SecureWipe(acc, sizeof acc);
+}
+
+}  // namespace
+
+void ModExpLimbs(Limb* r, const Limb* base, const DWORD* e, int ebits, const Limb* m, int n) {
+    if (m[0] & 1) {
+        CMontgomeryReducer reducer(m, n);
+        Exponentiate(reducer, r, base, e, ebits, n);
+    } else {
+        CDivisionReducer reducer(m, n);
+        Exponentiate(reducer, r, base, e, ebits, n);
+    }
+}
+
+}  // namespace detail
