@@ -53,16 +53,19 @@ void Compress(std::uint32_t (&state)[4], const unsigned char* data, int blocks) 
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 #pragma GCC unroll 64
         for (int i = 0; i < 64; ++i) {
-            std::uint32_t f;
-            if (i < 16)
-                f = d ^ (b & (c ^ d));
-            else if (i < 32)
-                f = c ^ (d & (b ^ c));
-            else if (i < 48)
-                f = b ^ c ^ d;
-            else
-                f = c ^ (b | ~d);
-            const std::uint32_t sum = a + f + sines[i] + x[MessageWord(i)];
+            // b is the value computed last; everything not depending on it is summed first
+            // so that only two or three operations wait for it.
+            std::uint32_t sum = a + sines[i] + x[MessageWord(i)];
+            if (i < 16) {
+                sum += d ^ (b & (c ^ d));
+            } else if (i < 32) {
+                sum += c & ~d;
+                sum += b & d;
+            } else if (i < 48) {
+                sum += b ^ (c ^ d);
+            } else {
+                sum += c ^ (b | ~d);
+            }
             a = d;
             d = c;
             c = b;
