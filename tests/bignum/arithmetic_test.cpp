@@ -93,10 +93,11 @@ constexpr DivisionCase kDivisionCases[] = {
     {"DividendShorterThanDivisor", "FFFF", "100000000000000000000"},
     {"DividendEqualsDivisor", "ABCDEF0123456789ABCDEF", "ABCDEF0123456789ABCDEF"},
     {"DividendZero", "0", "FFFFFFFFFFFFFFFFFFFF"},
-    // The estimate is one too large and the divisor is added back (Knuth's step D6).
-    {"AddBack", "7FFF800000000000800000000000000000000000", "800000000000000100000000"},
-    {"AddBack64", "8000000000000000FFFFFFFFFFFFFFFE0000000000000000", "8000000000000000FFFFFFFFFFFFFFFF"},
-    {"QuotientDigitAllOnes", "FFFFFFFFFFFFFFFE00000000000000000000000000000001", "FFFFFFFFFFFFFFFF0000000000000001"},
+    // The estimate survives the two-limb check one too large and the divisor is added back.
+    {"AddBack", "7FFFFFFFFFFFFFFF800000000000000000000000000000000000000000000000",
+     "800000000000000000000000000000000000000000000001"},
+    // The top dividend limb equals the divisor's: the estimate starts at all ones and is corrected.
+    {"EstimateAllOnesCorrected", "8000000000000000FFFFFFFFFFFFFFFE0000000000000000", "8000000000000000FFFFFFFFFFFFFFFF"},
 };
 
 class DivisionCornerTest : public ::testing::TestWithParam<DivisionCase> {};

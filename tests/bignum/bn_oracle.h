@@ -43,8 +43,9 @@ class CRandomOperands {
 public:
     explicit CRandomOperands(unsigned seed) : m_engine(seed) {}
 
-    CHugeDigit Next(int maxBits) {
-        const int bits = std::uniform_int_distribution<int>(1, maxBits)(m_engine);
+    CHugeDigit Next(int maxBits) { return Exactly(std::uniform_int_distribution<int>(1, maxBits)(m_engine)); }
+    // A number below 2^bits, mostly with its top bits set.
+    CHugeDigit Exactly(int bits) {
         const int count = (bits + 31) / 32;
         CHugeDigit x(static_cast<WORD>(count), 0);
         const int shape = std::uniform_int_distribution<int>(0, 3)(m_engine);
@@ -58,7 +59,6 @@ public:
         if (x.Zero()) x = 1;
         return x;
     }
-    std::mt19937& Engine() { return m_engine; }
 
 private:
     DWORD Digit(int shape) {

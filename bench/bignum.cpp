@@ -1,0 +1,81 @@
+// CHugeDigit::ModExp beside OpenSSL's BN_mod_exp on the same operands: a 2,048-bit
+// odd modulus with a full-size exponent (the private-key case), and ModMult.
+#include <benchmark/benchmark.h>
+#include <openssl/bn.h>
+
+#include <random>
+
+#include "vorlan/bignum/hugedigit.h"
+
+namespace {
+
+struct COperands {
+    CHugeDigit base, exponent, modulus;
+    unsigned char baseOctets[256], exponentOctets[256], modulusOctets[256];
+
+    explicit COperands(int bits) {
+        std::mt19937 engine(1998);
+        const int digits = bits / 32;
+        base.SetLength(static_cast<short>(digits));
+        exponent.SetLength(static_cast<short>(digits));
+        modulus.SetLength(static_cast<short>(digits));
+        for (int i = 0; i < digits; ++i) {
+            base[i] = static_cast<DWORD>(engine());
+            exponent[i] = static_cast<DWORD>(engine()) | 0x80000000;
+            modulus[i] = static_cast<DWORD>(engine());
+        }
+        modulus[0] |= 1;
+        modulus[digits - 1] |= 0x80000000;
+        base[digits - 1] &= 0x7FFFFFFF;
+        base.Encode(baseOctets, sizeof baseOctets);
+        exponent.Encode(exponentOctets, sizeof exponentOctets);
+        modulus.Encode(modulusOctets, sizeof modulusOctets);
+    }
+};
+
+// The same operands as OpenSSL BIGNUMs.
+struct CBNOperands {
+    BN_CTX* ctx = BN_CTX_new();
+    BIGNUM* base;
+    BIGNUM* exponent;
+    BIGNUM* modulus;
+    BIGNUM* result = BN_new();
+
+    explicit CBNOperands(const COperands& ops)
+        : base(BN_bin2bn(ops.baseOctets, 256, nullptr)),
+          exponent(BN_bin2bn(ops.exponentOctets, 256, nullptr)),
+          modulus(BN_bin2bn(ops.modulusOctets, 256, nullptr)) {}
+    CBNOperands(const CBNOperands&) = delete;
+    CBNOperands& operator=(const CBNOperands&) = delete;
+    ~CBNOperands() {
+        for (BIGNUM* bn : {base, exponent, modulus, result}) BN_free(bn);
+        BN_CTX_free(ctx);
+    }
+};
+
+void VorlanModExp(benchmark::State& state) {
+    const COperands ops(static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(CHugeDigit::ModExp(ops.base, ops.exponent, ops.modulus));
+}
+
+void OpenSSLModExp(benchmark::State& state) {
+    const CBNOperands bn(COperands(static_cast<int>(state.range(0))));
+    for (auto _ : state) benchmark::DoNotOptimize(BN_mod_exp(bn.result, bn.base, bn.exponent, bn.modulus, bn.ctx));
+}
+
+void VorlanModMult(benchmark::State& state) {
+    const COperands ops(static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(CHugeDigit::ModMult(ops.base, ops.exponent, ops.modulus));
+}
+
+void OpenSSLModMult(benchmark::State& state) {
+    const CBNOperands bn(COperands(static_cast<int>(state.range(0))));
+    for (auto _ : state) benchmark::DoNotOptimize(BN_mod_mul(bn.result, bn.base, bn.exponent, bn.modulus, bn.ctx));
+}
+
+BENCHMARK(VorlanModExp)->Arg(1024)->Arg(2048)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSSLModExp)->Arg(1024)->Arg(2048)->Unit(benchmark::kMicrosecond);
+BENCHMARK(VorlanModMult)->Arg(2048)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSSLModMult)->Arg(2048)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
