@@ -1,0 +1,179 @@
+#include "vorlan/asn1/asn1type.h"
+
+#include <cstdio>
+
+#include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/filters.h"
+#include "vorlan/asn1/tagged.h"
+#include "vorlan/support/bytearraypro.h"
+#include "vorlan/support/diagnostics.h"
+
+namespace {
+
+// Type texts of the universal identifiers that have one.
+struct TypeName {
+    BYTE identifier;
+    const char* text;
+};
+constexpr TypeName kTypeNames[] = {
+    {1, "UNIV, BOOLEAN"},         {2, "UNIV, INTEGER"},          {3, "UNIV, BIT STRING"},
+    {4, "UNIV, OCTET STRING"},    {5, "UNIV, NULL"},             {6, "UNIV, OBJECT IDENTIFIER"},
+    {10, "UNIV, ENUMERATED"},     {16, "UNIV, SEQUENCE(OF)"},    {17, "UNIV, SET(OF)"},
+    {19, "UNIV, PrintableString"}, {20, "UNIV, T61String"},      {22, "UNIV, IA5String"},
+    {23, "UNIV, UTCTime"},
+};
+constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "CSPEC, %d (0x%x)", "PRIV, %d (0x%x)"};
+
+// Holds one reference to an encoding for the lifetime of a scope.
+class EncodingReference {
+public:
+    explicit EncodingReference(CDEREncoding* encoding) : m_pEncoding(encoding) { m_pEncoding->AddRef(); }
+    EncodingReference(const EncodingReference&) = delete;
+    EncodingReference& operator=(const EncodingReference&) = delete;
+    ~EncodingReference() { m_pEncoding->Release(); }
+
+private:
+    CDEREncoding* m_pEncoding;
+};
+
+}  // namespace
+
+void CASN1Type::encodeTo(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+}
+void CASN1Type::encodeTo(CArchive& out, int contentsOnly, int useTag, unsigned char tag) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+}
+void CASN1Type::encodeTo(CDEREncoding& out, int contentsOnly, int useTag, unsigned char tag) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+}
+void CASN1Type::encodeTo(CFile& out, int contentsOnly, int useTag, unsigned char tag) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+}
+
+void CASN1Type::getClearData(CBufferedFilterNS& out) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+}
+void CASN1Type::getClearData(CArchive& out) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+}
+void CASN1Type::getClearData(CDEREncoding& out) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+}
+void CASN1Type::getClearData(CFile& out) const {
+    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+}
+
+void CASN1Type::buildExplicitTAGGED(CASN1_TAGGED& tagged) {
+    tagged.clear();
+    tagged.AddObject(m_bClearAfterGet ? cloneAndDie() : clone());
+    tagged.m_bConstructed = 1;
+    tagged.m_bIndefinite = 0;
+}
+
+void CASN1Type::Dump(unsigned long indent, CFile* file) const {
+    char type[32] = {};
+    for (const TypeName& name : kTypeNames)
+        if (name.identifier == identifier) std::snprintf(type, sizeof type, "%s", name.text);
+    if (!type[0]) std::snprintf(type, sizeof type, kClassFormats[identifier >> 6], identifier & 31, identifier & 31);
+
+    char size[96];
+    if (m_bIndefinite) {
+        std::snprintf(size, sizeof size, "%d + ? = ? (0x%x + ? = ?)", 2, 2);
+    } else {
+        const unsigned long c = getEncodedLength(1);
+        const unsigned long h = 2 + detail::lengthOctetsAfterFirst(c);
+        std::snprintf(size, sizeof size, "%lu + %lu = %lu (0x%lx + 0x%lx = 0x%lx)", h, c, h + c, h, c, h + c);
+    }
+    ___WriteFormatted(file, "%s<%s, %s> SIZE: %s\r\n", static_cast<const char*>(CString(' ', static_cast<int>(indent))),
+                      type, m_bConstructed ? "C" : "P", size);
+}
+
+void CASN1Type::encodeTo(CByteArray& out) const {
+    const unsigned long length = getEncodedLength(0);
+    out.SetSize(static_cast<int>(length));
+    detail::CMemoryFilter sink(out.GetData(), length);
+    writeEncoding(sink, 0, 0, 0);
+    sink.Finish();
+    out.SetSize(static_cast<int>(sink.Written()));
+}
+
+void CASN1Type::decodeFrom(CDEREncoding& der) {
+    clear();
+    try {
+        ___buildFromEncoding(*this, der);
+    } catch (...) {
+        clear();
+        throw;
+    }
+}
+
+void CASN1Type::GetClearData(CByteArray& out, int alignLeft) {
+    const unsigned long length = getClearContentsLength();
+    out.SetSize(static_cast<int>(length));
+    OnOffAlignLeft(alignLeft);
+    detail::CMemoryFilter sink(out.GetData(), length);
+    writeClearContents(sink);
+    sink.Finish();
+}
+
+int CASN1Type::GetClearData(unsigned char* buffer, unsigned long size, int alignLeft, int zeroFill) const {
+    const unsigned long length = getClearContentsLength();
+    if (size < length) return 0;
+    const unsigned long start = alignLeft ? 0 : size - length;
+    if (zeroFill) {
+        std::memset(buffer, 0, start);
+        std::memset(buffer + start + length, 0, size - start - length);
+    }
+    OnOffAlignLeft(alignLeft);
+    detail::CMemoryFilter sink(buffer + start, length);
+    writeClearContents(sink);
+    sink.Finish();
+    return 1;
+}
+
+void CASN1Type::GetString(CString& text) const {
+    const unsigned long length = getClearContentsLength();
+    char* characters = text.GetBufferSetLength(static_cast<int>(length));
+    detail::CMemoryFilter sink(reinterpret_cast<unsigned char*>(characters), length);
+    writeClearContents(sink);
+    sink.Finish();
+    text.ReleaseBuffer(static_cast<int>(length));
+}
+
+void CASN1Type::_Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        CByteArray der;
+        encodeTo(der);
+        ar << static_cast<BYTE>(0);
+        der.Serialize(ar);
+        return;
+    }
+    BYTE version;
+    ar >> version;
+    if (version != 0) AfxThrowArchiveException(CArchiveException::generic);
+    CByteArrayPro octets;
+    octets.Serialize(ar);
+    if (octets.GetSize() == 0) AfxThrowArchiveException(CArchiveException::generic);
+    const auto length = static_cast<unsigned long>(octets.GetSize());
+    std::unique_ptr<unsigned char[]> buffer(octets.Detach());
+    auto* der = new CDEREncoding(1, buffer.get(), length, 1, 0);
+    buffer.release();
+    // Decoded tagged values keep references of their own: the encoding lives as long as they do.
+    EncodingReference hold(der);
+    try {
+        decodeFrom(*der);
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        AfxThrowArchiveException(CArchiveException::generic);
+    }
+}
+
+int ___cmp(const CASN1Type& a, const CASN1Type& b) { return detail::compareEncodings(a, b); }
+
+void DestructElements(CASN1Type** elements, int count) {
+    for (int i = 0; i < count; ++i) {
+        delete elements[i];
+        elements[i] = nullptr;
+    }
+}

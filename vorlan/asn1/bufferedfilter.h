@@ -1,0 +1,46 @@
+// CBufferedFilterNS: the block-buffered output stream every encoder writes into.
+// A concrete sink consumes whole blocks in ProcessBlock; the owner ends the stream
+// with the final call ProcessBlock(1, nullptr, 0), which carries what is left.
+#pragma once
+
+#include <cstring>
+
+#include "vorlan/framework/bytearray.h"
+
+class CBufferedFilterNS {
+public:
+    CBufferedFilterNS() = default;
+    CBufferedFilterNS(const CBufferedFilterNS&) = delete;
+    CBufferedFilterNS& operator=(const CBufferedFilterNS&) = delete;
+    virtual ~CBufferedFilterNS() = default;
+
+    // Totals and fill to 0, the block zeroed.
+    virtual int Reset();
+    // Consume one block; data null means the sink's own buffer with m_dwFill octets.
+    virtual void ProcessBlock(int final, const unsigned char* data, unsigned long length) = 0;
+
+    void SetBlockSize(unsigned long blockSize);
+
+    // Buffered write: whole blocks go to ProcessBlock straight from `data`.
+    void Write(const unsigned char* data, unsigned long count) {
+        if (count != 0 && m_dwFill + count < m_dwBlockSize) {
+            std::memcpy(m_pBlock + m_dwFill, data, count);
+            m_dwFill += static_cast<DWORD>(count);
+            m_dwTotal += static_cast<DWORD>(count);
+            return;
+        }
+        WriteBlocks(data, count);
+    }
+    void WriteByte(unsigned char octet) { Write(&octet, 1); }
+    // The final call, then an empty buffer.
+    void Finish();
+
+    DWORD m_dwTotal = 0;
+    DWORD m_dwFill = 0;
+    DWORD m_dwBlockSize = 0;
+    CByteArray m_buffer;
+    unsigned char* m_pBlock = nullptr;
+
+private:
+    void WriteBlocks(const unsigned char* data, unsigned long count);
+};

@@ -1,0 +1,179 @@
+#include "vorlan/asn1/constructed.h"
+
+#include <utility>
+
+#include "vorlan/asn1/tagged.h"
+#include "vorlan/support/diagnostics.h"
+
+namespace {
+
+// A flag setter applied to every component, last to first.
+void propagate(const CASN1ComponentArray& components, void (CASN1Type::*setter)(int) const, int on) {
+    for (int i = components.GetSize() - 1; i >= 0; --i)
+        if (components[i]) (components[i]->*setter)(on);
+}
+
+}  // namespace
+
+CASN1_CONSTRUCTED_TYPE& CASN1_CONSTRUCTED_TYPE::operator=(const CASN1_CONSTRUCTED_TYPE& other) {
+    if (this == &other) return *this;
+    CASN1_PRIMITIVE_TYPE::operator=(other);
+    m_components.SetSize(0);
+    for (int i = 0; i < other.m_components.GetSize(); ++i) {
+        const CASN1Type* component = other.m_components[i];
+        if (component) AddObject(component->clone());
+    }
+    return *this;
+}
+
+void CASN1_CONSTRUCTED_TYPE::operatorMOVE(CASN1_CONSTRUCTED_TYPE& source) {
+    if (this == &source) return;
+    CASN1_PRIMITIVE_TYPE::operatorMOVE(source);
+    m_components.SetSize(0);
+    const int n = source.m_components.GetSize();
+    m_components.SetSize(n);
+    for (int i = 0; i < n; ++i) m_components[i] = std::exchange(source.m_components[i], nullptr);
+    source.m_components.SetSize(0);
+}
+
+void CASN1_CONSTRUCTED_TYPE::AddObject(CASN1Type* component) {
+    std::unique_ptr<CASN1Type> owned(component);
+    m_components.Add(component);
+    owned.release();
+}
+
+void CASN1_CONSTRUCTED_TYPE::addConstructedComponent(CASN1Type* component) {
+    std::unique_ptr<CASN1Type> owned(component);
+    if ((identifier & 0xDF) != (component->identifier & 0xDF))
+        ___throwDERDecodingException("Tag number is not the same: 0x%x current, 0x%x inserted", identifier,
+                                     component->identifier);
+    AddObject(owned.release());
+}
+
+void CASN1_CONSTRUCTED_TYPE::clear() {
+    CASN1_PRIMITIVE_TYPE::clear();
+    m_components.SetSize(0);
+}
+
+unsigned long CASN1_CONSTRUCTED_TYPE::componentsLength() const {
+    unsigned long total = 0;
+    for (int i = 0; i < m_components.GetSize(); ++i)
+        if (m_components[i]) total += m_components[i]->getEncodedLength(0);
+    return total;
+}
+
+void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag,
+                                           unsigned char tag) const {
+    if (!m_bConstructed) {
+        CASN1_PRIMITIVE_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
+        return;
+    }
+    const unsigned char identifierOctet = static_cast<unsigned char>((useTag ? tag : identifier) | 0x20);
+    if (!contentsOnly) {
+        if (m_bIndefinite) {
+            const unsigned char header[2] = {identifierOctet, 0x80};
+            out.Write(header, 2);
+        } else {
+            detail::writeDefiniteHeader(out, identifierOctet, componentsLength());
+        }
+    }
+    // Components go straight into the same sink, each with its own header.
+    for (int i = 0; i < m_components.GetSize(); ++i)
+        if (m_components[i]) m_components[i]->writeEncoding(out, 0, 0, 0);
+    if (m_bIndefinite && !contentsOnly) {
+        const unsigned char endOfContents[2] = {0, 0};
+        out.Write(endOfContents, 2);
+    }
+}
+
+void CASN1_CONSTRUCTED_TYPE::writeClearContents(CBufferedFilterNS& out) const {
+    if (!m_bConstructed) {
+        CASN1_PRIMITIVE_TYPE::writeClearContents(out);
+        return;
+    }
+    for (int i = 0; i < m_components.GetSize(); ++i)
+        if (m_components[i]) m_components[i]->writeClearContents(out);
+}
+
+unsigned long CASN1_CONSTRUCTED_TYPE::getEncodedLength(int contentsOnly) const {
+    if (!m_bConstructed) return CASN1_PRIMITIVE_TYPE::getEncodedLength(contentsOnly);
+    const unsigned long s = componentsLength();
+    if (contentsOnly) return s;
+    return m_bIndefinite ? s + 4 : detail::definiteEncodedLength(s);
+}
+
+unsigned long CASN1_CONSTRUCTED_TYPE::getClearContentsLength() const {
+    if (!m_bConstructed) return CASN1_PRIMITIVE_TYPE::getClearContentsLength();
+    unsigned long total = 0;
+    for (int i = 0; i < m_components.GetSize(); ++i)
+        if (m_components[i]) total += m_components[i]->getClearContentsLength();
+    return total;
+}
+
+void CASN1_CONSTRUCTED_TYPE::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
+    if (!m_bConstructed) {
+        CASN1_PRIMITIVE_TYPE::buildImplicitTAGGED(tagged);
+        return;
+    }
+    tagged.clear();
+    const int n = m_components.GetSize();
+    tagged.m_components.SetSize(n);
+    if (m_bClearAfterGet) {
+        for (int i = 0; i < n; ++i) tagged.m_components[i] = std::exchange(m_components[i], nullptr);
+        m_components.SetSize(0);
+    } else {
+        for (int i = 0; i < n; ++i) tagged.m_components[i] = m_components[i] ? m_components[i]->clone() : nullptr;
+    }
+    tagged.m_bConstructed = 1;
+    tagged.m_bIndefinite = m_bIndefinite;
+}
+
+int CASN1_CONSTRUCTED_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
+    if (!tagged.m_bConstructed) return CASN1_PRIMITIVE_TYPE::fromImplicit(tagged);
+    if (!allowsConstructed()) return 0;
+    m_bConstructed = 1;
+    m_bIndefinite = tagged.m_bIndefinite;
+    CASN1ComponentArray& source = tagged.m_components;
+    if (tagged.m_bClearAfterGet) {
+        for (int i = 0; i < source.GetSize(); ++i)
+            if (source[i]) addConstructedComponent(std::exchange(source[i], nullptr));
+        tagged.clear();
+    } else {
+        for (int i = 0; i < source.GetSize(); ++i)
+            if (source[i]) addConstructedComponent(source[i]->clone());
+    }
+    return 1;
+}
+
+void CASN1_CONSTRUCTED_TYPE::OnOffAlignLeft(int on) const {
+    m_bAlignLeft = on;
+    propagate(m_components, &CASN1Type::OnOffAlignLeft, on);
+}
+
+void CASN1_CONSTRUCTED_TYPE::OnOffClearAfterGet(int on) const {
+    m_bClearAfterGet = on;
+    propagate(m_components, &CASN1Type::OnOffClearAfterGet, on);
+}
+
+void CASN1_CONSTRUCTED_TYPE::OnOffSorted(int on) const {
+    m_bSorted = on;
+    propagate(m_components, &CASN1Type::OnOffSorted, on);
+}
+
+void CASN1_CONSTRUCTED_TYPE::Dump(unsigned long indent, CFile* file) const {
+    if (!m_bConstructed) {
+        CASN1_PRIMITIVE_TYPE::Dump(indent, file);
+        return;
+    }
+    CASN1Type::Dump(indent, file);
+    const CString margin(' ', static_cast<int>(indent));
+    ___WriteFormatted(file, "%s{\r\n", static_cast<const char*>(margin));
+    bool first = true;
+    for (int i = 0; i < m_components.GetSize(); ++i) {
+        if (!m_components[i]) continue;
+        if (!first) ___WriteFormatted(file, "\r\n");
+        first = false;
+        m_components[i]->Dump(indent + 3, file);
+    }
+    ___WriteFormatted(file, "%s}\r\n", static_cast<const char*>(margin));
+}

@@ -1,0 +1,50 @@
+// CASN1_CONSTRUCTED_TYPE: a value that is either primitive (contents octets) or
+// constructed (an owned, ordered list of component values).
+#pragma once
+
+#include "vorlan/asn1/primitive.h"
+#include "vorlan/framework/array.h"
+
+using CASN1ComponentArray = CArray<CASN1Type*, CASN1Type*>;
+
+class CASN1_CONSTRUCTED_TYPE : public CASN1_PRIMITIVE_TYPE {
+public:
+    ~CASN1_CONSTRUCTED_TYPE() override = default;
+
+    // The primitive move, then the components' pointers taken over in order.
+    void operatorMOVE(CASN1_CONSTRUCTED_TYPE& source);
+
+    // Appends; the value owns the component from now on.
+    virtual void AddObject(CASN1Type* component);
+
+    const CASN1ComponentArray& GetComponents() const { return m_components; }
+    CASN1ComponentArray& GetComponents() { return m_components; }
+
+    void clear() override;
+    void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeClearContents(CBufferedFilterNS& out) const override;
+    void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
+    int fromImplicit(CASN1_TAGGED& tagged) override;
+    unsigned long getEncodedLength(int contentsOnly) const override;
+    unsigned long getClearContentsLength() const override;
+    void OnOffAlignLeft(int on) const override;
+    void OnOffClearAfterGet(int on) const override;
+    void OnOffSorted(int on) const override;
+    void Dump(unsigned long indent, CFile* file) const override;
+
+protected:
+    CASN1_CONSTRUCTED_TYPE() = default;
+    CASN1_CONSTRUCTED_TYPE(const unsigned char* data, unsigned long size) : CASN1_PRIMITIVE_TYPE(data, size) {}
+    // The primitive assignment, then a clone of each of the source's components.
+    CASN1_CONSTRUCTED_TYPE& operator=(const CASN1_CONSTRUCTED_TYPE& other);
+
+    // A segment of a constructed string: it must carry this value's identifier.
+    void addConstructedComponent(CASN1Type* component) override;
+    int allowsConstructed() const override { return 1; }
+    int allowsPrimitive() const override { return 1; }
+
+    // Sum of the components' whole encodings.
+    unsigned long componentsLength() const;
+
+    CASN1ComponentArray m_components;
+};

@@ -1,0 +1,182 @@
+#include "vorlan/asn1/decoder.h"
+
+#include "vorlan/asn1/bitstring.h"
+#include "vorlan/asn1/boolean.h"
+#include "vorlan/asn1/integer.h"
+#include "vorlan/asn1/null.h"
+#include "vorlan/asn1/objectidentifier.h"
+#include "vorlan/asn1/octetstring.h"
+#include "vorlan/asn1/set.h"
+#include "vorlan/asn1/strings.h"
+#include "vorlan/asn1/utctime.h"
+
+namespace {
+
+using detail::ValueAccess;
+
+// The decoder's place in the stream: its position (kept here instead of asking the
+// stream) and the end that the element being read must not pass.
+struct Cursor {
+    CDEREncoding& der;
+    unsigned long position;
+};
+
+void require(const Cursor& at, unsigned long limit, unsigned long count) {
+    if (count > limit - at.position) ___throwDERDecodingException("Unexpected end of file");
+}
+
+BYTE readOctet(Cursor& at, unsigned long limit) {
+    require(at, limit, 1);
+    const BYTE octet = at.der.ReadByte();
+    ++at.position;
+    return octet;
+}
+
+BYTE readIdentifier(Cursor& at, unsigned long limit) {
+    const BYTE octet = readOctet(at, limit);
+    if ((octet & 0x1F) == 0x1F) ___throwDERDecodingException("High tag number form is not supported");
+    return octet;
+}
+
+// A definite length from its first octet; the value is checked against the limit here.
+unsigned long readLength(Cursor& at, unsigned long limit, BYTE first) {
+    unsigned long length = first;
+    if (first & 0x80) {
+        const unsigned n = first & 0x7F;
+        if (n > 4) ___throwDERDecodingException("4 bytes-encoded-length is only suported");
+        length = 0;
+        for (unsigned i = 0; i < n; ++i) length = (length << 8) | readOctet(at, limit);
+    }
+    require(at, limit, length);
+    return length;
+}
+
+CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth);
+
+void readComponents(CASN1Type& value, Cursor& at, unsigned long end, int depth) {
+    while (at.position < end) ValueAccess::addConstructedComponent(value, buildElement(at, end, depth + 1));
+}
+
+void readComponentsUntil00(CASN1Type& value, Cursor& at, unsigned long limit, int depth) {
+    for (;;) {
+        require(at, limit, 2);
+        if (at.der.reached00()) {
+            at.position += 2;
+            return;
+        }
+        ValueAccess::addConstructedComponent(value, buildElement(at, limit, depth + 1));
+    }
+}
+
+void checkPrimitiveAllowed(const CASN1Type& value) {
+    if (!ValueAccess::allowsPrimitive(value))
+        ___throwDERDecodingException("Encoded type does not allow primitive encoding method");
+}
+
+void readPrimitiveContents(CASN1Type& value, Cursor& at, unsigned long length) {
+    ValueAccess::setContents(value, at.der, length);
+    at.position += length;
+}
+
+void checkConstructedAllowed(const CASN1Type& value, int depth) {
+    if (!ValueAccess::allowsConstructed(value))
+        ___throwDERDecodingException("Encoded type does not allow constructed encoding method");
+    if (depth >= kMaxDERNestingDepth)
+        ___throwDERDecodingException("Constructed encodings nest deeper than %d levels", kMaxDERNestingDepth);
+}
+
+// Length octets and contents of an element whose identifier octet has been read.
+void decodeBody(CASN1Type& value, BYTE identifierOctet, Cursor& at, unsigned long limit, int depth) {
+    const BYTE first = readOctet(at, limit);
+    if (!(identifierOctet & 0x20)) {
+        checkPrimitiveAllowed(value);
+        value.m_bConstructed = 0;
+        value.m_bIndefinite = 0;
+        readPrimitiveContents(value, at, first == 0x80 ? 0 : readLength(at, limit, first));
+        return;
+    }
+    checkConstructedAllowed(value, depth);
+    value.m_bConstructed = 1;
+    if (first == 0x80) {
+        value.m_bIndefinite = 1;
+        readComponentsUntil00(value, at, limit, depth);
+    } else {
+        value.m_bIndefinite = 0;
+        const unsigned long length = readLength(at, limit, first);
+        readComponents(value, at, at.position + length, depth);
+    }
+}
+
+CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth) {
+    const BYTE identifierOctet = readIdentifier(at, limit);
+    std::unique_ptr<CASN1Type> value(___makeASN1Class(identifierOctet & 0xDF));
+    decodeBody(*value, identifierOctet, at, limit, depth);
+    return value.release();
+}
+
+// A cursor at the stream's position and the end of the stream as the outer limit.
+Cursor startAt(CDEREncoding& der, unsigned long& limit) {
+    Cursor at{der, static_cast<unsigned long>(der.Seek(0, CFile::current))};
+    limit = at.position + der.Remaining();
+    return at;
+}
+
+}  // namespace
+
+CASN1Type* ___makeASN1Class(unsigned char identifier) {
+    switch (identifier) {
+        case 0x01: return new CASN1_BOOLEAN(0);
+        case 0x02: return new CASN1_INTEGER;
+        case 0x03: return new CASN1_BIT_STRING;
+        case 0x04: return new CASN1_OCTET_STRING;
+        case 0x05: return new CASN1_NULL;
+        case 0x06: {
+            auto* oid = new CASN1_OBJECT_IDENTIFIER;
+            oid->RemoveAll();
+            return oid;
+        }
+        case 0x0A: return new CASN1_ENUMERATED;
+        case 0x10: return new CASN1_SEQUENCE;
+        case 0x11: return new CASN1_SET;
+        case 0x13: return new CASN1_PrintableString;
+        case 0x14: return new CASN1_T61String;
+        case 0x16: return new CASN1_IA5String;
+        case 0x17: return new CASN1_UTCTime;
+        case 0x1C: return new CASN1_UniversalString;
+        case 0x1E: return new CASN1_BMPString;
+        default: return new CASN1_TAGGED(identifier, 0);
+    }
+}
+
+CASN1Type* ___buildFromEncoding(CDEREncoding& der) {
+    unsigned long limit;
+    Cursor at = startAt(der, limit);
+    return buildElement(at, limit, 0);
+}
+
+void ___buildFromEncoding(CASN1Type& target, CDEREncoding& der) {
+    unsigned long limit;
+    Cursor at = startAt(der, limit);
+    const BYTE identifierOctet = readIdentifier(at, limit);
+    if ((identifierOctet & 0xDF) != target.identifier)
+        ___throwDERDecodingException("Another class and tag number expected");
+    decodeBody(target, identifierOctet, at, limit, 0);
+}
+
+void ___getContentsFromEncoding(CASN1Type& target, CDEREncoding& der, unsigned long length) {
+    unsigned long limit;
+    Cursor at = startAt(der, limit);
+    if (!target.m_bConstructed) {
+        checkPrimitiveAllowed(target);
+        require(at, limit, length);
+        readPrimitiveContents(target, at, length);
+        return;
+    }
+    checkConstructedAllowed(target, 0);
+    if (target.m_bIndefinite) {
+        readComponentsUntil00(target, at, limit, 0);
+    } else {
+        require(at, limit, length);
+        readComponents(target, at, at.position + length, 0);
+    }
+}

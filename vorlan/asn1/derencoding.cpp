@@ -1,0 +1,245 @@
+#include "vorlan/asn1/derencoding.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "vorlan/asn1/asn1type.h"
+#include "vorlan/asn1/filters.h"
+#include "vorlan/framework/memfile.h"
+#include "vorlan/support/memfilepro.h"
+
+namespace {
+
+// The one instance every decoding failure throws (auto-delete off).
+CDERDecodingException g_derDecodingException(0);
+
+thread_local char g_lastReason[256];
+
+// Grow step of the memory streams.
+constexpr UINT kGrowStep = 1024;
+
+// Runs a read operation; any framework exception inside becomes the decoding exception.
+template <class F>
+auto asDecoding(F&& operation) {
+    try {
+        return operation();
+    } catch (CException* e) {
+        e->Delete();
+    }
+    ___throwDERDecodingException("CException -> CDERDecodingException");
+}
+
+}  // namespace
+
+LONG CUnknown::Release() {
+    const LONG count = --m_nRefCount;
+    if (count == 0) {
+        Clear();
+        if (m_bAutoDelete) delete this;
+    }
+    return count;
+}
+
+CDEREncoding::CDEREncoding(int autoDelete) : CUnknown(autoDelete) {
+    m_pFile = new CMemFile(kGrowStep);
+    m_bAutoDeleteFile = 1;
+}
+
+CDEREncoding::CDEREncoding(int autoDelete, CFile* file, int, int autoDeleteFile) : CUnknown(autoDelete) {
+    m_pFile = file;
+    m_bAutoDeleteFile = autoDeleteFile;
+}
+
+CDEREncoding::CDEREncoding(int autoDelete, const CByteArray& octets) : CUnknown(autoDelete) { *this = octets; }
+
+CDEREncoding::CDEREncoding(int autoDelete, unsigned char* buffer, unsigned long length, int adopt, int copy)
+    : CUnknown(autoDelete) {
+    const auto size = static_cast<UINT>(length);
+    if (adopt) {
+        m_pFile = new CMemFilePro(buffer, size, kGrowStep, TRUE);
+    } else if (copy) {
+        auto* privateCopy = new unsigned char[length ? length : 1];
+        if (length) std::memcpy(privateCopy, buffer, length);
+        m_pFile = new CMemFilePro(privateCopy, size, kGrowStep, TRUE);
+    } else {
+        m_pFile = new CMemFilePro(buffer, size, 0, FALSE);
+    }
+    m_bAutoDeleteFile = 1;
+}
+
+CDEREncoding::CDEREncoding(int autoDelete, const CASN1Type& value) : CDEREncoding(autoDelete) {
+    value.encodeTo(*this, 0, 0, 0);
+}
+
+CDEREncoding::~CDEREncoding() { CDEREncoding::Clear(); }
+
+CDEREncoding& CDEREncoding::operator=(const CByteArray& octets) {
+    Clear();
+    const auto length = static_cast<unsigned long>(octets.GetSize());
+    auto* privateCopy = new unsigned char[length ? length : 1];
+    if (length) std::memcpy(privateCopy, octets.GetData(), length);
+    m_pFile = new CMemFilePro(privateCopy, static_cast<UINT>(length), kGrowStep, TRUE);
+    m_bAutoDeleteFile = 1;
+    return *this;
+}
+
+void CDEREncoding::Clear() {
+    if (!m_pFile) return;
+    CString path;
+    if (m_bTmpFile) path = m_pFile->GetFilePath();
+    if (m_bAutoDeleteFile) {
+        delete m_pFile;
+    } else if (m_bTmpFile) {
+        try {
+            m_pFile->Close();
+        } catch (CException* e) {
+            e->Delete();
+        }
+    }
+    m_pFile = nullptr;
+    if (m_bTmpFile && !path.IsEmpty()) std::remove(path);
+}
+
+BYTE CDEREncoding::ReadByte() {
+    return asDecoding([this] {
+        BYTE octet;
+        if (!m_pFile || m_pFile->Read(&octet, 1) != 1) AfxThrowFileException(CFileException::endOfFile);
+        return octet;
+    });
+}
+
+unsigned long CDEREncoding::Read(unsigned char* buffer, unsigned long count) {
+    return asDecoding([&]() -> unsigned long {
+        if (!m_pFile) return 0;
+        return m_pFile->Read(buffer, static_cast<UINT>(count));
+    });
+}
+
+unsigned long CDEREncoding::Read(CByteArray& octets, unsigned long count) {
+    octets.SetSize(static_cast<int>(count));
+    return Read(octets.GetData(), count);
+}
+
+void CDEREncoding::Read(CFile& target, unsigned long count) {
+    asDecoding([&] {
+        detail::CFileFilter sink(target);
+        for (unsigned long left = count; left > 0;) {
+            const unsigned long room = sink.m_dwBlockSize - sink.m_dwFill;
+            const unsigned long got = Read(sink.m_pBlock + sink.m_dwFill, left < room ? left : room);
+            if (got == 0) AfxThrowFileException(CFileException::endOfFile);
+            sink.m_dwFill += static_cast<DWORD>(got);
+            left -= got;
+            if (sink.m_dwFill == sink.m_dwBlockSize) {
+                sink.ProcessBlock(0, nullptr, 0);
+                sink.m_dwFill = 0;
+            }
+        }
+        sink.Finish();
+        target.Flush();
+        return 0;
+    });
+}
+
+void CDEREncoding::WriteByte(unsigned char octet) { Write(&octet, 1); }
+
+void CDEREncoding::Write(const unsigned char* data, unsigned long count) {
+    if (!m_pFile) AfxThrowFileException(CFileException::generic);
+    m_pFile->Write(data, static_cast<UINT>(count));
+}
+
+void CDEREncoding::Write(const CByteArray& octets) {
+    if (octets.GetSize() > 0) Write(octets.GetData(), static_cast<unsigned long>(octets.GetSize()));
+}
+
+void CDEREncoding::Write(CFile& source, unsigned long count) {
+    unsigned char block[detail::kSinkBlockSize];
+    for (unsigned long left = count; left > 0;) {
+        const UINT want = static_cast<UINT>(left < sizeof block ? left : sizeof block);
+        const UINT got = source.Read(block, want);
+        if (got == 0) AfxThrowFileException(CFileException::endOfFile);
+        Write(block, got);
+        left -= got;
+    }
+}
+
+long CDEREncoding::SeekToBegin() { return Seek(0, CFile::begin); }
+
+long CDEREncoding::Seek(long offset, unsigned int from) {
+    return asDecoding([&]() -> long {
+        if (!m_pFile) AfxThrowFileException(CFileException::badSeek);
+        return m_pFile->Seek(static_cast<LONG>(offset), from);
+    });
+}
+
+int CDEREncoding::reached00() {
+    unsigned char octets[2];
+    if (Read(octets, 2) != 2) ___throwDERDecodingException("Unexpected end of file");
+    if (octets[0] == 0 && octets[1] == 0) return 1;
+    Seek(-2, CFile::current);
+    return 0;
+}
+
+unsigned long CDEREncoding::Remaining() const {
+    if (!m_pFile) return 0;
+    const DWORD length = m_pFile->GetLength();
+    const DWORD position = m_pFile->GetPosition();
+    return length > position ? length - position : 0;
+}
+
+void ConstructElements(CDEREncoding* elements, int count) {
+    for (int i = 0; i < count; ++i) {
+        ::new (static_cast<void*>(elements + i)) CDEREncoding(0);
+        elements[i].AddRef();
+    }
+}
+
+void DestructElements(CDEREncoding* elements, int count) {
+    for (int i = 0; i < count; ++i) {
+        elements[i].Release();
+        elements[i].~CDEREncoding();
+    }
+}
+
+void DestructElements(CDEREncoding** elements, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (elements[i]) elements[i]->Release();
+        elements[i] = nullptr;
+    }
+}
+
+unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned long contentsLength, int indefinite) {
+    if (indefinite) return identifierOctets + 1 + contentsLength + 2;
+    return identifierOctets + 1 + detail::lengthOctetsAfterFirst(contentsLength) + contentsLength;
+}
+
+int ___extractEncodingLength(const unsigned char* octets, unsigned long available) {
+    if (available < 2) return -1;
+    if ((octets[0] & 0x1F) == 0x1F) return -4;
+    if (octets[1] == 0x80) return -3;
+    unsigned long length;
+    unsigned long header;
+    if (octets[1] & 0x80) {
+        const unsigned n = octets[1] & 0x7F;
+        if (n > 4) return -2;
+        if (n + 2 > available) return -1;
+        length = 0;
+        for (unsigned i = 0; i < n; ++i) length = (length << 8) | octets[2 + i];
+        header = n + 2;
+    } else {
+        length = octets[1];
+        header = 2;
+    }
+    if (length > 0x7FFFFFFFul - header) return -2;
+    return static_cast<int>(header + length);
+}
+
+void ___throwDERDecodingException(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(g_lastReason, sizeof g_lastReason, format, arguments);
+    va_end(arguments);
+    throw &g_derDecodingException;
+}
+
+const char* detail::lastDecodingReason() { return g_lastReason; }

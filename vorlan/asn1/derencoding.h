@@ -1,0 +1,102 @@
+// The DER stream: a reference-counted handle on the octets that encoders write
+// and the decoder reads, the identifier/length rules and the decoding exception.
+#pragma once
+
+#include "vorlan/framework/bytearray.h"
+#include "vorlan/framework/exception.h"
+#include "vorlan/framework/file.h"
+
+class CASN1Type;
+
+// Reference-counted base: Release() at zero runs Clear() and, with auto-delete, deletes.
+class CUnknown {
+public:
+    explicit CUnknown(int autoDelete) : m_bAutoDelete(autoDelete) {}
+    virtual ~CUnknown() = default;
+    virtual void Clear() = 0;
+
+    LONG AddRef() { return ++m_nRefCount; }
+    LONG Release();
+
+    LONG m_nRefCount = 0;
+    int m_bAutoDelete;
+};
+
+class CDEREncoding : public virtual CUnknown {
+public:
+    // Empty owned memory stream (grow step 1024).
+    explicit CDEREncoding(int autoDelete);
+    // The caller's stream at its current position; deleted by Clear() only with autoDeleteFile.
+    CDEREncoding(int autoDelete, CFile* file, int, int autoDeleteFile);
+    // A private copy of the octets, position 0.
+    CDEREncoding(int autoDelete, const CByteArray& octets);
+    // adopt: takes the new[]-allocated buffer; copy: a private copy; neither: read in place.
+    CDEREncoding(int autoDelete, unsigned char* buffer, unsigned long length, int adopt, int copy);
+    // An owned memory stream holding the DER of `value`, positioned after it.
+    CDEREncoding(int autoDelete, const CASN1Type& value);
+    // A copy would share and free the stream twice.
+    CDEREncoding(const CDEREncoding&) = delete;
+    CDEREncoding& operator=(const CDEREncoding&) = delete;
+    ~CDEREncoding() override;
+
+    CDEREncoding& operator=(const CByteArray& octets);
+    void Clear() override;
+    void OnOffTmpFile(int on) { m_bTmpFile = on; }
+
+    BYTE ReadByte();
+    unsigned long Read(unsigned char* buffer, unsigned long count);
+    unsigned long Read(CByteArray& octets, unsigned long count);
+    void Read(CFile& target, unsigned long count);
+    void WriteByte(unsigned char octet);
+    void Write(const unsigned char* data, unsigned long count);
+    void Write(const CByteArray& octets);
+    void Write(CFile& source, unsigned long count);
+    long SeekToBegin();
+    long Seek(long offset, unsigned int from);
+    // 1 and the two octets consumed when the next two octets are 00 00; else 0, position unchanged.
+    int reached00();
+
+    // Octets from the position to the end of the stream (0 without a stream).
+    unsigned long Remaining() const;
+    CFile* GetFile() const { return m_pFile; }
+
+    int m_bAutoDeleteFile = 0;
+    int m_bTmpFile = 0;
+    CFile* m_pFile = nullptr;
+};
+
+// Elements of framework arrays of encodings hold one reference each.
+void ConstructElements(CDEREncoding* elements, int count);
+void DestructElements(CDEREncoding* elements, int count);
+void DestructElements(CDEREncoding** elements, int count);
+
+// Total octets of an element with one identifier octet count `identifierOctets`.
+unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned long contentsLength, int indefinite);
+// Total length of the element at `octets`: -1 more octets needed, -2 length too long,
+// -3 indefinite length, -4 high tag number form.
+int ___extractEncodingLength(const unsigned char* octets, unsigned long available);
+
+// Every decoding failure throws a pointer to one shared instance (auto-delete off).
+class CDERDecodingException : public CException {
+public:
+    CDERDecodingException() : CException(FALSE) {}
+    explicit CDERDecodingException(int autoDelete) : CException(autoDelete) {}
+};
+
+[[noreturn]] void ___throwDERDecodingException(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+namespace detail {
+// The reason text of the last decoding failure raised in this thread (diagnostics and tests).
+const char* lastDecodingReason();
+// Number of length octets after the first for a definite length (0 below 128).
+inline unsigned lengthOctetsAfterFirst(unsigned long length) {
+    unsigned k = 0;
+    if (length >= 128)
+        for (unsigned long v = length; v != 0; v >>= 8) ++k;
+    return k;
+}
+// Identifier, length octets and contents of a definite-length element.
+inline unsigned long definiteEncodedLength(unsigned long contentsLength) {
+    return contentsLength + 2 + lengthOctetsAfterFirst(contentsLength);
+}
+}  // namespace detail

@@ -1,0 +1,159 @@
+#include "vorlan/asn1/filters.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "vorlan/asn1/asn1type.h"
+#include "vorlan/support/terminate.h"
+
+namespace detail {
+
+namespace {
+
+// Compares the stream with the octets of another encoding; stops at the first difference.
+class CCompareFilter : public virtual CBufferedFilterNS {
+public:
+    CCompareFilter(const unsigned char* other, unsigned long length) : m_pOther(other), m_dwLength(length) {
+        SetBlockSize(kSinkBlockSize);
+    }
+    void ProcessBlock(int, const unsigned char* data, unsigned long length) override {
+        if (!data) {
+            data = m_pBlock;
+            length = m_dwFill;
+        }
+        const unsigned long available = m_dwLength - m_dwPosition;
+        const unsigned long common = std::min(length, available);
+        const int order = common ? std::memcmp(data, m_pOther + m_dwPosition, common) : 0;
+        m_dwPosition += common;
+        if (order != 0) {
+            m_nResult = order < 0 ? -1 : 1;
+            ___throwTerminateCompareException(0);
+        }
+        if (common < length) {
+            m_nResult = 1;  // the other encoding ended first
+            ___throwTerminateCompareException(0);
+        }
+    }
+    // After a complete stream: the other encoding is longer, or both are equal.
+    int Outcome() const { return m_dwPosition < m_dwLength ? -1 : 0; }
+    int m_nResult = 0;
+
+private:
+    const unsigned char* m_pOther;
+    unsigned long m_dwLength;
+    unsigned long m_dwPosition = 0;
+};
+
+// Applies an octet rule block by block; the first failing block ends the walk.
+class CCheckFilter : public virtual CBufferedFilterNS {
+public:
+    explicit CCheckFilter(int (*accepts)(const unsigned char*, unsigned long)) : m_pfnAccepts(accepts) {
+        SetBlockSize(kSinkBlockSize);
+        Reset();
+    }
+    int Reset() override {
+        m_bResult = 1;
+        return CBufferedFilterNS::Reset();
+    }
+    void ProcessBlock(int final, const unsigned char* data, unsigned long length) override {
+        if (!data) {
+            data = m_pBlock;
+            length = m_dwFill;
+        }
+        if (m_bResult && !m_pfnAccepts(data, length)) m_bResult = 0;
+        if (!m_bResult || final) ___throwTerminateValidationException(0);
+    }
+    int m_bResult = 1;
+
+private:
+    int (*m_pfnAccepts)(const unsigned char*, unsigned long);
+};
+
+}  // namespace
+
+CMemoryFilter::CMemoryFilter(unsigned char* memory, unsigned long capacity) : m_pMemory(memory), m_dwCapacity(capacity) {
+    SetBlockSize(kSinkBlockSize);
+}
+
+void CMemoryFilter::ProcessBlock(int, const unsigned char* data, unsigned long length) {
+    if (!data) {
+        data = m_pBlock;
+        length = m_dwFill;
+    }
+    if (length > m_dwCapacity - m_dwWritten) AfxThrowFileException(CFileException::diskFull);
+    if (length) std::memcpy(m_pMemory + m_dwWritten, data, length);
+    m_dwWritten += length;
+}
+
+void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out) {
+    CForwardFilter sink(out);
+    encoding.Seek(static_cast<long>(position), CFile::begin);
+    for (unsigned long left = length; left > 0;) {
+        const unsigned long room = sink.m_dwBlockSize - sink.m_dwFill;
+        const unsigned long got = encoding.Read(sink.m_pBlock + sink.m_dwFill, std::min(left, room));
+        if (got == 0) AfxThrowFileException(CFileException::endOfFile);
+        sink.m_dwFill += static_cast<DWORD>(got);
+        sink.m_dwTotal += static_cast<DWORD>(got);
+        left -= got;
+        if (sink.m_dwFill == sink.m_dwBlockSize) {
+            sink.ProcessBlock(0, nullptr, 0);
+            sink.m_dwFill = 0;
+        }
+    }
+    sink.Finish();
+}
+
+int compareEncodings(const CASN1Type& a, const CASN1Type& b) {
+    CByteArray other;
+    b.encodeTo(other);
+    CCompareFilter sink(other.GetData(), static_cast<unsigned long>(other.GetSize()));
+    try {
+        a.writeEncoding(sink, 0, 0, 0);
+        sink.Finish();
+    } catch (CTerminateCompareException* e) {
+        e->Delete();
+        return sink.m_nResult;
+    }
+    return sink.Outcome();
+}
+
+int checkClearContents(const CASN1Type& value, int (*accepts)(const unsigned char*, unsigned long)) {
+    CCheckFilter sink(accepts);
+    try {
+        value.writeClearContents(sink);
+        sink.Finish();
+    } catch (CTerminateValidationException* e) {
+        e->Delete();
+    }
+    return sink.m_bResult;
+}
+
+CBitShiftFilter::CBitShiftFilter(CBufferedFilterNS& target, int shift) : m_pTarget(&target), m_nShift(shift) {
+    SetBlockSize(kSinkBlockSize);
+}
+
+void CBitShiftFilter::ProcessBlock(int, const unsigned char* data, unsigned long length) {
+    if (!data) {
+        data = m_pBlock;
+        length = m_dwFill;
+    }
+    if (length == 0) return;
+    const int s = m_nShift;
+    unsigned char shifted[kSinkBlockSize];
+    unsigned char previous = m_cLast;
+    bool carry = m_bCarry != 0;
+    for (unsigned long start = 0; start < length; start += kSinkBlockSize) {
+        const unsigned long n = std::min(length - start, kSinkBlockSize);
+        for (unsigned long i = 0; i < n; ++i) {
+            const unsigned char c = data[start + i];
+            shifted[i] = static_cast<unsigned char>((carry ? previous << (8 - s) : 0) | (c >> s));
+            previous = c;
+            carry = true;
+        }
+        m_pTarget->Write(shifted, n);
+    }
+    m_bCarry = 1;
+    m_cLast = previous;
+}
+
+}  // namespace detail

@@ -1,0 +1,44 @@
+// CASN1_INTEGER and CASN1_ENUMERATED: big-endian two's-complement contents; the
+// constructors build non-negative numbers, the clear contents drop the sign octet.
+#pragma once
+
+#include "vorlan/asn1/primitive.h"
+
+class CASN1_INTEGER : public CASN1_PRIMITIVE_TYPE {
+public:
+    CASN1_INTEGER() { identifier = 0x02; }
+    explicit CASN1_INTEGER(unsigned long value);
+    // Big-endian magnitude; leading zero octets are dropped.
+    CASN1_INTEGER(const unsigned char* magnitude, unsigned short size);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_INTEGER)
+
+    // The contents as one unsigned number: 0 (value untouched) when it needs more than 32 bits.
+    int GetInteger(unsigned long& value) const;
+
+    void writeClearContents(CBufferedFilterNS& out) const override;
+    unsigned long getClearContentsLength() const override;
+
+protected:
+    void setMagnitude(const unsigned char* magnitude, unsigned long size);
+
+private:
+    // Octets of the clear contents: without a leading 0x00 sign octet.
+    unsigned long signOctets() const { return GetSize() >= 2 && GetAt(0) == 0 ? 1 : 0; }
+};
+
+class CASN1_ENUMERATED : public CASN1_INTEGER {
+public:
+    CASN1_ENUMERATED();
+    explicit CASN1_ENUMERATED(unsigned long value);
+    CASN1_ENUMERATED(const unsigned char* magnitude, unsigned short size);
+    DECLARE_ASN1_VALUE_COPIES(CASN1_ENUMERATED)
+
+    CASN1_ENUMERATED& operator=(const CASN1_ENUMERATED& other);
+    void operatorMOVE(CASN1_ENUMERATED& source);
+
+    static int isValid(const CASN1Type* value, int anyTag);
+
+    // Inclusive range of allowed values; min > max means no range check.
+    LONG m_lMinValue = 1;
+    LONG m_lMaxValue = -1;
+};

@@ -1,0 +1,8 @@
+#include "vorlan/asn1/sequence.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SEQUENCE, CASN1_CONSTRUCTED_TYPE)
+
+CASN1_SEQUENCE::CASN1_SEQUENCE() {
+    identifier = 0x10;
+    m_bConstructed = 1;
+}

@@ -1,0 +1,15 @@
+// CASN1_SEQUENCE: the universal SEQUENCE (OF), always in constructed form.
+#pragma once
+
+#include "vorlan/asn1/constructed.h"
+
+class CASN1_SEQUENCE : public CASN1_CONSTRUCTED_TYPE {
+public:
+    CASN1_SEQUENCE();
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_SEQUENCE)
+
+protected:
+    // Components of any identifier are accepted.
+    void addConstructedComponent(CASN1Type* component) override { CASN1_CONSTRUCTED_TYPE::AddObject(component); }
+    int allowsPrimitive() const override { return 0; }
+};

@@ -1,0 +1,96 @@
+#include "vorlan/asn1/tagged.h"
+
+#include "vorlan/asn1/filters.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_TAGGED, CASN1_TAGGED)
+
+CASN1_TAGGED::CASN1_TAGGED() { m_bConstructed = 1; }
+
+CASN1_TAGGED::CASN1_TAGGED(unsigned char tag, int indefinite) {
+    identifier = tag;
+    m_bConstructed = 1;
+    m_bIndefinite = indefinite;
+}
+
+CASN1_TAGGED::~CASN1_TAGGED() { releaseEncoding(); }
+
+CASN1_TAGGED& CASN1_TAGGED::operator=(const CASN1_TAGGED& other) {
+    if (this == &other) return *this;
+    CASN1_CONSTRUCTED_TYPE::operator=(other);
+    shareWindow(other.m_pEncoding, other.m_dwLength, other.m_dwPosition);
+    return *this;
+}
+
+void CASN1_TAGGED::operatorMOVE(CASN1_TAGGED& source) {
+    if (this == &source) return;
+    CASN1_CONSTRUCTED_TYPE::operatorMOVE(source);
+    shareWindow(source.m_pEncoding, source.m_dwLength, source.m_dwPosition);
+}
+
+void CASN1_TAGGED::shareWindow(CDEREncoding* encoding, DWORD length, DWORD position) {
+    if (encoding) encoding->AddRef();
+    releaseEncoding();
+    m_pEncoding = encoding;
+    m_dwLength = encoding ? length : 0;
+    m_dwPosition = encoding ? position : 0;
+}
+
+void CASN1_TAGGED::releaseEncoding() {
+    CDEREncoding* encoding = std::exchange(m_pEncoding, nullptr);
+    m_dwLength = 0;
+    m_dwPosition = 0;
+    if (encoding) encoding->Release();
+}
+
+void CASN1_TAGGED::clear() {
+    CASN1_CONSTRUCTED_TYPE::clear();
+    releaseEncoding();
+}
+
+void CASN1_TAGGED::setContents(CDEREncoding& der, unsigned long size) {
+    clear();
+    if (size > der.Remaining()) ___throwDERDecodingException("Unexpected end of file");
+    const long position = der.Seek(0, CFile::current);
+    shareWindow(&der, static_cast<DWORD>(size), static_cast<DWORD>(position));
+    der.Seek(static_cast<long>(size), CFile::current);
+}
+
+void CASN1_TAGGED::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {
+    if (m_bConstructed) {
+        CASN1_CONSTRUCTED_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
+        return;
+    }
+    if (!contentsOnly) detail::writeDefiniteHeader(out, useTag ? tag : identifier, m_dwLength);
+    writeClearContents(out);
+}
+
+void CASN1_TAGGED::writeClearContents(CBufferedFilterNS& out) const {
+    if (m_bConstructed) {
+        CASN1_CONSTRUCTED_TYPE::writeClearContents(out);
+        return;
+    }
+    if (m_pEncoding) detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
+}
+
+unsigned long CASN1_TAGGED::getEncodedLength(int contentsOnly) const {
+    if (m_bConstructed) return CASN1_CONSTRUCTED_TYPE::getEncodedLength(contentsOnly);
+    return contentsOnly ? m_dwLength : detail::definiteEncodedLength(m_dwLength);
+}
+
+unsigned long CASN1_TAGGED::getClearContentsLength() const {
+    if (m_bConstructed) return CASN1_CONSTRUCTED_TYPE::getClearContentsLength();
+    return m_dwLength;
+}
+
+void CASN1_TAGGED::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
+    if (m_bConstructed) {
+        CASN1_CONSTRUCTED_TYPE::buildImplicitTAGGED(tagged);
+        return;
+    }
+    if (&tagged == this) return;
+    tagged.clear();
+    tagged.shareWindow(m_pEncoding, m_dwLength, m_dwPosition);
+    if (m_bClearAfterGet) clear();
+    tagged.m_bConstructed = 0;
+    tagged.m_bIndefinite = 0;
+}

@@ -1,0 +1,42 @@
+// CASN1_TAGGED: an explicitly or implicitly tagged value. Constructed, it holds
+// components; primitive, it is a window (position, length) on a shared, counted
+// CDEREncoding, so decoding and copying never copy its contents.
+#pragma once
+
+#include "vorlan/asn1/constructed.h"
+
+class CASN1_TAGGED : public CASN1_CONSTRUCTED_TYPE {
+public:
+    CASN1_TAGGED();
+    // `tag`: class bits and tag number, without the constructed bit.
+    CASN1_TAGGED(unsigned char tag, int indefinite);
+    ~CASN1_TAGGED() override;
+    DECLARE_ASN1_VALUE_COPIES(CASN1_TAGGED)
+
+    // The constructed assignment; the window is shared (one more reference).
+    CASN1_TAGGED& operator=(const CASN1_TAGGED& other);
+    // The constructed move; the window is shared, the source keeps its reference.
+    void operatorMOVE(CASN1_TAGGED& source);
+
+    // Refers to `length` octets at `position` of `encoding` (null: no window).
+    void shareWindow(CDEREncoding* encoding, DWORD length, DWORD position);
+
+    void clear() override;
+    void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeClearContents(CBufferedFilterNS& out) const override;
+    void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
+    unsigned long getEncodedLength(int contentsOnly) const override;
+    unsigned long getClearContentsLength() const override;
+
+    CDEREncoding* m_pEncoding = nullptr;
+    DWORD m_dwLength = 0;
+    DWORD m_dwPosition = 0;
+
+protected:
+    void addConstructedComponent(CASN1Type* component) override { AddObject(component); }
+    // Keeps a reference to the decoder's encoding and skips the contents.
+    void setContents(CDEREncoding& der, unsigned long size) override;
+
+private:
+    void releaseEncoding();
+};
