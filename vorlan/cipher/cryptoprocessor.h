@@ -1,0 +1,77 @@
+// CCryptoProcessor: turns a block transform into a streaming encryptor and decryptor.
+// It walks buffers block by block, chains blocks through four mode hooks (unless
+// constructed unchained), keeps separate chains for encryption and decryption, pads
+// the last block on encryption (PKCS#5 style) and checks and removes the padding on
+// decryption. Failures throw CUnlockException.
+#pragma once
+
+#include <vector>
+
+class CProgress;
+
+class CCryptoProcessor {
+public:
+    CCryptoProcessor(const CCryptoProcessor&) = delete;
+    CCryptoProcessor& operator=(const CCryptoProcessor&) = delete;
+    // The chains are wiped.
+    virtual ~CCryptoProcessor();
+
+    // Largest output of the final operations for len input octets.
+    virtual unsigned long EncrFinalOutMaxSize(unsigned long len) const;
+    virtual unsigned long DecrFinalOutMaxSize(unsigned long len) const;
+    // Encrypts len octets with padding: len - len % blockSize + blockSize octets out.
+    virtual unsigned long EncryptFinal(const unsigned char* in, unsigned long len, unsigned char* out,
+                                       CProgress* progress);
+    // Decrypts len octets (a non-zero multiple of the block) and removes the padding;
+    // returns the plaintext length.
+    virtual unsigned long DecryptFinal(const unsigned char* in, unsigned long len, unsigned char* out,
+                                       CProgress* progress);
+    // Progress hints sent while processing len octets (final: with the final operation).
+    virtual unsigned long CountHints(unsigned long len, int final) const;
+    virtual void CheckCiphertextSize(unsigned long len) const;
+    virtual void CheckPlaintextSize(unsigned long len) const;
+
+    // len must be a multiple of the block size; in and out may be the same buffer.
+    // One progress hint per block when progress is given.
+    void EncryptBlock(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress);
+    void DecryptBlock(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress);
+
+    // Restart a chain from the initial vector.
+    void ResetEncryptionContext();
+    void ResetDecryptionContext();
+
+    unsigned long GetBlockSize() const { return blockSize; }
+    // blockSize; a processor built without a usable block size (0) throws instead.
+    unsigned long UsableBlockSize() const;
+    int IsChained() const { return !noChaining; }
+
+protected:
+    // iv: the first blockSize octets are the initial vector of both chains; null means
+    // zeros. Unchained processors keep no vector.
+    CCryptoProcessor(unsigned long blockSize, int noChaining, const unsigned char* iv);
+
+    // Mode hooks of the chained walk: pre-process, transform, post-process. The base
+    // hooks pass the block through unchanged, so every block is transformed by itself.
+    virtual void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+
+    // One block; in and out may be the same block.
+    virtual void EncipherAlgorithm(const unsigned char* in, unsigned char* out) const = 0;
+    virtual void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const = 0;
+
+    int noChaining;
+    unsigned long blockSize;
+    std::vector<unsigned char> iv;
+    std::vector<unsigned char> encChain;
+    std::vector<unsigned char> decChain;
+
+private:
+    // Three block-sized work areas: the two temporaries of the chained walk and the
+    // last block of the final operations. Wiped with the chains.
+    std::vector<unsigned char> m_work;
+    unsigned char* Temp1() { return m_work.data(); }
+    unsigned char* Temp2() { return m_work.data() + blockSize; }
+    unsigned char* LastBlock() { return m_work.data() + 2 * blockSize; }
+};

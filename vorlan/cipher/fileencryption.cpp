@@ -1,0 +1,93 @@
+#include "vorlan/cipher/fileencryption.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/wipe.h"
+
+namespace {
+
+// Holds plaintext on one side or the other: wiped however the function is left.
+class CWipedBuffer {
+public:
+    explicit CWipedBuffer(unsigned long size) : m_octets(size) {}
+    CWipedBuffer(const CWipedBuffer&) = delete;
+    CWipedBuffer& operator=(const CWipedBuffer&) = delete;
+    ~CWipedBuffer() {
+        if (!m_octets.empty()) SecureWipe(m_octets.data(), m_octets.size());
+    }
+    unsigned char* data() { return m_octets.data(); }
+
+private:
+    std::vector<unsigned char> m_octets;
+};
+
+// The octets to process: len, or from the position of `in` to its end when len is 0.
+unsigned long InputLength(CFile& in, int len, const char* reason) {
+    if (len < 0) AfxThrowUnlockException(reason);
+    if (len > 0) return static_cast<unsigned long>(len);
+    const DWORD length = in.GetLength(), position = in.GetPosition();
+    return length > position ? length - position : 0;
+}
+
+// At least one block, rounded up to whole blocks.
+unsigned long RoundChunk(const CCryptoProcessor& proc, unsigned long chunk) {
+    const unsigned long size = proc.UsableBlockSize();
+    return chunk == 0 ? size : ((chunk - 1) / size + 1) * size;
+}
+
+// A file shorter than the length given must not leave stale buffer octets in the output.
+void ReadExactly(CFile& in, unsigned char* buffer, unsigned long count) {
+    if (count != 0 && in.Read(buffer, static_cast<UINT>(count)) != count)
+        AfxThrowFileException(CFileException::endOfFile, -1, in.GetFilePath());
+}
+
+void WriteOctets(CFile& out, const unsigned char* buffer, unsigned long count) {
+    if (count != 0) out.Write(buffer, static_cast<UINT>(count));
+}
+
+void SetUpProgress(CProgress* progress, int setUp, unsigned long hints) {
+    if (progress != nullptr && setUp) progress->SetUp(static_cast<int>(hints), 1, 1, 1);
+}
+
+}  // namespace
+
+void EncryptFile(CCryptoProcessor& proc, CFile& in, int len, CFile& out, unsigned long chunk, CProgress* progress,
+                 int setUpProgress) {
+    chunk = RoundChunk(proc, chunk);
+    const unsigned long total = InputLength(in, len, "EncryptFile - in_size < 0!");
+    proc.CheckPlaintextSize(total);
+    const unsigned long full = total / chunk, rest = total % chunk;
+    // One buffer, processed in place; no larger than the input needs.
+    CWipedBuffer buffer(std::max(std::min(chunk, total), proc.EncrFinalOutMaxSize(rest)));
+    SetUpProgress(progress, setUpProgress, proc.CountHints(total, 1));
+    for (unsigned long i = 0; i < full; ++i) {
+        ReadExactly(in, buffer.data(), chunk);
+        proc.EncryptBlock(buffer.data(), chunk, buffer.data(), progress);
+        WriteOctets(out, buffer.data(), chunk);
+    }
+    ReadExactly(in, buffer.data(), rest);
+    WriteOctets(out, buffer.data(), proc.EncryptFinal(buffer.data(), rest, buffer.data(), progress));
+}
+
+void DecryptFile(CCryptoProcessor& proc, CFile& in, int len, CFile& out, unsigned long chunk, CProgress* progress,
+                 int setUpProgress) {
+    chunk = RoundChunk(proc, chunk);
+    const unsigned long total = InputLength(in, len, "DecryptFile - in_size < 0!");
+    proc.CheckCiphertextSize(total);
+    unsigned long full = total / chunk, rest = total % chunk;
+    if (rest == 0) {  // DecryptFinal must see the last block, so the last chunk is held back
+        --full;
+        rest = chunk;
+    }
+    CWipedBuffer buffer(std::max(std::min(chunk, total), proc.DecrFinalOutMaxSize(rest)));
+    SetUpProgress(progress, setUpProgress, proc.CountHints(total, 0));
+    for (unsigned long i = 0; i < full; ++i) {
+        ReadExactly(in, buffer.data(), chunk);
+        proc.DecryptBlock(buffer.data(), chunk, buffer.data(), progress);
+        WriteOctets(out, buffer.data(), chunk);
+    }
+    ReadExactly(in, buffer.data(), rest);
+    WriteOctets(out, buffer.data(), proc.DecryptFinal(buffer.data(), rest, buffer.data(), progress));
+}
