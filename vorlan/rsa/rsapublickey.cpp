@@ -48,17 +48,19 @@ int CRSAPublicKey::DecodeData(const CByteArray& in, unsigned short blockBits, CB
     return detail::ParseBlock(in, blockBits, blockType, detail::EBlockPadding::Constant, out);
 }
 
+// The public-key operations call this class's block and raw operations directly: on
+// a CRSAPrivateKey the overrides would pad with 0xFF and raise to the private exponent.
 void CRSAPublicKey::LockKey(const CKey& key, CByteArray& out) const {
-    EncodeData(key.Data(), key.Size(), out, 2);
-    ProcessData(out, out);
+    CRSAPublicKey::EncodeData(key.Data(), key.Size(), out, 2);
+    CRSAPublicKey::ProcessData(out, out);
 }
 
 void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked, unsigned char* digest,
                                  unsigned short blockBits) const {
     CByteArray block;
-    ProcessData(locked, block);
+    CRSAPublicKey::ProcessData(locked, block);
     CByteArray data;
-    if (!DecodeData(block, blockBits, data, 1))
+    if (!CRSAPublicKey::DecodeData(block, blockBits, data, 1))
         AfxThrowUnlockException(
             "CRSAPublicKey::UnlockDigest - locked digest is corrupted (cannot decode RSA envelope)");
 
