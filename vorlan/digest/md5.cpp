@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <iterator>
 #include <cstring>
 
 #include "vorlan/support/hex.h"
@@ -11,10 +10,8 @@
 
 namespace {
 
-// RFC 1321: the initial state, the sines table T[i] = floor(2^32 * |sin(i + 1)|),
-// the rotation per round and the message word each round reads.
-constexpr std::uint32_t initialState[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
-
+// RFC 1321: the sines table T[i] = floor(2^32 * |sin(i + 1)|), the rotation per
+// step and the message word each step reads.
 constexpr std::array<std::uint32_t, 64> sines = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
     0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
@@ -28,28 +25,21 @@ constexpr std::array<std::uint32_t, 64> sines = {
 
 constexpr std::array<int, 16> rotations = {7, 12, 17, 22, 5, 9, 14, 20, 4, 11, 16, 23, 6, 10, 15, 21};
 
-constexpr int MessageWord(int round) {
-    switch (round / 16) {
-        case 0: return round;
-        case 1: return (5 * round + 1) % 16;
-        case 2: return (3 * round + 5) % 16;
-        default: return (7 * round) % 16;
+constexpr int MessageWord(int step) {
+    switch (step / 16) {
+        case 0: return step;
+        case 1: return (5 * step + 1) % 16;
+        case 2: return (3 * step + 5) % 16;
+        default: return (7 * step) % 16;
     }
 }
 
-std::uint32_t LoadLittleEndian(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+}  // namespace
 
-void StoreLittleEndian(std::uint32_t word, unsigned char* p) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(word >> (8 * i));
-}
-
-void Compress(std::uint32_t (&state)[4], const unsigned char* data, int blocks) {
+void detail::Md5Traits::Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks) {
     std::uint32_t x[16];
     for (; blocks > 0; --blocks, data += 64) {
-        for (int i = 0; i < 16; ++i) x[i] = LoadLittleEndian(data + 4 * i);
+        for (int i = 0; i < 16; ++i) x[i] = LoadWord<false>(data + 4 * i);
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 #pragma GCC unroll 64
         for (int i = 0; i < 64; ++i) {
@@ -77,39 +67,6 @@ void Compress(std::uint32_t (&state)[4], const unsigned char* data, int blocks) 
         state[3] += d;
     }
     SecureWipe(x, sizeof x);
-}
-
-}  // namespace
-
-CMD5DigestMaker::CMD5DigestMaker() : CDigestMaker(64) { ResetContext(); }
-
-CMD5DigestMaker::~CMD5DigestMaker() {
-    SecureWipe(state, sizeof state);
-    SecureWipe(&length, sizeof length);
-    SecureWipe(buffer, sizeof buffer);
-}
-
-void CMD5DigestMaker::GetCurrentDigest(unsigned char* out) const {
-    for (int i = 0; i < 4; ++i) StoreLittleEndian(state[i], out + 4 * i);
-}
-
-void CMD5DigestMaker::ResetContext() {
-    std::copy(std::begin(initialState), std::end(initialState), state);
-    length = {};
-    count = 0;
-}
-
-void CMD5DigestMaker::UpdateDigest(const unsigned char* block) { Compress(state, block, 1); }
-
-void CMD5DigestMaker::UpdateDigests(const unsigned char* data, int blocks) { Compress(state, data, blocks); }
-
-void CMD5DigestMaker::UpdateTotalLength(int len) { length.Add(len); }
-
-void CMD5DigestMaker::UpdateLastBytes() {
-    unsigned char bits[8];
-    StoreLittleEndian(length.low, bits);
-    StoreLittleEndian(length.high, bits + 4);
-    PadWithLength(bits);
 }
 
 void AfxMakeMD5DigestOnData(unsigned char* data, int len, unsigned char* out) {

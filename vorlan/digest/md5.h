@@ -3,33 +3,25 @@
 
 #include <cstdint>
 
-#include "vorlan/digest/digestmaker.h"
+#include "vorlan/digest/worddigestmaker.h"
 #include "vorlan/framework/string.h"
 
-class CMD5DigestMaker : public CDigestMaker {
-public:
-    static constexpr int digestSize = 16;
+namespace detail {
 
-    CMD5DigestMaker();
+struct Md5Traits {
+    static constexpr int words = 4;
+    static constexpr bool bigEndian = false;
+    static constexpr std::uint32_t initialState[words] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+    static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
+};
+
+}  // namespace detail
+
+class CMD5DigestMaker : public detail::CWordDigestMaker<detail::Md5Traits> {
+public:
+    CMD5DigestMaker() = default;
     CMD5DigestMaker(const CMD5DigestMaker& other) = default;
     CMD5DigestMaker& operator=(const CMD5DigestMaker& other) = default;
-    ~CMD5DigestMaker() override;
-
-    // The four state words, little-endian.
-    void GetCurrentDigest(unsigned char* out) const override;
-    void ResetContext() override;
-
-protected:
-    void UpdateDigest(const unsigned char* block) override;
-    void UpdateDigests(const unsigned char* data, int blocks) override;
-    void UpdateTotalLength(int len) override;
-    void UpdateLastBytes() override;
-    unsigned char* Buffer() override { return buffer; }
-
-private:
-    std::uint32_t state[4];
-    detail::CBitCount length;
-    unsigned char buffer[64];
 };
 
 // The MD5 digest of len octets into 16 octets at out.

@@ -1,26 +1,14 @@
 #include "vorlan/digest/sha1.h"
 
-#include <algorithm>
 #include <bit>
-#include <iterator>
 
 #include "vorlan/digest/sha1compress.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
 
-// FIPS 180-1: the initial state and the round constants of the four rounds of 20 steps.
-constexpr std::uint32_t initialState[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+// FIPS 180-1: the constants of the four rounds of 20 steps.
 constexpr std::uint32_t roundConstants[4] = {0x5a827999, 0x6ed9eba1, 0x8f1bbcdc, 0xca62c1d6};
-
-std::uint32_t LoadBigEndian(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
-}
-
-void StoreBigEndian(std::uint32_t word, unsigned char* p) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(word >> (24 - 8 * i));
-}
 
 }  // namespace
 
@@ -30,7 +18,7 @@ void Sha1CompressPortable(std::uint32_t (&state)[5], const unsigned char* data, 
     // The message schedule as a window of 16 words: W[t] = rotl(W[t-3]^W[t-8]^W[t-14]^W[t-16], 1).
     std::uint32_t w[16];
     for (; blocks > 0; --blocks, data += 64) {
-        for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(data + 4 * i);
+        for (int i = 0; i < 16; ++i) w[i] = LoadWord<true>(data + 4 * i);
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
 #pragma GCC unroll 80
         for (int t = 0; t < 80; ++t) {
@@ -65,37 +53,8 @@ Sha1CompressFunction Sha1Compressor() {
     return chosen;
 }
 
+void Sha1Traits::Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks) {
+    Sha1Compressor()(state, data, blocks);
+}
+
 }  // namespace detail
-
-CSHA1DigestMaker::CSHA1DigestMaker() : CDigestMaker(64) { ResetContext(); }
-
-CSHA1DigestMaker::~CSHA1DigestMaker() {
-    SecureWipe(state, sizeof state);
-    SecureWipe(&length, sizeof length);
-    SecureWipe(buffer, sizeof buffer);
-}
-
-void CSHA1DigestMaker::GetCurrentDigest(unsigned char* out) const {
-    for (int i = 0; i < 5; ++i) StoreBigEndian(state[i], out + 4 * i);
-}
-
-void CSHA1DigestMaker::ResetContext() {
-    std::copy(std::begin(initialState), std::end(initialState), state);
-    length = {};
-    count = 0;
-}
-
-void CSHA1DigestMaker::UpdateDigest(const unsigned char* block) { detail::Sha1Compressor()(state, block, 1); }
-
-void CSHA1DigestMaker::UpdateDigests(const unsigned char* data, int blocks) {
-    detail::Sha1Compressor()(state, data, blocks);
-}
-
-void CSHA1DigestMaker::UpdateTotalLength(int len) { length.Add(len); }
-
-void CSHA1DigestMaker::UpdateLastBytes() {
-    unsigned char bits[8];
-    StoreBigEndian(length.high, bits);
-    StoreBigEndian(length.low, bits + 4);
-    PadWithLength(bits);
-}

@@ -3,30 +3,24 @@
 
 #include <cstdint>
 
-#include "vorlan/digest/digestmaker.h"
+#include "vorlan/digest/worddigestmaker.h"
 
-class CSHA1DigestMaker : public CDigestMaker {
+namespace detail {
+
+struct Sha1Traits {
+    static constexpr int words = 5;
+    static constexpr bool bigEndian = true;
+    static constexpr std::uint32_t initialState[words] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476,
+                                                          0xc3d2e1f0};
+    // The fastest compression this processor runs (see sha1compress.h).
+    static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
+};
+
+}  // namespace detail
+
+class CSHA1DigestMaker : public detail::CWordDigestMaker<detail::Sha1Traits> {
 public:
-    static constexpr int digestSize = 20;
-
-    CSHA1DigestMaker();
+    CSHA1DigestMaker() = default;
     CSHA1DigestMaker(const CSHA1DigestMaker& other) = default;
     CSHA1DigestMaker& operator=(const CSHA1DigestMaker& other) = default;
-    ~CSHA1DigestMaker() override;
-
-    // The five state words, big-endian.
-    void GetCurrentDigest(unsigned char* out) const override;
-    void ResetContext() override;
-
-protected:
-    void UpdateDigest(const unsigned char* block) override;
-    void UpdateDigests(const unsigned char* data, int blocks) override;
-    void UpdateTotalLength(int len) override;
-    void UpdateLastBytes() override;
-    unsigned char* Buffer() override { return buffer; }
-
-private:
-    std::uint32_t state[5];
-    detail::CBitCount length;
-    unsigned char buffer[64];
 };
