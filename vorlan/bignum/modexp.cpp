@@ -39,37 +39,81 @@ public:
     }
 
     void Mul(Limb* r, const Limb* a, const Limb* b) {
-        MulLimbs(m_t, a, m_n, b, m_n);
-        Reduce(r);
+        Multiply(r, [a, b, n = m_n](CAccumulator& acc, int k) {
+            for (int j = std::max(0, k - n + 1); j <= std::min(k, n - 1); ++j) acc.MulAdd(a[j], b[k - j]);
+        });
     }
+    // Each cross product a[j]*a[k-j] is formed once and doubled.
     void Sqr(Limb* r, const Limb* a) {
-        SqrLimbs(m_t, a, m_n);
-        Reduce(r);
+        Multiply(r, [a, n = m_n](CAccumulator& acc, int k) {
+            CAccumulator cross;
+            for (int j = std::max(0, k - n + 1); j < k - j; ++j) cross.MulAdd(a[j], a[k - j]);
+            acc.AddDoubled(cross);
+            if (k % 2 == 0 && k / 2 < n) acc.MulAdd(a[k / 2], a[k / 2]);
+        });
     }
     void Enter(Limb* r, const Limb* x) { Mul(r, x, m_rr); }
     void Leave(Limb* r, const Limb* x) {
-        std::copy(x, x + m_n, m_t);
-        std::fill(m_t + m_n, m_t + 2 * m_n, 0);
-        Reduce(r);
+        const Limb one[kMaxModLimbs] = {1};
+        Mul(r, x, one);
     }
 
 private:
-    // r = m_t / R mod m for m_t < m*R.
-    void Reduce(Limb* r) {
-        Limb* t = m_t;
-        Limb extra = 0;
-        for (int i = 0; i < m_n; ++i) {
-            __checkKillThreadFlag();
-            const Limb carry = MulAddRow(t + i, m_m, m_n, t[i] * m_minv);
-            const DLimb s = static_cast<DLimb>(t[i + m_n]) + carry + extra;
-            t[i + m_n] = static_cast<Limb>(s);
-            extra = static_cast<Limb>(s >> 64);
+    // A 192-bit column sum.
+    struct CAccumulator {
+        Limb c0 = 0, c1 = 0, c2 = 0;
+        void MulAdd(Limb x, Limb y) {
+            const DLimb p = static_cast<DLimb>(x) * y;
+            const DLimb s = (static_cast<DLimb>(c1) << 64 | c0) + p;
+            c2 += s < p;
+            c0 = static_cast<Limb>(s);
+            c1 = static_cast<Limb>(s >> 64);
         }
-        // Now the value is below 2m.
-        if (extra || CompareLimbs(t + m_n, m_m, m_n) >= 0)
-            SubLimbs(r, t + m_n, m_m, m_n);
+        void Add(Limb x0, Limb x1, Limb x2) {
+            DLimb s = static_cast<DLimb>(c0) + x0;
+            c0 = static_cast<Limb>(s);
+            s = static_cast<DLimb>(c1) + x1 + static_cast<Limb>(s >> 64);
+            c1 = static_cast<Limb>(s);
+            c2 += x2 + static_cast<Limb>(s >> 64);
+        }
+        void AddDoubled(const CAccumulator& x) { Add(x.c0 << 1, x.c1 << 1 | x.c0 >> 63, x.c2 << 1 | x.c1 >> 63); }
+        void Shift() {
+            c0 = c1;
+            c1 = c2;
+            c2 = 0;
+        }
+    };
+
+    // Montgomery product by product scanning: for each column k, the column of the
+    // product (added by column) and of u*m, where u[k] is chosen to clear column k
+    // for k < n; the columns from n up form the result, below 2m.
+    template <class Column>
+    void Multiply(Limb* r, const Column& column) {
+        const int n = m_n;
+        Limb* u = m_t;
+        Limb* out = m_t + n;
+        CAccumulator acc;
+        for (int k = 0; k < 2 * n; ++k) {
+            __checkKillThreadFlag();
+            column(acc, k);
+            for (int j = std::max(0, k - n + 1); j < std::min(k, n); ++j) acc.MulAdd(u[j], m_m[k - j]);
+            if (k < n) {
+                u[k] = acc.c0 * m_minv;
+                acc.MulAdd(u[k], m_m[0]);
+            } else {
+                out[k - n] = acc.c0;
+            }
+            acc.Shift();
+        }
+        Finish(r, out, acc.c0);
+    }
+
+    // r = t mod m for t below 2m, t + top*R being the value.
+    void Finish(Limb* r, const Limb* t, Limb top) {
+        if (top || CompareLimbs(t, m_m, m_n) >= 0)
+            SubLimbs(r, t, m_m, m_n);
         else
-            std::copy(t + m_n, t + 2 * m_n, r);
+            std::copy(t, t + m_n, r);
     }
 
     Limb m_minv;
