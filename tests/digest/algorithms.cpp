@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "algorithms.h"
+
+#include <gtest/gtest.h>
 
 #include <random>
 
@@ -14,7 +14,11 @@ namespace {
 
 template <typename Maker>
 Algorithm Row(const char* name, int blockSize, const EVP_MD* (*openssl)()) {
-    return {name, Maker::digestSize, blockSize, openssl, [] { return std::make_unique<Maker>(); },
+    return {name,
+            Maker::digestSize,
+            blockSize,
+            openssl,
+            [] { return std::make_unique<Maker>(); },
             [](const CDigestMaker& source) { return std::make_unique<Maker>(dynamic_cast<const Maker&>(source)); }};
 }
 

@@ -2,6 +2,7 @@
 // where it has the algorithm (it has no MD2).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <openssl/evp.h>
 
 #include <functional>

@@ -28,8 +28,8 @@ TEST_P(Sha1Path, CompressionFromRandomStatesMatchesOpenSsl) {
         SHA1_Init(&ctx);
         SHA_LONG* words[5] = {&ctx.h0, &ctx.h1, &ctx.h2, &ctx.h3, &ctx.h4};
         for (int i = 0; i < 5; ++i) {
-            state[i] = static_cast<std::uint32_t>(start[4 * i]) << 24 | start[4 * i + 1] << 16 |
-                       start[4 * i + 2] << 8 | start[4 * i + 3];
+            state[i] = static_cast<std::uint32_t>(start[4 * i]) << 24 | start[4 * i + 1] << 16 | start[4 * i + 2] << 8 |
+                       start[4 * i + 3];
             *words[i] = state[i];
         }
         GetParam().compress(state, data.data(), blocks);
@@ -38,11 +38,11 @@ TEST_P(Sha1Path, CompressionFromRandomStatesMatchesOpenSsl) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sha1, Sha1Path,
-    testing::Values(Path{"Portable", detail::Sha1CompressPortable, true},
-                    Path{"ShaInstructions", detail::Sha1CompressShaNi, detail::Sha1HasShaInstructions()}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sha1, Sha1Path,
+                         testing::Values(Path{"Portable", detail::Sha1CompressPortable, true},
+                                         Path{"ShaInstructions", detail::Sha1CompressShaNi,
+                                              detail::Sha1HasShaInstructions()}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace digesttest

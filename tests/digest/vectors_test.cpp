@@ -2,10 +2,10 @@
 // cut them up, and random messages against OpenSSL.
 #include <gtest/gtest.h>
 
-#include "algorithms.h"
-
 #include <random>
 #include <stdexcept>
+
+#include "algorithms.h"
 
 namespace digesttest {
 namespace {
@@ -17,8 +17,7 @@ struct Vector {
 };
 
 const std::string alphanumeric = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-const std::string digits80 =
-    "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
+const std::string digits80 = "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
 
 const std::vector<Vector> standardVectors = {
     // RFC 1319 appendix A.5

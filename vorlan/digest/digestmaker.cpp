@@ -28,8 +28,7 @@ void CDigestMaker::UpdateDigests(const unsigned char* data, int blocks) {
     for (int i = 0; i < blocks; ++i) UpdateDigest(data + i * blockSize);
 }
 
-void CDigestMaker::UpdateBlock(const unsigned char* data, int len, CProgress* progress, int final,
-                               int countLength) {
+void CDigestMaker::UpdateBlock(const unsigned char* data, int len, CProgress* progress, int final, int countLength) {
     len = std::max(len, 0);
     if (countLength) UpdateTotalLength(len);
     unsigned char* buffer = Buffer();

@@ -27,10 +27,14 @@ constexpr std::array<int, 16> rotations = {7, 12, 17, 22, 5, 9, 14, 20, 4, 11, 1
 
 constexpr int MessageWord(int step) {
     switch (step / 16) {
-        case 0: return step;
-        case 1: return (5 * step + 1) % 16;
-        case 2: return (3 * step + 5) % 16;
-        default: return (7 * step) % 16;
+        case 0:
+            return step;
+        case 1:
+            return (5 * step + 1) % 16;
+        case 2:
+            return (3 * step + 5) % 16;
+        default:
+            return (7 * step) % 16;
     }
 }
 

@@ -1,8 +1,8 @@
 // SHA-1 compression with the x86 SHA extensions: four steps per sha1rnds4, the
 // message schedule by sha1msg1/sha1msg2, the fifth word carried by sha1nexte.
-#include "vorlan/digest/sha1compress.h"
-
 #include <utility>
+
+#include "vorlan/digest/sha1compress.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -16,7 +16,7 @@ namespace {
 // schedule: each is extended three and two groups ahead and finished one group ahead.
 template <int G>
 __attribute__((target("sha,sse4.1"), always_inline)) inline void Steps(__m128i& abcd, __m128i (&e)[2],
-                                                                        __m128i (&m)[4]) {
+                                                                       __m128i (&m)[4]) {
     __m128i& current = e[G % 2];
     if constexpr (G == 0)
         current = _mm_add_epi32(current, m[0]);
@@ -31,8 +31,8 @@ __attribute__((target("sha,sse4.1"), always_inline)) inline void Steps(__m128i& 
 
 template <int... G>
 __attribute__((target("sha,sse4.1"), always_inline)) inline void AllSteps(__m128i& abcd, __m128i (&e)[2],
-                                                                           __m128i (&m)[4], const unsigned char* data,
-                                                                           std::integer_sequence<int, G...>) {
+                                                                          __m128i (&m)[4], const unsigned char* data,
+                                                                          std::integer_sequence<int, G...>) {
     const __m128i byteSwap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
     for (int i = 0; i < 4; ++i)
         m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteSwap);
