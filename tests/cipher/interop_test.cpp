@@ -72,42 +72,63 @@ bool PythonHasDecrepit() {
     return has;
 }
 
-// Encrypts (or decrypts) with PKCS#7 padding in CBC mode; hex in, hex out.
-Bytes PythonCbc(const char* algorithm, const Bytes& key, const Bytes& iv, const Bytes& data, bool decrypt) {
+// Encrypts (or decrypts) each message with PKCS#7 padding in CBC mode under its own
+// vector, in one run of python3: lines of "iv data" in hex, one result line each.
+std::vector<Bytes> PythonCbc(const char* algorithm, const Bytes& key, const std::vector<std::pair<Bytes, Bytes>>& messages,
+                             bool decrypt) {
     const std::string script =
         "import sys\n"
         "from cryptography.hazmat.decrepit.ciphers import algorithms as legacy\n"
         "from cryptography.hazmat.primitives.ciphers import Cipher, modes\n"
         "from cryptography.hazmat.primitives import padding\n"
-        "name, key, iv, decrypt = sys.argv[1], bytes.fromhex(sys.argv[2]), bytes.fromhex(sys.argv[3]), sys.argv[4] == '1'\n"
-        "data = bytes.fromhex(sys.stdin.read().strip())\n"
-        "cipher = Cipher(getattr(legacy, name)(key), modes.CBC(iv))\n"
-        "if decrypt:\n"
-        "    d = cipher.decryptor(); u = padding.PKCS7(64).unpadder()\n"
-        "    out = u.update(d.update(data) + d.finalize()) + u.finalize()\n"
-        "else:\n"
-        "    p = padding.PKCS7(64).padder(); e = cipher.encryptor()\n"
-        "    out = e.update(p.update(data) + p.finalize()) + e.finalize()\n"
-        "print(out.hex())\n";
+        "name, key, decrypt = sys.argv[1], bytes.fromhex(sys.argv[2]), sys.argv[3] == '1'\n"
+        "for line in sys.stdin:\n"
+        "    iv, data = (bytes.fromhex(f) for f in (line.split() + [''])[:2])\n"
+        "    cipher = Cipher(getattr(legacy, name)(key), modes.CBC(iv))\n"
+        "    if decrypt:\n"
+        "        d = cipher.decryptor(); u = padding.PKCS7(64).unpadder()\n"
+        "        out = u.update(d.update(data) + d.finalize()) + u.finalize()\n"
+        "    else:\n"
+        "        p = padding.PKCS7(64).padder(); e = cipher.encryptor()\n"
+        "        out = e.update(p.update(data) + p.finalize()) + e.finalize()\n"
+        "    print(out.hex() or '-')\n";
     const std::string scriptPath = TempPath("cbc.py");
     WriteFileBytes(scriptPath, Bytes(script.begin(), script.end()));
-    const std::string hexIn = ToHex(data);
+    std::string lines;
+    for (const auto& [iv, data] : messages) lines += ToHex(iv) + " " + ToHex(data) + "\n";
     Bytes output;
-    const bool ok = RunFilter("python3 " + scriptPath + " " + algorithm + " " + ToHex(key) + " " + ToHex(iv) + " " +
-                                  (decrypt ? "1" : "0"),
-                              Bytes(hexIn.begin(), hexIn.end()), output);
+    const bool ok = RunFilter("python3 " + scriptPath + " " + algorithm + " " + ToHex(key) + (decrypt ? " 1" : " 0"),
+                              Bytes(lines.begin(), lines.end()), output);
     std::remove(scriptPath.c_str());
     EXPECT_TRUE(ok) << "python3 " << algorithm;
-    return Hex(std::string(output.begin(), output.end()));
+    std::vector<Bytes> results;
+    std::string line;
+    for (unsigned char ch : output) {
+        if (ch != '\n') {
+            line += static_cast<char>(ch);
+            continue;
+        }
+        results.push_back(Hex(line));
+        line.clear();
+    }
+    return results;
 }
 
 template <class Cipher, class Key>
 void ExpectPythonBothWays(const char* algorithm, const Key& ours, const Bytes& theirKey) {
+    std::vector<std::pair<Bytes, Bytes>> plains, mine;
     for (std::size_t size : kSizes) {
         const Bytes iv = Pattern(8, static_cast<unsigned>(size) + 3), plain = Pattern(size, 5);
-        const Bytes mine = EncryptAll(CCBC<Cipher>(ours, iv.data()), plain);
-        EXPECT_EQ(ToHex(mine), ToHex(PythonCbc(algorithm, theirKey, iv, plain, false))) << algorithm << size;
-        EXPECT_EQ(ToHex(PythonCbc(algorithm, theirKey, iv, mine, true)), ToHex(plain)) << algorithm << size;
+        plains.emplace_back(iv, plain);
+        mine.emplace_back(iv, EncryptAll(CCBC<Cipher>(ours, iv.data()), plain));
+    }
+    const std::vector<Bytes> theirs = PythonCbc(algorithm, theirKey, plains, false);
+    const std::vector<Bytes> back = PythonCbc(algorithm, theirKey, mine, true);
+    ASSERT_EQ(theirs.size(), plains.size());
+    ASSERT_EQ(back.size(), plains.size());
+    for (std::size_t i = 0; i < plains.size(); ++i) {
+        EXPECT_EQ(ToHex(mine[i].second), ToHex(theirs[i])) << algorithm << " " << plains[i].second.size();
+        EXPECT_EQ(ToHex(back[i]), ToHex(plains[i].second)) << algorithm << " " << plains[i].second.size();
     }
 }
 
