@@ -39,8 +39,8 @@ void CDigestMaker::UpdateBlock(const unsigned char* data, int len, CProgress* pr
         count += used;
         if (count == blockSize) CompressBuffer(progress);
     }
-    // Whole blocks straight from the data, keeping the last octets (up to a whole
-    // block) for the buffer, so that a finishing call always has a block to pad.
+    // Whole blocks straight from the data while more than a block remains; the last
+    // octets, up to a whole block, go through the buffer.
     const int direct = len - used > 0 ? (len - used - 1) / blockSize : 0;
     if (progress) {
         for (int i = 0; i < direct; ++i) {
