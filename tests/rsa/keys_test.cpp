@@ -39,6 +39,16 @@ std::string UnlockReason(const std::function<void()>& action) {
     return {};
 }
 
+bool ThrowsNotSupported(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (CNotSupportedException* e) {
+        e->Delete();
+        return true;
+    }
+    return false;
+}
+
 struct PeerKeys {
     Numbers numbers;
     CRSAPrivateKey ours;
@@ -201,9 +211,9 @@ TEST(RsaKeys, UnlockDigestNamesTheMismatch) {
     // A signature checked against a longer key length than the key's own.
     EXPECT_EQ(UnlockReason([&] { key.UnlockDigest(sha1, shaSignature, digest, 1032); }),
               "CRSAPublicKey::UnlockDigest - locked digest is corrupted (cannot decode RSA envelope)");
-    EXPECT_THROW(key.UnlockDigest(static_cast<EDigestAlgorithm>(4), shaSignature, digest, 1024), CNotSupportedException*);
     CByteArray out;
-    EXPECT_THROW(Key1024().ours.LockDigest(static_cast<EDigestAlgorithm>(0), digest, out), CNotSupportedException*);
+    EXPECT_TRUE(ThrowsNotSupported([&] { key.UnlockDigest(static_cast<EDigestAlgorithm>(4), shaSignature, digest, 1024); }));
+    EXPECT_TRUE(ThrowsNotSupported([&] { Key1024().ours.LockDigest(static_cast<EDigestAlgorithm>(0), digest, out); }));
 }
 
 TEST(RsaKeys, UnlockKeyRefusesDataTheKeyDoesNotAccept) {

@@ -1,6 +1,5 @@
 #include "peer.h"
 
-#include <gtest/gtest.h>
 #include <openssl/core_names.h>
 #include <openssl/param_build.h>
 #include <openssl/rand.h>
