@@ -1,5 +1,6 @@
 #include "vorlan/asn1/asn1type.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "vorlan/asn1/decoder.h"
@@ -36,7 +37,21 @@ private:
     CDEREncoding* m_pEncoding;
 };
 
+// Pass numbers are unique across threads: a value may move to another thread between passes.
+std::atomic<unsigned long> g_passCounter{0};
+
 }  // namespace
+
+thread_local unsigned long detail::EncodingPass::s_current = 0;
+thread_local int detail::EncodingPass::s_nesting = 0;
+
+detail::EncodingPass::EncodingPass() {
+    if (s_nesting++ == 0) s_current = ++g_passCounter;
+}
+
+detail::EncodingPass::~EncodingPass() {
+    if (--s_nesting == 0) s_current = 0;
+}
 
 void CASN1Type::encodeTo(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {
     detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
@@ -90,6 +105,7 @@ void CASN1Type::Dump(unsigned long indent, CFile* file) const {
 }
 
 void CASN1Type::encodeTo(CByteArray& out) const {
+    detail::EncodingPass pass;
     const unsigned long length = getEncodedLength(0);
     out.SetSize(static_cast<int>(length));
     detail::CMemoryFilter sink(out.GetData(), length);

@@ -103,6 +103,23 @@ struct ValueAccess {
     static int allowsPrimitive(const CASN1Type& v) { return v.allowsPrimitive(); }
 };
 
+// One encoding pass over a tree that does not change meanwhile (the outermost guard of a
+// thread counts). Within a pass constructed values remember their contents length, so
+// nested writers do not re-walk their subtrees and encoding stays linear in the tree size.
+class EncodingPass {
+public:
+    EncodingPass();
+    EncodingPass(const EncodingPass&) = delete;
+    EncodingPass& operator=(const EncodingPass&) = delete;
+    ~EncodingPass();
+    // The pass in progress in this thread, 0 outside any pass.
+    static unsigned long Current() { return s_current; }
+
+private:
+    static thread_local unsigned long s_current;
+    static thread_local int s_nesting;
+};
+
 // Moves `source` into `self` through the data class D when the identifiers match; source dies.
 template <class D>
 int moveValue(D& self, CASN1Type* source) {

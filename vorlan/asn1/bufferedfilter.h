@@ -24,14 +24,23 @@ public:
     // Buffered write: whole blocks go to ProcessBlock straight from `data`.
     void Write(const unsigned char* data, unsigned long count) {
         if (count != 0 && m_dwFill + count < m_dwBlockSize) {
+            // The two counters are updated apart (not as one paired store), which keeps the
+            // next write's loads from stalling on store forwarding.
+            m_dwTotal += static_cast<DWORD>(count);
             std::memcpy(m_pBlock + m_dwFill, data, count);
             m_dwFill += static_cast<DWORD>(count);
-            m_dwTotal += static_cast<DWORD>(count);
             return;
         }
         WriteBlocks(data, count);
     }
-    void WriteByte(unsigned char octet) { Write(&octet, 1); }
+    void WriteByte(unsigned char octet) {
+        if (m_dwFill + 1 < m_dwBlockSize) {
+            m_pBlock[m_dwFill++] = octet;
+            ++m_dwTotal;
+            return;
+        }
+        WriteBlocks(&octet, 1);
+    }
     // The final call, then an empty buffer.
     void Finish();
 

@@ -56,9 +56,13 @@ void CASN1_CONSTRUCTED_TYPE::clear() {
 }
 
 unsigned long CASN1_CONSTRUCTED_TYPE::componentsLength() const {
+    const unsigned long pass = detail::EncodingPass::Current();
+    if (pass != 0 && m_dwLengthPass == pass) return m_dwCachedLength;
     unsigned long total = 0;
     for (int i = 0; i < m_components.GetSize(); ++i)
         if (m_components[i]) total += m_components[i]->getEncodedLength(0);
+    m_dwLengthPass = pass;
+    m_dwCachedLength = total;
     return total;
 }
 

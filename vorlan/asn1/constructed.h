@@ -47,4 +47,9 @@ protected:
     unsigned long componentsLength() const;
 
     CASN1ComponentArray m_components;
+
+private:
+    // componentsLength() remembered for one encoding pass.
+    mutable unsigned long m_dwLengthPass = 0;
+    mutable unsigned long m_dwCachedLength = 0;
 };

@@ -42,12 +42,15 @@ LONG CUnknown::Release() {
 }
 
 CDEREncoding::CDEREncoding(int autoDelete) : CUnknown(autoDelete) {
-    m_pFile = new CMemFile(kGrowStep);
+    auto* memory = new CMemFile(kGrowStep);
+    m_pFile = memory;
+    m_pMemory = memory;
     m_bAutoDeleteFile = 1;
 }
 
 CDEREncoding::CDEREncoding(int autoDelete, CFile* file, int, int autoDeleteFile) : CUnknown(autoDelete) {
     m_pFile = file;
+    m_pMemory = dynamic_cast<const CMemFile*>(file);
     m_bAutoDeleteFile = autoDeleteFile;
 }
 
@@ -56,15 +59,18 @@ CDEREncoding::CDEREncoding(int autoDelete, const CByteArray& octets) : CUnknown(
 CDEREncoding::CDEREncoding(int autoDelete, unsigned char* buffer, unsigned long length, int adopt, int copy)
     : CUnknown(autoDelete) {
     const auto size = static_cast<UINT>(length);
+    CMemFilePro* memory;
     if (adopt) {
-        m_pFile = new CMemFilePro(buffer, size, kGrowStep, TRUE);
+        memory = new CMemFilePro(buffer, size, kGrowStep, TRUE);
     } else if (copy) {
         auto* privateCopy = new unsigned char[length ? length : 1];
         if (length) std::memcpy(privateCopy, buffer, length);
-        m_pFile = new CMemFilePro(privateCopy, size, kGrowStep, TRUE);
+        memory = new CMemFilePro(privateCopy, size, kGrowStep, TRUE);
     } else {
-        m_pFile = new CMemFilePro(buffer, size, 0, FALSE);
+        memory = new CMemFilePro(buffer, size, 0, FALSE);
     }
+    m_pFile = memory;
+    m_pMemory = memory;
     m_bAutoDeleteFile = 1;
 }
 
@@ -79,7 +85,9 @@ CDEREncoding& CDEREncoding::operator=(const CByteArray& octets) {
     const auto length = static_cast<unsigned long>(octets.GetSize());
     auto* privateCopy = new unsigned char[length ? length : 1];
     if (length) std::memcpy(privateCopy, octets.GetData(), length);
-    m_pFile = new CMemFilePro(privateCopy, static_cast<UINT>(length), kGrowStep, TRUE);
+    auto* memory = new CMemFilePro(privateCopy, static_cast<UINT>(length), kGrowStep, TRUE);
+    m_pFile = memory;
+    m_pMemory = memory;
     m_bAutoDeleteFile = 1;
     return *this;
 }
@@ -98,6 +106,7 @@ void CDEREncoding::Clear() {
         }
     }
     m_pFile = nullptr;
+    m_pMemory = nullptr;
     if (m_bTmpFile && !path.IsEmpty()) std::remove(path);
 }
 
@@ -185,6 +194,13 @@ unsigned long CDEREncoding::Remaining() const {
     const DWORD length = m_pFile->GetLength();
     const DWORD position = m_pFile->GetPosition();
     return length > position ? length - position : 0;
+}
+
+const unsigned char* CDEREncoding::MemoryWindow(DWORD position, DWORD length) const {
+    if (!m_pMemory) return nullptr;
+    const DWORD size = m_pMemory->GetLength();
+    if (position > size || length > size - position) return nullptr;
+    return m_pMemory->GetBuffer() + position;
 }
 
 void ConstructElements(CDEREncoding* elements, int count) {

@@ -5,6 +5,7 @@
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/file.h"
+#include "vorlan/framework/memfile.h"
 
 class CASN1Type;
 
@@ -59,10 +60,17 @@ public:
     // Octets from the position to the end of the stream (0 without a stream).
     unsigned long Remaining() const;
     CFile* GetFile() const { return m_pFile; }
+    // The octets of a window read in place when the stream is in memory; null otherwise
+    // or when the window runs past the end.
+    const unsigned char* MemoryWindow(DWORD position, DWORD length) const;
 
     int m_bAutoDeleteFile = 0;
     int m_bTmpFile = 0;
     CFile* m_pFile = nullptr;
+
+private:
+    // The stream when it is a memory file, for in-place windows.
+    const CMemFile* m_pMemory = nullptr;
 };
 
 // Elements of framework arrays of encodings hold one reference each.

@@ -86,6 +86,11 @@ void CMemoryFilter::ProcessBlock(int, const unsigned char* data, unsigned long l
 }
 
 void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out) {
+    // A window in memory goes to the sink in place; a stream is read through a block.
+    if (const unsigned char* octets = encoding.MemoryWindow(position, length)) {
+        out.Write(octets, length);
+        return;
+    }
     CForwardFilter sink(out);
     encoding.Seek(static_cast<long>(position), CFile::begin);
     for (unsigned long left = length; left > 0;) {
@@ -107,6 +112,7 @@ int compareEncodings(const CASN1Type& a, const CASN1Type& b) {
     CByteArray other;
     b.encodeTo(other);
     CCompareFilter sink(other.GetData(), static_cast<unsigned long>(other.GetSize()));
+    EncodingPass pass;
     try {
         a.writeEncoding(sink, 0, 0, 0);
         sink.Finish();

@@ -2,12 +2,11 @@
 // buffers, encoding comparison, octet checks and the right-shifting sink.
 #pragma once
 
+#include "vorlan/asn1/asn1type.h"
 #include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/derencoding.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/file.h"
-
-class CASN1Type;
 
 namespace detail {
 
@@ -64,6 +63,7 @@ private:
 // Runs `writer` into a sink for `target` and ends the stream.
 template <class Target, class Writer>
 void writeThrough(Target& target, Writer&& writer) {
+    EncodingPass pass;
     CTargetFilter<Target> sink(target);
     writer(static_cast<CBufferedFilterNS&>(sink));
     sink.Finish();

@@ -10,16 +10,14 @@
 namespace detail {
 
 void writeDefiniteHeader(CBufferedFilterNS& out, unsigned char identifierOctet, unsigned long length) {
-    unsigned char header[2 + sizeof(unsigned long)];
-    header[0] = identifierOctet;
+    out.WriteByte(identifierOctet);
     const unsigned k = lengthOctetsAfterFirst(length);
     if (k == 0) {
-        header[1] = static_cast<unsigned char>(length);
-    } else {
-        header[1] = static_cast<unsigned char>(0x80 | k);
-        for (unsigned i = 0; i < k; ++i) header[2 + i] = static_cast<unsigned char>(length >> (8 * (k - 1 - i)));
+        out.WriteByte(static_cast<unsigned char>(length));
+        return;
     }
-    out.Write(header, 2 + k);
+    out.WriteByte(static_cast<unsigned char>(0x80 | k));
+    for (unsigned i = k; i-- > 0;) out.WriteByte(static_cast<unsigned char>(length >> (8 * i)));
 }
 
 void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, unsigned long count) {
