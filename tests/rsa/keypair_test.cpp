@@ -144,10 +144,12 @@ TEST(KeyPair, ProgressStartsAtZeroStepsByOneAndEnds) {
     std::vector<Message> expectedLast = SetUpMessages(1, 0, 1, 1);
     for (const Message& m : SetUpMessages(0, 0, 1, 0)) expectedLast.push_back(m);
     EXPECT_EQ(last, expectedLast);
-    // The positions in between count up by one, across both prime searches.
+    // The positions in between count up by one across both prime searches (a search
+    // that starts while the position is still 0 sets the range up again).
     WPARAM position = 0;
     for (std::size_t i = 3; i + 6 < bar.log.size(); i += 3) {
         EXPECT_EQ(bar.log[i].lParam, static_cast<LPARAM>(100u << 16));
+        if (position == 0 && bar.log[i + 2].wParam == 0) continue;
         EXPECT_EQ(bar.log[i + 2].wParam, ++position);
     }
     EXPECT_GT(position, 0u);
@@ -199,7 +201,8 @@ TEST(KeyPair, GenerationIsCancelledFromAnotherThread) {
         target.m_nThreadID = GetCurrentThreadId();
         started = true;
         try {
-            CRSAKeyPair(2048, 1, nullptr, 0, nullptr);
+            // Several generations, so the request cannot come after the last one.
+            for (int i = 0; i < 50; ++i) CRSAKeyPair(2048, 1, nullptr, 0, nullptr);
             outcome = 2;
         } catch (CKillThreadException* e) {
             e->Delete();

@@ -284,20 +284,5 @@ TEST(RsaKeys, DecodeDataOfTypeTwoParsesOnlyWellFormedBlocks) {
     }
 }
 
-TEST(RsaKeys, EqualityComparesBitsModulusAndExponentOnly) {
-    const CRSAPrivateKey& key = Key1024().ours;
-    CRSAPublicKey same = key;
-    EXPECT_TRUE(same == key);
-    CRSAPrivateKey otherPrivate = key;
-    otherPrivate.privateExponent[0] ^= 1;
-    EXPECT_TRUE(otherPrivate == key);
-    for (auto change : {+[](CRSAPublicKey& k) { k.bits = 1023; }, +[](CRSAPublicKey& k) { k.modulus[0] = 1; },
-                        +[](CRSAPublicKey& k) { k.publicExponent[0] = 1; }}) {
-        CRSAPublicKey changed = key;
-        change(changed);
-        EXPECT_FALSE(changed == key);
-    }
-}
-
 }  // namespace
 }  // namespace rsatest

@@ -5,6 +5,8 @@
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
 
+#include <iterator>
+#include <span>
 #include <stdexcept>
 
 namespace rsatest {
@@ -20,15 +22,23 @@ void Check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(what);
 }
 
-BN FromField(const BYTE* field, int size) { return BN(BN_bin2bn(field, size, nullptr)); }
-
-void ToField(const BIGNUM* bn, BYTE* field, int size) { Check(BN_bn2binpad(bn, field, size) == size, "field width"); }
-
-BN Param(const EVP_PKEY* key, const char* name) {
-    BIGNUM* bn = nullptr;
-    Check(EVP_PKEY_get_bn_param(key, name, &bn) == 1, name);
-    return BN(bn);
-}
+// OpenSSL's parameter names beside the fields of our key, in one table.
+struct Field {
+    const char* name;
+    BN Numbers::*number;
+    std::span<BYTE> (*field)(CRSAPrivateKey&);
+};
+const Field kFields[] = {
+    {OSSL_PKEY_PARAM_RSA_N, &Numbers::n, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.modulus); }},
+    {OSSL_PKEY_PARAM_RSA_E, &Numbers::e, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.publicExponent); }},
+    {OSSL_PKEY_PARAM_RSA_D, &Numbers::d, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.privateExponent); }},
+    {OSSL_PKEY_PARAM_RSA_FACTOR1, &Numbers::p, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.prime1); }},
+    {OSSL_PKEY_PARAM_RSA_FACTOR2, &Numbers::q, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.prime2); }},
+    {OSSL_PKEY_PARAM_RSA_EXPONENT1, &Numbers::dP, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.exponent1); }},
+    {OSSL_PKEY_PARAM_RSA_EXPONENT2, &Numbers::dQ, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.exponent2); }},
+    {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, &Numbers::qInv, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.coefficient); }},
+};
+constexpr int kPublicFields = 2;
 
 Ctx ContextFor(EVP_PKEY* key) { return Ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr)); }
 
@@ -51,44 +61,39 @@ Octets Run(EVP_PKEY* key, int padding, const EVP_MD* md, Init init, Op op, const
 BN CopyOf(const BIGNUM* bn) { return BN(BN_dup(bn)); }
 
 Numbers NumbersOf(const CRSAPrivateKey& key) {
-    return {FromField(key.modulus, 256),    FromField(key.publicExponent, 256), FromField(key.privateExponent, 256),
-            FromField(key.prime1, 128),     FromField(key.prime2, 128),         FromField(key.exponent1, 128),
-            FromField(key.exponent2, 128), FromField(key.coefficient, 128)};
+    Numbers numbers;
+    for (const Field& f : kFields) {
+        const std::span<BYTE> field = f.field(const_cast<CRSAPrivateKey&>(key));
+        numbers.*f.number = BN(BN_bin2bn(field.data(), static_cast<int>(field.size()), nullptr));
+    }
+    return numbers;
 }
 
 Numbers NumbersOf(const EVP_PKEY* key) {
-    return {Param(key, OSSL_PKEY_PARAM_RSA_N),         Param(key, OSSL_PKEY_PARAM_RSA_E),
-            Param(key, OSSL_PKEY_PARAM_RSA_D),         Param(key, OSSL_PKEY_PARAM_RSA_FACTOR1),
-            Param(key, OSSL_PKEY_PARAM_RSA_FACTOR2),   Param(key, OSSL_PKEY_PARAM_RSA_EXPONENT1),
-            Param(key, OSSL_PKEY_PARAM_RSA_EXPONENT2), Param(key, OSSL_PKEY_PARAM_RSA_COEFFICIENT1)};
+    Numbers numbers;
+    for (const Field& f : kFields) {
+        BIGNUM* bn = nullptr;
+        Check(EVP_PKEY_get_bn_param(key, f.name, &bn) == 1, f.name);
+        (numbers.*f.number).reset(bn);
+    }
+    return numbers;
 }
 
 CRSAPrivateKey KeyFrom(const Numbers& numbers) {
     CRSAPrivateKey key;
     key.bits = static_cast<unsigned short>(BN_num_bits(numbers.n.get()));
-    ToField(numbers.n.get(), key.modulus, 256);
-    ToField(numbers.e.get(), key.publicExponent, 256);
-    ToField(numbers.d.get(), key.privateExponent, 256);
-    ToField(numbers.p.get(), key.prime1, 128);
-    ToField(numbers.q.get(), key.prime2, 128);
-    ToField(numbers.dP.get(), key.exponent1, 128);
-    ToField(numbers.dQ.get(), key.exponent2, 128);
-    ToField(numbers.qInv.get(), key.coefficient, 128);
+    for (const Field& f : kFields) {
+        const std::span<BYTE> field = f.field(key);
+        Check(BN_bn2binpad((numbers.*f.number).get(), field.data(), static_cast<int>(field.size())) >= 0, "width");
+    }
     return key;
 }
 
 PKey PeerKey(const Numbers& numbers, bool withPrivate) {
     std::unique_ptr<OSSL_PARAM_BLD, decltype(&OSSL_PARAM_BLD_free)> build(OSSL_PARAM_BLD_new(), OSSL_PARAM_BLD_free);
-    OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_N, numbers.n.get());
-    OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, numbers.e.get());
-    if (withPrivate) {
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_D, numbers.d.get());
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, numbers.p.get());
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, numbers.q.get());
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, numbers.dP.get());
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, numbers.dQ.get());
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, numbers.qInv.get());
-    }
+    const int count = withPrivate ? static_cast<int>(std::size(kFields)) : kPublicFields;
+    for (int i = 0; i < count; ++i)
+        OSSL_PARAM_BLD_push_BN(build.get(), kFields[i].name, (numbers.*kFields[i].number).get());
     std::unique_ptr<OSSL_PARAM, decltype(&OSSL_PARAM_free)> params(OSSL_PARAM_BLD_to_param(build.get()),
                                                                    OSSL_PARAM_free);
     Ctx ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
