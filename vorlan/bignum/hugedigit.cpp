@@ -12,14 +12,17 @@ using detail::Limb;
 
 namespace {
 
-// A limb buffer for a product of two full numbers, wiped when it dies.
-struct CWideLimbs {
-    Limb limbs[detail::kMaxWideLimbs];
-    CWideLimbs() = default;
-    CWideLimbs(const CWideLimbs&) = delete;
-    CWideLimbs& operator=(const CWideLimbs&) = delete;
-    ~CWideLimbs() { SecureWipe(limbs, sizeof limbs); }
+// A limb buffer wiped when it dies: the limbs may hold private values.
+template <int N>
+struct CWipedLimbs {
+    Limb limbs[N];
+    CWipedLimbs() = default;
+    CWipedLimbs(const CWipedLimbs&) = delete;
+    CWipedLimbs& operator=(const CWipedLimbs&) = delete;
+    ~CWipedLimbs() { SecureWipe(limbs, sizeof limbs); }
 };
+using CLimbs = CWipedLimbs<detail::kMaxLimbs>;
+using CWideLimbs = CWipedLimbs<detail::kMaxWideLimbs>;
 
 // The significant limbs of x.
 int ToLimbs(Limb* limbs, const CHugeDigit& x) {
@@ -44,13 +47,22 @@ void EqualiseLengths(CHugeDigit& a, CHugeDigit& b) {
     b.SetLength(n);
 }
 
+// The product of a and b in limbs; its limb count, 0 for a zero product.
+int MultiplyLimbs(CWideLimbs& product, const CHugeDigit& a, const CHugeDigit& b) {
+    CLimbs al, bl;
+    const int an = ToLimbs(al.limbs, a);
+    const int bn = ToLimbs(bl.limbs, b);
+    if (an == 0 || bn == 0) return 0;
+    detail::MulLimbs(product.limbs, al.limbs, an, bl.limbs, bn);
+    return an + bn;
+}
+
 // q and r of a divided by b as limbs (q of an - bn + 1 limbs, r of bn limbs).
 // A zero divisor throws. Returns the divisor's limb count.
 int DivideLimbs(Limb* q, int* qn, Limb* r, const CHugeDigit& a, const CHugeDigit& b) {
-    Limb bl[detail::kMaxLimbs];
-    const int bn = ToLimbs(bl, b);
+    CLimbs al, bl;
+    const int bn = ToLimbs(bl.limbs, b);
     if (bn == 0) AfxThrowNotSupportedException();
-    CWideLimbs al;
     const int an = ToLimbs(al.limbs, a);
     if (an < bn) {
         std::copy(al.limbs, al.limbs + an, r);
@@ -58,7 +70,7 @@ int DivideLimbs(Limb* q, int* qn, Limb* r, const CHugeDigit& a, const CHugeDigit
         *qn = 0;
         return bn;
     }
-    detail::DivModLimbs(q, r, al.limbs, an, bl, bn);
+    detail::DivModLimbs(q, r, al.limbs, an, bl.limbs, bn);
     *qn = an - bn + 1;
     return bn;
 }
@@ -184,56 +196,36 @@ CHugeDigit CHugeDigit::Sub(CHugeDigit& a, CHugeDigit& b) {
 CHugeDigit CHugeDigit::Mult(CHugeDigit& a, CHugeDigit& b) {
     a.DoCompact();
     b.DoCompact();
-    Limb al[detail::kMaxLimbs];
-    Limb bl[detail::kMaxLimbs];
-    const int an = ToLimbs(al, a);
-    const int bn = ToLimbs(bl, b);
-    if (an == 0 || bn == 0) return CHugeDigit(0);
     CWideLimbs product;
-    detail::MulLimbs(product.limbs, al, an, bl, bn);
-    SecureWipe(al, sizeof(Limb) * an);
-    SecureWipe(bl, sizeof(Limb) * bn);
-    return FromLimbs(product.limbs, an + bn);
+    return FromLimbs(product.limbs, MultiplyLimbs(product, a, b));
 }
 
 void CHugeDigit::Div(CHugeDigit& q, CHugeDigit& r, const CHugeDigit& a, const CHugeDigit& b) {
     CWideLimbs ql;
-    Limb rl[detail::kMaxLimbs];
+    CLimbs rl;
     int qn = 0;
-    const int rn = DivideLimbs(ql.limbs, &qn, rl, a, b);
+    const int rn = DivideLimbs(ql.limbs, &qn, rl.limbs, a, b);
     q = FromLimbs(ql.limbs, qn);
-    r = FromLimbs(rl, rn);
-    SecureWipe(rl, sizeof(Limb) * rn);
+    r = FromLimbs(rl.limbs, rn);
 }
 
 CHugeDigit CHugeDigit::Mod(const CHugeDigit& a, const CHugeDigit& b) {
-    Limb rl[detail::kMaxLimbs];
+    CLimbs rl;
     int qn = 0;
-    const int rn = DivideLimbs(nullptr, &qn, rl, a, b);
-    CHugeDigit r = FromLimbs(rl, rn);
-    SecureWipe(rl, sizeof(Limb) * rn);
-    return r;
+    const int rn = DivideLimbs(nullptr, &qn, rl.limbs, a, b);
+    return FromLimbs(rl.limbs, rn);
 }
 
 CHugeDigit CHugeDigit::ModMult(const CHugeDigit& a, const CHugeDigit& b, const CHugeDigit& m) {
-    Limb ml[detail::kMaxLimbs];
-    const int mn = ToLimbs(ml, m);
+    CLimbs ml;
+    const int mn = ToLimbs(ml.limbs, m);
     if (mn == 0) AfxThrowNotSupportedException();
-    Limb al[detail::kMaxLimbs];
-    Limb bl[detail::kMaxLimbs];
-    const int an = ToLimbs(al, a);
-    const int bn = ToLimbs(bl, b);
-    if (an == 0 || bn == 0) return CHugeDigit(0);
     CWideLimbs product;
-    detail::MulLimbs(product.limbs, al, an, bl, bn);
-    SecureWipe(al, sizeof(Limb) * an);
-    SecureWipe(bl, sizeof(Limb) * bn);
-    if (an + bn < mn) return FromLimbs(product.limbs, an + bn);
-    Limb rl[detail::kMaxLimbs];
-    detail::DivModLimbs(nullptr, rl, product.limbs, an + bn, ml, mn);
-    CHugeDigit r = FromLimbs(rl, mn);
-    SecureWipe(rl, sizeof(Limb) * mn);
-    return r;
+    const int pn = MultiplyLimbs(product, a, b);
+    if (pn < mn) return FromLimbs(product.limbs, pn);
+    CLimbs rl;
+    detail::DivModLimbs(nullptr, rl.limbs, product.limbs, pn, ml.limbs, mn);
+    return FromLimbs(rl.limbs, mn);
 }
 
 CHugeDigit CHugeDigit::ModExp(const CHugeDigit& b, const CHugeDigit& e, const CHugeDigit& m) {
@@ -241,16 +233,11 @@ CHugeDigit CHugeDigit::ModExp(const CHugeDigit& b, const CHugeDigit& e, const CH
     if (ebits == 0) return CHugeDigit(1);
     if (m.Digits() > kMaxOperandDigits) AfxThrowNotSupportedException();
     const CHugeDigit base = Mod(b, m);  // throws for a zero modulus
-    Limb ml[detail::kMaxModLimbs];
-    Limb bl[detail::kMaxModLimbs];
-    Limb rl[detail::kMaxModLimbs];
-    const int n = ToLimbs(ml, m);
-    std::fill(bl + ToLimbs(bl, base), bl + n, 0);
-    detail::ModExpLimbs(rl, bl, e.digits, ebits, ml, n);
-    CHugeDigit result = FromLimbs(rl, n);
-    SecureWipe(bl, sizeof(Limb) * n);
-    SecureWipe(rl, sizeof(Limb) * n);
-    return result;
+    CLimbs ml, bl, rl;
+    const int n = ToLimbs(ml.limbs, m);
+    std::fill(bl.limbs + ToLimbs(bl.limbs, base), bl.limbs + n, 0);
+    detail::ModExpLimbs(rl.limbs, bl.limbs, e.digits, ebits, ml.limbs, n);
+    return FromLimbs(rl.limbs, n);
 }
 
 CHugeDigit CHugeDigit::Gcd(const CHugeDigit& a, const CHugeDigit& b) {
