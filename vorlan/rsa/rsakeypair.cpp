@@ -60,8 +60,6 @@ CHugeDigit PowerOfTwo(unsigned n) {
     return value;
 }
 
-void StoreNumber(const CHugeDigit& value, BYTE* field, WORD size) { value.Encode(field, size); }
-
 }  // namespace
 
 CHugeDigit CRSAKeyPair::PrimeNumber(const CHugeDigit& b, const CHugeDigit& c, DWORD d, const unsigned char* seed,
@@ -125,14 +123,15 @@ CRSAKeyPair::CRSAKeyPair(unsigned short keyBits, int useF4, const unsigned char*
     const CHugeDigit pMinus1 = detail::Difference(p, one);
     const CHugeDigit qMinus1 = detail::Difference(q, one);
     const CHugeDigit d = CHugeDigit::ModInv(e, detail::Product(pMinus1, qMinus1));
-    StoreNumber(detail::Product(p, q), modulus, kFieldSize);
-    StoreNumber(e, publicExponent, kFieldSize);
-    StoreNumber(d, privateExponent, kFieldSize);
-    StoreNumber(p, prime1, kFieldSize / 2);
-    StoreNumber(q, prime2, kFieldSize / 2);
-    StoreNumber(CHugeDigit::Mod(d, pMinus1), exponent1, kFieldSize / 2);
-    StoreNumber(CHugeDigit::Mod(d, qMinus1), exponent2, kFieldSize / 2);
-    StoreNumber(CHugeDigit::ModInv(q, p), coefficient, kFieldSize / 2);
+    // Each value big-endian and right-aligned in its field.
+    detail::Product(p, q).Encode(modulus, kFieldSize);
+    e.Encode(publicExponent, kFieldSize);
+    d.Encode(privateExponent, kFieldSize);
+    p.Encode(prime1, kFieldSize / 2);
+    q.Encode(prime2, kFieldSize / 2);
+    CHugeDigit::Mod(d, pMinus1).Encode(exponent1, kFieldSize / 2);
+    CHugeDigit::Mod(d, qMinus1).Encode(exponent2, kFieldSize / 2);
+    CHugeDigit::ModInv(q, p).Encode(coefficient, kFieldSize / 2);
     if (progress) progress->SetUp(0, 0, 1, 0);
 }
 
