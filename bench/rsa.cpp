@@ -77,7 +77,8 @@ BENCHMARK(BM_Private2048_Vorlan);
 // The same key without its CRT values: the plain power with the private exponent.
 void BM_Private2048NoCrt_Vorlan(benchmark::State& state) {
     CRSAPrivateKey key = SharedKeys().ours;
-    for (BYTE* field : {key.prime1, key.prime2, key.exponent1, key.exponent2, key.coefficient}) std::memset(field, 0, 128);
+    for (BYTE* field : {key.prime1, key.prime2, key.exponent1, key.exponent2, key.coefficient})
+        std::memset(field, 0, 128);
     CByteArray signature;
     for (auto _ : state) {
         key.LockDigest(sha1, SharedKeys().digest, signature);

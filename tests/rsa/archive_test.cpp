@@ -1,11 +1,12 @@
 // Archive forms of the RSA keys: layout, round trips, range checks on loading.
+#include "vorlan/framework/archive.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
 #include "peer.h"
-#include "vorlan/framework/archive.h"
 #include "vorlan/framework/memfile.h"
 
 namespace rsatest {
@@ -90,9 +91,9 @@ TEST(RsaArchive, KeysRoundTripInTheirLayoutAsObjectsOfTheirClass) {
 
 // Shorter stored fields are right-aligned with zeros in front.
 TEST(RsaArchive, ShortFieldsLoadRightAligned) {
-    Octets octets = {0x00, 0x02, 0x00, 0x00, 0x02, 0xAB, 0xCD, 0x01, 0x03,  // public: L = 2, bits 512
-                     0x00, 0x01, 0x00, 0x42,                                // private exponent, L1 = 1
-                     0x04, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};            // L2 = 4, coefficient 2 octets
+    Octets octets = {0x00, 0x02, 0x00, 0x00, 0x02, 0xAB, 0xCD, 0x01, 0x03,             // public: L = 2, bits 512
+                     0x00, 0x01, 0x00, 0x42,                                           // private exponent, L1 = 1
+                     0x04, 0x00, 1,    2,    3,    4,    5,    6,    7,    8, 9, 10};  // L2 = 4, coefficient 2 octets
     Loader in(octets);
     CRSAPrivateKey key;
     key.Serialize(in.ar);

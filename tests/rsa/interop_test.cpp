@@ -30,12 +30,14 @@ struct KeyPairs {
 // Generating keys dominates the run time: each source is made once.
 const KeyPairs& KeysFor(const KeySource& source) {
     static std::map<std::string, KeyPairs> cache;
-    const std::string name = std::string(source.maker) + std::to_string(source.bits) + "e" + std::to_string(source.useF4);
+    const std::string name =
+        std::string(source.maker) + std::to_string(source.bits) + "e" + std::to_string(source.useF4);
     auto found = cache.find(name);
     if (found != cache.end()) return found->second;
-    Numbers numbers = std::string(source.maker) == "openssl"
-                          ? NumbersOf(GeneratePeerKey(source.bits).get())
-                          : NumbersOf(CRSAKeyPair(static_cast<unsigned short>(source.bits), source.useF4, nullptr, 0, nullptr));
+    Numbers numbers =
+        std::string(source.maker) == "openssl"
+            ? NumbersOf(GeneratePeerKey(source.bits).get())
+            : NumbersOf(CRSAKeyPair(static_cast<unsigned short>(source.bits), source.useF4, nullptr, 0, nullptr));
     KeyPairs pairs{KeyFrom(numbers), PeerKey(numbers, true)};
     return cache.emplace(name, std::move(pairs)).first->second;
 }

@@ -73,7 +73,8 @@ CByteArray ModulusPlus(const CRSAPrivateKey& key, int add) {
 }
 
 TEST(RsaKeys, RsaOutputSizeRoundsBitsUpToOctets) {
-    const std::pair<unsigned short, unsigned short> rows[] = {{0, 0}, {1, 1}, {1023, 128}, {1024, 128}, {1025, 129}, {2048, 256}};
+    const std::pair<unsigned short, unsigned short> rows[] = {{0, 0},      {1, 1},      {1023, 128},
+                                                              {1024, 128}, {1025, 129}, {2048, 256}};
     for (auto [bits, octets] : rows) {
         CRSAPublicKey key;
         key.bits = bits;
@@ -124,19 +125,25 @@ TEST(RsaKeys, PrivateOperationIsRightWhateverTheCrtFields) {
         std::function<void(CRSAPrivateKey&)> damage;
     } rows[] = {
         {"intact", [](CRSAPrivateKey&) {}},
-        {"no CRT values", [](CRSAPrivateKey& k) {
+        {"no CRT values",
+         [](CRSAPrivateKey& k) {
              for (BYTE* f : {k.prime1, k.prime2, k.exponent1, k.exponent2, k.coefficient}) std::memset(f, 0, 128);
          }},
         {"wrong coefficient", [](CRSAPrivateKey& k) { k.coefficient[127] ^= 0x01; }},
         {"wrong exponent1", [](CRSAPrivateKey& k) { k.exponent1[100] ^= 0x40; }},
-        {"primes swapped", [](CRSAPrivateKey& k) {
+        {"primes swapped",
+         [](CRSAPrivateKey& k) {
              BYTE t[128];
              std::memcpy(t, k.prime1, 128);
              std::memcpy(k.prime1, k.prime2, 128);
              std::memcpy(k.prime2, t, 128);
          }},
         {"prime2 zero", [](CRSAPrivateKey& k) { std::memset(k.prime2, 0, 128); }},
-        {"prime1 is one", [](CRSAPrivateKey& k) { std::memset(k.prime1, 0, 127); k.prime1[127] = 1; }},
+        {"prime1 is one",
+         [](CRSAPrivateKey& k) {
+             std::memset(k.prime1, 0, 127);
+             k.prime1[127] = 1;
+         }},
         {"public exponent zero", [](CRSAPrivateKey& k) { std::memset(k.publicExponent, 0, 256); }},
         {"public exponent wrong", [](CRSAPrivateKey& k) { k.publicExponent[255] = 3; }},
     };
@@ -199,7 +206,8 @@ TEST(RsaKeys, LockDigestIntoBufferIsRightAlignedAndRefusesShortBuffers) {
 TEST(RsaKeys, UnlockDigestNamesTheMismatch) {
     const Octets hash = RandomOctets(20);
     const CByteArray shaSignature = ToByteArray(Sign(Key1024().peer.get(), EVP_sha1(), hash));
-    const CByteArray md5Signature = ToByteArray(Sign(Key1024().peer.get(), EVP_md5(), Octets(hash.begin(), hash.begin() + 16)));
+    const CByteArray md5Signature =
+        ToByteArray(Sign(Key1024().peer.get(), EVP_md5(), Octets(hash.begin(), hash.begin() + 16)));
     const CRSAPublicKey& key = Key1024().ours;
     unsigned char digest[20];
     EXPECT_EQ(UnlockReason([&] { key.UnlockDigest(md5, shaSignature, digest, 1024); }),
@@ -212,7 +220,8 @@ TEST(RsaKeys, UnlockDigestNamesTheMismatch) {
     EXPECT_EQ(UnlockReason([&] { key.UnlockDigest(sha1, shaSignature, digest, 1032); }),
               "CRSAPublicKey::UnlockDigest - locked digest is corrupted (cannot decode RSA envelope)");
     CByteArray out;
-    EXPECT_TRUE(ThrowsNotSupported([&] { key.UnlockDigest(static_cast<EDigestAlgorithm>(4), shaSignature, digest, 1024); }));
+    EXPECT_TRUE(
+        ThrowsNotSupported([&] { key.UnlockDigest(static_cast<EDigestAlgorithm>(4), shaSignature, digest, 1024); }));
     EXPECT_TRUE(ThrowsNotSupported([&] { Key1024().ours.LockDigest(static_cast<EDigestAlgorithm>(0), digest, out); }));
 }
 
@@ -239,18 +248,61 @@ struct BlockRow {
 
 TEST(RsaKeys, DecodeDataOfTypeOneParsesOnlyWellFormedBlocks) {
     const BlockRow rows[] = {
-        {"well formed", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 1, Block({'a', 'b', 'c', 'd', 'e'})},
-        {"empty data", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}), 128, 1, {}},
-        {"run broken", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 0, {}},
-        {"padding of seven", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e', 'f'}), 128, 0, {}},
-        {"no separator", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 128, 0, {}},
-        {"leading octet", Block({1, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 0, {}},
-        {"block type 2", Block({0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 0, {}},
-        {"bits beyond the block", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 129, 0, {}},
-        {"bits far beyond", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 65535, 0, {}},
-        {"bits zero", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 0, 0, {}},
-        {"block later in the input", Block({0xEE, 0xEE, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'x', 'y', 'z'}), 112, 1, Block({'x', 'y', 'z'})},
-        {"shorter than eleven", Block({0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}), 80, 0, {}},
+        {"well formed", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128,
+         1, Block({'a', 'b', 'c', 'd', 'e'})},
+        {"empty data",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}),
+         128,
+         1,
+         {}},
+        {"run broken",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         128,
+         0,
+         {}},
+        {"padding of seven",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e', 'f'}),
+         128,
+         0,
+         {}},
+        {"no separator",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+         128,
+         0,
+         {}},
+        {"leading octet",
+         Block({1, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         128,
+         0,
+         {}},
+        {"block type 2",
+         Block({0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         128,
+         0,
+         {}},
+        {"bits beyond the block",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         129,
+         0,
+         {}},
+        {"bits far beyond",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         65535,
+         0,
+         {}},
+        {"bits zero",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         0,
+         0,
+         {}},
+        {"block later in the input",
+         Block({0xEE, 0xEE, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'x', 'y', 'z'}), 112, 1,
+         Block({'x', 'y', 'z'})},
+        {"shorter than eleven",
+         Block({0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}),
+         80,
+         0,
+         {}},
     };
     CPublicOps key;
     for (const BlockRow& row : rows) {
@@ -266,13 +318,19 @@ TEST(RsaKeys, DecodeDataOfTypeOneParsesOnlyWellFormedBlocks) {
 
 TEST(RsaKeys, DecodeDataOfTypeTwoParsesOnlyWellFormedBlocks) {
     const BlockRow rows[] = {
-        {"well formed", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 1, Block({'a', 'b', 'c', 'd', 'e'})},
+        {"well formed", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 1,
+         Block({'a', 'b', 'c', 'd', 'e'})},
         {"separator last", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 1, 2, 3, 4, 5, 0}), 128, 0, {}},
         {"no separator", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 1, 2, 3, 4, 5, 6}), 128, 0, {}},
         {"padding of seven", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 0, 'a', 'b', 'c', 'd', 'e', 'f'}), 128, 0, {}},
-        {"block type 1", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 0, {}},
+        {"block type 1",
+         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
+         128,
+         0,
+         {}},
         {"bits beyond the block", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'a', 'b', 'c', 'd', 'e'}), 2048, 0, {}},
-        {"block later in the input", Block({0xEE, 0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'w', 'x', 'y', 'z'}), 120, 1, Block({'w', 'x', 'y', 'z'})},
+        {"block later in the input", Block({0xEE, 0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'w', 'x', 'y', 'z'}), 120, 1,
+         Block({'w', 'x', 'y', 'z'})},
     };
     CPrivateOps key;
     for (const BlockRow& row : rows) {

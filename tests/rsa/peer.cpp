@@ -36,7 +36,8 @@ const Field kFields[] = {
     {OSSL_PKEY_PARAM_RSA_FACTOR2, &Numbers::q, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.prime2); }},
     {OSSL_PKEY_PARAM_RSA_EXPONENT1, &Numbers::dP, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.exponent1); }},
     {OSSL_PKEY_PARAM_RSA_EXPONENT2, &Numbers::dQ, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.exponent2); }},
-    {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, &Numbers::qInv, [](CRSAPrivateKey& k) { return std::span<BYTE>(k.coefficient); }},
+    {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, &Numbers::qInv,
+     [](CRSAPrivateKey& k) { return std::span<BYTE>(k.coefficient); }},
 };
 constexpr int kPublicFields = 2;
 
@@ -99,8 +100,7 @@ PKey PeerKey(const Numbers& numbers, bool withPrivate) {
     Ctx ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
     EVP_PKEY* key = nullptr;
     Check(EVP_PKEY_fromdata_init(ctx.get()) == 1, "fromdata init");
-    Check(EVP_PKEY_fromdata(ctx.get(), &key, withPrivate ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY,
-                            params.get()) == 1,
+    Check(EVP_PKEY_fromdata(ctx.get(), &key, withPrivate ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY, params.get()) == 1,
           "fromdata");
     return PKey(key);
 }

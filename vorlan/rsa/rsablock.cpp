@@ -38,8 +38,8 @@ void CheckOperand(const CHugeDigit& m, const CHugeDigit& n, const char* reason) 
     if (n.Zero() || CHugeDigit::IsGreater(m, n)) AfxThrowUnlockException(reason);
 }
 
-std::span<BYTE> FormatBlock(const unsigned char* data, unsigned long len, WORD k, BYTE blockType,
-                            CByteArray& out, const char* reason) {
+std::span<BYTE> FormatBlock(const unsigned char* data, unsigned long len, WORD k, BYTE blockType, CByteArray& out,
+                            const char* reason) {
     if (static_cast<unsigned long long>(len) + kRsaBlockOverhead > k) AfxThrowUnlockException(reason);
     out.SetSize(k);
     BYTE* block = out.GetData();

@@ -49,8 +49,8 @@ void CheckOperand(const CHugeDigit& m, const CHugeDigit& n, const char* reason);
 
 // Lays out 00, blockType, padding, 00, data in k octets of out and returns the
 // padding run for the caller to fill. Throws `reason` when len + 11 > k.
-std::span<BYTE> FormatBlock(const unsigned char* data, unsigned long len, WORD k, BYTE blockType,
-                            CByteArray& out, const char* reason);
+std::span<BYTE> FormatBlock(const unsigned char* data, unsigned long len, WORD k, BYTE blockType, CByteArray& out,
+                            const char* reason);
 
 enum class EBlockPadding {
     Constant,  // block types 0 and 1: a run of 0x00 or 0xFF octets

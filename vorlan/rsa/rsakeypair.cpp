@@ -152,7 +152,8 @@ unsigned short CRSAKeyPair::TestKeys(unsigned short trials, CProgress* progress,
         __checkKillThreadFlag();
         // Encrypt then decrypt; sign then verify.
         for (const auto& [first, second] : {std::pair{&e, &d}, std::pair{&d, &e}}) {
-            const bool failed = !CHugeDigit::IsEqual(CHugeDigit::ModExp(CHugeDigit::ModExp(m, *first, n), *second, n), m);
+            const bool failed =
+                !CHugeDigit::IsEqual(CHugeDigit::ModExp(CHugeDigit::ModExp(m, *first, n), *second, n), m);
             if (progress) progress->Hint(1);
             if (failed) {
                 ++failures;

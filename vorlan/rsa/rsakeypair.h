@@ -14,8 +14,7 @@ public:
     // useF4 non-zero: public exponent 65537, else 3. The seed feeds the random start of
     // each prime search. Throws CUnlockException for an unsupported size or a failed
     // search and CKillThreadException when cancelled; progress may be null.
-    CRSAKeyPair(unsigned short bits, int useF4, const unsigned char* seed, unsigned short seedLen,
-                CProgress* progress);
+    CRSAKeyPair(unsigned short bits, int useF4, const unsigned char* seed, unsigned short seedLen, CProgress* progress);
     CRSAKeyPair(const CRSAKeyPair& other) = default;
     CRSAKeyPair& operator=(const CRSAKeyPair& other) = default;
 

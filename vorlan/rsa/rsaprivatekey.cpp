@@ -41,8 +41,7 @@ std::optional<CHugeDigit> PowerByCrt(const CRSAPrivateKey& key, const CHugeDigit
 
 }  // namespace
 
-CRSAPrivateKey::CRSAPrivateKey()
-    : privateExponent{}, prime1{}, prime2{}, exponent1{}, exponent2{}, coefficient{} {}
+CRSAPrivateKey::CRSAPrivateKey() : privateExponent{}, prime1{}, prime2{}, exponent1{}, exponent2{}, coefficient{} {}
 
 CRSAPrivateKey::~CRSAPrivateKey() {
     SecureWipe(privateExponent, sizeof privateExponent);
@@ -64,8 +63,8 @@ void CRSAPrivateKey::ProcessData(const CByteArray& in, CByteArray& out) const {
 
 void CRSAPrivateKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
                                 unsigned char blockType) const {
-    const std::span<BYTE> padding = detail::FormatBlock(
-        data, len, RsaOutputSize(), blockType, out, "CRSAPrivateKey::EncodeData - modulus is too short to encode");
+    const std::span<BYTE> padding = detail::FormatBlock(data, len, RsaOutputSize(), blockType, out,
+                                                        "CRSAPrivateKey::EncodeData - modulus is too short to encode");
     std::fill(padding.begin(), padding.end(), blockType != 0 ? BYTE{0xFF} : BYTE{0x00});
 }
 

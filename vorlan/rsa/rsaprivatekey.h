@@ -22,18 +22,17 @@ public:
     void LockDigest(EDigestAlgorithm alg, const unsigned char* digest, CByteArray& out) const;
     // The same octets right-aligned in outLen octets with zeros in front; an outLen
     // shorter than RsaOutputSize() is refused.
-    void LockDigest(EDigestAlgorithm alg, const unsigned char* digest, unsigned char* out,
-                    unsigned long outLen) const;
+    void LockDigest(EDigestAlgorithm alg, const unsigned char* digest, unsigned char* out, unsigned long outLen) const;
 
     // Reverses a key wrapped by LockKey and sets its octets into `key`. `bits` is the
     // length of the key that wrapped it.
     void UnlockKey(const CByteArray& locked, CKey& key, unsigned short bits) const;
 
     BYTE privateExponent[kFieldSize];
-    BYTE prime1[kFieldSize / 2];     // p
-    BYTE prime2[kFieldSize / 2];     // q
-    BYTE exponent1[kFieldSize / 2];  // d mod (p - 1)
-    BYTE exponent2[kFieldSize / 2];  // d mod (q - 1)
+    BYTE prime1[kFieldSize / 2];       // p
+    BYTE prime2[kFieldSize / 2];       // q
+    BYTE exponent1[kFieldSize / 2];    // d mod (p - 1)
+    BYTE exponent2[kFieldSize / 2];    // d mod (q - 1)
     BYTE coefficient[kFieldSize / 2];  // q^-1 mod p
 
 protected:
@@ -44,8 +43,7 @@ protected:
     void EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
                     unsigned char blockType) const override;
     // Parses a block of type 2 (random padding); blockType is not used.
-    int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out,
-                   unsigned char blockType) const override;
+    int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out, unsigned char blockType) const override;
 
 private:
     void StorePrivatePart(CArchive& ar) const;

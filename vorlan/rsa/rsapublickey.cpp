@@ -38,8 +38,8 @@ void CRSAPublicKey::ProcessData(const CByteArray& in, CByteArray& out) const {
 
 void CRSAPublicKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
                                unsigned char /*blockType*/) const {
-    const std::span<BYTE> padding = detail::FormatBlock(
-        data, len, RsaOutputSize(), 2, out, "CRSAPublicKey::EncodeData - modulus is too short to encode");
+    const std::span<BYTE> padding = detail::FormatBlock(data, len, RsaOutputSize(), 2, out,
+                                                        "CRSAPublicKey::EncodeData - modulus is too short to encode");
     CRandomsGenerator().GetRandomBlock(padding.data(), padding.size());
 }
 
@@ -67,8 +67,9 @@ void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked,
     const detail::SDigestInfo& info = detail::FindDigestInfo(alg);
     const int headerLen = static_cast<int>(info.header.size());
     if (data.GetSize() != info.BlockSize())
-        detail::ThrowUnlockFormatted("CRSAPublicKey::UnlockDigest - invalid size of unlocked data.\nsize = %d, expected = %d (%s) + %d\n",
-                       data.GetSize(), headerLen, info.name, info.digestSize);
+        detail::ThrowUnlockFormatted(
+            "CRSAPublicKey::UnlockDigest - invalid size of unlocked data.\nsize = %d, expected = %d (%s) + %d\n",
+            data.GetSize(), headerLen, info.name, info.digestSize);
     if (!std::equal(info.header.begin(), info.header.end(), data.GetData()))
         detail::ThrowUnlockFormatted("CRSAPublicKey::UnlockDigest - invalid %s padding.\n", info.name);
     std::memcpy(digest, data.GetData() + headerLen, static_cast<std::size_t>(info.digestSize));

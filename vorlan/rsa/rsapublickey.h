@@ -33,10 +33,9 @@ public:
     // Reverses a signature made over a DigestInfo of `alg` and copies the digest
     // (16 or 20 octets) to `digest`; comparing it is the caller's work. `bits` is the
     // length of the key that made the signature.
-    void UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked, unsigned char* digest,
+    void UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked, unsigned char* digest, unsigned short bits) const;
+    void UnlockDigest(EDigestAlgorithm alg, const unsigned char* locked, unsigned long len, unsigned char* digest,
                       unsigned short bits) const;
-    void UnlockDigest(EDigestAlgorithm alg, const unsigned char* locked, unsigned long len,
-                      unsigned char* digest, unsigned short bits) const;
 
     unsigned short bits;
     BYTE modulus[kFieldSize];
@@ -50,8 +49,7 @@ protected:
     virtual void EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
                             unsigned char blockType) const;
     // Parses a block of type 0 or 1 (constant padding); 1 on success, 0 on any error.
-    virtual int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out,
-                           unsigned char blockType) const;
+    virtual int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out, unsigned char blockType) const;
 
     void StorePublicPart(CArchive& ar) const;
     void LoadPublicPart(CArchive& ar);
