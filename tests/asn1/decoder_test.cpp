@@ -1,0 +1,136 @@
+// Decoding: classes and forms chosen from the identifier, round trips of every universal
+// class in primitive, segmented and indefinite forms, the reason texts, and a real
+// certificate that OpenSSL reads back.
+#include <openssl/x509.h>
+
+#include "asn1_test_util.h"
+#include "vorlan/asn1/bitstring.h"
+#include "vorlan/asn1/boolean.h"
+#include "vorlan/asn1/octetstring.h"
+#include "vorlan/asn1/set.h"
+#include "vorlan/asn1/strings.h"
+
+using namespace asn1test;
+
+TEST(Decoder, ClassAndFormFollowTheIdentifier) {
+    EXPECT_NE(dynamic_cast<CASN1_BOOLEAN*>(decode(fromHex("0101FF")).get()), nullptr);
+    auto sequence = decode(fromHex("30030101FF"));
+    auto* seq = dynamic_cast<CASN1_SEQUENCE*>(sequence.get());
+    ASSERT_NE(seq, nullptr);
+    EXPECT_EQ(seq->GetComponents().GetSize(), 1);
+    EXPECT_EQ(seq->m_bIndefinite, 0);
+
+    const Octets indefinite = fromHex("30800101FF0000 05");
+    SharedEncoding shared(indefinite);
+    std::unique_ptr<CASN1Type> open(___buildFromEncoding(*shared.der));
+    EXPECT_EQ(open->m_bIndefinite, 1);
+    EXPECT_EQ(shared.der->Seek(0, CFile::current), 7);
+
+    auto explicitTag = decode(fromHex("A103020105"));
+    auto* tagged = dynamic_cast<CASN1_TAGGED*>(explicitTag.get());
+    ASSERT_NE(tagged, nullptr);
+    EXPECT_EQ(tagged->identifier, 0x81);
+    EXPECT_EQ(tagged->m_bConstructed, 1);
+    EXPECT_EQ(encodedHex(*tagged->GetComponents()[0]), "020105");
+
+    auto window = decode(fromHex("8102ABCD"));
+    auto* primitive = dynamic_cast<CASN1_TAGGED*>(window.get());
+    ASSERT_NE(primitive, nullptr);
+    EXPECT_EQ(primitive->m_bConstructed, 0);
+    EXPECT_EQ(primitive->m_dwPosition, 2u);
+    EXPECT_EQ(primitive->m_dwLength, 2u);
+    EXPECT_EQ(clearHex(*primitive), "ABCD");
+
+    auto emptyOctets = decode(fromHex("0480"));
+    ASSERT_NE(dynamic_cast<CASN1_OCTET_STRING*>(emptyOctets.get()), nullptr);
+    EXPECT_EQ(emptyOctets->getClearContentsLength(), 0u);
+    EXPECT_EQ(encodedHex(*decode(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
+    EXPECT_EQ(encodedHex(*decode(fromHex("31080201030201010500"))), "31080201030201010500");  // set order kept
+}
+
+TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
+    const char* rows[] = {
+        "0101FF", "010100", "020100", "0203FF0001", "0200", "0A0102", "0500", "06032B0601", "060100",
+        "030100", "030204A0", "2308030200AA030204B0", "2380030200AA030204B00000",
+        "0403616263", "240704026162040163", "2480040261622403040163" "0000",
+        "1303414243", "3306130141130142", "14026162", "1603614062", "170B393931323331323335395A",
+        "1C0400000041", "1E020041", "3000", "30800000", "30060201010201FF", "31060201020201FF",
+        "4003616263", "610302017F", "8000", "A28005000000", "C101AA", "0C024142", "3080A180050000000000",
+    };
+    for (const char* hex : rows) {
+        const Octets octets = fromHex(hex);
+        ASSERT_EQ(decodingFailure(octets), "") << hex;
+        EXPECT_EQ(encodedHex(*decode(octets)), hex);
+    }
+    // A segmented string has the clear contents of its primitive form.
+    EXPECT_EQ(clearHex(*decode(fromHex("240704026162040163"))), clearHex(*decode(fromHex("0403616263"))));
+    auto bits = decode(fromHex("2308030200AA030204B0"));
+    EXPECT_EQ(dynamic_cast<CASN1_BIT_STRING&>(*bits).m_dwBits, 12u);
+    EXPECT_EQ(clearHex(*bits, 0), "0AAB");
+}
+
+TEST(Decoder, FailuresCarryTheirReasonTexts) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"1F0100", "High tag number form is not supported"},
+        {"02850000000001", "4 bytes-encoded-length is only suported"},
+        {"3003020101", ""},
+        {"010101", "invalid data in BOOLEAN: m_pData[0] = 1"},
+        {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2"},
+        {"050100", "Encoded NULL value has invalid length"},
+        {"060178", "Encoded OBJECT IDENTIFIER value is not valid"},
+        {"0600", "Encoded OBJECT IDENTIFIER has invalid size"},
+        {"0300", "Invalid data size in BIT STRING"},
+        {"030103", "Invalid data size in BIT STRING"},
+        {"03020800", "Invalid number of padding bits in BIT STRING"},
+        {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12"},
+        {"160180", "IA5String contents is not valid"},
+        {"130109", "PrintableString contents is not valid"},
+        {"1E03000041", "BMPString contents is not valid"},
+        {"1C03000041", "UniversalString contents is not valid"},
+        {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted"},
+        {"3306130141130109", "PrintableString contents is not valid"},
+        {"1001", "Encoded type does not allow primitive encoding method"},
+        {"2203020101", "Encoded type does not allow constructed encoding method"},
+        {"30800500", "Unexpected end of file"},
+    };
+    for (const auto& [hex, reason] : rows) EXPECT_EQ(decodingFailure(fromHex(hex)), reason) << hex;
+
+    CASN1_SET set;
+    const Octets sequence = fromHex("3003020101");
+    SharedEncoding shared(sequence);
+    EXPECT_THROW(set.decodeFrom(*shared.der), CDERDecodingException*);
+    EXPECT_STREQ(detail::lastDecodingReason(), "Another class and tag number expected");
+    EXPECT_EQ(set.GetComponents().GetSize(), 0);
+}
+
+TEST(Decoder, GetContentsFollowsTheTargetsOwnForm) {
+    const Octets contents = fromHex("0201050500");
+    SharedEncoding shared(contents);
+    CASN1_SEQUENCE sequence;
+    ___getContentsFromEncoding(sequence, *shared.der, contents.size());
+    EXPECT_EQ(encodedHex(sequence), "30050201050500");
+    CASN1_OCTET_STRING octets;
+    octets.m_bConstructed = 0;
+    shared.der->SeekToBegin();
+    ___getContentsFromEncoding(octets, *shared.der, 2);
+    EXPECT_EQ(encodedHex(octets), "04020201");
+}
+
+TEST(Certificate, DecodesAndReencodesOctetForOctetAsOpenSSLReadsIt) {
+    const Octets octets = certificate();
+    ASSERT_GT(octets.size(), 1400u);
+    auto tree = decode(octets);
+    CByteArray again;
+    tree->encodeTo(again);
+    ASSERT_EQ(toHex(again.GetData(), static_cast<size_t>(again.GetSize())), toHex(octets.data(), octets.size()));
+    const unsigned char* p = again.GetData();
+    X509* x = d2i_X509(nullptr, &p, again.GetSize());
+    ASSERT_NE(x, nullptr);
+    X509_free(x);
+    // The subject's common name, found through the tree, is the one OpenSSL sees.
+    const auto& tbs = dynamic_cast<CASN1_SEQUENCE&>(*dynamic_cast<CASN1_SEQUENCE&>(*tree).GetComponents()[0]);
+    const auto& subject = dynamic_cast<CASN1_SEQUENCE&>(*tbs.GetComponents()[5]);
+    CString all;
+    subject.GetString(all);
+    EXPECT_NE(all.Find("vorlan-asn1.test.example"), -1);
+}

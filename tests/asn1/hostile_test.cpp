@@ -1,0 +1,88 @@
+// Hostile input: truncations, lengths past the data or the parent, huge claimed lengths,
+// deep nesting and mutated certificates fail cleanly or round-trip.
+#include <random>
+
+#include "asn1_test_util.h"
+#include "vorlan/asn1/octetstring.h"
+
+using namespace asn1test;
+
+TEST(HostileInput, DecodeRejectsEveryTruncationOfACertificate) {
+    const Octets octets = certificate();
+    for (size_t n = 0; n < octets.size(); ++n) {
+        const Octets prefix(octets.begin(), octets.begin() + static_cast<long>(n));
+        EXPECT_NE(decodingFailure(prefix), "") << "prefix of " << n << " octets decoded";
+    }
+}
+
+TEST(HostileInput, DecodeRejectsLengthPastEndOrPastParent) {
+    const char* rows[] = {
+        "0484FFFFFFFF",        // four gigabytes claimed, none there: nothing may be allocated for it
+        "30847FFFFFFF0500",    // a huge constructed length
+        "0284800000000102",    // a huge INTEGER
+        "4184FFFFFFF0",        // a huge tagged window
+        "04050102",            // short primitive
+        "300302020101",        // the component runs past its parent into the next octet
+        "3004A1030500" "00",   // nested past the parent
+        "308004020101",        // indefinite parent, component past the end
+        "3080050000",          // indefinite without its end octets
+        "3081",                // length octets missing
+    };
+    for (const char* hex : rows) EXPECT_NE(decodingFailure(fromHex(hex)), "") << hex;
+}
+
+TEST(HostileInput, NestingDeeperThanTheBoundFailsWithoutExhaustingTheStack) {
+    Octets deep;
+    for (int i = 0; i < 100000; ++i) deep.insert(deep.end(), {0x30, 0x80});
+    EXPECT_EQ(decodingFailure(deep), "Constructed encodings nest deeper than 128 levels");
+
+    // Definite lengths at the bound and one past it.
+    const auto nested = [](int levels) {
+        Octets octets = {0x05, 0x00};
+        for (int i = 0; i < levels; ++i) {
+            Octets outer = {0x30};
+            const size_t n = octets.size();
+            if (n < 128) {
+                outer.push_back(static_cast<unsigned char>(n));
+            } else {
+                outer.insert(outer.end(), {0x82, static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)});
+            }
+            outer.insert(outer.end(), octets.begin(), octets.end());
+            octets = outer;
+        }
+        return octets;
+    };
+    EXPECT_EQ(decodingFailure(nested(kMaxDERNestingDepth)), "");
+    EXPECT_NE(decodingFailure(nested(kMaxDERNestingDepth + 1)), "");
+}
+
+TEST(HostileInput, MutatedCertificatesFailOrReencodeStably) {
+    const Octets original = certificate();
+    std::mt19937 random(20260);
+    for (int round = 0; round < 3000; ++round) {
+        Octets octets = original;
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits; ++e) octets[random() % octets.size()] = static_cast<unsigned char>(random());
+        std::unique_ptr<CASN1Type> tree;
+        try {
+            tree = decode(octets);
+        } catch (CDERDecodingException* e) {
+            e->Delete();
+            continue;
+        }
+        CByteArray first;
+        tree->encodeTo(first);
+        const Octets firstOctets(first.GetData(), first.GetData() + first.GetSize());
+        CByteArray second;
+        decode(firstOctets)->encodeTo(second);
+        ASSERT_EQ(toHex(second.GetData(), static_cast<size_t>(second.GetSize())), toHex(firstOctets.data(), firstOctets.size()));
+    }
+}
+
+TEST(HostileInput, TaggedWindowPastItsEncodingFailsWhenEncoded) {
+    unsigned char three[3] = {1, 2, 3};
+    CASN1_OCTET_STRING overlong(three, 3, 0, 0);
+    overlong.m_dwLength = 10;
+    CByteArray out;
+    EXPECT_THROW(overlong.encodeTo(out), CFileException*);
+}
