@@ -3,9 +3,39 @@
 #pragma once
 
 #include <concepts>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "vorlan/cipher/cryptoprocessor.h"
+
+namespace detail {
+
+// out = a XOR b over n octets; 8-octet blocks (the common case) in one word.
+inline void XorBlock(const unsigned char* a, const unsigned char* b, unsigned char* out, unsigned long n) {
+    if (n == 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        x ^= y;
+        std::memcpy(out, &x, 8);
+        return;
+    }
+    for (unsigned long i = 0; i < n; ++i) out[i] = a[i] ^ b[i];
+}
+
+// memmove of n octets with the 8-octet case inlined.
+inline void MoveBlock(const unsigned char* from, unsigned char* to, unsigned long n) {
+    if (n == 8) {
+        std::uint64_t x;
+        std::memcpy(&x, from, 8);
+        std::memcpy(to, &x, 8);
+        return;
+    }
+    std::memmove(to, from, n);
+}
+
+}  // namespace detail
 
 class CCBC_ModeProcessor {
 public:
@@ -15,13 +45,24 @@ public:
     virtual ~CCBC_ModeProcessor();
 
     // out = in XOR chain.
-    virtual void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
+        detail::XorBlock(in, chain, out, blockSize);
+    }
     // in is the enciphered block: chain = in; out = in.
-    virtual void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
+        detail::MoveBlock(in, chain, blockSize);
+        detail::MoveBlock(in, out, blockSize);
+    }
     // in is the ciphertext block: out = in; saved = in.
-    virtual void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char*) {
+        detail::MoveBlock(in, saved.data(), blockSize);
+        detail::MoveBlock(in, out, blockSize);
+    }
     // in is the deciphered block: out = in XOR chain; chain = saved.
-    virtual void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain);
+    virtual void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
+        detail::XorBlock(in, chain, out, blockSize);
+        detail::MoveBlock(saved.data(), chain, blockSize);
+    }
 
 protected:
     unsigned long blockSize;
@@ -48,16 +89,41 @@ public:
         : Cipher(key, rounds, blockSize, 0, iv), CCBC_ModeProcessor(Cipher::GetBlockSize()) {}
 
 protected:
-    void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) override {
+    // The hooks are final so that the direct walks below stay equal to the general one.
+    void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) final {
         CCBC_ModeProcessor::EncryptPreProcess(in, out, chain);
     }
-    void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) override {
+    void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) final {
         CCBC_ModeProcessor::EncryptPostProcess(in, out, chain);
     }
-    void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) override {
+    void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) final {
         CCBC_ModeProcessor::DecryptPreProcess(in, out, chain);
     }
-    void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) override {
+    void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) final {
         CCBC_ModeProcessor::DecryptPostProcess(in, out, chain);
+    }
+    void EncipherAlgorithm(const unsigned char* in, unsigned char* out) const final {
+        Cipher::EncipherAlgorithm(in, out);
+    }
+    void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const final {
+        Cipher::DecipherAlgorithm(in, out);
+    }
+
+    // The chained walks without virtual calls per block.
+    void EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
+        unsigned char* chain = this->encChain.data();
+        detail::ChainedWalk(
+            in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
+            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPreProcess(from, to, chain); },
+            [&](const unsigned char* from, unsigned char* to) { Cipher::EncipherAlgorithm(from, to); },
+            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPostProcess(from, to, chain); });
+    }
+    void DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
+        unsigned char* chain = this->decChain.data();
+        detail::ChainedWalk(
+            in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
+            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPreProcess(from, to, chain); },
+            [&](const unsigned char* from, unsigned char* to) { Cipher::DecipherAlgorithm(from, to); },
+            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPostProcess(from, to, chain); });
     }
 };

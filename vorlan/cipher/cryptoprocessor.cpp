@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "vorlan/rsa/unlockexception.h"
-#include "vorlan/support/progress.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
@@ -65,14 +64,12 @@ void CCryptoProcessor::EncryptBlock(const unsigned char* in, unsigned long len, 
     if (len % size != 0)
         detail::ThrowUnlockFormatted("EncryptBlock - in_size = %d is not multiple of m_block_size = %d!",
                                      static_cast<int>(len), static_cast<int>(size));
+    if (!noChaining) {
+        EncryptChained(in, len, out, progress);
+        return;
+    }
     for (unsigned long offset = 0; offset < len; offset += size) {
-        if (noChaining) {
-            EncipherAlgorithm(in + offset, out + offset);
-        } else {
-            EncryptPreProcess(in + offset, Temp1(), encChain.data());
-            EncipherAlgorithm(Temp1(), Temp2());
-            EncryptPostProcess(Temp2(), out + offset, encChain.data());
-        }
+        EncipherAlgorithm(in + offset, out + offset);
         if (progress != nullptr) progress->Hint(1);
     }
 }
@@ -83,16 +80,34 @@ void CCryptoProcessor::DecryptBlock(const unsigned char* in, unsigned long len, 
     if (len % size != 0)
         detail::ThrowUnlockFormatted("DecryptBlock - in_size = %d is not multiple of m_block_size = %d!",
                                      static_cast<int>(len), static_cast<int>(size));
+    if (!noChaining) {
+        DecryptChained(in, len, out, progress);
+        return;
+    }
     for (unsigned long offset = 0; offset < len; offset += size) {
-        if (noChaining) {
-            DecipherAlgorithm(in + offset, out + offset);
-        } else {
-            DecryptPreProcess(in + offset, Temp1(), decChain.data());
-            DecipherAlgorithm(Temp1(), Temp2());
-            DecryptPostProcess(Temp2(), out + offset, decChain.data());
-        }
+        DecipherAlgorithm(in + offset, out + offset);
         if (progress != nullptr) progress->Hint(1);
     }
+}
+
+void CCryptoProcessor::EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out,
+                                      CProgress* progress) {
+    unsigned char* chain = encChain.data();
+    detail::ChainedWalk(
+        in, len, out, blockSize, Temp1(), Temp2(), progress,
+        [&](const unsigned char* from, unsigned char* to) { EncryptPreProcess(from, to, chain); },
+        [&](const unsigned char* from, unsigned char* to) { EncipherAlgorithm(from, to); },
+        [&](const unsigned char* from, unsigned char* to) { EncryptPostProcess(from, to, chain); });
+}
+
+void CCryptoProcessor::DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out,
+                                      CProgress* progress) {
+    unsigned char* chain = decChain.data();
+    detail::ChainedWalk(
+        in, len, out, blockSize, Temp1(), Temp2(), progress,
+        [&](const unsigned char* from, unsigned char* to) { DecryptPreProcess(from, to, chain); },
+        [&](const unsigned char* from, unsigned char* to) { DecipherAlgorithm(from, to); },
+        [&](const unsigned char* from, unsigned char* to) { DecryptPostProcess(from, to, chain); });
 }
 
 unsigned long CCryptoProcessor::EncryptFinal(const unsigned char* in, unsigned long len, unsigned char* out,

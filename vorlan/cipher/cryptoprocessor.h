@@ -7,7 +7,25 @@
 
 #include <vector>
 
-class CProgress;
+#include "vorlan/support/progress.h"
+
+namespace detail {
+
+// The chained block walk: each block is pre-processed into t1, transformed into t2
+// and post-processed into out; one progress hint per block.
+template <class Pre, class Transform, class Post>
+inline void ChainedWalk(const unsigned char* in, unsigned long len, unsigned char* out, unsigned long blockSize,
+                        unsigned char* t1, unsigned char* t2, CProgress* progress, Pre&& pre, Transform&& transform,
+                        Post&& post) {
+    for (unsigned long offset = 0; offset < len; offset += blockSize) {
+        pre(in + offset, t1);
+        transform(t1, t2);
+        post(t2, out + offset);
+        if (progress != nullptr) progress->Hint(1);
+    }
+}
+
+}  // namespace detail
 
 class CCryptoProcessor {
 public:
@@ -61,6 +79,15 @@ protected:
     virtual void EncipherAlgorithm(const unsigned char* in, unsigned char* out) const = 0;
     virtual void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const = 0;
 
+    // The chained walks over whole blocks through the hooks. A mode that knows its
+    // cipher's type replaces them by the same walk with direct calls.
+    virtual void EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress);
+    virtual void DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress);
+
+    // The two block-sized temporaries of the chained walk.
+    unsigned char* Temp1() { return m_work.data(); }
+    unsigned char* Temp2() { return m_work.data() + blockSize; }
+
     int noChaining;
     unsigned long blockSize;
     std::vector<unsigned char> iv;
@@ -71,7 +98,5 @@ private:
     // Three block-sized work areas: the two temporaries of the chained walk and the
     // last block of the final operations. Wiped with the chains.
     std::vector<unsigned char> m_work;
-    unsigned char* Temp1() { return m_work.data(); }
-    unsigned char* Temp2() { return m_work.data() + blockSize; }
     unsigned char* LastBlock() { return m_work.data() + 2 * blockSize; }
 };
