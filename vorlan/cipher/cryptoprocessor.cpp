@@ -1,5 +1,6 @@
 #include "vorlan/cipher/cryptoprocessor.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "vorlan/rsa/unlockexception.h"
@@ -17,7 +18,7 @@ CCryptoProcessor::CCryptoProcessor(unsigned long blockSize, int noChaining, cons
     : noChaining(noChaining), blockSize(blockSize), m_work(3 * blockSize) {
     if (noChaining) return;
     this->iv.assign(blockSize, 0);
-    if (iv != nullptr) std::memcpy(this->iv.data(), iv, blockSize);
+    if (iv != nullptr) std::copy_n(iv, blockSize, this->iv.begin());
     encChain = this->iv;
     decChain = this->iv;
 }

@@ -22,7 +22,7 @@ constexpr BYTE kKeyFormatVersion = 1;
 constexpr UINT kVersion0Trailer = 8;
 
 void ReadExactly(CArchive& ar, void* data, UINT len) {
-    if (ar.Read(data, len) != len) AfxThrowArchiveException(CArchiveException::endOfFile);
+    if (len != 0 && ar.Read(data, len) != len) AfxThrowArchiveException(CArchiveException::endOfFile);
 }
 
 struct RC2Version {
@@ -68,7 +68,7 @@ void CKey::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         if (!IsValid()) AfxThrowArchiveException(CArchiveException::generic);
         ar << kKeyFormatVersion;
-        ar.Write(Data(), static_cast<UINT>(Size()));
+        if (Size() != 0) ar.Write(Data(), static_cast<UINT>(Size()));
         return;
     }
     BYTE version = 0;
