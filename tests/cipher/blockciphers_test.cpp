@@ -10,23 +10,6 @@ using namespace cipher_test;
 
 namespace {
 
-template <class Cipher, class Key, class... Args>
-Bytes Ecb(const Key& key, const Bytes& data, bool encrypt, Args... args) {
-    Cipher cipher(key, args..., 1, nullptr);
-    Bytes out(data.size());
-    if (encrypt)
-        cipher.EncryptBlock(data.data(), data.size(), out.data(), nullptr);
-    else
-        cipher.DecryptBlock(data.data(), data.size(), out.data(), nullptr);
-    return out;
-}
-
-CIDEAkey IdeaKey(const Bytes& octets) {
-    CIDEAkey key;
-    key.Set(octets.data(), octets.size());
-    return key;
-}
-
 // The library loads IDEA key octet pairs low octet first: a standard key is
 // given to it with the octets of every pair exchanged.
 Bytes SwapPairs(Bytes octets) {
@@ -38,26 +21,20 @@ Bytes SwapPairs(Bytes octets) {
 TEST(IdeaTest, PairSwappedKeyGivesPublishedVector) {
     const Bytes standardKey = Hex("00010002000300040005000600070008");
     const Bytes plain = Hex("0000000100020003"), cipher = Hex("11FBED2B01986DE5");
-    const auto key = IdeaKey(SwapPairs(standardKey));
+    const auto key = MakeKey<CIDEAkey>(SwapPairs(standardKey));
     EXPECT_EQ(ToHex(Ecb<CIDEAAlgorithm>(key, plain, true)), ToHex(cipher));
     EXPECT_EQ(ToHex(Ecb<CIDEAAlgorithm>(key, cipher, false)), ToHex(plain));
     // Loaded as stored, the same octets are a different key.
-    EXPECT_NE(ToHex(Ecb<CIDEAAlgorithm>(IdeaKey(standardKey), plain, true)), ToHex(cipher));
+    EXPECT_NE(ToHex(Ecb<CIDEAAlgorithm>(MakeKey<CIDEAkey>(standardKey), plain, true)), ToHex(cipher));
 }
 
 // Decryption subkeys (inverses mod 65537, including the 0 = 65536 case) round-trip.
 TEST(IdeaTest, DecipherInvertsEncipherForKeysWithZeroWords) {
     for (const Bytes& k : {Bytes(16, 0), Hex("0000000100000000ffff000000000001"), Pattern(16, 5)}) {
         const Bytes plain = Pattern(64, 9);
-        const auto key = IdeaKey(k);
+        const auto key = MakeKey<CIDEAkey>(k);
         EXPECT_EQ(ToHex(Ecb<CIDEAAlgorithm>(key, Ecb<CIDEAAlgorithm>(key, plain, true), false)), ToHex(plain));
     }
-}
-
-CRC2key Rc2Key(const Bytes& octets, unsigned short effectiveBits) {
-    CRC2key key(effectiveBits);
-    key.Set(octets.data(), octets.size());
-    return key;
 }
 
 struct Rc2Answer {
@@ -82,7 +59,7 @@ constexpr Rc2Answer kRc2Answers[] = {
 
 TEST(Rc2Test, MatchesRfc2268VectorsWithEffectiveBits) {
     for (const auto& row : kRc2Answers) {
-        const auto key = Rc2Key(Hex(row.key), row.effectiveBits);
+        const auto key = MakeKey<CRC2key>(Hex(row.key), row.effectiveBits);
         EXPECT_EQ(ToHex(Ecb<CRC2Algorithm>(key, Hex(row.plain), true)), row.cipher) << row.key;
         EXPECT_EQ(ToHex(Ecb<CRC2Algorithm>(key, Hex(row.cipher), false)), ToHex(Hex(row.plain))) << row.key;
     }
@@ -99,20 +76,20 @@ TEST(Rc2Test, KeyLengthsAndEffectiveBitsMatchOpenSSL) {
         const Bytes plain = Pattern(32, 3);
         const Bytes expected = OpenSSLCrypt("RC2-ECB", k, {}, plain, true, false, shape.bits);
         ASSERT_FALSE(expected.empty()) << shape.bits;
-        const auto key = Rc2Key(k, static_cast<unsigned short>(shape.bits));
+        const auto key = MakeKey<CRC2key>(k, static_cast<unsigned short>(shape.bits));
         EXPECT_EQ(ToHex(Ecb<CRC2Algorithm>(key, plain, true)), ToHex(expected)) << shape.octets << "/" << shape.bits;
     }
 }
 
 TEST(Rc2Test, RejectsKeyOrEffectiveBitsOutOfRange) {
     for (auto [octets, bits] : {std::pair<std::size_t, int>{0, 64}, {129, 64}, {8, 0}, {8, 1025}}) {
-        const auto key = Rc2Key(Pattern(octets), static_cast<unsigned short>(bits));
+        const auto key = MakeKey<CRC2key>(Pattern(octets), static_cast<unsigned short>(bits));
         EXPECT_NE(UnlockReason([&] { CRC2Algorithm rc2(key, 1, nullptr); }), "<no exception>") << octets << "/" << bits;
     }
 }
 
 TEST(BadRc2Test, ShippedTablesGiveStandardRc2AndInstalledTablesReplaceIt) {
-    const auto key = Rc2Key(Hex("88bca90e90875a7f0f79c384627bafb2"), 128);
+    const auto key = MakeKey<CRC2key>(Hex("88bca90e90875a7f0f79c384627bafb2"), 128);
     const Bytes plain = Pattern(24);
     EXPECT_EQ(ToHex(Ecb<CBadRC2Algorithm>(key, plain, true)), ToHex(Ecb<CRC2Algorithm>(key, plain, true)));
 
@@ -130,12 +107,6 @@ TEST(BadRc2Test, ShippedTablesGiveStandardRc2AndInstalledTablesReplaceIt) {
     EXPECT_EQ(ToHex(Ecb<CBadRC2Algorithm>(key, plain, true)), ToHex(Ecb<CRC2Algorithm>(key, plain, true)));
 }
 
-CRC5key Rc5Key(const Bytes& octets) {
-    CRC5key key;
-    key.Set(octets.data(), octets.size());
-    return key;
-}
-
 // RC5-32/12/16 examples published with the cipher (blocks as octet strings).
 TEST(Rc5Test, Rc5_32_12_16MatchesPublishedExamples) {
     const struct {
@@ -150,7 +121,7 @@ TEST(Rc5Test, Rc5_32_12_16MatchesPublishedExamples) {
         {"5269f149d41ba0152497574d7f153125", "65c178b284d197cc", "eb44e415da319824"},
     };
     for (const auto& row : rows) {
-        const auto key = Rc5Key(Hex(row.key));
+        const auto key = MakeKey<CRC5key>(Hex(row.key));
         EXPECT_EQ(ToHex(Ecb<CRC5PadAlgorithm>(key, Hex(row.plain), true, 12ul, 8ul)), row.cipher) << row.key;
         EXPECT_EQ(ToHex(Ecb<CRC5PadAlgorithm>(key, Hex(row.cipher), false, 12ul, 8ul)), row.plain) << row.key;
     }
@@ -159,10 +130,10 @@ TEST(Rc5Test, Rc5_32_12_16MatchesPublishedExamples) {
 // The library's own loading for 16-bit words ignores key octets at index mod 4 = 2, 3.
 TEST(Rc5Test, SixteenBitWordsIgnoreKeyOctetsTwoAndThree) {
     const Bytes plain = Pattern(16);
-    const Bytes a = Ecb<CRC5PadAlgorithm>(Rc5Key(Hex("0102030405")), plain, true, 12ul, 4ul);
-    EXPECT_EQ(ToHex(a), ToHex(Ecb<CRC5PadAlgorithm>(Rc5Key(Hex("0102ff0405")), plain, true, 12ul, 4ul)));
-    EXPECT_EQ(ToHex(a), ToHex(Ecb<CRC5PadAlgorithm>(Rc5Key(Hex("010203ee05")), plain, true, 12ul, 4ul)));
-    EXPECT_NE(ToHex(a), ToHex(Ecb<CRC5PadAlgorithm>(Rc5Key(Hex("01ff030405")), plain, true, 12ul, 4ul)));
+    const Bytes a = Ecb<CRC5PadAlgorithm>(MakeKey<CRC5key>(Hex("0102030405")), plain, true, 12ul, 4ul);
+    EXPECT_EQ(ToHex(a), ToHex(Ecb<CRC5PadAlgorithm>(MakeKey<CRC5key>(Hex("0102ff0405")), plain, true, 12ul, 4ul)));
+    EXPECT_EQ(ToHex(a), ToHex(Ecb<CRC5PadAlgorithm>(MakeKey<CRC5key>(Hex("010203ee05")), plain, true, 12ul, 4ul)));
+    EXPECT_NE(ToHex(a), ToHex(Ecb<CRC5PadAlgorithm>(MakeKey<CRC5key>(Hex("01ff030405")), plain, true, 12ul, 4ul)));
 }
 
 // Eight-bit words see only octets at indices divisible by 4. 64-bit words put every
@@ -171,7 +142,7 @@ TEST(Rc5Test, SixteenBitWordsIgnoreKeyOctetsTwoAndThree) {
 TEST(Rc5Test, KeyOctetsSeenDependOnWordSize) {
     const Bytes plain = Pattern(32);
     auto encrypt = [&](const char* key, unsigned long blockSize) {
-        return ToHex(Ecb<CRC5PadAlgorithm>(Rc5Key(Hex(key)), plain, true, 16ul, blockSize));
+        return ToHex(Ecb<CRC5PadAlgorithm>(MakeKey<CRC5key>(Hex(key)), plain, true, 16ul, blockSize));
     };
     EXPECT_EQ(encrypt("0102030405", 2), encrypt("01aabbcc05", 2));
     EXPECT_NE(encrypt("0102030405", 2), encrypt("0102030406", 2));
@@ -183,7 +154,7 @@ TEST(Rc5Test, KeyOctetsSeenDependOnWordSize) {
 TEST(Rc5Test, EveryWordSizeAndRoundCountRoundTrips) {
     for (unsigned long blockSize : {2ul, 4ul, 8ul, 16ul})
         for (unsigned long rounds : {0ul, 1ul, 12ul, 255ul}) {
-            const auto key = Rc5Key(Pattern(blockSize * 2 + 3, static_cast<unsigned>(rounds)));
+            const auto key = MakeKey<CRC5key>(Pattern(blockSize * 2 + 3, static_cast<unsigned>(rounds)));
             const Bytes plain = Pattern(blockSize * 5);
             const Bytes cipher = Ecb<CRC5PadAlgorithm>(key, plain, true, rounds, blockSize);
             EXPECT_NE(ToHex(cipher), ToHex(plain));
@@ -203,7 +174,7 @@ TEST(Rc5Test, ParameterChecks) {
 // An object built with an unusable block size or round count refuses every use
 // instead of running without a schedule.
 TEST(Rc5Test, InvalidParametersFailOnUseWithUnlockException) {
-    const auto key = Rc5Key(Pattern(5));
+    const auto key = MakeKey<CRC5key>(Pattern(5));
     const Bytes data = Pattern(64);
     Bytes out(128);
     for (auto [rounds, blockSize] : {std::pair{12ul, 0ul}, {12ul, 3ul}, {12ul, 32ul}, {256ul, 8ul}, {~0ul, 8ul}}) {

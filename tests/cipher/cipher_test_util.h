@@ -17,6 +17,7 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
+#include "vorlan/cipher/key.h"
 #include "vorlan/framework/thread.h"
 #include "vorlan/rsa/unlockexception.h"
 
@@ -51,6 +52,45 @@ inline Bytes Pattern(std::size_t n, unsigned seed = 1) {
         x = x * 1103515245u + 12345u;
         b = static_cast<unsigned char>(x >> 16);
     }
+    return out;
+}
+
+// A key of class Key holding the given octets (valid or not).
+template <class Key, class... Args>
+Key MakeKey(const Bytes& octets, Args... constructorArgs) {
+    Key key(constructorArgs...);
+    key.Set(octets.data(), octets.size());
+    return key;
+}
+
+// The key of the worked FIPS example (13 34 57 79 9B BC DF F1).
+inline CDESkey ExampleDesKey() { return MakeKey<CDESkey>(Hex("133457799BBCDFF1")); }
+
+// A whole message through the final operations.
+template <class Proc>
+Bytes EncryptAll(Proc&& proc, const Bytes& plain) {
+    Bytes out(proc.EncrFinalOutMaxSize(plain.size()));
+    out.resize(proc.EncryptFinal(plain.data(), plain.size(), out.data(), nullptr));
+    return out;
+}
+
+template <class Proc>
+Bytes DecryptAll(Proc&& proc, const Bytes& cipher) {
+    Bytes out(cipher.size());
+    out.resize(proc.DecryptFinal(cipher.data(), cipher.size(), out.data(), nullptr));
+    return out;
+}
+
+// ECB (unchained) encryption or decryption of whole blocks; args are the cipher's
+// arguments between the key and the mode flag (RC5's rounds and block size).
+template <class Cipher, class Key, class... Args>
+Bytes Ecb(const Key& key, const Bytes& data, bool encrypt, Args... args) {
+    Cipher cipher(key, args..., 1, nullptr);
+    Bytes out(data.size());
+    if (encrypt)
+        cipher.EncryptBlock(data.data(), data.size(), out.data(), nullptr);
+    else
+        cipher.DecryptBlock(data.data(), data.size(), out.data(), nullptr);
     return out;
 }
 

@@ -9,25 +9,6 @@ using namespace cipher_test;
 
 namespace {
 
-template <class Key>
-Key MakeKey(const Bytes& octets) {
-    Key key;
-    key.Set(octets.data(), octets.size());
-    return key;
-}
-
-// ECB (unchained) encryption and decryption of whole blocks.
-template <class Cipher, class Key>
-Bytes Ecb(const Key& key, const Bytes& data, bool encrypt) {
-    Cipher cipher(key, 1, nullptr);
-    Bytes out(data.size());
-    if (encrypt)
-        cipher.EncryptBlock(data.data(), data.size(), out.data(), nullptr);
-    else
-        cipher.DecryptBlock(data.data(), data.size(), out.data(), nullptr);
-    return out;
-}
-
 struct KnownAnswer {
     const char* key;
     const char* plain;

@@ -14,18 +14,12 @@ using namespace cipher_test;
 
 namespace {
 
-CDESkey DesKey() {
-    CDESkey key;
-    key.Set(Hex("133457799BBCDFF1").data(), 8);
-    return key;
-}
-
 Bytes Contents(CMemFile& file) { return Bytes(file.GetBuffer(), file.GetBuffer() + file.GetLength()); }
 
 // Records the processor calls of the file walk on top of DES.
 class RecordingDes : public CDESAlgorithm {
 public:
-    RecordingDes() : CDESAlgorithm(DesKey(), 1, nullptr) {}
+    RecordingDes() : CDESAlgorithm(ExampleDesKey(), 1, nullptr) {}
     unsigned long EncryptFinal(const unsigned char* in, unsigned long len, unsigned char* out,
                                CProgress* progress) override {
         calls.push_back("EncryptFinal " + std::to_string(len));
@@ -118,7 +112,7 @@ TEST(FileEncryptionTest, DecryptHoldsBackTheLastWholeChunkForDecryptFinal) {
 
 TEST(FileEncryptionTest, LengthLimitsTheInputAndZeroMeansFromPositionToEnd) {
     const Bytes plain = Pattern(50);
-    CDESAlgorithm des(DesKey(), 1, nullptr);
+    CDESAlgorithm des(ExampleDesKey(), 1, nullptr);
     Bytes copy = plain;
     CMemFile in(copy.data(), static_cast<UINT>(copy.size())), out;
     in.Seek(10, CFile::begin);

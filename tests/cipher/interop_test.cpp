@@ -15,27 +15,6 @@ namespace {
 
 constexpr std::size_t kSizes[] = {0, 1, 7, 8, 9, 63, 64, 1000};
 
-template <class Key>
-Key MakeKey(const Bytes& octets) {
-    Key key;
-    key.Set(octets.data(), octets.size());
-    return key;
-}
-
-template <class Proc>
-Bytes EncryptAll(Proc&& proc, const Bytes& plain) {
-    Bytes out(proc.EncrFinalOutMaxSize(plain.size()));
-    out.resize(proc.EncryptFinal(plain.data(), plain.size(), out.data(), nullptr));
-    return out;
-}
-
-template <class Proc>
-Bytes DecryptAll(Proc&& proc, const Bytes& cipher) {
-    Bytes out(cipher.size());
-    out.resize(proc.DecryptFinal(cipher.data(), cipher.size(), out.data(), nullptr));
-    return out;
-}
-
 std::string OpenSSLEnc(const char* cipher, const Bytes& key, const Bytes& iv, bool decrypt) {
     return std::string("openssl enc -") + cipher + (decrypt ? " -d" : "") +
            " -provider legacy -provider default -nosalt -K " + ToHex(key) + " -iv " + ToHex(iv);

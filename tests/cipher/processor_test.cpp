@@ -15,26 +15,8 @@ using namespace cipher_test;
 
 namespace {
 
-CDESkey DesKey() {
-    CDESkey key;
-    key.Set(Hex("133457799BBCDFF1").data(), 8);
-    return key;
-}
-
-Bytes Encrypt(CCryptoProcessor& proc, const Bytes& plain) {
-    Bytes out(proc.EncrFinalOutMaxSize(plain.size()));
-    out.resize(proc.EncryptFinal(plain.data(), plain.size(), out.data(), nullptr));
-    return out;
-}
-
-Bytes Decrypt(CCryptoProcessor& proc, const Bytes& cipher) {
-    Bytes out(cipher.size());
-    out.resize(proc.DecryptFinal(cipher.data(), cipher.size(), out.data(), nullptr));
-    return out;
-}
-
 TEST(ProcessorSizesTest, FinalSizesAndHintCounts) {
-    CDESAlgorithm des(DesKey(), 1, nullptr);
+    CDESAlgorithm des(ExampleDesKey(), 1, nullptr);
     EXPECT_EQ(des.EncrFinalOutMaxSize(16), 24u);
     EXPECT_EQ(des.EncrFinalOutMaxSize(13), 16u);
     EXPECT_EQ(des.EncrFinalOutMaxSize(0), 8u);
@@ -48,16 +30,16 @@ TEST(ProcessorSizesTest, FinalSizesAndHintCounts) {
 // Padded lengths and the content of the padding block (read back unchained).
 TEST(ProcessorPaddingTest, EncryptFinalAddsOneToEightPadOctets) {
     for (std::size_t len : {0u, 1u, 7u, 8u, 13u, 16u}) {
-        CDESAlgorithm des(DesKey(), 1, nullptr);
+        CDESAlgorithm des(ExampleDesKey(), 1, nullptr);
         const Bytes plain = Pattern(len);
-        const Bytes cipher = Encrypt(des, plain);
+        const Bytes cipher = EncryptAll(des, plain);
         ASSERT_EQ(cipher.size(), len - len % 8 + 8);
         Bytes raw(cipher.size());
         des.DecryptBlock(cipher.data(), cipher.size(), raw.data(), nullptr);
         const unsigned char pad = static_cast<unsigned char>(8 - len % 8);
         EXPECT_EQ(ToHex(Bytes(raw.begin(), raw.begin() + static_cast<long>(len))), ToHex(plain));
         for (std::size_t i = len; i < raw.size(); ++i) EXPECT_EQ(raw[i], pad) << len;
-        EXPECT_EQ(ToHex(Decrypt(des, cipher)), ToHex(plain)) << len;
+        EXPECT_EQ(ToHex(DecryptAll(des, cipher)), ToHex(plain)) << len;
     }
 }
 
@@ -82,7 +64,7 @@ TEST(ProcessorPaddingTest, DecryptFinalRejectsBadPaddingWithItsReason) {
         {"0708080808080808", "DecryptFinal - bad padding data (7) !"},
     };
     for (const auto& row : rows) {
-        CDESAlgorithm des(DesKey(), 1, nullptr);
+        CDESAlgorithm des(ExampleDesKey(), 1, nullptr);
         const Bytes cipher = CipherOfLastBlock(des, Hex(row.lastBlock));
         Bytes out(8);
         const std::string reason = UnlockReason([&] { des.DecryptFinal(cipher.data(), 8, out.data(), nullptr); });
@@ -91,7 +73,7 @@ TEST(ProcessorPaddingTest, DecryptFinalRejectsBadPaddingWithItsReason) {
 }
 
 TEST(ProcessorPaddingTest, DecryptFinalAndSizeChecksRejectPartialOrEmptyInput) {
-    CDESAlgorithm des(DesKey(), 1, nullptr);
+    CDESAlgorithm des(ExampleDesKey(), 1, nullptr);
     Bytes data(32), out(32);
     EXPECT_EQ(UnlockReason([&] { des.DecryptFinal(data.data(), 0, out.data(), nullptr); }),
               "DecryptFinal - in_size = 0!");
@@ -136,13 +118,13 @@ TEST(ProcessorPaddingTest, UnpaddedRc5TakesWholeBlocksOnly) {
 // A chained cipher with the processor's own hooks transforms blocks one by one.
 TEST(ProcessorChainTest, ChainedModeWithBaseHooksEqualsUnchained) {
     const Bytes iv = Pattern(8, 4), plain = Pattern(40);
-    CDESAlgorithm chained(DesKey(), 0, iv.data()), unchained(DesKey(), 1, nullptr);
-    EXPECT_EQ(ToHex(Encrypt(chained, plain)), ToHex(Encrypt(unchained, plain)));
+    CDESAlgorithm chained(ExampleDesKey(), 0, iv.data()), unchained(ExampleDesKey(), 1, nullptr);
+    EXPECT_EQ(ToHex(EncryptAll(chained, plain)), ToHex(EncryptAll(unchained, plain)));
 }
 
 // CBC from the textbook definition over the unchained cipher.
 Bytes ReferenceCbc(const Bytes& plainPadded, const Bytes& iv) {
-    CDESAlgorithm ecb(DesKey(), 1, nullptr);
+    CDESAlgorithm ecb(ExampleDesKey(), 1, nullptr);
     Bytes out, chain = iv;
     for (std::size_t i = 0; i < plainPadded.size(); i += 8) {
         Bytes block(8);
@@ -159,11 +141,11 @@ TEST(CbcTest, ChainsBlocksAndContinuesAcrossCalls) {
     padded.insert(padded.end(), 3, 3);
     const Bytes expected = ReferenceCbc(padded, iv);
 
-    CCBC<CDESAlgorithm> whole(DesKey(), iv.data());
-    EXPECT_EQ(ToHex(Encrypt(whole, plain)), ToHex(expected));
+    CCBC<CDESAlgorithm> whole(ExampleDesKey(), iv.data());
+    EXPECT_EQ(ToHex(EncryptAll(whole, plain)), ToHex(expected));
 
     // In pieces: blocks, then the final operation, one chain throughout.
-    CCBC<CDESAlgorithm> pieces(DesKey(), iv.data());
+    CCBC<CDESAlgorithm> pieces(ExampleDesKey(), iv.data());
     Bytes out(48);
     pieces.EncryptBlock(plain.data(), 16, out.data(), nullptr);
     pieces.EncryptBlock(plain.data() + 16, 8, out.data() + 16, nullptr);
@@ -171,7 +153,7 @@ TEST(CbcTest, ChainsBlocksAndContinuesAcrossCalls) {
     EXPECT_EQ(ToHex(out), ToHex(expected));
 
     // Decryption in place, in pieces.
-    CCBC<CDESAlgorithm> dec(DesKey(), iv.data());
+    CCBC<CDESAlgorithm> dec(ExampleDesKey(), iv.data());
     dec.DecryptBlock(out.data(), 24, out.data(), nullptr);
     EXPECT_EQ(dec.DecryptFinal(out.data() + 24, 24, out.data() + 24, nullptr), 21u);
     EXPECT_EQ(ToHex(Bytes(out.begin(), out.begin() + 45)), ToHex(plain));
@@ -179,28 +161,28 @@ TEST(CbcTest, ChainsBlocksAndContinuesAcrossCalls) {
 
 TEST(CbcTest, ZeroVectorFirstBlockEqualsCipherAndRepeatsDifferUntilReset) {
     const Bytes plain = Pattern(16);
-    CCBC<CDESAlgorithm> cbc(DesKey(), nullptr);
-    CDESAlgorithm ecb(DesKey(), 1, nullptr);
-    const Bytes first = Encrypt(cbc, plain);
-    const Bytes single = Encrypt(ecb, Bytes(plain.begin(), plain.begin() + 8));
+    CCBC<CDESAlgorithm> cbc(ExampleDesKey(), nullptr);
+    CDESAlgorithm ecb(ExampleDesKey(), 1, nullptr);
+    const Bytes first = EncryptAll(cbc, plain);
+    const Bytes single = EncryptAll(ecb, Bytes(plain.begin(), plain.begin() + 8));
     EXPECT_EQ(ToHex(Bytes(first.begin(), first.begin() + 8)), ToHex(Bytes(single.begin(), single.begin() + 8)));
-    const Bytes second = Encrypt(cbc, plain);
+    const Bytes second = EncryptAll(cbc, plain);
     EXPECT_NE(ToHex(second), ToHex(first));
     cbc.ResetEncryptionContext();
-    EXPECT_EQ(ToHex(Encrypt(cbc, plain)), ToHex(first));
+    EXPECT_EQ(ToHex(EncryptAll(cbc, plain)), ToHex(first));
 }
 
 // Encryption and decryption chains are separate: one object can interleave them.
 TEST(CbcTest, EncryptionAndDecryptionChainsAreIndependent) {
     const Bytes iv = Pattern(8, 3);
-    CCBC<CDESAlgorithm> cbc(DesKey(), iv.data());
+    CCBC<CDESAlgorithm> cbc(ExampleDesKey(), iv.data());
     const Bytes a = Pattern(20, 1), b = Pattern(30, 2);
-    const Bytes ca = Encrypt(cbc, a);
-    EXPECT_EQ(ToHex(Decrypt(cbc, ca)), ToHex(a));
-    const Bytes cb = Encrypt(cbc, b);  // continues the encryption chain from ca
-    EXPECT_EQ(ToHex(Decrypt(cbc, cb)), ToHex(b));
+    const Bytes ca = EncryptAll(cbc, a);
+    EXPECT_EQ(ToHex(DecryptAll(cbc, ca)), ToHex(a));
+    const Bytes cb = EncryptAll(cbc, b);  // continues the encryption chain from ca
+    EXPECT_EQ(ToHex(DecryptAll(cbc, cb)), ToHex(b));
     cbc.ResetDecryptionContext();
-    EXPECT_EQ(ToHex(Decrypt(cbc, ca)), ToHex(a));
+    EXPECT_EQ(ToHex(DecryptAll(cbc, ca)), ToHex(a));
 }
 
 TEST(CbcTest, TemplateTakesEveryCiphersArguments) {
@@ -209,20 +191,20 @@ TEST(CbcTest, TemplateTakesEveryCiphersArguments) {
     CCBC<CRC5PadAlgorithm> rc5(rc5Key, 12, 16, iv.data());
     EXPECT_EQ(rc5.GetBlockSize(), 16u);
     const Bytes plain = Pattern(50);
-    const Bytes cipher = Encrypt(rc5, plain);
+    const Bytes cipher = EncryptAll(rc5, plain);
     EXPECT_EQ(cipher.size(), 64u);
-    EXPECT_EQ(ToHex(Decrypt(rc5, cipher)), ToHex(plain));
+    EXPECT_EQ(ToHex(DecryptAll(rc5, cipher)), ToHex(plain));
     CCBC<CRC5PadAlgorithm> unusable(rc5Key, 12, 6, iv.data());
-    EXPECT_NE(UnlockReason([&] { Encrypt(unusable, plain); }), "<no exception>");
+    EXPECT_NE(UnlockReason([&] { EncryptAll(unusable, plain); }), "<no exception>");
     CIDEAkey ideaKey;
     CCBC<CIDEAAlgorithm> idea(ideaKey, iv.data());
-    EXPECT_EQ(ToHex(Decrypt(idea, Encrypt(idea, plain))), ToHex(plain));
+    EXPECT_EQ(ToHex(DecryptAll(idea, EncryptAll(idea, plain))), ToHex(plain));
 }
 
 TEST(ProcessorProgressTest, OneHintPerBlockIncludingThePaddingBlock) {
     MessageRecorder window;
     CProgress progress(&window, 0);
-    CCBC<CDESAlgorithm> cbc(DesKey(), nullptr);
+    CCBC<CDESAlgorithm> cbc(ExampleDesKey(), nullptr);
     const Bytes plain = Pattern(16);
     Bytes out(24);
     cbc.EncryptFinal(plain.data(), 16, out.data(), &progress);

@@ -60,33 +60,34 @@ void CCryptoProcessor::CheckPlaintextSize(unsigned long) const {}
 
 void CCryptoProcessor::EncryptBlock(const unsigned char* in, unsigned long len, unsigned char* out,
                                     CProgress* progress) {
-    const unsigned long size = UsableBlockSize();
-    // A partial block would be read and written past the buffers' ends.
-    if (len % size != 0)
-        detail::ThrowUnlockFormatted("EncryptBlock - in_size = %d is not multiple of m_block_size = %d!",
-                                     static_cast<int>(len), static_cast<int>(size));
-    if (!noChaining) {
+    CheckWholeBlocks("EncryptBlock", len);
+    if (noChaining)
+        UnchainedWalk(in, len, out, progress, &CCryptoProcessor::EncipherAlgorithm);
+    else
         EncryptChained(in, len, out, progress);
-        return;
-    }
-    for (unsigned long offset = 0; offset < len; offset += size) {
-        EncipherAlgorithm(in + offset, out + offset);
-        if (progress != nullptr) progress->Hint(1);
-    }
 }
 
 void CCryptoProcessor::DecryptBlock(const unsigned char* in, unsigned long len, unsigned char* out,
                                     CProgress* progress) {
+    CheckWholeBlocks("DecryptBlock", len);
+    if (noChaining)
+        UnchainedWalk(in, len, out, progress, &CCryptoProcessor::DecipherAlgorithm);
+    else
+        DecryptChained(in, len, out, progress);
+}
+
+// A partial block would be read and written past the buffers' ends.
+void CCryptoProcessor::CheckWholeBlocks(const char* operation, unsigned long len) const {
     const unsigned long size = UsableBlockSize();
     if (len % size != 0)
-        detail::ThrowUnlockFormatted("DecryptBlock - in_size = %d is not multiple of m_block_size = %d!",
+        detail::ThrowUnlockFormatted("%s - in_size = %d is not multiple of m_block_size = %d!", operation,
                                      static_cast<int>(len), static_cast<int>(size));
-    if (!noChaining) {
-        DecryptChained(in, len, out, progress);
-        return;
-    }
-    for (unsigned long offset = 0; offset < len; offset += size) {
-        DecipherAlgorithm(in + offset, out + offset);
+}
+
+void CCryptoProcessor::UnchainedWalk(const unsigned char* in, unsigned long len, unsigned char* out,
+                                     CProgress* progress, Transform transform) const {
+    for (unsigned long offset = 0; offset < len; offset += blockSize) {
+        (this->*transform)(in + offset, out + offset);
         if (progress != nullptr) progress->Hint(1);
     }
 }

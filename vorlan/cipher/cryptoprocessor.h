@@ -95,6 +95,11 @@ protected:
     std::vector<unsigned char> decChain;
 
 private:
+    using Transform = void (CCryptoProcessor::*)(const unsigned char* in, unsigned char* out) const;
+    void CheckWholeBlocks(const char* operation, unsigned long len) const;
+    void UnchainedWalk(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress,
+                       Transform transform) const;
+
     // Three block-sized work areas: the two temporaries of the chained walk and the
     // last block of the final operations. Wiped with the chains.
     std::vector<unsigned char> m_work;

@@ -51,6 +51,25 @@ void SetUpProgress(CProgress* progress, int setUp, unsigned long hints) {
     if (progress != nullptr && setUp) progress->SetUp(static_cast<int>(hints), 1, 1, 1);
 }
 
+using BlockOperation = void (CCryptoProcessor::*)(const unsigned char*, unsigned long, unsigned char*, CProgress*);
+using FinalOperation = unsigned long (CCryptoProcessor::*)(const unsigned char*, unsigned long, unsigned char*,
+                                                           CProgress*);
+
+// `full` chunks through the block operation, then `rest` octets through the final
+// one, in one buffer processed in place (no larger than the input needs).
+void ProcessChunks(CCryptoProcessor& proc, CFile& in, CFile& out, unsigned long chunk, unsigned long full,
+                   unsigned long rest, unsigned long finalOutMax, CProgress* progress, BlockOperation blocks,
+                   FinalOperation final) {
+    CWipedBuffer buffer(std::max(full != 0 ? chunk : rest, finalOutMax));
+    for (unsigned long i = 0; i < full; ++i) {
+        ReadExactly(in, buffer.data(), chunk);
+        (proc.*blocks)(buffer.data(), chunk, buffer.data(), progress);
+        WriteOctets(out, buffer.data(), chunk);
+    }
+    ReadExactly(in, buffer.data(), rest);
+    WriteOctets(out, buffer.data(), (proc.*final)(buffer.data(), rest, buffer.data(), progress));
+}
+
 }  // namespace
 
 void EncryptFile(CCryptoProcessor& proc, CFile& in, int len, CFile& out, unsigned long chunk, CProgress* progress,
@@ -59,16 +78,10 @@ void EncryptFile(CCryptoProcessor& proc, CFile& in, int len, CFile& out, unsigne
     const unsigned long total = InputLength(in, len, "EncryptFile - in_size < 0!");
     proc.CheckPlaintextSize(total);
     const unsigned long full = total / chunk, rest = total % chunk;
-    // One buffer, processed in place; no larger than the input needs.
-    CWipedBuffer buffer(std::max(std::min(chunk, total), proc.EncrFinalOutMaxSize(rest)));
+    const unsigned long finalOutMax = proc.EncrFinalOutMaxSize(rest);
     SetUpProgress(progress, setUpProgress, proc.CountHints(total, 1));
-    for (unsigned long i = 0; i < full; ++i) {
-        ReadExactly(in, buffer.data(), chunk);
-        proc.EncryptBlock(buffer.data(), chunk, buffer.data(), progress);
-        WriteOctets(out, buffer.data(), chunk);
-    }
-    ReadExactly(in, buffer.data(), rest);
-    WriteOctets(out, buffer.data(), proc.EncryptFinal(buffer.data(), rest, buffer.data(), progress));
+    ProcessChunks(proc, in, out, chunk, full, rest, finalOutMax, progress, &CCryptoProcessor::EncryptBlock,
+                  &CCryptoProcessor::EncryptFinal);
 }
 
 void DecryptFile(CCryptoProcessor& proc, CFile& in, int len, CFile& out, unsigned long chunk, CProgress* progress,
@@ -81,13 +94,8 @@ void DecryptFile(CCryptoProcessor& proc, CFile& in, int len, CFile& out, unsigne
         --full;
         rest = chunk;
     }
-    CWipedBuffer buffer(std::max(std::min(chunk, total), proc.DecrFinalOutMaxSize(rest)));
+    const unsigned long finalOutMax = proc.DecrFinalOutMaxSize(rest);
     SetUpProgress(progress, setUpProgress, proc.CountHints(total, 0));
-    for (unsigned long i = 0; i < full; ++i) {
-        ReadExactly(in, buffer.data(), chunk);
-        proc.DecryptBlock(buffer.data(), chunk, buffer.data(), progress);
-        WriteOctets(out, buffer.data(), chunk);
-    }
-    ReadExactly(in, buffer.data(), rest);
-    WriteOctets(out, buffer.data(), proc.DecryptFinal(buffer.data(), rest, buffer.data(), progress));
+    ProcessChunks(proc, in, out, chunk, full, rest, finalOutMax, progress, &CCryptoProcessor::DecryptBlock,
+                  &CCryptoProcessor::DecryptFinal);
 }

@@ -103,6 +103,29 @@ void Decipher(const std::uint64_t* s, unsigned long rounds, const unsigned char*
     StoreWord(static_cast<Word>(a - static_cast<Word>(s[0])), out);
 }
 
+using BlockRoutine = void (*)(const std::uint64_t* s, unsigned long rounds, const unsigned char* in,
+                              unsigned char* out);
+
+struct WordRoutines {
+    void (*expandKey)(const CRC5key& key, unsigned long rounds, std::vector<std::uint64_t>& s);
+    BlockRoutine encipher;
+    BlockRoutine decipher;
+};
+
+template <class Word>
+constexpr WordRoutines kWordRoutines = {ExpandKey<Word>, Encipher<Word>, Decipher<Word>};
+
+// The routines of the word size of a block size; null for other sizes.
+const WordRoutines* RoutinesFor(unsigned long blockSize) {
+    switch (blockSize) {
+        case 2: return &kWordRoutines<std::uint8_t>;
+        case 4: return &kWordRoutines<std::uint16_t>;
+        case 8: return &kWordRoutines<std::uint32_t>;
+        case 16: return &kWordRoutines<std::uint64_t>;
+        default: return nullptr;
+    }
+}
+
 // Objects with invalid parameters get block size 0: no chain is allocated and the
 // processor refuses every operation.
 unsigned long BlockSizeIfValid(unsigned long rounds, unsigned long blockSize) {
@@ -123,29 +146,10 @@ unsigned long BlockSizeIfValid(unsigned long rounds, unsigned long blockSize) {
 CRC5PadAlgorithm::CRC5PadAlgorithm(const CRC5key& key, unsigned long rounds, unsigned long blockSize,
                                    int noChaining, const unsigned char* iv)
     : CCryptoProcessor(BlockSizeIfValid(rounds, blockSize), noChaining, iv), m_rounds(rounds) {
-    switch (this->blockSize) {
-        case 2:
-            ExpandKey<std::uint8_t>(key, rounds, m_S);
-            m_encipher = Encipher<std::uint8_t>;
-            m_decipher = Decipher<std::uint8_t>;
-            break;
-        case 4:
-            ExpandKey<std::uint16_t>(key, rounds, m_S);
-            m_encipher = Encipher<std::uint16_t>;
-            m_decipher = Decipher<std::uint16_t>;
-            break;
-        case 8:
-            ExpandKey<std::uint32_t>(key, rounds, m_S);
-            m_encipher = Encipher<std::uint32_t>;
-            m_decipher = Decipher<std::uint32_t>;
-            break;
-        case 16:
-            ExpandKey<std::uint64_t>(key, rounds, m_S);
-            m_encipher = Encipher<std::uint64_t>;
-            m_decipher = Decipher<std::uint64_t>;
-            break;
-        default:
-            break;
+    if (const WordRoutines* routines = RoutinesFor(this->blockSize)) {
+        routines->expandKey(key, rounds, m_S);
+        m_encipher = routines->encipher;
+        m_decipher = routines->decipher;
     }
 }
 
