@@ -13,6 +13,8 @@
 #include "vorlan/framework/string.h"
 
 class CASN1_TAGGED;
+class CCryptoProcessor;
+class CDigestMaker;
 
 namespace detail {
 struct ValueAccess;
@@ -69,6 +71,26 @@ public:
     // (alignLeft) or the back of the buffer, the rest zeroed with zeroFill.
     int GetClearData(unsigned char* buffer, unsigned long size, int alignLeft, int zeroFill) const;
     void GetString(CString& text) const;
+    // The encoding, written as by writeEncoding, fed into `digest` and ended with the final call.
+    void digestEncoding(CDigestMaker& digest, int contentsOnly = 0, int useTag = 0, unsigned char tag = 0) const;
+    // The encoding or the clear contents run through the processor's cipher into a target;
+    // the processor's chaining state is used as it stands.
+    void encryptEncoding(CCryptoProcessor& processor, CFile& out, int contentsOnly = 0) const;
+    void encryptEncoding(CCryptoProcessor& processor, CDEREncoding& out, int contentsOnly = 0) const;
+    void encryptEncoding(CCryptoProcessor& processor, CArchive& out, int contentsOnly = 0) const;
+    void encryptEncoding(CCryptoProcessor& processor, CBufferedFilterNS& out, int contentsOnly = 0) const;
+    void encryptClearContents(CCryptoProcessor& processor, CFile& out) const;
+    void encryptClearContents(CCryptoProcessor& processor, CDEREncoding& out) const;
+    void encryptClearContents(CCryptoProcessor& processor, CArchive& out) const;
+    void encryptClearContents(CCryptoProcessor& processor, CBufferedFilterNS& out) const;
+    void decryptEncoding(CCryptoProcessor& processor, CFile& out, int contentsOnly = 0) const;
+    void decryptEncoding(CCryptoProcessor& processor, CDEREncoding& out, int contentsOnly = 0) const;
+    void decryptEncoding(CCryptoProcessor& processor, CArchive& out, int contentsOnly = 0) const;
+    void decryptEncoding(CCryptoProcessor& processor, CBufferedFilterNS& out, int contentsOnly = 0) const;
+    void decryptClearContents(CCryptoProcessor& processor, CFile& out) const;
+    void decryptClearContents(CCryptoProcessor& processor, CDEREncoding& out) const;
+    void decryptClearContents(CCryptoProcessor& processor, CArchive& out) const;
+    void decryptClearContents(CCryptoProcessor& processor, CBufferedFilterNS& out) const;
     // Archive form: octet 0, then the DER as a serialized CByteArray.
     void _Serialize(CArchive& ar);
 
