@@ -236,110 +236,60 @@ TEST(RsaKeys, UnlockKeyRefusesDataTheKeyDoesNotAccept) {
               "CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)");
 }
 
-// Blocks as they come out of the raw operation: 16 octets here (k = 16), parsed
-// for a key of `bits` bits. Nothing may be read outside the block.
-struct BlockRow {
-    const char* name;
-    Octets block;
-    unsigned short bits;
-    int ok;
-    Octets data;
-};
+Octets Hex(const char* hex) {
+    Octets out;
+    for (; hex[0] && hex[1]; hex += 2)
+        out.push_back(static_cast<unsigned char>(std::stoi(std::string(hex, 2), nullptr, 16)));
+    return out;
+}
 
-TEST(RsaKeys, DecodeDataOfTypeOneParsesOnlyWellFormedBlocks) {
-    const BlockRow rows[] = {
-        {"well formed", Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}), 128,
-         1, Block({'a', 'b', 'c', 'd', 'e'})},
-        {"empty data",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}),
-         128,
-         1,
-         {}},
-        {"run broken",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         128,
-         0,
-         {}},
-        {"padding of seven",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e', 'f'}),
-         128,
-         0,
-         {}},
-        {"no separator",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
-         128,
-         0,
-         {}},
-        {"leading octet",
-         Block({1, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         128,
-         0,
-         {}},
-        {"block type 2",
-         Block({0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         128,
-         0,
-         {}},
-        {"bits beyond the block",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         129,
-         0,
-         {}},
-        {"bits far beyond",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         65535,
-         0,
-         {}},
-        {"bits zero",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         0,
-         0,
-         {}},
-        {"block later in the input",
-         Block({0xEE, 0xEE, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'x', 'y', 'z'}), 112, 1,
-         Block({'x', 'y', 'z'})},
-        {"shorter than eleven",
-         Block({0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}),
-         80,
-         0,
-         {}},
+// Blocks as they come out of the raw operation, 16 octets here, parsed for a key of
+// `bits` bits by the public key (type 1) or the private key (type 2). Nothing may be
+// read outside the block, whatever `bits` says.
+TEST(RsaKeys, DecodeDataParsesOnlyWellFormedBlocks) {
+    const struct {
+        int type;
+        const char* name;
+        const char* block;
+        unsigned short bits;
+        int ok;
+        const char* data;
+    } rows[] = {
+        {1, "well formed", "0001ffffffffffffffff006162636465", 128, 1, "6162636465"},
+        {1, "empty data", "0001ffffffffffffffffffffffffff00", 128, 1, ""},
+        {1, "run broken", "0001fffffffffeffffff006162636465", 128, 0, ""},
+        {1, "padding of seven", "0001ffffffffffffff00616263646566", 128, 0, ""},
+        {1, "no separator", "0001ffffffffffffffffffffffffffff", 128, 0, ""},
+        {1, "leading octet", "0101ffffffffffffffff006162636465", 128, 0, ""},
+        {1, "block type 2", "0002ffffffffffffffff006162636465", 128, 0, ""},
+        {1, "bits beyond the block", "0001ffffffffffffffff006162636465", 129, 0, ""},
+        {1, "bits far beyond", "0001ffffffffffffffff006162636465", 65535, 0, ""},
+        {1, "bits zero", "0001ffffffffffffffff006162636465", 0, 0, ""},
+        {1, "block later in the input", "eeee0001ffffffffffffffff0078797a", 112, 1, "78797a"},
+        {1, "block shorter than eleven", "eeeeeeeeeeee0001ffffffffffffff00", 80, 0, ""},
+        {2, "well formed", "00020908070605040302006162636465", 128, 1, "6162636465"},
+        {2, "separator last", "00020908070605040302010203040500", 128, 0, ""},
+        {2, "no separator", "00020908070605040302010203040506", 128, 0, ""},
+        {2, "padding of seven", "00020908070605040300616263646566", 128, 0, ""},
+        {2, "block type 1", "0001ffffffffffffffff006162636465", 128, 0, ""},
+        {2, "bits beyond the block", "00020908070605040302006162636465", 2048, 0, ""},
+        {2, "block later in the input", "ee000209080706050403020077787980", 120, 1, "77787980"},
     };
-    CPublicOps key;
-    for (const BlockRow& row : rows) {
-        CByteArray data = ToByteArray({0x55});
-        EXPECT_EQ(key.DecodeData(ToByteArray(row.block), row.bits, data, 1), row.ok) << row.name;
-        if (row.ok) {
-            EXPECT_EQ(ToOctets(data), row.data) << row.name;
+    CPublicOps publicKey;
+    CPrivateOps privateKey;
+    for (const auto& row : rows) {
+        CByteArray data;
+        const CByteArray block = ToByteArray(Hex(row.block));
+        const int ok = row.type == 1 ? publicKey.DecodeData(block, row.bits, data, 1)
+                                     : privateKey.DecodeData(block, row.bits, data, 2);
+        EXPECT_EQ(ok, row.ok) << row.type << " " << row.name;
+        if (ok) {
+            EXPECT_EQ(ToOctets(data), Hex(row.data)) << row.type << " " << row.name;
         }
     }
     CByteArray data;
-    EXPECT_EQ(key.DecodeData(CByteArray(), 128, data, 1), 0);
-}
-
-TEST(RsaKeys, DecodeDataOfTypeTwoParsesOnlyWellFormedBlocks) {
-    const BlockRow rows[] = {
-        {"well formed", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'a', 'b', 'c', 'd', 'e'}), 128, 1,
-         Block({'a', 'b', 'c', 'd', 'e'})},
-        {"separator last", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 1, 2, 3, 4, 5, 0}), 128, 0, {}},
-        {"no separator", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 1, 2, 3, 4, 5, 6}), 128, 0, {}},
-        {"padding of seven", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 0, 'a', 'b', 'c', 'd', 'e', 'f'}), 128, 0, {}},
-        {"block type 1",
-         Block({0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 'a', 'b', 'c', 'd', 'e'}),
-         128,
-         0,
-         {}},
-        {"bits beyond the block", Block({0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'a', 'b', 'c', 'd', 'e'}), 2048, 0, {}},
-        {"block later in the input", Block({0xEE, 0, 2, 9, 8, 7, 6, 5, 4, 3, 2, 0, 'w', 'x', 'y', 'z'}), 120, 1,
-         Block({'w', 'x', 'y', 'z'})},
-    };
-    CPrivateOps key;
-    for (const BlockRow& row : rows) {
-        CByteArray data;
-        EXPECT_EQ(key.DecodeData(ToByteArray(row.block), row.bits, data, 1), row.ok) << row.name;
-        if (row.ok) {
-            EXPECT_EQ(ToOctets(data), row.data) << row.name;
-        }
-    }
+    EXPECT_EQ(publicKey.DecodeData(CByteArray(), 128, data, 1), 0);
+    EXPECT_EQ(privateKey.DecodeData(CByteArray(), 128, data, 2), 0);
 }
 
 }  // namespace
