@@ -95,16 +95,6 @@ TEST(KeyTest, Rc2VersionTable) {
     EXPECT_EQ(CRC2key::BitsToVersion(100), 100);
 }
 
-TEST(KeyTest, AssignmentCopiesOctetsAndEffectiveBits) {
-    CRC2key a(128), b(40);
-    b = a;
-    EXPECT_EQ(b.effectiveBits, 128);
-    EXPECT_EQ(ToHex(Bytes(b.Data(), b.Data() + b.Size())), ToHex(Bytes(a.Data(), a.Data() + a.Size())));
-    CDESkey d1, d2;
-    d2 = d1;
-    EXPECT_EQ(ToHex(Bytes(d2.Data(), d2.Data() + 8)), ToHex(Bytes(d1.Data(), d1.Data() + 8)));
-}
-
 Bytes Store(CObject* object, bool asObject) {
     CMemFile file;
     {
