@@ -76,6 +76,18 @@ inline std::string decodingFailure(const Octets& octets) {
     return "";
 }
 
+// Whether `operation` throws an exception of type E (released afterwards).
+template <class E, class F>
+bool throwsException(F&& operation) {
+    try {
+        operation();
+    } catch (E* e) {
+        e->Delete();
+        return true;
+    }
+    return false;
+}
+
 inline Octets certificate() {
     std::ifstream in(VORLAN_TEST_DATA "/asn1_cert.der", std::ios::binary);
     return Octets(std::istreambuf_iterator<char>(in), {});

@@ -96,7 +96,7 @@ TEST(DEREncoding, FileCopiesMoveExactCountsAndFailShort) {
     target.SeekToBegin();
     sink.Write(target, 2000);
     EXPECT_EQ(sink.Seek(0, CFile::current), 2000);
-    EXPECT_THROW(sink.Write(target, 501), CFileException*);
+    EXPECT_TRUE(throwsException<CFileException>([&] { sink.Write(target, 501); }));
 }
 
 namespace {
