@@ -2,21 +2,21 @@
 // digest of the whole encoding (OpenSSL), one-shot encryption by a fresh processor and
 // OpenSSL's CBC, for the four target kinds, lengths around the sink's block boundaries,
 // and a file-backed encoding of several megabytes with its peak memory measured.
-#include <gtest/gtest.h>
+#include "vorlan/asn1/cryptofilters.h"
 
+#include <gtest/gtest.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "../cipher/cipher_test_util.h"
 #include "asn1_test_util.h"
-#include "vorlan/asn1/cryptofilters.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/sequence.h"
@@ -38,35 +38,10 @@ using cipher_test::Pattern;
 
 // ---- processors -------------------------------------------------------------
 
-enum class Cipher { DES, TripleDES, RC5Unpadded };
-
-const char* cipherName(Cipher cipher) {
-    switch (cipher) {
-        case Cipher::DES: return "DES";
-        case Cipher::TripleDES: return "TripleDES";
-        case Cipher::RC5Unpadded: return "RC5Unpadded";
-    }
-    return "";
-}
-
-// OpenSSL's name of the same CBC cipher with PKCS#5 padding; null without a peer there.
-const char* openSSLName(Cipher cipher) {
-    switch (cipher) {
-        case Cipher::DES: return "DES-CBC";
-        case Cipher::TripleDES: return "DES-EDE3-CBC";
-        case Cipher::RC5Unpadded: return nullptr;
-    }
-    return nullptr;
-}
-
 const Bytes kKey = Hex("0123456789abcdef fedcba9876543210 89abcdef01234567");
 const Bytes kIv = Hex("1234567890abcdef");
-constexpr unsigned long K = 8;  // the cipher block of all three
+constexpr unsigned long K = 8;  // the cipher block of all three ciphers
 constexpr unsigned long B = 300 * K;
-
-Bytes keyOctets(Cipher cipher) {
-    return Bytes(kKey.begin(), kKey.begin() + (cipher == Cipher::DES ? 8 : cipher == Cipher::TripleDES ? 24 : 16));
-}
 
 template <class Processor, class Key, class... Args>
 std::unique_ptr<CCryptoProcessor> build(const Bytes& octets, Args... args) {
@@ -75,20 +50,25 @@ std::unique_ptr<CCryptoProcessor> build(const Bytes& octets, Args... args) {
     return std::make_unique<Processor>(key, args..., kIv.data());
 }
 
-// A fresh processor: CBC from kIv on both chains.
-std::unique_ptr<CCryptoProcessor> makeProcessor(Cipher cipher) {
-    const Bytes key = keyOctets(cipher);
-    switch (cipher) {
-        case Cipher::DES: return build<CCBC<CDESAlgorithm>, CDESkey>(key);
-        case Cipher::TripleDES: return build<CCBC<CTripleDESAlgorithm>, CTripleDESkey>(key);
-        case Cipher::RC5Unpadded: return build<CCBC<CRC5Algorithm>, CRC5key>(key, 12ul, K);
-    }
-    return nullptr;
-}
+// A cipher under test; its fresh processors run CBC from kIv on both chains.
+struct Cipher {
+    const char* name;
+    const char* openSSL;  // OpenSSL's name of the same CBC cipher with PKCS#5 padding; null without a peer
+    std::size_t keySize;
+    std::unique_ptr<CCryptoProcessor> (*make)(const Bytes& key);
+
+    Bytes Key() const { return Bytes(kKey.begin(), kKey.begin() + static_cast<long>(keySize)); }
+    std::unique_ptr<CCryptoProcessor> Fresh() const { return make(Key()); }
+};
+
+const Cipher kDES{"DES", "DES-CBC", 8, build<CCBC<CDESAlgorithm>, CDESkey>};
+const Cipher kTripleDES{"TripleDES", "DES-EDE3-CBC", 24, build<CCBC<CTripleDESAlgorithm>, CTripleDESkey>};
+const Cipher kRC5Unpadded{"RC5Unpadded", nullptr, 16,
+                          [](const Bytes& key) { return build<CCBC<CRC5Algorithm>, CRC5key>(key, 12ul, K); }};
 
 // The reference: one EncryptFinal over the whole plaintext by a fresh processor.
-Bytes oneShotEncryption(Cipher cipher, const Bytes& plaintext) {
-    auto processor = makeProcessor(cipher);
+Bytes oneShotEncryption(const Cipher& cipher, const Bytes& plaintext) {
+    auto processor = cipher.Fresh();
     Bytes out(processor->EncrFinalOutMaxSize(plaintext.size()));
     out.resize(processor->EncryptFinal(plaintext.data(), plaintext.size(), out.data(), nullptr));
     return out;
@@ -160,57 +140,53 @@ const char* targetName(Target kind) {
 // ---- encryption and decryption round the block boundaries -------------------
 
 struct CipherRow {
-    Cipher cipher;
+    const Cipher* cipher;
     unsigned long length;  // plaintext octets
 };
 
 class EncodingCipherTest : public ::testing::TestWithParam<CipherRow> {};
 
 TEST_P(EncodingCipherTest, StreamedEncryptionEqualsOneShotAndOpenSSLAndDecryptsBack) {
-    const Cipher cipher = GetParam().cipher;
+    const Cipher& cipher = *GetParam().cipher;
     const Bytes plaintext = Pattern(GetParam().length, static_cast<unsigned>(GetParam().length));
     const CASN1_OCTET_STRING value(plaintext.data(), plaintext.size());
 
     const Bytes expected = oneShotEncryption(cipher, plaintext);
-    if (const char* peer = openSSLName(cipher)) {
-        EXPECT_EQ(expected, cipher_test::OpenSSLCrypt(peer, keyOctets(cipher), kIv, plaintext, true, true));
+    if (cipher.openSSL) {
+        EXPECT_EQ(expected, cipher_test::OpenSSLCrypt(cipher.openSSL, cipher.Key(), kIv, plaintext, true, true));
     }
 
     for (Target kind : kTargets) {
         SCOPED_TRACE(targetName(kind));
-        auto encryptor = makeProcessor(cipher);
-        const Bytes ciphertext =
-            collect(kind, [&](auto& target) { value.encryptEncoding(*encryptor, target, 1); });
+        auto encryptor = cipher.Fresh();
+        const Bytes ciphertext = collect(kind, [&](auto& target) { value.encryptEncoding(*encryptor, target, 1); });
         ASSERT_EQ(ciphertext, expected);
 
-        auto clearEncryptor = makeProcessor(cipher);
-        EXPECT_EQ(collect(kind, [&](auto& target) { value.encryptClearContents(*clearEncryptor, target); }),
-                  expected);
+        auto clearEncryptor = cipher.Fresh();
+        EXPECT_EQ(collect(kind, [&](auto& target) { value.encryptClearContents(*clearEncryptor, target); }), expected);
 
         if (ciphertext.empty()) continue;  // nothing to decrypt: see the failure tests
         const CASN1_OCTET_STRING held(ciphertext.data(), ciphertext.size());
-        auto decryptor = makeProcessor(cipher);
+        auto decryptor = cipher.Fresh();
         EXPECT_EQ(collect(kind, [&](auto& target) { held.decryptClearContents(*decryptor, target); }), plaintext);
-        auto encodingDecryptor = makeProcessor(cipher);
-        EXPECT_EQ(collect(kind, [&](auto& target) { held.decryptEncoding(*encodingDecryptor, target, 1); }),
-                  plaintext);
+        auto encodingDecryptor = cipher.Fresh();
+        EXPECT_EQ(collect(kind, [&](auto& target) { held.decryptEncoding(*encodingDecryptor, target, 1); }), plaintext);
     }
 }
 
 std::vector<CipherRow> cipherRows() {
     std::vector<CipherRow> rows;
-    for (Cipher cipher : {Cipher::DES, Cipher::TripleDES})
+    for (const Cipher* cipher : {&kDES, &kTripleDES})
         for (unsigned long n : {0ul, 1ul, K - 1, K, K + 1, B - K, B - 1, B, B + 1, B + K, 2 * B, 2 * B + 5, 100003ul})
             rows.push_back({cipher, n});
     // Without padding only whole cipher blocks can be encrypted.
-    for (unsigned long n : {0ul, K, B - K, B, B + K, 2 * B, 100000ul}) rows.push_back({Cipher::RC5Unpadded, n});
+    for (unsigned long n : {0ul, K, B - K, B, B + K, 2 * B, 100000ul}) rows.push_back({&kRC5Unpadded, n});
     return rows;
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, EncodingCipherTest, ::testing::ValuesIn(cipherRows()),
                          [](const ::testing::TestParamInfo<CipherRow>& info) {
-                             return std::string(cipherName(info.param.cipher)) + "_" +
-                                    std::to_string(info.param.length);
+                             return std::string(info.param.cipher->name) + "_" + std::to_string(info.param.length);
                          });
 
 TEST(EncodingCipher, WholeEncodingOfAConstructedValueIsEncrypted) {
@@ -222,25 +198,25 @@ TEST(EncodingCipher, WholeEncodingOfAConstructedValueIsEncrypted) {
     sequence.encodeTo(der);
     const Bytes encoding(der.GetData(), der.GetData() + der.GetSize());
 
-    auto processor = makeProcessor(Cipher::TripleDES);
+    auto processor = kTripleDES.Fresh();
     EXPECT_EQ(collect(Target::File, [&](auto& target) { sequence.encryptEncoding(*processor, target); }),
-              oneShotEncryption(Cipher::TripleDES, encoding));
+              oneShotEncryption(kTripleDES, encoding));
 
     CByteArray clear;
     sequence.GetClearData(clear, 1);
-    auto clearProcessor = makeProcessor(Cipher::TripleDES);
+    auto clearProcessor = kTripleDES.Fresh();
     EXPECT_EQ(collect(Target::File, [&](auto& target) { sequence.encryptClearContents(*clearProcessor, target); }),
-              oneShotEncryption(Cipher::TripleDES, Bytes(clear.GetData(), clear.GetData() + clear.GetSize())));
+              oneShotEncryption(kTripleDES, Bytes(clear.GetData(), clear.GetData() + clear.GetSize())));
 }
 
 TEST(EncodingCipher, SecondMessageContinuesTheProcessorsChain) {
     const Bytes first = Pattern(2500, 1), second = Pattern(700, 2);
-    auto streamed = makeProcessor(Cipher::DES);
+    auto streamed = kDES.Fresh();
     Bytes got = collect(Target::File, [&](auto& target) {
         CASN1_OCTET_STRING(first.data(), first.size()).encryptEncoding(*streamed, target, 1);
         CASN1_OCTET_STRING(second.data(), second.size()).encryptEncoding(*streamed, target, 1);
     });
-    auto reference = makeProcessor(Cipher::DES);
+    auto reference = kDES.Fresh();
     Bytes expected(first.size() + second.size() + 2 * K);
     unsigned long n = reference->EncryptFinal(first.data(), first.size(), expected.data(), nullptr);
     n += reference->EncryptFinal(second.data(), second.size(), expected.data() + n, nullptr);
@@ -266,7 +242,7 @@ TEST(EncodingCipher, LastCipherBlockIsHeldBackForDecryptFinal) {
     for (const auto& [size, finalLength] : rows) {
         SCOPED_TRACE(size);
         const Bytes plaintext = Pattern(size - 1);  // padding fills it up to `size`
-        const Bytes ciphertext = oneShotEncryption(Cipher::DES, plaintext);
+        const Bytes ciphertext = oneShotEncryption(kDES, plaintext);
         ASSERT_EQ(ciphertext.size(), size);
         CDESkey key;
         key.Set(kKey.data(), 8);
@@ -286,20 +262,20 @@ TEST(EncodingCipher, DecryptionRejectsEmptyOrPartialCiphertext) {
     for (const auto& [size, reason] : rows) {
         const Bytes ciphertext = Pattern(size);
         const CASN1_OCTET_STRING held(ciphertext.data(), ciphertext.size());
-        for (Cipher cipher : {Cipher::DES, Cipher::TripleDES, Cipher::RC5Unpadded}) {
-            auto processor = makeProcessor(cipher);
+        for (const Cipher* cipher : {&kDES, &kTripleDES, &kRC5Unpadded}) {
+            auto processor = cipher->Fresh();
             EXPECT_EQ(cipher_test::UnlockReason([&] {
                           collect(Target::File, [&](auto& target) { held.decryptClearContents(*processor, target); });
                       }),
                       reason)
-                << cipherName(cipher) << " " << size;
+                << cipher->name << " " << size;
         }
     }
 }
 
 TEST(EncodingCipher, UnpaddedEncryptionRejectsAPartialLastBlock) {
     const Bytes plaintext = Pattern(B + 1);
-    auto processor = makeProcessor(Cipher::RC5Unpadded);
+    auto processor = kRC5Unpadded.Fresh();
     const std::string reason = cipher_test::UnlockReason([&] {
         collect(Target::File, [&](auto& target) {
             CASN1_OCTET_STRING(plaintext.data(), plaintext.size()).encryptEncoding(*processor, target, 1);
@@ -356,7 +332,9 @@ TEST(DigestEncoding, EqualsTheDigestOfTheWholeEncoding) {
     struct Row {
         const char* name;
         const CASN1Type* value;
-    } const values[] = {{"INTEGER", &small}, {"certificate", decodedCertificate.get()}, {"SEQUENCE", &nested},
+    } const values[] = {{"INTEGER", &small},
+                        {"certificate", decodedCertificate.get()},
+                        {"SEQUENCE", &nested},
                         {"file-backed OCTET STRING", fromFile.get()}};
     struct Options {
         int contentsOnly, useTag;
@@ -433,7 +411,7 @@ TEST(EncodingCipher, MegabytesFromAFileStreamThroughTheCipherInBoundedMemory) {
     }
     {
         const auto value = fileBackedOctetString(plainPath, kSize);
-        auto processor = makeProcessor(Cipher::DES);
+        auto processor = kDES.Fresh();
         CFile out(cipherPath.c_str(), CFile::modeCreate | CFile::modeWrite);
         const PeakMemory peak;
         value->encryptEncoding(*processor, out);
@@ -442,7 +420,7 @@ TEST(EncodingCipher, MegabytesFromAFileStreamThroughTheCipherInBoundedMemory) {
     {
         const unsigned long cipherSize = kSize + 6 + K - (kSize + 6) % K;
         const auto value = fileBackedOctetString(cipherPath, cipherSize);
-        auto processor = makeProcessor(Cipher::DES);
+        auto processor = kDES.Fresh();
         CFile out(backPath.c_str(), CFile::modeCreate | CFile::modeWrite);
         const PeakMemory peak;
         value->decryptClearContents(*processor, out);
@@ -460,7 +438,7 @@ TEST(EncodingCipher, MegabytesFromAFileStreamThroughTheCipherInBoundedMemory) {
     EXPECT_LT(decryptGrowth, kBoundKiB);
 
     EXPECT_TRUE(cipher_test::ReadFileBytes(cipherPath) ==
-                cipher_test::OpenSSLCrypt("DES-CBC", keyOctets(Cipher::DES), kIv, encoding, true, true));
+                cipher_test::OpenSSLCrypt("DES-CBC", kDES.Key(), kIv, encoding, true, true));
     EXPECT_TRUE(cipher_test::ReadFileBytes(backPath) == encoding);
     for (const std::string& path : {plainPath, cipherPath, backPath}) std::remove(path.c_str());
 }

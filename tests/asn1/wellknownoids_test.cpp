@@ -1,7 +1,8 @@
 // The well-known identifier constants against their table of values and contents
 // octets, with OpenSSL's encoder of dotted identifiers as the independent oracle.
-#include <gtest/gtest.h>
+#include "vorlan/asn1/wellknownoids.h"
 
+#include <gtest/gtest.h>
 #include <openssl/asn1.h>
 #include <openssl/objects.h>
 
@@ -11,7 +12,6 @@
 #include <typeinfo>
 
 #include "asn1_test_util.h"
-#include "vorlan/asn1/wellknownoids.h"
 
 namespace {
 
@@ -26,8 +26,10 @@ struct WellKnownRow {
     const char* contents;  // DER contents octets, without identifier and length
 };
 
+// clang-format off
 #define ROW(X, dotted, contents) \
     { #X, [] { return std::unique_ptr<CASN1_OBJECT_IDENTIFIER>(new X()); }, dotted, contents }
+// clang-format on
 
 const WellKnownRow kRows[] = {
     ROW(CASN1_md2, "1.2.840.113549.2.2", "2A 86 48 86 F7 0D 02 02"),
@@ -146,7 +148,9 @@ TEST_P(WellKnownOidTest, EqualsTheDecodedIdentifierAndNoOtherConstant) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WellKnownOidTest, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<WellKnownRow>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<WellKnownRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(WellKnownOidValues, CopiesAndMovesKeepTheValue) {
     CASN1_sha1WithRSAEncryption original;

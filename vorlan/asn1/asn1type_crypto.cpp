@@ -35,18 +35,18 @@ void CASN1Type::digestEncoding(CDigestMaker& digest, int contentsOnly, int useTa
 }
 
 // The four cipher members for one target kind.
-#define CIPHER_MEMBERS_FOR(Target)                                                                   \
+#define CIPHER_MEMBERS_FOR(Target)                                                                      \
     void CASN1Type::encryptEncoding(CCryptoProcessor& processor, Target& out, int contentsOnly) const { \
-        cipherInto<detail::CEncryptFilter>(processor, out, encodingWriter(*this, contentsOnly));      \
-    }                                                                                                \
-    void CASN1Type::encryptClearContents(CCryptoProcessor& processor, Target& out) const {             \
-        cipherInto<detail::CEncryptFilter>(processor, out, clearContentsWriter(*this));               \
-    }                                                                                                \
+        cipherInto<detail::CEncryptFilter>(processor, out, encodingWriter(*this, contentsOnly));        \
+    }                                                                                                   \
+    void CASN1Type::encryptClearContents(CCryptoProcessor& processor, Target& out) const {              \
+        cipherInto<detail::CEncryptFilter>(processor, out, clearContentsWriter(*this));                 \
+    }                                                                                                   \
     void CASN1Type::decryptEncoding(CCryptoProcessor& processor, Target& out, int contentsOnly) const { \
-        cipherInto<detail::CDecryptFilter>(processor, out, encodingWriter(*this, contentsOnly));      \
-    }                                                                                                \
-    void CASN1Type::decryptClearContents(CCryptoProcessor& processor, Target& out) const {             \
-        cipherInto<detail::CDecryptFilter>(processor, out, clearContentsWriter(*this));               \
+        cipherInto<detail::CDecryptFilter>(processor, out, encodingWriter(*this, contentsOnly));        \
+    }                                                                                                   \
+    void CASN1Type::decryptClearContents(CCryptoProcessor& processor, Target& out) const {              \
+        cipherInto<detail::CDecryptFilter>(processor, out, clearContentsWriter(*this));                 \
     }
 
 CIPHER_MEMBERS_FOR(CFile)

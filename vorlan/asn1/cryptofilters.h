@@ -101,10 +101,9 @@ template <class Target>
 class CDecryptFilter : public CCipherFilter<Target> {
 public:
     CDecryptFilter(CCryptoProcessor& processor, Target& target)
-        : CCipherFilter<Target>(processor, target,
-                                [&](unsigned long block) {
-                                    return std::max(block, processor.DecrFinalOutMaxSize(block));
-                                }),
+        : CCipherFilter<Target>(
+              processor, target,
+              [&](unsigned long block) { return std::max(block, processor.DecrFinalOutMaxSize(block)); }),
           m_dwHoldBack(processor.UsableBlockSize()) {}
 
     int Reset() override {

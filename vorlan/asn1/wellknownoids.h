@@ -6,13 +6,13 @@
 
 #include "vorlan/asn1/objectidentifier.h"
 
-#define DECLARE_WELL_KNOWN_OID(X)                              \
-    class X : public CASN1_OBJECT_IDENTIFIER {                 \
-    public:                                                    \
-        X();                                                   \
-        X(const X& other) = default;                           \
-        X& operator=(const X& other) = default;                \
-        ~X() override = default;                               \
+#define DECLARE_WELL_KNOWN_OID(X)               \
+    class X : public CASN1_OBJECT_IDENTIFIER {  \
+    public:                                     \
+        X();                                    \
+        X(const X& other) = default;            \
+        X& operator=(const X& other) = default; \
+        ~X() override = default;                \
     };
 
 // Digest algorithms.
