@@ -61,7 +61,6 @@ public:
     unsigned long GetBlockSize() const { return blockSize; }
     // blockSize; a processor built without a usable block size (0) throws instead.
     unsigned long UsableBlockSize() const;
-    int IsChained() const { return !noChaining; }
 
 protected:
     // iv: the first blockSize octets are the initial vector of both chains; null means
