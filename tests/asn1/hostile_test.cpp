@@ -27,6 +27,8 @@ TEST(HostileInput, DecodeRejectsLengthPastEndOrPastParent) {
         "308004020101",        // indefinite parent, component past the end
         "3080050000",          // indefinite without its end octets
         "3081",                // length octets missing
+        "30800080050000000000",  // an empty universal-0 element would come back as end-of-contents
+        "0000",
     };
     for (const char* hex : rows) EXPECT_NE(decodingFailure(fromHex(hex)), "") << hex;
 }

@@ -35,6 +35,9 @@ BYTE readOctet(Cursor& at, unsigned long limit) {
 BYTE readIdentifier(Cursor& at, unsigned long limit) {
     const BYTE octet = readOctet(at, limit);
     if ((octet & 0x1F) == 0x1F) ___throwDERDecodingException("High tag number form is not supported");
+    // Universal tag 0 belongs to the end-of-contents octets: as an element it would be
+    // written back as 00 00 and end an indefinite-length parent early.
+    if ((octet & 0xDF) == 0) ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
     return octet;
 }
 
