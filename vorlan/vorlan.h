@@ -39,6 +39,7 @@
 #include "vorlan/asn1/strings.h"
 #include "vorlan/asn1/tagged.h"
 #include "vorlan/asn1/utctime.h"
+#include "vorlan/asn1/wellknownoids.h"
 
 #include "vorlan/bignum/hugedigit.h"
 

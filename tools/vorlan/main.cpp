@@ -1,9 +1,27 @@
 // vorlan: the library at work from a shell.
 #include <cstdio>
 
-#include "vorlan/vorlan.h"
+#include "tools/vorlan/cli.h"
 
-int main() {
-    std::puts("vorlan demo");
+int main(int argc, char** argv) {
+    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers and RSA from the vorlan library", "vorlan");
+    app.set_version_flag("--version", "vorlan 1.0.0");
+    app.require_subcommand(1);
+    cli::AddDemoCommand(app);
+    cli::AddDumpCommand(app);
+    cli::AddDigestCommand(app);
+    cli::AddCryptCommands(app);
+    cli::AddKeyCommands(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    } catch (const cli::Failure& e) {
+        std::fprintf(stderr, "vorlan: %s\n", e.what());
+        return 1;
+    } catch (CException* e) {
+        std::fprintf(stderr, "vorlan: %s\n", cli::Describe(e).c_str());
+        return 1;
+    }
     return 0;
 }

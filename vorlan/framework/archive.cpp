@@ -36,6 +36,7 @@ CArchive::~CArchive() {
 
 UINT CArchive::Read(void* buffer, UINT count) {
     if (IsStoring()) AfxThrowArchiveException(CArchiveException::writeOnly);
+    if (count == 0) return 0;
     auto* out = static_cast<BYTE*>(buffer);
     UINT done = 0;
     const UINT buffered = std::min(count, m_nMax - m_nCur);
@@ -55,6 +56,7 @@ UINT CArchive::Read(void* buffer, UINT count) {
 
 void CArchive::Write(const void* buffer, UINT count) {
     if (IsLoading()) AfxThrowArchiveException(CArchiveException::readOnly);
+    if (count == 0) return;
     const auto* in = static_cast<const BYTE*>(buffer);
     if (m_nCur + count > m_buffer.size()) {
         Flush();
