@@ -39,6 +39,16 @@ Limb SubLimbs(Limb* r, const Limb* a, const Limb* b, int n) {
     return borrow;
 }
 
+Limb MulAddRow(Limb* r, const Limb* a, int n, Limb m) {
+    Limb carry = 0;
+    for (int i = 0; i < n; ++i) {
+        const DLimb p = static_cast<DLimb>(a[i]) * m + r[i] + carry;
+        r[i] = static_cast<Limb>(p);
+        carry = static_cast<Limb>(p >> 64);
+    }
+    return carry;
+}
+
 namespace {
 
 // r = a + b on n limbs (r may be a or b); the carry out.
@@ -48,17 +58,6 @@ Limb AddLimbs(Limb* r, const Limb* a, const Limb* b, int n) {
         const DLimb s = static_cast<DLimb>(a[i]) + b[i] + carry;
         r[i] = static_cast<Limb>(s);
         carry = static_cast<Limb>(s >> 64);
-    }
-    return carry;
-}
-
-// r[0..n-1] += a[0..n-1] * m; the carry out.
-Limb MulAddRow(Limb* r, const Limb* a, int n, Limb m) {
-    Limb carry = 0;
-    for (int i = 0; i < n; ++i) {
-        const DLimb p = static_cast<DLimb>(a[i]) * m + r[i] + carry;
-        r[i] = static_cast<Limb>(p);
-        carry = static_cast<Limb>(p >> 64);
     }
     return carry;
 }

@@ -27,6 +27,8 @@ int CompareLimbs(const Limb* a, const Limb* b, int n);
 // r = a - b on n limbs (r may be a or b); the borrow out.
 Limb SubLimbs(Limb* r, const Limb* a, const Limb* b, int n);
 
+// r[0..n-1] += a[0..n-1] * m; the carry out.
+Limb MulAddRow(Limb* r, const Limb* a, int n, Limb m);
 // r[0..an+bn-1] = a * b; r must not overlap a or b.
 void MulLimbs(Limb* r, const Limb* a, int an, const Limb* b, int bn);
 // r[0..2n-1] = a * a; r must not overlap a.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "vorlan/bignum/montgomery.h"
 #include "vorlan/support/progress.h"
 #include "vorlan/support/wipe.h"
 
@@ -23,100 +24,41 @@ protected:
     Limb m_t[2 * kMaxModLimbs + 1];
 };
 
-// Residues x are held as x*R mod m, R = 2^(64n); a product is reduced by adding a
-// multiple of m that clears the low n limbs and dropping them (m must be odd).
+// Residues x are held as x*R mod m, R = 2^(64n), below R but not always below m
+// (m must be odd).
 class CMontgomeryReducer : public CReducerBase {
 public:
-    CMontgomeryReducer(const Limb* m, int n) : CReducerBase(m, n) {
+    CMontgomeryReducer(const Limb* m, int n) : CReducerBase(m, n), m_kernels(MontgomeryKernels(n)) {
         // m^-1 mod 2^64 by Newton's iteration: m*m = 1 mod 8, and each step doubles
         // the count of correct low bits.
         Limb inverse = m[0];
         for (int i = 0; i < 5; ++i) inverse *= 2 - m[0] * inverse;
-        m_minv = 0 - inverse;
+        m_modulus = {m, n, 0 - inverse};
         for (int i = 0; i < 2 * n; ++i) m_t[i] = 0;
         m_t[2 * n] = 1;
         DivModLimbs(nullptr, m_rr, m_t, 2 * n + 1, m, n);
     }
 
+    // One product takes a few microseconds at most: a cancellation point each.
     void Mul(Limb* r, const Limb* a, const Limb* b) {
-        Multiply(r, [a, b, n = m_n](CAccumulator& acc, int k) {
-            for (int j = std::max(0, k - n + 1); j <= std::min(k, n - 1); ++j) acc.MulAdd(a[j], b[k - j]);
-        });
+        __checkKillThreadFlag();
+        m_kernels.mul(r, a, b, m_modulus, m_t);
     }
-    // Each cross product a[j]*a[k-j] is formed once and doubled.
     void Sqr(Limb* r, const Limb* a) {
-        Multiply(r, [a, n = m_n](CAccumulator& acc, int k) {
-            CAccumulator cross;
-            for (int j = std::max(0, k - n + 1); j < k - j; ++j) cross.MulAdd(a[j], a[k - j]);
-            acc.AddDoubled(cross);
-            if (k % 2 == 0 && k / 2 < n) acc.MulAdd(a[k / 2], a[k / 2]);
-        });
+        __checkKillThreadFlag();
+        m_kernels.sqr(r, a, m_modulus, m_t);
     }
     void Enter(Limb* r, const Limb* x) { Mul(r, x, m_rr); }
+    // x*1/R is at most m, and m only for x = 0 mod m.
     void Leave(Limb* r, const Limb* x) {
         const Limb one[kMaxModLimbs] = {1};
         Mul(r, x, one);
+        if (CompareLimbs(r, m_m, m_n) >= 0) SubLimbs(r, r, m_m, m_n);
     }
 
 private:
-    // A 192-bit column sum.
-    struct CAccumulator {
-        Limb c0 = 0, c1 = 0, c2 = 0;
-        void MulAdd(Limb x, Limb y) {
-            const DLimb p = static_cast<DLimb>(x) * y;
-            const DLimb s = (static_cast<DLimb>(c1) << 64 | c0) + p;
-            c2 += s < p;
-            c0 = static_cast<Limb>(s);
-            c1 = static_cast<Limb>(s >> 64);
-        }
-        void Add(Limb x0, Limb x1, Limb x2) {
-            DLimb s = static_cast<DLimb>(c0) + x0;
-            c0 = static_cast<Limb>(s);
-            s = static_cast<DLimb>(c1) + x1 + static_cast<Limb>(s >> 64);
-            c1 = static_cast<Limb>(s);
-            c2 += x2 + static_cast<Limb>(s >> 64);
-        }
-        void AddDoubled(const CAccumulator& x) { Add(x.c0 << 1, x.c1 << 1 | x.c0 >> 63, x.c2 << 1 | x.c1 >> 63); }
-        void Shift() {
-            c0 = c1;
-            c1 = c2;
-            c2 = 0;
-        }
-    };
-
-    // Montgomery product by product scanning: for each column k, the column of the
-    // product (added by column) and of u*m, where u[k] is chosen to clear column k
-    // for k < n; the columns from n up form the result, below 2m.
-    template <class Column>
-    void Multiply(Limb* r, const Column& column) {
-        const int n = m_n;
-        Limb* u = m_t;
-        Limb* out = m_t + n;
-        CAccumulator acc;
-        for (int k = 0; k < 2 * n; ++k) {
-            __checkKillThreadFlag();
-            column(acc, k);
-            for (int j = std::max(0, k - n + 1); j < std::min(k, n); ++j) acc.MulAdd(u[j], m_m[k - j]);
-            if (k < n) {
-                u[k] = acc.c0 * m_minv;
-                acc.MulAdd(u[k], m_m[0]);
-            } else {
-                out[k - n] = acc.c0;
-            }
-            acc.Shift();
-        }
-        Finish(r, out, acc.c0);
-    }
-
-    // r = t mod m for t below 2m, t + top*R being the value.
-    void Finish(Limb* r, const Limb* t, Limb top) {
-        if (top || CompareLimbs(t, m_m, m_n) >= 0)
-            SubLimbs(r, t, m_m, m_n);
-        else
-            std::copy(t, t + m_n, r);
-    }
-
-    Limb m_minv;
+    CMontgomeryKernels m_kernels;
+    CMontgomeryModulus m_modulus{};
     Limb m_rr[kMaxModLimbs];  // R^2 mod m
 };
 
