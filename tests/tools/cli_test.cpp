@@ -1,0 +1,186 @@
+// End-to-end runs of the built vorlan program beside the tools every shell user knows:
+// md5sum/sha1sum for digests and openssl for ciphers and certificates.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+
+class Cli : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("vorlan_cli_" + std::to_string(::getpid()) + "_" +
+                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs a shell command line in the test's directory; "vorlan" is the built program.
+    Result Shell(const std::string& line) const {
+        const std::string command = "cd '" + dir.string() + "' && vorlan() { '" VORLAN_BINARY_DIR "/bin/vorlan' \"$@\"; }; " +
+                                    line + " >out.txt 2>err.txt";
+        const int raw = std::system(command.c_str());
+        Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"), ReadFile(dir / "err.txt")};
+        fs::remove(dir / "out.txt");
+        fs::remove(dir / "err.txt");
+        return result;
+    }
+
+    std::string Data(const std::string& name, size_t size) const {
+        std::string data(size, '\0');
+        for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + size) % 251);
+        WriteFile(dir / name, data);
+        return data;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(Cli, DemoRunsEveryStepAndReportsAllChecksPassed) {
+    const Result r = Shell("vorlan demo");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("all 9 checks passed"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("FAILED"), std::string::npos);
+}
+
+TEST_F(Cli, DigestLinesEqualCoreutilsForFilesAndStandardInput) {
+    for (size_t size : {0, 1, 64, 1000, 300000}) Data(std::string("f").append(std::to_string(size)), size);
+    const std::string files = "f0 f1 f64 f1000 f300000";
+    for (const char* algorithm : {"md5", "sha1"}) {
+        const Result ours = Shell(std::string("vorlan digest ") + algorithm + " " + files);
+        const Result theirs = Shell(std::string(algorithm) + "sum " + files);
+        EXPECT_EQ(ours.status, 0) << ours.err;
+        EXPECT_EQ(ours.out, theirs.out) << algorithm;
+        EXPECT_EQ(Shell(std::string("vorlan digest ") + algorithm + " - <f1000").out,
+                  Shell(std::string(algorithm) + "sum - <f1000").out);
+    }
+    // RFC 1319's "abc".
+    WriteFile(dir / "abc", "abc");
+    EXPECT_EQ(Shell("vorlan digest md2 abc").out, "da853b0d3f88d99b30283a69e6ded6bb  abc\n");
+}
+
+TEST_F(Cli, EncryptEqualsOpensslEncAndDecryptInvertsIt) {
+    struct Row {
+        const char* cipher;
+        const char* openssl;
+        const char* key;
+    };
+    const Row rows[] = {
+        {"des", "des-cbc", "133457799bbcdff1"},
+        {"des3", "des-ede3-cbc", "0123456789abcdeffedcba987654321089abcdef01234567"},
+    };
+    const char* iv = "0001020304050607";
+    for (const Row& row : rows) {
+        for (size_t size : {0, 7, 8, 9, 70000}) {
+            const std::string plain = Data("plain", size);
+            const std::string key = std::string(" --key ") + row.key + " --iv " + iv;
+            ASSERT_EQ(Shell(std::string("vorlan encrypt --cipher ") + row.cipher + key + " plain ours").status, 0);
+            ASSERT_EQ(Shell(std::string("openssl enc -provider legacy -provider default -nosalt -") + row.openssl +
+                            " -K " + row.key + " -iv " + iv + " -in plain -out theirs")
+                          .status,
+                      0);
+            EXPECT_EQ(ReadFile(dir / "ours"), ReadFile(dir / "theirs")) << row.cipher << " " << size;
+            ASSERT_EQ(Shell(std::string("vorlan decrypt --cipher ") + row.cipher + key + " theirs back").status, 0);
+            EXPECT_EQ(ReadFile(dir / "back"), plain) << row.cipher << " " << size;
+        }
+    }
+}
+
+TEST_F(Cli, DumpReadsOpensslCertificatesInDerAndPem) {
+    ASSERT_EQ(Shell("openssl req -x509 -newkey rsa:1024 -nodes -keyout /dev/null -subj /CN=vorlan/O=test "
+                    "-days 2 -out cert.pem && openssl x509 -in cert.pem -outform DER -out cert.der")
+                  .status,
+              0);
+    const Result der = Shell("vorlan dump cert.der");
+    const Result pem = Shell("vorlan dump cert.pem");
+    const Result piped = Shell("vorlan dump - <cert.der");
+    EXPECT_EQ(der.status, 0) << der.err;
+    EXPECT_EQ(der.out, pem.out);
+    EXPECT_EQ(der.out, piped.out);
+    EXPECT_NE(der.out.find("OID = 2.5.4.3"), std::string::npos) << der.out;  // commonName
+    EXPECT_NE(der.out.find("vorlan"), std::string::npos);
+}
+
+TEST_F(Cli, KeygenSavesAPrivateArchiveThatOnlyItsOwnerReads) {
+    const Result made = Shell("vorlan keygen --bits 512 -o key.bin");
+    ASSERT_EQ(made.status, 0) << made.err;
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "key.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    const Result shown = Shell("vorlan rsa key.bin");
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("RSA private key, 512 bits"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("publicExponent: 010001"), std::string::npos);
+    EXPECT_EQ(shown.out.find("privateExponent"), std::string::npos);  // secrets only when asked
+    EXPECT_NE(Shell("vorlan rsa --show-private key.bin").out.find("privateExponent"), std::string::npos);
+    EXPECT_NE(Shell("vorlan keygen --bits 1024 --e3 -o k3 && vorlan rsa k3").out.find("publicExponent: 03"),
+              std::string::npos);
+}
+
+TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
+    Data("plain", 100);
+    WriteFile(dir / "notder", "\x30\x85 this is not DER");
+    const std::string des3 = "--cipher des3 --key 0123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607";
+    ASSERT_EQ(Shell("vorlan encrypt " + des3 + " plain sealed").status, 0);
+    struct Row {
+        std::string line;
+        std::string message;
+    };
+    const Row rows[] = {
+        {"vorlan dump notder", "not valid DER"},
+        {"vorlan encrypt --cipher des --key 0102 --iv 0001020304050607 plain out", "--key must be 8 octets"},
+        {"vorlan encrypt --cipher des --key 01020304050607zz --iv 0001020304050607 plain out", "hexadecimal"},
+        {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607 "
+         "sealed out",
+         "bad padding"},
+        {"vorlan decrypt " + des3 + " plain out", "CheckCiphertextSize"},  // 100 octets: not whole blocks
+        {"vorlan encrypt " + des3 + " missing out", "file not found"},
+        {"vorlan digest md5 missing", "file not found"},
+        {"vorlan rsa plain", "not an RSA key archive"},
+    };
+    for (const Row& row : rows) {
+        const Result r = Shell(row.line);
+        EXPECT_NE(r.status, 0) << row.line;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << row.line << "\n" << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        for (const auto& entry : fs::directory_iterator(dir))
+            EXPECT_EQ(entry.path().filename().string().rfind("out", 0), std::string::npos) << row.line;
+    }
+}
+
+TEST_F(Cli, HelpAndVersionAnswerForTheProgramAndEveryCommand) {
+    EXPECT_EQ(Shell("vorlan --version").out, "vorlan 1.0.0\n");
+    for (const char* command : {"", "demo", "dump", "digest", "encrypt", "decrypt", "keygen", "rsa"}) {
+        const Result r = Shell(std::string("vorlan ") + command + " --help");
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;
+    }
+    EXPECT_NE(Shell("vorlan").status, 0);
+}
+
+}  // namespace
