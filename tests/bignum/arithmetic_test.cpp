@@ -97,7 +97,8 @@ constexpr DivisionCase kDivisionCases[] = {
     {"AddBack", "7FFFFFFFFFFFFFFF800000000000000000000000000000000000000000000000",
      "800000000000000000000000000000000000000000000001"},
     // The top dividend limb equals the divisor's: the estimate starts at all ones and is corrected.
-    {"EstimateAllOnesCorrected", "8000000000000000FFFFFFFFFFFFFFFE0000000000000000", "8000000000000000FFFFFFFFFFFFFFFF"},
+    {"EstimateAllOnesCorrected", "8000000000000000FFFFFFFFFFFFFFFE0000000000000000",
+     "8000000000000000FFFFFFFFFFFFFFFF"},
 };
 
 class DivisionCornerTest : public ::testing::TestWithParam<DivisionCase> {};

@@ -1,7 +1,6 @@
 // A long ModExp in a worker stops quickly when the client asks that thread to stop,
 // and only that thread.
 #include <gtest/gtest.h>
-
 #include <pthread.h>
 
 #include <atomic>

@@ -1,6 +1,5 @@
 // CHugeDigit's representation: lengths, compaction, octet conversion, primality.
 #include <gtest/gtest.h>
-
 #include <openssl/bn.h>
 
 #include <vector>
@@ -128,10 +127,12 @@ struct PrimalityCase {
 
 // 33 and 39 are trial divisors and 2 is not; the Fermat test uses 2^n mod n == 2.
 constexpr PrimalityCase kPrimalityCases[] = {
-    {3, 1, 1, 0},     {5, 1, 1, 0},   {33, 1, 0, 0},  {39, 1, 0, 0},  {47, 1, 1, 0},  {53, 0, 1, 1},
-    {341, 1, 1, 0},   {561, 1, 1, 0}, {15, 1, 0, 0},  {2, 0, 0, 0},   {1, 0, 0, 0},   {0, 1, 0, 0},
-    {2209, 1, 0, 0},  {3127, 0, 0, 0}, {4294967291u, 0, 1, 1}, {2047, 1, 1, 0},
-    {7957, 0, 1, 1},  // 73 * 109: a base-2 pseudoprime with no factor in the table passes
+    {3, 1, 1, 0},    {5, 1, 1, 0},    {33, 1, 0, 0},          {39, 1, 0, 0},   {47, 1, 1, 0},   {53, 0, 1, 1},
+    {341, 1, 1, 0},  {561, 1, 1, 0},  {15, 1, 0, 0},          {2, 0, 0, 0},    {1, 0, 0, 0},    {0, 1, 0, 0},
+    {2209, 1, 0, 0}, {3127, 0, 0, 0}, {4294967291u, 0, 1, 1}, {2047, 1, 1, 0}, {7957, 0, 1, 1},  // 73 * 109: a base-2
+                                                                                                 // pseudoprime with no
+                                                                                                 // factor in the table
+                                                                                                 // passes
 };
 
 class PrimalityTest : public ::testing::TestWithParam<PrimalityCase> {};

@@ -1,12 +1,13 @@
 // Both sets of Montgomery kernels, portable and mulx/adcx/adox, against OpenSSL: the
 // product and square of operands below R (at or above m too) must be congruent to
 // a*b/R; being n limbs, they are below R.
+#include "vorlan/bignum/montgomery.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "bn_oracle.h"
-#include "vorlan/bignum/montgomery.h"
 
 namespace {
 
@@ -87,12 +88,13 @@ TEST_P(MontgomeryPath, ProductsAreCongruentToProductOverR) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kernels, MontgomeryPath,
-    testing::Values(KernelPath{"Portable", [](int) { return detail::PortableMontgomeryKernels(); },
-                               [](int) { return true; }},
-                    KernelPath{"MulxAdx", detail::MulxAdxMontgomeryKernels,
-                               [](int n) { return detail::HasMulxAdx() && detail::HasUnrolledKernels(n); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kernels, MontgomeryPath,
+                         testing::Values(KernelPath{"Portable", [](int) { return detail::PortableMontgomeryKernels(); },
+                                                    [](int) { return true; }},
+                                         KernelPath{"MulxAdx", detail::MulxAdxMontgomeryKernels,
+                                                    [](int n) {
+                                                        return detail::HasMulxAdx() && detail::HasUnrolledKernels(n);
+                                                    }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

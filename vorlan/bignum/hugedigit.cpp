@@ -12,22 +12,11 @@ using detail::Limb;
 
 namespace {
 
-// A limb buffer wiped when it dies: the limbs may hold private values.
-template <int N>
-struct CWipedLimbs {
-    Limb limbs[N];
-    CWipedLimbs() = default;
-    CWipedLimbs(const CWipedLimbs&) = delete;
-    CWipedLimbs& operator=(const CWipedLimbs&) = delete;
-    ~CWipedLimbs() { SecureWipe(limbs, sizeof limbs); }
-};
-using CLimbs = CWipedLimbs<detail::kMaxLimbs>;
-using CWideLimbs = CWipedLimbs<detail::kMaxWideLimbs>;
+using CLimbs = detail::CWipedLimbs<detail::kMaxLimbs>;
+using CWideLimbs = detail::CWipedLimbs<detail::kMaxWideLimbs>;
 
 // The significant limbs of x.
-int ToLimbs(Limb* limbs, const CHugeDigit& x) {
-    return detail::LimbsFromDigits(limbs, x.GetDigits(), x.Digits());
-}
+int ToLimbs(Limb* limbs, const CHugeDigit& x) { return detail::LimbsFromDigits(limbs, x.GetDigits(), x.Digits()); }
 
 // A compact number from n limbs; a value beyond the capacity throws.
 CHugeDigit FromLimbs(const Limb* limbs, int n) {
@@ -149,7 +138,8 @@ void CHugeDigit::Decode(const unsigned char* data, WORD len) {
 
 void CHugeDigit::Encode(unsigned char* out, WORD len) const {
     for (int octet = 0; octet < len; ++octet)
-        out[len - 1 - octet] = octet / 4 < length ? static_cast<unsigned char>(digits[octet / 4] >> (8 * (octet % 4))) : 0;
+        out[len - 1 - octet] =
+            octet / 4 < length ? static_cast<unsigned char>(digits[octet / 4] >> (8 * (octet % 4))) : 0;
 }
 
 int CHugeDigit::HasSmallPrimesFactor() const {

@@ -3,7 +3,6 @@
 #include <bit>
 
 #include "vorlan/support/progress.h"
-#include "vorlan/support/wipe.h"
 
 namespace detail {
 
@@ -166,8 +165,10 @@ void DivModLimbs(Limb* q, Limb* r, const Limb* a, int an, const Limb* b, int bn)
         return;
     }
     // Normalise so that the divisor's top bit is set; the remainder is shifted back.
-    Limb u[kMaxWideLimbs + 2];
-    Limb v[kMaxLimbs];
+    CWipedLimbs<kMaxWideLimbs + 2> dividend;
+    CWipedLimbs<kMaxLimbs> divisor;
+    Limb* u = dividend.limbs;
+    Limb* v = divisor.limbs;
     const int s = std::countl_zero(b[bn - 1]);
     ShiftLeft(v, b, bn, s);
     u[an] = ShiftLeft(u, a, an, s);
@@ -185,7 +186,6 @@ void DivModLimbs(Limb* q, Limb* r, const Limb* a, int an, const Limb* b, int bn)
         if (q) q[j] = qhat;
     }
     ShiftRight(r, u, bn, s);
-    SecureWipe(u, sizeof(Limb) * (an + 1));
 }
 
 }  // namespace detail

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "vorlan/bignum/hugedigit.h"
+#include "vorlan/support/wipe.h"
 
 namespace detail {
 
@@ -15,6 +16,17 @@ __extension__ typedef unsigned __int128 DLimb;
 // Limbs of a full CHugeDigit, and of a product of two of them.
 inline constexpr int kMaxLimbs = (CHugeDigit::kMaxDigits + 1) / 2;
 inline constexpr int kMaxWideLimbs = 2 * kMaxLimbs;
+
+// A limb buffer wiped when it dies, also when a cancellation unwinds through it:
+// the limbs may hold private values.
+template <int N>
+struct CWipedLimbs {
+    Limb limbs[N];
+    CWipedLimbs() = default;
+    CWipedLimbs(const CWipedLimbs&) = delete;
+    CWipedLimbs& operator=(const CWipedLimbs&) = delete;
+    ~CWipedLimbs() { SecureWipe(limbs, sizeof limbs); }
+};
 
 // The n limbs holding digits[0..count-1] (count rounded up to whole limbs).
 int LimbsFromDigits(Limb* limbs, const DWORD* digits, int count);

@@ -16,7 +16,7 @@ public:
     CReducerBase(const Limb* m, int n) : m_m(m), m_n(n) {}
     CReducerBase(const CReducerBase&) = delete;
     CReducerBase& operator=(const CReducerBase&) = delete;
-    ~CReducerBase() { SecureWipe(m_t, sizeof m_t); }
+    ~CReducerBase() { SecureWipe(m_t, sizeof(Limb) * (2 * m_n + 1)); }
 
 protected:
     const Limb* m_m;
@@ -38,6 +38,10 @@ public:
         m_t[2 * n] = 1;
         DivModLimbs(nullptr, m_rr, m_t, 2 * n + 1, m, n);
     }
+    CMontgomeryReducer(const CMontgomeryReducer&) = delete;
+    CMontgomeryReducer& operator=(const CMontgomeryReducer&) = delete;
+    // R^2 mod m tells of a private modulus.
+    ~CMontgomeryReducer() { SecureWipe(m_rr, sizeof(Limb) * m_n); }
 
     // One product takes a few microseconds at most: a cancellation point each.
     void Mul(Limb* r, const Limb* a, const Limb* b) {
@@ -80,30 +84,44 @@ public:
 };
 
 // Window width by exponent size: fewer products against a larger table of powers.
-int WindowBits(int ebits) {
-    return ebits > 671 ? 6 : ebits > 239 ? 5 : ebits > 79 ? 4 : ebits > 23 ? 3 : 1;
-}
+int WindowBits(int ebits) { return ebits > 671 ? 6 : ebits > 239 ? 5 : ebits > 79 ? 4 : ebits > 23 ? 3 : 1; }
 
 int Bit(const DWORD* e, int i) { return e[i / 32] >> (i % 32) & 1; }
+
+// The powers of the base and the running value, wiped when they die, also when a
+// cancellation unwinds through them.
+struct CPowers {
+    CPowers(int count, int n) : used(count * n), n(n) {}
+    CPowers(const CPowers&) = delete;
+    CPowers& operator=(const CPowers&) = delete;
+    ~CPowers() {
+        SecureWipe(table, sizeof(Limb) * used);
+        SecureWipe(square, sizeof(Limb) * n);
+        SecureWipe(acc, sizeof(Limb) * n);
+    }
+
+    Limb table[(1 << 5) * kMaxModLimbs];  // base^1, base^3, ..., base^(2*count-1)
+    Limb square[kMaxModLimbs];
+    Limb acc[kMaxModLimbs];
+    int used;
+    int n;
+};
 
 // Left-to-right sliding windows: each window of at most w bits that starts and ends
 // with a one is one product with a precomputed odd power of the base.
 template <class Reducer>
 void Exponentiate(Reducer& reducer, Limb* r, const Limb* base, const DWORD* e, int ebits, int n) {
     const int w = WindowBits(ebits);
-    const int powers = 1 << (w - 1);
-    Limb table[(1 << 5) * kMaxModLimbs];  // base^1, base^3, ..., base^(2*powers-1)
-    Limb square[kMaxModLimbs];
-    Limb acc[kMaxModLimbs];
-    reducer.Enter(table, base);
-    if (powers > 1) {
-        reducer.Sqr(square, table);
-        for (int k = 1; k < powers; ++k) reducer.Mul(table + k * n, table + (k - 1) * n, square);
+    CPowers p(1 << (w - 1), n);
+    reducer.Enter(p.table, base);
+    if (w > 1) {
+        reducer.Sqr(p.square, p.table);
+        for (int k = 1; k < 1 << (w - 1); ++k) reducer.Mul(p.table + k * n, p.table + (k - 1) * n, p.square);
     }
     bool started = false;
     for (int i = ebits - 1; i >= 0;) {
         if (!Bit(e, i)) {
-            reducer.Sqr(acc, acc);  // the top bit is set, so acc has been started
+            reducer.Sqr(p.acc, p.acc);  // the top bit is set, so acc has been started
             --i;
             continue;
         }
@@ -111,20 +129,17 @@ void Exponentiate(Reducer& reducer, Limb* r, const Limb* base, const DWORD* e, i
         while (!Bit(e, low)) ++low;
         int value = 0;
         for (int k = i; k >= low; --k) value = value << 1 | Bit(e, k);
-        const Limb* power = table + (value >> 1) * n;
+        const Limb* power = p.table + (value >> 1) * n;
         if (started) {
-            for (int k = low; k <= i; ++k) reducer.Sqr(acc, acc);
-            reducer.Mul(acc, acc, power);
+            for (int k = low; k <= i; ++k) reducer.Sqr(p.acc, p.acc);
+            reducer.Mul(p.acc, p.acc, power);
         } else {
-            std::copy(power, power + n, acc);
+            std::copy(power, power + n, p.acc);
             started = true;
         }
         i = low - 1;
     }
-    reducer.Leave(r, acc);
-    SecureWipe(table, sizeof(Limb) * powers * n);
-    SecureWipe(square, sizeof square);
-    SecureWipe(acc, sizeof acc);
+    reducer.Leave(r, p.acc);
 }
 
 }  // namespace

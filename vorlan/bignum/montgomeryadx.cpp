@@ -103,10 +103,14 @@ CMontgomeryKernels Kernels() {
 
 CMontgomeryKernels MulxAdxMontgomeryKernels(int n) {
     switch (n) {
-        case 8: return Kernels<8>();
-        case 16: return Kernels<16>();
-        case 32: return Kernels<32>();
-        default: return PortableMontgomeryKernels();
+        case 8:
+            return Kernels<8>();
+        case 16:
+            return Kernels<16>();
+        case 32:
+            return Kernels<32>();
+        default:
+            return PortableMontgomeryKernels();
     }
 }
 
