@@ -1,8 +1,11 @@
 // The encoding buffer, the length functions and the buffered sink.
+#include <unistd.h>
+
 #include <cstring>
 
 #include "asn1_test_util.h"
 #include "vorlan/asn1/filters.h"
+#include "vorlan/asn1/octetstring.h"
 #include "vorlan/framework/memfile.h"
 
 using namespace asn1test;
@@ -136,4 +139,28 @@ TEST(BufferedFilter, WholeBlocksGoStraightFromTheCallersMemory) {
     sink.Finish();
     EXPECT_EQ(sink.calls.back().final, 1);
     EXPECT_EQ(sink.calls.back().length, 28u);
+}
+
+TEST(DEREncoding, FileBackedOctetStringStreamsAndRemovesItsTemporaryFile) {
+    char path[] = "/tmp/vorlan_asn1_XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    Octets contents(3000);
+    for (size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<unsigned char>(i);
+    ASSERT_EQ(write(fd, contents.data(), contents.size()), static_cast<ssize_t>(contents.size()));
+    close(fd);
+    {
+        auto* file = new CFile(path, CFile::modeRead);
+        file->Seek(1000, CFile::begin);
+        CASN1_OCTET_STRING streamed(file, 1500, 1, 1);
+        CByteArray out;
+        streamed.encodeTo(out);
+        const Octets header = fromHex("048205DC");
+        ASSERT_EQ(out.GetSize(), 1504);
+        EXPECT_EQ(std::memcmp(out.GetData(), header.data(), 4), 0);
+        EXPECT_EQ(std::memcmp(out.GetData() + 4, contents.data() + 1000, 1500), 0);
+        CASN1_OCTET_STRING overlong(new CFile(path, CFile::modeRead), 3001, 1, 0);
+        EXPECT_TRUE(throwsException<CFileException>([&] { overlong.encodeTo(out); }));
+    }
+    EXPECT_NE(access(path, F_OK), 0);  // the temporary file went with the last reference
 }

@@ -133,17 +133,7 @@ unsigned long CDEREncoding::Read(CByteArray& octets, unsigned long count) {
 void CDEREncoding::Read(CFile& target, unsigned long count) {
     asDecoding([&] {
         detail::CFileFilter sink(target);
-        for (unsigned long left = count; left > 0;) {
-            const unsigned long room = sink.m_dwBlockSize - sink.m_dwFill;
-            const unsigned long got = Read(sink.m_pBlock + sink.m_dwFill, left < room ? left : room);
-            if (got == 0) AfxThrowFileException(CFileException::endOfFile);
-            sink.m_dwFill += static_cast<DWORD>(got);
-            left -= got;
-            if (sink.m_dwFill == sink.m_dwBlockSize) {
-                sink.ProcessBlock(0, nullptr, 0);
-                sink.m_dwFill = 0;
-            }
-        }
+        detail::readIntoSink(*this, count, sink);
         sink.Finish();
         target.Flush();
         return 0;

@@ -85,15 +85,8 @@ void CMemoryFilter::ProcessBlock(int, const unsigned char* data, unsigned long l
     m_dwWritten += length;
 }
 
-void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out) {
-    // A window in memory goes to the sink in place; a stream is read through a block.
-    if (const unsigned char* octets = encoding.MemoryWindow(position, length)) {
-        out.Write(octets, length);
-        return;
-    }
-    CForwardFilter sink(out);
-    encoding.Seek(static_cast<long>(position), CFile::begin);
-    for (unsigned long left = length; left > 0;) {
+void readIntoSink(CDEREncoding& encoding, unsigned long count, CBufferedFilterNS& sink) {
+    for (unsigned long left = count; left > 0;) {
         const unsigned long room = sink.m_dwBlockSize - sink.m_dwFill;
         const unsigned long got = encoding.Read(sink.m_pBlock + sink.m_dwFill, std::min(left, room));
         if (got == 0) AfxThrowFileException(CFileException::endOfFile);
@@ -105,6 +98,17 @@ void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedF
             sink.m_dwFill = 0;
         }
     }
+}
+
+void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out) {
+    // A window in memory goes to the sink in place; a stream is read through a block.
+    if (const unsigned char* octets = encoding.MemoryWindow(position, length)) {
+        out.Write(octets, length);
+        return;
+    }
+    CForwardFilter sink(out);
+    encoding.Seek(static_cast<long>(position), CFile::begin);
+    readIntoSink(encoding, length, sink);
     sink.Finish();
 }
 

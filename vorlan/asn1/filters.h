@@ -69,6 +69,10 @@ void writeThrough(Target& target, Writer&& writer) {
     sink.Finish();
 }
 
+// Reads `count` octets of `encoding` straight into the sink's block, handing on each full
+// block; a read that delivers nothing before the count is reached throws end of file.
+void readIntoSink(CDEREncoding& encoding, unsigned long count, CBufferedFilterNS& sink);
+
 // Copies `length` octets at `position` of `encoding` into `out` through a forwarding sink;
 // a window that ends early throws the end-of-file file exception.
 void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out);
