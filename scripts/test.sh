@@ -12,6 +12,13 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORLAN_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== a client outside the tree compiles against vorlan/vorlan.h and links libvorlan.a alone"
+client=$(mktemp -d)
+g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror -I. tests/standalone/app.cpp build/lib/libvorlan.a -lpthread \
+  -o "$client/app"
+"$client/app"
+rm -rf "$client"
+
 echo "== build and test (address and undefined-behaviour sanitizers)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLAN_WERROR=ON -DVORLAN_SANITIZE=ON \
   -DVORLAN_BENCH=OFF >/dev/null
