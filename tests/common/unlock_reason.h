@@ -1,0 +1,23 @@
+// The reason text of the CUnlockException an action raises.
+#pragma once
+
+#include <string>
+
+#include "vorlan/rsa/unlockexception.h"
+
+namespace testcommon {
+
+inline constexpr const char* kNoException = "<no exception>";
+
+template <class Action>
+std::string UnlockReason(Action&& action) {
+    try {
+        action();
+    } catch (CUnlockException* e) {
+        e->Delete();
+        return detail::LastUnlockReason();
+    }
+    return kNoException;
+}
+
+}  // namespace testcommon
