@@ -3,6 +3,7 @@
 #include <random>
 
 #include "asn1_test_util.h"
+#include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/octetstring.h"
 
 using namespace asn1test;
@@ -87,4 +88,7 @@ TEST(HostileInput, TaggedWindowPastItsEncodingFailsWhenEncoded) {
     overlong.m_dwLength = 10;
     CByteArray out;
     EXPECT_TRUE(throwsException<CFileException>([&] { overlong.encodeTo(out); }));
+    CASN1_INTEGER reader;  // read back implicitly, the window is refused before anything is sized
+    overlong.m_bConstructed = 0;
+    EXPECT_THROW(reader.fromImplicit(overlong), CDERDecodingException*);
 }

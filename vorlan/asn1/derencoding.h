@@ -2,6 +2,8 @@
 // and the decoder reads, the identifier/length rules and the decoding exception.
 #pragma once
 
+#include <bit>
+
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/file.h"
@@ -98,10 +100,7 @@ namespace detail {
 const char* lastDecodingReason();
 // Number of length octets after the first for a definite length (0 below 128).
 inline unsigned lengthOctetsAfterFirst(unsigned long length) {
-    unsigned k = 0;
-    if (length >= 128)
-        for (unsigned long v = length; v != 0; v >>= 8) ++k;
-    return k;
+    return length < 128 ? 0 : static_cast<unsigned>((std::bit_width(length) + 7) / 8);
 }
 // Identifier, length octets and contents of a definite-length element.
 inline unsigned long definiteEncodedLength(unsigned long contentsLength) {

@@ -9,17 +9,6 @@
 
 namespace detail {
 
-void writeDefiniteHeader(CBufferedFilterNS& out, unsigned char identifierOctet, unsigned long length) {
-    out.WriteByte(identifierOctet);
-    const unsigned k = lengthOctetsAfterFirst(length);
-    if (k == 0) {
-        out.WriteByte(static_cast<unsigned char>(length));
-        return;
-    }
-    out.WriteByte(static_cast<unsigned char>(0x80 | k));
-    for (unsigned i = k; i-- > 0;) out.WriteByte(static_cast<unsigned char>(length >> (8 * i)));
-}
-
 void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, unsigned long count) {
     constexpr unsigned long kPerLine = 18;
     constexpr int kTextColumn = 57;
@@ -63,8 +52,8 @@ void CASN1_PRIMITIVE_TYPE::operatorMOVE(CASN1_PRIMITIVE_TYPE& source) {
 }
 
 void CASN1_PRIMITIVE_TYPE::setContents(CDEREncoding& der, unsigned long size) {
-    // Sized only once the stream is known to hold the octets.
-    if (size > der.Remaining()) ___throwDERDecodingException("Unexpected end of file");
+    // Callers have checked that the stream holds `size` octets: the decoder against its
+    // limits, fromImplicit against the window's encoding.
     SetSize(static_cast<int>(size));
     if (size && der.Read(GetData(), size) != size) ___throwDERDecodingException("Unexpected end of file");
 }
@@ -107,6 +96,7 @@ int CASN1_PRIMITIVE_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
     m_bConstructed = 0;
     m_bIndefinite = 0;
     tagged.m_pEncoding->Seek(static_cast<long>(tagged.m_dwPosition), CFile::begin);
+    if (tagged.m_dwLength > tagged.m_pEncoding->Remaining()) ___throwDERDecodingException("Unexpected end of file");
     setContents(*tagged.m_pEncoding, tagged.m_dwLength);
     if (tagged.m_bClearAfterGet) tagged.clear();
     return 1;

@@ -33,7 +33,16 @@ protected:
 
 namespace detail {
 // Identifier octet and definite-form length octets.
-void writeDefiniteHeader(CBufferedFilterNS& out, unsigned char identifierOctet, unsigned long length);
+inline void writeDefiniteHeader(CBufferedFilterNS& out, unsigned char identifierOctet, unsigned long length) {
+    out.WriteByte(identifierOctet);
+    const unsigned k = lengthOctetsAfterFirst(length);
+    if (k == 0) {
+        out.WriteByte(static_cast<unsigned char>(length));
+        return;
+    }
+    out.WriteByte(static_cast<unsigned char>(0x80 | k));
+    for (unsigned i = k; i-- > 0;) out.WriteByte(static_cast<unsigned char>(length >> (8 * i)));
+}
 // The hex dump of octets, 18 to a line, each line indented by `indent` + 3 blanks.
 void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, unsigned long count);
 }  // namespace detail

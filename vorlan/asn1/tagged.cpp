@@ -49,7 +49,6 @@ void CASN1_TAGGED::clear() {
 
 void CASN1_TAGGED::setContents(CDEREncoding& der, unsigned long size) {
     clear();
-    if (size > der.Remaining()) ___throwDERDecodingException("Unexpected end of file");
     const long position = der.Seek(0, CFile::current);
     shareWindow(&der, static_cast<DWORD>(size), static_cast<DWORD>(position));
     der.Seek(static_cast<long>(size), CFile::current);
