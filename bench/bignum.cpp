@@ -1,11 +1,13 @@
 // CHugeDigit::ModExp beside OpenSSL's BN_mod_exp on the same operands: a 2,048-bit
-// odd modulus with a full-size exponent (the private-key case), and ModMult.
+// odd modulus with a full-size exponent (the private-key case), and ModMult; the
+// Montgomery square of both kernel sets, which ModExp spends most of its time in.
 #include <benchmark/benchmark.h>
 #include <openssl/bn.h>
 
 #include <random>
 
 #include "vorlan/bignum/hugedigit.h"
+#include "vorlan/bignum/montgomery.h"
 
 namespace {
 
@@ -73,9 +75,40 @@ void OpenSSLModMult(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(BN_mod_mul(bn.result, bn.base, bn.exponent, bn.modulus, bn.ctx));
 }
 
+// Squares of a number below an odd modulus of range(0) limbs, by the kernels of one path.
+template <detail::CMontgomeryKernels (*Kernels)(int)>
+void MontgomerySqr(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const COperands ops(64 * n);
+    detail::Limb m[detail::kMaxLimbs], a[detail::kMaxLimbs], scratch[2 * detail::kMaxLimbs];
+    detail::LimbsFromDigits(m, ops.modulus.GetDigits(), 2 * n);
+    detail::LimbsFromDigits(a, ops.base.GetDigits(), 2 * n);
+    detail::Limb inverse = m[0];
+    for (int i = 0; i < 5; ++i) inverse *= 2 - m[0] * inverse;
+    const detail::CMontgomeryModulus mod{m, n, 0 - inverse};
+    const detail::CMontgomeryKernels kernels = Kernels(n);
+    for (auto _ : state) {
+        kernels.sqr(a, a, mod, scratch);
+        benchmark::DoNotOptimize(a);
+    }
+}
+
+detail::CMontgomeryKernels Portable(int) { return detail::PortableMontgomeryKernels(); }
+
+void MontgomerySqrPortable(benchmark::State& state) { MontgomerySqr<Portable>(state); }
+
+void MontgomerySqrMulxAdx(benchmark::State& state) {
+    if (detail::HasMulxAdx())
+        MontgomerySqr<detail::MulxAdxMontgomeryKernels>(state);
+    else
+        state.SkipWithError("this processor has no mulx/adcx/adox");
+}
+
 BENCHMARK(VorlanModExp)->Arg(1024)->Arg(2048)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OpenSSLModExp)->Arg(1024)->Arg(2048)->Unit(benchmark::kMicrosecond);
 BENCHMARK(VorlanModMult)->Arg(2048)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OpenSSLModMult)->Arg(2048)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MontgomerySqrPortable)->Arg(16)->Arg(32);
+BENCHMARK(MontgomerySqrMulxAdx)->Arg(16)->Arg(32);
 
 }  // namespace

@@ -25,9 +25,9 @@ struct CMontgomeryKernels {
     MontgomerySqrFunction sqr;
 };
 
-// The limb counts of RSA's moduli and CRT primes at 1,024 to 4,096 bits and of
-// 1,024-bit key generation's primes: 8, 16 and 32.
-inline constexpr bool HasUnrolledKernels(int n) { return n == 8 || n == 16 || n == 32; }
+// The limb counts of RSA's moduli and CRT primes at 1,024 to 4,096 bits, and of
+// 1,024-bit key generation's primes.
+inline constexpr bool HasUnrolledKernels(int n) { return n == 8 || n == 16 || n == 24 || n == 32; }
 
 CMontgomeryKernels PortableMontgomeryKernels();
 // Only to be called when HasMulxAdx() and HasUnrolledKernels(n) are true.

@@ -107,6 +107,8 @@ CMontgomeryKernels MulxAdxMontgomeryKernels(int n) {
             return Kernels<8>();
         case 16:
             return Kernels<16>();
+        case 24:
+            return Kernels<24>();
         case 32:
             return Kernels<32>();
         default:
