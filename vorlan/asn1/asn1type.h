@@ -168,8 +168,8 @@ CASN1Type* cloneAndDieValue(X& value, X* fresh) {
 
 }  // namespace detail
 
-// Copy constructor, clone, cloneAndDie and moveFrom of a value class whose data live in
-// class DATA; the remaining macro arguments are those of its empty constructor.
+// The copy family of a value class: copy constructor, clone, cloneAndDie and moveFrom. A class
+// with data of its own declares its operator= and operatorMOVE beside it.
 #define DECLARE_ASN1_VALUE_COPIES(X)            \
 public:                                         \
     X(const X& other);                          \
@@ -182,6 +182,9 @@ public:                                         \
     DECLARE_ASN1_VALUE_COPIES(X)     \
     X& operator=(const X& other) = default;
 
+// Defines the copy family of X. DATA is the class whose operator= and operatorMOVE carry the
+// data (X itself, or the base it assigns with); the remaining arguments are those of X's empty
+// constructor.
 #define IMPLEMENT_ASN1_VALUE_FAMILY(X, DATA, ...)                                                       \
     X::X(const X& other) : X(__VA_ARGS__) { *this = other; }                                            \
     CASN1Type* X::clone() const { return detail::cloneValue(*this, new X(__VA_ARGS__)); }              \
