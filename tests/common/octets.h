@@ -21,15 +21,17 @@ inline Octets FromHex(const std::string& text) {
     return out;
 }
 
-inline std::string ToHex(const Octets& octets) {
+inline std::string ToHex(const unsigned char* octets, std::size_t n) {
     static const char digits[] = "0123456789abcdef";
     std::string text;
-    for (unsigned char octet : octets) {
-        text += digits[octet >> 4];
-        text += digits[octet & 15];
+    for (std::size_t i = 0; i < n; ++i) {
+        text += digits[octets[i] >> 4];
+        text += digits[octets[i] & 15];
     }
     return text;
 }
+
+inline std::string ToHex(const Octets& octets) { return ToHex(octets.data(), octets.size()); }
 
 // n octets that depend only on the seed.
 inline Octets Pattern(std::size_t n, unsigned seed = 1) {
