@@ -48,25 +48,13 @@ protected:
     EVP_PKEY* Peer() const { return KeysFor(GetParam()).peer.get(); }
 };
 
-struct Digest {
-    EDigestAlgorithm alg;
-    const EVP_MD* (*md)();
-    int size;
-};
-const Digest kPeerDigests[] = {{md5, EVP_md5, 16}, {sha1, EVP_sha1, 20}};
-
-TEST_P(Interop, LockDigestMakesThePeersPkcs1Signature) {
-    for (const Digest& digest : kPeerDigests) {
-        const Octets hash = RandomOctets(static_cast<std::size_t>(digest.size));
-        CByteArray signature;
-        Ours().LockDigest(digest.alg, hash.data(), signature);
-        EXPECT_TRUE(Verify(Peer(), digest.md(), hash, ToOctets(signature)));
-    }
-}
-
-TEST_P(Interop, LockDigestWritesTheDigestInfoOfEachAlgorithm) {
-    const std::pair<EDigestAlgorithm, int> algorithms[] = {{md2, NID_md2}, {md5, NID_md5}, {sha1, NID_sha1}};
-    for (auto [alg, nid] : algorithms) {
+// Signatures made by LockDigest verify there as PKCS#1 v1.5 signatures and carry the
+// DigestInfo of each algorithm (OpenSSL signs no MD2); signatures made there unlock with
+// both forms of UnlockDigest.
+TEST_P(Interop, SignaturesGoBothWays) {
+    const std::tuple<EDigestAlgorithm, const EVP_MD* (*)(), int> digests[] = {
+        {md2, nullptr, NID_md2}, {md5, EVP_md5, NID_md5}, {sha1, EVP_sha1, NID_sha1}};
+    for (const auto& [alg, md, nid] : digests) {
         const Octets hash = RandomOctets(alg == sha1 ? 20 : 16);
         CByteArray signature;
         Ours().LockDigest(alg, hash.data(), signature);
@@ -80,38 +68,29 @@ TEST_P(Interop, LockDigestWritesTheDigestInfoOfEachAlgorithm) {
         X509_SIG_get0(sig.get(), &algorithm, &digest);
         EXPECT_EQ(OBJ_obj2nid(algorithm->algorithm), nid);
         EXPECT_EQ(Octets(digest->data, digest->data + digest->length), hash);
-    }
-}
-
-TEST_P(Interop, UnlockDigestAcceptsPeerSignatures) {
-    for (const Digest& digest : kPeerDigests) {
-        const Octets hash = RandomOctets(static_cast<std::size_t>(digest.size));
-        const Octets signature = Sign(Peer(), digest.md(), hash);
-        Octets unlocked(static_cast<std::size_t>(digest.size));
-        Ours().UnlockDigest(digest.alg, ToByteArray(signature), unlocked.data(), Ours().bits);
+        if (alg == md2) continue;
+        EXPECT_TRUE(Verify(Peer(), md(), hash, ToOctets(signature)));
+        const Octets theirs = Sign(Peer(), md(), hash);
+        Octets unlocked(hash.size()), viaPointer(hash.size());
+        Ours().UnlockDigest(alg, ToByteArray(theirs), unlocked.data(), Ours().bits);
+        Ours().UnlockDigest(alg, theirs.data(), theirs.size(), viaPointer.data(), Ours().bits);
         EXPECT_EQ(unlocked, hash);
-        Octets viaPointer(static_cast<std::size_t>(digest.size));
-        Ours().UnlockDigest(digest.alg, signature.data(), signature.size(), viaPointer.data(), Ours().bits);
         EXPECT_EQ(viaPointer, hash);
     }
 }
 
-TEST_P(Interop, LockKeyWrapsKeysThePeerDecrypts) {
+// Keys wrapped with LockKey decrypt there; keys wrapped there unwrap with UnlockKey.
+TEST_P(Interop, KeyWrappingGoesBothWays) {
     for (unsigned short size : {5, 16, 24}) {
         const CKey key(size);
         CByteArray wrapped;
         Ours().LockKey(key, wrapped);
         EXPECT_EQ(wrapped.GetSize(), Ours().RsaOutputSize());
         EXPECT_EQ(Decrypt(Peer(), ToOctets(wrapped)), Octets(key.Data(), key.Data() + key.Size()));
-    }
-}
-
-TEST_P(Interop, UnlockKeyOpensKeysWrappedByThePeer) {
-    for (std::size_t size : {5, 16, 24}) {
         const Octets secret = RandomOctets(size);
-        CKey key;
-        Ours().UnlockKey(ToByteArray(Encrypt(Peer(), secret)), key, Ours().bits);
-        EXPECT_EQ(Octets(key.Data(), key.Data() + key.Size()), secret);
+        CKey unwrapped;
+        Ours().UnlockKey(ToByteArray(Encrypt(Peer(), secret)), unwrapped, Ours().bits);
+        EXPECT_EQ(Octets(unwrapped.Data(), unwrapped.Data() + unwrapped.Size()), secret);
     }
 }
 
@@ -120,9 +99,8 @@ std::string SourceName(const ::testing::TestParamInfo<KeySource>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(KeySizes, Interop,
-                         ::testing::Values(KeySource{"openssl", 512, 1}, KeySource{"openssl", 1024, 1},
-                                           KeySource{"openssl", 2048, 1}, KeySource{"vorlan", 512, 0},
-                                           KeySource{"vorlan", 1024, 1}, KeySource{"vorlan", 1536, 0}),
+                         ::testing::Values(KeySource{"openssl", 512, 1}, KeySource{"openssl", 2048, 1},
+                                           KeySource{"vorlan", 513, 0}, KeySource{"vorlan", 1024, 1}),
                          SourceName);
 
 }  // namespace

@@ -59,8 +59,6 @@ Octets Run(EVP_PKEY* key, int padding, const EVP_MD* md, Init init, Op op, const
 
 }  // namespace
 
-BN CopyOf(const BIGNUM* bn) { return BN(BN_dup(bn)); }
-
 Numbers NumbersOf(const CRSAPrivateKey& key) {
     Numbers numbers;
     for (const Field& f : kFields) {

@@ -7,13 +7,15 @@
 #include <openssl/evp.h>
 
 #include <memory>
-#include <vector>
 
+#include "tests/common/octets.h"
 #include "vorlan/rsa/rsaprivatekey.h"
 
 namespace rsatest {
 
-using Octets = std::vector<unsigned char>;
+using testcommon::FromHex;
+using testcommon::Octets;
+using testcommon::ToHex;
 
 struct PKeyFree {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -32,7 +34,6 @@ struct Numbers {
 
 Numbers NumbersOf(const CRSAPrivateKey& key);
 Numbers NumbersOf(const EVP_PKEY* key);
-BN CopyOf(const BIGNUM* bn);
 // Our key with the numbers in its right-aligned fields (bits from n).
 CRSAPrivateKey KeyFrom(const Numbers& numbers);
 // OpenSSL's key; withPrivate false gives the public key only.
@@ -50,7 +51,6 @@ Octets Decrypt(EVP_PKEY* key, const Octets& data);
 // block^d mod n, no padding; the block has the modulus length.
 Octets RawPrivate(EVP_PKEY* key, const Octets& block);
 
-inline Octets Block(std::initializer_list<int> octets) { return Octets(octets.begin(), octets.end()); }
 Octets ToOctets(const CByteArray& array);
 CByteArray ToByteArray(const Octets& octets);
 Octets RandomOctets(std::size_t n);
