@@ -4,12 +4,14 @@
 
 #include <vector>
 
+#include "tests/common/archive_io.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/memfile.h"
 
 namespace {
 
+using namespace testcommon;
 using Bytes = std::vector<BYTE>;
 
 class CPoint3 : public CObject {
@@ -34,38 +36,6 @@ public:
     UINT schemaSeen = 0;
 };
 IMPLEMENT_SERIAL(CVersioned, CObject, VERSIONABLE_SCHEMA | 0)
-
-template <class Fill>
-Bytes Store(Fill fill) {
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
-        fill(ar);
-    }
-    Bytes out(file.GetLength());
-    file.SeekToBegin();
-    file.Read(out.data(), static_cast<UINT>(out.size()));
-    return out;
-}
-
-// A loading archive over a copy of the octets, kept alive with its file.
-struct Loader {
-    explicit Loader(Bytes bytes) : data(std::move(bytes)), file(data.data(), static_cast<UINT>(data.size())) {}
-    Bytes data;
-    CMemFile file;
-    CArchive ar{&file, CArchive::load};
-};
-
-int CauseOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (CArchiveException* e) {
-        const int cause = e->m_cause;
-        e->Delete();
-        return cause;
-    }
-    return -1;
-}
 
 TEST(ArchiveFormat, IntegersAreLittleEndianAtTheirWidths) {
     const Bytes bytes = Store([](CArchive& ar) {

@@ -5,44 +5,27 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/progress_recorder.h"
 #include "vorlan/support/progress.h"
 
 namespace {
 
-struct Message {
-    bool posted;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Message&) const = default;
-};
-
-class Recorder : public CMessageReceiver {
-public:
-    LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        log.push_back({false, message, wParam, lParam});
-        return 0;
-    }
-    BOOL PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        log.push_back({true, message, wParam, lParam});
-        return TRUE;
-    }
-    std::vector<Message> log;
-};
+using testcommon::CMessageRecorder;
+using testcommon::Message;
 
 TEST(Progress, SetUpSendsRangeStepPositionInOrderWithSixteenBitHalves) {
-    Recorder bar;
+    CMessageRecorder bar;
     CProgress(&bar, 0).SetUp(70000, 0, 1, 0);
     CProgress(&bar, 1).Hint(3);
     const std::vector<Message> expected = {
-        {false, 0x401, 0, static_cast<LPARAM>((70000u % 65536u) << 16)},
-        {false, 0x404, 1, 0},
-        {false, 0x402, 0, 0},
-        {true, 0x403, 3, 0},
+        {0x401, 0, static_cast<LPARAM>((70000u % 65536u) << 16), false},
+        {0x404, 1, 0, false},
+        {0x402, 0, 0, false},
+        {0x403, 3, 0, true},
     };
-    EXPECT_EQ(bar.log, expected);
+    EXPECT_EQ(bar.messages, expected);
     CProgress(&bar, 0).SetUp(10, -1, 2, 5);
-    EXPECT_EQ(bar.log[4].lParam, static_cast<LPARAM>((10u << 16) | 0xFFFFu));
+    EXPECT_EQ(bar.messages[4].lParam, static_cast<LPARAM>((10u << 16) | 0xFFFFu));
 
     CProgress none;  // null window, posting: nothing is delivered anywhere
     EXPECT_EQ(none.post, 1);
