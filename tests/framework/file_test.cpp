@@ -5,22 +5,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "tests/common/exceptions.h"
 #include "vorlan/framework/file.h"
 #include "vorlan/framework/memfile.h"
 
 namespace {
 
-template <class Action>
-int FileCause(Action action) {
-    try {
-        action();
-    } catch (CFileException* e) {
-        const int cause = e->m_cause;
-        e->Delete();
-        return cause;
-    }
-    return -1;
-}
+using testcommon::CauseOf;
 
 std::string TempPath(const char* name) { return testing::TempDir() + "vorlan_" + name + std::to_string(getpid()); }
 
@@ -46,7 +37,7 @@ TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
     delete copy;
     file.Close();
     CFile::Remove(path.c_str());
-    EXPECT_EQ(FileCause([&] { CFile::Remove(path.c_str()); }), CFileException::fileNotFound);
+    EXPECT_EQ(CauseOf<CFileException>([&] { CFile::Remove(path.c_str()); }), CFileException::fileNotFound);
 }
 
 TEST(File, OpenFailuresCarryCauseAndOsError) {
@@ -55,7 +46,7 @@ TEST(File, OpenFailuresCarryCauseAndOsError) {
     EXPECT_FALSE(file.Open("/nonexistent/dir/x", CFile::modeRead, &error));
     EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
     EXPECT_EQ(error.m_lOsError, ENOENT);
-    EXPECT_EQ(FileCause([] { CFile f("/nonexistent/x", CFile::modeRead); }), CFileException::fileNotFound);
+    EXPECT_EQ(CauseOf<CFileException>([] { CFile f("/nonexistent/x", CFile::modeRead); }), CFileException::fileNotFound);
 }
 
 TEST(MemFile, GrowsWritesPastEndAsZerosAndSeeksCheckBounds) {
@@ -69,7 +60,7 @@ TEST(MemFile, GrowsWritesPastEndAsZerosAndSeeksCheckBounds) {
     ASSERT_EQ(file.Read(all, 11), 11u);
     const BYTE expected[11] = {'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 'z'};
     EXPECT_EQ(0, std::memcmp(all, expected, 11));
-    EXPECT_EQ(FileCause([&] { file.Seek(-1, CFile::begin); }), CFileException::badSeek);
+    EXPECT_EQ(CauseOf<CFileException>([&] { file.Seek(-1, CFile::begin); }), CFileException::badSeek);
     std::string big(100000, 'q');
     file.Write(big.data(), static_cast<UINT>(big.size()));
     EXPECT_EQ(file.GetLength(), 11u + 100000u);
