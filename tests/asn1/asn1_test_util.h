@@ -3,49 +3,51 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "tests/common/exceptions.h"
+#include "tests/common/octets.h"
+#include "tests/common/temp_file.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/asn1/tagged.h"
 
 namespace asn1test {
 
-using Octets = std::vector<unsigned char>;
-
-inline Octets fromHex(const std::string& hex) {
-    Octets out;
-    std::string digits;
-    for (char c : hex)
-        if (c != ' ') digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
+using testcommon::Octets;
+inline Octets fromHex(const std::string& hex) { return testcommon::FromHex(hex); }
 
 inline std::string toHex(const unsigned char* data, size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (size_t i = 0; i < n; ++i) {
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 15];
-    }
-    return out;
+    std::string hex = testcommon::ToHex(data, n);
+    std::transform(hex.begin(), hex.end(), hex.begin(), [](char c) { return static_cast<char>(std::toupper(c)); });
+    return hex;
+}
+inline std::string toHex(const Octets& octets) { return toHex(octets.data(), octets.size()); }
+inline std::string toHex(const CByteArray& octets) {
+    return toHex(octets.GetData(), static_cast<size_t>(octets.GetSize()));
 }
 
 inline std::string encodedHex(const CASN1Type& value) {
     CByteArray out;
     value.encodeTo(out);
-    return toHex(out.GetData(), static_cast<size_t>(out.GetSize()));
+    return toHex(out);
 }
 
 inline std::string clearHex(CASN1Type& value, int alignLeft = 1) {
     CByteArray out;
     value.GetClearData(out, alignLeft);
-    return toHex(out.GetData(), static_cast<size_t>(out.GetSize()));
+    return toHex(out);
+}
+
+// Whether `operation` throws a CFileException (released afterwards).
+template <class F>
+bool throwsFileException(F&& operation) {
+    return testcommon::CauseOf<CFileException>(operation) != testcommon::kNothingThrown;
 }
 
 // A heap encoding over a private copy, held by one reference of the caller.
@@ -74,18 +76,6 @@ inline std::string decodingFailure(const Octets& octets) {
         return detail::lastDecodingReason();
     }
     return "";
-}
-
-// Whether `operation` throws an exception of type E (released afterwards).
-template <class E, class F>
-bool throwsException(F&& operation) {
-    try {
-        operation();
-    } catch (E* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
 }
 
 inline Octets certificate() {

@@ -1,7 +1,6 @@
 // The dump text, the archive form and the lifetime of decoded trees.
-#include <functional>
-
 #include "asn1_test_util.h"
+#include "tests/common/archive_io.h"
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/boolean.h"
 #include "vorlan/asn1/integer.h"
@@ -63,95 +62,70 @@ TEST(Dump, SmallTreeGivesTheExactText) {
 }
 
 TEST(Dump, HeaderLinesForOtherClassesLongContentsAndIndefiniteLengths) {
-    CASN1_TAGGED context(0x83, 0);
-    EXPECT_EQ(dumpText(context), "<CSPEC, 3 (0x3), C> SIZE: 2 + 0 = 2 (0x2 + 0x0 = 0x2)\r\n{\r\n}\r\n");
-    CASN1_UniversalString universal;
-    EXPECT_EQ(dumpText(universal), "<UNIV, 28 (0x1c), P> SIZE: 2 + 0 = 2 (0x2 + 0x0 = 0x2)\r\n");
-    CASN1_TAGGED open(0x41, 1);
-    EXPECT_EQ(dumpText(open, 1), " <APP, 1 (0x1), C> SIZE: 2 + ? = ? (0x2 + ? = ?)\r\n {\r\n }\r\n");
+    EXPECT_EQ(dumpText(CASN1_TAGGED(0x83, 0)), "<CSPEC, 3 (0x3), C> SIZE: 2 + 0 = 2 (0x2 + 0x0 = 0x2)\r\n{\r\n}\r\n");
+    EXPECT_EQ(dumpText(CASN1_UniversalString()), "<UNIV, 28 (0x1c), P> SIZE: 2 + 0 = 2 (0x2 + 0x0 = 0x2)\r\n");
+    EXPECT_EQ(dumpText(CASN1_TAGGED(0x41, 1), 1), " <APP, 1 (0x1), C> SIZE: 2 + ? = ? (0x2 + ? = ?)\r\n {\r\n }\r\n");
+    EXPECT_EQ(dumpText(CASN1_BOOLEAN(0)), "<UNIV, BOOLEAN, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n   FALSE\r\n");
+    // Twenty octets: a full line of eighteen, then the rest.
     const Octets twenty(20, 0x41);
-    const std::string text = dumpText(CASN1_IA5String(twenty.data(), twenty.size()));
-    const size_t firstLine = text.find("\r\n") + 2;
-    const size_t secondLine = text.find("\r\n", firstLine) + 2;
     std::string eighteen;
     for (int i = 0; i < 18; ++i) eighteen += "41 ";
-    EXPECT_EQ(text.substr(firstLine, secondLine - firstLine), hexLine(eighteen, std::string(18, 'A'), 0));
-    EXPECT_EQ(text.substr(secondLine), hexLine("41 41 ", "AA", 0));
-    EXPECT_EQ(dumpText(CASN1_BOOLEAN(0)), "<UNIV, BOOLEAN, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n   FALSE\r\n");
+    EXPECT_EQ(dumpText(CASN1_IA5String(twenty.data(), twenty.size())),
+              "<UNIV, IA5String, P> SIZE: 2 + 20 = 22 (0x2 + 0x14 = 0x16)\r\n" +
+                  hexLine(eighteen, std::string(18, 'A'), 0) + hexLine("41 41 ", "AA", 0));
 }
-
-namespace {
-
-Octets archived(const std::function<void(CArchive&)>& store) {
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
-        store(ar);
-        ar.Close();
-    }
-    return Octets(file.GetBuffer(), file.GetBuffer() + file.GetLength());
-}
-
-void loadInto(CASN1Type& value, Octets octets) {
-    CMemFile file(octets.data(), static_cast<UINT>(octets.size()));
-    CArchive ar(&file, CArchive::load);
-    value._Serialize(ar);
-}
-
-}  // namespace
 
 TEST(Archive, RoundTripKeepsTheDERAndTheTreeOutlivesTheArchive) {
     const Octets cert = certificate();
     auto tree = decode(cert);
-    const Octets stored = archived([&](CArchive& ar) { tree->_Serialize(ar); });
+    const Octets stored = testcommon::Store([&](CArchive& ar) { tree->_Serialize(ar); });
     ASSERT_EQ(stored[0], 0);  // format version
     EXPECT_EQ(stored[1] | stored[2] << 8, static_cast<int>(cert.size()));
-    EXPECT_EQ(toHex(stored.data() + 3, stored.size() - 3), toHex(cert.data(), cert.size()));
+    EXPECT_EQ(toHex(stored.data() + 3, stored.size() - 3), toHex(cert));
     CASN1_SEQUENCE loaded;
-    loadInto(loaded, stored);
-    EXPECT_EQ(encodedHex(loaded), toHex(cert.data(), cert.size()));
+    {
+        testcommon::Loader loader(stored);
+        loaded._Serialize(loader.ar);
+    }
+    EXPECT_EQ(encodedHex(loaded), toHex(cert));
 }
 
 TEST(Archive, LoadFailuresAreGenericArchiveExceptions) {
-    const Octets rows[] = {
-        fromHex("01 0500 3003020101"),  // unknown format version
-        fromHex("00 0000"),             // no DER at all
-        fromHex("00 0300 300402"),      // DER that does not decode
-        fromHex("00 0300 020101"),      // another class than the target's
-        fromHex("00"),                  // archive ends early
+    const std::pair<const char*, int> rows[] = {
+        {"01 0500 3003020101", CArchiveException::generic},  // unknown format version
+        {"00 0000", CArchiveException::generic},             // no DER at all
+        {"00 0300 300402", CArchiveException::generic},      // DER that does not decode
+        {"00 0300 020101", CArchiveException::generic},      // another class than the target's
+        {"00", CArchiveException::endOfFile},                // archive ends early
     };
-    for (const Octets& row : rows) {
+    for (const auto& [hex, cause] : rows) {
         CASN1_SEQUENCE target;
-        try {
-            loadInto(target, row);
-            ADD_FAILURE() << toHex(row.data(), row.size()) << " loaded";
-        } catch (CArchiveException* e) {
-            EXPECT_TRUE(e->m_cause == CArchiveException::generic || e->m_cause == CArchiveException::endOfFile);
-            e->Delete();
-        }
+        testcommon::Loader loader(fromHex(hex));
+        EXPECT_EQ(testcommon::CauseOf([&] { target._Serialize(loader.ar); }), cause) << hex;
         EXPECT_EQ(target.GetComponents().GetSize(), 0);
     }
 }
 
-TEST(Ownership, DecodedTreesAndTaggedCopiesOutliveTheCallersHandle) {
-    const Octets octets = fromHex("3009 8102ABCD A103020105");
-    std::unique_ptr<CASN1Type> tree;
-    std::unique_ptr<CASN1Type> windowCopy;
+TEST(Ownership, DecodedTreesAndTaggedCopiesOutliveTheirSources) {
+    std::unique_ptr<CASN1Type> tree, windowCopy;
     {
-        SharedEncoding shared(octets);  // the caller's reference ends with this scope
+        SharedEncoding shared(fromHex("3009 8102ABCD A103020105"));  // the caller's reference ends here
         tree.reset(___buildFromEncoding(*shared.der));
         windowCopy.reset(dynamic_cast<CASN1_SEQUENCE&>(*tree).GetComponents()[0]->clone());
     }
     EXPECT_EQ(encodedHex(*tree), "30098102ABCDA103020105");
     tree.reset();
     EXPECT_EQ(encodedHex(*windowCopy), "8102ABCD");  // the last holder keeps the encoding alive
+    auto original = std::make_unique<CASN1_OCTET_STRING>(CString("shared"));
+    const CASN1_OCTET_STRING copy(*original);
+    original.reset();
+    EXPECT_EQ(encodedHex(copy), "0406736861726564");
 }
 
 TEST(Ownership, FailedDecodeLeavesNothingBehind) {
     CASN1_SEQUENCE target;
     target.AddObject(new CASN1_INTEGER(1ul));
-    const Octets octets = fromHex("3008 8102ABCD 0201");
-    SharedEncoding shared(octets);
+    SharedEncoding shared(fromHex("3008 8102ABCD 0201"));
     EXPECT_THROW(target.decodeFrom(*shared.der), CDERDecodingException*);
     EXPECT_EQ(target.GetComponents().GetSize(), 0);
     EXPECT_EQ(shared.der->m_nRefCount, 1);  // the partial window's reference was dropped

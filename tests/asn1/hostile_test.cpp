@@ -1,7 +1,5 @@
 // Hostile input: truncations, lengths past the data or the parent, huge claimed lengths,
-// deep nesting and mutated certificates fail cleanly or round-trip.
-#include <random>
-
+// and deep nesting fail cleanly (mutated encodings: fuzz/der_roundtrip.cpp).
 #include "asn1_test_util.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/octetstring.h"
@@ -10,10 +8,8 @@ using namespace asn1test;
 
 TEST(HostileInput, DecodeRejectsEveryTruncationOfACertificate) {
     const Octets octets = certificate();
-    for (size_t n = 0; n < octets.size(); ++n) {
-        const Octets prefix(octets.begin(), octets.begin() + static_cast<long>(n));
-        EXPECT_NE(decodingFailure(prefix), "") << "prefix of " << n << " octets decoded";
-    }
+    for (size_t n = 0; n < octets.size(); ++n)
+        EXPECT_NE(decodingFailure(Octets(octets.begin(), octets.begin() + static_cast<long>(n))), "") << n;
 }
 
 TEST(HostileInput, DecodeRejectsLengthPastEndOrPastParent) {
@@ -39,19 +35,13 @@ TEST(HostileInput, NestingDeeperThanTheBoundFailsWithoutExhaustingTheStack) {
     for (int i = 0; i < 100000; ++i) deep.insert(deep.end(), {0x30, 0x80});
     EXPECT_EQ(decodingFailure(deep), "Constructed encodings nest deeper than 128 levels");
 
-    // Definite lengths at the bound and one past it.
+    // Definite (long-form) lengths at the bound and one past it.
     const auto nested = [](int levels) {
         Octets octets = {0x05, 0x00};
         for (int i = 0; i < levels; ++i) {
-            Octets outer = {0x30};
             const size_t n = octets.size();
-            if (n < 128) {
-                outer.push_back(static_cast<unsigned char>(n));
-            } else {
-                outer.insert(outer.end(), {0x82, static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)});
-            }
-            outer.insert(outer.end(), octets.begin(), octets.end());
-            octets = outer;
+            const Octets header = {0x30, 0x82, static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)};
+            octets.insert(octets.begin(), header.begin(), header.end());
         }
         return octets;
     };
@@ -59,35 +49,12 @@ TEST(HostileInput, NestingDeeperThanTheBoundFailsWithoutExhaustingTheStack) {
     EXPECT_NE(decodingFailure(nested(kMaxDERNestingDepth + 1)), "");
 }
 
-TEST(HostileInput, MutatedCertificatesFailOrReencodeStably) {
-    const Octets original = certificate();
-    std::mt19937 random(20260);
-    for (int round = 0; round < 3000; ++round) {
-        Octets octets = original;
-        const int edits = 1 + static_cast<int>(random() % 4);
-        for (int e = 0; e < edits; ++e) octets[random() % octets.size()] = static_cast<unsigned char>(random());
-        std::unique_ptr<CASN1Type> tree;
-        try {
-            tree = decode(octets);
-        } catch (CDERDecodingException* e) {
-            e->Delete();
-            continue;
-        }
-        CByteArray first;
-        tree->encodeTo(first);
-        const Octets firstOctets(first.GetData(), first.GetData() + first.GetSize());
-        CByteArray second;
-        decode(firstOctets)->encodeTo(second);
-        ASSERT_EQ(toHex(second.GetData(), static_cast<size_t>(second.GetSize())), toHex(firstOctets.data(), firstOctets.size()));
-    }
-}
-
 TEST(HostileInput, TaggedWindowPastItsEncodingFailsWhenEncoded) {
     unsigned char three[3] = {1, 2, 3};
     CASN1_OCTET_STRING overlong(three, 3, 0, 0);
     overlong.m_dwLength = 10;
     CByteArray out;
-    EXPECT_TRUE(throwsException<CFileException>([&] { overlong.encodeTo(out); }));
+    EXPECT_TRUE(throwsFileException([&] { overlong.encodeTo(out); }));
     CASN1_INTEGER reader;  // read back implicitly, the window is refused before anything is sized
     overlong.m_bConstructed = 0;
     EXPECT_THROW(reader.fromImplicit(overlong), CDERDecodingException*);

@@ -6,30 +6,24 @@
 #include <openssl/asn1.h>
 #include <openssl/objects.h>
 
-#include <functional>
-#include <memory>
-#include <string>
 #include <typeinfo>
 
 #include "asn1_test_util.h"
 
 namespace {
 
-using asn1test::encodedHex;
-using asn1test::fromHex;
-using asn1test::toHex;
+using namespace asn1test;
+
+using OidPtr = std::unique_ptr<CASN1_OBJECT_IDENTIFIER>;
 
 struct WellKnownRow {
     const char* name;
-    std::function<std::unique_ptr<CASN1_OBJECT_IDENTIFIER>()> make;
+    OidPtr (*make)();
     const char* dotted;
     const char* contents;  // DER contents octets, without identifier and length
 };
 
-// clang-format off
-#define ROW(X, dotted, contents) \
-    { #X, [] { return std::unique_ptr<CASN1_OBJECT_IDENTIFIER>(new X()); }, dotted, contents }
-// clang-format on
+#define ROW(X, dotted, contents) {#X, []() -> OidPtr { return std::make_unique<X>(); }, dotted, contents}
 
 const WellKnownRow kRows[] = {
     ROW(CASN1_md2, "1.2.840.113549.2.2", "2A 86 48 86 F7 0D 02 02"),
@@ -92,18 +86,11 @@ const WellKnownRow kRows[] = {
 
 #undef ROW
 
-std::string expectedEncodingHex(const WellKnownRow& row) {
-    const asn1test::Octets contents = fromHex(row.contents);
-    const unsigned char header[] = {0x06, static_cast<unsigned char>(contents.size())};
-    return toHex(header, 2) + toHex(contents.data(), contents.size());
-}
-
 // OpenSSL's DER of a dotted identifier, or "" when it refuses the text.
 std::string openSSLEncodingHex(const char* dotted) {
     ASN1_OBJECT* object = OBJ_txt2obj(dotted, 1);
-    if (!object) return "";
     unsigned char* der = nullptr;
-    const int n = i2d_ASN1_OBJECT(object, &der);
+    const int n = object ? i2d_ASN1_OBJECT(object, &der) : 0;
     std::string hex = n > 0 ? toHex(der, static_cast<size_t>(n)) : "";
     OPENSSL_free(der);
     ASN1_OBJECT_free(object);
@@ -112,55 +99,38 @@ std::string openSSLEncodingHex(const char* dotted) {
 
 class WellKnownOidTest : public ::testing::TestWithParam<WellKnownRow> {};
 
-TEST_P(WellKnownOidTest, EncodesAsItsTableRowAndAsOpenSSLDoes) {
-    const auto oid = GetParam().make();
-    EXPECT_EQ(encodedHex(*oid), expectedEncodingHex(GetParam()));
-    EXPECT_EQ(encodedHex(*oid), openSSLEncodingHex(GetParam().dotted));
-}
-
-TEST_P(WellKnownOidTest, DottedTextIsTheTableValue) {
-    const auto oid = GetParam().make();
-    EXPECT_STREQ(static_cast<const char*>(CString(*oid)), GetParam().dotted);
-}
-
-TEST_P(WellKnownOidTest, CloneIsAPlainObjectIdentifierWithTheSameContents) {
-    const auto oid = GetParam().make();
+TEST_P(WellKnownOidTest, EncodingDottedTextCloneAndEqualityMatchTheTableRow) {
+    const WellKnownRow& row = GetParam();
+    const auto oid = row.make();
+    const Octets contents = fromHex(row.contents);
+    const std::string expected = toHex(Octets{0x06, static_cast<unsigned char>(contents.size())}) + toHex(contents);
+    EXPECT_EQ(encodedHex(*oid), expected);
+    EXPECT_EQ(openSSLEncodingHex(row.dotted), expected);
+    EXPECT_STREQ(static_cast<const char*>(CString(*oid)), row.dotted);
+    // Copies are plain identifiers with the same value.
     std::unique_ptr<CASN1Type> copy(oid->clone());
-    ASSERT_EQ(typeid(*copy), typeid(CASN1_OBJECT_IDENTIFIER));
-    EXPECT_EQ(encodedHex(*copy), expectedEncodingHex(GetParam()));
-
+    EXPECT_EQ(typeid(*copy), typeid(CASN1_OBJECT_IDENTIFIER));
+    EXPECT_EQ(encodedHex(*copy), expected);
+    // Equal to the decoded identifier and to no other constant.
+    EXPECT_EQ(*oid == dynamic_cast<CASN1_OBJECT_IDENTIFIER&>(*decode(fromHex(expected))), 1);
+    for (const WellKnownRow& other : kRows)
+        EXPECT_EQ(*oid == *other.make(), std::string(other.name) == row.name) << other.name;
     std::unique_ptr<CASN1Type> taken(oid->cloneAndDie());
-    ASSERT_EQ(typeid(*taken), typeid(CASN1_OBJECT_IDENTIFIER));
-    EXPECT_EQ(encodedHex(*taken), expectedEncodingHex(GetParam()));
+    EXPECT_EQ(typeid(*taken), typeid(CASN1_OBJECT_IDENTIFIER));
+    EXPECT_EQ(encodedHex(*taken), expected);
     EXPECT_EQ(oid->GetSize(), 0);
 }
 
-TEST_P(WellKnownOidTest, EqualsTheDecodedIdentifierAndNoOtherConstant) {
-    const auto oid = GetParam().make();
-    const auto decoded = asn1test::decode(fromHex(expectedEncodingHex(GetParam())));
-    ASSERT_NE(dynamic_cast<CASN1_OBJECT_IDENTIFIER*>(decoded.get()), nullptr);
-    EXPECT_EQ(*oid == static_cast<CASN1_OBJECT_IDENTIFIER&>(*decoded), 1);
-    for (const WellKnownRow& other : kRows) {
-        if (std::string(other.name) != GetParam().name) {
-            EXPECT_EQ(*oid == *other.make(), 0) << other.name;
-        }
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Table, WellKnownOidTest, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<WellKnownRow>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WellKnownOidValues, CopiesAndMovesKeepTheValue) {
+TEST(WellKnownOidValues, CopiesKeepTheValueAndAnyConstantTakesAnothersValue) {
     CASN1_sha1WithRSAEncryption original;
     CASN1_sha1WithRSAEncryption copy(original);
     CASN1_sha1WithRSAEncryption assigned;
     assigned = copy;
     EXPECT_EQ(encodedHex(assigned), "06092A864886F70D010105");
-
-    // Same identifier octet, so a constant takes over any other constant's value.
-    CASN1_md2 receiver;
+    CASN1_md2 receiver;  // the same identifier octet, so moveFrom accepts it
     EXPECT_EQ(receiver.moveFrom(new CASN1_CommonName()), 1);
     EXPECT_EQ(encodedHex(receiver), "0603550403");
 }
