@@ -122,11 +122,15 @@ TEST(Ownership, DecodedTreesAndTaggedCopiesOutliveTheirSources) {
     EXPECT_EQ(encodedHex(copy), "0406736861726564");
 }
 
-TEST(Ownership, FailedDecodeLeavesNothingBehind) {
-    CASN1_SEQUENCE target;
-    target.AddObject(new CASN1_INTEGER(1ul));
-    SharedEncoding shared(fromHex("3008 8102ABCD 0201"));
-    EXPECT_THROW(target.decodeFrom(*shared.der), CDERDecodingException*);
-    EXPECT_EQ(target.GetComponents().GetSize(), 0);
-    EXPECT_EQ(shared.der->m_nRefCount, 1);  // the partial window's reference was dropped
+TEST(Ownership, FailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {
+    // A component past its parent's end; a SET where the target is a SEQUENCE.
+    for (const char* hex : {"3008 8102ABCD 0201", "3103020101"}) {
+        CASN1_SEQUENCE target;
+        target.AddObject(new CASN1_INTEGER(1ul));
+        SharedEncoding shared(fromHex(hex));
+        EXPECT_THROW(target.decodeFrom(*shared.der), CDERDecodingException*);
+        EXPECT_EQ(target.GetComponents().GetSize(), 0);
+        EXPECT_EQ(shared.der->m_nRefCount, 1);  // a partial window's reference was dropped
+    }
+    EXPECT_STREQ(detail::lastDecodingReason(), "Another class and tag number expected");
 }
