@@ -95,10 +95,14 @@ TEST(RsaKeys, OperationsFailWithTheirReasons) {
     EXPECT_EQ(ToOctets(zero), Octets(128, 0)) << "the modulus itself gives zero";
     EXPECT_TRUE(
         Verify(PeerKey(NumbersOf(fits), false).get(), EVP_sha1(), Octets(digest, digest + 20), ToOctets(fitting)));
-    for (auto alg : {static_cast<EDigestAlgorithm>(0), static_cast<EDigestAlgorithm>(4)}) {
+    // An algorithm value that names none of the three (0 is in the enumeration's range).
+    const auto unknown = static_cast<EDigestAlgorithm>(0);
+    for (const std::function<void()>& action :
+         std::initializer_list<std::function<void()>>{[&] { key.UnlockDigest(unknown, shaSignature, digest, 1024); },
+                                                      [&] { key.LockDigest(unknown, digest, out); }}) {
         try {
-            key.UnlockDigest(alg, shaSignature, digest, 1024);
-            ADD_FAILURE() << "no CNotSupportedException for algorithm " << alg;
+            action();
+            ADD_FAILURE() << "no CNotSupportedException";
         } catch (CNotSupportedException* e) {
             e->Delete();
         }
