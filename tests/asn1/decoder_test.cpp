@@ -55,7 +55,6 @@ TEST(Decoder, FailuresCarryTheirReasonTexts) {
     const std::pair<const char*, const char*> rows[] = {
         {"1F0100", "High tag number form is not supported"},
         {"02850000000001", "4 bytes-encoded-length is only suported"},
-        {"3003020101", ""},
         {"010101", "invalid data in BOOLEAN: m_pData[0] = 1"},
         {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2"},
         {"050100", "Encoded NULL value has invalid length"},
