@@ -42,9 +42,6 @@ std::atomic<unsigned long> g_passCounter{0};
 
 }  // namespace
 
-thread_local unsigned long detail::EncodingPass::s_current = 0;
-thread_local int detail::EncodingPass::s_nesting = 0;
-
 detail::EncodingPass::EncodingPass() {
     if (s_nesting++ == 0) s_current = ++g_passCounter;
 }
@@ -106,12 +103,10 @@ void CASN1Type::Dump(unsigned long indent, CFile* file) const {
 
 void CASN1Type::encodeTo(CByteArray& out) const {
     detail::EncodingPass pass;
-    const unsigned long length = getEncodedLength(0);
-    out.SetSize(static_cast<int>(length));
-    detail::CMemoryFilter sink(out.GetData(), length);
-    writeEncoding(sink, 0, 0, 0);
-    sink.Finish();
-    out.SetSize(static_cast<int>(sink.Written()));
+    // A fresh array, so a value that reads from `out` itself is encoded from its old octets.
+    CByteArray encoding;
+    detail::writeInPlace(encoding, getEncodedLength(0), [&](CBufferedFilterNS& sink) { writeEncoding(sink, 0, 0, 0); });
+    out = std::move(encoding);
 }
 
 void CASN1Type::decodeFrom(CDEREncoding& der) {
@@ -126,11 +121,10 @@ void CASN1Type::decodeFrom(CDEREncoding& der) {
 
 void CASN1Type::GetClearData(CByteArray& out, int alignLeft) {
     const unsigned long length = getClearContentsLength();
-    out.SetSize(static_cast<int>(length));
     OnOffAlignLeft(alignLeft);
-    detail::CMemoryFilter sink(out.GetData(), length);
-    writeClearContents(sink);
-    sink.Finish();
+    CByteArray contents;
+    detail::writeInPlace(contents, length, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+    out = std::move(contents);
 }
 
 int CASN1Type::GetClearData(unsigned char* buffer, unsigned long size, int alignLeft, int zeroFill) const {

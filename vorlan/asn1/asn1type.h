@@ -138,8 +138,9 @@ public:
     static unsigned long Current() { return s_current; }
 
 private:
-    static thread_local unsigned long s_current;
-    static thread_local int s_nesting;
+    // Defined here, constant-initialised, so readers need no thread-local initialisation call.
+    static inline thread_local unsigned long s_current = 0;
+    static inline thread_local int s_nesting = 0;
 };
 
 // Moves `source` into `self` through the data class D when the identifiers match; source dies.

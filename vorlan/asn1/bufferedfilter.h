@@ -27,11 +27,39 @@ public:
             // The two counters are updated apart (not as one paired store), which keeps the
             // next write's loads from stalling on store forwarding.
             m_dwTotal += static_cast<DWORD>(count);
-            std::memcpy(m_pBlock + m_dwFill, data, count);
+            CopyOctets(m_pBlock + m_dwFill, data, count);
             m_dwFill += static_cast<DWORD>(count);
             return;
         }
         WriteBlocks(data, count);
+    }
+    // Room for `count` octets in the block that a writer fills itself and then passes on with
+    // Commit(count); null when they would fill the block (the writer uses Write instead), so
+    // blocks reach ProcessBlock exactly as with Write.
+    unsigned char* Reserve(unsigned long count) {
+        return m_dwFill + count < m_dwBlockSize ? m_pBlock + m_dwFill : nullptr;
+    }
+    void Commit(unsigned long count) {
+        m_dwTotal += static_cast<DWORD>(count);
+        m_dwFill += static_cast<DWORD>(count);
+    }
+    // Copies octets the target has room for; the short runs of identifiers, lengths and small
+    // contents go without a library call.
+    static void CopyOctets(unsigned char* to, const unsigned char* from, unsigned long count) {
+        if (count > 32) {
+            std::memcpy(to, from, count);
+        } else if (count >= 16) {
+            std::memcpy(to, from, 16);
+            std::memcpy(to + count - 16, from + count - 16, 16);
+        } else if (count >= 8) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + count - 8, from + count - 8, 8);
+        } else if (count >= 4) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + count - 4, from + count - 4, 4);
+        } else {
+            for (unsigned long i = 0; i < count; ++i) to[i] = from[i];
+        }
     }
     void WriteByte(unsigned char octet) {
         if (m_dwFill + 1 < m_dwBlockSize) {

@@ -55,12 +55,11 @@ void CASN1_CONSTRUCTED_TYPE::clear() {
     m_components.SetSize(0);
 }
 
-unsigned long CASN1_CONSTRUCTED_TYPE::componentsLength() const {
-    const unsigned long pass = detail::EncodingPass::Current();
-    if (pass != 0 && m_dwLengthPass == pass) return m_dwCachedLength;
+unsigned long CASN1_CONSTRUCTED_TYPE::sumComponentLengths(unsigned long pass) const {
     unsigned long total = 0;
-    for (int i = 0; i < m_components.GetSize(); ++i)
-        if (m_components[i]) total += m_components[i]->getEncodedLength(0);
+    CASN1Type* const* components = m_components.GetData();
+    for (int i = 0, n = m_components.GetSize(); i < n; ++i)
+        if (components[i]) total += components[i]->getEncodedLength(0);
     m_dwLengthPass = pass;
     m_dwCachedLength = total;
     return total;
@@ -72,7 +71,11 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
         CASN1_PRIMITIVE_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
         return;
     }
-    const unsigned char identifierOctet = static_cast<unsigned char>((useTag ? tag : identifier) | 0x20);
+    writeComponents(out, contentsOnly, static_cast<unsigned char>((useTag ? tag : identifier) | 0x20));
+}
+
+void CASN1_CONSTRUCTED_TYPE::writeComponents(CBufferedFilterNS& out, int contentsOnly,
+                                             unsigned char identifierOctet) const {
     if (!contentsOnly) {
         if (m_bIndefinite) {
             const unsigned char header[2] = {identifierOctet, 0x80};
@@ -81,9 +84,11 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
             detail::writeDefiniteHeader(out, identifierOctet, componentsLength());
         }
     }
-    // Components go straight into the same sink, each with its own header.
-    for (int i = 0; i < m_components.GetSize(); ++i)
-        if (m_components[i]) m_components[i]->writeEncoding(out, 0, 0, 0);
+    // Components go straight into the same sink, each with its own header; writers leave the
+    // tree as it is, so the component list is read once.
+    CASN1Type* const* components = m_components.GetData();
+    for (int i = 0, n = m_components.GetSize(); i < n; ++i)
+        if (components[i]) components[i]->writeEncoding(out, 0, 0, 0);
     if (m_bIndefinite && !contentsOnly) {
         const unsigned char endOfContents[2] = {0, 0};
         out.Write(endOfContents, 2);

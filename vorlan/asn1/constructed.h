@@ -43,12 +43,21 @@ protected:
     int allowsConstructed() const override { return 1; }
     int allowsPrimitive() const override { return 1; }
 
-    // Sum of the components' whole encodings.
-    unsigned long componentsLength() const;
+    // Sum of the components' whole encodings; within an encoding pass summed once.
+    unsigned long componentsLength() const {
+        const unsigned long pass = detail::EncodingPass::Current();
+        if (pass != 0 && m_dwLengthPass == pass) return m_dwCachedLength;
+        return sumComponentLengths(pass);
+    }
 
     CASN1ComponentArray m_components;
 
 private:
+    // Out of line, like writeComponents, so that the primitive form and a remembered length
+    // return before any of the walk's register saves.
+    [[gnu::noinline]] unsigned long sumComponentLengths(unsigned long pass) const;
+    [[gnu::noinline]] void writeComponents(CBufferedFilterNS& out, int contentsOnly, unsigned char identifierOctet) const;
+
     // componentsLength() remembered for one encoding pass.
     mutable unsigned long m_dwLengthPass = 0;
     mutable unsigned long m_dwCachedLength = 0;

@@ -186,13 +186,6 @@ unsigned long CDEREncoding::Remaining() const {
     return length > position ? length - position : 0;
 }
 
-const unsigned char* CDEREncoding::MemoryWindow(DWORD position, DWORD length) const {
-    if (!m_pMemory) return nullptr;
-    const DWORD size = m_pMemory->GetLength();
-    if (position > size || length > size - position) return nullptr;
-    return m_pMemory->GetBuffer() + position;
-}
-
 void ConstructElements(CDEREncoding* elements, int count) {
     for (int i = 0; i < count; ++i) {
         ::new (static_cast<void*>(elements + i)) CDEREncoding(0);

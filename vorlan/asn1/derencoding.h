@@ -64,7 +64,12 @@ public:
     CFile* GetFile() const { return m_pFile; }
     // The octets of a window read in place when the stream is in memory; null otherwise
     // or when the window runs past the end.
-    const unsigned char* MemoryWindow(DWORD position, DWORD length) const;
+    const unsigned char* MemoryWindow(DWORD position, DWORD length) const {
+        if (!m_pMemory) return nullptr;
+        const DWORD size = m_pMemory->GetLength();
+        if (position > size || length > size - position) return nullptr;
+        return m_pMemory->GetBuffer() + position;
+    }
 
     int m_bAutoDeleteFile = 0;
     int m_bTmpFile = 0;

@@ -85,6 +85,18 @@ void CMemoryFilter::ProcessBlock(int, const unsigned char* data, unsigned long l
     m_dwWritten += length;
 }
 
+CInPlaceFilter::CInPlaceFilter(unsigned char* memory, unsigned long capacity) {
+    m_pBlock = memory;
+    m_dwBlockSize = static_cast<DWORD>(capacity + 1);
+}
+
+void CInPlaceFilter::ProcessBlock(int final, const unsigned char* data, unsigned long) {
+    // Only the final call finds the octets where they belong; a full block or a run handed on
+    // whole is a stream longer than the capacity.
+    if (!final || data) AfxThrowFileException(CFileException::diskFull);
+    m_dwWritten = m_dwFill;
+}
+
 void readIntoSink(CDEREncoding& encoding, unsigned long count, CBufferedFilterNS& sink) {
     for (unsigned long left = count; left > 0;) {
         const unsigned long room = sink.m_dwBlockSize - sink.m_dwFill;

@@ -60,6 +60,30 @@ private:
     unsigned long m_dwWritten = 0;
 };
 
+// Writes straight into memory of `capacity` octets plus one spare octet: the memory is the
+// block, so octets are copied once, in place. The spare octet keeps a stream of at most
+// `capacity` octets from ever filling the block; a longer one is a disk-full file error.
+class CInPlaceFilter : public virtual CBufferedFilterNS {
+public:
+    CInPlaceFilter(unsigned char* memory, unsigned long capacity);
+    void ProcessBlock(int final, const unsigned char* data, unsigned long length) override;
+    unsigned long Written() const { return m_dwWritten; }
+
+private:
+    unsigned long m_dwWritten = 0;
+};
+
+// Sizes `out` to `length` octets and fills it with `writer` through an in-place sink; `out`
+// ends at the octets written.
+template <class Writer>
+void writeInPlace(CByteArray& out, unsigned long length, Writer&& writer) {
+    out.SetSize(static_cast<int>(length + 1));
+    CInPlaceFilter sink(out.GetData(), length);
+    writer(static_cast<CBufferedFilterNS&>(sink));
+    sink.Finish();
+    out.SetSize(static_cast<int>(sink.Written()));
+}
+
 // Runs `writer` into a sink for `target` and ends the stream.
 template <class Target, class Writer>
 void writeThrough(Target& target, Writer&& writer) {

@@ -60,8 +60,10 @@ void CASN1_PRIMITIVE_TYPE::setContents(CDEREncoding& der, unsigned long size) {
 
 void CASN1_PRIMITIVE_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {
     const unsigned long n = static_cast<unsigned long>(GetSize());
-    if (!contentsOnly) detail::writeDefiniteHeader(out, useTag ? tag : identifier, n);
-    out.Write(GetData(), n);
+    if (contentsOnly)
+        out.Write(GetData(), n);
+    else
+        detail::writeDefiniteElement(out, useTag ? tag : identifier, n, GetData(), n);
 }
 
 void CASN1_PRIMITIVE_TYPE::writeClearContents(CBufferedFilterNS& out) const {

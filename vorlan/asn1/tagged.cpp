@@ -59,8 +59,19 @@ void CASN1_TAGGED::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int u
         CASN1_CONSTRUCTED_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
         return;
     }
-    if (!contentsOnly) detail::writeDefiniteHeader(out, useTag ? tag : identifier, m_dwLength);
-    writeClearContents(out);
+    if (contentsOnly) {
+        writeClearContents(out);
+        return;
+    }
+    const unsigned char identifierOctet = useTag ? tag : identifier;
+    // A window in memory goes out with its header in one write; a stream is read through a block.
+    const unsigned char* octets = m_pEncoding ? m_pEncoding->MemoryWindow(m_dwPosition, m_dwLength) : nullptr;
+    if (octets || !m_pEncoding) {
+        detail::writeDefiniteElement(out, identifierOctet, m_dwLength, octets, octets ? m_dwLength : 0);
+        return;
+    }
+    detail::writeDefiniteHeader(out, identifierOctet, m_dwLength);
+    detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
 }
 
 void CASN1_TAGGED::writeClearContents(CBufferedFilterNS& out) const {
