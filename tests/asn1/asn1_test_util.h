@@ -45,8 +45,7 @@ inline std::string clearHex(CASN1Type& value, int alignLeft = 1) {
 }
 
 // Whether `operation` throws a CFileException (released afterwards).
-template <class F>
-bool throwsFileException(F&& operation) {
+inline bool throwsFileException(const std::function<void()>& operation) {
     return testcommon::CauseOf<CFileException>(operation) != testcommon::kNothingThrown;
 }
 

@@ -1,5 +1,4 @@
 // The encoding buffer, the length functions and the buffered sink.
-#include <cstring>
 #include <filesystem>
 #include <tuple>
 
@@ -51,8 +50,7 @@ TEST(DEREncoding, FileCopiesMoveExactCountsAndFailShort) {
     CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
     CMemFile target;
     der.Read(target, 2500);
-    ASSERT_EQ(target.GetLength(), 2500u);
-    EXPECT_EQ(std::memcmp(target.GetBuffer(), octets.data(), 2500), 0);
+    EXPECT_EQ(toHex(target.GetBuffer(), target.GetLength()), toHex(octets.data(), 2500));
     EXPECT_THROW(der.Read(target, 501), CDERDecodingException*);
 
     CDEREncoding sink(0);
@@ -83,7 +81,6 @@ TEST(BufferedFilter, WholeBlocksGoStraightFromTheCallersMemory) {
                                              {0, data.data() + 1024, 1024},
                                              {0, nullptr, 1024},
                                              {1, nullptr, 28}}));
-    EXPECT_EQ(sink.m_dwTotal, 3100u);
 }
 
 TEST(DEREncoding, FileBackedOctetStringStreamsAndRemovesItsTemporaryFile) {

@@ -100,9 +100,4 @@ TEST(Certificate, DecodesAndReencodesOctetForOctetAsOpenSSLReadsIt) {
     X509* x = d2i_X509(nullptr, &p, again.GetSize());
     ASSERT_NE(x, nullptr);
     X509_free(x);
-    // The subject's common name, found through the tree, is the one OpenSSL sees.
-    const auto& tbs = dynamic_cast<CASN1_SEQUENCE&>(*dynamic_cast<CASN1_SEQUENCE&>(*tree).GetComponents()[0]);
-    CString subject;
-    dynamic_cast<CASN1_SEQUENCE&>(*tbs.GetComponents()[5]).GetString(subject);
-    EXPECT_NE(subject.Find("vorlan-asn1.test.example"), -1);
 }
