@@ -13,11 +13,9 @@ struct BNFree {
     void operator()(BIGNUM* bn) const { BN_free(bn); }
 };
 using BN = std::unique_ptr<BIGNUM, BNFree>;
+using BNCtx = std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)>;
 
-struct BNCtxFree {
-    void operator()(BN_CTX* ctx) const { BN_CTX_free(ctx); }
-};
-using BNCtx = std::unique_ptr<BN_CTX, BNCtxFree>;
+inline BNCtx NewContext() { return BNCtx(BN_CTX_new(), BN_CTX_free); }
 
 inline BN ToBN(const CHugeDigit& x) {
     unsigned char octets[4 * CHugeDigit::kMaxDigits];
@@ -35,7 +33,14 @@ inline CHugeDigit FromBN(const BIGNUM* bn) {
     return x;
 }
 
+inline BN FromHex(const char* hex) {
+    BIGNUM* bn = nullptr;
+    BN_hex2bn(&bn, hex);
+    return BN(bn);
+}
+
 inline bool SameValue(const CHugeDigit& x, const BIGNUM* expected) { return BN_cmp(ToBN(x).get(), expected) == 0; }
+inline bool Compact(const CHugeDigit& x) { return x.GetLength() == std::max<int>(x.Digits(), 1); }
 
 // Random numbers of up to maxBits bits. Digits are drawn from a mix of uniform
 // values, 0 and 0xFFFFFFFF, which drives the division's rare correction steps.
@@ -63,13 +68,8 @@ public:
 private:
     DWORD Digit(int shape) {
         const DWORD uniform = static_cast<DWORD>(m_engine());
-        if (shape == 0) return uniform;
-        switch (m_engine() % 4) {
-            case 0: return 0;
-            case 1: return 0xFFFFFFFF;
-            case 2: return shape == 1 ? 0x80000000 : 1;
-            default: return uniform;
-        }
+        const DWORD special[] = {0, 0xFFFFFFFF, shape == 1 ? 0x80000000u : 1u, uniform};
+        return shape == 0 ? uniform : special[m_engine() % 4];
     }
 
     std::mt19937 m_engine;

@@ -7,12 +7,7 @@
 namespace rsatest {
 namespace {
 
-using namespace testcommon;
-
-const CRSAPrivateKey& SampleKey() {
-    static const CRSAPrivateKey key = KeyFrom(NumbersOf(GeneratePeerKey(1024).get()));
-    return key;
-}
+const CRSAPrivateKey& SampleKey() { return KeysFrom(true, 1024).ours; }
 
 // Public part: version, length (2), bits (2), two fields; then the private part.
 constexpr std::size_t kPublicSize = 1 + 2 + 2 + 256 + 256;

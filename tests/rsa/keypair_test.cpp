@@ -6,77 +6,48 @@
 #include <chrono>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "peer.h"
 #include "tests/common/progress_recorder.h"
-#include "tests/common/unlock_reason.h"
-#include "vorlan/rsa/rsakeypair.h"
 
 namespace rsatest {
 namespace {
 
-using namespace testcommon;
-
-struct BNCtxFree {
-    void operator()(BN_CTX* ctx) const { BN_CTX_free(ctx); }
-};
-
-// p of k bits, at least 3 * 2^(k-2), and spread over its range: a start drawn from too
-// few random bits would leave p within 2^256 of the lower bound.
-void ExpectPrimeInRange(const BIGNUM* p, int k) {
-    BN low(BN_new()), offset(BN_new());
-    BN_set_bit(low.get(), k - 1);
-    BN_set_bit(low.get(), k - 2);
-    BN_sub(offset.get(), p, low.get());
-    EXPECT_EQ(BN_num_bits(p), k);
-    EXPECT_FALSE(BN_is_negative(offset.get()));
-    if (k >= 400) {
-        EXPECT_GT(BN_num_bits(offset.get()), 300) << "prime start drawn from a narrow range";
+// Generated keys of 512 to 2,048 bits with either exponent. OpenSSL's key check covers
+// the primes, n = p q, d and the CRT values; d is also e's inverse modulo (p-1)(q-1), p > q,
+// and each prime has its half of the bits, the top two set, and is spread over its range:
+// a start drawn from too few random bits would leave it within 2^256 of the lower bound.
+TEST(KeyPair, GeneratedKeysHaveEveryPropertyOfAnRsaKey) {
+    std::unique_ptr<BN_CTX, Deleter<BN_CTX_free>> ctx(BN_CTX_new());
+    for (const auto& [bits, useF4] : {std::pair{512, 1}, {513, 0}, {513, 1}, {1024, 0}, {2048, 1}}) {
+        SCOPED_TRACE(testing::Message() << bits << " bits, F4 " << useF4);
+        const CRSAKeyPair pair(static_cast<unsigned short>(bits), useF4, reinterpret_cast<const unsigned char*>("seed"),
+                               4, nullptr);
+        const Numbers k = NumbersOf(pair);
+        EXPECT_TRUE(pair.bits == bits && BN_num_bits(k[N].get()) == bits);
+        EXPECT_GT(BN_cmp(k[P].get(), k[Q].get()), 0) << "p > q";
+        EXPECT_EQ(ToHex(pair.publicExponent, 256), std::string(506, '0') + (useF4 ? "010001" : "000003"));
+        BN low(BN_new()), offset(BN_new()), pm1(BN_dup(k[P].get())), qm1(BN_dup(k[Q].get())), phi(BN_new());
+        for (const auto& [prime, primeBits] : {std::pair{P, (bits + 1) / 2}, {Q, bits - (bits + 1) / 2}}) {
+            BN_zero(low.get());
+            BN_set_bit(low.get(), primeBits - 1);
+            BN_set_bit(low.get(), primeBits - 2);
+            BN_sub(offset.get(), k[prime].get(), low.get());
+            EXPECT_TRUE(BN_num_bits(k[prime].get()) == primeBits && !BN_is_negative(offset.get()));
+            EXPECT_TRUE(primeBits < 400 || BN_num_bits(offset.get()) > 300) << "prime start from a narrow range";
+        }
+        BN_sub_word(pm1.get(), 1);
+        BN_sub_word(qm1.get(), 1);
+        BN_mul(phi.get(), pm1.get(), qm1.get(), ctx.get());
+        BN_mod_mul(offset.get(), k[E].get(), k[D].get(), phi.get(), ctx.get());
+        EXPECT_TRUE(BN_is_one(offset.get())) << "e d = 1 mod (p-1)(q-1)";
+        const PKey peer = PeerKey(k);
+        std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>> check(
+            EVP_PKEY_CTX_new_from_pkey(nullptr, peer.get(), nullptr));
+        EXPECT_EQ(EVP_PKEY_check(check.get()), 1) << "OpenSSL's key check";
+        EXPECT_EQ(pair.TestKeys(10, nullptr, 0), 0);
     }
 }
-
-struct Generation {
-    unsigned short bits;
-    int useF4;
-};
-
-class GeneratedKey : public ::testing::TestWithParam<Generation> {};
-
-// OpenSSL's key check covers the primes, n = p q, d and the CRT values; d is also the
-// inverse of e modulo (p-1)(q-1).
-TEST_P(GeneratedKey, HasEveryPropertyOfAnRsaKey) {
-    const auto [bits, useF4] = GetParam();
-    const CRSAKeyPair pair(bits, useF4, reinterpret_cast<const unsigned char*>("seed"), 4, nullptr);
-    const Numbers k = NumbersOf(pair);
-    EXPECT_EQ(pair.bits, bits);
-    EXPECT_EQ(BN_num_bits(k.n.get()), bits);
-    EXPECT_GT(BN_cmp(k.p.get(), k.q.get()), 0) << "p > q";
-    ExpectPrimeInRange(k.p.get(), (bits + 1) / 2);
-    ExpectPrimeInRange(k.q.get(), bits - (bits + 1) / 2);
-    EXPECT_EQ(ToHex(pair.publicExponent, 256), std::string(506, '0') + (useF4 ? "010001" : "000003"));
-
-    std::unique_ptr<BN_CTX, BNCtxFree> ctx(BN_CTX_new());
-    BN pm1(BN_dup(k.p.get())), qm1(BN_dup(k.q.get())), phi(BN_new()), check(BN_new());
-    BN_sub_word(pm1.get(), 1);
-    BN_sub_word(qm1.get(), 1);
-    BN_mul(phi.get(), pm1.get(), qm1.get(), ctx.get());
-    BN_mod_mul(check.get(), k.e.get(), k.d.get(), phi.get(), ctx.get());
-    EXPECT_TRUE(BN_is_one(check.get())) << "e d = 1 mod (p-1)(q-1)";
-
-    const PKey peer = PeerKey(k, true);
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> checkCtx(
-        EVP_PKEY_CTX_new_from_pkey(nullptr, peer.get(), nullptr), EVP_PKEY_CTX_free);
-    EXPECT_EQ(EVP_PKEY_check(checkCtx.get()), 1) << "OpenSSL's key check";
-    EXPECT_EQ(pair.TestKeys(10, nullptr, 0), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, GeneratedKey,
-                         ::testing::Values(Generation{512, 1}, Generation{513, 0}, Generation{513, 1},
-                                           Generation{1024, 0}, Generation{2048, 1}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.bits) + (info.param.useF4 ? "F4" : "E3");
-                         });
 
 TEST(KeyPair, ProgressStartsAtZeroStepsByOneAndEnds) {
     CMessageRecorder bar;
@@ -132,35 +103,25 @@ TEST(KeyPair, TestKeysCountsEveryFailedCheck) {
 }
 
 TEST(KeyPair, GenerationIsCancelledFromAnotherThread) {
-    struct Reset {
-        ~Reset() {
-            ThreadKillFlag = 0;
-            ThreadToKill = nullptr;
-        }
-    } reset;
     CWinThread target;
     std::atomic<bool> started{false};
-    std::atomic<int> outcome{0};  // 1 cancelled, 2 finished, 3 other failure
+    std::string outcome = "finished";
     std::thread worker([&] {
         target.m_nThreadID = GetCurrentThreadId();
         started = true;
-        try {
-            // Several generations, so the request cannot come after the last one.
+        // Several generations, so the request cannot come after the last one.
+        outcome = Outcome([] {
             for (int i = 0; i < 50; ++i) CRSAKeyPair(2048, 1, nullptr, 0, nullptr);
-            outcome = 2;
-        } catch (CKillThreadException* e) {
-            e->Delete();
-            outcome = 1;
-        } catch (...) {
-            outcome = 3;
-        }
+        });
     });
     while (!started) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ThreadToKill = &target;
     ThreadKillFlag = 1;
     worker.join();
-    EXPECT_EQ(outcome, 1);
+    ThreadKillFlag = 0;
+    ThreadToKill = nullptr;
+    EXPECT_EQ(outcome, "cancelled");
 }
 
 }  // namespace

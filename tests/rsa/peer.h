@@ -1,58 +1,158 @@
-// OpenSSL as the independent RSA peer: keys built from our keys' numbers (and ours
-// from its keys), PKCS#1 v1.5 signing, verification, encryption and decryption, and
-// the raw RSA operation for looking inside blocks.
+// OpenSSL as the independent RSA peer: its keys built from our keys' numbers (and ours
+// from its keys), and its PKCS#1 v1.5 operations through one EVP call each.
 #pragma once
 
-#include <openssl/bn.h>
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/param_build.h>
+#include <openssl/rsa.h>
 
+#include <array>
+#include <functional>
+#include <map>
 #include <memory>
+#include <span>
+#include <stdexcept>
+#include <tuple>
 
 #include "tests/common/octets.h"
-#include "vorlan/rsa/rsaprivatekey.h"
+#include "tests/common/unlock_reason.h"
+#include "vorlan/rsa/rsakeypair.h"
+#include "vorlan/support/progress.h"
 
 namespace rsatest {
 
-using testcommon::FromHex;
-using testcommon::Octets;
-using testcommon::ToHex;
+using namespace testcommon;
 
-struct PKeyFree {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+template <auto Free>
+struct Deleter {
+    template <class T>
+    void operator()(T* p) const {
+        Free(p);
+    }
 };
-using PKey = std::unique_ptr<EVP_PKEY, PKeyFree>;
+using PKey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
+using BN = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
 
-struct BNFree {
-    void operator()(BIGNUM* bn) const { BN_free(bn); }
+// The numbers of an RSA private key in OpenSSL's order, beside our key's fields.
+enum { N, E, D, P, Q };
+using Numbers = std::array<BN, 8>;
+inline const char* const kParams[] = {OSSL_PKEY_PARAM_RSA_N,         OSSL_PKEY_PARAM_RSA_E,
+                                      OSSL_PKEY_PARAM_RSA_D,         OSSL_PKEY_PARAM_RSA_FACTOR1,
+                                      OSSL_PKEY_PARAM_RSA_FACTOR2,   OSSL_PKEY_PARAM_RSA_EXPONENT1,
+                                      OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
+inline std::array<std::span<BYTE>, 8> FieldsOf(const CRSAPrivateKey& key) {
+    auto& k = const_cast<CRSAPrivateKey&>(key);
+    return {k.modulus, k.publicExponent, k.privateExponent, k.prime1,
+            k.prime2,  k.exponent1,      k.exponent2,       k.coefficient};
+}
+
+inline void Check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(what);
+}
+
+inline Numbers NumbersOf(const CRSAPrivateKey& key) {
+    Numbers numbers;
+    for (int i = 0; i < 8; ++i)
+        numbers[i].reset(BN_bin2bn(FieldsOf(key)[i].data(), static_cast<int>(FieldsOf(key)[i].size()), nullptr));
+    return numbers;
+}
+
+inline Numbers NumbersOf(const EVP_PKEY* key) {
+    Numbers numbers;
+    for (int i = 0; i < 8; ++i) {
+        BIGNUM* bn = nullptr;
+        Check(EVP_PKEY_get_bn_param(key, kParams[i], &bn) == 1, kParams[i]);
+        numbers[i].reset(bn);
+    }
+    return numbers;
+}
+
+// Our key with the numbers right-aligned in its fields.
+inline CRSAPrivateKey KeyFrom(const Numbers& numbers) {
+    CRSAPrivateKey key;
+    key.bits = static_cast<unsigned short>(BN_num_bits(numbers[N].get()));
+    for (int i = 0; i < 8; ++i) {
+        const std::span<BYTE> field = FieldsOf(key)[i];
+        Check(BN_bn2binpad(numbers[i].get(), field.data(), static_cast<int>(field.size())) >= 0, "field width");
+    }
+    return key;
+}
+
+// OpenSSL's key from the first `count` numbers: all eight, or n and e for a public key.
+inline PKey PeerKey(const Numbers& numbers, int count = 8) {
+    std::unique_ptr<OSSL_PARAM_BLD, Deleter<OSSL_PARAM_BLD_free>> build(OSSL_PARAM_BLD_new());
+    for (int i = 0; i < count; ++i) OSSL_PARAM_BLD_push_BN(build.get(), kParams[i], numbers[i].get());
+    std::unique_ptr<OSSL_PARAM, Deleter<OSSL_PARAM_free>> params(OSSL_PARAM_BLD_to_param(build.get()));
+    std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    EVP_PKEY* key = nullptr;
+    Check(EVP_PKEY_fromdata_init(ctx.get()) == 1 &&
+              EVP_PKEY_fromdata(ctx.get(), &key, count > 2 ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY, params.get()) == 1,
+          "fromdata");
+    return PKey(key);
+}
+
+// Our key and OpenSSL's with the same numbers, made by OpenSSL or by CRSAKeyPair; each
+// source once, as generation dominates the run time.
+struct KeyPairs {
+    CRSAPrivateKey ours;
+    PKey peer;
 };
-using BN = std::unique_ptr<BIGNUM, BNFree>;
+inline const KeyPairs& KeysFrom(bool byOpenSSL, int bits, int useF4 = 1) {
+    static std::map<std::tuple<bool, int, int>, KeyPairs> cache;
+    auto [found, fresh] = cache.try_emplace({byOpenSSL, bits, useF4});
+    if (fresh) {
+        const Numbers numbers =
+            byOpenSSL ? NumbersOf(PKey(EVP_RSA_gen(static_cast<unsigned>(bits))).get())
+                      : NumbersOf(CRSAKeyPair(static_cast<unsigned short>(bits), useF4, nullptr, 0, nullptr));
+        found->second = KeyPairs{KeyFrom(numbers), PeerKey(numbers)};
+    }
+    return found->second;
+}
 
-// The numbers of an RSA private key, as OpenSSL holds them.
-struct Numbers {
-    BN n, e, d, p, q, dP, dQ, qInv;
+// OpenSSL's one-shot operations; verify-recover returns what the signature holds (the
+// digest alone when md is given). Empty on failure.
+struct PeerOp {
+    int (*init)(EVP_PKEY_CTX*);
+    int (*run)(EVP_PKEY_CTX*, unsigned char*, size_t*, const unsigned char*, size_t);
 };
+inline const PeerOp kSign{EVP_PKEY_sign_init, EVP_PKEY_sign},
+    kRecover{EVP_PKEY_verify_recover_init, EVP_PKEY_verify_recover}, kEncrypt{EVP_PKEY_encrypt_init, EVP_PKEY_encrypt},
+    kDecrypt{EVP_PKEY_decrypt_init, EVP_PKEY_decrypt};
 
-Numbers NumbersOf(const CRSAPrivateKey& key);
-Numbers NumbersOf(const EVP_PKEY* key);
-// Our key with the numbers in its right-aligned fields (bits from n).
-CRSAPrivateKey KeyFrom(const Numbers& numbers);
-// OpenSSL's key; withPrivate false gives the public key only.
-PKey PeerKey(const Numbers& numbers, bool withPrivate);
-PKey GeneratePeerKey(int bits);
+inline Octets ByPeer(const PeerOp& op, EVP_PKEY* key, const Octets& in, const EVP_MD* md = nullptr,
+                     int padding = RSA_PKCS1_PADDING) {
+    std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+    Octets out(static_cast<std::size_t>(EVP_PKEY_get_size(key)));
+    std::size_t length = out.size();
+    if (op.init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) != 1 ||
+        (md && EVP_PKEY_CTX_set_signature_md(ctx.get(), md) != 1) ||
+        op.run(ctx.get(), out.data(), &length, in.data(), in.size()) != 1)
+        return {};
+    out.resize(length);
+    return out;
+}
 
-// PKCS#1 v1.5 signatures over a digest (md: EVP_md5() or EVP_sha1()).
-Octets Sign(EVP_PKEY* key, const EVP_MD* md, const Octets& digest);
-bool Verify(EVP_PKEY* key, const EVP_MD* md, const Octets& digest, const Octets& signature);
-// The DigestInfo inside a type-1 block, recovered without naming the digest.
-Octets RecoverDigestInfo(EVP_PKEY* key, const Octets& signature);
-// PKCS#1 v1.5 encryption (block type 2); Decrypt returns empty on failure.
-Octets Encrypt(EVP_PKEY* key, const Octets& data);
-Octets Decrypt(EVP_PKEY* key, const Octets& data);
-// block^d mod n, no padding; the block has the modulus length.
-Octets RawPrivate(EVP_PKEY* key, const Octets& block);
+// The reason of the CUnlockException an action raises, or what else ended it.
+inline std::string Outcome(const std::function<void()>& action) {
+    try {
+        return UnlockReason(action);
+    } catch (CNotSupportedException* e) {
+        e->Delete();
+        return "not supported";
+    } catch (CKillThreadException* e) {
+        e->Delete();
+        return "cancelled";
+    }
+}
 
-Octets ToOctets(const CByteArray& array);
-CByteArray ToByteArray(const Octets& octets);
-Octets RandomOctets(std::size_t n);
+inline Octets ToOctets(const CByteArray& array) { return Octets(array.GetData(), array.GetData() + array.GetSize()); }
+
+inline CByteArray ToByteArray(const Octets& octets) {
+    CByteArray array;
+    array.SetSize(static_cast<int>(octets.size()));
+    std::copy(octets.begin(), octets.end(), array.GetData());
+    return array;
+}
 
 }  // namespace rsatest

@@ -5,13 +5,13 @@
 #include <array>
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
+#include "tests/common/octets.h"
 #include "vorlan/rsa/randomsgenerator.h"
 
 namespace {
 
-using Octets = std::vector<unsigned char>;
+using testcommon::Octets;
 
 Octets Draw(CRandomsGenerator& generator, unsigned long n, unsigned long guard = 0) {
     Octets out(n + guard, 0);
