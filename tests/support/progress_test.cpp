@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -27,10 +26,7 @@ TEST(Progress, SetUpSendsRangeStepPositionInOrderWithSixteenBitHalves) {
     CProgress(&bar, 0).SetUp(10, -1, 2, 5);
     EXPECT_EQ(bar.messages[4].lParam, static_cast<LPARAM>((10u << 16) | 0xFFFFu));
 
-    CProgress none;  // null window, posting: nothing is delivered anywhere
-    EXPECT_EQ(none.post, 1);
-    none.SetUp(1, 0, 1, 0);
-    none.Hint(1);
+    CProgress().SetUp(1, 0, 1, 0);  // null window: nothing is delivered anywhere
 }
 
 struct KillFlagReset {
