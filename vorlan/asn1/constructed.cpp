@@ -71,11 +71,7 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
         CASN1_PRIMITIVE_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
         return;
     }
-    writeComponents(out, contentsOnly, static_cast<unsigned char>((useTag ? tag : identifier) | 0x20));
-}
-
-void CASN1_CONSTRUCTED_TYPE::writeComponents(CBufferedFilterNS& out, int contentsOnly,
-                                             unsigned char identifierOctet) const {
+    const unsigned char identifierOctet = static_cast<unsigned char>((useTag ? tag : identifier) | 0x20);
     if (!contentsOnly) {
         if (m_bIndefinite) {
             const unsigned char header[2] = {identifierOctet, 0x80};

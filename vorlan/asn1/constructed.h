@@ -53,10 +53,7 @@ protected:
     CASN1ComponentArray m_components;
 
 private:
-    // Out of line, like writeComponents, so that the primitive form and a remembered length
-    // return before any of the walk's register saves.
-    [[gnu::noinline]] unsigned long sumComponentLengths(unsigned long pass) const;
-    [[gnu::noinline]] void writeComponents(CBufferedFilterNS& out, int contentsOnly, unsigned char identifierOctet) const;
+    unsigned long sumComponentLengths(unsigned long pass) const;
 
     // componentsLength() remembered for one encoding pass.
     mutable unsigned long m_dwLengthPass = 0;
