@@ -14,75 +14,51 @@ using namespace cipher_test;
 
 namespace {
 
-// Records the final calls of the file walk on top of DES.
-class RecordingDes : public CDESAlgorithm {
-public:
+// Records the lengths handed to the final operations of the file walk on top of DES.
+struct RecordingDes : CDESAlgorithm {
     RecordingDes() : CDESAlgorithm(ExampleDesKey(), 1, nullptr) {}
-    unsigned long EncryptFinal(const unsigned char* in, unsigned long len, unsigned char* out,
-                               CProgress* progress) override {
-        calls.push_back("EncryptFinal " + std::to_string(len));
-        return CDESAlgorithm::EncryptFinal(in, len, out, progress);
+    unsigned long EncryptFinal(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* p) override {
+        finals.emplace_back('E', len);
+        return CDESAlgorithm::EncryptFinal(in, len, out, p);
     }
-    unsigned long DecryptFinal(const unsigned char* in, unsigned long len, unsigned char* out,
-                               CProgress* progress) override {
-        calls.push_back("DecryptFinal " + std::to_string(len));
-        return CDESAlgorithm::DecryptFinal(in, len, out, progress);
+    unsigned long DecryptFinal(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* p) override {
+        finals.emplace_back('D', len);
+        return CDESAlgorithm::DecryptFinal(in, len, out, p);
     }
-    std::vector<std::string> calls;
+    std::vector<std::pair<char, unsigned long>> finals;
 };
 
-struct FileRun {
-    Bytes output;
-    std::vector<std::string> finals;
-    CMessageRecorder window;
-};
-
-void RunFileWalk(FileRun& run, bool encrypt, Bytes input, unsigned long chunk, bool setUp) {
-    RecordingDes des;
+// The whole input through EncryptFile or DecryptFile over memory files.
+Bytes Walk(CCryptoProcessor& proc, bool encrypt, Bytes input, unsigned long chunk, CProgress* progress = nullptr,
+           int setUp = 0) {
     CMemFile in(input.data(), static_cast<UINT>(input.size())), out;
-    CProgress progress(&run.window, 1);
-    (encrypt ? EncryptFile : DecryptFile)(des, in, 0, out, chunk, &progress, setUp);
-    run.output.assign(out.GetBuffer(), out.GetBuffer() + out.GetLength());
-    run.finals = des.calls;
+    (encrypt ? EncryptFile : DecryptFile)(proc, in, 0, out, chunk, progress, setUp);
+    return Bytes(out.GetBuffer(), out.GetBuffer() + out.GetLength());
 }
 
-// Chunks round up to whole blocks (0 to one block); the rest is padded by EncryptFinal.
-// SetUp(hints, 1, 1, 1), then one hint per block.
-TEST(FileEncryptionTest, EncryptRoundsChunksAndPadsTheRest) {
-    const struct {
-        std::size_t size;
-        unsigned long chunk;
-        std::size_t outSize;
-        const char* final;
-    } rows[] = {{20, 16, 24, "EncryptFinal 4"},
-                {20, 10, 24, "EncryptFinal 4"},
-                {16, 16, 24, "EncryptFinal 0"},
-                {0, 16, 8, "EncryptFinal 0"},
-                {100, 0, 104, "EncryptFinal 4"}};
-    for (const auto& row : rows) {
-        FileRun run, back;
-        RunFileWalk(run, true, Pattern(row.size), row.chunk, true);
-        EXPECT_EQ(run.output.size(), row.outSize) << row.size;
-        EXPECT_EQ(run.finals, std::vector<std::string>{row.final});
-        auto expected = SetUpMessages(static_cast<int>(row.outSize / 8), 1, 1, 1, true);
-        expected.insert(expected.end(), row.outSize / 8, Message{PBM_DELTAPOS, 1, 0, true});
-        EXPECT_EQ(run.window.messages, expected) << row.size;
-        RunFileWalk(back, false, run.output, row.chunk, false);  // no set-up asked for
-        EXPECT_EQ(ToHex(back.output), ToHex(Pattern(row.size)));
-        EXPECT_EQ(back.window.messages, std::vector<Message>(row.outSize / 8, Message{PBM_DELTAPOS, 1, 0, true}));
-    }
-}
-
-TEST(FileEncryptionTest, DecryptHoldsBackTheLastWholeChunkForDecryptFinal) {
-    const std::tuple<std::size_t, unsigned long, const char*> rows[] = {
-        {32, 16, "DecryptFinal 16"}, {40, 16, "DecryptFinal 8"}, {8, 16, "DecryptFinal 8"}, {48, 8, "DecryptFinal 8"}};
-    for (const auto& [size, chunk, final] : rows) {
-        FileRun encrypted, run;
-        RunFileWalk(encrypted, true, Pattern(size - 1), 8, false);  // size - 1 pads to size
-        RunFileWalk(run, false, encrypted.output, chunk, true);
-        EXPECT_EQ(run.finals, std::vector<std::string>{final}) << size;
-        EXPECT_EQ(run.window.messages[0], SetUpMessages(static_cast<int>(size / 8), 1, 1, 1, true)[0]);
-        EXPECT_EQ(ToHex(run.output), ToHex(Pattern(size - 1)));
+// Chunks round up to whole blocks (0 to one block). Encryption pads the rest through
+// EncryptFinal; decryption holds the last whole chunk back for DecryptFinal. SetUp(blocks,
+// 1, 1, 1) when asked, then one hint per block.
+TEST(FileEncryptionTest, ChunksRoundUpAndTheLastGoesThroughTheFinalOperation) {
+    const std::tuple<std::size_t, unsigned long, bool, unsigned long, unsigned long> rows[] = {
+        {20, 16, true, 4, 8}, {20, 10, false, 4, 8},   {16, 16, true, 0, 8}, {0, 16, false, 0, 8},
+        {100, 0, true, 4, 8}, {31, 16, false, 15, 16}, {47, 8, true, 7, 8}};
+    for (const auto& [size, chunk, setUp, encryptFinal, decryptFinal] : rows) {
+        const std::size_t blocks = size / 8 + 1;
+        auto expected = setUp ? SetUpMessages(static_cast<int>(blocks), 1, 1, 1, true) : std::vector<Message>{};
+        expected.insert(expected.end(), blocks, Message{PBM_DELTAPOS, 1, 0, true});
+        for (const bool encrypt : {true, false}) {
+            RecordingDes des;
+            CMessageRecorder window;
+            CProgress progress(&window, 1);
+            const Bytes in = encrypt ? Pattern(size) : Walk(des, true, Pattern(size), chunk);
+            des.finals.clear();
+            const Bytes out = Walk(des, encrypt, in, chunk, &progress, setUp);
+            EXPECT_EQ(out.size(), encrypt ? blocks * 8 : size);
+            EXPECT_EQ(des.finals, (std::vector{std::pair(encrypt ? 'E' : 'D', encrypt ? encryptFinal : decryptFinal)}));
+            EXPECT_EQ(ToHex(encrypt ? Walk(des, false, out, chunk) : out), ToHex(Pattern(size))) << size;
+            EXPECT_EQ(window.messages, expected) << size << " " << encrypt;
+        }
     }
 }
 
@@ -117,22 +93,10 @@ void ExpectFilesInteroperateWithOpenSSLEnc(const char* opensslName, const Bytes&
     const auto key = MakeKey<typename Cipher::KeyType>(keyOctets);
     for (std::size_t size : {0u, 1u, 7u, 8u, 9u, 64u, 1000u, 4095u, 4096u, 10000u}) {
         const Bytes iv = Pattern(8, static_cast<unsigned>(size) + 50), plain = Pattern(size, 7);
-        Bytes theirs;
-        ASSERT_TRUE(RunFilter(std::string("openssl enc -") + opensslName +
-                                  " -provider legacy -provider default -nosalt -K " + ToHex(keyOctets) + " -iv " +
-                                  ToHex(iv),
-                              plain, theirs));
-        const TempFile plainFile(plain), theirFile(theirs), ours, back;
-        {
-            CCBC<Cipher> encrypt(key, iv.data()), decrypt(key, iv.data());
-            CFile in(plainFile.Path(), CFile::modeRead), out(ours.Path(), CFile::modeCreate | CFile::modeWrite);
-            EncryptFile(encrypt, in, 0, out, 4096, nullptr, 0);
-            CFile theirIn(theirFile.Path(), CFile::modeRead),
-                backOut(back.Path(), CFile::modeCreate | CFile::modeWrite);
-            DecryptFile(decrypt, theirIn, 0, backOut, 4096, nullptr, 0);
-        }
-        EXPECT_EQ(ToHex(ours.Read()), ToHex(theirs)) << opensslName << " " << size;
-        EXPECT_EQ(ToHex(back.Read()), ToHex(plain)) << opensslName << " " << size;
+        const Bytes theirs = OpenSSLEnc(opensslName, keyOctets, iv, plain);
+        CCBC<Cipher> encrypt(key, iv.data()), decrypt(key, iv.data());
+        EXPECT_EQ(ToHex(Walk(encrypt, true, plain, 4096)), ToHex(theirs)) << opensslName << " " << size;
+        EXPECT_EQ(ToHex(Walk(decrypt, false, theirs, 4096)), ToHex(plain)) << opensslName << " " << size;
     }
 }
 

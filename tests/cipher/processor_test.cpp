@@ -4,7 +4,6 @@
 #include "tests/cipher/cipher_test_util.h"
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/des.h"
-#include "vorlan/cipher/idea.h"
 #include "vorlan/cipher/rc5.h"
 
 using namespace cipher_test;
@@ -19,8 +18,7 @@ TEST(ProcessorTest, FinalSizesAndHintCounts) {
         {des.DecrFinalOutMaxSize(16), 15}, {des.DecrFinalOutMaxSize(0), 0},  // no wrap-around to a huge size
         {des.CountHints(16, 1), 3},        {des.CountHints(16, 0), 2},        {des.CountHints(13, 1), 2},
         {rc5.EncrFinalOutMaxSize(16), 16}, {rc5.DecrFinalOutMaxSize(16), 16}, {rc5.CountHints(16, 1), 2}};
-    for (std::size_t i = 0; i < std::size(sizes); ++i)
-        EXPECT_EQ(sizes[i].first, sizes[i].second) << "row " << i;
+    for (std::size_t i = 0; i < std::size(sizes); ++i) EXPECT_EQ(sizes[i].first, sizes[i].second) << "row " << i;
 }
 
 // Each row: the last block as it decrypts, and the reason DecryptFinal gives for it.
@@ -54,10 +52,7 @@ TEST(ProcessorTest, PartialOrEmptyInputFailsWithItsReason) {
          "m_block_size) = 5!"},
         {[&] { des.CheckCiphertextSize(20); },
          "CheckCiphertextSize - in_size = 20, m_block_size = 8, (in_size % m_block_size) = 4!"},
-        {[&] { des.CheckCiphertextSize(0); },
-         "CheckCiphertextSize - in_size = 0, m_block_size = 8, (in_size % m_block_size) = 0!"},
         {[&] { des.CheckCiphertextSize(16); }, kNoException},
-        {[&] { des.CheckPlaintextSize(13); }, kNoException},
         {[&] { rc5.EncryptFinal(data.data(), 13, out.data(), nullptr); },
          "CRC5Algorithm::EncryptFinal - in_size is not multiple of m_block_size!\nin_size = 13, m_block_size = 8, "
          "(in_size % m_block_size) = 5!"},
@@ -81,7 +76,7 @@ TEST(CbcTest, ChainsAreSeparateAndRunOnUntilReset) {
     const Bytes a = Pattern(20, 1), b = Pattern(30, 2);
     CCBC<CDESAlgorithm> cbc(ExampleDesKey(), nullptr);
     const Bytes ca = EncryptAll(cbc, a);
-    EXPECT_EQ(ToHex(ca), ToHex(OpenSSLCrypt("DES-CBC", FromHex("133457799BBCDFF1"), Bytes(8, 0), a, true)));
+    EXPECT_EQ(ToHex(ca), ToHex(OpenSSLEnc("des-cbc", FromHex("133457799BBCDFF1"), Bytes(8, 0), a)));
     EXPECT_EQ(ToHex(DecryptAll(cbc, ca)), ToHex(a));
     const Bytes cb = EncryptAll(cbc, b);
     EXPECT_NE(ToHex(cb), ToHex(EncryptAll(CCBC<CDESAlgorithm>(ExampleDesKey(), nullptr), b)));
@@ -92,7 +87,8 @@ TEST(CbcTest, ChainsAreSeparateAndRunOnUntilReset) {
     EXPECT_EQ(ToHex(EncryptAll(cbc, a)), ToHex(ca));
 }
 
-TEST(CbcTest, TemplateTakesEveryCiphersArguments) {
+// CCBC passes RC5's rounds and block size through; an unusable block size is refused.
+TEST(CbcTest, TemplateTakesTheCiphersArguments) {
     const Bytes iv = Pattern(16, 8), plain = Pattern(50);
     CCBC<CRC5PadAlgorithm> rc5(CRC5key(), 12, 16, iv.data());
     const Bytes cipher = EncryptAll(rc5, plain);
@@ -100,8 +96,6 @@ TEST(CbcTest, TemplateTakesEveryCiphersArguments) {
     EXPECT_EQ(ToHex(DecryptAll(rc5, cipher)), ToHex(plain));
     EXPECT_NE(UnlockReason([&] { EncryptAll(CCBC<CRC5PadAlgorithm>(CRC5key(), 12, 6, iv.data()), plain); }),
               kNoException);
-    CCBC<CIDEAAlgorithm> idea(CIDEAkey(), iv.data());
-    EXPECT_EQ(ToHex(DecryptAll(idea, EncryptAll(idea, plain))), ToHex(plain));
 }
 
 }  // namespace
