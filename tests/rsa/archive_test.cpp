@@ -32,10 +32,9 @@ TEST(RsaArchive, KeysRoundTripInTheirLayoutAsObjectsOfTheirClass) {
     std::unique_ptr<CRSAPublicKey> ownPublic(publicBack);
     ASSERT_TRUE(privateBack && publicBack);
     EXPECT_EQ(Serialized(*privateBack), form);
-    EXPECT_EQ(publicBack->GetRuntimeClass(), RUNTIME_CLASS(CRSAPublicKey));
-    EXPECT_TRUE(*publicBack == key);
-    EXPECT_STREQ(privateBack->GetRuntimeClass()->m_lpszClassName, "CRSAPrivateKey");
-    EXPECT_EQ(privateBack->GetRuntimeClass()->m_wSchema, 1u);
+    EXPECT_TRUE(publicBack->GetRuntimeClass() == RUNTIME_CLASS(CRSAPublicKey) && *publicBack == key);
+    EXPECT_TRUE(privateBack->GetRuntimeClass() == RUNTIME_CLASS(CRSAPrivateKey) &&
+                RUNTIME_CLASS(CRSAPrivateKey)->m_wSchema == 1);
 }
 
 // Shorter stored fields are right-aligned with zeros in front: public L = 2, bits 512,
@@ -46,13 +45,10 @@ TEST(RsaArchive, ShortFieldsLoadRightAligned) {
     CRSAPrivateKey key;
     key.Serialize(in.ar);
     EXPECT_EQ(key.bits, 512);
-    EXPECT_EQ(ToHex(key.modulus, 256), std::string(508, '0') + "abcd");
-    EXPECT_EQ(ToHex(key.publicExponent + 254, 2), "0103");
-    EXPECT_EQ(ToHex(key.privateExponent + 254, 2), "0042");
-    EXPECT_EQ(ToHex(key.prime1, 128), std::string(256, '0'));
-    EXPECT_EQ(ToHex(key.prime2 + 124, 4), "01020304");
-    EXPECT_EQ(ToHex(key.exponent2 + 126, 2), "0708");
-    EXPECT_EQ(ToHex(key.coefficient + 126, 2), "090a");
+    EXPECT_EQ(ToHex(key.modulus, 256) + ToHex(key.prime1, 128), std::string(508, '0') + "abcd" + std::string(256, '0'));
+    EXPECT_EQ(ToHex(key.publicExponent + 254, 2) + ToHex(key.privateExponent + 254, 2), "01030042");
+    EXPECT_EQ(ToHex(key.prime2 + 124, 4) + ToHex(key.exponent2 + 126, 2) + ToHex(key.coefficient + 126, 2),
+              "010203040708090a");
 }
 
 TEST(RsaArchive, LoadingRefusesOutOfRangeFieldsAndKeepsTheKey) {
@@ -77,9 +73,8 @@ TEST(RsaArchive, LoadingRefusesOutOfRangeFieldsAndKeepsTheKey) {
         Loader in(octets);
         CRSAPrivateKey key = SampleKey();
         EXPECT_EQ(CauseOf([&] { key.Serialize(in.ar); }), cause) << name;
-        if (cause != kNothingThrown) {
-            EXPECT_EQ(Serialized(key), Serialized(SampleKey())) << name;
-        }
+        EXPECT_TRUE(cause == kNothingThrown || Serialized(key) == Serialized(SampleKey()))
+            << name << " changed the key";
     }
 }
 

@@ -9,59 +9,51 @@
 namespace rsatest {
 namespace {
 
-struct KeySource {
-    bool byOpenSSL;
-    int bits, useF4;
-};
-
-class Interop : public ::testing::TestWithParam<KeySource> {};
-
-TEST_P(Interop, SignaturesAndWrappedKeysGoBothWays) {
-    const KeyPairs& keys = KeysFrom(GetParam().byOpenSSL, GetParam().bits, GetParam().useF4);
-    const CRSAPrivateKey& ours = keys.ours;
-    // The DigestInfo headers of RFC 8017; OpenSSL signs the DigestInfo as given.
-    const std::tuple<EDigestAlgorithm, const char*, std::size_t> digests[] = {
-        {md2, "3020300c06082a864886f70d020205000410", 16},
-        {md5, "3020300c06082a864886f70d020505000410", 16},
-        {sha1, "3021300906052b0e03021a05000414", 20}};
-    for (const auto& [alg, header, size] : digests) {
-        const Octets hash = Pattern(size, alg);
-        Octets info = FromHex(header);
-        info.insert(info.end(), hash.begin(), hash.end());
-        CByteArray signature;
-        ours.LockDigest(alg, hash.data(), signature);
-        EXPECT_EQ(ByPeer(kRecover, keys.peer.get(), ToOctets(signature)), info) << header << " signed here";
-        // Into a larger buffer the signature goes right-aligned behind zeros.
-        Octets buffer(signature.GetSize() + 12, 0xAA), aligned(12, 0);
-        ours.LockDigest(alg, hash.data(), buffer.data(), static_cast<unsigned long>(buffer.size()));
-        aligned.insert(aligned.end(), signature.GetData(), signature.GetData() + signature.GetSize());
-        EXPECT_EQ(buffer, aligned) << header;
-        const Octets theirs = ByPeer(kSign, keys.peer.get(), info);
-        Octets unlocked(size), viaPointer(size);
-        ours.UnlockDigest(alg, ToByteArray(theirs), unlocked.data(), ours.bits);
-        ours.UnlockDigest(alg, theirs.data(), theirs.size(), viaPointer.data(), ours.bits);
-        EXPECT_TRUE(unlocked == hash && viaPointer == hash) << header << " signed there";
-    }
-    for (unsigned short size : {5, 16, 24}) {
-        const CKey key(size);
-        CByteArray wrapped;
-        ours.LockKey(key, wrapped);
-        EXPECT_EQ(wrapped.GetSize(), ours.RsaOutputSize());
-        EXPECT_EQ(ByPeer(kDecrypt, keys.peer.get(), ToOctets(wrapped)), Octets(key.Data(), key.Data() + size)) << size;
-        const Octets secret = Pattern(size, size);
-        CKey unwrapped;
-        ours.UnlockKey(ToByteArray(ByPeer(kEncrypt, keys.peer.get(), secret)), unwrapped, ours.bits);
-        EXPECT_EQ(Octets(unwrapped.Data(), unwrapped.Data() + unwrapped.Size()), secret) << size << " wrapped there";
+// Keys made by OpenSSL and by CRSAKeyPair, of several sizes and both public exponents.
+TEST(Interop, SignaturesAndWrappedKeysGoBothWays) {
+    for (auto [byOpenSSL, bits, useF4] :
+         {std::tuple{true, 512, 1}, {true, 2048, 1}, {false, 513, 0}, {false, 1024, 1}}) {
+        SCOPED_TRACE(testing::Message() << (byOpenSSL ? "OpenSSL " : "CRSAKeyPair ") << bits << " bits, F4 " << useF4);
+        const KeyPairs& keys = KeysFrom(byOpenSSL, bits, useF4);
+        const CRSAPrivateKey& ours = keys.ours;
+        // The DigestInfo headers of RFC 8017; OpenSSL signs the DigestInfo as given.
+        const std::tuple<EDigestAlgorithm, const char*, std::size_t> digests[] = {
+            {md2, "3020300c06082a864886f70d020205000410", 16},
+            {md5, "3020300c06082a864886f70d020505000410", 16},
+            {sha1, "3021300906052b0e03021a05000414", 20}};
+        for (const auto& [alg, header, size] : digests) {
+            const Octets hash = Pattern(size, alg);
+            Octets info = FromHex(header);
+            info.insert(info.end(), hash.begin(), hash.end());
+            CByteArray signature;
+            ours.LockDigest(alg, hash.data(), signature);
+            EXPECT_EQ(ByPeer(kRecover, keys.peer.get(), ToOctets(signature)), info) << header << " signed here";
+            // Into a larger buffer the signature goes right-aligned behind zeros.
+            Octets buffer(signature.GetSize() + 12, 0xAA), aligned(12, 0);
+            ours.LockDigest(alg, hash.data(), buffer.data(), static_cast<unsigned long>(buffer.size()));
+            aligned.insert(aligned.end(), signature.GetData(), signature.GetData() + signature.GetSize());
+            EXPECT_EQ(buffer, aligned) << header;
+            const Octets theirs = ByPeer(kSign, keys.peer.get(), info);
+            Octets unlocked(size), viaPointer(size);
+            ours.UnlockDigest(alg, ToByteArray(theirs), unlocked.data(), ours.bits);
+            ours.UnlockDigest(alg, theirs.data(), theirs.size(), viaPointer.data(), ours.bits);
+            EXPECT_TRUE(unlocked == hash && viaPointer == hash) << header << " signed there";
+        }
+        for (unsigned short size : {5, 16, 24}) {
+            const CKey key(size);
+            CByteArray wrapped;
+            ours.LockKey(key, wrapped);
+            EXPECT_EQ(wrapped.GetSize(), ours.RsaOutputSize());
+            EXPECT_EQ(ByPeer(kDecrypt, keys.peer.get(), ToOctets(wrapped)), Octets(key.Data(), key.Data() + size))
+                << size;
+            const Octets secret = Pattern(size, size);
+            CKey unwrapped;
+            ours.UnlockKey(ToByteArray(ByPeer(kEncrypt, keys.peer.get(), secret)), unwrapped, ours.bits);
+            EXPECT_EQ(Octets(unwrapped.Data(), unwrapped.Data() + unwrapped.Size()), secret)
+                << size << " wrapped there";
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(KeySizes, Interop,
-                         ::testing::Values(KeySource{true, 512, 1}, KeySource{true, 2048, 1}, KeySource{false, 513, 0},
-                                           KeySource{false, 1024, 1}),
-                         [](const auto& info) {
-                             return std::string(info.param.byOpenSSL ? "OpenSSL" : "Vorlan") +
-                                    std::to_string(info.param.bits) + (info.param.useF4 ? "F4" : "E3");
-                         });
 
 }  // namespace
 }  // namespace rsatest

@@ -26,13 +26,15 @@ using namespace testcommon;
 
 template <auto Free>
 struct Deleter {
-    template <class T>
-    void operator()(T* p) const {
-        Free(p);
-    }
+    void operator()(auto* p) const { Free(p); }
 };
 using PKey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
+using PKeyCtx = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
 using BN = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
+
+inline void Check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(what);
+}
 
 // The numbers of an RSA private key in OpenSSL's order, beside our key's fields.
 enum { N, E, D, P, Q };
@@ -47,14 +49,10 @@ inline std::array<std::span<BYTE>, 8> FieldsOf(const CRSAPrivateKey& key) {
             k.prime2,  k.exponent1,      k.exponent2,       k.coefficient};
 }
 
-inline void Check(bool ok, const char* what) {
-    if (!ok) throw std::runtime_error(what);
-}
-
 inline Numbers NumbersOf(const CRSAPrivateKey& key) {
     Numbers numbers;
-    for (int i = 0; i < 8; ++i)
-        numbers[i].reset(BN_bin2bn(FieldsOf(key)[i].data(), static_cast<int>(FieldsOf(key)[i].size()), nullptr));
+    for (int i = 0; auto field : FieldsOf(key))
+        numbers[i++].reset(BN_bin2bn(field.data(), static_cast<int>(field.size()), nullptr));
     return numbers;
 }
 
@@ -68,23 +66,12 @@ inline Numbers NumbersOf(const EVP_PKEY* key) {
     return numbers;
 }
 
-// Our key with the numbers right-aligned in its fields.
-inline CRSAPrivateKey KeyFrom(const Numbers& numbers) {
-    CRSAPrivateKey key;
-    key.bits = static_cast<unsigned short>(BN_num_bits(numbers[N].get()));
-    for (int i = 0; i < 8; ++i) {
-        const std::span<BYTE> field = FieldsOf(key)[i];
-        Check(BN_bn2binpad(numbers[i].get(), field.data(), static_cast<int>(field.size())) >= 0, "field width");
-    }
-    return key;
-}
-
 // OpenSSL's key from the first `count` numbers: all eight, or n and e for a public key.
 inline PKey PeerKey(const Numbers& numbers, int count = 8) {
     std::unique_ptr<OSSL_PARAM_BLD, Deleter<OSSL_PARAM_BLD_free>> build(OSSL_PARAM_BLD_new());
     for (int i = 0; i < count; ++i) OSSL_PARAM_BLD_push_BN(build.get(), kParams[i], numbers[i].get());
     std::unique_ptr<OSSL_PARAM, Deleter<OSSL_PARAM_free>> params(OSSL_PARAM_BLD_to_param(build.get()));
-    std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    PKeyCtx ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
     EVP_PKEY* key = nullptr;
     Check(EVP_PKEY_fromdata_init(ctx.get()) == 1 &&
               EVP_PKEY_fromdata(ctx.get(), &key, count > 2 ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY, params.get()) == 1,
@@ -101,35 +88,34 @@ struct KeyPairs {
 inline const KeyPairs& KeysFrom(bool byOpenSSL, int bits, int useF4 = 1) {
     static std::map<std::tuple<bool, int, int>, KeyPairs> cache;
     auto [found, fresh] = cache.try_emplace({byOpenSSL, bits, useF4});
-    if (fresh) {
-        const Numbers numbers =
-            byOpenSSL ? NumbersOf(PKey(EVP_RSA_gen(static_cast<unsigned>(bits))).get())
-                      : NumbersOf(CRSAKeyPair(static_cast<unsigned short>(bits), useF4, nullptr, 0, nullptr));
-        found->second = KeyPairs{KeyFrom(numbers), PeerKey(numbers)};
-    }
+    if (!fresh) return found->second;
+    const Numbers numbers = byOpenSSL
+                                ? NumbersOf(PKey(EVP_RSA_gen(static_cast<unsigned>(bits))).get())
+                                : NumbersOf(CRSAKeyPair(static_cast<unsigned short>(bits), useF4, nullptr, 0, nullptr));
+    CRSAPrivateKey& ours = found->second.ours;  // the numbers right-aligned in the fields
+    ours.bits = static_cast<unsigned short>(bits);
+    for (int i = 0; auto field : FieldsOf(ours))
+        Check(BN_bn2binpad(numbers[i++].get(), field.data(), static_cast<int>(field.size())) >= 0, "field width");
+    found->second.peer = PeerKey(numbers);
     return found->second;
 }
 
-// OpenSSL's one-shot operations; verify-recover returns what the signature holds (the
-// digest alone when md is given). Empty on failure.
-struct PeerOp {
-    int (*init)(EVP_PKEY_CTX*);
-    int (*run)(EVP_PKEY_CTX*, unsigned char*, size_t*, const unsigned char*, size_t);
-};
+// OpenSSL's one-shot PKCS#1 v1.5 operations; verify-recover returns what the signature
+// holds (the digest alone when md is given). Empty on failure.
+using PeerOp =
+    std::pair<int (*)(EVP_PKEY_CTX*), int (*)(EVP_PKEY_CTX*, unsigned char*, size_t*, const unsigned char*, size_t)>;
 inline const PeerOp kSign{EVP_PKEY_sign_init, EVP_PKEY_sign},
     kRecover{EVP_PKEY_verify_recover_init, EVP_PKEY_verify_recover}, kEncrypt{EVP_PKEY_encrypt_init, EVP_PKEY_encrypt},
     kDecrypt{EVP_PKEY_decrypt_init, EVP_PKEY_decrypt};
 
-inline Octets ByPeer(const PeerOp& op, EVP_PKEY* key, const Octets& in, const EVP_MD* md = nullptr,
-                     int padding = RSA_PKCS1_PADDING) {
-    std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+inline Octets ByPeer(const PeerOp& op, EVP_PKEY* key, const Octets& in, const EVP_MD* md = nullptr) {
+    PKeyCtx ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
     Octets out(static_cast<std::size_t>(EVP_PKEY_get_size(key)));
     std::size_t length = out.size();
-    if (op.init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) != 1 ||
-        (md && EVP_PKEY_CTX_set_signature_md(ctx.get(), md) != 1) ||
-        op.run(ctx.get(), out.data(), &length, in.data(), in.size()) != 1)
-        return {};
-    out.resize(length);
+    const bool ok = op.first(ctx.get()) == 1 && EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) == 1 &&
+                    (!md || EVP_PKEY_CTX_set_signature_md(ctx.get(), md) == 1) &&
+                    op.second(ctx.get(), out.data(), &length, in.data(), in.size()) == 1;
+    out.resize(ok ? length : 0);
     return out;
 }
 
