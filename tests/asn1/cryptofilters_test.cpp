@@ -129,7 +129,7 @@ TEST_P(EncodingCipherTest, StreamedEqualsOneShotAndPartialBlocksFail) {
     }
     const Octets expected = cipher_test::EncryptAll(*cipher->Fresh(), octets);
     if (cipher->openSSL) {
-        EXPECT_EQ(expected, cipher_test::OpenSSLCrypt(cipher->openSSL, cipher->key, kIv, octets, true));
+        EXPECT_EQ(expected, cipher_test::OpenSSLEnc(cipher->openSSL, cipher->key, kIv, octets));
     }
     EXPECT_EQ(encrypt(), expected);
     EXPECT_EQ(run([&](CCryptoProcessor& p, auto& t) { value.encryptClearContents(p, t); }), expected);
@@ -236,7 +236,7 @@ TEST(EncodingCipher, SixteenMegabytesFromAFileStreamThroughTheCipherInBoundedMem
     }
     EXPECT_LT(encryption, kBoundKiB);
     EXPECT_LT(decryption, kBoundKiB);
-    EXPECT_TRUE(encrypted.Read() == cipher_test::OpenSSLCrypt("DES-CBC", kCiphers[0].key, kIv, encoding, true));
+    EXPECT_TRUE(encrypted.Read() == cipher_test::OpenSSLEnc("DES-CBC", kCiphers[0].key, kIv, encoding));
     EXPECT_TRUE(decrypted.Read() == encoding);
 }
 
