@@ -71,6 +71,13 @@ public:
     }
     // The final call, then an empty buffer.
     void Finish();
+    // The octets a ProcessBlock call carries: null data stands for the sink's own buffer.
+    void ResolveBlock(const unsigned char*& data, unsigned long& length) const {
+        if (!data) {
+            data = m_pBlock;
+            length = m_dwFill;
+        }
+    }
 
     DWORD m_dwTotal = 0;
     DWORD m_dwFill = 0;

@@ -15,10 +15,7 @@ CDigestFilter::CDigestFilter(CDigestMaker& digest) : m_pDigest(&digest) { SetBlo
 CDigestFilter::~CDigestFilter() { SecureWipe(m_pBlock, m_dwBlockSize); }
 
 void CDigestFilter::ProcessBlock(int final, const unsigned char* data, unsigned long length) {
-    if (!data) {
-        data = m_pBlock;
-        length = m_dwFill;
-    }
+    ResolveBlock(data, length);
     m_pDigest->UpdateBlock(data, static_cast<int>(length), nullptr, final, 1);
 }
 

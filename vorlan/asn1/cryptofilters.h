@@ -76,10 +76,7 @@ public:
                                 [&](unsigned long block) { return processor.EncrFinalOutMaxSize(block); }) {}
 
     void ProcessBlock(int final, const unsigned char* data, unsigned long length) override {
-        if (!data) {
-            data = this->m_pBlock;
-            length = this->m_dwFill;
-        }
+        this->ResolveBlock(data, length);
         CCryptoProcessor& processor = *this->m_pProcessor;
         unsigned char* out = this->m_pOutput;
         if (length == this->m_dwBlockSize) {
@@ -112,10 +109,7 @@ public:
     }
 
     void ProcessBlock(int final, const unsigned char* data, unsigned long length) override {
-        if (!data) {
-            data = this->m_pBlock;
-            length = this->m_dwFill;
-        }
+        this->ResolveBlock(data, length);
         CCryptoProcessor& processor = *this->m_pProcessor;
         unsigned char* out = this->m_pOutput;
         const unsigned long kept = this->m_dwBlockSize - m_dwHoldBack;

@@ -17,10 +17,7 @@ public:
         SetBlockSize(kSinkBlockSize);
     }
     void ProcessBlock(int, const unsigned char* data, unsigned long length) override {
-        if (!data) {
-            data = m_pBlock;
-            length = m_dwFill;
-        }
+        ResolveBlock(data, length);
         const unsigned long available = m_dwLength - m_dwPosition;
         const unsigned long common = std::min(length, available);
         const int order = common ? std::memcmp(data, m_pOther + m_dwPosition, common) : 0;
@@ -56,10 +53,7 @@ public:
         return CBufferedFilterNS::Reset();
     }
     void ProcessBlock(int final, const unsigned char* data, unsigned long length) override {
-        if (!data) {
-            data = m_pBlock;
-            length = m_dwFill;
-        }
+        ResolveBlock(data, length);
         if (m_bResult && !m_pfnAccepts(data, length)) m_bResult = 0;
         if (!m_bResult || final) ___throwTerminateValidationException(0);
     }
@@ -76,10 +70,7 @@ CMemoryFilter::CMemoryFilter(unsigned char* memory, unsigned long capacity) : m_
 }
 
 void CMemoryFilter::ProcessBlock(int, const unsigned char* data, unsigned long length) {
-    if (!data) {
-        data = m_pBlock;
-        length = m_dwFill;
-    }
+    ResolveBlock(data, length);
     if (length > m_dwCapacity - m_dwWritten) AfxThrowFileException(CFileException::diskFull);
     if (length) std::memcpy(m_pMemory + m_dwWritten, data, length);
     m_dwWritten += length;
@@ -155,10 +146,7 @@ CBitShiftFilter::CBitShiftFilter(CBufferedFilterNS& target, int shift) : m_pTarg
 }
 
 void CBitShiftFilter::ProcessBlock(int, const unsigned char* data, unsigned long length) {
-    if (!data) {
-        data = m_pBlock;
-        length = m_dwFill;
-    }
+    ResolveBlock(data, length);
     if (length == 0) return;
     const int s = m_nShift;
     unsigned char shifted[kSinkBlockSize];

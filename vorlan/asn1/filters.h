@@ -31,10 +31,7 @@ class CTargetFilter : public virtual CBufferedFilterNS {
 public:
     explicit CTargetFilter(Target& target) : m_pTarget(&target) { SetBlockSize(kSinkBlockSize); }
     void ProcessBlock(int, const unsigned char* data, unsigned long length) override {
-        if (!data) {
-            data = m_pBlock;
-            length = m_dwFill;
-        }
+        ResolveBlock(data, length);
         if (length) writeToTarget(*m_pTarget, data, length);
     }
 
