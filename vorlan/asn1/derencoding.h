@@ -102,7 +102,7 @@ public:
 
 namespace detail {
 // The reason text of the last decoding failure raised in this thread (diagnostics and tests).
-const char* lastDecodingReason();
+const char* LastDecodingReason();
 // Number of length octets after the first for a definite length (0 below 128).
 inline unsigned lengthOctetsAfterFirst(unsigned long length) {
     return length < 128 ? 0 : static_cast<unsigned>((std::bit_width(length) + 7) / 8);
