@@ -72,7 +72,7 @@ inline std::string decodingFailure(const Octets& octets) {
         decode(octets);
     } catch (CDERDecodingException* e) {
         e->Delete();
-        return detail::LastDecodingReason();
+        return LastDecodingReason();
     }
     return "";
 }

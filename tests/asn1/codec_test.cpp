@@ -41,7 +41,7 @@ TEST(DEREncoding, BufferModesAdoptCopyOrReadInPlace) {
 TEST(DEREncoding, FrameworkFailuresBecomeTheDecodingException) {
     CDEREncoding der(0, CByteArray());
     EXPECT_THROW(der.ReadByte(), CDERDecodingException*);
-    EXPECT_STREQ(detail::LastDecodingReason(), "CException -> CDERDecodingException");
+    EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException");
     EXPECT_THROW(der.Seek(-5, CFile::begin), CDERDecodingException*);
 }
 

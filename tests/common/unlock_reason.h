@@ -15,7 +15,7 @@ std::string UnlockReason(Action&& action) {
         action();
     } catch (CUnlockException* e) {
         e->Delete();
-        return detail::LastUnlockReason();
+        return LastUnlockReason();
     }
     return kNoException;
 }

@@ -13,7 +13,7 @@ std::string Describe(CException* e) {
     char text[512] = {};
     std::string message;
     if (dynamic_cast<CUnlockException*>(e))
-        message = detail::LastUnlockReason();
+        message = LastUnlockReason();
     else if (e->GetErrorMessage(text, sizeof text))
         message = text;
     if (message.empty()) message = e->GetRuntimeClass()->m_lpszClassName;

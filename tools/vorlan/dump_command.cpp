@@ -62,7 +62,7 @@ void DumpDER(const std::vector<unsigned char>& der, CFile& out) {
             value.reset(___buildFromEncoding(encoding));
         } catch (CDERDecodingException* e) {
             e->Delete();
-            throw Failure(std::string("not valid DER: ") + detail::LastDecodingReason());
+            throw Failure(std::string("not valid DER: ") + LastDecodingReason());
         }
         value->Dump(0, &out);
     }

@@ -241,4 +241,4 @@ void ___throwDERDecodingException(const char* format, ...) {
     throw &g_derDecodingException;
 }
 
-const char* detail::LastDecodingReason() { return g_lastReason; }
+const char* LastDecodingReason() { return g_lastReason; }

@@ -100,9 +100,11 @@ public:
 
 [[noreturn]] void ___throwDERDecodingException(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-namespace detail {
-// The reason text of the last decoding failure raised in this thread (diagnostics and tests).
+// The reason text of the last decoding failure raised in the calling thread, for the
+// caller's diagnostics.
 const char* LastDecodingReason();
+
+namespace detail {
 // Number of length octets after the first for a definite length (0 below 128).
 inline unsigned lengthOctetsAfterFirst(unsigned long length) {
     return length < 128 ? 0 : static_cast<unsigned>((std::bit_width(length) + 7) / 8);

@@ -28,6 +28,6 @@ void ThrowUnlockFormatted(const char* format, ...) {
     AfxThrowUnlockException(reason);
 }
 
-const char* LastUnlockReason() { return t_lastReason.c_str(); }
-
 }  // namespace detail
+
+const char* LastUnlockReason() { return t_lastReason.c_str(); }

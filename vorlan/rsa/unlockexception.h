@@ -12,12 +12,14 @@ public:
 };
 
 // Throws the shared CUnlockException. The reason is kept only as the calling
-// thread's last reason (see detail::LastUnlockReason) for diagnostics.
+// thread's last reason (see LastUnlockReason) for diagnostics.
 [[noreturn]] void AfxThrowUnlockException(const char* reason);
+
+// The reason of the last CUnlockException raised in the calling thread ("" when none),
+// for the caller's diagnostics.
+const char* LastUnlockReason();
 
 namespace detail {
 // printf-style reason, formatted and then passed to AfxThrowUnlockException.
 [[noreturn]] void ThrowUnlockFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// The reason of the last CUnlockException raised in the calling thread ("" when none).
-const char* LastUnlockReason();
 }  // namespace detail
