@@ -59,8 +59,8 @@
 #include "vorlan/cipher/tripledes.h"
 
 #include "vorlan/rsa/digestinfo.h"
-#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/random/randomsgenerator.h"
 #include "vorlan/rsa/rsakeypair.h"
 #include "vorlan/rsa/rsaprivatekey.h"
 #include "vorlan/rsa/rsapublickey.h"
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"

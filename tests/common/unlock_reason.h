@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 
 namespace testcommon {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "vorlan/cipher/idea.h"
 
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "vorlan/framework/archive.h"
-#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/random/randomsgenerator.h"
 #include "vorlan/support/wipe.h"
 
 IMPLEMENT_SERIAL(CKey, CObject, 1)

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {

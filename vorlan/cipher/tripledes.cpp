@@ -1,6 +1,6 @@
 #include "vorlan/cipher/tripledes.h"
 
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 CTripleDESAlgorithm::CTripleDESAlgorithm(const CTripleDESkey& key, int noChaining, const unsigned char* iv)

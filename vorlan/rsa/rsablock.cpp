@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "vorlan/framework/archive.h"
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 
 namespace detail {
 

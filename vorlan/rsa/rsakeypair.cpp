@@ -4,9 +4,9 @@
 #include <atomic>
 #include <utility>
 
-#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/random/randomsgenerator.h"
 #include "vorlan/rsa/rsablock.h"
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/progress.h"
 
 namespace {

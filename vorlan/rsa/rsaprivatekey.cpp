@@ -7,7 +7,7 @@
 #include "vorlan/cipher/key.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/rsa/rsablock.h"
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 
 IMPLEMENT_SERIAL(CRSAPrivateKey, CRSAPublicKey, 1)
 

@@ -5,9 +5,9 @@
 
 #include "vorlan/cipher/key.h"
 #include "vorlan/framework/archive.h"
-#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/random/randomsgenerator.h"
 #include "vorlan/rsa/rsablock.h"
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 
 IMPLEMENT_SERIAL(CRSAPublicKey, CObject, 1)
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "tests/common/octets.h"
-#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/random/randomsgenerator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "vorlan/rsa/randomsgenerator.h"
+#include "vorlan/random/randomsgenerator.h"
 
 #include <sys/random.h>
 

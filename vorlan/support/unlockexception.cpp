@@ -1,4 +1,4 @@
-#include "vorlan/rsa/unlockexception.h"
+#include "vorlan/support/unlockexception.h"
 
 #include <cstdarg>
 #include <cstdio>
