@@ -167,8 +167,8 @@ void DivModLimbs(Limb* q, Limb* r, const Limb* a, int an, const Limb* b, int bn)
     // Normalise so that the divisor's top bit is set; the remainder is shifted back.
     CWipedLimbs<kMaxWideLimbs + 2> dividend;
     CWipedLimbs<kMaxLimbs> divisor;
-    Limb* u = dividend.limbs;
-    Limb* v = divisor.limbs;
+    Limb* u = dividend.data;
+    Limb* v = divisor.data;
     const int s = std::countl_zero(b[bn - 1]);
     ShiftLeft(v, b, bn, s);
     u[an] = ShiftLeft(u, a, an, s);

@@ -20,13 +20,7 @@ inline constexpr int kMaxWideLimbs = 2 * kMaxLimbs;
 // A limb buffer wiped when it dies, also when a cancellation unwinds through it:
 // the limbs may hold private values.
 template <int N>
-struct CWipedLimbs {
-    Limb limbs[N];
-    CWipedLimbs() = default;
-    CWipedLimbs(const CWipedLimbs&) = delete;
-    CWipedLimbs& operator=(const CWipedLimbs&) = delete;
-    ~CWipedLimbs() { SecureWipe(limbs, sizeof limbs); }
-};
+using CWipedLimbs = vorlan::detail::CWipedArray<Limb, N>;
 
 // The n limbs holding digits[0..count-1] (count rounded up to whole limbs).
 int LimbsFromDigits(Limb* limbs, const DWORD* digits, int count);

@@ -66,7 +66,7 @@ CHugeDigit CRSAKeyPair::PrimeNumber(const CHugeDigit& b, const CHugeDigit& c, DW
                                     unsigned short seedLen, CProgress* progress) {
     g_searchProgress.Begin(progress);
     // The start covers the whole range: 2,048 random bits reduced modulo its width.
-    CWipedOctets<detail::kRsaFieldSize> octets;
+    vorlan::detail::CWipedOctets<detail::kRsaFieldSize> octets;
     CRandomsGenerator(seed, seedLen).GetRandomBlock(octets.data, sizeof octets.data);
     const CHugeDigit start = detail::ReadNumber(octets.data, sizeof octets.data);
 

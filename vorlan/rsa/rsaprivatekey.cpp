@@ -133,7 +133,7 @@ void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
     ar >> fieldLen;
     if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
     // The two halves of the primes and CRT-exponent blocks travel as one 256-octet field.
-    CWipedOctets<kFieldSize> pair;
+    vorlan::detail::CWipedOctets<kFieldSize> pair;
     for (auto [high, low] : {std::pair{prime1, prime2}, std::pair{exponent1, exponent2}}) {
         detail::ReadRightAligned(ar, pair.data, fieldLen);
         std::memcpy(high, pair.data, kHalf);
