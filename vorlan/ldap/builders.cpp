@@ -1,6 +1,7 @@
 #include "vorlan/ldap/builders.h"
 
 #include "vorlan/asn1/boolean.h"
+#include "vorlan/asn1/identifier.h"
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/sequence.h"
 
@@ -35,13 +36,13 @@ LDAPFilterPtr setFilter(unsigned char tag, LDAPFilterList filters) {
 
 }  // namespace
 
-LDAPFilterPtr BuildAndFilter(LDAPFilterList filters) { return setFilter(0x80, std::move(filters)); }
+LDAPFilterPtr BuildAndFilter(LDAPFilterList filters) { return setFilter(ASN1ContextTag(0), std::move(filters)); }
 
-LDAPFilterPtr BuildOrFilter(LDAPFilterList filters) { return setFilter(0x81, std::move(filters)); }
+LDAPFilterPtr BuildOrFilter(LDAPFilterList filters) { return setFilter(ASN1ContextTag(1), std::move(filters)); }
 
 LDAPFilterPtr BuildNotFilter(LDAPFilterPtr filter) {
     if (!filter) ___throwDERDecodingException("LDAP filter: missing filter under not");
-    auto wrapper = std::make_unique<CASN1_TAGGED>(0x82, 0);
+    auto wrapper = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(2), 0);
     wrapper->AddObject(filter.release());
     return wrapper;
 }
@@ -56,7 +57,7 @@ LDAPFilterPtr BuildAssertionFilter(ELDAPAssertion kind, std::string_view attribu
 
 LDAPFilterPtr BuildPresentFilter(std::string_view attribute) {
     requireText(attribute, "attribute description");
-    return LDAPFilterPtr(taggedString(0x87, attribute));
+    return LDAPFilterPtr(taggedString(ASN1ContextTag(7), attribute));
 }
 
 LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubstrings& pieces) {
@@ -66,11 +67,11 @@ LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubst
         requireText(piece, "substring");
         sequence->AddObject(taggedString(tag, piece));
     };
-    if (pieces.initial) add(0x80, *pieces.initial);
-    for (const std::string& piece : pieces.any) add(0x81, piece);
-    if (pieces.final) add(0x82, *pieces.final);
+    if (pieces.initial) add(ASN1ContextTag(0), *pieces.initial);
+    for (const std::string& piece : pieces.any) add(ASN1ContextTag(1), piece);
+    if (pieces.final) add(ASN1ContextTag(2), *pieces.final);
     if (sequence->GetComponents().GetSize() == 0) ___throwDERDecodingException("LDAP filter: no substring");
-    auto filter = std::make_unique<CASN1_TAGGED>(0x84, 0);
+    auto filter = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(4), 0);
     filter->AddObject(octetString(attribute));
     filter->AddObject(sequence.release());
     return filter;
@@ -80,14 +81,14 @@ LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_v
                                     bool dnAttributes) {
     if (matchingRule.empty() && type.empty())
         ___throwDERDecodingException("LDAP filter: extensible match without rule or type");
-    auto filter = std::make_unique<CASN1_TAGGED>(0x89, 0);
-    if (!matchingRule.empty()) filter->AddObject(taggedString(0x81, matchingRule));
-    if (!type.empty()) filter->AddObject(taggedString(0x82, type));
-    filter->AddObject(taggedString(0x83, value));
+    auto filter = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(9), 0);
+    if (!matchingRule.empty()) filter->AddObject(taggedString(ASN1ContextTag(1), matchingRule));
+    if (!type.empty()) filter->AddObject(taggedString(ASN1ContextTag(2), type));
+    filter->AddObject(taggedString(ASN1ContextTag(3), value));
     // dnAttributes is a BOOLEAN DEFAULT FALSE: DER leaves out the default.
     if (dnAttributes) {
         CASN1_BOOLEAN flag(1);
-        auto tagged = std::make_unique<CASN1_TAGGED>(0x84, 0);
+        auto tagged = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(4), 0);
         flag.buildImplicitTAGGED(*tagged);
         filter->AddObject(tagged.release());
     }

@@ -9,14 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "vorlan/asn1/identifier.h"
 #include "vorlan/asn1/tagged.h"
 
 // The filter alternatives that compare an attribute with one value.
 enum class ELDAPAssertion : unsigned char {
-    equalityMatch = 0x83,
-    greaterOrEqual = 0x85,
-    lessOrEqual = 0x86,
-    approxMatch = 0x88,
+    equalityMatch = ASN1ContextTag(3),
+    greaterOrEqual = ASN1ContextTag(5),
+    lessOrEqual = ASN1ContextTag(6),
+    approxMatch = ASN1ContextTag(8),
 };
 
 // The pieces of a substrings filter: at least one, none empty.

@@ -1,9 +1,9 @@
 #include "vorlan/ldap/filterstring.h"
 
 #include <cstring>
-#include <limits>
 
-#include "vorlan/asn1/constructed.h"
+#include "vorlan/asn1/componentreader.h"
+#include "vorlan/asn1/identifier.h"
 
 namespace {
 
@@ -214,10 +214,8 @@ private:
     std::size_t m_pos = 0;
 };
 
-// Reads a filter value back, requiring the forms the builders make.
+// Reads a filter value back field by field, requiring the forms the builders make.
 class FilterFormatter {
-    static constexpr int kAnyCount = std::numeric_limits<int>::max();
-
 public:
     std::string format(const CASN1Type& filter) {
         write(filter, 1);
@@ -225,36 +223,30 @@ public:
     }
 
 private:
+    using Reader = CASN1ComponentReader<const CASN1_CONSTRUCTED_TYPE>;
+
     [[noreturn]] static void fail(const char* what) { ___throwDERDecodingException("LDAP filter: %s", what); }
 
-    static const CASN1ComponentArray& components(const CASN1Type& value, int minimum, int maximum) {
+    static Reader components(const CASN1Type& value) {
         const auto* constructed = dynamic_cast<const CASN1_CONSTRUCTED_TYPE*>(&value);
-        if (!constructed || !value.m_bConstructed || value.m_bIndefinite) fail("constructed value expected");
-        const CASN1ComponentArray& list = constructed->GetComponents();
-        if (list.GetSize() < minimum || list.GetSize() > maximum) fail("wrong number of components");
-        for (int i = 0; i < list.GetSize(); ++i)
-            if (!list[i]) fail("missing component");
-        return list;
+        if (!constructed || !value.m_bConstructed || value.m_bIndefinite)
+            fail("constructed value of definite length expected");
+        return Reader(*constructed);
     }
 
-    static std::string contents(const CASN1Type& value, unsigned char identifier) {
-        if (value.identifier != identifier || value.m_bConstructed) fail("primitive string expected");
+    // Every string of an LDAP message is primitive (RFC 4511 section 5.1).
+    static std::string contents(const CASN1Type& value) {
+        if (value.m_bConstructed) fail("primitive string expected");
         std::string text(value.getClearContentsLength(), '\0');
         value.GetClearData(reinterpret_cast<unsigned char*>(text.data()), text.size(), 1, 0);
         return text;
     }
 
-    static std::string attribute(const CASN1Type& value, unsigned char identifier) {
-        std::string text = contents(value, identifier);
-        FilterParser name(text);
-        if (name.attributeDescription().empty() || !name.atEnd()) fail("malformed attribute description");
-        return text;
-    }
-
-    static std::string matchingRule(const CASN1Type& value) {
-        std::string text = contents(value, 0x81);
-        FilterParser name(text);
-        if (!name.oid() || !name.atEnd()) fail("malformed matching rule");
+    static std::string name(const CASN1Type& value, bool optionsAllowed) {
+        std::string text = contents(value);
+        FilterParser parser(text);
+        const bool wellFormed = optionsAllowed ? !parser.attributeDescription().empty() : parser.oid();
+        if (!wellFormed || !parser.atEnd()) fail("malformed attribute description or matching rule");
         return text;
     }
 
@@ -276,27 +268,26 @@ private:
         if (depth > kMaxLDAPFilterNesting) fail("filters nested too deep");
         m_out += '(';
         switch (filter.identifier) {
-        case 0x80:
-        case 0x81: {
-            m_out += filter.identifier == 0x80 ? '&' : '|';
-            const CASN1ComponentArray& list = components(filter, 0, kAnyCount);
-            for (int i = 0; i < list.GetSize(); ++i) write(*list[i], depth + 1);
+        case ASN1ContextTag(0):
+        case ASN1ContextTag(1): {
+            m_out += filter.identifier == ASN1ContextTag(0) ? '&' : '|';
+            for (Reader set = components(filter); !set.AtEnd();) write(set.NextAny("filter"), depth + 1);
             break;
         }
-        case 0x82:
+        case ASN1ContextTag(2): {
             m_out += '!';
-            write(*components(filter, 1, 1)[0], depth + 1);
+            Reader wrapper = components(filter);
+            write(wrapper.NextAny("not"), depth + 1);
+            wrapper.End("not");
             break;
-        case 0x83: writeAssertion(filter, "="); break;
-        case 0x85: writeAssertion(filter, ">="); break;
-        case 0x86: writeAssertion(filter, "<="); break;
-        case 0x88: writeAssertion(filter, "~="); break;
-        case 0x84: writeSubstrings(filter); break;
-        case 0x87:
-            m_out += attribute(filter, 0x87);
-            m_out += "=*";
-            break;
-        case 0x89: writeExtensible(filter); break;
+        }
+        case ASN1ContextTag(3): writeAssertion(filter, "="); break;
+        case ASN1ContextTag(5): writeAssertion(filter, ">="); break;
+        case ASN1ContextTag(6): writeAssertion(filter, "<="); break;
+        case ASN1ContextTag(8): writeAssertion(filter, "~="); break;
+        case ASN1ContextTag(4): writeSubstrings(filter); break;
+        case ASN1ContextTag(7): (m_out += name(filter, true)) += "=*"; break;
+        case ASN1ContextTag(9): writeExtensible(filter); break;
         default: fail("unknown filter alternative");
         }
         m_out += ')';
@@ -304,52 +295,51 @@ private:
 
     // An assertion without its value is what standard servers drop the connection for.
     void writeAssertion(const CASN1Type& filter, const char* type) {
-        const CASN1ComponentArray& list = components(filter, 2, 2);
-        m_out += attribute(*list[0], 0x04);
+        Reader assertion = components(filter);
+        m_out += name(assertion.Next(kASN1OctetString, "attributeDesc"), true);
         m_out += type;
-        writeValue(contents(*list[1], 0x04));
+        writeValue(contents(assertion.Next(kASN1OctetString, "assertionValue")));
+        assertion.End("AttributeValueAssertion");
     }
 
-    // At most one initial piece, first, and one final piece, last; none empty.
+    // At most one initial piece, first, and one final piece, last; at least one piece, none empty.
     void writeSubstrings(const CASN1Type& filter) {
-        const CASN1ComponentArray& list = components(filter, 2, 2);
-        m_out += attribute(*list[0], 0x04);
+        Reader substrings = components(filter);
+        m_out += name(substrings.Next(kASN1OctetString, "type"), true);
         m_out += '=';
-        if (list[1]->identifier != 0x10) fail("substrings SEQUENCE expected");
-        const CASN1ComponentArray& pieces = components(*list[1], 1, kAnyCount);
-        const int last = pieces.GetSize() - 1;
-        if (pieces[0]->identifier != 0x80) m_out += '*';
-        for (int i = 0; i <= last; ++i) {
-            const unsigned char tag = pieces[i]->identifier;
-            if ((tag == 0x80 && i != 0) || (tag == 0x82 && i != last) || (tag != 0x81 && tag != 0x80 && tag != 0x82))
-                fail("substrings out of order");
-            const std::string piece = contents(*pieces[i], tag);
-            if (piece.empty()) fail("empty substring");
-            writeValue(piece);
-            if (tag != 0x82) m_out += '*';
+        Reader pieces = components(substrings.Next(kASN1Sequence, "substrings"));
+        substrings.End("SubstringFilter");
+        if (pieces.AtEnd()) fail("no substring");
+        auto piece = [&](const CASN1Type& value) {
+            const std::string text = contents(value);
+            if (text.empty()) fail("empty substring");
+            writeValue(text);
+        };
+        if (const CASN1Type* initial = pieces.Optional(ASN1ContextTag(0))) piece(*initial);
+        m_out += '*';
+        while (const CASN1Type* any = pieces.Optional(ASN1ContextTag(1))) {
+            piece(*any);
+            m_out += '*';
         }
+        if (const CASN1Type* final = pieces.Optional(ASN1ContextTag(2))) piece(*final);
+        pieces.End("substrings");
     }
 
-    // [1] matchingRule, [2] type, [3] matchValue, [4] dnAttributes, in this order.
     void writeExtensible(const CASN1Type& filter) {
-        const CASN1ComponentArray& list = components(filter, 1, 4);
-        int at = 0;
-        std::string rule, type;
-        if (list[at]->identifier == 0x81) rule = matchingRule(*list[at++]);
-        if (at < list.GetSize() && list[at]->identifier == 0x82) type = attribute(*list[at++], 0x82);
-        if (rule.empty() && type.empty()) fail("extensible match without rule or type");
-        if (at >= list.GetSize()) fail("extensible match without value");
-        const std::string value = contents(*list[at++], 0x83);
-        bool dnAttributes = false;
-        if (at < list.GetSize()) {
-            const std::string flag = contents(*list[at++], 0x84);
+        Reader assertion = components(filter);
+        const CASN1Type* rule = assertion.Optional(ASN1ContextTag(1));
+        const CASN1Type* type = assertion.Optional(ASN1ContextTag(2));
+        if (!rule && !type) fail("extensible match without rule or type");
+        const std::string value = contents(assertion.Next(ASN1ContextTag(3), "matchValue"));
+        const CASN1Type* dnAttributes = assertion.Optional(ASN1ContextTag(4));
+        assertion.End("MatchingRuleAssertion");
+        if (type) m_out += name(*type, true);
+        if (dnAttributes) {
+            const std::string flag = contents(*dnAttributes);
             if (flag.size() != 1) fail("malformed dnAttributes");
-            dnAttributes = flag[0] != 0;
+            if (flag[0]) m_out += ":dn";
         }
-        if (at != list.GetSize()) fail("extensible match members out of order");
-        m_out += type;
-        if (dnAttributes) m_out += ":dn";
-        if (!rule.empty()) (m_out += ':') += rule;
+        if (rule) (m_out += ':') += name(*rule, false);
         m_out += ":=";
         writeValue(value);
     }

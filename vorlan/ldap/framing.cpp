@@ -1,6 +1,7 @@
 #include "vorlan/ldap/framing.h"
 
 #include "vorlan/asn1/derencoding.h"
+#include "vorlan/asn1/identifier.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ public:
         const int total = ___extractEncodingLength(m_p, available);
         if (total < 0 || static_cast<unsigned long>(total) > available)
             ___throwDERDecodingException("LDAP message: malformed or truncated %s", what);
-        const unsigned long header = (m_p[1] & 0x80) ? 2 + (m_p[1] & 0x7F) : 2;
+        const unsigned long header = (m_p[1] & kASN1LongLength) ? 2 + (m_p[1] & 0x7F) : 2;
         const Element element{m_p[0], m_p + header, static_cast<unsigned long>(total) - header};
         m_p += total;
         return element;
@@ -37,14 +38,14 @@ private:
 ElementReader envelope(const unsigned char* p, unsigned long size) {
     ElementReader outer(p, size);
     const Element message = outer.next("message");
-    if (message.identifier != 0x30) ___throwDERDecodingException("LDAP message: SEQUENCE expected");
+    if (message.identifier != (kASN1Sequence | kASN1Constructed)) ___throwDERDecodingException("LDAP message: SEQUENCE expected");
     if (!outer.atEnd()) ___throwDERDecodingException("LDAP message: octets after the message");
     return ElementReader(message.contents, message.length);
 }
 
 unsigned long messageID(ElementReader& components) {
     const Element id = components.next("messageID");
-    if (id.identifier != 0x02) ___throwDERDecodingException("LDAP message: messageID is no INTEGER");
+    if (id.identifier != kASN1Integer) ___throwDERDecodingException("LDAP message: messageID is no INTEGER");
     // Four octets hold 0 to 2^31-1 with a clear sign bit; a leading zero octet must be needed.
     if (id.length == 0 || id.length > 4 || (id.contents[0] & 0x80) ||
         (id.length > 1 && id.contents[0] == 0 && !(id.contents[1] & 0x80)))
@@ -58,7 +59,7 @@ unsigned long messageID(ElementReader& components) {
 
 unsigned long FrameLength(const unsigned char* p, unsigned long available, unsigned long maxPdu) {
     if (available == 0) return 0;
-    if (p[0] != 0x30) ___throwDERDecodingException("LDAP message does not start with a SEQUENCE");
+    if (p[0] != (kASN1Sequence | kASN1Constructed)) ___throwDERDecodingException("LDAP message does not start with a SEQUENCE");
     const int total = ___extractEncodingLength(p, available);
     if (total == -1) return 0;
     if (total == -3) ___throwDERDecodingException("LDAP message with indefinite length");
@@ -77,6 +78,6 @@ unsigned char GetOperationTag(const unsigned char* p, unsigned long size) {
     messageID(components);
     Element operation = components.next("protocolOp");
     // A connectionless message carries a user name first; no operation is an OCTET STRING.
-    if (operation.identifier == 0x04) operation = components.next("protocolOp");
-    return static_cast<unsigned char>(operation.identifier & 0xDF);
+    if (operation.identifier == kASN1OctetString) operation = components.next("protocolOp");
+    return ASN1StoredIdentifier(operation.identifier);
 }
