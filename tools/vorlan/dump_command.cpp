@@ -19,8 +19,7 @@ void DumpDER(const CByteArray& octets, CFile& out) {
         try {
             value.reset(___buildFromEncoding(encoding));
         } catch (CDERDecodingException* e) {
-            e->Delete();
-            throw Failure(std::string("not valid DER: ") + LastDecodingReason());
+            throw Failure("not valid DER: " + Describe(e));
         }
         value->Dump(0, &out);
     }
