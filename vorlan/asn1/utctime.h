@@ -31,7 +31,7 @@ struct CUTCTimeFields {
 
 class CASN1_UTCTime : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_UTCTime() { identifier = 0x17; }
+    CASN1_UTCTime() { identifier = kASN1UTCTime; }
     explicit CASN1_UTCTime(const CUTCTimeFields& time);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UTCTime)
 
