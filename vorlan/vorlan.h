@@ -64,3 +64,5 @@
 #include "vorlan/rsa/rsaprivatekey.h"
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/unlockexception.h"
+
+#include "vorlan/store/cryptofile.h"
