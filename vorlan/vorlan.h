@@ -66,4 +66,7 @@
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/unlockexception.h"
 
+#include "vorlan/x509/serialnumber.h"
+#include "vorlan/x509/utctime.h"
+
 #include "vorlan/store/cryptofile.h"
