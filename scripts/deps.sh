@@ -1,5 +1,5 @@
 # Installs the Debian packages the build, the tests and the demonstration need; sourced by the other scripts.
-vorlan_packages=(cmake g++ make libgtest-dev libbenchmark-dev libssl-dev openssl libcli11-dev
+vorlan_packages=(cmake g++ make libgtest-dev libbenchmark-dev libssl-dev openssl libcli11-dev pkg-config
                  clang libclang-rt-14-dev python3 python3-cryptography)
 vorlan_missing=()
 for package in "${vorlan_packages[@]}"; do

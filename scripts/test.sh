@@ -19,6 +19,9 @@ g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror -I. tests/standalone/app.cpp bui
 "$client/app"
 rm -rf "$client"
 
+echo "== the installed package: examples built through find_package(vorlan) and through pkg-config"
+bash scripts/package_test.sh build
+
 echo "== build and test (address and undefined-behaviour sanitizers)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLAN_WERROR=ON -DVORLAN_SANITIZE=ON \
   -DVORLAN_BENCH=OFF >/dev/null

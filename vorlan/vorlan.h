@@ -29,6 +29,7 @@
 #include "vorlan/asn1/constructed.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/derencoding.h"
+#include "vorlan/asn1/identifier.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/objectidentifier.h"

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "vorlan/framework/array.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/memfile.h"
@@ -63,6 +67,62 @@ TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
         EXPECT_EQ(back[4].value, 1);
     }
     EXPECT_EQ(Tracked::alive, 0);
+}
+
+// Strings short enough to live inside the object and long ones on the heap: a bitwise move of
+// either into other storage leaves a dangling or doubly-owned buffer that AddressSanitizer reports.
+TEST(Array, StringElementsSurviveEveryOperationThatMovesThem) {
+    using Strings = CArray<CString, CString&>;
+    const std::string longText(100, 'L');
+    struct Step {
+        const char* what;
+        std::function<void(Strings&)> apply;
+        std::function<void(std::vector<std::string>&)> model;
+    };
+    const Step steps[] = {
+        {"Add grows", [](Strings& a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },
+         [](auto& m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
+        {"SetSize grows", [](Strings& a) { a.SetSize(40); }, [](auto& m) { m.resize(40); }},
+        {"InsertAt shifts within capacity",
+         [&](Strings& a) { CString s(longText); a.InsertAt(1, s, 3); },
+         [&](auto& m) { m.insert(m.begin() + 1, 3, longText); }},
+        {"InsertAt shifts into fresh storage",
+         [](Strings& a) { CString s("s"); a.InsertAt(0, s, 2000); },
+         [](auto& m) { m.insert(m.begin(), 2000, "s"); }},
+        {"InsertAt past the end", [](Strings& a) { CString s("end"); a.InsertAt(2100, s); },
+         [](auto& m) { m.resize(2100); m.push_back("end"); }},
+        {"RemoveAt closes the gap", [](Strings& a) { a.RemoveAt(0, 1999); },
+         [](auto& m) { m.erase(m.begin(), m.begin() + 1999); }},
+        {"SetAtGrow from an element of the array", [](Strings& a) { a.FreeExtra(); a.SetAtGrow(a.GetSize(), a[2]); },
+         [](auto& m) { m.push_back(m[2]); }},
+        {"Append to itself", [](Strings& a) { a.FreeExtra(); a.Append(a); },
+         [](auto& m) { const auto copy = m; m.insert(m.end(), copy.begin(), copy.end()); }},
+        {"FreeExtra after shrinking", [](Strings& a) { a.SetSize(5); a.FreeExtra(); }, [](auto& m) { m.resize(5); }},
+        {"InsertAt an element of the array", [](Strings& a) { a.InsertAt(0, a[3], 2); },
+         [](auto& m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
+    };
+    Strings array;
+    std::vector<std::string> model;
+    for (const Step& step : steps) {
+        step.apply(array);
+        step.model(model);
+        ASSERT_EQ(array.GetSize(), static_cast<int>(model.size())) << step.what;
+        for (size_t i = 0; i < model.size(); ++i) ASSERT_EQ(array[static_cast<int>(i)].str(), model[i]) << step.what << " at " << i;
+    }
+
+    Strings copy;
+    copy.Copy(array);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        copy.Serialize(ar);
+    }
+    file.SeekToBegin();
+    Strings back;
+    CArchive ar(&file, CArchive::load);
+    back.Serialize(ar);
+    ASSERT_EQ(back.GetSize(), array.GetSize());
+    for (int i = 0; i < array.GetSize(); ++i) EXPECT_EQ(back[i], array[i]) << i;
 }
 
 TEST(ByteArray, SetSizeKeepsOctetsAndCopiesAreDeep) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "vorlan/framework/memfile.h"
 #include "vorlan/support/bytearraypro.h"
@@ -108,6 +110,22 @@ TEST(Terminate, SharedInstancesSurviveDeleteAndHoldersReleaseOwnedOnes) {
     EXPECT_EQ(caught[0], caught[1]);
     EXPECT_THROW(___throwTerminateValidationException(0), CTerminateValidationException*);
     SAutoException holder(new CMemoryException);  // freed by the holder; a leak shows under the sanitizer
+}
+
+// A copied holder would release one exception twice; the sanitizers report a double free or a leak.
+TEST(Terminate, ExceptionHolderReleasesEachExceptionOnce) {
+    static_assert(!std::is_copy_constructible_v<SAutoException> && !std::is_copy_assignable_v<SAutoException>);
+    SAutoException first(new CMemoryException);
+    CException* const held = first.m_pException;
+    SAutoException second(std::move(first));
+    EXPECT_EQ(first.m_pException, nullptr);
+    EXPECT_EQ(second.m_pException, held);
+    SAutoException third(new CNotSupportedException);
+    third = std::move(second);  // releases the one third held
+    EXPECT_EQ(third.m_pException, held);
+    auto& alias = third;
+    third = std::move(alias);
+    EXPECT_EQ(third.m_pException, held);
 }
 
 }  // namespace

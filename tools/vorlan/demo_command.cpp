@@ -48,7 +48,7 @@ std::unique_ptr<CASN1_SEQUENCE> BuildRecord() {
         new CASN1_PrintableString(reinterpret_cast<const unsigned char*>(subject), sizeof subject - 1));
     record->AddObject(new CASN1_BOOLEAN(1));
     static const char body[] = "DER all the way down";
-    auto* tagged = new CASN1_TAGGED(0xA0, 0);
+    auto* tagged = new CASN1_TAGGED(ASN1ContextTag(0), 0);
     tagged->AddObject(new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>(body), sizeof body - 1));
     record->AddObject(tagged);
     return record;

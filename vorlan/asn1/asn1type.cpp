@@ -17,11 +17,19 @@ struct TypeName {
     const char* text;
 };
 constexpr TypeName kTypeNames[] = {
-    {1, "UNIV, BOOLEAN"},         {2, "UNIV, INTEGER"},          {3, "UNIV, BIT STRING"},
-    {4, "UNIV, OCTET STRING"},    {5, "UNIV, NULL"},             {6, "UNIV, OBJECT IDENTIFIER"},
-    {10, "UNIV, ENUMERATED"},     {16, "UNIV, SEQUENCE(OF)"},    {17, "UNIV, SET(OF)"},
-    {19, "UNIV, PrintableString"}, {20, "UNIV, T61String"},      {22, "UNIV, IA5String"},
-    {23, "UNIV, UTCTime"},
+    {kASN1Boolean, "UNIV, BOOLEAN"},
+    {kASN1Integer, "UNIV, INTEGER"},
+    {kASN1BitString, "UNIV, BIT STRING"},
+    {kASN1OctetString, "UNIV, OCTET STRING"},
+    {kASN1Null, "UNIV, NULL"},
+    {kASN1ObjectIdentifier, "UNIV, OBJECT IDENTIFIER"},
+    {kASN1Enumerated, "UNIV, ENUMERATED"},
+    {kASN1Sequence, "UNIV, SEQUENCE(OF)"},
+    {kASN1Set, "UNIV, SET(OF)"},
+    {kASN1PrintableString, "UNIV, PrintableString"},
+    {kASN1T61String, "UNIV, T61String"},
+    {kASN1IA5String, "UNIV, IA5String"},
+    {kASN1UTCTime, "UNIV, UTCTime"},
 };
 constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "CSPEC, %d (0x%x)", "PRIV, %d (0x%x)"};
 
@@ -87,7 +95,8 @@ void CASN1Type::Dump(unsigned long indent, CFile* file) const {
     char type[32] = {};
     for (const TypeName& name : kTypeNames)
         if (name.identifier == identifier) std::snprintf(type, sizeof type, "%s", name.text);
-    if (!type[0]) std::snprintf(type, sizeof type, kClassFormats[identifier >> 6], identifier & 31, identifier & 31);
+    if (!type[0]) std::snprintf(type, sizeof type, kClassFormats[(identifier & kASN1ClassMask) >> 6], identifier & kASN1TagMask,
+                      identifier & kASN1TagMask);
 
     char size[96];
     if (m_bIndefinite) {

@@ -6,7 +6,7 @@
 
 class CASN1_BIT_STRING : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_BIT_STRING() { identifier = 0x03; }
+    CASN1_BIT_STRING() { identifier = kASN1BitString; }
     // `bits` bits of `data`, left-aligned already (alignedLeft) or ending at the last bit of data.
     CASN1_BIT_STRING(const unsigned char* data, unsigned long bits, int alignedLeft);
     DECLARE_ASN1_VALUE_COPIES(CASN1_BIT_STRING)

@@ -5,7 +5,7 @@
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_BOOLEAN, CASN1_PRIMITIVE_TYPE, 0)
 
 CASN1_BOOLEAN::CASN1_BOOLEAN(int value) {
-    identifier = 0x01;
+    identifier = kASN1Boolean;
     Add(value ? 0xFF : 0x00);
 }
 

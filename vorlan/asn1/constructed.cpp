@@ -42,9 +42,21 @@ void CASN1_CONSTRUCTED_TYPE::AddObject(CASN1Type* component) {
     owned.release();
 }
 
+const CASN1Type& CASN1_CONSTRUCTED_TYPE::GetComponent(int index) const {
+    if (index < 0 || index >= m_components.GetSize())
+        ___throwDERDecodingException("Component %d requested of %d", index, m_components.GetSize());
+    const CASN1Type* component = m_components[index];
+    if (!component) ___throwDERDecodingException("Component %d is empty", index);
+    return *component;
+}
+
+CASN1Type& CASN1_CONSTRUCTED_TYPE::GetComponent(int index) {
+    return const_cast<CASN1Type&>(std::as_const(*this).GetComponent(index));
+}
+
 void CASN1_CONSTRUCTED_TYPE::addConstructedComponent(CASN1Type* component) {
     std::unique_ptr<CASN1Type> owned(component);
-    if ((identifier & 0xDF) != (component->identifier & 0xDF))
+    if (ASN1StoredIdentifier(identifier) != ASN1StoredIdentifier(component->identifier))
         ___throwDERDecodingException("Tag number is not the same: 0x%x current, 0x%x inserted", identifier,
                                      component->identifier);
     AddObject(owned.release());
@@ -71,10 +83,10 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
         CASN1_PRIMITIVE_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
         return;
     }
-    const unsigned char identifierOctet = static_cast<unsigned char>((useTag ? tag : identifier) | 0x20);
+    const unsigned char identifierOctet = static_cast<unsigned char>((useTag ? tag : identifier) | kASN1Constructed);
     if (!contentsOnly) {
         if (m_bIndefinite) {
-            const unsigned char header[2] = {identifierOctet, 0x80};
+            const unsigned char header[2] = {identifierOctet, kASN1IndefiniteLength};
             out.Write(header, 2);
         } else {
             detail::writeDefiniteHeader(out, identifierOctet, componentsLength());

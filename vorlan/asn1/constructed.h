@@ -19,6 +19,10 @@ public:
 
     const CASN1ComponentArray& GetComponents() const { return m_components; }
     CASN1ComponentArray& GetComponents() { return m_components; }
+    // Bounds-checked access: an index out of range or an empty slot is a decoding failure.
+    int GetCount() const { return m_components.GetSize(); }
+    CASN1Type& GetComponent(int index);
+    const CASN1Type& GetComponent(int index) const;
 
     void clear() override;
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;

@@ -34,18 +34,18 @@ BYTE readOctet(Cursor& at, unsigned long limit) {
 
 BYTE readIdentifier(Cursor& at, unsigned long limit) {
     const BYTE octet = readOctet(at, limit);
-    if ((octet & 0x1F) == 0x1F) ___throwDERDecodingException("High tag number form is not supported");
+    if ((octet & kASN1TagMask) == kASN1HighTagNumber) ___throwDERDecodingException("High tag number form is not supported");
     // Universal tag 0 belongs to the end-of-contents octets: as an element it would be
     // written back as 00 00 and end an indefinite-length parent early.
-    if ((octet & 0xDF) == 0) ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
+    if (ASN1StoredIdentifier(octet) == kASN1Universal) ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
     return octet;
 }
 
 // A definite length from its first octet; the value is checked against the limit here.
 unsigned long readLength(Cursor& at, unsigned long limit, BYTE first) {
     unsigned long length = first;
-    if (first & 0x80) {
-        const unsigned n = first & 0x7F;
+    if (first & kASN1LongLength) {
+        const unsigned n = first & ~kASN1LongLength;
         if (n > 4) ___throwDERDecodingException("4 bytes-encoded-length is only suported");
         length = 0;
         for (unsigned i = 0; i < n; ++i) length = (length << 8) | readOctet(at, limit);
@@ -91,16 +91,16 @@ void checkConstructedAllowed(const CASN1Type& value, int depth) {
 // Length octets and contents of an element whose identifier octet has been read.
 void decodeBody(CASN1Type& value, BYTE identifierOctet, Cursor& at, unsigned long limit, int depth) {
     const BYTE first = readOctet(at, limit);
-    if (!(identifierOctet & 0x20)) {
+    if (!(identifierOctet & kASN1Constructed)) {
         checkPrimitiveAllowed(value);
         value.m_bConstructed = 0;
         value.m_bIndefinite = 0;
-        readPrimitiveContents(value, at, first == 0x80 ? 0 : readLength(at, limit, first));
+        readPrimitiveContents(value, at, first == kASN1IndefiniteLength ? 0 : readLength(at, limit, first));
         return;
     }
     checkConstructedAllowed(value, depth);
     value.m_bConstructed = 1;
-    if (first == 0x80) {
+    if (first == kASN1IndefiniteLength) {
         value.m_bIndefinite = 1;
         readComponentsUntil00(value, at, limit, depth);
     } else {
@@ -112,7 +112,7 @@ void decodeBody(CASN1Type& value, BYTE identifierOctet, Cursor& at, unsigned lon
 
 CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth) {
     const BYTE identifierOctet = readIdentifier(at, limit);
-    std::unique_ptr<CASN1Type> value(___makeASN1Class(identifierOctet & 0xDF));
+    std::unique_ptr<CASN1Type> value(___makeASN1Class(ASN1StoredIdentifier(identifierOctet)));
     decodeBody(*value, identifierOctet, at, limit, depth);
     return value.release();
 }
@@ -128,25 +128,25 @@ Cursor startAt(CDEREncoding& der, unsigned long& limit) {
 
 CASN1Type* ___makeASN1Class(unsigned char identifier) {
     switch (identifier) {
-        case 0x01: return new CASN1_BOOLEAN(0);
-        case 0x02: return new CASN1_INTEGER;
-        case 0x03: return new CASN1_BIT_STRING;
-        case 0x04: return new CASN1_OCTET_STRING;
-        case 0x05: return new CASN1_NULL;
-        case 0x06: {
+        case kASN1Boolean: return new CASN1_BOOLEAN(0);
+        case kASN1Integer: return new CASN1_INTEGER;
+        case kASN1BitString: return new CASN1_BIT_STRING;
+        case kASN1OctetString: return new CASN1_OCTET_STRING;
+        case kASN1Null: return new CASN1_NULL;
+        case kASN1ObjectIdentifier: {
             auto* oid = new CASN1_OBJECT_IDENTIFIER;
             oid->RemoveAll();
             return oid;
         }
-        case 0x0A: return new CASN1_ENUMERATED;
-        case 0x10: return new CASN1_SEQUENCE;
-        case 0x11: return new CASN1_SET;
-        case 0x13: return new CASN1_PrintableString;
-        case 0x14: return new CASN1_T61String;
-        case 0x16: return new CASN1_IA5String;
-        case 0x17: return new CASN1_UTCTime;
-        case 0x1C: return new CASN1_UniversalString;
-        case 0x1E: return new CASN1_BMPString;
+        case kASN1Enumerated: return new CASN1_ENUMERATED;
+        case kASN1Sequence: return new CASN1_SEQUENCE;
+        case kASN1Set: return new CASN1_SET;
+        case kASN1PrintableString: return new CASN1_PrintableString;
+        case kASN1T61String: return new CASN1_T61String;
+        case kASN1IA5String: return new CASN1_IA5String;
+        case kASN1UTCTime: return new CASN1_UTCTime;
+        case kASN1UniversalString: return new CASN1_UniversalString;
+        case kASN1BMPString: return new CASN1_BMPString;
         default: return new CASN1_TAGGED(identifier, 0);
     }
 }
@@ -161,7 +161,7 @@ void ___buildFromEncoding(CASN1Type& target, CDEREncoding& der) {
     unsigned long limit;
     Cursor at = startAt(der, limit);
     const BYTE identifierOctet = readIdentifier(at, limit);
-    if ((identifierOctet & 0xDF) != target.identifier)
+    if (ASN1StoredIdentifier(identifierOctet) != target.identifier)
         ___throwDERDecodingException("Another class and tag number expected");
     decodeBody(target, identifierOctet, at, limit, 0);
 }

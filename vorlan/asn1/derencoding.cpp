@@ -214,12 +214,12 @@ unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned l
 
 int ___extractEncodingLength(const unsigned char* octets, unsigned long available) {
     if (available < 2) return -1;
-    if ((octets[0] & 0x1F) == 0x1F) return -4;
-    if (octets[1] == 0x80) return -3;
+    if ((octets[0] & kASN1TagMask) == kASN1HighTagNumber) return -4;
+    if (octets[1] == kASN1IndefiniteLength) return -3;
     unsigned long length;
     unsigned long header;
-    if (octets[1] & 0x80) {
-        const unsigned n = octets[1] & 0x7F;
+    if (octets[1] & kASN1LongLength) {
+        const unsigned n = octets[1] & ~kASN1LongLength;
         if (n > 4) return -2;
         if (n + 2 > available) return -1;
         length = 0;

@@ -4,6 +4,7 @@
 
 #include <bit>
 
+#include "vorlan/asn1/identifier.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/file.h"

@@ -50,13 +50,13 @@ unsigned long CASN1_INTEGER::getClearContentsLength() const {
     return static_cast<unsigned long>(GetSize()) - signOctets();
 }
 
-CASN1_ENUMERATED::CASN1_ENUMERATED() { identifier = 0x0A; }
+CASN1_ENUMERATED::CASN1_ENUMERATED() { identifier = kASN1Enumerated; }
 
-CASN1_ENUMERATED::CASN1_ENUMERATED(unsigned long value) : CASN1_INTEGER(value) { identifier = 0x0A; }
+CASN1_ENUMERATED::CASN1_ENUMERATED(unsigned long value) : CASN1_INTEGER(value) { identifier = kASN1Enumerated; }
 
 CASN1_ENUMERATED::CASN1_ENUMERATED(const unsigned char* magnitude, unsigned short size)
     : CASN1_INTEGER(magnitude, size) {
-    identifier = 0x0A;
+    identifier = kASN1Enumerated;
 }
 
 CASN1_ENUMERATED& CASN1_ENUMERATED::operator=(const CASN1_ENUMERATED& other) {

@@ -6,7 +6,7 @@
 
 class CASN1_INTEGER : public CASN1_PRIMITIVE_TYPE {
 public:
-    CASN1_INTEGER() { identifier = 0x02; }
+    CASN1_INTEGER() { identifier = kASN1Integer; }
     explicit CASN1_INTEGER(unsigned long value);
     // Big-endian magnitude; leading zero octets are dropped.
     CASN1_INTEGER(const unsigned char* magnitude, unsigned short size);

@@ -5,7 +5,7 @@
 
 class CASN1_NULL : public CASN1_PRIMITIVE_TYPE {
 public:
-    CASN1_NULL() { identifier = 0x05; }
+    CASN1_NULL() { identifier = kASN1Null; }
     DECLARE_ASN1_VALUE_FAMILY(CASN1_NULL)
 
 protected:

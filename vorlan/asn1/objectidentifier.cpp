@@ -7,7 +7,7 @@ IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_OBJECT_IDENTIFIER, CASN1_PRIMITIVE_TYPE)
 CASN1_OBJECT_IDENTIFIER::CASN1_OBJECT_IDENTIFIER() : CASN1_OBJECT_IDENTIFIER(0, 0) {}
 
 CASN1_OBJECT_IDENTIFIER::CASN1_OBJECT_IDENTIFIER(unsigned char first, unsigned char second) {
-    identifier = 0x06;
+    identifier = kASN1ObjectIdentifier;
     Add(static_cast<BYTE>(first * 40 + second));
 }
 

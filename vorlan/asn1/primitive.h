@@ -43,7 +43,7 @@ inline void putDefiniteHeader(unsigned char* at, unsigned char identifierOctet, 
         return;
     }
     const unsigned k = count - 2;
-    at[1] = static_cast<unsigned char>(0x80 | k);
+    at[1] = static_cast<unsigned char>(kASN1LongLength | k);
     for (unsigned i = 0; i < k; ++i) at[2 + i] = static_cast<unsigned char>(length >> (8 * (k - 1 - i)));
 }
 // Header (identifier, definite length of `length`) and then `count` octets of `data`: straight

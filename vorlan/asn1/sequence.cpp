@@ -3,6 +3,6 @@
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SEQUENCE, CASN1_CONSTRUCTED_TYPE)
 
 CASN1_SEQUENCE::CASN1_SEQUENCE() {
-    identifier = 0x10;
+    identifier = kASN1Sequence;
     m_bConstructed = 1;
 }

@@ -6,7 +6,7 @@
 
 class CASN1_T61String : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_T61String() { identifier = 0x14; }
+    CASN1_T61String() { identifier = kASN1T61String; }
     CASN1_T61String(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_T61String)
 };
@@ -14,7 +14,7 @@ public:
 // Every octet printable (0x20 to 0x7E).
 class CASN1_PrintableString : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_PrintableString() { identifier = 0x13; }
+    CASN1_PrintableString() { identifier = kASN1PrintableString; }
     CASN1_PrintableString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_PrintableString)
     static int isValid(const CASN1Type* value, int anyTag);
@@ -26,7 +26,7 @@ protected:
 // Every octet below 0x80.
 class CASN1_IA5String : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_IA5String() { identifier = 0x16; }
+    CASN1_IA5String() { identifier = kASN1IA5String; }
     CASN1_IA5String(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_IA5String)
     static int isValid(const CASN1Type* value, int anyTag);
@@ -38,7 +38,7 @@ protected:
 // Two octets per character: an even length.
 class CASN1_BMPString : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_BMPString() { identifier = 0x1E; }
+    CASN1_BMPString() { identifier = kASN1BMPString; }
     CASN1_BMPString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_BMPString)
     static int isValid(const CASN1Type* value, int anyTag);
@@ -50,7 +50,7 @@ protected:
 // Four octets per character: a length that is a multiple of 4.
 class CASN1_UniversalString : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_UniversalString() { identifier = 0x1C; }
+    CASN1_UniversalString() { identifier = kASN1UniversalString; }
     CASN1_UniversalString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UniversalString)
     static int isValid(const CASN1Type* value, int anyTag);

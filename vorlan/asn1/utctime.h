@@ -5,7 +5,7 @@
 
 class CASN1_UTCTime : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_UTCTime() { identifier = 0x17; }
+    CASN1_UTCTime() { identifier = kASN1UTCTime; }
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UTCTime)
 
     // The shape of the text (length 11, 13, 15 or 17, digits and zone character); ranges unchecked.

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "vorlan/framework/archive.h"
@@ -26,15 +28,54 @@ void CopyElements(TYPE* dest, const TYPE* source, int count) {
     for (int i = 0; i < count; ++i) dest[i] = source[i];
 }
 
-// Default archive form: the elements' octets as they lie in memory.
+// Default archive form: the octets of plain values as they lie in memory, other values through
+// their archive operators; a value with neither has no archive form.
 template <class TYPE>
 void SerializeElements(CArchive& ar, TYPE* elements, int count) {
-    const UINT bytes = static_cast<UINT>(count) * static_cast<UINT>(sizeof(TYPE));
-    if (ar.IsStoring())
-        ar.Write(elements, bytes);
-    else if (ar.Read(elements, bytes) != bytes)
-        AfxThrowArchiveException(CArchiveException::endOfFile);
+    if constexpr (std::is_trivially_copyable_v<TYPE>) {
+        const UINT bytes = static_cast<UINT>(count) * static_cast<UINT>(sizeof(TYPE));
+        if (ar.IsStoring())
+            ar.Write(elements, bytes);
+        else if (ar.Read(elements, bytes) != bytes)
+            AfxThrowArchiveException(CArchiveException::endOfFile);
+    } else if constexpr (requires(TYPE& value) {
+                             ar << value;
+                             ar >> value;
+                         }) {
+        for (int i = 0; i < count; ++i) {
+            if (ar.IsStoring())
+                ar << elements[i];
+            else
+                ar >> elements[i];
+        }
+    } else {
+        AfxThrowNotSupportedException();
+    }
 }
+
+namespace vorlan::detail {
+
+// Moves count elements from source to dest, ranges possibly overlapping, leaving source raw
+// memory. Plain values move as octets; others are move-constructed and destroyed, since a value
+// such as a string may point into itself.
+template <class TYPE>
+void RelocateElements(TYPE* dest, TYPE* source, int count) {
+    if (count <= 0 || dest == source) return;
+    if constexpr (std::is_trivially_copyable_v<TYPE>) {
+        std::memmove(static_cast<void*>(dest), static_cast<const void*>(source), sizeof(TYPE) * count);
+    } else {
+        auto relocate = [&](int i) {
+            std::construct_at(dest + i, std::move(source[i]));
+            std::destroy_at(source + i);
+        };
+        if (dest < source)
+            for (int i = 0; i < count; ++i) relocate(i);
+        else
+            for (int i = count - 1; i >= 0; --i) relocate(i);
+    }
+}
+
+}  // namespace vorlan::detail
 
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CArray : public CObject {
@@ -76,6 +117,7 @@ protected:
 
 private:
     void Reserve(int capacity);
+    void Reallocate(int capacity);
 };
 
 template <class TYPE, class ARG_TYPE>
@@ -83,13 +125,16 @@ void CArray<TYPE, ARG_TYPE>::Reserve(int capacity) {
     if (capacity <= m_nMaxSize) return;
     int grow = m_nGrowBy;
     if (grow == 0) grow = std::min(1024, std::max(4, m_nSize / 8));
-    const int newMax = std::max(capacity, m_nMaxSize + grow);
-    auto* fresh = static_cast<TYPE*>(::operator new(sizeof(TYPE) * static_cast<size_t>(newMax)));
-    // Elements move bitwise, as the framework's array does: element types hold no self-pointers.
-    if (m_nSize > 0) std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(m_pData), sizeof(TYPE) * m_nSize);
+    Reallocate(std::max(capacity, m_nMaxSize + grow));
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::Reallocate(int capacity) {
+    auto* fresh = static_cast<TYPE*>(::operator new(sizeof(TYPE) * static_cast<size_t>(capacity)));
+    vorlan::detail::RelocateElements(fresh, m_pData, m_nSize);
     ::operator delete(m_pData);
     m_pData = fresh;
-    m_nMaxSize = newMax;
+    m_nMaxSize = capacity;
 }
 
 template <class TYPE, class ARG_TYPE>
@@ -121,15 +166,18 @@ void CArray<TYPE, ARG_TYPE>::FreeExtra() {
         SetSize(0);
         return;
     }
-    auto* fresh = static_cast<TYPE*>(::operator new(sizeof(TYPE) * static_cast<size_t>(m_nSize)));
-    std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(m_pData), sizeof(TYPE) * m_nSize);
-    ::operator delete(m_pData);
-    m_pData = fresh;
-    m_nMaxSize = m_nSize;
+    Reallocate(m_nSize);
 }
 
 template <class TYPE, class ARG_TYPE>
 void CArray<TYPE, ARG_TYPE>::SetAtGrow(int index, ARG_TYPE element) {
+    if (index >= m_nMaxSize) {
+        // Copy first: element may refer into the storage about to be replaced.
+        TYPE value = element;
+        SetSize(index + 1);
+        m_pData[index] = std::move(value);
+        return;
+    }
     if (index >= m_nSize) SetSize(index + 1);
     m_pData[index] = element;
 }
@@ -144,8 +192,9 @@ int CArray<TYPE, ARG_TYPE>::Add(ARG_TYPE element) {
 template <class TYPE, class ARG_TYPE>
 int CArray<TYPE, ARG_TYPE>::Append(const CArray& source) {
     const int oldSize = m_nSize;
-    SetSize(m_nSize + source.m_nSize);
-    CopyElements(m_pData + oldSize, source.m_pData, source.m_nSize);
+    const int count = source.m_nSize;  // source may be this array
+    SetSize(oldSize + count);
+    CopyElements(m_pData + oldSize, source.m_pData, count);
     return oldSize;
 }
 
@@ -158,7 +207,7 @@ void CArray<TYPE, ARG_TYPE>::Copy(const CArray& source) {
 
 template <class TYPE, class ARG_TYPE>
 void CArray<TYPE, ARG_TYPE>::InsertAt(int index, ARG_TYPE element, int count) {
-    if (count <= 0) return;
+    if (index < 0 || count <= 0) return;
     // Copy first: element may refer into this array.
     TYPE value = element;
     if (index >= m_nSize) {
@@ -166,8 +215,7 @@ void CArray<TYPE, ARG_TYPE>::InsertAt(int index, ARG_TYPE element, int count) {
     } else {
         const int oldSize = m_nSize;
         Reserve(m_nSize + count);
-        std::memmove(static_cast<void*>(m_pData + index + count), static_cast<const void*>(m_pData + index),
-                     sizeof(TYPE) * (oldSize - index));
+        vorlan::detail::RelocateElements(m_pData + index + count, m_pData + index, oldSize - index);
         ConstructElements(m_pData + index, count);
         m_nSize = oldSize + count;
     }
@@ -179,9 +227,7 @@ void CArray<TYPE, ARG_TYPE>::RemoveAt(int index, int count) {
     if (index < 0 || count <= 0 || index + count > m_nSize) return;
     DestructElements(m_pData + index, count);
     const int tail = m_nSize - (index + count);
-    if (tail > 0)
-        std::memmove(static_cast<void*>(m_pData + index), static_cast<const void*>(m_pData + index + count),
-                     sizeof(TYPE) * tail);
+    vorlan::detail::RelocateElements(m_pData + index, m_pData + index + count, tail);
     m_nSize -= count;
 }
 
