@@ -76,30 +76,31 @@ void OpenSSLModMult(benchmark::State& state) {
 }
 
 // Squares of a number below an odd modulus of range(0) limbs, by the kernels of one path.
-template <detail::CMontgomeryKernels (*Kernels)(int)>
+template <vorlan::detail::CMontgomeryKernels (*Kernels)(int)>
 void MontgomerySqr(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const COperands ops(64 * n);
-    detail::Limb m[detail::kMaxLimbs], a[detail::kMaxLimbs], scratch[2 * detail::kMaxLimbs];
-    detail::LimbsFromDigits(m, ops.modulus.GetDigits(), 2 * n);
-    detail::LimbsFromDigits(a, ops.base.GetDigits(), 2 * n);
-    detail::Limb inverse = m[0];
+    vorlan::detail::Limb m[vorlan::detail::kMaxLimbs], a[vorlan::detail::kMaxLimbs],
+        scratch[2 * vorlan::detail::kMaxLimbs];
+    vorlan::detail::LimbsFromDigits(m, ops.modulus.GetDigits(), 2 * n);
+    vorlan::detail::LimbsFromDigits(a, ops.base.GetDigits(), 2 * n);
+    vorlan::detail::Limb inverse = m[0];
     for (int i = 0; i < 5; ++i) inverse *= 2 - m[0] * inverse;
-    const detail::CMontgomeryModulus mod{m, n, 0 - inverse};
-    const detail::CMontgomeryKernels kernels = Kernels(n);
+    const vorlan::detail::CMontgomeryModulus mod{m, n, 0 - inverse};
+    const vorlan::detail::CMontgomeryKernels kernels = Kernels(n);
     for (auto _ : state) {
         kernels.sqr(a, a, mod, scratch);
         benchmark::DoNotOptimize(a);
     }
 }
 
-detail::CMontgomeryKernels Portable(int) { return detail::PortableMontgomeryKernels(); }
+vorlan::detail::CMontgomeryKernels Portable(int) { return vorlan::detail::PortableMontgomeryKernels(); }
 
 void MontgomerySqrPortable(benchmark::State& state) { MontgomerySqr<Portable>(state); }
 
 void MontgomerySqrMulxAdx(benchmark::State& state) {
-    if (detail::HasMulxAdx())
-        MontgomerySqr<detail::MulxAdxMontgomeryKernels>(state);
+    if (vorlan::detail::HasMulxAdx())
+        MontgomerySqr<vorlan::detail::MulxAdxMontgomeryKernels>(state);
     else
         state.SkipWithError("this processor has no mulx/adcx/adox");
 }

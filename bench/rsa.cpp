@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "vorlan/rsa/rsakeypair.h"
@@ -21,23 +23,16 @@ struct Keys {
     unsigned char digest[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
     Keys() {
-        const struct {
-            const char* name;
-            const BYTE* field;
-            int size;
-        } params[] = {{OSSL_PKEY_PARAM_RSA_N, ours.modulus, 256},
-                      {OSSL_PKEY_PARAM_RSA_E, ours.publicExponent, 256},
-                      {OSSL_PKEY_PARAM_RSA_D, ours.privateExponent, 256},
-                      {OSSL_PKEY_PARAM_RSA_FACTOR1, ours.prime1, 128},
-                      {OSSL_PKEY_PARAM_RSA_FACTOR2, ours.prime2, 128},
-                      {OSSL_PKEY_PARAM_RSA_EXPONENT1, ours.exponent1, 128},
-                      {OSSL_PKEY_PARAM_RSA_EXPONENT2, ours.exponent2, 128},
-                      {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, ours.coefficient, 128}};
+        const std::pair<const char*, std::span<const BYTE>> params[] = {
+            {OSSL_PKEY_PARAM_RSA_N, ours.modulus},           {OSSL_PKEY_PARAM_RSA_E, ours.publicExponent},
+            {OSSL_PKEY_PARAM_RSA_D, ours.privateExponent},   {OSSL_PKEY_PARAM_RSA_FACTOR1, ours.prime1},
+            {OSSL_PKEY_PARAM_RSA_FACTOR2, ours.prime2},      {OSSL_PKEY_PARAM_RSA_EXPONENT1, ours.exponent1},
+            {OSSL_PKEY_PARAM_RSA_EXPONENT2, ours.exponent2}, {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, ours.coefficient}};
         OSSL_PARAM_BLD* build = OSSL_PARAM_BLD_new();
         std::vector<BIGNUM*> numbers;
-        for (const auto& p : params) {
-            numbers.push_back(BN_bin2bn(p.field, p.size, nullptr));
-            OSSL_PARAM_BLD_push_BN(build, p.name, numbers.back());
+        for (const auto& [name, field] : params) {
+            numbers.push_back(BN_bin2bn(field.data(), static_cast<int>(field.size()), nullptr));
+            OSSL_PARAM_BLD_push_BN(build, name, numbers.back());
         }
         OSSL_PARAM* built = OSSL_PARAM_BLD_to_param(build);
         EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
@@ -78,7 +73,7 @@ BENCHMARK(BM_Private2048_Vorlan);
 void BM_Private2048NoCrt_Vorlan(benchmark::State& state) {
     CRSAPrivateKey key = SharedKeys().ours;
     for (BYTE* field : {key.prime1, key.prime2, key.exponent1, key.exponent2, key.coefficient})
-        std::memset(field, 0, 128);
+        std::memset(field, 0, CRSAPrivateKey::kHalfFieldSize);
     CByteArray signature;
     for (auto _ : state) {
         key.LockDigest(sha1, SharedKeys().digest, signature);
@@ -89,7 +84,7 @@ BENCHMARK(BM_Private2048NoCrt_Vorlan);
 
 void BM_Private2048_OpenSSL(benchmark::State& state) {
     EVP_PKEY_CTX* ctx = PeerContext(EVP_PKEY_sign_init);
-    unsigned char signature[256];
+    unsigned char signature[CRSAPublicKey::kFieldSize];
     for (auto _ : state) {
         size_t len = sizeof signature;
         EVP_PKEY_sign(ctx, signature, &len, SharedKeys().digest, 20);
@@ -114,7 +109,7 @@ BENCHMARK(BM_Public2048_Vorlan);
 
 void BM_Public2048_OpenSSL(benchmark::State& state) {
     EVP_PKEY_CTX* signer = PeerContext(EVP_PKEY_sign_init);
-    unsigned char signature[256];
+    unsigned char signature[CRSAPublicKey::kFieldSize];
     size_t len = sizeof signature;
     EVP_PKEY_sign(signer, signature, &len, SharedKeys().digest, 20);
     EVP_PKEY_CTX_free(signer);

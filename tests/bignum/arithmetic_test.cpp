@@ -11,7 +11,7 @@
 
 namespace {
 
-using detail::Limb;
+using vorlan::detail::Limb;
 
 // The unrolled Montgomery sizes (8, 16, 24, 32 limbs), their neighbours, and sizes that
 // end inside a limb.
@@ -24,7 +24,7 @@ BN FromLimbs(const Limb* x, int n) {
 // Montgomery products and squares of operands below R (at or above m too) must be
 // congruent to a*b/R modulo m, also when the result is an operand. Moduli just above
 // R/2, random, and all ones reach the rare carries.
-void ExpectMontgomeryProducts(detail::CMontgomeryKernels kernels, int n, int round, std::mt19937_64& engine,
+void ExpectMontgomeryProducts(vorlan::detail::CMontgomeryKernels kernels, int n, int round, std::mt19937_64& engine,
                               BN_CTX* ctx) {
     Limb m[33], a[33], b[33], r[33], scratch[66];
     const auto fill = [&](Limb* x, int shape) {
@@ -37,7 +37,7 @@ void ExpectMontgomeryProducts(detail::CMontgomeryKernels kernels, int n, int rou
     fill(b, round % 5 == 1);
     Limb inverse = m[0];
     for (int i = 0; i < 5; ++i) inverse *= 2 - m[0] * inverse;  // m^-1 mod 2^64 by Newton's steps
-    const detail::CMontgomeryModulus mod{m, n, 0 - inverse};
+    const vorlan::detail::CMontgomeryModulus mod{m, n, 0 - inverse};
     const BN bm = FromLimbs(m, n);
     BN power(BN_new()), rInverse(BN_new()), expected(BN_new()), got(BN_new());
     BN_set_bit(power.get(), 64 * n);
@@ -139,9 +139,9 @@ TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
         }
 
         const int n64 = (bits + 63) / 64;
-        ExpectMontgomeryProducts(detail::PortableMontgomeryKernels(), n64, round, limbs, ctx.get());
-        if (detail::HasMulxAdx() && detail::HasUnrolledKernels(n64))
-            ExpectMontgomeryProducts(detail::MulxAdxMontgomeryKernels(n64), n64, round, limbs, ctx.get());
+        ExpectMontgomeryProducts(vorlan::detail::PortableMontgomeryKernels(), n64, round, limbs, ctx.get());
+        if (vorlan::detail::HasMulxAdx() && vorlan::detail::HasUnrolledKernels(n64))
+            ExpectMontgomeryProducts(vorlan::detail::MulxAdxMontgomeryKernels(n64), n64, round, limbs, ctx.get());
     }
 }
 

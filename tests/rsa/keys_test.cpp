@@ -92,18 +92,18 @@ TEST(RsaKeys, OperationsFailWithTheirReasons) {
 // Whatever the CRT fields hold, the private operation gives m^d mod n: the signature
 // equals the one the peer makes with the intact key.
 TEST(RsaKeys, PrivateOperationIsRightWhateverTheCrtFields) {
-    const auto zero = [](std::initializer_list<BYTE*> fields, std::size_t n) {
-        for (BYTE* field : fields) std::memset(field, 0, n);
+    const auto zero = [](std::initializer_list<std::span<BYTE>> fields) {
+        for (std::span<BYTE> field : fields) std::fill(field.begin(), field.end(), BYTE{0});
     };
     const std::pair<const char*, std::function<void(CRSAPrivateKey&)>> rows[] = {
         {"no CRT values",
          [&](CRSAPrivateKey& k) {
-             zero({k.prime1, k.prime2, k.exponent1, k.exponent2, k.coefficient}, 128);
+             zero({k.prime1, k.prime2, k.exponent1, k.exponent2, k.coefficient});
          }},
         {"wrong coefficient", [](CRSAPrivateKey& k) { k.coefficient[127] ^= 0x01; }},
         {"primes swapped", [](CRSAPrivateKey& k) { std::swap(k.prime1, k.prime2); }},
-        {"prime2 zero", [&](CRSAPrivateKey& k) { zero({k.prime2}, 128); }},
-        {"public exponent zero", [&](CRSAPrivateKey& k) { zero({k.publicExponent}, 256); }},
+        {"prime2 zero", [&](CRSAPrivateKey& k) { zero({k.prime2}); }},
+        {"public exponent zero", [&](CRSAPrivateKey& k) { zero({k.publicExponent}); }},
         {"public exponent wrong", [](CRSAPrivateKey& k) { k.publicExponent[255] = 3; }}};
     const Octets hash = Pattern(20);
     const Octets expected = ByPeer(kSign, Key1024().peer.get(), hash, EVP_sha1());

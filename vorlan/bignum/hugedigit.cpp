@@ -8,24 +8,33 @@
 #include "vorlan/support/progress.h"
 #include "vorlan/support/wipe.h"
 
-using detail::Limb;
+using vorlan::detail::CWipedLimbs;
+using vorlan::detail::DigitsFromLimbs;
+using vorlan::detail::DivModLimbs;
+using vorlan::detail::kMaxLimbs;
+using vorlan::detail::kMaxWideLimbs;
+using vorlan::detail::Limb;
+using vorlan::detail::LimbsFromDigits;
+using vorlan::detail::ModExpLimbs;
+using vorlan::detail::MulLimbs;
+using vorlan::detail::SignificantLimbs;
 
 namespace {
 
-using CLimbs = detail::CWipedLimbs<detail::kMaxLimbs>;
-using CWideLimbs = detail::CWipedLimbs<detail::kMaxWideLimbs>;
+using CLimbs = CWipedLimbs<kMaxLimbs>;
+using CWideLimbs = CWipedLimbs<kMaxWideLimbs>;
 
 // The significant limbs of x.
-int ToLimbs(Limb* limbs, const CHugeDigit& x) { return detail::LimbsFromDigits(limbs, x.GetDigits(), x.Digits()); }
+int ToLimbs(Limb* limbs, const CHugeDigit& x) { return LimbsFromDigits(limbs, x.GetDigits(), x.Digits()); }
 
 // A compact number from n limbs; a value beyond the capacity throws.
 CHugeDigit FromLimbs(const Limb* limbs, int n) {
-    n = detail::SignificantLimbs(limbs, n);
+    n = SignificantLimbs(limbs, n);
     int count = 2 * n;
     if (count > 0 && limbs[n - 1] >> 32 == 0) --count;
     if (count > CHugeDigit::kMaxDigits) AfxThrowNotSupportedException();
     CHugeDigit result(static_cast<WORD>(std::max(count, 1)), 0);
-    detail::DigitsFromLimbs(&result[0], count, limbs);
+    DigitsFromLimbs(&result[0], count, limbs);
     return result;
 }
 
@@ -42,7 +51,7 @@ int MultiplyLimbs(CWideLimbs& product, const CHugeDigit& a, const CHugeDigit& b)
     const int an = ToLimbs(al.limbs, a);
     const int bn = ToLimbs(bl.limbs, b);
     if (an == 0 || bn == 0) return 0;
-    detail::MulLimbs(product.limbs, al.limbs, an, bl.limbs, bn);
+    MulLimbs(product.limbs, al.limbs, an, bl.limbs, bn);
     return an + bn;
 }
 
@@ -59,7 +68,7 @@ int DivideLimbs(Limb* q, int* qn, Limb* r, const CHugeDigit& a, const CHugeDigit
         *qn = 0;
         return bn;
     }
-    detail::DivModLimbs(q, r, al.limbs, an, bl.limbs, bn);
+    DivModLimbs(q, r, al.limbs, an, bl.limbs, bn);
     *qn = an - bn + 1;
     return bn;
 }
@@ -214,7 +223,7 @@ CHugeDigit CHugeDigit::ModMult(const CHugeDigit& a, const CHugeDigit& b, const C
     const int pn = MultiplyLimbs(product, a, b);
     if (pn < mn) return FromLimbs(product.limbs, pn);
     CLimbs rl;
-    detail::DivModLimbs(nullptr, rl.limbs, product.limbs, pn, ml.limbs, mn);
+    DivModLimbs(nullptr, rl.limbs, product.limbs, pn, ml.limbs, mn);
     return FromLimbs(rl.limbs, mn);
 }
 
@@ -226,7 +235,7 @@ CHugeDigit CHugeDigit::ModExp(const CHugeDigit& b, const CHugeDigit& e, const CH
     CLimbs ml, bl, rl;
     const int n = ToLimbs(ml.limbs, m);
     std::fill(bl.limbs + ToLimbs(bl.limbs, base), bl.limbs + n, 0);
-    detail::ModExpLimbs(rl.limbs, bl.limbs, e.digits, ebits, ml.limbs, n);
+    ModExpLimbs(rl.limbs, bl.limbs, e.digits, ebits, ml.limbs, n);
     return FromLimbs(rl.limbs, n);
 }
 

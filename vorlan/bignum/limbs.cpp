@@ -4,7 +4,7 @@
 
 #include "vorlan/support/progress.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 int LimbsFromDigits(Limb* limbs, const DWORD* digits, int count) {
     const int n = (count + 1) / 2;
@@ -188,4 +188,4 @@ void DivModLimbs(Limb* q, Limb* r, const Limb* a, int an, const Limb* b, int bn)
     ShiftRight(r, u, bn, s);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -8,7 +8,7 @@
 #include "vorlan/bignum/hugedigit.h"
 #include "vorlan/support/wipe.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 using Limb = std::uint64_t;
 __extension__ typedef unsigned __int128 DLimb;
@@ -49,4 +49,4 @@ void SqrLimbs(Limb* r, const Limb* a, int n);
 // r[0..bn-1] = a mod b. an is at most kMaxWideLimbs + 1.
 void DivModLimbs(Limb* q, Limb* r, const Limb* a, int an, const Limb* b, int bn);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -6,7 +6,7 @@
 #include "vorlan/support/progress.h"
 #include "vorlan/support/wipe.h"
 
-namespace detail {
+namespace vorlan::detail {
 namespace {
 
 // What both reducers share: the modulus and one product buffer, wiped at the end
@@ -154,4 +154,4 @@ void ModExpLimbs(Limb* r, const Limb* base, const DWORD* e, int ebits, const Lim
     }
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -4,7 +4,7 @@
 
 #include "vorlan/bignum/limbs.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // Moduli of exponentiation: at most kMaxOperandDigits digits.
 inline constexpr int kMaxModLimbs = CHugeDigit::kMaxOperandDigits / 2;
@@ -13,4 +13,4 @@ inline constexpr int kMaxModLimbs = CHugeDigit::kMaxOperandDigits / 2;
 // exponent e of ebits >= 1 significant bits in 32-bit digits.
 void ModExpLimbs(Limb* r, const Limb* base, const DWORD* e, int ebits, const Limb* m, int n);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -2,7 +2,7 @@
 
 #include "vorlan/bignum/montgomerykernel.h"
 
-namespace detail {
+namespace vorlan::detail {
 namespace {
 
 // Rows of any length by the general limb kernels.
@@ -29,4 +29,4 @@ CMontgomeryKernels MontgomeryKernels(int n) {
     return mulxAdx && HasUnrolledKernels(n) ? MulxAdxMontgomeryKernels(n) : PortableMontgomeryKernels();
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

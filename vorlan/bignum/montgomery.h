@@ -7,7 +7,7 @@
 
 #include "vorlan/bignum/limbs.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 struct CMontgomeryModulus {
     const Limb* m;
@@ -37,4 +37,4 @@ bool HasMulxAdx();
 // The fastest kernels this processor runs for n limbs.
 CMontgomeryKernels MontgomeryKernels(int n);
 
-}  // namespace detail
+}  // namespace vorlan::detail

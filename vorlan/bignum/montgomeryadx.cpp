@@ -13,7 +13,7 @@
 
 #include "vorlan/bignum/montgomerykernel.h"
 
-namespace detail {
+namespace vorlan::detail {
 namespace {
 
 // t[0..L-1] += x[0..L-1] * y; the carry out.
@@ -122,16 +122,16 @@ bool HasMulxAdx() {
     return (ebx & bit_BMI2) != 0 && (ebx & bit_ADX) != 0;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 #else
 
-namespace detail {
+namespace vorlan::detail {
 
 CMontgomeryKernels MulxAdxMontgomeryKernels(int) { return PortableMontgomeryKernels(); }
 
 bool HasMulxAdx() { return false; }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 #endif

@@ -7,7 +7,7 @@
 
 #include "vorlan/bignum/montgomery.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 template <class Rows>
 struct CMontgomeryKernel {
@@ -54,4 +54,4 @@ private:
     }
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail

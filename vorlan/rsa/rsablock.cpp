@@ -6,7 +6,7 @@
 #include "vorlan/framework/archive.h"
 #include "vorlan/support/unlockexception.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 CHugeDigit Sum(CHugeDigit a, CHugeDigit b) {
     a.SetLength(static_cast<short>(std::max(a.GetLength(), b.GetLength()) + 1));
@@ -18,7 +18,7 @@ CHugeDigit Difference(CHugeDigit a, CHugeDigit b) { return CHugeDigit::Sub(a, b)
 CHugeDigit Product(CHugeDigit a, CHugeDigit b) { return CHugeDigit::Mult(a, b); }
 
 CHugeDigit ReadNumber(const BYTE* data, std::size_t len) {
-    const std::size_t used = std::min<std::size_t>(len, kRsaFieldSize);
+    const std::size_t used = std::min<std::size_t>(len, CRSAPublicKey::kFieldSize);
     CHugeDigit value;
     value.Decode(data + (len - used), static_cast<WORD>(used));
     return value;
@@ -86,4 +86,4 @@ void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len) {
         AfxThrowArchiveException(CArchiveException::endOfFile);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -8,15 +8,13 @@
 
 #include "vorlan/bignum/hugedigit.h"
 #include "vorlan/framework/bytearray.h"
+#include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/wipe.h"
 
 class CArchive;
 
-namespace detail {
+namespace vorlan::detail {
 
-// Keys and signatures are limited to 2,048 bits: the width of the key fields.
-inline constexpr int kRsaFieldSize = 256;
-inline constexpr int kRsaHalfFieldSize = 128;
 // 00, block type, at least 8 padding octets, 00: the shortest padding PKCS#1 allows.
 inline constexpr int kRsaBlockOverhead = 11;
 
@@ -64,4 +62,4 @@ int ParseBlock(const CByteArray& in, WORD bits, BYTE blockType, EBlockPadding pa
 // into the end of `field` with zeros in front (len <= field.size()).
 void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -6,13 +6,18 @@
 
 #include "vorlan/random/randomsgenerator.h"
 #include "vorlan/rsa/rsablock.h"
-#include "vorlan/support/unlockexception.h"
 #include "vorlan/support/progress.h"
+#include "vorlan/support/unlockexception.h"
+
+using vorlan::detail::Difference;
+using vorlan::detail::Product;
+using vorlan::detail::ReadNumber;
+using vorlan::detail::Sum;
 
 namespace {
 
-// The prime fields hold 1,024 bits each; below 4 bits a prime range is empty.
-constexpr unsigned short kMaxKeyBits = 2048;
+// Below 4 bits a prime range is empty.
+constexpr unsigned short kMaxKeyBits = CRSAKeyPair::kMaxBits;
 constexpr unsigned short kMinKeyBits = 4;
 constexpr int kTestMessageSize = 24;
 
@@ -66,25 +71,25 @@ CHugeDigit CRSAKeyPair::PrimeNumber(const CHugeDigit& b, const CHugeDigit& c, DW
                                     unsigned short seedLen, CProgress* progress) {
     g_searchProgress.Begin(progress);
     // The start covers the whole range: 2,048 random bits reduced modulo its width.
-    CWipedOctets<detail::kRsaFieldSize> octets;
+    CWipedOctets<kFieldSize> octets;
     CRandomsGenerator(seed, seedLen).GetRandomBlock(octets.data, sizeof octets.data);
-    const CHugeDigit start = detail::ReadNumber(octets.data, sizeof octets.data);
+    const CHugeDigit start = ReadNumber(octets.data, sizeof octets.data);
 
     const CHugeDigit step(d);
     const CHugeDigit one(1);
-    CHugeDigit a = detail::Sum(CHugeDigit::Mod(start, detail::Sum(detail::Difference(c, b), one)), b);
-    a = detail::Sum(detail::Difference(a, CHugeDigit::Mod(a, step)), one);
-    if (CHugeDigit::IsLess(a, b)) a = detail::Sum(a, step);
-    if (CHugeDigit::IsGreater(a, c)) a = detail::Difference(a, step);
+    CHugeDigit a = Sum(CHugeDigit::Mod(start, Sum(Difference(c, b), one)), b);
+    a = Sum(Difference(a, CHugeDigit::Mod(a, step)), one);
+    if (CHugeDigit::IsLess(a, b)) a = Sum(a, step);
+    if (CHugeDigit::IsGreater(a, c)) a = Difference(a, step);
 
-    const CHugeDigit last = detail::Difference(c, step);
+    const CHugeDigit last = Difference(c, step);
     while (!a.IsProbablePrime()) {
         __freshenThreadQueue();
         __checkKillThreadFlag();
         if (CHugeDigit::IsGreater(a, last))
             AfxThrowUnlockException(progress ? "Warning! CRSAKeyPair::PrimeNumber - prime number search failured"
                                              : "CRSAKeyPair::PrimeNumber - prime number search failed");
-        a = detail::Sum(a, step);
+        a = Sum(a, step);
         g_searchProgress.Candidate(progress);
     }
     return a;
@@ -93,12 +98,12 @@ CHugeDigit CRSAKeyPair::PrimeNumber(const CHugeDigit& b, const CHugeDigit& c, DW
 CHugeDigit CRSAKeyPair::SearchPrime(unsigned short primeBits, const CHugeDigit& e, const unsigned char* seed,
                                     unsigned short seedLen, CProgress* progress) {
     // [3 * 2^(k-2), 2^k - 1]: the product of two such primes has exactly the sum of their bits.
-    const CHugeDigit low = detail::Sum(PowerOfTwo(primeBits - 1u), PowerOfTwo(primeBits - 2u));
-    const CHugeDigit high = detail::Difference(PowerOfTwo(primeBits), CHugeDigit(1));
+    const CHugeDigit low = Sum(PowerOfTwo(primeBits - 1u), PowerOfTwo(primeBits - 2u));
+    const CHugeDigit high = Difference(PowerOfTwo(primeBits), CHugeDigit(1));
     const CHugeDigit one(1);
     for (;;) {
         CHugeDigit p = PrimeNumber(low, high, 2, seed, seedLen, progress);
-        if (CHugeDigit::IsEqual(CHugeDigit::Gcd(detail::Difference(p, one), e), one)) return p;
+        if (CHugeDigit::IsEqual(CHugeDigit::Gcd(Difference(p, one), e), one)) return p;
     }
 }
 
@@ -120,26 +125,26 @@ CRSAKeyPair::CRSAKeyPair(unsigned short keyBits, int useF4, const unsigned char*
     if (CHugeDigit::IsLess(p, q)) std::swap(p, q);
 
     const CHugeDigit one(1);
-    const CHugeDigit pMinus1 = detail::Difference(p, one);
-    const CHugeDigit qMinus1 = detail::Difference(q, one);
-    const CHugeDigit d = CHugeDigit::ModInv(e, detail::Product(pMinus1, qMinus1));
+    const CHugeDigit pMinus1 = Difference(p, one);
+    const CHugeDigit qMinus1 = Difference(q, one);
+    const CHugeDigit d = CHugeDigit::ModInv(e, Product(pMinus1, qMinus1));
     // Each value big-endian and right-aligned in its field.
-    detail::Product(p, q).Encode(modulus, kFieldSize);
+    Product(p, q).Encode(modulus, kFieldSize);
     e.Encode(publicExponent, kFieldSize);
     d.Encode(privateExponent, kFieldSize);
-    p.Encode(prime1, kFieldSize / 2);
-    q.Encode(prime2, kFieldSize / 2);
-    CHugeDigit::Mod(d, pMinus1).Encode(exponent1, kFieldSize / 2);
-    CHugeDigit::Mod(d, qMinus1).Encode(exponent2, kFieldSize / 2);
-    CHugeDigit::ModInv(q, p).Encode(coefficient, kFieldSize / 2);
+    p.Encode(prime1, kHalfFieldSize);
+    q.Encode(prime2, kHalfFieldSize);
+    CHugeDigit::Mod(d, pMinus1).Encode(exponent1, kHalfFieldSize);
+    CHugeDigit::Mod(d, qMinus1).Encode(exponent2, kHalfFieldSize);
+    CHugeDigit::ModInv(q, p).Encode(coefficient, kHalfFieldSize);
     if (progress) progress->SetUp(0, 0, 1, 0);
 }
 
 unsigned short CRSAKeyPair::TestKeys(unsigned short trials, CProgress* progress, int stopAtFirstFailure) const {
-    const CHugeDigit n = detail::ReadNumber(modulus, kFieldSize);
+    const CHugeDigit n = ReadNumber(modulus, kFieldSize);
     if (n.Zero()) AfxThrowUnlockException("CRSAKeyPair::TestKeys - key is not valid");
-    const CHugeDigit e = detail::ReadNumber(publicExponent, kFieldSize);
-    const CHugeDigit d = detail::ReadNumber(privateExponent, kFieldSize);
+    const CHugeDigit e = ReadNumber(publicExponent, kFieldSize);
+    const CHugeDigit d = ReadNumber(privateExponent, kFieldSize);
     if (progress) progress->SetUp(2 * trials, 1, 1, 1);
 
     CRandomsGenerator random;
@@ -147,7 +152,7 @@ unsigned short CRSAKeyPair::TestKeys(unsigned short trials, CProgress* progress,
     for (unsigned short trial = 0; trial < trials; ++trial) {
         std::array<BYTE, kTestMessageSize> octets{};
         random.GetRandomBlock(octets.data(), octets.size());
-        const CHugeDigit m = detail::ReadNumber(octets.data(), octets.size());
+        const CHugeDigit m = ReadNumber(octets.data(), octets.size());
         __freshenThreadQueue();
         __checkKillThreadFlag();
         // Encrypt then decrypt; sign then verify.

@@ -6,25 +6,37 @@
 
 #include "vorlan/cipher/key.h"
 #include "vorlan/framework/archive.h"
+#include "vorlan/rsa/digestprefix.h"
 #include "vorlan/rsa/rsablock.h"
 #include "vorlan/support/unlockexception.h"
+
+using vorlan::detail::CheckOperand;
+using vorlan::detail::CSecretBytes;
+using vorlan::detail::Difference;
+using vorlan::detail::EBlockPadding;
+using vorlan::detail::FindDigestInfo;
+using vorlan::detail::FormatBlock;
+using vorlan::detail::ParseBlock;
+using vorlan::detail::Product;
+using vorlan::detail::ReadNumber;
+using vorlan::detail::ReadRightAligned;
+using vorlan::detail::SDigestInfo;
+using vorlan::detail::Sum;
+using vorlan::detail::WriteNumber;
 
 IMPLEMENT_SERIAL(CRSAPrivateKey, CRSAPublicKey, 1)
 
 namespace {
 
-constexpr int kHalf = detail::kRsaHalfFieldSize;
-
 // m^d mod n through the CRT values (Garner's recombination), about four times
 // faster than the plain power. The result is checked by raising it to the public
 // exponent; nothing is returned when the CRT values are absent or do not give m back.
 std::optional<CHugeDigit> PowerByCrt(const CRSAPrivateKey& key, const CHugeDigit& m, const CHugeDigit& n) {
-    using detail::ReadNumber;
-    const CHugeDigit p = ReadNumber(key.prime1, kHalf);
-    const CHugeDigit q = ReadNumber(key.prime2, kHalf);
-    const CHugeDigit dP = ReadNumber(key.exponent1, kHalf);
-    const CHugeDigit dQ = ReadNumber(key.exponent2, kHalf);
-    const CHugeDigit qInv = ReadNumber(key.coefficient, kHalf);
+    const CHugeDigit p = ReadNumber(key.prime1, CRSAPrivateKey::kHalfFieldSize);
+    const CHugeDigit q = ReadNumber(key.prime2, CRSAPrivateKey::kHalfFieldSize);
+    const CHugeDigit dP = ReadNumber(key.exponent1, CRSAPrivateKey::kHalfFieldSize);
+    const CHugeDigit dQ = ReadNumber(key.exponent2, CRSAPrivateKey::kHalfFieldSize);
+    const CHugeDigit qInv = ReadNumber(key.coefficient, CRSAPrivateKey::kHalfFieldSize);
     const CHugeDigit e = ReadNumber(key.publicExponent, CRSAPublicKey::kFieldSize);
     if (p.Zero() || q.Zero() || dP.Zero() || dQ.Zero() || qInv.Zero() || e.Zero()) return std::nullopt;
 
@@ -32,9 +44,9 @@ std::optional<CHugeDigit> PowerByCrt(const CRSAPrivateKey& key, const CHugeDigit
     const CHugeDigit mP = CHugeDigit::ModExp(CHugeDigit::Mod(x, p), dP, p);
     const CHugeDigit mQ = CHugeDigit::ModExp(CHugeDigit::Mod(x, q), dQ, q);
     // h = qInv * (mP - mQ) mod p, kept non-negative by adding p first.
-    const CHugeDigit diff = detail::Difference(detail::Sum(mP, p), CHugeDigit::Mod(mQ, p));
+    const CHugeDigit diff = Difference(Sum(mP, p), CHugeDigit::Mod(mQ, p));
     const CHugeDigit h = CHugeDigit::ModMult(qInv, diff, p);
-    const CHugeDigit s = CHugeDigit::Mod(detail::Sum(mQ, detail::Product(h, q)), n);
+    const CHugeDigit s = CHugeDigit::Mod(Sum(mQ, Product(h, q)), n);
     if (!CHugeDigit::IsEqual(CHugeDigit::ModExp(s, e, n), x)) return std::nullopt;
     return s;
 }
@@ -53,28 +65,28 @@ CRSAPrivateKey::~CRSAPrivateKey() {
 }
 
 void CRSAPrivateKey::ProcessData(const CByteArray& in, CByteArray& out) const {
-    const CHugeDigit m = detail::ReadNumber(in);
-    const CHugeDigit n = detail::ReadNumber(modulus, kFieldSize);
-    detail::CheckOperand(m, n, "CRSAPrivateKey::ProcessData - data corrupted or key is not valid");
+    const CHugeDigit m = ReadNumber(in);
+    const CHugeDigit n = ReadNumber(modulus, kFieldSize);
+    CheckOperand(m, n, "CRSAPrivateKey::ProcessData - data corrupted or key is not valid");
     std::optional<CHugeDigit> s = PowerByCrt(*this, m, n);
-    if (!s) s = CHugeDigit::ModExp(m, detail::ReadNumber(privateExponent, kFieldSize), n);
-    detail::WriteNumber(*s, RsaOutputSize(), out);
+    if (!s) s = CHugeDigit::ModExp(m, ReadNumber(privateExponent, kFieldSize), n);
+    WriteNumber(*s, RsaOutputSize(), out);
 }
 
 void CRSAPrivateKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
                                 unsigned char blockType) const {
-    const std::span<BYTE> padding = detail::FormatBlock(data, len, RsaOutputSize(), blockType, out,
-                                                        "CRSAPrivateKey::EncodeData - modulus is too short to encode");
+    const std::span<BYTE> padding = FormatBlock(data, len, RsaOutputSize(), blockType, out,
+                                                "CRSAPrivateKey::EncodeData - modulus is too short to encode");
     std::fill(padding.begin(), padding.end(), blockType != 0 ? BYTE{0xFF} : BYTE{0x00});
 }
 
 int CRSAPrivateKey::DecodeData(const CByteArray& in, unsigned short blockBits, CByteArray& out,
                                unsigned char /*blockType*/) const {
-    return detail::ParseBlock(in, blockBits, 2, detail::EBlockPadding::NonZero, out);
+    return ParseBlock(in, blockBits, 2, EBlockPadding::NonZero, out);
 }
 
 void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* digest, CByteArray& out) const {
-    const detail::SDigestInfo& info = detail::FindDigestInfo(alg);
+    const SDigestInfo& info = FindDigestInfo(alg);
     std::array<BYTE, 64> block{};
     std::copy(info.header.begin(), info.header.end(), block.begin());
     std::memcpy(block.data() + info.header.size(), digest, static_cast<std::size_t>(info.digestSize));
@@ -93,8 +105,8 @@ void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* diges
 }
 
 void CRSAPrivateKey::UnlockKey(const CByteArray& locked, CKey& key, unsigned short blockBits) const {
-    detail::CSecretBytes block;
-    detail::CSecretBytes data;
+    CSecretBytes block;
+    CSecretBytes data;
     ProcessData(locked, block);
     if (!DecodeData(block, blockBits, data, 2))
         AfxThrowUnlockException("CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)");
@@ -118,7 +130,7 @@ void CRSAPrivateKey::StorePrivatePart(CArchive& ar) const {
     ar << BYTE{0} << WORD{kFieldSize};
     ar.Write(privateExponent, kFieldSize);
     ar << WORD{kFieldSize};
-    for (const BYTE* half : {prime1, prime2, exponent1, exponent2, coefficient}) ar.Write(half, kHalf);
+    for (const BYTE* half : {prime1, prime2, exponent1, exponent2, coefficient}) ar.Write(half, kHalfFieldSize);
 }
 
 void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
@@ -128,16 +140,16 @@ void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
     WORD fieldLen = 0;
     ar >> fieldLen;
     if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
-    detail::ReadRightAligned(ar, privateExponent, fieldLen);
+    ReadRightAligned(ar, privateExponent, fieldLen);
 
     ar >> fieldLen;
     if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
     // The two halves of the primes and CRT-exponent blocks travel as one 256-octet field.
     CWipedOctets<kFieldSize> pair;
     for (auto [high, low] : {std::pair{prime1, prime2}, std::pair{exponent1, exponent2}}) {
-        detail::ReadRightAligned(ar, pair.data, fieldLen);
-        std::memcpy(high, pair.data, kHalf);
-        std::memcpy(low, pair.data + kHalf, kHalf);
+        ReadRightAligned(ar, pair.data, fieldLen);
+        std::memcpy(high, pair.data, kHalfFieldSize);
+        std::memcpy(low, pair.data + kHalfFieldSize, kHalfFieldSize);
     }
-    detail::ReadRightAligned(ar, coefficient, fieldLen / 2);
+    ReadRightAligned(ar, coefficient, fieldLen / 2);
 }

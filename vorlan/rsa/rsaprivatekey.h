@@ -28,12 +28,15 @@ public:
     // length of the key that wrapped it.
     void UnlockKey(const CByteArray& locked, CKey& key, unsigned short bits) const;
 
+    // The factors and CRT values are half as wide as the modulus.
+    static constexpr int kHalfFieldSize = kFieldSize / 2;
+
     BYTE privateExponent[kFieldSize];
-    BYTE prime1[kFieldSize / 2];       // p
-    BYTE prime2[kFieldSize / 2];       // q
-    BYTE exponent1[kFieldSize / 2];    // d mod (p - 1)
-    BYTE exponent2[kFieldSize / 2];    // d mod (q - 1)
-    BYTE coefficient[kFieldSize / 2];  // q^-1 mod p
+    BYTE prime1[kHalfFieldSize];       // p
+    BYTE prime2[kHalfFieldSize];       // q
+    BYTE exponent1[kHalfFieldSize];    // d mod (p - 1)
+    BYTE exponent2[kHalfFieldSize];    // d mod (q - 1)
+    BYTE coefficient[kHalfFieldSize];  // q^-1 mod p
 
 protected:
     // in^privateExponent mod modulus into RsaOutputSize() octets; in and out may be

@@ -6,8 +6,19 @@
 #include "vorlan/cipher/key.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/random/randomsgenerator.h"
+#include "vorlan/rsa/digestprefix.h"
 #include "vorlan/rsa/rsablock.h"
 #include "vorlan/support/unlockexception.h"
+
+using vorlan::detail::CheckOperand;
+using vorlan::detail::EBlockPadding;
+using vorlan::detail::FindDigestInfo;
+using vorlan::detail::FormatBlock;
+using vorlan::detail::ParseBlock;
+using vorlan::detail::ReadNumber;
+using vorlan::detail::ReadRightAligned;
+using vorlan::detail::SDigestInfo;
+using vorlan::detail::WriteNumber;
 
 IMPLEMENT_SERIAL(CRSAPublicKey, CObject, 1)
 
@@ -15,7 +26,7 @@ namespace {
 
 // Archived key lengths outside these bounds are refused as corrupt.
 constexpr unsigned short kMinArchivedBits = 508;
-constexpr unsigned short kMaxArchivedBits = 2048;
+constexpr unsigned short kMaxArchivedBits = CRSAPublicKey::kMaxBits;
 
 }  // namespace
 
@@ -29,23 +40,23 @@ int operator==(const CRSAPublicKey& a, const CRSAPublicKey& b) {
 }
 
 void CRSAPublicKey::ProcessData(const CByteArray& in, CByteArray& out) const {
-    const CHugeDigit m = detail::ReadNumber(in);
-    const CHugeDigit n = detail::ReadNumber(modulus, kFieldSize);
-    detail::CheckOperand(m, n, "CRSAPublicKey::ProcessData - modulus is less than data");
-    const CHugeDigit e = detail::ReadNumber(publicExponent, kFieldSize);
-    detail::WriteNumber(CHugeDigit::ModExp(m, e, n), RsaOutputSize(), out);
+    const CHugeDigit m = ReadNumber(in);
+    const CHugeDigit n = ReadNumber(modulus, kFieldSize);
+    CheckOperand(m, n, "CRSAPublicKey::ProcessData - modulus is less than data");
+    const CHugeDigit e = ReadNumber(publicExponent, kFieldSize);
+    WriteNumber(CHugeDigit::ModExp(m, e, n), RsaOutputSize(), out);
 }
 
 void CRSAPublicKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
                                unsigned char /*blockType*/) const {
-    const std::span<BYTE> padding = detail::FormatBlock(data, len, RsaOutputSize(), 2, out,
-                                                        "CRSAPublicKey::EncodeData - modulus is too short to encode");
+    const std::span<BYTE> padding =
+        FormatBlock(data, len, RsaOutputSize(), 2, out, "CRSAPublicKey::EncodeData - modulus is too short to encode");
     CRandomsGenerator().GetRandomBlock(padding.data(), padding.size());
 }
 
 int CRSAPublicKey::DecodeData(const CByteArray& in, unsigned short blockBits, CByteArray& out,
                               unsigned char blockType) const {
-    return detail::ParseBlock(in, blockBits, blockType, detail::EBlockPadding::Constant, out);
+    return ParseBlock(in, blockBits, blockType, EBlockPadding::Constant, out);
 }
 
 // The public-key operations call this class's block and raw operations directly: on
@@ -64,7 +75,7 @@ void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked,
         AfxThrowUnlockException(
             "CRSAPublicKey::UnlockDigest - locked digest is corrupted (cannot decode RSA envelope)");
 
-    const detail::SDigestInfo& info = detail::FindDigestInfo(alg);
+    const SDigestInfo& info = FindDigestInfo(alg);
     const int headerLen = static_cast<int>(info.header.size());
     if (data.GetSize() != info.BlockSize())
         detail::ThrowUnlockFormatted(
@@ -79,7 +90,7 @@ void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const unsigned char* lock
                                  unsigned char* digest, unsigned short blockBits) const {
     CByteArray copy;
     // Only the last octets of the block can count; the field width bounds the copy.
-    const unsigned long used = std::min<unsigned long>(len, detail::kRsaFieldSize);
+    const unsigned long used = std::min<unsigned long>(len, kFieldSize);
     copy.SetSize(static_cast<int>(used));
     if (used > 0) std::memcpy(copy.GetData(), locked + (len - used), used);
     UnlockDigest(alg, copy, digest, blockBits);
@@ -110,6 +121,6 @@ void CRSAPublicKey::LoadPublicPart(CArchive& ar) {
     if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
     ar >> bits;
     if (bits < kMinArchivedBits || bits > kMaxArchivedBits) AfxThrowArchiveException(CArchiveException::generic);
-    detail::ReadRightAligned(ar, modulus, fieldLen);
-    detail::ReadRightAligned(ar, publicExponent, fieldLen);
+    ReadRightAligned(ar, modulus, fieldLen);
+    ReadRightAligned(ar, publicExponent, fieldLen);
 }

@@ -13,7 +13,9 @@ class CKey;
 class CRSAPublicKey : public CObject {
     DECLARE_SERIAL(CRSAPublicKey)
 public:
+    // Octets of each key field: keys and signatures are limited to 2,048 bits.
     static constexpr int kFieldSize = 256;
+    static constexpr unsigned short kMaxBits = 8 * kFieldSize;
 
     CRSAPublicKey();
     CRSAPublicKey(const CRSAPublicKey& other) = default;

@@ -1,0 +1,109 @@
+// The ldapjs side of the interoperability tests. Reads lines from stdin, writes one line per
+// input line to stdout:
+//   filters          filter string        -> hex of its BER
+//   filter-strings   hex of a filter      -> its string
+//   parse            hex of a message     -> JSON: type, id, fields, hex of the message re-encoded
+//   messages         (no input)           -> "<name> <hex>" for a message of every operation
+'use strict'
+
+const { BerReader } = require('@ldapjs/asn1')
+const filter = require('@ldapjs/filter')
+const messages = require('@ldapjs/messages')
+const parseToMessage = require('@ldapjs/messages/lib/parse-to-message')
+const Attribute = require('@ldapjs/attribute')
+const Change = require('@ldapjs/change')
+
+const hex = (ber) => Buffer.from(ber.buffer).toString('hex')
+const reader = (text) => new BerReader(Buffer.from(text, 'hex'))
+
+function parse (text) {
+  const message = parseToMessage(reader(text))
+  const pojo = message.pojo
+  return JSON.stringify({ type: message.type, id: message.messageId, pojo, hex: hex(message.toBer()) })
+}
+
+function allMessages () {
+  const attribute = (type, values) => new Attribute({ type, values })
+  const result = { status: 0, matchedDN: 'dc=example,dc=com', diagnosticMessage: 'done' }
+  const made = {
+    bindRequest: new messages.BindRequest({ messageId: 1, name: 'cn=admin,dc=example,dc=com', credentials: 'secret' }),
+    bindResponse: new messages.BindResponse({ messageId: 1, status: 49, diagnosticMessage: 'invalid credentials' }),
+    unbindRequest: new messages.UnbindRequest({ messageId: 2 }),
+    searchRequest: new messages.SearchRequest({
+      messageId: 3,
+      baseObject: 'ou=people,dc=example,dc=com',
+      scope: 'one',
+      derefAliases: 3,
+      sizeLimit: 10,
+      timeLimit: 20,
+      typesOnly: true,
+      filter: '(&(objectClass=person)(|(cn=Ann*)(mail=*@example.com))(!(sn=Smith))(age>=30))',
+      attributes: ['cn', 'mail']
+    }),
+    searchResEntry: new messages.SearchResultEntry({
+      messageId: 3,
+      objectName: 'cn=Ann,ou=people,dc=example,dc=com',
+      attributes: [attribute('cn', ['Ann', 'Anna']), attribute('mail', ['ann@example.com'])]
+    }),
+    searchResRef: new messages.SearchResultReference({ messageId: 3, uri: ['ldap://a.example.com/dc=example,dc=com'] }),
+    searchResDone: new messages.SearchResultDone({ messageId: 3, ...result }),
+    modifyRequest: new messages.ModifyRequest({
+      messageId: 4,
+      object: 'cn=Ann,ou=people,dc=example,dc=com',
+      changes: [
+        new Change({ operation: 'add', modification: attribute('mail', ['a@example.com', 'b@example.com']) }),
+        new Change({ operation: 'delete', modification: attribute('description', []) }),
+        new Change({ operation: 'replace', modification: attribute('sn', ['Smith']) })
+      ]
+    }),
+    modifyResponse: new messages.ModifyResponse({ messageId: 4, ...result }),
+    addRequest: new messages.AddRequest({
+      messageId: 5,
+      entry: 'cn=Bob,ou=people,dc=example,dc=com',
+      attributes: [attribute('objectClass', ['top', 'person']), attribute('sn', ['Bob'])]
+    }),
+    addResponse: new messages.AddResponse({ messageId: 5, ...result }),
+    delRequest: new messages.DeleteRequest({ messageId: 6, entry: 'cn=Bob,ou=people,dc=example,dc=com' }),
+    delResponse: new messages.DeleteResponse({ messageId: 6, ...result }),
+    modDNRequest: new messages.ModifyDnRequest({
+      messageId: 7,
+      entry: 'cn=Ann,ou=people,dc=example,dc=com',
+      newRdn: 'cn=Anne',
+      deleteOldRdn: true,
+      newSuperior: 'ou=staff,dc=example,dc=com'
+    }),
+    modDNResponse: new messages.ModifyDnResponse({ messageId: 7, ...result }),
+    compareRequest: new messages.CompareRequest({
+      messageId: 8, entry: 'cn=Ann,ou=people,dc=example,dc=com', attribute: 'sn', value: 'Smith'
+    }),
+    compareResponse: new messages.CompareResponse({ messageId: 8, status: 6 }),
+    abandonRequest: new messages.AbandonRequest({ messageId: 9, abandonId: 3 }),
+    extendedReq: new messages.ExtensionRequest({ messageId: 10, requestName: '1.3.6.1.4.1.4203.1.11.3' }),
+    extendedResp: new messages.ExtensionResponse({
+      messageId: 10, status: 0, responseName: '1.3.6.1.4.1.4203.1.11.3', responseValue: 'dn:cn=admin,dc=example,dc=com'
+    }),
+    intermediateResponse: new messages.IntermediateResponse({ messageId: 11, responseName: '1.2.3.4', responseValue: 'x' })
+  }
+  return Object.entries(made).map(([name, message]) => `${name} ${hex(message.toBer())}`)
+}
+
+const handlers = {
+  filters: (line) => hex(filter.parseString(line).toBer()),
+  'filter-strings': (line) => filter.parseBer(reader(line)).toString(),
+  parse
+}
+
+const command = process.argv[2]
+if (command === 'messages') {
+  process.stdout.write(allMessages().join('\n') + '\n')
+} else {
+  const input = require('fs').readFileSync(0, 'utf8').split('\n').filter((line) => line.length > 0)
+  const output = input.map((line) => {
+    try {
+      return handlers[command](line)
+    } catch (error) {
+      return `error ${error.message.split('\n')[0]}`
+    }
+  })
+  process.stdout.write(output.join('\n') + '\n')
+}

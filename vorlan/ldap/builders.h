@@ -1,0 +1,41 @@
+// Builders of the filters of a search request: each gives one alternative of CASN1_Filter
+// as the implicitly (or, for not, explicitly) tagged value that goes on the wire. They refuse,
+// with the decoding exception, what standard servers drop the connection for.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vorlan/asn1/identifier.h"
+#include "vorlan/asn1/tagged.h"
+
+// The filter alternatives that compare an attribute with one value.
+enum class ELDAPAssertion : unsigned char {
+    equalityMatch = ASN1ContextTag(3),
+    greaterOrEqual = ASN1ContextTag(5),
+    lessOrEqual = ASN1ContextTag(6),
+    approxMatch = ASN1ContextTag(8),
+};
+
+// The pieces of a substrings filter: at least one, none empty.
+struct SLDAPSubstrings {
+    std::optional<std::string> initial;
+    std::vector<std::string> any;
+    std::optional<std::string> final;
+};
+
+using LDAPFilterPtr = std::unique_ptr<CASN1_TAGGED>;
+using LDAPFilterList = std::vector<LDAPFilterPtr>;
+
+LDAPFilterPtr BuildAndFilter(LDAPFilterList filters);
+LDAPFilterPtr BuildOrFilter(LDAPFilterList filters);
+LDAPFilterPtr BuildNotFilter(LDAPFilterPtr filter);
+LDAPFilterPtr BuildAssertionFilter(ELDAPAssertion kind, std::string_view attribute, std::string_view value);
+LDAPFilterPtr BuildPresentFilter(std::string_view attribute);
+LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubstrings& pieces);
+// matchingRule and type may be empty (absent), not both.
+LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_view type, std::string_view value,
+                                    bool dnAttributes);

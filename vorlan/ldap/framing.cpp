@@ -1,0 +1,83 @@
+#include "vorlan/ldap/framing.h"
+
+#include "vorlan/asn1/derencoding.h"
+#include "vorlan/asn1/identifier.h"
+
+namespace {
+
+struct Element {
+    unsigned char identifier;
+    const unsigned char* contents;
+    unsigned long length;
+};
+
+// Elements one after the other within [p, end); every length is checked before it is used.
+class ElementReader {
+public:
+    ElementReader(const unsigned char* p, unsigned long size) : m_p(p), m_end(p + size) {}
+
+    bool atEnd() const { return m_p == m_end; }
+
+    Element next(const char* what) {
+        const unsigned long available = static_cast<unsigned long>(m_end - m_p);
+        const int total = ___extractEncodingLength(m_p, available);
+        if (total < 0 || static_cast<unsigned long>(total) > available)
+            ___throwDERDecodingException("LDAP message: malformed or truncated %s", what);
+        const unsigned long header = (m_p[1] & kASN1LongLength) ? 2 + (m_p[1] & 0x7F) : 2;
+        const Element element{m_p[0], m_p + header, static_cast<unsigned long>(total) - header};
+        m_p += total;
+        return element;
+    }
+
+private:
+    const unsigned char* m_p;
+    const unsigned char* m_end;
+};
+
+// The components of the envelope SEQUENCE, which must fill the message exactly.
+ElementReader envelope(const unsigned char* p, unsigned long size) {
+    ElementReader outer(p, size);
+    const Element message = outer.next("message");
+    if (message.identifier != (kASN1Sequence | kASN1Constructed)) ___throwDERDecodingException("LDAP message: SEQUENCE expected");
+    if (!outer.atEnd()) ___throwDERDecodingException("LDAP message: octets after the message");
+    return ElementReader(message.contents, message.length);
+}
+
+unsigned long messageID(ElementReader& components) {
+    const Element id = components.next("messageID");
+    if (id.identifier != kASN1Integer) ___throwDERDecodingException("LDAP message: messageID is no INTEGER");
+    // Four octets hold 0 to 2^31-1 with a clear sign bit; a leading zero octet must be needed.
+    if (id.length == 0 || id.length > 4 || (id.contents[0] & 0x80) ||
+        (id.length > 1 && id.contents[0] == 0 && !(id.contents[1] & 0x80)))
+        ___throwDERDecodingException("LDAP message: messageID out of range 0..2^31-1");
+    unsigned long value = 0;
+    for (unsigned long i = 0; i < id.length; ++i) value = (value << 8) | id.contents[i];
+    return value;
+}
+
+}  // namespace
+
+unsigned long FrameLength(const unsigned char* p, unsigned long available, unsigned long maxPdu) {
+    if (available == 0) return 0;
+    if (p[0] != (kASN1Sequence | kASN1Constructed)) ___throwDERDecodingException("LDAP message does not start with a SEQUENCE");
+    const int total = ___extractEncodingLength(p, available);
+    if (total == -1) return 0;
+    if (total == -3) ___throwDERDecodingException("LDAP message with indefinite length");
+    if (total < 0 || static_cast<unsigned long>(total) > maxPdu)
+        ___throwDERDecodingException("LDAP message longer than %lu octets", maxPdu);
+    return static_cast<unsigned long>(total) <= available ? static_cast<unsigned long>(total) : 0;
+}
+
+unsigned long GetMessageID(const unsigned char* p, unsigned long size) {
+    ElementReader components = envelope(p, size);
+    return messageID(components);
+}
+
+unsigned char GetOperationTag(const unsigned char* p, unsigned long size) {
+    ElementReader components = envelope(p, size);
+    messageID(components);
+    Element operation = components.next("protocolOp");
+    // A connectionless message carries a user name first; no operation is an OCTET STRING.
+    if (operation.identifier == kASN1OctetString) operation = components.next("protocolOp");
+    return ASN1StoredIdentifier(operation.identifier);
+}

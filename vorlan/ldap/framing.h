@@ -1,0 +1,15 @@
+// LDAP messages off a TCP stream: where one message ends, and its message ID and operation
+// read straight from the octets, so a client can route or skip a message the tables do not know.
+#pragma once
+
+// Octets of the message at the front of `available` octets once all of them are there, 0
+// until then; the decoding exception when the stream does not start with a SEQUENCE, uses the
+// indefinite length, or announces a message longer than `maxPdu` (checked from the header on).
+unsigned long FrameLength(const unsigned char* p, unsigned long available, unsigned long maxPdu);
+
+// The messageID of one whole message (0 to 2^31-1, RFC 4511); the decoding exception for a
+// negative, empty, over-long or non-minimal INTEGER.
+unsigned long GetMessageID(const unsigned char* p, unsigned long size);
+
+// The identifier octet (constructed bit cleared) of the operation of one whole message.
+unsigned char GetOperationTag(const unsigned char* p, unsigned long size);
