@@ -73,3 +73,5 @@
 #include "vorlan/x509/relativedn.h"
 #include "vorlan/x509/serialnumber.h"
 #include "vorlan/x509/utctime.h"
+
+#include "vorlan/store/cryptofile.h"
