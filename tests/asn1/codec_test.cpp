@@ -38,11 +38,13 @@ TEST(DEREncoding, BufferModesAdoptCopyOrReadInPlace) {
     EXPECT_EQ(owner.ReadByte(), 7);
 }
 
-TEST(DEREncoding, FrameworkFailuresBecomeTheDecodingException) {
+TEST(DEREncoding, FrameworkFailuresBecomeTheDecodingExceptionKeepingTheirCause) {
     CDEREncoding der(0, CByteArray());
-    EXPECT_THROW(der.ReadByte(), CDERDecodingException*);
-    EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException");
-    EXPECT_THROW(der.Seek(-5, CFile::begin), CDERDecodingException*);
+    EXPECT_EQ(testcommon::MessageOf<CDERDecodingException>([&] { der.ReadByte(); }),
+              "CException -> CDERDecodingException: unexpected end of file");
+    EXPECT_EQ(testcommon::MessageOf<CDERDecodingException>([&] { der.Seek(-5, CFile::begin); }),
+              "CException -> CDERDecodingException: bad seek");
+    EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException: bad seek");
 }
 
 TEST(DEREncoding, FileCopiesMoveExactCountsAndFailShort) {

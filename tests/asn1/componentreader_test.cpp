@@ -13,16 +13,6 @@ namespace {
 // SEQUENCE { [0] { INTEGER 2 }, INTEGER 5, SEQUENCE { OID 1.3.6.1 }, [3] { NULL } }
 const char* kRecord = "3013A003020102020105300506032B0601A3020500";
 
-std::string reasonOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (CDERDecodingException* e) {
-        e->Delete();
-        return LastDecodingReason();
-    }
-    return "";
-}
-
 }  // namespace
 
 TEST(ComponentAccess, IndexOutOfRangeIsADecodingFailure) {
@@ -32,10 +22,10 @@ TEST(ComponentAccess, IndexOutOfRangeIsADecodingFailure) {
     ASSERT_EQ(record.GetCount(), 4);
     EXPECT_EQ(encodedHex(record.GetComponent(1)), "020105");
     EXPECT_EQ(encodedHex(constant.GetComponent(3)), "A3020500");
-    EXPECT_EQ(reasonOf([&] { record.GetComponent(4); }), "Component 4 requested of 4");
-    EXPECT_EQ(reasonOf([&] { constant.GetComponent(-1); }), "Component -1 requested of 4");
+    EXPECT_EQ(decodingFailureOf([&] { record.GetComponent(4); }), "Component 4 requested of 4");
+    EXPECT_EQ(decodingFailureOf([&] { constant.GetComponent(-1); }), "Component -1 requested of 4");
     CASN1_SEQUENCE empty;
-    EXPECT_EQ(reasonOf([&] { empty.GetComponent(0); }), "Component 0 requested of 0");
+    EXPECT_EQ(decodingFailureOf([&] { empty.GetComponent(0); }), "Component 0 requested of 0");
 }
 
 TEST(ComponentReader, ReadsFieldsInSchemaOrder) {
@@ -50,7 +40,7 @@ TEST(ComponentReader, ReadsFieldsInSchemaOrder) {
     ASSERT_NE(reader.Optional(ASN1ContextTag(3)), nullptr);
     EXPECT_EQ(reader.Optional(kASN1Null), nullptr);  // past the end
     EXPECT_TRUE(reader.AtEnd());
-    EXPECT_EQ(reasonOf([&] { reader.End("TBSCertificate"); }), "");
+    EXPECT_EQ(decodingFailureOf([&] { reader.End("TBSCertificate"); }), "");
 }
 
 TEST(ComponentReader, FailuresNameTheField) {
@@ -71,6 +61,6 @@ TEST(ComponentReader, FailuresNameTheField) {
     };
     for (const auto& [program, reason] : rows) {
         Reader reader(record);
-        EXPECT_EQ(reasonOf([&] { program(reader); }), reason);
+        EXPECT_EQ(decodingFailureOf([&] { program(reader); }), reason);
     }
 }

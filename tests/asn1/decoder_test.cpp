@@ -51,30 +51,51 @@ TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
     EXPECT_EQ(clearHex(*bits, 0), "0AAB");
 }
 
-TEST(Decoder, FailuresCarryTheirReasonTexts) {
+TEST(Decoder, FailuresCarryTheirReasonAndOffset) {
     const std::pair<const char*, const char*> rows[] = {
-        {"1F0100", "High tag number form is not supported"},
-        {"02850000000001", "4 bytes-encoded-length is only suported"},
-        {"010101", "invalid data in BOOLEAN: m_pData[0] = 1"},
-        {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2"},
-        {"050100", "Encoded NULL value has invalid length"},
-        {"060178", "Encoded OBJECT IDENTIFIER value is not valid"},
-        {"0600", "Encoded OBJECT IDENTIFIER has invalid size"},
-        {"0300", "Invalid data size in BIT STRING"},
-        {"030103", "Invalid data size in BIT STRING"},
-        {"03020800", "Invalid number of padding bits in BIT STRING"},
-        {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12"},
-        {"160180", "IA5String contents is not valid"},
-        {"130109", "PrintableString contents is not valid"},
-        {"1E03000041", "BMPString contents is not valid"},
-        {"1C03000041", "UniversalString contents is not valid"},
-        {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted"},
-        {"3306130141130109", "PrintableString contents is not valid"},
-        {"1001", "Encoded type does not allow primitive encoding method"},
-        {"2203020101", "Encoded type does not allow constructed encoding method"},
-        {"30800500", "Unexpected end of file"},
+        {"1F0100", "High tag number form is not supported (at octet 0)"},
+        {"02850000000001", "4 bytes-encoded-length is only suported (at octet 0)"},
+        {"010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 0)"},
+        {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2 (at octet 0)"},
+        {"050100", "Encoded NULL value has invalid length (at octet 0)"},
+        {"060178", "Encoded OBJECT IDENTIFIER value is not valid (at octet 0)"},
+        {"0600", "Encoded OBJECT IDENTIFIER has invalid size (at octet 0)"},
+        {"0300", "Invalid data size in BIT STRING (at octet 0)"},
+        {"030103", "Invalid data size in BIT STRING (at octet 0)"},
+        {"03020800", "Invalid number of padding bits in BIT STRING (at octet 0)"},
+        {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12 (at octet 0)"},
+        {"160180", "IA5String contents is not valid (at octet 0)"},
+        {"130109", "PrintableString contents is not valid (at octet 0)"},
+        {"1E03000041", "BMPString contents is not valid (at octet 0)"},
+        {"1C03000041", "UniversalString contents is not valid (at octet 0)"},
+        {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted (at octet 0)"},
+        {"3306130141130109", "PrintableString contents is not valid (at octet 5)"},
+        {"1001", "Encoded type does not allow primitive encoding method (at octet 0)"},
+        {"2203020101", "Encoded type does not allow constructed encoding method (at octet 0)"},
+        {"30800500", "Unexpected end of file (at octet 0)"},
+        // The offset is that of the innermost element that failed.
+        {"3006020101010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 5)"},
+        {"300605 00A0030201", "Unexpected end of file (at octet 4)"},
     };
     for (const auto& [hex, reason] : rows) EXPECT_EQ(decodingFailure(fromHex(hex)), reason) << hex;
+}
+
+TEST(Decoder, FailureIsTheSharedInstanceWithItsRunTimeClass) {
+    SharedEncoding stream(fromHex("0500" "010105"));  // the second message is bad
+    std::unique_ptr<CASN1Type> first(___buildFromEncoding(*stream.der));
+    try {
+        ___buildFromEncoding(*stream.der);
+        FAIL() << "decoded";
+    } catch (CException* e) {
+        EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CDERDecodingException)));
+        EXPECT_STREQ(e->GetRuntimeClass()->m_lpszClassName, "CDERDecodingException");
+        char text[128];
+        EXPECT_TRUE(e->GetErrorMessage(text, sizeof text));
+        EXPECT_STREQ(text, "invalid data in BOOLEAN: m_pData[0] = 5 (at octet 2)");  // offset in the stream
+        e->Delete();  // shared: still alive
+        EXPECT_EQ(decodingFailure(fromHex("1F00")), "High tag number form is not supported (at octet 0)");
+        EXPECT_TRUE(e->GetErrorMessage(text, sizeof text));
+    }
 }
 
 TEST(Decoder, GetContentsFollowsTheTargetsOwnForm) {

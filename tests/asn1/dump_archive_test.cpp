@@ -121,5 +121,5 @@ TEST(Ownership, FailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {
         EXPECT_EQ(target.GetComponents().GetSize(), 0);
         EXPECT_EQ(shared.der->m_nRefCount, 1);  // a partial window's reference was dropped
     }
-    EXPECT_STREQ(LastDecodingReason(), "Another class and tag number expected");
+    EXPECT_STREQ(LastDecodingReason(), "Another class and tag number expected (at octet 0)");
 }

@@ -33,7 +33,7 @@ TEST(HostileInput, DecodeRejectsLengthPastEndOrPastParent) {
 TEST(HostileInput, NestingDeeperThanTheBoundFailsWithoutExhaustingTheStack) {
     Octets deep;
     for (int i = 0; i < 100000; ++i) deep.insert(deep.end(), {0x30, 0x80});
-    EXPECT_EQ(decodingFailure(deep), "Constructed encodings nest deeper than 128 levels");
+    EXPECT_EQ(decodingFailure(deep), "Constructed encodings nest deeper than 128 levels (at octet 256)");
 
     // Definite (long-form) lengths at the bound and one past it.
     const auto nested = [](int levels) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "vorlan/framework/exception.h"
 
@@ -19,6 +20,22 @@ int CauseOf(const std::function<void()>& action) {
         return cause;
     }
     return kNothingThrown;
+}
+
+inline constexpr const char* kNoException = "<no exception>";
+
+// What GetErrorMessage of the Exception an action raises says (released afterwards).
+template <class Exception, class Action>
+std::string MessageOf(Action&& action) {
+    try {
+        action();
+    } catch (Exception* e) {
+        char text[512] = {};
+        e->GetErrorMessage(text, sizeof text);
+        e->Delete();
+        return text;
+    }
+    return kNoException;
 }
 
 }  // namespace testcommon

@@ -1,23 +1,14 @@
-// The reason text of the CUnlockException an action raises.
+// The reason of the CUnlockException an action raises.
 #pragma once
 
-#include <string>
-
+#include "tests/common/exceptions.h"
 #include "vorlan/support/unlockexception.h"
 
 namespace testcommon {
 
-inline constexpr const char* kNoException = "<no exception>";
-
 template <class Action>
 std::string UnlockReason(Action&& action) {
-    try {
-        action();
-    } catch (CUnlockException* e) {
-        e->Delete();
-        return LastUnlockReason();
-    }
-    return kNoException;
+    return MessageOf<CUnlockException>(std::forward<Action>(action));
 }
 
 }  // namespace testcommon

@@ -12,10 +12,7 @@ namespace cli {
 std::string Describe(CException* e) {
     char text[512] = {};
     std::string message;
-    if (dynamic_cast<CUnlockException*>(e))
-        message = LastUnlockReason();
-    else if (e->GetErrorMessage(text, sizeof text))
-        message = text;
+    if (e->GetErrorMessage(text, sizeof text)) message = text;
     if (message.empty()) message = e->GetRuntimeClass()->m_lpszClassName;
     e->Delete();
     return message;

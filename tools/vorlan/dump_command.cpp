@@ -61,8 +61,7 @@ void DumpDER(const std::vector<unsigned char>& der, CFile& out) {
         try {
             value.reset(___buildFromEncoding(encoding));
         } catch (CDERDecodingException* e) {
-            e->Delete();
-            throw Failure(std::string("not valid DER: ") + LastDecodingReason());
+            throw Failure("not valid DER: " + Describe(e));
         }
         value->Dump(0, &out);
     }

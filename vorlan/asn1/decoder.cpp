@@ -15,10 +15,11 @@ namespace {
 using detail::ValueAccess;
 
 // The decoder's place in the stream: its position (kept here instead of asking the
-// stream) and the end that the element being read must not pass.
+// stream), and where the element being read starts, which a failure reports.
 struct Cursor {
     CDEREncoding& der;
     unsigned long position;
+    unsigned long element;
 };
 
 void require(const Cursor& at, unsigned long limit, unsigned long count) {
@@ -56,8 +57,16 @@ unsigned long readLength(Cursor& at, unsigned long limit, BYTE first) {
 
 CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth);
 
+// One component; once it is read, failures belong to the value that receives it again.
+void readComponent(CASN1Type& value, Cursor& at, unsigned long limit, int depth) {
+    const unsigned long start = at.element;
+    CASN1Type* component = buildElement(at, limit, depth + 1);
+    at.element = start;
+    ValueAccess::addConstructedComponent(value, component);
+}
+
 void readComponents(CASN1Type& value, Cursor& at, unsigned long end, int depth) {
-    while (at.position < end) ValueAccess::addConstructedComponent(value, buildElement(at, end, depth + 1));
+    while (at.position < end) readComponent(value, at, end, depth);
 }
 
 void readComponentsUntil00(CASN1Type& value, Cursor& at, unsigned long limit, int depth) {
@@ -67,7 +76,7 @@ void readComponentsUntil00(CASN1Type& value, Cursor& at, unsigned long limit, in
             at.position += 2;
             return;
         }
-        ValueAccess::addConstructedComponent(value, buildElement(at, limit, depth + 1));
+        readComponent(value, at, limit, depth);
     }
 }
 
@@ -111,17 +120,25 @@ void decodeBody(CASN1Type& value, BYTE identifierOctet, Cursor& at, unsigned lon
 }
 
 CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth) {
+    at.element = at.position;
     const BYTE identifierOctet = readIdentifier(at, limit);
     std::unique_ptr<CASN1Type> value(___makeASN1Class(ASN1StoredIdentifier(identifierOctet)));
     decodeBody(*value, identifierOctet, at, limit, depth);
     return value.release();
 }
 
-// A cursor at the stream's position and the end of the stream as the outer limit.
-Cursor startAt(CDEREncoding& der, unsigned long& limit) {
-    Cursor at{der, static_cast<unsigned long>(der.Seek(0, CFile::current))};
-    limit = at.position + der.Remaining();
-    return at;
+// Runs `decode` from the stream's position, with the end of the stream as the outer limit;
+// a failure's reason gets the offset of the element that failed.
+template <class Decode>
+auto decodeAt(CDEREncoding& der, Decode&& decode) {
+    const auto position = static_cast<unsigned long>(der.Seek(0, CFile::current));
+    Cursor at{der, position, position};
+    try {
+        return decode(at, position + der.Remaining());
+    } catch (CDERDecodingException*) {
+        CDERDecodingException::Append(" (at octet %lu)", at.element);
+        throw;
+    }
 }
 
 }  // namespace
@@ -152,34 +169,32 @@ CASN1Type* ___makeASN1Class(unsigned char identifier) {
 }
 
 CASN1Type* ___buildFromEncoding(CDEREncoding& der) {
-    unsigned long limit;
-    Cursor at = startAt(der, limit);
-    return buildElement(at, limit, 0);
+    return decodeAt(der, [](Cursor& at, unsigned long limit) { return buildElement(at, limit, 0); });
 }
 
 void ___buildFromEncoding(CASN1Type& target, CDEREncoding& der) {
-    unsigned long limit;
-    Cursor at = startAt(der, limit);
-    const BYTE identifierOctet = readIdentifier(at, limit);
-    if (ASN1StoredIdentifier(identifierOctet) != target.identifier)
-        ___throwDERDecodingException("Another class and tag number expected");
-    decodeBody(target, identifierOctet, at, limit, 0);
+    decodeAt(der, [&](Cursor& at, unsigned long limit) {
+        const BYTE identifierOctet = readIdentifier(at, limit);
+        if (ASN1StoredIdentifier(identifierOctet) != target.identifier)
+            ___throwDERDecodingException("Another class and tag number expected");
+        decodeBody(target, identifierOctet, at, limit, 0);
+    });
 }
 
 void ___getContentsFromEncoding(CASN1Type& target, CDEREncoding& der, unsigned long length) {
-    unsigned long limit;
-    Cursor at = startAt(der, limit);
-    if (!target.m_bConstructed) {
-        checkPrimitiveAllowed(target);
-        require(at, limit, length);
-        readPrimitiveContents(target, at, length);
-        return;
-    }
-    checkConstructedAllowed(target, 0);
-    if (target.m_bIndefinite) {
-        readComponentsUntil00(target, at, limit, 0);
-    } else {
-        require(at, limit, length);
-        readComponents(target, at, at.position + length, 0);
-    }
+    decodeAt(der, [&](Cursor& at, unsigned long limit) {
+        if (!target.m_bConstructed) {
+            checkPrimitiveAllowed(target);
+            require(at, limit, length);
+            readPrimitiveContents(target, at, length);
+            return;
+        }
+        checkConstructedAllowed(target, 0);
+        if (target.m_bIndefinite) {
+            readComponentsUntil00(target, at, limit, 0);
+        } else {
+            require(at, limit, length);
+            readComponents(target, at, at.position + length, 0);
+        }
+    });
 }

@@ -9,25 +9,28 @@
 #include "vorlan/framework/memfile.h"
 #include "vorlan/support/memfilepro.h"
 
+IMPLEMENT_DYNAMIC(CDERDecodingException, CException)
+
 namespace {
-
-// The one instance every decoding failure throws (auto-delete off).
-CDERDecodingException g_derDecodingException(0);
-
-thread_local char g_lastReason[256];
 
 // Grow step of the memory streams.
 constexpr UINT kGrowStep = 1024;
 
-// Runs a read operation; any framework exception inside becomes the decoding exception.
+// Runs a read operation; any other framework exception inside becomes the decoding exception,
+// whose reason keeps the wrapped exception's message (a file error's cause).
 template <class F>
 auto asDecoding(F&& operation) {
+    char cause[vorlan::detail::kReasonSize];
     try {
         return operation();
+    } catch (CDERDecodingException*) {
+        throw;
     } catch (CException* e) {
+        if (!e->GetErrorMessage(cause, sizeof cause)) cause[0] = '\0';
         e->Delete();
     }
-    ___throwDERDecodingException("CException -> CDERDecodingException");
+    if (!cause[0]) ___throwDERDecodingException("CException -> CDERDecodingException");
+    ___throwDERDecodingException("CException -> CDERDecodingException: %s", cause);
 }
 
 }  // namespace
@@ -236,9 +239,9 @@ int ___extractEncodingLength(const unsigned char* octets, unsigned long availabl
 void ___throwDERDecodingException(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(g_lastReason, sizeof g_lastReason, format, arguments);
+    CDERDecodingException::SetReasonV(format, arguments);
     va_end(arguments);
-    throw &g_derDecodingException;
+    vorlan::detail::ThrowShared<CDERDecodingException>();
 }
 
-const char* LastDecodingReason() { return g_lastReason; }
+const char* LastDecodingReason() { return CDERDecodingException::LastReason(); }

@@ -9,6 +9,7 @@
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/file.h"
 #include "vorlan/framework/memfile.h"
+#include "vorlan/support/sharedexception.h"
 
 class CASN1Type;
 
@@ -92,17 +93,19 @@ unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned l
 // -3 indefinite length, -4 high tag number form.
 int ___extractEncodingLength(const unsigned char* octets, unsigned long available);
 
-// Every decoding failure throws a pointer to one shared instance (auto-delete off).
-class CDERDecodingException : public CException {
+// Every decoding failure throws a pointer to one shared instance (auto-delete off);
+// GetErrorMessage gives the calling thread's last reason.
+class CDERDecodingException : public vorlan::detail::ReasonException<CDERDecodingException> {
+    DECLARE_DYNAMIC(CDERDecodingException)
 public:
-    CDERDecodingException() : CException(FALSE) {}
-    explicit CDERDecodingException(int autoDelete) : CException(autoDelete) {}
+    CDERDecodingException() : ReasonException(FALSE) {}
+    explicit CDERDecodingException(int autoDelete) : ReasonException(autoDelete) {}
 };
 
 [[noreturn]] void ___throwDERDecodingException(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// The reason text of the last decoding failure raised in the calling thread, for the
-// caller's diagnostics.
+// The reason of the last decoding failure raised in the calling thread, as its
+// GetErrorMessage gives it.
 const char* LastDecodingReason();
 
 namespace detail {

@@ -1,16 +1,12 @@
 #include "vorlan/support/progress.h"
 
+#include "vorlan/support/sharedexception.h"
+
 std::atomic<int> ThreadKillFlag{0};
 std::atomic<CWinThread*> ThreadToKill{nullptr};
 int ThreadCannotBeKilled = 0;
 
-namespace {
-
-CKillThreadException g_killThread(FALSE);
-
-}  // namespace
-
-void detail::ThrowKillThread() { throw &g_killThread; }
+void detail::ThrowKillThread() { vorlan::detail::ThrowShared<CKillThreadException>(); }
 
 void CProgress::Notify(UINT message, WPARAM wParam, LPARAM lParam) const {
     if (post)

@@ -1,12 +1,7 @@
 #include "vorlan/support/terminate.h"
 
-namespace {
+#include "vorlan/support/sharedexception.h"
 
-CTerminateCompareException g_terminateCompare(FALSE);
-CTerminateValidationException g_terminateValidation(FALSE);
+void ___throwTerminateCompareException(int) { vorlan::detail::ThrowShared<CTerminateCompareException>(); }
 
-}  // namespace
-
-void ___throwTerminateCompareException(int) { throw &g_terminateCompare; }
-
-void ___throwTerminateValidationException(int) { throw &g_terminateValidation; }
+void ___throwTerminateValidationException(int) { vorlan::detail::ThrowShared<CTerminateValidationException>(); }

@@ -1,25 +1,24 @@
 // CUnlockException: the failure of an RSA operation, of padding removal or of a
 // size check of the symmetric ciphers. One shared instance (automatic deletion off)
-// is thrown by pointer; the reason text is not carried by it.
+// is thrown by pointer; GetErrorMessage gives the reason of the calling thread's last throw.
 #pragma once
 
-#include "vorlan/framework/exception.h"
+#include "vorlan/support/sharedexception.h"
 
-class CUnlockException : public CException {
+class CUnlockException : public vorlan::detail::ReasonException<CUnlockException> {
     DECLARE_DYNAMIC(CUnlockException)
 public:
-    explicit CUnlockException(BOOL autoDelete = FALSE) : CException(autoDelete) {}
+    explicit CUnlockException(BOOL autoDelete = FALSE) : ReasonException(autoDelete) {}
 };
 
-// Throws the shared CUnlockException. The reason is kept only as the calling
-// thread's last reason (see LastUnlockReason) for diagnostics.
+// Throws the shared CUnlockException with `reason`.
 [[noreturn]] void AfxThrowUnlockException(const char* reason);
 
 // The reason of the last CUnlockException raised in the calling thread ("" when none),
-// for the caller's diagnostics.
+// as its GetErrorMessage gives it.
 const char* LastUnlockReason();
 
 namespace detail {
-// printf-style reason, formatted and then passed to AfxThrowUnlockException.
+// printf-style reason, then the shared CUnlockException.
 [[noreturn]] void ThrowUnlockFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 }  // namespace detail
