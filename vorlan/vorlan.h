@@ -65,3 +65,6 @@
 #include "vorlan/rsa/rsaprivatekey.h"
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/unlockexception.h"
+
+#include "vorlan/x509/serialnumber.h"
+#include "vorlan/x509/utctime.h"

@@ -4,13 +4,22 @@
 
 #include "vorlan/asn1/primitive.h"
 
+// The client's serial number (x509); the conversions below are defined beside it.
+class CSerialNumber;
+
 class CASN1_INTEGER : public CASN1_PRIMITIVE_TYPE {
 public:
     CASN1_INTEGER() { identifier = kASN1Integer; }
     explicit CASN1_INTEGER(unsigned long value);
     // Big-endian magnitude; leading zero octets are dropped.
     CASN1_INTEGER(const unsigned char* magnitude, unsigned short size);
+    // The serial number in two's complement.
+    explicit CASN1_INTEGER(const CSerialNumber& serial);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_INTEGER)
+
+    // The value as a serial number: sign and magnitude; throws the decoding exception for a
+    // magnitude beyond 2,048 bits.
+    operator CSerialNumber() const;  // NOLINT: the client converts implicitly
 
     // The contents as one unsigned number: 0 (value untouched) when it needs more than 32 bits.
     int GetInteger(unsigned long& value) const;

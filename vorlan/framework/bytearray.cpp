@@ -119,7 +119,10 @@ void CByteArray::Serialize(CArchive& ar) {
         ar.Write(m_pData, static_cast<UINT>(m_nSize));
         return;
     }
-    const DWORD count = ar.ReadCount();
+    LoadOctets(ar, ar.ReadCount());
+}
+
+void CByteArray::LoadOctets(CArchive& ar, DWORD count) {
     if (count > 0x7FFFFFFF) AfxThrowArchiveException(CArchiveException::generic);
     // Grow as the octets arrive so that a forged count cannot allocate more than the archive holds.
     SetSize(0);

@@ -39,6 +39,9 @@ public:
     void Serialize(CArchive& ar) override;
 
 protected:
+    // The loading half of Serialize once the count is read: `count` octets.
+    void LoadOctets(CArchive& ar, DWORD count);
+
     BYTE* m_pData = nullptr;
     int m_nSize = 0;
     int m_nMaxSize = 0;
