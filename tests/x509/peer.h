@@ -1,0 +1,138 @@
+// The openssl command as the independent peer of the certificate tests: keys, keys in
+// their DER forms, certificates made by `openssl req -x509` and `openssl x509 -req`, their
+// text and `openssl verify`. Keys are kept in the build tree, made once for all tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "tests/common/octets.h"
+#include "vorlan/asn1/decoder.h"
+#include "vorlan/x509/privatekey.h"
+
+namespace x509test {
+
+using namespace testcommon;
+namespace fs = std::filesystem;
+
+inline Octets ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const fs::path& path, const Octets& data) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                               static_cast<std::streamsize>(data.size()));
+}
+
+// Standard output of a shell command; the command must succeed unless `mayFail`.
+inline std::string Run(const std::string& command, bool mayFail = false, int* status = nullptr) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
+    const int code = pclose(pipe.release());
+    if (status) *status = code;
+    if (code != 0 && !mayFail) throw std::runtime_error(command + ": " + out);
+    return out;
+}
+
+// A directory of this test process, removed when it ends.
+inline const fs::path& Scratch() {
+    struct Dir {
+        fs::path path = fs::temp_directory_path() / ("vorlan-x509-" + std::to_string(::getpid()));
+        Dir() { fs::create_directories(path); }
+        ~Dir() { fs::remove_all(path); }
+    };
+    static Dir dir;
+    return dir.path;
+}
+
+inline fs::path InScratch(const std::string& name) { return Scratch() / name; }
+
+// An RSA key of the given size and public exponent (3 or 65537) as a PEM file, made once
+// per build tree; parallel test processes race only to an atomic rename.
+inline std::string KeyFile(int bits, int exponent = 65537) {
+    const fs::path dir = fs::path(VORLAN_BINARY_DIR) / "x509-peer";
+    fs::create_directories(dir);
+    const fs::path key = dir / ("key-" + std::to_string(bits) + "-" + std::to_string(exponent) + ".pem");
+    if (!fs::exists(key)) {
+        const fs::path fresh = InScratch("fresh-key.pem");
+        Run("openssl genrsa " + std::string(exponent == 3 ? "-3 " : "") + "-out " + fresh.string() + " " +
+            std::to_string(bits));
+        fs::rename(fresh, key);
+    }
+    return key.string();
+}
+
+// The key in one of the DER forms `openssl rsa` writes: "-traditional" (RSAPrivateKey),
+// "-RSAPublicKey_out" (RSAPublicKey) or "-pubout" (SubjectPublicKeyInfo).
+inline Octets KeyDer(const std::string& keyFile, const std::string& form) {
+    const fs::path out = InScratch("key.der");
+    Run("openssl rsa -in " + keyFile + " " + form + " -outform DER -out " + out.string());
+    return ReadFile(out);
+}
+
+// One DER value decoded into `target` (its identifier must match).
+inline void Decode(CASN1Type& target, const Octets& der) {
+    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    target.decodeFrom(encoding);
+}
+
+inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {
+    CASN1_PrivateKey structure;
+    Decode(structure, KeyDer(keyFile, "-traditional"));
+    CRSAPrivateKey key;
+    structure.SetDataTo(key);
+    return key;
+}
+
+// A DER element of identifier octet `tag` around `contents` (definite length).
+inline Octets Tlv(unsigned char tag, const Octets& contents) {
+    Octets out{tag};
+    const std::size_t n = contents.size();
+    if (n < 128) {
+        out.push_back(static_cast<unsigned char>(n));
+    } else {
+        Octets length;
+        for (std::size_t rest = n; rest > 0; rest >>= 8) length.insert(length.begin(), static_cast<unsigned char>(rest));
+        out.push_back(static_cast<unsigned char>(0x80 | length.size()));
+        out.insert(out.end(), length.begin(), length.end());
+    }
+    out.insert(out.end(), contents.begin(), contents.end());
+    return out;
+}
+
+inline Octets Concat(std::initializer_list<Octets> parts) {
+    Octets out;
+    for (const Octets& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+inline Octets Encoded(const CASN1Type& value) {
+    CByteArray out;
+    value.encodeTo(out);
+    return Octets(out.GetData(), out.GetData() + out.GetSize());
+}
+
+// The decoding reason of an action, or "" when it raises nothing.
+template <class Action>
+std::string DecodingReason(Action&& action) {
+    try {
+        action();
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        return LastDecodingReason();
+    }
+    return "";
+}
+
+}  // namespace x509test

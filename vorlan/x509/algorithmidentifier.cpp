@@ -1,0 +1,24 @@
+#include "vorlan/x509/algorithmidentifier.h"
+
+#include <memory>
+
+#include "vorlan/x509/componentcursor.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_AlgorithmIdentifier, CASN1_CONSTRUCTED_TYPE)
+
+CASN1_AlgorithmIdentifier::CASN1_AlgorithmIdentifier(CASN1_OBJECT_IDENTIFIER* algorithm, CASN1Type* parameters) {
+    std::unique_ptr<CASN1Type> ownedParameters(parameters);
+    AddObject(algorithm);
+    if (parameters) AddObject(ownedParameters.release());
+}
+
+int CASN1_AlgorithmIdentifier::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { detail::CheckAlgorithmIdentifier(*value, anyTag); });
+}
+
+void detail::CheckAlgorithmIdentifier(const CASN1Type& value, int anyTag) {
+    CComponentCursor cursor(value, kIdSequence, anyTag, "AlgorithmIdentifier");
+    cursor.Next(kIdObjectIdentifier, "algorithm");
+    if (!cursor.AtEnd()) cursor.NextAny("parameters");
+    cursor.End();
+}

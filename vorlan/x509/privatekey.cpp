@@ -1,0 +1,87 @@
+#include "vorlan/x509/privatekey.h"
+
+#include <span>
+
+#include "vorlan/bignum/hugedigit.h"
+#include "vorlan/support/wipe.h"
+#include "vorlan/x509/componentcursor.h"
+#include "vorlan/x509/publickey.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_PrivateKey, CASN1_CONSTRUCTED_TYPE)
+
+namespace {
+
+// The numbers after the version, in their order in the structure.
+struct SKeyNumber {
+    const char* field;
+    std::size_t octets;  // the field's width
+    std::span<BYTE> (*of)(CRSAPrivateKey& key);
+    const char* reason;
+};
+constexpr SKeyNumber kNumbers[] = {
+    {"modulus", 256, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.modulus; },
+     "PribvateKey contents is not valid (invalid modulus)"},
+    {"publicExponent", 256, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.publicExponent; },
+     "PrivateKey contents is not valid (invalid public exponent)"},
+    {"privateExponent", 256, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.privateExponent; },
+     "PrivateKey contents is not valid (invalid private exponent)"},
+    {"prime1", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.prime1; },
+     "PrivateKey contents is not valid (invalid p)"},
+    {"prime2", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.prime2; },
+     "PrivateKey contents is not valid (invalid q)"},
+    {"exponent1", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.exponent1; },
+     "PrivateKey contents is not valid (invalid d mod (p - 1))"},
+    {"exponent2", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.exponent2; },
+     "PrivateKey contents is not valid (invalid d mod (q - 1))"},
+    {"coefficient", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.coefficient; },
+     "PrivateKey contents is not valid (invalid (inverse of q) mod p)"},
+};
+
+void CheckPrivateKey(const CASN1Type& value, int anyTag) {
+    detail::CComponentCursor cursor(value, detail::kIdSequence, anyTag, "RSAPrivateKey");
+    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&cursor.Next(detail::kIdInteger, "version"));
+    unsigned long number = 1;
+    cursor.Require(version && version->GetInteger(number) && number == 0, "version");
+    // Each number fits its field with a sign octet in front.
+    for (const SKeyNumber& row : kNumbers)
+        cursor.Require(cursor.Next(detail::kIdInteger, row.field).getEncodedLength(1) <= row.octets + 1, row.field);
+    cursor.End();
+}
+
+}  // namespace
+
+CASN1_PrivateKey::CASN1_PrivateKey(const CRSAPrivateKey& key) { GetDataFrom(key); }
+
+CASN1_PrivateKey::~CASN1_PrivateKey() { wipeNumbers(); }
+
+void CASN1_PrivateKey::clear() {
+    wipeNumbers();
+    CASN1_SEQUENCE::clear();
+}
+
+void CASN1_PrivateKey::wipeNumbers() {
+    for (int i = 0; i < m_components.GetSize(); ++i)
+        if (auto* number = dynamic_cast<CByteArray*>(m_components[i]); number && number->GetSize() > 0)
+            SecureWipe(number->GetData(), static_cast<std::size_t>(number->GetSize()));
+}
+
+void CASN1_PrivateKey::GetDataFrom(const CRSAPrivateKey& key) {
+    clear();
+    AddObject(new CASN1_INTEGER(0));
+    auto& fields = const_cast<CRSAPrivateKey&>(key);  // read only
+    for (const SKeyNumber& row : kNumbers) AddObject(detail::NewKeyNumber(row.of(fields)));
+}
+
+void CASN1_PrivateKey::SetDataTo(CRSAPrivateKey& key) const {
+    detail::CComponentCursor cursor(*this, detail::kIdSequence, 1, "RSAPrivateKey");
+    cursor.NextAny("version");
+    CRSAPrivateKey read;  // wiped when it dies
+    for (const SKeyNumber& row : kNumbers)
+        detail::ReadKeyNumber(cursor.Next(detail::kIdInteger, row.field), row.of(read), row.reason);
+    read.bits = static_cast<unsigned short>(___countBits(read.modulus, CRSAPublicKey::kFieldSize));
+    key = read;
+}
+
+int CASN1_PrivateKey::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { CheckPrivateKey(*value, anyTag); });
+}

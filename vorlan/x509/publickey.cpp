@@ -1,0 +1,64 @@
+#include "vorlan/x509/publickey.h"
+
+#include <memory>
+
+#include "vorlan/bignum/hugedigit.h"
+#include "vorlan/x509/componentcursor.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_PublicKey, CASN1_CONSTRUCTED_TYPE)
+
+namespace {
+
+constexpr const char* kPublicKeyReasons[] = {"PublicKey contents is not valid (invalid modulus)",
+                                             "PublicKey contents is not valid (invalid public exponent)"};
+
+}  // namespace
+
+CASN1_PublicKey::CASN1_PublicKey(CASN1_INTEGER* modulus, CASN1_INTEGER* publicExponent) {
+    std::unique_ptr<CASN1_INTEGER> ownedExponent(publicExponent);
+    AddObject(modulus);
+    AddObject(ownedExponent.release());
+}
+
+CASN1_PublicKey::CASN1_PublicKey(const CRSAPublicKey& key) { GetDataFrom(key); }
+
+void CASN1_PublicKey::GetDataFrom(const CRSAPublicKey& key) {
+    clear();
+    AddObject(detail::NewKeyNumber(key.modulus));
+    AddObject(detail::NewKeyNumber(key.publicExponent));
+}
+
+void CASN1_PublicKey::SetDataTo(CRSAPublicKey& key) const { detail::ReadPublicKey(*this, key, kPublicKeyReasons); }
+
+int CASN1_PublicKey::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { detail::CheckPublicKey(*value, anyTag); });
+}
+
+namespace detail {
+
+void CheckPublicKey(const CASN1Type& value, int anyTag) {
+    CComponentCursor cursor(value, kIdSequence, anyTag, "RSAPublicKey");
+    for (const char* field : {"modulus", "publicExponent"})
+        cursor.Require(cursor.Next(kIdInteger, field).getEncodedLength(1) <= kMaxKeyIntegerOctets, field);
+    cursor.End();
+}
+
+void ReadPublicKey(const CASN1Type& value, CRSAPublicKey& key, const char* const (&reasons)[2]) {
+    CComponentCursor cursor(value, kIdSequence, 1, "RSAPublicKey");
+    CRSAPublicKey read;
+    ReadKeyNumber(cursor.Next(kIdInteger, "modulus"), read.modulus, reasons[0]);
+    ReadKeyNumber(cursor.Next(kIdInteger, "publicExponent"), read.publicExponent, reasons[1]);
+    read.bits = static_cast<unsigned short>(___countBits(read.modulus, CRSAPublicKey::kFieldSize));
+    key = read;  // the public fields only, also of a private key
+}
+
+void ReadKeyNumber(const CASN1Type& integer, std::span<BYTE> field, const char* reason) {
+    if (!integer.GetClearData(field.data(), static_cast<unsigned long>(field.size()), 0, 1))
+        ___throwDERDecodingException("%s", reason);
+}
+
+CASN1_INTEGER* NewKeyNumber(std::span<const BYTE> field) {
+    return new CASN1_INTEGER(field.data(), static_cast<unsigned short>(field.size()));
+}
+
+}  // namespace detail

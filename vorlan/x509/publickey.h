@@ -1,0 +1,42 @@
+// CASN1_PublicKey: the PKCS #1 RSAPublicKey, modulus and public exponent, to and from
+// the fixed fields of CRSAPublicKey.
+#pragma once
+
+#include <span>
+
+#include "vorlan/asn1/integer.h"
+#include "vorlan/asn1/sequence.h"
+#include "vorlan/rsa/rsapublickey.h"
+
+class CASN1_PublicKey : public CASN1_SEQUENCE {
+public:
+    CASN1_PublicKey() = default;
+    CASN1_PublicKey(CASN1_INTEGER* modulus, CASN1_INTEGER* publicExponent);
+    explicit CASN1_PublicKey(const CRSAPublicKey& key);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_PublicKey)
+
+    void GetDataFrom(const CRSAPublicKey& key);
+    // Modulus and exponent right-aligned into the key, its length from the modulus. A
+    // number that does not fit raises the decoding exception and leaves the key as it was.
+    void SetDataTo(CRSAPublicKey& key) const;
+
+    // Two INTEGERs of at most 257 contents octets (2,048 bits and a sign octet).
+    static int isValid(const CASN1Type* value, int anyTag);
+};
+
+namespace detail {
+
+// An RSA number of up to 2,048 bits and its sign octet.
+inline constexpr unsigned long kMaxKeyIntegerOctets = 257;
+
+void CheckPublicKey(const CASN1Type& value, int anyTag);
+// Reads the two numbers of an RSAPublicKey value into `key`'s fields and sets its
+// length from the modulus; `reasons` are the failure texts for modulus and exponent.
+void ReadPublicKey(const CASN1Type& value, CRSAPublicKey& key, const char* const (&reasons)[2]);
+// The INTEGER's clear contents right-aligned and zero-filled in `field`; `reason` when
+// they do not fit.
+void ReadKeyNumber(const CASN1Type& integer, std::span<BYTE> field, const char* reason);
+// A non-negative INTEGER of a big-endian field (leading zeros dropped).
+CASN1_INTEGER* NewKeyNumber(std::span<const BYTE> field);
+
+}  // namespace detail

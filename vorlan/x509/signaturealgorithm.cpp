@@ -1,0 +1,82 @@
+#include "vorlan/x509/signaturealgorithm.h"
+
+#include <algorithm>
+
+#include "vorlan/asn1/null.h"
+#include "vorlan/asn1/wellknownoids.h"
+#include "vorlan/bignum/hugedigit.h"
+#include "vorlan/digest/md2.h"
+#include "vorlan/digest/md5.h"
+#include "vorlan/digest/sha1.h"
+#include "vorlan/support/unlockexception.h"
+#include "vorlan/x509/algorithmidentifier.h"
+
+namespace detail {
+namespace {
+
+// Each identifier is built once: rows are compared on every certificate read.
+template <class Identifier>
+const CASN1_OBJECT_IDENTIFIER& IdentifierOf() {
+    static const Identifier identifier;
+    return identifier;
+}
+
+template <class Maker>
+std::unique_ptr<CDigestMaker> NewMaker() {
+    return std::make_unique<Maker>();
+}
+
+constexpr SSignatureAlgorithm kSignatureAlgorithms[] = {
+    {0, IdentifierOf<CASN1_md2WithRSAEncryption>, md2, 16, NewMaker<CMD2DigestMaker>, "MD2 With RSA Encryption"},
+    {1, IdentifierOf<CASN1_md5WithRSAEncryption>, md5, 16, NewMaker<CMD5DigestMaker>, "MD5 With RSA Encryption"},
+    {2, IdentifierOf<CASN1_sha1WithRSAEncryption>, sha1, 20, NewMaker<CSHA1DigestMaker>, "SHA1 With RSA Encryption"},
+};
+
+}  // namespace
+
+const SSignatureAlgorithm* FindSignatureAlgorithm(int value) {
+    for (const SSignatureAlgorithm& row : kSignatureAlgorithms)
+        if (row.value == value) return &row;
+    return nullptr;
+}
+
+const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER& identifier) {
+    for (const SSignatureAlgorithm& row : kSignatureAlgorithms)
+        if (row.identifier() == identifier) return &row;
+    return nullptr;
+}
+
+CASN1_AlgorithmIdentifier* NewAlgorithmIdentifier(const SSignatureAlgorithm& algorithm) {
+    return new CASN1_AlgorithmIdentifier(new CASN1_OBJECT_IDENTIFIER(algorithm.identifier()), new CASN1_NULL);
+}
+
+void DigestEncoding(const SSignatureAlgorithm& algorithm, const CASN1Type& value, unsigned char* out) {
+    const std::unique_ptr<CDigestMaker> maker = algorithm.newDigestMaker();
+    value.digestEncoding(*maker);
+    maker->GetCurrentDigest(out);
+}
+
+void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> octets, unsigned char* out) {
+    const std::unique_ptr<CDigestMaker> maker = algorithm.newDigestMaker();
+    maker->UpdateBlock(octets.data(), static_cast<int>(octets.size()), nullptr, 1, 1);
+    maker->GetCurrentDigest(out);
+}
+
+int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
+                  const unsigned char* digest) {
+    // The key's own length, whatever its bit count field says.
+    CRSAPublicKey exact = key;
+    exact.bits = static_cast<unsigned short>(___countBits(key.modulus, CRSAPublicKey::kFieldSize));
+    if (exact.bits == 0 || signature.size() != exact.RsaOutputSize()) return 0;
+    unsigned char unlocked[kMaxSignatureDigestSize];
+    try {
+        exact.UnlockDigest(algorithm.digest, signature.data(), static_cast<unsigned long>(signature.size()), unlocked,
+                           exact.bits);
+    } catch (CUnlockException* e) {
+        e->Delete();
+        return 0;
+    }
+    return std::equal(unlocked, unlocked + algorithm.digestSize, digest) ? 1 : 0;
+}
+
+}  // namespace detail

@@ -1,0 +1,48 @@
+// The signature algorithms of signed structures, one row each: the number a certificate
+// stores, the algorithm's identifier, the digest under the RSA signature and the name
+// of the text form; and the one RSA signature check that every signed structure uses.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+
+#include "vorlan/asn1/objectidentifier.h"
+#include "vorlan/digest/digestmaker.h"
+#include "vorlan/rsa/rsapublickey.h"
+
+class CASN1_AlgorithmIdentifier;
+
+namespace detail {
+
+// The longest digest of any row.
+inline constexpr int kMaxSignatureDigestSize = 20;
+
+struct SSignatureAlgorithm {
+    int value;  // CCertificate::m_nSignatureAlgorithm
+    const CASN1_OBJECT_IDENTIFIER& (*identifier)();
+    EDigestAlgorithm digest;
+    int digestSize;
+    std::unique_ptr<CDigestMaker> (*newDigestMaker)();
+    const char* text;
+};
+
+// The row of a stored number or of an identifier; null when there is none.
+const SSignatureAlgorithm* FindSignatureAlgorithm(int value);
+const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER& identifier);
+
+// The AlgorithmIdentifier of the row, with NULL parameters.
+CASN1_AlgorithmIdentifier* NewAlgorithmIdentifier(const SSignatureAlgorithm& algorithm);
+
+// The digest of the row over the DER of `value`, or over octets.
+void DigestEncoding(const SSignatureAlgorithm& algorithm, const CASN1Type& value, unsigned char* out);
+void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> octets, unsigned char* out);
+
+// 1 when `signature` is the PKCS#1 v1.5 signature of `digest` under `key`, else 0. The
+// signature must be exactly as long as the key's modulus and the whole RSA block is
+// checked: lengths come from the modulus itself, never from a stored or received bit
+// count, so no part of the block is left for a forger to choose.
+int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
+                  const unsigned char* digest);
+
+}  // namespace detail

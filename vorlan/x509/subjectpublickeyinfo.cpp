@@ -1,0 +1,98 @@
+#include "vorlan/x509/subjectpublickeyinfo.h"
+
+#include <memory>
+
+#include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/integer.h"
+#include "vorlan/asn1/null.h"
+#include "vorlan/asn1/wellknownoids.h"
+#include "vorlan/bignum/hugedigit.h"
+#include "vorlan/x509/componentcursor.h"
+#include "vorlan/x509/publickey.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SubjectPublicKeyInfo, CASN1_CONSTRUCTED_TYPE)
+
+namespace {
+
+constexpr const char* kKeyReasons[] = {"SubjectPublicKeyInfo contents is not valid (invalid modulus)",
+                                       "SubjectPublicKeyInfo contents is not valid (invalid public exponent)"};
+constexpr const char* kParameterReason =
+    "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)";
+// A key length stated by the algorithm's parameter cannot pass the fields' width.
+constexpr unsigned long kMaxStatedKeyBits = 8 * CRSAPublicKey::kFieldSize;
+
+// Decodes the BIT STRING of whole octets that holds the RSAPublicKey and hands the
+// value to `use`.
+template <class Use>
+void WithKeyBits(const CASN1Type& value, Use&& use) {
+    const auto* bits = dynamic_cast<const CASN1_BIT_STRING*>(&value);
+    if (!bits || bits->m_dwBits % 8 != 0)
+        ___throwDERDecodingException("SubjectPublicKeyInfo.subjectPublicKey is not a whole number of octets");
+    CByteArray octets;
+    octets.SetSize(static_cast<int>(bits->getClearContentsLength()));
+    bits->GetClearData(octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 1, 0);
+    CDEREncoding der(0, octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 0, 0);
+    const std::unique_ptr<CASN1Type> inner(___buildFromEncoding(der));
+    use(*inner);
+}
+
+// The key length an algorithm's parameters state: an INTEGER, or the modulus length
+// for NULL or no parameters.
+unsigned short StatedKeyBits(const CASN1Type* parameters, const CRSAPublicKey& key) {
+    if (!parameters || parameters->identifier == detail::kIdNull) return key.bits;
+    const auto* number = dynamic_cast<const CASN1_INTEGER*>(parameters);
+    unsigned long bits = 0;
+    if (!number || !number->GetInteger(bits) || bits > kMaxStatedKeyBits)
+        ___throwDERDecodingException("%s", kParameterReason);
+    return static_cast<unsigned short>(bits);
+}
+
+}  // namespace
+
+CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(CASN1_AlgorithmIdentifier* algorithm,
+                                                       CASN1_BIT_STRING* subjectPublicKey) {
+    std::unique_ptr<CASN1_BIT_STRING> ownedKey(subjectPublicKey);
+    AddObject(algorithm);
+    AddObject(ownedKey.release());
+}
+
+CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(const CRSAPublicKey& key) { GetDataFrom(key); }
+
+void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CRSAPublicKey& key) {
+    clear();
+    AddObject(new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL));
+    CByteArray der;
+    CASN1_PublicKey(key).encodeTo(der);
+    AddObject(new CASN1_BIT_STRING(der.GetData(), 8ul * static_cast<unsigned long>(der.GetSize()), 1));
+}
+
+void CASN1_SubjectPublicKeyInfo::SetDataTo(CRSAPublicKey& key) const { detail::ReadSubjectPublicKeyInfo(*this, key); }
+
+int CASN1_SubjectPublicKeyInfo::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { detail::CheckSubjectPublicKeyInfo(*value, anyTag); });
+}
+
+namespace detail {
+
+void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag) {
+    CComponentCursor cursor(value, kIdSequence, anyTag, "SubjectPublicKeyInfo");
+    cursor.Require(CASN1_AlgorithmIdentifier::isValid(&cursor.Next(kIdSequence, "algorithm"), 0), "algorithm");
+    const CASN1Type& bits = cursor.Next(kIdBitString, "subjectPublicKey");
+    cursor.Require(Passes([&] { WithKeyBits(bits, [](const CASN1Type& key) { CheckPublicKey(key, 0); }); }),
+                   "subjectPublicKey");
+    cursor.End();
+}
+
+void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
+    CComponentCursor cursor(value, kIdSequence, 1, "SubjectPublicKeyInfo");
+    CComponentCursor algorithm(cursor.Next(kIdSequence, "algorithm"), kIdSequence, 0, "AlgorithmIdentifier");
+    algorithm.Next(kIdObjectIdentifier, "algorithm");
+    const CASN1Type* parameters = algorithm.AtEnd() ? nullptr : &algorithm.NextAny("parameters");
+    CRSAPublicKey read;
+    WithKeyBits(cursor.Next(kIdBitString, "subjectPublicKey"),
+                [&](const CASN1Type& inner) { ReadPublicKey(inner, read, kKeyReasons); });
+    read.bits = StatedKeyBits(parameters, read);
+    key = read;
+}
+
+}  // namespace detail

@@ -1,0 +1,31 @@
+// CASN1_SubjectPublicKeyInfo: the algorithm (rsaEncryption) and the RSAPublicKey in a
+// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey.
+#pragma once
+
+#include "vorlan/asn1/bitstring.h"
+#include "vorlan/asn1/sequence.h"
+#include "vorlan/rsa/rsapublickey.h"
+#include "vorlan/x509/algorithmidentifier.h"
+
+class CASN1_SubjectPublicKeyInfo : public CASN1_SEQUENCE {
+public:
+    CASN1_SubjectPublicKeyInfo() = default;
+    CASN1_SubjectPublicKeyInfo(CASN1_AlgorithmIdentifier* algorithm, CASN1_BIT_STRING* subjectPublicKey);
+    explicit CASN1_SubjectPublicKeyInfo(const CRSAPublicKey& key);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_SubjectPublicKeyInfo)
+
+    // rsaEncryption with NULL parameters and the key's modulus and exponent.
+    void GetDataFrom(const CRSAPublicKey& key);
+    // The key's numbers; its length is an INTEGER parameter of the algorithm, else the
+    // modulus length (NULL or absent parameters). A failure raises the decoding exception
+    // and leaves the key as it was.
+    void SetDataTo(CRSAPublicKey& key) const;
+
+    // An AlgorithmIdentifier, then a BIT STRING of whole octets holding an RSAPublicKey.
+    static int isValid(const CASN1Type* value, int anyTag);
+};
+
+namespace detail {
+void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag);
+void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key);
+}  // namespace detail
