@@ -68,3 +68,5 @@
 
 #include "vorlan/x509/serialnumber.h"
 #include "vorlan/x509/utctime.h"
+
+#include "vorlan/store/cryptofile.h"

@@ -117,6 +117,26 @@ void CFile::Flush() {
         CFileException::ThrowOsError(errno, m_strFileName);
 }
 
+namespace {
+
+void SetRangeLock(int fd, short type, DWORD pos, DWORD count, const CString& fileName) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(pos);
+    lock.l_len = static_cast<off_t>(count);
+    if (::fcntl(fd, F_SETLK, &lock) == 0) return;
+    const int error = errno;
+    if (error == EACCES || error == EAGAIN) AfxThrowFileException(CFileException::lockViolation, error, fileName);
+    CFileException::ThrowOsError(error, fileName);
+}
+
+}  // namespace
+
+void CFile::LockRange(DWORD pos, DWORD count) { SetRangeLock(m_hFile, F_WRLCK, pos, count, m_strFileName); }
+
+void CFile::UnlockRange(DWORD pos, DWORD count) { SetRangeLock(m_hFile, F_UNLCK, pos, count, m_strFileName); }
+
 void CFile::Close() {
     const int fd = m_hFile;
     m_hFile = hFileNull;
@@ -149,6 +169,12 @@ BOOL CFile::GetStatus(CFileStatus& status) const {
 CString CFile::GetFileName() const {
     const int slash = m_strFileName.ReverseFind('/');
     return slash < 0 ? m_strFileName : m_strFileName.Mid(slash + 1);
+}
+
+CString CFile::GetFileTitle() const {
+    const CString name = GetFileName();
+    const int dot = name.ReverseFind('.');
+    return dot <= 0 ? name : name.Left(dot);
 }
 
 void CFile::Remove(const char* fileName) {

@@ -56,12 +56,17 @@ public:
     virtual void SetLength(DWORD newLength);
     virtual DWORD GetPosition() const;
     virtual void Flush();
+    // An exclusive lock on count octets from pos, against other processes; lockViolation when held.
+    virtual void LockRange(DWORD pos, DWORD count);
+    virtual void UnlockRange(DWORD pos, DWORD count);
     virtual void Close();
     virtual void Abort();
     // A new CFile on the same open file (its own descriptor, shared position).
     virtual CFile* Duplicate() const;
     virtual BOOL GetStatus(CFileStatus& status) const;
     virtual CString GetFileName() const;
+    // The file name without its extension.
+    virtual CString GetFileTitle() const;
     virtual CString GetFilePath() const { return m_strFileName; }
     virtual void SetFilePath(const char* path) { m_strFileName = path; }
 
