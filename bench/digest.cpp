@@ -1,14 +1,18 @@
-// MD5 and SHA-1 throughput beside OpenSSL's EVP digests on 8 KiB and 1 MiB buffers,
-// the portable SHA-1 compression on its own, and MD2 (which OpenSSL here lacks).
+// MD5, SHA-1 and SHA-256 throughput beside OpenSSL's EVP digests on 8 KiB and 1 MiB buffers,
+// the portable SHA compressions on their own, and MD2 (which OpenSSL here lacks).
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "vorlan/digest/md2.h"
 #include "vorlan/digest/md5.h"
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha1compress.h"
+#include "vorlan/digest/sha256.h"
+#include "vorlan/digest/sha256compress.h"
 
 namespace {
 
@@ -46,11 +50,13 @@ void OpenSsl(benchmark::State& state, const EVP_MD* md) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
-void Sha1Portable(benchmark::State& state) {
+template <typename Traits, auto Compress>
+void Portable(benchmark::State& state) {
     const auto data = Buffer(static_cast<std::size_t>(state.range(0)));
-    std::uint32_t words[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+    std::uint32_t words[Traits::words];
+    std::copy(std::begin(Traits::initialState), std::end(Traits::initialState), words);
     for (auto _ : state) {
-        detail::Sha1CompressPortable(words, data.data(), static_cast<int>(data.size() / 64));
+        Compress(words, data.data(), static_cast<int>(data.size() / 64));
         benchmark::DoNotOptimize(words);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
@@ -58,6 +64,7 @@ void Sha1Portable(benchmark::State& state) {
 
 void Md5OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_md5()); }
 void Sha1OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha1()); }
+void Sha256OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha256()); }
 
 constexpr std::int64_t small = 8 << 10;
 constexpr std::int64_t large = 1 << 20;
@@ -66,7 +73,16 @@ BENCHMARK(Ours<CMD5DigestMaker>)->Name("MD5/vorlan")->Arg(small)->Arg(large);
 BENCHMARK(Md5OpenSsl)->Name("MD5/openssl")->Arg(small)->Arg(large);
 BENCHMARK(Ours<CSHA1DigestMaker>)->Name("SHA1/vorlan")->Arg(small)->Arg(large);
 BENCHMARK(Sha1OpenSsl)->Name("SHA1/openssl")->Arg(small)->Arg(large);
-BENCHMARK(Sha1Portable)->Name("SHA1/vorlan-portable-compression")->Arg(small)->Arg(large);
+BENCHMARK(Portable<detail::Sha1Traits, detail::Sha1CompressPortable>)
+    ->Name("SHA1/vorlan-portable-compression")
+    ->Arg(small)
+    ->Arg(large);
+BENCHMARK(Ours<CSHA256DigestMaker>)->Name("SHA256/vorlan")->Arg(small)->Arg(large);
+BENCHMARK(Sha256OpenSsl)->Name("SHA256/openssl")->Arg(small)->Arg(large);
+BENCHMARK(Portable<detail::Sha256Traits, detail::Sha256CompressPortable>)
+    ->Name("SHA256/vorlan-portable-compression")
+    ->Arg(small)
+    ->Arg(large);
 BENCHMARK(Ours<CMD2DigestMaker>)->Name("MD2/vorlan")->Arg(small)->Arg(large);
 
 }  // namespace

@@ -48,6 +48,7 @@
 #include "vorlan/digest/md2.h"
 #include "vorlan/digest/md5.h"
 #include "vorlan/digest/sha1.h"
+#include "vorlan/digest/sha256.h"
 
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/cryptoprocessor.h"

@@ -1,7 +1,7 @@
-// The digest makers against the RFC 1319, RFC 1321 and FIPS 180-1 known answers and
-// OpenSSL (which has no MD2), and the block-feeding contract of CDigestMaker: splits,
+// The digest makers against the RFC 1319, RFC 1321, FIPS 180-1 and FIPS 180-4 known answers
+// and OpenSSL (which has no MD2), and the block-feeding contract of CDigestMaker: splits,
 // progress hints, copies and resets, file digests, the state around a finish, the
-// portable SHA-1 compression path, and the MD5 helpers.
+// portable SHA-1 and SHA-256 compression paths, and the MD5 helpers.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -19,6 +19,8 @@
 #include "vorlan/digest/md5.h"
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha1compress.h"
+#include "vorlan/digest/sha256.h"
+#include "vorlan/digest/sha256compress.h"
 #include "vorlan/framework/file.h"
 
 namespace {
@@ -30,6 +32,8 @@ struct Algorithm {
     std::size_t digestSize, blockSize;
     const EVP_MD* (*openssl)();                                         // null for MD2
     std::unique_ptr<CDigestMaker> (*make)(const CDigestMaker* copyOf);  // new, or a copy of copyOf
+    Octets (*chaining)(const Octets& blocks);                           // OpenSSL's; null for MD2
+    bool bigEndian;
     Octets Of(const CDigestMaker& maker) const {
         Octets out(digestSize);
         maker.GetCurrentDigest(out.data());
@@ -42,9 +46,41 @@ std::unique_ptr<CDigestMaker> Make(const CDigestMaker* copyOf) {
     return copyOf ? std::make_unique<Maker>(dynamic_cast<const Maker&>(*copyOf)) : std::make_unique<Maker>();
 }
 
-const Algorithm kMD2{"MD2", 16, 16, nullptr, Make<CMD2DigestMaker>},
-    kMD5{"MD5", 16, 64, EVP_md5, Make<CMD5DigestMaker>}, kSHA1{"SHA1", 20, 64, EVP_sha1, Make<CSHA1DigestMaker>},
-    kAlgorithms[] = {kMD2, kMD5, kSHA1};
+// OpenSSL's compression function over whole blocks from the initial state, as the digest
+// maker's current digest gives it (its words in the digest's byte order).
+template <class Context, bool BigEndian>
+Octets ChainingValue(const Octets& blocks, int (*init)(Context*), void (*transform)(Context*, const unsigned char*),
+                     std::vector<std::uint32_t> (*words)(const Context&)) {
+    Context context{};
+    init(&context);
+    for (std::size_t i = 0; i < blocks.size(); i += 64) transform(&context, &blocks[i]);
+    Octets out;
+    for (const std::uint32_t word : words(context))
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(word >> (BigEndian ? 24 - 8 * i : 8 * i)));
+    return out;
+}
+
+Octets Md5Chaining(const Octets& blocks) {
+    return ChainingValue<MD5_CTX, false>(blocks, MD5_Init, MD5_Transform, [](const MD5_CTX& c) {
+        return std::vector<std::uint32_t>{c.A, c.B, c.C, c.D};
+    });
+}
+Octets Sha1Chaining(const Octets& blocks) {
+    return ChainingValue<SHA_CTX, true>(blocks, SHA1_Init, SHA1_Transform, [](const SHA_CTX& c) {
+        return std::vector<std::uint32_t>{c.h0, c.h1, c.h2, c.h3, c.h4};
+    });
+}
+Octets Sha256Chaining(const Octets& blocks) {
+    return ChainingValue<SHA256_CTX, true>(blocks, SHA256_Init, SHA256_Transform, [](const SHA256_CTX& c) {
+        return std::vector<std::uint32_t>(std::begin(c.h), std::end(c.h));
+    });
+}
+
+const Algorithm kMD2{"MD2", 16, 16, nullptr, Make<CMD2DigestMaker>, nullptr, false},
+    kMD5{"MD5", 16, 64, EVP_md5, Make<CMD5DigestMaker>, Md5Chaining, false},
+    kSHA1{"SHA1", 20, 64, EVP_sha1, Make<CSHA1DigestMaker>, Sha1Chaining, true},
+    kSHA256{"SHA256", 32, 64, EVP_sha256, Make<CSHA256DigestMaker>, Sha256Chaining, true},
+    kAlgorithms[] = {kMD2, kMD5, kSHA1, kSHA256};
 
 void Feed(CDigestMaker& maker, const Octets& data, int final, CProgress* progress = nullptr) {
     maker.UpdateBlock(data.data(), static_cast<int>(data.size()), progress, final, 1);
@@ -89,6 +125,12 @@ const std::tuple<const Algorithm&, std::string, const char*> kVectors[] = {
     {kSHA1, "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
     {kSHA1, "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
     {kSHA1, million, "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+    // FIPS 180-4 examples (NIST's SHA-256 one- and two-block messages) and one million "a"
+    {kSHA256, "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+    {kSHA256, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+    {kSHA256, "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+     "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    {kSHA256, million, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
 };
 
 // Three pieces cut at every pair of points (a few for the long messages), the last finishing.
@@ -158,21 +200,6 @@ TEST(DigestMaker, UpdateFileGivesTheDigestAndItsProgressMessages) {
         }
 }
 
-// OpenSSL's compression function over whole blocks from the initial state, in the digest's
-// byte order.
-Octets ChainingValue(bool sha1, const Octets& blocks) {
-    SHA_CTX s{};
-    MD5_CTX m{};
-    sha1 ? SHA1_Init(&s) : MD5_Init(&m);
-    for (std::size_t i = 0; i < blocks.size(); i += 64)
-        sha1 ? SHA1_Transform(&s, &blocks[i]) : MD5_Transform(&m, &blocks[i]);
-    const std::uint32_t words[] = {sha1 ? s.h0 : m.A, sha1 ? s.h1 : m.B, sha1 ? s.h2 : m.C, sha1 ? s.h3 : m.D, s.h4};
-    Octets out;
-    for (std::size_t i = 0; i < (sha1 ? 20u : 16u); ++i)
-        out.push_back(static_cast<unsigned char>(words[i / 4] >> (sha1 ? 24 - 8 * (i % 4) : 8 * (i % 4))));
-    return out;
-}
-
 // 0x80, zeros up to 8 short of a block end, and the 64-bit bit count.
 void AppendPadding(Octets& data, std::uint64_t lengthBits, bool bigEndian) {
     data.push_back(0x80);
@@ -190,7 +217,6 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
     for (const Algorithm& algorithm : kAlgorithms)
         for (std::size_t first = 0; first < 300; first += first < 130 ? 1 : 53)
             for (std::size_t second : {0u, 60u, 200u}) {
-                const bool sha1 = algorithm.openssl == EVP_sha1;
                 const Octets m = Pattern(first, 9), n = Pattern(second, 10);
                 auto maker = algorithm.make(nullptr);
                 Feed(*maker, m, 0);
@@ -198,26 +224,36 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
                 Feed(*copy, n, 1);
                 EXPECT_EQ(algorithm.Of(*copy), Reference(algorithm, m, n)) << algorithm.name << " " << first;
                 if (!algorithm.openssl) continue;  // MD2 has no chaining value in OpenSSL
-                EXPECT_EQ(algorithm.Of(*maker), ChainingValue(sha1, Octets(m.begin(), m.end() - first % 64)));
+                EXPECT_EQ(algorithm.Of(*maker), algorithm.chaining(Octets(m.begin(), m.end() - first % 64)));
                 Feed(*maker, {}, 1);
                 EXPECT_EQ(algorithm.Of(*maker), Reference(algorithm, m)) << first;
                 Feed(*maker, n, 1);
                 Octets fed = m;
-                AppendPadding(fed, 8 * first, sha1);
+                AppendPadding(fed, 8 * first, algorithm.bigEndian);
                 fed.insert(fed.end(), n.begin(), n.end());
-                AppendPadding(fed, 8 * (first + second), sha1);
-                EXPECT_EQ(algorithm.Of(*maker), ChainingValue(sha1, fed)) << first << "+" << second;
+                AppendPadding(fed, 8 * (first + second), algorithm.bigEndian);
+                EXPECT_EQ(algorithm.Of(*maker), algorithm.chaining(fed)) << first << "+" << second;
             }
 }
 
 // Digests run the SHA instructions where the processor has them (as this one does); the
-// portable path that runs elsewhere is checked on its own.
-TEST(DigestMaker, PortableSha1CompressionGivesOpenSslsChainingValue) {
+// portable paths that run elsewhere are checked on their own.
+template <int Words>
+Octets StateOctets(const std::uint32_t (&state)[Words]) {
+    Octets out;
+    for (int i = 0; i < 4 * Words; ++i) out.push_back(static_cast<unsigned char>(state[i / 4] >> (24 - i % 4 * 8)));
+    return out;
+}
+
+TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
     const Octets blocks = Pattern(64 * 9, 4);
-    std::uint32_t state[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
-    detail::Sha1CompressPortable(state, blocks.data(), 9);
-    const Octets expected = ChainingValue(true, blocks);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(expected[i], static_cast<unsigned char>(state[i / 4] >> (24 - i % 4 * 8)));
+    std::uint32_t sha1[5], sha256[8];
+    std::copy(std::begin(detail::Sha1Traits::initialState), std::end(detail::Sha1Traits::initialState), sha1);
+    std::copy(std::begin(detail::Sha256Traits::initialState), std::end(detail::Sha256Traits::initialState), sha256);
+    detail::Sha1CompressPortable(sha1, blocks.data(), 9);
+    detail::Sha256CompressPortable(sha256, blocks.data(), 9);
+    EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
+    EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
 }
 
 // Name2UniqueID gives upper-case hexadecimal of the first `count` octets; counts outside

@@ -22,7 +22,8 @@ TEST(Interop, SignaturesAndWrappedKeysGoBothWays) {
         const std::tuple<EDigestAlgorithm, const char*, std::size_t> digests[] = {
             {md2, "3020300c06082a864886f70d020205000410", 16},
             {md5, "3020300c06082a864886f70d020505000410", 16},
-            {sha1, "3021300906052b0e03021a05000414", 20}};
+            {sha1, "3021300906052b0e03021a05000414", 20},
+            {sha256, "3031300d060960864801650304020105000420", 32}};
         for (const auto& [alg, header, size] : digests) {
             const Octets hash = Pattern(size, alg);
             Octets info = FromHex(header);

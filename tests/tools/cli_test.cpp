@@ -70,7 +70,7 @@ TEST_F(Cli, DemoRunsEveryStepAndReportsAllChecksPassed) {
 TEST_F(Cli, DigestLinesEqualCoreutilsForFilesAndStandardInput) {
     for (size_t size : {0, 1, 64, 1000, 300000}) Data(std::string("f").append(std::to_string(size)), size);
     const std::string files = "f0 f1 f64 f1000 f300000";
-    for (const char* algorithm : {"md5", "sha1"}) {
+    for (const char* algorithm : {"md5", "sha1", "sha256"}) {
         const Result ours = Shell(std::string("vorlan digest ") + algorithm + " " + files);
         const Result theirs = Shell(std::string(algorithm) + "sum " + files);
         EXPECT_EQ(ours.status, 0) << ours.err;

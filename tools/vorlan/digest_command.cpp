@@ -1,4 +1,4 @@
-// vorlan digest md2|md5|sha1 FILE...: one "<hex>  <name>" line per file, as md5sum prints.
+// vorlan digest md2|md5|sha1|sha256 FILE...: one "<hex>  <name>" line per file, as md5sum prints.
 #include <memory>
 
 #include "tools/vorlan/cli.h"
@@ -14,7 +14,8 @@ struct Digest {
 Digest MakeDigest(const std::string& name) {
     if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16};
     if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16};
-    return {std::make_unique<CSHA1DigestMaker>(), 20};
+    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20};
+    return {std::make_unique<CSHA256DigestMaker>(), 32};
 }
 
 constexpr unsigned long long kHintBlock = 64;  // octets per progress hint (one compressed block)
@@ -30,7 +31,7 @@ std::string DigestOf(const std::string& algorithm, const std::string& path) {
         TerminalProgress bar(path, file.GetLength() / kHintBlock + 1);
         digest->UpdateFile(file, 0, bar.Progress(), 1);
     }
-    unsigned char out[20];
+    unsigned char out[32];
     digest->GetCurrentDigest(out);
     CString hex = OctetsToHexChars(out, size);
     hex.MakeLower();
@@ -40,12 +41,12 @@ std::string DigestOf(const std::string& algorithm, const std::string& path) {
 }  // namespace
 
 void AddDigestCommand(CLI::App& app) {
-    auto* command = app.add_subcommand("digest", "Print the MD2, MD5 or SHA-1 digest of files (\"-\": standard input)");
+    auto* command = app.add_subcommand("digest", "Print the MD2, MD5, SHA-1 or SHA-256 digest of files (\"-\": standard input)");
     auto algorithm = std::make_shared<std::string>();
     auto files = std::make_shared<std::vector<std::string>>();
-    command->add_option("algorithm", *algorithm, "md2, md5 or sha1")
+    command->add_option("algorithm", *algorithm, "md2, md5, sha1 or sha256")
         ->required()
-        ->check(CLI::IsMember({"md2", "md5", "sha1"}));
+        ->check(CLI::IsMember({"md2", "md5", "sha1", "sha256"}));
     command->add_option("files", *files, "files to digest")->required();
     command->callback([algorithm, files] {
         for (const std::string& path : *files) std::printf("%s\n", DigestOf(*algorithm, path).c_str());

@@ -49,7 +49,7 @@ void Sha1CompressPortable(std::uint32_t (&state)[5], const unsigned char* data, 
 }
 
 Sha1CompressFunction Sha1Compressor() {
-    static const Sha1CompressFunction chosen = Sha1HasShaInstructions() ? Sha1CompressShaNi : Sha1CompressPortable;
+    static const Sha1CompressFunction chosen = HasShaInstructions() ? Sha1CompressShaNi : Sha1CompressPortable;
     return chosen;
 }
 

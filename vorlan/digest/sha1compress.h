@@ -4,15 +4,15 @@
 
 #include <cstdint>
 
+#include "vorlan/digest/shainstructions.h"
+
 namespace detail {
 
 using Sha1CompressFunction = void (*)(std::uint32_t (&state)[5], const unsigned char* data, int blocks);
 
 void Sha1CompressPortable(std::uint32_t (&state)[5], const unsigned char* data, int blocks);
-// Only to be called when Sha1HasShaInstructions() is true.
+// Only to be called when HasShaInstructions() is true.
 void Sha1CompressShaNi(std::uint32_t (&state)[5], const unsigned char* data, int blocks);
-// Whether this processor has the SHA extensions (and SSE4.1) the fast version uses.
-bool Sha1HasShaInstructions();
 // The fastest version this processor runs.
 Sha1CompressFunction Sha1Compressor();
 

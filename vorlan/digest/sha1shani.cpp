@@ -5,7 +5,6 @@
 #include "vorlan/digest/sha1compress.h"
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
 #include <immintrin.h>
 
 namespace detail {
@@ -59,14 +58,6 @@ __attribute__((target("sha,sse4.1"))) void Sha1CompressShaNi(std::uint32_t (&sta
     state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e[0], 3));
 }
 
-bool Sha1HasShaInstructions() {
-    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-    const bool sse41 = (ecx & bit_SSE4_1) != 0;
-    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
-    return sse41 && (ebx & bit_SHA) != 0;
-}
-
 }  // namespace detail
 
 #else
@@ -76,8 +67,6 @@ namespace detail {
 void Sha1CompressShaNi(std::uint32_t (&state)[5], const unsigned char* data, int blocks) {
     Sha1CompressPortable(state, data, blocks);
 }
-
-bool Sha1HasShaInstructions() { return false; }
 
 }  // namespace detail
 
