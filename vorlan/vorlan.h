@@ -67,6 +67,11 @@
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/unlockexception.h"
 
+#include "vorlan/x509/attributetypes.h"
+#include "vorlan/x509/attributevalue.h"
+#include "vorlan/x509/distinguishedname.h"
+#include "vorlan/x509/rdnsequence.h"
+#include "vorlan/x509/relativedn.h"
 #include "vorlan/x509/serialnumber.h"
 #include "vorlan/x509/utctime.h"
 

@@ -68,7 +68,7 @@ TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
     const std::vector<Octets> inputs = {
         asn1test::certificate(),
         sequenceOf(0x02, 5, 300),   // headers and contents straddle every block boundary
-        sequenceOf(0x0C, 33, 80),   // windows longer than the short-copy sizes
+        sequenceOf(0x1A, 33, 80),   // windows longer than the short-copy sizes
         sequenceOf(0x13, 130, 20),  // long-form lengths
         sequenceOf(0x04, 1500, 3),  // contents longer than a block
     };

@@ -8,12 +8,14 @@
 
 #include "tests/asn1/asn1_test_util.h"
 #include "tests/common/archive_io.h"
+#include "tests/x509/x509_test_util.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/x509/utctime.h"
 
 namespace {
 
 using namespace asn1test;
+using x509test::refused;
 
 // The UTCTime value of a text, as it arrives in DER.
 std::unique_ptr<CASN1Type> utcValue(const std::string& text) {
@@ -47,16 +49,6 @@ std::time_t oracleInstant(const std::string& t) {
         instant += t[zone] == '+' ? -differential : differential;
     }
     return instant;
-}
-
-bool refused(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (CDERDecodingException* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
 }
 
 std::string written(const CUTCTimeFields& time) {

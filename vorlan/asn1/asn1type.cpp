@@ -24,6 +24,7 @@ constexpr TypeName kTypeNames[] = {
     {kASN1Null, "UNIV, NULL"},
     {kASN1ObjectIdentifier, "UNIV, OBJECT IDENTIFIER"},
     {kASN1Enumerated, "UNIV, ENUMERATED"},
+    {kASN1UTF8String, "UNIV, UTF8String"},
     {kASN1Sequence, "UNIV, SEQUENCE(OF)"},
     {kASN1Set, "UNIV, SET(OF)"},
     {kASN1PrintableString, "UNIV, PrintableString"},

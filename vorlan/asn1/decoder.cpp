@@ -160,6 +160,7 @@ CASN1Type* ___makeASN1Class(unsigned char identifier) {
         case kASN1Set: return new CASN1_SET;
         case kASN1PrintableString: return new CASN1_PrintableString;
         case kASN1T61String: return new CASN1_T61String;
+        case kASN1UTF8String: return new CASN1_UTF8String;
         case kASN1IA5String: return new CASN1_IA5String;
         case kASN1UTCTime: return new CASN1_UTCTime;
         case kASN1UniversalString: return new CASN1_UniversalString;

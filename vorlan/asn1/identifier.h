@@ -25,6 +25,7 @@ inline constexpr BYTE kASN1OctetString = 0x04;
 inline constexpr BYTE kASN1Null = 0x05;
 inline constexpr BYTE kASN1ObjectIdentifier = 0x06;
 inline constexpr BYTE kASN1Enumerated = 0x0A;
+inline constexpr BYTE kASN1UTF8String = 0x0C;
 inline constexpr BYTE kASN1Sequence = 0x10;
 inline constexpr BYTE kASN1Set = 0x11;
 inline constexpr BYTE kASN1PrintableString = 0x13;

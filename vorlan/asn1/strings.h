@@ -11,6 +11,14 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_T61String)
 };
 
+// UTF-8 octets, taken as they stand (RFC 5280 names default to this type).
+class CASN1_UTF8String : public CASN1_CONSTRUCTED_TYPE {
+public:
+    CASN1_UTF8String() { identifier = kASN1UTF8String; }
+    CASN1_UTF8String(const unsigned char* data, unsigned long size);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_UTF8String)
+};
+
 // Every octet printable (0x20 to 0x7E).
 class CASN1_PrintableString : public CASN1_CONSTRUCTED_TYPE {
 public:

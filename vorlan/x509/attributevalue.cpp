@@ -1,0 +1,90 @@
+#include "vorlan/x509/attributevalue.h"
+
+#include <algorithm>
+
+#include "vorlan/framework/archive.h"
+#include "vorlan/x509/ownedelements.h"
+
+IMPLEMENT_SERIAL(CAttributeValue, CObject, 0)
+
+namespace {
+
+constexpr BYTE kPlainRecord = 0;
+constexpr BYTE kRecordWithType = 1;
+
+bool fitsPrintable(const CString& text) {
+    for (unsigned char c : text.str())
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+bool fitsIA5(const CString& text) {
+    for (unsigned char c : text.str())
+        if (c >= 0x80) return false;
+    return true;
+}
+
+bool knownStringType(int type) { return type == 19 || type == 22 || type == 20 || type == 12 || type == 4; }
+
+}  // namespace
+
+CAttributeValue::CAttributeValue(DNAttrNameEnum type, const char* value) : m_strValue(value) {
+    const char* label = detail::AttributeLabel(type);
+    if (!label) AfxThrowNotSupportedException();
+    m_strLabel = label;
+    // Never a string type that the value's octets break: the decoder would refuse the name.
+    if (type == dnEmailAddress) {
+        m_strValue.MakeLower();
+        m_nStringType = fitsIA5(m_strValue) ? 22 : 20;
+    } else {
+        m_nStringType = fitsPrintable(m_strValue) ? 19 : 20;
+    }
+}
+
+CAttributeValue::CAttributeValue(const CAttributeValue& other) : CObject() { *this = other; }
+
+CAttributeValue& CAttributeValue::operator=(const CAttributeValue& other) {
+    m_strLabel = other.m_strLabel;
+    m_strValue = other.m_strValue;
+    m_nStringType = other.m_nStringType;
+    m_abTypeOID.Copy(other.m_abTypeOID);
+    return *this;
+}
+
+CAttributeValue::operator CString() const { return m_strLabel + ": " + m_strValue; }
+
+void CAttributeValue::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        const bool withType = m_abTypeOID.GetSize() > 0;
+        ar << (withType ? kRecordWithType : kPlainRecord) << m_strLabel << m_strValue
+           << static_cast<BYTE>(m_nStringType);
+        if (withType) m_abTypeOID.Serialize(ar);
+        return;
+    }
+    BYTE format = 0, stringType = 0;
+    CAttributeValue loaded;
+    ar >> format;
+    if (format != kPlainRecord && format != kRecordWithType) AfxThrowArchiveException(CArchiveException::generic);
+    ar >> loaded.m_strLabel >> loaded.m_strValue >> stringType;
+    if (!knownStringType(stringType)) AfxThrowArchiveException(CArchiveException::generic);
+    loaded.m_nStringType = stringType;
+    if (format == kRecordWithType) {
+        loaded.m_abTypeOID.Serialize(ar);
+        // An identifier that the decoder refuses belongs to no name it could have read.
+        if (loaded.m_abTypeOID.GetSize() == 0 || loaded.m_abTypeOID[0] > 119)
+            AfxThrowArchiveException(CArchiveException::generic);
+    }
+    *this = loaded;
+}
+
+int operator==(const CAttributeValue& a, const CAttributeValue& b) {
+    return a.m_strLabel == b.m_strLabel && a.m_strValue == b.m_strValue && a.m_nStringType == b.m_nStringType &&
+           a.m_abTypeOID.GetSize() == b.m_abTypeOID.GetSize() &&
+           std::equal(a.m_abTypeOID.GetData(), a.m_abTypeOID.GetData() + a.m_abTypeOID.GetSize(),
+                      b.m_abTypeOID.GetData());
+}
+
+void DestructElements(CAttributeValue** elements, int count) { detail::DeleteOwned(elements, count); }
+void SerializeElements(CArchive& ar, CAttributeValue** elements, int count) {
+    detail::SerializeOwned(ar, elements, count);
+}

@@ -1,0 +1,47 @@
+// CAttributeValue: one attribute of a distinguished name as the client sees it: the
+// readable label of its type, the value text and the ASN.1 string type of the value.
+#pragma once
+
+#include "vorlan/framework/array.h"
+#include "vorlan/framework/bytearray.h"
+#include "vorlan/x509/attributetypes.h"
+
+class CAttributeValue : public CObject {
+    DECLARE_SERIAL(CAttributeValue)
+public:
+    // Empty label and value, PrintableString.
+    CAttributeValue() = default;
+    // The type's label and the value in a string type that holds it: PrintableString, or
+    // IA5String for an e-mail address (made lower case); T61String when the octets do not fit
+    // those. An enumerator outside the table throws CNotSupportedException.
+    CAttributeValue(DNAttrNameEnum type, const char* value);
+    CAttributeValue(const CAttributeValue& other);
+    CAttributeValue& operator=(const CAttributeValue& other);
+    ~CAttributeValue() override = default;
+
+    // Label, ": ", value.
+    operator CString() const;  // NOLINT: the client's text conversion
+
+    // Octet 0, label, value, string type as one octet; an attribute of an unknown type is
+    // written with octet 1 and its type's identifier contents after them.
+    void Serialize(CArchive& ar) override;
+
+    CString m_strLabel;
+    CString m_strValue;
+    // Universal tag of the value: 19 PrintableString, 22 IA5String, 20 T61String,
+    // 12 UTF8String or 4 OCTET STRING.
+    int m_nStringType = 19;
+    // The OBJECT IDENTIFIER contents of a decoded type that the table does not know (label
+    // "Unknown"), kept so that the attribute compares and encodes as it arrived; else empty.
+    CByteArray m_abTypeOID;
+};
+
+// Label, value, string type and the identifier of an unknown type equal, octet for octet.
+int operator==(const CAttributeValue& a, const CAttributeValue& b);
+
+using CAttributeValueArray = CArray<CAttributeValue*, CAttributeValue*>;
+
+// An owning array: removing or destroying an element deletes it; loading creates the
+// missing elements before they read themselves.
+void DestructElements(CAttributeValue** elements, int count);
+void SerializeElements(CArchive& ar, CAttributeValue** elements, int count);
