@@ -30,6 +30,8 @@ void DigitsFromLimbs(DWORD* digits, int count, const Limb* limbs);
 int SignificantLimbs(const Limb* a, int n);
 // -1, 0 or 1 comparing the n-limb runs a and b.
 int CompareLimbs(const Limb* a, const Limb* b, int n);
+// r = a + b on n limbs (r may be a or b); the carry out.
+Limb AddLimbs(Limb* r, const Limb* a, const Limb* b, int n);
 // r = a - b on n limbs (r may be a or b); the borrow out.
 Limb SubLimbs(Limb* r, const Limb* a, const Limb* b, int n);
 
