@@ -13,12 +13,14 @@
 #include "vorlan/framework/time.h"
 #include "vorlan/framework/types.h"
 
+#include "vorlan/support/base64.h"
 #include "vorlan/support/bytearraypro.h"
 #include "vorlan/support/diagnostics.h"
 #include "vorlan/support/hex.h"
 #include "vorlan/support/lstring.h"
 #include "vorlan/support/memfilepro.h"
 #include "vorlan/support/module.h"
+#include "vorlan/support/pem.h"
 #include "vorlan/support/progress.h"
 #include "vorlan/support/terminate.h"
 

@@ -103,6 +103,8 @@ TEST(RsaKeys, PrivateOperationIsRightWhateverTheCrtFields) {
         {"wrong coefficient", [](CRSAPrivateKey& k) { k.coefficient[127] ^= 0x01; }},
         {"primes swapped", [](CRSAPrivateKey& k) { std::swap(k.prime1, k.prime2); }},
         {"prime2 zero", [&](CRSAPrivateKey& k) { zero({k.prime2}); }},
+        {"exponent1 wrong", [](CRSAPrivateKey& k) { k.exponent1[127] ^= 0x02; }},
+        {"prime1 wider than half the modulus", [](CRSAPrivateKey& k) { k.prime1[0] = 0x01; }},
         {"public exponent zero", [&](CRSAPrivateKey& k) { zero({k.publicExponent}); }},
         {"public exponent wrong", [](CRSAPrivateKey& k) { k.publicExponent[255] = 3; }}};
     const Octets hash = Pattern(20);
@@ -113,6 +115,12 @@ TEST(RsaKeys, PrivateOperationIsRightWhateverTheCrtFields) {
         CByteArray signature;
         key.LockDigest(sha1, hash.data(), signature);
         EXPECT_EQ(ToOctets(signature), expected) << name;
+    }
+    // The blinding pair is squared after each operation and drawn afresh every 32.
+    for (int i = 0; i < 70; ++i) {
+        CByteArray signature;
+        Key1024().ours.LockDigest(sha1, hash.data(), signature);
+        EXPECT_EQ(ToOctets(signature), expected) << "operation " << i;
     }
 }
 

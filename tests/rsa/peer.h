@@ -79,6 +79,18 @@ inline PKey PeerKey(const Numbers& numbers, int count = 8) {
     return PKey(key);
 }
 
+// An OpenSSL key of `bits` bits with the public exponent 65537 (useF4) or 3.
+inline PKey PeerKeyPair(int bits, int useF4) {
+    PKeyCtx ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    const BN e(BN_new());
+    BN_set_word(e.get(), useF4 ? 65537 : 3);
+    EVP_PKEY* key = nullptr;
+    Check(EVP_PKEY_keygen_init(ctx.get()) == 1 && EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) == 1 &&
+              EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx.get(), e.get()) == 1 && EVP_PKEY_keygen(ctx.get(), &key) == 1,
+          "keygen");
+    return PKey(key);
+}
+
 // Our key and OpenSSL's with the same numbers, made by OpenSSL or by CRSAKeyPair; each
 // source once, as generation dominates the run time.
 struct KeyPairs {
@@ -90,7 +102,7 @@ inline const KeyPairs& KeysFrom(bool byOpenSSL, int bits, int useF4 = 1) {
     auto [found, fresh] = cache.try_emplace({byOpenSSL, bits, useF4});
     if (!fresh) return found->second;
     const Numbers numbers = byOpenSSL
-                                ? NumbersOf(PKey(EVP_RSA_gen(static_cast<unsigned>(bits))).get())
+                                ? NumbersOf(PeerKeyPair(bits, useF4).get())
                                 : NumbersOf(CRSAKeyPair(static_cast<unsigned short>(bits), useF4, nullptr, 0, nullptr));
     CRSAPrivateKey& ours = found->second.ours;  // the numbers right-aligned in the fields
     ours.bits = static_cast<unsigned short>(bits);

@@ -48,10 +48,10 @@ void EqualiseLengths(CHugeDigit& a, CHugeDigit& b) {
 // The product of a and b in limbs; its limb count, 0 for a zero product.
 int MultiplyLimbs(CWideLimbs& product, const CHugeDigit& a, const CHugeDigit& b) {
     CLimbs al, bl;
-    const int an = ToLimbs(al.limbs, a);
-    const int bn = ToLimbs(bl.limbs, b);
+    const int an = ToLimbs(al.data, a);
+    const int bn = ToLimbs(bl.data, b);
     if (an == 0 || bn == 0) return 0;
-    MulLimbs(product.limbs, al.limbs, an, bl.limbs, bn);
+    MulLimbs(product.data, al.data, an, bl.data, bn);
     return an + bn;
 }
 
@@ -59,16 +59,16 @@ int MultiplyLimbs(CWideLimbs& product, const CHugeDigit& a, const CHugeDigit& b)
 // A zero divisor throws. Returns the divisor's limb count.
 int DivideLimbs(Limb* q, int* qn, Limb* r, const CHugeDigit& a, const CHugeDigit& b) {
     CLimbs al, bl;
-    const int bn = ToLimbs(bl.limbs, b);
+    const int bn = ToLimbs(bl.data, b);
     if (bn == 0) AfxThrowNotSupportedException();
-    const int an = ToLimbs(al.limbs, a);
+    const int an = ToLimbs(al.data, a);
     if (an < bn) {
-        std::copy(al.limbs, al.limbs + an, r);
+        std::copy(al.data, al.data + an, r);
         std::fill(r + an, r + bn, 0);
         *qn = 0;
         return bn;
     }
-    DivModLimbs(q, r, al.limbs, an, bl.limbs, bn);
+    DivModLimbs(q, r, al.data, an, bl.data, bn);
     *qn = an - bn + 1;
     return bn;
 }
@@ -196,35 +196,35 @@ CHugeDigit CHugeDigit::Mult(CHugeDigit& a, CHugeDigit& b) {
     a.DoCompact();
     b.DoCompact();
     CWideLimbs product;
-    return FromLimbs(product.limbs, MultiplyLimbs(product, a, b));
+    return FromLimbs(product.data, MultiplyLimbs(product, a, b));
 }
 
 void CHugeDigit::Div(CHugeDigit& q, CHugeDigit& r, const CHugeDigit& a, const CHugeDigit& b) {
     CWideLimbs ql;
     CLimbs rl;
     int qn = 0;
-    const int rn = DivideLimbs(ql.limbs, &qn, rl.limbs, a, b);
-    q = FromLimbs(ql.limbs, qn);
-    r = FromLimbs(rl.limbs, rn);
+    const int rn = DivideLimbs(ql.data, &qn, rl.data, a, b);
+    q = FromLimbs(ql.data, qn);
+    r = FromLimbs(rl.data, rn);
 }
 
 CHugeDigit CHugeDigit::Mod(const CHugeDigit& a, const CHugeDigit& b) {
     CLimbs rl;
     int qn = 0;
-    const int rn = DivideLimbs(nullptr, &qn, rl.limbs, a, b);
-    return FromLimbs(rl.limbs, rn);
+    const int rn = DivideLimbs(nullptr, &qn, rl.data, a, b);
+    return FromLimbs(rl.data, rn);
 }
 
 CHugeDigit CHugeDigit::ModMult(const CHugeDigit& a, const CHugeDigit& b, const CHugeDigit& m) {
     CLimbs ml;
-    const int mn = ToLimbs(ml.limbs, m);
+    const int mn = ToLimbs(ml.data, m);
     if (mn == 0) AfxThrowNotSupportedException();
     CWideLimbs product;
     const int pn = MultiplyLimbs(product, a, b);
-    if (pn < mn) return FromLimbs(product.limbs, pn);
+    if (pn < mn) return FromLimbs(product.data, pn);
     CLimbs rl;
-    DivModLimbs(nullptr, rl.limbs, product.limbs, pn, ml.limbs, mn);
-    return FromLimbs(rl.limbs, mn);
+    DivModLimbs(nullptr, rl.data, product.data, pn, ml.data, mn);
+    return FromLimbs(rl.data, mn);
 }
 
 CHugeDigit CHugeDigit::ModExp(const CHugeDigit& b, const CHugeDigit& e, const CHugeDigit& m) {
@@ -233,10 +233,10 @@ CHugeDigit CHugeDigit::ModExp(const CHugeDigit& b, const CHugeDigit& e, const CH
     if (m.Digits() > kMaxOperandDigits) AfxThrowNotSupportedException();
     const CHugeDigit base = Mod(b, m);  // throws for a zero modulus
     CLimbs ml, bl, rl;
-    const int n = ToLimbs(ml.limbs, m);
-    std::fill(bl.limbs + ToLimbs(bl.limbs, base), bl.limbs + n, 0);
-    ModExpLimbs(rl.limbs, bl.limbs, e.digits, ebits, ml.limbs, n);
-    return FromLimbs(rl.limbs, n);
+    const int n = ToLimbs(ml.data, m);
+    std::fill(bl.data + ToLimbs(bl.data, base), bl.data + n, 0);
+    ModExpLimbs(rl.data, bl.data, e.digits, ebits, ml.data, n);
+    return FromLimbs(rl.data, n);
 }
 
 CHugeDigit CHugeDigit::Gcd(const CHugeDigit& a, const CHugeDigit& b) {

@@ -38,6 +38,16 @@ Limb SubLimbs(Limb* r, const Limb* a, const Limb* b, int n) {
     return borrow;
 }
 
+Limb AddLimbs(Limb* r, const Limb* a, const Limb* b, int n) {
+    Limb carry = 0;
+    for (int i = 0; i < n; ++i) {
+        const DLimb s = static_cast<DLimb>(a[i]) + b[i] + carry;
+        r[i] = static_cast<Limb>(s);
+        carry = static_cast<Limb>(s >> 64);
+    }
+    return carry;
+}
+
 Limb MulAddRow(Limb* r, const Limb* a, int n, Limb m) {
     Limb carry = 0;
     for (int i = 0; i < n; ++i) {
@@ -49,17 +59,6 @@ Limb MulAddRow(Limb* r, const Limb* a, int n, Limb m) {
 }
 
 namespace {
-
-// r = a + b on n limbs (r may be a or b); the carry out.
-Limb AddLimbs(Limb* r, const Limb* a, const Limb* b, int n) {
-    Limb carry = 0;
-    for (int i = 0; i < n; ++i) {
-        const DLimb s = static_cast<DLimb>(a[i]) + b[i] + carry;
-        r[i] = static_cast<Limb>(s);
-        carry = static_cast<Limb>(s >> 64);
-    }
-    return carry;
-}
 
 // r[0..n-1] -= a[0..n-1] * m; the borrow out (a whole limb).
 Limb MulSubRow(Limb* r, const Limb* a, int n, Limb m) {
@@ -167,8 +166,8 @@ void DivModLimbs(Limb* q, Limb* r, const Limb* a, int an, const Limb* b, int bn)
     // Normalise so that the divisor's top bit is set; the remainder is shifted back.
     CWipedLimbs<kMaxWideLimbs + 2> dividend;
     CWipedLimbs<kMaxLimbs> divisor;
-    Limb* u = dividend.limbs;
-    Limb* v = divisor.limbs;
+    Limb* u = dividend.data;
+    Limb* v = divisor.data;
     const int s = std::countl_zero(b[bn - 1]);
     ShiftLeft(v, b, bn, s);
     u[an] = ShiftLeft(u, a, an, s);

@@ -20,13 +20,7 @@ inline constexpr int kMaxWideLimbs = 2 * kMaxLimbs;
 // A limb buffer wiped when it dies, also when a cancellation unwinds through it:
 // the limbs may hold private values.
 template <int N>
-struct CWipedLimbs {
-    Limb limbs[N];
-    CWipedLimbs() = default;
-    CWipedLimbs(const CWipedLimbs&) = delete;
-    CWipedLimbs& operator=(const CWipedLimbs&) = delete;
-    ~CWipedLimbs() { SecureWipe(limbs, sizeof limbs); }
-};
+using CWipedLimbs = vorlan::detail::CWipedArray<Limb, N>;
 
 // The n limbs holding digits[0..count-1] (count rounded up to whole limbs).
 int LimbsFromDigits(Limb* limbs, const DWORD* digits, int count);
@@ -36,6 +30,8 @@ void DigitsFromLimbs(DWORD* digits, int count, const Limb* limbs);
 int SignificantLimbs(const Limb* a, int n);
 // -1, 0 or 1 comparing the n-limb runs a and b.
 int CompareLimbs(const Limb* a, const Limb* b, int n);
+// r = a + b on n limbs (r may be a or b); the carry out.
+Limb AddLimbs(Limb* r, const Limb* a, const Limb* b, int n);
 // r = a - b on n limbs (r may be a or b); the borrow out.
 Limb SubLimbs(Limb* r, const Limb* a, const Limb* b, int n);
 

@@ -2,74 +2,20 @@
 
 #include <algorithm>
 
-#include "vorlan/bignum/montgomery.h"
 #include "vorlan/support/progress.h"
 #include "vorlan/support/wipe.h"
 
 namespace vorlan::detail {
 namespace {
 
-// What both reducers share: the modulus and one product buffer, wiped at the end
-// because it holds powers of the base.
-class CReducerBase {
+// Residues held as they are; each product is followed by a full division, by a
+// buffer wiped at the end because it holds powers of the base.
+class CDivisionReducer {
 public:
-    CReducerBase(const Limb* m, int n) : m_m(m), m_n(n) {}
-    CReducerBase(const CReducerBase&) = delete;
-    CReducerBase& operator=(const CReducerBase&) = delete;
-    ~CReducerBase() { SecureWipe(m_t, sizeof(Limb) * (2 * m_n + 1)); }
-
-protected:
-    const Limb* m_m;
-    int m_n;
-    Limb m_t[2 * kMaxModLimbs + 1];
-};
-
-// Residues x are held as x*R mod m, R = 2^(64n), below R but not always below m
-// (m must be odd).
-class CMontgomeryReducer : public CReducerBase {
-public:
-    CMontgomeryReducer(const Limb* m, int n) : CReducerBase(m, n), m_kernels(MontgomeryKernels(n)) {
-        // m^-1 mod 2^64 by Newton's iteration: m*m = 1 mod 8, and each step doubles
-        // the count of correct low bits.
-        Limb inverse = m[0];
-        for (int i = 0; i < 5; ++i) inverse *= 2 - m[0] * inverse;
-        m_modulus = {m, n, 0 - inverse};
-        for (int i = 0; i < 2 * n; ++i) m_t[i] = 0;
-        m_t[2 * n] = 1;
-        DivModLimbs(nullptr, m_rr, m_t, 2 * n + 1, m, n);
-    }
-    CMontgomeryReducer(const CMontgomeryReducer&) = delete;
-    CMontgomeryReducer& operator=(const CMontgomeryReducer&) = delete;
-    // R^2 mod m tells of a private modulus.
-    ~CMontgomeryReducer() { SecureWipe(m_rr, sizeof(Limb) * m_n); }
-
-    // One product takes a few microseconds at most: a cancellation point each.
-    void Mul(Limb* r, const Limb* a, const Limb* b) {
-        __checkKillThreadFlag();
-        m_kernels.mul(r, a, b, m_modulus, m_t);
-    }
-    void Sqr(Limb* r, const Limb* a) {
-        __checkKillThreadFlag();
-        m_kernels.sqr(r, a, m_modulus, m_t);
-    }
-    void Enter(Limb* r, const Limb* x) { Mul(r, x, m_rr); }
-    // x*1/R is at most m, and m only for x = 0 mod m.
-    void Leave(Limb* r, const Limb* x) {
-        const Limb one[kMaxModLimbs] = {1};
-        Mul(r, x, one);
-        if (CompareLimbs(r, m_m, m_n) >= 0) SubLimbs(r, r, m_m, m_n);
-    }
-
-private:
-    CMontgomeryKernels m_kernels;
-    CMontgomeryModulus m_modulus{};
-    Limb m_rr[kMaxModLimbs];  // R^2 mod m
-};
-
-// Residues held as they are; each product is followed by a full division.
-class CDivisionReducer : public CReducerBase {
-public:
-    using CReducerBase::CReducerBase;
+    CDivisionReducer(const Limb* m, int n) : m_m(m), m_n(n) {}
+    CDivisionReducer(const CDivisionReducer&) = delete;
+    CDivisionReducer& operator=(const CDivisionReducer&) = delete;
+    ~CDivisionReducer() { SecureWipe(m_t, sizeof(Limb) * 2 * m_n); }
 
     void Mul(Limb* r, const Limb* a, const Limb* b) {
         MulLimbs(m_t, a, m_n, b, m_n);
@@ -81,6 +27,11 @@ public:
     }
     void Enter(Limb* r, const Limb* x) { std::copy(x, x + m_n, r); }
     void Leave(Limb* r, const Limb* x) { std::copy(x, x + m_n, r); }
+
+private:
+    const Limb* m_m;
+    int m_n;
+    Limb m_t[2 * kMaxModLimbs];
 };
 
 // Window width by exponent size: fewer products against a larger table of powers.
@@ -146,7 +97,7 @@ void Exponentiate(Reducer& reducer, Limb* r, const Limb* base, const DWORD* e, i
 
 void ModExpLimbs(Limb* r, const Limb* base, const DWORD* e, int ebits, const Limb* m, int n) {
     if (m[0] & 1) {
-        CMontgomeryReducer reducer(m, n);
+        CMontgomeryDomain reducer(m, n);
         Exponentiate(reducer, r, base, e, ebits, n);
     } else {
         CDivisionReducer reducer(m, n);

@@ -2,12 +2,9 @@
 // products for odd moduli and product-then-remainder for even ones.
 #pragma once
 
-#include "vorlan/bignum/limbs.h"
+#include "vorlan/bignum/montgomerydomain.h"
 
 namespace vorlan::detail {
-
-// Moduli of exponentiation: at most kMaxOperandDigits digits.
-inline constexpr int kMaxModLimbs = CHugeDigit::kMaxOperandDigits / 2;
 
 // r[0..n-1] = base^e mod m for base < m, m[n-1] != 0, n <= kMaxModLimbs, and an
 // exponent e of ebits >= 1 significant bits in 32-bit digits.

@@ -22,7 +22,9 @@ using CPortableKernel = CMontgomeryKernel<CPortableRows>;
 
 }  // namespace
 
-CMontgomeryKernels PortableMontgomeryKernels() { return {CPortableKernel::Mul, CPortableKernel::Sqr}; }
+CMontgomeryKernels PortableMontgomeryKernels() {
+    return {CPortableKernel::Mul, CPortableKernel::Sqr, CPortableKernel::Reduce};
+}
 
 CMontgomeryKernels MontgomeryKernels(int n) {
     static const bool mulxAdx = HasMulxAdx();

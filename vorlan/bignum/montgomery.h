@@ -19,10 +19,13 @@ struct CMontgomeryModulus {
 using MontgomeryMulFunction = void (*)(Limb* r, const Limb* a, const Limb* b, const CMontgomeryModulus& mod,
                                        Limb* scratch);
 using MontgomerySqrFunction = void (*)(Limb* r, const Limb* a, const CMontgomeryModulus& mod, Limb* scratch);
+// r = t/R mod m for the 2n limbs of t, below R^2; t is overwritten.
+using MontgomeryReduceFunction = void (*)(Limb* r, Limb* t, const CMontgomeryModulus& mod);
 
 struct CMontgomeryKernels {
     MontgomeryMulFunction mul;
     MontgomerySqrFunction sqr;
+    MontgomeryReduceFunction reduce;
 };
 
 // The limb counts of RSA's moduli and CRT primes at 1,024 to 4,096 bits, and of

@@ -96,7 +96,7 @@ private:
 template <int N>
 CMontgomeryKernels Kernels() {
     using Kernel = CMontgomeryKernel<CMulxAdxRows<N>>;
-    return {Kernel::Mul, Kernel::Sqr};
+    return {Kernel::Mul, Kernel::Sqr, Kernel::Reduce};
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The Montgomery product and square over a policy of limb rows, shared by the
-// portable kernels and the mulx/adcx/adox ones. Rows supplies Length(), MulAdd
-// (t[0..n-1] += x[0..n-1]*y, the carry returned) and Square (t[0..2n-1] = a*a).
+// The Montgomery product, square and reduction over a policy of limb rows, shared by
+// the portable kernels and the mulx/adcx/adox ones; nothing branches on the values.
+// Rows supplies Length(), MulAdd (t[0..n-1] += x[0..n-1]*y, the carry returned) and
+// Square (t[0..2n-1] = a*a).
 #pragma once
 
 #include <cstring>
@@ -29,11 +30,17 @@ struct CMontgomeryKernel {
         Finish(r, t + n, top, mod);
     }
 
-    // The full square, then reduced one row per limb.
+    // The full square, then reduced.
     static void Sqr(Limb* r, const Limb* a, const CMontgomeryModulus& mod, Limb* t) {
+        Rows(mod.n).Square(t, a);
+        Reduce(r, t, mod);
+    }
+
+    // r = t/R mod m for the 2n limbs of t below R^2 (t is overwritten), one row per limb:
+    // the row adds u*m, u chosen to clear limb i.
+    static void Reduce(Limb* r, Limb* t, const CMontgomeryModulus& mod) {
         const Rows rows(mod.n);
         const int n = rows.Length();
-        rows.Square(t, a);
         Limb top = 0;
         for (int i = 0; i < n; ++i) {
             const Limb reduction = rows.MulAdd(t + i, mod.m, t[i] * mod.minv);
@@ -45,12 +52,16 @@ struct CMontgomeryKernel {
     }
 
 private:
-    // t + top*R is below R + m: one subtraction when top is set brings it below R.
+    // t + top*R is below R + m: subtracting m when top is set brings it below R. The
+    // subtraction always runs, of m or of zero, so that the time does not tell which.
     static void Finish(Limb* r, const Limb* t, Limb top, const CMontgomeryModulus& mod) {
-        if (top)
-            SubLimbs(r, t, mod.m, mod.n);
-        else
-            std::memcpy(r, t, sizeof(Limb) * mod.n);
+        const Limb mask = 0 - top;
+        Limb borrow = 0;
+        for (int i = 0; i < mod.n; ++i) {
+            const DLimb d = static_cast<DLimb>(t[i]) - (mod.m[i] & mask) - borrow;
+            r[i] = static_cast<Limb>(d);
+            borrow = static_cast<Limb>(d >> 64) & 1;
+        }
     }
 };
 

@@ -5,7 +5,6 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "vorlan/cipher/cryptoprocessor.h"
 
@@ -42,7 +41,7 @@ public:
     explicit CCBC_ModeProcessor(unsigned long blockSize);
     CCBC_ModeProcessor(const CCBC_ModeProcessor&) = delete;
     CCBC_ModeProcessor& operator=(const CCBC_ModeProcessor&) = delete;
-    virtual ~CCBC_ModeProcessor();
+    virtual ~CCBC_ModeProcessor() = default;
 
     // out = in XOR chain.
     virtual void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
@@ -68,7 +67,7 @@ protected:
     unsigned long blockSize;
     // The ciphertext block being decrypted: it becomes the next chain value, also
     // when the block is decrypted in place.
-    std::vector<unsigned char> saved;
+    vorlan::detail::CWipedVector<unsigned char> saved;
 };
 
 // A cipher of this library in CBC mode. The constructors take the cipher's own

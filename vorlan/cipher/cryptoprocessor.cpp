@@ -6,14 +6,6 @@
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
-namespace {
-
-void WipeVector(std::vector<unsigned char>& octets) {
-    if (!octets.empty()) SecureWipe(octets.data(), octets.size());
-}
-
-}  // namespace
-
 CCryptoProcessor::CCryptoProcessor(unsigned long blockSize, int noChaining, const unsigned char* iv)
     : noChaining(noChaining), blockSize(blockSize), m_work(3 * blockSize) {
     if (noChaining) return;
@@ -21,13 +13,6 @@ CCryptoProcessor::CCryptoProcessor(unsigned long blockSize, int noChaining, cons
     if (iv != nullptr) std::copy_n(iv, blockSize, this->iv.begin());
     encChain = this->iv;
     decChain = this->iv;
-}
-
-CCryptoProcessor::~CCryptoProcessor() {
-    WipeVector(iv);
-    WipeVector(encChain);
-    WipeVector(decChain);
-    WipeVector(m_work);
 }
 
 unsigned long CCryptoProcessor::UsableBlockSize() const {

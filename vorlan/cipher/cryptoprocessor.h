@@ -5,9 +5,8 @@
 // decryption. Failures throw CUnlockException.
 #pragma once
 
-#include <vector>
-
 #include "vorlan/support/progress.h"
+#include "vorlan/support/wipe.h"
 
 namespace detail {
 
@@ -32,7 +31,7 @@ public:
     CCryptoProcessor(const CCryptoProcessor&) = delete;
     CCryptoProcessor& operator=(const CCryptoProcessor&) = delete;
     // The chains are wiped.
-    virtual ~CCryptoProcessor();
+    virtual ~CCryptoProcessor() = default;
 
     // Largest output of the final operations for len input octets.
     virtual unsigned long EncrFinalOutMaxSize(unsigned long len) const;
@@ -89,9 +88,9 @@ protected:
 
     int noChaining;
     unsigned long blockSize;
-    std::vector<unsigned char> iv;
-    std::vector<unsigned char> encChain;
-    std::vector<unsigned char> decChain;
+    vorlan::detail::CWipedVector<unsigned char> iv;
+    vorlan::detail::CWipedVector<unsigned char> encChain;
+    vorlan::detail::CWipedVector<unsigned char> decChain;
 
 private:
     using Transform = void (CCryptoProcessor::*)(const unsigned char* in, unsigned char* out) const;
@@ -101,6 +100,6 @@ private:
 
     // Three block-sized work areas: the two temporaries of the chained walk and the
     // last block of the final operations. Wiped with the chains.
-    std::vector<unsigned char> m_work;
+    vorlan::detail::CWipedVector<unsigned char> m_work;
     unsigned char* LastBlock() { return m_work.data() + 2 * blockSize; }
 };

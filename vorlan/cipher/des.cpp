@@ -3,10 +3,13 @@
 #include <bit>
 
 #include "vorlan/support/unlockexception.h"
+#include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
 
+using vorlan::detail::LoadBigEndian;
+using vorlan::detail::StoreBigEndian;
 using std::uint32_t;
 using SBox = std::array<std::uint8_t, 64>;
 
@@ -89,17 +92,6 @@ constexpr std::array<std::array<uint32_t, 64>, 8> MakeSPTables() {
 }
 constexpr auto kSP = MakeSPTables();
 static_assert(kSP[0][0] == 0x01010400 && kSP[0][1] == 0 && kSP[0][2] == 0x00010000 && kSP[0][3] == 0x01010404);
-
-inline uint32_t LoadBigEndian(const unsigned char* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
-}
-
-inline void StoreBigEndian(uint32_t v, unsigned char* p) {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
-}
 
 // Exchanges the bits of a selected by mask (shifted right by shift) with those of b.
 inline void SwapBits(uint32_t& a, uint32_t& b, int shift, uint32_t mask) {
@@ -190,7 +182,7 @@ void DesKeySchedule(const unsigned char* key, DesRoundKeys& encrypt, DesRoundKey
 }
 
 void DesCrypt(const unsigned char* in, unsigned char* out, const DesRoundKeys* const* schedules, int count) {
-    uint32_t left = LoadBigEndian(in), right = LoadBigEndian(in + 4);
+    uint32_t left = LoadBigEndian<uint32_t>(in), right = LoadBigEndian<uint32_t>(in + 4);
     InitialPermutation(left, right);
     for (int i = 0; i < count; ++i) {
         // Between schedules the halves swap: the final permutation of one DES and the

@@ -1,27 +1,11 @@
 #include "vorlan/cipher/fileencryption.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
-
-// Holds plaintext on one side or the other: wiped however the function is left.
-class CWipedBuffer {
-public:
-    explicit CWipedBuffer(unsigned long size) : m_octets(size) {}
-    CWipedBuffer(const CWipedBuffer&) = delete;
-    CWipedBuffer& operator=(const CWipedBuffer&) = delete;
-    ~CWipedBuffer() {
-        if (!m_octets.empty()) SecureWipe(m_octets.data(), m_octets.size());
-    }
-    unsigned char* data() { return m_octets.data(); }
-
-private:
-    std::vector<unsigned char> m_octets;
-};
 
 // The octets to process: len, or from the position of `in` to its end when len is 0.
 unsigned long InputLength(CFile& in, int len, const char* reason) {
@@ -60,7 +44,8 @@ using FinalOperation = unsigned long (CCryptoProcessor::*)(const unsigned char*,
 void ProcessChunks(CCryptoProcessor& proc, CFile& in, CFile& out, unsigned long chunk, unsigned long full,
                    unsigned long rest, unsigned long finalOutMax, CProgress* progress, BlockOperation blocks,
                    FinalOperation final) {
-    CWipedBuffer buffer(std::max(full != 0 ? chunk : rest, finalOutMax));
+    // Holds plaintext on one side or the other.
+    vorlan::detail::CWipedVector<unsigned char> buffer(std::max(full != 0 ? chunk : rest, finalOutMax));
     for (unsigned long i = 0; i < full; ++i) {
         ReadExactly(in, buffer.data(), chunk);
         (proc.*blocks)(buffer.data(), chunk, buffer.data(), progress);

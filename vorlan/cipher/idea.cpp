@@ -1,10 +1,13 @@
 #include "vorlan/cipher/idea.h"
 
+#include "vorlan/support/endian.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
 
+using vorlan::detail::LoadBigEndian;
+using vorlan::detail::StoreBigEndian;
 using std::uint16_t;
 using std::uint32_t;
 
@@ -70,12 +73,6 @@ void InvertKeys(const CIDEAAlgorithm::Subkeys& z, CIDEAAlgorithm::Subkeys& dk) {
     }
 }
 
-inline uint16_t LoadWord(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
-inline void StoreWord(uint16_t v, unsigned char* p) {
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v);
-}
 
 }  // namespace
 
@@ -100,7 +97,8 @@ void CIDEAAlgorithm::DecipherAlgorithm(const unsigned char* in, unsigned char* o
 }
 
 void CIDEAAlgorithm::TRANSFORMATION(const unsigned char* in, unsigned char* out, const Subkeys& keys) {
-    uint16_t x1 = LoadWord(in), x2 = LoadWord(in + 2), x3 = LoadWord(in + 4), x4 = LoadWord(in + 6);
+    uint16_t x1 = LoadBigEndian<uint16_t>(in), x2 = LoadBigEndian<uint16_t>(in + 2),
+             x3 = LoadBigEndian<uint16_t>(in + 4), x4 = LoadBigEndian<uint16_t>(in + 6);
     const uint16_t* k = keys.data();
     for (int round = 0; round < 8; ++round, k += 6) {
         x1 = Mul(x1, k[0]);
@@ -117,8 +115,8 @@ void CIDEAAlgorithm::TRANSFORMATION(const unsigned char* in, unsigned char* out,
         x3 = swapped;
     }
     // Output transformation; it undoes the last round's swap of the middle words.
-    StoreWord(Mul(x1, k[0]), out);
-    StoreWord(static_cast<uint16_t>(x3 + k[1]), out + 2);
-    StoreWord(static_cast<uint16_t>(x2 + k[2]), out + 4);
-    StoreWord(Mul(x4, k[3]), out + 6);
+    StoreBigEndian(Mul(x1, k[0]), out);
+    StoreBigEndian(static_cast<uint16_t>(x3 + k[1]), out + 2);
+    StoreBigEndian(static_cast<uint16_t>(x2 + k[2]), out + 4);
+    StoreBigEndian(Mul(x4, k[3]), out + 6);
 }

@@ -5,10 +5,13 @@
 #include <cstring>
 
 #include "vorlan/support/unlockexception.h"
+#include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
 
+using vorlan::detail::LoadLittleEndian;
+using vorlan::detail::StoreLittleEndian;
 using std::uint16_t;
 
 // RFC 2268 substitution table ("PITABLE"), built from the digits of pi.
@@ -58,7 +61,7 @@ void ExpandKey(const CRC2key& key, const CRC2Algorithm::SubstitutionTable& pi, s
     const std::uint8_t tm = static_cast<std::uint8_t>(0xFFu >> (8 * t8 - t1));
     l[kMaxKeyOctets - t8] = pi[l[kMaxKeyOctets - t8] & tm];
     for (unsigned i = kMaxKeyOctets - t8; i-- > 0;) l[i] = pi[l[i + 1] ^ l[i + t8]];
-    for (unsigned i = 0; i < 64; ++i) k[i] = static_cast<uint16_t>(l[2 * i] | l[2 * i + 1] << 8);
+    for (unsigned i = 0; i < 64; ++i) k[i] = LoadLittleEndian<uint16_t>(l + 2 * i);
     SecureWipe(l, sizeof l);
 }
 
@@ -81,7 +84,7 @@ CRC2Algorithm::~CRC2Algorithm() { SecureWipe(m_K.data(), sizeof m_K); }
 
 void CRC2Algorithm::EncipherAlgorithm(const unsigned char* in, unsigned char* out) const {
     uint16_t r[4];
-    for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8);
+    for (int i = 0; i < 4; ++i) r[i] = LoadLittleEndian<uint16_t>(in + 2 * i);
     unsigned j = 0;
     for (int round = 0; round < 16; ++round) {
         for (int i = 0; i < 4; ++i) {  // mixing round
@@ -92,15 +95,12 @@ void CRC2Algorithm::EncipherAlgorithm(const unsigned char* in, unsigned char* ou
         if (round == 4 || round == 10)  // mashing rounds
             for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(r[i] + m_K[r[(i + 3) & 3] & 63]);
     }
-    for (int i = 0; i < 4; ++i) {
-        out[2 * i] = static_cast<unsigned char>(r[i]);
-        out[2 * i + 1] = static_cast<unsigned char>(r[i] >> 8);
-    }
+    for (int i = 0; i < 4; ++i) StoreLittleEndian(r[i], out + 2 * i);
 }
 
 void CRC2Algorithm::DecipherAlgorithm(const unsigned char* in, unsigned char* out) const {
     uint16_t r[4];
-    for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8);
+    for (int i = 0; i < 4; ++i) r[i] = LoadLittleEndian<uint16_t>(in + 2 * i);
     int j = 63;
     for (int round = 15; round >= 0; --round) {
         for (int i = 3; i >= 0; --i) {  // reverse mixing round
@@ -111,10 +111,7 @@ void CRC2Algorithm::DecipherAlgorithm(const unsigned char* in, unsigned char* ou
         if (round == 5 || round == 11)  // reverse mashing rounds
             for (int i = 3; i >= 0; --i) r[i] = static_cast<uint16_t>(r[i] - m_K[r[(i + 3) & 3] & 63]);
     }
-    for (int i = 0; i < 4; ++i) {
-        out[2 * i] = static_cast<unsigned char>(r[i]);
-        out[2 * i + 1] = static_cast<unsigned char>(r[i] >> 8);
-    }
+    for (int i = 0; i < 4; ++i) StoreLittleEndian(r[i], out + 2 * i);
 }
 
 CBadRC2Algorithm::CBadRC2Algorithm(const CRC2key& key, int noChaining, const unsigned char* iv)

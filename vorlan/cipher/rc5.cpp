@@ -4,10 +4,14 @@
 #include <bit>
 #include <type_traits>
 
+#include "vorlan/support/endian.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
+
+using vorlan::detail::LoadLittleEndian;
+using vorlan::detail::StoreLittleEndian;
 
 template <class Word>
 struct Rc5Constants;
@@ -42,28 +46,16 @@ inline Word RotR(Word x, Word by) {
 }
 
 template <class Word>
-inline Word LoadWord(const unsigned char* p) {
-    Word w = 0;
-    for (unsigned i = 0; i < sizeof(Word); ++i) w = static_cast<Word>(w | Word{p[i]} << (8 * i));
-    return w;
-}
-
-template <class Word>
-inline void StoreWord(Word w, unsigned char* p) {
-    for (unsigned i = 0; i < sizeof(Word); ++i) p[i] = static_cast<unsigned char>(w >> (8 * i));
-}
-
-template <class Word>
-void ExpandKey(const CRC5key& key, unsigned long rounds, std::vector<std::uint64_t>& s) {
+void ExpandKey(const CRC5key& key, unsigned long rounds, vorlan::detail::CWipedVector<std::uint64_t>& s) {
     const unsigned long b = key.Size(), u = sizeof(Word), t = 2 * rounds + 2;
     const unsigned long c = std::max<unsigned long>(1, (b + u - 1) / u);
-    std::vector<Word> l(c, 0);
+    vorlan::detail::CWipedVector<Word> l(c, 0);
     for (unsigned long i = 0; i < b; ++i) {
         const auto shifted = static_cast<std::int32_t>(std::uint32_t{key.Data()[i]} << (8 * (i % 4)));
         // Truncated for narrow words, sign-extended for 64-bit ones.
         l[i / u] = static_cast<Word>(l[i / u] + static_cast<Word>(static_cast<std::int64_t>(shifted)));
     }
-    std::vector<Word> table(t);
+    vorlan::detail::CWipedVector<Word> table(t);
     table[0] = Rc5Constants<Word>::P;
     for (unsigned long i = 1; i < t; ++i) table[i] = static_cast<Word>(table[i - 1] + Rc5Constants<Word>::Q);
     Word a = 0, bb = 0;
@@ -75,39 +67,37 @@ void ExpandKey(const CRC5key& key, unsigned long rounds, std::vector<std::uint64
         j = (j + 1) % c;
     }
     s.assign(table.begin(), table.end());
-    SecureWipe(l.data(), l.size() * sizeof(Word));
-    SecureWipe(table.data(), table.size() * sizeof(Word));
 }
 
 template <class Word>
 void Encipher(const std::uint64_t* s, unsigned long rounds, const unsigned char* in, unsigned char* out) {
-    Word a = static_cast<Word>(LoadWord<Word>(in) + static_cast<Word>(s[0]));
-    Word b = static_cast<Word>(LoadWord<Word>(in + sizeof(Word)) + static_cast<Word>(s[1]));
+    Word a = static_cast<Word>(LoadLittleEndian<Word>(in) + static_cast<Word>(s[0]));
+    Word b = static_cast<Word>(LoadLittleEndian<Word>(in + sizeof(Word)) + static_cast<Word>(s[1]));
     for (unsigned long i = 1; i <= rounds; ++i) {
         a = static_cast<Word>(RotL<Word>(static_cast<Word>(a ^ b), b) + static_cast<Word>(s[2 * i]));
         b = static_cast<Word>(RotL<Word>(static_cast<Word>(b ^ a), a) + static_cast<Word>(s[2 * i + 1]));
     }
-    StoreWord(a, out);
-    StoreWord(b, out + sizeof(Word));
+    StoreLittleEndian(a, out);
+    StoreLittleEndian(b, out + sizeof(Word));
 }
 
 template <class Word>
 void Decipher(const std::uint64_t* s, unsigned long rounds, const unsigned char* in, unsigned char* out) {
-    Word a = LoadWord<Word>(in);
-    Word b = LoadWord<Word>(in + sizeof(Word));
+    Word a = LoadLittleEndian<Word>(in);
+    Word b = LoadLittleEndian<Word>(in + sizeof(Word));
     for (unsigned long i = rounds; i >= 1; --i) {
         b = static_cast<Word>(RotR<Word>(static_cast<Word>(b - static_cast<Word>(s[2 * i + 1])), a) ^ a);
         a = static_cast<Word>(RotR<Word>(static_cast<Word>(a - static_cast<Word>(s[2 * i])), b) ^ b);
     }
-    StoreWord(static_cast<Word>(b - static_cast<Word>(s[1])), out + sizeof(Word));
-    StoreWord(static_cast<Word>(a - static_cast<Word>(s[0])), out);
+    StoreLittleEndian(static_cast<Word>(b - static_cast<Word>(s[1])), out + sizeof(Word));
+    StoreLittleEndian(static_cast<Word>(a - static_cast<Word>(s[0])), out);
 }
 
 using BlockRoutine = void (*)(const std::uint64_t* s, unsigned long rounds, const unsigned char* in,
                               unsigned char* out);
 
 struct WordRoutines {
-    void (*expandKey)(const CRC5key& key, unsigned long rounds, std::vector<std::uint64_t>& s);
+    void (*expandKey)(const CRC5key& key, unsigned long rounds, vorlan::detail::CWipedVector<std::uint64_t>& s);
     BlockRoutine encipher;
     BlockRoutine decipher;
 };
@@ -151,10 +141,6 @@ CRC5PadAlgorithm::CRC5PadAlgorithm(const CRC5key& key, unsigned long rounds, uns
         m_encipher = routines->encipher;
         m_decipher = routines->decipher;
     }
-}
-
-CRC5PadAlgorithm::~CRC5PadAlgorithm() {
-    if (!m_S.empty()) SecureWipe(m_S.data(), m_S.size() * sizeof(std::uint64_t));
 }
 
 int CRC5PadAlgorithm::IsValidRounds(unsigned long rounds) { return rounds <= 255; }

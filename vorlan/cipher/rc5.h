@@ -10,10 +10,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/key.h"
+#include "vorlan/support/wipe.h"
 
 class CRC5PadAlgorithm : public CCryptoProcessor {
 public:
@@ -23,7 +22,6 @@ public:
     // and every operation of the object throws CUnlockException.
     CRC5PadAlgorithm(const CRC5key& key, unsigned long rounds, unsigned long blockSize, int noChaining,
                      const unsigned char* iv);
-    ~CRC5PadAlgorithm() override;
 
     // 0 to 255 rounds; blocks of 2, 4, 8 or 16 octets.
     static int IsValidRounds(unsigned long rounds);
@@ -39,7 +37,7 @@ private:
 
     unsigned long m_rounds;
     // The expanded table S of 2 * rounds + 2 words (each in a 64-bit slot).
-    std::vector<std::uint64_t> m_S;
+    vorlan::detail::CWipedVector<std::uint64_t> m_S;
     // The routines of the word size, chosen once; null when the object is unusable.
     BlockRoutine m_encipher = nullptr;
     BlockRoutine m_decipher = nullptr;

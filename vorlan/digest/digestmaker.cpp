@@ -69,7 +69,7 @@ void CDigestMaker::UpdateFile(CFile& file, unsigned long len, CProgress* progres
         len = length > position ? length - position : 0;
     }
     if (progress) progress->SetUp(static_cast<int>(len >> 3), 0, 1, 0);
-    CWipedOctets<fileChunk> chunk;
+    vorlan::detail::CWipedOctets<fileChunk> chunk;
     auto feed = [&](unsigned long n, int last) {
         // A file shorter than the length asked for is an error, not a shorter message.
         if (file.Read(chunk.data, static_cast<UINT>(n)) != n)

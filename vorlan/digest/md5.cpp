@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 
+#include "vorlan/support/endian.h"
 #include "vorlan/support/hex.h"
 #include "vorlan/support/wipe.h"
 
@@ -43,7 +44,7 @@ constexpr int MessageWord(int step) {
 void detail::Md5Traits::Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks) {
     std::uint32_t x[16];
     for (; blocks > 0; --blocks, data += 64) {
-        for (int i = 0; i < 16; ++i) x[i] = LoadWord<false>(data + 4 * i);
+        for (int i = 0; i < 16; ++i) x[i] = vorlan::detail::LoadLittleEndian<std::uint32_t>(data + 4 * i);
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 #pragma GCC unroll 64
         for (int i = 0; i < 64; ++i) {

@@ -1,6 +1,7 @@
 // MD5 message digest (RFC 1321).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "vorlan/digest/worddigestmaker.h"
@@ -10,7 +11,7 @@ namespace detail {
 
 struct Md5Traits {
     static constexpr int words = 4;
-    static constexpr bool bigEndian = false;
+    static constexpr std::endian order = std::endian::little;
     static constexpr std::uint32_t initialState[words] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
     static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
 };

@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "vorlan/digest/sha1compress.h"
+#include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
 namespace {
@@ -18,7 +19,7 @@ void Sha1CompressPortable(std::uint32_t (&state)[5], const unsigned char* data, 
     // The message schedule as a window of 16 words: W[t] = rotl(W[t-3]^W[t-8]^W[t-14]^W[t-16], 1).
     std::uint32_t w[16];
     for (; blocks > 0; --blocks, data += 64) {
-        for (int i = 0; i < 16; ++i) w[i] = LoadWord<true>(data + 4 * i);
+        for (int i = 0; i < 16; ++i) w[i] = vorlan::detail::LoadBigEndian<std::uint32_t>(data + 4 * i);
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
 #pragma GCC unroll 80
         for (int t = 0; t < 80; ++t) {

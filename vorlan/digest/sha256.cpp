@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "vorlan/digest/sha256compress.h"
+#include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
 namespace detail {
@@ -11,7 +12,7 @@ void Sha256CompressPortable(std::uint32_t (&state)[8], const unsigned char* data
     // The message schedule as a window of 16 words: W[t] = s1(W[t-2]) + W[t-7] + s0(W[t-15]) + W[t-16].
     std::uint32_t w[16];
     for (; blocks > 0; --blocks, data += 64) {
-        for (int i = 0; i < 16; ++i) w[i] = LoadWord<true>(data + 4 * i);
+        for (int i = 0; i < 16; ++i) w[i] = vorlan::detail::LoadBigEndian<std::uint32_t>(data + 4 * i);
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
         std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
 #pragma GCC unroll 64

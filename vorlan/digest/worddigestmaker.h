@@ -8,21 +8,10 @@
 #include <iterator>
 
 #include "vorlan/digest/digestmaker.h"
+#include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
 namespace detail {
-
-template <bool BigEndian>
-std::uint32_t LoadWord(const unsigned char* p) {
-    std::uint32_t word = 0;
-    for (int i = 0; i < 4; ++i) word |= static_cast<std::uint32_t>(p[i]) << (BigEndian ? 24 - 8 * i : 8 * i);
-    return word;
-}
-
-template <bool BigEndian>
-void StoreWord(std::uint32_t word, unsigned char* p) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(word >> (BigEndian ? 24 - 8 * i : 8 * i));
-}
 
 template <typename Traits>
 class CWordDigestMaker : public CDigestMaker {
@@ -37,7 +26,7 @@ public:
 
     // The state words in the algorithm's byte order.
     void GetCurrentDigest(unsigned char* out) const override {
-        for (int i = 0; i < Traits::words; ++i) StoreWord<Traits::bigEndian>(state[i], out + 4 * i);
+        for (int i = 0; i < Traits::words; ++i) vorlan::detail::StoreWord<Traits::order>(state[i], out + 4 * i);
     }
 
     void ResetContext() override {
@@ -58,8 +47,9 @@ protected:
     // The bit count as eight octets: low word first for little-endian digests, high first otherwise.
     void UpdateLastBytes() override {
         unsigned char bits[8];
-        StoreWord<Traits::bigEndian>(Traits::bigEndian ? length.high : length.low, bits);
-        StoreWord<Traits::bigEndian>(Traits::bigEndian ? length.low : length.high, bits + 4);
+        constexpr bool bigEndian = Traits::order == std::endian::big;
+        vorlan::detail::StoreWord<Traits::order>(bigEndian ? length.high : length.low, bits);
+        vorlan::detail::StoreWord<Traits::order>(bigEndian ? length.low : length.high, bits + 4);
         PadWithLength(bits);
     }
 

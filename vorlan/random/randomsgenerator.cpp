@@ -54,7 +54,7 @@ private:
         m_used = 0;
     }
 
-    CWipedOctets<64> m_pool;
+    vorlan::detail::CWipedOctets<64> m_pool;
     std::size_t m_used = sizeof m_pool.data;
 };
 
@@ -68,7 +68,7 @@ CRandomsGenerator::~CRandomsGenerator() { SecureWipe(state, sizeof state); }
 
 void CRandomsGenerator::RegenerateRandoms(const unsigned char* seed, unsigned long len) {
     CSystemRandom source;
-    CWipedOctets<freshOctets> fresh;
+    vorlan::detail::CWipedOctets<freshOctets> fresh;
     for (unsigned long i = 0; i < freshOctets; ++i) {
         unsigned char& octet = fresh.data[i];
         if (seed && len > 0) {

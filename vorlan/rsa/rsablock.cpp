@@ -33,6 +33,38 @@ void WriteNumber(const CHugeDigit& value, WORD k, CByteArray& out) {
     if (k > 0) value.Encode(out.GetData(), k);
 }
 
+Limb ReadLimbs(Limb* out, int n, std::span<const BYTE> field) {
+    std::fill(out, out + n, 0);
+    Limb overflow = 0;
+    const int len = static_cast<int>(field.size());
+    for (int i = 0; i < len; ++i) {  // i counts from the last octet
+        const Limb octet = field[len - 1 - i];
+        if (i < 8 * n)
+            out[i / 8] |= octet << (8 * (i % 8));
+        else
+            overflow |= octet;
+    }
+    return overflow;
+}
+
+void WriteLimbs(const Limb* value, int n, WORD k, CByteArray& out) {
+    out.SetSize(k);
+    BYTE* octets = out.GetData();
+    for (int i = 0; i < k; ++i) octets[k - 1 - i] = i < 8 * n ? static_cast<BYTE>(value[i / 8] >> (8 * (i % 8))) : 0;
+}
+
+CHugeDigit NumberFromLimbs(const Limb* value, int n) {
+    CHugeDigit number(static_cast<WORD>(2 * n), 0);
+    DigitsFromLimbs(&number[0], 2 * n, value);
+    number.DoCompact();
+    return number;
+}
+
+void LimbsFromNumber(Limb* out, int n, const CHugeDigit& value) {
+    std::fill(out, out + n, 0);
+    LimbsFromDigits(out, value.GetDigits(), std::min<int>(value.Digits(), 2 * n));
+}
+
 void CheckOperand(const CHugeDigit& m, const CHugeDigit& n, const char* reason) {
     // A zero modulus (a default key, a corrupt archive) would divide by zero.
     if (n.Zero() || CHugeDigit::IsGreater(m, n)) AfxThrowUnlockException(reason);

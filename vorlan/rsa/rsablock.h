@@ -7,6 +7,7 @@
 #include <span>
 
 #include "vorlan/bignum/hugedigit.h"
+#include "vorlan/bignum/limbs.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/wipe.h"
@@ -35,6 +36,16 @@ public:
 CHugeDigit Sum(CHugeDigit a, CHugeDigit b);
 CHugeDigit Difference(CHugeDigit a, CHugeDigit b);
 CHugeDigit Product(CHugeDigit a, CHugeDigit b);
+
+// A key field as n limbs, the same steps whatever it holds (it may be secret); the OR of
+// the octets beyond them, zero when the value fits.
+Limb ReadLimbs(Limb* out, int n, std::span<const BYTE> field);
+// The n limbs as exactly k big-endian octets (zeros in front) in out, the same steps
+// whatever they hold.
+void WriteLimbs(const Limb* value, int n, WORD k, CByteArray& out);
+// Limbs to and from a number: n limbs, the value below 2^(64n).
+CHugeDigit NumberFromLimbs(const Limb* value, int n);
+void LimbsFromNumber(Limb* out, int n, const CHugeDigit& value);
 
 // A big-endian octet string as a default-length number: only its last 256 octets count.
 CHugeDigit ReadNumber(const BYTE* data, std::size_t len);

@@ -6,10 +6,12 @@
 
 #include "vorlan/random/randomsgenerator.h"
 #include "vorlan/rsa/rsablock.h"
+#include "vorlan/rsa/rsaprivatepower.h"
 #include "vorlan/support/progress.h"
 #include "vorlan/support/unlockexception.h"
 
 using vorlan::detail::Difference;
+using vorlan::detail::PrivateExponentPower;
 using vorlan::detail::Product;
 using vorlan::detail::ReadNumber;
 using vorlan::detail::Sum;
@@ -71,7 +73,7 @@ CHugeDigit CRSAKeyPair::PrimeNumber(const CHugeDigit& b, const CHugeDigit& c, DW
                                     unsigned short seedLen, CProgress* progress) {
     g_searchProgress.Begin(progress);
     // The start covers the whole range: 2,048 random bits reduced modulo its width.
-    CWipedOctets<kFieldSize> octets;
+    vorlan::detail::CWipedOctets<kFieldSize> octets;
     CRandomsGenerator(seed, seedLen).GetRandomBlock(octets.data, sizeof octets.data);
     const CHugeDigit start = ReadNumber(octets.data, sizeof octets.data);
 
@@ -144,7 +146,9 @@ unsigned short CRSAKeyPair::TestKeys(unsigned short trials, CProgress* progress,
     const CHugeDigit n = ReadNumber(modulus, kFieldSize);
     if (n.Zero()) AfxThrowUnlockException("CRSAKeyPair::TestKeys - key is not valid");
     const CHugeDigit e = ReadNumber(publicExponent, kFieldSize);
-    const CHugeDigit d = ReadNumber(privateExponent, kFieldSize);
+    // Powers of e and of d, the latter by the private operation's exponentiation.
+    const auto byE = [&](const CHugeDigit& x) { return CHugeDigit::ModExp(x, e, n); };
+    const auto byD = [&](const CHugeDigit& x) { return PrivateExponentPower(*this, CHugeDigit::Mod(x, n), n); };
     if (progress) progress->SetUp(2 * trials, 1, 1, 1);
 
     CRandomsGenerator random;
@@ -156,9 +160,8 @@ unsigned short CRSAKeyPair::TestKeys(unsigned short trials, CProgress* progress,
         __freshenThreadQueue();
         __checkKillThreadFlag();
         // Encrypt then decrypt; sign then verify.
-        for (const auto& [first, second] : {std::pair{&e, &d}, std::pair{&d, &e}}) {
-            const bool failed =
-                !CHugeDigit::IsEqual(CHugeDigit::ModExp(CHugeDigit::ModExp(m, *first, n), *second, n), m);
+        for (const bool encryptFirst : {true, false}) {
+            const bool failed = !CHugeDigit::IsEqual(encryptFirst ? byD(byE(m)) : byE(byD(m)), m);
             if (progress) progress->Hint(1);
             if (failed) {
                 ++failures;

@@ -2,56 +2,27 @@
 
 #include <array>
 #include <cstring>
-#include <optional>
 
 #include "vorlan/cipher/key.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/rsa/digestprefix.h"
 #include "vorlan/rsa/rsablock.h"
+#include "vorlan/rsa/rsaprivatepower.h"
 #include "vorlan/support/unlockexception.h"
 
 using vorlan::detail::CheckOperand;
 using vorlan::detail::CSecretBytes;
-using vorlan::detail::Difference;
 using vorlan::detail::EBlockPadding;
 using vorlan::detail::FindDigestInfo;
 using vorlan::detail::FormatBlock;
 using vorlan::detail::ParseBlock;
-using vorlan::detail::Product;
+using vorlan::detail::PrivatePower;
 using vorlan::detail::ReadNumber;
 using vorlan::detail::ReadRightAligned;
 using vorlan::detail::SDigestInfo;
-using vorlan::detail::Sum;
 using vorlan::detail::WriteNumber;
 
 IMPLEMENT_SERIAL(CRSAPrivateKey, CRSAPublicKey, 1)
-
-namespace {
-
-// m^d mod n through the CRT values (Garner's recombination), about four times
-// faster than the plain power. The result is checked by raising it to the public
-// exponent; nothing is returned when the CRT values are absent or do not give m back.
-std::optional<CHugeDigit> PowerByCrt(const CRSAPrivateKey& key, const CHugeDigit& m, const CHugeDigit& n) {
-    const CHugeDigit p = ReadNumber(key.prime1, CRSAPrivateKey::kHalfFieldSize);
-    const CHugeDigit q = ReadNumber(key.prime2, CRSAPrivateKey::kHalfFieldSize);
-    const CHugeDigit dP = ReadNumber(key.exponent1, CRSAPrivateKey::kHalfFieldSize);
-    const CHugeDigit dQ = ReadNumber(key.exponent2, CRSAPrivateKey::kHalfFieldSize);
-    const CHugeDigit qInv = ReadNumber(key.coefficient, CRSAPrivateKey::kHalfFieldSize);
-    const CHugeDigit e = ReadNumber(key.publicExponent, CRSAPublicKey::kFieldSize);
-    if (p.Zero() || q.Zero() || dP.Zero() || dQ.Zero() || qInv.Zero() || e.Zero()) return std::nullopt;
-
-    const CHugeDigit x = CHugeDigit::Mod(m, n);  // m = n stands for 0
-    const CHugeDigit mP = CHugeDigit::ModExp(CHugeDigit::Mod(x, p), dP, p);
-    const CHugeDigit mQ = CHugeDigit::ModExp(CHugeDigit::Mod(x, q), dQ, q);
-    // h = qInv * (mP - mQ) mod p, kept non-negative by adding p first.
-    const CHugeDigit diff = Difference(Sum(mP, p), CHugeDigit::Mod(mQ, p));
-    const CHugeDigit h = CHugeDigit::ModMult(qInv, diff, p);
-    const CHugeDigit s = CHugeDigit::Mod(Sum(mQ, Product(h, q)), n);
-    if (!CHugeDigit::IsEqual(CHugeDigit::ModExp(s, e, n), x)) return std::nullopt;
-    return s;
-}
-
-}  // namespace
 
 CRSAPrivateKey::CRSAPrivateKey() : privateExponent{}, prime1{}, prime2{}, exponent1{}, exponent2{}, coefficient{} {}
 
@@ -68,9 +39,7 @@ void CRSAPrivateKey::ProcessData(const CByteArray& in, CByteArray& out) const {
     const CHugeDigit m = ReadNumber(in);
     const CHugeDigit n = ReadNumber(modulus, kFieldSize);
     CheckOperand(m, n, "CRSAPrivateKey::ProcessData - data corrupted or key is not valid");
-    std::optional<CHugeDigit> s = PowerByCrt(*this, m, n);
-    if (!s) s = CHugeDigit::ModExp(m, ReadNumber(privateExponent, kFieldSize), n);
-    WriteNumber(*s, RsaOutputSize(), out);
+    PrivatePower(*this, CHugeDigit::Mod(m, n), n, RsaOutputSize(), out);
 }
 
 void CRSAPrivateKey::EncodeData(const unsigned char* data, unsigned long len, CByteArray& out,
@@ -145,7 +114,7 @@ void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
     ar >> fieldLen;
     if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
     // The two halves of the primes and CRT-exponent blocks travel as one 256-octet field.
-    CWipedOctets<kFieldSize> pair;
+    vorlan::detail::CWipedOctets<kFieldSize> pair;
     for (auto [high, low] : {std::pair{prime1, prime2}, std::pair{exponent1, exponent2}}) {
         ReadRightAligned(ar, pair.data, fieldLen);
         std::memcpy(high, pair.data, kHalfFieldSize);

@@ -1,0 +1,21 @@
+// Modular exponentiation for secret exponents and moduli (the RSA private operation):
+// fixed windows, each window's power read by scanning the whole table with masks, and
+// Montgomery products without a data-dependent step, so that neither the instructions
+// run nor the addresses read depend on the exponent, the base or the modulus.
+#pragma once
+
+#include "vorlan/bignum/montgomerydomain.h"
+
+namespace vorlan::detail {
+
+// Secret moduli: up to 2,048 bits, the RSA key size.
+inline constexpr int kMaxSecretLimbs = 32;
+
+// r = x^e mod m, below m, for x below R and the ebits low bits of e (ebits a multiple
+// of 64, e of ebits / 64 limbs); the domain has at most kMaxSecretLimbs limbs.
+void SecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits);
+
+// All ones when a == b, else zero, without a branch.
+Limb EqualMask(Limb a, Limb b);
+
+}  // namespace vorlan::detail
