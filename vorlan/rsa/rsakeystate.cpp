@@ -75,13 +75,13 @@ bool CRsaKeyState::NextPair() {
     // Made aside and kept only when complete: a cancellation must not leave half a pair.
     CWipedLimbs<kMaxLimbs> blind, unblind;
     if (m_uses % kUsesPerDraw == 0) {
-        if (!DrawPair(blind.limbs, unblind.limbs)) return false;
+        if (!DrawPair(blind.data, unblind.data)) return false;
     } else {
-        m_domain->Sqr(blind.limbs, m_blind);
-        m_domain->Sqr(unblind.limbs, m_unblind);
+        m_domain->Sqr(blind.data, m_blind);
+        m_domain->Sqr(unblind.data, m_unblind);
     }
-    std::copy(blind.limbs, blind.limbs + m_limbs, m_blind);
-    std::copy(unblind.limbs, unblind.limbs + m_limbs, m_unblind);
+    std::copy(blind.data, blind.data + m_limbs, m_blind);
+    std::copy(unblind.data, unblind.data + m_limbs, m_unblind);
     ++m_uses;
     return true;
 }
@@ -93,21 +93,21 @@ bool CRsaKeyState::DrawPair(Limb* blind, Limb* unblind) {
     CRandomsGenerator random;
     for (int attempt = 0; attempt < kDrawAttempts; ++attempt) {
         CWipedLimbs<kMaxLimbs> r, b, y;
-        random.GetRandomBlock(reinterpret_cast<unsigned char*>(r.limbs), octets);
-        random.GetRandomBlock(reinterpret_cast<unsigned char*>(b.limbs), octets);
-        domain.Enter(r.limbs, r.limbs);
-        domain.Enter(b.limbs, b.limbs);
+        random.GetRandomBlock(reinterpret_cast<unsigned char*>(r.data), octets);
+        random.GetRandomBlock(reinterpret_cast<unsigned char*>(b.data), octets);
+        domain.Enter(r.data, r.data);
+        domain.Enter(b.data, b.data);
         // r*b may be disclosed, b hides r in it: its inverse, found by Euclid's variable
         // steps, times b is r^-1.
-        domain.Mul(y.limbs, r.limbs, b.limbs);
-        domain.Leave(y.limbs, y.limbs);
-        const CHugeDigit rb = NumberFromLimbs(y.limbs, m_limbs);
+        domain.Mul(y.data, r.data, b.data);
+        domain.Leave(y.data, y.data);
+        const CHugeDigit rb = NumberFromLimbs(y.data, m_limbs);
         const CHugeDigit inverse = CHugeDigit::ModInv(rb, n);
         if (!CHugeDigit::IsEqual(CHugeDigit::ModMult(rb, inverse, n), CHugeDigit(1))) continue;
-        LimbsFromNumber(y.limbs, m_limbs, inverse);
-        domain.Enter(y.limbs, y.limbs);
-        domain.Mul(unblind, y.limbs, b.limbs);
-        PublicPower(domain, blind, r.limbs, m_exponent, m_exponentBits);
+        LimbsFromNumber(y.data, m_limbs, inverse);
+        domain.Enter(y.data, y.data);
+        domain.Mul(unblind, y.data, b.data);
+        PublicPower(domain, blind, r.data, m_exponent, m_exponentBits);
         return true;
     }
     return false;

@@ -36,9 +36,9 @@ struct CCrtValues {
 void PowerModPrime(CMontgomeryDomain& prime, Limb* r, const Limb* c, int cn, const Limb* e) {
     const int k = prime.Length();
     CLimbs t;
-    std::copy(c, c + cn, t.limbs);
-    std::fill(t.limbs + cn, t.limbs + 2 * k, 0);
-    prime.Reduce(r, t.limbs);
+    std::copy(c, c + cn, t.data);
+    std::fill(t.data + cn, t.data + 2 * k, 0);
+    prime.Reduce(r, t.data);
     prime.Enter(r, r);
     SecretModExp(prime, r, r, e, 64 * k);
 }
@@ -50,22 +50,22 @@ Limb PowerByCrt(const CRSAPrivateKey& key, CRsaKeyState& state, Limb* s, const L
     const CCrtValues v(key, k);
     CMontgomeryDomain dp(v.p, k, state.PrimePower(), kn), dq(v.q, k, state.PrimePower(), kn);
     CLimbs sp, sq, h, t;
-    PowerModPrime(dp, sp.limbs, c, kn, v.dP);
-    PowerModPrime(dq, sq.limbs, c, kn, v.dQ);
+    PowerModPrime(dp, sp.data, c, kn, v.dP);
+    PowerModPrime(dq, sq.data, c, kn, v.dQ);
     // h = qInv * (sp - sq) mod p, the difference brought up by p when it borrows.
-    dp.Residue(h.limbs, sq.limbs);
-    const Limb borrow = SubLimbs(h.limbs, sp.limbs, h.limbs, k);
-    for (int i = 0; i < k; ++i) t.limbs[i] = v.p[i] & (0 - borrow);
-    AddLimbs(h.limbs, h.limbs, t.limbs, k);
-    dp.Enter(h.limbs, h.limbs);
-    dp.Mul(h.limbs, h.limbs, v.qInv);
-    dp.Residue(h.limbs, h.limbs);
+    dp.Residue(h.data, sq.data);
+    const Limb borrow = SubLimbs(h.data, sp.data, h.data, k);
+    for (int i = 0; i < k; ++i) t.data[i] = v.p[i] & (0 - borrow);
+    AddLimbs(h.data, h.data, t.data, k);
+    dp.Enter(h.data, h.data);
+    dp.Mul(h.data, h.data, v.qInv);
+    dp.Residue(h.data, h.data);
     // s = sq + h*q, below p*q.
-    MulLimbs(t.limbs, h.limbs, k, v.q, k);
-    std::fill(sq.limbs + k, sq.limbs + 2 * k, 0);
-    AddLimbs(t.limbs, t.limbs, sq.limbs, 2 * k);
-    const Limb below = 0 - SubLimbs(h.limbs, t.limbs, state.Modulus(), 2 * k);
-    std::copy(t.limbs, t.limbs + kn, s);
+    MulLimbs(t.data, h.data, k, v.q, k);
+    std::fill(sq.data + k, sq.data + 2 * k, 0);
+    AddLimbs(t.data, t.data, sq.data, 2 * k);
+    const Limb below = 0 - SubLimbs(h.data, t.data, state.Modulus(), 2 * k);
+    std::copy(t.data, t.data + kn, s);
     return below & EqualMask(v.overflow, 0);
 }
 
@@ -82,8 +82,8 @@ Limb PowerByCrt(const CRSAPrivateKey& key, CRsaKeyState& state, Limb* s, const L
 // s = c^d mod n with the private exponent, all its bits however short the modulus.
 void ExponentPower(const CRSAPrivateKey& key, CRsaKeyState& state, Limb* s, const Limb* c) {
     CLimbs d;
-    ReadLimbs(d.limbs, kMaxLimbs, key.privateExponent);
-    SecretModExp(state.Domain(), s, c, d.limbs, 64 * kMaxLimbs);
+    ReadLimbs(d.data, kMaxLimbs, key.privateExponent);
+    SecretModExp(state.Domain(), s, c, d.data, 64 * kMaxLimbs);
 }
 
 // The blinded input of this operation, or x itself when the key allows no blinding.
@@ -101,8 +101,8 @@ bool Blind(CRsaKeyState& state, Limb* c, const Limb* x) {
 void CheckedExponentPower(const CRSAPrivateKey& key, CRsaKeyState& state, Limb* s, const Limb* x, const CHugeDigit& xn,
                           const CHugeDigit& e, const CHugeDigit& n) {
     CLimbs c;
-    if (Blind(state, c.limbs, x)) {
-        ExponentPower(key, state, s, c.limbs);
+    if (Blind(state, c.data, x)) {
+        ExponentPower(key, state, s, c.data);
         state.Unblind(s, s);
         if (IsRootOfInput(~Limb{0}, s, state.Limbs(), xn, e, n)) return;
     }
@@ -119,8 +119,8 @@ CHugeDigit PowerOfEvenModulus(const CRSAPrivateKey& key, const CHugeDigit& x, co
 bool CheckedCrtPower(const CRSAPrivateKey& key, CRsaKeyState& state, Limb* s, const Limb* x, const CHugeDigit& xn,
                      const CHugeDigit& e, const CHugeDigit& n) {
     CLimbs c;
-    const bool blinded = Blind(state, c.limbs, x);
-    const Limb usable = PowerByCrt(key, state, s, c.limbs);
+    const bool blinded = Blind(state, c.data, x);
+    const Limb usable = PowerByCrt(key, state, s, c.data);
     if (blinded) state.Unblind(s, s);
     return IsRootOfInput(usable, s, state.Limbs(), xn, e, n);
 }
@@ -132,21 +132,21 @@ void PrivatePower(const CRSAPrivateKey& key, const CHugeDigit& x, const CHugeDig
     CRsaKeyState& state = CRsaKeyState::For(key);
     const CHugeDigit e = ReadNumber(key.publicExponent, CRSAPublicKey::kFieldSize);
     CLimbs xl, s;
-    LimbsFromNumber(xl.limbs, state.Limbs(), x);
+    LimbsFromNumber(xl.data, state.Limbs(), x);
     // Without a public exponent a CRT result cannot be checked.
-    if (e.Zero() || !CheckedCrtPower(key, state, s.limbs, xl.limbs, x, e, n))
-        CheckedExponentPower(key, state, s.limbs, xl.limbs, x, e, n);
-    WriteLimbs(s.limbs, state.Limbs(), k, out);
+    if (e.Zero() || !CheckedCrtPower(key, state, s.data, xl.data, x, e, n))
+        CheckedExponentPower(key, state, s.data, xl.data, x, e, n);
+    WriteLimbs(s.data, state.Limbs(), k, out);
 }
 
 CHugeDigit PrivateExponentPower(const CRSAPrivateKey& key, const CHugeDigit& x, const CHugeDigit& n) {
     if (n.EVEN()) return PowerOfEvenModulus(key, x, n);
     CRsaKeyState& state = CRsaKeyState::For(key);
     CLimbs xl, s;
-    LimbsFromNumber(xl.limbs, state.Limbs(), x);
-    CheckedExponentPower(key, state, s.limbs, xl.limbs, x, ReadNumber(key.publicExponent, CRSAPublicKey::kFieldSize),
+    LimbsFromNumber(xl.data, state.Limbs(), x);
+    CheckedExponentPower(key, state, s.data, xl.data, x, ReadNumber(key.publicExponent, CRSAPublicKey::kFieldSize),
                          n);
-    return NumberFromLimbs(s.limbs, state.Limbs());
+    return NumberFromLimbs(s.data, state.Limbs());
 }
 
 }  // namespace vorlan::detail
