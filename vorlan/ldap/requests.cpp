@@ -21,12 +21,20 @@ unsigned long checkedInt(unsigned long value, const char* what) {
     return value;
 }
 
+// A record filled member by member: each member is owned before the next one is made.
 template <class X>
-std::unique_ptr<X> record(std::initializer_list<CASN1Type*> members) {
-    auto value = std::make_unique<X>();
-    for (CASN1Type* member : members) value->AddObject(member);
-    return value;
-}
+class Record {
+public:
+    Record& add(CASN1Type* member) {
+        m_value->AddObject(member);
+        return *this;
+    }
+    std::unique_ptr<X> take() { return std::move(m_value); }
+    X* release() { return m_value.release(); }
+
+private:
+    std::unique_ptr<X> m_value = std::make_unique<X>();
+};
 
 CASN1_SetOfLDAPAttributeValue* values(const std::vector<std::string>& texts) {
     auto set = std::make_unique<CASN1_SetOfLDAPAttributeValue>();
@@ -35,7 +43,10 @@ CASN1_SetOfLDAPAttributeValue* values(const std::vector<std::string>& texts) {
 }
 
 CASN1_LDAPAttributeTypeAndValues* attribute(const SLDAPAttribute& source) {
-    return record<CASN1_LDAPAttributeTypeAndValues>({LDAPOctetString(source.type), values(source.values)}).release();
+    return Record<CASN1_LDAPAttributeTypeAndValues>()
+        .add(LDAPOctetString(source.type))
+        .add(values(source.values))
+        .release();
 }
 
 // A primitive value under an application or context tag.
@@ -48,10 +59,11 @@ std::unique_ptr<CASN1_TAGGED> implicitly(unsigned char tag, CASN1Type&& value) {
 CASN1_TAGGED* controls(const std::vector<SLDAPControl>& list) {
     auto wrapper = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(0), 0);
     for (const SLDAPControl& control : list) {
-        auto entry = record<CASN1_LDAPControl>({LDAPOctetString(control.type)});
+        Record<CASN1_LDAPControl> entry;
+        entry.add(LDAPOctetString(control.type));
         // criticality is BOOLEAN DEFAULT FALSE: the default stays out.
-        if (control.critical) entry->AddObject(new CASN1_BOOLEAN(1));
-        if (control.value) entry->AddObject(LDAPOctetString(*control.value));
+        if (control.critical) entry.add(new CASN1_BOOLEAN(1));
+        if (control.value) entry.add(LDAPOctetString(*control.value));
         wrapper->AddObject(entry.release());
     }
     return wrapper.release();
@@ -116,54 +128,65 @@ void checkValue(const CASN1Type& value, const ASN1_COMPONENT_INFO* row, bool unt
 }  // namespace
 
 std::unique_ptr<CASN1_BindRequest> BuildSimpleBindRequest(std::string_view name, std::string_view password) {
-    return record<CASN1_BindRequest>(
-        {new CASN1_INTEGER(3), LDAPOctetString(name), LDAPTaggedString(ASN1ContextTag(0), password)});
+    return Record<CASN1_BindRequest>()
+        .add(new CASN1_INTEGER(3))
+        .add(LDAPOctetString(name))
+        .add(LDAPTaggedString(ASN1ContextTag(0), password))
+        .take();
 }
 
 std::unique_ptr<CASN1_SearchRequest> BuildSearchRequest(const SLDAPSearch& search, LDAPFilterPtr filter) {
     if (!filter) ___throwDERDecodingException("LDAP message: search without a filter");
-    auto attributes = std::make_unique<CASN1_LDAPAttributeDescriptionList>();
-    for (const std::string& name : search.attributes) attributes->AddObject(LDAPOctetString(name));
-    return record<CASN1_SearchRequest>({LDAPOctetString(search.baseObject),
-                                        new CASN1_ENUMERATED(static_cast<unsigned long>(search.scope)),
-                                        new CASN1_ENUMERATED(static_cast<unsigned long>(search.derefAliases)),
-                                        new CASN1_INTEGER(checkedInt(search.sizeLimit, "sizeLimit")),
-                                        new CASN1_INTEGER(checkedInt(search.timeLimit, "timeLimit")),
-                                        new CASN1_BOOLEAN(search.typesOnly), filter.release(), attributes.release()});
+    Record<CASN1_LDAPAttributeDescriptionList> attributes;
+    for (const std::string& name : search.attributes) attributes.add(LDAPOctetString(name));
+    return Record<CASN1_SearchRequest>()
+        .add(LDAPOctetString(search.baseObject))
+        .add(new CASN1_ENUMERATED(static_cast<unsigned long>(search.scope)))
+        .add(new CASN1_ENUMERATED(static_cast<unsigned long>(search.derefAliases)))
+        .add(new CASN1_INTEGER(checkedInt(search.sizeLimit, "sizeLimit")))
+        .add(new CASN1_INTEGER(checkedInt(search.timeLimit, "timeLimit")))
+        .add(new CASN1_BOOLEAN(search.typesOnly))
+        .add(filter.release())
+        .add(attributes.release())
+        .take();
 }
 
 std::unique_ptr<CASN1_AddRequest> BuildAddRequest(std::string_view entry,
                                                   const std::vector<SLDAPAttribute>& attributes) {
-    auto list = std::make_unique<CASN1_LDAPAttributeList>();
-    for (const SLDAPAttribute& source : attributes) list->AddObject(attribute(source));
-    return record<CASN1_AddRequest>({LDAPOctetString(entry), list.release()});
+    Record<CASN1_LDAPAttributeList> list;
+    for (const SLDAPAttribute& source : attributes) list.add(attribute(source));
+    return Record<CASN1_AddRequest>().add(LDAPOctetString(entry)).add(list.release()).take();
 }
 
 std::unique_ptr<CASN1_ModifyRequest> BuildModifyRequest(std::string_view object,
                                                         const std::vector<SLDAPModification>& changes) {
-    auto list = std::make_unique<CASN1_ModificationList>();
+    Record<CASN1_ModificationList> list;
     for (const SLDAPModification& change : changes)
-        list->AddObject(
-            record<CASN1_ModificationEntry>(
-                {new CASN1_ENUMERATED(static_cast<unsigned long>(change.operation)), attribute(change.modification)})
-                .release());
-    return record<CASN1_ModifyRequest>({LDAPOctetString(object), list.release()});
+        list.add(Record<CASN1_ModificationEntry>()
+                     .add(new CASN1_ENUMERATED(static_cast<unsigned long>(change.operation)))
+                     .add(attribute(change.modification))
+                     .release());
+    return Record<CASN1_ModifyRequest>().add(LDAPOctetString(object)).add(list.release()).take();
 }
 
 std::unique_ptr<CASN1_ModifyDNRequest> BuildModifyDNRequest(std::string_view entry, std::string_view newrdn,
                                                             bool deleteoldrdn,
                                                             std::optional<std::string_view> newSuperior) {
-    auto request = record<CASN1_ModifyDNRequest>(
-        {LDAPOctetString(entry), LDAPOctetString(newrdn), new CASN1_BOOLEAN(deleteoldrdn)});
-    if (newSuperior) request->AddObject(LDAPTaggedString(ASN1ContextTag(0), *newSuperior));
-    return request;
+    Record<CASN1_ModifyDNRequest> request;
+    request.add(LDAPOctetString(entry)).add(LDAPOctetString(newrdn)).add(new CASN1_BOOLEAN(deleteoldrdn));
+    if (newSuperior) request.add(LDAPTaggedString(ASN1ContextTag(0), *newSuperior));
+    return request.take();
 }
 
 std::unique_ptr<CASN1_CompareRequest> BuildCompareRequest(std::string_view entry, std::string_view attribute,
                                                           std::string_view value) {
-    return record<CASN1_CompareRequest>(
-        {LDAPOctetString(entry),
-         record<CASN1_LDAPAttributeValueAssertion>({LDAPOctetString(attribute), LDAPOctetString(value)}).release()});
+    return Record<CASN1_CompareRequest>()
+        .add(LDAPOctetString(entry))
+        .add(Record<CASN1_LDAPAttributeValueAssertion>()
+                 .add(LDAPOctetString(attribute))
+                 .add(LDAPOctetString(value))
+                 .release())
+        .take();
 }
 
 std::unique_ptr<CASN1_TAGGED> BuildDeleteRequest(std::string_view entry) {
@@ -183,18 +206,20 @@ std::unique_ptr<CASN1_TAGGED> BuildUnbindRequest() {
 
 std::unique_ptr<CASN1_ExtendedRequest> BuildExtendedRequest(std::string_view name,
                                                             std::optional<std::string_view> value) {
-    auto request = record<CASN1_ExtendedRequest>({LDAPTaggedString(ASN1ContextTag(0), name)});
-    if (value) request->AddObject(LDAPTaggedString(ASN1ContextTag(1), *value));
-    return request;
+    Record<CASN1_ExtendedRequest> request;
+    request.add(LDAPTaggedString(ASN1ContextTag(0), name));
+    if (value) request.add(LDAPTaggedString(ASN1ContextTag(1), *value));
+    return request.take();
 }
 
 std::unique_ptr<CASN1_LDAPMessage> BuildLDAPMessage(unsigned long messageID, std::unique_ptr<CASN1Type> operation,
                                                     const std::vector<SLDAPControl>& list) {
     if (!operation || !CASN1_ProtocolOpChoice::isValid(operation.get(), 0))
         ___throwDERDecodingException("LDAP message: the operation is none of the alternatives");
-    auto message = record<CASN1_LDAPMessage>({new CASN1_INTEGER(checkedInt(messageID, "messageID"))});
-    message->AddObject(operation.release());
-    if (!list.empty()) message->AddObject(controls(list));
+    Record<CASN1_LDAPMessage> building;
+    building.add(new CASN1_INTEGER(checkedInt(messageID, "messageID"))).add(operation.release());
+    if (!list.empty()) building.add(controls(list));
+    std::unique_ptr<CASN1_LDAPMessage> message = building.take();
     if (!CASN1_LDAPMessage::isValid(message.get(), 0)) ___throwDERDecodingException("LDAP message: not valid");
     CheckLDAPSendable(*message);
     return message;
