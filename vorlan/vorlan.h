@@ -72,13 +72,22 @@
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/unlockexception.h"
 
+#include "vorlan/x509/algorithmidentifier.h"
+#include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/attributetypes.h"
 #include "vorlan/x509/attributevalue.h"
+#include "vorlan/x509/certificate.h"
+#include "vorlan/x509/certificatedata.h"
 #include "vorlan/x509/distinguishedname.h"
+#include "vorlan/x509/extensions.h"
+#include "vorlan/x509/privatekey.h"
+#include "vorlan/x509/publickey.h"
 #include "vorlan/x509/rdnsequence.h"
 #include "vorlan/x509/relativedn.h"
 #include "vorlan/x509/serialnumber.h"
+#include "vorlan/x509/subjectpublickeyinfo.h"
 #include "vorlan/x509/utctime.h"
+#include "vorlan/x509/validity.h"
 
 #include "vorlan/store/cryptofile.h"
 
