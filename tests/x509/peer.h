@@ -18,6 +18,8 @@
 
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/certificate.h"
 #include "vorlan/x509/privatekey.h"
 
 namespace x509test {
@@ -117,6 +119,28 @@ inline Octets Concat(std::initializer_list<Octets> parts) {
     Octets out;
     for (const Octets& part : parts) out.insert(out.end(), part.begin(), part.end());
     return out;
+}
+
+// A SEQUENCE of the parts.
+inline Octets Seq(const std::vector<Octets>& parts) {
+    Octets contents;
+    for (const Octets& part : parts) contents.insert(contents.end(), part.begin(), part.end());
+    return Tlv(0x30, contents);
+}
+
+// The certificate of DER octets, as a client reads a received one.
+inline CCertificate ReadCertificate(const Octets& der) {
+    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    encoding.AddRef();
+    CCertificate certificate;
+    CASN1_Certificate(encoding).SetDataTo(certificate);
+    return certificate;
+}
+
+inline Octets EncodingOf(const CCertificate& certificate) {
+    CByteArray out;
+    certificate.GetEncoding(out);
+    return Octets(out.GetData(), out.GetData() + out.GetSize());
 }
 
 inline Octets Encoded(const CASN1Type& value) {

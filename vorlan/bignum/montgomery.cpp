@@ -1,5 +1,7 @@
 #include "vorlan/bignum/montgomery.h"
 
+#include <algorithm>
+
 #include "vorlan/bignum/montgomerykernel.h"
 
 namespace vorlan::detail {
@@ -11,6 +13,10 @@ public:
     explicit CPortableRows(int n) : m_n(n) {}
 
     int Length() const { return m_n; }
+    Limb Mul(Limb* t, const Limb* x, Limb y) const {
+        std::fill(t, t + m_n, 0);
+        return MulAddRow(t, x, m_n, y);
+    }
     Limb MulAdd(Limb* t, const Limb* x, Limb y) const { return MulAddRow(t, x, m_n, y); }
     void Square(Limb* t, const Limb* a) const { SqrLimbs(t, a, m_n); }
 

@@ -8,7 +8,6 @@
 #if defined(__x86_64__)
 #include <cpuid.h>
 
-#include <cstring>
 #include <utility>
 
 #include "vorlan/bignum/montgomerykernel.h"
@@ -37,6 +36,29 @@ inline Limb MulAddRow(Limb* t, const Limb* x, Limb y) {
         "movq %[acc], .Lvorlan_j*8(%[t])\n\t"
         "movl $0, %k[acc]\n\t"  // mov leaves the flags alone
         "adoxq %[hi], %[acc]\n\t"
+        "movl $0, %k[lo]\n\t"
+        "adcxq %[lo], %[acc]\n\t"
+        : [acc] "=&r"(acc), [lo] "=&r"(lo), [hi] "=&r"(hi)
+        : [t] "r"(t), [x] "r"(x), "d"(y), [len] "i"(L)
+        : "cc", "memory");
+    return acc;
+}
+
+// t[0..L-1] = x[0..L-1] * y without reading t; the high limb returned. The high half of
+// each product waits in acc for the next low half, the carry on one chain.
+template <int L>
+inline Limb MulRow(Limb* t, const Limb* x, Limb y) {
+    Limb lo, hi, acc;
+    __asm__ volatile(
+        "xorl %k[acc], %k[acc]\n\t"
+        ".set .Lvorlan_j, 0\n\t"
+        ".rept %c[len]\n\t"
+        "mulxq .Lvorlan_j*8(%[x]), %[lo], %[hi]\n\t"
+        "adcxq %[lo], %[acc]\n\t"
+        "movq %[acc], .Lvorlan_j*8(%[t])\n\t"
+        "movq %[hi], %[acc]\n\t"
+        ".set .Lvorlan_j, .Lvorlan_j+1\n\t"
+        ".endr\n\t"
         "movl $0, %k[lo]\n\t"
         "adcxq %[lo], %[acc]\n\t"
         : [acc] "=&r"(acc), [lo] "=&r"(lo), [hi] "=&r"(hi)
@@ -77,19 +99,22 @@ public:
     explicit CMulxAdxRows(int) {}
 
     static constexpr int Length() { return N; }
+    static Limb Mul(Limb* t, const Limb* x, Limb y) { return MulRow<N>(t, x, y); }
     static Limb MulAdd(Limb* t, const Limb* x, Limb y) { return MulAddRow<N>(t, x, y); }
-    // Cross products a[i]*a[j] (i < j) row by row, row i of N-1-i limbs from limb 2i+1.
+    // Cross products a[i]*a[j] (i < j) row by row, row i of N-1-i limbs from limb 2i+1;
+    // the first row writes the limbs the others add to.
     static void Square(Limb* t, const Limb* a) {
-        std::memset(t, 0, sizeof(Limb) * N);  // the rest is written before it is read
+        t[0] = 0;
+        t[N] = MulRow<N - 1>(t + 1, a + 1, a[0]);
         t[2 * N - 1] = 0;
-        CrossRows(t, a, std::make_integer_sequence<int, N - 1>());
+        CrossRows(t, a, std::make_integer_sequence<int, N - 2>());
         DoubleAddSquares<N>(t, a);
     }
 
 private:
     template <int... I>
     static void CrossRows(Limb* t, const Limb* a, std::integer_sequence<int, I...>) {
-        ((t[I + N] = MulAddRow<N - 1 - I>(t + 2 * I + 1, a + I + 1, a[I])), ...);
+        ((t[I + 1 + N] = MulAddRow<N - 2 - I>(t + 2 * I + 3, a + I + 2, a[I + 1])), ...);
     }
 };
 

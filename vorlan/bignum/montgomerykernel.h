@@ -1,10 +1,8 @@
 // The Montgomery product, square and reduction over a policy of limb rows, shared by
 // the portable kernels and the mulx/adcx/adox ones; nothing branches on the values.
-// Rows supplies Length(), MulAdd (t[0..n-1] += x[0..n-1]*y, the carry returned) and
-// Square (t[0..2n-1] = a*a).
+// Rows supplies Length(), Mul (t[0..n-1] = x[0..n-1]*y) and MulAdd (t[0..n-1] +=
+// x[0..n-1]*y), each returning the high limb, and Square (t[0..2n-1] = a*a).
 #pragma once
-
-#include <cstring>
 
 #include "vorlan/bignum/montgomery.h"
 
@@ -18,10 +16,9 @@ struct CMontgomeryKernel {
     static void Mul(Limb* r, const Limb* a, const Limb* b, const CMontgomeryModulus& mod, Limb* t) {
         const Rows rows(mod.n);
         const int n = rows.Length();
-        std::memset(t, 0, sizeof(Limb) * n);
         Limb top = 0;
         for (int i = 0; i < n; ++i) {
-            const Limb product = rows.MulAdd(t + i, a, b[i]);
+            const Limb product = i == 0 ? rows.Mul(t, a, b[0]) : rows.MulAdd(t + i, a, b[i]);
             const Limb reduction = rows.MulAdd(t + i, mod.m, t[i] * mod.minv);
             const DLimb s = static_cast<DLimb>(top) + product + reduction;
             t[i + n] = static_cast<Limb>(s);

@@ -24,10 +24,69 @@ Limb Window(const Limb* e, int elimbs, int lo, int w) {
     return bits & ((Limb{1} << w) - 1);
 }
 
+// entry = powers[index] of count entries of n limbs, reading every entry. Fixed lengths
+// keep the selected entry in vector registers.
+template <int N>
+[[gnu::always_inline]] inline void SelectFixed(Limb* entry, const Limb* powers, int count, int, Limb index) {
+    Limb selected[N] = {};
+    for (int i = 0; i < count; ++i) {
+        const Limb mask = EqualMask(static_cast<Limb>(i), index);
+        for (int j = 0; j < N; ++j) selected[j] |= powers[i * N + j] & mask;
+    }
+    std::copy(selected, selected + N, entry);
+}
+
+#if defined(__x86_64__)
+template <int N>
+__attribute__((target("avx2"))) void SelectFixedAvx2(Limb* entry, const Limb* powers, int count, int n, Limb index) {
+    SelectFixed<N>(entry, powers, count, n, index);
+}
+
+#endif
+
+template <int N>
+void SelectFixedDefault(Limb* entry, const Limb* powers, int count, int n, Limb index) {
+    SelectFixed<N>(entry, powers, count, n, index);
+}
+
+void SelectAny(Limb* entry, const Limb* powers, int count, int n, Limb index) {
+    std::fill(entry, entry + n, 0);
+    for (int i = 0; i < count; ++i) {
+        const Limb mask = EqualMask(static_cast<Limb>(i), index);
+        for (int j = 0; j < n; ++j) entry[j] |= powers[i * n + j] & mask;
+    }
+}
+
+using SelectEntry = void (*)(Limb* entry, const Limb* powers, int count, int n, Limb index);
+
+template <int N>
+SelectEntry SelectFor() {
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) return SelectFixedAvx2<N>;
+#endif
+    return SelectFixedDefault<N>;
+}
+
+SelectEntry SelectFunction(int n) {
+    switch (n) {
+        case 8:
+            return SelectFor<8>();
+        case 16:
+            return SelectFor<16>();
+        case 24:
+            return SelectFor<24>();
+        case 32:
+            return SelectFor<32>();
+        default:
+            return SelectAny;
+    }
+}
+
 // The powers x^0..x^(2^w - 1) in Montgomery form, the running value and the selected
 // entry, wiped when they die.
 struct CWindowTable {
-    CWindowTable(int count, int n) : count(count), n(n) {}
+    CWindowTable(int count, int n) : count(count), n(n), select(SelectFunction(n)) {}
     CWindowTable(const CWindowTable&) = delete;
     CWindowTable& operator=(const CWindowTable&) = delete;
     ~CWindowTable() {
@@ -37,17 +96,11 @@ struct CWindowTable {
     }
 
     // entry = powers[index], reading every entry.
-    void Select(Limb index) {
-        std::fill(entry, entry + n, 0);
-        for (int i = 0; i < count; ++i) {
-            const Limb mask = EqualMask(static_cast<Limb>(i), index);
-            const Limb* power = powers + i * n;
-            for (int j = 0; j < n; ++j) entry[j] |= power[j] & mask;
-        }
-    }
+    void Select(Limb index) { select(entry, powers, count, n, index); }
 
     int count;
     int n;
+    SelectEntry select;
     Limb powers[(1 << 5) * kMaxSecretLimbs];
     Limb acc[kMaxSecretLimbs];
     Limb entry[kMaxSecretLimbs];

@@ -5,21 +5,26 @@
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/sequence.h"
 
-namespace {
+namespace detail {
 
-const unsigned char* bytes(std::string_view text) { return reinterpret_cast<const unsigned char*>(text.data()); }
-
-CASN1_OCTET_STRING* octetString(std::string_view text) {
-    return new CASN1_OCTET_STRING(bytes(text), static_cast<unsigned long>(text.size()));
+CASN1_OCTET_STRING* LDAPOctetString(std::string_view text) {
+    return new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>(text.data()),
+                                  static_cast<unsigned long>(text.size()));
 }
 
-// An implicitly tagged OCTET STRING: primitive, as RFC 4511 requires of every string.
-CASN1_TAGGED* taggedString(unsigned char tag, std::string_view text) {
-    std::unique_ptr<CASN1_OCTET_STRING> value(octetString(text));
+CASN1_TAGGED* LDAPTaggedString(unsigned char tag, std::string_view text) {
+    std::unique_ptr<CASN1_OCTET_STRING> value(LDAPOctetString(text));
     auto tagged = std::make_unique<CASN1_TAGGED>(tag, 0);
     value->buildImplicitTAGGED(*tagged);
     return tagged.release();
 }
+
+}  // namespace detail
+
+namespace {
+
+using detail::LDAPOctetString;
+using detail::LDAPTaggedString;
 
 void requireText(std::string_view text, const char* what) {
     if (text.empty()) ___throwDERDecodingException("LDAP filter: empty %s", what);
@@ -50,14 +55,14 @@ LDAPFilterPtr BuildNotFilter(LDAPFilterPtr filter) {
 LDAPFilterPtr BuildAssertionFilter(ELDAPAssertion kind, std::string_view attribute, std::string_view value) {
     requireText(attribute, "attribute description");
     auto assertion = std::make_unique<CASN1_TAGGED>(static_cast<unsigned char>(kind), 0);
-    assertion->AddObject(octetString(attribute));
-    assertion->AddObject(octetString(value));
+    assertion->AddObject(LDAPOctetString(attribute));
+    assertion->AddObject(LDAPOctetString(value));
     return assertion;
 }
 
 LDAPFilterPtr BuildPresentFilter(std::string_view attribute) {
     requireText(attribute, "attribute description");
-    return LDAPFilterPtr(taggedString(ASN1ContextTag(7), attribute));
+    return LDAPFilterPtr(LDAPTaggedString(ASN1ContextTag(7), attribute));
 }
 
 LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubstrings& pieces) {
@@ -65,14 +70,14 @@ LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubst
     auto sequence = std::make_unique<CASN1_SEQUENCE>();
     auto add = [&](unsigned char tag, const std::string& piece) {
         requireText(piece, "substring");
-        sequence->AddObject(taggedString(tag, piece));
+        sequence->AddObject(LDAPTaggedString(tag, piece));
     };
     if (pieces.initial) add(ASN1ContextTag(0), *pieces.initial);
     for (const std::string& piece : pieces.any) add(ASN1ContextTag(1), piece);
     if (pieces.final) add(ASN1ContextTag(2), *pieces.final);
     if (sequence->GetComponents().GetSize() == 0) ___throwDERDecodingException("LDAP filter: no substring");
     auto filter = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(4), 0);
-    filter->AddObject(octetString(attribute));
+    filter->AddObject(LDAPOctetString(attribute));
     filter->AddObject(sequence.release());
     return filter;
 }
@@ -82,9 +87,9 @@ LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_v
     if (matchingRule.empty() && type.empty())
         ___throwDERDecodingException("LDAP filter: extensible match without rule or type");
     auto filter = std::make_unique<CASN1_TAGGED>(ASN1ContextTag(9), 0);
-    if (!matchingRule.empty()) filter->AddObject(taggedString(ASN1ContextTag(1), matchingRule));
-    if (!type.empty()) filter->AddObject(taggedString(ASN1ContextTag(2), type));
-    filter->AddObject(taggedString(ASN1ContextTag(3), value));
+    if (!matchingRule.empty()) filter->AddObject(LDAPTaggedString(ASN1ContextTag(1), matchingRule));
+    if (!type.empty()) filter->AddObject(LDAPTaggedString(ASN1ContextTag(2), type));
+    filter->AddObject(LDAPTaggedString(ASN1ContextTag(3), value));
     // dnAttributes is a BOOLEAN DEFAULT FALSE: DER leaves out the default.
     if (dnAttributes) {
         CASN1_BOOLEAN flag(1);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vorlan/asn1/identifier.h"
+#include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/tagged.h"
 
 // The filter alternatives that compare an attribute with one value.
@@ -39,3 +40,10 @@ LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubst
 // matchingRule and type may be empty (absent), not both.
 LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_view type, std::string_view value,
                                     bool dnAttributes);
+
+namespace detail {
+// The strings every builder writes: an OCTET STRING, and one implicitly tagged, both primitive
+// as RFC 4511 requires of every string.
+CASN1_OCTET_STRING* LDAPOctetString(std::string_view text);
+CASN1_TAGGED* LDAPTaggedString(unsigned char tag, std::string_view text);
+}  // namespace detail

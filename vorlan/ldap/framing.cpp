@@ -46,16 +46,23 @@ ElementReader envelope(const unsigned char* p, unsigned long size) {
 unsigned long messageID(ElementReader& components) {
     const Element id = components.next("messageID");
     if (id.identifier != kASN1Integer) ___throwDERDecodingException("LDAP message: messageID is no INTEGER");
-    // Four octets hold 0 to 2^31-1 with a clear sign bit; a leading zero octet must be needed.
-    if (id.length == 0 || id.length > 4 || (id.contents[0] & 0x80) ||
-        (id.length > 1 && id.contents[0] == 0 && !(id.contents[1] & 0x80)))
-        ___throwDERDecodingException("LDAP message: messageID out of range 0..2^31-1");
     unsigned long value = 0;
-    for (unsigned long i = 0; i < id.length; ++i) value = (value << 8) | id.contents[i];
+    if (!ReadLDAPMessageID(id.contents, id.length, value))
+        ___throwDERDecodingException("LDAP message: messageID out of range 0..2^31-1");
     return value;
 }
 
 }  // namespace
+
+int ReadLDAPMessageID(const unsigned char* contents, unsigned long length, unsigned long& value) {
+    // Four octets hold 0 to 2^31-1 with a clear sign bit; a leading zero octet must be needed.
+    if (length == 0 || length > 4 || (contents[0] & 0x80) ||
+        (length > 1 && contents[0] == 0 && !(contents[1] & 0x80)))
+        return 0;
+    value = 0;
+    for (unsigned long i = 0; i < length; ++i) value = (value << 8) | contents[i];
+    return 1;
+}
 
 unsigned long FrameLength(const unsigned char* p, unsigned long available, unsigned long maxPdu) {
     if (available == 0) return 0;

@@ -7,6 +7,10 @@
 // indefinite length, or announces a message longer than `maxPdu` (checked from the header on).
 unsigned long FrameLength(const unsigned char* p, unsigned long available, unsigned long maxPdu);
 
+// The value of the contents octets of a MessageID INTEGER: 1 for 0 to 2^31-1 written in as few
+// octets as BER allows, else 0 (negative, empty, over-long or padded).
+int ReadLDAPMessageID(const unsigned char* contents, unsigned long length, unsigned long& value);
+
 // The messageID of one whole message (0 to 2^31-1, RFC 4511); the decoding exception for a
 // negative, empty, over-long or non-minimal INTEGER.
 unsigned long GetMessageID(const unsigned char* p, unsigned long size);

@@ -1,0 +1,270 @@
+// LDAP messages through their component tables: every alternative, the members that decide
+// validity, the checked accessors and the strict and tolerant decodes.
+#include <gtest/gtest.h>
+
+#include "tests/ldap/ldap_hex.h"
+#include "vorlan/ldap/framing.h"
+#include "vorlan/ldap/message.h"
+#include "vorlan/ldap/values.h"
+
+namespace {
+
+using namespace ldappeer;
+
+constexpr int kInvalid = -1;
+
+// The message decoded by the decoding constructor (tolerant), by DecodeLDAPMessage (strict)
+// and generically, then validated through the tables: the alternative's index, kInvalid when
+// decoding or validation fails.
+struct Decoded {
+    int tolerant = kInvalid, strict = kInvalid, generic = kInvalid;
+    std::string reencoded, reason;
+};
+
+Decoded decodeBoth(const std::string& hex) {
+    Decoded d;
+    DecodingFailure([&] {
+        const std::unique_ptr<CASN1Type> value = DecodeHex(hex);
+        if (!CASN1_LDAPMessage::isValid(value.get(), 0)) return;
+        const CASN1ComponentArray& parts = dynamic_cast<const CASN1_SEQUENCE&>(*value).GetComponents();
+        const int op = ___findComponentByMemberName(CASN1_LDAPMessage::m_compInfoList, parts, "protocolOp");
+        d.generic = CASN1_ProtocolOpChoice::resolveAlternative(parts[op]);
+    });
+    const Octets octets = FromHex(hex);
+    d.reason = DecodingFailure([&] {
+        CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
+        der.AddRef();
+        CASN1_LDAPMessage message(der);
+        d.tolerant = message.get_protocolOp().resolve();
+        d.reencoded = EncodedHex(message);
+    });
+    DecodingFailure([&] { d.strict = DecodeLDAPMessage(octets.data(), octets.size())->get_protocolOp().resolve(); });
+    return d;
+}
+
+const std::string kEntry =
+    tlv("64", {str("cn=a"), tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a"), str("b")})})})});
+std::string search(const std::string& filter, const std::string& extra = "") {
+    return tlv("63", {str("dc=x"), num(2, "0a"), num(0, "0a"), num(0), num(0), "010100", filter, tlv("30"), extra});
+}
+
+TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
+    struct Row {
+        const char* what;
+        std::string hex;
+        int expected;
+    };
+    const std::string present = str("cn", "87");
+    const std::vector<Row> rows = {
+        {"bindRequest", message(tlv("60", {num(3), str("cn=a"), str("pw", "80")})), 0},
+        {"bindResponse", message(tlv("61", {result(49)})), 1},
+        {"unbindRequest", message("4200"), 2},
+        {"searchRequest", message(search(present)), 3},
+        {"searchResEntry", message(kEntry), 4},
+        {"searchResDone", message(tlv("65", {result()})), 5},
+        {"searchResRef", message(tlv("73", {str("ldap://x")})), 6},
+        {"searchResFull", message(tlv("30", {kEntry, tlv("73", {str("u")}), tlv("65", {result()})})), 7},
+        {"modifyRequest",
+         message(tlv("66", {str("cn=a"), tlv("30", {tlv("30", {num(0, "0a"), tlv("30", {str("m"), tlv("31")})})})})),
+         8},
+        {"modifyResponse", message(tlv("67", {result()})), 9},
+        {"addRequest", message(tlv("68", {str("cn=a"), tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a")})})})})),
+         10},
+        {"addResponse", message(tlv("69", {result()})), 11},
+        {"delRequest", message(str("cn=a", "4a")), 12},
+        {"delResponse", message(tlv("6b", {result(32)})), 13},
+        {"modDNRequest", message(tlv("6c", {str("cn=a"), str("cn=b"), "0101ff", str("o=y", "80")})), 14},
+        {"modDNResponse", message(tlv("6d", {result()})), 15},
+        {"compareRequest", message(tlv("6e", {str("cn=a"), tlv("30", {str("sn"), str("x")})})), 16},
+        {"compareResponse", message(tlv("6f", {result(6), str("", "89")})), 17},
+        {"abandonRequest", message("500105"), 18},
+        {"sessionRequest", message(tlv("71", {tlv("30", {str("1.2"), str("v")})})), 19},
+        {"sessionResponse", message(tlv("72", {result(), tlv("ac", {str("1.2")})})), 20},
+        {"resumeRequest", message(tlv("74", {"800101", "810101", "820101"})), 21},
+        {"resumeError", message(tlv("75", {result()})), 22},
+        {"extendedReq in primitive form", message(str("1.3.6.1.4.1.4203.1.11.3", "77")), kInvalid},
+        {"extendedReq without value (WhoAmI)", message(tlv("77", {str("1.3.6.1.4.1.4203.1.11.3", "80")})), 23},
+        {"extendedResp with RFC names", message(tlv("78", {result(), str("1.2", "8a"), str("dn:x", "8b")})), 24},
+        {"extendedResp, older names", message(tlv("78", {result(), str("1.2", "80"), str("v", "81")})), 24},
+        {"intermediateResponse", message(tlv("79", {str("1.2", "80"), str("x", "81")})), 25},
+        {"APPLICATION 22 is no alternative", message("5600"), kInvalid},
+        {"unbind in constructed form", message(tlv("62", {str("x")})), 2},
+        {"constructed delete", message(tlv("6a", {str("cn=a")})), 12},
+        {"cldapUserName", tlv("30", {"020101", str("me"), "4200"}), 2},
+        {"a fourth component other than controls", tlv("30", {"020101", "4200", str("x")}), kInvalid},
+        {"controls without value", tlv("30", {"020101", "4200", tlv("a0", {tlv("30", {str("1.2.3")})})}), 2},
+        {"controls with all members",
+         tlv("30", {"020101", "4200", tlv("a0", {tlv("30", {str("1.2"), "0101ff", str("v")})})}), 2},
+        {"messageID 0", message("4200", "020100"), 2},
+        {"messageID 2^31-1", message("4200", "02047fffffff"), 2},
+        {"messageID negative", message("4200", "0201ff"), kInvalid},
+        {"messageID empty", message("4200", "0200"), kInvalid},
+        {"messageID 2^31", message("4200", "02050080000000"), kInvalid},
+        {"messageID padded", message("4200", "02020001"), kInvalid},
+        {"messageID as ENUMERATED", message("4200", "0a0101"), kInvalid},
+        {"empty referral", message(tlv("67", {result(10), "a300"})), kInvalid},
+        {"referral", message(tlv("67", {result(10), tlv("a3", {str("ldap://a"), str("ldap://b")})})), 9},
+        {"empty search reference", message("7300"), kInvalid},
+        {"session control without value", message(tlv("71", {tlv("30", {str("1.2"), "0101ff"})})), kInvalid},
+        {"session control with criticality", message(tlv("71", {tlv("30", {str("1.2"), "0101ff", str("v")})})), 19},
+        {"sessionResponse without unsupportedCtls", message(tlv("72", {result()})), kInvalid},
+        {"pageSizeLimit without sortKeys", message(search(present, "800105")), 3},
+        {"pageSizeLimit, sortKeys", message(search(present, "800105" + tlv("a1", {tlv("30", {str("cn")})}))), 3},
+        {"sortKeys before pageSizeLimit", message(search(present, tlv("a1", {tlv("30", {str("cn")})}) + "800105")),
+         kInvalid},
+        {"not over two filters", message(search(tlv("a2", {present, present}))), kInvalid},
+        {"not over one filter", message(search(tlv("a2", {present}))), 3},
+        {"empty and", message(search("a000")), 3},
+        {"nested and/or/substrings/extensible",
+         message(search(tlv("a0", {tlv("a1", {tlv("a4", {str("cn"), tlv("30", {str("A", "80"), str("n", "82")})}),
+                                              tlv("a9", {str("2.5.13.2", "81"), str("x", "83")})}),
+                                   tlv("a3", {str("sn"), str("x")}), tlv("a5", {str("age"), str("3")})}))),
+         3},
+        {"equality without assertionValue", message(search(tlv("a3", {str("cn")}))), 3},
+        {"no such filter", message(search(str("x", "8a"))), kInvalid},
+        {"baseObject as INTEGER",
+         message(tlv("63", {num(1), num(2, "0a"), num(0, "0a"), num(0), num(0), "010100", present, tlv("30")})),
+         kInvalid},
+        {"serverCreds whatever its contents", message(tlv("61", {result(), tlv("a7", {"0500"})})), 1},
+        {"resumeRequest without entriesToReturn", message(tlv("74", {"800101", "810101"})), kInvalid},
+        {"operation with identifier 0", message("0000"), kInvalid},
+        {"octets after the last member", message(tlv("65", {result(), str("x")})), kInvalid},
+    };
+    for (const Row& row : rows) {
+        const Decoded d = decodeBoth(row.hex);
+        EXPECT_EQ(d.tolerant, row.expected) << row.what << ": " << d.reason;
+        EXPECT_EQ(d.strict, row.expected) << row.what;
+        EXPECT_EQ(d.generic, row.expected) << row.what;
+        if (row.expected != kInvalid) {
+            EXPECT_EQ(d.reencoded, row.hex) << row.what;
+        }
+    }
+}
+
+TEST(LdapMessage, StrictDecodeRefusesFormsLdapForbidsWhichTheTolerantOneReads) {
+    struct Row {
+        const char* what;
+        std::string hex;
+    };
+    const Row rows[] = {
+        {"indefinite message",
+         "3080"
+         "020101"
+         "4200"
+         "0000"},
+        {"indefinite entry", message("6480" + str("cn=a") +
+                                     "3000"
+                                     "0000")},
+        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {str("d"), str("c")}), str("")}))},
+    };
+    for (const Row& row : rows) {
+        const Decoded d = decodeBoth(row.hex);
+        EXPECT_NE(d.tolerant, kInvalid) << row.what << ": " << d.reason;
+        EXPECT_EQ(d.strict, kInvalid) << row.what;
+    }
+}
+
+TEST(LdapMessage, AccessorsReachDecodedMembersAndFailPastThem) {
+    const Octets octets = FromHex(message(kEntry, "02020100"));
+    const auto owned = DecodeLDAPMessage(octets.data(), octets.size());
+    const CASN1_LDAPMessage& m = *owned;
+    EXPECT_EQ(m.GetMessageID(), 256u);
+    EXPECT_FALSE(m.is_cldapUserName());
+    EXPECT_EQ(m.getControlCount(), 0);
+    const CASN1_ProtocolOpChoice op = m.get_protocolOp();
+    EXPECT_TRUE(op.is_searchResEntry());
+    EXPECT_FALSE(op.is_searchResDone());
+    const CASN1_PartialAttribute& attribute = op.get_searchResEntry().get_attributes().getComponent(0);
+    EXPECT_EQ(LDAPOctets(attribute.get_type()), "cn");
+    EXPECT_EQ(attribute.get_vals().getComponentCount(), 2);
+    EXPECT_EQ(LDAPOctets(attribute.get_vals().getComponent(1)), "b");
+    EXPECT_EQ(LDAPOctets(m.get_protocolOp().get_searchResEntry().get_objectName()), "cn=a");
+    // Past the members: the decoding exception, never an index -1 or a reference to nothing.
+    const std::vector<std::function<void()>> past = {
+        [&] { m.get_cldapUserName(); },
+        [&] { m.get_controls(); },
+        [&] { m.getControl(0); },
+        [&] { op.get_searchResDone(); },
+        [&] { op.get_searchResEntry().get_attributes().getComponent(1); },
+        [&] { attribute.get_vals().getComponent(-1); },
+        [&] { CASN1_ProtocolOpChoice().GetValue(); },
+    };
+    for (size_t i = 0; i < past.size(); ++i) EXPECT_NE(DecodingFailure(past[i]), "") << i;
+}
+
+TEST(LdapMessage, ControlsAndResultsReadThroughTheirHelpers) {
+    const std::string controls =
+        tlv("a0", {tlv("30", {str("1.2.840.113556.1.4.319"), "0101ff", str("v")}), tlv("30", {str("2.16")})});
+    const Octets octets =
+        FromHex(tlv("30", {"020107", tlv("67", {result(10), tlv("a3", {str("ldap://a")})}), controls}));
+    const auto m = DecodeLDAPMessage(octets.data(), octets.size());
+    ASSERT_EQ(m->getControlCount(), 2);
+    EXPECT_TRUE(m->getControl(0).get_criticality().GetBoolean());
+    EXPECT_EQ(LDAPOctets(m->getControl(0).get_controlValue()), "v");
+    EXPECT_FALSE(m->getControl(1).is_criticality());
+    EXPECT_FALSE(m->getControl(1).is_controlValue());
+    const SLDAPResult r = ReadLDAPResult(m->get_protocolOp().get_modifyResponse());
+    EXPECT_EQ(r.resultCode, ELDAPResultCode::referral);
+    EXPECT_EQ(r.referral, std::vector<std::string>{"ldap://a"});
+    // The record read the way of the tables: fromImplicit into the operation's type.
+    CASN1_TAGGED tagged(m->get_protocolOp().get_modifyResponse());
+    CASN1_LDAPResult typed;
+    ASSERT_TRUE(typed.fromImplicit(tagged));
+    EXPECT_TRUE(CASN1_LDAPResult::isValid(&typed, 0));
+    EXPECT_EQ(LDAPNumber(typed.get_resultCode()), 10u);
+}
+
+// Values assembled by hand: validity is structural, accessors check classes too.
+TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
+    auto attributes = std::make_unique<CASN1_SEQUENCE>();  // not a CASN1_PartialAttributeList
+    auto entry = std::make_unique<CASN1_SearchResultEntry>();
+    entry->AddObject(new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>("cn=a"), 4));
+    entry->AddObject(attributes.release());
+    EXPECT_TRUE(CASN1_SearchResultEntry::isValid(entry.get(), 0));
+    EXPECT_NE(DecodingFailure([&] { entry->get_attributes(); }), "");
+    EXPECT_EQ(DecodingFailure([&] { entry->get_objectName(); }), "");
+
+    CASN1_LDAPMessage m;
+    m.AddObject(new CASN1_INTEGER(5));
+    auto tagged = std::make_unique<CASN1_TAGGED>(ASN1ApplicationTag(4), 0);  // an entry's tag, not its class
+    entry->buildImplicitTAGGED(*tagged);
+    m.AddObject(tagged.release());
+    EXPECT_TRUE(CASN1_LDAPMessage::isValid(&m, 0));
+    EXPECT_TRUE(m.get_protocolOp().is_searchResEntry());
+    EXPECT_NE(DecodingFailure([&] { m.get_protocolOp().get_searchResEntry(); }), "");
+
+    // The end row has identifier 0 and still matches nothing.
+    CASN1_TAGGED zero(0, 0);
+    EXPECT_EQ(CASN1_ProtocolOpChoice::resolveAlternative(&zero), -1);
+    CASN1_LDAPMessage withZero;
+    withZero.AddObject(new CASN1_INTEGER(5));
+    withZero.AddObject(zero.clone());
+    EXPECT_FALSE(CASN1_LDAPMessage::isValid(&withZero, 0));
+    EXPECT_EQ(___findComponentByMemberName(CASN1_LDAPMessage::m_compInfoList, withZero.GetComponents(), ""), -1);
+    CASN1_Referral referral;
+    referral.AddObject(new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>("u"), 1));
+    referral.AddObject(zero.clone());
+    EXPECT_FALSE(CASN1_Referral::isValid(&referral, 0));
+}
+
+TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
+    const std::string pdu = message(kEntry, "020102");
+    const Octets whole = FromHex(pdu);
+    for (size_t n = 0; n < whole.size(); ++n) {
+        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(whole.data(), n); }), "") << n;
+        EXPECT_EQ(FrameLength(whole.data(), n, 1 << 20), 0u) << n;
+    }
+    // Every length octet of the message raised by one: the claims no longer fit.
+    for (size_t at : {1u, 3u, 6u, 8u, 14u, 16u, 18u, 22u, 24u, 27u}) {
+        Octets forged = whole;
+        ++forged[at];
+        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(forged.data(), forged.size()); }), "") << at;
+    }
+    std::string filter = str("cn", "87");
+    for (int level = 0; level < 130; ++level) filter = tlv("a2", {filter});
+    const Octets deep = FromHex(message(search(filter)));
+    EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
+              std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// Component tables: a named SEQUENCE, SET, SEQUENCE OF or SET OF type, or a CHOICE type, is a
+// constant table of rows, one per member or alternative, closed by an end row. One walk over
+// rows and components validates every structure, resolves CHOICEs and finds members by name.
+//
+// Tables are constant-initialised data (constexpr rows, addresses of functions and of other
+// tables), so a named value works during any other unit's static initialisation.
+#pragma once
+
+#include <typeinfo>
+
+#include "vorlan/asn1/constructed.h"
+
+enum enumTAGGING_METHOD { TAGGING_NONE = 0, TAGGING_IMPLICIT = 1, TAGGING_EXPLICIT = 2 };
+
+struct ASN1_COMPONENT_INFO;
+
+// A named type as the table-directed decoder sees it: its rows, its identifier and its class.
+struct ASN1_TYPE_INFO {
+    const char* m_szName;
+    BYTE m_tagAndClass;  // 0 for a CHOICE
+    int m_bChoice;
+    const ASN1_COMPONENT_INFO* m_pRows;
+    CASN1Type* (*m_pfnMake)();  // a new empty value of the class; null for a CHOICE
+};
+
+struct ASN1_COMPONENT_INFO {
+    using ResolveFunction = int (*)(const CASN1Type*);
+    using IsValidFunction = int (*)(const CASN1Type*, int);
+
+    constexpr ASN1_COMPONENT_INFO(int endOfList, const char* memberName, ResolveFunction resolveAlternative,
+                                  unsigned char tag, unsigned char classNumber, enumTAGGING_METHOD taggingMethod,
+                                  IsValidFunction isValidFunction, int optional, int repeated, int any,
+                                  const ASN1_TYPE_INFO* type = nullptr)
+        : m_bEndOfList(endOfList),
+          m_szMemberName(memberName),
+          m_pfnResolveAlternative(resolveAlternative),
+          m_tag(tag),
+          m_class(classNumber),
+          m_taggingMethod(taggingMethod),
+          m_pfnIsValid(isValidFunction),
+          m_bOptional(optional),
+          m_bRepeated(repeated),
+          m_bAny(any),
+          m_pType(type) {}
+
+    // Is v the value of this row; the end row is the value of nothing.
+    int isMember(const CASN1Type* v) const;
+    // Is v a valid value for this row.
+    int isValid(const CASN1Type* v, int anyTag) const;
+
+    constexpr BYTE rowIdentifier() const { return static_cast<BYTE>(m_tag | (m_class << 6)); }
+    // The row reads the same from the identifier alone: membership without a value.
+    int isMemberByIdentifier(BYTE identifier) const;
+
+    int m_bEndOfList;
+    const char* m_szMemberName;
+    ResolveFunction m_pfnResolveAlternative;
+    unsigned char m_tag;
+    unsigned char m_class;
+    enumTAGGING_METHOD m_taggingMethod;
+    IsValidFunction m_pfnIsValid;
+    int m_bOptional;
+    int m_bRepeated;
+    int m_bAny;
+    // The named type of the member (record or CHOICE); null for universal and identifier-only rows.
+    const ASN1_TYPE_INFO* m_pType;
+};
+
+// 1 when the components fill the table's rows in order, else 0.
+int ___validateComponents(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components);
+int ___validateAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, int anyTag);
+// The index of the first alternative v is a member of, or -1.
+int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v);
+// The index of the alternative called `name` when v is a member of it, or -1.
+int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, const char* name);
+// The index in `components` of the member called `name`, or -1.
+int ___findComponentByMemberName(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components,
+                                 const char* name);
+// The same for the member of row `row`: what the generated accessors use.
+int ___findComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row);
+// Validity of a value of a named SEQUENCE/SET type: constructed, its identifier unless anyTag,
+// components by the table.
+int ___validateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag);
+
+// The row of the member called `name` (accessors find theirs when compiling), -1 for none.
+constexpr int ___rowOfMember(const ASN1_COMPONENT_INFO* table, const char* name) {
+    for (int row = 0; !table[row].m_bEndOfList; ++row) {
+        const char* a = table[row].m_szMemberName;
+        const char* b = name;
+        while (*a && *a == *b) ++a, ++b;
+        if (*a == *b) return row;
+    }
+    return -1;
+}
+
+// Rows as the tables write them.
+enum class EASN1Presence { mandatory, optional, repeated };
+
+namespace detail {
+
+template <class X>
+CASN1Type* MakeASN1Value() {
+    return new X;
+}
+
+constexpr ASN1_COMPONENT_INFO makeRow(const char* name, BYTE identifier, enumTAGGING_METHOD tagging,
+                                      ASN1_COMPONENT_INFO::IsValidFunction isValid, EASN1Presence presence,
+                                      const ASN1_TYPE_INFO* type,
+                                      ASN1_COMPONENT_INFO::ResolveFunction resolve = nullptr) {
+    return ASN1_COMPONENT_INFO(0, name, resolve, identifier, 0, tagging, isValid, presence == EASN1Presence::optional,
+                               presence == EASN1Presence::repeated, 0, type);
+}
+
+}  // namespace detail
+
+constexpr ASN1_COMPONENT_INFO ASN1EndRow() {
+    return ASN1_COMPONENT_INFO(1, "", nullptr, 0, 0, TAGGING_NONE, nullptr, 0, 0, 0);
+}
+
+// A member of a universal type, or a tagged member whose contents are not checked (identifier
+// only, implicit); `isValid` adds a check of the value.
+constexpr ASN1_COMPONENT_INFO ASN1Row(const char* name, BYTE identifier,
+                                      EASN1Presence presence = EASN1Presence::mandatory,
+                                      ASN1_COMPONENT_INFO::IsValidFunction isValid = nullptr) {
+    return detail::makeRow(name, identifier, (identifier & kASN1ClassMask) ? TAGGING_IMPLICIT : TAGGING_NONE, isValid,
+                           presence, nullptr);
+}
+
+// A member (or alternative) of the named type X, untagged or tagged as stated.
+template <class X>
+constexpr ASN1_COMPONENT_INFO ASN1TypedRow(const char* name, BYTE identifier, enumTAGGING_METHOD tagging,
+                                           EASN1Presence presence = EASN1Presence::mandatory) {
+    return detail::makeRow(name, identifier, tagging, &X::isValid, presence, &X::m_typeInfo);
+}
+
+// An untagged member of the CHOICE type X: recognised by its alternatives.
+template <class X>
+constexpr ASN1_COMPONENT_INFO ASN1ChoiceRow(const char* name, EASN1Presence presence = EASN1Presence::mandatory) {
+    return detail::makeRow(name, 0xFF, TAGGING_NONE, &X::isValid, presence, &X::m_typeInfo, &X::resolveAlternative);
+}
+
+namespace detail {
+
+// The one walk of components against rows that validation and the decoder share. Source gives
+// the components in order: more(), isMember(row) of the next one, take(row) -> its validity.
+template <class Source>
+int walkComponents(const ASN1_COMPONENT_INFO* row, Source& source) {
+    while (!row->m_bEndOfList && source.more()) {
+        if (source.isMember(*row)) {
+            if (!source.take(*row)) return 0;
+            if (!row->m_bRepeated) ++row;
+        } else {
+            if (!row->m_bOptional && !row->m_bRepeated) return 0;
+            ++row;
+        }
+    }
+    if (source.more()) return 0;
+    for (; !row->m_bEndOfList; ++row)
+        if (!row->m_bOptional && !row->m_bRepeated) return 0;
+    return 1;
+}
+
+// The components of a value; null for a value that cannot hold any.
+const CASN1ComponentArray* componentsOf(const CASN1Type& value);
+
+// `value` as the class T: an exact class is a pointer comparison, a derived one a dynamic cast.
+template <class T>
+const T* valueAs(const CASN1Type& value) {
+    if (typeid(value) == typeid(T)) return static_cast<const T*>(&value);
+    return dynamic_cast<const T*>(&value);
+}
+
+}  // namespace detail
