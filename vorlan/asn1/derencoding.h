@@ -70,6 +70,10 @@ public:
     // Octets from the position to the end of the stream (0 without a stream).
     unsigned long Remaining() const;
     CFile* GetFile() const { return m_pFile; }
+    // The octets of a window read in place when the stream is in memory; null otherwise.
+    const unsigned char* MemoryWindow(DWORD position, DWORD length) const {
+        return m_pStream ? m_pStream->MemoryWindow(position, length) : nullptr;
+    }
     // The stream that windows decoded from this handle share; null after Clear.
     vorlan::detail::SharedStream* GetStream() const { return m_pStream; }
 

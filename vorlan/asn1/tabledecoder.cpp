@@ -144,7 +144,7 @@ private:
         value.m_bIndefinite = 0;
         // Strings and tagged values are windows on the encoding; others read their contents.
         if (typeid(value) == typeid(CASN1_OCTET_STRING) || typeid(value) == typeid(CASN1_TAGGED)) {
-            static_cast<CASN1_TAGGED&>(value).shareWindow(&m_der, static_cast<DWORD>(h.length),
+            static_cast<CASN1_TAGGED&>(value).shareWindow(m_der.GetStream(), static_cast<DWORD>(h.length),
                                                           static_cast<DWORD>(m_position));
         } else {
             m_der.Seek(static_cast<long>(m_position), CFile::begin);
@@ -233,15 +233,6 @@ private:
     bool m_bStrict;
 };
 
-// Holds one reference to an encoding for a scope.
-struct EncodingHold {
-    explicit EncodingHold(CDEREncoding* encoding) : m_pEncoding(encoding) { m_pEncoding->AddRef(); }
-    EncodingHold(const EncodingHold&) = delete;
-    EncodingHold& operator=(const EncodingHold&) = delete;
-    ~EncodingHold() { m_pEncoding->Release(); }
-    CDEREncoding* m_pEncoding;
-};
-
 // Decodes from an encoding held in memory; the octets consumed.
 unsigned long decodeInMemory(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der,
                              const unsigned char* base, unsigned long start, unsigned long end, EASN1DecodeForm form) {
@@ -269,9 +260,8 @@ unsigned long decodeCopy(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREnco
     der.Seek(static_cast<long>(start), CFile::begin);
     std::unique_ptr<unsigned char[]> octets(new unsigned char[count ? count : 1]);
     if (der.Read(octets.get(), count) != count) ___throwDERDecodingException("Unexpected end of file");
-    auto* copy = new CDEREncoding(1, octets.release(), count, 1, 0);
-    EncodingHold hold(copy);
-    return decodeInMemory(target, type, *copy, copy->MemoryWindow(0, count), 0, count, form);
+    CDEREncoding copy(0, octets.release(), count, 1, 0);
+    return decodeInMemory(target, type, copy, copy.MemoryWindow(0, count), 0, count, form);
 }
 
 }  // namespace
