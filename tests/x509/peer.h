@@ -3,13 +3,11 @@
 // text and `openssl verify`. Keys are kept in the build tree, made once for all tests.
 #pragma once
 
-#include <deque>
-#include <memory>
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,8 +32,8 @@ inline Octets ReadFile(const fs::path& path) {
 }
 
 inline void WriteFile(const fs::path& path, const Octets& data) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                               static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 // Standard output of a shell command; the command must succeed unless `mayFail`.
@@ -115,7 +113,8 @@ inline Octets Tlv(unsigned char tag, const Octets& contents) {
         out.push_back(static_cast<unsigned char>(n));
     } else {
         Octets length;
-        for (std::size_t rest = n; rest > 0; rest >>= 8) length.insert(length.begin(), static_cast<unsigned char>(rest));
+        for (std::size_t rest = n; rest > 0; rest >>= 8)
+            length.insert(length.begin(), static_cast<unsigned char>(rest));
         out.push_back(static_cast<unsigned char>(0x80 | length.size()));
         out.insert(out.end(), length.begin(), length.end());
     }
