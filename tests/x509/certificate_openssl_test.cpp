@@ -134,9 +134,7 @@ TEST(CertificatesWithOpenSSL, PeerCertificatesReadAsLibcryptoReadsThemAndVerifyA
     for (const PeerRow& row : kPeerRows) {
         SCOPED_TRACE(row.name);
         const Octets der = MakePeerCertificate(row, caPem, caKey);
-        CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-        encoding.AddRef();
-        const CASN1_Certificate tree(encoding);
+        const CASN1_Certificate tree = DecodeCertificate(der);
         EXPECT_EQ(Encoded(tree), der);
         CCertificate ours;
         tree.SetDataTo(ours);

@@ -37,8 +37,13 @@ Octets KeyInfo(unsigned char unusedBits = 0) {
     return Seq({Seq({FromHex("06092a864886f70d010101"), FromHex("0500")}), Tlv(0x03, Concat({{unusedBits}, key}))});
 }
 Octets Version(unsigned char v) { return Tlv(0xA0, Tlv(0x02, {v})); }
-// tbsCertificate components from the serial number to the key, version 1.
-std::vector<Octets> Fields() { return {Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("Leaf"), KeyInfo()}; }
+// tbsCertificate components from the serial number to the key, version 1; `replacement` in
+// place of the component at `at`.
+std::vector<Octets> Fields(int at = -1, const Octets& replacement = {}) {
+    std::vector<Octets> fields = {Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("Leaf"), KeyInfo()};
+    if (at >= 0) fields[static_cast<std::size_t>(at)] = replacement;
+    return fields;
+}
 std::vector<Octets> With(std::vector<Octets> parts, std::initializer_list<Octets> front,
                          std::initializer_list<Octets> back) {
     parts.insert(parts.begin(), front);
@@ -99,11 +104,9 @@ TEST(CertificateStructure, ShapeChecksFollowTheVersionAndNameTheFailingField) {
         {"unique identifier of 8 unused bits", Certificate(With(Fields(), {Version(1)}, {FromHex("81020800")})),
          ".tbsCertificate.issuerUniqueID is not valid)"},
         {"notAfter as GeneralizedTime",
-         Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"),
-                      Seq({Text(0x17, "980305140709Z"), Text(0x18, "20480305140709Z")}), Name("Leaf"), KeyInfo()}),
+         Certificate(Fields(3, Seq({Text(0x17, "980305140709Z"), Text(0x18, "20480305140709Z")}))),
          ".tbsCertificate.validity.notAfter: identifier 0x17 expected, 0x18 found)"},
-        {"key of 4 unused bits",
-         Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("Leaf"), KeyInfo(4)}),
+        {"key of 4 unused bits", Certificate(Fields(5, KeyInfo(4))),
          ".tbsCertificate.subjectPublicKeyInfo.subjectPublicKey is not valid)"},
         {"signature of 4 unused bits", Certificate(Fields(), kSha1WithRSA, FromHex("030204f0")),
          ".signature is not valid)"},
@@ -134,22 +137,17 @@ TEST(CertificateStructure, FailedConversionsNameTheFieldAndChangeNothing) {
         Octets der;
         const char* reason;
     } rows[] = {
-        {"unknown signature algorithm",
-         Certificate({Tlv(0x02, {5}), kSha256WithRSA, Name("CA"), Validity(), Name("L"), KeyInfo()}),
+        {"unknown signature algorithm", Certificate(Fields(1, kSha256WithRSA)),
          "CASN1_CertificateData::SetDataTo - unknown signature algorithm"},
-        {"month 13",
-         Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity("481305140709Z"), Name("L"), KeyInfo()}),
+        {"month 13", Certificate(Fields(3, Validity("481305140709Z"))),
          "CASN1_UTCTime::SetDataTo - invalid contents (notAfter)"},
-        {"key length parameter 65536",
-         Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("L"), hugeParameter}),
+        {"key length parameter 65536", Certificate(Fields(5, hugeParameter)),
          "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
         {"signature of 257 octets", Certificate(Fields(), kSha1WithRSA, Tlv(0x03, Octets(258, 0))),
          "Invalid Certificate's signature"},
     };
     for (const auto& row : rows) {
-        CDEREncoding der(0, const_cast<unsigned char*>(row.der.data()), row.der.size(), 0, 1);
-        der.AddRef();
-        const CASN1_Certificate structure(der);
+        const CASN1_Certificate structure = DecodeCertificate(row.der);
         CCertificate target = original;
         EXPECT_EQ(DecodingReason([&] { structure.SetDataTo(target); }), row.reason) << row.name;
         EXPECT_TRUE(target == original && SameDigests(target, original) && EncodingOf(target) == EncodingOf(original))
@@ -224,10 +222,7 @@ TEST(CertificateSignature, ReadingAnotherCertificateReplacesTheCachedDigests) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
     CCertificate target = ReadCertificate(PeerCertificate("sha1", "First"));
     ASSERT_TRUE(target.m_bHasDigestSha1);
-    const Octets second = PeerCertificate("md5", "Second");
-    CDEREncoding der(0, const_cast<unsigned char*>(second.data()), second.size(), 0, 1);
-    der.AddRef();
-    CASN1_Certificate(der).SetDataTo(target);
+    DecodeCertificate(PeerCertificate("md5", "Second")).SetDataTo(target);
     EXPECT_TRUE(target.m_bHasDigest16 && !target.m_bHasDigestSha1);
     target.SignWith(key);  // signs the second certificate, not the first one's digest
     const CCertificate signedAgain = ReadCertificate(EncodingOf(target));

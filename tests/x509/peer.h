@@ -135,12 +135,21 @@ inline Octets Seq(const std::vector<Octets>& parts) {
     return Tlv(0x30, contents);
 }
 
+// The certificate structure of DER octets (its windows keep their own copy of them).
+inline CASN1_Certificate DecodeCertificate(const Octets& der) {
+    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    encoding->AddRef();
+    struct Release {
+        CDEREncoding* encoding;
+        ~Release() { encoding->Release(); }
+    } release{encoding};
+    return CASN1_Certificate(*encoding);
+}
+
 // The certificate of DER octets, as a client reads a received one.
 inline CCertificate ReadCertificate(const Octets& der) {
-    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-    encoding.AddRef();
     CCertificate certificate;
-    CASN1_Certificate(encoding).SetDataTo(certificate);
+    DecodeCertificate(der).SetDataTo(certificate);
     return certificate;
 }
 
