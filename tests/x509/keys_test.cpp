@@ -79,7 +79,6 @@ TEST(KeyStructures, OpenSSLKeysReadAsLibcryptoSeesThemAndWriteBackOctetForOctet)
 
 // DER pieces of hand-made structures.
 Octets Int(const Octets& contents) { return Tlv(0x02, contents); }
-Octets Seq(std::initializer_list<Octets> parts) { return Tlv(0x30, Concat(parts)); }
 Octets Modulus(std::size_t octets) {
     Octets contents(octets, 0xC5);
     contents[0] = 0x00;  // the sign octet in front of 2,048 bits

@@ -3,13 +3,11 @@
 // text and `openssl verify`. Keys are kept in the build tree, made once for all tests.
 #pragma once
 
-#include <deque>
-#include <memory>
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +17,8 @@
 
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/certificate.h"
 #include "vorlan/x509/privatekey.h"
 
 namespace x509test {
@@ -32,8 +32,8 @@ inline Octets ReadFile(const fs::path& path) {
 }
 
 inline void WriteFile(const fs::path& path, const Octets& data) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                               static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 // Standard output of a shell command; the command must succeed unless `mayFail`.
@@ -113,7 +113,8 @@ inline Octets Tlv(unsigned char tag, const Octets& contents) {
         out.push_back(static_cast<unsigned char>(n));
     } else {
         Octets length;
-        for (std::size_t rest = n; rest > 0; rest >>= 8) length.insert(length.begin(), static_cast<unsigned char>(rest));
+        for (std::size_t rest = n; rest > 0; rest >>= 8)
+            length.insert(length.begin(), static_cast<unsigned char>(rest));
         out.push_back(static_cast<unsigned char>(0x80 | length.size()));
         out.insert(out.end(), length.begin(), length.end());
     }
@@ -125,6 +126,37 @@ inline Octets Concat(std::initializer_list<Octets> parts) {
     Octets out;
     for (const Octets& part : parts) out.insert(out.end(), part.begin(), part.end());
     return out;
+}
+
+// A SEQUENCE of the parts.
+inline Octets Seq(const std::vector<Octets>& parts) {
+    Octets contents;
+    for (const Octets& part : parts) contents.insert(contents.end(), part.begin(), part.end());
+    return Tlv(0x30, contents);
+}
+
+// The certificate structure of DER octets (its windows keep their own copy of them).
+inline CASN1_Certificate DecodeCertificate(const Octets& der) {
+    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    encoding->AddRef();
+    struct Release {
+        CDEREncoding* encoding;
+        ~Release() { encoding->Release(); }
+    } release{encoding};
+    return CASN1_Certificate(*encoding);
+}
+
+// The certificate of DER octets, as a client reads a received one.
+inline CCertificate ReadCertificate(const Octets& der) {
+    CCertificate certificate;
+    DecodeCertificate(der).SetDataTo(certificate);
+    return certificate;
+}
+
+inline Octets EncodingOf(const CCertificate& certificate) {
+    CByteArray out;
+    certificate.GetEncoding(out);
+    return Octets(out.GetData(), out.GetData() + out.GetSize());
 }
 
 inline Octets Encoded(const CASN1Type& value) {

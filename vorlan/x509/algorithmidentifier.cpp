@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "vorlan/x509/componentcursor.h"
+#include "vorlan/x509/structurecheck.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_AlgorithmIdentifier, CASN1_CONSTRUCTED_TYPE)
 
@@ -17,8 +17,8 @@ int CASN1_AlgorithmIdentifier::isValid(const CASN1Type* value, int anyTag) {
 }
 
 void detail::CheckAlgorithmIdentifier(const CASN1Type& value, int anyTag) {
-    CComponentCursor cursor(value, kIdSequence, anyTag, "AlgorithmIdentifier");
-    cursor.Next(kIdObjectIdentifier, "algorithm");
-    if (!cursor.AtEnd()) cursor.NextAny("parameters");
-    cursor.End();
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
+    reader.Next(kASN1ObjectIdentifier, "algorithm");
+    if (!reader.AtEnd()) reader.NextAny("parameters");
+    reader.End(kThisStructure);
 }

@@ -4,8 +4,8 @@
 
 #include "vorlan/bignum/hugedigit.h"
 #include "vorlan/support/wipe.h"
-#include "vorlan/x509/componentcursor.h"
 #include "vorlan/x509/publickey.h"
+#include "vorlan/x509/structurecheck.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_PrivateKey, CASN1_CONSTRUCTED_TYPE)
 
@@ -38,14 +38,14 @@ constexpr SKeyNumber kNumbers[] = {
 };
 
 void CheckPrivateKey(const CASN1Type& value, int anyTag) {
-    detail::CComponentCursor cursor(value, detail::kIdSequence, anyTag, "RSAPrivateKey");
-    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&cursor.Next(detail::kIdInteger, "version"));
+    detail::CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
     unsigned long number = 1;
-    cursor.Require(version && version->GetInteger(number) && number == 0, "version");
+    detail::Require(version && version->GetInteger(number) && number == 0, "version");
     // Each number fits its field with a sign octet in front.
     for (const SKeyNumber& row : kNumbers)
-        cursor.Require(cursor.Next(detail::kIdInteger, row.field).getEncodedLength(1) <= row.octets + 1, row.field);
-    cursor.End();
+        detail::Require(reader.Next(kASN1Integer, row.field).getEncodedLength(1) <= row.octets + 1, row.field);
+    reader.End(detail::kThisStructure);
 }
 
 }  // namespace
@@ -73,11 +73,11 @@ void CASN1_PrivateKey::GetDataFrom(const CRSAPrivateKey& key) {
 }
 
 void CASN1_PrivateKey::SetDataTo(CRSAPrivateKey& key) const {
-    detail::CComponentCursor cursor(*this, detail::kIdSequence, 1, "RSAPrivateKey");
-    cursor.NextAny("version");
+    detail::CStructureReader reader = detail::ReaderOf(*this, kASN1Sequence, 1, "RSAPrivateKey");
+    reader.NextAny("version");
     CRSAPrivateKey read;  // wiped when it dies
     for (const SKeyNumber& row : kNumbers)
-        detail::ReadKeyNumber(cursor.Next(detail::kIdInteger, row.field), row.of(read), row.reason);
+        detail::ReadKeyNumber(reader.Next(kASN1Integer, row.field), row.of(read), row.reason);
     read.bits = static_cast<unsigned short>(___countBits(read.modulus, CRSAPublicKey::kFieldSize));
     key = read;
 }

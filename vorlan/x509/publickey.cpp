@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "vorlan/bignum/hugedigit.h"
-#include "vorlan/x509/componentcursor.h"
+#include "vorlan/x509/structurecheck.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_PublicKey, CASN1_CONSTRUCTED_TYPE)
 
@@ -37,17 +37,17 @@ int CASN1_PublicKey::isValid(const CASN1Type* value, int anyTag) {
 namespace detail {
 
 void CheckPublicKey(const CASN1Type& value, int anyTag) {
-    CComponentCursor cursor(value, kIdSequence, anyTag, "RSAPublicKey");
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     for (const char* field : {"modulus", "publicExponent"})
-        cursor.Require(cursor.Next(kIdInteger, field).getEncodedLength(1) <= kMaxKeyIntegerOctets, field);
-    cursor.End();
+        Require(reader.Next(kASN1Integer, field).getEncodedLength(1) <= kMaxKeyIntegerOctets, field);
+    reader.End(kThisStructure);
 }
 
 void ReadPublicKey(const CASN1Type& value, CRSAPublicKey& key, const char* const (&reasons)[2]) {
-    CComponentCursor cursor(value, kIdSequence, 1, "RSAPublicKey");
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "RSAPublicKey");
     CRSAPublicKey read;
-    ReadKeyNumber(cursor.Next(kIdInteger, "modulus"), read.modulus, reasons[0]);
-    ReadKeyNumber(cursor.Next(kIdInteger, "publicExponent"), read.publicExponent, reasons[1]);
+    ReadKeyNumber(reader.Next(kASN1Integer, "modulus"), read.modulus, reasons[0]);
+    ReadKeyNumber(reader.Next(kASN1Integer, "publicExponent"), read.publicExponent, reasons[1]);
     read.bits = static_cast<unsigned short>(___countBits(read.modulus, CRSAPublicKey::kFieldSize));
     key = read;  // the public fields only, also of a private key
 }

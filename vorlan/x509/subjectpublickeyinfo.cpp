@@ -7,8 +7,9 @@
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/bignum/hugedigit.h"
-#include "vorlan/x509/componentcursor.h"
+#include "vorlan/x509/certificate.h"
 #include "vorlan/x509/publickey.h"
+#include "vorlan/x509/structurecheck.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SubjectPublicKeyInfo, CASN1_CONSTRUCTED_TYPE)
 
@@ -39,7 +40,7 @@ void WithKeyBits(const CASN1Type& value, Use&& use) {
 // The key length an algorithm's parameters state: an INTEGER, or the modulus length
 // for NULL or no parameters.
 unsigned short StatedKeyBits(const CASN1Type* parameters, const CRSAPublicKey& key) {
-    if (!parameters || parameters->identifier == detail::kIdNull) return key.bits;
+    if (!parameters || parameters->identifier == kASN1Null) return key.bits;
     const auto* number = dynamic_cast<const CASN1_INTEGER*>(parameters);
     unsigned long bits = 0;
     if (!number || !number->GetInteger(bits) || bits > kMaxStatedKeyBits)
@@ -58,6 +59,20 @@ CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(CASN1_AlgorithmIdentifier
 
 CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(const CRSAPublicKey& key) { GetDataFrom(key); }
 
+CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(const CCertificate& certificate) { GetDataFrom(certificate); }
+
+void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CCertificate& certificate) {
+    CRSAPublicKey key;
+    certificate.SetDataTo(key);
+    GetDataFrom(key);
+}
+
+void CASN1_SubjectPublicKeyInfo::SetDataTo(CCertificate& certificate) const {
+    CRSAPublicKey key;
+    SetDataTo(key);
+    certificate.GetDataFrom(key);
+}
+
 void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CRSAPublicKey& key) {
     clear();
     AddObject(new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL));
@@ -75,21 +90,23 @@ int CASN1_SubjectPublicKeyInfo::isValid(const CASN1Type* value, int anyTag) {
 namespace detail {
 
 void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag) {
-    CComponentCursor cursor(value, kIdSequence, anyTag, "SubjectPublicKeyInfo");
-    cursor.Require(CASN1_AlgorithmIdentifier::isValid(&cursor.Next(kIdSequence, "algorithm"), 0), "algorithm");
-    const CASN1Type& bits = cursor.Next(kIdBitString, "subjectPublicKey");
-    cursor.Require(Passes([&] { WithKeyBits(bits, [](const CASN1Type& key) { CheckPublicKey(key, 0); }); }),
-                   "subjectPublicKey");
-    cursor.End();
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
+    const CASN1Type& algorithm = reader.Next(kASN1Sequence, "algorithm");
+    Within("algorithm", [&] { CheckAlgorithmIdentifier(algorithm, 0); });
+    const auto* bits = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "subjectPublicKey"));
+    Require(bits && bits->m_dwBits % 8 == 0, "subjectPublicKey");
+    Within("subjectPublicKey", [&] { WithKeyBits(*bits, [](const CASN1Type& key) { CheckPublicKey(key, 0); }); });
+    reader.End(kThisStructure);
 }
 
 void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
-    CComponentCursor cursor(value, kIdSequence, 1, "SubjectPublicKeyInfo");
-    CComponentCursor algorithm(cursor.Next(kIdSequence, "algorithm"), kIdSequence, 0, "AlgorithmIdentifier");
-    algorithm.Next(kIdObjectIdentifier, "algorithm");
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "SubjectPublicKeyInfo");
+    CStructureReader algorithm =
+        ReaderOf(reader.Next(kASN1Sequence, "algorithm"), kASN1Sequence, 0, "AlgorithmIdentifier");
+    algorithm.Next(kASN1ObjectIdentifier, "algorithm");
     const CASN1Type* parameters = algorithm.AtEnd() ? nullptr : &algorithm.NextAny("parameters");
     CRSAPublicKey read;
-    WithKeyBits(cursor.Next(kIdBitString, "subjectPublicKey"),
+    WithKeyBits(reader.Next(kASN1BitString, "subjectPublicKey"),
                 [&](const CASN1Type& inner) { ReadPublicKey(inner, read, kKeyReasons); });
     read.bits = StatedKeyBits(parameters, read);
     key = read;

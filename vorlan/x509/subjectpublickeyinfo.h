@@ -7,11 +7,14 @@
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/x509/algorithmidentifier.h"
 
+class CCertificate;
+
 class CASN1_SubjectPublicKeyInfo : public CASN1_SEQUENCE {
 public:
     CASN1_SubjectPublicKeyInfo() = default;
     CASN1_SubjectPublicKeyInfo(CASN1_AlgorithmIdentifier* algorithm, CASN1_BIT_STRING* subjectPublicKey);
     explicit CASN1_SubjectPublicKeyInfo(const CRSAPublicKey& key);
+    explicit CASN1_SubjectPublicKeyInfo(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SubjectPublicKeyInfo)
 
     // rsaEncryption with NULL parameters and the key's modulus and exponent.
@@ -20,6 +23,9 @@ public:
     // modulus length (NULL or absent parameters). A failure raises the decoding exception
     // and leaves the key as it was.
     void SetDataTo(CRSAPublicKey& key) const;
+    // The same with the key fields of a certificate.
+    void GetDataFrom(const CCertificate& certificate);
+    void SetDataTo(CCertificate& certificate) const;
 
     // An AlgorithmIdentifier, then a BIT STRING of whole octets holding an RSAPublicKey.
     static int isValid(const CASN1Type* value, int anyTag);

@@ -1,0 +1,230 @@
+// Whole certificates with OpenSSL both ways: certificates of `openssl req -x509` and
+// `openssl x509 -req` read field by field as libcrypto reads them and checked against their
+// issuers; certificates made and signed here pass `openssl verify` and print as written.
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include "peer.h"
+
+namespace x509test {
+namespace {
+
+using X509Ptr = std::unique_ptr<X509, decltype(&X509_free)>;
+using BignumPtr = std::unique_ptr<BIGNUM, decltype(&BN_free)>;
+
+X509Ptr Parse(const Octets& der) {
+    const unsigned char* at = der.data();
+    return {d2i_X509(nullptr, &at, static_cast<long>(der.size())), X509_free};
+}
+
+Octets Padded(const BIGNUM* number) {
+    Octets out(CCertificate::kFieldSize);
+    BN_bn2binpad(number, out.data(), static_cast<int>(out.size()));
+    return out;
+}
+
+Octets Field(const BYTE* field, std::size_t octets = CCertificate::kFieldSize) {
+    return Octets(field + CCertificate::kFieldSize - octets, field + CCertificate::kFieldSize);
+}
+
+std::string NameText(const X509_NAME* name) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
+    X509_NAME_print_ex(out.get(), name, 0,
+                       ASN1_STRFLGS_ESC_2253 | ASN1_STRFLGS_ESC_CTRL | ASN1_STRFLGS_UTF8_CONVERT | XN_FLAG_DN_REV |
+                           XN_FLAG_SEP_CPLUS_SPC | XN_FLAG_FN_SN);
+    char* text = nullptr;
+    const long n = BIO_get_mem_data(out.get(), &text);
+    return std::string(text, static_cast<std::size_t>(n));
+}
+
+std::time_t TimeOf(const ASN1_TIME* time) {
+    struct tm fields {};
+    ASN1_TIME_to_tm(time, &fields);
+    return timegm(&fields);
+}
+
+// Every field of `ours` equals what libcrypto reads from `der`.
+void ExpectFieldsAsOpenSSLReads(const CCertificate& ours, const Octets& der) {
+    const X509Ptr peer = Parse(der);
+    ASSERT_TRUE(peer);
+    X509* x = peer.get();
+    EXPECT_EQ(ours.m_bVersion, X509_get_version(x));
+    const BignumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(x), nullptr), BN_free);
+    const BignumPtr ourSerial(BN_bin2bn(ours.m_serialNumber.GetData(), ours.m_serialNumber.GetSize(), nullptr),
+                              BN_free);
+    EXPECT_EQ(BN_cmp(serial.get(), ourSerial.get()), 0);
+    const int nids[] = {NID_md2WithRSAEncryption, NID_md5WithRSAEncryption, NID_sha1WithRSAEncryption};
+    EXPECT_EQ(nids[ours.m_nSignatureAlgorithm], X509_get_signature_nid(x));
+    EXPECT_EQ(ours.m_issuer.GetOneLine().str(), NameText(X509_get_issuer_name(x)));
+    EXPECT_EQ(ours.m_subject.GetOneLine().str(), NameText(X509_get_subject_name(x)));
+    EXPECT_EQ(ours.m_notBefore.GetTime(), TimeOf(X509_get0_notBefore(x)));
+    EXPECT_EQ(ours.m_notAfter.GetTime(), TimeOf(X509_get0_notAfter(x)));
+    const EVP_PKEY* key = X509_get0_pubkey(x);
+    EXPECT_EQ(ours.m_wKeyBits, EVP_PKEY_get_bits(key));
+    for (auto [name, field] :
+         {std::pair{OSSL_PKEY_PARAM_RSA_N, ours.m_modulus}, {OSSL_PKEY_PARAM_RSA_E, ours.m_publicExponent}}) {
+        BIGNUM* number = nullptr;
+        EVP_PKEY_get_bn_param(key, name, &number);
+        EXPECT_EQ(Field(field), Padded(number)) << name;
+        BN_free(number);
+    }
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, x);
+    EXPECT_EQ(ours.m_wSignatureBits, 8 * ASN1_STRING_length(signature));
+    EXPECT_EQ(
+        Field(ours.m_signature, static_cast<std::size_t>(ASN1_STRING_length(signature))),
+        Octets(ASN1_STRING_get0_data(signature), ASN1_STRING_get0_data(signature) + ASN1_STRING_length(signature)));
+}
+
+std::string Pem(const Octets& der, const std::string& name) {
+    const fs::path path = InScratch(name + ".der"), pem = InScratch(name + ".pem");
+    WriteFile(path, der);
+    Run("openssl x509 -inform DER -in " + path.string() + " -out " + pem.string());
+    return pem.string();
+}
+
+struct PeerRow {
+    const char* name;
+    int bits, exponent;
+    const char* digest;
+    const char* serial;
+    const char* stringMask;
+    const char* dn;
+    const char* extensions;  // empty: version 1
+    bool issued;             // by the first row, with `openssl x509 -req`
+    int ca, unknownCritical;
+};
+
+const PeerRow kPeerRows[] = {
+    {"v3 CA, 20-octet serial", 2048, 65537, "sha1", "0x7F0102030405060708090A0B0C0D0E0F10111213", "utf8only",
+     "C=DE\nO=Vorlan Test CA\nCN=Vorlan Root\n", "basicConstraints=critical,CA:TRUE\nsubjectKeyIdentifier=hash\n",
+     false, 1, 0},
+    {"v1 self-signed, MD5, 512 bits, e=3", 512, 3, "md5", "0x0080", "default",
+     "C=DE\nO=M\xC3\xBCller GmbH\nCN=Erika\nemailAddress=erika@example.org\n", "", false, 0, 0},
+    {"v1 issued, e=3", 1024, 3, "sha1", "0x01", "nombstr", "C=DE\nCN=J\xC3\xBCrgen\n", "", true, 0, 0},
+    {"v3 issued, MD5, critical key usage", 768, 65537, "md5", "0x00FF00", "utf8only", "CN=Leaf \xE2\x82\xAC\n",
+     "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nsubjectAltName=email:a@example.org\n", true, 0, 1},
+};
+
+Octets MakePeerCertificate(const PeerRow& row, const std::string& caPem, const std::string& caKey) {
+    const fs::path config = InScratch("req.cnf"), csr = InScratch("req.csr"), der = InScratch("peer.der");
+    const std::string text = std::string("[req]\nprompt=no\nutf8=yes\nstring_mask=") + row.stringMask +
+                             "\ndistinguished_name=dn\n[dn]\n" + row.dn + "[ext]\n" + row.extensions;
+    WriteFile(config, Octets(text.begin(), text.end()));
+    const std::string key = KeyFile(row.bits, row.exponent);
+    const std::string extensions = *row.extensions ? " -extensions ext" : "";
+    const std::string common = std::string(" -") + row.digest + " -days 30 -set_serial " + row.serial + extensions +
+                               " -outform DER -out " + der.string();
+    if (row.issued) {
+        Run("openssl req -new -key " + key + " -config " + config.string() + " -out " + csr.string());
+        Run("openssl x509 -req -in " + csr.string() + " -CA " + caPem + " -CAkey " + caKey +
+            (*row.extensions ? " -extfile " + config.string() : "") + common);
+    } else {
+        Run("openssl req -x509 -new -key " + key + " -config " + config.string() + common);
+    }
+    return ReadFile(der);
+}
+
+TEST(CertificatesWithOpenSSL, PeerCertificatesReadAsLibcryptoReadsThemAndVerifyAgainstTheirIssuers) {
+    const Octets caDer = MakePeerCertificate(kPeerRows[0], "", "");
+    const std::string caPem = Pem(caDer, "ca"), caKey = KeyFile(2048);
+    const CCertificate ca = ReadCertificate(caDer);
+    CRSAPublicKey stranger = PrivateKeyOf(KeyFile(1024, 65537));
+    for (const PeerRow& row : kPeerRows) {
+        SCOPED_TRACE(row.name);
+        const Octets der = MakePeerCertificate(row, caPem, caKey);
+        const CASN1_Certificate tree = DecodeCertificate(der);
+        EXPECT_EQ(Encoded(tree), der);
+        CCertificate ours;
+        tree.SetDataTo(ours);
+        ExpectFieldsAsOpenSSLReads(ours, der);
+        EXPECT_EQ(EncodingOf(ours), der);
+        EXPECT_EQ(ours.IsSignatureOKFor(row.issued ? ca : ours), 1);
+        EXPECT_EQ(ours.IsSignatureOKFor(stranger), 0);
+        EXPECT_EQ(ours.IsSelfSigned(), row.issued ? 0 : 1);
+        EXPECT_EQ(ca.IsIssuerOf(ours), row.issued || &row == kPeerRows ? 1 : 0);
+        const X509Ptr peer = Parse(der);
+        CCertificateExtensionArray extensions;
+        ours.GetExtensions(extensions);
+        ASSERT_EQ(extensions.GetSize(), X509_get_ext_count(peer.get()));
+        for (int i = 0; i < extensions.GetSize(); ++i) {
+            const X509_EXTENSION* peerExtension = X509_get_ext(peer.get(), i);
+            char oid[80];
+            OBJ_obj2txt(oid, sizeof oid, X509_EXTENSION_get_object(const_cast<X509_EXTENSION*>(peerExtension)), 1);
+            const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(const_cast<X509_EXTENSION*>(peerExtension));
+            EXPECT_EQ(extensions[i].m_strIdentifier.str(), oid);
+            EXPECT_EQ(extensions[i].m_bCritical, X509_EXTENSION_get_critical(peerExtension));
+            EXPECT_EQ(Octets(extensions[i].m_abValue.GetData(),
+                             extensions[i].m_abValue.GetData() + extensions[i].m_abValue.GetSize()),
+                      Octets(ASN1_STRING_get0_data(value), ASN1_STRING_get0_data(value) + ASN1_STRING_length(value)));
+        }
+        EXPECT_EQ(ours.IsCA(), row.ca);
+        EXPECT_EQ(ours.HasUnknownCriticalExtension(), row.unknownCritical);
+        EXPECT_TRUE(static_cast<CSerialNumber>(tree.GetSerialNumber()) == ours.m_serialNumber);
+        EXPECT_TRUE(static_cast<CDistinguishedName>(tree.GetSubject()) == ours.m_subject);
+    }
+}
+
+// A certificate of ours with the names in every string type the library writes.
+CCertificate OurCertificate(BYTE version, const CRSAPublicKey& key) {
+    CCertificate certificate;
+    certificate.m_bVersion = version;
+    certificate.m_serialNumber.RandomPermutation();
+    auto* rdn = new CRelativeDN;
+    rdn->Add(new CAttributeValue(dnCountryName, "DE"));
+    rdn->Add(new CAttributeValue(dnEmailAddress, "Erika@Example.org"));
+    auto* latin1 = new CAttributeValue(dnOrganizationName, "M\xFCller");
+    latin1->m_nStringType = kASN1T61String;
+    auto* utf8 = new CAttributeValue(dnCommonName, "J\xC3\xBCrgen");
+    utf8->m_nStringType = kASN1UTF8String;
+    certificate.m_subject.Add(rdn);
+    certificate.m_subject.Add(new CRelativeDN);
+    certificate.m_subject[1]->Add(latin1);
+    certificate.m_subject.Add(new CRelativeDN);
+    certificate.m_subject[2]->Add(utf8);
+    certificate.m_notBefore.SetTime(std::time(nullptr) - 60);
+    certificate.m_notAfter.SetTime(std::time(nullptr) + 86400 * 30);
+    certificate.GetDataFrom(key);
+    return certificate;
+}
+
+TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten) {
+    const PeerRow& caRow = kPeerRows[0];
+    const Octets caDer = MakePeerCertificate(caRow, "", "");
+    const std::string caPem = Pem(caDer, "ca");
+    const struct {
+        const char* name;
+        BYTE version;
+        int bits, exponent;
+        bool selfSigned;
+    } rows[] = {{"v1 self-signed, 512 bits, e=3", 0, 512, 3, true},
+                {"v3 issued by an OpenSSL CA", 2, 1024, 65537, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CRSAPrivateKey subjectKey = PrivateKeyOf(KeyFile(row.bits, row.exponent));
+        CCertificate ours = OurCertificate(row.version, subjectKey);
+        const CCertificate ca = ReadCertificate(caDer);
+        ours.m_issuer = row.selfSigned ? ours.m_subject : ca.m_subject;
+        ours.SignWith(row.selfSigned ? subjectKey : PrivateKeyOf(KeyFile(2048)));
+        const Octets der = EncodingOf(ours);
+        ExpectFieldsAsOpenSSLReads(ours, der);
+        const std::string pem = Pem(der, "ours");
+        int status = 0;
+        const std::string verdict = x509test::Run(
+            "openssl verify -auth_level 0 -CAfile " + (row.selfSigned ? pem : caPem) + " " + pem, true, &status);
+        EXPECT_EQ(status, 0) << verdict;
+        const std::string text = x509test::Run("openssl x509 -noout -text -in " + pem);
+        for (const std::string& shown : std::initializer_list<std::string>{
+                 "Version: " + std::to_string(row.version + 1), "sha1WithRSAEncryption",
+                 "Public-Key: (" + std::to_string(row.bits) + " bit)", "Exponent: " + std::to_string(row.exponent),
+                 "Subject: C = DE + emailAddress = erika@example.org, O = M\\C3\\BCller, CN = J\\C3\\BCrgen"})
+            EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+        const CCertificate back = ReadCertificate(der);
+        EXPECT_TRUE(back == ours);
+        EXPECT_EQ(back.IsSignatureOKFor(row.selfSigned ? back : ca), 1);
+    }
+}
+
+}  // namespace
+}  // namespace x509test
