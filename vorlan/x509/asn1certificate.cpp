@@ -97,7 +97,8 @@ void CASN1_Certificate::clear() {
 void CASN1_Certificate::GetDataFrom(const CCertificate& certificate) {
     clear();
     if (certificate.m_wSignatureBits > CCertificate::kMaxBits)
-        ___throwDERDecodingException("Certificate cannot be written: signature of %u bits", certificate.m_wSignatureBits);
+        ___throwDERDecodingException("Certificate cannot be written: signature of %u bits",
+                                     certificate.m_wSignatureBits);
     auto data = std::make_unique<CASN1_CertificateData>(certificate);  // refuses an unknown algorithm
     const detail::SSignatureAlgorithm& algorithm = *detail::FindSignatureAlgorithm(certificate.m_nSignatureAlgorithm);
     const unsigned octets = (certificate.m_wSignatureBits + 7u) / 8u;

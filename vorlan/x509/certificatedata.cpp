@@ -113,7 +113,8 @@ void ReadCertificateData(const CASN1Type& value, CCertificate& certificate) {
     Reading("serialNumber", [&] { certificate.m_serialNumber = static_cast<CSerialNumber>(*serial); });
 
     CStructureReader signature = ReaderOf(reader.Next(kASN1Sequence, "signature"), kASN1Sequence, 1, "signature");
-    const auto* identifier = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signature.Next(kASN1ObjectIdentifier, "algorithm"));
+    const auto* identifier =
+        dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signature.Next(kASN1ObjectIdentifier, "algorithm"));
     const SSignatureAlgorithm* algorithm = identifier ? FindSignatureAlgorithm(*identifier) : nullptr;
     if (!algorithm) ___throwDERDecodingException("CASN1_CertificateData::SetDataTo - unknown signature algorithm");
     certificate.m_nSignatureAlgorithm = algorithm->value;
