@@ -3,16 +3,10 @@
 // text and `openssl verify`. Keys are kept in the build tree, made once for all tests.
 #pragma once
 
-<<<<<<< HEAD
-#include <memory>
-
-=======
->>>>>>> main
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
