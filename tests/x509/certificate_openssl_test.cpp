@@ -51,7 +51,8 @@ void ExpectFieldsAsOpenSSLReads(const CCertificate& ours, const Octets& der) {
     X509* x = peer.get();
     EXPECT_EQ(ours.m_bVersion, X509_get_version(x));
     const BignumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(x), nullptr), BN_free);
-    const BignumPtr ourSerial(BN_bin2bn(ours.m_serialNumber.GetData(), ours.m_serialNumber.GetSize(), nullptr), BN_free);
+    const BignumPtr ourSerial(BN_bin2bn(ours.m_serialNumber.GetData(), ours.m_serialNumber.GetSize(), nullptr),
+                              BN_free);
     EXPECT_EQ(BN_cmp(serial.get(), ourSerial.get()), 0);
     const int nids[] = {NID_md2WithRSAEncryption, NID_md5WithRSAEncryption, NID_sha1WithRSAEncryption};
     EXPECT_EQ(nids[ours.m_nSignatureAlgorithm], X509_get_signature_nid(x));
@@ -61,7 +62,8 @@ void ExpectFieldsAsOpenSSLReads(const CCertificate& ours, const Octets& der) {
     EXPECT_EQ(ours.m_notAfter.GetTime(), TimeOf(X509_get0_notAfter(x)));
     const EVP_PKEY* key = X509_get0_pubkey(x);
     EXPECT_EQ(ours.m_wKeyBits, EVP_PKEY_get_bits(key));
-    for (auto [name, field] : {std::pair{OSSL_PKEY_PARAM_RSA_N, ours.m_modulus}, {OSSL_PKEY_PARAM_RSA_E, ours.m_publicExponent}}) {
+    for (auto [name, field] :
+         {std::pair{OSSL_PKEY_PARAM_RSA_N, ours.m_modulus}, {OSSL_PKEY_PARAM_RSA_E, ours.m_publicExponent}}) {
         BIGNUM* number = nullptr;
         EVP_PKEY_get_bn_param(key, name, &number);
         EXPECT_EQ(Field(field), Padded(number)) << name;
@@ -70,8 +72,9 @@ void ExpectFieldsAsOpenSSLReads(const CCertificate& ours, const Octets& der) {
     const ASN1_BIT_STRING* signature = nullptr;
     X509_get0_signature(&signature, nullptr, x);
     EXPECT_EQ(ours.m_wSignatureBits, 8 * ASN1_STRING_length(signature));
-    EXPECT_EQ(Field(ours.m_signature, static_cast<std::size_t>(ASN1_STRING_length(signature))),
-              Octets(ASN1_STRING_get0_data(signature), ASN1_STRING_get0_data(signature) + ASN1_STRING_length(signature)));
+    EXPECT_EQ(
+        Field(ours.m_signature, static_cast<std::size_t>(ASN1_STRING_length(signature))),
+        Octets(ASN1_STRING_get0_data(signature), ASN1_STRING_get0_data(signature) + ASN1_STRING_length(signature)));
 }
 
 std::string Pem(const Octets& der, const std::string& name) {
@@ -131,9 +134,7 @@ TEST(CertificatesWithOpenSSL, PeerCertificatesReadAsLibcryptoReadsThemAndVerifyA
     for (const PeerRow& row : kPeerRows) {
         SCOPED_TRACE(row.name);
         const Octets der = MakePeerCertificate(row, caPem, caKey);
-        CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-        encoding.AddRef();
-        const CASN1_Certificate tree(encoding);
+        const CASN1_Certificate tree = DecodeCertificate(der);
         EXPECT_EQ(Encoded(tree), der);
         CCertificate ours;
         tree.SetDataTo(ours);
@@ -154,7 +155,8 @@ TEST(CertificatesWithOpenSSL, PeerCertificatesReadAsLibcryptoReadsThemAndVerifyA
             const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(const_cast<X509_EXTENSION*>(peerExtension));
             EXPECT_EQ(extensions[i].m_strIdentifier.str(), oid);
             EXPECT_EQ(extensions[i].m_bCritical, X509_EXTENSION_get_critical(peerExtension));
-            EXPECT_EQ(Octets(extensions[i].m_abValue.GetData(), extensions[i].m_abValue.GetData() + extensions[i].m_abValue.GetSize()),
+            EXPECT_EQ(Octets(extensions[i].m_abValue.GetData(),
+                             extensions[i].m_abValue.GetData() + extensions[i].m_abValue.GetSize()),
                       Octets(ASN1_STRING_get0_data(value), ASN1_STRING_get0_data(value) + ASN1_STRING_length(value)));
         }
         EXPECT_EQ(ours.IsCA(), row.ca);
@@ -196,7 +198,8 @@ TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten)
         BYTE version;
         int bits, exponent;
         bool selfSigned;
-    } rows[] = {{"v1 self-signed, 512 bits, e=3", 0, 512, 3, true}, {"v3 issued by an OpenSSL CA", 2, 1024, 65537, false}};
+    } rows[] = {{"v1 self-signed, 512 bits, e=3", 0, 512, 3, true},
+                {"v3 issued by an OpenSSL CA", 2, 1024, 65537, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const CRSAPrivateKey subjectKey = PrivateKeyOf(KeyFile(row.bits, row.exponent));
@@ -208,13 +211,14 @@ TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten)
         ExpectFieldsAsOpenSSLReads(ours, der);
         const std::string pem = Pem(der, "ours");
         int status = 0;
-        const std::string verdict =
-            x509test::Run("openssl verify -auth_level 0 -CAfile " + (row.selfSigned ? pem : caPem) + " " + pem, true, &status);
+        const std::string verdict = x509test::Run(
+            "openssl verify -auth_level 0 -CAfile " + (row.selfSigned ? pem : caPem) + " " + pem, true, &status);
         EXPECT_EQ(status, 0) << verdict;
         const std::string text = x509test::Run("openssl x509 -noout -text -in " + pem);
-        for (const std::string& shown : std::initializer_list<std::string>{"Version: " + std::to_string(row.version + 1), "sha1WithRSAEncryption",
-                                        "Public-Key: (" + std::to_string(row.bits) + " bit)",
-                                        "Exponent: " + std::to_string(row.exponent), "Subject: C = DE + emailAddress = erika@example.org, O = M\\C3\\BCller, CN = J\\C3\\BCrgen"})
+        for (const std::string& shown : std::initializer_list<std::string>{
+                 "Version: " + std::to_string(row.version + 1), "sha1WithRSAEncryption",
+                 "Public-Key: (" + std::to_string(row.bits) + " bit)", "Exponent: " + std::to_string(row.exponent),
+                 "Subject: C = DE + emailAddress = erika@example.org, O = M\\C3\\BCller, CN = J\\C3\\BCrgen"})
             EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
         const CCertificate back = ReadCertificate(der);
         EXPECT_TRUE(back == ours);

@@ -27,11 +27,15 @@ Octets KeyInfo(unsigned char unusedBits = 0) {
     return Seq({Seq({FromHex("06092a864886f70d010101"), FromHex("0500")}), Tlv(0x03, Concat({{unusedBits}, key}))});
 }
 Octets Version(unsigned char v) { return Tlv(0xA0, Tlv(0x02, {v})); }
-// tbsCertificate components from the serial number to the key, version 1.
-std::vector<Octets> Fields() {
-    return {Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("Leaf"), KeyInfo()};
+// tbsCertificate components from the serial number to the key, version 1; `replacement` in
+// place of the component at `at`.
+std::vector<Octets> Fields(int at = -1, const Octets& replacement = {}) {
+    std::vector<Octets> fields = {Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("Leaf"), KeyInfo()};
+    if (at >= 0) fields[static_cast<std::size_t>(at)] = replacement;
+    return fields;
 }
-std::vector<Octets> With(std::vector<Octets> parts, std::initializer_list<Octets> front, std::initializer_list<Octets> back) {
+std::vector<Octets> With(std::vector<Octets> parts, std::initializer_list<Octets> front,
+                         std::initializer_list<Octets> back) {
     parts.insert(parts.begin(), front);
     parts.insert(parts.end(), back);
     return parts;
@@ -84,17 +88,12 @@ TEST(CertificateStructure, ShapeChecksFollowTheVersionAndNameTheFailingField) {
         {"unique identifier of 8 unused bits", Certificate(With(Fields(), {Version(1)}, {FromHex("81020800")})),
          ".tbsCertificate.issuerUniqueID is not valid)"},
         {"notAfter as GeneralizedTime",
-         Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Seq({Text(0x17, "980305140709Z"), Text(0x18, "20480305140709Z")}),
-                      Name("Leaf"), KeyInfo()}),
+         Certificate(Fields(3, Seq({Text(0x17, "980305140709Z"), Text(0x18, "20480305140709Z")}))),
          ".tbsCertificate.validity.notAfter: identifier 0x17 expected, 0x18 found)"},
-        {"key of 4 unused bits",
-         Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("Leaf"), KeyInfo(4)}),
+        {"key of 4 unused bits", Certificate(Fields(5, KeyInfo(4))),
          ".tbsCertificate.subjectPublicKeyInfo.subjectPublicKey is not valid)"},
-        {"issuer as a SET", Certificate({Tlv(0x02, {5}), kSha1WithRSA, Tlv(0x31, {}), Validity(), Name("Leaf"), KeyInfo()}),
-         ".tbsCertificate.issuer: identifier 0x10 expected, 0x11 found)"},
-        {"signature of 4 unused bits", Certificate(Fields(), kSha1WithRSA, FromHex("030204f0")), ".signature is not valid)"},
-        {"algorithm without identifier", Certificate(Fields(), Seq({FromHex("0500")})),
-         ".signatureAlgorithm.algorithm: identifier 0x06 expected, 0x05 found)"},
+        {"signature of 4 unused bits", Certificate(Fields(), kSha1WithRSA, FromHex("030204f0")),
+         ".signature is not valid)"},
         {"a fourth component", Certificate(Fields(), kSha1WithRSA, kSignature, FromHex("0500")),
          ": unexpected component 0x05 after the last field)"},
     };
@@ -122,19 +121,17 @@ TEST(CertificateStructure, FailedConversionsNameTheFieldAndChangeNothing) {
         Octets der;
         const char* reason;
     } rows[] = {
-        {"unknown signature algorithm", Certificate({Tlv(0x02, {5}), kSha256WithRSA, Name("CA"), Validity(), Name("L"), KeyInfo()}),
+        {"unknown signature algorithm", Certificate(Fields(1, kSha256WithRSA)),
          "CASN1_CertificateData::SetDataTo - unknown signature algorithm"},
-        {"month 13", Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity("481305140709Z"), Name("L"), KeyInfo()}),
+        {"month 13", Certificate(Fields(3, Validity("481305140709Z"))),
          "CASN1_UTCTime::SetDataTo - invalid contents (notAfter)"},
-        {"key length parameter 65536", Certificate({Tlv(0x02, {5}), kSha1WithRSA, Name("CA"), Validity(), Name("L"), hugeParameter}),
+        {"key length parameter 65536", Certificate(Fields(5, hugeParameter)),
          "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
         {"signature of 257 octets", Certificate(Fields(), kSha1WithRSA, Tlv(0x03, Octets(258, 0))),
          "Invalid Certificate's signature"},
     };
     for (const auto& row : rows) {
-        CDEREncoding der(0, const_cast<unsigned char*>(row.der.data()), row.der.size(), 0, 1);
-        der.AddRef();
-        const CASN1_Certificate structure(der);
+        const CASN1_Certificate structure = DecodeCertificate(row.der);
         CCertificate target = original;
         EXPECT_EQ(DecodingReason([&] { structure.SetDataTo(target); }), row.reason) << row.name;
         EXPECT_TRUE(target == original && SameDigests(target, original) && EncodingOf(target) == EncodingOf(original))
@@ -177,10 +174,7 @@ TEST(CertificateSignature, ReadingAnotherCertificateReplacesTheCachedDigests) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
     CCertificate target = ReadCertificate(PeerCertificate("sha1", "First"));
     ASSERT_TRUE(target.m_bHasDigestSha1);
-    const Octets second = PeerCertificate("md5", "Second");
-    CDEREncoding der(0, const_cast<unsigned char*>(second.data()), second.size(), 0, 1);
-    der.AddRef();
-    CASN1_Certificate(der).SetDataTo(target);
+    DecodeCertificate(PeerCertificate("md5", "Second")).SetDataTo(target);
     EXPECT_TRUE(target.m_bHasDigest16 && !target.m_bHasDigestSha1);
     target.SignWith(key);  // signs the second certificate, not the first one's digest
     const CCertificate signedAgain = ReadCertificate(EncodingOf(target));
@@ -259,8 +253,11 @@ TEST(CertificateArchive, FormsOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
         const char* name;
         std::size_t at;
         std::vector<BYTE> octets;
-    } refused[] = {{"format 2", 0, {2}},          {"algorithm 3", 2, {3, 0}},      {"key of 2,049 bits", 4, {0x01, 0x08}},
-                   {"signature of 65,535 bits", 6, {0xFF, 0xFF}}, {"serial count past the end", kSha1Flag + 22, {0xFF, 0xFF}}};
+    } refused[] = {{"format 2", 0, {2}},
+                   {"algorithm 3", 2, {3, 0}},
+                   {"key of 2,049 bits", 4, {0x01, 0x08}},
+                   {"signature of 65,535 bits", 6, {0xFF, 0xFF}},
+                   {"serial count past the end", kSha1Flag + 22, {0xFF, 0xFF}}};
     for (const auto& row : refused) {
         auto patched = stored;
         std::copy(row.octets.begin(), row.octets.end(), patched.begin() + static_cast<long>(row.at));
@@ -312,7 +309,8 @@ TEST(CertificateObject, TextFormListsTheFieldsAndTheKeyInLinesOfSixtyDigits) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(1024, 65537));
     const std::string modulus = ToHex(key.modulus + 128, 128);
     std::string lines;
-    for (std::size_t at = 0; at < modulus.size(); at += 60) lines += (at ? "\r\n      " : "      ") + modulus.substr(at, 60);
+    for (std::size_t at = 0; at < modulus.size(); at += 60)
+        lines += (at ? "\r\n      " : "      ") + modulus.substr(at, 60);
     for (char& c : lines) c = static_cast<char>(std::toupper(c));
     EXPECT_EQ(CString(Sample(key)).str(),
               "Syntax Version: 2\r\nSerial Number: 0AFF\r\nSignature Algorithm: SHA1 With RSA Encryption\r\n"
@@ -325,12 +323,18 @@ TEST(CertificateObject, TextFormListsTheFieldsAndTheKeyInLinesOfSixtyDigits) {
 TEST(CertificateObject, EqualityCoversEveryFieldButTheDigestsAndIssuerTestsNeedAValidIssuer) {
     const CCertificate base = Sample(PrivateKeyOf(KeyFile(512, 3)));
     const std::function<void(CCertificate&)> changes[] = {
-        [](CCertificate& c) { c.m_bVersion = 1; },      [](CCertificate& c) { c.m_serialNumber.SetAt(1, 0); },
-        [](CCertificate& c) { c.m_nSignatureAlgorithm = 1; }, [](CCertificate& c) { c.m_issuer = NameOf("X"); },
-        [](CCertificate& c) { --c.m_notBefore; },       [](CCertificate& c) { --c.m_notAfter; },
-        [](CCertificate& c) { c.m_subject = NameOf("X"); }, [](CCertificate& c) { c.m_wKeyBits = 1; },
-        [](CCertificate& c) { c.m_publicExponent[0] = 1; }, [](CCertificate& c) { c.m_modulus[0] = 1; },
-        [](CCertificate& c) { c.m_signature[0] = 1; },  [](CCertificate& c) { c.m_wSignatureBits = 8; },
+        [](CCertificate& c) { c.m_bVersion = 1; },
+        [](CCertificate& c) { c.m_serialNumber.SetAt(1, 0); },
+        [](CCertificate& c) { c.m_nSignatureAlgorithm = 1; },
+        [](CCertificate& c) { c.m_issuer = NameOf("X"); },
+        [](CCertificate& c) { --c.m_notBefore; },
+        [](CCertificate& c) { --c.m_notAfter; },
+        [](CCertificate& c) { c.m_subject = NameOf("X"); },
+        [](CCertificate& c) { c.m_wKeyBits = 1; },
+        [](CCertificate& c) { c.m_publicExponent[0] = 1; },
+        [](CCertificate& c) { c.m_modulus[0] = 1; },
+        [](CCertificate& c) { c.m_signature[0] = 1; },
+        [](CCertificate& c) { c.m_wSignatureBits = 8; },
     };
     for (const auto& change : changes) {
         CCertificate changed = base;
@@ -354,14 +358,21 @@ TEST(CertificateObject, EqualityCoversEveryFieldButTheDigestsAndIssuerTestsNeedA
     EXPECT_EQ(base.IsValidationPeriodOKFor(base.m_notAfter), 1);
 }
 
-TEST(CertificateObject, MalformedExtensionsAreReportedNotTrusted) {
-    const Octets bad = Certificate(With(Fields(), {Version(2)}, {Tlv(0xA3, Seq({Seq({FromHex("0603551d13"), FromHex("0101ff"), FromHex("020100")})}))}));
-    const CCertificate certificate = ReadCertificate(bad);
-    CCertificateExtensionArray extensions;
-    EXPECT_EQ(DecodingReason([&] { certificate.GetExtensions(extensions); }),
-              "extensions.extnValue: identifier 0x04 expected, 0x02 found");
-    EXPECT_EQ(certificate.IsCA(), 0);
-    EXPECT_EQ(certificate.HasUnknownCriticalExtension(), 1);
+TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
+    const Octets ca = Seq({FromHex("0603551d13"), FromHex("0101ff"), Tlv(0x04, FromHex("30030101ff"))});
+    const std::pair<Octets, const char*> rows[] = {
+        {Seq({Seq({FromHex("0603551d13"), FromHex("0101ff"), FromHex("020100")})}),
+         "extensions.extnValue: identifier 0x04 expected, 0x02 found"},
+        {Seq({ca, ca}), "extensions: Extension 2.5.29.19 appears twice"},
+    };
+    for (const auto& [extensions, reason] : rows) {
+        const CCertificate certificate =
+            ReadCertificate(Certificate(With(Fields(), {Version(2)}, {Tlv(0xA3, extensions)})));
+        CCertificateExtensionArray read;
+        EXPECT_EQ(DecodingReason([&] { certificate.GetExtensions(read); }), reason);
+        EXPECT_EQ(certificate.IsCA(), 0);
+        EXPECT_EQ(certificate.HasUnknownCriticalExtension(), 1);
+    }
     EXPECT_EQ(CCertificate().HasUnknownCriticalExtension(), 0);
 }
 

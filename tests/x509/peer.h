@@ -3,15 +3,13 @@
 // text and `openssl verify`. Keys are kept in the build tree, made once for all tests.
 #pragma once
 
-#include <deque>
-#include <memory>
-
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 #include <openssl/sha.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -36,8 +34,8 @@ inline Octets ReadFile(const fs::path& path) {
 }
 
 inline void WriteFile(const fs::path& path, const Octets& data) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                               static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 // Standard output of a shell command; the command must succeed unless `mayFail`.
@@ -117,7 +115,8 @@ inline Octets Tlv(unsigned char tag, const Octets& contents) {
         out.push_back(static_cast<unsigned char>(n));
     } else {
         Octets length;
-        for (std::size_t rest = n; rest > 0; rest >>= 8) length.insert(length.begin(), static_cast<unsigned char>(rest));
+        for (std::size_t rest = n; rest > 0; rest >>= 8)
+            length.insert(length.begin(), static_cast<unsigned char>(rest));
         out.push_back(static_cast<unsigned char>(0x80 | length.size()));
         out.insert(out.end(), length.begin(), length.end());
     }
@@ -138,12 +137,21 @@ inline Octets Seq(const std::vector<Octets>& parts) {
     return Tlv(0x30, contents);
 }
 
+// The certificate structure of DER octets (its windows keep their own copy of them).
+inline CASN1_Certificate DecodeCertificate(const Octets& der) {
+    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    encoding->AddRef();
+    struct Release {
+        CDEREncoding* encoding;
+        ~Release() { encoding->Release(); }
+    } release{encoding};
+    return CASN1_Certificate(*encoding);
+}
+
 // The certificate of DER octets, as a client reads a received one.
 inline CCertificate ReadCertificate(const Octets& der) {
-    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-    encoding.AddRef();
     CCertificate certificate;
-    CASN1_Certificate(encoding).SetDataTo(certificate);
+    DecodeCertificate(der).SetDataTo(certificate);
     return certificate;
 }
 

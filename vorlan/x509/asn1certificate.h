@@ -35,7 +35,6 @@ public:
     // A CertificateData, an AlgorithmIdentifier (not compared with the inner one) and a BIT
     // STRING of whole octets.
     static int isValid(const CASN1Type* value, int anyTag);
-
 };
 
 // Arrays hold certificate values: the framework's element functions construct them empty and

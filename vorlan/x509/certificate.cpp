@@ -112,7 +112,8 @@ void CCertificate::GetEncoding(CByteArray& out) const {
 void CCertificate::GetExtensions(CCertificateExtensionArray& extensions) const {
     extensions.RemoveAll();
     if (m_abReceived.GetSize() == 0) return;
-    CDEREncoding der(0, const_cast<BYTE*>(m_abReceived.GetData()), static_cast<unsigned long>(m_abReceived.GetSize()), 0, 0);
+    CDEREncoding der(0, const_cast<BYTE*>(m_abReceived.GetData()), static_cast<unsigned long>(m_abReceived.GetSize()),
+                     0, 0);
     der.AddRef();  // the decoded windows hold references of their own
     const CASN1_Certificate certificate(der);
     detail::ReadExtensions(certificate.GetComponent(0), extensions);
@@ -124,7 +125,8 @@ int CCertificate::IsCA() const {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
         for (int i = 0; i < extensions.GetSize(); ++i)
-            if (extensions[i].m_strIdentifier == detail::kBasicConstraints) ca = detail::BasicConstraintsCA(extensions[i].m_abValue);
+            if (extensions[i].m_strIdentifier == detail::kBasicConstraints)
+                ca = detail::BasicConstraintsCA(extensions[i].m_abValue);
     });
     return ca;
 }
@@ -190,7 +192,8 @@ int operator==(const CCertificate& a, const CCertificate& b) {
     return a.m_bVersion == b.m_bVersion && a.m_serialNumber == b.m_serialNumber &&
            a.m_nSignatureAlgorithm == b.m_nSignatureAlgorithm && a.m_issuer == b.m_issuer &&
            a.m_notBefore == b.m_notBefore && a.m_notAfter == b.m_notAfter && a.m_subject == b.m_subject &&
-           a.m_wKeyBits == b.m_wKeyBits && std::memcmp(a.m_publicExponent, b.m_publicExponent, CCertificate::kFieldSize) == 0 &&
+           a.m_wKeyBits == b.m_wKeyBits &&
+           std::memcmp(a.m_publicExponent, b.m_publicExponent, CCertificate::kFieldSize) == 0 &&
            std::memcmp(a.m_modulus, b.m_modulus, CCertificate::kFieldSize) == 0 &&
            std::memcmp(a.m_signature, b.m_signature, CCertificate::kFieldSize) == 0 &&
            a.m_wSignatureBits == b.m_wSignatureBits;

@@ -18,7 +18,6 @@ class CCertificateRevocationList;
 class CCertificate : public CSignedObject {
     DECLARE_SERIAL(CCertificate)
 public:
-
     // Version 0, empty serial number and names, both times now, SHA-1 with RSA, zero key
     // and signature, no digest.
     CCertificate();

@@ -113,7 +113,8 @@ void ReadCertificateData(const CASN1Type& value, CCertificate& certificate) {
     Reading("serialNumber", [&] { certificate.m_serialNumber = static_cast<CSerialNumber>(*serial); });
 
     certificate.m_nSignatureAlgorithm =
-        ReadSignatureAlgorithm(reader.Next(kASN1Sequence, "signature"), "CASN1_CertificateData::SetDataTo - unknown signature algorithm")
+        ReadSignatureAlgorithm(reader.Next(kASN1Sequence, "signature"),
+                               "CASN1_CertificateData::SetDataTo - unknown signature algorithm")
             .value;
 
     const CASN1Type& issuer = reader.Next(kASN1Sequence, "issuer");

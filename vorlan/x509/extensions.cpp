@@ -12,7 +12,8 @@ namespace {
 
 void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 0, "Extension");
-    const auto* identifier = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&reader.Next(kASN1ObjectIdentifier, "extnID"));
+    const auto* identifier =
+        dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&reader.Next(kASN1ObjectIdentifier, "extnID"));
     Require(identifier != nullptr, "extnID");
     identifier->GetDecimalDottedString(extension.m_strIdentifier);
     const auto* critical = dynamic_cast<const CASN1_BOOLEAN*>(reader.Optional(kASN1Boolean));
@@ -42,6 +43,11 @@ void ReadExtensions(const CASN1Type& tbsCertificate, CCertificateExtensionArray&
         while (!list.AtEnd()) {
             CCertificateExtension extension;
             ReadExtension(list.NextAny("Extension"), extension);
+            // One instance of an extension at most: two could say different things.
+            for (int i = 0; i < extensions.GetSize(); ++i)
+                if (extensions[i].m_strIdentifier == extension.m_strIdentifier)
+                    ___throwDERDecodingException("Extension %s appears twice",
+                                                 static_cast<const char*>(extension.m_strIdentifier));
             extensions.Add(extension);
         }
     });

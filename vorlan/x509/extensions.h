@@ -19,7 +19,7 @@ namespace detail {
 inline constexpr const char* kBasicConstraints = "2.5.29.19";
 
 // The extensions of a tbsCertificate value in their order (none without the [3] component);
-// the decoding exception naming the field for a malformed one.
+// the decoding exception naming the field for a malformed one or one that appears twice.
 void ReadExtensions(const CASN1Type& tbsCertificate, CCertificateExtensionArray& extensions);
 // The cA flag of a basicConstraints value; the decoding exception when it is malformed.
 int BasicConstraintsCA(const CByteArray& value);

@@ -49,7 +49,8 @@ const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER&
 
 const SSignatureAlgorithm& ReadSignatureAlgorithm(const CASN1Type& value, const char* unknown) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "signature");
-    const auto* identifier = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&reader.Next(kASN1ObjectIdentifier, "algorithm"));
+    const auto* identifier =
+        dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&reader.Next(kASN1ObjectIdentifier, "algorithm"));
     const SSignatureAlgorithm* algorithm = identifier ? FindSignatureAlgorithm(*identifier) : nullptr;
     if (!algorithm) ___throwDERDecodingException("%s", unknown);
     return *algorithm;

@@ -38,7 +38,9 @@ void PrefixReason(const char* field) {
     std::strncpy(reason, LastDecodingReason(), sizeof reason - 1);
     reason[sizeof reason - 1] = '\0';
     // A field of the structure, the structure itself, or a sentence of a lower layer.
-    SetReason(std::islower(static_cast<unsigned char>(reason[0])) ? "%s.%s" : reason[0] == ':' ? "%s%s" : "%s: %s",
+    SetReason(std::islower(static_cast<unsigned char>(reason[0])) ? "%s.%s"
+              : reason[0] == ':'                                  ? "%s%s"
+                                                                  : "%s: %s",
               field, reason);
 }
 

@@ -11,8 +11,9 @@ namespace detail {
 
 using CStructureReader = CASN1ComponentReader<const CASN1_CONSTRUCTED_TYPE>;
 
-// The name checks give a failure of the structure itself (a wrong identifier, a component too
-// many): none, since the path of the field holding it comes in front ("tbsCertificate: ...").
+// The name a check gives its own structure in a failure of the structure itself (a wrong
+// identifier, a component too many): none, since the path of the field holding it comes in
+// front ("tbsCertificate: unexpected component ...").
 inline constexpr const char* kThisStructure = "";
 
 // The reader of `value`, which must be constructed and, unless anyTag, carry `identifier`;
@@ -68,7 +69,8 @@ int Passes(Check&& check) {
 
 // Component `index` of `parent` as the structure T. A component the decoder left a plain
 // constructed value of T's identifier is turned into a T in place (the same components, the
-// same encoding); anything else is the decoding exception naming `field`.
+// same encoding; references to the plain value end); anything else is the decoding exception
+// naming `field`.
 template <class T>
 const T& TypedComponent(const CASN1_CONSTRUCTED_TYPE& parent, int index, const char* field) {
     parent.GetComponent(index);  // bounds

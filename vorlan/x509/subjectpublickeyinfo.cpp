@@ -101,7 +101,8 @@ void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag) {
 
 void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "SubjectPublicKeyInfo");
-    CStructureReader algorithm = ReaderOf(reader.Next(kASN1Sequence, "algorithm"), kASN1Sequence, 0, "AlgorithmIdentifier");
+    CStructureReader algorithm =
+        ReaderOf(reader.Next(kASN1Sequence, "algorithm"), kASN1Sequence, 0, "AlgorithmIdentifier");
     algorithm.Next(kASN1ObjectIdentifier, "algorithm");
     const CASN1Type* parameters = algorithm.AtEnd() ? nullptr : &algorithm.NextAny("parameters");
     CRSAPublicKey read;
