@@ -96,3 +96,25 @@ function(vorlan_add_subsystems)
   endforeach()
   set(VORLAN_OBJECTS ${objects} PARENT_SCOPE)
 endfunction()
+
+# Each subsystem linked alone with what it requires: a program made of the objects of its
+# closure fails to link when one of them refers to a subsystem it does not require (object
+# files, unlike archive members, are linked whole). The target vorlan_closures links them all;
+# the objects are those of the library, compiled once.
+function(vorlan_add_closure_links)
+  set(main ${CMAKE_BINARY_DIR}/closure_main.cpp)
+  file(CONFIGURE OUTPUT ${main} CONTENT "int main() { return 0; }\n")
+  add_custom_target(vorlan_closures)
+  foreach(name ${ARGN})
+    set(objects)
+    foreach(required ${VORLAN_CLOSURE_${name}})
+      get_target_property(kind vorlan_${required} TYPE)
+      if(kind STREQUAL "OBJECT_LIBRARY")
+        list(APPEND objects $<TARGET_OBJECTS:vorlan_${required}>)
+      endif()
+    endforeach()
+    add_executable(vorlan_alone_${name} EXCLUDE_FROM_ALL ${main} ${objects})
+    target_link_libraries(vorlan_alone_${name} PRIVATE Threads::Threads)
+    add_dependencies(vorlan_closures vorlan_alone_${name})
+  endforeach()
+endfunction()

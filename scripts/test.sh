@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The whole test suite: a warnings-as-errors build and its tests, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time.
+# The whole test suite: a warnings-as-errors build and its tests, each subsystem linked alone
+# with what it requires, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the tests of values shared by threads under ThreadSanitizer, then each fuzz target for a
+# bounded time.
 # FUZZ_SECONDS sets the time per fuzz target (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +13,9 @@ echo "== build and test (release, -Werror)"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORLAN_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== each subsystem linked alone with what it requires"
+cmake --build build -j"$jobs" --target vorlan_closures
 
 echo "== a client outside the tree compiles against vorlan/vorlan.h and links libvorlan.a alone"
 client=$(mktemp -d)
@@ -29,6 +34,12 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== four threads encoding one certificate tree (thread sanitizer; asn1 and what it requires)"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Release -DVORLAN_WERROR=ON -DVORLAN_SANITIZE=thread \
+  -DVORLAN_SUBSYSTEMS=asn1 -DVORLAN_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"$jobs"
 
 echo "== fuzz"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLAN_FUZZ=ON \

@@ -106,6 +106,31 @@ TEST(EncodeFastPath, EncodeToByteArrayRefusesWriterLongerThanItsLength) {
     }
 }
 
+TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
+    Octets deep = tlv(0x02, {1}), wide, mixed = asn1test::fromHex("A110 3080 3003020105 3180020107 0000 0000");
+    for (int i = 0; i < 100; ++i) deep = tlv(0x30, deep);
+    for (int i = 0; i < 100; ++i) {
+        const Octets element = tlv(0x30, tlv(0x02, {static_cast<unsigned char>(i)}));
+        wide.insert(wide.end(), element.begin(), element.end());
+    }
+    wide = tlv(0x30, wide);
+    // More constructed values than the pass keeps inline, and indefinite lengths among definite ones.
+    for (const Octets& octets : {deep, wide, mixed}) {
+        const auto tree = asn1test::decode(octets);
+        CByteArray summedFirst;  // the whole tree summed, then written
+        tree->encodeTo(summedFirst);
+        EXPECT_EQ(asn1test::toHex(summedFirst), asn1test::toHex(octets));
+        CMemFile written;  // summed by the writers on the way
+        tree->encodeTo(static_cast<CFile&>(written));
+        EXPECT_EQ(asn1test::toHex(written.GetBuffer(), written.GetLength()), asn1test::toHex(octets));
+        CMemFile contents;  // the outer header left out
+        tree->encodeTo(static_cast<CFile&>(contents), 1);
+        const unsigned long header = octets.size() - tree->getEncodedLength(1);
+        EXPECT_EQ(asn1test::toHex(contents.GetBuffer(), contents.GetLength()),
+                  asn1test::toHex(octets.data() + header, tree->getEncodedLength(1)));
+    }
+}
+
 TEST(EncodeFastPath, EncodingFollowsChangesMadeBetweenEncodings) {
     auto certificate = asn1test::decode(asn1test::certificate());
     CByteArray before;

@@ -1,6 +1,6 @@
 #include "vorlan/asn1/asn1type.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
 
 #include "vorlan/asn1/decoder.h"
@@ -34,17 +34,18 @@ constexpr TypeName kTypeNames[] = {
 };
 constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "CSPEC, %d (0x%x)", "PRIV, %d (0x%x)"};
 
-// Pass numbers are unique across threads: a value may move to another thread between passes.
-std::atomic<unsigned long> g_passCounter{0};
-
 }  // namespace
 
-detail::EncodingPass::EncodingPass() {
-    if (s_nesting++ == 0) s_current = ++g_passCounter;
-}
-
-detail::EncodingPass::~EncodingPass() {
-    if (--s_nesting == 0) s_current = 0;
+std::size_t detail::EncodingPass::Open(const void* value) {
+    if (m_nSize == m_nCapacity) {
+        auto grown = std::make_unique<Slot[]>(2 * m_nCapacity);
+        std::copy(m_pSlots, m_pSlots + m_nSize, grown.get());
+        m_pGrown = std::move(grown);
+        m_pSlots = m_pGrown.get();
+        m_nCapacity *= 2;
+    }
+    m_pSlots[m_nSize] = {value, 0};
+    return m_nSize++;
 }
 
 void CASN1Type::encodeTo(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {

@@ -67,13 +67,11 @@ void CASN1_CONSTRUCTED_TYPE::clear() {
     m_components.SetSize(0);
 }
 
-unsigned long CASN1_CONSTRUCTED_TYPE::sumComponentLengths(unsigned long pass) const {
+unsigned long CASN1_CONSTRUCTED_TYPE::sumComponentLengths() const {
     unsigned long total = 0;
     CASN1Type* const* components = m_components.GetData();
     for (int i = 0, n = m_components.GetSize(); i < n; ++i)
         if (components[i]) total += components[i]->getEncodedLength(0);
-    m_dwLengthPass = pass;
-    m_dwCachedLength = total;
     return total;
 }
 
@@ -85,11 +83,13 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
     }
     const unsigned char identifierOctet = static_cast<unsigned char>((useTag ? tag : identifier) | kASN1Constructed);
     if (!contentsOnly) {
+        // Taken also for the indefinite form, so the pass meets the values in the order it summed them.
+        const unsigned long length = componentsLength(true);
         if (m_bIndefinite) {
             const unsigned char header[2] = {identifierOctet, kASN1IndefiniteLength};
             out.Write(header, 2);
         } else {
-            detail::writeDefiniteHeader(out, identifierOctet, componentsLength());
+            detail::writeDefiniteHeader(out, identifierOctet, length);
         }
     }
     // Components go straight into the same sink, each with its own header; writers leave the
@@ -114,7 +114,7 @@ void CASN1_CONSTRUCTED_TYPE::writeClearContents(CBufferedFilterNS& out) const {
 
 unsigned long CASN1_CONSTRUCTED_TYPE::getEncodedLength(int contentsOnly) const {
     if (!m_bConstructed) return CASN1_PRIMITIVE_TYPE::getEncodedLength(contentsOnly);
-    const unsigned long s = componentsLength();
+    const unsigned long s = componentsLength(false);
     if (contentsOnly) return s;
     return m_bIndefinite ? s + 4 : detail::definiteEncodedLength(s);
 }

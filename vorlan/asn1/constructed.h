@@ -47,19 +47,16 @@ protected:
     int allowsConstructed() const override { return 1; }
     int allowsPrimitive() const override { return 1; }
 
-    // Sum of the components' whole encodings; within an encoding pass summed once.
-    unsigned long componentsLength() const {
-        const unsigned long pass = detail::EncodingPass::Current();
-        if (pass != 0 && m_dwLengthPass == pass) return m_dwCachedLength;
-        return sumComponentLengths(pass);
+    // Sum of the components' whole encodings; within an encoding pass summed once. A writer
+    // takes it just before writing the components.
+    unsigned long componentsLength(bool writing) const {
+        detail::EncodingPass* pass = detail::EncodingPass::Current();
+        if (!pass) return sumComponentLengths();
+        return pass->Length(this, writing, [this] { return sumComponentLengths(); });
     }
 
     CASN1ComponentArray m_components;
 
 private:
-    unsigned long sumComponentLengths(unsigned long pass) const;
-
-    // componentsLength() remembered for one encoding pass.
-    mutable unsigned long m_dwLengthPass = 0;
-    mutable unsigned long m_dwCachedLength = 0;
+    unsigned long sumComponentLengths() const;
 };
