@@ -6,6 +6,7 @@
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/strings.h"
 #include "vorlan/framework/memfile.h"
+#include "tests/common/temp_file.h"
 
 using namespace asn1test;
 
@@ -109,6 +110,55 @@ TEST(Ownership, DecodedTreesAndTaggedCopiesOutliveTheirSources) {
     const CASN1_OCTET_STRING copy(*original);
     original.reset();
     EXPECT_EQ(encodedHex(copy), "0406736861726564");
+}
+
+namespace {
+
+// What a message's windows read: the [1] window as an INTEGER and as an OCTET STRING, and
+// the OCTET STRING's text.
+std::string windowsOf(CASN1Type& message) {
+    auto& components = dynamic_cast<CASN1_CONSTRUCTED_TYPE&>(message);
+    auto& tagged = dynamic_cast<CASN1_TAGGED&>(components.GetComponent(0));
+    CASN1_INTEGER number;
+    CASN1_OCTET_STRING octets;
+    EXPECT_TRUE(number.fromImplicit(tagged) && octets.fromImplicit(tagged));
+    CString text;
+    components.GetComponent(1).GetString(text);
+    return clearHex(number) + "/" + clearHex(octets) + "/" + static_cast<const char*>(text);
+}
+
+}  // namespace
+
+TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
+    const std::string first = "300E 8102ABCD 040378797A A203020105", second = "300E 8102EF01 0403717273 A203020107";
+    const Octets octets = fromHex(first + second + first);
+    const testcommon::TempFile file(octets);
+    // The ways a caller hands the octets to a local handle.
+    const std::function<CDEREncoding*()> handles[] = {
+        [&] { return new CDEREncoding(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1); },
+        [&] {
+            auto* adopted = new unsigned char[octets.size()];
+            std::copy(octets.begin(), octets.end(), adopted);
+            return new CDEREncoding(0, adopted, octets.size(), 1, 0);
+        },
+        [&] { return new CDEREncoding(0, new CFile(file.Path(), CFile::modeRead), 0, 1); },
+    };
+    for (const auto& handle : handles) {
+        std::unique_ptr<CASN1Type> middle;
+        CASN1_SEQUENCE last;
+        {
+            const std::unique_ptr<CDEREncoding> der(handle());
+            std::unique_ptr<CASN1Type> gone(___buildFromEncoding(*der));
+            EXPECT_EQ(windowsOf(*gone), "ABCD/ABCD/xyz");
+            gone.reset();  // its windows let go; the handle reads on
+            middle.reset(___buildFromEncoding(*der));
+            EXPECT_EQ(windowsOf(*middle), "EF01/EF01/qrs");
+            last.decodeFrom(*der);
+        }
+        EXPECT_EQ(encodedHex(*middle), toHex(fromHex(second)));
+        EXPECT_EQ(windowsOf(last), "ABCD/ABCD/xyz");
+        EXPECT_EQ(encodedHex(last), toHex(fromHex(first)));
+    }
 }
 
 TEST(Ownership, FailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -86,17 +85,10 @@ inline Octets KeyDer(const std::string& keyFile, const std::string& form) {
     return ReadFile(out);
 }
 
-// One DER value decoded into `target` (its identifier must match). Decoded values keep
-// windows on their encoding, so the encodings and their octets live until the program ends.
+// One DER value decoded into `target` (its identifier must match).
 inline void Decode(CASN1Type& target, const Octets& der) {
-    struct Held {
-        Octets octets;
-        std::unique_ptr<CDEREncoding> encoding;
-    };
-    static std::deque<Held> held;
-    Held& kept = held.emplace_back(Held{der, nullptr});
-    kept.encoding = std::make_unique<CDEREncoding>(0, kept.octets.data(), kept.octets.size(), 0, 1);
-    target.decodeFrom(*kept.encoding);
+    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    target.decodeFrom(encoding);
 }
 
 inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {

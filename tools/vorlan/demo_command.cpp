@@ -76,7 +76,6 @@ std::vector<unsigned char> DigestOfOctets(const CByteArray& octets) {
 template <class Stream>
 CByteArray StreamThrough(const CASN1Type& value, Stream stream) {
     CDEREncoding target(0);
-    target.AddRef();
     stream(value, target);
     CByteArray octets;
     target.SeekToBegin();
@@ -107,7 +106,6 @@ int RunDemo(unsigned bits) {
     record->encodeTo(der);
     std::printf("   DER: %d octets\n", der.GetSize());
     CDEREncoding encoding(0, der);
-    encoding.AddRef();
     CASN1_SEQUENCE decoded;
     decoded.decodeFrom(encoding);
     CByteArray again;

@@ -12,7 +12,6 @@ namespace {
 void DumpDER(const CByteArray& octets, CFile& out) {
     if (octets.GetSize() == 0) throw Failure("no DER octets to decode");
     CDEREncoding encoding(0, octets);
-    encoding.AddRef();  // our own hold: values that share the encoding release theirs as they die
     const auto end = static_cast<long>(octets.GetSize());
     while (encoding.Seek(0, CFile::current) < end) {
         std::unique_ptr<CASN1Type> value;

@@ -34,18 +34,6 @@ constexpr TypeName kTypeNames[] = {
 };
 constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "CSPEC, %d (0x%x)", "PRIV, %d (0x%x)"};
 
-// Holds one reference to an encoding for the lifetime of a scope.
-class EncodingReference {
-public:
-    explicit EncodingReference(CDEREncoding* encoding) : m_pEncoding(encoding) { m_pEncoding->AddRef(); }
-    EncodingReference(const EncodingReference&) = delete;
-    EncodingReference& operator=(const EncodingReference&) = delete;
-    ~EncodingReference() { m_pEncoding->Release(); }
-
-private:
-    CDEREncoding* m_pEncoding;
-};
-
 // Pass numbers are unique across threads: a value may move to another thread between passes.
 std::atomic<unsigned long> g_passCounter{0};
 
@@ -176,13 +164,10 @@ void CASN1Type::_Serialize(CArchive& ar) {
     octets.Serialize(ar);
     if (octets.GetSize() == 0) AfxThrowArchiveException(CArchiveException::generic);
     const auto length = static_cast<unsigned long>(octets.GetSize());
-    std::unique_ptr<unsigned char[]> buffer(octets.Detach());
-    auto* der = new CDEREncoding(1, buffer.get(), length, 1, 0);
-    buffer.release();
-    // Decoded tagged values keep references of their own: the encoding lives as long as they do.
-    EncodingReference hold(der);
+    // Decoded windows hold the adopted octets' stream as long as they live.
+    CDEREncoding der(0, octets.Detach(), length, 1, 0);
     try {
-        decodeFrom(*der);
+        decodeFrom(der);
     } catch (CDERDecodingException* e) {
         e->Delete();
         AfxThrowArchiveException(CArchiveException::generic);

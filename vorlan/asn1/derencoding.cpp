@@ -3,18 +3,14 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "vorlan/asn1/asn1type.h"
 #include "vorlan/asn1/filters.h"
-#include "vorlan/framework/memfile.h"
-#include "vorlan/support/memfilepro.h"
 
 IMPLEMENT_DYNAMIC(CDERDecodingException, CException)
 
 namespace {
-
-// Grow step of the memory streams.
-constexpr UINT kGrowStep = 1024;
 
 // Runs a read operation; any other framework exception inside becomes the decoding exception,
 // whose reason keeps the wrapped exception's message (a file error's cause).
@@ -44,73 +40,49 @@ LONG CUnknown::Release() {
     return count;
 }
 
-CDEREncoding::CDEREncoding(int autoDelete) : CUnknown(autoDelete) {
-    auto* memory = new CMemFile(kGrowStep);
-    m_pFile = memory;
-    m_pMemory = memory;
-    m_bAutoDeleteFile = 1;
-}
+CDEREncoding::CDEREncoding(int autoDelete) : CUnknown(autoDelete) { hold(vorlan::detail::MemoryStream()); }
 
 CDEREncoding::CDEREncoding(int autoDelete, CFile* file, int, int autoDeleteFile) : CUnknown(autoDelete) {
-    m_pFile = file;
-    m_pMemory = dynamic_cast<const CMemFile*>(file);
-    m_bAutoDeleteFile = autoDeleteFile;
+    hold(new vorlan::detail::SharedStream(file, autoDeleteFile));
 }
 
 CDEREncoding::CDEREncoding(int autoDelete, const CByteArray& octets) : CUnknown(autoDelete) { *this = octets; }
 
 CDEREncoding::CDEREncoding(int autoDelete, unsigned char* buffer, unsigned long length, int adopt, int copy)
     : CUnknown(autoDelete) {
-    const auto size = static_cast<UINT>(length);
-    CMemFilePro* memory;
-    if (adopt) {
-        memory = new CMemFilePro(buffer, size, kGrowStep, TRUE);
-    } else if (copy) {
-        auto* privateCopy = new unsigned char[length ? length : 1];
-        if (length) std::memcpy(privateCopy, buffer, length);
-        memory = new CMemFilePro(privateCopy, size, kGrowStep, TRUE);
-    } else {
-        memory = new CMemFilePro(buffer, size, 0, FALSE);
-    }
-    m_pFile = memory;
-    m_pMemory = memory;
-    m_bAutoDeleteFile = 1;
+    hold(vorlan::detail::MemoryStream(buffer, length, adopt, copy));
 }
 
 CDEREncoding::CDEREncoding(int autoDelete, const CASN1Type& value) : CDEREncoding(autoDelete) {
     value.encodeTo(*this, 0, 0, 0);
 }
 
+CDEREncoding::CDEREncoding(int autoDelete, vorlan::detail::SharedStream& stream) : CUnknown(autoDelete) {
+    stream.AddRef();
+    hold(&stream);
+}
+
 CDEREncoding::~CDEREncoding() { CDEREncoding::Clear(); }
 
 CDEREncoding& CDEREncoding::operator=(const CByteArray& octets) {
-    Clear();
-    const auto length = static_cast<unsigned long>(octets.GetSize());
-    auto* privateCopy = new unsigned char[length ? length : 1];
-    if (length) std::memcpy(privateCopy, octets.GetData(), length);
-    auto* memory = new CMemFilePro(privateCopy, static_cast<UINT>(length), kGrowStep, TRUE);
-    m_pFile = memory;
-    m_pMemory = memory;
-    m_bAutoDeleteFile = 1;
+    hold(vorlan::detail::MemoryStream(const_cast<BYTE*>(octets.GetData()),
+                                      static_cast<unsigned long>(octets.GetSize()), 0, 1));
     return *this;
 }
 
+void CDEREncoding::hold(vorlan::detail::SharedStream* stream) {
+    Clear();
+    m_pStream = stream;
+    m_pFile = stream->m_pFile;
+}
+
 void CDEREncoding::Clear() {
-    if (!m_pFile) return;
-    CString path;
-    if (m_bTmpFile) path = m_pFile->GetFilePath();
-    if (m_bAutoDeleteFile) {
-        delete m_pFile;
-    } else if (m_bTmpFile) {
-        try {
-            m_pFile->Close();
-        } catch (CException* e) {
-            e->Delete();
-        }
-    }
     m_pFile = nullptr;
-    m_pMemory = nullptr;
-    if (m_bTmpFile && !path.IsEmpty()) std::remove(path);
+    if (auto* stream = std::exchange(m_pStream, nullptr)) stream->Release();
+}
+
+void CDEREncoding::OnOffTmpFile(int on) {
+    if (m_pStream) m_pStream->m_bTmpFile = on;
 }
 
 BYTE CDEREncoding::ReadByte() {

@@ -5,6 +5,7 @@
 #include <bit>
 
 #include "vorlan/asn1/identifier.h"
+#include "vorlan/asn1/sharedstream.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/file.h"
@@ -27,11 +28,14 @@ public:
     int m_bAutoDelete;
 };
 
+// A handle on a counted stream (memory, or a file) that encoders write into and the decoder
+// reads from at the stream's position. Windows of decoded values hold the stream as the
+// handle does, so they outlive it, and read it without moving that position.
 class CDEREncoding : public virtual CUnknown {
 public:
     // Empty owned memory stream (grow step 1024).
     explicit CDEREncoding(int autoDelete);
-    // The caller's stream at its current position; deleted by Clear() only with autoDeleteFile.
+    // The caller's stream at its current position; deleted with the stream only with autoDeleteFile.
     CDEREncoding(int autoDelete, CFile* file, int, int autoDeleteFile);
     // A private copy of the octets, position 0.
     CDEREncoding(int autoDelete, const CByteArray& octets);
@@ -39,14 +43,16 @@ public:
     CDEREncoding(int autoDelete, unsigned char* buffer, unsigned long length, int adopt, int copy);
     // An owned memory stream holding the DER of `value`, positioned after it.
     CDEREncoding(int autoDelete, const CASN1Type& value);
-    // A copy would share and free the stream twice.
+    // Another handle on `stream`, at its position.
+    CDEREncoding(int autoDelete, vorlan::detail::SharedStream& stream);
     CDEREncoding(const CDEREncoding&) = delete;
     CDEREncoding& operator=(const CDEREncoding&) = delete;
     ~CDEREncoding() override;
 
     CDEREncoding& operator=(const CByteArray& octets);
+    // Lets go of the stream; it ends with its last holder.
     void Clear() override;
-    void OnOffTmpFile(int on) { m_bTmpFile = on; }
+    void OnOffTmpFile(int on);
 
     BYTE ReadByte();
     unsigned long Read(unsigned char* buffer, unsigned long count);
@@ -64,23 +70,44 @@ public:
     // Octets from the position to the end of the stream (0 without a stream).
     unsigned long Remaining() const;
     CFile* GetFile() const { return m_pFile; }
-    // The octets of a window read in place when the stream is in memory; null otherwise
-    // or when the window runs past the end.
+    // The octets of a window read in place when the stream is in memory; null otherwise.
     const unsigned char* MemoryWindow(DWORD position, DWORD length) const {
-        if (!m_pMemory) return nullptr;
-        const DWORD size = m_pMemory->GetLength();
-        if (position > size || length > size - position) return nullptr;
-        return m_pMemory->GetBuffer() + position;
+        return m_pStream ? m_pStream->MemoryWindow(position, length) : nullptr;
     }
-
-    int m_bAutoDeleteFile = 0;
-    int m_bTmpFile = 0;
-    CFile* m_pFile = nullptr;
+    // The stream that windows decoded from this handle share; null after Clear.
+    vorlan::detail::SharedStream* GetStream() const { return m_pStream; }
 
 private:
-    // The stream when it is a memory file, for in-place windows.
-    const CMemFile* m_pMemory = nullptr;
+    // Takes over the creator's reference to `stream`, after letting go of the current one.
+    void hold(vorlan::detail::SharedStream* stream);
+
+    vorlan::detail::SharedStream* m_pStream = nullptr;
+    CFile* m_pFile = nullptr;
 };
+
+namespace vorlan::detail {
+
+// Runs `read` on a handle of `stream` positioned at `position`, then puts the stream's position
+// back: reading a window leaves the next decode from the encoding where it was.
+template <class Read>
+void ReadWindow(SharedStream& stream, DWORD position, Read&& read) {
+    CDEREncoding window(0, stream);
+    struct Resume {
+        CFile& file;
+        long position;
+        ~Resume() {
+            try {
+                file.Seek(position, CFile::begin);
+            } catch (CException* e) {
+                e->Delete();
+            }
+        }
+    } resume{*stream.m_pFile, window.Seek(0, CFile::current)};
+    window.Seek(static_cast<long>(position), CFile::begin);
+    read(window);
+}
+
+}  // namespace vorlan::detail
 
 // Elements of framework arrays of encodings hold one reference each.
 void ConstructElements(CDEREncoding* elements, int count);

@@ -103,16 +103,17 @@ void readIntoSink(CDEREncoding& encoding, unsigned long count, CBufferedFilterNS
     }
 }
 
-void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out) {
-    // A window in memory goes to the sink in place; a stream is read through a block.
-    if (const unsigned char* octets = encoding.MemoryWindow(position, length)) {
+void copyWindow(vorlan::detail::SharedStream& stream, DWORD position, DWORD length, CBufferedFilterNS& out) {
+    // A window in memory goes to the sink in place; a file is read through a block.
+    if (const unsigned char* octets = stream.MemoryWindow(position, length)) {
         out.Write(octets, length);
         return;
     }
-    CForwardFilter sink(out);
-    encoding.Seek(static_cast<long>(position), CFile::begin);
-    readIntoSink(encoding, length, sink);
-    sink.Finish();
+    vorlan::detail::ReadWindow(stream, position, [&](CDEREncoding& window) {
+        CForwardFilter sink(out);
+        readIntoSink(window, length, sink);
+        sink.Finish();
+    });
 }
 
 int compareEncodings(const CASN1Type& a, const CASN1Type& b) {

@@ -94,9 +94,9 @@ void writeThrough(Target& target, Writer&& writer) {
 // block; a read that delivers nothing before the count is reached throws end of file.
 void readIntoSink(CDEREncoding& encoding, unsigned long count, CBufferedFilterNS& sink);
 
-// Copies `length` octets at `position` of `encoding` into `out` through a forwarding sink;
-// a window that ends early throws the end-of-file file exception.
-void copyWindow(CDEREncoding& encoding, DWORD position, DWORD length, CBufferedFilterNS& out);
+// Copies `length` octets at `position` of `stream` into `out`, leaving the stream's position
+// as it was; a window that ends early throws the end-of-file file exception.
+void copyWindow(vorlan::detail::SharedStream& stream, DWORD position, DWORD length, CBufferedFilterNS& out);
 
 // DER order of two values: their encodings compared octet by octet, a proper prefix first.
 int compareEncodings(const CASN1Type& a, const CASN1Type& b);

@@ -1,5 +1,5 @@
 // CASN1_OCTET_STRING: a tagged value with identifier 0x04; its contents stay in a
-// shared encoding (a private buffer, the caller's buffer or a file), never copied again.
+// shared stream (a private buffer, the caller's buffer or a file), never copied again.
 #pragma once
 
 #include "vorlan/asn1/tagged.h"
@@ -24,6 +24,6 @@ protected:
     }
 
 private:
-    // A primitive value over `size` octets of `encoding` from its position.
-    void holdContents(CDEREncoding* encoding, unsigned long size);
+    // A primitive value over `size` octets at `position` of `stream`, taking over its reference.
+    void holdContents(vorlan::detail::SharedStream* stream, unsigned long size, DWORD position);
 };

@@ -78,16 +78,14 @@ unsigned long CASN1_PRIMITIVE_TYPE::getEncodedLength(int contentsOnly) const {
 void CASN1_PRIMITIVE_TYPE::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
     tagged.clear();
     const unsigned long n = static_cast<unsigned long>(GetSize());
-    CDEREncoding* store;
     if (m_bClearAfterGet) {
-        // The encoding takes over the contents buffer.
-        store = new CDEREncoding(1, m_pData, n, 1, 0);
+        // The stream takes over the contents buffer.
+        tagged.takeWindow(vorlan::detail::MemoryStream(m_pData, n, 1, 0), n, 0);
         m_pData = nullptr;
         m_nSize = m_nMaxSize = 0;
     } else {
-        store = new CDEREncoding(1, m_pData, n, 0, 1);
+        tagged.takeWindow(vorlan::detail::MemoryStream(m_pData, n, 0, 1), n, 0);
     }
-    tagged.shareWindow(store, n, 0);
     tagged.m_bConstructed = 0;
     tagged.m_bIndefinite = 0;
 }
@@ -97,9 +95,10 @@ int CASN1_PRIMITIVE_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
     if (!allowsPrimitive() || tagged.m_bConstructed || !tagged.m_pEncoding) return 0;
     m_bConstructed = 0;
     m_bIndefinite = 0;
-    tagged.m_pEncoding->Seek(static_cast<long>(tagged.m_dwPosition), CFile::begin);
-    if (tagged.m_dwLength > tagged.m_pEncoding->Remaining()) ___throwDERDecodingException("Unexpected end of file");
-    setContents(*tagged.m_pEncoding, tagged.m_dwLength);
+    vorlan::detail::ReadWindow(*tagged.m_pEncoding, tagged.m_dwPosition, [&](CDEREncoding& window) {
+        if (tagged.m_dwLength > window.Remaining()) ___throwDERDecodingException("Unexpected end of file");
+        setContents(window, tagged.m_dwLength);
+    });
     if (tagged.m_bClearAfterGet) tagged.clear();
     return 1;
 }

@@ -152,7 +152,7 @@ private:
         std::unique_ptr<CASN1_TAGGED> window(h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
                                                                               : new CASN1_TAGGED(h.identifier, 0));
         window->m_bConstructed = 0;
-        window->shareWindow(&m_der, static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
+        window->shareWindow(m_der.GetStream(), static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
         m_position += h.length;
         return window;
     }
@@ -240,15 +240,6 @@ private:
     bool m_bStrict;
 };
 
-// Holds one reference to an encoding for a scope.
-struct EncodingHold {
-    explicit EncodingHold(CDEREncoding* encoding) : m_pEncoding(encoding) { m_pEncoding->AddRef(); }
-    EncodingHold(const EncodingHold&) = delete;
-    EncodingHold& operator=(const EncodingHold&) = delete;
-    ~EncodingHold() { m_pEncoding->Release(); }
-    CDEREncoding* m_pEncoding;
-};
-
 // Decodes from an encoding held in memory; the octets consumed.
 unsigned long decodeInMemory(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der,
                              const unsigned char* base, unsigned long start, unsigned long end, EASN1DecodeForm form) {
@@ -276,9 +267,8 @@ unsigned long decodeCopy(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREnco
     der.Seek(static_cast<long>(start), CFile::begin);
     std::unique_ptr<unsigned char[]> octets(new unsigned char[count ? count : 1]);
     if (der.Read(octets.get(), count) != count) ___throwDERDecodingException("Unexpected end of file");
-    auto* copy = new CDEREncoding(1, octets.release(), count, 1, 0);
-    EncodingHold hold(copy);
-    return decodeInMemory(target, type, *copy, copy->MemoryWindow(0, count), 0, count, form);
+    CDEREncoding copy(0, octets.release(), count, 1, 0);
+    return decodeInMemory(target, type, copy, copy.MemoryWindow(0, count), 0, count, form);
 }
 
 }  // namespace

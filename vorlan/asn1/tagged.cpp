@@ -27,19 +27,23 @@ void CASN1_TAGGED::operatorMOVE(CASN1_TAGGED& source) {
     shareWindow(source.m_pEncoding, source.m_dwLength, source.m_dwPosition);
 }
 
-void CASN1_TAGGED::shareWindow(CDEREncoding* encoding, DWORD length, DWORD position) {
-    if (encoding) encoding->AddRef();
+void CASN1_TAGGED::shareWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position) {
+    if (stream) stream->AddRef();
+    takeWindow(stream, length, position);
+}
+
+void CASN1_TAGGED::takeWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position) {
     releaseEncoding();
-    m_pEncoding = encoding;
-    m_dwLength = encoding ? length : 0;
-    m_dwPosition = encoding ? position : 0;
+    m_pEncoding = stream;
+    m_dwLength = stream ? length : 0;
+    m_dwPosition = stream ? position : 0;
 }
 
 void CASN1_TAGGED::releaseEncoding() {
-    CDEREncoding* encoding = std::exchange(m_pEncoding, nullptr);
+    vorlan::detail::SharedStream* stream = std::exchange(m_pEncoding, nullptr);
     m_dwLength = 0;
     m_dwPosition = 0;
-    if (encoding) encoding->Release();
+    if (stream) stream->Release();
 }
 
 void CASN1_TAGGED::clear() {
@@ -50,7 +54,7 @@ void CASN1_TAGGED::clear() {
 void CASN1_TAGGED::setContents(CDEREncoding& der, unsigned long size) {
     clear();
     const long position = der.Seek(0, CFile::current);
-    shareWindow(&der, static_cast<DWORD>(size), static_cast<DWORD>(position));
+    shareWindow(der.GetStream(), static_cast<DWORD>(size), static_cast<DWORD>(position));
     der.Seek(static_cast<long>(size), CFile::current);
 }
 

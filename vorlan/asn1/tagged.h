@@ -1,6 +1,6 @@
 // CASN1_TAGGED: an explicitly or implicitly tagged value. Constructed, it holds
-// components; primitive, it is a window (position, length) on a shared, counted
-// CDEREncoding, so decoding and copying never copy its contents.
+// components; primitive, it is a window (position, length) on the counted stream of an
+// encoding, so decoding and copying never copy its contents.
 #pragma once
 
 #include "vorlan/asn1/constructed.h"
@@ -18,8 +18,10 @@ public:
     // The constructed move; the window is shared, the source keeps its reference.
     void operatorMOVE(CASN1_TAGGED& source);
 
-    // Refers to `length` octets at `position` of `encoding` (null: no window).
-    void shareWindow(CDEREncoding* encoding, DWORD length, DWORD position);
+    // Refers to `length` octets at `position` of `stream` with a reference of its own (null: no window).
+    void shareWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position);
+    // The same, taking over the caller's reference.
+    void takeWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position);
 
     void clear() override;
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
@@ -28,13 +30,14 @@ public:
     unsigned long getEncodedLength(int contentsOnly) const override;
     unsigned long getClearContentsLength() const override;
 
-    CDEREncoding* m_pEncoding = nullptr;
+    // The stream of the encoding the window reads; one reference held.
+    vorlan::detail::SharedStream* m_pEncoding = nullptr;
     DWORD m_dwLength = 0;
     DWORD m_dwPosition = 0;
 
 protected:
     void addConstructedComponent(CASN1Type* component) override { AddObject(component); }
-    // Keeps a reference to the decoder's encoding and skips the contents.
+    // Keeps a reference to the decoder's stream and skips the contents.
     void setContents(CDEREncoding& der, unsigned long size) override;
 
 private:
