@@ -89,6 +89,17 @@
 #include "vorlan/x509/utctime.h"
 #include "vorlan/x509/validity.h"
 
+#include "vorlan/pkcs/algorithmparameters.h"
+#include "vorlan/pkcs/attribute.h"
+#include "vorlan/pkcs/certificationrequest.h"
+#include "vorlan/pkcs/contentinfo.h"
+#include "vorlan/pkcs/digesteddata.h"
+#include "vorlan/pkcs/envelopeddata.h"
+#include "vorlan/pkcs/signedandenvelopeddata.h"
+#include "vorlan/pkcs/signedcontent.h"
+#include "vorlan/pkcs/signeddata.h"
+#include "vorlan/pkcs/signerinfo.h"
+
 #include "vorlan/store/cryptofile.h"
 
 #include "vorlan/ldap/enums.h"

@@ -73,6 +73,8 @@ public:
     void GetString(CString& text) const;
     // The encoding, written as by writeEncoding, fed into `digest` and ended with the final call.
     void digestEncoding(CDigestMaker& digest, int contentsOnly = 0, int useTag = 0, unsigned char tag = 0) const;
+    // The clear contents the same way: the content octets of a segmented OCTET STRING as one stream.
+    void digestClearContents(CDigestMaker& digest) const;
     // The encoding or the clear contents run through the processor's cipher into a target;
     // the processor's chaining state is used as it stands.
     void encryptEncoding(CCryptoProcessor& processor, CFile& out, int contentsOnly = 0) const;

@@ -34,6 +34,11 @@ void CASN1Type::digestEncoding(CDigestMaker& digest, int contentsOnly, int useTa
     streamInto(sink, [&](CBufferedFilterNS& out) { writeEncoding(out, contentsOnly, useTag, tag); });
 }
 
+void CASN1Type::digestClearContents(CDigestMaker& digest) const {
+    detail::CDigestFilter sink(digest);
+    streamInto(sink, clearContentsWriter(*this));
+}
+
 // The four cipher members for one target kind.
 #define CIPHER_MEMBERS_FOR(Target)                                                                      \
     void CASN1Type::encryptEncoding(CCryptoProcessor& processor, Target& out, int contentsOnly) const { \

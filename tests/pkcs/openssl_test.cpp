@@ -1,0 +1,264 @@
+// PKCS #7 messages and PKCS #10 requests against the openssl command, both ways: what it
+// signs, bags and encrypts is read, checked and opened here through the public interface;
+// what is built here the same way passes its -verify and -decrypt, octet for octet.
+#include "pkcs_test_util.h"
+#include "vorlan/asn1/null.h"
+#include "vorlan/asn1/strings.h"
+#include "vorlan/asn1/wellknownoids.h"
+#include "vorlan/cipher/cbc.h"
+#include "vorlan/cipher/tripledes.h"
+#include "vorlan/digest/sha1.h"
+#include "vorlan/framework/memfile.h"
+#include "vorlan/pkcs/certificationrequest.h"
+#include "vorlan/pkcs/digesteddata.h"
+#include "vorlan/pkcs/envelopeddata.h"
+#include "vorlan/pkcs/signedandenvelopeddata.h"
+#include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/certificate.h"
+
+namespace pkcstest {
+namespace {
+
+// The peer's key and a self-signed SHA-1 certificate of it, made once.
+struct Peer {
+    std::string key = KeyFile(2048);
+    std::string cert = InScratch("cert.pem").string();
+    Octets certDer;
+    CRSAPrivateKey privateKey;
+    CCertificate certificate;
+    Peer() {
+        x509test::Run("openssl req -x509 -new -sha1 -days 2 -subj '/CN=vorlan signer/O=vorlan' -key " + key + " -out " +
+                      cert);
+        x509test::Run("openssl x509 -in " + cert + " -outform DER -out " + InScratch("cert.der").string());
+        certDer = ReadFile(InScratch("cert.der"));
+        privateKey = PrivateKeyOf(key);
+        Decoded<CASN1_Certificate>(certDer).SetDataTo(certificate);
+    }
+    const CRSAPublicKey& publicKey() const { return privateKey; }
+    CASN1_IssuerAndSerialNumber* issuerAndSerial() const { return new CASN1_IssuerAndSerialNumber(certificate); }
+};
+
+const Peer& ThePeer() {
+    static const Peer peer;
+    return peer;
+}
+
+Octets Sha1(const CASN1Type& content) {
+    CSHA1DigestMaker maker;
+    content.digestClearContents(maker);
+    Octets digest(20);
+    maker.GetCurrentDigest(digest.data());
+    return digest;
+}
+
+Octets Octs(const CByteArray& bytes) { return Octets(bytes.GetData(), bytes.GetData() + bytes.GetSize()); }
+
+CASN1_OCTET_STRING* NewOctets(const Octets& octets) { return new CASN1_OCTET_STRING(octets.data(), octets.size()); }
+
+CASN1_ContentInfo ReadMessage(const std::string& file) { return Decoded<CASN1_ContentInfo>(ReadFile(file)); }
+
+std::string Write(const std::string& name, const CASN1Type& value) {
+    const std::string path = InScratch(name).string();
+    WriteFile(path, Encoded(value));
+    return path;
+}
+
+TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
+    const Peer& peer = ThePeer();
+    const Octets content = Pattern(3000, 7);
+    WriteFile(InScratch("content"), content);
+    for (const std::string option : {"", "-noattr"}) {
+        x509test::Run("openssl smime -sign -md sha1 -nodetach -binary -outform DER " + option + " -signer " +
+                      peer.cert + " -inkey " + peer.key + " -in " + InScratch("content").string() + " -out " +
+                      InScratch("signed").string());
+        const CASN1_SignedData message(ReadMessage(InScratch("signed")));
+        const CASN1Type& data = message.GetContentInfo().GetContent();
+        EXPECT_EQ(Octs([&] {
+                      CByteArray b;
+                      const_cast<CASN1Type&>(data).GetClearData(b, 1);
+                      return b;
+                  }()),
+                  content);
+        const CASN1_SignerInfo& signer = message.GetSignerInfo(0);
+        EXPECT_EQ(signer.IsAuthenticatedAttributes(), option.empty()) << option;
+        EXPECT_EQ(Encoded(signer.GetIssuerAndSerialNumber()),
+                  Encoded(*std::unique_ptr<CASN1Type>(peer.issuerAndSerial())));
+        Octets digest = Sha1(data);
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), 20), 1) << option;
+        digest[0] ^= 1;
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), 20), 0) << option;
+        // A version 3 certificate moved out of the message still reads whole and verifies.
+        const std::unique_ptr<CASN1_SET> certificates(CASN1_SignedData(message).GetCertificates(1));
+        CASN1_Certificate taken;
+        ASSERT_TRUE(taken.moveFrom(certificates->GetComponent(0).clone()));
+        CCertificate signerCertificate;
+        taken.SetDataTo(signerCertificate);
+        EXPECT_EQ(signerCertificate.m_bVersion, 2);
+        EXPECT_EQ(signerCertificate.IsSignatureOKFor(signerCertificate), 1);
+    }
+}
+
+TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7Read) {
+    const Peer& peer = ThePeer();
+    x509test::Run("openssl crl2pkcs7 -nocrl -certfile " + peer.cert + " -outform DER -out " +
+                  InScratch("bag").string());
+    CASN1_SignedData bag(ReadMessage(InScratch("bag")));
+    EXPECT_TRUE(bag.IsCertificates());
+    EXPECT_FALSE(bag.IsCRLs());
+    EXPECT_EQ(bag.GetSignerInfos().GetCount(), 0);
+    EXPECT_FALSE(bag.GetContentInfo().IsContent());
+    const std::unique_ptr<CASN1_SET> certificates(bag.GetCertificates(1));
+    EXPECT_EQ(Encoded(certificates->GetComponent(0)), peer.certDer);
+}
+
+TEST(PkcsOpenssl, SignedMessagesBuiltHereVerifyInOpenssl) {
+    const Peer& peer = ThePeer();
+    const Octets content = Pattern(5000, 3);
+    const Octets digest = Sha1(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
+    for (const bool withAttributes : {false, true}) {
+        auto* signer = new CASN1_SignerInfo(
+            peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL),
+            new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL), new CASN1_OCTET_STRING);
+        Octets signedDigest = digest;
+        if (withAttributes) {
+            CASN1_SET attributes, type, stated;
+            type.AddObject(new CASN1_data);
+            stated.AddObject(NewOctets(digest));
+            attributes.AddObject(new CASN1_Attribute(new CASN1_messageDigest, new CASN1_SET(stated)));
+            attributes.AddObject(new CASN1_Attribute(new CASN1_contentType, new CASN1_SET(type)));
+            signer->SetAuthenticatedAttributes(attributes);
+            CByteArray covered;
+            signer->GetAuthenticatedAttributesEncoding(covered);
+            signedDigest = Sha1(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(Octs(covered))));
+        }
+        CByteArray signature;
+        peer.privateKey.LockDigest(sha1, signedDigest.data(), signature);
+        signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
+
+        auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(new CASN1_data, NewOctets(content)));
+        CASN1_SET certificates;
+        certificates.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
+        signedData->SetCertificates(certificates);
+        signedData->AddSignerInfo(signer);
+        EXPECT_EQ(signedData->GetDigestAlgorithms().GetCount(), 1);
+        EXPECT_EQ(signedData->GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(), 20), 1);
+        const std::string file = Write("built-signed", CASN1_ContentInfo(new CASN1_signedData, signedData));
+        x509test::Run("openssl smime -verify -noverify -binary -inform DER -in " + file + " -out " +
+                      InScratch("verified").string());
+        EXPECT_EQ(ReadFile(InScratch("verified")), content) << withAttributes;
+    }
+}
+
+TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWays) {
+    const Peer& peer = ThePeer();
+    const Octets content = Pattern(4099, 5);
+    WriteFile(InScratch("content"), content);
+    x509test::Run("openssl smime -encrypt -des3 -binary -outform DER -in " + InScratch("content").string() + " -out " +
+                  InScratch("enveloped").string() + " " + peer.cert);
+    const CASN1_EnvelopedData received(ReadMessage(InScratch("enveloped")));
+    const CASN1_RecipientInfo& recipient = received.GetRecipientInfo(0);
+    EXPECT_EQ(Encoded(recipient.GetIssuerAndSerialNumber()),
+              Encoded(*std::unique_ptr<CASN1Type>(peer.issuerAndSerial())));
+    EXPECT_EQ(Encoded(recipient.GetKeyEncryptionAlgorithm().GetComponent(0)), Encoded(CASN1_rsaEncryption()));
+    CByteArray locked;
+    recipient.GetEncryptedKey().GetClearData(locked, 1);
+    CTripleDESkey key;
+    peer.privateKey.UnlockKey(locked, key, peer.privateKey.bits);
+    const CASN1_EncryptedContentInfo& encrypted = received.GetEncryptedContentInfo();
+    EXPECT_TRUE(encrypted.GetContentType() == CASN1_data());
+    CByteArray iv;
+    const_cast<CASN1Type&>(encrypted.GetContentEncryptionAlgorithm().GetComponent(1)).GetClearData(iv, 1);
+    CCBC<CTripleDESAlgorithm> opener(key, iv.GetData());
+    CMemFile opened;
+    encrypted.GetEncryptedContent().decryptClearContents(opener, opened);
+    EXPECT_EQ(Octets(opened.GetBuffer(), opened.GetBuffer() + opened.GetLength()), content);
+
+    // The other way, with a fresh key and IV.
+    CTripleDESkey fresh;
+    const Octets freshIV = Pattern(8, 11);
+    CCBC<CTripleDESAlgorithm> sealer(fresh, freshIV.data());
+    CMemFile sealed;
+    std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content))->encryptClearContents(sealer, sealed);
+    auto* info = new CASN1_EncryptedContentInfo(
+        new CASN1_data, new CASN1_AlgorithmIdentifier(new CASN1_DES_EDE3_CBC, NewOctets(freshIV)),
+        new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
+    auto* enveloped = new CASN1_EnvelopedData(info);
+    CByteArray wrapped;
+    peer.publicKey().LockKey(fresh, wrapped);
+    enveloped->AddRecipientInfo(new CASN1_RecipientInfo(
+        peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
+        new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+    const std::string file = Write("built-enveloped", CASN1_ContentInfo(new CASN1_envelopedData, enveloped));
+    x509test::Run("openssl smime -decrypt -binary -inform DER -in " + file + " -recip " + peer.cert + " -inkey " +
+                  peer.key + " -out " + InScratch("decrypted").string());
+    EXPECT_EQ(ReadFile(InScratch("decrypted")), content);
+}
+
+TEST(PkcsOpenssl, RequestsCheckBothWays) {
+    const Peer& peer = ThePeer();
+    x509test::Run("openssl req -new -sha1 -subj '/CN=vorlan request/O=vorlan' -key " + peer.key +
+                  " -outform DER -out " + InScratch("req.der").string());
+    Octets der = ReadFile(InScratch("req.der"));
+    EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1);
+    der[der.size() - 1] ^= 1;
+    EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0);
+
+    CASN1_SET attributes, password;
+    password.AddObject(new CASN1_PrintableString(reinterpret_cast<const unsigned char*>("secret"), 6));
+    attributes.AddObject(new CASN1_Attribute(new CASN1_ChallengePassword, new CASN1_SET(password)));
+    const std::unique_ptr<CASN1_IssuerAndSerialNumber> named(peer.issuerAndSerial());
+    auto* info = new CASN1_CertificationRequestInfo(new CASN1_RDNSequence(named->GetIssuer()),
+                                                    new CASN1_SubjectPublicKeyInfo(peer.publicKey()), attributes);
+    const CASN1_CertificationRequest request(info, peer.privateKey);
+    EXPECT_EQ(request.GetSignature().m_dwBits, 2048u);
+    EXPECT_EQ(request.IsSignatureOK(), 1);
+    const std::string file = Write("built-req.der", request);
+    EXPECT_NE(x509test::Run("openssl req -verify -noout -inform DER -in " + file).find("verify OK"), std::string::npos);
+}
+
+TEST(PkcsOpenssl, DigestedEncryptedAndSignedEnvelopedDataRoundTrip) {
+    const Octets content = Pattern(700, 9);
+    auto* data = new CASN1_ContentInfo(new CASN1_data, NewOctets(content));
+    const Octets digest = Sha1(data->GetContent());
+    const CASN1_ContentInfo digested(
+        new CASN1_digestedData,
+        new CASN1_DigestedData(CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL), data, digest.data(), 20));
+    const CASN1_DigestedData readDigested(Decoded<CASN1_ContentInfo>(Encoded(digested)));
+    Octets stated(20);
+    EXPECT_EQ(readDigested.GetDigest(stated.data(), 20), 1);
+    EXPECT_EQ(stated, Sha1(readDigested.GetContentInfo().GetContent()));
+
+    CTripleDESkey key;
+    const Octets iv = Pattern(8, 2);
+    auto sealedInfo = [&] {
+        CCBC<CTripleDESAlgorithm> sealer(key, iv.data());
+        CMemFile sealed;
+        std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content))->encryptClearContents(sealer, sealed);
+        return new CASN1_EncryptedContentInfo(new CASN1_data,
+                                              new CASN1_AlgorithmIdentifier(new CASN1_DES_EDE3_CBC, NewOctets(iv)),
+                                              new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
+    };
+    auto opened = [&](const CASN1_EncryptedContentInfo& info) {
+        CCBC<CTripleDESAlgorithm> opener(key, iv.data());
+        CMemFile out;
+        info.GetEncryptedContent().decryptClearContents(opener, out);
+        return Octets(out.GetBuffer(), out.GetBuffer() + out.GetLength());
+    };
+    const CASN1_ContentInfo encrypted(new CASN1_encryptedData, new CASN1_EncryptedData(sealedInfo()));
+    EXPECT_EQ(opened(CASN1_EncryptedData(Decoded<CASN1_ContentInfo>(Encoded(encrypted))).GetEncryptedContentInfo()),
+              content);
+
+    auto* both = new CASN1_SignedAndEnvelopedData(sealedInfo());
+    both->AddRecipientInfo(new CASN1_RecipientInfo(
+        ThePeer().issuerAndSerial(), new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, nullptr), NewOctets(iv)));
+    both->AddDigestAlgorithmIdentifier(new CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL));
+    both->AddDigestAlgorithmIdentifier(new CASN1_AlgorithmIdentifier(new CASN1_sha1, nullptr));
+    const CASN1_SignedAndEnvelopedData readBoth(
+        Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
+    EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
+    EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
+    EXPECT_EQ(opened(readBoth.GetEncryptedContentInfo()), content);
+}
+
+}  // namespace
+}  // namespace pkcstest

@@ -1,0 +1,241 @@
+// The PKCS #7 and #10 structures on their own: the shape checks row by row, the tagging
+// the constructors write, typed access to decoded messages and the parameter accessors
+// that stand between received parameters and the ciphers.
+#include <functional>
+
+#include "pkcs_test_util.h"
+#include "vorlan/asn1/wellknownoids.h"
+#include "vorlan/pkcs/algorithmparameters.h"
+#include "vorlan/pkcs/certificationrequest.h"
+#include "vorlan/pkcs/digesteddata.h"
+#include "vorlan/pkcs/signedandenvelopeddata.h"
+
+namespace pkcstest {
+namespace {
+
+struct ShapeRow {
+    const char* what;
+    int (*isValid)(const CASN1Type*, int);
+    Octets der;
+    int valid;
+};
+
+TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
+    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
+    const Octets signedAttrs = Ctx(0, {kAttribute});
+    const Octets unsignedAttrs = Ctx(1, {kAttribute});
+    const Octets recipient = Seq({Int(0), kIssuerAndSerial, kRsa, kOctets});
+    const Octets cri = Seq({Int(0), kName, kSpki, Ctx(0, {})});
+    const ShapeRow rows[] = {
+        {"ContentInfo empty", CASN1_ContentInfo::isValid, Seq({}), 0},
+        {"ContentInfo type only", CASN1_ContentInfo::isValid, Seq({kData}), 1},
+        {"ContentInfo with content", CASN1_ContentInfo::isValid, kContentInfo, 1},
+        {"ContentInfo empty [0]", CASN1_ContentInfo::isValid, Seq({kData, Ctx(0, {})}), 0},
+        {"ContentInfo primitive [0]", CASN1_ContentInfo::isValid, Seq({kData, FromHex("8000")}), 0},
+        {"ContentInfo [0] of two", CASN1_ContentInfo::isValid, Seq({kData, Ctx(0, {kOctets, kOctets})}), 0},
+        {"ContentInfo content under [1]", CASN1_ContentInfo::isValid, Seq({kData, Ctx(1, {kOctets})}), 0},
+        {"ContentInfo INTEGER type", CASN1_ContentInfo::isValid, Seq({Int(1)}), 0},
+        {"ContentInfo third component", CASN1_ContentInfo::isValid, Seq({kData, Ctx(0, {kOctets}), kData}), 0},
+        {"Attribute", CASN1_Attribute::isValid, kAttribute, 1},
+        {"Attribute values not a SET", CASN1_Attribute::isValid, Seq({kContentTypeAttr, Seq({kData})}), 0},
+        {"IssuerAndSerialNumber", CASN1_IssuerAndSerialNumber::isValid, kIssuerAndSerial, 1},
+        {"IssuerAndSerialNumber bad name", CASN1_IssuerAndSerialNumber::isValid, Seq({Seq({kData}), Int(5)}), 0},
+        {"SignerInfo plain", CASN1_SignerInfo::isValid, signer, 1},
+        {"SignerInfo version 2", CASN1_SignerInfo::isValid, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
+        {"SignerInfo unreadable version", CASN1_SignerInfo::isValid,
+         Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
+        {"SignerInfo signed attributes, six components", CASN1_SignerInfo::isValid,
+         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets}), 1},
+        {"SignerInfo unsigned attributes", CASN1_SignerInfo::isValid,
+         Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets, unsignedAttrs}), 1},
+        {"SignerInfo both", CASN1_SignerInfo::isValid,
+         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
+        {"SignerInfo seventh under [2]", CASN1_SignerInfo::isValid,
+         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
+        {"SignerInfo bad attribute", CASN1_SignerInfo::isValid,
+         Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kData}), kRsa, kOctets}), 0},
+        {"SignedData minimal", CASN1_SignedData::isValid, Seq({Int(1), Set({kSha1}), kContentInfo, Set({})}), 1},
+        {"SignedData version 2", CASN1_SignedData::isValid, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
+        {"SignedData three components", CASN1_SignedData::isValid, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
+        {"SignedData certificates and lists", CASN1_SignedData::isValid,
+         Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kName}), Set({signer})}), 1},
+        {"SignedData lists only", CASN1_SignedData::isValid,
+         Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 1},
+        {"SignedData non-certificate", CASN1_SignedData::isValid,
+         Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kName}), Set({signer})}), 0},
+        {"SignedData primitive certificates", CASN1_SignedData::isValid,
+         Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
+        {"SignedData bad signer", CASN1_SignedData::isValid, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}),
+         0},
+        {"EncryptedContentInfo without content", CASN1_EncryptedContentInfo::isValid, Seq({kData, kSha1}), 1},
+        {"EncryptedContentInfo", CASN1_EncryptedContentInfo::isValid, kEncryptedContentInfo, 1},
+        {"EncryptedContentInfo content under [1]", CASN1_EncryptedContentInfo::isValid,
+         Seq({kData, kSha1, FromHex("8100")}), 0},
+        {"RecipientInfo", CASN1_RecipientInfo::isValid, recipient, 1},
+        {"RecipientInfo version 2", CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
+        {"EnvelopedData", CASN1_EnvelopedData::isValid, Seq({Int(0), Set({recipient}), kEncryptedContentInfo}), 1},
+        {"EnvelopedData version 1", CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
+        {"SignedAndEnvelopedData", CASN1_SignedAndEnvelopedData::isValid,
+         Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
+        {"SignedAndEnvelopedData version 0", CASN1_SignedAndEnvelopedData::isValid,
+         Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
+        {"DigestedData", CASN1_DigestedData::isValid, Seq({Int(0), kSha1, kContentInfo, kOctets}), 1},
+        {"DigestedData bad content", CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
+        {"EncryptedData", CASN1_EncryptedData::isValid, Seq({Int(0), kEncryptedContentInfo}), 1},
+        {"EncryptedData version 2", CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
+        {"RC2 parameters", CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets}), 1},
+        {"RC2 parameters, three", CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets, kOctets}), 0},
+        {"RC5 version 15", CASN1_RC5AlgorithmParameter::isValid, Seq({Int(15), Int(12), Int(64)}), 0},
+        {"RC5 without IV", CASN1_RC5AlgorithmParameter::isValid, Seq({Int(16), Int(12), Int(64)}), 1},
+        {"RC5 IV not octets", CASN1_RC5AlgorithmParameter::isValid, Seq({Int(16), Int(12), Int(64), Int(1)}), 0},
+        {"RequestInfo empty attributes", CASN1_CertificationRequestInfo::isValid, cri, 1},
+        {"RequestInfo with attribute", CASN1_CertificationRequestInfo::isValid,
+         Seq({Int(0), kName, kSpki, Ctx(0, {kAttribute})}), 1},
+        {"RequestInfo without attributes", CASN1_CertificationRequestInfo::isValid, Seq({Int(0), kName, kSpki}), 0},
+        {"RequestInfo version 1", CASN1_CertificationRequestInfo::isValid, Seq({Int(1), kName, kSpki, Ctx(0, {})}), 0},
+        {"Request, signature with unused bits", CASN1_CertificationRequest::isValid,
+         Seq({cri, kSha1, FromHex("030204F0")}), 1},
+        {"Request, signature not bits", CASN1_CertificationRequest::isValid, Seq({cri, kSha1, kOctets}), 0},
+    };
+    for (const ShapeRow& row : rows) {
+        const auto value = std::unique_ptr<CASN1Type>(Decoded<CASN1_SEQUENCE>(row.der).clone());
+        EXPECT_EQ(row.isValid(value.get(), 0), row.valid) << row.what;
+        EXPECT_EQ(row.isValid(value.get(), 1), row.valid) << row.what;
+    }
+}
+
+TEST(PkcsShape, OptionalSetsAreFoundByCountAndTag) {
+    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kAttribute}), kRsa, kOctets});
+    auto info = Decoded<CASN1_SignerInfo>(signer);
+    EXPECT_TRUE(info.IsAuthenticatedAttributes());
+    EXPECT_FALSE(info.IsUnauthenticatedAttributes());
+    EXPECT_EQ(Encoded(info.GetEncryptedDigest()), kOctets);
+    EXPECT_EQ(Encoded(info.GetDigestEncyptionAlgorithm()), kRsa);
+
+    auto sae = Decoded<CASN1_SignedAndEnvelopedData>(
+        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kName}), Set({})}));
+    EXPECT_FALSE(sae.IsCertificates());
+    EXPECT_TRUE(sae.IsCRLs());
+
+    // New certificates go in front of the lists; the lists stay.
+    auto signedData = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({})}));
+    CASN1_SET certificates;
+    certificates.AddObject(Decoded<CASN1_SEQUENCE>(Certificate()).clone());
+    signedData.SetCertificates(certificates);
+    EXPECT_EQ(Encoded(signedData),
+              Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kName}), Set({})}));
+    EXPECT_TRUE(CASN1_SignedData::isValid(&signedData, 0));
+}
+
+TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
+    const Octets wrapped = FromHex("3080 06092A864886F70D010701 A004 0402ABCD 0000");
+    // An OCTET STRING is content like any other: wrapped in [0], never taken for the wrapper.
+    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, new CASN1_OCTET_STRING(kOctets.data() + 2, 2))), wrapped);
+    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data,
+                                        static_cast<CASN1Type*>(new CASN1_OCTET_STRING(kOctets.data() + 2, 2)))),
+              wrapped);
+    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, nullptr)), Seq({kData}));
+    auto ready = std::make_unique<CASN1_TAGGED>(0x80, 0);
+    ready->AddObject(new CASN1_OCTET_STRING(kOctets.data() + 2, 2));
+    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, ready.release())), kContentInfo);
+    EXPECT_NE(DecodingReason([] { CASN1_ContentInfo(new CASN1_data, new CASN1_TAGGED(0x81, 0)); }), "");
+
+    // Encrypted content is [0] IMPLICIT whether given as an OCTET STRING or as [0].
+    auto sha1 = [] { return new CASN1_AlgorithmIdentifier(Decoded<CASN1_AlgorithmIdentifier>(kSha1)); };
+    CASN1_EncryptedContentInfo retagged(new CASN1_data, sha1(), new CASN1_OCTET_STRING(kOctets.data() + 2, 2));
+    EXPECT_EQ(Encoded(retagged), kEncryptedContentInfo);
+    EXPECT_EQ(
+        Encoded(CASN1_EncryptedContentInfo(new CASN1_data, sha1(), new CASN1_TAGGED(retagged.GetEncryptedContent()))),
+        kEncryptedContentInfo);
+    EXPECT_FALSE(
+        CASN1_EncryptedContentInfo(new CASN1_data, new CASN1_AlgorithmIdentifier(), nullptr).IsEncryptedContent());
+
+    const unsigned char digest[16] = {1, 2, 3};
+    const CASN1_AlgorithmIdentifier md5(new CASN1_md5, nullptr);
+    EXPECT_NE(DecodingReason([&] { CASN1_DigestedData(md5, new CASN1_ContentInfo(new CASN1_data), digest, -1); }), "");
+    CASN1_DigestedData digested(md5, new CASN1_ContentInfo(new CASN1_data), digest, 16);
+    unsigned char out[20] = {9};
+    EXPECT_EQ(digested.GetDigest(out, 20), 0);
+    EXPECT_EQ(out[0], 9);
+    EXPECT_EQ(digested.GetDigest(out, 16), 1);
+    EXPECT_EQ(Octets(out, out + 16), Octets(digest, digest + 16));
+    EXPECT_TRUE(CASN1_DigestedData::isValid(&digested, 0));
+}
+
+TEST(PkcsShape, DecodedMessagesGiveTypedPartsAndMessagesOfTheirType) {
+    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
+    const Octets signedData = Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {Certificate()}), Set({signer})});
+    const Octets message = Seq({FromHex("06092A864886F70D010702"), Ctx(0, {signedData})});
+    CDEREncoding der(0, const_cast<unsigned char*>(message.data()), message.size(), 0, 1);
+    const CASN1_ContentInfo info(der);
+    const CASN1_SignedData read(info);
+    // Every reference refers to an object of its class (UBSan's vptr check watches this).
+    const CASN1_SignerInfo& first = read.GetSignerInfo(0);
+    EXPECT_EQ(&first, dynamic_cast<const CASN1_SignerInfo*>(&read.GetSignerInfos().GetComponent(0)));
+    EXPECT_EQ(Encoded(first.GetIssuerAndSerialNumber().GetIssuer()), kName);
+    EXPECT_EQ(Encoded(first.GetDigestAlgorithm()), kSha1);
+    EXPECT_EQ(Encoded(read.GetContentInfo().GetContent()), kOctets);
+    EXPECT_EQ(Encoded(read), signedData);
+    EXPECT_NE(DecodingReason([&] { CASN1_EnvelopedData wrongType(info); }), "");
+    const Octets broken = Seq({Seq({})});
+    CDEREncoding brokenDer(0, const_cast<unsigned char*>(broken.data()), broken.size(), 0, 1);
+    EXPECT_EQ(DecodingReason([&] { CASN1_ContentInfo invalid(brokenDer); }), "ContentInfo contents is not valid");
+
+    // Certificates taken with the move flag come out with it off, and leave an empty [0].
+    CASN1_SignedData mutableCopy(read);
+    const std::unique_ptr<CASN1_SET> moved(mutableCopy.GetCertificates(1));
+    ASSERT_EQ(moved->GetCount(), 1);
+    EXPECT_EQ(moved->GetComponent(0).m_bClearAfterGet, 0);
+    EXPECT_EQ(moved->m_bClearAfterGet, 0);
+    EXPECT_EQ(Encoded(moved->GetComponent(0)), Certificate());
+    const std::unique_ptr<CASN1_SET> copied(CASN1_SignedData(read).GetCertificates(0));
+    EXPECT_EQ(Encoded(*copied), Set({Certificate()}));
+}
+
+TEST(PkcsParameters, AccessorsRefuseWhatTheCiphersCannotTake) {
+    const Octets iv8 = FromHex("04080102030405060708");
+    struct Row {
+        Octets der;
+        bool rc5;
+        unsigned long value;  // effective bits (RC2) or rounds (RC5); 0: refused
+        bool ivOk;
+    } rows[] = {
+        {Seq({Int(58), iv8}), false, 128, true},
+        {Seq({Int(160), iv8}), false, 40, true},
+        {Seq({FromHex("02020400"), iv8}), false, 1024, true},
+        {Seq({FromHex("02020401"), iv8}), false, 0, true},
+        {Seq({Int(0), kOctets}), false, 0, false},
+        {Seq({Int(7), iv8}), false, 0, true},
+        {Seq({Int(16), Int(12), Int(64), iv8}), true, 12, true},
+        {Seq({Int(16), FromHex("020500FFFFFFFF"), Int(64), iv8}), true, 0, true},
+        {Seq({Int(16), Int(12), Int(64), kOctets}), true, 12, false},
+    };
+    for (const Row& row : rows) {
+        CByteArray iv;
+        std::function<unsigned long()> value;
+        std::function<void()> getIV;
+        if (row.rc5) {
+            auto p = std::make_shared<CASN1_RC5AlgorithmParameter>(Decoded<CASN1_SEQUENCE>(row.der));
+            value = [p] { return p->GetRounds(); };
+            getIV = [p, &iv] { p->GetIV(iv); };
+        } else {
+            auto p = std::make_shared<CASN1_RC2AlgorithmParameter>(Decoded<CASN1_SEQUENCE>(row.der));
+            value = [p] { return static_cast<unsigned long>(p->GetEffectiveBits()); };
+            getIV = [p, &iv] { p->GetIV(iv); };
+        }
+        unsigned long got = 0;
+        EXPECT_EQ(DecodingReason([&] { got = value(); }).empty(), row.value != 0) << ToHex(row.der);
+        EXPECT_EQ(got, row.value) << ToHex(row.der);
+        EXPECT_EQ(DecodingReason(getIV).empty(), row.ivOk) << ToHex(row.der);
+    }
+    // Block sizes the cipher has no words for.
+    const CASN1_RC5AlgorithmParameter block24(Decoded<CASN1_SEQUENCE>(Seq({Int(16), Int(12), Int(24)})));
+    EXPECT_NE(DecodingReason([&] { block24.GetBlockSize(); }), "");
+    EXPECT_FALSE(block24.IsIV());
+    const unsigned char iv[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(Encoded(CASN1_RC2AlgorithmParameter(128, iv)), Seq({Int(58), iv8}));
+    EXPECT_EQ(CASN1_RC5AlgorithmParameter(16, 64, iv).GetBlockSize(), 8u);
+}
+
+}  // namespace
+}  // namespace pkcstest

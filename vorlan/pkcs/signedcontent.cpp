@@ -1,0 +1,80 @@
+#include "vorlan/pkcs/signedcontent.h"
+
+#include <memory>
+
+#include "vorlan/x509/asn1certificate.h"
+
+namespace {
+
+constexpr BYTE kCertificatesTag = ASN1ContextTag(0);
+constexpr BYTE kCRLsTag = ASN1ContextTag(1);
+
+int IsSequence(const CASN1Type* value, int) { return value->identifier == kASN1Sequence && value->m_bConstructed; }
+
+}  // namespace
+
+void CASN1_SignedContent::AddDigestAlgorithmIdentifier(CASN1_AlgorithmIdentifier* algorithm) {
+    std::unique_ptr<CASN1_AlgorithmIdentifier> owned(algorithm);
+    CASN1_SET& algorithms = GetDigestAlgorithms();
+    const auto& wanted = detail::Typed<CASN1_OBJECT_IDENTIFIER>(*algorithm, 0, "algorithm");
+    for (int i = 0; i < algorithms.GetCount(); ++i) {
+        const auto& present = detail::Typed<CASN1_AlgorithmIdentifier>(algorithms, i, "digestAlgorithm");
+        if (detail::Typed<CASN1_OBJECT_IDENTIFIER>(present, 0, "algorithm") == wanted) return;
+    }
+    algorithms.AddObject(owned.release());
+}
+
+void CASN1_SignedContent::AddSignerInfo(CASN1_SignerInfo* signerInfo) {
+    std::unique_ptr<CASN1_SignerInfo> owned(signerInfo);
+    AddDigestAlgorithmIdentifier(static_cast<CASN1_AlgorithmIdentifier*>(signerInfo->GetDigestAlgorithm().clone()));
+    GetSignerInfos().AddObject(owned.release());
+}
+
+CASN1_SET& CASN1_SignedContent::GetDigestAlgorithms() const {
+    return detail::Typed<CASN1_SET>(*this, digestAlgorithmsIndex(), "digestAlgorithms");
+}
+
+CASN1_SET& CASN1_SignedContent::GetSignerInfos() const {
+    return detail::Typed<CASN1_SET>(*this, GetCount() - 1, "signerInfos");
+}
+
+CASN1_SignerInfo& CASN1_SignedContent::GetSignerInfo(int index) const {
+    return detail::Typed<CASN1_SignerInfo>(GetSignerInfos(), index, "signerInfo");
+}
+
+int CASN1_SignedContent::IsCertificates() const {
+    return GetCount() > certificatesIndex() + 1 && detail::HasTagAt(*this, certificatesIndex(), kCertificatesTag);
+}
+
+int CASN1_SignedContent::IsCRLs() const {
+    return GetCount() > crlsIndex() + 1 && detail::HasTagAt(*this, crlsIndex(), kCRLsTag);
+}
+
+CASN1_SET* CASN1_SignedContent::GetCertificates(int clearAfterGet) {
+    if (!IsCertificates()) ___throwDERDecodingException("no certificates");
+    return detail::SetFromImplicit(*this, certificatesIndex(), clearAfterGet);
+}
+
+CASN1_SET* CASN1_SignedContent::GetCRLs(int clearAfterGet) {
+    if (!IsCRLs()) ___throwDERDecodingException("no certificate revocation lists");
+    return detail::SetFromImplicit(*this, crlsIndex(), clearAfterGet);
+}
+
+void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
+    CASN1_TAGGED* tagged = detail::NewImplicitSet(kCertificatesTag, certificates);
+    if (IsCertificates()) {
+        delete m_components[certificatesIndex()];
+        m_components[certificatesIndex()] = tagged;
+    } else {
+        m_components.InsertAt(certificatesIndex(), tagged);
+    }
+}
+
+void detail::CheckSignedTail(CStructureReader& reader, const char* structure) {
+    if (const CASN1Type* certificates = reader.Optional(kCertificatesTag))
+        CheckSetOf(*certificates, 1, CASN1_Certificate::isValid, "certificates");
+    // Revocation lists are checked as SEQUENCEs only.
+    if (const CASN1Type* crls = reader.Optional(kCRLsTag)) CheckSetOf(*crls, 1, IsSequence, "crls");
+    CheckSetOf(reader.Next(kASN1Set, "signerInfos"), 0, CASN1_SignerInfo::isValid, "signerInfos");
+    reader.End(structure);
+}

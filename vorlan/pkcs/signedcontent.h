@@ -1,0 +1,44 @@
+// CASN1_SignedContent: what SignedData and SignedAndEnvelopedData share — their digest
+// algorithms, the optional [0] certificates and [1] revocation lists and the signers, last.
+#pragma once
+
+#include "vorlan/pkcs/pkcsstructure.h"
+#include "vorlan/pkcs/signerinfo.h"
+
+class CASN1_SignedContent : public CASN1_SEQUENCE {
+public:
+    // Adds when no algorithm of the same identifier is there yet; owned from now on.
+    void AddDigestAlgorithmIdentifier(CASN1_AlgorithmIdentifier* algorithm);
+    // Adds the signer, and its digest algorithm when missing (peers look it up there).
+    void AddSignerInfo(CASN1_SignerInfo* signerInfo);
+
+    CASN1_SET& GetDigestAlgorithms() const;
+    CASN1_SET& GetSignerInfos() const;
+    // Signer `index` of the signerInfos SET.
+    CASN1_SignerInfo& GetSignerInfo(int index) const;
+
+    int IsCertificates() const;
+    int IsCRLs() const;
+    // New sets, the caller's; clearAfterGet moves the elements out instead of copying them.
+    CASN1_SET* GetCertificates(int clearAfterGet);
+    CASN1_SET* GetCRLs(int clearAfterGet);
+    // Replaces the certificates or inserts them before the revocation lists and signers.
+    void SetCertificates(CASN1_SET& certificates);
+
+protected:
+    CASN1_SignedContent() = default;
+    CASN1_SignedContent(const CASN1_SignedContent&) = default;
+    CASN1_SignedContent& operator=(const CASN1_SignedContent&) = default;
+
+    // The index of digestAlgorithms; the optional sets come two further on.
+    virtual int digestAlgorithmsIndex() const = 0;
+
+private:
+    int certificatesIndex() const { return digestAlgorithmsIndex() + 2; }
+    int crlsIndex() const { return certificatesIndex() + IsCertificates(); }
+};
+
+namespace detail {
+// certificates, crls and signerInfos, then the end of `structure`.
+void CheckSignedTail(CStructureReader& reader, const char* structure);
+}  // namespace detail

@@ -1,0 +1,45 @@
+// CASN1_SignerInfo: one signer of a PKCS #7 signed message — the signer's certificate by
+// issuer and serial number, the digest algorithm, the optional signed (authenticated)
+// attributes, the signature algorithm and the signature, optional unsigned attributes.
+#pragma once
+
+#include "vorlan/asn1/octetstring.h"
+#include "vorlan/framework/bytearray.h"
+#include "vorlan/pkcs/attribute.h"
+#include "vorlan/rsa/rsapublickey.h"
+#include "vorlan/x509/algorithmidentifier.h"
+
+class CASN1_SignerInfo : public CASN1_SEQUENCE {
+public:
+    CASN1_SignerInfo() = default;
+    // Version 1 and the four, owned from now on; no attributes.
+    CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber, CASN1_AlgorithmIdentifier* digestAlgorithm,
+                     CASN1_AlgorithmIdentifier* digestEncryptionAlgorithm, CASN1_OCTET_STRING* encryptedDigest);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_SignerInfo)
+
+    int IsAuthenticatedAttributes() const;
+    int IsUnauthenticatedAttributes() const;
+    // New sets, the caller's; clearAfterGet moves the attributes out instead of copying them.
+    CASN1_SET* GetAuthenticatedAttributes(int clearAfterGet);
+    CASN1_SET* GetUnauthenticatedAttributes(int clearAfterGet);
+    // Replaces or inserts the signed attributes: copies of those of `attributes`, in DER order.
+    void SetAuthenticatedAttributes(const CASN1_SET& attributes);
+    // The octets a signature over signed attributes covers: their DER as a SET (tag 0x31).
+    void GetAuthenticatedAttributesEncoding(CByteArray& out) const;
+
+    CASN1_IssuerAndSerialNumber& GetIssuerAndSerialNumber() const;
+    CASN1_AlgorithmIdentifier& GetDigestAlgorithm() const;
+    CASN1_AlgorithmIdentifier& GetDigestEncyptionAlgorithm() const;
+    CASN1_OCTET_STRING& GetEncryptedDigest() const;
+
+    // 1 when the signature is this signer's over content of digest `contentDigest` (of the
+    // signer's digest algorithm, MD2, MD5 or SHA-1): with signed attributes their message
+    // digest must be `contentDigest` and the signature covers the attributes. Else 0.
+    int IsSignatureOKFor(const CRSAPublicKey& key, const unsigned char* contentDigest, int length) const;
+
+    static int isValid(const CASN1Type* value, int anyTag);
+
+private:
+    // Index of digestEncryptionAlgorithm: after the signed attributes when there are some.
+    int afterAttributes() const { return 3 + IsAuthenticatedAttributes(); }
+};
