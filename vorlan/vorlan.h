@@ -101,6 +101,7 @@
 #include "vorlan/pkcs/signerinfo.h"
 
 #include "vorlan/store/cryptofile.h"
+#include "vorlan/store/keystore.h"
 
 #include "vorlan/ldap/enums.h"
 #include "vorlan/ldap/filterstring.h"

@@ -163,10 +163,11 @@ int walkComponents(const ASN1_COMPONENT_INFO* row, Source& source) {
 // The components of a value; null for a value that cannot hold any.
 const CASN1ComponentArray* componentsOf(const CASN1Type& value);
 
-// `value` as the class T: an exact class is a pointer comparison, a derived one a dynamic cast.
+// `value` as the class T: the exact class is one comparison of type records, anything else
+// (a derived class, or the same class known by another record) a dynamic cast.
 template <class T>
 const T* valueAs(const CASN1Type& value) {
-    if (typeid(value) == typeid(T)) return static_cast<const T*>(&value);
+    if (&typeid(value) == &typeid(T)) return static_cast<const T*>(&value);
     return dynamic_cast<const T*>(&value);
 }
 

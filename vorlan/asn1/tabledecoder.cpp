@@ -142,15 +142,19 @@ private:
             ___throwDERDecodingException("Encoded type does not allow primitive encoding method");
         value.m_bConstructed = 0;
         value.m_bIndefinite = 0;
-        // Strings and tagged values are windows on the encoding; others read their contents.
-        if (typeid(value) == typeid(CASN1_OCTET_STRING) || typeid(value) == typeid(CASN1_TAGGED)) {
-            static_cast<CASN1_TAGGED&>(value).shareWindow(&m_der, static_cast<DWORD>(h.length),
-                                                          static_cast<DWORD>(m_position));
-        } else {
-            m_der.Seek(static_cast<long>(m_position), CFile::begin);
-            ValueAccess::setContents(value, m_der, h.length);
-        }
+        m_der.Seek(static_cast<long>(m_position), CFile::begin);
+        ValueAccess::setContents(value, m_der, h.length);
         m_position += h.length;
+    }
+
+    // A primitive string or tagged value: a window on the encoding, as setContents would keep.
+    ValuePtr readWindow(const Header& h) {
+        std::unique_ptr<CASN1_TAGGED> window(h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
+                                                                              : new CASN1_TAGGED(h.identifier, 0));
+        window->m_bConstructed = 0;
+        window->shareWindow(&m_der, static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
+        m_position += h.length;
+        return window;
     }
 
     // The checks and flags of a constructed element; its components come next.
@@ -173,7 +177,10 @@ private:
         return 1;
     }
 
+    // The class ___makeASN1Class gives the identifier, read as the generic decoder reads it.
     ValuePtr decodeGeneric(const Header& h, unsigned long limit, int depth) {
+        if (!h.constructed && (h.identifier == kASN1OctetString || (h.identifier & kASN1ClassMask)))
+            return readWindow(h);
         ValuePtr value(___makeASN1Class(h.identifier));
         if (h.constructed)
             readConstructed(*value, h, nullptr, limit, depth);

@@ -3,11 +3,13 @@
 #include "vorlan/asn1/componentreader.h"
 #include "vorlan/asn1/componenttable.h"
 #include "vorlan/asn1/integer.h"
-#include "vorlan/asn1/tagged.h"
+#include "vorlan/asn1/octetstring.h"
 
 std::string_view LDAPOctets(const CASN1Type& value) {
     if (!value.m_bConstructed) {
-        if (const auto* tagged = detail::valueAs<CASN1_TAGGED>(value)) {
+        const CASN1_TAGGED* tagged = detail::valueAs<CASN1_OCTET_STRING>(value);
+        if (!tagged) tagged = detail::valueAs<CASN1_TAGGED>(value);
+        if (tagged) {
             if (!tagged->m_pEncoding) return {};
             const unsigned char* octets = tagged->m_pEncoding->MemoryWindow(tagged->m_dwPosition, tagged->m_dwLength);
             if (octets) return {reinterpret_cast<const char*>(octets), tagged->m_dwLength};
