@@ -1,5 +1,5 @@
 // End-to-end runs of the built vorlan program beside the tools every shell user knows:
-// md5sum/sha1sum for digests and openssl for ciphers and certificates.
+// md5sum/sha1sum for digests, openssl for ciphers and certificates, slapd and ldapsearch for LDAP.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -11,6 +11,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/ldap/slapd_peer.h"
+#include "vorlan/vorlan.h"
 
 namespace {
 
@@ -211,6 +214,67 @@ TEST_F(Cli, CertSignMakesSelfSignedCertificatesThatOpensslVerifies) {
     }
 }
 
+TEST_F(Cli, LdapDecodePrintsEveryMemberByName) {
+    SLDAPSearch search;
+    search.baseObject = "dc=example,dc=com";
+    search.attributes = {"cn", "mail"};
+    CByteArray pdu;
+    BuildLDAPMessage(7, BuildSearchRequest(search, ParseLDAPFilter("(&(objectClass=person)(cn=E*))")))->encodeTo(pdu);
+    const std::string der(reinterpret_cast<const char*>(pdu.GetData()), static_cast<size_t>(pdu.GetSize()));
+    WriteFile(dir / "search.der", der);
+    WriteFile(dir / "search.pem", EncodePem("LDAP MESSAGE", pdu.GetData(), pdu.GetSize()).str());
+    const Result r = Shell("vorlan ldap decode search.der");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "messageID: 7\nprotocolOp: searchRequest\n  baseObject: dc=example,dc=com\n  scope: 2\n"
+              "  derefAliases: 0\n  sizeLimit: 0\n  timeLimit: 0\n  typesOnly: FALSE\n"
+              "  filter: (&(objectClass=person)(cn=E*))\n  attributes:\n    -: cn\n    -: mail\n");
+    EXPECT_EQ(Shell("vorlan ldap decode search.pem").out, r.out);
+    EXPECT_EQ(Shell("vorlan ldap decode - <search.der").out, r.out);
+}
+
+TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
+    const ldappeer::SlapdServer slapd;
+    const std::string url = " ldap://127.0.0.1:" + std::to_string(slapd.Port()) + " ";
+    const std::string admin = url + "-D " + ldappeer::kRootDN + " -w " + ldappeer::kRootPassword + " ";
+    const std::string ldapsearch = std::string("ldapsearch -LLL -x -H") + url + "-b " + ldappeer::kSuffix + " ";
+    const std::string erika = "cn=Erika,dc=example,dc=com";
+    for (const std::string& line :
+         {"vorlan ldap add" + admin + "dc=example,dc=com objectClass=dcObject objectClass=organization o=Example dc=example",
+          "vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=Mustermann 'description=M\xC3\xBCller'",
+          "vorlan ldap add" + admin + "cn=Ann,dc=example,dc=com objectClass=person cn=Ann sn=Lee 'description= x'",
+          "vorlan ldap modify" + admin + erika + " sn=Muster sn=M",
+          "vorlan ldap modify --operation add" + admin + erika + " telephoneNumber=123",
+          "vorlan ldap delete" + admin + "cn=Ann,dc=example,dc=com"}) {
+        const Result r = Shell(line);
+        ASSERT_EQ(r.status, 0) << line << "\n" << r.err;
+    }
+    const struct {
+        const char* filter;
+        const char* attributes;
+    } searches[] = {{"'(objectClass=*)'", ""}, {"'(&(objectClass=person)(sn=M*))'", " sn description"}};
+    for (const auto& search : searches) {
+        const Result ours = Shell("vorlan ldap search" + url + "-b " + ldappeer::kSuffix + " " + search.filter +
+                                  search.attributes);
+        EXPECT_EQ(ours.status, 0) << ours.err;
+        EXPECT_EQ(ours.out, Shell(ldapsearch + search.filter + search.attributes).out) << search.filter;
+    }
+    EXPECT_NE(Shell("vorlan ldap search" + url + "-b dc=example,dc=com '(cn=Erika)' sn").out.find("sn: M\n"),
+              std::string::npos);
+    const struct {
+        std::string line, message;
+    } failures[] = {
+        {"vorlan ldap delete" + url + "-D " + ldappeer::kRootDN + " -w wrong " + erika, "bind failed: result code 49"},
+        {"vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=M", "add failed: result code 68"},
+        {"vorlan ldap search" + url + "-b dc=nowhere '(cn=x)'", "search failed: result code 32"},
+    };
+    for (const auto& failure : failures) {
+        const Result r = Shell(failure.line);
+        EXPECT_EQ(r.status, 1) << failure.line;
+        EXPECT_NE(r.err.find(failure.message), std::string::npos) << failure.line << "\n" << r.err;
+    }
+}
+
 TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
     MakeOpensslCertificates();
     ASSERT_EQ(Shell("vorlan keygen --bits 512 -o key.bin").status, 0);
@@ -243,6 +307,10 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan cert sign --self --key key.bin --subject /CN=x/O -o out", "\"O\" is not type=value"},
         {"vorlan cert sign --self --key key.bin --subject /CN=x --days 9000 -o out", "before 2050"},
         {"vorlan cert sign --self --key plain --subject /CN=x -o out", "not an RSA key archive"},
+        {"vorlan ldap decode notder", "notder: not an LDAP message"},
+        {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x'", "offset"},
+        {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x)'", "Connection refused"},
+        {"vorlan ldap add ldap://127.0.0.1:1 cn=x cn", "\"cn\" is not type=value"},
     };
     for (const Row& row : rows) {
         const Result r = Shell(row.line);
@@ -257,7 +325,8 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
 TEST_F(Cli, HelpAndVersionAnswerForTheProgramAndEveryCommand) {
     EXPECT_EQ(Shell("vorlan --version").out, "vorlan 1.0.0\n");
     for (const char* command : {"", "demo", "dump", "digest", "encrypt", "decrypt", "keygen", "rsa", "cert",
-                                "cert show", "cert verify", "cert sign"}) {
+                                "cert show", "cert verify", "cert sign", "ldap", "ldap decode", "ldap search", "ldap add",
+                                "ldap modify", "ldap delete"}) {
         const Result r = Shell(std::string("vorlan ") + command + " --help");
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;

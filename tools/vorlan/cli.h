@@ -100,5 +100,6 @@ void AddDigestCommand(CLI::App& app);
 void AddCryptCommands(CLI::App& app);
 void AddKeyCommands(CLI::App& app);
 void AddCertCommands(CLI::App& app);
+void AddLdapCommands(CLI::App& app);
 
 }  // namespace cli

@@ -4,7 +4,7 @@
 #include "tools/vorlan/cli.h"
 
 int main(int argc, char** argv) {
-    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers, RSA and certificates from the vorlan library",
+    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates and LDAP from the vorlan library",
                  "vorlan");
     app.set_version_flag("--version", "vorlan 1.0.0");
     app.require_subcommand(1);
@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     cli::AddCryptCommands(app);
     cli::AddKeyCommands(app);
     cli::AddCertCommands(app);
+    cli::AddLdapCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
