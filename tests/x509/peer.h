@@ -4,6 +4,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <openssl/bn.h>
+#include <openssl/sha.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -175,6 +177,50 @@ std::string DecodingReason(Action&& action) {
         return LastDecodingReason();
     }
     return "";
+}
+
+inline Octets Text(unsigned char tag, const std::string& text) { return Tlv(tag, Octets(text.begin(), text.end())); }
+inline Octets Sha1(const Octets& data) {
+    Octets digest(SHA_DIGEST_LENGTH);
+    SHA1(data.data(), data.size(), digest.data());
+    return digest;
+}
+inline const Octets kSha1WithRSA = Seq({FromHex("06092a864886f70d010105"), FromHex("0500")});
+// A name of one common name, as DER and as the client's name.
+inline Octets Name(const std::string& cn) { return Seq({Tlv(0x31, Seq({FromHex("0603550403"), Text(0x13, cn)}))}); }
+inline CDistinguishedName NameOf(const char* cn) {
+    CDistinguishedName name;
+    name.Add(new CRelativeDN);
+    name[0]->Add(new CAttributeValue(dnCommonName, cn));
+    return name;
+}
+
+// A signature made without the private key for an issuer of public exponent 3: s with
+// s^3 = block modulo 2^(8 * block size), bit by bit from the lowest (adding 2^i to an odd s
+// flips bit i of s^3 and keeps the bits below). The block must be odd. The forgery is real:
+// s^3 stays below the modulus, so the RSA output ends in the block.
+inline Octets ForgedSignature(const Octets& block, const CRSAPublicKey& issuer) {
+    const int bits = static_cast<int>(8 * block.size());
+    std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)> ctx(BN_CTX_new(), BN_CTX_free);
+    BIGNUM* target = BN_bin2bn(block.data(), static_cast<int>(block.size()), nullptr);
+    BIGNUM* root = BN_new();
+    BIGNUM* cube = BN_new();
+    BN_one(root);
+    for (int i = 1; i < bits; ++i) {
+        BN_sqr(cube, root, ctx.get());
+        BN_mul(cube, cube, root, ctx.get());
+        if (BN_is_bit_set(cube, i) != BN_is_bit_set(target, i)) BN_set_bit(root, i);
+    }
+    Octets signature(block.size());
+    BN_bn2binpad(root, signature.data(), static_cast<int>(signature.size()));
+    BIGNUM* modulus = BN_bin2bn(issuer.modulus, CRSAPublicKey::kFieldSize, nullptr);
+    BN_set_word(cube, 3);
+    BN_mod_exp(root, root, cube, modulus, ctx.get());
+    Octets output(CRSAPublicKey::kFieldSize);
+    BN_bn2binpad(root, output.data(), static_cast<int>(output.size()));
+    EXPECT_EQ(Octets(output.end() - static_cast<long>(block.size()), output.end()), block);
+    BN_free(target), BN_free(root), BN_free(cube), BN_free(modulus);
+    return signature;
 }
 
 }  // namespace x509test

@@ -1,14 +1,12 @@
 // CASN1_Certificate: the signed certificate — tbsCertificate, signatureAlgorithm and the
 // signature — to and from a CCertificate. Decoded from DER it keeps the octets as received,
-// so that the signed part is digested exactly as it arrived and a CCertificate read from it
-// can hand them on.
+// so that a CCertificate read from it can hand them on.
 #pragma once
 
-#include "vorlan/asn1/bitstring.h"
-#include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/certificatedata.h"
+#include "vorlan/x509/signedstructure.h"
 
-class CASN1_Certificate : public CASN1_SEQUENCE {
+class CASN1_Certificate : public CASN1_SignedStructure {
 public:
     CASN1_Certificate() = default;
     // Owns the three from now on.
@@ -18,11 +16,8 @@ public:
     // says "Certificate contents is not valid" and which field failed.
     explicit CASN1_Certificate(CDEREncoding& der);
     DECLARE_ASN1_VALUE_COPIES(CASN1_Certificate)
-    CASN1_Certificate& operator=(const CASN1_Certificate& other);
-    void operatorMOVE(CASN1_Certificate& source);
-
-    // Also forgets the received octets.
-    void clear() override;
+    CASN1_Certificate& operator=(const CASN1_Certificate& other) = default;
+    void operatorMOVE(CASN1_Certificate& source) { CASN1_SignedStructure::operatorMOVE(source); }
 
     // The certificate as its fields describe it, signed part, algorithm and signature; the
     // decoding exception for fields that cannot be written (see CASN1_CertificateData) or a
@@ -40,14 +35,6 @@ public:
     // A CertificateData, an AlgorithmIdentifier (not compared with the inner one) and a BIT
     // STRING of whole octets.
     static int isValid(const CASN1Type* value, int anyTag);
-
-private:
-    void keepReceived(CDEREncoding& der, long start, long end);
-
-    // The DER as received; the tbsCertificate within it (length 0: not located).
-    CByteArray m_abReceived;
-    DWORD m_dwSignedOffset = 0;
-    DWORD m_dwSignedLength = 0;
 };
 
 // Arrays hold certificate values: the framework's element functions construct them empty and

@@ -8,6 +8,7 @@
 #include "vorlan/support/hex.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/certificaterevocationlist.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
 
@@ -15,7 +16,6 @@ IMPLEMENT_SERIAL(CCertificate, CObject, VERSIONABLE_SCHEMA | 0)
 
 namespace {
 
-constexpr BYTE kRecordFormat = 1;
 constexpr int kHexPerLine = 60;
 
 // The number's significant octets (at least one) in upper-case hex, 60 digits a line, each
@@ -31,37 +31,17 @@ CString HexLines(const BYTE (&field)[CCertificate::kFieldSize]) {
     return text;
 }
 
-template <std::size_t N>
-void Archive(CArchive& ar, BYTE (&field)[N]) {
-    if (ar.IsStoring())
-        ar.Write(field, N);
-    else if (ar.Read(field, N) != N)
-        AfxThrowArchiveException(CArchiveException::endOfFile);
-}
-
-// A digest preceded by its flag in 16 bits.
-template <std::size_t N>
-void ArchiveDigest(CArchive& ar, int& flag, BYTE (&digest)[N]) {
-    WORD stored = flag ? 1 : 0;
-    if (ar.IsStoring())
-        ar << stored;
-    else
-        ar >> stored;
-    flag = stored != 0;
-    if (flag) Archive(ar, digest);
-}
-
 }  // namespace
 
 CCertificate::CCertificate() = default;
 
-CCertificate::CCertificate(const CCertificate& other) : CObject() { *this = other; }
+CCertificate::CCertificate(const CCertificate& other) : CSignedObject() { *this = other; }
 
 CCertificate& CCertificate::operator=(const CCertificate& other) {
     if (this == &other) return *this;
+    CSignedObject::operator=(other);
     m_bVersion = other.m_bVersion;
     m_serialNumber = other.m_serialNumber;
-    m_nSignatureAlgorithm = other.m_nSignatureAlgorithm;
     m_issuer = other.m_issuer;
     m_notBefore = other.m_notBefore;
     m_notAfter = other.m_notAfter;
@@ -69,14 +49,6 @@ CCertificate& CCertificate::operator=(const CCertificate& other) {
     m_wKeyBits = other.m_wKeyBits;
     std::memcpy(m_publicExponent, other.m_publicExponent, kFieldSize);
     std::memcpy(m_modulus, other.m_modulus, kFieldSize);
-    std::memcpy(m_signature, other.m_signature, kFieldSize);
-    m_wSignatureBits = other.m_wSignatureBits;
-    // Both flags, and a digest only where its flag is set.
-    ForgetSignedPart();
-    m_bHasDigest16 = other.m_bHasDigest16;
-    if (m_bHasDigest16) std::memcpy(m_digest16, other.m_digest16, sizeof m_digest16);
-    m_bHasDigestSha1 = other.m_bHasDigestSha1;
-    if (m_bHasDigestSha1) std::memcpy(m_digestSha1, other.m_digestSha1, sizeof m_digestSha1);
     m_abReceived = other.m_abReceived;
     return *this;
 }
@@ -90,21 +62,14 @@ void CCertificate::Done() {
 }
 
 void CCertificate::ForgetSignedPart() {
-    m_bHasDigest16 = m_bHasDigestSha1 = 0;
-    std::memset(m_digest16, 0, sizeof m_digest16);
-    std::memset(m_digestSha1, 0, sizeof m_digestSha1);
+    ForgetDigests();
     m_abReceived.RemoveAll();
 }
 
-const BYTE* CCertificate::CachedDigest(const detail::SSignatureAlgorithm& algorithm) const {
-    if (algorithm.digestSize == sizeof m_digestSha1) return m_bHasDigestSha1 ? m_digestSha1 : nullptr;
-    return m_bHasDigest16 ? m_digest16 : nullptr;
-}
-
-void CCertificate::CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest) {
-    const bool sha1 = algorithm.digestSize == sizeof m_digestSha1;
-    std::memcpy(sha1 ? m_digestSha1 : m_digest16, digest, static_cast<std::size_t>(algorithm.digestSize));
-    (sha1 ? m_bHasDigestSha1 : m_bHasDigest16) = 1;
+void CCertificate::DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+    CASN1_CertificateData data;
+    detail::BuildCertificateData(data, *this, algorithm);
+    detail::DigestEncoding(algorithm, data, digest);
 }
 
 void CCertificate::SetDataTo(CRSAPublicKey& key) const {
@@ -117,41 +82,6 @@ void CCertificate::GetDataFrom(const CRSAPublicKey& key) {
     m_wKeyBits = key.bits;
     std::memcpy(m_publicExponent, key.publicExponent, kFieldSize);
     std::memcpy(m_modulus, key.modulus, kFieldSize);
-}
-
-void CCertificate::SignWith(const CRSAPrivateKey& key) {
-    const unsigned k = key.RsaOutputSize();
-    if (k > kFieldSize) detail::ThrowUnlockFormatted("CCertificate::SignWith fails - key.RsaOutputSize() = %d", k);
-    const detail::SSignatureAlgorithm& sha1WithRSA = *detail::FindSignatureAlgorithm(2);
-    BYTE digest[detail::kMaxSignatureDigestSize];
-    if (const BYTE* cached = CachedDigest(sha1WithRSA)) {
-        std::memcpy(digest, cached, sizeof m_digestSha1);
-    } else {
-        CASN1_CertificateData data;
-        detail::BuildCertificateData(data, *this, sha1WithRSA);
-        detail::DigestEncoding(sha1WithRSA, data, digest);
-    }
-    BYTE signature[kFieldSize];
-    key.LockDigest(sha1WithRSA.digest, digest, signature, kFieldSize);
-    // Nothing has changed up to here.
-    std::memcpy(m_signature, signature, kFieldSize);
-    m_nSignatureAlgorithm = sha1WithRSA.value;
-    m_wSignatureBits = static_cast<WORD>(8 * k);
-    CacheDigest(sha1WithRSA, digest);
-    m_abReceived.RemoveAll();
-}
-
-int CCertificate::IsSignatureOKFor(const CRSAPublicKey& key) const {
-    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
-    if (!algorithm || m_wSignatureBits > kMaxBits) return 0;
-    BYTE digest[detail::kMaxSignatureDigestSize];
-    if (const BYTE* cached = CachedDigest(*algorithm)) {
-        std::memcpy(digest, cached, static_cast<std::size_t>(algorithm->digestSize));
-    } else if (!detail::Passes([&] { detail::DigestEncoding(*algorithm, CASN1_CertificateData(*this), digest); })) {
-        return 0;
-    }
-    const std::size_t octets = (m_wSignatureBits + 7u) / 8u;
-    return detail::IsSignatureOK(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
 }
 
 int CCertificate::IsSignatureOKFor(const CCertificate& issuer) const {
@@ -167,6 +97,10 @@ int CCertificate::IsIssuerOf(const CCertificate& other) const {
 }
 
 int CCertificate::IsSelfSigned() const { return m_issuer == m_subject; }
+
+int CCertificate::IsPresentInCRL(const CCertificateRevocationList& crl) const {
+    return crl.m_issuer == m_issuer && crl.FindSerial(m_serialNumber) >= 0;
+}
 
 void CCertificate::GetEncoding(CByteArray& out) const {
     if (m_abReceived.GetSize() > 0)
@@ -225,11 +159,10 @@ CCertificate::operator CString() const {
 void CCertificate::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         ar << kRecordFormat << m_bVersion << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits << m_wSignatureBits;
-        Archive(ar, m_publicExponent);
-        Archive(ar, m_modulus);
-        Archive(ar, m_signature);
-        ArchiveDigest(ar, m_bHasDigest16, m_digest16);
-        ArchiveDigest(ar, m_bHasDigestSha1, m_digestSha1);
+        SerializeOctets(ar, m_publicExponent);
+        SerializeOctets(ar, m_modulus);
+        SerializeOctets(ar, m_signature);
+        SerializeDigests(ar, kRecordFormat);
         m_serialNumber.Serialize(ar);
         m_issuer.Serialize(ar);
         m_notBefore.Serialize(ar);
@@ -241,16 +174,12 @@ void CCertificate::Serialize(CArchive& ar) {
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format >> loaded.m_bVersion >> algorithm >> loaded.m_wKeyBits >> loaded.m_wSignatureBits;
-    // The bit counts say how many octets of the 256-octet fields count.
-    if (format > kRecordFormat || !detail::FindSignatureAlgorithm(algorithm) || loaded.m_wKeyBits > kMaxBits ||
-        loaded.m_wSignatureBits > kMaxBits)
-        AfxThrowArchiveException(CArchiveException::generic);
+    RequireLoadable(format, algorithm, std::max(loaded.m_wKeyBits, loaded.m_wSignatureBits));
     loaded.m_nSignatureAlgorithm = algorithm;
-    Archive(ar, loaded.m_publicExponent);
-    Archive(ar, loaded.m_modulus);
-    Archive(ar, loaded.m_signature);
-    ArchiveDigest(ar, loaded.m_bHasDigest16, loaded.m_digest16);
-    if (format == 1) ArchiveDigest(ar, loaded.m_bHasDigestSha1, loaded.m_digestSha1);
+    SerializeOctets(ar, loaded.m_publicExponent);
+    SerializeOctets(ar, loaded.m_modulus);
+    SerializeOctets(ar, loaded.m_signature);
+    loaded.SerializeDigests(ar, format);
     loaded.m_serialNumber.Serialize(ar);
     loaded.m_issuer.Serialize(ar);
     loaded.m_notBefore.Serialize(ar);

@@ -5,25 +5,19 @@
 // itself. CASN1_Certificate fills it (SetDataTo) and is built from it (GetDataFrom).
 #pragma once
 
-#include "vorlan/rsa/rsaprivatekey.h"
 #include "vorlan/x509/distinguishedname.h"
 #include "vorlan/x509/extensions.h"
 #include "vorlan/x509/serialnumber.h"
+#include "vorlan/x509/signedobject.h"
 #include "vorlan/x509/utctime.h"
 
 class CASN1_Certificate;
+class CCertificateRevocationList;
 
-namespace detail {
-struct SSignatureAlgorithm;
-}
-
-class CCertificate : public CObject {
+// The signature fields, SignWith and the signature check by key are CSignedObject's.
+class CCertificate : public CSignedObject {
     DECLARE_SERIAL(CCertificate)
 public:
-    // Octets of the key and signature fields: keys and signatures of up to 2,048 bits.
-    static constexpr int kFieldSize = CRSAPublicKey::kFieldSize;
-    static constexpr unsigned short kMaxBits = CRSAPublicKey::kMaxBits;
-
     // Version 0, empty serial number and names, both times now, SHA-1 with RSA, zero key
     // and signature, no digest.
     CCertificate();
@@ -39,13 +33,8 @@ public:
     void SetDataTo(CRSAPublicKey& key) const;
     void GetDataFrom(const CRSAPublicKey& key);
 
-    // Signs with SHA-1 with RSA: the cached SHA-1 digest, or that of the signed part built
-    // from the fields (then cached). A key longer than 2,048 bits raises CUnlockException and,
-    // like any failure, changes nothing.
-    void SignWith(const CRSAPrivateKey& key);
-    // 1 when the signature is that of the signed part under the key, else 0. The signature
-    // must be exactly as long as the key's modulus, whatever the stored bit counts say.
-    int IsSignatureOKFor(const CRSAPublicKey& key) const;
+    using CSignedObject::IsSignatureOKFor;
+    // The signature check with the issuer's key.
     int IsSignatureOKFor(const CCertificate& issuer) const;
     // notBefore <= t <= notAfter.
     int IsValidationPeriodOKFor(const CUTCTime& t) const;
@@ -54,6 +43,9 @@ public:
     int IsIssuerOf(const CCertificate& other) const;
     // Issuer equals subject.
     int IsSelfSigned() const;
+    // 1 when the list is of this certificate's issuer and revokes its serial number (compared
+    // with its sign); the revocation dates are not looked at.
+    int IsPresentInCRL(const CCertificateRevocationList& crl) const;
 
     // The DER of the certificate: the octets it was read from, when it was read from DER and
     // not signed since (they keep extensions and unique identifiers); else built from the fields.
@@ -77,7 +69,6 @@ public:
 
     BYTE m_bVersion = 0;  // as encoded: 0 for version 1, 2 for version 3
     CSerialNumber m_serialNumber;
-    int m_nSignatureAlgorithm = 2;  // 0 MD2, 1 MD5, 2 SHA-1, each with RSA
     CDistinguishedName m_issuer;
     CUTCTime m_notBefore;
     CUTCTime m_notAfter;
@@ -85,23 +76,15 @@ public:
     WORD m_wKeyBits = 0;
     BYTE m_publicExponent[kFieldSize] = {};
     BYTE m_modulus[kFieldSize] = {};
-    BYTE m_signature[kFieldSize] = {};  // right-aligned: the last (bits + 7) / 8 octets
-    WORD m_wSignatureBits = 0;
-    BYTE m_digest16[16] = {};  // MD2 or MD5 of the signed part, after m_nSignatureAlgorithm
-    int m_bHasDigest16 = 0;
-    BYTE m_digestSha1[20] = {};
-    int m_bHasDigestSha1 = 0;
 
 private:
     friend class CASN1_Certificate;
     friend class CASN1_CertificateData;
 
+    void DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
+    void Signed() override { m_abReceived.RemoveAll(); }
     // Drops the cached digests and the received octets: the signed part is another one.
     void ForgetSignedPart();
-
-    // The cached digest of the algorithm's size, null when none is cached.
-    const BYTE* CachedDigest(const detail::SSignatureAlgorithm& algorithm) const;
-    void CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest);
 
     // The certificate's DER as received, empty when it was not read from DER.
     CByteArray m_abReceived;

@@ -112,12 +112,10 @@ void ReadCertificateData(const CASN1Type& value, CCertificate& certificate) {
     Require(serial != nullptr, "serialNumber");
     Reading("serialNumber", [&] { certificate.m_serialNumber = static_cast<CSerialNumber>(*serial); });
 
-    CStructureReader signature = ReaderOf(reader.Next(kASN1Sequence, "signature"), kASN1Sequence, 1, "signature");
-    const auto* identifier =
-        dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signature.Next(kASN1ObjectIdentifier, "algorithm"));
-    const SSignatureAlgorithm* algorithm = identifier ? FindSignatureAlgorithm(*identifier) : nullptr;
-    if (!algorithm) ___throwDERDecodingException("CASN1_CertificateData::SetDataTo - unknown signature algorithm");
-    certificate.m_nSignatureAlgorithm = algorithm->value;
+    certificate.m_nSignatureAlgorithm =
+        ReadSignatureAlgorithm(reader.Next(kASN1Sequence, "signature"),
+                               "CASN1_CertificateData::SetDataTo - unknown signature algorithm")
+            .value;
 
     const CASN1Type& issuer = reader.Next(kASN1Sequence, "issuer");
     Reading("issuer", [&] { CASN1_RDNSequence::Read(issuer, certificate.m_issuer); });

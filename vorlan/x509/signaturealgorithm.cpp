@@ -10,6 +10,7 @@
 #include "vorlan/digest/sha1.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/algorithmidentifier.h"
+#include "vorlan/x509/structurecheck.h"
 
 namespace detail {
 namespace {
@@ -44,6 +45,15 @@ const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER&
     for (const SSignatureAlgorithm& row : kSignatureAlgorithms)
         if (row.identifier() == identifier) return &row;
     return nullptr;
+}
+
+const SSignatureAlgorithm& ReadSignatureAlgorithm(const CASN1Type& value, const char* unknown) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "signature");
+    const auto* identifier =
+        dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&reader.Next(kASN1ObjectIdentifier, "algorithm"));
+    const SSignatureAlgorithm* algorithm = identifier ? FindSignatureAlgorithm(*identifier) : nullptr;
+    if (!algorithm) ___throwDERDecodingException("%s", unknown);
+    return *algorithm;
 }
 
 CASN1_AlgorithmIdentifier* NewAlgorithmIdentifier(const SSignatureAlgorithm& algorithm) {

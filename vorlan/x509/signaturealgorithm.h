@@ -31,6 +31,10 @@ struct SSignatureAlgorithm {
 const SSignatureAlgorithm* FindSignatureAlgorithm(int value);
 const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER& identifier);
 
+// The row of an AlgorithmIdentifier read in a signed part; the decoding exception with
+// `unknown` for an identifier of no row.
+const SSignatureAlgorithm& ReadSignatureAlgorithm(const CASN1Type& value, const char* unknown);
+
 // The AlgorithmIdentifier of the row, with NULL parameters.
 CASN1_AlgorithmIdentifier* NewAlgorithmIdentifier(const SSignatureAlgorithm& algorithm);
 

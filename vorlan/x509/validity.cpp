@@ -44,15 +44,17 @@ void CheckValidity(const CASN1Type& value, int anyTag) {
 void ReadValidity(const CASN1Type& value, CCertificate& certificate) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "Validity");
     CUTCTime times[2];
-    for (int i = 0; i < 2; ++i) {
-        const auto* time = dynamic_cast<const CASN1_UTCTime*>(&reader.Next(kASN1UTCTime, kTimes[i]));
-        Reading(kTimes[i], [&] {
-            if (!time) ___throwDERDecodingException("CASN1_UTCTime::SetDataTo - invalid contents");
-            time->SetDataTo(times[i]);
-        });
-    }
+    for (int i = 0; i < 2; ++i) ReadTime(reader, kTimes[i], times[i]);
     certificate.m_notBefore = times[0];
     certificate.m_notAfter = times[1];
+}
+
+void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time) {
+    const auto* value = dynamic_cast<const CASN1_UTCTime*>(&reader.Next(kASN1UTCTime, field));
+    Reading(field, [&] {
+        if (!value) ___throwDERDecodingException("CASN1_UTCTime::SetDataTo - invalid contents");
+        value->SetDataTo(time);
+    });
 }
 
 }  // namespace detail

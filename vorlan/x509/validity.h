@@ -4,6 +4,8 @@
 
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/asn1/utctime.h"
+#include "vorlan/x509/structurecheck.h"
+#include "vorlan/x509/utctime.h"
 
 class CCertificate;
 
@@ -28,4 +30,6 @@ public:
 namespace detail {
 void CheckValidity(const CASN1Type& value, int anyTag);
 void ReadValidity(const CASN1Type& value, CCertificate& certificate);
+// The next component, a UTCTime named `field`, into `time`; failures name the field.
+void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time);
 }  // namespace detail

@@ -1,0 +1,361 @@
+// Revocation lists and certification chains: shape checks that name the failing field,
+// conversions that fail whole, the signature check against a forged empty list and stale
+// digests, the archive form and its bounds, builders that refuse what their checks refuse,
+// the text form and deep copies, serial lookups with their sign, and contiguous sub-chains.
+#include <functional>
+#include <map>
+
+#include "peer.h"
+#include "tests/common/archive_io.h"
+#include "vorlan/x509/asn1crl.h"
+#include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/certificationchain.h"
+
+namespace x509test {
+namespace {
+
+const Octets kSignature = FromHex("030400010203");
+Octets Time(const std::string& text) { return Text(0x17, text); }
+Octets Entry(const Octets& serial, const std::string& date = "990101000000Z") {
+    return Seq({Tlv(0x02, serial), Time(date)});
+}
+// tbsCertList without version: algorithm, issuer, both times, then `rest`.
+std::vector<Octets> Fields(std::initializer_list<Octets> rest, const Octets& algorithm = kSha1WithRSA,
+                           const std::string& nextUpdate = "480305140709Z") {
+    std::vector<Octets> fields{algorithm, Name("CA"), Time("980305140709Z"), Time(nextUpdate)};
+    fields.insert(fields.end(), rest);
+    return fields;
+}
+Octets List(const std::vector<Octets>& tbs, const Octets& signature = kSignature, const Octets& more = {}) {
+    return Seq({Seq(tbs), kSha1WithRSA, signature, more});
+}
+
+template <class Action>
+std::string ReasonDecoding(const Octets& der, Action&& action) {
+    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    encoding.AddRef();
+    return DecodingReason([&] { action(encoding); });
+}
+CCertificateRevocationList ReadList(const Octets& der) {
+    CCertificateRevocationList crl;
+    EXPECT_EQ(ReasonDecoding(der, [&](CDEREncoding& e) { CASN1_CertificateRevocationList(e).SetDataTo(crl); }), "");
+    return crl;
+}
+Octets EncodingOf(const CCertificateRevocationList& crl) { return Encoded(CASN1_CertificateRevocationList(crl)); }
+
+CSerialNumber Serial(const Octets& magnitude, bool negative = false) {
+    CSerialNumber serial(magnitude.data(), static_cast<int>(magnitude.size()));
+    serial.m_bNegative = negative;
+    return serial;
+}
+CCertificateRevocationList Sample(std::initializer_list<CSerialNumber> serials = {Serial({0x0A, 0xFF})}) {
+    CCertificateRevocationList crl;
+    crl.m_issuer = NameOf("CA");
+    crl.m_lastUpdate = CUTCTime(CString("980305140709Z"));
+    crl.m_nextUpdate = CUTCTime(CString("480305140709Z"));
+    for (const CSerialNumber& serial : serials)
+        crl.m_entries.Add(new CCRLEntry(serial, CUTCTime(CString("990101000000Z"))));
+    return crl;
+}
+// Everything a list holds, for comparisons: text, signature fields and digests.
+std::string State(const CCertificateRevocationList& crl) {
+    return CString(crl).str() + ToHex(crl.m_signature, 256) + std::to_string(crl.m_nSignatureAlgorithm) + "/" +
+           std::to_string(crl.m_wSignatureBits) + "/" + std::to_string(crl.m_bHasDigest16) + ToHex(crl.m_digest16, 16) +
+           std::to_string(crl.m_bHasDigestSha1) + ToHex(crl.m_digestSha1, 20);
+}
+
+TEST(CRLStructure, ShapeChecksNameTheFailingField) {
+    const std::string prefix = "CRL contents is not valid (CertificateList";
+    const struct {
+        const char* name;
+        Octets der;
+        std::string reason;  // after the prefix; empty: valid
+    } rows[] = {
+        {"no version, one entry", List(Fields({Seq({Entry({5})})})), ""},
+        {"version 0, no revokedCertificates", List([] {
+             auto f = Fields({});
+             f.insert(f.begin(), Tlv(0x02, {0}));
+             return f;
+         }()),
+         ""},
+        {"version 1 (a version 2 list)", List([] {
+             auto f = Fields({Seq({})});
+             f.insert(f.begin(), Tlv(0x02, {1}));
+             return f;
+         }()),
+         ".tbsCertList.version is not valid)"},
+        {"no nextUpdate", List({kSha1WithRSA, Name("CA"), Time("980305140709Z"), Seq({Entry({5})})}),
+         ".tbsCertList.nextUpdate: identifier 0x17 expected, 0x10 found)"},
+        {"lastUpdate out of shape", List({kSha1WithRSA, Name("CA"), Time("98030514070Z"), Time("480305140709Z")}),
+         ".tbsCertList.lastUpdate is not valid)"},
+        {"entry with extensions",
+         List(Fields({Seq({Entry({5}), Seq({Tlv(0x02, {6}), Time("990101000000Z"), Seq({})})})})),
+         ".tbsCertList.revokedCertificates.crlEntry: unexpected component 0x10 after the last field)"},
+        {"list extensions", List(Fields({Seq({}), FromHex("a0023000")})),
+         ".tbsCertList: unexpected component 0x80 after the last field)"},
+        {"signature of 4 unused bits", List(Fields({}), FromHex("030204f0")), ".signature is not valid)"},
+        {"a fourth component", List(Fields({}), kSignature, FromHex("0500")),
+         ": unexpected component 0x05 after the last field)"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ReasonDecoding(row.der, [](CDEREncoding& e) { CASN1_CertificateRevocationList list(e); }),
+                  row.reason.empty() ? "" : prefix + row.reason)
+            << row.name;
+        CASN1_SEQUENCE plain;
+        Decode(plain, row.der);
+        EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&plain, 0), row.reason.empty()) << row.name;
+    }
+}
+
+TEST(CRLStructure, ConversionsWriteWhatTheyReadAndFailWhole) {
+    // Without revokedCertificates: no entries, written back as an empty SEQUENCE.
+    const CCertificateRevocationList empty = ReadList(List(Fields({})));
+    EXPECT_EQ(empty.m_entries.GetSize(), 0);
+    const Octets data = Encoded(CASN1_CertificateRevocationListData(empty));
+    EXPECT_EQ(Octets(data.end() - 2, data.end()), FromHex("3000"));
+    const CCertificateRevocationList one = ReadList(List(Fields({Seq({Entry({0x00, 0x80}, "990101000000Z")})})));
+    ASSERT_EQ(one.m_entries.GetSize(), 1);
+    EXPECT_EQ(CString(*one.m_entries[0]).str(), "Serial Number: 80 Revocation Date: 1 January, 1999, 00:00 00 sec GMT");
+
+    CCertificateRevocationList original = ReadList(List(Fields({Seq({Entry({7}), Entry({8})})})));
+    original.SignWith(PrivateKeyOf(KeyFile(512, 3)));
+    const struct {
+        const char* name;
+        Octets der;
+        const char* reason;
+    } rows[] = {
+        {"unknown signature algorithm", List(Fields({}, Seq({FromHex("06092a864886f70d01010b"), FromHex("0500")}))),
+         "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm"},
+        {"nextUpdate in month 13", List(Fields({}, kSha1WithRSA, "481305140709Z")),
+         "CASN1_UTCTime::SetDataTo - invalid contents (nextUpdate)"},
+        {"revocation date in month 13", List(Fields({Seq({Entry({5}), Entry({6}, "991301000000Z")})})),
+         "revokedCertificates: CASN1_UTCTime::SetDataTo - invalid contents (revocationDate)"},
+        {"serial of 257 octets", List(Fields({Seq({Entry(Concat({{1}, Octets(256, 0)}))})})),
+         "revokedCertificates: Serial number longer than 2048 bits (userCertificate)"},
+        {"signature of 257 octets", List(Fields({}), Tlv(0x03, Octets(258, 0))),
+         "CRL contents is not valid (cannot get signature)"},
+    };
+    for (const auto& row : rows) {
+        CCertificateRevocationList target = original;
+        EXPECT_EQ(
+            ReasonDecoding(row.der, [&](CDEREncoding& e) { CASN1_CertificateRevocationList(e).SetDataTo(target); }),
+            row.reason)
+            << row.name;
+        EXPECT_EQ(State(target), State(original)) << row.name;
+    }
+}
+
+TEST(CRLSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused) {
+    // An empty list would un-revoke everything the issuer revoked.
+    const CRSAPrivateKey issuer = PrivateKeyOf(KeyFile(2048, 3));
+    CCertificateRevocationList forged = Sample({});
+    Octets block;
+    for (;; --forged.m_lastUpdate) {  // the block must be odd to have a cube root
+        block = Concat({FromHex("0001ffffffff00 3021300906052b0e03021a05000414"),
+                        Sha1(Encoded(CASN1_CertificateRevocationListData(forged)))});
+        if (block.back() & 1) break;
+    }
+    const Octets signature = ForgedSignature(block, issuer);
+    std::copy(signature.begin(), signature.end(), forged.m_signature + 256 - signature.size());
+    forged.m_wSignatureBits = static_cast<WORD>(8 * signature.size());
+    EXPECT_EQ(forged.IsSignatureOKFor(issuer), 0);
+    EXPECT_EQ(ReadList(EncodingOf(forged)).IsSignatureOKFor(issuer), 0);
+    CCertificateRevocationList genuine = forged;
+    genuine.SignWith(issuer);
+    EXPECT_EQ(ReadList(EncodingOf(genuine)).IsSignatureOKFor(issuer), 1);
+    genuine.m_wSignatureBits = 2056;
+    EXPECT_EQ(genuine.IsSignatureOKFor(issuer), 0);
+}
+
+TEST(CRLSignature, ReadingReplacesTheCachedDigestsAndSigningSignsWhatWasRead) {
+    const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
+    CCertificateRevocationList first = Sample({Serial({1})}), second = Sample({Serial({2})});
+    first.SignWith(key);
+    second.m_nSignatureAlgorithm = 1;
+    second.m_wSignatureBits = 512;
+    CCertificateRevocationList target = ReadList(EncodingOf(first));
+    ASSERT_TRUE(target.m_bHasDigestSha1 && target.IsSignatureOKFor(key));
+    const Octets md5List = EncodingOf(second);
+    ReasonDecoding(md5List, [&](CDEREncoding& e) { CASN1_CertificateRevocationList(e).SetDataTo(target); });
+    EXPECT_TRUE(target.m_bHasDigest16 && !target.m_bHasDigestSha1);
+    target.SignWith(key);  // the second list, not the first one's digest
+    const CCertificateRevocationList signedAgain = ReadList(EncodingOf(target));
+    EXPECT_EQ(signedAgain.m_entries[0]->m_serialNumber.GetAt(0), 2);
+    EXPECT_EQ(signedAgain.IsSignatureOKFor(key), 1);
+
+    // The signed part read on its own drops both digests: they were of another signed part.
+    CASN1_CertificateRevocationListData(first).SetDataTo(target);
+    EXPECT_TRUE(!target.m_bHasDigest16 && !target.m_bHasDigestSha1);
+    EXPECT_EQ(target.m_entries[0]->m_serialNumber.GetAt(0), 1);
+}
+
+TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
+    const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
+    CCertificateRevocationList original = Sample({Serial({5}, true), Serial({0xFB})});
+    original.m_nSignatureAlgorithm = 1;
+    original = ReadList(EncodingOf(original));
+    original.SignWith(key);  // MD5 digest from reading, SHA-1 from signing
+    ASSERT_TRUE(original.m_bHasDigest16 && original.m_bHasDigestSha1);
+    const auto stored = testcommon::Store([&](CArchive& ar) { original.Serialize(ar); });
+    CCertificateRevocationList loaded;
+    testcommon::Loader loader(stored);
+    loaded.Serialize(loader.ar);
+    EXPECT_EQ(State(loaded), State(original));
+    EXPECT_TRUE(loaded.m_entries[0]->m_serialNumber.m_bNegative);
+
+    // Format 0 has no SHA-1 flag: the 16-bit flag and 20 octets after the MD5 digest go.
+    constexpr std::size_t kAlgorithm = 257, kSha1Flag = kAlgorithm + 4 + 2 + 16, kEntries = kSha1Flag + 22;
+    auto format0 = stored;
+    format0[0] = 0;
+    format0.erase(format0.begin() + kSha1Flag, format0.begin() + kEntries);
+    CCertificateRevocationList old;
+    testcommon::Loader oldLoader(format0);
+    old.Serialize(oldLoader.ar);
+    EXPECT_TRUE(old.m_bHasDigest16 && !old.m_bHasDigestSha1 && old.m_entries.GetSize() == 2);
+
+    const struct {
+        const char* name;
+        std::size_t at;
+        std::vector<BYTE> octets;
+    } refused[] = {{"format 2", 0, {2}},
+                   {"algorithm 3", kAlgorithm, {3, 0}},
+                   {"signature of 2,056 bits", kAlgorithm + 2, {0x08, 0x08}},
+                   {"signature of 65,535 bits", kAlgorithm + 2, {0xFF, 0xFF}},
+                   {"entry format 1", kEntries + 2, {1}},
+                   {"entry count past the end", kEntries, {0xFE, 0xFF}}};
+    for (const auto& row : refused) {
+        auto patched = stored;
+        std::copy(row.octets.begin(), row.octets.end(), patched.begin() + static_cast<long>(row.at));
+        CCertificateRevocationList target = original;
+        testcommon::Loader bad(patched);
+        EXPECT_NE(testcommon::CauseOf([&] { target.Serialize(bad.ar); }), testcommon::kNothingThrown) << row.name;
+        EXPECT_EQ(State(target), State(original)) << row.name;
+    }
+
+    CArray<CCertificateRevocationList, const CCertificateRevocationList&> lists, back;
+    lists.Add(original);
+    lists.Add(Sample({}));
+    testcommon::Loader arrays(testcommon::Store([&](CArchive& ar) { lists.Serialize(ar); }));
+    back.Serialize(arrays.ar);
+    ASSERT_EQ(back.GetSize(), 2);
+    EXPECT_TRUE(State(back[0]) == State(lists[0]) && State(back[1]) == State(lists[1]));
+}
+
+TEST(CRLBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
+    const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
+    const std::pair<const char*, std::function<void(CCertificateRevocationList&)>> rows[] = {
+        {"algorithm 7", [](CCertificateRevocationList& c) { c.m_nSignatureAlgorithm = 7; }},
+        {"signature of 2,056 bits", [](CCertificateRevocationList& c) { c.m_wSignatureBits = 2056; }},
+        {"nextUpdate in 2070", [](CCertificateRevocationList& c) { c.m_nextUpdate.m_wYear = 2070; }},
+        {"a missing entry", [](CCertificateRevocationList& c) { c.m_entries.Add(nullptr); }},
+    };
+    for (const auto& [name, spoil] : rows) {
+        CCertificateRevocationList crl = Sample();
+        crl.SignWith(key);
+        spoil(crl);
+        EXPECT_NE(DecodingReason([&] { CASN1_CertificateRevocationList structure(crl); }), "") << name;
+        crl.m_bHasDigestSha1 = 0;
+        EXPECT_EQ(crl.IsSignatureOKFor(key), 0) << name;
+    }
+}
+
+TEST(CRLObject, TextListsTheLastEntryFirstAndCopiesAreDeep) {
+    CCertificateRevocationList crl = Sample({Serial({0x0A}), Serial({0x0B}, true)});
+    const std::string head =
+        "CRL issued by:\r\nCommon name: CA\r\nLast Update: 5 March, 1998, 14:07 09 sec GMT\r\n"
+        "Next Update: 5 March, 2048, 14:07 09 sec GMT\r\nRevoked Certificates:\r\n";
+    const std::string entries =
+        "Serial Number: -0B Revocation Date: 1 January, 1999, 00:00 00 sec GMT\r\n"
+        "Serial Number: 0A Revocation Date: 1 January, 1999, 00:00 00 sec GMT\r\n";
+    EXPECT_EQ(CString(crl).str(), head + entries);
+    auto copy = std::make_unique<CCertificateRevocationList>(crl);
+    CCertificateRevocationList assigned;
+    assigned = *copy;
+    crl.Done();
+    EXPECT_EQ(CString(crl).str(), "CRL issued by:\r\n" + head.substr(head.find("Last")) + "No CRL Entries\r\n");
+    copy->m_entries[0]->m_serialNumber.SetAt(0, 0x0C);
+    copy.reset();
+    EXPECT_EQ(CString(assigned).str(), head + entries);
+}
+
+TEST(CRLLookup, SerialsCompareWithTheirSignAndTheIndexFollowsTheEntries) {
+    CCertificateRevocationList crl =
+        Sample({Serial({0x01}), Serial({0x05}, true), Serial({0x00, 0x07}), Serial({0x01})});
+    const struct {
+        CSerialNumber serial;
+        int index;
+    } rows[] = {{Serial({0x00, 0x01}), 3},   // leading zero octets aside; the last of two entries
+                {Serial({0x05}, true), 1},   // -5
+                {Serial({0xFB}), -1},        // 251, the octet of -5 in two's complement
+                {Serial({0x05}), -1},        // +5
+                {Serial({0x07}, true), -1},  // -7 against +7
+                {Serial({0x07}), 2},        {Serial({}), -1}};
+    for (const auto& row : rows) EXPECT_EQ(crl.FindSerial(row.serial), row.index) << CString(row.serial).str();
+
+    CCertificate certificate;
+    certificate.m_issuer = NameOf("CA");
+    certificate.m_serialNumber = Serial({0x05}, true);
+    EXPECT_EQ(certificate.IsPresentInCRL(crl), 1);
+    certificate.m_serialNumber.m_bNegative = 0;
+    EXPECT_EQ(certificate.IsPresentInCRL(crl), 0);
+    certificate.m_serialNumber = Serial({0x07});
+    certificate.m_issuer = NameOf("Another CA");
+    EXPECT_EQ(certificate.IsPresentInCRL(crl), 0);
+
+    // Entries added, removed, replaced: the index follows the array, and Reindex after an edit in place.
+    crl.m_entries.Add(new CCRLEntry(Serial({0x09}), CUTCTime()));
+    EXPECT_EQ(crl.FindSerial(Serial({0x09})), 4);
+    crl.m_entries.RemoveAt(0);
+    EXPECT_EQ(crl.FindSerial(Serial({0x09})), 3);
+    crl.m_entries[3]->m_serialNumber = Serial({0x0D});
+    EXPECT_EQ(crl.FindSerial(Serial({0x09})), -1);  // a hit is checked against the entry itself
+    crl.Reindex();
+    EXPECT_EQ(crl.FindSerial(Serial({0x0D})), 3);
+    EXPECT_EQ(CCertificateRevocationList(crl).FindSerial(Serial({0x0D})), 3);
+}
+
+TEST(CertificationChain, IsSubChainOfFindsOneContiguousRunInOrder) {
+    const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
+    std::map<char, CASN1_Certificate> certificates;
+    for (char name : std::string("ABXY")) {
+        CCertificate certificate;
+        certificate.m_subject = NameOf(std::string(1, name).c_str());
+        certificate.GetDataFrom(key);
+        certificate.SignWith(key);
+        certificates[name] = CASN1_Certificate(certificate);
+    }
+    // U and V read as certificates with an unknown signature algorithm: compared by their encodings.
+    for (char name : std::string("UV")) {
+        Octets der = Encoded(certificates[name == 'U' ? 'A' : 'B']);
+        const Octets sha1 = FromHex("2a864886f70d010105");
+        std::search(der.begin(), der.end(), sha1.begin(), sha1.end())[8] = 0x0b;
+        Decode(certificates[name], der);
+    }
+    const auto chain = [&](const std::string& names) {
+        CCertificationChain out;
+        for (char name : names) out.Add(certificates[name]);
+        return out;
+    };
+    const struct {
+        const char* run;
+        const char* within;
+        int found;
+    } rows[] = {{"AB", "XAB", 1}, {"AB", "ABY", 1},  {"AB", "XABY", 1}, {"AB", "ABB", 1}, {"AB", "ABXB", 1},
+                {"AB", "AXB", 0}, {"AB", "BA", 0},   {"AB", "A", 0},    {"AB", "AB", 1},  {"", "", 0},
+                {"", "AB", 0},    {"AU", "XAUY", 1}, {"U", "V", 0},     {"U", "AB", 0},   {"BA", "ABAB", 1}};
+    for (const auto& row : rows)
+        EXPECT_EQ(chain(row.run).IsSubChainOf(chain(row.within)), row.found) << row.run << " in " << row.within;
+
+    // Copies are deep; the archive form keeps the certificates and refuses what is none.
+    CCertificationChain copy = chain("AUB"), back;
+    testcommon::Loader archive(testcommon::Store([&](CArchive& ar) { copy.Serialize(ar); }));
+    back.Serialize(archive.ar);
+    EXPECT_EQ(back.IsSubChainOf(chain("XAUBY")) + chain("AUB").IsSubChainOf(back), 2);
+    CASN1_Certificate none;
+    copy.Add(none);
+    testcommon::Loader notACertificate(testcommon::Store([&](CArchive& ar) { copy.Serialize(ar); }));
+    EXPECT_EQ(testcommon::CauseOf([&] { back.Serialize(notACertificate.ar); }), CArchiveException::generic);
+}
+
+}  // namespace
+}  // namespace x509test

@@ -1,0 +1,172 @@
+#include "vorlan/x509/certificaterevocationlist.h"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "vorlan/x509/certificate.h"
+#include "vorlan/x509/crldata.h"
+#include "vorlan/x509/signaturealgorithm.h"
+
+IMPLEMENT_SERIAL(CCertificateRevocationList, CObject, VERSIONABLE_SCHEMA | 0)
+
+// An open-addressing table of the entries' serial numbers, built once for an entry array of
+// a given count and storage. Each slot holds the serial's hash and the index of the last
+// entry with that serial; a lookup compares with the entries themselves.
+class CCertificateRevocationList::CSerialIndex {
+public:
+    using Entries = CArray<CCRLEntry*, CCRLEntry*>;
+
+    explicit CSerialIndex(const Entries& entries) : m_nCount(entries.GetSize()), m_pData(entries.GetData()) {
+        int bits = 3;
+        while ((std::size_t{1} << bits) < 2 * static_cast<std::size_t>(m_nCount)) ++bits;
+        m_nShift = 64 - bits;
+        m_slots.assign(std::size_t{1} << bits, Slot{0, -1});
+        for (int i = 0; i < m_nCount; ++i) {
+            if (!entries[i]) continue;
+            const std::uint64_t hash = HashOf(entries[i]->m_serialNumber);
+            m_slots[Probe(entries, entries[i]->m_serialNumber, hash)] = Slot{hash, i};  // the later entry wins
+        }
+    }
+
+    bool Fits(const Entries& entries) const { return entries.GetSize() == m_nCount && entries.GetData() == m_pData; }
+
+    int Find(const Entries& entries, const CSerialNumber& serial) const {
+        return m_slots[Probe(entries, serial, HashOf(serial))].index;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t hash;
+        int index;  // -1: empty
+    };
+
+    // Numeric: leading zero octets aside, and zero has no sign.
+    static std::uint64_t HashOf(const CSerialNumber& serial) {
+        const BYTE* octets = serial.GetData();
+        int at = 0;
+        const int size = serial.GetSize();
+        while (at < size && octets[at] == 0) ++at;
+        std::uint64_t hash = 14695981039346656037u;  // FNV-1a
+        for (; at < size; ++at) hash = (hash ^ octets[at]) * 1099511628211u;
+        return serial.m_bNegative && hash != 14695981039346656037u ? ~hash : hash;
+    }
+
+    // The slot of `serial`, or the empty slot where it belongs (the table is never full).
+    std::size_t Probe(const Entries& entries, const CSerialNumber& serial, std::uint64_t hash) const {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t at = (hash * 0x9E3779B97F4A7C15u) >> m_nShift;; at = (at + 1) & mask) {
+            const Slot& slot = m_slots[at];
+            if (slot.index < 0) return at;
+            const CCRLEntry* entry = entries[slot.index];
+            if (slot.hash == hash && entry && entry->m_serialNumber == serial) return at;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    int m_nShift = 0;
+    int m_nCount;
+    const CCRLEntry* const* m_pData;
+};
+
+CCertificateRevocationList::CCertificateRevocationList() = default;
+
+CCertificateRevocationList::CCertificateRevocationList(const CCertificateRevocationList& other) : CSignedObject() {
+    *this = other;
+}
+
+CCertificateRevocationList::~CCertificateRevocationList() = default;
+
+CCertificateRevocationList& CCertificateRevocationList::operator=(const CCertificateRevocationList& other) {
+    if (this == &other) return *this;
+    CArray<CCRLEntry*, CCRLEntry*> copies;
+    copies.SetSize(0, other.m_entries.GetSize());
+    for (int i = 0; i < other.m_entries.GetSize(); ++i)
+        copies.Add(other.m_entries[i] ? new CCRLEntry(*other.m_entries[i]) : nullptr);
+    CopyFields(other);
+    detail::MoveEntries(copies, m_entries);
+    return *this;
+}
+
+CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRevocationList&& other) {
+    if (this == &other) return *this;
+    CopyFields(other);
+    detail::MoveEntries(other.m_entries, m_entries);
+    other.Reindex();
+    return *this;
+}
+
+void CCertificateRevocationList::CopyFields(const CCertificateRevocationList& other) {
+    CSignedObject::operator=(other);
+    m_lastUpdate = other.m_lastUpdate;
+    m_nextUpdate = other.m_nextUpdate;
+    m_issuer = other.m_issuer;
+    Reindex();
+}
+
+void CCertificateRevocationList::Done() {
+    m_entries.RemoveAll();
+    m_issuer.RemoveAll();
+    Reindex();
+}
+
+int CCertificateRevocationList::IsSignatureOKFor(const CCertificate& issuer) const {
+    CRSAPublicKey key;
+    issuer.SetDataTo(key);
+    return IsSignatureOKFor(key);
+}
+
+int CCertificateRevocationList::FindSerial(const CSerialNumber& serial) const {
+    if (!m_pIndex || !m_pIndex->Fits(m_entries)) m_pIndex = std::make_unique<CSerialIndex>(m_entries);
+    return m_pIndex->Find(m_entries, serial);
+}
+
+void CCertificateRevocationList::Reindex() const { m_pIndex.reset(); }
+
+void CCertificateRevocationList::DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+    CASN1_CertificateRevocationListData data;
+    detail::BuildCRLData(data, *this, algorithm);
+    detail::DigestEncoding(algorithm, data, digest);
+}
+
+CCertificateRevocationList::operator CString() const {
+    // Names are joined, not formatted: a value may hold a zero octet.
+    CString text = "CRL issued by:\r\n" + CString(m_issuer) + "Last Update: " + m_lastUpdate.GetTimeAsString(1, 0) +
+                   "\r\nNext Update: " + m_nextUpdate.GetTimeAsString(1, 0) + "\r\nRevoked Certificates:\r\n";
+    if (m_entries.GetSize() == 0) return text + "No CRL Entries\r\n";
+    for (int i = m_entries.GetSize() - 1; i >= 0; --i)
+        if (m_entries[i]) text += CString(*m_entries[i]) + "\r\n";
+    return text;
+}
+
+void CCertificateRevocationList::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << kRecordFormat;
+        SerializeOctets(ar, m_signature);
+        ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
+        SerializeDigests(ar, kRecordFormat);
+        m_entries.Serialize(ar);
+        m_lastUpdate.Serialize(ar);
+        m_nextUpdate.Serialize(ar);
+        m_issuer.Serialize(ar);
+        return;
+    }
+    CCertificateRevocationList loaded;
+    BYTE format = 0;
+    WORD algorithm = 0;
+    ar >> format;
+    SerializeOctets(ar, loaded.m_signature);
+    ar >> algorithm >> loaded.m_wSignatureBits;
+    RequireLoadable(format, algorithm, loaded.m_wSignatureBits);
+    loaded.m_nSignatureAlgorithm = algorithm;
+    loaded.SerializeDigests(ar, format);
+    loaded.m_entries.Serialize(ar);
+    loaded.m_lastUpdate.Serialize(ar);
+    loaded.m_nextUpdate.Serialize(ar);
+    loaded.m_issuer.Serialize(ar);
+    *this = std::move(loaded);
+}
+
+void SerializeElements(CArchive& ar, CCertificateRevocationList* elements, int count) {
+    for (int i = 0; i < count; ++i) elements[i].Serialize(ar);
+}

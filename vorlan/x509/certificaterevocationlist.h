@@ -1,0 +1,72 @@
+// CCertificateRevocationList: an issuer's signed list of revoked serial numbers (first
+// version: no extensions) as the client handles it — the entries, both update times, the
+// issuer, and the signature with the cached digests of the signed part (CSignedObject). It
+// signs itself, checks its signature, looks serial numbers up, archives and prints itself.
+// CASN1_CertificateRevocationList fills it (SetDataTo) and is built from it (GetDataFrom).
+#pragma once
+
+#include <memory>
+
+#include "vorlan/x509/crlentry.h"
+#include "vorlan/x509/distinguishedname.h"
+#include "vorlan/x509/signedobject.h"
+
+class CCertificate;
+
+class CCertificateRevocationList : public CSignedObject {
+    DECLARE_SERIAL(CCertificateRevocationList)
+public:
+    // No entries, both times now, an empty issuer, SHA-1 with RSA, no signature, no digest.
+    CCertificateRevocationList();
+    // Deep copies of the entries and every field; a digest only when its flag is set.
+    CCertificateRevocationList(const CCertificateRevocationList& other);
+    CCertificateRevocationList& operator=(const CCertificateRevocationList& other);
+    // Takes the entries over; `other` is left without entries.
+    CCertificateRevocationList& operator=(CCertificateRevocationList&& other);
+    ~CCertificateRevocationList() override;
+
+    // Deletes the entries and empties the issuer.
+    void Done();
+
+    using CSignedObject::IsSignatureOKFor;
+    // The signature check with the issuer's key.
+    int IsSignatureOKFor(const CCertificate& issuer) const;
+
+    // The index of the last entry whose serial number equals `serial` (with its sign), -1
+    // when there is none. The serial numbers are indexed once and looked up in constant
+    // time; the index is rebuilt when the list is read, loaded, assigned or emptied and when
+    // the entry array changes its count or storage. An entry edited or replaced in place at
+    // the same count is seen after Reindex().
+    int FindSerial(const CSerialNumber& serial) const;
+    // Drops the index of the serial numbers; the next lookup indexes the entries again.
+    void Reindex() const;
+
+    // "CRL issued by:", the issuer, both times and the entries, last entry first.
+    operator CString() const;  // NOLINT: the client's text conversion
+
+    // Format octet 1, the signature, algorithm, bit count and digests, then the entries, both
+    // times and the issuer. Loading accepts formats 0 and 1, refuses an unknown algorithm and
+    // a signature past 2,048 bits (generic archive exception); a failed load leaves the list
+    // as it was.
+    void Serialize(CArchive& ar) override;
+
+    CArray<CCRLEntry*, CCRLEntry*> m_entries;  // owned
+    CUTCTime m_lastUpdate;
+    CUTCTime m_nextUpdate;
+    CDistinguishedName m_issuer;
+
+private:
+    friend class CASN1_CertificateRevocationList;
+    friend class CASN1_CertificateRevocationListData;
+    class CSerialIndex;
+
+    void DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
+    // Every field but the entries; the index is dropped.
+    void CopyFields(const CCertificateRevocationList& other);
+
+    mutable std::unique_ptr<CSerialIndex> m_pIndex;
+};
+
+// Arrays hold lists by value: the framework's element functions construct and destroy them;
+// each archives in its own form.
+void SerializeElements(CArchive& ar, CCertificateRevocationList* elements, int count);

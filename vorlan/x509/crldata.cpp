@@ -1,0 +1,203 @@
+#include "vorlan/x509/crldata.h"
+
+#include <memory>
+#include <utility>
+
+#include "vorlan/x509/algorithmidentifier.h"
+#include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/crlentry.h"
+#include "vorlan/x509/rdnsequence.h"
+#include "vorlan/x509/signaturealgorithm.h"
+#include "vorlan/x509/structurecheck.h"
+#include "vorlan/x509/validity.h"
+
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CRLEntry, CASN1_CONSTRUCTED_TYPE)
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates, CASN1_CONSTRUCTED_TYPE)
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData, CASN1_CONSTRUCTED_TYPE)
+
+namespace {
+
+using detail::CStructureReader;
+
+constexpr const char* kTimes[] = {"lastUpdate", "nextUpdate"};
+
+void CheckTime(CStructureReader& reader, const char* field) {
+    detail::Require(CASN1_UTCTime::isValid(&reader.Next(kASN1UTCTime, field), 0), field);
+}
+
+void CheckEntry(const CASN1Type& value, int anyTag) {
+    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    reader.Next(kASN1Integer, "userCertificate");
+    CheckTime(reader, "revocationDate");
+    reader.End(detail::kThisStructure);
+}
+
+void CheckEntries(const CASN1Type& value, int anyTag) {
+    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    while (!reader.AtEnd()) detail::CheckField(reader, kASN1Sequence, "crlEntry", CheckEntry);
+}
+
+// The number of a version INTEGER; false when it does not read as one.
+bool ReadVersion(const CASN1Type& value, unsigned long& number) {
+    const auto* integer = dynamic_cast<const CASN1_INTEGER*>(&value);
+    return integer && integer->GetInteger(number);
+}
+
+// Entries are read over a date that needs no clock, the date of 1970-01-01 00:00:00 GMT.
+const CUTCTime& Epoch() {
+    static const CUTCTime epoch(std::time_t{0});
+    return epoch;
+}
+
+void ReadEntry(const CASN1Type& value, CCRLEntry& entry) {
+    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, 1, "CRLEntry");
+    const auto* serial = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "userCertificate"));
+    detail::Require(serial != nullptr, "userCertificate");
+    detail::Reading("userCertificate", [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*serial); });
+    detail::ReadTime(reader, "revocationDate", entry.m_revocationDate);
+}
+
+// The entries of a RevokedCertificates value in place of those of `entries` (deleted), or,
+// on failure, nothing changed.
+void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries) {
+    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, 1, "revokedCertificates");
+    const auto& list = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    CArray<CCRLEntry*, CCRLEntry*> read;
+    read.SetSize(0, list.GetCount());
+    detail::Within("revokedCertificates", [&] {
+        while (!reader.AtEnd()) {
+            auto entry = std::make_unique<CCRLEntry>(CSerialNumber(), Epoch());
+            ReadEntry(reader.Next(kASN1Sequence, "crlEntry"), *entry);
+            read.Add(entry.release());
+        }
+    });
+    detail::MoveEntries(read, entries);
+}
+
+}  // namespace
+
+CASN1_CRLEntry::CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate) {
+    std::unique_ptr<CASN1_UTCTime> ownedDate(revocationDate);
+    AddObject(userCertificate);
+    AddObject(ownedDate.release());
+}
+
+CASN1_CRLEntry::CASN1_CRLEntry(const CCRLEntry& entry) { GetDataFrom(entry); }
+
+void CASN1_CRLEntry::GetDataFrom(const CCRLEntry& entry) {
+    clear();
+    auto date = std::make_unique<CASN1_UTCTime>(entry.m_revocationDate);
+    AddObject(new CASN1_INTEGER(entry.m_serialNumber));
+    AddObject(date.release());
+}
+
+void CASN1_CRLEntry::SetDataTo(CCRLEntry& entry) const {
+    CCRLEntry read(entry);
+    ReadEntry(*this, read);
+    entry = read;
+}
+
+int CASN1_CRLEntry::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { CheckEntry(*value, anyTag); });
+}
+
+CASN1_RevokedCertificates::CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries) {
+    GetDataFrom(entries);
+}
+
+void CASN1_RevokedCertificates::GetDataFrom(const CArray<CCRLEntry*, CCRLEntry*>& entries) {
+    clear();
+    try {
+        for (int i = 0; i < entries.GetSize(); ++i) {
+            if (!entries[i])
+                ___throwDERDecodingException("RevokedCertificates cannot be written: entry %d is missing", i);
+            AddObject(new CASN1_CRLEntry(*entries[i]));
+        }
+    } catch (CDERDecodingException*) {
+        clear();
+        throw;
+    }
+}
+
+void CASN1_RevokedCertificates::SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entries) const {
+    ReadEntries(*this, entries);
+}
+
+int CASN1_RevokedCertificates::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { CheckEntries(*value, anyTag); });
+}
+
+CASN1_CertificateRevocationListData::CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl) {
+    GetDataFrom(crl);
+}
+
+void CASN1_CertificateRevocationListData::GetDataFrom(const CCertificateRevocationList& crl) {
+    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(crl.m_nSignatureAlgorithm);
+    if (!algorithm)
+        ___throwDERDecodingException("CertificateRevocationListData cannot be written: unknown signature algorithm %d",
+                                     crl.m_nSignatureAlgorithm);
+    detail::BuildCRLData(*this, crl, *algorithm);
+}
+
+void CASN1_CertificateRevocationListData::SetDataTo(CCertificateRevocationList& crl) const {
+    CCertificateRevocationList read(crl);
+    read.ForgetDigests();
+    detail::ReadCRLData(*this, read);
+    crl = std::move(read);
+}
+
+int CASN1_CertificateRevocationListData::isValid(const CASN1Type* value, int anyTag) {
+    return detail::Passes([&] { detail::CheckCRLData(*value, anyTag); });
+}
+
+namespace detail {
+
+void CheckCRLData(const CASN1Type& value, int anyTag) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
+    unsigned long version = 0;
+    if (const CASN1Type* number = reader.Optional(kASN1Integer))
+        Require(ReadVersion(*number, version) && version == 0, "version");
+    CheckField(reader, kASN1Sequence, "signature", CheckAlgorithmIdentifier);
+    Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, "issuer"), 0), "issuer");
+    for (const char* time : kTimes) CheckTime(reader, time);
+    if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
+        Within("revokedCertificates", [&] { CheckEntries(*entries, 0); });
+    reader.End(kThisStructure);
+}
+
+void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "TBSCertList");
+    unsigned long version = 0;
+    if (const CASN1Type* number = reader.Optional(kASN1Integer); number && !ReadVersion(*number, version))
+        ___throwDERDecodingException("Invalid CertificateRevocationListData (invalid version number)");
+    crl.m_nSignatureAlgorithm =
+        ReadSignatureAlgorithm(reader.Next(kASN1Sequence, "signature"),
+                               "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm")
+            .value;
+    const CASN1Type& issuer = reader.Next(kASN1Sequence, "issuer");
+    Reading("issuer", [&] { CASN1_RDNSequence::Read(issuer, crl.m_issuer); });
+    ReadTime(reader, kTimes[0], crl.m_lastUpdate);
+    ReadTime(reader, kTimes[1], crl.m_nextUpdate);
+    if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
+        ReadEntries(*entries, crl.m_entries);
+    else
+        crl.m_entries.RemoveAll();
+    reader.End("TBSCertList");
+}
+
+void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateRevocationList& crl,
+                  const SSignatureAlgorithm& algorithm) {
+    data.clear();
+    try {
+        data.AddObject(NewAlgorithmIdentifier(algorithm));
+        data.AddObject(new CASN1_RDNSequence(crl.m_issuer));
+        data.AddObject(new CASN1_UTCTime(crl.m_lastUpdate));
+        data.AddObject(new CASN1_UTCTime(crl.m_nextUpdate));
+        data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
+    } catch (CDERDecodingException*) {
+        data.clear();
+        throw;
+    }
+}
+
+}  // namespace detail

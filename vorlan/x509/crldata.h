@@ -1,0 +1,79 @@
+// The signed part of a revocation list of the first version and its pieces: CASN1_CRLEntry
+// (a revoked serial number and its date), CASN1_RevokedCertificates (the SEQUENCE OF them) and
+// CASN1_CertificateRevocationListData (algorithm, issuer, both update times and the entries),
+// to and from the fields of a CCertificateRevocationList.
+#pragma once
+
+#include "vorlan/asn1/integer.h"
+#include "vorlan/asn1/sequence.h"
+#include "vorlan/asn1/utctime.h"
+#include "vorlan/framework/array.h"
+
+class CCRLEntry;
+class CCertificateRevocationList;
+
+namespace detail {
+struct SSignatureAlgorithm;
+}
+
+class CASN1_CRLEntry : public CASN1_SEQUENCE {
+public:
+    CASN1_CRLEntry() = default;
+    // Owns both from now on.
+    CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate);
+    explicit CASN1_CRLEntry(const CCRLEntry& entry);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_CRLEntry)
+
+    // The serial number with its sign and the date; a date that cannot be written raises the
+    // decoding exception.
+    void GetDataFrom(const CCRLEntry& entry);
+    // Serial and date; a failure names the field and leaves the entry unchanged.
+    void SetDataTo(CCRLEntry& entry) const;
+
+    // An INTEGER and a UTCTime, no entry extensions.
+    static int isValid(const CASN1Type* value, int anyTag);
+};
+
+class CASN1_RevokedCertificates : public CASN1_SEQUENCE {
+public:
+    CASN1_RevokedCertificates() = default;
+    explicit CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates)
+
+    // One CRLEntry per entry, in order.
+    void GetDataFrom(const CArray<CCRLEntry*, CCRLEntry*>& entries);
+    // The entries, replacing (and deleting) those of the array; a failure names the field
+    // and leaves the array unchanged.
+    void SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entries) const;
+
+    // Every element a CRLEntry; may be empty.
+    static int isValid(const CASN1Type* value, int anyTag);
+};
+
+class CASN1_CertificateRevocationListData : public CASN1_SEQUENCE {
+public:
+    CASN1_CertificateRevocationListData() = default;
+    explicit CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData)
+
+    // Algorithm, issuer, lastUpdate, nextUpdate and the entries (an empty SEQUENCE when there
+    // are none), no version. An unknown algorithm, a name or time that cannot be written
+    // raises the decoding exception.
+    void GetDataFrom(const CCertificateRevocationList& crl);
+    // Algorithm, issuer, times and entries into the list, whose cached digests are dropped;
+    // a failure names the field and changes nothing.
+    void SetDataTo(CCertificateRevocationList& crl) const;
+
+    // [version INTEGER 0], signature, issuer, lastUpdate, nextUpdate, [revokedCertificates].
+    static int isValid(const CASN1Type* value, int anyTag);
+};
+
+namespace detail {
+void CheckCRLData(const CASN1Type& value, int anyTag);
+// The fields of the value into `crl` as they are read (no rollback, but the entries are
+// replaced whole).
+void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl);
+// The signed part of `crl` with the signature algorithm `algorithm`.
+void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateRevocationList& crl,
+                  const SSignatureAlgorithm& algorithm);
+}  // namespace detail

@@ -1,0 +1,38 @@
+// CCRLEntry: one revoked certificate of a revocation list, its serial number (with its sign)
+// and the date it was revoked.
+#pragma once
+
+#include "vorlan/framework/array.h"
+#include "vorlan/x509/serialnumber.h"
+#include "vorlan/x509/utctime.h"
+
+class CCRLEntry : public CObject {
+    DECLARE_SERIAL(CCRLEntry)
+public:
+    // An empty serial number, revoked now.
+    CCRLEntry() = default;
+    CCRLEntry(const CSerialNumber& serialNumber, const CUTCTime& revocationDate);
+    CCRLEntry(const CCRLEntry& other) = default;
+    CCRLEntry& operator=(const CCRLEntry& other) = default;
+    ~CCRLEntry() override = default;
+
+    // "Serial Number: <hex> Revocation Date: <date, time with seconds, zone>".
+    operator CString() const;  // NOLINT: the client's text conversion
+
+    // Octet 0, the serial number, the date; loading refuses another octet (generic archive
+    // exception) and, like any failure, leaves the entry as it was.
+    void Serialize(CArchive& ar) override;
+
+    CSerialNumber m_serialNumber;
+    CUTCTime m_revocationDate;
+};
+
+// Arrays of entry pointers own the entries: destroying deletes them, loading creates the
+// missing ones.
+void DestructElements(CCRLEntry** elements, int count);
+void SerializeElements(CArchive& ar, CCRLEntry** elements, int count);
+
+namespace detail {
+// The entries of `from` in place of those of `to` (deleted); `from` is left empty.
+void MoveEntries(CArray<CCRLEntry*, CCRLEntry*>& from, CArray<CCRLEntry*, CCRLEntry*>& to);
+}  // namespace detail

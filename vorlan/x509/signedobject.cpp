@@ -1,0 +1,87 @@
+#include "vorlan/x509/signedobject.h"
+
+#include <cstring>
+
+#include "vorlan/support/unlockexception.h"
+#include "vorlan/x509/signaturealgorithm.h"
+#include "vorlan/x509/structurecheck.h"
+
+CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
+    if (this == &other) return *this;
+    m_nSignatureAlgorithm = other.m_nSignatureAlgorithm;
+    std::memcpy(m_signature, other.m_signature, kFieldSize);
+    m_wSignatureBits = other.m_wSignatureBits;
+    ForgetDigests();
+    m_bHasDigest16 = other.m_bHasDigest16;
+    if (m_bHasDigest16) std::memcpy(m_digest16, other.m_digest16, sizeof m_digest16);
+    m_bHasDigestSha1 = other.m_bHasDigestSha1;
+    if (m_bHasDigestSha1) std::memcpy(m_digestSha1, other.m_digestSha1, sizeof m_digestSha1);
+    return *this;
+}
+
+void CSignedObject::ForgetDigests() {
+    m_bHasDigest16 = m_bHasDigestSha1 = 0;
+    std::memset(m_digest16, 0, sizeof m_digest16);
+    std::memset(m_digestSha1, 0, sizeof m_digestSha1);
+}
+
+const BYTE* CSignedObject::CachedDigest(const detail::SSignatureAlgorithm& algorithm) const {
+    if (algorithm.digestSize == sizeof m_digestSha1) return m_bHasDigestSha1 ? m_digestSha1 : nullptr;
+    return m_bHasDigest16 ? m_digest16 : nullptr;
+}
+
+void CSignedObject::CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest) {
+    const bool sha1 = algorithm.digestSize == sizeof m_digestSha1;
+    std::memcpy(sha1 ? m_digestSha1 : m_digest16, digest, static_cast<std::size_t>(algorithm.digestSize));
+    (sha1 ? m_bHasDigestSha1 : m_bHasDigest16) = 1;
+}
+
+void CSignedObject::SignWith(const CRSAPrivateKey& key) {
+    const unsigned k = key.RsaOutputSize();
+    if (k > kFieldSize) detail::ThrowUnlockFormatted("CCertificate::SignWith fails - key.RsaOutputSize() = %d", k);
+    const detail::SSignatureAlgorithm& sha1WithRSA = *detail::FindSignatureAlgorithm(2);
+    BYTE digest[detail::kMaxSignatureDigestSize];
+    if (const BYTE* cached = CachedDigest(sha1WithRSA))
+        std::memcpy(digest, cached, sizeof m_digestSha1);
+    else
+        DigestFields(sha1WithRSA, digest);
+    BYTE signature[kFieldSize];
+    key.LockDigest(sha1WithRSA.digest, digest, signature, kFieldSize);
+    // Nothing has changed up to here.
+    std::memcpy(m_signature, signature, kFieldSize);
+    m_nSignatureAlgorithm = sha1WithRSA.value;
+    m_wSignatureBits = static_cast<WORD>(8 * k);
+    CacheDigest(sha1WithRSA, digest);
+    Signed();
+}
+
+int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const {
+    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+    if (!algorithm || m_wSignatureBits > kMaxBits) return 0;
+    BYTE digest[detail::kMaxSignatureDigestSize];
+    if (const BYTE* cached = CachedDigest(*algorithm))
+        std::memcpy(digest, cached, static_cast<std::size_t>(algorithm->digestSize));
+    else if (!detail::Passes([&] { DigestFields(*algorithm, digest); }))
+        return 0;
+    const std::size_t octets = (m_wSignatureBits + 7u) / 8u;
+    return detail::IsSignatureOK(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
+}
+
+void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {
+    const auto digest = [&ar](int& flag, auto& octets) {
+        WORD stored = flag ? 1 : 0;
+        if (ar.IsStoring())
+            ar << stored;
+        else
+            ar >> stored;
+        flag = stored != 0;
+        if (flag) SerializeOctets(ar, octets);
+    };
+    digest(m_bHasDigest16, m_digest16);
+    if (format == 1) digest(m_bHasDigestSha1, m_digestSha1);
+}
+
+void CSignedObject::RequireLoadable(BYTE format, WORD algorithm, WORD bits) {
+    if (format > kRecordFormat || !detail::FindSignatureAlgorithm(algorithm) || bits > kMaxBits)
+        AfxThrowArchiveException(CArchiveException::generic);
+}

@@ -1,0 +1,74 @@
+// CSignedObject: the RSA signature of a signed structure (a certificate, a revocation list)
+// with the cached digests of its signed part: signing, the signature check, and the archive
+// pieces of these fields. The structure says how its signed part is built from its fields.
+#pragma once
+
+#include <cstddef>
+
+#include "vorlan/framework/archive.h"
+#include "vorlan/rsa/rsaprivatekey.h"
+
+namespace detail {
+struct SSignatureAlgorithm;
+}
+
+class CSignedObject : public CObject {
+public:
+    // Octets of the signature field: signatures of up to 2,048 bits.
+    static constexpr int kFieldSize = CRSAPublicKey::kFieldSize;
+    static constexpr unsigned short kMaxBits = CRSAPublicKey::kMaxBits;
+
+    // Signs with SHA-1 with RSA: the cached SHA-1 digest, or that of the signed part built
+    // from the fields (then cached). A key longer than 2,048 bits raises CUnlockException and,
+    // like any failure, changes nothing.
+    void SignWith(const CRSAPrivateKey& key);
+    // 1 when the signature is that of the signed part under the key, else 0. The signature
+    // must be exactly as long as the key's modulus, whatever the stored bit counts say.
+    int IsSignatureOKFor(const CRSAPublicKey& key) const;
+
+    int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, each with RSA
+    BYTE m_signature[kFieldSize] = {};  // right-aligned: the last (bits + 7) / 8 octets
+    WORD m_wSignatureBits = 0;
+    BYTE m_digest16[16] = {};  // MD2 or MD5 of the signed part, after m_nSignatureAlgorithm
+    int m_bHasDigest16 = 0;
+    BYTE m_digestSha1[20] = {};
+    int m_bHasDigestSha1 = 0;
+
+protected:
+    friend class CASN1_SignedStructure;
+
+    CSignedObject() = default;
+    CSignedObject(const CSignedObject& other) : CObject() { *this = other; }
+    // The algorithm, the signature and its length; both flags, and a digest only where its
+    // flag is set.
+    CSignedObject& operator=(const CSignedObject& other);
+    ~CSignedObject() override = default;
+
+    // The digest with `algorithm` of the DER signed part built from the fields; the decoding
+    // exception when they cannot be written.
+    virtual void DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const = 0;
+    // A new signature replaces the one the object was received with.
+    virtual void Signed() {}
+
+    void ForgetDigests();
+    // The cached digest of the algorithm's size, null when none is cached.
+    const BYTE* CachedDigest(const detail::SSignatureAlgorithm& algorithm) const;
+    void CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest);
+
+    // Each digest after its 16-bit flag; record format 0 has no SHA-1 digest.
+    void SerializeDigests(CArchive& ar, BYTE format);
+    // Loading: a record format past 1, an unknown algorithm or a bit count past 2,048 (the
+    // bit counts say how many octets of the fixed fields count) is the generic archive
+    // exception.
+    static void RequireLoadable(BYTE format, WORD algorithm, WORD bits);
+
+    template <std::size_t N>
+    static void SerializeOctets(CArchive& ar, BYTE (&field)[N]) {
+        if (ar.IsStoring())
+            ar.Write(field, N);
+        else if (ar.Read(field, N) != N)
+            AfxThrowArchiveException(CArchiveException::endOfFile);
+    }
+
+    static constexpr BYTE kRecordFormat = 1;
+};

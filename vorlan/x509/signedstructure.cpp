@@ -1,0 +1,113 @@
+#include "vorlan/x509/signedstructure.h"
+
+#include <cstring>
+#include <utility>
+
+#include "vorlan/x509/signaturealgorithm.h"
+
+CASN1_SignedStructure::CASN1_SignedStructure(CASN1Type* signedPart, CASN1_AlgorithmIdentifier* algorithm,
+                                             CASN1_BIT_STRING* signature) {
+    std::unique_ptr<CASN1_AlgorithmIdentifier> ownedAlgorithm(algorithm);
+    std::unique_ptr<CASN1_BIT_STRING> ownedSignature(signature);
+    AddObject(signedPart);
+    AddObject(ownedAlgorithm.release());
+    AddObject(ownedSignature.release());
+}
+
+CASN1_SignedStructure& CASN1_SignedStructure::operator=(const CASN1_SignedStructure& other) {
+    if (this == &other) return *this;
+    CASN1_CONSTRUCTED_TYPE::operator=(other);
+    m_abReceived = other.m_abReceived;
+    m_dwSignedOffset = other.m_dwSignedOffset;
+    m_dwSignedLength = other.m_dwSignedLength;
+    return *this;
+}
+
+void CASN1_SignedStructure::operatorMOVE(CASN1_SignedStructure& source) {
+    if (this == &source) return;
+    CASN1_CONSTRUCTED_TYPE::operatorMOVE(source);
+    m_abReceived = std::move(source.m_abReceived);
+    m_dwSignedOffset = std::exchange(source.m_dwSignedOffset, 0);
+    m_dwSignedLength = std::exchange(source.m_dwSignedLength, 0);
+}
+
+void CASN1_SignedStructure::clear() {
+    CASN1_SEQUENCE::clear();
+    forgetReceived();
+}
+
+void CASN1_SignedStructure::forgetReceived() {
+    m_abReceived.RemoveAll();
+    m_dwSignedOffset = m_dwSignedLength = 0;
+}
+
+void CASN1_SignedStructure::decodeChecked(CDEREncoding& der, void (*check)(const CASN1Type&, int),
+                                          const char* structure, const char* contents) {
+    const long start = der.Seek(0, CFile::current);
+    decodeFrom(der);
+    const long end = der.Seek(0, CFile::current);
+    try {
+        check(*this, 0);
+    } catch (CDERDecodingException*) {
+        clear();
+        der.Seek(end, CFile::begin);
+        detail::PrefixReason(structure);
+        char reason[vorlan::detail::kReasonSize];
+        std::strncpy(reason, LastDecodingReason(), sizeof reason - 1);
+        reason[sizeof reason - 1] = '\0';
+        ___throwDERDecodingException("%s (%s)", contents, reason);
+    }
+    keepReceived(der, start, end);
+}
+
+// The octets from `start` to `end`, and the place of the signed part: after the outer
+// identifier and length octets, one whole element (not located when its length is indefinite).
+void CASN1_SignedStructure::keepReceived(CDEREncoding& der, long start, long end) {
+    const auto length = static_cast<unsigned long>(end - start);
+    if (const unsigned char* window = der.MemoryWindow(static_cast<DWORD>(start), static_cast<DWORD>(length))) {
+        m_abReceived.SetSize(static_cast<int>(length));
+        std::memcpy(m_abReceived.GetData(), window, length);
+    } else {
+        der.Seek(start, CFile::begin);  // the checks may also have moved the stream
+        der.Read(m_abReceived, length);
+    }
+    der.Seek(end, CFile::begin);
+    const BYTE* octets = m_abReceived.GetData();
+    const unsigned long header = 2 + ((octets[1] & kASN1LongLength) ? (octets[1] & ~kASN1LongLength) : 0u);
+    const int signedLength = header < length ? ___extractEncodingLength(octets + header, length - header) : -1;
+    if (signedLength > 0 && static_cast<unsigned long>(signedLength) <= length - header) {
+        m_dwSignedOffset = static_cast<DWORD>(header);
+        m_dwSignedLength = static_cast<DWORD>(signedLength);
+    }
+}
+
+void CASN1_SignedStructure::appendSigned(std::unique_ptr<CASN1Type> signedPart, const CSignedObject& source,
+                                         const char* structure) {
+    if (source.m_wSignatureBits > CSignedObject::kMaxBits)
+        ___throwDERDecodingException("%s cannot be written: signature of %u bits", structure, source.m_wSignatureBits);
+    const detail::SSignatureAlgorithm& algorithm = *detail::FindSignatureAlgorithm(source.m_nSignatureAlgorithm);
+    const unsigned octets = (source.m_wSignatureBits + 7u) / 8u;
+    AddObject(signedPart.release());
+    AddObject(detail::NewAlgorithmIdentifier(algorithm));
+    AddObject(
+        new CASN1_BIT_STRING(source.m_signature + CSignedObject::kFieldSize - octets, source.m_wSignatureBits, 0));
+}
+
+void CASN1_SignedStructure::readSignature(detail::CStructureReader& reader, const CASN1Type& signedPart,
+                                          CSignedObject& target, const char* badSignature) const {
+    const detail::SSignatureAlgorithm& algorithm = *detail::FindSignatureAlgorithm(target.m_nSignatureAlgorithm);
+    BYTE digest[detail::kMaxSignatureDigestSize];
+    if (m_dwSignedLength != 0)
+        detail::DigestOctets(algorithm, {m_abReceived.GetData() + m_dwSignedOffset, m_dwSignedLength}, digest);
+    else
+        detail::DigestEncoding(algorithm, signedPart, digest);
+    target.ForgetDigests();
+    target.CacheDigest(algorithm, digest);
+
+    reader.NextAny("signatureAlgorithm");
+    const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
+    if (!signature || signature->m_dwBits > CSignedObject::kMaxBits ||
+        !signature->GetClearData(target.m_signature, CSignedObject::kFieldSize, 0, 1))
+        ___throwDERDecodingException("%s", badSignature);
+    target.m_wSignatureBits = static_cast<WORD>(signature->m_dwBits);
+}
