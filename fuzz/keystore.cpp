@@ -1,6 +1,7 @@
 // Key stores read from arbitrary DER: every getter of every record either answers or fails
 // with the decoding exception, and a store that reads is written back and reads again.
 #include "vorlan/store/keystore.h"
+#include "vorlan/x509/certificate.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -24,6 +24,10 @@ inline const Octets kIssuerAndSerial = Seq({kName, Int(5)});
 inline const Octets kAttribute = Seq({kContentTypeAttr, Set({kData})});
 inline const Octets kContentInfo = Seq({kData, Ctx(0, {kOctets})});
 inline const Octets kEncryptedContentInfo = Seq({kData, kSha1, FromHex("8002ABCD")});
+// A version 1 revocation list without entries (its signature is not checked by the shape).
+inline const Octets kCrl = Seq({Seq({kSha1, kName, Tlv(0x17, FromHex("3938303330353134303730395A")),
+                                     Tlv(0x17, FromHex("3938303430353134303730395A"))}),
+                                kSha1, FromHex("030100")});
 inline const Octets kSpki = Seq({kRsa, Tlv(0x03, Concat({{0x00}, Seq({FromHex("02020101"), Int(3)})}))});
 
 // A version 3 certificate.

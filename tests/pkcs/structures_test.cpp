@@ -58,11 +58,13 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
         {"SignedData version 2", CASN1_SignedData::isValid, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
         {"SignedData three components", CASN1_SignedData::isValid, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
         {"SignedData certificates and lists", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kName}), Set({signer})}), 1},
+         Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({signer})}), 1},
         {"SignedData lists only", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 1},
+         Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
         {"SignedData non-certificate", CASN1_SignedData::isValid,
          Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kName}), Set({signer})}), 0},
+        {"SignedData non-list", CASN1_SignedData::isValid,
+         Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 0},
         {"SignedData primitive certificates", CASN1_SignedData::isValid,
          Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
         {"SignedData bad signer", CASN1_SignedData::isValid, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}),
@@ -113,17 +115,17 @@ TEST(PkcsShape, OptionalSetsAreFoundByCountAndTag) {
     EXPECT_EQ(Encoded(info.GetDigestEncyptionAlgorithm()), kRsa);
 
     auto sae = Decoded<CASN1_SignedAndEnvelopedData>(
-        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kName}), Set({})}));
+        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kCrl}), Set({})}));
     EXPECT_FALSE(sae.IsCertificates());
     EXPECT_TRUE(sae.IsCRLs());
 
     // New certificates go in front of the lists; the lists stay.
-    auto signedData = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({})}));
+    auto signedData = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({})}));
     CASN1_SET certificates;
     certificates.AddObject(Decoded<CASN1_SEQUENCE>(Certificate()).clone());
     signedData.SetCertificates(certificates);
     EXPECT_EQ(Encoded(signedData),
-              Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kName}), Set({})}));
+              Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({})}));
     EXPECT_TRUE(CASN1_SignedData::isValid(&signedData, 0));
 }
 

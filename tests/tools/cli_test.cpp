@@ -1,5 +1,5 @@
 // End-to-end runs of the built vorlan program beside the tools every shell user knows:
-// md5sum/sha1sum for digests and openssl for ciphers and certificates.
+// md5sum/sha1sum for digests, openssl for ciphers and certificates, slapd and ldapsearch for LDAP.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,6 +10,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "tests/ldap/slapd_peer.h"
+#include "vorlan/vorlan.h"
 
 namespace {
 
@@ -55,6 +59,24 @@ protected:
         for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + size) % 251);
         WriteFile(dir / name, data);
         return data;
+    }
+
+    // Certificates of `openssl req -x509` and `openssl x509 -req` (SHA-1): a CA, a leaf it issued,
+    // a CA of the same name with another key and an expired one, each in PEM and DER.
+    void MakeOpensslCertificates() const {
+        const std::string sha1 = " -sha1 -days 2 -out ", req = "openssl req -new -newkey rsa:1024 -nodes 2>/dev/null -subj ";
+        for (const std::string& line :
+             {"openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj '/C=DE/O=Vorlan Test/CN=CA'" + sha1 +
+                  "ca.pem",
+              req + "/CN=leaf -keyout leaf.key | openssl x509 -req -CA ca.pem -CAkey ca.key" + sha1 + "leaf.pem",
+              "openssl req -x509 -newkey rsa:1024 -nodes -keyout other.key -subj '/C=DE/O=Vorlan Test/CN=CA'" + sha1 +
+                  "other.pem",
+              req + "/CN=old -keyout old.key | openssl x509 -req -key old.key -sha1 -days -1 -out old.pem"}) {
+            ASSERT_EQ(Shell(line).status, 0) << line;
+        }
+        for (const char* name : {"ca", "leaf", "other", "old"})
+            ASSERT_EQ(Shell(std::string("openssl x509 -in ") + name + ".pem -outform DER -out " + name + ".der").status,
+                      0);
     }
 
     fs::path dir;
@@ -142,7 +164,120 @@ TEST_F(Cli, KeygenSavesAPrivateArchiveThatOnlyItsOwnerReads) {
               std::string::npos);
 }
 
+TEST_F(Cli, CertShowAndVerifyReadOpensslCertificates) {
+    MakeOpensslCertificates();
+    const Result shown = Shell("vorlan cert show ca.pem");
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    for (const char* text :
+         {"Syntax Version: 2", "SHA1 With RSA Encryption", "Organization name: Vorlan Test", "Common name: CA",
+          "      2048 bits", "\nExtensions:\n", "   2.5.29.19, critical, cA: TRUE", "   2.5.29.14\n"})
+        EXPECT_NE(shown.out.find(text), std::string::npos) << text << "\n" << shown.out;
+    EXPECT_EQ(shown.out.find('\r'), std::string::npos);
+    EXPECT_EQ(Shell("vorlan cert show ca.der").out, shown.out);
+    EXPECT_EQ(Shell("vorlan cert show - <ca.der").out, shown.out);
+    EXPECT_NE(Shell("vorlan cert show leaf.der").out.find("Extensions: none"), std::string::npos);
+    for (const char* line : {"vorlan cert verify leaf.pem --issuer ca.der", "vorlan cert verify ca.pem"}) {
+        const Result r = Shell(line);
+        EXPECT_EQ(r.status, 0) << line << r.err;
+        EXPECT_NE(r.out.find(": OK"), std::string::npos) << line;
+    }
+}
+
+TEST_F(Cli, CertSignMakesSelfSignedCertificatesThatOpensslVerifies) {
+    ASSERT_EQ(Shell("vorlan keygen --bits 1024 -o key.bin").status, 0);
+    const struct {
+        const char* options;
+        const char* inform;
+        std::vector<std::string> shown;  // as openssl x509 -text prints the subject
+    } rows[] = {
+        {"--subject '/C=DE/O=Vorlan Test/CN=Erika' --days 30 -o c.pem",
+         "PEM",
+         {"Subject: C = DE, O = Vorlan Test, CN = Erika"}},
+        {"--subject '/CN=J\xC3\xBCrgen+emailAddress=J@Example.org/O=A\\/B' --outform der -o c.der",
+         "DER",
+         {"CN = J", "emailAddress = j@example.org", ", O = A/B\n"}},
+    };
+    for (const auto& row : rows) {
+        const std::string file = std::string("c.") + (row.inform[0] == 'P' ? "pem" : "der");
+        const Result made = Shell(std::string("vorlan cert sign --self --key key.bin ") + row.options);
+        ASSERT_EQ(made.status, 0) << made.err;
+        const Result printed = Shell(std::string("openssl x509 -noout -text -inform ") + row.inform + " -in " + file);
+        std::vector<std::string> shown = row.shown;
+        shown.insert(shown.end(), {"sha1WithRSAEncryption", "Public-Key: (1024 bit)"});
+        for (const std::string& text : shown)
+            EXPECT_NE(printed.out.find(text), std::string::npos) << text << "\n" << printed.out;
+        ASSERT_EQ(Shell(std::string("openssl x509 -inform ") + row.inform + " -in " + file + " -out peer.pem").status,
+                  0);
+        const Result verdict = Shell("openssl verify -auth_level 0 -CAfile peer.pem peer.pem");
+        EXPECT_EQ(verdict.status, 0) << verdict.out << verdict.err;
+        EXPECT_EQ(Shell("vorlan cert verify " + file).out, file + ": OK\n");
+    }
+}
+
+TEST_F(Cli, LdapDecodePrintsEveryMemberByName) {
+    SLDAPSearch search;
+    search.baseObject = "dc=example,dc=com";
+    search.attributes = {"cn", "mail"};
+    CByteArray pdu;
+    BuildLDAPMessage(7, BuildSearchRequest(search, ParseLDAPFilter("(&(objectClass=person)(cn=E*))")))->encodeTo(pdu);
+    const std::string der(reinterpret_cast<const char*>(pdu.GetData()), static_cast<size_t>(pdu.GetSize()));
+    WriteFile(dir / "search.der", der);
+    WriteFile(dir / "search.pem", EncodePem("LDAP MESSAGE", pdu.GetData(), pdu.GetSize()).str());
+    const Result r = Shell("vorlan ldap decode search.der");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "messageID: 7\nprotocolOp: searchRequest\n  baseObject: dc=example,dc=com\n  scope: 2\n"
+              "  derefAliases: 0\n  sizeLimit: 0\n  timeLimit: 0\n  typesOnly: FALSE\n"
+              "  filter: (&(objectClass=person)(cn=E*))\n  attributes:\n    -: cn\n    -: mail\n");
+    EXPECT_EQ(Shell("vorlan ldap decode search.pem").out, r.out);
+    EXPECT_EQ(Shell("vorlan ldap decode - <search.der").out, r.out);
+}
+
+TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
+    const ldappeer::SlapdServer slapd;
+    const std::string url = " ldap://127.0.0.1:" + std::to_string(slapd.Port()) + " ";
+    const std::string admin = url + "-D " + ldappeer::kRootDN + " -w " + ldappeer::kRootPassword + " ";
+    const std::string ldapsearch = std::string("ldapsearch -LLL -x -H") + url + "-b " + ldappeer::kSuffix + " ";
+    const std::string erika = "cn=Erika,dc=example,dc=com";
+    for (const std::string& line :
+         {"vorlan ldap add" + admin + "dc=example,dc=com objectClass=dcObject objectClass=organization o=Example dc=example",
+          "vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=Mustermann 'description=M\xC3\xBCller'",
+          "vorlan ldap add" + admin + "cn=Ann,dc=example,dc=com objectClass=person cn=Ann sn=Lee 'description= x'",
+          "vorlan ldap modify" + admin + erika + " sn=Muster sn=M",
+          "vorlan ldap modify --operation add" + admin + erika + " telephoneNumber=123",
+          "vorlan ldap delete" + admin + "cn=Ann,dc=example,dc=com"}) {
+        const Result r = Shell(line);
+        ASSERT_EQ(r.status, 0) << line << "\n" << r.err;
+    }
+    const struct {
+        const char* filter;
+        const char* attributes;
+    } searches[] = {{"'(objectClass=*)'", ""}, {"'(&(objectClass=person)(sn=M*))'", " sn description"}};
+    for (const auto& search : searches) {
+        const Result ours = Shell("vorlan ldap search" + url + "-b " + ldappeer::kSuffix + " " + search.filter +
+                                  search.attributes);
+        EXPECT_EQ(ours.status, 0) << ours.err;
+        EXPECT_EQ(ours.out, Shell(ldapsearch + search.filter + search.attributes).out) << search.filter;
+    }
+    EXPECT_NE(Shell("vorlan ldap search" + url + "-b dc=example,dc=com '(cn=Erika)' sn").out.find("sn: M\n"),
+              std::string::npos);
+    const struct {
+        std::string line, message;
+    } failures[] = {
+        {"vorlan ldap delete" + url + "-D " + ldappeer::kRootDN + " -w wrong " + erika, "bind failed: result code 49"},
+        {"vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=M", "add failed: result code 68"},
+        {"vorlan ldap search" + url + "-b dc=nowhere '(cn=x)'", "search failed: result code 32"},
+    };
+    for (const auto& failure : failures) {
+        const Result r = Shell(failure.line);
+        EXPECT_EQ(r.status, 1) << failure.line;
+        EXPECT_NE(r.err.find(failure.message), std::string::npos) << failure.line << "\n" << r.err;
+    }
+}
+
 TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
+    MakeOpensslCertificates();
+    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o key.bin").status, 0);
     Data("plain", 100);
     WriteFile(dir / "notder", "\x30\x85 this is not DER");
     const std::string des3 = "--cipher des3 --key 0123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607";
@@ -162,6 +297,20 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan encrypt " + des3 + " missing out", "file not found"},
         {"vorlan digest md5 missing", "file not found"},
         {"vorlan rsa plain", "not an RSA key archive"},
+        {"vorlan cert show notder", "notder: "},
+        {"vorlan cert show leaf.key", "no PEM block \"CERTIFICATE\""},
+        {"vorlan cert verify ca.pem --issuer leaf.pem", "its issuer is not the subject of leaf.pem"},
+        {"vorlan cert verify leaf.pem --issuer other.pem", "the signature does not verify with the key of other.pem"},
+        {"vorlan cert verify old.der", "not valid now (valid from "},
+        {"vorlan cert sign --self --key key.bin --subject CN=x -o out", "--subject must read /type=value/"},
+        {"vorlan cert sign --self --key key.bin --subject /XX=1 -o out", "unknown attribute type \"XX\""},
+        {"vorlan cert sign --self --key key.bin --subject /CN=x/O -o out", "\"O\" is not type=value"},
+        {"vorlan cert sign --self --key key.bin --subject /CN=x --days 9000 -o out", "before 2050"},
+        {"vorlan cert sign --self --key plain --subject /CN=x -o out", "not an RSA key archive"},
+        {"vorlan ldap decode notder", "notder: not an LDAP message"},
+        {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x'", "offset"},
+        {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x)'", "Connection refused"},
+        {"vorlan ldap add ldap://127.0.0.1:1 cn=x cn", "\"cn\" is not type=value"},
     };
     for (const Row& row : rows) {
         const Result r = Shell(row.line);
@@ -175,7 +324,9 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
 
 TEST_F(Cli, HelpAndVersionAnswerForTheProgramAndEveryCommand) {
     EXPECT_EQ(Shell("vorlan --version").out, "vorlan 1.0.0\n");
-    for (const char* command : {"", "demo", "dump", "digest", "encrypt", "decrypt", "keygen", "rsa"}) {
+    for (const char* command : {"", "demo", "dump", "digest", "encrypt", "decrypt", "keygen", "rsa", "cert",
+                                "cert show", "cert verify", "cert sign", "ldap", "ldap decode", "ldap search", "ldap add",
+                                "ldap modify", "ldap delete"}) {
         const Result r = Shell(std::string("vorlan ") + command + " --help");
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;

@@ -63,16 +63,19 @@ inline const fs::path& Scratch() {
 inline fs::path InScratch(const std::string& name) { return Scratch() / name; }
 
 // An RSA key of the given size and public exponent (3 or 65537) as a PEM file, made once
-// per build tree; parallel test processes race only to an atomic rename.
+// per build tree. Parallel test processes may each make one; the first link wins and the
+// others take it, so a key once read never changes under a process.
 inline std::string KeyFile(int bits, int exponent = 65537) {
     const fs::path dir = fs::path(VORLAN_BINARY_DIR) / "x509-peer";
     fs::create_directories(dir);
     const fs::path key = dir / ("key-" + std::to_string(bits) + "-" + std::to_string(exponent) + ".pem");
     if (!fs::exists(key)) {
-        const fs::path fresh = InScratch("fresh-key.pem");
+        const fs::path fresh = dir / ("fresh-" + std::to_string(::getpid()) + ".pem");  // beside it, to link
         Run("openssl genrsa " + std::string(exponent == 3 ? "-3 " : "") + "-out " + fresh.string() + " " +
             std::to_string(bits));
-        fs::rename(fresh, key);
+        std::error_code taken;  // another process linked its key first
+        fs::create_hard_link(fresh, key, taken);
+        fs::remove(fresh);
     }
     return key.string();
 }

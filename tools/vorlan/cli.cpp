@@ -94,6 +94,38 @@ std::vector<unsigned char> ReadAll(const std::string& path) {
     return data;
 }
 
+void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks) {
+    const std::vector<unsigned char> input = ReadAll(path);
+    if (DecodePem(reinterpret_cast<const char*>(input.data()), static_cast<int>(input.size()), blocks) == 0) {
+        SPemBlock whole;
+        whole.octets.SetSize(static_cast<int>(input.size()));
+        std::copy(input.begin(), input.end(), whole.octets.GetData());
+        blocks.Add(whole);
+    }
+}
+
+CByteArray ReadDER(const std::string& path, const char* label) {
+    CArray<SPemBlock> blocks;
+    ReadBlocks(path, blocks);
+    for (int i = 0; i < blocks.GetSize(); ++i)
+        if (blocks[i].label.IsEmpty() || blocks[i].label == CString(label)) return blocks[i].octets;
+    throw Failure(path + ": no PEM block \"" + label + "\"");
+}
+
+std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path) {
+    CFile file;
+    OpenInput(file, path);
+    CArchive ar(&file, CArchive::load);
+    CRSAPublicKey* loaded = nullptr;
+    try {
+        ar >> loaded;
+    } catch (CArchiveException* e) {
+        throw Failure(path + ": not an RSA key archive (" + Describe(e) + ")");
+    }
+    if (!loaded) throw Failure(path + ": holds no key");
+    return std::unique_ptr<CRSAPublicKey>(loaded);
+}
+
 std::vector<unsigned char> ParseHex(const std::string& text, size_t length, const char* what) {
     const CString hex(text.c_str());
     if (text.size() % 2 != 0 || !IsHexCharsString(hex))

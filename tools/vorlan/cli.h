@@ -3,6 +3,7 @@
 // that appear only when complete.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -59,6 +60,15 @@ void OpenInput(CFile& file, const std::string& path);
 // The whole of a file, or of standard input for "-".
 std::vector<unsigned char> ReadAll(const std::string& path);
 
+// Appends the PEM blocks of a file (or standard input), or, when it holds none, one unlabelled
+// block of its octets as they are (DER).
+void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks);
+// The DER of a file: its first PEM block labelled `label`, or its octets when it holds no PEM.
+CByteArray ReadDER(const std::string& path, const char* label);
+
+// The RSA key of an archive written by keygen (private), or of a public key archive.
+std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path);
+
 // Octets from hexadecimal text; fails with `what` in the message unless it holds exactly `length` octets
 // (any length when `length` is 0).
 std::vector<unsigned char> ParseHex(const std::string& text, size_t length, const char* what);
@@ -89,5 +99,7 @@ void AddDumpCommand(CLI::App& app);
 void AddDigestCommand(CLI::App& app);
 void AddCryptCommands(CLI::App& app);
 void AddKeyCommands(CLI::App& app);
+void AddCertCommands(CLI::App& app);
+void AddLdapCommands(CLI::App& app);
 
 }  // namespace cli

@@ -31,16 +31,9 @@ void AddDumpCommand(CLI::App& app) {
     auto path = std::make_shared<std::string>("-");
     command->add_option("file", *path, "DER or PEM file, \"-\" for standard input")->capture_default_str();
     command->callback([path] {
-        const std::vector<unsigned char> input = ReadAll(*path);
         CFile out(STDOUT_FILENO);
         CArray<SPemBlock> blocks;
-        if (DecodePem(reinterpret_cast<const char*>(input.data()), static_cast<int>(input.size()), blocks) == 0) {
-            CByteArray der;
-            der.SetSize(static_cast<int>(input.size()));
-            std::copy(input.begin(), input.end(), der.GetData());
-            DumpDER(der, out);
-            return;
-        }
+        ReadBlocks(*path, blocks);
         for (int i = 0; i < blocks.GetSize(); ++i) DumpDER(blocks[i].octets, out);
     });
 }

@@ -39,17 +39,7 @@ void Keygen(const KeygenOptions& o) {
 }
 
 void PrintKey(const std::string& path, bool showPrivate) {
-    CFile file;
-    OpenInput(file, path);
-    CArchive ar(&file, CArchive::load);
-    CRSAPublicKey* loaded = nullptr;
-    try {
-        ar >> loaded;
-    } catch (CArchiveException* e) {
-        throw Failure(path + ": not an RSA key archive (" + Describe(e) + ")");
-    }
-    if (!loaded) throw Failure(path + ": holds no key");
-    const std::unique_ptr<CRSAPublicKey> key(loaded);
+    const std::unique_ptr<CRSAPublicKey> key = LoadKey(path);
     const auto* privateKey = dynamic_cast<const CRSAPrivateKey*>(key.get());
     std::printf("%s key, %u bits\n", privateKey ? "RSA private" : "RSA public", key->bits);
     std::printf("publicExponent: %s\n", FieldHex(key->publicExponent, sizeof key->publicExponent).c_str());

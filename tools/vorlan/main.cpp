@@ -4,7 +4,8 @@
 #include "tools/vorlan/cli.h"
 
 int main(int argc, char** argv) {
-    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers and RSA from the vorlan library", "vorlan");
+    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates and LDAP from the vorlan library",
+                 "vorlan");
     app.set_version_flag("--version", "vorlan 1.0.0");
     app.require_subcommand(1);
     cli::AddDemoCommand(app);
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     cli::AddDigestCommand(app);
     cli::AddCryptCommands(app);
     cli::AddKeyCommands(app);
+    cli::AddCertCommands(app);
+    cli::AddLdapCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

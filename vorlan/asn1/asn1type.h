@@ -23,6 +23,11 @@ struct ValueAccess;
 
 class CASN1Type {
 public:
+    // Value objects are made and freed in large numbers: their blocks are kept and reused per
+    // thread (valuealloc.cpp).
+    static void* operator new(size_t size);
+    static void operator delete(void* block, size_t size) noexcept;
+
     // The DER encoding into a target; contentsOnly drops identifier and length,
     // useTag writes `tag` in place of the own identifier.
     virtual void encodeTo(CBufferedFilterNS& out, int contentsOnly = 0, int useTag = 0, unsigned char tag = 0) const;

@@ -37,7 +37,7 @@ int findComponent(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& c
 
 }  // namespace
 
-int ASN1_COMPONENT_INFO::isMember(const CASN1Type* v) const {
+int ASN1_COMPONENT_INFO::isMemberOtherwise(const CASN1Type* v) const {
     if (m_bEndOfList) return 0;
     if (m_taggingMethod == TAGGING_NONE) {
         if (m_bAny) return 1;
@@ -46,7 +46,7 @@ int ASN1_COMPONENT_INFO::isMember(const CASN1Type* v) const {
     return rowIdentifier() == v->identifier;
 }
 
-int ASN1_COMPONENT_INFO::isMemberByIdentifier(BYTE identifier) const {
+int ASN1_COMPONENT_INFO::isMemberByIdentifierOtherwise(BYTE identifier) const {
     if (m_bEndOfList) return 0;
     if (m_taggingMethod == TAGGING_NONE) {
         if (m_bAny) return 1;

@@ -44,13 +44,17 @@ struct ASN1_COMPONENT_INFO {
           m_pType(type) {}
 
     // Is v the value of this row; the end row is the value of nothing.
-    int isMember(const CASN1Type* v) const;
+    int isMember(const CASN1Type* v) const {
+        return isPlain() ? rowIdentifier() == v->identifier : isMemberOtherwise(v);
+    }
     // Is v a valid value for this row.
     int isValid(const CASN1Type* v, int anyTag) const;
 
     constexpr BYTE rowIdentifier() const { return static_cast<BYTE>(m_tag | (m_class << 6)); }
     // The row reads the same from the identifier alone: membership without a value.
-    int isMemberByIdentifier(BYTE identifier) const;
+    int isMemberByIdentifier(BYTE identifier) const {
+        return isPlain() ? rowIdentifier() == identifier : isMemberByIdentifierOtherwise(identifier);
+    }
 
     int m_bEndOfList;
     const char* m_szMemberName;
@@ -64,6 +68,14 @@ struct ASN1_COMPONENT_INFO {
     int m_bAny;
     // The named type of the member (record or CHOICE); null for universal and identifier-only rows.
     const ASN1_TYPE_INFO* m_pType;
+
+private:
+    // Membership is the identifier alone: not the end row, not an untagged CHOICE or any value.
+    bool isPlain() const {
+        return !m_bEndOfList && (m_taggingMethod != TAGGING_NONE || (!m_bAny && !m_pfnResolveAlternative));
+    }
+    int isMemberOtherwise(const CASN1Type* v) const;
+    int isMemberByIdentifierOtherwise(BYTE identifier) const;
 };
 
 // 1 when the components fill the table's rows in order, else 0.

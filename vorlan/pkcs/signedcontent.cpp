@@ -3,13 +3,12 @@
 #include <memory>
 
 #include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/asn1crl.h"
 
 namespace {
 
 constexpr BYTE kCertificatesTag = ASN1ContextTag(0);
 constexpr BYTE kCRLsTag = ASN1ContextTag(1);
-
-int IsSequence(const CASN1Type* value, int) { return value->identifier == kASN1Sequence && value->m_bConstructed; }
 
 }  // namespace
 
@@ -73,8 +72,8 @@ void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
 void detail::CheckSignedTail(CStructureReader& reader, const char* structure) {
     if (const CASN1Type* certificates = reader.Optional(kCertificatesTag))
         CheckSetOf(*certificates, 1, CASN1_Certificate::isValid, "certificates");
-    // Revocation lists are checked as SEQUENCEs only.
-    if (const CASN1Type* crls = reader.Optional(kCRLsTag)) CheckSetOf(*crls, 1, IsSequence, "crls");
+    if (const CASN1Type* crls = reader.Optional(kCRLsTag))
+        CheckSetOf(*crls, 1, CASN1_CertificateRevocationList::isValid, "crls");
     CheckSetOf(reader.Next(kASN1Set, "signerInfos"), 0, CASN1_SignerInfo::isValid, "signerInfos");
     reader.End(structure);
 }

@@ -1,0 +1,67 @@
+// Revocation lists read from arbitrary DER: whatever reads as a list must be written back and
+// read again to the same list, and every entry must be found by its serial number; the text,
+// the signature check, copies and the archive form run on the way.
+#include <cstdint>
+#include <cstdlib>
+
+#include "vorlan/framework/memfile.h"
+#include "vorlan/x509/asn1crl.h"
+#include "vorlan/x509/certificaterevocationlist.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+// The list of the octets, or false when they hold none (or one that cannot be written back).
+bool Read(const BYTE* data, size_t size, CCertificateRevocationList& crl) {
+    auto* der = new CDEREncoding(1, const_cast<BYTE*>(data), size, 0, 1);
+    der->AddRef();
+    bool read = true;
+    try {
+        CASN1_CertificateRevocationList(*der).SetDataTo(crl);
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        read = false;
+    }
+    der->Release();
+    return read;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CCertificateRevocationList crl;
+    if (!Read(data, size, crl)) return 0;
+    const CString text = crl;
+    for (int i = 0; i < crl.m_entries.GetSize(); ++i) {
+        const int found = crl.FindSerial(crl.m_entries[i]->m_serialNumber);
+        require(found >= i && crl.m_entries[found]->m_serialNumber == crl.m_entries[i]->m_serialNumber);
+    }
+    require(crl.IsSignatureOKFor(CRSAPublicKey()) == 0);
+
+    CByteArray written;
+    try {
+        CASN1_CertificateRevocationList(crl).encodeTo(written);
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        return 0;
+    }
+    CCertificateRevocationList again;
+    require(Read(written.GetData(), static_cast<size_t>(written.GetSize()), again));
+    require(static_cast<CString>(again) == text &&
+            CCertificateRevocationList(again).m_entries.GetSize() == crl.m_entries.GetSize());
+
+    CMemFile file;
+    {
+        CArchive out(&file, CArchive::store);
+        crl.Serialize(out);
+    }
+    file.SeekToBegin();
+    CArchive in(&file, CArchive::load);
+    CCertificateRevocationList loaded;
+    loaded.Serialize(in);
+    require(static_cast<CString>(loaded) == text);
+    return 0;
+}
