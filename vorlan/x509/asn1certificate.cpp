@@ -11,7 +11,20 @@ CASN1Type* CASN1_Certificate::clone() const { return detail::cloneValue(*this, n
 
 CASN1Type* CASN1_Certificate::cloneAndDie() { return detail::cloneAndDieValue(*this, new CASN1_Certificate); }
 
-int CASN1_Certificate::moveFrom(CASN1Type* source) { return moveSigned(*this, source); }
+int CASN1_Certificate::moveFrom(CASN1Type* source) {
+    const int moved = moveSigned(*this, source);
+    if (moved) typeParts();
+    return moved;
+}
+
+// The parts the const accessors reach are typed at once, while one thread owns the value:
+// the accessors then only read, so threads may share a decoded certificate.
+void CASN1_Certificate::typeParts() {
+    detail::Passes([this] {
+        GetIssuer();
+        GetSubject();
+    });
+}
 
 CASN1_Certificate::CASN1_Certificate(CASN1_CertificateData* data, CASN1_AlgorithmIdentifier* algorithm,
                                      CASN1_BIT_STRING* signature)
@@ -21,6 +34,7 @@ CASN1_Certificate::CASN1_Certificate(const CCertificate& certificate) { GetDataF
 
 CASN1_Certificate::CASN1_Certificate(CDEREncoding& der) {
     decodeChecked(der, detail::CheckCertificate, "Certificate", "Certificate contents is not valid");
+    typeParts();
 }
 
 void CASN1_Certificate::GetDataFrom(const CCertificate& certificate) {

@@ -35,6 +35,9 @@ public:
     // A CertificateData, an AlgorithmIdentifier (not compared with the inner one) and a BIT
     // STRING of whole octets.
     static int isValid(const CASN1Type* value, int anyTag);
+
+private:
+    void typeParts();
 };
 
 // Arrays hold certificate values: the framework's element functions construct them empty and
