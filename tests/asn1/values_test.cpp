@@ -109,6 +109,18 @@ TEST(ValueConversion, IntegersAndEmptyIdentifiersReadBack) {
     EXPECT_EQ(CASN1_INTEGER(4294967295ul).GetInteger(value), 1);
     EXPECT_EQ(value, 4294967295ul);
     EXPECT_EQ(CString(CASN1_OBJECT_IDENTIFIER()), "0.0");
+    // Identifiers under 2 with a second arc from 40, and arcs wider than 64 bits (UUID arcs).
+    CASN1_OBJECT_IDENTIFIER large(2, 40), uuid(2, 25);
+    large.AddIDComponent(3);
+    CASN1_OBJECT_IDENTIFIER deep;
+    deep.SetSize(0);
+    for (BYTE octet : {0x88, 0x37, 0x01}) deep.Add(octet);  // 2.999.1
+    for (BYTE octet : {0x83, 0xF0, 0x9D, 0xA7, 0xEB, 0xCF, 0xDE, 0xE0, 0xC7, 0xA1, 0xA7, 0xB2, 0xC0, 0x94, 0x8C, 0xC8,
+                       0xF9, 0xD7, 0x76})
+        uuid.Add(octet);
+    EXPECT_EQ(CString(large), "2.40.3");
+    EXPECT_EQ(CString(deep), "2.999.1");
+    EXPECT_EQ(CString(uuid), "2.25.329800735698586629295641978511506172918");
 }
 
 TEST(ValueOwnership, MoveFromAnotherIdentifierKeepsTheReceiver) {

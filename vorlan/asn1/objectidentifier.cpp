@@ -1,5 +1,7 @@
 #include "vorlan/asn1/objectidentifier.h"
 
+#include <vector>
+
 #include "vorlan/support/diagnostics.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_OBJECT_IDENTIFIER, CASN1_PRIMITIVE_TYPE)
@@ -24,20 +26,68 @@ void CASN1_OBJECT_IDENTIFIER::AddIDComponent(unsigned long arc) {
     }
 }
 
+namespace {
+
+// An arc as decimal digits, least significant first: arcs may be longer than any integer type
+// (a UUID arc under 2.25 has 128 bits).
+class CDecimalArc {
+public:
+    void AddGroup(BYTE group) {  // arc = arc * 128 + group
+        unsigned carry = group;
+        for (unsigned char& digit : m_digits) {
+            carry += digit * 128u;
+            digit = static_cast<unsigned char>(carry % 10);
+            carry /= 10;
+        }
+        for (; carry != 0; carry /= 10) m_digits.push_back(static_cast<unsigned char>(carry % 10));
+    }
+    bool Below(unsigned value) const { return m_digits.size() < 3 && Small() < value; }
+    unsigned Small() const { return m_digits.empty() ? 0 : m_digits[0] + (m_digits.size() > 1 ? 10u * m_digits[1] : 0); }
+    void Subtract(unsigned value) {  // value <= arc
+        for (std::size_t i = 0; value != 0; ++i, value /= 10) {
+            int digit = m_digits[i] - static_cast<int>(value % 10);
+            if (digit < 0) {
+                digit += 10;
+                value += 10;
+            }
+            m_digits[i] = static_cast<unsigned char>(digit);
+        }
+        while (!m_digits.empty() && m_digits.back() == 0) m_digits.pop_back();
+    }
+    void AppendTo(CString& text) const {
+        if (m_digits.empty()) text += '0';
+        for (auto digit = m_digits.rbegin(); digit != m_digits.rend(); ++digit) text += static_cast<char>('0' + *digit);
+    }
+
+private:
+    std::vector<unsigned char> m_digits;
+};
+
+}  // namespace
+
+// The first subidentifier holds the first two arcs: below 80 it is first * 40 + second, above
+// it the first arc is 2 and the second arc is what is left (2.40 and up).
 void CASN1_OBJECT_IDENTIFIER::GetDecimalDottedString(CString& text) const {
     text.Empty();
-    if (GetSize() == 0) return;
-    text.Format("%d.%d", GetAt(0) / 40, GetAt(0) % 40);
-    unsigned long accumulator = 0;
-    for (int i = 1; i < GetSize(); ++i) {
+    CDecimalArc arc;
+    bool first = true;
+    for (int i = 0; i < GetSize(); ++i) {
         const BYTE c = GetAt(i);
-        accumulator = (accumulator << 7) | (c & 0x7F);
-        if (c < 0x80) {
-            CString arc;
-            arc.Format(".%lu", accumulator);
-            text += arc;
-            accumulator = 0;
+        arc.AddGroup(c & 0x7F);
+        if (c & 0x80) continue;  // more groups of this arc follow
+        if (first && arc.Below(80)) {
+            text.Format("%u.%u", arc.Small() / 40, arc.Small() % 40);
+        } else {
+            if (first) {
+                text = "2.";
+                arc.Subtract(80);
+            } else {
+                text += '.';
+            }
+            arc.AppendTo(text);
         }
+        first = false;
+        arc = CDecimalArc();
     }
 }
 
