@@ -61,6 +61,6 @@ TEST(ComponentReader, FailuresNameTheField) {
     };
     for (const auto& [program, reason] : rows) {
         Reader reader(record);
-        EXPECT_EQ(decodingFailureOf([&] { program(reader); }), reason);
+        EXPECT_EQ(decodingFailureOf([&, &program = program] { program(reader); }), reason);
     }
 }

@@ -104,7 +104,9 @@ using CipherRow = std::tuple<const Cipher*, unsigned long, Target>;  // cipher, 
 class EncodingCipherTest : public ::testing::TestWithParam<CipherRow> {};
 
 TEST_P(EncodingCipherTest, StreamedEqualsOneShotAndPartialBlocksFail) {
-    const auto [cipher, length, kind] = GetParam();
+    const Cipher* cipher = std::get<0>(GetParam());
+    const unsigned long length = std::get<1>(GetParam());
+    const Target kind = std::get<2>(GetParam());
     const Octets octets = Pattern(length, static_cast<unsigned>(length));
     const CASN1_OCTET_STRING value(octets.data(), octets.size());
     // What the target receives when a fresh processor runs `operation(processor, target)`.

@@ -104,7 +104,7 @@ TEST(CipherTest, UnusableKeysAndParametersFailWithUnlockException) {
     EXPECT_NE(UnlockReason([] { CDESAlgorithm(MakeKey<CDESkey>(Pattern(4)), 1, nullptr); }), kNoException);
     EXPECT_NE(UnlockReason([] { CTripleDESAlgorithm(MakeKey<CTripleDESkey>(Pattern(8)), 1, nullptr); }), kNoException);
     for (auto [octets, bits] : {std::pair<std::size_t, unsigned short>{0, 64}, {129, 64}, {8, 0}, {8, 1025}})
-        EXPECT_NE(UnlockReason([&] { CRC2Algorithm(MakeKey<CRC2key>(Pattern(octets), bits), 1, nullptr); }),
+        EXPECT_NE(UnlockReason([octets = octets, bits = bits] { CRC2Algorithm(MakeKey<CRC2key>(Pattern(octets), bits), 1, nullptr); }),
                   kNoException);
     const Bytes data = Pattern(64);
     Bytes out(128);

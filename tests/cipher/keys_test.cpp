@@ -39,7 +39,7 @@ TEST(KeyTest, NewKeysOfEveryClassAreValidAndRoundTripAsObjects) {
         EXPECT_EQ(key->Size(), size);
         EXPECT_TRUE(key->IsValid());
         EXPECT_EQ(std::count(key->Data(), key->Data() + size, 0), 0) << size;
-        Loader in(Store([&](CArchive& ar) { ar << key; }));
+        Loader in(Store([key = key](CArchive& ar) { ar << key; }));
         CKey* loaded = nullptr;
         in.ar >> loaded;
         std::unique_ptr<CKey> owner(loaded);
@@ -110,7 +110,7 @@ TEST(KeyArchiveTest, MalformedOrInvalidKeysRaiseArchiveExceptions) {
         Loader in(FromHex(octets));
         CDESkey des;
         CRC2key rc2Key(40);
-        EXPECT_EQ(CauseOf([&] { rc2 ? rc2Key.Serialize(in.ar) : des.Serialize(in.ar); }), cause) << octets;
+        EXPECT_EQ(CauseOf([&, rc2 = rc2] { rc2 ? rc2Key.Serialize(in.ar) : des.Serialize(in.ar); }), cause) << octets;
     }
 }
 

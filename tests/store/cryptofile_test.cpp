@@ -96,7 +96,7 @@ TEST(CryptoFileTest, SeeksArePlaintextPositionsCheckedBeforeMoving) {
     for (const auto& [offset, from, expected] : rows) {
         const DWORD before = stream.GetPosition();
         if (expected < 0) {
-            EXPECT_EQ(FileCause([&] { stream.Seek(offset, from); }), CFileException::badSeek) << offset;
+            EXPECT_EQ(FileCause([&, offset = offset, from = from] { stream.Seek(offset, from); }), CFileException::badSeek) << offset;
             EXPECT_EQ(stream.GetPosition(), before);
         } else {
             EXPECT_EQ(stream.Seek(offset, from), expected) << offset << " " << from;
@@ -122,7 +122,7 @@ TEST(CryptoFileTest, SetLengthIsStoredAndRefusesLengtheningAndOddLengths) {
         {
             CCryptoFile stream(&file, *proc, recordSize, FALSE);
             stream.Write(plain.data(), 100);
-            EXPECT_EQ(FileCause([&] { stream.SetLength(length); }), expected) << length;
+            EXPECT_EQ(FileCause([&, length = length] { stream.SetLength(length); }), expected) << length;
         }
         const DWORD kept = expected == kNothingThrown ? length : 100;
         EXPECT_EQ(ToHex(OpenAndReadAll(Contents(file), *proc, recordSize)), ToHex(Bytes(plain.begin(), plain.begin() + kept)));

@@ -150,7 +150,7 @@ TEST(KeyStore, StoresWithOneBadRecordOrCutShortFailToDecode) {
         {"certificates missing", Seq({v0, PublicKeyDer(), name})},
     };
     for (const auto& [reason, bad] : rows) {
-        EXPECT_EQ(MessageOf<CDERDecodingException>([&] {
+        EXPECT_EQ(MessageOf<CDERDecodingException>([&, &bad = bad] {
                       Decoded(Seq({good, bad}));
                   }),
                   "CASN1_KCDNs contents is not valid")

@@ -71,7 +71,7 @@ TEST(Base64, DecodingRejectsEveryTextThatIsNotCanonical) {
     };
     for (const auto& [text, reason] : rows) {
         CByteArray out;
-        const std::string failure = FailureOf([&] { DecodeBase64(text, static_cast<int>(strlen(text)), out); });
+        const std::string failure = FailureOf([&text = text, &out] { DecodeBase64(text, static_cast<int>(strlen(text)), out); });
         EXPECT_NE(failure.find(reason), std::string::npos) << text << ": " << failure;
     }
 }
@@ -113,7 +113,7 @@ TEST(Pem, MalformedBlocksFailWithTheirReason) {
     };
     for (const auto& [text, reason] : rows) {
         CArray<SPemBlock> blocks;
-        const std::string failure = FailureOf([&] { DecodePem(text.data(), static_cast<int>(text.size()), blocks); });
+        const std::string failure = FailureOf([&text = text, &blocks] { DecodePem(text.data(), static_cast<int>(text.size()), blocks); });
         EXPECT_NE(failure.find(reason), std::string::npos) << text << ": " << failure;
     }
     EXPECT_NE(FailureOf([] { EncodePem("bad--label", nullptr, 0); }).find("not valid"), std::string::npos);
