@@ -141,10 +141,10 @@ CCertificateRevocationList::operator CString() const {
 
 void CCertificateRevocationList::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        ar << kRecordFormat;
+        ar << RecordFormat();
         SerializeOctets(ar, m_signature);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
-        SerializeDigests(ar, kRecordFormat);
+        SerializeDigests(ar, RecordFormat());
         m_entries.Serialize(ar);
         m_lastUpdate.Serialize(ar);
         m_nextUpdate.Serialize(ar);

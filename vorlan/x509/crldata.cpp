@@ -21,14 +21,10 @@ using detail::CStructureReader;
 
 constexpr const char* kTimes[] = {"lastUpdate", "nextUpdate"};
 
-void CheckTime(CStructureReader& reader, const char* field) {
-    detail::Require(CASN1_UTCTime::isValid(&reader.Next(kASN1UTCTime, field), 0), field);
-}
-
 void CheckEntry(const CASN1Type& value, int anyTag) {
     CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
     reader.Next(kASN1Integer, "userCertificate");
-    CheckTime(reader, "revocationDate");
+    detail::CheckTime(reader, "revocationDate");
     reader.End(detail::kThisStructure);
 }
 
@@ -86,7 +82,7 @@ CASN1_CRLEntry::CASN1_CRLEntry(const CCRLEntry& entry) { GetDataFrom(entry); }
 
 void CASN1_CRLEntry::GetDataFrom(const CCRLEntry& entry) {
     clear();
-    auto date = std::make_unique<CASN1_UTCTime>(entry.m_revocationDate);
+    std::unique_ptr<CASN1Type> date(detail::NewTime(entry.m_revocationDate));
     AddObject(new CASN1_INTEGER(entry.m_serialNumber));
     AddObject(date.release());
 }
@@ -191,8 +187,8 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
     try {
         data.AddObject(NewAlgorithmIdentifier(algorithm));
         data.AddObject(new CASN1_RDNSequence(crl.m_issuer));
-        data.AddObject(new CASN1_UTCTime(crl.m_lastUpdate));
-        data.AddObject(new CASN1_UTCTime(crl.m_nextUpdate));
+        data.AddObject(NewTime(crl.m_lastUpdate));
+        data.AddObject(NewTime(crl.m_nextUpdate));
         data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
     } catch (CDERDecodingException*) {
         data.clear();

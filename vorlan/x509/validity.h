@@ -1,5 +1,6 @@
-// CASN1_Validity: the validity period of a certificate, notBefore and notAfter as UTCTime,
-// to and from the times of a CCertificate.
+// CASN1_Validity: the validity period of a certificate, notBefore and notAfter, to and from
+// the times of a CCertificate; and the times of certificates and revocation lists, a UTCTime
+// or (years past 2049) a GeneralizedTime.
 #pragma once
 
 #include "vorlan/asn1/sequence.h"
@@ -23,13 +24,23 @@ public:
     // naming the time, for a text that does not parse (the certificate keeps its times).
     void SetDataTo(CCertificate& certificate) const;
 
-    // Exactly two UTCTime values.
+    // Exactly two times, each a UTCTime or a GeneralizedTime.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
 namespace detail {
 void CheckValidity(const CASN1Type& value, int anyTag);
 void ReadValidity(const CASN1Type& value, CCertificate& certificate);
-// The next component, a UTCTime named `field`, into `time`; failures name the field.
+// The next component, a UTCTime or a GeneralizedTime named `field`; the decoding exception
+// for another identifier.
+const CASN1Type& NextTime(CStructureReader& reader, const char* field);
+// The same, and its text of sound shape; failures name the field.
+void CheckTime(CStructureReader& reader, const char* field);
+// The next time named `field` into `time`, kept in the form it arrived in; failures name the field.
 void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time);
+// The value a certificate or list writes for `time`: a time read from a GeneralizedTime, or
+// of a year outside 1970-2049, as GeneralizedTime in GMT (two-digit years 50-69 read back as
+// 2050-2069 here, 1950-1969 elsewhere); any other as the UTCTime of its shape. The decoding
+// exception for a time that cannot be written.
+CASN1Type* NewTime(const CUTCTime& time);
 }  // namespace detail
