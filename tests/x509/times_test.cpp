@@ -146,13 +146,15 @@ TEST(GeneralizedTimeText, ReadIntoTheFullYearKeptInItsFormAndWrittenForYearsPast
             << text;
         EXPECT_TRUE(time == before) << text;
     }
-    // Built here: UTCTime for 1970-2049, else GeneralizedTime in GMT (two-digit years 50-69 read
-    // back as 2050-2069 here, so years before 1970 are written with four digits too).
+    // Built here: UTCTime up to 2049, GeneralizedTime in GMT from 2050 and before 1970 (two-digit
+    // years 50-69 read back as 2050-2069 here); a differential keeps the UTCTime it came in.
+    CUTCTime year2100 = parsed("5501010030+0100");
+    year2100.m_wYear = 2100;
     const std::pair<CUTCTime, std::string> built[] = {
         {parsed("491231235959Z"), toHex(value(0x17, "491231235959Z"))},
-        {parsed("4912312359+0100"), toHex(value(0x17, "4912312359+0100"))},
         {parsed("500101000000Z"), toHex(value(0x18, "20500101000000Z"))},
-        {parsed("5501010030+0100"), toHex(value(0x18, "20541231233000Z"))},
+        {parsed("5501010030+0100"), toHex(value(0x17, "5501010030+0100"))},
+        {year2100, toHex(value(0x18, "20991231233000Z"))},
         {CUTCTime(std::time_t{-1}), toHex(value(0x18, "19691231235959Z"))},
     };
     for (const auto& [time, hex] : built) EXPECT_EQ(newTime(time), hex);

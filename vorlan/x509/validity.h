@@ -38,9 +38,10 @@ const CASN1Type& NextTime(CStructureReader& reader, const char* field);
 void CheckTime(CStructureReader& reader, const char* field);
 // The next time named `field` into `time`, kept in the form it arrived in; failures name the field.
 void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time);
-// The value a certificate or list writes for `time`: a time read from a GeneralizedTime, or
-// of a year outside 1970-2049, as GeneralizedTime in GMT (two-digit years 50-69 read back as
-// 2050-2069 here, 1950-1969 elsewhere); any other as the UTCTime of its shape. The decoding
-// exception for a time that cannot be written.
+// The value a certificate or list writes for `time`: the UTCTime of its shape, or a
+// GeneralizedTime in GMT for a time read from one, a GMT time of 2050-2069 (as peers read
+// two-digit years) and a year outside 1970-2069 (which two digits cannot carry here; a time
+// with a differential keeps its UTCTime form, which GeneralizedTime cannot carry). The
+// decoding exception for a time that cannot be written.
 CASN1Type* NewTime(const CUTCTime& time);
 }  // namespace detail
