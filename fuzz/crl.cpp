@@ -1,8 +1,11 @@
-// Revocation lists read from arbitrary DER: whatever reads as a list must be written back and
-// read again to the same list, and every entry must be found by its serial number; the text,
-// the signature check, copies and the archive form run on the way.
+// Revocation lists read from arbitrary DER: whatever reads as a list must read the same from
+// the generic decoder's tree as from the scan of its octets, be written back and read again
+// to the same list, and every entry must be found by its serial number; the text, the
+// signature check, copies and the archive form run on the way.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 
 #include "vorlan/framework/memfile.h"
 #include "vorlan/x509/asn1crl.h"
@@ -14,19 +17,35 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-// The list of the octets, or false when they hold none (or one that cannot be written back).
+bool Same(const CCertificateRevocationList& a, const CCertificateRevocationList& b) {
+    return static_cast<CString>(a) == static_cast<CString>(b) && a.m_nSignatureAlgorithm == b.m_nSignatureAlgorithm &&
+           a.m_wSignatureBits == b.m_wSignatureBits && std::memcmp(a.m_signature, b.m_signature, 256) == 0 &&
+           a.m_bHasDigest16 == b.m_bHasDigest16 && std::memcmp(a.m_digest16, b.m_digest16, 16) == 0 &&
+           a.m_bHasDigestSha1 == b.m_bHasDigestSha1 && std::memcmp(a.m_digestSha1, b.m_digestSha1, 20) == 0;
+}
+
+// The list of the octets, or false when they hold none.
 bool Read(const BYTE* data, size_t size, CCertificateRevocationList& crl) {
     auto* der = new CDEREncoding(1, const_cast<BYTE*>(data), size, 0, 1);
     der->AddRef();
+    std::optional<CASN1_CertificateRevocationList> value;
     bool read = true;
     try {
-        CASN1_CertificateRevocationList(*der).SetDataTo(crl);
+        value.emplace(*der);
+        value->SetDataTo(crl);
     } catch (CDERDecodingException* e) {
         e->Delete();
         read = false;
     }
     der->Release();
-    return read;
+    if (!read) return false;
+    // Built by the generic decoder from the octets kept, the value checks and reads alike.
+    value->BuildComponents();
+    require(CASN1_CertificateRevocationList::isValid(&*value, 0));
+    CCertificateRevocationList generic;
+    value->SetDataTo(generic);
+    require(Same(generic, crl));
+    return true;
 }
 
 }  // namespace

@@ -107,6 +107,29 @@ TEST(CRLStructure, ShapeChecksNameTheFailingField) {
     }
 }
 
+TEST(CRLStructure, ScannedListsActAsDecodedValues) {
+    // Plain DER is scanned and its components built on first use; the indefinite form goes
+    // through the generic decoder. Both read, encode, copy and check alike.
+    const Octets der = List(Fields({Seq({Entry({5}), Entry({0xFF, 0x01}, "9901010000+0100")})}));
+    const size_t header = 2 + (der[1] & 0x80 ? der[1] & 0x7F : 0);
+    const Octets ber = Concat({FromHex("3080"), Octets(der.begin() + header, der.end()), FromHex("0000")});
+    std::string first;
+    for (const Octets& octets : {der, ber}) {
+        CDEREncoding encoding(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1);
+        encoding.AddRef();
+        const CASN1_CertificateRevocationList value(encoding);
+        CCertificateRevocationList crl;
+        value.SetDataTo(crl);
+        if (first.empty()) first = State(crl);
+        EXPECT_EQ(State(crl), first);
+        const CASN1_CertificateRevocationList copy(value);
+        EXPECT_EQ(Encoded(copy), octets);
+        EXPECT_EQ(value.GetCount(), 3);
+        EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&value, 0), 1);
+    }
+    EXPECT_EQ(ReadList(der).m_entries[1]->m_revocationDate.m_wZoneMinutes, 60);
+}
+
 TEST(CRLStructure, ConversionsWriteWhatTheyReadAndFailWhole) {
     // Without revokedCertificates: no entries, written back as an empty SEQUENCE.
     const CCertificateRevocationList empty = ReadList(List(Fields({})));

@@ -1,7 +1,10 @@
 #include "vorlan/x509/crldata.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
+
+#include "vorlan/asn1/decoder.h"
 
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/certificaterevocationlist.h"
@@ -72,6 +75,63 @@ void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries
         }
     });
     detail::MoveEntries(read, entries);
+}
+
+// One element of DER in memory: its identifier octet and contents, and where it ends.
+struct SElement {
+    BYTE identifier;
+    const BYTE* begin;
+    const BYTE* contents;
+    const BYTE* end;
+};
+
+// The element at `at` within [at, end), `at` moved past it; false when it is not one of
+// definite length within the range with a low tag number.
+bool NextElement(const BYTE*& at, const BYTE* end, SElement& element) {
+    const auto available = static_cast<unsigned long>(end - at);
+    const int length = available < 2 ? -1 : ___extractEncodingLength(at, std::min<unsigned long>(available, 6));
+    if (length <= 0 || static_cast<unsigned long>(length) > available) return false;
+    element = {at[0], at, at + 2 + ((at[1] & kASN1LongLength) ? (at[1] & ~kASN1LongLength) : 0), at + length};
+    at = element.end;
+    return true;
+}
+
+// Levels of constructed values in `value`, itself included.
+int Levels(const CASN1Type& value) {
+    const auto* constructed = dynamic_cast<const CASN1_CONSTRUCTED_TYPE*>(&value);
+    if (!constructed || !value.m_bConstructed) return 0;
+    int deepest = 0;
+    for (int i = 0; i < constructed->GetCount(); ++i)
+        deepest = std::max(deepest, Levels(constructed->GetComponent(i)));
+    return 1 + deepest;
+}
+
+// The value of an element, by the generic decoder.
+CASN1Type* Decoded(const SElement& element) {
+    CDEREncoding der(0, const_cast<BYTE*>(element.begin), static_cast<unsigned long>(element.end - element.begin), 0, 0);
+    return ___buildFromEncoding(der);
+}
+
+// The entries of a revokedCertificates element, each a primitive INTEGER and UTCTime that
+// read, into `entries` (only read when null); false at the first that is not.
+bool ScanEntries(const SElement& list, CArray<CCRLEntry*, CCRLEntry*>* entries) {
+    CSerialNumber serial;
+    CUTCTimeFields date;
+    SElement entry, number, time;
+    for (const BYTE* at = list.contents; at < list.end;) {
+        if (!NextElement(at, list.end, entry) || entry.identifier != (kASN1Sequence | kASN1Constructed)) return false;
+        const BYTE* field = entry.contents;
+        if (!NextElement(field, entry.end, number) || number.identifier != kASN1Integer ||
+            !NextElement(field, entry.end, time) || time.identifier != kASN1UTCTime || field != entry.end ||
+            !detail::ReadSerial(number.contents, static_cast<int>(number.end - number.contents), serial) ||
+            !date.ReadText(time.contents, static_cast<unsigned long>(time.end - time.contents)))
+            return false;
+        if (!entries) continue;
+        auto read = std::make_unique<CCRLEntry>(serial, Epoch());
+        static_cast<CUTCTimeFields&>(read->m_revocationDate) = date;
+        entries->Add(read.release());
+    }
+    return true;
 }
 
 }  // namespace
@@ -198,6 +258,49 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
         data.clear();
         throw;
     }
+}
+
+std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray<CCRLEntry*, CCRLEntry*>* entries) {
+    const BYTE* const end = octets + length;
+    const BYTE* at = octets;
+    SElement list, element;
+    if (!NextElement(at, end, list) || at != end || list.identifier != (kASN1Sequence | kASN1Constructed))
+        return nullptr;
+    auto outer = std::make_unique<CASN1_SEQUENCE>();
+    CArray<CCRLEntry*, CCRLEntry*> read;
+    try {
+        at = list.contents;
+        if (!NextElement(at, list.end, element) || element.identifier != (kASN1Sequence | kASN1Constructed))
+            return nullptr;
+        // The signed part: [version], four fields, [revokedCertificates], nothing else.
+        auto data = std::make_unique<CASN1_SEQUENCE>();
+        const BYTE* field = element.contents;
+        SElement part;
+        int fields = 4;
+        for (int index = 0; field < element.end; ++index) {
+            if (!NextElement(field, element.end, part)) return nullptr;
+            if (index == 0 && ASN1StoredIdentifier(part.identifier) == kASN1Integer) ++fields;
+            if (index < fields) {
+                data->AddObject(Decoded(part));
+                continue;
+            }
+            if (index > fields || part.identifier != (kASN1Sequence | kASN1Constructed) ||
+                !ScanEntries(part, entries ? &read : nullptr))
+                return nullptr;
+        }
+        outer->AddObject(data.release());
+        while (at < list.end) {
+            if (!NextElement(at, list.end, element)) return nullptr;
+            outer->AddObject(Decoded(element));
+        }
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        return nullptr;
+    }
+    // Decoded alone, a component met the generic decoder's depth limit from lower down.
+    if (Levels(*outer) > kMaxDERNestingDepth) return nullptr;
+    if (entries) MoveEntries(read, *entries);
+    return outer;
 }
 
 }  // namespace detail

@@ -4,6 +4,8 @@
 // to and from the fields of a CCertificateRevocationList.
 #pragma once
 
+#include <memory>
+
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/asn1/utctime.h"
@@ -73,6 +75,13 @@ void CheckCRLData(const CASN1Type& value, int anyTag);
 // The fields of the value into `crl` as they are read (no rollback, but the entries are
 // replaced whole).
 void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl);
+// A list at `octets` read in one pass: the list as a value without the revokedCertificates of
+// its signed part, whose entries are read straight from the octets into `entries` (replaced;
+// only checked when null). Null, `entries` unchanged, when the octets are not one element of
+// the plain form read here (definite lengths, low tag numbers, entries of a primitive INTEGER
+// and UTCTime, nothing after them in the signed part) or an entry does not read; the generic
+// decoder then decides. The value is not checked here.
+std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray<CCRLEntry*, CCRLEntry*>* entries);
 // The signed part of `crl` with the signature algorithm `algorithm`.
 void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateRevocationList& crl,
                   const SSignatureAlgorithm& algorithm);
