@@ -1,7 +1,8 @@
-// The signed part of a revocation list of the first version and its pieces: CASN1_CRLEntry
-// (a revoked serial number and its date), CASN1_RevokedCertificates (the SEQUENCE OF them) and
-// CASN1_CertificateRevocationListData (algorithm, issuer, both update times and the entries),
-// to and from the fields of a CCertificateRevocationList.
+// The signed part of a revocation list and its pieces: CASN1_CRLEntry (a revoked serial number,
+// its date and, in version 2, its extensions), CASN1_RevokedCertificates (the SEQUENCE OF them)
+// and CASN1_CertificateRevocationListData (version 2 only: the version; algorithm, issuer, both
+// update times, the entries and, version 2 only, the list's extensions [0]), to and from the
+// fields of a CCertificateRevocationList.
 #pragma once
 
 #include <memory>
@@ -26,13 +27,13 @@ public:
     explicit CASN1_CRLEntry(const CCRLEntry& entry);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CRLEntry)
 
-    // The serial number with its sign and the date; a date that cannot be written raises the
-    // decoding exception.
+    // The serial number with its sign, the date and any extensions; a date or extension that
+    // cannot be written raises the decoding exception.
     void GetDataFrom(const CCRLEntry& entry);
-    // Serial and date; a failure names the field and leaves the entry unchanged.
+    // Serial, date and extensions; a failure names the field and leaves the entry unchanged.
     void SetDataTo(CCRLEntry& entry) const;
 
-    // An INTEGER and a UTCTime, no entry extensions.
+    // An INTEGER, a UTCTime and optionally entry extensions (those of a version 2 list).
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
@@ -59,14 +60,18 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData)
 
     // Algorithm, issuer, lastUpdate, nextUpdate and the entries (an empty SEQUENCE when there
-    // are none), no version. An unknown algorithm, a name or time that cannot be written
-    // raises the decoding exception.
+    // are none); no version for a version 1 list, INTEGER 1 in front and the extensions [0]
+    // (when there are any) after for a version 2 list. An unknown algorithm, a name, time or
+    // extension that cannot be written, or extensions in a version 1 list raise the decoding
+    // exception.
     void GetDataFrom(const CCertificateRevocationList& crl);
     // Algorithm, issuer, times and entries into the list, whose cached digests are dropped;
     // a failure names the field and changes nothing.
     void SetDataTo(CCertificateRevocationList& crl) const;
 
-    // [version INTEGER 0], signature, issuer, lastUpdate, nextUpdate, [revokedCertificates].
+    // [version INTEGER 0 or 1], signature, issuer, lastUpdate, nextUpdate,
+    // [revokedCertificates], and with version 1 (a version 2 list) [crlExtensions [0]] and
+    // entry extensions; each extension read, none twice.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
