@@ -5,10 +5,12 @@
 #include "vorlan/support/diagnostics.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_UTCTime, CASN1_CONSTRUCTED_TYPE)
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_GeneralizedTime, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
 
 constexpr unsigned kMaxTextLength = 17;
+constexpr unsigned kGeneralizedLength = 15;
 
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -37,25 +39,73 @@ constexpr const char* kMonthNames[] = {"January", "February", "March",     "Apri
                                        "July",    "August",   "September", "October", "November", "December"};
 
 // The fields of the value's text, or false when the text is out of shape, out of range, or
-// would not be written back octet for octet (minutes 60-99, a differential after "Z").
+// would not be written back octet for octet.
 bool readTime(const CASN1_UTCTime& value, CUTCTimeFields& time) {
     if (!CASN1_UTCTime::isValid(&value, 0)) return false;
     unsigned char text[kMaxTextLength];
     const unsigned long n = value.getClearContentsLength();
-    if (!value.GetClearData(text, n, 1, 0)) return false;
+    return value.GetClearData(text, n, 1, 0) && time.ReadText(text, n);
+}
+
+// Length, digits and zone character of a UTCTime text; ranges unchecked.
+bool inShape(const unsigned char* text, unsigned long n) {
+    if (!supportedLength(n)) return false;
+    const unsigned z = zoneAt(n);
+    if (!digits(text, 0, z) || !zone(text[z])) return false;
+    return !hasDifferential(n) || digits(text, z + 1, 4);
+}
+
+// The GeneralizedTime text of fields in GMT at `text`; its length, 0 when they cannot be
+// written so.
+unsigned writeGeneralized(const CUTCTimeFields& time, unsigned char* text) {
+    if (!time.IsValid() || time.m_nZoneKind != 0 || time.m_wYear > 9999) return 0;
+    putPair(text, time.m_wYear / 100);
+    putPair(text + 2, time.m_wYear % 100);
+    putPair(text + 4, time.m_bMonth);
+    putPair(text + 6, time.m_bDay);
+    putPair(text + 8, time.m_wMinuteOfDay / 60);
+    putPair(text + 10, time.m_wMinuteOfDay % 60);
+    putPair(text + 12, time.m_bSecond);
+    text[14] = 'Z';
+    return kGeneralizedLength;
+}
+
+// As readTime, for a GeneralizedTime.
+bool readGeneralized(const CASN1_GeneralizedTime& value, CUTCTimeFields& time) {
+    unsigned char text[kGeneralizedLength];
+    if (!CASN1_GeneralizedTime::isValid(&value, 0) || !value.GetClearData(text, kGeneralizedLength, 1, 0)) return false;
     CUTCTimeFields parsed;
-    parsed.Setup(CString(reinterpret_cast<const char*>(text), static_cast<int>(n)), static_cast<unsigned char>(n));
-    unsigned char again[kMaxTextLength];
-    if (parsed.WriteText(again) != n || std::memcmp(again, text, n) != 0) return false;
+    parsed.m_wYear = static_cast<WORD>(pair(text) * 100 + pair(text + 2));
+    parsed.m_bMonth = static_cast<BYTE>(pair(text + 4));
+    parsed.m_bDay = static_cast<BYTE>(pair(text + 6));
+    parsed.m_wMinuteOfDay = static_cast<WORD>(pair(text + 8) * 60 + pair(text + 10));
+    parsed.m_bSecond = static_cast<BYTE>(pair(text + 12));
+    parsed.m_bFormatLength = CUTCTimeFields::kGeneralizedFormat;
+    unsigned char again[kGeneralizedLength];
+    if (writeGeneralized(parsed, again) != kGeneralizedLength || std::memcmp(again, text, kGeneralizedLength) != 0)
+        return false;
     time = parsed;
     return true;
+}
+
+// The value becomes the primitive, definite text of `n` characters.
+void setText(CASN1_CONSTRUCTED_TYPE& value, const unsigned char* text, unsigned n) {
+    value.clear();
+    value.m_bConstructed = 0;
+    value.m_bIndefinite = 0;
+    value.SetSize(static_cast<int>(n));
+    std::memcpy(value.GetData(), text, n);
 }
 
 }  // namespace
 
 void CUTCTimeFields::Setup(const CString& text, unsigned char length) {
-    if (!supportedLength(length) || length > static_cast<unsigned>(text.GetLength())) return;
-    const auto* c = reinterpret_cast<const unsigned char*>(static_cast<const char*>(text));
+    if (length <= static_cast<unsigned>(text.GetLength()))
+        setup(reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)), length);
+}
+
+void CUTCTimeFields::setup(const unsigned char* c, unsigned char length) {
+    if (!supportedLength(length)) return;
     const unsigned z = zoneAt(length);
     if (!digits(c, 0, z) || (hasDifferential(length) && !digits(c, z + 1, 4))) return;
     const unsigned yy = pair(c);
@@ -69,6 +119,16 @@ void CUTCTimeFields::Setup(const CString& text, unsigned char length) {
     m_bFormatLength = length;
 }
 
+int CUTCTimeFields::ReadText(const unsigned char* text, unsigned long length) {
+    if (!inShape(text, length)) return 0;
+    CUTCTimeFields parsed;
+    parsed.setup(text, static_cast<unsigned char>(length));
+    unsigned char again[kMaxTextLength];
+    if (parsed.WriteText(again) != length || std::memcmp(again, text, length) != 0) return 0;
+    *this = parsed;
+    return 1;
+}
+
 BYTE CUTCTimeFields::DaysInMonth(BYTE month, WORD year) {
     static constexpr BYTE kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (month < 1 || month > 12) return 0;
@@ -76,8 +136,9 @@ BYTE CUTCTimeFields::DaysInMonth(BYTE month, WORD year) {
 }
 
 int CUTCTimeFields::IsValid() const {
-    return m_bDay >= 1 && m_bDay <= DaysInMonth(m_bMonth, m_wYear) && m_bSecond < 60 && m_wMinuteOfDay < 1440 && m_nZoneKind <= 2 &&
-           m_wZoneMinutes < 1440 && supportedLength(m_bFormatLength);
+    return m_bDay >= 1 && m_bDay <= DaysInMonth(m_bMonth, m_wYear) && m_bSecond < 60 && m_wMinuteOfDay < 1440 &&
+           m_nZoneKind <= 2 && m_wZoneMinutes < 1440 &&
+           (supportedLength(m_bFormatLength) || m_bFormatLength == kGeneralizedFormat);
 }
 
 CString CUTCTimeFields::GetTimeAsString(int withSeconds, int timeOnly) const {
@@ -103,7 +164,7 @@ CString CUTCTimeFields::GetTimeAsString(int withSeconds, int timeOnly) const {
 }
 
 unsigned CUTCTimeFields::WriteText(unsigned char* text) const {
-    if (!IsValid() || m_wYear < 1970 || m_wYear > 2069) return 0;
+    if (!IsValid() || !supportedLength(m_bFormatLength) || m_wYear < 1970 || m_wYear > 2069) return 0;
     putPair(text, m_wYear % 100);
     putPair(text + 2, m_bMonth);
     putPair(text + 4, m_bDay);
@@ -124,23 +185,15 @@ CASN1_UTCTime::CASN1_UTCTime(const CUTCTimeFields& time) : CASN1_UTCTime() { Get
 int CASN1_UTCTime::isValid(const CASN1Type* value, int anyTag) {
     if (!anyTag && value->identifier != 0x17) return 0;
     const unsigned long n = value->getClearContentsLength();
-    if (!supportedLength(n)) return 0;
     unsigned char text[kMaxTextLength];
-    if (!value->GetClearData(text, n, 1, 0)) return 0;
-    const unsigned z = zoneAt(n);
-    if (!digits(text, 0, z) || !zone(text[z])) return 0;
-    return !hasDifferential(n) || digits(text, z + 1, 4);
+    return supportedLength(n) && value->GetClearData(text, n, 1, 0) && inShape(text, n);
 }
 
 void CASN1_UTCTime::GetDataFrom(const CUTCTimeFields& time) {
     unsigned char text[kMaxTextLength];
     const unsigned n = time.WriteText(text);
     if (n == 0) ___throwDERDecodingException("CASN1_UTCTime::GetDataFrom - invalid time");
-    clear();
-    m_bConstructed = 0;
-    m_bIndefinite = 0;
-    SetSize(static_cast<int>(n));
-    std::memcpy(GetData(), text, n);
+    setText(*this, text, n);
 }
 
 void CASN1_UTCTime::SetDataTo(CUTCTimeFields& time) const {
@@ -154,4 +207,28 @@ void CASN1_UTCTime::Dump(unsigned long indent, CFile* file) const {
     const CString margin(' ', static_cast<int>(indent));
     ___WriteFormatted(file, "%sUTCTime: %s\r\n", static_cast<const char*>(margin),
                       static_cast<const char*>(time.GetTimeAsString(1, 0)));
+}
+
+CASN1_GeneralizedTime::CASN1_GeneralizedTime(const CUTCTimeFields& time) : CASN1_GeneralizedTime() {
+    GetDataFrom(time);
+}
+
+int CASN1_GeneralizedTime::isValid(const CASN1Type* value, int anyTag) {
+    if (!anyTag && value->identifier != kASN1GeneralizedTime) return 0;
+    unsigned char text[kGeneralizedLength];
+    return value->getClearContentsLength() == kGeneralizedLength &&
+           value->GetClearData(text, kGeneralizedLength, 1, 0) && digits(text, 0, kGeneralizedLength - 1) &&
+           text[kGeneralizedLength - 1] == 'Z';
+}
+
+void CASN1_GeneralizedTime::GetDataFrom(const CUTCTimeFields& time) {
+    unsigned char text[kGeneralizedLength];
+    if (writeGeneralized(time, text) == 0)
+        ___throwDERDecodingException("CASN1_GeneralizedTime::GetDataFrom - invalid time");
+    setText(*this, text, kGeneralizedLength);
+}
+
+void CASN1_GeneralizedTime::SetDataTo(CUTCTimeFields& time) const {
+    if (!readGeneralized(*this, time))
+        ___throwDERDecodingException("CASN1_GeneralizedTime::SetDataTo - invalid contents");
 }
