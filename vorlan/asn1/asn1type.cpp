@@ -141,6 +141,13 @@ int CASN1Type::GetClearData(unsigned char* buffer, unsigned long size, int align
     return 1;
 }
 
+int detail::ClearDataAtEnd(const CASN1Type& value, unsigned char* field, unsigned long size) {
+    const unsigned long length = value.getClearContentsLength();
+    if (size < length) return 0;
+    std::memset(field, 0, size - length);
+    return value.GetClearData(field + size - length, length, 1, 0);
+}
+
 void CASN1Type::GetString(CString& text) const {
     const unsigned long length = getClearContentsLength();
     char* characters = text.GetBufferSetLength(static_cast<int>(length));

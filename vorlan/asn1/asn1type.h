@@ -62,9 +62,9 @@ public:
     virtual int fromExplicit(CASN1_TAGGED& tagged) = 0;
     virtual unsigned long getEncodedLength(int contentsOnly) const = 0;
     virtual unsigned long getClearContentsLength() const = 0;
-    virtual void OnOffAlignLeft(int on) const { m_bAlignLeft = on; }
-    virtual void OnOffClearAfterGet(int on) const { m_bClearAfterGet = on; }
-    virtual void OnOffSorted(int on) const { m_bSorted = on; }
+    virtual void OnOffAlignLeft(int on) const { SetMode(m_bAlignLeft, on); }
+    virtual void OnOffClearAfterGet(int on) const { SetMode(m_bClearAfterGet, on); }
+    virtual void OnOffSorted(int on) const { SetMode(m_bSorted, on); }
     virtual void Dump(unsigned long indent, CFile* file) const;
 
     int isSorted() const { return m_bSorted; }
@@ -111,6 +111,11 @@ public:
 
 protected:
     CASN1Type() = default;
+    // A mode is written only when it changes: a value that threads share is then only read
+    // as long as they all ask for the same mode (const reads such as GetClearData set one).
+    static void SetMode(int& mode, int on) {
+        if (mode != on) mode = on;
+    }
     CASN1Type(const CASN1Type&) = default;
     CASN1Type& operator=(const CASN1Type&) = default;
 
@@ -126,6 +131,12 @@ void* AllocateElementBlock(CASN1Type** tag, size_t bytes);
 void FreeElementBlock(CASN1Type** tag, void* block, size_t bytes) noexcept;
 
 namespace detail {
+
+// The clear contents of a value whose contents are whole octets (not a BIT STRING with unused
+// bits) at the end of `field`, zeros before them; 0 when they do not fit. Unlike
+// GetClearData(…, 0, …) it leaves the value's align-left flag on, so threads may read a value
+// they share.
+int ClearDataAtEnd(const CASN1Type& value, unsigned char* field, unsigned long size);
 
 // The decoder's and the tagging code's door to the protected slots of any value.
 struct ValueAccess {

@@ -163,17 +163,17 @@ int CASN1_CONSTRUCTED_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
 }
 
 void CASN1_CONSTRUCTED_TYPE::OnOffAlignLeft(int on) const {
-    m_bAlignLeft = on;
+    SetMode(m_bAlignLeft, on);
     propagate(m_components, &CASN1Type::OnOffAlignLeft, on);
 }
 
 void CASN1_CONSTRUCTED_TYPE::OnOffClearAfterGet(int on) const {
-    m_bClearAfterGet = on;
+    SetMode(m_bClearAfterGet, on);
     propagate(m_components, &CASN1Type::OnOffClearAfterGet, on);
 }
 
 void CASN1_CONSTRUCTED_TYPE::OnOffSorted(int on) const {
-    m_bSorted = on;
+    SetMode(m_bSorted, on);
     propagate(m_components, &CASN1Type::OnOffSorted, on);
 }
 

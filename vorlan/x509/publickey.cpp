@@ -55,7 +55,7 @@ void ReadPublicKey(const CASN1Type& value, CRSAPublicKey& key, const char* const
 }
 
 void ReadKeyNumber(const CASN1Type& integer, std::span<BYTE> field, const char* reason) {
-    if (!integer.GetClearData(field.data(), static_cast<unsigned long>(field.size()), 0, 1))
+    if (!detail::ClearDataAtEnd(integer, field.data(), static_cast<unsigned long>(field.size())))
         ___throwDERDecodingException("%s", reason);
 }
 

@@ -200,7 +200,7 @@ void CASN1_SignedStructure::readSignature(detail::CStructureReader& reader, cons
     reader.NextAny("signatureAlgorithm");
     const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
     if (!signature || signature->m_dwBits > CSignedObject::kMaxBits ||
-        !signature->GetClearData(target.m_signature, CSignedObject::kFieldSize, 0, 1))
+        !detail::ClearDataAtEnd(*signature, target.m_signature, CSignedObject::kFieldSize))
         ___throwDERDecodingException("%s", badSignature);
     target.m_wSignatureBits = static_cast<WORD>(signature->m_dwBits);
 }
