@@ -73,13 +73,13 @@ BENCHMARK(Ours<CMD5DigestMaker>)->Name("MD5/vorlan")->Arg(small)->Arg(large);
 BENCHMARK(Md5OpenSsl)->Name("MD5/openssl")->Arg(small)->Arg(large);
 BENCHMARK(Ours<CSHA1DigestMaker>)->Name("SHA1/vorlan")->Arg(small)->Arg(large);
 BENCHMARK(Sha1OpenSsl)->Name("SHA1/openssl")->Arg(small)->Arg(large);
-BENCHMARK(Portable<detail::Sha1Traits, detail::Sha1CompressPortable>)
+BENCHMARK(Portable<vorlan::detail::Sha1Traits, vorlan::detail::Sha1CompressPortable>)
     ->Name("SHA1/vorlan-portable-compression")
     ->Arg(small)
     ->Arg(large);
 BENCHMARK(Ours<CSHA256DigestMaker>)->Name("SHA256/vorlan")->Arg(small)->Arg(large);
 BENCHMARK(Sha256OpenSsl)->Name("SHA256/openssl")->Arg(small)->Arg(large);
-BENCHMARK(Portable<detail::Sha256Traits, detail::Sha256CompressPortable>)
+BENCHMARK(Portable<vorlan::detail::Sha256Traits, vorlan::detail::Sha256CompressPortable>)
     ->Name("SHA256/vorlan-portable-compression")
     ->Arg(small)
     ->Arg(large);

@@ -26,7 +26,7 @@ using namespace testcommon;
 
 const Octets kIv = FromHex("1234567890abcdef");
 constexpr unsigned long K = 8;                                       // the cipher block of all three ciphers
-constexpr unsigned long B = detail::kCipherBlocksPerSinkBlock * K;  // the sinks' block
+constexpr unsigned long B = vorlan::detail::kCipherBlocksPerSinkBlock * K;  // the sinks' block
 
 template <class Processor, class Key, auto... args>
 std::unique_ptr<CCryptoProcessor> makeProcessor(const Octets& octets) {

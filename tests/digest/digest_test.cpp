@@ -248,10 +248,10 @@ Octets StateOctets(const std::uint32_t (&state)[Words]) {
 TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
     const Octets blocks = Pattern(64 * 9, 4);
     std::uint32_t sha1[5], sha256[8];
-    std::copy(std::begin(detail::Sha1Traits::initialState), std::end(detail::Sha1Traits::initialState), sha1);
-    std::copy(std::begin(detail::Sha256Traits::initialState), std::end(detail::Sha256Traits::initialState), sha256);
-    detail::Sha1CompressPortable(sha1, blocks.data(), 9);
-    detail::Sha256CompressPortable(sha256, blocks.data(), 9);
+    std::copy(std::begin(vorlan::detail::Sha1Traits::initialState), std::end(vorlan::detail::Sha1Traits::initialState), sha1);
+    std::copy(std::begin(vorlan::detail::Sha256Traits::initialState), std::end(vorlan::detail::Sha256Traits::initialState), sha256);
+    vorlan::detail::Sha1CompressPortable(sha1, blocks.data(), 9);
+    vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
     EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
     EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
 }

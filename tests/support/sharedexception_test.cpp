@@ -30,7 +30,7 @@ Caught Catch(Action&& action) {
 TEST(SharedException, UnlockMessageIsTheReasonOfTheThrowingThread) {
     const Caught mine = Catch([] { AfxThrowUnlockException("main thread"); });
     Caught other;
-    std::thread([&] { other = Catch([] { detail::ThrowUnlockFormatted("worker %d", 7); }); }).join();
+    std::thread([&] { other = Catch([] { vorlan::detail::ThrowUnlockFormatted("worker %d", 7); }); }).join();
     EXPECT_EQ(mine.exception, other.exception);  // one instance
     EXPECT_EQ(other.message, "worker 7");
     char text[64];

@@ -120,7 +120,7 @@ TEST(GeneralizedTimeText, ReadIntoTheFullYearKeptInItsFormAndWrittenForYearsPast
         return Octets(der.begin(), der.end());
     };
     const auto newTime = [](const CUTCTime& time) {
-        return encodedHex(*std::unique_ptr<CASN1Type>(detail::NewTime(time)));
+        return encodedHex(*std::unique_ptr<CASN1Type>(vorlan::detail::NewTime(time)));
     };
     // Received: the full year, the instant, and the same octets written back, whatever the year.
     for (const std::string text : {"20500101000000Z", "20491231235959Z", "21240229120000Z", "99991231235959Z"}) {

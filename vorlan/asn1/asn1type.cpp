@@ -36,7 +36,7 @@ constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "C
 
 }  // namespace
 
-std::size_t detail::EncodingPass::Open(const void* value) {
+std::size_t vorlan::detail::EncodingPass::Open(const void* value) {
     if (m_nSize == m_nCapacity) {
         auto grown = std::make_unique<Slot[]>(2 * m_nCapacity);
         std::copy(m_pSlots, m_pSlots + m_nSize, grown.get());
@@ -49,29 +49,29 @@ std::size_t detail::EncodingPass::Open(const void* value) {
 }
 
 void CASN1Type::encodeTo(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
 }
 void CASN1Type::encodeTo(CArchive& out, int contentsOnly, int useTag, unsigned char tag) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
 }
 void CASN1Type::encodeTo(CDEREncoding& out, int contentsOnly, int useTag, unsigned char tag) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
 }
 void CASN1Type::encodeTo(CFile& out, int contentsOnly, int useTag, unsigned char tag) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeEncoding(sink, contentsOnly, useTag, tag); });
 }
 
 void CASN1Type::getClearData(CBufferedFilterNS& out) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
 }
 void CASN1Type::getClearData(CArchive& out) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
 }
 void CASN1Type::getClearData(CDEREncoding& out) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
 }
 void CASN1Type::getClearData(CFile& out) const {
-    detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+    vorlan::detail::writeThrough(out, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
 }
 
 void CASN1Type::buildExplicitTAGGED(CASN1_TAGGED& tagged) {
@@ -93,7 +93,7 @@ void CASN1Type::Dump(unsigned long indent, CFile* file) const {
         std::snprintf(size, sizeof size, "%d + ? = ? (0x%x + ? = ?)", 2, 2);
     } else {
         const unsigned long c = getEncodedLength(1);
-        const unsigned long h = 2 + detail::lengthOctetsAfterFirst(c);
+        const unsigned long h = 2 + vorlan::detail::lengthOctetsAfterFirst(c);
         std::snprintf(size, sizeof size, "%lu + %lu = %lu (0x%lx + 0x%lx = 0x%lx)", h, c, h + c, h, c, h + c);
     }
     ___WriteFormatted(file, "%s<%s, %s> SIZE: %s\r\n", static_cast<const char*>(CString(' ', static_cast<int>(indent))),
@@ -101,10 +101,10 @@ void CASN1Type::Dump(unsigned long indent, CFile* file) const {
 }
 
 void CASN1Type::encodeTo(CByteArray& out) const {
-    detail::EncodingPass pass;
+    vorlan::detail::EncodingPass pass;
     // A fresh array, so a value that reads from `out` itself is encoded from its old octets.
     CByteArray encoding;
-    detail::writeInPlace(encoding, getEncodedLength(0), [&](CBufferedFilterNS& sink) { writeEncoding(sink, 0, 0, 0); });
+    vorlan::detail::writeInPlace(encoding, getEncodedLength(0), [&](CBufferedFilterNS& sink) { writeEncoding(sink, 0, 0, 0); });
     out = std::move(encoding);
 }
 
@@ -122,7 +122,7 @@ void CASN1Type::GetClearData(CByteArray& out, int alignLeft) {
     const unsigned long length = getClearContentsLength();
     OnOffAlignLeft(alignLeft);
     CByteArray contents;
-    detail::writeInPlace(contents, length, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
+    vorlan::detail::writeInPlace(contents, length, [&](CBufferedFilterNS& sink) { writeClearContents(sink); });
     out = std::move(contents);
 }
 
@@ -135,13 +135,13 @@ int CASN1Type::GetClearData(unsigned char* buffer, unsigned long size, int align
         std::memset(buffer + start + length, 0, size - start - length);
     }
     OnOffAlignLeft(alignLeft);
-    detail::CMemoryFilter sink(buffer + start, length);
+    vorlan::detail::CMemoryFilter sink(buffer + start, length);
     writeClearContents(sink);
     sink.Finish();
     return 1;
 }
 
-int detail::ClearDataAtEnd(const CASN1Type& value, unsigned char* field, unsigned long size) {
+int vorlan::detail::ClearDataAtEnd(const CASN1Type& value, unsigned char* field, unsigned long size) {
     const unsigned long length = value.getClearContentsLength();
     if (size < length) return 0;
     std::memset(field, 0, size - length);
@@ -151,7 +151,7 @@ int detail::ClearDataAtEnd(const CASN1Type& value, unsigned char* field, unsigne
 void CASN1Type::GetString(CString& text) const {
     const unsigned long length = getClearContentsLength();
     char* characters = text.GetBufferSetLength(static_cast<int>(length));
-    detail::CMemoryFilter sink(reinterpret_cast<unsigned char*>(characters), length);
+    vorlan::detail::CMemoryFilter sink(reinterpret_cast<unsigned char*>(characters), length);
     writeClearContents(sink);
     sink.Finish();
     text.ReleaseBuffer(static_cast<int>(length));
@@ -182,7 +182,7 @@ void CASN1Type::_Serialize(CArchive& ar) {
     }
 }
 
-int ___cmp(const CASN1Type& a, const CASN1Type& b) { return detail::compareEncodings(a, b); }
+int ___cmp(const CASN1Type& a, const CASN1Type& b) { return vorlan::detail::compareEncodings(a, b); }
 
 void DestructElements(CASN1Type** elements, int count) {
     for (int i = 0; i < count; ++i) {

@@ -17,7 +17,7 @@ class CASN1_TAGGED;
 class CCryptoProcessor;
 class CDigestMaker;
 
-namespace detail {
+namespace vorlan::detail {
 struct ValueAccess;
 }
 
@@ -119,7 +119,7 @@ protected:
     CASN1Type(const CASN1Type&) = default;
     CASN1Type& operator=(const CASN1Type&) = default;
 
-    friend struct detail::ValueAccess;
+    friend struct vorlan::detail::ValueAccess;
 };
 
 // Order of two values by their DER encodings: negative, 0 or positive.
@@ -130,7 +130,7 @@ void DestructElements(CASN1Type** elements, int count);
 void* AllocateElementBlock(CASN1Type** tag, size_t bytes);
 void FreeElementBlock(CASN1Type** tag, void* block, size_t bytes) noexcept;
 
-namespace detail {
+namespace vorlan::detail {
 
 // The clear contents of a value whose contents are whole octets (not a BIT STRING with unused
 // bits) at the end of `field`, zeros before them; 0 when they do not fit. Unlike
@@ -229,7 +229,7 @@ CASN1Type* cloneAndDieValue(X& value, X* fresh) {
     return fresh;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 // The copy family of a value class: copy constructor, clone, cloneAndDie and moveFrom. A class
 // with data of its own declares its operator= and operatorMOVE beside it.
@@ -250,6 +250,6 @@ public:                                         \
 // constructor.
 #define IMPLEMENT_ASN1_VALUE_FAMILY(X, DATA, ...)                                                       \
     X::X(const X& other) : X(__VA_ARGS__) { *this = other; }                                            \
-    CASN1Type* X::clone() const { return detail::cloneValue(*this, new X(__VA_ARGS__)); }              \
-    CASN1Type* X::cloneAndDie() { return detail::cloneAndDieValue<DATA>(*this, new X(__VA_ARGS__)); } \
-    int X::moveFrom(CASN1Type* source) { return detail::moveValue<DATA>(*this, source); }
+    CASN1Type* X::clone() const { return vorlan::detail::cloneValue(*this, new X(__VA_ARGS__)); }              \
+    CASN1Type* X::cloneAndDie() { return vorlan::detail::cloneAndDieValue<DATA>(*this, new X(__VA_ARGS__)); } \
+    int X::moveFrom(CASN1Type* source) { return vorlan::detail::moveValue<DATA>(*this, source); }

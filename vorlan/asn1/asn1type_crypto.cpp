@@ -7,7 +7,7 @@ namespace {
 // Runs `writer` into `sink` within one encoding pass and ends the stream.
 template <class Writer>
 void streamInto(CBufferedFilterNS& sink, Writer&& writer) {
-    detail::EncodingPass pass;
+    vorlan::detail::EncodingPass pass;
     writer(sink);
     sink.Finish();
 }
@@ -30,28 +30,28 @@ auto clearContentsWriter(const CASN1Type& value) {
 }  // namespace
 
 void CASN1Type::digestEncoding(CDigestMaker& digest, int contentsOnly, int useTag, unsigned char tag) const {
-    detail::CDigestFilter sink(digest);
+    vorlan::detail::CDigestFilter sink(digest);
     streamInto(sink, [&](CBufferedFilterNS& out) { writeEncoding(out, contentsOnly, useTag, tag); });
 }
 
 void CASN1Type::digestClearContents(CDigestMaker& digest) const {
-    detail::CDigestFilter sink(digest);
+    vorlan::detail::CDigestFilter sink(digest);
     streamInto(sink, clearContentsWriter(*this));
 }
 
 // The four cipher members for one target kind.
 #define CIPHER_MEMBERS_FOR(Target)                                                                      \
     void CASN1Type::encryptEncoding(CCryptoProcessor& processor, Target& out, int contentsOnly) const { \
-        cipherInto<detail::CEncryptFilter>(processor, out, encodingWriter(*this, contentsOnly));        \
+        cipherInto<vorlan::detail::CEncryptFilter>(processor, out, encodingWriter(*this, contentsOnly));        \
     }                                                                                                   \
     void CASN1Type::encryptClearContents(CCryptoProcessor& processor, Target& out) const {              \
-        cipherInto<detail::CEncryptFilter>(processor, out, clearContentsWriter(*this));                 \
+        cipherInto<vorlan::detail::CEncryptFilter>(processor, out, clearContentsWriter(*this));                 \
     }                                                                                                   \
     void CASN1Type::decryptEncoding(CCryptoProcessor& processor, Target& out, int contentsOnly) const { \
-        cipherInto<detail::CDecryptFilter>(processor, out, encodingWriter(*this, contentsOnly));        \
+        cipherInto<vorlan::detail::CDecryptFilter>(processor, out, encodingWriter(*this, contentsOnly));        \
     }                                                                                                   \
     void CASN1Type::decryptClearContents(CCryptoProcessor& processor, Target& out) const {              \
-        cipherInto<detail::CDecryptFilter>(processor, out, clearContentsWriter(*this));                 \
+        cipherInto<vorlan::detail::CDecryptFilter>(processor, out, clearContentsWriter(*this));                 \
     }
 
 CIPHER_MEMBERS_FOR(CFile)

@@ -66,7 +66,7 @@ void CASN1_BIT_STRING::writeClearContents(CBufferedFilterNS& out) const {
         }
         return;
     }
-    detail::CBitShiftFilter shifted(out, static_cast<int>(u));
+    vorlan::detail::CBitShiftFilter shifted(out, static_cast<int>(u));
     if (m_bConstructed) {
         for (int i = 0; i < m_components.GetSize(); ++i) {
             if (!m_components[i]) continue;

@@ -71,7 +71,7 @@ int ASN1_COMPONENT_INFO::isValid(const CASN1Type* v, int anyTag) const {
             return (anyTag || rowIdentifier() == v->identifier) && m_pfnIsValid(v, 1);
         case TAGGING_EXPLICIT: {
             if (!anyTag && rowIdentifier() != v->identifier) return 0;
-            const CASN1ComponentArray* inner = v->m_bConstructed ? detail::componentsOf(*v) : nullptr;
+            const CASN1ComponentArray* inner = v->m_bConstructed ? vorlan::detail::componentsOf(*v) : nullptr;
             return inner && inner->GetSize() == 1 && (*inner)[0] && m_pfnIsValid((*inner)[0], 0);
         }
     }
@@ -80,7 +80,7 @@ int ASN1_COMPONENT_INFO::isValid(const CASN1Type* v, int anyTag) const {
 
 int ___validateComponents(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components) {
     ArraySource source(components);
-    return detail::walkComponents(table, source);
+    return vorlan::detail::walkComponents(table, source);
 }
 
 int ___validateAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, int anyTag) {
@@ -114,15 +114,15 @@ int ___findComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1Component
 
 int ___validateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag) {
     if (!v || !v->m_bConstructed || (!anyTag && v->identifier != type.m_tagAndClass)) return 0;
-    const CASN1ComponentArray* components = detail::componentsOf(*v);
+    const CASN1ComponentArray* components = vorlan::detail::componentsOf(*v);
     return components && ___validateComponents(type.m_pRows, *components);
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 const CASN1ComponentArray* componentsOf(const CASN1Type& value) {
     const auto* constructed = valueAs<CASN1_CONSTRUCTED_TYPE>(value);
     return constructed ? &constructed->GetComponents() : nullptr;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

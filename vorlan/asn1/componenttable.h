@@ -110,7 +110,7 @@ constexpr int ___rowOfMember(const ASN1_COMPONENT_INFO* table, const char* name)
 // Rows as the tables write them.
 enum class EASN1Presence { mandatory, optional, repeated };
 
-namespace detail {
+namespace vorlan::detail {
 
 template <class X>
 CASN1_CONSTRUCTED_TYPE* MakeASN1Value() {
@@ -125,7 +125,7 @@ constexpr ASN1_COMPONENT_INFO makeRow(const char* name, BYTE identifier, enumTAG
                                presence == EASN1Presence::repeated, 0, type);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 constexpr ASN1_COMPONENT_INFO ASN1EndRow() {
     return ASN1_COMPONENT_INFO(1, "", nullptr, 0, 0, TAGGING_NONE, nullptr, 0, 0, 0);
@@ -136,7 +136,7 @@ constexpr ASN1_COMPONENT_INFO ASN1EndRow() {
 constexpr ASN1_COMPONENT_INFO ASN1Row(const char* name, BYTE identifier,
                                       EASN1Presence presence = EASN1Presence::mandatory,
                                       ASN1_COMPONENT_INFO::IsValidFunction isValid = nullptr) {
-    return detail::makeRow(name, identifier, (identifier & kASN1ClassMask) ? TAGGING_IMPLICIT : TAGGING_NONE, isValid,
+    return vorlan::detail::makeRow(name, identifier, (identifier & kASN1ClassMask) ? TAGGING_IMPLICIT : TAGGING_NONE, isValid,
                            presence, nullptr);
 }
 
@@ -144,16 +144,16 @@ constexpr ASN1_COMPONENT_INFO ASN1Row(const char* name, BYTE identifier,
 template <class X>
 constexpr ASN1_COMPONENT_INFO ASN1TypedRow(const char* name, BYTE identifier, enumTAGGING_METHOD tagging,
                                            EASN1Presence presence = EASN1Presence::mandatory) {
-    return detail::makeRow(name, identifier, tagging, &X::isValid, presence, &X::m_typeInfo);
+    return vorlan::detail::makeRow(name, identifier, tagging, &X::isValid, presence, &X::m_typeInfo);
 }
 
 // An untagged member of the CHOICE type X: recognised by its alternatives.
 template <class X>
 constexpr ASN1_COMPONENT_INFO ASN1ChoiceRow(const char* name, EASN1Presence presence = EASN1Presence::mandatory) {
-    return detail::makeRow(name, 0xFF, TAGGING_NONE, &X::isValid, presence, &X::m_typeInfo, &X::resolveAlternative);
+    return vorlan::detail::makeRow(name, 0xFF, TAGGING_NONE, &X::isValid, presence, &X::m_typeInfo, &X::resolveAlternative);
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 // The one walk of components against rows that validation and the decoder share. Source gives
 // the components in order: more(), isMember(row) of the next one, take(row) -> its validity.
@@ -185,4 +185,4 @@ const T* valueAs(const CASN1Type& value) {
     return dynamic_cast<const T*>(&value);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

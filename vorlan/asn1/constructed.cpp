@@ -89,7 +89,7 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
             const unsigned char header[2] = {identifierOctet, kASN1IndefiniteLength};
             out.Write(header, 2);
         } else {
-            detail::writeDefiniteHeader(out, identifierOctet, length);
+            vorlan::detail::writeDefiniteHeader(out, identifierOctet, length);
         }
     }
     // Components go straight into the same sink, each with its own header; writers leave the
@@ -116,7 +116,7 @@ unsigned long CASN1_CONSTRUCTED_TYPE::getEncodedLength(int contentsOnly) const {
     if (!m_bConstructed) return CASN1_PRIMITIVE_TYPE::getEncodedLength(contentsOnly);
     const unsigned long s = componentsLength(false);
     if (contentsOnly) return s;
-    return m_bIndefinite ? s + 4 : detail::definiteEncodedLength(s);
+    return m_bIndefinite ? s + 4 : vorlan::detail::definiteEncodedLength(s);
 }
 
 unsigned long CASN1_CONSTRUCTED_TYPE::getClearContentsLength() const {

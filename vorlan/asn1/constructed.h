@@ -50,7 +50,7 @@ protected:
     // Sum of the components' whole encodings; within an encoding pass summed once. A writer
     // takes it just before writing the components.
     unsigned long componentsLength(bool writing) const {
-        detail::EncodingPass* pass = detail::EncodingPass::Current();
+        vorlan::detail::EncodingPass* pass = vorlan::detail::EncodingPass::Current();
         if (!pass) return sumComponentLengths();
         return pass->Length(this, writing, [this] { return sumComponentLengths(); });
     }

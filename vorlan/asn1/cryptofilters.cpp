@@ -1,6 +1,6 @@
 #include "vorlan/asn1/cryptofilters.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 namespace {
 
@@ -19,4 +19,4 @@ void CDigestFilter::ProcessBlock(int final, const unsigned char* data, unsigned 
     m_pDigest->UpdateBlock(data, static_cast<int>(length), nullptr, final, 1);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -13,7 +13,7 @@
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/support/wipe.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // The cipher sinks work on this many cipher blocks at a time.
 inline constexpr unsigned long kCipherBlocksPerSinkBlock = 300;
@@ -152,4 +152,4 @@ private:
     }
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail

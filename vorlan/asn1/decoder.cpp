@@ -12,7 +12,7 @@
 
 namespace {
 
-using detail::ValueAccess;
+using vorlan::detail::ValueAccess;
 
 // The decoder's place in the stream: its position (kept here instead of asking the
 // stream), and where the element being read starts, which a failure reports.

@@ -107,8 +107,8 @@ unsigned long CDEREncoding::Read(CByteArray& octets, unsigned long count) {
 
 void CDEREncoding::Read(CFile& target, unsigned long count) {
     asDecoding([&] {
-        detail::CFileFilter sink(target);
-        detail::readIntoSink(*this, count, sink);
+        vorlan::detail::CFileFilter sink(target);
+        vorlan::detail::readIntoSink(*this, count, sink);
         sink.Finish();
         target.Flush();
         return 0;
@@ -127,7 +127,7 @@ void CDEREncoding::Write(const CByteArray& octets) {
 }
 
 void CDEREncoding::Write(CFile& source, unsigned long count) {
-    unsigned char block[detail::kSinkBlockSize];
+    unsigned char block[vorlan::detail::kSinkBlockSize];
     for (unsigned long left = count; left > 0;) {
         const UINT want = static_cast<UINT>(left < sizeof block ? left : sizeof block);
         const UINT got = source.Read(block, want);
@@ -184,7 +184,7 @@ void DestructElements(CDEREncoding** elements, int count) {
 
 unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned long contentsLength, int indefinite) {
     if (indefinite) return identifierOctets + 1 + contentsLength + 2;
-    return identifierOctets + 1 + detail::lengthOctetsAfterFirst(contentsLength) + contentsLength;
+    return identifierOctets + 1 + vorlan::detail::lengthOctetsAfterFirst(contentsLength) + contentsLength;
 }
 
 int ___extractEncodingLength(const unsigned char* octets, unsigned long available) {

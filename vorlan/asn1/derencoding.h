@@ -135,7 +135,7 @@ public:
 // GetErrorMessage gives it.
 const char* LastDecodingReason();
 
-namespace detail {
+namespace vorlan::detail {
 // Number of length octets after the first for a definite length (0 below 128).
 inline unsigned lengthOctetsAfterFirst(unsigned long length) {
     return length < 128 ? 0 : static_cast<unsigned>((std::bit_width(length) + 7) / 8);
@@ -144,4 +144,4 @@ inline unsigned lengthOctetsAfterFirst(unsigned long length) {
 inline unsigned long definiteEncodedLength(unsigned long contentsLength) {
     return contentsLength + 2 + lengthOctetsAfterFirst(contentsLength);
 }
-}  // namespace detail
+}  // namespace vorlan::detail

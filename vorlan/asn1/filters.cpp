@@ -6,7 +6,7 @@
 #include "vorlan/asn1/asn1type.h"
 #include "vorlan/support/terminate.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 namespace {
 
@@ -167,4 +167,4 @@ void CBitShiftFilter::ProcessBlock(int, const unsigned char* data, unsigned long
     m_cLast = previous;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

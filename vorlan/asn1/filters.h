@@ -8,7 +8,7 @@
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/file.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // Block size of the plain sinks.
 inline constexpr unsigned long kSinkBlockSize = 1024;
@@ -117,4 +117,4 @@ private:
     unsigned char m_cLast = 0;
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail

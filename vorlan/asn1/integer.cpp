@@ -77,7 +77,7 @@ int CASN1_ENUMERATED::isValid(const CASN1Type* value, int anyTag) {
     if (anyTag) {
         // Any identifier (an implicitly tagged ENUMERATED): the magnitude must fit 32 bits.
         unsigned char octets[5];
-        if (!detail::ClearDataAtEnd(*value, octets, sizeof octets)) return 0;
+        if (!vorlan::detail::ClearDataAtEnd(*value, octets, sizeof octets)) return 0;
         unsigned long v;
         return CASN1_ENUMERATED(octets, sizeof octets).GetInteger(v);
     }

@@ -1,6 +1,6 @@
 #include "vorlan/asn1/namedtype.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 void throwMemberAbsent(const char* structure, const char* member) {
     ___throwDERDecodingException("%s::%s - member absent", structure, member);
@@ -10,7 +10,7 @@ void throwMemberClass(const char* structure, const char* member) {
     ___throwDERDecodingException("%s::%s - component of another class", structure, member);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 const CASN1Type& CASN1ChoiceView::GetValue() const {
     if (!m_pValue) ___throwDERDecodingException("CHOICE view of no value");

@@ -11,7 +11,7 @@
 
 #include "vorlan/asn1/tabledecoder.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 [[noreturn]] void throwMemberAbsent(const char* structure, const char* member);
 [[noreturn]] void throwMemberClass(const char* structure, const char* member);
@@ -31,7 +31,7 @@ const T& namedMember(const CASN1_CONSTRUCTED_TYPE& self, const ASN1_TYPE_INFO& t
     return memberAs<T>(self.GetComponent(index), type.m_szName, type.m_pRows[row].m_szMemberName);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 // What every named SEQUENCE/SET (OF) class X with identifier TAG declares.
 #define DECLARE_ASN1_NAMED(X, TAG)                                                \
@@ -48,7 +48,7 @@ public:                                                                         
 // Defines them after the class's table; DATA carries the data in assignment (CASN1_TAGGED for
 // application-tagged records, CASN1_CONSTRUCTED_TYPE for SEQUENCE and SET types).
 #define IMPLEMENT_ASN1_NAMED(X, DATA)                                                                              \
-    constexpr ASN1_TYPE_INFO X::m_typeInfo{#X, X::m_tagAndClass, 0, X::m_compInfoList, &detail::MakeASN1Value<X>}; \
+    constexpr ASN1_TYPE_INFO X::m_typeInfo{#X, X::m_tagAndClass, 0, X::m_compInfoList, &vorlan::detail::MakeASN1Value<X>}; \
     IMPLEMENT_ASN1_VALUE_FAMILY(X, DATA)                                                                           \
     X::X() {                                                                                                       \
         identifier = m_tagAndClass;                                                                                \
@@ -77,7 +77,7 @@ public:                                                                         
 #define IMPLEMENT_ASN1_MEMBER(X, T, name)                       \
     const T& X::get_##name() const {                            \
         VORLAN_ASN1_ROW_OF(X, name, false);                     \
-        return detail::namedMember<T>(*this, m_typeInfo, kRow); \
+        return vorlan::detail::namedMember<T>(*this, m_typeInfo, kRow); \
     }
 #define IMPLEMENT_ASN1_OPTIONAL_MEMBER(X, T, name)                                 \
     IMPLEMENT_ASN1_MEMBER(X, T, name)                                              \
@@ -88,7 +88,7 @@ public:                                                                         
 #define IMPLEMENT_ASN1_CHOICE_MEMBER(X, T, name)                           \
     T X::get_##name() const {                                              \
         VORLAN_ASN1_ROW_OF(X, name, false);                                \
-        return T(detail::namedMember<CASN1Type>(*this, m_typeInfo, kRow)); \
+        return T(vorlan::detail::namedMember<CASN1Type>(*this, m_typeInfo, kRow)); \
     }
 
 // getComponent(index) and getComponentCount() of a SEQUENCE OF / SET OF class whose elements
@@ -96,7 +96,7 @@ public:                                                                         
 #define ASN1_ELEMENTS(T)                                                                      \
     int getComponentCount() const { return GetCount(); }                                      \
     const T& getComponent(int index) const {                                                  \
-        return detail::memberAs<T>(GetComponent(index), m_typeInfo.m_szName, "getComponent"); \
+        return vorlan::detail::memberAs<T>(GetComponent(index), m_typeInfo.m_szName, "getComponent"); \
     }                                                                                         \
     T& getComponent(int index) { return const_cast<T&>(std::as_const(*this).getComponent(index)); }
 #define ASN1_CHOICE_ELEMENTS(T)                          \
@@ -111,7 +111,7 @@ public:
     // The value as class T; the decoding exception when it is of another class.
     template <class T>
     const T& As() const {
-        return detail::memberAs<T>(GetValue(), "CHOICE", "value");
+        return vorlan::detail::memberAs<T>(GetValue(), "CHOICE", "value");
     }
 
 protected:
@@ -157,6 +157,6 @@ public:                                                                         
 #define IMPLEMENT_ASN1_TYPED_ALTERNATIVE(X, T, name)                             \
     IMPLEMENT_ASN1_ALTERNATIVE(X, name)                                          \
     const T& X::get_##name() const {                                             \
-        if (!is_##name()) detail::throwMemberAbsent(m_typeInfo.m_szName, #name); \
-        return detail::memberAs<T>(*m_pValue, m_typeInfo.m_szName, #name);       \
+        if (!is_##name()) vorlan::detail::throwMemberAbsent(m_typeInfo.m_szName, #name); \
+        return vorlan::detail::memberAs<T>(*m_pValue, m_typeInfo.m_szName, #name);       \
     }

@@ -7,7 +7,7 @@
 #include "vorlan/support/diagnostics.h"
 #include "vorlan/support/memfilepro.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, unsigned long count) {
     constexpr unsigned long kPerLine = 18;
@@ -28,7 +28,7 @@ void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, uns
     }
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 CASN1_PRIMITIVE_TYPE::CASN1_PRIMITIVE_TYPE(const unsigned char* data, unsigned long size) {
     SetSize(static_cast<int>(size));
@@ -63,7 +63,7 @@ void CASN1_PRIMITIVE_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsOnl
     if (contentsOnly)
         out.Write(GetData(), n);
     else
-        detail::writeDefiniteElement(out, useTag ? tag : identifier, n, GetData(), n);
+        vorlan::detail::writeDefiniteElement(out, useTag ? tag : identifier, n, GetData(), n);
 }
 
 void CASN1_PRIMITIVE_TYPE::writeClearContents(CBufferedFilterNS& out) const {
@@ -72,7 +72,7 @@ void CASN1_PRIMITIVE_TYPE::writeClearContents(CBufferedFilterNS& out) const {
 
 unsigned long CASN1_PRIMITIVE_TYPE::getEncodedLength(int contentsOnly) const {
     const unsigned long n = static_cast<unsigned long>(GetSize());
-    return contentsOnly ? n : detail::definiteEncodedLength(n);
+    return contentsOnly ? n : vorlan::detail::definiteEncodedLength(n);
 }
 
 void CASN1_PRIMITIVE_TYPE::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
@@ -122,5 +122,5 @@ void CASN1_PRIMITIVE_TYPE::Dump(unsigned long indent, CFile* file) const {
     CMemFilePro contents(1024);
     encodeTo(static_cast<CFile&>(contents), 1, 0, 0);
     if (contents.GetLength() == 0) return;
-    detail::dumpHex(indent, file, contents.GetBuffer(), contents.GetLength());
+    vorlan::detail::dumpHex(indent, file, contents.GetBuffer(), contents.GetLength());
 }

@@ -31,7 +31,7 @@ protected:
     int allowsPrimitive() const override { return 1; }
 };
 
-namespace detail {
+namespace vorlan::detail {
 // Identifier octet and definite-form length octets of an element with `length` contents octets.
 inline unsigned definiteHeaderOctets(unsigned long length) { return 2 + lengthOctetsAfterFirst(length); }
 inline constexpr unsigned kMaxHeaderOctets = 2 + sizeof(unsigned long);
@@ -67,4 +67,4 @@ inline void writeDefiniteHeader(CBufferedFilterNS& out, unsigned char identifier
 }
 // The hex dump of octets, 18 to a line, each line indented by `indent` + 3 blanks.
 void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, unsigned long count);
-}  // namespace detail
+}  // namespace vorlan::detail

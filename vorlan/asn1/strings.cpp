@@ -36,7 +36,7 @@ int isValidString(const StringRule& rule, const CASN1Type* value, int anyTag) {
         const auto n = static_cast<unsigned long>(primitive->GetSize());
         return rule.octetsAccepted ? rule.octetsAccepted(primitive->GetData(), n) : n % rule.lengthMultiple == 0;
     }
-    if (rule.octetsAccepted) return detail::checkClearContents(*value, rule.octetsAccepted);
+    if (rule.octetsAccepted) return vorlan::detail::checkClearContents(*value, rule.octetsAccepted);
     return value->getClearContentsLength() % rule.lengthMultiple == 0;
 }
 

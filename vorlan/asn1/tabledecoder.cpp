@@ -8,7 +8,7 @@
 
 namespace {
 
-using detail::ValueAccess;
+using vorlan::detail::ValueAccess;
 using ValuePtr = std::unique_ptr<CASN1Type>;
 using IsValidFunction = ASN1_COMPONENT_INFO::IsValidFunction;
 
@@ -258,7 +258,7 @@ private:
         ElementSource source = beginConstructed(value, own, h, limit, depth);
         int valid = 1;
         if (rows)
-            valid = detail::walkComponents(rows, source);
+            valid = vorlan::detail::walkComponents(rows, source);
         else
             while (source.more()) source.takeGeneric();
         source.finish();

@@ -63,11 +63,11 @@ void CASN1_TAGGED::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int u
     // A window in memory goes out with its header in one write; a stream is read through a block.
     const unsigned char* octets = m_pEncoding ? m_pEncoding->MemoryWindow(m_dwPosition, m_dwLength) : nullptr;
     if (octets || !m_pEncoding) {
-        detail::writeDefiniteElement(out, identifierOctet, m_dwLength, octets, octets ? m_dwLength : 0);
+        vorlan::detail::writeDefiniteElement(out, identifierOctet, m_dwLength, octets, octets ? m_dwLength : 0);
         return;
     }
-    detail::writeDefiniteHeader(out, identifierOctet, m_dwLength);
-    detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
+    vorlan::detail::writeDefiniteHeader(out, identifierOctet, m_dwLength);
+    vorlan::detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
 }
 
 void CASN1_TAGGED::writeClearContents(CBufferedFilterNS& out) const {
@@ -75,12 +75,12 @@ void CASN1_TAGGED::writeClearContents(CBufferedFilterNS& out) const {
         CASN1_CONSTRUCTED_TYPE::writeClearContents(out);
         return;
     }
-    if (m_pEncoding) detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
+    if (m_pEncoding) vorlan::detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
 }
 
 unsigned long CASN1_TAGGED::getEncodedLength(int contentsOnly) const {
     if (m_bConstructed) return CASN1_CONSTRUCTED_TYPE::getEncodedLength(contentsOnly);
-    return contentsOnly ? m_dwLength : detail::definiteEncodedLength(m_dwLength);
+    return contentsOnly ? m_dwLength : vorlan::detail::definiteEncodedLength(m_dwLength);
 }
 
 unsigned long CASN1_TAGGED::getClearContentsLength() const {

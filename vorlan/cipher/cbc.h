@@ -8,7 +8,7 @@
 
 #include "vorlan/cipher/cryptoprocessor.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // out = a XOR b over n octets; 8-octet blocks (the common case) in one word.
 inline void XorBlock(const unsigned char* a, const unsigned char* b, unsigned char* out, unsigned long n) {
@@ -34,7 +34,7 @@ inline void MoveBlock(const unsigned char* from, unsigned char* to, unsigned lon
     std::memmove(to, from, n);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 class CCBC_ModeProcessor {
 public:
@@ -45,22 +45,22 @@ public:
 
     // out = in XOR chain.
     virtual void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
-        detail::XorBlock(in, chain, out, blockSize);
+        vorlan::detail::XorBlock(in, chain, out, blockSize);
     }
     // in is the enciphered block: chain = in; out = in.
     virtual void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
-        detail::MoveBlock(in, chain, blockSize);
-        detail::MoveBlock(in, out, blockSize);
+        vorlan::detail::MoveBlock(in, chain, blockSize);
+        vorlan::detail::MoveBlock(in, out, blockSize);
     }
     // in is the ciphertext block: out = in; saved = in.
     virtual void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char*) {
-        detail::MoveBlock(in, saved.data(), blockSize);
-        detail::MoveBlock(in, out, blockSize);
+        vorlan::detail::MoveBlock(in, saved.data(), blockSize);
+        vorlan::detail::MoveBlock(in, out, blockSize);
     }
     // in is the deciphered block: out = in XOR chain; chain = saved.
     virtual void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
-        detail::XorBlock(in, chain, out, blockSize);
-        detail::MoveBlock(saved.data(), chain, blockSize);
+        vorlan::detail::XorBlock(in, chain, out, blockSize);
+        vorlan::detail::MoveBlock(saved.data(), chain, blockSize);
     }
 
 protected:
@@ -111,7 +111,7 @@ protected:
     // The chained walks without virtual calls per block.
     void EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->encChain.data();
-        detail::ChainedWalk(
+        vorlan::detail::ChainedWalk(
             in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
             [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPreProcess(from, to, chain); },
             [&](const unsigned char* from, unsigned char* to) { Cipher::EncipherAlgorithm(from, to); },
@@ -119,7 +119,7 @@ protected:
     }
     void DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->decChain.data();
-        detail::ChainedWalk(
+        vorlan::detail::ChainedWalk(
             in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
             [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPreProcess(from, to, chain); },
             [&](const unsigned char* from, unsigned char* to) { Cipher::DecipherAlgorithm(from, to); },

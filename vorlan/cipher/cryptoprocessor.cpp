@@ -36,7 +36,7 @@ unsigned long CCryptoProcessor::CountHints(unsigned long len, int final) const {
 void CCryptoProcessor::CheckCiphertextSize(unsigned long len) const {
     const unsigned long size = UsableBlockSize();
     if (len == 0 || len % size != 0)
-        detail::ThrowUnlockFormatted(
+        vorlan::detail::ThrowUnlockFormatted(
             "CheckCiphertextSize - in_size = %d, m_block_size = %d, (in_size %% m_block_size) = %d!",
             static_cast<int>(len), static_cast<int>(size), static_cast<int>(len % size));
 }
@@ -65,7 +65,7 @@ void CCryptoProcessor::DecryptBlock(const unsigned char* in, unsigned long len, 
 void CCryptoProcessor::CheckWholeBlocks(const char* operation, unsigned long len) const {
     const unsigned long size = UsableBlockSize();
     if (len % size != 0)
-        detail::ThrowUnlockFormatted("%s - in_size = %d is not multiple of m_block_size = %d!", operation,
+        vorlan::detail::ThrowUnlockFormatted("%s - in_size = %d is not multiple of m_block_size = %d!", operation,
                                      static_cast<int>(len), static_cast<int>(size));
 }
 
@@ -80,7 +80,7 @@ void CCryptoProcessor::UnchainedWalk(const unsigned char* in, unsigned long len,
 void CCryptoProcessor::EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out,
                                       CProgress* progress) {
     unsigned char* chain = encChain.data();
-    detail::ChainedWalk(
+    vorlan::detail::ChainedWalk(
         in, len, out, blockSize, Temp1(), Temp2(), progress,
         [&](const unsigned char* from, unsigned char* to) { EncryptPreProcess(from, to, chain); },
         [&](const unsigned char* from, unsigned char* to) { EncipherAlgorithm(from, to); },
@@ -90,7 +90,7 @@ void CCryptoProcessor::EncryptChained(const unsigned char* in, unsigned long len
 void CCryptoProcessor::DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out,
                                       CProgress* progress) {
     unsigned char* chain = decChain.data();
-    detail::ChainedWalk(
+    vorlan::detail::ChainedWalk(
         in, len, out, blockSize, Temp1(), Temp2(), progress,
         [&](const unsigned char* from, unsigned char* to) { DecryptPreProcess(from, to, chain); },
         [&](const unsigned char* from, unsigned char* to) { DecipherAlgorithm(from, to); },
@@ -117,7 +117,7 @@ unsigned long CCryptoProcessor::DecryptFinal(const unsigned char* in, unsigned l
     const unsigned long size = UsableBlockSize();
     if (len == 0) AfxThrowUnlockException("DecryptFinal - in_size = 0!");
     if (len % size != 0)
-        detail::ThrowUnlockFormatted(
+        vorlan::detail::ThrowUnlockFormatted(
             "DecryptFinal - in_size is not multiple of m_block_size!\nin_size = %d, m_block_size = %d, "
             "(in_size %% m_block_size) = %d!",
             static_cast<int>(len), static_cast<int>(size), static_cast<int>(len % size));
@@ -128,13 +128,13 @@ unsigned long CCryptoProcessor::DecryptFinal(const unsigned char* in, unsigned l
     const unsigned long pad = last[size - 1];
     if (pad == 0 || pad > size) {
         SecureWipe(last, size);
-        detail::ThrowUnlockFormatted("DecryptFinal - bad padding: pad_size = %d!", static_cast<int>(pad));
+        vorlan::detail::ThrowUnlockFormatted("DecryptFinal - bad padding: pad_size = %d!", static_cast<int>(pad));
     }
     for (unsigned long i = size - pad; i < size; ++i) {
         if (last[i] != pad) {
             const unsigned int bad = last[i];
             SecureWipe(last, size);
-            detail::ThrowUnlockFormatted("DecryptFinal - bad padding data (%x) !", bad);
+            vorlan::detail::ThrowUnlockFormatted("DecryptFinal - bad padding data (%x) !", bad);
         }
     }
     std::memcpy(out + whole, last, size - pad);

@@ -8,7 +8,7 @@
 #include "vorlan/support/progress.h"
 #include "vorlan/support/wipe.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // The chained block walk: each block is pre-processed into t1, transformed into t2
 // and post-processed into out; one progress hint per block.
@@ -24,7 +24,7 @@ inline void ChainedWalk(const unsigned char* in, unsigned long len, unsigned cha
     }
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 class CCryptoProcessor {
 public:

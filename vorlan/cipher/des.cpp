@@ -145,7 +145,7 @@ inline void SixteenRounds(uint32_t& left, uint32_t& right, const uint32_t* keys)
 
 }  // namespace
 
-namespace detail {
+namespace vorlan::detail {
 
 void DesKeySchedule(const unsigned char* key, DesRoundKeys& encrypt, DesRoundKeys& decrypt) {
     // C and D halves of PC-1, 28 bits each, kept in the low bits.
@@ -195,7 +195,7 @@ void DesCrypt(const unsigned char* in, unsigned char* out, const DesRoundKeys* c
     StoreBigEndian(left, out + 4);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 CDESAlgorithm::CDESAlgorithm(const CDESkey& key, int noChaining, const unsigned char* iv)
     : CCryptoProcessor(8, noChaining, iv) {
@@ -209,15 +209,15 @@ CDESAlgorithm::~CDESAlgorithm() {
 }
 
 void CDESAlgorithm::GenerateKeySchedule(const unsigned char* key) {
-    detail::DesKeySchedule(key, m_encryptKeys, m_decryptKeys);
+    vorlan::detail::DesKeySchedule(key, m_encryptKeys, m_decryptKeys);
 }
 
 void CDESAlgorithm::EncipherAlgorithm(const unsigned char* in, unsigned char* out) const {
-    const detail::DesRoundKeys* schedule = &m_encryptKeys;
-    detail::DesCrypt(in, out, &schedule, 1);
+    const vorlan::detail::DesRoundKeys* schedule = &m_encryptKeys;
+    vorlan::detail::DesCrypt(in, out, &schedule, 1);
 }
 
 void CDESAlgorithm::DecipherAlgorithm(const unsigned char* in, unsigned char* out) const {
-    const detail::DesRoundKeys* schedule = &m_decryptKeys;
-    detail::DesCrypt(in, out, &schedule, 1);
+    const vorlan::detail::DesRoundKeys* schedule = &m_decryptKeys;
+    vorlan::detail::DesCrypt(in, out, &schedule, 1);
 }

@@ -7,7 +7,7 @@
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/key.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // The round keys of one DES key: 16 rounds of two 32-bit words each, in the layout
 // the combined S-box/permutation tables read (6-bit groups 1,3,5,7 and 2,4,6,8).
@@ -21,7 +21,7 @@ void DesKeySchedule(const unsigned char* key, DesRoundKeys& encrypt, DesRoundKey
 // final permutation.
 void DesCrypt(const unsigned char* in, unsigned char* out, const DesRoundKeys* const* schedules, int count);
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 class CDESAlgorithm : public CCryptoProcessor {
 public:
@@ -37,6 +37,6 @@ protected:
     void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const override;
 
 private:
-    detail::DesRoundKeys m_encryptKeys{};
-    detail::DesRoundKeys m_decryptKeys{};
+    vorlan::detail::DesRoundKeys m_encryptKeys{};
+    vorlan::detail::DesRoundKeys m_decryptKeys{};
 };

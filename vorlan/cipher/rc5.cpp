@@ -127,7 +127,7 @@ unsigned long BlockSizeIfValid(unsigned long rounds, unsigned long blockSize) {
 }
 
 [[noreturn]] void ThrowPartialBlock(const char* format, unsigned long len, unsigned long size) {
-    detail::ThrowUnlockFormatted(format, static_cast<int>(len), static_cast<int>(size),
+    vorlan::detail::ThrowUnlockFormatted(format, static_cast<int>(len), static_cast<int>(size),
                                  static_cast<int>(len % size));
 }
 

@@ -18,6 +18,6 @@ protected:
 
 private:
     // Encryption and decryption round keys of k1, k2 and k3.
-    detail::DesRoundKeys m_encryptKeys[3]{};
-    detail::DesRoundKeys m_decryptKeys[3]{};
+    vorlan::detail::DesRoundKeys m_encryptKeys[3]{};
+    vorlan::detail::DesRoundKeys m_decryptKeys[3]{};
 };

@@ -52,7 +52,7 @@ private:
     void CompressBuffer(CProgress* progress);
 };
 
-namespace detail {
+namespace vorlan::detail {
 
 // The 64-bit message length in bits of MD5 and SHA-1, as two 32-bit words.
 struct CBitCount {
@@ -68,4 +68,4 @@ struct CBitCount {
     }
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail

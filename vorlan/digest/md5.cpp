@@ -41,7 +41,7 @@ constexpr int MessageWord(int step) {
 
 }  // namespace
 
-void detail::Md5Traits::Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks) {
+void vorlan::detail::Md5Traits::Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks) {
     std::uint32_t x[16];
     for (; blocks > 0; --blocks, data += 64) {
         for (int i = 0; i < 16; ++i) x[i] = vorlan::detail::LoadLittleEndian<std::uint32_t>(data + 4 * i);

@@ -7,7 +7,7 @@
 #include "vorlan/digest/worddigestmaker.h"
 #include "vorlan/framework/string.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 struct Md5Traits {
     static constexpr int words = 4;
@@ -16,9 +16,9 @@ struct Md5Traits {
     static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
-class CMD5DigestMaker : public detail::CWordDigestMaker<detail::Md5Traits> {
+class CMD5DigestMaker : public vorlan::detail::CWordDigestMaker<vorlan::detail::Md5Traits> {
 public:
     CMD5DigestMaker() = default;
     CMD5DigestMaker(const CMD5DigestMaker& other) = default;

@@ -13,7 +13,7 @@ constexpr std::uint32_t roundConstants[4] = {0x5a827999, 0x6ed9eba1, 0x8f1bbcdc,
 
 }  // namespace
 
-namespace detail {
+namespace vorlan::detail {
 
 void Sha1CompressPortable(std::uint32_t (&state)[5], const unsigned char* data, int blocks) {
     // The message schedule as a window of 16 words: W[t] = rotl(W[t-3]^W[t-8]^W[t-14]^W[t-16], 1).
@@ -58,4 +58,4 @@ void Sha1Traits::Compress(std::uint32_t (&state)[words], const unsigned char* da
     Sha1Compressor()(state, data, blocks);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -6,7 +6,7 @@
 
 #include "vorlan/digest/worddigestmaker.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 struct Sha1Traits {
     static constexpr int words = 5;
@@ -16,9 +16,9 @@ struct Sha1Traits {
     static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
-class CSHA1DigestMaker : public detail::CWordDigestMaker<detail::Sha1Traits> {
+class CSHA1DigestMaker : public vorlan::detail::CWordDigestMaker<vorlan::detail::Sha1Traits> {
 public:
     CSHA1DigestMaker() = default;
     CSHA1DigestMaker(const CSHA1DigestMaker& other) = default;

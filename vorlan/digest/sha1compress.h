@@ -6,7 +6,7 @@
 
 #include "vorlan/digest/shainstructions.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 using Sha1CompressFunction = void (*)(std::uint32_t (&state)[5], const unsigned char* data, int blocks);
 
@@ -16,4 +16,4 @@ void Sha1CompressShaNi(std::uint32_t (&state)[5], const unsigned char* data, int
 // The fastest version this processor runs.
 Sha1CompressFunction Sha1Compressor();
 
-}  // namespace detail
+}  // namespace vorlan::detail

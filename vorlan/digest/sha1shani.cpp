@@ -7,7 +7,7 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
-namespace detail {
+namespace vorlan::detail {
 
 namespace {
 
@@ -58,16 +58,16 @@ __attribute__((target("sha,sse4.1"))) void Sha1CompressShaNi(std::uint32_t (&sta
     state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e[0], 3));
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 #else
 
-namespace detail {
+namespace vorlan::detail {
 
 void Sha1CompressShaNi(std::uint32_t (&state)[5], const unsigned char* data, int blocks) {
     Sha1CompressPortable(state, data, blocks);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 #endif

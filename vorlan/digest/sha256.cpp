@@ -6,7 +6,7 @@
 #include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 void Sha256CompressPortable(std::uint32_t (&state)[8], const unsigned char* data, int blocks) {
     // The message schedule as a window of 16 words: W[t] = s1(W[t-2]) + W[t-7] + s0(W[t-15]) + W[t-16].
@@ -56,4 +56,4 @@ void Sha256Traits::Compress(std::uint32_t (&state)[words], const unsigned char* 
     Sha256Compressor()(state, data, blocks);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

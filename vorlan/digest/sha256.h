@@ -6,7 +6,7 @@
 
 #include "vorlan/digest/worddigestmaker.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 struct Sha256Traits {
     static constexpr int words = 8;
@@ -17,9 +17,9 @@ struct Sha256Traits {
     static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
-class CSHA256DigestMaker : public detail::CWordDigestMaker<detail::Sha256Traits> {
+class CSHA256DigestMaker : public vorlan::detail::CWordDigestMaker<vorlan::detail::Sha256Traits> {
 public:
     CSHA256DigestMaker() = default;
     CSHA256DigestMaker(const CSHA256DigestMaker& other) = default;

@@ -6,7 +6,7 @@
 
 #include "vorlan/digest/shainstructions.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 // FIPS 180-4, 4.2.2: the first 32 bits of the fractional parts of the cube roots of the
 // first 64 primes.
@@ -28,4 +28,4 @@ void Sha256CompressShaNi(std::uint32_t (&state)[8], const unsigned char* data, i
 // The fastest version this processor runs.
 Sha256CompressFunction Sha256Compressor();
 
-}  // namespace detail
+}  // namespace vorlan::detail

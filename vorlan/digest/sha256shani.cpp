@@ -7,7 +7,7 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
-namespace detail {
+namespace vorlan::detail {
 
 namespace {
 
@@ -59,16 +59,16 @@ __attribute__((target("sha,sse4.1"))) void Sha256CompressShaNi(std::uint32_t (&s
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 #else
 
-namespace detail {
+namespace vorlan::detail {
 
 void Sha256CompressShaNi(std::uint32_t (&state)[8], const unsigned char* data, int blocks) {
     Sha256CompressPortable(state, data, blocks);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 #endif

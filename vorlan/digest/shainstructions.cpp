@@ -4,7 +4,7 @@
 #include <cpuid.h>
 #endif
 
-namespace detail {
+namespace vorlan::detail {
 
 bool HasShaInstructions() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -18,4 +18,4 @@ bool HasShaInstructions() {
 #endif
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -2,9 +2,9 @@
 // compressions use.
 #pragma once
 
-namespace detail {
+namespace vorlan::detail {
 
 // SHA extensions with SSE4.1 on x86; false elsewhere.
 bool HasShaInstructions();
 
-}  // namespace detail
+}  // namespace vorlan::detail

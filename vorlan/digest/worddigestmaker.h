@@ -11,7 +11,7 @@
 #include "vorlan/support/endian.h"
 #include "vorlan/support/wipe.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 template <typename Traits>
 class CWordDigestMaker : public CDigestMaker {
@@ -61,4 +61,4 @@ private:
     unsigned char buffer[64];
 };
 
-}  // namespace detail
+}  // namespace vorlan::detail

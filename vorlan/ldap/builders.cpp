@@ -5,7 +5,7 @@
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/sequence.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 CASN1_OCTET_STRING* LDAPOctetString(std::string_view text) {
     return new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>(text.data()),
@@ -19,12 +19,12 @@ CASN1_TAGGED* LDAPTaggedString(unsigned char tag, std::string_view text) {
     return tagged.release();
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail
 
 namespace {
 
-using detail::LDAPOctetString;
-using detail::LDAPTaggedString;
+using vorlan::detail::LDAPOctetString;
+using vorlan::detail::LDAPTaggedString;
 
 void requireText(std::string_view text, const char* what) {
     if (text.empty()) ___throwDERDecodingException("LDAP filter: empty %s", what);

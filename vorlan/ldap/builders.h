@@ -41,9 +41,9 @@ LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubst
 LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_view type, std::string_view value,
                                     bool dnAttributes);
 
-namespace detail {
+namespace vorlan::detail {
 // The strings every builder writes: an OCTET STRING, and one implicitly tagged, both primitive
 // as RFC 4511 requires of every string.
 CASN1_OCTET_STRING* LDAPOctetString(std::string_view text);
 CASN1_TAGGED* LDAPTaggedString(unsigned char tag, std::string_view text);
-}  // namespace detail
+}  // namespace vorlan::detail

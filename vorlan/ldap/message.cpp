@@ -5,7 +5,7 @@
 namespace {
 
 int isValidMessageID(const CASN1Type* value, int) {
-    const auto* integer = detail::valueAs<CASN1_INTEGER>(*value);
+    const auto* integer = vorlan::detail::valueAs<CASN1_INTEGER>(*value);
     unsigned long id;
     return integer && !integer->m_bConstructed &&
            ReadLDAPMessageID(integer->GetData(), static_cast<unsigned long>(integer->GetSize()), id);
@@ -124,7 +124,7 @@ unsigned long CASN1_LDAPMessage::GetMessageID() const {
 int CASN1_LDAPMessage::getControlCount() const { return is_controls() ? get_controls().GetCount() : 0; }
 
 const CASN1_LDAPControl& CASN1_LDAPMessage::getControl(int index) const {
-    return detail::memberAs<CASN1_LDAPControl>(get_controls().GetComponent(index), m_typeInfo.m_szName, "controls");
+    return vorlan::detail::memberAs<CASN1_LDAPControl>(get_controls().GetComponent(index), m_typeInfo.m_szName, "controls");
 }
 
 std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, unsigned long size) {

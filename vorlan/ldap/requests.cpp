@@ -6,8 +6,8 @@
 
 namespace {
 
-using detail::LDAPOctetString;
-using detail::LDAPTaggedString;
+using vorlan::detail::LDAPOctetString;
+using vorlan::detail::LDAPTaggedString;
 
 // Message IDs, limits and other INTEGER (0..maxInt) of RFC 4511.
 constexpr unsigned long kMaxInt = 0x7FFFFFFF;
@@ -91,7 +91,7 @@ private:
 void checkParts(const CASN1ComponentArray& components, const ASN1_COMPONENT_INFO* rows) {
     if (rows) {
         SendableSource source(components);
-        detail::walkComponents(rows, source);
+        vorlan::detail::walkComponents(rows, source);
         return;
     }
     for (int i = 0; i < components.GetSize(); ++i) checkValue(*components[i], nullptr, false);
@@ -100,7 +100,7 @@ void checkParts(const CASN1ComponentArray& components, const ASN1_COMPONENT_INFO
 void checkValue(const CASN1Type& value, const ASN1_COMPONENT_INFO* row, bool untagged) {
     if (value.m_bIndefinite) refuse("an indefinite length");
     if (value.identifier == kASN1OctetString && value.m_bConstructed) refuse("a constructed OCTET STRING");
-    const CASN1ComponentArray* parts = value.m_bConstructed ? detail::componentsOf(value) : nullptr;
+    const CASN1ComponentArray* parts = value.m_bConstructed ? vorlan::detail::componentsOf(value) : nullptr;
     const ASN1_TYPE_INFO* type = row ? row->m_pType : nullptr;
     const enumTAGGING_METHOD tagging = row && !untagged ? row->m_taggingMethod : TAGGING_NONE;
     if (row && !type && tagging != TAGGING_NONE && value.m_bConstructed)

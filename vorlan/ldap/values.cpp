@@ -7,13 +7,13 @@
 
 std::string_view LDAPOctets(const CASN1Type& value) {
     if (!value.m_bConstructed) {
-        const CASN1_TAGGED* tagged = detail::valueAs<CASN1_OCTET_STRING>(value);
-        if (!tagged) tagged = detail::valueAs<CASN1_TAGGED>(value);
+        const CASN1_TAGGED* tagged = vorlan::detail::valueAs<CASN1_OCTET_STRING>(value);
+        if (!tagged) tagged = vorlan::detail::valueAs<CASN1_TAGGED>(value);
         if (tagged) {
             if (!tagged->m_pEncoding) return {};
             const unsigned char* octets = tagged->m_pEncoding->MemoryWindow(tagged->m_dwPosition, tagged->m_dwLength);
             if (octets) return {reinterpret_cast<const char*>(octets), tagged->m_dwLength};
-        } else if (const auto* primitive = detail::valueAs<CASN1_PRIMITIVE_TYPE>(value)) {
+        } else if (const auto* primitive = vorlan::detail::valueAs<CASN1_PRIMITIVE_TYPE>(value)) {
             return {reinterpret_cast<const char*>(primitive->GetData()), static_cast<size_t>(primitive->GetSize())};
         }
     }
@@ -27,7 +27,7 @@ std::string LDAPString(const CASN1Type& value) {
 }
 
 unsigned long LDAPNumber(const CASN1Type& value) {
-    const auto* number = detail::valueAs<CASN1_INTEGER>(value);
+    const auto* number = vorlan::detail::valueAs<CASN1_INTEGER>(value);
     unsigned long result = 0;
     if (!number || number->m_bConstructed || number->GetSize() == 0 || (number->GetAt(0) & 0x80) ||
         !number->GetInteger(result))
@@ -36,7 +36,7 @@ unsigned long LDAPNumber(const CASN1Type& value) {
 }
 
 SLDAPResult ReadLDAPResult(const CASN1Type& response) {
-    const auto* constructed = detail::valueAs<CASN1_CONSTRUCTED_TYPE>(response);
+    const auto* constructed = vorlan::detail::valueAs<CASN1_CONSTRUCTED_TYPE>(response);
     if (!constructed || !response.m_bConstructed) ___throwDERDecodingException("LDAP result: no constructed value");
     CASN1ComponentReader reader(*constructed);
     SLDAPResult result;
@@ -44,7 +44,7 @@ SLDAPResult ReadLDAPResult(const CASN1Type& response) {
     result.matchedDN = LDAPString(reader.Next(kASN1OctetString, "matchedDN"));
     result.errorMessage = LDAPString(reader.Next(kASN1OctetString, "errorMessage"));
     if (const CASN1Type* referral = reader.Optional(ASN1ContextTag(3))) {
-        const CASN1ComponentArray* uris = detail::componentsOf(*referral);
+        const CASN1ComponentArray* uris = vorlan::detail::componentsOf(*referral);
         for (int i = 0; uris && i < uris->GetSize(); ++i) result.referral.push_back(LDAPString(*(*uris)[i]));
     }
     return result;

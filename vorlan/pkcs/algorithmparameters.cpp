@@ -19,14 +19,14 @@ constexpr unsigned long kRC5Version = 16;
 
 unsigned long NumberAt(const CASN1_CONSTRUCTED_TYPE& value, int index, const char* field) {
     unsigned long number = 0;
-    if (!detail::Typed<CASN1_INTEGER>(value, index, field).GetInteger(number))
+    if (!vorlan::detail::Typed<CASN1_INTEGER>(value, index, field).GetInteger(number))
         ___throwDERDecodingException("%s does not read as a number", field);
     return number;
 }
 
 // The octets of the IV at `index`, which must be `blockSize` long.
 void BlockIV(const CASN1_CONSTRUCTED_TYPE& value, int index, unsigned long blockSize, CByteArray& iv) {
-    const auto& octets = detail::Typed<CASN1_OCTET_STRING>(value, index, "iv");
+    const auto& octets = vorlan::detail::Typed<CASN1_OCTET_STRING>(value, index, "iv");
     if (octets.getClearContentsLength() != blockSize)
         ___throwDERDecodingException("iv of %lu octets, %lu expected", octets.getClearContentsLength(), blockSize);
     iv.SetSize(static_cast<int>(blockSize));
@@ -41,11 +41,11 @@ CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(unsigned short effectiv
 }
 
 CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(CDEREncoding& der) {
-    detail::DecodeChecked(*this, der, isValid, kInvalidRC2);
+    vorlan::detail::DecodeChecked(*this, der, isValid, kInvalidRC2);
 }
 
 CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(const CASN1Type& parameters) {
-    detail::FromValue(*this, parameters, isValid, kInvalidRC2);
+    vorlan::detail::FromValue(*this, parameters, isValid, kInvalidRC2);
 }
 
 unsigned short CASN1_RC2AlgorithmParameter::GetEffectiveBits() const {
@@ -59,8 +59,8 @@ unsigned short CASN1_RC2AlgorithmParameter::GetEffectiveBits() const {
 void CASN1_RC2AlgorithmParameter::GetIV(CByteArray& iv) const { BlockIV(*this, 1, kRC2BlockSize, iv); }
 
 int CASN1_RC2AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        detail::CStructureReader reader = detail::ReaderOf(*value, kASN1Sequence, anyTag, "RC2-CBCParameter");
+    return vorlan::detail::Passes([&] {
+        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "RC2-CBCParameter");
         reader.Next(kASN1Integer, "rc2ParameterVersion");
         reader.Next(kASN1OctetString, "iv");
         reader.End("RC2-CBCParameter");
@@ -76,11 +76,11 @@ CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(unsigned long rounds, u
 }
 
 CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(CDEREncoding& der) {
-    detail::DecodeChecked(*this, der, isValid, kInvalidRC5);
+    vorlan::detail::DecodeChecked(*this, der, isValid, kInvalidRC5);
 }
 
 CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(const CASN1Type& parameters) {
-    detail::FromValue(*this, parameters, isValid, kInvalidRC5);
+    vorlan::detail::FromValue(*this, parameters, isValid, kInvalidRC5);
 }
 
 unsigned long CASN1_RC5AlgorithmParameter::GetRounds() const {
@@ -96,17 +96,17 @@ unsigned long CASN1_RC5AlgorithmParameter::GetBlockSize() const {
     return bits / 8;
 }
 
-int CASN1_RC5AlgorithmParameter::IsIV() const { return detail::HasTagAt(*this, 3, kASN1OctetString); }
+int CASN1_RC5AlgorithmParameter::IsIV() const { return vorlan::detail::HasTagAt(*this, 3, kASN1OctetString); }
 
 CASN1_OCTET_STRING& CASN1_RC5AlgorithmParameter::GetIV() const {
-    return detail::Typed<CASN1_OCTET_STRING>(*this, 3, "iv");
+    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, 3, "iv");
 }
 
 void CASN1_RC5AlgorithmParameter::GetIV(CByteArray& iv) const { BlockIV(*this, 3, GetBlockSize(), iv); }
 
 int CASN1_RC5AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        detail::CStructureReader reader = detail::ReaderOf(*value, kASN1Sequence, anyTag, "RC5-CBC-Parameters");
+    return vorlan::detail::Passes([&] {
+        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "RC5-CBC-Parameters");
         const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
         unsigned long number = 0;
         if (!version || !version->GetInteger(number) || number < kRC5Version)

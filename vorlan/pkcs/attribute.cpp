@@ -23,16 +23,16 @@ void AppendPair(CASN1_CONSTRUCTED_TYPE& self, CASN1Type* first, CASN1Type* secon
 CASN1_Attribute::CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* values) { AppendPair(*this, type, values); }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_Attribute::GetID() const {
-    return detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "Attribute.type");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "Attribute.type");
 }
 
-CASN1_SET& CASN1_Attribute::GetValues() const { return detail::Typed<CASN1_SET>(*this, 1, "Attribute.values"); }
+CASN1_SET& CASN1_Attribute::GetValues() const { return vorlan::detail::Typed<CASN1_SET>(*this, 1, "Attribute.values"); }
 
 int CASN1_Attribute::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        detail::CStructureReader reader = detail::ReaderOf(*value, kASN1Sequence, anyTag, "Attribute");
+    return vorlan::detail::Passes([&] {
+        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "Attribute");
         reader.Next(kASN1ObjectIdentifier, "type");
-        detail::CheckSetOf(
+        vorlan::detail::CheckSetOf(
             reader.Next(kASN1Set, "values"), 0, [](const CASN1Type*, int) { return 1; }, "values");
         reader.End("Attribute");
     });
@@ -54,17 +54,17 @@ CASN1_IssuerAndSerialNumber::CASN1_IssuerAndSerialNumber(const CCertificate& cer
 }
 
 CASN1_RDNSequence& CASN1_IssuerAndSerialNumber::GetIssuer() const {
-    return detail::Typed<CASN1_RDNSequence>(*this, 0, "IssuerAndSerialNumber.issuer");
+    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, 0, "IssuerAndSerialNumber.issuer");
 }
 
 CASN1_INTEGER& CASN1_IssuerAndSerialNumber::GetSerialNumber() const {
-    return detail::Typed<CASN1_INTEGER>(*this, 1, "IssuerAndSerialNumber.serialNumber");
+    return vorlan::detail::Typed<CASN1_INTEGER>(*this, 1, "IssuerAndSerialNumber.serialNumber");
 }
 
 int CASN1_IssuerAndSerialNumber::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        detail::CStructureReader reader = detail::ReaderOf(*value, kASN1Sequence, anyTag, "IssuerAndSerialNumber");
-        detail::CheckNext(reader, CASN1_RDNSequence::isValid, "issuer");
+    return vorlan::detail::Passes([&] {
+        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "IssuerAndSerialNumber");
+        vorlan::detail::CheckNext(reader, CASN1_RDNSequence::isValid, "issuer");
         reader.Next(kASN1Integer, "serialNumber");
         reader.End("IssuerAndSerialNumber");
     });

@@ -51,11 +51,11 @@ void CASN1_ContentInfo::appendWrapped(CASN1Type* content) {
 }
 
 CASN1_ContentInfo::CASN1_ContentInfo(CDEREncoding& der) {
-    detail::DecodeChecked(*this, der, isValid, "ContentInfo contents is not valid");
+    vorlan::detail::DecodeChecked(*this, der, isValid, "ContentInfo contents is not valid");
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_ContentInfo::GetContentType() const {
-    return detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "contentType");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "contentType");
 }
 
 int CASN1_ContentInfo::IsContent() const { return GetCount() > 1; }
@@ -72,10 +72,10 @@ void CASN1_ContentInfo::DeleteContent() {
 }
 
 int CASN1_ContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckContentInfo(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckContentInfo(*value, anyTag); });
 }
 
-void detail::CheckContentInfo(const CASN1Type& value, int anyTag) {
+void vorlan::detail::CheckContentInfo(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, "ContentInfo");
     reader.Next(kASN1ObjectIdentifier, "contentType");
     if (const CASN1Type* content = reader.Optional(kContentTag))

@@ -39,6 +39,6 @@ private:
     void appendWrapped(CASN1Type* content);
 };
 
-namespace detail {
+namespace vorlan::detail {
 void CheckContentInfo(const CASN1Type& value, int anyTag);
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -22,29 +22,29 @@ CASN1_DigestedData::CASN1_DigestedData(const CASN1_AlgorithmIdentifier& digestAl
     AddObject(new CASN1_OCTET_STRING(digest, static_cast<unsigned long>(length)));
 }
 
-CASN1_DigestedData::CASN1_DigestedData(CDEREncoding& der) { detail::DecodeChecked(*this, der, isValid, kInvalid); }
+CASN1_DigestedData::CASN1_DigestedData(CDEREncoding& der) { vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid); }
 
 CASN1_DigestedData::CASN1_DigestedData(const CASN1_ContentInfo& message) {
-    detail::FromContent(*this, message, CASN1_digestedData(), isValid, kInvalid);
+    vorlan::detail::FromContent(*this, message, CASN1_digestedData(), isValid, kInvalid);
 }
 
 CASN1_AlgorithmIdentifier& CASN1_DigestedData::GetDigestAlgorithm() const {
-    return detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "DigestedData.digestAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "DigestedData.digestAlgorithm");
 }
 
 CASN1_ContentInfo& CASN1_DigestedData::GetContentInfo() const {
-    return detail::Typed<CASN1_ContentInfo>(*this, 2, "DigestedData.contentInfo");
+    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, 2, "DigestedData.contentInfo");
 }
 
 int CASN1_DigestedData::GetDigest(unsigned char* out, int length) const {
-    const auto& digest = detail::Typed<CASN1_OCTET_STRING>(*this, 3, "DigestedData.digest");
+    const auto& digest = vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, 3, "DigestedData.digest");
     if (length < 0 || static_cast<unsigned long>(length) != digest.getClearContentsLength()) return 0;
     return digest.GetClearData(out, static_cast<unsigned long>(length), 1, 0);
 }
 
 int CASN1_DigestedData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "DigestedData");
         CheckVersion(reader, 0, "DigestedData is not valid (cannot get the version number)");
         CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");

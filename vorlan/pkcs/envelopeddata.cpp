@@ -27,7 +27,7 @@ void AppendAll(CASN1_CONSTRUCTED_TYPE& self, Components*... components) {
 
 }  // namespace
 
-CASN1_TAGGED* detail::NewEncryptedContent(CASN1_TAGGED* content) {
+CASN1_TAGGED* vorlan::detail::NewEncryptedContent(CASN1_TAGGED* content) {
     std::unique_ptr<CASN1_TAGGED> owned(content);
     if (!content || content->identifier == kEncryptedContentTag) return owned.release();
     auto tagged = std::make_unique<CASN1_TAGGED>(kEncryptedContentTag, 0);
@@ -40,22 +40,22 @@ CASN1_EncryptedContentInfo::CASN1_EncryptedContentInfo(CASN1_OBJECT_IDENTIFIER* 
                                                        CASN1_TAGGED* encryptedContent) {
     std::unique_ptr<CASN1_OBJECT_IDENTIFIER> ownedType(contentType);
     std::unique_ptr<CASN1_AlgorithmIdentifier> ownedAlgorithm(algorithm);
-    CASN1_TAGGED* tagged = detail::NewEncryptedContent(encryptedContent);
+    CASN1_TAGGED* tagged = vorlan::detail::NewEncryptedContent(encryptedContent);
     AppendAll(*this, ownedType.release(), ownedAlgorithm.release(), tagged);
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_EncryptedContentInfo::GetContentType() const {
-    return detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "EncryptedContentInfo.contentType");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "EncryptedContentInfo.contentType");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_EncryptedContentInfo::GetContentEncryptionAlgorithm() const {
-    return detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "EncryptedContentInfo.contentEncryptionAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "EncryptedContentInfo.contentEncryptionAlgorithm");
 }
 
 int CASN1_EncryptedContentInfo::IsEncryptedContent() const { return GetCount() == 3; }
 
 CASN1_TAGGED& CASN1_EncryptedContentInfo::GetEncryptedContent() const {
-    return detail::Typed<CASN1_TAGGED>(*this, 2, "EncryptedContentInfo.encryptedContent");
+    return vorlan::detail::Typed<CASN1_TAGGED>(*this, 2, "EncryptedContentInfo.encryptedContent");
 }
 
 void CASN1_EncryptedContentInfo::ReleaseContent() {
@@ -63,10 +63,10 @@ void CASN1_EncryptedContentInfo::ReleaseContent() {
 }
 
 int CASN1_EncryptedContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        detail::CStructureReader reader = detail::ReaderOf(*value, kASN1Sequence, anyTag, "EncryptedContentInfo");
+    return vorlan::detail::Passes([&] {
+        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "EncryptedContentInfo");
         reader.Next(kASN1ObjectIdentifier, "contentType");
-        detail::CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "contentEncryptionAlgorithm");
+        vorlan::detail::CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "contentEncryptionAlgorithm");
         reader.Optional(kEncryptedContentTag);
         reader.End("EncryptedContentInfo");
     });
@@ -79,20 +79,20 @@ CASN1_RecipientInfo::CASN1_RecipientInfo(CASN1_IssuerAndSerialNumber* issuerAndS
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_RecipientInfo::GetIssuerAndSerialNumber() const {
-    return detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "RecipientInfo.issuerAndSerialNumber");
+    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "RecipientInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_RecipientInfo::GetKeyEncryptionAlgorithm() const {
-    return detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "RecipientInfo.keyEncryptionAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "RecipientInfo.keyEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_RecipientInfo::GetEncryptedKey() const {
-    return detail::Typed<CASN1_OCTET_STRING>(*this, 3, "RecipientInfo.encryptedKey");
+    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, 3, "RecipientInfo.encryptedKey");
 }
 
 int CASN1_RecipientInfo::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "RecipientInfo");
         CheckVersion(reader, 0, "RecipientInfo is not valid (cannot get version number)");
         CheckNext(reader, CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
@@ -107,11 +107,11 @@ CASN1_EnvelopedData::CASN1_EnvelopedData(CASN1_EncryptedContentInfo* content) {
 }
 
 CASN1_EnvelopedData::CASN1_EnvelopedData(CDEREncoding& der) {
-    detail::DecodeChecked(*this, der, isValid, kInvalidEnveloped);
+    vorlan::detail::DecodeChecked(*this, der, isValid, kInvalidEnveloped);
 }
 
 CASN1_EnvelopedData::CASN1_EnvelopedData(const CASN1_ContentInfo& message) {
-    detail::FromContent(*this, message, CASN1_envelopedData(), isValid, kInvalidEnveloped);
+    vorlan::detail::FromContent(*this, message, CASN1_envelopedData(), isValid, kInvalidEnveloped);
 }
 
 void CASN1_EnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipientInfo) {
@@ -120,20 +120,20 @@ void CASN1_EnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipientInfo) {
 }
 
 CASN1_SET& CASN1_EnvelopedData::GetRecipientInfos() const {
-    return detail::Typed<CASN1_SET>(*this, 1, "EnvelopedData.recipientInfos");
+    return vorlan::detail::Typed<CASN1_SET>(*this, 1, "EnvelopedData.recipientInfos");
 }
 
 CASN1_RecipientInfo& CASN1_EnvelopedData::GetRecipientInfo(int index) const {
-    return detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
+    return vorlan::detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
 }
 
 CASN1_EncryptedContentInfo& CASN1_EnvelopedData::GetEncryptedContentInfo() const {
-    return detail::Typed<CASN1_EncryptedContentInfo>(*this, 2, "EnvelopedData.encryptedContentInfo");
+    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, 2, "EnvelopedData.encryptedContentInfo");
 }
 
 int CASN1_EnvelopedData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "EnvelopedData");
         CheckVersion(reader, 0, "EnvelopedData is not valid (cannot get version number)");
         CheckSetOf(reader.Next(kASN1Set, "recipientInfos"), 0, CASN1_RecipientInfo::isValid, "recipientInfos");
@@ -147,20 +147,20 @@ CASN1_EncryptedData::CASN1_EncryptedData(CASN1_EncryptedContentInfo* content) {
 }
 
 CASN1_EncryptedData::CASN1_EncryptedData(CDEREncoding& der) {
-    detail::DecodeChecked(*this, der, isValid, kInvalidEncrypted);
+    vorlan::detail::DecodeChecked(*this, der, isValid, kInvalidEncrypted);
 }
 
 CASN1_EncryptedData::CASN1_EncryptedData(const CASN1_ContentInfo& message) {
-    detail::FromContent(*this, message, CASN1_encryptedData(), isValid, kInvalidEncrypted);
+    vorlan::detail::FromContent(*this, message, CASN1_encryptedData(), isValid, kInvalidEncrypted);
 }
 
 CASN1_EncryptedContentInfo& CASN1_EncryptedData::GetEncryptedContentInfo() const {
-    return detail::Typed<CASN1_EncryptedContentInfo>(*this, 1, "EncryptedData.encryptedContentInfo");
+    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, 1, "EncryptedData.encryptedContentInfo");
 }
 
 int CASN1_EncryptedData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "EncryptedData");
         CheckVersion(reader, 0, "EncryptedData is not valid (cannot get version number)");
         CheckNext(reader, CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");

@@ -3,7 +3,7 @@
 #include "vorlan/asn1/integer.h"
 #include "vorlan/pkcs/contentinfo.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 void CheckVersion(CStructureReader& reader, unsigned long expected, const char* unreadable) {
     const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
@@ -74,4 +74,4 @@ void FromContent(CASN1_CONSTRUCTED_TYPE& self, const CASN1_ContentInfo& contentI
     FromValue(self, contentInfo.GetContent(), isValid, reason);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -11,7 +11,7 @@
 class CASN1_ContentInfo;
 class CASN1_OBJECT_IDENTIFIER;
 
-namespace detail {
+namespace vorlan::detail {
 
 using PkcsCheck = int (*)(const CASN1Type*, int);
 
@@ -49,4 +49,4 @@ void FromValue(CASN1_CONSTRUCTED_TYPE& self, const CASN1Type& value, PkcsCheck i
 void FromContent(CASN1_CONSTRUCTED_TYPE& self, const CASN1_ContentInfo& contentInfo,
                  const CASN1_OBJECT_IDENTIFIER& type, PkcsCheck isValid, const char* reason);
 
-}  // namespace detail
+}  // namespace vorlan::detail

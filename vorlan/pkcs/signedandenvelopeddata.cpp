@@ -21,11 +21,11 @@ CASN1_SignedAndEnvelopedData::CASN1_SignedAndEnvelopedData(CASN1_EncryptedConten
 }
 
 CASN1_SignedAndEnvelopedData::CASN1_SignedAndEnvelopedData(CDEREncoding& der) {
-    detail::DecodeChecked(*this, der, isValid, kInvalid);
+    vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid);
 }
 
 CASN1_SignedAndEnvelopedData::CASN1_SignedAndEnvelopedData(const CASN1_ContentInfo& message) {
-    detail::FromContent(*this, message, CASN1_signedAndEnvelopedData(), isValid, kInvalid);
+    vorlan::detail::FromContent(*this, message, CASN1_signedAndEnvelopedData(), isValid, kInvalid);
 }
 
 void CASN1_SignedAndEnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipientInfo) {
@@ -34,20 +34,20 @@ void CASN1_SignedAndEnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipie
 }
 
 CASN1_SET& CASN1_SignedAndEnvelopedData::GetRecipientInfos() const {
-    return detail::Typed<CASN1_SET>(*this, 1, "SignedAndEnvelopedData.recipientInfos");
+    return vorlan::detail::Typed<CASN1_SET>(*this, 1, "SignedAndEnvelopedData.recipientInfos");
 }
 
 CASN1_RecipientInfo& CASN1_SignedAndEnvelopedData::GetRecipientInfo(int index) const {
-    return detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
+    return vorlan::detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
 }
 
 CASN1_EncryptedContentInfo& CASN1_SignedAndEnvelopedData::GetEncryptedContentInfo() const {
-    return detail::Typed<CASN1_EncryptedContentInfo>(*this, 3, "SignedAndEnvelopedData.encryptedContentInfo");
+    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, 3, "SignedAndEnvelopedData.encryptedContentInfo");
 }
 
 int CASN1_SignedAndEnvelopedData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignedAndEnvelopedData");
         CheckVersion(reader, 1, "SignedAndEnvelopedData is not valid (cannot get version number)");
         CheckSetOf(reader.Next(kASN1Set, "recipientInfos"), 0, CASN1_RecipientInfo::isValid, "recipientInfos");

@@ -15,10 +15,10 @@ constexpr BYTE kCRLsTag = ASN1ContextTag(1);
 void CASN1_SignedContent::AddDigestAlgorithmIdentifier(CASN1_AlgorithmIdentifier* algorithm) {
     std::unique_ptr<CASN1_AlgorithmIdentifier> owned(algorithm);
     CASN1_SET& algorithms = GetDigestAlgorithms();
-    const auto& wanted = detail::Typed<CASN1_OBJECT_IDENTIFIER>(*algorithm, 0, "algorithm");
+    const auto& wanted = vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*algorithm, 0, "algorithm");
     for (int i = 0; i < algorithms.GetCount(); ++i) {
-        const auto& present = detail::Typed<CASN1_AlgorithmIdentifier>(algorithms, i, "digestAlgorithm");
-        if (detail::Typed<CASN1_OBJECT_IDENTIFIER>(present, 0, "algorithm") == wanted) return;
+        const auto& present = vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(algorithms, i, "digestAlgorithm");
+        if (vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(present, 0, "algorithm") == wanted) return;
     }
     algorithms.AddObject(owned.release());
 }
@@ -30,37 +30,37 @@ void CASN1_SignedContent::AddSignerInfo(CASN1_SignerInfo* signerInfo) {
 }
 
 CASN1_SET& CASN1_SignedContent::GetDigestAlgorithms() const {
-    return detail::Typed<CASN1_SET>(*this, digestAlgorithmsIndex(), "digestAlgorithms");
+    return vorlan::detail::Typed<CASN1_SET>(*this, digestAlgorithmsIndex(), "digestAlgorithms");
 }
 
 CASN1_SET& CASN1_SignedContent::GetSignerInfos() const {
-    return detail::Typed<CASN1_SET>(*this, GetCount() - 1, "signerInfos");
+    return vorlan::detail::Typed<CASN1_SET>(*this, GetCount() - 1, "signerInfos");
 }
 
 CASN1_SignerInfo& CASN1_SignedContent::GetSignerInfo(int index) const {
-    return detail::Typed<CASN1_SignerInfo>(GetSignerInfos(), index, "signerInfo");
+    return vorlan::detail::Typed<CASN1_SignerInfo>(GetSignerInfos(), index, "signerInfo");
 }
 
 int CASN1_SignedContent::IsCertificates() const {
-    return GetCount() > certificatesIndex() + 1 && detail::HasTagAt(*this, certificatesIndex(), kCertificatesTag);
+    return GetCount() > certificatesIndex() + 1 && vorlan::detail::HasTagAt(*this, certificatesIndex(), kCertificatesTag);
 }
 
 int CASN1_SignedContent::IsCRLs() const {
-    return GetCount() > crlsIndex() + 1 && detail::HasTagAt(*this, crlsIndex(), kCRLsTag);
+    return GetCount() > crlsIndex() + 1 && vorlan::detail::HasTagAt(*this, crlsIndex(), kCRLsTag);
 }
 
 CASN1_SET* CASN1_SignedContent::GetCertificates(int clearAfterGet) {
     if (!IsCertificates()) ___throwDERDecodingException("no certificates");
-    return detail::SetFromImplicit(*this, certificatesIndex(), clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, certificatesIndex(), clearAfterGet);
 }
 
 CASN1_SET* CASN1_SignedContent::GetCRLs(int clearAfterGet) {
     if (!IsCRLs()) ___throwDERDecodingException("no certificate revocation lists");
-    return detail::SetFromImplicit(*this, crlsIndex(), clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, crlsIndex(), clearAfterGet);
 }
 
 void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
-    CASN1_TAGGED* tagged = detail::NewImplicitSet(kCertificatesTag, certificates);
+    CASN1_TAGGED* tagged = vorlan::detail::NewImplicitSet(kCertificatesTag, certificates);
     if (IsCertificates()) {
         delete m_components[certificatesIndex()];
         m_components[certificatesIndex()] = tagged;
@@ -69,7 +69,7 @@ void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
     }
 }
 
-void detail::CheckSignedTail(CStructureReader& reader, const char* structure) {
+void vorlan::detail::CheckSignedTail(CStructureReader& reader, const char* structure) {
     if (const CASN1Type* certificates = reader.Optional(kCertificatesTag))
         CheckSetOf(*certificates, 1, CASN1_Certificate::isValid, "certificates");
     if (const CASN1Type* crls = reader.Optional(kCRLsTag))

@@ -38,7 +38,7 @@ private:
     int crlsIndex() const { return certificatesIndex() + IsCertificates(); }
 };
 
-namespace detail {
+namespace vorlan::detail {
 // certificates, crls and signerInfos, then the end of `structure`.
 void CheckSignedTail(CStructureReader& reader, const char* structure);
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -19,19 +19,19 @@ CASN1_SignedData::CASN1_SignedData(CASN1_ContentInfo* content) {
     AddObject(new CASN1_SET);
 }
 
-CASN1_SignedData::CASN1_SignedData(CDEREncoding& der) { detail::DecodeChecked(*this, der, isValid, kInvalid); }
+CASN1_SignedData::CASN1_SignedData(CDEREncoding& der) { vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid); }
 
 CASN1_SignedData::CASN1_SignedData(const CASN1_ContentInfo& message) {
-    detail::FromContent(*this, message, CASN1_signedData(), isValid, kInvalid);
+    vorlan::detail::FromContent(*this, message, CASN1_signedData(), isValid, kInvalid);
 }
 
 CASN1_ContentInfo& CASN1_SignedData::GetContentInfo() const {
-    return detail::Typed<CASN1_ContentInfo>(*this, 2, "SignedData.contentInfo");
+    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, 2, "SignedData.contentInfo");
 }
 
 int CASN1_SignedData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignedData");
         CheckVersion(reader, 1, "SignedData is not valid (cannot get version number)");
         CheckSetOf(reader.Next(kASN1Set, "digestAlgorithms"), 0, CASN1_AlgorithmIdentifier::isValid,

@@ -16,7 +16,7 @@ constexpr BYTE kAuthenticatedTag = ASN1ContextTag(0);
 constexpr BYTE kUnauthenticatedTag = ASN1ContextTag(1);
 
 // The signature row of a digest algorithm's identifier (MD2, MD5, SHA-1, SHA-256); null otherwise.
-const detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& digest) {
+const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& digest) {
     static const CASN1_md2 md2Id;
     static const CASN1_md5 md5Id;
     static const CASN1_sha1 sha1Id;
@@ -26,7 +26,7 @@ const detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& di
                                        : digest == sha1Id   ? sha1
                                        : digest == sha256Id ? sha256
                                                             : EDigestAlgorithm{};
-    for (int value = 0; const detail::SSignatureAlgorithm* row = detail::FindSignatureAlgorithm(value); ++value)
+    for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value); ++value)
         if (row->digest == algorithm) return row;
     return nullptr;
 }
@@ -36,7 +36,7 @@ CByteArray MessageDigestOf(const CASN1_SET& attributes) {
     static const CASN1_messageDigest type;
     CByteArray octets;
     for (int i = 0; i < attributes.GetCount(); ++i) {
-        const auto& attribute = detail::Typed<CASN1_Attribute>(attributes, i, "attribute");
+        const auto& attribute = vorlan::detail::Typed<CASN1_Attribute>(attributes, i, "attribute");
         if (!(attribute.GetID() == type) || attribute.GetValues().GetCount() != 1) continue;
         const CASN1Type& value = attribute.GetValues().GetComponent(0);
         if (value.identifier == kASN1OctetString) const_cast<CASN1Type&>(value).GetClearData(octets, 1);
@@ -58,27 +58,27 @@ CASN1_SignerInfo::CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialN
 }
 
 int CASN1_SignerInfo::IsAuthenticatedAttributes() const {
-    return GetCount() >= 6 && detail::HasTagAt(*this, 3, kAuthenticatedTag);
+    return GetCount() >= 6 && vorlan::detail::HasTagAt(*this, 3, kAuthenticatedTag);
 }
 
 int CASN1_SignerInfo::IsUnauthenticatedAttributes() const {
     const int at = afterAttributes() + 2;
-    return GetCount() > at && detail::HasTagAt(*this, at, kUnauthenticatedTag);
+    return GetCount() > at && vorlan::detail::HasTagAt(*this, at, kUnauthenticatedTag);
 }
 
 CASN1_SET* CASN1_SignerInfo::GetAuthenticatedAttributes(int clearAfterGet) {
     if (!IsAuthenticatedAttributes()) ___throwDERDecodingException("SignerInfo has no authenticated attributes");
-    return detail::SetFromImplicit(*this, 3, clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, 3, clearAfterGet);
 }
 
 CASN1_SET* CASN1_SignerInfo::GetUnauthenticatedAttributes(int clearAfterGet) {
     if (!IsUnauthenticatedAttributes()) ___throwDERDecodingException("SignerInfo has no unauthenticated attributes");
-    return detail::SetFromImplicit(*this, afterAttributes() + 2, clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, afterAttributes() + 2, clearAfterGet);
 }
 
 void CASN1_SignerInfo::SetAuthenticatedAttributes(const CASN1_SET& attributes) {
-    const std::unique_ptr<CASN1_SET> sorted(detail::NewSortedCopy(attributes));
-    CASN1_TAGGED* tagged = detail::NewImplicitSet(kAuthenticatedTag, *sorted);
+    const std::unique_ptr<CASN1_SET> sorted(vorlan::detail::NewSortedCopy(attributes));
+    CASN1_TAGGED* tagged = vorlan::detail::NewImplicitSet(kAuthenticatedTag, *sorted);
     if (IsAuthenticatedAttributes()) {
         delete m_components[3];
         m_components[3] = tagged;
@@ -93,26 +93,26 @@ void CASN1_SignerInfo::GetAuthenticatedAttributesEncoding(CByteArray& out) const
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_SignerInfo::GetIssuerAndSerialNumber() const {
-    return detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "SignerInfo.issuerAndSerialNumber");
+    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "SignerInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestAlgorithm() const {
-    return detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "SignerInfo.digestAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "SignerInfo.digestAlgorithm");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestEncyptionAlgorithm() const {
-    return detail::Typed<CASN1_AlgorithmIdentifier>(*this, afterAttributes(), "SignerInfo.digestEncryptionAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, afterAttributes(), "SignerInfo.digestEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_SignerInfo::GetEncryptedDigest() const {
-    return detail::Typed<CASN1_OCTET_STRING>(*this, afterAttributes() + 1, "SignerInfo.encryptedDigest");
+    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, afterAttributes() + 1, "SignerInfo.encryptedDigest");
 }
 
 int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const unsigned char* contentDigest, int length) const {
-    return detail::Passes([&] {
-        const auto* row = RowOfDigest(detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
+    return vorlan::detail::Passes([&] {
+        const auto* row = RowOfDigest(vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
         if (!row || length != row->digestSize) ___throwDERDecodingException("unknown digest");
-        unsigned char digest[detail::kMaxSignatureDigestSize];
+        unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
         std::copy(contentDigest, contentDigest + length, digest);
         if (IsAuthenticatedAttributes()) {
             const std::unique_ptr<CASN1_SET> set(const_cast<CASN1_SignerInfo*>(this)->GetAuthenticatedAttributes(0));
@@ -121,19 +121,19 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const unsigned 
                 ___throwDERDecodingException("message digest differs");
             CByteArray covered;
             set->encodeTo(covered);
-            detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())}, digest);
+            vorlan::detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())}, digest);
         }
         CByteArray signature;
         GetEncryptedDigest().GetClearData(signature, 1);
-        if (!detail::IsSignatureOK(*row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())},
+        if (!vorlan::detail::IsSignatureOK(*row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())},
                                    digest))
             ___throwDERDecodingException("signature differs");
     });
 }
 
 int CASN1_SignerInfo::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        using namespace detail;
+    return vorlan::detail::Passes([&] {
+        using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignerInfo");
         CheckVersion(reader, 1, "SignerInfo is not valid (cannot get version number)");
         CheckNext(reader, CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");

@@ -78,11 +78,11 @@ void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked,
     const SDigestInfo& info = FindDigestInfo(alg);
     const int headerLen = static_cast<int>(info.header.size());
     if (data.GetSize() != info.BlockSize())
-        detail::ThrowUnlockFormatted(
+        vorlan::detail::ThrowUnlockFormatted(
             "CRSAPublicKey::UnlockDigest - invalid size of unlocked data.\nsize = %d, expected = %d (%s) + %d\n",
             data.GetSize(), headerLen, info.name, info.digestSize);
     if (!std::equal(info.header.begin(), info.header.end(), data.GetData()))
-        detail::ThrowUnlockFormatted("CRSAPublicKey::UnlockDigest - invalid %s padding.\n", info.name);
+        vorlan::detail::ThrowUnlockFormatted("CRSAPublicKey::UnlockDigest - invalid %s padding.\n", info.name);
     std::memcpy(digest, data.GetData() + headerLen, static_cast<std::size_t>(info.digestSize));
 }
 

@@ -19,29 +19,29 @@ namespace {
 enum ERecordComponent { kVersion, kKey, kName, kCertificates, kOwner };
 
 void CheckRecord(const CASN1Type& value, int anyTag) {
-    detail::CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, "key store record");
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, "key store record");
     const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
     unsigned long number = 1;
-    detail::Require(version && version->GetInteger(number) && number == 0, "version");
+    vorlan::detail::Require(version && version->GetInteger(number) && number == 0, "version");
     const CASN1Type& key = reader.Next(kASN1Sequence, "key");
-    detail::Require(CASN1_PublicKey::isValid(&key, 0) || CASN1_PrivateKey::isValid(&key, 0), "key");
+    vorlan::detail::Require(CASN1_PublicKey::isValid(&key, 0) || CASN1_PrivateKey::isValid(&key, 0), "key");
     const CASN1Type& name = reader.Next(kASN1OctetString, "name");
-    detail::Require(name.getClearContentsLength() > 0, "name");
+    vorlan::detail::Require(name.getClearContentsLength() > 0, "name");
     const auto& certificates = reader.Next(kASN1Sequence, "certificates");
-    detail::Within("certificates", [&] {
-        detail::CStructureReader each = detail::ReaderOf(certificates, kASN1Sequence, 0, detail::kThisStructure);
+    vorlan::detail::Within("certificates", [&] {
+        vorlan::detail::CStructureReader each = vorlan::detail::ReaderOf(certificates, kASN1Sequence, 0, vorlan::detail::kThisStructure);
         while (!each.AtEnd())
-            detail::Require(CASN1_Certificate::isValid(&each.NextAny("certificate"), 0), "certificate");
+            vorlan::detail::Require(CASN1_Certificate::isValid(&each.NextAny("certificate"), 0), "certificate");
     });
     if (const CASN1Type* owner = reader.Optional(kASN1Sequence))
-        detail::Require(CASN1_RDNSequence::isValid(owner, 0), "owner");
-    reader.End(detail::kThisStructure);
+        vorlan::detail::Require(CASN1_RDNSequence::isValid(owner, 0), "owner");
+    reader.End(vorlan::detail::kThisStructure);
 }
 
 // Component `index` of `parent` turned into a T in place when the decoder made it a plain value.
 template <class T>
 void TypeComponent(CASN1_CONSTRUCTED_TYPE& parent, int index) {
-    detail::TypedComponent<T>(parent, index, "component");
+    vorlan::detail::TypedComponent<T>(parent, index, "component");
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ void CASN1_RSAKeyWithCertsAndDistinguishedName::build(const Key& key, const CStr
     AddObject(new CASN1_OCTET_STRING(name));
     AddObject(new CASN1_SEQUENCE);
     if (owner) AddObject(new CASN1_RDNSequence(*owner));
-    detail::Within("key store record cannot be written", [&] { CheckRecord(*this, 0); });
+    vorlan::detail::Within("key store record cannot be written", [&] { CheckRecord(*this, 0); });
 }
 
 CASN1_RSAKeyWithCertsAndDistinguishedName::CASN1_RSAKeyWithCertsAndDistinguishedName(const CRSAPublicKey& key,
@@ -75,7 +75,7 @@ CASN1_RSAKeyWithCertsAndDistinguishedName::CASN1_RSAKeyWithCertsAndDistinguished
 
 void CASN1_RSAKeyWithCertsAndDistinguishedName::AddCertificate(CASN1_Certificate* certificate) {
     std::unique_ptr<CASN1_Certificate> owned(certificate);
-    detail::Require(owned && CASN1_Certificate::isValid(owned.get(), 0), "certificate");
+    vorlan::detail::Require(owned && CASN1_Certificate::isValid(owned.get(), 0), "certificate");
     GetCertificates().AddObject(owned.release());
 }
 
@@ -85,13 +85,13 @@ CASN1_SEQUENCE& CASN1_RSAKeyWithCertsAndDistinguishedName::GetCertificates() {
 
 const CASN1_SEQUENCE& CASN1_RSAKeyWithCertsAndDistinguishedName::GetCertificates() const {
     const auto* certificates = dynamic_cast<const CASN1_SEQUENCE*>(&GetComponent(kCertificates));
-    detail::Require(certificates, "certificates");
+    vorlan::detail::Require(certificates, "certificates");
     return *certificates;
 }
 
 const CASN1_Certificate& CASN1_RSAKeyWithCertsAndDistinguishedName::GetCertificate(int index) const {
     const auto* certificate = dynamic_cast<const CASN1_Certificate*>(&GetCertificates().GetComponent(index));
-    detail::Require(certificate, "certificate");
+    vorlan::detail::Require(certificate, "certificate");
     return *certificate;
 }
 
@@ -124,12 +124,12 @@ CString CASN1_RSAKeyWithCertsAndDistinguishedName::GetName() const {
 void CASN1_RSAKeyWithCertsAndDistinguishedName::GetDistinguishedName(CDistinguishedName& owner) const {
     if (!IsDistinguishedName()) ___throwDERDecodingException("key store record has no owner");
     const auto* name = dynamic_cast<const CASN1_RDNSequence*>(&GetComponent(kOwner));
-    detail::Require(name, "owner");
+    vorlan::detail::Require(name, "owner");
     name->SetDataTo(owner);
 }
 
 int CASN1_RSAKeyWithCertsAndDistinguishedName::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { CheckRecord(*value, anyTag); });
+    return vorlan::detail::Passes([&] { CheckRecord(*value, anyTag); });
 }
 
 void CASN1_RSAKeyWithCertsAndDistinguishedName::typeComponents() {
@@ -146,10 +146,10 @@ void CASN1_RSAKeyWithCertsAndDistinguishedName::typeComponents() {
 CASN1_KCDNs::CASN1_KCDNs(CDEREncoding& der) {
     decodeFrom(der);
     try {
-        detail::ReaderOf(*this, kASN1Sequence, 0, "CASN1_KCDNs");
+        vorlan::detail::ReaderOf(*this, kASN1Sequence, 0, "CASN1_KCDNs");
         for (int i = 0; i < GetCount(); ++i) {
-            detail::Within("record", [&] { CheckRecord(GetComponent(i), 0); });
-            detail::TypedComponent<CASN1_RSAKeyWithCertsAndDistinguishedName>(*this, i, "record");
+            vorlan::detail::Within("record", [&] { CheckRecord(GetComponent(i), 0); });
+            vorlan::detail::TypedComponent<CASN1_RSAKeyWithCertsAndDistinguishedName>(*this, i, "record");
             GetRecord(i).typeComponents();
         }
     } catch (CDERDecodingException*) {
@@ -160,10 +160,10 @@ CASN1_KCDNs::CASN1_KCDNs(CDEREncoding& der) {
 
 void CASN1_KCDNs::AddObject(CASN1Type* record) {
     std::unique_ptr<CASN1Type> owned(record);
-    detail::Require(owned && CASN1_RSAKeyWithCertsAndDistinguishedName::isValid(owned.get(), 0), "key store record");
+    vorlan::detail::Require(owned && CASN1_RSAKeyWithCertsAndDistinguishedName::isValid(owned.get(), 0), "key store record");
     CASN1_SEQUENCE::AddObject(owned.release());
     const int last = GetCount() - 1;
-    detail::TypedComponent<CASN1_RSAKeyWithCertsAndDistinguishedName>(*this, last, "record");
+    vorlan::detail::TypedComponent<CASN1_RSAKeyWithCertsAndDistinguishedName>(*this, last, "record");
     GetRecord(last).typeComponents();
 }
 
@@ -173,7 +173,7 @@ CASN1_RSAKeyWithCertsAndDistinguishedName& CASN1_KCDNs::GetRecord(int index) {
 
 const CASN1_RSAKeyWithCertsAndDistinguishedName& CASN1_KCDNs::GetRecord(int index) const {
     const auto* record = dynamic_cast<const CASN1_RSAKeyWithCertsAndDistinguishedName*>(&GetComponent(index));
-    detail::Require(record, "record");
+    vorlan::detail::Require(record, "record");
     return *record;
 }
 
@@ -189,8 +189,8 @@ void CASN1_KCDNs::RemoveRecord(int index) {
 }
 
 int CASN1_KCDNs::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] {
-        detail::CStructureReader reader = detail::ReaderOf(*value, kASN1Sequence, anyTag, "CASN1_KCDNs");
+    return vorlan::detail::Passes([&] {
+        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "CASN1_KCDNs");
         while (!reader.AtEnd()) CheckRecord(reader.NextAny("record"), 0);
     });
 }

@@ -6,7 +6,7 @@ std::atomic<int> ThreadKillFlag{0};
 std::atomic<CWinThread*> ThreadToKill{nullptr};
 int ThreadCannotBeKilled = 0;
 
-void detail::ThrowKillThread() { vorlan::detail::ThrowShared<CKillThreadException>(); }
+void vorlan::detail::ThrowKillThread() { vorlan::detail::ThrowShared<CKillThreadException>(); }
 
 void CProgress::Notify(UINT message, WPARAM wParam, LPARAM lParam) const {
     if (post)

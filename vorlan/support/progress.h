@@ -41,7 +41,7 @@ public:
     explicit CKillThreadException(BOOL autoDelete = FALSE) : CException(autoDelete) {}
 };
 
-namespace detail {
+namespace vorlan::detail {
 [[noreturn]] void ThrowKillThread();
 }
 
@@ -50,7 +50,7 @@ namespace detail {
 inline void __checkKillThreadFlag() {
     if (ThreadKillFlag.load(std::memory_order_relaxed) != 0) {
         CWinThread* target = ThreadToKill.load(std::memory_order_acquire);
-        if (target && target->m_nThreadID == GetCurrentThreadId()) detail::ThrowKillThread();
+        if (target && target->m_nThreadID == GetCurrentThreadId()) vorlan::detail::ThrowKillThread();
     }
 }
 

@@ -4,7 +4,7 @@ IMPLEMENT_DYNAMIC(CUnlockException, CException)
 
 void AfxThrowUnlockException(const char* reason) { CUnlockException::Throw("%s", reason ? reason : ""); }
 
-void detail::ThrowUnlockFormatted(const char* format, ...) {
+void vorlan::detail::ThrowUnlockFormatted(const char* format, ...) {
     va_list args;
     va_start(args, format);
     CUnlockException::SetReasonV(format, args);

@@ -18,7 +18,7 @@ public:
 // as its GetErrorMessage gives it.
 const char* LastUnlockReason();
 
-namespace detail {
+namespace vorlan::detail {
 // printf-style reason, then the shared CUnlockException.
 [[noreturn]] void ThrowUnlockFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
-}  // namespace detail
+}  // namespace vorlan::detail

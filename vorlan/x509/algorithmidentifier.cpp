@@ -13,10 +13,10 @@ CASN1_AlgorithmIdentifier::CASN1_AlgorithmIdentifier(CASN1_OBJECT_IDENTIFIER* al
 }
 
 int CASN1_AlgorithmIdentifier::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckAlgorithmIdentifier(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckAlgorithmIdentifier(*value, anyTag); });
 }
 
-void detail::CheckAlgorithmIdentifier(const CASN1Type& value, int anyTag) {
+void vorlan::detail::CheckAlgorithmIdentifier(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     reader.Next(kASN1ObjectIdentifier, "algorithm");
     if (!reader.AtEnd()) reader.NextAny("parameters");

@@ -15,7 +15,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
-namespace detail {
+namespace vorlan::detail {
 // The check of isValid; fails with the decoding exception naming the field.
 void CheckAlgorithmIdentifier(const CASN1Type& value, int anyTag);
-}  // namespace detail
+}  // namespace vorlan::detail

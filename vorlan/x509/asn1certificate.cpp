@@ -7,9 +7,9 @@
 
 CASN1_Certificate::CASN1_Certificate(const CASN1_Certificate& other) : CASN1_Certificate() { *this = other; }
 
-CASN1Type* CASN1_Certificate::clone() const { return detail::cloneValue(*this, new CASN1_Certificate); }
+CASN1Type* CASN1_Certificate::clone() const { return vorlan::detail::cloneValue(*this, new CASN1_Certificate); }
 
-CASN1Type* CASN1_Certificate::cloneAndDie() { return detail::cloneAndDieValue(*this, new CASN1_Certificate); }
+CASN1Type* CASN1_Certificate::cloneAndDie() { return vorlan::detail::cloneAndDieValue(*this, new CASN1_Certificate); }
 
 int CASN1_Certificate::moveFrom(CASN1Type* source) {
     const int moved = moveSigned(*this, source);
@@ -20,7 +20,7 @@ int CASN1_Certificate::moveFrom(CASN1Type* source) {
 // The parts the const accessors reach are typed at once, while one thread owns the value:
 // the accessors then only read, so threads may share a decoded certificate.
 void CASN1_Certificate::typeParts() {
-    detail::Passes([this] {
+    vorlan::detail::Passes([this] {
         GetIssuer();
         GetSubject();
     });
@@ -33,7 +33,7 @@ CASN1_Certificate::CASN1_Certificate(CASN1_CertificateData* data, CASN1_Algorith
 CASN1_Certificate::CASN1_Certificate(const CCertificate& certificate) { GetDataFrom(certificate); }
 
 CASN1_Certificate::CASN1_Certificate(CDEREncoding& der) {
-    decodeChecked(der, detail::CheckCertificate, "Certificate", "Certificate contents is not valid");
+    decodeChecked(der, vorlan::detail::CheckCertificate, "Certificate", "Certificate contents is not valid");
     typeParts();
 }
 
@@ -43,32 +43,32 @@ void CASN1_Certificate::GetDataFrom(const CCertificate& certificate) {
 }
 
 void CASN1_Certificate::SetDataTo(CCertificate& certificate) const {
-    detail::CStructureReader reader = detail::ReaderOf(*this, kASN1Sequence, 1, "Certificate");
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*this, kASN1Sequence, 1, "Certificate");
     const CASN1Type& data = reader.Next(kASN1Sequence, "tbsCertificate");
     CCertificate read;
-    detail::ReadCertificateData(data, read);
+    vorlan::detail::ReadCertificateData(data, read);
     readSignature(reader, data, read, "Invalid Certificate's signature");
     read.m_abReceived = m_abReceived;
     certificate = read;
 }
 
 const CASN1_RDNSequence& CASN1_Certificate::GetIssuer() const {
-    return detail::TypedComponent<CASN1_CertificateData>(*this, 0, "tbsCertificate").GetIssuer();
+    return vorlan::detail::TypedComponent<CASN1_CertificateData>(*this, 0, "tbsCertificate").GetIssuer();
 }
 
 const CASN1_RDNSequence& CASN1_Certificate::GetSubject() const {
-    return detail::TypedComponent<CASN1_CertificateData>(*this, 0, "tbsCertificate").GetSubject();
+    return vorlan::detail::TypedComponent<CASN1_CertificateData>(*this, 0, "tbsCertificate").GetSubject();
 }
 
 const CASN1_INTEGER& CASN1_Certificate::GetSerialNumber() const {
-    return detail::TypedComponent<CASN1_CertificateData>(*this, 0, "tbsCertificate").GetSerialNumber();
+    return vorlan::detail::TypedComponent<CASN1_CertificateData>(*this, 0, "tbsCertificate").GetSerialNumber();
 }
 
 int CASN1_Certificate::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckCertificate(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckCertificate(*value, anyTag); });
 }
 
-void detail::CheckCertificate(const CASN1Type& value, int anyTag) {
+void vorlan::detail::CheckCertificate(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     CheckField(reader, kASN1Sequence, "tbsCertificate", CheckCertificateData);
     CheckField(reader, kASN1Sequence, "signatureAlgorithm", CheckAlgorithmIdentifier);

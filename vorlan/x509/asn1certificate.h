@@ -45,6 +45,6 @@ private:
 // archive exception otherwise).
 void SerializeElements(CArchive& ar, CASN1_Certificate* elements, int count);
 
-namespace detail {
+namespace vorlan::detail {
 void CheckCertificate(const CASN1Type& value, int anyTag);
-}  // namespace detail
+}  // namespace vorlan::detail

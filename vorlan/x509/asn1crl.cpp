@@ -9,12 +9,12 @@
 namespace {
 
 void CheckCRL(const CASN1Type& value, int anyTag) {
-    detail::CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
-    detail::CheckField(reader, kASN1Sequence, "tbsCertList", detail::CheckCRLData);
-    detail::CheckField(reader, kASN1Sequence, "signatureAlgorithm", detail::CheckAlgorithmIdentifier);
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
+    vorlan::detail::CheckField(reader, kASN1Sequence, "tbsCertList", vorlan::detail::CheckCRLData);
+    vorlan::detail::CheckField(reader, kASN1Sequence, "signatureAlgorithm", vorlan::detail::CheckAlgorithmIdentifier);
     const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
-    detail::Require(signature && signature->m_dwBits % 8 == 0, "signature");
-    reader.End(detail::kThisStructure);
+    vorlan::detail::Require(signature && signature->m_dwBits % 8 == 0, "signature");
+    reader.End(vorlan::detail::kThisStructure);
 }
 
 }  // namespace
@@ -25,11 +25,11 @@ CASN1_CertificateRevocationList::CASN1_CertificateRevocationList(const CASN1_Cer
 }
 
 CASN1Type* CASN1_CertificateRevocationList::clone() const {
-    return detail::cloneValue(*this, new CASN1_CertificateRevocationList);
+    return vorlan::detail::cloneValue(*this, new CASN1_CertificateRevocationList);
 }
 
 CASN1Type* CASN1_CertificateRevocationList::cloneAndDie() {
-    return detail::cloneAndDieValue(*this, new CASN1_CertificateRevocationList);
+    return vorlan::detail::cloneAndDieValue(*this, new CASN1_CertificateRevocationList);
 }
 
 int CASN1_CertificateRevocationList::moveFrom(CASN1Type* source) { return moveSigned(*this, source); }
@@ -50,14 +50,14 @@ CASN1_CertificateRevocationList::CASN1_CertificateRevocationList(CDEREncoding& d
 int CASN1_CertificateRevocationList::decodeScanned(CDEREncoding& der) {
     const long start = der.Seek(0, CFile::current);
     const unsigned long remaining = der.Remaining();
-    const unsigned long head = std::min<unsigned long>(remaining, detail::kMaxHeaderOctets);
+    const unsigned long head = std::min<unsigned long>(remaining, vorlan::detail::kMaxHeaderOctets);
     const BYTE* octets = der.MemoryWindow(static_cast<DWORD>(start), static_cast<DWORD>(head));
     const int length = octets && head >= 2 ? ___extractEncodingLength(octets, head) : -1;
     if (length <= 0 || static_cast<unsigned long>(length) > remaining) return 0;
     octets = der.MemoryWindow(static_cast<DWORD>(start), static_cast<DWORD>(length));
     const std::unique_ptr<CASN1_SEQUENCE> scanned =
-        octets ? detail::ScanCRL(octets, static_cast<DWORD>(length), nullptr) : nullptr;
-    return scanned && detail::Passes([&] { CheckCRL(*scanned, 0); }) && deferComponents(der, start, start + length);
+        octets ? vorlan::detail::ScanCRL(octets, static_cast<DWORD>(length), nullptr) : nullptr;
+    return scanned && vorlan::detail::Passes([&] { CheckCRL(*scanned, 0); }) && deferComponents(der, start, start + length);
 }
 
 void CASN1_CertificateRevocationList::GetDataFrom(const CCertificateRevocationList& crl) {
@@ -70,19 +70,19 @@ void CASN1_CertificateRevocationList::SetDataTo(CCertificateRevocationList& crl)
     CArray<CCRLEntry*, CCRLEntry*> entries;
     std::unique_ptr<CASN1_SEQUENCE> scanned;
     if (hasDeferredComponents())
-        scanned = detail::ScanCRL(m_abReceived.GetData(), static_cast<DWORD>(m_abReceived.GetSize()), &entries);
+        scanned = vorlan::detail::ScanCRL(m_abReceived.GetData(), static_cast<DWORD>(m_abReceived.GetSize()), &entries);
     if (!scanned) BuildComponents();
     const CASN1_CONSTRUCTED_TYPE& list = scanned ? *scanned : static_cast<const CASN1_CONSTRUCTED_TYPE&>(*this);
-    detail::CStructureReader reader = detail::ReaderOf(list, kASN1Sequence, 1, "CertificateList");
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(list, kASN1Sequence, 1, "CertificateList");
     const CASN1Type& data = reader.Next(kASN1Sequence, "tbsCertList");
     CCertificateRevocationList read;
-    detail::ReadCRLData(data, read);
-    if (scanned) detail::MoveEntries(entries, read.m_entries);
+    vorlan::detail::ReadCRLData(data, read);
+    if (scanned) vorlan::detail::MoveEntries(entries, read.m_entries);
     readSignature(reader, data, read, "CRL contents is not valid (cannot get signature)");
     crl = std::move(read);
 }
 
 int CASN1_CertificateRevocationList::isValid(const CASN1Type* value, int anyTag) {
     if (const auto* list = dynamic_cast<const CASN1_SignedStructure*>(value)) list->BuildComponents();
-    return detail::Passes([&] { CheckCRL(*value, anyTag); });
+    return vorlan::detail::Passes([&] { CheckCRL(*value, anyTag); });
 }

@@ -33,7 +33,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 
 private:
-    // The list at the position checked by detail::ScanCRL and its components deferred; 0, the
+    // The list at the position checked by vorlan::detail::ScanCRL and its components deferred; 0, the
     // position unchanged, when the scan does not take it.
     int decodeScanned(CDEREncoding& der);
 };

@@ -67,7 +67,7 @@ bool sameOctets(const CByteArray& a, const CByteArray& b) {
 
 int AfxGetLenArrayOfDNAttrName() { return kTypeCount; }
 
-namespace detail {
+namespace vorlan::detail {
 
 const char* AttributeLabel(int type) { return type >= 0 && type < kTypeCount ? kTypes[type].label : nullptr; }
 
@@ -102,4 +102,4 @@ const char* AttributeShortName(int type, const CByteArray& unknownIdentifier) {
     return nullptr;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -41,7 +41,7 @@ int AfxGetLenArrayOfDNAttrName();
 // The label of a decoded attribute whose type is none of the known ones.
 inline constexpr const char* kUnknownAttributeLabel = "Unknown";
 
-namespace detail {
+namespace vorlan::detail {
 
 // The label of a known type; null outside the enumeration.
 const char* AttributeLabel(int type);
@@ -55,4 +55,4 @@ std::unique_ptr<CASN1_OBJECT_IDENTIFIER> AttributeIdentifier(int type);
 // the known types, and the two that one-line names commonly carry beyond them (DC, UID).
 const char* AttributeShortName(int type, const CByteArray& unknownIdentifier);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -29,7 +29,7 @@ bool knownStringType(int type) { return type == 19 || type == 22 || type == 20 |
 }  // namespace
 
 CAttributeValue::CAttributeValue(DNAttrNameEnum type, const char* value) : m_strValue(value) {
-    const char* label = detail::AttributeLabel(type);
+    const char* label = vorlan::detail::AttributeLabel(type);
     if (!label) AfxThrowNotSupportedException();
     m_strLabel = label;
     // Never a string type that the value's octets break: the decoder would refuse the name.
@@ -84,7 +84,7 @@ int operator==(const CAttributeValue& a, const CAttributeValue& b) {
                       b.m_abTypeOID.GetData());
 }
 
-void DestructElements(CAttributeValue** elements, int count) { detail::DeleteOwned(elements, count); }
+void DestructElements(CAttributeValue** elements, int count) { vorlan::detail::DeleteOwned(elements, count); }
 void SerializeElements(CArchive& ar, CAttributeValue** elements, int count) {
-    detail::SerializeOwned(ar, elements, count);
+    vorlan::detail::SerializeOwned(ar, elements, count);
 }

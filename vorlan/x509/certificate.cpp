@@ -66,10 +66,10 @@ void CCertificate::ForgetSignedPart() {
     m_abReceived.RemoveAll();
 }
 
-void CCertificate::DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+void CCertificate::DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
     CASN1_CertificateData data;
-    detail::BuildCertificateData(data, *this, algorithm);
-    detail::DigestEncoding(algorithm, data, digest);
+    vorlan::detail::BuildCertificateData(data, *this, algorithm);
+    vorlan::detail::DigestEncoding(algorithm, data, digest);
 }
 
 void CCertificate::SetDataTo(CRSAPublicKey& key) const {
@@ -116,34 +116,34 @@ void CCertificate::GetExtensions(CCertificateExtensionArray& extensions) const {
                      0, 0);
     der.AddRef();  // the decoded windows hold references of their own
     const CASN1_Certificate certificate(der);
-    detail::ReadExtensions(certificate.GetComponent(0), extensions);
+    vorlan::detail::ReadExtensions(certificate.GetComponent(0), extensions);
 }
 
 int CCertificate::IsCA() const {
     int ca = 0;
-    detail::Passes([&] {
+    vorlan::detail::Passes([&] {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
         for (int i = 0; i < extensions.GetSize(); ++i)
-            if (extensions[i].m_strIdentifier == detail::kBasicConstraints)
-                ca = detail::BasicConstraintsCA(extensions[i].m_abValue);
+            if (extensions[i].m_strIdentifier == vorlan::detail::kBasicConstraints)
+                ca = vorlan::detail::BasicConstraintsCA(extensions[i].m_abValue);
     });
     return ca;
 }
 
 int CCertificate::HasUnknownCriticalExtension() const {
     int unknown = 0;
-    const int wellFormed = detail::Passes([&] {
+    const int wellFormed = vorlan::detail::Passes([&] {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
         for (int i = 0; i < extensions.GetSize(); ++i)
-            unknown |= extensions[i].m_bCritical && !(extensions[i].m_strIdentifier == detail::kBasicConstraints);
+            unknown |= extensions[i].m_bCritical && !(extensions[i].m_strIdentifier == vorlan::detail::kBasicConstraints);
     });
     return unknown || !wellFormed;
 }
 
 CCertificate::operator CString() const {
-    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     CString head;
     head.Format("Syntax Version: %d\r\nSerial Number: %s\r\nSignature Algorithm: %s\r\nIssuer:\r\n", m_bVersion,
                 static_cast<const char*>(CString(m_serialNumber)), algorithm ? algorithm->text : "<<< BAD!!! >>>");

@@ -81,7 +81,7 @@ private:
     friend class CASN1_Certificate;
     friend class CASN1_CertificateData;
 
-    void DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
+    void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
     void Signed() override { m_abReceived.RemoveAll(); }
     // Drops the cached digests and the received octets: the signed part is another one.
     void ForgetSignedPart();

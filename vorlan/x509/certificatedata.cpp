@@ -34,11 +34,11 @@ bool ReadVersionNumber(const CASN1Type& tagged, unsigned long& number) {
 bool IsImplicitBitString(const CASN1Type& value) {
     auto* tagged = dynamic_cast<CASN1_TAGGED*>(const_cast<CASN1Type*>(&value));
     CASN1_BIT_STRING bits;
-    return tagged && detail::Passes([&] { detail::Require(bits.fromImplicit(*tagged), "BIT STRING"); });
+    return tagged && vorlan::detail::Passes([&] { vorlan::detail::Require(bits.fromImplicit(*tagged), "BIT STRING"); });
 }
 
-void CheckName(detail::CStructureReader& reader, const char* field) {
-    detail::Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, field), 0), field);
+void CheckName(vorlan::detail::CStructureReader& reader, const char* field) {
+    vorlan::detail::Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, field), 0), field);
 }
 
 int FirstFieldIndex(const CASN1_CONSTRUCTED_TYPE& data) {
@@ -50,39 +50,39 @@ int FirstFieldIndex(const CASN1_CONSTRUCTED_TYPE& data) {
 CASN1_CertificateData::CASN1_CertificateData(const CCertificate& certificate) { GetDataFrom(certificate); }
 
 void CASN1_CertificateData::GetDataFrom(const CCertificate& certificate) {
-    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(certificate.m_nSignatureAlgorithm);
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(certificate.m_nSignatureAlgorithm);
     if (!algorithm)
         ___throwDERDecodingException("CertificateData cannot be written: unknown signature algorithm %d",
                                      certificate.m_nSignatureAlgorithm);
-    detail::BuildCertificateData(*this, certificate, *algorithm);
+    vorlan::detail::BuildCertificateData(*this, certificate, *algorithm);
 }
 
 void CASN1_CertificateData::SetDataTo(CCertificate& certificate) const {
     CCertificate read(certificate);
     read.ForgetSignedPart();
-    detail::ReadCertificateData(*this, read);
+    vorlan::detail::ReadCertificateData(*this, read);
     certificate = read;
 }
 
 const CASN1_RDNSequence& CASN1_CertificateData::GetIssuer() const {
-    return detail::TypedComponent<CASN1_RDNSequence>(*this, FirstFieldIndex(*this) + 2, "issuer");
+    return vorlan::detail::TypedComponent<CASN1_RDNSequence>(*this, FirstFieldIndex(*this) + 2, "issuer");
 }
 
 const CASN1_RDNSequence& CASN1_CertificateData::GetSubject() const {
-    return detail::TypedComponent<CASN1_RDNSequence>(*this, FirstFieldIndex(*this) + 4, "subject");
+    return vorlan::detail::TypedComponent<CASN1_RDNSequence>(*this, FirstFieldIndex(*this) + 4, "subject");
 }
 
 const CASN1_INTEGER& CASN1_CertificateData::GetSerialNumber() const {
     const auto* serial = dynamic_cast<const CASN1_INTEGER*>(&GetComponent(FirstFieldIndex(*this)));
-    detail::Require(serial != nullptr, "serialNumber");
+    vorlan::detail::Require(serial != nullptr, "serialNumber");
     return *serial;
 }
 
 int CASN1_CertificateData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckCertificateData(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckCertificateData(*value, anyTag); });
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 void CheckCertificateData(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
@@ -150,4 +150,4 @@ void BuildCertificateData(CASN1_CertificateData& data, const CCertificate& certi
     }
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

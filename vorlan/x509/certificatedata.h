@@ -10,7 +10,7 @@
 
 class CCertificate;
 
-namespace detail {
+namespace vorlan::detail {
 struct SSignatureAlgorithm;
 }
 
@@ -34,7 +34,7 @@ public:
     const CASN1_RDNSequence& GetSubject() const;
     const CASN1_INTEGER& GetSerialNumber() const;
     // The extensions, in their order; none for a certificate without them.
-    void GetExtensions(CCertificateExtensionArray& extensions) const { detail::ReadExtensions(*this, extensions); }
+    void GetExtensions(CCertificateExtensionArray& extensions) const { vorlan::detail::ReadExtensions(*this, extensions); }
 
     // The components in order, as many as the version allows: [0] version 0-2, serial,
     // signature, issuer, validity, subject, key; unique identifiers from version 2 on,
@@ -42,11 +42,11 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
-namespace detail {
+namespace vorlan::detail {
 void CheckCertificateData(const CASN1Type& value, int anyTag);
 // The fields of the value into `certificate` as they are read (no rollback).
 void ReadCertificateData(const CASN1Type& value, CCertificate& certificate);
 // The signed part of `certificate` with the signature algorithm `algorithm`.
 void BuildCertificateData(CASN1_CertificateData& data, const CCertificate& certificate,
                           const SSignatureAlgorithm& algorithm);
-}  // namespace detail
+}  // namespace vorlan::detail

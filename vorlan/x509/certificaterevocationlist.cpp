@@ -86,14 +86,14 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(const CCertifi
     for (int i = 0; i < other.m_entries.GetSize(); ++i)
         copies.Add(other.m_entries[i] ? new CCRLEntry(*other.m_entries[i]) : nullptr);
     CopyFields(other);
-    detail::MoveEntries(copies, m_entries);
+    vorlan::detail::MoveEntries(copies, m_entries);
     return *this;
 }
 
 CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRevocationList&& other) {
     if (this == &other) return *this;
     CopyFields(other);
-    detail::MoveEntries(other.m_entries, m_entries);
+    vorlan::detail::MoveEntries(other.m_entries, m_entries);
     other.Reindex();
     return *this;
 }
@@ -143,10 +143,10 @@ int CCertificateRevocationList::FindSerial(const CSerialNumber& serial) const {
 
 void CCertificateRevocationList::Reindex() const { m_pIndex.reset(); }
 
-void CCertificateRevocationList::DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+void CCertificateRevocationList::DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
     CASN1_CertificateRevocationListData data;
-    detail::BuildCRLData(data, *this, algorithm);
-    detail::DigestEncoding(algorithm, data, digest);
+    vorlan::detail::BuildCRLData(data, *this, algorithm);
+    vorlan::detail::DigestEncoding(algorithm, data, digest);
 }
 
 CCertificateRevocationList::operator CString() const {

@@ -71,7 +71,7 @@ private:
     friend class CASN1_CertificateRevocationListData;
     class CSerialIndex;
 
-    void DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
+    void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
     // Every field but the entries; the index is dropped.
     void CopyFields(const CCertificateRevocationList& other);
 

@@ -18,7 +18,7 @@ std::vector<Compared> ComparedForms(const CCertificationChain& chain) {
     forms.reserve(static_cast<std::size_t>(chain.GetSize()));
     for (int i = 0; i < chain.GetSize(); ++i) {
         CCertificate certificate;
-        if (detail::Passes([&] { chain[i].SetDataTo(certificate); })) {
+        if (vorlan::detail::Passes([&] { chain[i].SetDataTo(certificate); })) {
             forms.emplace_back(std::move(certificate));
             continue;
         }

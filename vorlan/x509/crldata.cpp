@@ -22,7 +22,7 @@ IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData, CASN1_CONSTRUCT
 
 namespace {
 
-using detail::CStructureReader;
+using vorlan::detail::CStructureReader;
 
 constexpr const char* kTimes[] = {"lastUpdate", "nextUpdate"};
 constexpr BYTE kExtensionsTag = ASN1ContextTag(0);
@@ -31,30 +31,30 @@ constexpr const char* kEntryExtensions = "crlEntryExtensions";
 // Extensions that read (CCertificateExtension), or the decoding exception naming `field`.
 void CheckExtensions(const CASN1Type& value, const char* field) {
     CCertificateExtensionArray read;
-    detail::Within(field, [&] { detail::ReadExtensionList(value, read); });
+    vorlan::detail::Within(field, [&] { vorlan::detail::ReadExtensionList(value, read); });
 }
 
 // An entry of a list of either version: its extensions come with version 2.
 void CheckEntry(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
     reader.Next(kASN1Integer, "userCertificate");
-    detail::CheckTime(reader, "revocationDate");
+    vorlan::detail::CheckTime(reader, "revocationDate");
     if (const CASN1Type* extensions = reader.Optional(kASN1Sequence)) CheckExtensions(*extensions, kEntryExtensions);
-    reader.End(detail::kThisStructure);
+    reader.End(vorlan::detail::kThisStructure);
 }
 
 // An entry of a version 1 list: no extensions.
 void CheckVersion1Entry(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
     reader.Next(kASN1Integer, "userCertificate");
-    detail::CheckTime(reader, "revocationDate");
-    reader.End(detail::kThisStructure);
+    vorlan::detail::CheckTime(reader, "revocationDate");
+    reader.End(vorlan::detail::kThisStructure);
 }
 
 void CheckEntries(const CASN1Type& value, int anyTag, bool version2) {
-    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
     while (!reader.AtEnd())
-        detail::CheckField(reader, kASN1Sequence, "crlEntry", version2 ? CheckEntry : CheckVersion1Entry);
+        vorlan::detail::CheckField(reader, kASN1Sequence, "crlEntry", version2 ? CheckEntry : CheckVersion1Entry);
 }
 
 // The number of a version INTEGER; false when it does not read as one.
@@ -70,13 +70,13 @@ const CUTCTime& Epoch() {
 }
 
 void ReadEntry(const CASN1Type& value, CCRLEntry& entry) {
-    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, 1, "CRLEntry");
+    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, 1, "CRLEntry");
     const auto* serial = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "userCertificate"));
-    detail::Require(serial != nullptr, "userCertificate");
-    detail::Reading("userCertificate", [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*serial); });
-    detail::ReadTime(reader, "revocationDate", entry.m_revocationDate);
+    vorlan::detail::Require(serial != nullptr, "userCertificate");
+    vorlan::detail::Reading("userCertificate", [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*serial); });
+    vorlan::detail::ReadTime(reader, "revocationDate", entry.m_revocationDate);
     if (const CASN1Type* extensions = reader.Optional(kASN1Sequence))
-        detail::Within(kEntryExtensions, [&] { detail::ReadExtensionList(*extensions, entry.m_extensions); });
+        vorlan::detail::Within(kEntryExtensions, [&] { vorlan::detail::ReadExtensionList(*extensions, entry.m_extensions); });
     else
         entry.m_extensions.RemoveAll();
 }
@@ -84,18 +84,18 @@ void ReadEntry(const CASN1Type& value, CCRLEntry& entry) {
 // The entries of a RevokedCertificates value in place of those of `entries` (deleted), or,
 // on failure, nothing changed.
 void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries) {
-    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, 1, "revokedCertificates");
+    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, 1, "revokedCertificates");
     const auto& list = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
     CArray<CCRLEntry*, CCRLEntry*> read;
     read.SetSize(0, list.GetCount());
-    detail::Within("revokedCertificates", [&] {
+    vorlan::detail::Within("revokedCertificates", [&] {
         while (!reader.AtEnd()) {
             auto entry = std::make_unique<CCRLEntry>(CSerialNumber(), Epoch());
             ReadEntry(reader.Next(kASN1Sequence, "crlEntry"), *entry);
             read.Add(entry.release());
         }
     });
-    detail::MoveEntries(read, entries);
+    vorlan::detail::MoveEntries(read, entries);
 }
 
 // One element of DER in memory: its identifier octet and contents, and where it ends.
@@ -147,7 +147,7 @@ bool ScanEntries(const SElement& list, bool version2, CArray<CCRLEntry*, CCRLEnt
             return false;
         std::unique_ptr<CCRLEntry> read(entries ? new CCRLEntry(scratch) : nullptr);
         CCRLEntry& target = read ? *read : scratch;
-        if (!detail::ReadSerial(number.contents, static_cast<int>(number.end - number.contents), target.m_serialNumber) ||
+        if (!vorlan::detail::ReadSerial(number.contents, static_cast<int>(number.end - number.contents), target.m_serialNumber) ||
             !target.m_revocationDate.ReadText(time.contents, static_cast<unsigned long>(time.end - time.contents)))
             return false;
         if (field != entry.end) {
@@ -156,7 +156,7 @@ bool ScanEntries(const SElement& list, bool version2, CArray<CCRLEntry*, CCRLEnt
                 return false;
             const std::unique_ptr<CASN1Type> value(Decoded(extensions));
             if (Levels(*value) + 4 > kMaxDERNestingDepth) return false;  // an entry's extensions lie 4 levels down
-            detail::ReadExtensionList(*value, target.m_extensions);
+            vorlan::detail::ReadExtensionList(*value, target.m_extensions);
         }
         if (read) entries->Add(read.release());
     }
@@ -175,8 +175,8 @@ CASN1_CRLEntry::CASN1_CRLEntry(const CCRLEntry& entry) { GetDataFrom(entry); }
 
 void CASN1_CRLEntry::GetDataFrom(const CCRLEntry& entry) {
     clear();
-    std::unique_ptr<CASN1Type> date(detail::NewTime(entry.m_revocationDate));
-    std::unique_ptr<CASN1_SEQUENCE> extensions(entry.m_extensions.GetSize() > 0 ? detail::NewExtensionList(entry.m_extensions) : nullptr);
+    std::unique_ptr<CASN1Type> date(vorlan::detail::NewTime(entry.m_revocationDate));
+    std::unique_ptr<CASN1_SEQUENCE> extensions(entry.m_extensions.GetSize() > 0 ? vorlan::detail::NewExtensionList(entry.m_extensions) : nullptr);
     AddObject(new CASN1_INTEGER(entry.m_serialNumber));
     AddObject(date.release());
     if (extensions) AddObject(extensions.release());
@@ -189,7 +189,7 @@ void CASN1_CRLEntry::SetDataTo(CCRLEntry& entry) const {
 }
 
 int CASN1_CRLEntry::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { CheckEntry(*value, anyTag); });
+    return vorlan::detail::Passes([&] { CheckEntry(*value, anyTag); });
 }
 
 CASN1_RevokedCertificates::CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries) {
@@ -215,7 +215,7 @@ void CASN1_RevokedCertificates::SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entrie
 }
 
 int CASN1_RevokedCertificates::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { CheckEntries(*value, anyTag, true); });
+    return vorlan::detail::Passes([&] { CheckEntries(*value, anyTag, true); });
 }
 
 CASN1_CertificateRevocationListData::CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl) {
@@ -223,25 +223,25 @@ CASN1_CertificateRevocationListData::CASN1_CertificateRevocationListData(const C
 }
 
 void CASN1_CertificateRevocationListData::GetDataFrom(const CCertificateRevocationList& crl) {
-    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(crl.m_nSignatureAlgorithm);
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(crl.m_nSignatureAlgorithm);
     if (!algorithm)
         ___throwDERDecodingException("CertificateRevocationListData cannot be written: unknown signature algorithm %d",
                                      crl.m_nSignatureAlgorithm);
-    detail::BuildCRLData(*this, crl, *algorithm);
+    vorlan::detail::BuildCRLData(*this, crl, *algorithm);
 }
 
 void CASN1_CertificateRevocationListData::SetDataTo(CCertificateRevocationList& crl) const {
     CCertificateRevocationList read(crl);
     read.ForgetDigests();
-    detail::ReadCRLData(*this, read);
+    vorlan::detail::ReadCRLData(*this, read);
     crl = std::move(read);
 }
 
 int CASN1_CertificateRevocationListData::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckCRLData(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckCRLData(*value, anyTag); });
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 void CheckCRLData(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
@@ -358,4 +358,4 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
     return outer;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -15,7 +15,7 @@
 class CCRLEntry;
 class CCertificateRevocationList;
 
-namespace detail {
+namespace vorlan::detail {
 struct SSignatureAlgorithm;
 }
 
@@ -75,7 +75,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
-namespace detail {
+namespace vorlan::detail {
 void CheckCRLData(const CASN1Type& value, int anyTag);
 // The fields of the value into `crl` as they are read (no rollback, but the entries are
 // replaced whole).
@@ -90,4 +90,4 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
 // The signed part of `crl` with the signature algorithm `algorithm`.
 void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateRevocationList& crl,
                   const SSignatureAlgorithm& algorithm);
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -44,11 +44,11 @@ void CCRLEntry::Serialize(CArchive& ar) {
     *this = loaded;
 }
 
-void DestructElements(CCRLEntry** elements, int count) { detail::DeleteOwned(elements, count); }
+void DestructElements(CCRLEntry** elements, int count) { vorlan::detail::DeleteOwned(elements, count); }
 
-void SerializeElements(CArchive& ar, CCRLEntry** elements, int count) { detail::SerializeOwned(ar, elements, count); }
+void SerializeElements(CArchive& ar, CCRLEntry** elements, int count) { vorlan::detail::SerializeOwned(ar, elements, count); }
 
-void detail::MoveEntries(CArray<CCRLEntry*, CCRLEntry*>& from, CArray<CCRLEntry*, CCRLEntry*>& to) {
+void vorlan::detail::MoveEntries(CArray<CCRLEntry*, CCRLEntry*>& from, CArray<CCRLEntry*, CCRLEntry*>& to) {
     to.RemoveAll();
     to.SetSize(from.GetSize());
     for (int i = 0; i < from.GetSize(); ++i) to[i] = std::exchange(from[i], nullptr);

@@ -35,7 +35,7 @@ public:
 void DestructElements(CCRLEntry** elements, int count);
 void SerializeElements(CArchive& ar, CCRLEntry** elements, int count);
 
-namespace detail {
+namespace vorlan::detail {
 // The entries of `from` in place of those of `to` (deleted); `from` is left empty.
 void MoveEntries(CArray<CCRLEntry*, CCRLEntry*>& from, CArray<CCRLEntry*, CCRLEntry*>& to);
-}  // namespace detail
+}  // namespace vorlan::detail

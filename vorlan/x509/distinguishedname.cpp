@@ -38,7 +38,7 @@ const CString kInternet("Internet");
 
 // One RDN holding exactly one attribute of the type, whose value is returned.
 const CString* soleAttribute(const CRelativeDN& rdn, DNAttrNameEnum type) {
-    if (rdn.m_attributes.GetSize() != 1 || rdn.m_attributes[0]->m_strLabel != CString(detail::AttributeLabel(type)))
+    if (rdn.m_attributes.GetSize() != 1 || rdn.m_attributes[0]->m_strLabel != CString(vorlan::detail::AttributeLabel(type)))
         return nullptr;
     return &rdn.m_attributes[0]->m_strValue;
 }
@@ -142,7 +142,7 @@ CString CDistinguishedName::GetOneLine() const {
         const CAttributeValueArray& attributes = m_pData[i]->m_attributes;
         if (i + 1 < GetSize()) line += ", ";
         for (int k = attributes.GetSize(); k-- > 0;) {
-            line += detail::OneLineAttribute(*attributes[k]);
+            line += vorlan::detail::OneLineAttribute(*attributes[k]);
             if (k > 0) line += " + ";
         }
     }

@@ -27,7 +27,7 @@ void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count)
     }
 }
 
-namespace detail {
+namespace vorlan::detail {
 namespace {
 
 // The identifier of a dotted text of two arcs or more ("2.5.29.20"); the decoding exception for
@@ -128,4 +128,4 @@ int BasicConstraintsCA(const CByteArray& value) {
     return ca && ca->GetBoolean();
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -19,7 +19,7 @@ using CCertificateExtensionArray = CArray<CCertificateExtension, const CCertific
 // loading refuses another critical octet (generic archive exception).
 void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count);
 
-namespace detail {
+namespace vorlan::detail {
 
 inline constexpr const char* kBasicConstraints = "2.5.29.19";
 
@@ -37,4 +37,4 @@ CASN1_SEQUENCE* NewExtensionList(const CCertificateExtensionArray& extensions);
 // The cA flag of a basicConstraints value; the decoding exception when it is malformed.
 int BasicConstraintsCA(const CByteArray& value);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -66,9 +66,9 @@ std::string escapedValue(const std::string& value, bool utf8) {
 // "#" and the hexadecimal of the value's DER: identifier (the string type), length, octets.
 std::string encodedValue(const CAttributeValue& attribute) {
     const auto length = static_cast<unsigned long>(attribute.m_strValue.GetLength());
-    unsigned char header[detail::kMaxHeaderOctets];
-    const unsigned count = detail::definiteHeaderOctets(length);
-    detail::putDefiniteHeader(header, static_cast<unsigned char>(attribute.m_nStringType), length, count);
+    unsigned char header[vorlan::detail::kMaxHeaderOctets];
+    const unsigned count = vorlan::detail::definiteHeaderOctets(length);
+    vorlan::detail::putDefiniteHeader(header, static_cast<unsigned char>(attribute.m_nStringType), length, count);
     return "#" + OctetsToHexChars(header, static_cast<int>(count)).str() +
            OctetsToHexChars(reinterpret_cast<const unsigned char*>(attribute.m_strValue.str().data()),
                             attribute.m_strValue.GetLength())
@@ -77,7 +77,7 @@ std::string encodedValue(const CAttributeValue& attribute) {
 
 }  // namespace
 
-CString detail::OneLineAttribute(const CAttributeValue& attribute) {
+CString vorlan::detail::OneLineAttribute(const CAttributeValue& attribute) {
     const int type = AttributeTypeOfLabel(attribute.m_strLabel);
     const char* shortName = AttributeShortName(type, attribute.m_abTypeOID);
     if (shortName && attribute.m_nStringType != kASN1OctetString)

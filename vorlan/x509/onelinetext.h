@@ -7,6 +7,6 @@
 
 #include "vorlan/x509/attributevalue.h"
 
-namespace detail {
+namespace vorlan::detail {
 CString OneLineAttribute(const CAttributeValue& attribute);
-}  // namespace detail
+}  // namespace vorlan::detail

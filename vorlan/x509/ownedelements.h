@@ -3,7 +3,7 @@
 
 #include "vorlan/framework/archive.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 template <class T>
 void DeleteOwned(T** elements, int count) {
@@ -22,4 +22,4 @@ void SerializeOwned(CArchive& ar, T** elements, int count) {
     for (int i = 0; i < count; ++i) elements[i]->Serialize(ar);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -38,14 +38,14 @@ constexpr SKeyNumber kNumbers[] = {
 };
 
 void CheckPrivateKey(const CASN1Type& value, int anyTag) {
-    detail::CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
     const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
     unsigned long number = 1;
-    detail::Require(version && version->GetInteger(number) && number == 0, "version");
+    vorlan::detail::Require(version && version->GetInteger(number) && number == 0, "version");
     // Each number fits its field with a sign octet in front.
     for (const SKeyNumber& row : kNumbers)
-        detail::Require(reader.Next(kASN1Integer, row.field).getEncodedLength(1) <= row.octets + 1, row.field);
-    reader.End(detail::kThisStructure);
+        vorlan::detail::Require(reader.Next(kASN1Integer, row.field).getEncodedLength(1) <= row.octets + 1, row.field);
+    reader.End(vorlan::detail::kThisStructure);
 }
 
 }  // namespace
@@ -69,19 +69,19 @@ void CASN1_PrivateKey::GetDataFrom(const CRSAPrivateKey& key) {
     clear();
     AddObject(new CASN1_INTEGER(0));
     auto& fields = const_cast<CRSAPrivateKey&>(key);  // read only
-    for (const SKeyNumber& row : kNumbers) AddObject(detail::NewKeyNumber(row.of(fields)));
+    for (const SKeyNumber& row : kNumbers) AddObject(vorlan::detail::NewKeyNumber(row.of(fields)));
 }
 
 void CASN1_PrivateKey::SetDataTo(CRSAPrivateKey& key) const {
-    detail::CStructureReader reader = detail::ReaderOf(*this, kASN1Sequence, 1, "RSAPrivateKey");
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*this, kASN1Sequence, 1, "RSAPrivateKey");
     reader.NextAny("version");
     CRSAPrivateKey read;  // wiped when it dies
     for (const SKeyNumber& row : kNumbers)
-        detail::ReadKeyNumber(reader.Next(kASN1Integer, row.field), row.of(read), row.reason);
+        vorlan::detail::ReadKeyNumber(reader.Next(kASN1Integer, row.field), row.of(read), row.reason);
     read.bits = static_cast<unsigned short>(___countBits(read.modulus, CRSAPublicKey::kFieldSize));
     key = read;
 }
 
 int CASN1_PrivateKey::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { CheckPrivateKey(*value, anyTag); });
+    return vorlan::detail::Passes([&] { CheckPrivateKey(*value, anyTag); });
 }

@@ -24,17 +24,17 @@ CASN1_PublicKey::CASN1_PublicKey(const CRSAPublicKey& key) { GetDataFrom(key); }
 
 void CASN1_PublicKey::GetDataFrom(const CRSAPublicKey& key) {
     clear();
-    AddObject(detail::NewKeyNumber(key.modulus));
-    AddObject(detail::NewKeyNumber(key.publicExponent));
+    AddObject(vorlan::detail::NewKeyNumber(key.modulus));
+    AddObject(vorlan::detail::NewKeyNumber(key.publicExponent));
 }
 
-void CASN1_PublicKey::SetDataTo(CRSAPublicKey& key) const { detail::ReadPublicKey(*this, key, kPublicKeyReasons); }
+void CASN1_PublicKey::SetDataTo(CRSAPublicKey& key) const { vorlan::detail::ReadPublicKey(*this, key, kPublicKeyReasons); }
 
 int CASN1_PublicKey::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckPublicKey(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckPublicKey(*value, anyTag); });
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 void CheckPublicKey(const CASN1Type& value, int anyTag) { CheckPublicKeyOf(value, anyTag, kMaxKeyIntegerOctets); }
 
@@ -55,7 +55,7 @@ void ReadPublicKey(const CASN1Type& value, CRSAPublicKey& key, const char* const
 }
 
 void ReadKeyNumber(const CASN1Type& integer, std::span<BYTE> field, const char* reason) {
-    if (!detail::ClearDataAtEnd(integer, field.data(), static_cast<unsigned long>(field.size())))
+    if (!vorlan::detail::ClearDataAtEnd(integer, field.data(), static_cast<unsigned long>(field.size())))
         ___throwDERDecodingException("%s", reason);
 }
 
@@ -63,4 +63,4 @@ CASN1_INTEGER* NewKeyNumber(std::span<const BYTE> field) {
     return new CASN1_INTEGER(field.data(), static_cast<unsigned short>(field.size()));
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -24,7 +24,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
-namespace detail {
+namespace vorlan::detail {
 
 // An RSA number of up to 2,048 bits and its sign octet.
 inline constexpr unsigned long kMaxKeyIntegerOctets = 257;
@@ -41,4 +41,4 @@ void ReadKeyNumber(const CASN1Type& integer, std::span<BYTE> field, const char* 
 // A non-negative INTEGER of a big-endian field (leading zeros dropped).
 CASN1_INTEGER* NewKeyNumber(std::span<const BYTE> field);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -45,7 +45,7 @@ std::unique_ptr<CASN1Type> newString(const CString& text) {
 
 }  // namespace
 
-std::unique_ptr<CASN1Type> detail::NewAttributeValueElement(const CAttributeValue& attribute) {
+std::unique_ptr<CASN1Type> vorlan::detail::NewAttributeValueElement(const CAttributeValue& attribute) {
     const CString& text = attribute.m_strValue;
     std::unique_ptr<CASN1Type> value;
     switch (attribute.m_nStringType) {
@@ -90,8 +90,8 @@ void CASN1_AttributeValueAssertion::Read(const CASN1Type& value, CAttributeValue
     identifier.SetSize(contents.GetLength());
     std::copy(contents.str().begin(), contents.str().end(), identifier.GetData());
 
-    const int type = detail::AttributeTypeOfIdentifier(identifier);
-    attribute.m_strLabel = type >= 0 ? detail::AttributeLabel(type) : kUnknownAttributeLabel;
+    const int type = vorlan::detail::AttributeTypeOfIdentifier(identifier);
+    attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
     attribute.m_abTypeOID.RemoveAll();
     if (type < 0) attribute.m_abTypeOID.Copy(identifier);
     attribute.m_strValue = octetsOf(string);
@@ -100,17 +100,17 @@ void CASN1_AttributeValueAssertion::Read(const CASN1Type& value, CAttributeValue
 
 void CASN1_AttributeValueAssertion::GetDataFrom(const CAttributeValue& attribute) {
     clear();
-    const int type = detail::AttributeTypeOfLabel(attribute.m_strLabel);
+    const int type = vorlan::detail::AttributeTypeOfLabel(attribute.m_strLabel);
     std::unique_ptr<CASN1_OBJECT_IDENTIFIER> identifier;
     if (type >= 0) {
-        identifier = detail::AttributeIdentifier(type);
+        identifier = vorlan::detail::AttributeIdentifier(type);
     } else if (attribute.m_strLabel == CString(kUnknownAttributeLabel) && attribute.m_abTypeOID.GetSize() > 0) {
         identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>();
         identifier->Copy(attribute.m_abTypeOID);
     } else {
         ___throwDERDecodingException("Attribute type of label \"%s\" is not known", static_cast<const char*>(attribute.m_strLabel));
     }
-    std::unique_ptr<CASN1Type> value = detail::NewAttributeValueElement(attribute);
+    std::unique_ptr<CASN1Type> value = vorlan::detail::NewAttributeValueElement(attribute);
     AddObject(identifier.release());
     AddObject(value.release());
 }

@@ -65,7 +65,7 @@ public:
     operator CDistinguishedName() const;  // NOLINT: the client converts implicitly
 };
 
-namespace detail {
+namespace vorlan::detail {
 // The ASN.1 value an attribute is written as; the decoding exception when it cannot be.
 std::unique_ptr<CASN1Type> NewAttributeValueElement(const CAttributeValue& attribute);
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -44,7 +44,7 @@ CRelativeDN& CRelativeDN::operator=(const CRelativeDN& other) {
 int CRelativeDN::Add(CAttributeValue* attribute) { return m_attributes.Add(attribute); }
 
 int CRelativeDN::Find(DNAttrNameEnum type, CString& value) const {
-    const char* label = detail::AttributeLabel(type);
+    const char* label = vorlan::detail::AttributeLabel(type);
     if (!label) return 0;
     const CString wanted(label);
     for (int i = 0; i < m_attributes.GetSize(); ++i)
@@ -82,5 +82,5 @@ int operator==(const CAttributeValueArray& a, const CAttributeValueArray& b) {
 
 int operator==(const CRelativeDN& a, const CRelativeDN& b) { return a.m_attributes == b.m_attributes; }
 
-void DestructElements(CRelativeDN** elements, int count) { detail::DeleteOwned(elements, count); }
-void SerializeElements(CArchive& ar, CRelativeDN** elements, int count) { detail::SerializeOwned(ar, elements, count); }
+void DestructElements(CRelativeDN** elements, int count) { vorlan::detail::DeleteOwned(elements, count); }
+void SerializeElements(CArchive& ar, CRelativeDN** elements, int count) { vorlan::detail::SerializeOwned(ar, elements, count); }

@@ -83,12 +83,12 @@ int operator==(const CSerialNumber& a, const CSerialNumber& b) {
 
 CASN1_INTEGER::operator CSerialNumber() const {
     CSerialNumber serial;
-    if (!detail::ReadSerial(GetData(), GetSize(), serial))
+    if (!vorlan::detail::ReadSerial(GetData(), GetSize(), serial))
         ___throwDERDecodingException("Serial number longer than %d bits", 8 * CSerialNumber::kMaxOctets);
     return serial;
 }
 
-int detail::ReadSerial(const BYTE* contents, int length, CSerialNumber& serial) {
+int vorlan::detail::ReadSerial(const BYTE* contents, int length, CSerialNumber& serial) {
     serial.SetSize(length);
     serial.m_bNegative = 0;
     if (length == 0) return 1;

@@ -13,7 +13,7 @@
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/structurecheck.h"
 
-namespace detail {
+namespace vorlan::detail {
 namespace {
 
 // Each identifier is built once: rows are compared on every certificate read.
@@ -97,4 +97,4 @@ int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key
     return std::equal(unlocked, unlocked + algorithm.digestSize, digest) ? 1 : 0;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -13,7 +13,7 @@
 
 class CASN1_AlgorithmIdentifier;
 
-namespace detail {
+namespace vorlan::detail {
 
 // The longest digest of any row.
 inline constexpr int kMaxSignatureDigestSize = 32;
@@ -53,4 +53,4 @@ void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> oc
 int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
                   const unsigned char* digest);
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -35,12 +35,12 @@ std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {
     return {m_digest16, &m_bHasDigest16};
 }
 
-const BYTE* CSignedObject::CachedDigest(const detail::SSignatureAlgorithm& algorithm) const {
+const BYTE* CSignedObject::CachedDigest(const vorlan::detail::SSignatureAlgorithm& algorithm) const {
     const auto [field, flag] = const_cast<CSignedObject*>(this)->DigestField(algorithm.digestSize);
     return *flag ? field : nullptr;
 }
 
-void CSignedObject::CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest) {
+void CSignedObject::CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, const BYTE* digest) {
     const auto [field, flag] = DigestField(algorithm.digestSize);
     std::memcpy(field, digest, static_cast<std::size_t>(algorithm.digestSize));
     *flag = 1;
@@ -49,10 +49,10 @@ void CSignedObject::CacheDigest(const detail::SSignatureAlgorithm& algorithm, co
 void CSignedObject::SignWith(const CRSAPrivateKey& key) { SignWith(key, 2); }
 
 void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
-    const detail::SSignatureAlgorithm& row = detail::SigningAlgorithm(algorithm);
+    const vorlan::detail::SSignatureAlgorithm& row = vorlan::detail::SigningAlgorithm(algorithm);
     const unsigned k = key.RsaOutputSize();
-    if (k > kFieldSize) detail::ThrowUnlockFormatted("CCertificate::SignWith fails - key.RsaOutputSize() = %d", k);
-    BYTE digest[detail::kMaxSignatureDigestSize];
+    if (k > kFieldSize) vorlan::detail::ThrowUnlockFormatted("CCertificate::SignWith fails - key.RsaOutputSize() = %d", k);
+    BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
     if (const BYTE* cached = CachedDigest(row))
         std::memcpy(digest, cached, static_cast<std::size_t>(row.digestSize));
     else
@@ -68,15 +68,15 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
 }
 
 int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const {
-    const detail::SSignatureAlgorithm* algorithm = detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     if (!algorithm || m_wSignatureBits > kMaxBits) return 0;
-    BYTE digest[detail::kMaxSignatureDigestSize];
+    BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
     if (const BYTE* cached = CachedDigest(*algorithm))
         std::memcpy(digest, cached, static_cast<std::size_t>(algorithm->digestSize));
-    else if (!detail::Passes([&] { DigestFields(*algorithm, digest); }))
+    else if (!vorlan::detail::Passes([&] { DigestFields(*algorithm, digest); }))
         return 0;
     const std::size_t octets = (m_wSignatureBits + 7u) / 8u;
-    return detail::IsSignatureOK(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
+    return vorlan::detail::IsSignatureOK(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
 }
 
 void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {
@@ -95,6 +95,6 @@ void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {
 }
 
 void CSignedObject::RequireLoadable(BYTE format, WORD algorithm, WORD bits) {
-    if (format > 2 || !detail::FindSignatureAlgorithm(algorithm) || bits > kMaxBits)
+    if (format > 2 || !vorlan::detail::FindSignatureAlgorithm(algorithm) || bits > kMaxBits)
         AfxThrowArchiveException(CArchiveException::generic);
 }

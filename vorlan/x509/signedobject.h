@@ -9,7 +9,7 @@
 #include "vorlan/framework/archive.h"
 #include "vorlan/rsa/rsaprivatekey.h"
 
-namespace detail {
+namespace vorlan::detail {
 struct SSignatureAlgorithm;
 }
 
@@ -52,7 +52,7 @@ protected:
 
     // The digest with `algorithm` of the DER signed part built from the fields; the decoding
     // exception when they cannot be written.
-    virtual void DigestFields(const detail::SSignatureAlgorithm& algorithm, BYTE* digest) const = 0;
+    virtual void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const = 0;
     // A new signature replaces the one the object was received with.
     virtual void Signed() {}
 
@@ -60,8 +60,8 @@ protected:
     // The cache field of a digest size (16 MD2 or MD5, 20 SHA-1, 32 SHA-256) and its flag.
     std::pair<BYTE*, int*> DigestField(int size);
     // The cached digest of the algorithm's size, null when none is cached.
-    const BYTE* CachedDigest(const detail::SSignatureAlgorithm& algorithm) const;
-    void CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest);
+    const BYTE* CachedDigest(const vorlan::detail::SSignatureAlgorithm& algorithm) const;
+    void CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, const BYTE* digest);
 
     // The record format to write: 2 only when a SHA-256 digest is cached, so that what has no
     // SHA-256 in it archives in format 1 as before.

@@ -144,7 +144,7 @@ void CASN1_SignedStructure::decodeChecked(CDEREncoding& der, void (*check)(const
     } catch (CDERDecodingException*) {
         clear();
         der.Seek(end, CFile::begin);
-        detail::PrefixReason(structure);
+        vorlan::detail::PrefixReason(structure);
         char reason[vorlan::detail::kReasonSize];
         std::strncpy(reason, LastDecodingReason(), sizeof reason - 1);
         reason[sizeof reason - 1] = '\0';
@@ -178,29 +178,29 @@ void CASN1_SignedStructure::appendSigned(std::unique_ptr<CASN1Type> signedPart, 
                                          const char* structure) {
     if (source.m_wSignatureBits > CSignedObject::kMaxBits)
         ___throwDERDecodingException("%s cannot be written: signature of %u bits", structure, source.m_wSignatureBits);
-    const detail::SSignatureAlgorithm& algorithm = *detail::FindSignatureAlgorithm(source.m_nSignatureAlgorithm);
+    const vorlan::detail::SSignatureAlgorithm& algorithm = *vorlan::detail::FindSignatureAlgorithm(source.m_nSignatureAlgorithm);
     const unsigned octets = (source.m_wSignatureBits + 7u) / 8u;
     AddObject(signedPart.release());
-    AddObject(detail::NewAlgorithmIdentifier(algorithm));
+    AddObject(vorlan::detail::NewAlgorithmIdentifier(algorithm));
     AddObject(
         new CASN1_BIT_STRING(source.m_signature + CSignedObject::kFieldSize - octets, source.m_wSignatureBits, 0));
 }
 
-void CASN1_SignedStructure::readSignature(detail::CStructureReader& reader, const CASN1Type& signedPart,
+void CASN1_SignedStructure::readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart,
                                           CSignedObject& target, const char* badSignature) const {
-    const detail::SSignatureAlgorithm& algorithm = *detail::FindSignatureAlgorithm(target.m_nSignatureAlgorithm);
-    BYTE digest[detail::kMaxSignatureDigestSize];
+    const vorlan::detail::SSignatureAlgorithm& algorithm = *vorlan::detail::FindSignatureAlgorithm(target.m_nSignatureAlgorithm);
+    BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
     if (m_dwSignedLength != 0)
-        detail::DigestOctets(algorithm, {m_abReceived.GetData() + m_dwSignedOffset, m_dwSignedLength}, digest);
+        vorlan::detail::DigestOctets(algorithm, {m_abReceived.GetData() + m_dwSignedOffset, m_dwSignedLength}, digest);
     else
-        detail::DigestEncoding(algorithm, signedPart, digest);
+        vorlan::detail::DigestEncoding(algorithm, signedPart, digest);
     target.ForgetDigests();
     target.CacheDigest(algorithm, digest);
 
     reader.NextAny("signatureAlgorithm");
     const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
     if (!signature || signature->m_dwBits > CSignedObject::kMaxBits ||
-        !detail::ClearDataAtEnd(*signature, target.m_signature, CSignedObject::kFieldSize))
+        !vorlan::detail::ClearDataAtEnd(*signature, target.m_signature, CSignedObject::kFieldSize))
         ___throwDERDecodingException("%s", badSignature);
     target.m_wSignatureBits = static_cast<WORD>(signature->m_dwBits);
 }

@@ -54,9 +54,9 @@ protected:
     // and those of this value belonged to other components.
     template <class T>
     static int moveSigned(T& self, CASN1Type* source) {
-        if (dynamic_cast<T*>(source)) return detail::moveValue<T>(self, source);
+        if (dynamic_cast<T*>(source)) return vorlan::detail::moveValue<T>(self, source);
         self.forgetReceived();
-        return detail::moveValue<CASN1_CONSTRUCTED_TYPE>(self, source);
+        return vorlan::detail::moveValue<CASN1_CONSTRUCTED_TYPE>(self, source);
     }
 
     // Decodes, then checks with `check`; on failure the value is cleared and the decoding
@@ -71,7 +71,7 @@ protected:
     // octets as received, when known) cached for the algorithm read, the signatureAlgorithm
     // passed over and the signature into the fields; `badSignature` is the reason for a
     // signature that is no BIT STRING of at most 2,048 bits.
-    void readSignature(detail::CStructureReader& reader, const CASN1Type& signedPart, CSignedObject& target,
+    void readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart, CSignedObject& target,
                        const char* badSignature) const;
 
     void forgetReceived();

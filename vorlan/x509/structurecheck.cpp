@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
-namespace detail {
+namespace vorlan::detail {
 namespace {
 
 void SetReason(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -46,4 +46,4 @@ void PrefixReason(const char* field) {
 
 void SuffixReason(const char* field) { CDERDecodingException::Append(" (%s)", field); }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -7,7 +7,7 @@
 
 #include "vorlan/asn1/componentreader.h"
 
-namespace detail {
+namespace vorlan::detail {
 
 using CStructureReader = CASN1ComponentReader<const CASN1_CONSTRUCTED_TYPE>;
 
@@ -83,4 +83,4 @@ const T& TypedComponent(const CASN1_CONSTRUCTED_TYPE& parent, int index, const c
     return *static_cast<const T*>(slot);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

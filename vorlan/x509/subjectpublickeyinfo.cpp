@@ -89,13 +89,13 @@ void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CRSAPublicKey& key) {
     AddObject(new CASN1_BIT_STRING(der.GetData(), 8ul * static_cast<unsigned long>(der.GetSize()), 1));
 }
 
-void CASN1_SubjectPublicKeyInfo::SetDataTo(CRSAPublicKey& key) const { detail::ReadSubjectPublicKeyInfo(*this, key); }
+void CASN1_SubjectPublicKeyInfo::SetDataTo(CRSAPublicKey& key) const { vorlan::detail::ReadSubjectPublicKeyInfo(*this, key); }
 
 int CASN1_SubjectPublicKeyInfo::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckSubjectPublicKeyInfo(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckSubjectPublicKeyInfo(*value, anyTag); });
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
@@ -135,4 +135,4 @@ void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
     key = read;
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

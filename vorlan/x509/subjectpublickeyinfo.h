@@ -35,7 +35,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
-namespace detail {
+namespace vorlan::detail {
 void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag);
 void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key);
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -21,19 +21,19 @@ CASN1_Validity::CASN1_Validity(const CCertificate& certificate) { GetDataFrom(ce
 
 void CASN1_Validity::GetDataFrom(const CCertificate& certificate) {
     clear();
-    std::unique_ptr<CASN1Type> notBefore(detail::NewTime(certificate.m_notBefore));
-    std::unique_ptr<CASN1Type> notAfter(detail::NewTime(certificate.m_notAfter));
+    std::unique_ptr<CASN1Type> notBefore(vorlan::detail::NewTime(certificate.m_notBefore));
+    std::unique_ptr<CASN1Type> notAfter(vorlan::detail::NewTime(certificate.m_notAfter));
     AddObject(notBefore.release());
     AddObject(notAfter.release());
 }
 
-void CASN1_Validity::SetDataTo(CCertificate& certificate) const { detail::ReadValidity(*this, certificate); }
+void CASN1_Validity::SetDataTo(CCertificate& certificate) const { vorlan::detail::ReadValidity(*this, certificate); }
 
 int CASN1_Validity::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { detail::CheckValidity(*value, anyTag); });
+    return vorlan::detail::Passes([&] { vorlan::detail::CheckValidity(*value, anyTag); });
 }
 
-namespace detail {
+namespace vorlan::detail {
 
 void CheckValidity(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
@@ -83,4 +83,4 @@ CASN1Type* NewTime(const CUTCTime& time) {
     return new CASN1_GeneralizedTime(gmt);
 }
 
-}  // namespace detail
+}  // namespace vorlan::detail

@@ -28,7 +28,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
-namespace detail {
+namespace vorlan::detail {
 void CheckValidity(const CASN1Type& value, int anyTag);
 void ReadValidity(const CASN1Type& value, CCertificate& certificate);
 // The next component, a UTCTime or a GeneralizedTime named `field`; the decoding exception
@@ -44,4 +44,4 @@ void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time)
 // with a differential keeps its UTCTime form, which GeneralizedTime cannot carry). The
 // decoding exception for a time that cannot be written.
 CASN1Type* NewTime(const CUTCTime& time);
-}  // namespace detail
+}  // namespace vorlan::detail
