@@ -3,7 +3,7 @@
 # with what it requires, the installed package, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the tests of values shared by threads under ThreadSanitizer, then
 # each fuzz target for a bounded time.
-# FUZZ_SECONDS sets the time per fuzz target (default 30).
+# FUZZ_SECONDS sets the time per fuzz target (default 20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -53,9 +53,9 @@ for target in build-asan/bin/fuzz_*; do
   work=$(mktemp -d)
   seeds=()
   [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
-  echo "-- $name (${FUZZ_SECONDS:-30}s)"
+  echo "-- $name (${FUZZ_SECONDS:-20}s)"
   # New inputs go to the scratch corpus; the committed seeds are only read.
-  "$target" "$work" "${seeds[@]}" -max_total_time="${FUZZ_SECONDS:-30}" -timeout=10 \
+  "$target" "$work" "${seeds[@]}" -max_total_time="${FUZZ_SECONDS:-20}" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/" 2>&1 | tail -n 15
   rm -rf "$work"
 done
