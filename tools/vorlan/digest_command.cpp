@@ -6,18 +6,6 @@
 namespace cli {
 namespace {
 
-struct Digest {
-    std::unique_ptr<CDigestMaker> maker;
-    int size;
-};
-
-Digest MakeDigest(const std::string& name) {
-    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16};
-    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16};
-    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20};
-    return {std::make_unique<CSHA256DigestMaker>(), 32};
-}
-
 constexpr unsigned long long kHintBlock = 64;  // octets per progress hint (one compressed block)
 
 std::string DigestOf(const std::string& algorithm, const std::string& path) {

@@ -13,13 +13,6 @@ struct KeygenOptions {
     std::string out;
 };
 
-// The field's octets from the first non-zero one, in hexadecimal.
-std::string FieldHex(const BYTE* field, size_t size) {
-    size_t first = 0;
-    while (first + 1 < size && field[first] == 0) ++first;
-    return std::string(OctetsToHexChars(field + first, static_cast<int>(size - first)));
-}
-
 void Keygen(const KeygenOptions& o) {
     if (o.bits < 508 || o.bits > 2048) throw Failure("--bits must be from 508 to 2048 (the key archive's range)");
     OutputFile out(o.out, 0600);
