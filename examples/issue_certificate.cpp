@@ -51,7 +51,8 @@ static CCertificate ReadPem(const char* path) {
     std::ifstream in(path, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     CArray<SPemBlock> blocks;
-    if (DecodePem(text.data(), static_cast<int>(text.size()), blocks) != 1) throw std::runtime_error("not one PEM block");
+    if (DecodePem(text.data(), static_cast<int>(text.size()), blocks) != 1)
+        throw std::runtime_error("not one PEM block");
     CDEREncoding encoding(0, blocks[0].octets);
     encoding.AddRef();  // held here: the decoded values share the encoding
     CCertificate certificate;

@@ -55,8 +55,8 @@ static CByteArray Sign(const std::vector<unsigned char>& content, const CCertifi
                                         new CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL),
                                         new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
                                         new CASN1_OCTET_STRING(signature.GetData(), signature.GetSize()));
-    auto* signedData =
-        new CASN1_SignedData(new CASN1_ContentInfo(new CASN1_data, new CASN1_OCTET_STRING(content.data(), content.size())));
+    auto* signedData = new CASN1_SignedData(
+        new CASN1_ContentInfo(new CASN1_data, new CASN1_OCTET_STRING(content.data(), content.size())));
     const CASN1_ContentInfo message(new CASN1_signedData, signedData);
     signedData->AddSignerInfo(signer);  // and its digest algorithm
     CASN1_SET certificates;
@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
         const CRSAKeyPair key(1024, 1, nullptr, 0, nullptr);
         const std::vector<unsigned char> content = ReadAll(argv[1]);
         const CByteArray message = Sign(content, SelfSigned(key, "Example Signer"), key);
-        std::ofstream(argv[2], std::ios::binary).write(reinterpret_cast<const char*>(message.GetData()), message.GetSize());
+        std::ofstream(argv[2], std::ios::binary)
+            .write(reinterpret_cast<const char*>(message.GetData()), message.GetSize());
 
         std::vector<unsigned char> verified;
         const bool ok = Verify(Array(ReadAll(argv[2])), verified) && verified == content;

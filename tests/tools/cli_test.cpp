@@ -307,6 +307,11 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
              "-decrypt -inform DER -in e.der -recip peer.pem -inkey peer.key -out v && cmp v content && "
              "vorlan smime decrypt e.der --recip me.pem --key me.bin -o v && cmp v content",
          0, ""},
+        // openssl's keys as they are: PKCS #8 and, after openssl rsa -traditional, PKCS #1.
+        {"vorlan smime sign --signer peer.pem --key peer.key -o p.pem content && " + openssl +
+             "-verify -noverify -in p.pem -inform PEM -out v && cmp v content && openssl rsa -in peer.key -traditional "
+             "-out peer1.key 2>/dev/null && vorlan smime decrypt e.der --recip peer.pem --key peer1.key -o v && cmp v content",
+         0, "Verification successful"},
         {openssl + "-encrypt -des3 -outform DER -in content -out f.der me.pem && vorlan smime decrypt - --recip me.pem "
                    "--key me.bin -o v <f.der && cmp v content",
          0, ""},

@@ -101,13 +101,15 @@ void AddCertCommands(CLI::App& app) {
     verify->callback([verifyPath, issuer, crl] { Verify(*verifyPath, *issuer, *crl); });
 
     auto* sign = cert->add_subcommand(
-        "sign", "Issue a certificate signed with SHA-1 with RSA: self-signed, or from a request with a CA's key "
-                "(as openssl x509 -req)");
+        "sign",
+        "Issue a certificate signed with SHA-1 with RSA: self-signed, or from a request with a CA's key "
+        "(as openssl x509 -req)");
     auto options = std::make_shared<SignOptions>();
     sign->add_flag("--self", options->self, "self-signed: issuer and subject are the same, the key is --key's");
     sign->add_option("--req", options->request, "certificate request (DER or PEM) giving subject and key");
     sign->add_option("--issuer-cert", options->issuer, "with --req: the CA's certificate, whose subject is the issuer");
-    sign->add_option("--key", options->key, "private key file written by keygen: the signer's")->required();
+    sign->add_option("--key", options->key, "the signer's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
+        ->required();
     sign->add_option("--subject", options->subject,
                      "subject as in openssl -subj: /C=DE/O=Example/CN=Erika (with --req: replaces the request's)");
     sign->add_option("--days", options->days, "days of validity from now")

@@ -1,12 +1,13 @@
 #include "tools/vorlan/cli.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cli {
 
@@ -20,7 +21,9 @@ std::string Describe(CException* e) {
 }
 
 TerminalProgress::TerminalProgress(std::string label, unsigned long long expectedHints)
-    : m_label(std::move(label)), m_expected(expectedHints), m_enabled(isatty(STDERR_FILENO) != 0),
+    : m_label(std::move(label)),
+      m_expected(expectedHints),
+      m_enabled(isatty(STDERR_FILENO) != 0),
       m_progress(this, 0) {}
 
 TerminalProgress::~TerminalProgress() { Finish(); }
@@ -137,15 +140,63 @@ CCertificateRevocationList ReadCRL(const std::string& path) {
     return ReadAs<CASN1_CertificateRevocationList, CCertificateRevocationList>(path, "X509 CRL");
 }
 
+namespace {
+
+// The RSAPrivateKey (PKCS #1) of `der`, or the one inside an unencrypted PKCS #8 PrivateKeyInfo.
+std::unique_ptr<CRSAPrivateKey> ReadPrivateKey(const CByteArray& der, bool pkcs8) {
+    CDEREncoding encoding(0, der);
+    encoding.AddRef();  // our own hold: the value tree shares the encoding
+    CByteArray numbers = der;
+    if (pkcs8) {
+        CASN1_SEQUENCE info;
+        info.decodeFrom(encoding);
+        const auto* algorithm =
+            info.GetCount() >= 3 ? dynamic_cast<const CASN1_SEQUENCE*>(&info.GetComponent(1)) : nullptr;
+        const auto* identifier = algorithm && algorithm->GetCount() > 0
+                                     ? dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&algorithm->GetComponent(0))
+                                     : nullptr;
+        if (!identifier || !(*identifier == CASN1_rsaEncryption()) ||
+            info.GetComponent(2).identifier != kASN1OctetString)
+            throw Failure("not an RSA PrivateKeyInfo");
+        info.GetComponent(2).GetClearData(numbers, 1);
+    }
+    CDEREncoding inner(0, numbers);
+    inner.AddRef();
+    CASN1_PrivateKey structure;
+    structure.decodeFrom(inner);
+    if (!CASN1_PrivateKey::isValid(&structure, 0)) throw Failure("not an RSAPrivateKey");
+    auto key = std::make_unique<CRSAPrivateKey>();
+    structure.SetDataTo(*key);
+    return key;
+}
+
+}  // namespace
+
 std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path) {
-    CFile file;
-    OpenInput(file, path);
+    CArray<SPemBlock> blocks;
+    ReadBlocks(path, blocks);
+    for (int i = 0; i < blocks.GetSize(); ++i) {
+        const CString& label = blocks[i].label;
+        if (label == CString("ENCRYPTED PRIVATE KEY"))
+            throw Failure(path + ": an encrypted key; write it plain first (openssl pkey -in KEY -out PLAIN)");
+        if (label != CString("RSA PRIVATE KEY") && label != CString("PRIVATE KEY")) continue;
+        try {
+            return ReadPrivateKey(blocks[i].octets, label == CString("PRIVATE KEY"));
+        } catch (const Failure& e) {
+            throw Failure(path + ": " + e.what());
+        } catch (CException* e) {
+            throw Failure(path + ": " + Describe(e));
+        }
+    }
+    // The archive of keygen: the file's octets as they are.
+    CByteArray& octets = blocks[blocks.GetSize() - 1].octets;
+    CMemFile file(octets.GetData(), static_cast<UINT>(octets.GetSize()));
     CArchive ar(&file, CArchive::load);
     CRSAPublicKey* loaded = nullptr;
     try {
         ar >> loaded;
-    } catch (CArchiveException* e) {
-        throw Failure(path + ": not an RSA key archive (" + Describe(e) + ")");
+    } catch (CException* e) {
+        throw Failure(path + ": not an RSA key archive, nor a PEM RSA private key (" + Describe(e) + ")");
     }
     if (!loaded) throw Failure(path + ": holds no key");
     return std::unique_ptr<CRSAPublicKey>(loaded);
@@ -153,7 +204,8 @@ std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path) {
 
 std::unique_ptr<CRSAPrivateKey> LoadPrivateKey(const std::string& path) {
     std::unique_ptr<CRSAPublicKey> key = LoadKey(path);
-    if (!dynamic_cast<CRSAPrivateKey*>(key.get())) throw Failure(path + ": holds a public key; signing needs a private one");
+    if (!dynamic_cast<CRSAPrivateKey*>(key.get()))
+        throw Failure(path + ": holds a public key; signing needs a private one");
     return std::unique_ptr<CRSAPrivateKey>(static_cast<CRSAPrivateKey*>(key.release()));
 }
 
@@ -295,7 +347,9 @@ void TakeRequest(const CASN1_CertificationRequest& request, const std::string& n
 
 void AddOutform(CLI::App* command, std::string& outform) {
     outform = "pem";
-    command->add_option("--outform", outform, "pem or der")->capture_default_str()->check(CLI::IsMember({"pem", "der"}));
+    command->add_option("--outform", outform, "pem or der")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"pem", "der"}));
 }
 
 void WriteEncoded(const std::string& path, const CByteArray& der, const char* label, const std::string& outform) {

@@ -3,13 +3,12 @@
 // that appear only when complete.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "vorlan/vorlan.h"
 
@@ -102,7 +101,8 @@ private:
 CCertificate ReadCertificate(const std::string& path);
 CCertificateRevocationList ReadCRL(const std::string& path);
 
-// The RSA key of an archive written by keygen (private), or of a public key archive.
+// The RSA key of an archive written by keygen (private) or of a public key archive, or an RSA
+// private key in PEM as openssl writes it (PKCS #1 "RSA PRIVATE KEY", unencrypted PKCS #8 "PRIVATE KEY").
 std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path);
 // The same, refused unless it is a private key.
 std::unique_ptr<CRSAPrivateKey> LoadPrivateKey(const std::string& path);

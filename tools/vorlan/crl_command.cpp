@@ -8,7 +8,8 @@ namespace cli {
 
 void VerifyCRL(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& issuer,
                const std::string& issuerPath) {
-    if (!(crl.m_issuer == issuer.m_subject)) throw Failure(crlPath + ": its issuer is not the subject of " + issuerPath);
+    if (!(crl.m_issuer == issuer.m_subject))
+        throw Failure(crlPath + ": its issuer is not the subject of " + issuerPath);
     if (!crl.IsSignatureOKFor(issuer))
         throw Failure(crlPath + ": the signature does not verify with the key of " + issuerPath);
     const CUTCTime now;
@@ -94,8 +95,8 @@ void Sign(const SignOptions& o) {
     CByteArray der;
     CASN1_CertificateRevocationList(crl).encodeTo(der);
     WriteEncoded(o.out, der, "X509 CRL", o.outform);
-    std::printf("revocation list of %s with %zu serial numbers saved to %s\n",
-                crl.m_issuer.GetOneLine().str().c_str(), o.serials.size(), o.out.c_str());
+    std::printf("revocation list of %s with %zu serial numbers saved to %s\n", crl.m_issuer.GetOneLine().str().c_str(),
+                o.serials.size(), o.out.c_str());
 }
 
 }  // namespace
@@ -132,7 +133,8 @@ void AddCrlCommands(CLI::App& app) {
     sign->add_option("serial", options->serials, "serial numbers to revoke, hexadecimal (as openssl prints them)");
     sign->add_option("--issuer-cert", options->issuer, "the CA's certificate, whose subject is the list's issuer")
         ->required();
-    sign->add_option("--key", options->key, "the CA's private key file written by keygen")->required();
+    sign->add_option("--key", options->key, "the CA's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
+        ->required();
     sign->add_option("--days", options->days, "days until the next update")
         ->capture_default_str()
         ->check(CLI::Range(1u, 100000u));

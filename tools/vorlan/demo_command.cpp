@@ -44,8 +44,7 @@ std::unique_ptr<CASN1_SEQUENCE> BuildRecord() {
     record->AddObject(new CASN1_INTEGER(1998));
     record->AddObject(new CASN1_sha1WithRSAEncryption());
     static const char subject[] = "vorlan demo";
-    record->AddObject(
-        new CASN1_PrintableString(reinterpret_cast<const unsigned char*>(subject), sizeof subject - 1));
+    record->AddObject(new CASN1_PrintableString(reinterpret_cast<const unsigned char*>(subject), sizeof subject - 1));
     record->AddObject(new CASN1_BOOLEAN(1));
     static const char body[] = "DER all the way down";
     auto* tagged = new CASN1_TAGGED(ASN1ContextTag(0), 0);
@@ -179,10 +178,10 @@ int RunDemo(unsigned bits) {
     });
     std::printf("   %zu plaintext octets -> %d ciphertext octets -> %d octets\n", text.size(), ciphertext.GetSize(),
                 opened.GetSize());
-    walk.Check("the ciphertext is padded to whole blocks", ciphertext.GetSize() == static_cast<int>(text.size() / 8 * 8 + 8));
-    walk.Check("decrypting gives the plaintext back",
-               opened.GetSize() == static_cast<int>(text.size()) &&
-                   std::memcmp(opened.GetData(), text.data(), text.size()) == 0);
+    walk.Check("the ciphertext is padded to whole blocks",
+               ciphertext.GetSize() == static_cast<int>(text.size() / 8 * 8 + 8));
+    walk.Check("decrypting gives the plaintext back", opened.GetSize() == static_cast<int>(text.size()) &&
+                                                          std::memcmp(opened.GetData(), text.data(), text.size()) == 0);
 
     walk.Step("Certificates: a CA, a user's request (PKCS #10) and the certificate issued from it");
     std::unique_ptr<CRSAKeyPair> user;
@@ -248,7 +247,7 @@ int RunDemo(unsigned bits) {
     walk.Step("A key store in an encrypted file stream (PBKDF2-HMAC-SHA-256, triple DES), reopened");
     CASN1_KCDNs store;
     auto* entry = new CASN1_RSAKeyWithCertsAndDistinguishedName(static_cast<const CRSAPrivateKey&>(*user), "erika",
-                                                                 &certificate.m_subject);
+                                                                &certificate.m_subject);
     entry->AddCertificate(new CASN1_Certificate(certificate));
     store.AddObject(entry);
     const std::vector<unsigned char> storeFile = SealKeyStore(store, "demo password");
@@ -261,7 +260,8 @@ int RunDemo(unsigned bits) {
                    return back.GetName() == "erika" && back.GetCertificateCount() == 1 && key.bits == user->bits &&
                           std::memcmp(key.privateExponent, user->privateExponent, sizeof key.privateExponent) == 0;
                }));
-    walk.Check("another password is refused", !Holds([&] { return OpenKeyStore(storeFile, "guess", "key store") != nullptr; }));
+    walk.Check("another password is refused",
+               !Holds([&] { return OpenKeyStore(storeFile, "guess", "key store") != nullptr; }));
 
     walk.Step("An LDAP search request PDU, encoded and decoded again");
     SLDAPSearch search;

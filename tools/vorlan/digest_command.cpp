@@ -29,7 +29,8 @@ std::string DigestOf(const std::string& algorithm, const std::string& path) {
 }  // namespace
 
 void AddDigestCommand(CLI::App& app) {
-    auto* command = app.add_subcommand("digest", "Print the MD2, MD5, SHA-1 or SHA-256 digest of files (\"-\": standard input)");
+    auto* command =
+        app.add_subcommand("digest", "Print the MD2, MD5, SHA-1 or SHA-256 digest of files (\"-\": standard input)");
     auto algorithm = std::make_shared<std::string>();
     auto files = std::make_shared<std::vector<std::string>>();
     command->add_option("algorithm", *algorithm, "md2, md5, sha1 or sha256")

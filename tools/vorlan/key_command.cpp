@@ -66,7 +66,7 @@ void AddKeyCommands(CLI::App& app) {
     auto* rsa = app.add_subcommand("rsa", "Print an RSA key file's size, public exponent and modulus");
     auto path = std::make_shared<std::string>();
     auto showPrivate = std::make_shared<bool>(false);
-    rsa->add_option("file", *path, "key file written by keygen")->required();
+    rsa->add_option("file", *path, "key: keygen's file or a PEM RSA private key (PKCS #1, PKCS #8)")->required();
     rsa->add_flag("--show-private", *showPrivate, "also print the private exponent, primes and CRT values");
     rsa->callback([path, showPrivate] { PrintKey(*path, *showPrivate); });
 }

@@ -5,9 +5,10 @@
 // (16 octets), then an encrypted file stream (records of 4,096 octets, triple-DES-CBC) of the
 // DER of the store. PBKDF2 (RFC 8018) with HMAC-SHA-256 gives 32 octets: the triple-DES key
 // (24) and the IV (8).
+#include <unistd.h>
+
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
 #include "tools/vorlan/cli.h"
 
@@ -268,7 +269,8 @@ void AddKeystoreCommands(CLI::App& app) {
     auto addOptions = std::make_shared<Options>();
     common(add, *addOptions);
     add->add_option("--name", addOptions->name, "the record's name, unique in the store")->required();
-    add->add_option("--key", addOptions->key, "key file written by keygen (private or public)")->required();
+    add->add_option("--key", addOptions->key, "key: keygen's file (private or public) or a PEM RSA private key")
+        ->required();
     add->add_option("--cert", addOptions->certificates, "a certificate of the key, DER or PEM (repeatable)");
     add->add_option("--owner", addOptions->owner, "the owner's name: /C=DE/O=Example/CN=Erika");
     add->callback([addOptions] { Add(*addOptions); });

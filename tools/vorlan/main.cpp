@@ -4,8 +4,10 @@
 #include "tools/vorlan/cli.h"
 
 int main(int argc, char** argv) {
-    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates, revocation lists, requests and LDAP from the vorlan library",
-                 "vorlan");
+    CLI::App app(
+        "vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates, revocation lists, requests, S/MIME, "
+        "key stores and LDAP from the vorlan library",
+        "vorlan");
     app.set_version_flag("--version", "vorlan 1.0.0");
     app.require_subcommand(1);
     cli::AddDemoCommand(app);

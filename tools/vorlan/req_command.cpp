@@ -70,7 +70,7 @@ void AddReqCommands(CLI::App& app) {
 
     auto* make = req->add_subcommand("new", "Make a request signed with SHA-1 with RSA, as openssl req -new");
     auto options = std::make_shared<NewOptions>();
-    make->add_option("--key", options->key, "private key file written by keygen")->required();
+    make->add_option("--key", options->key, "private key: keygen's file or PEM (PKCS #1, PKCS #8)")->required();
     make->add_option("--subject", options->subject, "subject as in openssl -subj: /C=DE/O=Example/CN=Erika")
         ->required();
     AddOutform(make, options->outform);

@@ -16,11 +16,14 @@ std::vector<unsigned char> ClearData(const CASN1Type& value) {
 }
 
 // The digest of the content with the algorithm of the identifier: md5, sha1 or sha256.
-std::vector<unsigned char> DigestWith(const CASN1_OBJECT_IDENTIFIER& algorithm, const std::vector<unsigned char>& content) {
-    const char* name = algorithm == CASN1_sha256() ? "sha256" : algorithm == CASN1_sha1() ? "sha1"
+std::vector<unsigned char> DigestWith(const CASN1_OBJECT_IDENTIFIER& algorithm,
+                                      const std::vector<unsigned char>& content) {
+    const char* name = algorithm == CASN1_sha256() ? "sha256"
+                       : algorithm == CASN1_sha1() ? "sha1"
                        : algorithm == CASN1_md5()  ? "md5"
                                                    : nullptr;
-    if (!name) throw Failure("the signer's digest algorithm " + CString(algorithm).str() + " is not md5, sha1 or sha256");
+    if (!name)
+        throw Failure("the signer's digest algorithm " + CString(algorithm).str() + " is not md5, sha1 or sha256");
     auto [maker, size] = MakeDigest(name);
     maker->UpdateBlock(content.data(), static_cast<int>(content.size()), nullptr, 1, 1);
     std::vector<unsigned char> digest(static_cast<size_t>(size));
@@ -56,10 +59,9 @@ CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertifi
     CDEREncoding encoding(0, certificateDer);
     encoding.AddRef();  // our own hold, beyond the message's life: the value tree shares it
     auto* algorithm = sha256 ? static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_sha256) : new CASN1_sha1;
-    auto* signer = new CASN1_SignerInfo(new CASN1_IssuerAndSerialNumber(certificate),
-                                        new CASN1_AlgorithmIdentifier(algorithm, new CASN1_NULL),
-                                        new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
-                                        new CASN1_OCTET_STRING);
+    auto* signer = new CASN1_SignerInfo(
+        new CASN1_IssuerAndSerialNumber(certificate), new CASN1_AlgorithmIdentifier(algorithm, new CASN1_NULL),
+        new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL), new CASN1_OCTET_STRING);
     auto* signedData = new CASN1_SignedData(
         new CASN1_ContentInfo(new CASN1_data, new CASN1_OCTET_STRING(content.data(), content.size())));
     CASN1_ContentInfo message(new CASN1_signedData, signedData);  // owns what follows
@@ -135,10 +137,10 @@ CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::
         recipient.SetDataTo(publicKey);
         CByteArray wrapped;
         publicKey.LockKey(key, wrapped);
-        enveloped->AddRecipientInfo(new CASN1_RecipientInfo(
-            new CASN1_IssuerAndSerialNumber(recipient),
-            new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
-            new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+        enveloped->AddRecipientInfo(
+            new CASN1_RecipientInfo(new CASN1_IssuerAndSerialNumber(recipient),
+                                    new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
+                                    new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
     }
     CByteArray der;
     message.encodeTo(der);
@@ -157,8 +159,9 @@ void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& certif
                 CSerialNumber(id.GetSerialNumber()) == certificate.m_serialNumber)
                 mine = &recipient;
         }
-        if (!mine) throw Failure(name + ": not encrypted for " + certificate.m_subject.GetOneLine().str() + ", serial " +
-                                 CString(certificate.m_serialNumber).str());
+        if (!mine)
+            throw Failure(name + ": not encrypted for " + certificate.m_subject.GetOneLine().str() + ", serial " +
+                          CString(certificate.m_serialNumber).str());
         const CASN1_EncryptedContentInfo& encrypted = enveloped.GetEncryptedContentInfo();
         const CASN1_AlgorithmIdentifier& algorithm = encrypted.GetContentEncryptionAlgorithm();
         const auto* identifier = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&algorithm.GetComponent(0));
@@ -253,8 +256,10 @@ void AddSmimeCommands(CLI::App& app) {
     auto [sign, s] = command("sign", "Sign a file; the message holds it (openssl's -nodetach)", Sign);
     sign->add_option("file", s->in, inHelp)->required();
     sign->add_option("--signer", s->certificate, "the signer's certificate (put in the message)")->required();
-    sign->add_option("--key", s->key, "the signer's private key file written by keygen")->required();
-    sign->add_option("--md", s->md, "digest: sha1 or sha256")->capture_default_str()->check(CLI::IsMember({"sha1", "sha256"}));
+    sign->add_option("--key", s->key, "the signer's private key: keygen's file or PEM (PKCS #1, PKCS #8)")->required();
+    sign->add_option("--md", s->md, "digest: sha1 or sha256")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"sha1", "sha256"}));
     sign->add_flag("--noattr", s->noattr, "no signed attributes: the signature covers the content's digest");
     AddOutform(sign, s->outform);
     sign->add_option("-o,--output", s->out, "message file to write")->required();
@@ -274,7 +279,8 @@ void AddSmimeCommands(CLI::App& app) {
     auto [decrypt, d] = command("decrypt", "Decrypt an enveloped message with a recipient's key", Decrypt);
     decrypt->add_option("file", d->in, messageHelp)->required();
     decrypt->add_option("--recip", d->certificate, "the recipient's certificate")->required();
-    decrypt->add_option("--key", d->key, "the recipient's private key file written by keygen")->required();
+    decrypt->add_option("--key", d->key, "the recipient's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
+        ->required();
     decrypt->add_option("-o,--output", d->out, "file to write the content to")->required();
 }
 
