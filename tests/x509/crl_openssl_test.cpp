@@ -1,7 +1,8 @@
 // Revocation lists with OpenSSL both ways: lists of `openssl ca -gencrl` (version 1) with 0, 1
-// and thousands of entries read entry by entry as `openssl crl -text` shows them, verified
-// against the CA and asked about certificates the CA issued; lists made and signed here pass
-// `openssl crl -CAfile` and print as written.
+// and thousands of entries, and version 2 lists (a CRL number, reason codes), read entry by
+// entry as `openssl crl -text` shows them, verified against the CA, asked about certificates
+// the CA issued and written back as received; lists made and signed here pass `openssl crl
+// -CAfile` and print as written.
 #include <ctime>
 #include <sstream>
 
@@ -28,19 +29,28 @@ struct CA {
         WriteFile(dir / "ca.cnf", Octets(config.begin(), config.end()));
     }
 
-    // The list of `openssl ca -gencrl` revoking the serials (hex) on successive dates, as DER.
-    Octets List(const std::vector<std::string>& serials, const std::string& digest) const {
+    // The list of `openssl ca -gencrl` revoking the serials (hex) on successive dates, as DER;
+    // with `reason`, a version 2 list with a CRL number (0x1000) and that reason on each entry.
+    Octets List(const std::vector<std::string>& serials, const std::string& digest, const std::string& reason = "") const {
         std::string index;
         for (std::size_t i = 0; i < serials.size(); ++i) {
             char date[16];
             std::snprintf(date, sizeof date, "2401%02zu%02zu%02zu%02zuZ", 1 + i % 28, i / 3600 % 24, i / 60 % 60,
                           i % 60);
-            index += "R\t300101000000Z\t" + std::string(date) + "\t" + serials[i] + "\tunknown\t/CN=r" +
-                     std::to_string(i) + "\n";
+            index += "R\t300101000000Z\t" + std::string(date) + (reason.empty() ? "" : "," + reason) + "\t" +
+                     serials[i] + "\tunknown\t/CN=r" + std::to_string(i) + "\n";
         }
         WriteFile(dir / "index.txt", Octets(index.begin(), index.end()));
+        std::string config = "ca.cnf";
+        if (!reason.empty()) {
+            WriteFile(dir / "crlnumber", Octets{'1', '0', '0', '0', '\n'});
+            const Octets base = ReadFile(dir / "ca.cnf");
+            std::string numbered = std::string(base.begin(), base.end()) + "crlnumber=" + (dir / "crlnumber").string() + "\n";
+            WriteFile(dir / "ca2.cnf", Octets(numbered.begin(), numbered.end()));
+            config = "ca2.cnf";
+        }
         const std::string pemList = (dir / "crl.pem").string(), derList = (dir / "crl.der").string();
-        Run("openssl ca -config " + (dir / "ca.cnf").string() + " -gencrl -md " + digest + " -out " + pemList);
+        Run("openssl ca -config " + (dir / config).string() + " -gencrl -md " + digest + " -out " + pemList);
         Run("openssl crl -in " + pemList + " -outform DER -out " + derList);
         return ReadFile(derList);
     }
@@ -96,11 +106,30 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsCrlTextShowsThemAndVerifyAgainstTheC
         const char* name;
         std::vector<std::string> serials;
         const char* digest;
-    } rows[] = {{"no entries", {}, "sha1"}, {"one entry, MD5", {"0A"}, "md5"}, {"3,000 entries", thousands, "sha1"}};
+        const char* reason;  // version 2 with a CRL number and this reason on each entry
+    } rows[] = {{"no entries", {}, "sha1", ""},
+                {"one entry, MD5", {"0A"}, "md5", ""},
+                {"3,000 entries", thousands, "sha1", ""},
+                {"version 2, 3,000 entries", thousands, "sha1", "keyCompromise"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const Octets der = ca.List(row.serials, row.digest);
+        const Octets der = ca.List(row.serials, row.digest, row.reason);
         const CCertificateRevocationList crl = ReadList(der);
+        const bool second = *row.reason != 0;
+        EXPECT_EQ(crl.m_bVersion, second ? 1 : 0);
+        ASSERT_EQ(crl.m_extensions.GetSize(), second ? 1 : 0);
+        if (second) {  // the CRL number 0x1000, the reason code keyCompromise (1)
+            EXPECT_TRUE(crl.m_extensions[0].m_strIdentifier == "2.5.29.20" && !crl.m_extensions[0].m_bCritical);
+            EXPECT_EQ(Octets(crl.m_extensions[0].m_abValue.GetData(), crl.m_extensions[0].m_abValue.GetData() + 4),
+                      FromHex("02021000"));
+            for (int i = 0; i < crl.m_entries.GetSize(); ++i) {
+                const CCertificateExtensionArray& extensions = crl.m_entries[i]->m_extensions;
+                ASSERT_EQ(extensions.GetSize(), 1);
+                EXPECT_TRUE(extensions[0].m_strIdentifier == "2.5.29.21" && extensions[0].m_abValue.GetSize() == 3 &&
+                            extensions[0].m_abValue[2] == 1);
+            }
+        }
+        EXPECT_EQ(crl.HasUnknownCriticalExtension(), 0);
         EXPECT_EQ(crl.IsSignatureOKFor(caCertificate), 1);
         EXPECT_EQ(crl.IsSignatureOKFor(revoked), 0);
         EXPECT_TRUE(crl.m_issuer == caCertificate.m_subject);

@@ -16,8 +16,8 @@ namespace {
 
 const Octets kSignature = FromHex("030400010203");
 Octets Time(const std::string& text) { return Text(0x17, text); }
-Octets Entry(const Octets& serial, const std::string& date = "990101000000Z") {
-    return Seq({Tlv(0x02, serial), Time(date)});
+Octets Entry(const Octets& serial, const std::string& date = "990101000000Z", const Octets& extensions = {}) {
+    return Seq({Tlv(0x02, serial), Time(date), extensions});
 }
 // tbsCertList without version: algorithm, issuer, both times, then `rest`.
 std::vector<Octets> Fields(std::initializer_list<Octets> rest, const Octets& algorithm = kSha1WithRSA,
@@ -28,6 +28,17 @@ std::vector<Octets> Fields(std::initializer_list<Octets> rest, const Octets& alg
 }
 Octets List(const std::vector<Octets>& tbs, const Octets& signature = kSignature, const Octets& more = {}) {
     return Seq({Seq(tbs), kSha1WithRSA, signature, more});
+}
+// Extensions: the CRL number 5, a reason code (keyCompromise), a critical delta list indicator.
+const Octets kNumber = Seq({FromHex("0603551d14"), FromHex("0403020105")});
+const Octets kReason = Seq({FromHex("0603551d15"), FromHex("04030a0101")});
+const Octets kDelta = Seq({FromHex("0603551d1b"), FromHex("0101ff"), FromHex("0403020104")});
+// A version 2 list: version, the fields, `entries` and the list's extensions [0] (none: none).
+Octets List2(const std::vector<Octets>& entries, const std::vector<Octets>& extensions = {kNumber}) {
+    auto tbs = Fields({Seq(entries)});
+    tbs.insert(tbs.begin(), Tlv(0x02, {1}));
+    if (!extensions.empty()) tbs.push_back(Tlv(0xA0, Seq(extensions)));
+    return List(tbs);
 }
 
 template <class Action>
@@ -78,9 +89,14 @@ TEST(CRLStructure, ShapeChecksNameTheFailingField) {
              return f;
          }()),
          ""},
-        {"version 1 (a version 2 list)", List([] {
+        {"version 2 list with entry and list extensions", List2({Entry({5}, "990101000000Z", Seq({kReason}))}), ""},
+        {"version 2 list, extension twice", List2({}, {kNumber, kNumber}),
+         ".tbsCertList.crlExtensions: Extension 2.5.29.20 appears twice)"},
+        {"version 2, entry extension without value", List2({Entry({5}, "990101000000Z", Seq({Seq({FromHex("0603551d15")})}))}),
+         ".tbsCertList.revokedCertificates.crlEntry.crlEntryExtensions.extnValue is missing)"},
+        {"version 3 (INTEGER 2)", List([] {
              auto f = Fields({Seq({})});
-             f.insert(f.begin(), Tlv(0x02, {1}));
+             f.insert(f.begin(), Tlv(0x02, {2}));
              return f;
          }()),
          ".tbsCertList.version is not valid)"},
@@ -105,6 +121,29 @@ TEST(CRLStructure, ShapeChecksNameTheFailingField) {
         Decode(plain, row.der);
         EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&plain, 0), row.reason.empty()) << row.name;
     }
+}
+
+TEST(CRLStructure, ScannedListsActAsDecodedValues) {
+    // Plain DER is scanned and its components built on first use; the indefinite form goes
+    // through the generic decoder. Both read, encode, copy and check alike.
+    const Octets der = List(Fields({Seq({Entry({5}), Entry({0xFF, 0x01}, "9901010000+0100")})}));
+    const size_t header = 2 + (der[1] & 0x80 ? der[1] & 0x7F : 0);
+    const Octets ber = Concat({FromHex("3080"), Octets(der.begin() + header, der.end()), FromHex("0000")});
+    std::string first;
+    for (const Octets& octets : {der, ber}) {
+        CDEREncoding encoding(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1);
+        encoding.AddRef();
+        const CASN1_CertificateRevocationList value(encoding);
+        CCertificateRevocationList crl;
+        value.SetDataTo(crl);
+        if (first.empty()) first = State(crl);
+        EXPECT_EQ(State(crl), first);
+        const CASN1_CertificateRevocationList copy(value);
+        EXPECT_EQ(Encoded(copy), octets);
+        EXPECT_EQ(value.GetCount(), 3);
+        EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&value, 0), 1);
+    }
+    EXPECT_EQ(ReadList(der).m_entries[1]->m_revocationDate.m_wZoneMinutes, 60);
 }
 
 TEST(CRLStructure, ConversionsWriteWhatTheyReadAndFailWhole) {
@@ -143,6 +182,43 @@ TEST(CRLStructure, ConversionsWriteWhatTheyReadAndFailWhole) {
             << row.name;
         EXPECT_EQ(State(target), State(original)) << row.name;
     }
+}
+
+TEST(CRLVersion2, ExtensionsAreReadKeptAndWrittenBackAndUnknownCriticalOnesReported) {
+    const Octets der = List2({Entry({5}, "990101000000Z", Seq({kReason})), Entry({6})});
+    const CCertificateRevocationList crl = ReadList(der);
+    ASSERT_EQ(crl.m_bVersion, 1);
+    ASSERT_EQ(crl.m_extensions.GetSize(), 1);
+    EXPECT_TRUE(crl.m_extensions[0].m_strIdentifier == "2.5.29.20" && !crl.m_extensions[0].m_bCritical);
+    EXPECT_EQ(Octets(crl.m_extensions[0].m_abValue.GetData(), crl.m_extensions[0].m_abValue.GetData() + 3),
+              FromHex("020105"));
+    ASSERT_EQ(crl.m_entries[0]->m_extensions.GetSize(), 1);
+    EXPECT_EQ(crl.m_entries[1]->m_extensions.GetSize(), 0);
+    EXPECT_TRUE(crl.m_entries[0]->m_extensions[0].m_strIdentifier == "2.5.29.21");
+    EXPECT_EQ(crl.HasUnknownCriticalExtension(), 0);
+    EXPECT_EQ(EncodingOf(crl), der);
+    EXPECT_EQ(EncodingOf(CCertificateRevocationList(crl)), der);
+    CCertificateRevocationList loaded;
+    testcommon::Loader loader(testcommon::Store([&](CArchive& ar) { CCertificateRevocationList(crl).Serialize(ar); }));
+    loaded.Serialize(loader.ar);
+    EXPECT_EQ(EncodingOf(loaded), der);
+
+    // A delta list, or an entry of another issuer: the list means more than its entries say.
+    const Octets issuer = Seq({FromHex("0603551d1d"), FromHex("0101ff"), Tlv(0x04, Seq({}))});
+    for (const Octets& critical : {List2({}, {kNumber, kDelta}), List2({Entry({5}, "990101000000Z", Seq({issuer}))})}) {
+        const CCertificateRevocationList unknown = ReadList(critical);
+        EXPECT_EQ(unknown.HasUnknownCriticalExtension(), 1);
+        EXPECT_EQ(EncodingOf(unknown), critical);
+    }
+
+    // Version 1 stays without: extensions there cannot be written.
+    CCertificateRevocationList first = crl;
+    first.m_bVersion = 0;
+    EXPECT_EQ(DecodingReason([&] { CASN1_CertificateRevocationList structure(first); }),
+              "CertificateRevocationListData cannot be written: version 1 with extensions");
+    first.m_extensions.RemoveAll();
+    for (int i = 0; i < first.m_entries.GetSize(); ++i) first.m_entries[i]->m_extensions.RemoveAll();
+    EXPECT_EQ(EncodingOf(first), List(Fields({Seq({Entry({5}), Entry({6})})})));
 }
 
 TEST(CRLSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused) {
@@ -221,7 +297,7 @@ TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
                    {"algorithm 3", kAlgorithm, {3, 0}},
                    {"signature of 2,056 bits", kAlgorithm + 2, {0x08, 0x08}},
                    {"signature of 65,535 bits", kAlgorithm + 2, {0xFF, 0xFF}},
-                   {"entry format 1", kEntries + 2, {1}},
+                   {"entry format 2", kEntries + 2, {2}},
                    {"entry count past the end", kEntries, {0xFE, 0xFF}}};
     for (const auto& row : refused) {
         auto patched = stored;

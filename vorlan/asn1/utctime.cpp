@@ -37,25 +37,31 @@ constexpr const char* kMonthNames[] = {"January", "February", "March",     "Apri
                                        "July",    "August",   "September", "October", "November", "December"};
 
 // The fields of the value's text, or false when the text is out of shape, out of range, or
-// would not be written back octet for octet (minutes 60-99, a differential after "Z").
+// would not be written back octet for octet.
 bool readTime(const CASN1_UTCTime& value, CUTCTimeFields& time) {
     if (!CASN1_UTCTime::isValid(&value, 0)) return false;
     unsigned char text[kMaxTextLength];
     const unsigned long n = value.getClearContentsLength();
-    if (!value.GetClearData(text, n, 1, 0)) return false;
-    CUTCTimeFields parsed;
-    parsed.Setup(CString(reinterpret_cast<const char*>(text), static_cast<int>(n)), static_cast<unsigned char>(n));
-    unsigned char again[kMaxTextLength];
-    if (parsed.WriteText(again) != n || std::memcmp(again, text, n) != 0) return false;
-    time = parsed;
-    return true;
+    return value.GetClearData(text, n, 1, 0) && time.ReadText(text, n);
+}
+
+// Length, digits and zone character of a UTCTime text; ranges unchecked.
+bool inShape(const unsigned char* text, unsigned long n) {
+    if (!supportedLength(n)) return false;
+    const unsigned z = zoneAt(n);
+    if (!digits(text, 0, z) || !zone(text[z])) return false;
+    return !hasDifferential(n) || digits(text, z + 1, 4);
 }
 
 }  // namespace
 
 void CUTCTimeFields::Setup(const CString& text, unsigned char length) {
-    if (!supportedLength(length) || length > static_cast<unsigned>(text.GetLength())) return;
-    const auto* c = reinterpret_cast<const unsigned char*>(static_cast<const char*>(text));
+    if (length <= static_cast<unsigned>(text.GetLength()))
+        setup(reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)), length);
+}
+
+void CUTCTimeFields::setup(const unsigned char* c, unsigned char length) {
+    if (!supportedLength(length)) return;
     const unsigned z = zoneAt(length);
     if (!digits(c, 0, z) || (hasDifferential(length) && !digits(c, z + 1, 4))) return;
     const unsigned yy = pair(c);
@@ -67,6 +73,16 @@ void CUTCTimeFields::Setup(const CString& text, unsigned char length) {
     m_nZoneKind = c[z] == 'Z' ? 0 : c[z] == '+' ? 1 : 2;
     m_wZoneMinutes = static_cast<WORD>(m_nZoneKind != 0 && hasDifferential(length) ? pair(c + z + 1) * 60 + pair(c + z + 3) : 0);
     m_bFormatLength = length;
+}
+
+int CUTCTimeFields::ReadText(const unsigned char* text, unsigned long length) {
+    if (!inShape(text, length)) return 0;
+    CUTCTimeFields parsed;
+    parsed.setup(text, static_cast<unsigned char>(length));
+    unsigned char again[kMaxTextLength];
+    if (parsed.WriteText(again) != length || std::memcmp(again, text, length) != 0) return 0;
+    *this = parsed;
+    return 1;
 }
 
 BYTE CUTCTimeFields::DaysInMonth(BYTE month, WORD year) {
@@ -124,12 +140,8 @@ CASN1_UTCTime::CASN1_UTCTime(const CUTCTimeFields& time) : CASN1_UTCTime() { Get
 int CASN1_UTCTime::isValid(const CASN1Type* value, int anyTag) {
     if (!anyTag && value->identifier != 0x17) return 0;
     const unsigned long n = value->getClearContentsLength();
-    if (!supportedLength(n)) return 0;
     unsigned char text[kMaxTextLength];
-    if (!value->GetClearData(text, n, 1, 0)) return 0;
-    const unsigned z = zoneAt(n);
-    if (!digits(text, 0, z) || !zone(text[z])) return 0;
-    return !hasDifferential(n) || digits(text, z + 1, 4);
+    return supportedLength(n) && value->GetClearData(text, n, 1, 0) && inShape(text, n);
 }
 
 void CASN1_UTCTime::GetDataFrom(const CUTCTimeFields& time) {

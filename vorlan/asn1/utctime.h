@@ -18,6 +18,10 @@ struct CUTCTimeFields {
     // Parses `length` characters of the text; a length other than 11, 13, 15 or 17, one past
     // the text, or a non-digit where a digit belongs leaves the fields unchanged.
     void Setup(const CString& text, unsigned char length);
+    // Reads a UTCTime text of `length` octets as CASN1_UTCTime::SetDataTo does: 1, or 0 with
+    // the fields unchanged for a text out of shape, out of range, or one that would not be
+    // written back octet for octet.
+    int ReadText(const unsigned char* text, unsigned long length);
     // 1 when every field is in range.
     int IsValid() const;
     // The last day of a month (1-12); every fourth year is a leap year (no century rule).
@@ -27,6 +31,10 @@ struct CUTCTimeFields {
     // The UTCTime text of the fields at `text` (room for 17); its length, 0 when it cannot be
     // written (fields out of range, or a year outside 1970-2069 that would read back wrong).
     unsigned WriteText(unsigned char* text) const;
+
+private:
+    // Setup on `length` characters at `c`.
+    void setup(const unsigned char* c, unsigned char length);
 };
 
 class CASN1_UTCTime : public CASN1_CONSTRUCTED_TYPE {

@@ -1,5 +1,6 @@
 #include "vorlan/x509/asn1crl.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -43,7 +44,20 @@ CASN1_CertificateRevocationList::CASN1_CertificateRevocationList(const CCertific
 }
 
 CASN1_CertificateRevocationList::CASN1_CertificateRevocationList(CDEREncoding& der) {
-    decodeChecked(der, CheckCRL, "CertificateList", "CRL contents is not valid");
+    if (!decodeScanned(der)) decodeChecked(der, CheckCRL, "CertificateList", "CRL contents is not valid");
+}
+
+int CASN1_CertificateRevocationList::decodeScanned(CDEREncoding& der) {
+    const long start = der.Seek(0, CFile::current);
+    const unsigned long remaining = der.Remaining();
+    const unsigned long head = std::min<unsigned long>(remaining, detail::kMaxHeaderOctets);
+    const BYTE* octets = der.MemoryWindow(static_cast<DWORD>(start), static_cast<DWORD>(head));
+    const int length = octets && head >= 2 ? ___extractEncodingLength(octets, head) : -1;
+    if (length <= 0 || static_cast<unsigned long>(length) > remaining) return 0;
+    octets = der.MemoryWindow(static_cast<DWORD>(start), static_cast<DWORD>(length));
+    const std::unique_ptr<CASN1_SEQUENCE> scanned =
+        octets ? detail::ScanCRL(octets, static_cast<DWORD>(length), nullptr) : nullptr;
+    return scanned && detail::Passes([&] { CheckCRL(*scanned, 0); }) && deferComponents(der, start, start + length);
 }
 
 void CASN1_CertificateRevocationList::GetDataFrom(const CCertificateRevocationList& crl) {
@@ -52,14 +66,23 @@ void CASN1_CertificateRevocationList::GetDataFrom(const CCertificateRevocationLi
 }
 
 void CASN1_CertificateRevocationList::SetDataTo(CCertificateRevocationList& crl) const {
-    detail::CStructureReader reader = detail::ReaderOf(*this, kASN1Sequence, 1, "CertificateList");
+    // Scanned at decoding, the list is read from its octets again, the entries straight from them.
+    CArray<CCRLEntry*, CCRLEntry*> entries;
+    std::unique_ptr<CASN1_SEQUENCE> scanned;
+    if (hasDeferredComponents())
+        scanned = detail::ScanCRL(m_abReceived.GetData(), static_cast<DWORD>(m_abReceived.GetSize()), &entries);
+    if (!scanned) BuildComponents();
+    const CASN1_CONSTRUCTED_TYPE& list = scanned ? *scanned : static_cast<const CASN1_CONSTRUCTED_TYPE&>(*this);
+    detail::CStructureReader reader = detail::ReaderOf(list, kASN1Sequence, 1, "CertificateList");
     const CASN1Type& data = reader.Next(kASN1Sequence, "tbsCertList");
     CCertificateRevocationList read;
     detail::ReadCRLData(data, read);
+    if (scanned) detail::MoveEntries(entries, read.m_entries);
     readSignature(reader, data, read, "CRL contents is not valid (cannot get signature)");
     crl = std::move(read);
 }
 
 int CASN1_CertificateRevocationList::isValid(const CASN1Type* value, int anyTag) {
+    if (const auto* list = dynamic_cast<const CASN1_SignedStructure*>(value)) list->BuildComponents();
     return detail::Passes([&] { CheckCRL(*value, anyTag); });
 }

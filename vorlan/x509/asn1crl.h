@@ -14,7 +14,9 @@ public:
                                     CASN1_BIT_STRING* signature);
     explicit CASN1_CertificateRevocationList(const CCertificateRevocationList& crl);
     // Decodes and checks the shape; otherwise the value is cleared and the decoding exception
-    // says "CRL contents is not valid" and which field failed.
+    // says "CRL contents is not valid" and which field failed. A list in memory in plain DER
+    // is checked by one scan of its octets, and its components are built when first used
+    // (see CASN1_SignedStructure::BuildComponents); SetDataTo reads it from the octets.
     explicit CASN1_CertificateRevocationList(CDEREncoding& der);
     DECLARE_ASN1_VALUE_COPIES(CASN1_CertificateRevocationList)
     CASN1_CertificateRevocationList& operator=(const CASN1_CertificateRevocationList& other) = default;
@@ -29,4 +31,9 @@ public:
 
     // A CertificateRevocationListData, an AlgorithmIdentifier and a BIT STRING of whole octets.
     static int isValid(const CASN1Type* value, int anyTag);
+
+private:
+    // The list at the position checked by detail::ScanCRL and its components deferred; 0, the
+    // position unchanged, when the scan does not take it.
+    int decodeScanned(CDEREncoding& der);
 };

@@ -1,6 +1,8 @@
 #include "vorlan/x509/certificaterevocationlist.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -101,6 +103,8 @@ void CCertificateRevocationList::CopyFields(const CCertificateRevocationList& ot
     m_lastUpdate = other.m_lastUpdate;
     m_nextUpdate = other.m_nextUpdate;
     m_issuer = other.m_issuer;
+    m_bVersion = other.m_bVersion;
+    m_extensions.Copy(other.m_extensions);
     Reindex();
 }
 
@@ -108,6 +112,22 @@ void CCertificateRevocationList::Done() {
     m_entries.RemoveAll();
     m_issuer.RemoveAll();
     Reindex();
+}
+
+int CCertificateRevocationList::HasUnknownCriticalExtension() const {
+    static constexpr const char* kInforming[] = {"2.5.29.20", "2.5.29.35", "2.5.29.21", "2.5.29.24"};
+    const auto unknown = [](const CCertificateExtensionArray& extensions) {
+        for (int i = 0; i < extensions.GetSize(); ++i)
+            if (extensions[i].m_bCritical &&
+                std::none_of(std::begin(kInforming), std::end(kInforming),
+                             [&](const char* known) { return extensions[i].m_strIdentifier == known; }))
+                return true;
+        return false;
+    };
+    if (unknown(m_extensions)) return 1;
+    for (int i = 0; i < m_entries.GetSize(); ++i)
+        if (m_entries[i] && unknown(m_entries[i]->m_extensions)) return 1;
+    return 0;
 }
 
 int CCertificateRevocationList::IsSignatureOKFor(const CCertificate& issuer) const {
@@ -140,8 +160,11 @@ CCertificateRevocationList::operator CString() const {
 }
 
 void CCertificateRevocationList::Serialize(CArchive& ar) {
+    // The high bit of the format octet: the version 2 fields follow the issuer.
+    constexpr BYTE kVersion2 = 0x80;
     if (ar.IsStoring()) {
-        ar << kRecordFormat;
+        const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
+        ar << static_cast<BYTE>(kRecordFormat | (second ? kVersion2 : 0));
         SerializeOctets(ar, m_signature);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
         SerializeDigests(ar, kRecordFormat);
@@ -149,21 +172,31 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
         m_lastUpdate.Serialize(ar);
         m_nextUpdate.Serialize(ar);
         m_issuer.Serialize(ar);
+        if (second) {
+            ar << m_bVersion;
+            m_extensions.Serialize(ar);
+        }
         return;
     }
     CCertificateRevocationList loaded;
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format;
+    const BYTE record = format & ~kVersion2;
     SerializeOctets(ar, loaded.m_signature);
     ar >> algorithm >> loaded.m_wSignatureBits;
-    RequireLoadable(format, algorithm, loaded.m_wSignatureBits);
+    RequireLoadable(record, algorithm, loaded.m_wSignatureBits);
     loaded.m_nSignatureAlgorithm = algorithm;
-    loaded.SerializeDigests(ar, format);
+    loaded.SerializeDigests(ar, record);
     loaded.m_entries.Serialize(ar);
     loaded.m_lastUpdate.Serialize(ar);
     loaded.m_nextUpdate.Serialize(ar);
     loaded.m_issuer.Serialize(ar);
+    if (format & kVersion2) {
+        ar >> loaded.m_bVersion;
+        if (loaded.m_bVersion > 1) AfxThrowArchiveException(CArchiveException::generic);
+        loaded.m_extensions.Serialize(ar);
+    }
     *this = std::move(loaded);
 }
 

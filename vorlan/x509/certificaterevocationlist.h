@@ -1,7 +1,8 @@
-// CCertificateRevocationList: an issuer's signed list of revoked serial numbers (first
-// version: no extensions) as the client handles it — the entries, both update times, the
-// issuer, and the signature with the cached digests of the signed part (CSignedObject). It
-// signs itself, checks its signature, looks serial numbers up, archives and prints itself.
+// CCertificateRevocationList: an issuer's signed list of revoked serial numbers as the client
+// handles it — the entries, both update times, the issuer, in a version 2 list the version and
+// the extensions of the list and its entries, and the signature with the cached digests of the
+// signed part (CSignedObject). It signs itself, checks its signature, looks serial numbers up,
+// archives and prints itself.
 // CASN1_CertificateRevocationList fills it (SetDataTo) and is built from it (GetDataFrom).
 #pragma once
 
@@ -41,19 +42,29 @@ public:
     // Drops the index of the serial numbers; the next lookup indexes the entries again.
     void Reindex() const;
 
+    // 1 when the list or one of its entries has a critical extension whose meaning the
+    // library does not apply (every one but the CRL number, the authority key identifier,
+    // the reason code and the invalidity date, which only inform): such a list may revoke
+    // less or otherwise than its entries say (a delta list, a partial or indirect one), and a
+    // caller should refuse it. The signature check does not look at it.
+    int HasUnknownCriticalExtension() const;
+
     // "CRL issued by:", the issuer, both times and the entries, last entry first.
     operator CString() const;  // NOLINT: the client's text conversion
 
     // Format octet 1, the signature, algorithm, bit count and digests, then the entries, both
-    // times and the issuer. Loading accepts formats 0 and 1, refuses an unknown algorithm and
-    // a signature past 2,048 bits (generic archive exception); a failed load leaves the list
-    // as it was.
+    // times and the issuer; a version 2 list has the format octet's high bit set and its
+    // version and extensions after the issuer. Loading accepts formats 0 and 1 (each with the
+    // high bit too), refuses an unknown algorithm and a signature past 2,048 bits (generic
+    // archive exception); a failed load leaves the list as it was.
     void Serialize(CArchive& ar) override;
 
     CArray<CCRLEntry*, CCRLEntry*> m_entries;  // owned
     CUTCTime m_lastUpdate;
     CUTCTime m_nextUpdate;
     CDistinguishedName m_issuer;
+    BYTE m_bVersion = 0;                      // as encoded: 0 for version 1 (written without), 1 for version 2
+    CCertificateExtensionArray m_extensions;  // crlExtensions of a version 2 list, as received
 
 private:
     friend class CASN1_CertificateRevocationList;

@@ -1,11 +1,16 @@
 #include "vorlan/x509/crldata.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
+
+#include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/tagged.h"
 
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/certificaterevocationlist.h"
 #include "vorlan/x509/crlentry.h"
+#include "vorlan/x509/extensions.h"
 #include "vorlan/x509/rdnsequence.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
@@ -20,21 +25,40 @@ namespace {
 using detail::CStructureReader;
 
 constexpr const char* kTimes[] = {"lastUpdate", "nextUpdate"};
+constexpr BYTE kExtensionsTag = ASN1ContextTag(0);
+constexpr const char* kEntryExtensions = "crlEntryExtensions";
 
 void CheckTime(CStructureReader& reader, const char* field) {
     detail::Require(CASN1_UTCTime::isValid(&reader.Next(kASN1UTCTime, field), 0), field);
 }
 
+// Extensions that read (CCertificateExtension), or the decoding exception naming `field`.
+void CheckExtensions(const CASN1Type& value, const char* field) {
+    CCertificateExtensionArray read;
+    detail::Within(field, [&] { detail::ReadExtensionList(value, read); });
+}
+
+// An entry of a list of either version: its extensions come with version 2.
 void CheckEntry(const CASN1Type& value, int anyTag) {
+    CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
+    reader.Next(kASN1Integer, "userCertificate");
+    CheckTime(reader, "revocationDate");
+    if (const CASN1Type* extensions = reader.Optional(kASN1Sequence)) CheckExtensions(*extensions, kEntryExtensions);
+    reader.End(detail::kThisStructure);
+}
+
+// An entry of a version 1 list: no extensions.
+void CheckVersion1Entry(const CASN1Type& value, int anyTag) {
     CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
     reader.Next(kASN1Integer, "userCertificate");
     CheckTime(reader, "revocationDate");
     reader.End(detail::kThisStructure);
 }
 
-void CheckEntries(const CASN1Type& value, int anyTag) {
+void CheckEntries(const CASN1Type& value, int anyTag, bool version2) {
     CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
-    while (!reader.AtEnd()) detail::CheckField(reader, kASN1Sequence, "crlEntry", CheckEntry);
+    while (!reader.AtEnd())
+        detail::CheckField(reader, kASN1Sequence, "crlEntry", version2 ? CheckEntry : CheckVersion1Entry);
 }
 
 // The number of a version INTEGER; false when it does not read as one.
@@ -55,6 +79,10 @@ void ReadEntry(const CASN1Type& value, CCRLEntry& entry) {
     detail::Require(serial != nullptr, "userCertificate");
     detail::Reading("userCertificate", [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*serial); });
     detail::ReadTime(reader, "revocationDate", entry.m_revocationDate);
+    if (const CASN1Type* extensions = reader.Optional(kASN1Sequence))
+        detail::Within(kEntryExtensions, [&] { detail::ReadExtensionList(*extensions, entry.m_extensions); });
+    else
+        entry.m_extensions.RemoveAll();
 }
 
 // The entries of a RevokedCertificates value in place of those of `entries` (deleted), or,
@@ -74,6 +102,71 @@ void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries
     detail::MoveEntries(read, entries);
 }
 
+// One element of DER in memory: its identifier octet and contents, and where it ends.
+struct SElement {
+    BYTE identifier;
+    const BYTE* begin;
+    const BYTE* contents;
+    const BYTE* end;
+};
+
+// The element at `at` within [at, end), `at` moved past it; false when it is not one of
+// definite length within the range with a low tag number.
+bool NextElement(const BYTE*& at, const BYTE* end, SElement& element) {
+    const auto available = static_cast<unsigned long>(end - at);
+    const int length = available < 2 ? -1 : ___extractEncodingLength(at, std::min<unsigned long>(available, 6));
+    if (length <= 0 || static_cast<unsigned long>(length) > available) return false;
+    element = {at[0], at, at + 2 + ((at[1] & kASN1LongLength) ? (at[1] & ~kASN1LongLength) : 0), at + length};
+    at = element.end;
+    return true;
+}
+
+// Levels of constructed values in `value`, itself included.
+int Levels(const CASN1Type& value) {
+    const auto* constructed = dynamic_cast<const CASN1_CONSTRUCTED_TYPE*>(&value);
+    if (!constructed || !value.m_bConstructed) return 0;
+    int deepest = 0;
+    for (int i = 0; i < constructed->GetCount(); ++i)
+        deepest = std::max(deepest, Levels(constructed->GetComponent(i)));
+    return 1 + deepest;
+}
+
+// The value of an element, by the generic decoder.
+CASN1Type* Decoded(const SElement& element) {
+    CDEREncoding der(0, const_cast<BYTE*>(element.begin), static_cast<unsigned long>(element.end - element.begin), 0, 0);
+    return ___buildFromEncoding(der);
+}
+
+// The entries of a revokedCertificates element, each a primitive INTEGER and UTCTime that
+// read (and, with `version2`, extensions), into `entries` (only read when null); false at the
+// first that is not.
+bool ScanEntries(const SElement& list, bool version2, CArray<CCRLEntry*, CCRLEntry*>* entries) {
+    CCRLEntry scratch(CSerialNumber(), Epoch());
+    SElement entry, number, time, extensions;
+    for (const BYTE* at = list.contents; at < list.end;) {
+        if (!NextElement(at, list.end, entry) || entry.identifier != (kASN1Sequence | kASN1Constructed)) return false;
+        const BYTE* field = entry.contents;
+        if (!NextElement(field, entry.end, number) || number.identifier != kASN1Integer ||
+            !NextElement(field, entry.end, time) || time.identifier != kASN1UTCTime)
+            return false;
+        std::unique_ptr<CCRLEntry> read(entries ? new CCRLEntry(scratch) : nullptr);
+        CCRLEntry& target = read ? *read : scratch;
+        if (!detail::ReadSerial(number.contents, static_cast<int>(number.end - number.contents), target.m_serialNumber) ||
+            !target.m_revocationDate.ReadText(time.contents, static_cast<unsigned long>(time.end - time.contents)))
+            return false;
+        if (field != entry.end) {
+            if (!version2 || !NextElement(field, entry.end, extensions) || field != entry.end ||
+                extensions.identifier != (kASN1Sequence | kASN1Constructed))
+                return false;
+            const std::unique_ptr<CASN1Type> value(Decoded(extensions));
+            if (Levels(*value) + 4 > kMaxDERNestingDepth) return false;  // an entry's extensions lie 4 levels down
+            detail::ReadExtensionList(*value, target.m_extensions);
+        }
+        if (read) entries->Add(read.release());
+    }
+    return true;
+}
+
 }  // namespace
 
 CASN1_CRLEntry::CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate) {
@@ -87,8 +180,10 @@ CASN1_CRLEntry::CASN1_CRLEntry(const CCRLEntry& entry) { GetDataFrom(entry); }
 void CASN1_CRLEntry::GetDataFrom(const CCRLEntry& entry) {
     clear();
     auto date = std::make_unique<CASN1_UTCTime>(entry.m_revocationDate);
+    std::unique_ptr<CASN1_SEQUENCE> extensions(entry.m_extensions.GetSize() > 0 ? detail::NewExtensionList(entry.m_extensions) : nullptr);
     AddObject(new CASN1_INTEGER(entry.m_serialNumber));
     AddObject(date.release());
+    if (extensions) AddObject(extensions.release());
 }
 
 void CASN1_CRLEntry::SetDataTo(CCRLEntry& entry) const {
@@ -124,7 +219,7 @@ void CASN1_RevokedCertificates::SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entrie
 }
 
 int CASN1_RevokedCertificates::isValid(const CASN1Type* value, int anyTag) {
-    return detail::Passes([&] { CheckEntries(*value, anyTag); });
+    return detail::Passes([&] { CheckEntries(*value, anyTag, true); });
 }
 
 CASN1_CertificateRevocationListData::CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl) {
@@ -156,12 +251,17 @@ void CheckCRLData(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     unsigned long version = 0;
     if (const CASN1Type* number = reader.Optional(kASN1Integer))
-        Require(ReadVersion(*number, version) && version == 0, "version");
+        Require(ReadVersion(*number, version) && version <= 1, "version");
     CheckField(reader, kASN1Sequence, "signature", CheckAlgorithmIdentifier);
     Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, "issuer"), 0), "issuer");
     for (const char* time : kTimes) CheckTime(reader, time);
     if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
-        Within("revokedCertificates", [&] { CheckEntries(*entries, 0); });
+        Within("revokedCertificates", [&] { CheckEntries(*entries, 0, version == 1); });
+    if (const CASN1Type* tagged = version == 1 ? reader.Optional(kExtensionsTag) : nullptr)
+        Within("crlExtensions", [&] {
+            CCertificateExtensionArray read;
+            ReadTaggedExtensions(*tagged, kExtensionsTag, "[0]", read);
+        });
     reader.End(kThisStructure);
 }
 
@@ -182,6 +282,10 @@ void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
         ReadEntries(*entries, crl.m_entries);
     else
         crl.m_entries.RemoveAll();
+    crl.m_bVersion = version == 1;
+    crl.m_extensions.RemoveAll();
+    if (const CASN1Type* tagged = version == 1 ? reader.Optional(kExtensionsTag) : nullptr)
+        Within("crlExtensions", [&] { ReadTaggedExtensions(*tagged, kExtensionsTag, "[0]", crl.m_extensions); });
     reader.End("TBSCertList");
 }
 
@@ -189,15 +293,73 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
                   const SSignatureAlgorithm& algorithm) {
     data.clear();
     try {
+        bool extended = crl.m_extensions.GetSize() > 0;
+        for (int i = 0; i < crl.m_entries.GetSize(); ++i)
+            extended = extended || (crl.m_entries[i] && crl.m_entries[i]->m_extensions.GetSize() > 0);
+        if (crl.m_bVersion > 1 || (crl.m_bVersion == 0 && extended))
+            ___throwDERDecodingException("CertificateRevocationListData cannot be written: version %d with%s extensions",
+                                         crl.m_bVersion + 1, extended ? "" : "out");
+        if (crl.m_bVersion == 1) data.AddObject(new CASN1_INTEGER(1ul));
         data.AddObject(NewAlgorithmIdentifier(algorithm));
         data.AddObject(new CASN1_RDNSequence(crl.m_issuer));
         data.AddObject(new CASN1_UTCTime(crl.m_lastUpdate));
         data.AddObject(new CASN1_UTCTime(crl.m_nextUpdate));
         data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
+        if (crl.m_extensions.GetSize() > 0) {
+            auto tagged = std::make_unique<CASN1_TAGGED>(kExtensionsTag, 0);
+            tagged->AddObject(NewExtensionList(crl.m_extensions));
+            data.AddObject(tagged.release());
+        }
     } catch (CDERDecodingException*) {
         data.clear();
         throw;
     }
+}
+
+std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray<CCRLEntry*, CCRLEntry*>* entries) {
+    const BYTE* const end = octets + length;
+    const BYTE* at = octets;
+    SElement list, element;
+    if (!NextElement(at, end, list) || at != end || list.identifier != (kASN1Sequence | kASN1Constructed))
+        return nullptr;
+    auto outer = std::make_unique<CASN1_SEQUENCE>();
+    CArray<CCRLEntry*, CCRLEntry*> read;
+    try {
+        at = list.contents;
+        if (!NextElement(at, list.end, element) || element.identifier != (kASN1Sequence | kASN1Constructed))
+            return nullptr;
+        // The signed part: [version], four fields, [revokedCertificates], nothing else.
+        auto data = std::make_unique<CASN1_SEQUENCE>();
+        const BYTE* field = element.contents;
+        SElement part;
+        int fields = 4;
+        unsigned long version = 0;
+        for (int index = 0; field < element.end; ++index) {
+            if (!NextElement(field, element.end, part)) return nullptr;
+            if (index == 0 && ASN1StoredIdentifier(part.identifier) == kASN1Integer) ++fields;
+            // The fields in front and the list's extensions go into the value.
+            if (index < fields || (index <= fields + 1 && part.identifier == (kExtensionsTag | kASN1Constructed))) {
+                data->AddObject(Decoded(part));
+                if (index == 0 && fields == 5) ReadVersion(data->GetComponent(0), version);
+                continue;
+            }
+            if (index > fields || part.identifier != (kASN1Sequence | kASN1Constructed) ||
+                !ScanEntries(part, version == 1, entries ? &read : nullptr))
+                return nullptr;
+        }
+        outer->AddObject(data.release());
+        while (at < list.end) {
+            if (!NextElement(at, list.end, element)) return nullptr;
+            outer->AddObject(Decoded(element));
+        }
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        return nullptr;
+    }
+    // Decoded alone, a component met the generic decoder's depth limit from lower down.
+    if (Levels(*outer) > kMaxDERNestingDepth) return nullptr;
+    if (entries) MoveEntries(read, *entries);
+    return outer;
 }
 
 }  // namespace detail

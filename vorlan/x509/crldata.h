@@ -1,8 +1,11 @@
-// The signed part of a revocation list of the first version and its pieces: CASN1_CRLEntry
-// (a revoked serial number and its date), CASN1_RevokedCertificates (the SEQUENCE OF them) and
-// CASN1_CertificateRevocationListData (algorithm, issuer, both update times and the entries),
-// to and from the fields of a CCertificateRevocationList.
+// The signed part of a revocation list and its pieces: CASN1_CRLEntry (a revoked serial number,
+// its date and, in version 2, its extensions), CASN1_RevokedCertificates (the SEQUENCE OF them)
+// and CASN1_CertificateRevocationListData (version 2 only: the version; algorithm, issuer, both
+// update times, the entries and, version 2 only, the list's extensions [0]), to and from the
+// fields of a CCertificateRevocationList.
 #pragma once
+
+#include <memory>
 
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/sequence.h"
@@ -24,13 +27,13 @@ public:
     explicit CASN1_CRLEntry(const CCRLEntry& entry);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CRLEntry)
 
-    // The serial number with its sign and the date; a date that cannot be written raises the
-    // decoding exception.
+    // The serial number with its sign, the date and any extensions; a date or extension that
+    // cannot be written raises the decoding exception.
     void GetDataFrom(const CCRLEntry& entry);
-    // Serial and date; a failure names the field and leaves the entry unchanged.
+    // Serial, date and extensions; a failure names the field and leaves the entry unchanged.
     void SetDataTo(CCRLEntry& entry) const;
 
-    // An INTEGER and a UTCTime, no entry extensions.
+    // An INTEGER, a UTCTime and optionally entry extensions (those of a version 2 list).
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
@@ -57,14 +60,18 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData)
 
     // Algorithm, issuer, lastUpdate, nextUpdate and the entries (an empty SEQUENCE when there
-    // are none), no version. An unknown algorithm, a name or time that cannot be written
-    // raises the decoding exception.
+    // are none); no version for a version 1 list, INTEGER 1 in front and the extensions [0]
+    // (when there are any) after for a version 2 list. An unknown algorithm, a name, time or
+    // extension that cannot be written, or extensions in a version 1 list raise the decoding
+    // exception.
     void GetDataFrom(const CCertificateRevocationList& crl);
     // Algorithm, issuer, times and entries into the list, whose cached digests are dropped;
     // a failure names the field and changes nothing.
     void SetDataTo(CCertificateRevocationList& crl) const;
 
-    // [version INTEGER 0], signature, issuer, lastUpdate, nextUpdate, [revokedCertificates].
+    // [version INTEGER 0 or 1], signature, issuer, lastUpdate, nextUpdate,
+    // [revokedCertificates], and with version 1 (a version 2 list) [crlExtensions [0]] and
+    // entry extensions; each extension read, none twice.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
@@ -73,6 +80,13 @@ void CheckCRLData(const CASN1Type& value, int anyTag);
 // The fields of the value into `crl` as they are read (no rollback, but the entries are
 // replaced whole).
 void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl);
+// A list at `octets` read in one pass: the list as a value without the revokedCertificates of
+// its signed part, whose entries are read straight from the octets into `entries` (replaced;
+// only checked when null). Null, `entries` unchanged, when the octets are not one element of
+// the plain form read here (definite lengths, low tag numbers, entries of a primitive INTEGER
+// and UTCTime, nothing after them in the signed part) or an entry does not read; the generic
+// decoder then decides. The value is not checked here.
+std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray<CCRLEntry*, CCRLEntry*>* entries);
 // The signed part of `crl` with the signature algorithm `algorithm`.
 void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateRevocationList& crl,
                   const SSignatureAlgorithm& algorithm);

@@ -1,8 +1,9 @@
-// CCRLEntry: one revoked certificate of a revocation list, its serial number (with its sign)
-// and the date it was revoked.
+// CCRLEntry: one revoked certificate of a revocation list, its serial number (with its sign),
+// the date it was revoked and, in a version 2 list, its extensions (a reason code, say).
 #pragma once
 
 #include "vorlan/framework/array.h"
+#include "vorlan/x509/extensions.h"
 #include "vorlan/x509/serialnumber.h"
 #include "vorlan/x509/utctime.h"
 
@@ -12,19 +13,21 @@ public:
     // An empty serial number, revoked now.
     CCRLEntry() = default;
     CCRLEntry(const CSerialNumber& serialNumber, const CUTCTime& revocationDate);
-    CCRLEntry(const CCRLEntry& other) = default;
-    CCRLEntry& operator=(const CCRLEntry& other) = default;
+    CCRLEntry(const CCRLEntry& other);
+    CCRLEntry& operator=(const CCRLEntry& other);
     ~CCRLEntry() override = default;
 
     // "Serial Number: <hex> Revocation Date: <date, time with seconds, zone>".
     operator CString() const;  // NOLINT: the client's text conversion
 
-    // Octet 0, the serial number, the date; loading refuses another octet (generic archive
-    // exception) and, like any failure, leaves the entry as it was.
+    // Octet 0, the serial number, the date; with extensions octet 1 and the extensions after
+    // the date. Loading refuses another octet (generic archive exception) and, like any
+    // failure, leaves the entry as it was.
     void Serialize(CArchive& ar) override;
 
     CSerialNumber m_serialNumber;
     CUTCTime m_revocationDate;
+    CCertificateExtensionArray m_extensions;  // crlEntryExtensions, as received
 };
 
 // Arrays of entry pointers own the entries: destroying deletes them, loading creates the

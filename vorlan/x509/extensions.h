@@ -1,8 +1,9 @@
-// CCertificateExtension: one extension of a version 3 certificate as it was received, and the
-// reading of the extensions of a tbsCertificate value.
+// CCertificateExtension: one extension of a version 3 certificate or a version 2 revocation
+// list as it was received; the reading of the extensions of a tbsCertificate value and of
+// Extensions values, and their writing.
 #pragma once
 
-#include "vorlan/asn1/asn1type.h"
+#include "vorlan/asn1/sequence.h"
 #include "vorlan/framework/array.h"
 
 class CCertificateExtension {
@@ -14,6 +15,10 @@ public:
 
 using CCertificateExtensionArray = CArray<CCertificateExtension, const CCertificateExtension&>;
 
+// Archive form of each: the identifier, an octet 1 when critical (else 0), the value octets;
+// loading refuses another critical octet (generic archive exception).
+void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count);
+
 namespace detail {
 
 inline constexpr const char* kBasicConstraints = "2.5.29.19";
@@ -21,6 +26,14 @@ inline constexpr const char* kBasicConstraints = "2.5.29.19";
 // The extensions of a tbsCertificate value in their order (none without the [3] component);
 // the decoding exception naming the field for a malformed one or one that appears twice.
 void ReadExtensions(const CASN1Type& tbsCertificate, CCertificateExtensionArray& extensions);
+// The Extensions inside an explicit `tag` (named `name`), or the Extensions value, into
+// `extensions` (replaced, or unchanged on failure); the decoding exception for a malformed
+// one or one that appears twice.
+void ReadTaggedExtensions(const CASN1Type& tagged, BYTE tag, const char* name, CCertificateExtensionArray& extensions);
+void ReadExtensionList(const CASN1Type& value, CCertificateExtensionArray& extensions);
+// The Extensions value of `extensions` in DER (critical written only when set); the decoding
+// exception for an identifier that cannot be written.
+CASN1_SEQUENCE* NewExtensionList(const CCertificateExtensionArray& extensions);
 // The cA flag of a basicConstraints value; the decoding exception when it is malformed.
 int BasicConstraintsCA(const CByteArray& value);
 

@@ -83,17 +83,23 @@ int operator==(const CSerialNumber& a, const CSerialNumber& b) {
 
 CASN1_INTEGER::operator CSerialNumber() const {
     CSerialNumber serial;
-    if (GetSize() == 0) return serial;
-    serial.Copy(*this);
-    serial.m_bNegative = GetAt(0) >= 0x80;
-    if (serial.m_bNegative) negate(serial.GetData(), static_cast<size_t>(serial.GetSize()));
+    if (!detail::ReadSerial(GetData(), GetSize(), serial))
+        ___throwDERDecodingException("Serial number longer than %d bits", 8 * CSerialNumber::kMaxOctets);
+    return serial;
+}
+
+int detail::ReadSerial(const BYTE* contents, int length, CSerialNumber& serial) {
+    serial.SetSize(length);
+    serial.m_bNegative = 0;
+    if (length == 0) return 1;
+    std::memcpy(serial.GetData(), contents, static_cast<size_t>(length));
+    serial.m_bNegative = contents[0] >= 0x80;
+    if (serial.m_bNegative) negate(serial.GetData(), static_cast<size_t>(length));
     // Leading zero octets go, the last octet stays.
     const auto magnitude = significant(serial);
-    const int skip = serial.GetSize() - std::max<int>(1, static_cast<int>(magnitude.size()));
-    if (static_cast<int>(magnitude.size()) > CSerialNumber::kMaxOctets)
-        ___throwDERDecodingException("Serial number longer than %d bits", 8 * CSerialNumber::kMaxOctets);
-    serial.RemoveAt(0, skip);
-    return serial;
+    if (static_cast<int>(magnitude.size()) > CSerialNumber::kMaxOctets) return 0;
+    serial.RemoveAt(0, length - std::max<int>(1, static_cast<int>(magnitude.size())));
+    return 1;
 }
 
 CASN1_INTEGER::CASN1_INTEGER(const CSerialNumber& serial) : CASN1_INTEGER() {

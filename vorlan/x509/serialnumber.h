@@ -34,3 +34,10 @@ public:
 
 // Numeric equality: sign and magnitude, leading zero octets aside (zero has no sign).
 int operator==(const CSerialNumber& a, const CSerialNumber& b);
+
+namespace detail {
+// The INTEGER contents octets `contents` (two's complement) as sign and magnitude into
+// `serial`, leading zero octets dropped; 0 (serial unspecified) for a magnitude beyond
+// CSerialNumber::kMaxOctets.
+int ReadSerial(const BYTE* contents, int length, CSerialNumber& serial);
+}  // namespace detail

@@ -1,6 +1,7 @@
 #include "vorlan/x509/signedstructure.h"
 
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "vorlan/x509/signaturealgorithm.h"
@@ -16,6 +17,8 @@ CASN1_SignedStructure::CASN1_SignedStructure(CASN1Type* signedPart, CASN1_Algori
 
 CASN1_SignedStructure& CASN1_SignedStructure::operator=(const CASN1_SignedStructure& other) {
     if (this == &other) return *this;
+    other.BuildComponents();
+    m_bDeferred.store(false, std::memory_order_release);  // this value's own octets go
     CASN1_CONSTRUCTED_TYPE::operator=(other);
     m_abReceived = other.m_abReceived;
     m_dwSignedOffset = other.m_dwSignedOffset;
@@ -29,6 +32,7 @@ void CASN1_SignedStructure::operatorMOVE(CASN1_SignedStructure& source) {
     m_abReceived = std::move(source.m_abReceived);
     m_dwSignedOffset = std::exchange(source.m_dwSignedOffset, 0);
     m_dwSignedLength = std::exchange(source.m_dwSignedLength, 0);
+    m_bDeferred.store(source.m_bDeferred.exchange(false), std::memory_order_release);
 }
 
 void CASN1_SignedStructure::clear() {
@@ -39,6 +43,95 @@ void CASN1_SignedStructure::clear() {
 void CASN1_SignedStructure::forgetReceived() {
     m_abReceived.RemoveAll();
     m_dwSignedOffset = m_dwSignedLength = 0;
+    m_bDeferred.store(false, std::memory_order_release);
+}
+
+int CASN1_SignedStructure::deferComponents(CDEREncoding& der, long start, long end) {
+    clear();
+    keepReceived(der, start, end);
+    if (m_dwSignedLength == 0) {
+        forgetReceived();
+        der.Seek(start, CFile::begin);
+        return 0;
+    }
+    m_bConstructed = 1;
+    m_bIndefinite = 0;
+    m_bDeferred.store(true, std::memory_order_release);
+    return 1;
+}
+
+void CASN1_SignedStructure::BuildComponents() const {
+    if (!hasDeferredComponents()) return;
+    static std::mutex building;
+    const std::lock_guard<std::mutex> lock(building);
+    if (!m_bDeferred.load(std::memory_order_relaxed)) return;
+    // A private copy: decoded values may keep windows on the stream they were read from.
+    CDEREncoding der(0, m_abReceived);
+    CASN1_SEQUENCE decoded;
+    decoded.decodeFrom(der);
+    const_cast<CASN1_SignedStructure*>(this)->CASN1_CONSTRUCTED_TYPE::operatorMOVE(decoded);
+    m_bDeferred.store(false, std::memory_order_release);
+}
+
+void CASN1_SignedStructure::AddObject(CASN1Type* component) {
+    BuildComponents();
+    CASN1_SEQUENCE::AddObject(component);
+}
+
+void CASN1_SignedStructure::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag,
+                                          unsigned char tag) const {
+    BuildComponents();
+    CASN1_SEQUENCE::writeEncoding(out, contentsOnly, useTag, tag);
+}
+
+void CASN1_SignedStructure::writeClearContents(CBufferedFilterNS& out) const {
+    BuildComponents();
+    CASN1_SEQUENCE::writeClearContents(out);
+}
+
+void CASN1_SignedStructure::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
+    BuildComponents();
+    CASN1_SEQUENCE::buildImplicitTAGGED(tagged);
+}
+
+int CASN1_SignedStructure::fromImplicit(CASN1_TAGGED& tagged) {
+    BuildComponents();
+    return CASN1_SEQUENCE::fromImplicit(tagged);
+}
+
+int CASN1_SignedStructure::fromExplicit(CASN1_TAGGED& tagged) {
+    BuildComponents();
+    return CASN1_SEQUENCE::fromExplicit(tagged);
+}
+
+unsigned long CASN1_SignedStructure::getEncodedLength(int contentsOnly) const {
+    BuildComponents();
+    return CASN1_SEQUENCE::getEncodedLength(contentsOnly);
+}
+
+unsigned long CASN1_SignedStructure::getClearContentsLength() const {
+    BuildComponents();
+    return CASN1_SEQUENCE::getClearContentsLength();
+}
+
+void CASN1_SignedStructure::OnOffAlignLeft(int on) const {
+    BuildComponents();
+    CASN1_SEQUENCE::OnOffAlignLeft(on);
+}
+
+void CASN1_SignedStructure::OnOffClearAfterGet(int on) const {
+    BuildComponents();
+    CASN1_SEQUENCE::OnOffClearAfterGet(on);
+}
+
+void CASN1_SignedStructure::OnOffSorted(int on) const {
+    BuildComponents();
+    CASN1_SEQUENCE::OnOffSorted(on);
+}
+
+void CASN1_SignedStructure::Dump(unsigned long indent, CFile* file) const {
+    BuildComponents();
+    CASN1_SEQUENCE::Dump(indent, file);
 }
 
 void CASN1_SignedStructure::decodeChecked(CDEREncoding& der, void (*check)(const CASN1Type&, int),

@@ -1,8 +1,10 @@
 // CASN1_SignedStructure: a SEQUENCE of a signed part, its signature algorithm and the
 // signature (a certificate, a revocation list). Decoded from DER it keeps the octets as
-// received, so that the signed part is digested exactly as it arrived.
+// received, so that the signed part is digested exactly as it arrived. A structure checked
+// by a scan of its octets may leave its components to be built from them on first use.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "vorlan/asn1/bitstring.h"
@@ -15,6 +17,30 @@ class CASN1_SignedStructure : public CASN1_SEQUENCE {
 public:
     // Also forgets the received octets.
     void clear() override;
+
+    // Components left to be built (deferComponents) are built now, once, from the received
+    // octets (safe between threads). The accessors of the components through this class and
+    // every virtual function call it first; code that walks the components through a base
+    // class of a structure decoded this way calls it before.
+    void BuildComponents() const;
+    const CASN1ComponentArray& GetComponents() const { return BuildComponents(), m_components; }
+    CASN1ComponentArray& GetComponents() { return BuildComponents(), m_components; }
+    int GetCount() const { return BuildComponents(), m_components.GetSize(); }
+    CASN1Type& GetComponent(int index) { return BuildComponents(), CASN1_SEQUENCE::GetComponent(index); }
+    const CASN1Type& GetComponent(int index) const { return BuildComponents(), CASN1_SEQUENCE::GetComponent(index); }
+
+    void AddObject(CASN1Type* component) override;
+    void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeClearContents(CBufferedFilterNS& out) const override;
+    void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
+    int fromImplicit(CASN1_TAGGED& tagged) override;
+    int fromExplicit(CASN1_TAGGED& tagged) override;
+    unsigned long getEncodedLength(int contentsOnly) const override;
+    unsigned long getClearContentsLength() const override;
+    void OnOffAlignLeft(int on) const override;
+    void OnOffClearAfterGet(int on) const override;
+    void OnOffSorted(int on) const override;
+    void Dump(unsigned long indent, CFile* file) const override;
 
 protected:
     CASN1_SignedStructure() = default;
@@ -49,6 +75,11 @@ protected:
                        const char* badSignature) const;
 
     void forgetReceived();
+    // Keeps the element from `start` to `end` of `der`, which a scan has checked, as received
+    // (its signed part located) and leaves the components to BuildComponents; the position
+    // moves to `end`. 0, nothing changed, when the signed part cannot be located.
+    int deferComponents(CDEREncoding& der, long start, long end);
+    int hasDeferredComponents() const { return m_bDeferred.load(std::memory_order_acquire); }
 
     // The DER as received; the signed part within it (length 0: not located).
     CByteArray m_abReceived;
@@ -57,4 +88,7 @@ protected:
 
 private:
     void keepReceived(CDEREncoding& der, long start, long end);
+
+    // The components are still to be built from m_abReceived.
+    mutable std::atomic<bool> m_bDeferred{false};
 };
