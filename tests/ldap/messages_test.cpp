@@ -165,9 +165,17 @@ TEST(LdapMessage, StrictDecodeRefusesFormsLdapForbidsWhichTheTolerantOneReads) {
 }
 
 TEST(LdapMessage, AccessorsReachDecodedMembersAndFailPastThem) {
-    const Octets octets = FromHex(message(kEntry, "02020100"));
+    // A second attribute with more values than the decoder keeps in place while it reads.
+    std::string values;
+    for (int i = 0; i < 20; ++i) values += str(std::to_string(i));
+    const std::string pdu =
+        message(tlv("64", {str("cn=a"), tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a"), str("b")})}),
+                                                   tlv("30", {str("many"), tlv("31", {values})})})}),
+                "02020100");
+    const Octets octets = FromHex(pdu);
     const auto owned = DecodeLDAPMessage(octets.data(), octets.size());
     const CASN1_LDAPMessage& m = *owned;
+    EXPECT_EQ(EncodedHex(m), pdu);
     EXPECT_EQ(m.GetMessageID(), 256u);
     EXPECT_FALSE(m.is_cldapUserName());
     EXPECT_EQ(m.getControlCount(), 0);
@@ -178,6 +186,9 @@ TEST(LdapMessage, AccessorsReachDecodedMembersAndFailPastThem) {
     EXPECT_EQ(LDAPOctets(attribute.get_type()), "cn");
     EXPECT_EQ(attribute.get_vals().getComponentCount(), 2);
     EXPECT_EQ(LDAPOctets(attribute.get_vals().getComponent(1)), "b");
+    const CASN1_SetOfLDAPAttributeValue& many = op.get_searchResEntry().get_attributes().getComponent(1).get_vals();
+    EXPECT_EQ(many.getComponentCount(), 20);
+    EXPECT_EQ(LDAPOctets(many.getComponent(19)), "19");
     EXPECT_EQ(LDAPOctets(m.get_protocolOp().get_searchResEntry().get_objectName()), "cn=a");
     // Past the members: the decoding exception, never an index -1 or a reference to nothing.
     const std::vector<std::function<void()>> past = {
@@ -185,7 +196,7 @@ TEST(LdapMessage, AccessorsReachDecodedMembersAndFailPastThem) {
         [&] { m.get_controls(); },
         [&] { m.getControl(0); },
         [&] { op.get_searchResDone(); },
-        [&] { op.get_searchResEntry().get_attributes().getComponent(1); },
+        [&] { op.get_searchResEntry().get_attributes().getComponent(2); },
         [&] { attribute.get_vals().getComponent(-1); },
         [&] { CASN1_ProtocolOpChoice().GetValue(); },
     };

@@ -8,6 +8,7 @@
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/tripledes.h"
 #include "vorlan/digest/sha1.h"
+#include "vorlan/digest/sha256.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/pkcs/certificationrequest.h"
 #include "vorlan/pkcs/digesteddata.h"
@@ -43,13 +44,27 @@ const Peer& ThePeer() {
     return peer;
 }
 
-Octets Sha1(const CASN1Type& content) {
-    CSHA1DigestMaker maker;
+template <class Maker, std::size_t size>
+Octets Digest(const CASN1Type& content) {
+    Maker maker;
     content.digestClearContents(maker);
-    Octets digest(20);
+    Octets digest(size);
     maker.GetCurrentDigest(digest.data());
     return digest;
 }
+Octets Sha1(const CASN1Type& content) { return Digest<CSHA1DigestMaker, 20>(content); }
+
+// The digests a signer may name: the digest of content, the identifier and the RSA digest.
+struct DigestRow {
+    const char* md;
+    Octets (*digest)(const CASN1Type&);
+    CASN1_OBJECT_IDENTIFIER* (*identifier)();
+    EDigestAlgorithm algorithm;
+};
+const DigestRow kDigests[] = {
+    {"sha1", Digest<CSHA1DigestMaker, 20>, []() -> CASN1_OBJECT_IDENTIFIER* { return new CASN1_sha1; }, sha1},
+    {"sha256", Digest<CSHA256DigestMaker, 32>, []() -> CASN1_OBJECT_IDENTIFIER* { return new CASN1_sha256; }, sha256},
+};
 
 Octets Octs(const CByteArray& bytes) { return Octets(bytes.GetData(), bytes.GetData() + bytes.GetSize()); }
 
@@ -67,10 +82,11 @@ TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
     const Peer& peer = ThePeer();
     const Octets content = Pattern(3000, 7);
     WriteFile(InScratch("content"), content);
-    for (const std::string option : {"", "-noattr"}) {
-        x509test::Run("openssl smime -sign -md sha1 -nodetach -binary -outform DER " + option + " -signer " +
-                      peer.cert + " -inkey " + peer.key + " -in " + InScratch("content").string() + " -out " +
-                      InScratch("signed").string());
+    for (const auto& [md, option] : {std::pair{kDigests[0], ""}, {kDigests[0], "-noattr"}, {kDigests[1], ""}}) {
+        SCOPED_TRACE(md.md + std::string(option));
+        x509test::Run("openssl smime -sign -md " + std::string(md.md) + " -nodetach -binary -outform DER " + option +
+                      " -signer " + peer.cert + " -inkey " + peer.key + " -in " + InScratch("content").string() +
+                      " -out " + InScratch("signed").string());
         const CASN1_SignedData message(ReadMessage(InScratch("signed")));
         const CASN1Type& data = message.GetContentInfo().GetContent();
         EXPECT_EQ(Octs([&] {
@@ -80,13 +96,15 @@ TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
                   }()),
                   content);
         const CASN1_SignerInfo& signer = message.GetSignerInfo(0);
-        EXPECT_EQ(signer.IsAuthenticatedAttributes(), option.empty()) << option;
+        EXPECT_EQ(signer.IsAuthenticatedAttributes(), !*option);
         EXPECT_EQ(Encoded(signer.GetIssuerAndSerialNumber()),
                   Encoded(*std::unique_ptr<CASN1Type>(peer.issuerAndSerial())));
-        Octets digest = Sha1(data);
-        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), 20), 1) << option;
+        Octets digest = md.digest(data);
+        const int n = static_cast<int>(digest.size());
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), n), 1);
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), 20 + 32 - n), 0);
         digest[0] ^= 1;
-        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), 20), 0) << option;
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), n), 0);
         // A version 3 certificate moved out of the message still reads whole and verifies.
         const std::unique_ptr<CASN1_SET> certificates(CASN1_SignedData(message).GetCertificates(1));
         CASN1_Certificate taken;
@@ -98,26 +116,54 @@ TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
     }
 }
 
-TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7Read) {
+TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {
     const Peer& peer = ThePeer();
-    x509test::Run("openssl crl2pkcs7 -nocrl -certfile " + peer.cert + " -outform DER -out " +
-                  InScratch("bag").string());
-    CASN1_SignedData bag(ReadMessage(InScratch("bag")));
+    const std::string big = InScratch("big.pem").string(), ec = InScratch("ec.pem").string();
+    x509test::Run("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
+    x509test::Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=EC -keyout " +
+                  InScratch("ec.key").string() + " -out " + ec);
+    x509test::Run("openssl crl2pkcs7 -nocrl -certfile " + peer.cert + " -certfile " + big + " -certfile " + ec +
+                  " -outform DER -out " + InScratch("bag").string());
+    const Octets bagDer = ReadFile(InScratch("bag"));
+    EXPECT_EQ(Encoded(Decoded<CASN1_ContentInfo>(bagDer)), bagDer);
+    CASN1_SignedData bag(Decoded<CASN1_ContentInfo>(bagDer));
     EXPECT_TRUE(bag.IsCertificates());
     EXPECT_FALSE(bag.IsCRLs());
     EXPECT_EQ(bag.GetSignerInfos().GetCount(), 0);
     EXPECT_FALSE(bag.GetContentInfo().IsContent());
     const std::unique_ptr<CASN1_SET> certificates(bag.GetCertificates(1));
+    ASSERT_EQ(certificates->GetCount(), 3);
     EXPECT_EQ(Encoded(certificates->GetComponent(0)), peer.certDer);
+    // The EC certificate is signed with ECDSA, which is found first.
+    const char* reasons[] = {"", "SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)",
+                             "CASN1_CertificateData::SetDataTo - unknown signature algorithm"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string pem = i == 0 ? peer.cert : i == 1 ? big : ec;
+        x509test::Run("openssl x509 -in " + pem + " -outform DER -out " + InScratch("one.der").string());
+        EXPECT_EQ(Encoded(certificates->GetComponent(i)), ReadFile(InScratch("one.der")));
+        EXPECT_EQ(CASN1_Certificate::isValid(&certificates->GetComponent(i), 0), 1);
+        CCertificate read;
+        EXPECT_EQ(DecodingReason([&] { Decoded<CASN1_Certificate>(ReadFile(InScratch("one.der"))).SetDataTo(read); }),
+                  reasons[i]);
+    }
+    // A message signed with the long key reads; no key the library holds verifies it.
+    WriteFile(InScratch("content"), Pattern(100, 1));
+    x509test::Run("openssl smime -sign -md sha256 -nodetach -binary -outform DER -signer " + big + " -inkey " +
+                  KeyFile(4096) + " -in " + InScratch("content").string() + " -out " +
+                  InScratch("big-signed").string());
+    const CASN1_SignedData message(ReadMessage(InScratch("big-signed")));
+    const Octets digest = Digest<CSHA256DigestMaker, 32>(message.GetContentInfo().GetContent());
+    EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(), 32), 0);
 }
 
 TEST(PkcsOpenssl, SignedMessagesBuiltHereVerifyInOpenssl) {
     const Peer& peer = ThePeer();
     const Octets content = Pattern(5000, 3);
-    const Octets digest = Sha1(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
-    for (const bool withAttributes : {false, true}) {
+    for (const auto& [md, withAttributes] : {std::pair{kDigests[0], false}, {kDigests[0], true}, {kDigests[1], true}}) {
+        SCOPED_TRACE(md.md);
+        const Octets digest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
         auto* signer = new CASN1_SignerInfo(
-            peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL),
+            peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(md.identifier(), new CASN1_NULL),
             new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL), new CASN1_OCTET_STRING);
         Octets signedDigest = digest;
         if (withAttributes) {
@@ -129,10 +175,10 @@ TEST(PkcsOpenssl, SignedMessagesBuiltHereVerifyInOpenssl) {
             signer->SetAuthenticatedAttributes(attributes);
             CByteArray covered;
             signer->GetAuthenticatedAttributesEncoding(covered);
-            signedDigest = Sha1(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(Octs(covered))));
+            signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(Octs(covered))));
         }
         CByteArray signature;
-        peer.privateKey.LockDigest(sha1, signedDigest.data(), signature);
+        peer.privateKey.LockDigest(md.algorithm, signedDigest.data(), signature);
         signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
 
         auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(new CASN1_data, NewOctets(content)));
@@ -141,7 +187,9 @@ TEST(PkcsOpenssl, SignedMessagesBuiltHereVerifyInOpenssl) {
         signedData->SetCertificates(certificates);
         signedData->AddSignerInfo(signer);
         EXPECT_EQ(signedData->GetDigestAlgorithms().GetCount(), 1);
-        EXPECT_EQ(signedData->GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(), 20), 1);
+        EXPECT_EQ(signedData->GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(),
+                                                                static_cast<int>(digest.size())),
+                  1);
         const std::string file = Write("built-signed", CASN1_ContentInfo(new CASN1_signedData, signedData));
         x509test::Run("openssl smime -verify -noverify -binary -inform DER -in " + file + " -out " +
                       InScratch("verified").string());
@@ -196,12 +244,14 @@ TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWays) {
 
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
-    x509test::Run("openssl req -new -sha1 -subj '/CN=vorlan request/O=vorlan' -key " + peer.key +
-                  " -outform DER -out " + InScratch("req.der").string());
-    Octets der = ReadFile(InScratch("req.der"));
-    EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1);
-    der[der.size() - 1] ^= 1;
-    EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0);
+    for (const char* md : {"-sha1", ""}) {  // OpenSSL's default: SHA-256
+        x509test::Run("openssl req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -key " + peer.key +
+                      " -outform DER -out " + InScratch("req.der").string());
+        Octets der = ReadFile(InScratch("req.der"));
+        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
+        der[der.size() - 1] ^= 1;
+        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md;
+    }
 
     CASN1_SET attributes, password;
     password.AddObject(new CASN1_PrintableString(reinterpret_cast<const unsigned char*>("secret"), 6));
@@ -209,11 +259,16 @@ TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const std::unique_ptr<CASN1_IssuerAndSerialNumber> named(peer.issuerAndSerial());
     auto* info = new CASN1_CertificationRequestInfo(new CASN1_RDNSequence(named->GetIssuer()),
                                                     new CASN1_SubjectPublicKeyInfo(peer.publicKey()), attributes);
-    const CASN1_CertificationRequest request(info, peer.privateKey);
-    EXPECT_EQ(request.GetSignature().m_dwBits, 2048u);
-    EXPECT_EQ(request.IsSignatureOK(), 1);
-    const std::string file = Write("built-req.der", request);
-    EXPECT_NE(x509test::Run("openssl req -verify -noout -inform DER -in " + file).find("verify OK"), std::string::npos);
+    CASN1_CertificationRequest request(info, peer.privateKey);
+    for (const int algorithm : {2, 3}) {
+        if (algorithm == 3) request.SignWith(peer.privateKey, algorithm);
+        EXPECT_EQ(request.GetSignature().m_dwBits, 2048u);
+        EXPECT_EQ(request.IsSignatureOK(), 1);
+        const std::string file = Write("built-req.der", request);
+        const std::string text = x509test::Run("openssl req -verify -noout -text -inform DER -in " + file);
+        EXPECT_NE(text.find("verify OK"), std::string::npos);
+        EXPECT_NE(text.find(algorithm == 3 ? "sha256WithRSAEncryption" : "sha1WithRSAEncryption"), std::string::npos);
+    }
 }
 
 TEST(PkcsOpenssl, DigestedEncryptedAndSignedEnvelopedDataRoundTrip) {

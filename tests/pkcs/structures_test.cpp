@@ -139,7 +139,10 @@ TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, nullptr)), Seq({kData}));
     auto ready = std::make_unique<CASN1_TAGGED>(0x80, 0);
     ready->AddObject(new CASN1_OCTET_STRING(kOctets.data() + 2, 2));
-    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, ready.release())), kContentInfo);
+    CASN1_ContentInfo withContent(new CASN1_data, ready.release());
+    EXPECT_EQ(Encoded(withContent), kContentInfo);
+    withContent.DeleteContent();
+    EXPECT_EQ(Encoded(withContent), Seq({kData}));
     EXPECT_NE(DecodingReason([] { CASN1_ContentInfo(new CASN1_data, new CASN1_TAGGED(0x81, 0)); }), "");
 
     // Encrypted content is [0] IMPLICIT whether given as an OCTET STRING or as [0].

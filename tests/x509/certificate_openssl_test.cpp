@@ -6,6 +6,7 @@
 #include <openssl/x509.h>
 
 #include "peer.h"
+#include "vorlan/x509/validity.h"
 
 namespace x509test {
 namespace {
@@ -54,7 +55,8 @@ void ExpectFieldsAsOpenSSLReads(const CCertificate& ours, const Octets& der) {
     const BignumPtr ourSerial(BN_bin2bn(ours.m_serialNumber.GetData(), ours.m_serialNumber.GetSize(), nullptr),
                               BN_free);
     EXPECT_EQ(BN_cmp(serial.get(), ourSerial.get()), 0);
-    const int nids[] = {NID_md2WithRSAEncryption, NID_md5WithRSAEncryption, NID_sha1WithRSAEncryption};
+    const int nids[] = {NID_md2WithRSAEncryption, NID_md5WithRSAEncryption, NID_sha1WithRSAEncryption,
+                        NID_sha256WithRSAEncryption};
     EXPECT_EQ(nids[ours.m_nSignatureAlgorithm], X509_get_signature_nid(x));
     EXPECT_EQ(ours.m_issuer.GetOneLine().str(), NameText(X509_get_issuer_name(x)));
     EXPECT_EQ(ours.m_subject.GetOneLine().str(), NameText(X509_get_subject_name(x)));
@@ -94,6 +96,7 @@ struct PeerRow {
     const char* extensions;  // empty: version 1
     bool issued;             // by the first row, with `openssl x509 -req`
     int ca, unknownCritical;
+    const char* days = "30";
 };
 
 const PeerRow kPeerRows[] = {
@@ -105,7 +108,11 @@ const PeerRow kPeerRows[] = {
     {"v1 issued, e=3", 1024, 3, "sha1", "0x01", "nombstr", "C=DE\nCN=J\xC3\xBCrgen\n", "", true, 0, 0},
     {"v3 issued, MD5, critical key usage", 768, 65537, "md5", "0x00FF00", "utf8only", "CN=Leaf \xE2\x82\xAC\n",
      "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nsubjectAltName=email:a@example.org\n", true, 0, 1},
+    // OpenSSL's defaults: SHA-256, UTF8String names; valid past 2049, so notAfter is a GeneralizedTime.
+    {"v3 root of 100 years, SHA-256", 2048, 65537, "sha256", "0x5A", "utf8only", "O=Vorlan\nCN=Vorlan Root 2\n",
+     "basicConstraints=critical,CA:TRUE\n", false, 1, 0, "36500"},
 };
+const PeerRow& kLongRoot = kPeerRows[4];
 
 Octets MakePeerCertificate(const PeerRow& row, const std::string& caPem, const std::string& caKey) {
     const fs::path config = InScratch("req.cnf"), csr = InScratch("req.csr"), der = InScratch("peer.der");
@@ -114,8 +121,8 @@ Octets MakePeerCertificate(const PeerRow& row, const std::string& caPem, const s
     WriteFile(config, Octets(text.begin(), text.end()));
     const std::string key = KeyFile(row.bits, row.exponent);
     const std::string extensions = *row.extensions ? " -extensions ext" : "";
-    const std::string common = std::string(" -") + row.digest + " -days 30 -set_serial " + row.serial + extensions +
-                               " -outform DER -out " + der.string();
+    const std::string common = std::string(" -") + row.digest + " -days " + row.days + " -set_serial " + row.serial +
+                               extensions + " -outform DER -out " + der.string();
     if (row.issued) {
         Run("openssl req -new -key " + key + " -config " + config.string() + " -out " + csr.string());
         Run("openssl x509 -req -in " + csr.string() + " -CA " + caPem + " -CAkey " + caKey +
@@ -140,6 +147,9 @@ TEST(CertificatesWithOpenSSL, PeerCertificatesReadAsLibcryptoReadsThemAndVerifyA
         tree.SetDataTo(ours);
         ExpectFieldsAsOpenSSLReads(ours, der);
         EXPECT_EQ(EncodingOf(ours), der);
+        // The times are written back in the form they came in.
+        const auto& tbs = static_cast<const CASN1_CONSTRUCTED_TYPE&>(tree.GetComponent(0));
+        EXPECT_EQ(Encoded(CASN1_Validity(ours)), Encoded(tbs.GetComponent(ours.m_bVersion ? 4 : 3)));
         EXPECT_EQ(ours.IsSignatureOKFor(row.issued ? ca : ours), 1);
         EXPECT_EQ(ours.IsSignatureOKFor(stranger), 0);
         EXPECT_EQ(ours.IsSelfSigned(), row.issued ? 0 : 1);
@@ -190,39 +200,49 @@ CCertificate OurCertificate(BYTE version, const CRSAPublicKey& key) {
 }
 
 TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten) {
-    const PeerRow& caRow = kPeerRows[0];
-    const Octets caDer = MakePeerCertificate(caRow, "", "");
-    const std::string caPem = Pem(caDer, "ca");
+    // SHA-1 and 512-bit keys pass only at security level 0; SHA-256 and 1,024 bits at the default.
     const struct {
         const char* name;
         BYTE version;
         int bits, exponent;
-        bool selfSigned;
-    } rows[] = {{"v1 self-signed, 512 bits, e=3", 0, 512, 3, true},
-                {"v3 issued by an OpenSSL CA", 2, 1024, 65537, false}};
+        const PeerRow* ca;  // null: self-signed
+        int algorithm;
+        const char* shownAlgorithm;
+        int years;
+        const char* level;
+    } rows[] = {
+        {"v1 self-signed, 512 bits, e=3", 0, 512, 3, nullptr, 2, "sha1WithRSAEncryption", 0, " -auth_level 0"},
+        {"v3 issued by an OpenSSL CA", 2, 1024, 65537, &kPeerRows[0], 2, "sha1WithRSAEncryption", 0, " -auth_level 0"},
+        {"v3 SHA-256, issued by a root of 100 years, valid up to 2060", 2, 1024, 65537, &kLongRoot, 3,
+         "sha256WithRSAEncryption", 2060, ""},
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const CRSAPrivateKey subjectKey = PrivateKeyOf(KeyFile(row.bits, row.exponent));
         CCertificate ours = OurCertificate(row.version, subjectKey);
-        const CCertificate ca = ReadCertificate(caDer);
-        ours.m_issuer = row.selfSigned ? ours.m_subject : ca.m_subject;
-        ours.SignWith(row.selfSigned ? subjectKey : PrivateKeyOf(KeyFile(2048)));
+        if (row.years) ours.m_notAfter.m_wYear = static_cast<WORD>(row.years);
+        const Octets caDer = row.ca ? MakePeerCertificate(*row.ca, "", "") : Octets{};
+        const std::string caPem = row.ca ? Pem(caDer, "ca") : "";
+        const CCertificate ca = row.ca ? ReadCertificate(caDer) : CCertificate();
+        ours.m_issuer = row.ca ? ca.m_subject : ours.m_subject;
+        ours.SignWith(row.ca ? PrivateKeyOf(KeyFile(row.ca->bits)) : subjectKey, row.algorithm);
         const Octets der = EncodingOf(ours);
         ExpectFieldsAsOpenSSLReads(ours, der);
         const std::string pem = Pem(der, "ours");
         int status = 0;
-        const std::string verdict = x509test::Run(
-            "openssl verify -auth_level 0 -CAfile " + (row.selfSigned ? pem : caPem) + " " + pem, true, &status);
+        const std::string verdict =
+            x509test::Run("openssl verify" + std::string(row.level) + " -CAfile " + (row.ca ? caPem : pem) + " " + pem,
+                          true, &status);
         EXPECT_EQ(status, 0) << verdict;
         const std::string text = x509test::Run("openssl x509 -noout -text -in " + pem);
         for (const std::string& shown : std::initializer_list<std::string>{
-                 "Version: " + std::to_string(row.version + 1), "sha1WithRSAEncryption",
+                 "Version: " + std::to_string(row.version + 1), row.shownAlgorithm,
                  "Public-Key: (" + std::to_string(row.bits) + " bit)", "Exponent: " + std::to_string(row.exponent),
                  "Subject: C = DE + emailAddress = erika@example.org, O = M\\C3\\BCller, CN = J\\C3\\BCrgen"})
             EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
         const CCertificate back = ReadCertificate(der);
         EXPECT_TRUE(back == ours);
-        EXPECT_EQ(back.IsSignatureOKFor(row.selfSigned ? back : ca), 1);
+        EXPECT_EQ(back.IsSignatureOKFor(row.ca ? ca : back), 1);
     }
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 Octets OctetsOf(const CByteArray& a) { return Octets(a.GetData(), a.GetData() + a.GetSize()); }
 
-const Octets kSha256WithRSA = Seq({FromHex("06092a864886f70d01010b"), FromHex("0500")});
+const Octets kSha384WithRSA = Seq({FromHex("06092a864886f70d01010c"), FromHex("0500")});
 const Octets kSignature = FromHex("030400010203");
 Octets Validity(const std::string& notAfter = "480305140709Z") {
     return Seq({Text(0x17, "980305140709Z"), Text(0x17, notAfter)});
@@ -60,7 +60,9 @@ CCertificate Sample(const CRSAPublicKey& key, const char* subject = "Leaf") {
 bool SameDigests(const CCertificate& a, const CCertificate& b) {
     return a.m_bHasDigest16 == b.m_bHasDigest16 && a.m_bHasDigestSha1 == b.m_bHasDigestSha1 &&
            std::equal(a.m_digest16, a.m_digest16 + 16, b.m_digest16) &&
-           std::equal(a.m_digestSha1, a.m_digestSha1 + 20, b.m_digestSha1);
+           std::equal(a.m_digestSha1, a.m_digestSha1 + 20, b.m_digestSha1) &&
+           a.m_bHasDigestSha256 == b.m_bHasDigestSha256 &&
+           std::equal(a.m_digestSha256, a.m_digestSha256 + 32, b.m_digestSha256);
 }
 Octets PeerCertificate(const std::string& digest, const std::string& cn) {
     const fs::path der = InScratch("peer.der");
@@ -88,8 +90,9 @@ TEST(CertificateStructure, ShapeChecksFollowTheVersionAndNameTheFailingField) {
         {"unique identifier of 8 unused bits", Certificate(With(Fields(), {Version(1)}, {FromHex("81020800")})),
          ".tbsCertificate.issuerUniqueID is not valid)"},
         {"notAfter as GeneralizedTime",
-         Certificate(Fields(3, Seq({Text(0x17, "980305140709Z"), Text(0x18, "20480305140709Z")}))),
-         ".tbsCertificate.validity.notAfter: identifier 0x17 expected, 0x18 found)"},
+         Certificate(Fields(3, Seq({Text(0x17, "980305140709Z"), Text(0x18, "20480305140709Z")}))), ""},
+        {"notAfter as OCTET STRING", Certificate(Fields(3, Seq({Text(0x17, "980305140709Z"), Text(0x04, "x")}))),
+         ".tbsCertificate.validity.notAfter: identifier 0x17 expected, 0x04 found)"},
         {"key of 4 unused bits", Certificate(Fields(5, KeyInfo(4))),
          ".tbsCertificate.subjectPublicKeyInfo.subjectPublicKey is not valid)"},
         {"signature of 4 unused bits", Certificate(Fields(), kSha1WithRSA, FromHex("030204f0")),
@@ -121,10 +124,21 @@ TEST(CertificateStructure, FailedConversionsNameTheFieldAndChangeNothing) {
         Octets der;
         const char* reason;
     } rows[] = {
-        {"unknown signature algorithm", Certificate(Fields(1, kSha256WithRSA)),
+        {"unknown signature algorithm", Certificate(Fields(1, kSha384WithRSA)),
          "CASN1_CertificateData::SetDataTo - unknown signature algorithm"},
         {"month 13", Certificate(Fields(3, Validity("481305140709Z"))),
          "CASN1_UTCTime::SetDataTo - invalid contents (notAfter)"},
+        {"GeneralizedTime with a fraction of a second",
+         Certificate(Fields(3, Seq({Text(0x17, "980305140709Z"), Text(0x18, "20500305140709.5Z")}))),
+         "CASN1_GeneralizedTime::SetDataTo - invalid contents (notAfter)"},
+        {"RSA key of 4,096 bits",
+         Certificate(Fields(5, Seq({Seq({FromHex("06092a864886f70d010101"), FromHex("0500")}),
+                                    Tlv(0x03, Concat({{0}, Seq({Tlv(0x02, Octets(513, 0x7F)), Tlv(0x02, {3})})}))}))),
+         "SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)"},
+        {"elliptic curve key",
+         Certificate(Fields(5, Seq({Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")}),
+                                    Tlv(0x03, Concat({{0, 4}, Octets(64, 0x31)}))}))),
+         "SubjectPublicKeyInfo contents is not valid (key algorithm 1.2.840.10045.2.1 is not RSA)"},
         {"key length parameter 65536", Certificate(Fields(5, hugeParameter)),
          "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
         {"signature of 257 octets", Certificate(Fields(), kSha1WithRSA, Tlv(0x03, Octets(258, 0))),
@@ -203,7 +217,14 @@ TEST(CertificateSignature, SigningUsesTheWholeModulusAndRefusesLongKeys) {
     EXPECT_EQ(Octets(certificate.m_signature, certificate.m_signature + 192), Octets(192, 0));
     EXPECT_EQ(certificate.IsSignatureOKFor(key), 1);
     EXPECT_EQ(certificate.IsSignatureOKFor(PrivateKeyOf(KeyFile(1024, 3))), 0);
+    for (int algorithm : {3, 2}) {
+        certificate.SignWith(key, algorithm);
+        EXPECT_EQ(certificate.m_nSignatureAlgorithm, algorithm);
+        EXPECT_EQ(ReadCertificate(EncodingOf(certificate)).IsSignatureOKFor(key), 1) << algorithm;
+    }
+    EXPECT_TRUE(certificate.m_bHasDigestSha1 && certificate.m_bHasDigestSha256);
     const CCertificate before = certificate;
+    EXPECT_NE(MessageOf<CNotSupportedException>([&] { certificate.SignWith(key, 1); }), testcommon::kNoException);
     key.bits = 4096;
     EXPECT_EQ(MessageOf<CUnlockException>([&] { certificate.SignWith(key); }),
               "CCertificate::SignWith fails - key.RsaOutputSize() = 512");
@@ -230,7 +251,7 @@ TEST(CertificateSignature, SignedPartIsDigestedAsReceived) {
     EXPECT_EQ(EncodingOf(CCertificate(ours)), der);
 }
 
-TEST(CertificateArchive, FormsOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
+TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     CCertificate original = ReadCertificate(PeerCertificate("md5", "Archived"));
     original.SignWith(PrivateKeyOf(KeyFile(512, 3)));  // both digests cached
     const auto stored = testcommon::Store([&](CArchive& ar) { original.Serialize(ar); });
@@ -238,6 +259,14 @@ TEST(CertificateArchive, FormsOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     testcommon::Loader loader(stored);
     loaded.Serialize(loader.ar);
     EXPECT_TRUE(loaded == original && SameDigests(loaded, original));
+    // A cached SHA-256 digest makes it format 2, which carries that digest too.
+    CCertificate sha256 = original;
+    sha256.SignWith(PrivateKeyOf(KeyFile(512, 3)), 3);
+    const auto stored2 = testcommon::Store([&](CArchive& ar) { sha256.Serialize(ar); });
+    EXPECT_EQ(stored2[0], 2);
+    testcommon::Loader loader2(stored2);
+    loaded.Serialize(loader2.ar);
+    EXPECT_TRUE(loaded == sha256 && SameDigests(loaded, sha256) && loaded.m_bHasDigestSha256);
 
     // Format 0 has no SHA-1 flag: the 16-bit flag and 20 octets after the MD5 digest go.
     constexpr std::size_t kFlags = 8 + 3 * 256, kSha1Flag = kFlags + 2 + 16;
@@ -253,8 +282,8 @@ TEST(CertificateArchive, FormsOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
         const char* name;
         std::size_t at;
         std::vector<BYTE> octets;
-    } refused[] = {{"format 2", 0, {2}},
-                   {"algorithm 3", 2, {3, 0}},
+    } refused[] = {{"format 3", 0, {3}},
+                   {"algorithm 4", 2, {4, 0}},
                    {"key of 2,049 bits", 4, {0x01, 0x08}},
                    {"signature of 65,535 bits", 6, {0xFF, 0xFF}},
                    {"serial count past the end", kSha1Flag + 22, {0xFF, 0xFF}}};

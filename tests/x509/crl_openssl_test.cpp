@@ -159,10 +159,11 @@ TEST(CRLsWithOpenSSL, OurListsPassOpenSSLCrlVerifyAndPrintAsWritten) {
     crl.m_lastUpdate.SetTime(std::time(nullptr) - 60);
     crl.m_nextUpdate.SetTime(std::time(nullptr) + 86400);
     const BYTE serials[][2] = {{0x0A, 0xFF}, {0x00, 0x80}, {0x05, 0}};
-    for (const auto& serial : serials)
-        crl.m_entries.Add(new CCRLEntry(CSerialNumber(serial, serial[1] ? 2 : 1), CUTCTime(std::time_t{1700000000})));
+    const std::time_t dates[] = {1700000000, 1700000000, 2900000000};  // the last one in 2061: GeneralizedTime
+    for (int i = 0; i < 3; ++i)
+        crl.m_entries.Add(new CCRLEntry(CSerialNumber(serials[i], serials[i][1] ? 2 : 1), CUTCTime(dates[i])));
     crl.m_entries[2]->m_serialNumber.m_bNegative = 1;
-    crl.SignWith(PrivateKeyOf(ca.key));
+    crl.SignWith(PrivateKeyOf(ca.key), 3);
     const fs::path der = ca.dir / "ours.der";
     WriteFile(der, Encoded(CASN1_CertificateRevocationList(crl)));
     int status = 0;
@@ -173,9 +174,9 @@ TEST(CRLsWithOpenSSL, OurListsPassOpenSSLCrlVerifyAndPrintAsWritten) {
     const auto peer = PeerEntries(der);
     ASSERT_EQ(peer.size(), 3u);
     const char* shown[] = {"0AFF", "80", "-05"};
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(peer[i], std::make_pair(std::string(shown[i]), std::time_t{1700000000}));
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(peer[i], std::make_pair(std::string(shown[i]), dates[i]));
     const std::string text = x509test::Run("openssl crl -inform DER -noout -text -in " + der.string());
+    EXPECT_NE(text.find("sha256WithRSAEncryption"), std::string::npos) << text;
     EXPECT_NE(text.find("Version 1 (0x0)"), std::string::npos) << text;
     EXPECT_NE(text.find("Issuer: C = DE, CN = Vorlan CRL CA"), std::string::npos) << text;
 }

@@ -72,7 +72,8 @@ CCertificateRevocationList Sample(std::initializer_list<CSerialNumber> serials =
 std::string State(const CCertificateRevocationList& crl) {
     return CString(crl).str() + ToHex(crl.m_signature, 256) + std::to_string(crl.m_nSignatureAlgorithm) + "/" +
            std::to_string(crl.m_wSignatureBits) + "/" + std::to_string(crl.m_bHasDigest16) + ToHex(crl.m_digest16, 16) +
-           std::to_string(crl.m_bHasDigestSha1) + ToHex(crl.m_digestSha1, 20);
+           std::to_string(crl.m_bHasDigestSha1) + ToHex(crl.m_digestSha1, 20) + std::to_string(crl.m_bHasDigestSha256) +
+           ToHex(crl.m_digestSha256, 32);
 }
 
 TEST(CRLStructure, ShapeChecksNameTheFailingField) {
@@ -155,6 +156,10 @@ TEST(CRLStructure, ConversionsWriteWhatTheyReadAndFailWhole) {
     const CCertificateRevocationList one = ReadList(List(Fields({Seq({Entry({0x00, 0x80}, "990101000000Z")})})));
     ASSERT_EQ(one.m_entries.GetSize(), 1);
     EXPECT_EQ(CString(*one.m_entries[0]).str(), "Serial Number: 80 Revocation Date: 1 January, 1999, 00:00 00 sec GMT");
+    // Times past 2049 come as GeneralizedTime and are written back as they came.
+    const Octets later = List({kSha1WithRSA, Name("CA"), Time("980305140709Z"), Text(0x18, "20500305140709Z"),
+                               Seq({Seq({Tlv(0x02, {9}), Text(0x18, "20600101000000Z")})})});
+    EXPECT_EQ(EncodingOf(ReadList(later)), later);
 
     CCertificateRevocationList original = ReadList(List(Fields({Seq({Entry({7}), Entry({8})})})));
     original.SignWith(PrivateKeyOf(KeyFile(512, 3)));
@@ -163,7 +168,7 @@ TEST(CRLStructure, ConversionsWriteWhatTheyReadAndFailWhole) {
         Octets der;
         const char* reason;
     } rows[] = {
-        {"unknown signature algorithm", List(Fields({}, Seq({FromHex("06092a864886f70d01010b"), FromHex("0500")}))),
+        {"unknown signature algorithm", List(Fields({}, Seq({FromHex("06092a864886f70d01010c"), FromHex("0500")}))),
          "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm"},
         {"nextUpdate in month 13", List(Fields({}, kSha1WithRSA, "481305140709Z")),
          "CASN1_UTCTime::SetDataTo - invalid contents (nextUpdate)"},
@@ -293,8 +298,8 @@ TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
         const char* name;
         std::size_t at;
         std::vector<BYTE> octets;
-    } refused[] = {{"format 2", 0, {2}},
-                   {"algorithm 3", kAlgorithm, {3, 0}},
+    } refused[] = {{"format 3", 0, {3}},
+                   {"algorithm 4", kAlgorithm, {4, 0}},
                    {"signature of 2,056 bits", kAlgorithm + 2, {0x08, 0x08}},
                    {"signature of 65,535 bits", kAlgorithm + 2, {0xFF, 0xFF}},
                    {"entry format 2", kEntries + 2, {2}},
@@ -322,7 +327,7 @@ TEST(CRLBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
     const std::pair<const char*, std::function<void(CCertificateRevocationList&)>> rows[] = {
         {"algorithm 7", [](CCertificateRevocationList& c) { c.m_nSignatureAlgorithm = 7; }},
         {"signature of 2,056 bits", [](CCertificateRevocationList& c) { c.m_wSignatureBits = 2056; }},
-        {"nextUpdate in 2070", [](CCertificateRevocationList& c) { c.m_nextUpdate.m_wYear = 2070; }},
+        {"nextUpdate in 10000", [](CCertificateRevocationList& c) { c.m_nextUpdate.m_wYear = 10000; }},
         {"a missing entry", [](CCertificateRevocationList& c) { c.m_entries.Add(nullptr); }},
     };
     for (const auto& [name, spoil] : rows) {

@@ -129,6 +129,10 @@ TEST(KeyStructures, ChecksFollowTheSchema) {
         {"key bits not DER", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, FromHex("30ff00")), 0},
         {"key bits of three numbers", Valid<CASN1_SubjectPublicKeyInfo>,
          Info(kNull, Seq({Int({5}), Int({3}), Int({3})})), 0},
+        {"RSA key past 2,048 bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Modulus(513), Int({3})})), 1},
+        {"elliptic curve key, not DER", Valid<CASN1_SubjectPublicKeyInfo>,
+         Seq({Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")}), Tlv(0x03, FromHex("0004ffee"))}),
+         1},
         {"key info with a third component", Valid<CASN1_SubjectPublicKeyInfo>,
          Tlv(0x30, Concat({Seq({kRsaEncryption}), Tlv(0x03, Concat({{0}, kSmallKey})), kNull})), 0},
     };

@@ -1,6 +1,6 @@
-// CUTCTime and the UTCTime conversions: every text shape, hostile contents, the instant order
-// across zones and midnight, one second back, time_t and the archive form, all checked
-// against the C library's timegm/gmtime.
+// CUTCTime and the UTCTime and GeneralizedTime conversions: every text shape, hostile contents,
+// the form certificates write, the instant order across zones and midnight, one second back,
+// time_t and the archive form, all checked against the C library's timegm/gmtime.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -11,6 +11,7 @@
 #include "tests/x509/x509_test_util.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/x509/utctime.h"
+#include "vorlan/x509/validity.h"
 
 namespace {
 
@@ -111,6 +112,55 @@ TEST(UTCTimeText, WritingRefusesTimesThatWouldReadBackWrong) {
     time.m_bMonth = 0;
     EXPECT_TRUE(refused([&] { CASN1_UTCTime value(time); }));
     EXPECT_EQ(time.GetTimeAsString(1, 0), "");
+}
+
+TEST(GeneralizedTimeText, ReadIntoTheFullYearKeptInItsFormAndWrittenForYearsPast2049) {
+    const auto value = [](char tag, const std::string& text) {
+        const std::string der = std::string{tag, static_cast<char>(text.size())} + text;
+        return Octets(der.begin(), der.end());
+    };
+    const auto newTime = [](const CUTCTime& time) {
+        return encodedHex(*std::unique_ptr<CASN1Type>(detail::NewTime(time)));
+    };
+    // Received: the full year, the instant, and the same octets written back, whatever the year.
+    for (const std::string text : {"20500101000000Z", "20491231235959Z", "21240229120000Z", "99991231235959Z"}) {
+        SCOPED_TRACE(text);
+        CUTCTime time(std::time_t{0});
+        dynamic_cast<CASN1_GeneralizedTime&>(*decode(value(0x18, text))).SetDataTo(time);
+        struct tm fields {};
+        strptime(text.c_str(), "%Y%m%d%H%M%SZ", &fields);
+        EXPECT_EQ(time.GetTime(), timegm(&fields));
+        EXPECT_EQ(time.m_bFormatLength, CUTCTimeFields::kGeneralizedFormat);
+        EXPECT_EQ(newTime(time), toHex(value(0x18, text)));
+        CUTCTime loaded;
+        testcommon::Loader in(testcommon::Store([&](CArchive& ar) { time.Serialize(ar); }));
+        loaded.Serialize(in.ar);
+        EXPECT_EQ(newTime(loaded), toHex(value(0x18, text)));
+    }
+    for (const char* text :
+         {"2050010100000Z", "20500101000000.5Z", "20500101000000+0100", "205001010000000", "20501301000000Z",
+          "20500230000000Z", "20500101240000Z", "20500101006000Z", "2050010100000aZ"}) {
+        CUTCTime time(std::time_t{86400});
+        const CUTCTime before = time;
+        EXPECT_TRUE(refused([&] { dynamic_cast<CASN1_GeneralizedTime&>(*decode(value(0x18, text))).SetDataTo(time); }))
+            << text;
+        EXPECT_TRUE(time == before) << text;
+    }
+    // Built here: UTCTime up to 2049, GeneralizedTime in GMT from 2050 and before 1970 (two-digit
+    // years 50-69 read back as 2050-2069 here); a differential keeps the UTCTime it came in.
+    CUTCTime year2100 = parsed("5501010030+0100");
+    year2100.m_wYear = 2100;
+    const std::pair<CUTCTime, std::string> built[] = {
+        {parsed("491231235959Z"), toHex(value(0x17, "491231235959Z"))},
+        {parsed("500101000000Z"), toHex(value(0x18, "20500101000000Z"))},
+        {parsed("5501010030+0100"), toHex(value(0x17, "5501010030+0100"))},
+        {year2100, toHex(value(0x18, "20991231233000Z"))},
+        {CUTCTime(std::time_t{-1}), toHex(value(0x18, "19691231235959Z"))},
+    };
+    for (const auto& [time, hex] : built) EXPECT_EQ(newTime(time), hex);
+    CUTCTime far(std::time_t{0});
+    far.m_wYear = 10000;
+    EXPECT_TRUE(refused([&] { newTime(far); }));
 }
 
 TEST(UTCTimeText, SetupReadsNoDifferentialWithoutOneAndNothingPastTheText) {

@@ -119,8 +119,10 @@ protected:
 // Order of two values by their DER encodings: negative, 0 or positive.
 int ___cmp(const CASN1Type& a, const CASN1Type& b);
 
-// Arrays of component pointers own their components.
+// Arrays of component pointers own their components; their storage is kept like the values'.
 void DestructElements(CASN1Type** elements, int count);
+void* AllocateElementBlock(CASN1Type** tag, size_t bytes);
+void FreeElementBlock(CASN1Type** tag, void* block, size_t bytes) noexcept;
 
 namespace detail {
 

@@ -20,7 +20,9 @@ struct ASN1_TYPE_INFO {
     BYTE m_tagAndClass;  // 0 for a CHOICE
     int m_bChoice;
     const ASN1_COMPONENT_INFO* m_pRows;
-    CASN1Type* (*m_pfnMake)();  // a new empty value of the class; null for a CHOICE
+    // A new empty value of the class; null for a CHOICE. Named classes keep the plain component
+    // slots (no override of adding a component), so the decoder fills their arrays directly.
+    CASN1_CONSTRUCTED_TYPE* (*m_pfnMake)();
 };
 
 struct ASN1_COMPONENT_INFO {
@@ -111,7 +113,7 @@ enum class EASN1Presence { mandatory, optional, repeated };
 namespace detail {
 
 template <class X>
-CASN1Type* MakeASN1Value() {
+CASN1_CONSTRUCTED_TYPE* MakeASN1Value() {
     return new X;
 }
 

@@ -163,6 +163,7 @@ CASN1Type* ___makeASN1Class(unsigned char identifier) {
         case kASN1UTF8String: return new CASN1_UTF8String;
         case kASN1IA5String: return new CASN1_IA5String;
         case kASN1UTCTime: return new CASN1_UTCTime;
+        case kASN1GeneralizedTime: return new CASN1_GeneralizedTime;
         case kASN1UniversalString: return new CASN1_UniversalString;
         case kASN1BMPString: return new CASN1_BMPString;
         default: return new CASN1_TAGGED(identifier, 0);

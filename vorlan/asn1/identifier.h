@@ -32,6 +32,7 @@ inline constexpr BYTE kASN1PrintableString = 0x13;
 inline constexpr BYTE kASN1T61String = 0x14;
 inline constexpr BYTE kASN1IA5String = 0x16;
 inline constexpr BYTE kASN1UTCTime = 0x17;
+inline constexpr BYTE kASN1GeneralizedTime = 0x18;
 inline constexpr BYTE kASN1UniversalString = 0x1C;
 inline constexpr BYTE kASN1BMPString = 0x1E;
 

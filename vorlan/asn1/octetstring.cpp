@@ -2,8 +2,6 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_OCTET_STRING, CASN1_TAGGED)
 
-CASN1_OCTET_STRING::CASN1_OCTET_STRING() : CASN1_TAGGED(0x04, 0) {}
-
 CASN1_OCTET_STRING::CASN1_OCTET_STRING(const unsigned char* data, unsigned long size)
     : CASN1_OCTET_STRING(const_cast<unsigned char*>(data), size, 0, 1) {}
 

@@ -6,7 +6,7 @@
 
 class CASN1_OCTET_STRING : public CASN1_TAGGED {
 public:
-    CASN1_OCTET_STRING();
+    CASN1_OCTET_STRING() : CASN1_TAGGED(0x04, 0) {}
     // A private copy of the octets.
     CASN1_OCTET_STRING(const unsigned char* data, unsigned long size);
     explicit CASN1_OCTET_STRING(const CString& text);

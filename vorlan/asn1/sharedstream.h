@@ -18,11 +18,12 @@ public:
     SharedStream(const SharedStream&) = delete;
     SharedStream& operator=(const SharedStream&) = delete;
 
-    // Counted atomically: threads that share a decoded tree may each copy from it.
-    void AddRef() { m_nRefCount.fetch_add(1, std::memory_order_relaxed); }
+    // Counted atomically: threads that share a decoded tree may each copy from it. A decoder
+    // takes references for many windows at once and gives back those it did not hand out.
+    void AddRef(long count = 1) { m_nRefCount.fetch_add(count, std::memory_order_relaxed); }
     // The last holder ends the stream: an owned file is deleted, a temporary file closed and removed.
-    void Release() {
-        if (m_nRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    void Release(long count = 1) {
+        if (m_nRefCount.fetch_sub(count, std::memory_order_acq_rel) == count) delete this;
     }
 
     // The octets of a window read in place when the stream is in memory; null otherwise or

@@ -1,6 +1,7 @@
 #include "vorlan/asn1/tabledecoder.h"
 
 #include <memory>
+#include <vector>
 
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/octetstring.h"
@@ -19,12 +20,80 @@ struct Header {
     unsigned long length;  // contents octets of the definite form
 };
 
+// References to the encoding's stream for the windows of one decode: taken at once for as
+// many windows as the octets can hold (every element has two header octets at least), handed
+// out without touching the shared count, and the rest given back at the end, also on failure.
+class WindowReferences {
+public:
+    WindowReferences(vorlan::detail::SharedStream* stream, unsigned long octets)
+        : m_pStream(stream), m_nLeft(stream ? static_cast<long>(octets / 2 + 1) : 0) {
+        if (m_nLeft) m_pStream->AddRef(m_nLeft);
+    }
+    WindowReferences(const WindowReferences&) = delete;
+    WindowReferences& operator=(const WindowReferences&) = delete;
+    ~WindowReferences() {
+        if (m_nLeft) m_pStream->Release(m_nLeft);
+    }
+
+    // The stream with one reference for the caller.
+    vorlan::detail::SharedStream* take() {
+        if (m_nLeft)
+            --m_nLeft;
+        else if (m_pStream)
+            m_pStream->AddRef();
+        return m_pStream;
+    }
+
+private:
+    vorlan::detail::SharedStream* m_pStream;
+    long m_nLeft;
+};
+
+// The components read for a value the decoder made itself (a named value or a tagged wrapper,
+// which keep the plain component slots), handed over in one array at the end; owned until then.
+class PendingComponents {
+public:
+    PendingComponents() = default;
+    PendingComponents(const PendingComponents&) = delete;
+    PendingComponents& operator=(const PendingComponents&) = delete;
+    ~PendingComponents() {
+        for (int i = 0; i < m_nCount; ++i) delete at(i);
+    }
+
+    void add(ValuePtr component) {
+        if (m_nCount < kInline)
+            m_inline[m_nCount] = component.get();
+        else
+            m_spill.push_back(component.get());
+        component.release();
+        ++m_nCount;
+    }
+    void handTo(CASN1_CONSTRUCTED_TYPE& parent) {
+        CASN1ComponentArray& array = parent.GetComponents();
+        const int base = array.GetSize();
+        array.SetSize(base + m_nCount);
+        for (int i = 0; i < m_nCount; ++i) array[base + i] = at(i);
+        m_nCount = 0;
+        m_spill.clear();
+    }
+
+private:
+    static constexpr int kInline = 8;
+    CASN1Type* at(int i) const { return i < kInline ? m_inline[i] : m_spill[static_cast<size_t>(i - kInline)]; }
+
+    CASN1Type* m_inline[kInline];
+    std::vector<CASN1Type*> m_spill;
+    int m_nCount = 0;
+};
+
 // One pass over the octets of an encoding held in memory. Each read is bounded by the limit
 // of the element that contains it before it happens.
 class TableDecoder {
 public:
-    TableDecoder(CDEREncoding& der, const unsigned char* base, unsigned long position, EASN1DecodeForm form)
+    TableDecoder(CDEREncoding& der, const unsigned char* base, unsigned long position, unsigned long end,
+                 EASN1DecodeForm form)
         : m_der(der),
+          m_references(der.GetStream(), end - position),
           m_base(base),
           m_position(position),
           m_element(position),
@@ -41,16 +110,18 @@ public:
             readPrimitive(target, h);
             return 0;
         }
-        return readConstructed(target, h, type.m_pRows, limit, 0);
+        return readConstructed(target, nullptr, h, type.m_pRows, limit, 0);
     }
 
 private:
     // The components of one constructed element, read in order for the row walk.
     class ElementSource {
     public:
-        ElementSource(TableDecoder& decoder, CASN1Type& parent, const Header& h, unsigned long limit, int depth)
+        ElementSource(TableDecoder& decoder, CASN1Type& parent, CASN1_CONSTRUCTED_TYPE* own, const Header& h,
+                      unsigned long limit, int depth)
             : m_decoder(decoder),
               m_parent(parent),
+              m_pOwn(own),
               m_limit(h.indefinite ? limit : decoder.m_position + h.length),
               m_bIndefinite(h.indefinite),
               m_depth(depth) {}
@@ -87,13 +158,24 @@ private:
             return valid;
         }
 
+        // The parent the decoder made gets the components read into it now.
+        void finish() {
+            if (m_pOwn) m_pending.handTo(*m_pOwn);
+        }
+
     private:
         void append(ValuePtr component) {
-            if (component) ValueAccess::addConstructedComponent(m_parent, component.release());
+            if (!component) return;
+            if (m_pOwn)
+                m_pending.add(std::move(component));
+            else
+                ValueAccess::addConstructedComponent(m_parent, component.release());
         }
 
         TableDecoder& m_decoder;
         CASN1Type& m_parent;
+        CASN1_CONSTRUCTED_TYPE* m_pOwn;  // the parent when the decoder made it, else null
+        PendingComponents m_pending;
         unsigned long m_limit;
         bool m_bIndefinite;
         bool m_bEnded = false;
@@ -152,29 +234,35 @@ private:
         std::unique_ptr<CASN1_TAGGED> window(h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
                                                                               : new CASN1_TAGGED(h.identifier, 0));
         window->m_bConstructed = 0;
-        window->shareWindow(m_der.GetStream(), static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
+        window->takeWindow(m_references.take(), static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
         m_position += h.length;
         return window;
     }
 
     // The checks and flags of a constructed element; its components come next.
-    ElementSource beginConstructed(CASN1Type& value, const Header& h, unsigned long limit, int depth) {
+    ElementSource beginConstructed(CASN1Type& value, CASN1_CONSTRUCTED_TYPE* own, const Header& h, unsigned long limit,
+                                   int depth) {
         if (!ValueAccess::allowsConstructed(value))
             ___throwDERDecodingException("Encoded type does not allow constructed encoding method");
         if (depth >= kMaxDERNestingDepth)
             ___throwDERDecodingException("Constructed encodings nest deeper than %d levels", kMaxDERNestingDepth);
         value.m_bConstructed = 1;
         value.m_bIndefinite = h.indefinite;
-        return ElementSource(*this, value, h, limit, depth);
+        return ElementSource(*this, value, own, h, limit, depth);
     }
 
     // The components of a constructed element: by the rows when there are any, else generically.
-    int readConstructed(CASN1Type& value, const Header& h, const ASN1_COMPONENT_INFO* rows, unsigned long limit,
-                        int depth) {
-        ElementSource source = beginConstructed(value, h, limit, depth);
-        if (rows) return detail::walkComponents(rows, source);
-        while (source.more()) source.takeGeneric();
-        return 1;
+    // `own` is the value itself when the decoder made it.
+    int readConstructed(CASN1Type& value, CASN1_CONSTRUCTED_TYPE* own, const Header& h, const ASN1_COMPONENT_INFO* rows,
+                        unsigned long limit, int depth) {
+        ElementSource source = beginConstructed(value, own, h, limit, depth);
+        int valid = 1;
+        if (rows)
+            valid = detail::walkComponents(rows, source);
+        else
+            while (source.more()) source.takeGeneric();
+        source.finish();
+        return valid;
     }
 
     // The class ___makeASN1Class gives the identifier, read as the generic decoder reads it.
@@ -183,7 +271,7 @@ private:
             return readWindow(h);
         ValuePtr value(___makeASN1Class(h.identifier));
         if (h.constructed)
-            readConstructed(*value, h, nullptr, limit, depth);
+            readConstructed(*value, nullptr, h, nullptr, limit, depth);
         else
             readPrimitive(*value, h);
         return value;
@@ -206,7 +294,7 @@ private:
         // Explicit: a constructed wrapper around exactly one value of the type.
         if (!h.constructed) return nullptr;
         ValuePtr wrapper(new CASN1_TAGGED(h.identifier, 0));
-        ElementSource source = beginConstructed(*wrapper, h, limit, depth);
+        ElementSource source = beginConstructed(*wrapper, nullptr, h, limit, depth);
         valid = source.more() && source.takeInner(row.m_pfnIsValid, row.m_pType) && !source.more();
         return wrapper;
     }
@@ -224,8 +312,9 @@ private:
         }
         if (type && !type->m_bChoice) {
             if (!h.constructed || (!anyTag && h.identifier != type->m_tagAndClass)) return nullptr;
-            ValuePtr value(h.identifier == type->m_tagAndClass ? type->m_pfnMake() : new CASN1_TAGGED(h.identifier, 0));
-            valid = readConstructed(*value, h, type->m_pRows, limit, depth);
+            std::unique_ptr<CASN1_CONSTRUCTED_TYPE> value(
+                h.identifier == type->m_tagAndClass ? type->m_pfnMake() : new CASN1_TAGGED(h.identifier, 0));
+            valid = readConstructed(*value, value.get(), h, type->m_pRows, limit, depth);
             return value;
         }
         ValuePtr value = decodeGeneric(h, limit, depth);
@@ -234,6 +323,7 @@ private:
     }
 
     CDEREncoding& m_der;
+    WindowReferences m_references;
     const unsigned char* m_base;  // the octet at position p is m_base[p]
     unsigned long m_position;
     unsigned long m_element;  // where the element being read starts, for failure reasons
@@ -243,7 +333,7 @@ private:
 // Decodes from an encoding held in memory; the octets consumed.
 unsigned long decodeInMemory(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der,
                              const unsigned char* base, unsigned long start, unsigned long end, EASN1DecodeForm form) {
-    TableDecoder decoder(der, base, start, form);
+    TableDecoder decoder(der, base, start, end, form);
     int valid;
     try {
         valid = decoder.decodeTarget(target, type, end);

@@ -4,14 +4,6 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_TAGGED, CASN1_TAGGED)
 
-CASN1_TAGGED::CASN1_TAGGED() { m_bConstructed = 1; }
-
-CASN1_TAGGED::CASN1_TAGGED(unsigned char tag, int indefinite) {
-    identifier = tag;
-    m_bConstructed = 1;
-    m_bIndefinite = indefinite;
-}
-
 CASN1_TAGGED::~CASN1_TAGGED() { releaseEncoding(); }
 
 CASN1_TAGGED& CASN1_TAGGED::operator=(const CASN1_TAGGED& other) {

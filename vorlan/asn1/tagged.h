@@ -7,9 +7,13 @@
 
 class CASN1_TAGGED : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_TAGGED();
+    CASN1_TAGGED() { m_bConstructed = 1; }
     // `tag`: class bits and tag number, without the constructed bit.
-    CASN1_TAGGED(unsigned char tag, int indefinite);
+    CASN1_TAGGED(unsigned char tag, int indefinite) {
+        identifier = tag;
+        m_bConstructed = 1;
+        m_bIndefinite = indefinite;
+    }
     ~CASN1_TAGGED() override;
     DECLARE_ASN1_VALUE_COPIES(CASN1_TAGGED)
 

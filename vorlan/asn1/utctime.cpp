@@ -5,10 +5,12 @@
 #include "vorlan/support/diagnostics.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_UTCTime, CASN1_CONSTRUCTED_TYPE)
+IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_GeneralizedTime, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
 
 constexpr unsigned kMaxTextLength = 17;
+constexpr unsigned kGeneralizedLength = 15;
 
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -53,6 +55,48 @@ bool inShape(const unsigned char* text, unsigned long n) {
     return !hasDifferential(n) || digits(text, z + 1, 4);
 }
 
+// The GeneralizedTime text of fields in GMT at `text`; its length, 0 when they cannot be
+// written so.
+unsigned writeGeneralized(const CUTCTimeFields& time, unsigned char* text) {
+    if (!time.IsValid() || time.m_nZoneKind != 0 || time.m_wYear > 9999) return 0;
+    putPair(text, time.m_wYear / 100);
+    putPair(text + 2, time.m_wYear % 100);
+    putPair(text + 4, time.m_bMonth);
+    putPair(text + 6, time.m_bDay);
+    putPair(text + 8, time.m_wMinuteOfDay / 60);
+    putPair(text + 10, time.m_wMinuteOfDay % 60);
+    putPair(text + 12, time.m_bSecond);
+    text[14] = 'Z';
+    return kGeneralizedLength;
+}
+
+// As readTime, for a GeneralizedTime.
+bool readGeneralized(const CASN1_GeneralizedTime& value, CUTCTimeFields& time) {
+    unsigned char text[kGeneralizedLength];
+    if (!CASN1_GeneralizedTime::isValid(&value, 0) || !value.GetClearData(text, kGeneralizedLength, 1, 0)) return false;
+    CUTCTimeFields parsed;
+    parsed.m_wYear = static_cast<WORD>(pair(text) * 100 + pair(text + 2));
+    parsed.m_bMonth = static_cast<BYTE>(pair(text + 4));
+    parsed.m_bDay = static_cast<BYTE>(pair(text + 6));
+    parsed.m_wMinuteOfDay = static_cast<WORD>(pair(text + 8) * 60 + pair(text + 10));
+    parsed.m_bSecond = static_cast<BYTE>(pair(text + 12));
+    parsed.m_bFormatLength = CUTCTimeFields::kGeneralizedFormat;
+    unsigned char again[kGeneralizedLength];
+    if (writeGeneralized(parsed, again) != kGeneralizedLength || std::memcmp(again, text, kGeneralizedLength) != 0)
+        return false;
+    time = parsed;
+    return true;
+}
+
+// The value becomes the primitive, definite text of `n` characters.
+void setText(CASN1_CONSTRUCTED_TYPE& value, const unsigned char* text, unsigned n) {
+    value.clear();
+    value.m_bConstructed = 0;
+    value.m_bIndefinite = 0;
+    value.SetSize(static_cast<int>(n));
+    std::memcpy(value.GetData(), text, n);
+}
+
 }  // namespace
 
 void CUTCTimeFields::Setup(const CString& text, unsigned char length) {
@@ -92,8 +136,9 @@ BYTE CUTCTimeFields::DaysInMonth(BYTE month, WORD year) {
 }
 
 int CUTCTimeFields::IsValid() const {
-    return m_bDay >= 1 && m_bDay <= DaysInMonth(m_bMonth, m_wYear) && m_bSecond < 60 && m_wMinuteOfDay < 1440 && m_nZoneKind <= 2 &&
-           m_wZoneMinutes < 1440 && supportedLength(m_bFormatLength);
+    return m_bDay >= 1 && m_bDay <= DaysInMonth(m_bMonth, m_wYear) && m_bSecond < 60 && m_wMinuteOfDay < 1440 &&
+           m_nZoneKind <= 2 && m_wZoneMinutes < 1440 &&
+           (supportedLength(m_bFormatLength) || m_bFormatLength == kGeneralizedFormat);
 }
 
 CString CUTCTimeFields::GetTimeAsString(int withSeconds, int timeOnly) const {
@@ -119,7 +164,7 @@ CString CUTCTimeFields::GetTimeAsString(int withSeconds, int timeOnly) const {
 }
 
 unsigned CUTCTimeFields::WriteText(unsigned char* text) const {
-    if (!IsValid() || m_wYear < 1970 || m_wYear > 2069) return 0;
+    if (!IsValid() || !supportedLength(m_bFormatLength) || m_wYear < 1970 || m_wYear > 2069) return 0;
     putPair(text, m_wYear % 100);
     putPair(text + 2, m_bMonth);
     putPair(text + 4, m_bDay);
@@ -148,11 +193,7 @@ void CASN1_UTCTime::GetDataFrom(const CUTCTimeFields& time) {
     unsigned char text[kMaxTextLength];
     const unsigned n = time.WriteText(text);
     if (n == 0) ___throwDERDecodingException("CASN1_UTCTime::GetDataFrom - invalid time");
-    clear();
-    m_bConstructed = 0;
-    m_bIndefinite = 0;
-    SetSize(static_cast<int>(n));
-    std::memcpy(GetData(), text, n);
+    setText(*this, text, n);
 }
 
 void CASN1_UTCTime::SetDataTo(CUTCTimeFields& time) const {
@@ -166,4 +207,28 @@ void CASN1_UTCTime::Dump(unsigned long indent, CFile* file) const {
     const CString margin(' ', static_cast<int>(indent));
     ___WriteFormatted(file, "%sUTCTime: %s\r\n", static_cast<const char*>(margin),
                       static_cast<const char*>(time.GetTimeAsString(1, 0)));
+}
+
+CASN1_GeneralizedTime::CASN1_GeneralizedTime(const CUTCTimeFields& time) : CASN1_GeneralizedTime() {
+    GetDataFrom(time);
+}
+
+int CASN1_GeneralizedTime::isValid(const CASN1Type* value, int anyTag) {
+    if (!anyTag && value->identifier != kASN1GeneralizedTime) return 0;
+    unsigned char text[kGeneralizedLength];
+    return value->getClearContentsLength() == kGeneralizedLength &&
+           value->GetClearData(text, kGeneralizedLength, 1, 0) && digits(text, 0, kGeneralizedLength - 1) &&
+           text[kGeneralizedLength - 1] == 'Z';
+}
+
+void CASN1_GeneralizedTime::GetDataFrom(const CUTCTimeFields& time) {
+    unsigned char text[kGeneralizedLength];
+    if (writeGeneralized(time, text) == 0)
+        ___throwDERDecodingException("CASN1_GeneralizedTime::GetDataFrom - invalid time");
+    setText(*this, text, kGeneralizedLength);
+}
+
+void CASN1_GeneralizedTime::SetDataTo(CUTCTimeFields& time) const {
+    if (!readGeneralized(*this, time))
+        ___throwDERDecodingException("CASN1_GeneralizedTime::SetDataTo - invalid contents");
 }

@@ -1,7 +1,8 @@
-// Blocks of value objects. A decoded structure is one object per element, made and freed in
-// large numbers: freed blocks are kept, by size, in lists of the thread that frees them and
-// handed out again before the heap is asked. The lists are bounded and given back when the
-// thread ends; under AddressSanitizer every block goes to the heap so that it stays watched.
+// Blocks of value objects and of their component arrays. A decoded structure is one object
+// (and one array when constructed) per element, made and freed in large numbers: freed blocks
+// are kept, by size, in lists of the thread that frees them and handed out again before the
+// heap is asked. The lists are bounded and given back when the thread ends; under
+// AddressSanitizer every block goes to the heap so that it stays watched.
 #include <new>
 
 #include "vorlan/asn1/asn1type.h"
@@ -57,9 +58,8 @@ thread_local ListsRelease t_release;
 
 size_t sizeClass(size_t size) { return (size + kGranule - 1) / kGranule; }
 
-}  // namespace
-
-void* CASN1Type::operator new(size_t size) {
+// A block of at least `size` octets: a kept one of its size class, else from the heap.
+void* takeBlock(size_t size) {
     const size_t c = sizeClass(size);
     if (!kKeepBlocks || c >= kClasses) return ::operator new(size);
     if (FreeBlock* block = t_lists.heads[c]) {
@@ -70,7 +70,7 @@ void* CASN1Type::operator new(size_t size) {
     return ::operator new(c* kGranule);
 }
 
-void CASN1Type::operator delete(void* block, size_t size) noexcept {
+void keepBlock(void* block, size_t size) noexcept {
     const size_t c = sizeClass(size);
     if (!kKeepBlocks || c >= kClasses || t_lists.closed || t_lists.counts[c] >= kMaxKept) {
         ::operator delete(block);
@@ -86,3 +86,13 @@ void CASN1Type::operator delete(void* block, size_t size) noexcept {
     t_lists.heads[c] = free;
     ++t_lists.counts[c];
 }
+
+}  // namespace
+
+void* CASN1Type::operator new(size_t size) { return takeBlock(size); }
+
+void CASN1Type::operator delete(void* block, size_t size) noexcept { keepBlock(block, size); }
+
+void* AllocateElementBlock(CASN1Type**, size_t bytes) { return takeBlock(bytes); }
+
+void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept { keepBlock(block, bytes); }

@@ -1,6 +1,7 @@
 // CArray<TYPE, ARG_TYPE>: an ordered array whose elements are created, destroyed
 // and archived through the overloadable element functions ConstructElements,
-// DestructElements, CopyElements and SerializeElements.
+// DestructElements, CopyElements and SerializeElements, and whose storage comes from the
+// overloadable AllocateElementBlock and FreeElementBlock.
 #pragma once
 
 #include <algorithm>
@@ -21,6 +22,17 @@ void ConstructElements(TYPE* elements, int count) {
 template <class TYPE>
 void DestructElements(TYPE* elements, int count) {
     for (int i = 0; i < count; ++i) elements[i].~TYPE();
+}
+
+// Storage of `bytes` octets for elements like *tag; freed with the same size.
+template <class TYPE>
+void* AllocateElementBlock(TYPE* /*tag*/, size_t bytes) {
+    return ::operator new(bytes);
+}
+
+template <class TYPE>
+void FreeElementBlock(TYPE* /*tag*/, void* block, size_t /*bytes*/) noexcept {
+    ::operator delete(block);
 }
 
 template <class TYPE>
@@ -118,6 +130,7 @@ protected:
 private:
     void Reserve(int capacity);
     void Reallocate(int capacity);
+    static size_t blockBytes(int capacity) { return sizeof(TYPE) * static_cast<size_t>(capacity); }
 };
 
 template <class TYPE, class ARG_TYPE>
@@ -130,9 +143,9 @@ void CArray<TYPE, ARG_TYPE>::Reserve(int capacity) {
 
 template <class TYPE, class ARG_TYPE>
 void CArray<TYPE, ARG_TYPE>::Reallocate(int capacity) {
-    auto* fresh = static_cast<TYPE*>(::operator new(sizeof(TYPE) * static_cast<size_t>(capacity)));
+    auto* fresh = static_cast<TYPE*>(AllocateElementBlock(m_pData, blockBytes(capacity)));
     vorlan::detail::RelocateElements(fresh, m_pData, m_nSize);
-    ::operator delete(m_pData);
+    if (m_pData) FreeElementBlock(m_pData, m_pData, blockBytes(m_nMaxSize));
     m_pData = fresh;
     m_nMaxSize = capacity;
 }
@@ -144,7 +157,7 @@ void CArray<TYPE, ARG_TYPE>::SetSize(int newSize, int growBy) {
     if (newSize == 0) {
         if (m_pData) {
             DestructElements(m_pData, m_nSize);
-            ::operator delete(m_pData);
+            FreeElementBlock(m_pData, m_pData, blockBytes(m_nMaxSize));
         }
         m_pData = nullptr;
         m_nSize = m_nMaxSize = 0;

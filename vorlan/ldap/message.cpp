@@ -128,14 +128,10 @@ const CASN1_LDAPControl& CASN1_LDAPMessage::getControl(int index) const {
 }
 
 std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, unsigned long size) {
-    auto* der = new CDEREncoding(1, const_cast<unsigned char*>(p), size, 0, 1);
-    der->AddRef();
-    struct Release {
-        CDEREncoding* der;
-        ~Release() { der->Release(); }
-    } release{der};
+    // The decoded windows hold the copy's stream; the handle itself can go with this call.
+    CDEREncoding der(0, const_cast<unsigned char*>(p), size, 0, 1);
     auto message = std::make_unique<CASN1_LDAPMessage>();
-    ___decodeNamed(*message, CASN1_LDAPMessage::m_typeInfo, *der, EASN1DecodeForm::definitePrimitiveStrings);
-    if (der->Remaining() != 0) ___throwDERDecodingException("LDAP message: octets after the message");
+    ___decodeNamed(*message, CASN1_LDAPMessage::m_typeInfo, der, EASN1DecodeForm::definitePrimitiveStrings);
+    if (der.Remaining() != 0) ___throwDERDecodingException("LDAP message: octets after the message");
     return message;
 }

@@ -78,20 +78,21 @@ CASN1_BIT_STRING& CASN1_CertificationRequest::GetSignature() const {
     return detail::Typed<CASN1_BIT_STRING>(*this, 2, "CertificationRequest.signature");
 }
 
-void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key) {
-    const detail::SSignatureAlgorithm& row = *detail::FindSignatureAlgorithm(kSha1WithRSA);
+void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key) { SignWith(key, kSha1WithRSA); }
+
+void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key, int algorithm) {
+    const detail::SSignatureAlgorithm& row = detail::SigningAlgorithm(algorithm);
     unsigned char digest[detail::kMaxSignatureDigestSize];
     detail::DigestEncoding(row, GetCertificationRequestInfo(), digest);
     CByteArray signature;
     key.LockDigest(row.digest, digest, signature);
-    auto algorithm = std::unique_ptr<CASN1_AlgorithmIdentifier>(detail::NewAlgorithmIdentifier(row));
+    auto identifier = std::unique_ptr<CASN1_AlgorithmIdentifier>(detail::NewAlgorithmIdentifier(row));
     auto bits = std::make_unique<CASN1_BIT_STRING>(signature.GetData(),
                                                    8ul * static_cast<unsigned long>(signature.GetSize()), 1);
     while (GetCount() > 1) {
-        delete m_components[GetCount() - 1];
-        m_components.RemoveAt(GetCount() - 1);
+        m_components.RemoveAt(GetCount() - 1);  // deletes it
     }
-    AddObject(algorithm.release());
+    AddObject(identifier.release());
     AddObject(bits.release());
 }
 

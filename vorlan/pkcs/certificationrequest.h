@@ -1,7 +1,7 @@
 // PKCS #10: CASN1_CertificationRequestInfo (version 0, subject, subject public key,
 // attributes under [0] IMPLICIT) and CASN1_CertificationRequest (the information, the
-// signature algorithm and the signature), signed and checked here with SHA-1 with RSA
-// (MD2 and MD5 with RSA are checked too).
+// signature algorithm and the signature), signed and checked here with SHA-1 or SHA-256
+// with RSA (MD2 and MD5 with RSA are checked too).
 #pragma once
 
 #include "vorlan/asn1/bitstring.h"
@@ -46,8 +46,11 @@ public:
     // Signs the information with SHA-1 with RSA; the signature takes the whole modulus
     // length, 8·k bits with no unused bits. CUnlockException from the key's operation.
     void SignWith(const CRSAPrivateKey& key);
+    // The same with `algorithm`, 2 (SHA-1) or 3 (SHA-256) with RSA; CNotSupportedException
+    // for another value.
+    void SignWith(const CRSAPrivateKey& key, int algorithm);
     // 1 when the signature is that of the information under the key the request carries
-    // (MD2, MD5 or SHA-1 with RSA; whole octets, exactly the modulus length); else 0.
+    // (MD2, MD5, SHA-1 or SHA-256 with RSA; whole octets, exactly the modulus length); else 0.
     int IsSignatureOK() const;
 
     static int isValid(const CASN1Type* value, int anyTag);

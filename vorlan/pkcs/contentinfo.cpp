@@ -68,8 +68,7 @@ CASN1Type& CASN1_ContentInfo::GetContent() const {
 
 void CASN1_ContentInfo::DeleteContent() {
     if (!IsContent()) return;
-    delete m_components[1];
-    m_components.RemoveAt(1);
+    m_components.RemoveAt(1);  // deletes it
 }
 
 int CASN1_ContentInfo::isValid(const CASN1Type* value, int anyTag) {

@@ -15,15 +15,17 @@ namespace {
 constexpr BYTE kAuthenticatedTag = ASN1ContextTag(0);
 constexpr BYTE kUnauthenticatedTag = ASN1ContextTag(1);
 
-// The signature row of a digest algorithm's identifier (MD2, MD5, SHA-1); null otherwise.
+// The signature row of a digest algorithm's identifier (MD2, MD5, SHA-1, SHA-256); null otherwise.
 const detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& digest) {
     static const CASN1_md2 md2Id;
     static const CASN1_md5 md5Id;
     static const CASN1_sha1 sha1Id;
-    const EDigestAlgorithm algorithm = digest == md2Id    ? md2
-                                       : digest == md5Id  ? md5
-                                       : digest == sha1Id ? sha1
-                                                          : EDigestAlgorithm{};
+    static const CASN1_sha256 sha256Id;
+    const EDigestAlgorithm algorithm = digest == md2Id      ? md2
+                                       : digest == md5Id    ? md5
+                                       : digest == sha1Id   ? sha1
+                                       : digest == sha256Id ? sha256
+                                                            : EDigestAlgorithm{};
     for (int value = 0; const detail::SSignatureAlgorithm* row = detail::FindSignatureAlgorithm(value); ++value)
         if (row->digest == algorithm) return row;
     return nullptr;

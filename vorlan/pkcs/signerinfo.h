@@ -33,7 +33,7 @@ public:
     CASN1_OCTET_STRING& GetEncryptedDigest() const;
 
     // 1 when the signature is this signer's over content of digest `contentDigest` (of the
-    // signer's digest algorithm, MD2, MD5 or SHA-1): with signed attributes their message
+    // signer's digest algorithm, MD2, MD5, SHA-1 or SHA-256): with signed attributes their message
     // digest must be `contentDigest` and the signature covers the attributes. Else 0.
     int IsSignatureOKFor(const CRSAPublicKey& key, const unsigned char* contentDigest, int length) const;
 

@@ -158,11 +158,12 @@ CCertificate::operator CString() const {
 
 void CCertificate::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        ar << kRecordFormat << m_bVersion << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits << m_wSignatureBits;
+        ar << RecordFormat() << m_bVersion << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits
+           << m_wSignatureBits;
         SerializeOctets(ar, m_publicExponent);
         SerializeOctets(ar, m_modulus);
         SerializeOctets(ar, m_signature);
-        SerializeDigests(ar, kRecordFormat);
+        SerializeDigests(ar, RecordFormat());
         m_serialNumber.Serialize(ar);
         m_issuer.Serialize(ar);
         m_notBefore.Serialize(ar);

@@ -164,10 +164,10 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     constexpr BYTE kVersion2 = 0x80;
     if (ar.IsStoring()) {
         const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
-        ar << static_cast<BYTE>(kRecordFormat | (second ? kVersion2 : 0));
+        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0));
         SerializeOctets(ar, m_signature);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
-        SerializeDigests(ar, kRecordFormat);
+        SerializeDigests(ar, RecordFormat());
         m_entries.Serialize(ar);
         m_lastUpdate.Serialize(ar);
         m_nextUpdate.Serialize(ar);

@@ -52,11 +52,11 @@ public:
     // "CRL issued by:", the issuer, both times and the entries, last entry first.
     operator CString() const;  // NOLINT: the client's text conversion
 
-    // Format octet 1, the signature, algorithm, bit count and digests, then the entries, both
-    // times and the issuer; a version 2 list has the format octet's high bit set and its
-    // version and extensions after the issuer. Loading accepts formats 0 and 1 (each with the
-    // high bit too), refuses an unknown algorithm and a signature past 2,048 bits (generic
-    // archive exception); a failed load leaves the list as it was.
+    // Format octet 1 (2 with a SHA-256 digest), the signature, algorithm, bit count and digests,
+    // then the entries, both times and the issuer; a version 2 list has the format octet's high
+    // bit set and its version and extensions after the issuer. Loading accepts formats 0 to 2
+    // (each with the high bit too), refuses an unknown algorithm and a signature past 2,048 bits
+    // (generic archive exception); a failed load leaves the list as it was.
     void Serialize(CArchive& ar) override;
 
     CArray<CCRLEntry*, CCRLEntry*> m_entries;  // owned

@@ -28,10 +28,6 @@ constexpr const char* kTimes[] = {"lastUpdate", "nextUpdate"};
 constexpr BYTE kExtensionsTag = ASN1ContextTag(0);
 constexpr const char* kEntryExtensions = "crlEntryExtensions";
 
-void CheckTime(CStructureReader& reader, const char* field) {
-    detail::Require(CASN1_UTCTime::isValid(&reader.Next(kASN1UTCTime, field), 0), field);
-}
-
 // Extensions that read (CCertificateExtension), or the decoding exception naming `field`.
 void CheckExtensions(const CASN1Type& value, const char* field) {
     CCertificateExtensionArray read;
@@ -42,7 +38,7 @@ void CheckExtensions(const CASN1Type& value, const char* field) {
 void CheckEntry(const CASN1Type& value, int anyTag) {
     CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
     reader.Next(kASN1Integer, "userCertificate");
-    CheckTime(reader, "revocationDate");
+    detail::CheckTime(reader, "revocationDate");
     if (const CASN1Type* extensions = reader.Optional(kASN1Sequence)) CheckExtensions(*extensions, kEntryExtensions);
     reader.End(detail::kThisStructure);
 }
@@ -51,7 +47,7 @@ void CheckEntry(const CASN1Type& value, int anyTag) {
 void CheckVersion1Entry(const CASN1Type& value, int anyTag) {
     CStructureReader reader = detail::ReaderOf(value, kASN1Sequence, anyTag, detail::kThisStructure);
     reader.Next(kASN1Integer, "userCertificate");
-    CheckTime(reader, "revocationDate");
+    detail::CheckTime(reader, "revocationDate");
     reader.End(detail::kThisStructure);
 }
 
@@ -179,7 +175,7 @@ CASN1_CRLEntry::CASN1_CRLEntry(const CCRLEntry& entry) { GetDataFrom(entry); }
 
 void CASN1_CRLEntry::GetDataFrom(const CCRLEntry& entry) {
     clear();
-    auto date = std::make_unique<CASN1_UTCTime>(entry.m_revocationDate);
+    std::unique_ptr<CASN1Type> date(detail::NewTime(entry.m_revocationDate));
     std::unique_ptr<CASN1_SEQUENCE> extensions(entry.m_extensions.GetSize() > 0 ? detail::NewExtensionList(entry.m_extensions) : nullptr);
     AddObject(new CASN1_INTEGER(entry.m_serialNumber));
     AddObject(date.release());
@@ -302,8 +298,8 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
         if (crl.m_bVersion == 1) data.AddObject(new CASN1_INTEGER(1ul));
         data.AddObject(NewAlgorithmIdentifier(algorithm));
         data.AddObject(new CASN1_RDNSequence(crl.m_issuer));
-        data.AddObject(new CASN1_UTCTime(crl.m_lastUpdate));
-        data.AddObject(new CASN1_UTCTime(crl.m_nextUpdate));
+        data.AddObject(NewTime(crl.m_lastUpdate));
+        data.AddObject(NewTime(crl.m_nextUpdate));
         data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
         if (crl.m_extensions.GetSize() > 0) {
             auto tagged = std::make_unique<CASN1_TAGGED>(kExtensionsTag, 0);

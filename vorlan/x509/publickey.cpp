@@ -36,10 +36,12 @@ int CASN1_PublicKey::isValid(const CASN1Type* value, int anyTag) {
 
 namespace detail {
 
-void CheckPublicKey(const CASN1Type& value, int anyTag) {
+void CheckPublicKey(const CASN1Type& value, int anyTag) { CheckPublicKeyOf(value, anyTag, kMaxKeyIntegerOctets); }
+
+void CheckPublicKeyOf(const CASN1Type& value, int anyTag, unsigned long maxOctets) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     for (const char* field : {"modulus", "publicExponent"})
-        Require(reader.Next(kASN1Integer, field).getEncodedLength(1) <= kMaxKeyIntegerOctets, field);
+        Require(reader.Next(kASN1Integer, field).getEncodedLength(1) <= maxOctets, field);
     reader.End(kThisStructure);
 }
 

@@ -30,6 +30,8 @@ namespace detail {
 inline constexpr unsigned long kMaxKeyIntegerOctets = 257;
 
 void CheckPublicKey(const CASN1Type& value, int anyTag);
+// An RSAPublicKey of two INTEGERs of at most `maxOctets` contents octets each.
+void CheckPublicKeyOf(const CASN1Type& value, int anyTag, unsigned long maxOctets);
 // Reads the two numbers of an RSAPublicKey value into `key`'s fields and sets its
 // length from the modulus; `reasons` are the failure texts for modulus and exponent.
 void ReadPublicKey(const CASN1Type& value, CRSAPublicKey& key, const char* const (&reasons)[2]);

@@ -8,6 +8,7 @@
 #include "vorlan/digest/md2.h"
 #include "vorlan/digest/md5.h"
 #include "vorlan/digest/sha1.h"
+#include "vorlan/digest/sha256.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/structurecheck.h"
@@ -31,6 +32,8 @@ constexpr SSignatureAlgorithm kSignatureAlgorithms[] = {
     {0, IdentifierOf<CASN1_md2WithRSAEncryption>, md2, 16, NewMaker<CMD2DigestMaker>, "MD2 With RSA Encryption"},
     {1, IdentifierOf<CASN1_md5WithRSAEncryption>, md5, 16, NewMaker<CMD5DigestMaker>, "MD5 With RSA Encryption"},
     {2, IdentifierOf<CASN1_sha1WithRSAEncryption>, sha1, 20, NewMaker<CSHA1DigestMaker>, "SHA1 With RSA Encryption"},
+    {3, IdentifierOf<CASN1_sha256WithRSAEncryption>, sha256, 32, NewMaker<CSHA256DigestMaker>,
+     "SHA256 With RSA Encryption"},
 };
 
 }  // namespace
@@ -45,6 +48,11 @@ const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER&
     for (const SSignatureAlgorithm& row : kSignatureAlgorithms)
         if (row.identifier() == identifier) return &row;
     return nullptr;
+}
+
+const SSignatureAlgorithm& SigningAlgorithm(int value) {
+    if (value != 2 && value != 3) AfxThrowNotSupportedException();
+    return *FindSignatureAlgorithm(value);
 }
 
 const SSignatureAlgorithm& ReadSignatureAlgorithm(const CASN1Type& value, const char* unknown) {

@@ -16,10 +16,10 @@ class CASN1_AlgorithmIdentifier;
 namespace detail {
 
 // The longest digest of any row.
-inline constexpr int kMaxSignatureDigestSize = 20;
+inline constexpr int kMaxSignatureDigestSize = 32;
 
 struct SSignatureAlgorithm {
-    int value;  // CCertificate::m_nSignatureAlgorithm
+    int value;  // CSignedObject::m_nSignatureAlgorithm
     const CASN1_OBJECT_IDENTIFIER& (*identifier)();
     EDigestAlgorithm digest;
     int digestSize;
@@ -30,6 +30,10 @@ struct SSignatureAlgorithm {
 // The row of a stored number or of an identifier; null when there is none.
 const SSignatureAlgorithm* FindSignatureAlgorithm(int value);
 const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER& identifier);
+
+// The row to sign with: 2 (SHA-1) or 3 (SHA-256) with RSA; CNotSupportedException for any
+// other value (MD2 and MD5 are only checked).
+const SSignatureAlgorithm& SigningAlgorithm(int value);
 
 // The row of an AlgorithmIdentifier read in a signed part; the decoding exception with
 // `unknown` for an identifier of no row.

@@ -1,6 +1,7 @@
 #include "vorlan/x509/signedobject.h"
 
 #include <cstring>
+#include <utility>
 
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/signaturealgorithm.h"
@@ -16,42 +17,53 @@ CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
     if (m_bHasDigest16) std::memcpy(m_digest16, other.m_digest16, sizeof m_digest16);
     m_bHasDigestSha1 = other.m_bHasDigestSha1;
     if (m_bHasDigestSha1) std::memcpy(m_digestSha1, other.m_digestSha1, sizeof m_digestSha1);
+    m_bHasDigestSha256 = other.m_bHasDigestSha256;
+    if (m_bHasDigestSha256) std::memcpy(m_digestSha256, other.m_digestSha256, sizeof m_digestSha256);
     return *this;
 }
 
 void CSignedObject::ForgetDigests() {
-    m_bHasDigest16 = m_bHasDigestSha1 = 0;
+    m_bHasDigest16 = m_bHasDigestSha1 = m_bHasDigestSha256 = 0;
     std::memset(m_digest16, 0, sizeof m_digest16);
     std::memset(m_digestSha1, 0, sizeof m_digestSha1);
+    std::memset(m_digestSha256, 0, sizeof m_digestSha256);
+}
+
+std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {
+    if (size == sizeof m_digestSha256) return {m_digestSha256, &m_bHasDigestSha256};
+    if (size == sizeof m_digestSha1) return {m_digestSha1, &m_bHasDigestSha1};
+    return {m_digest16, &m_bHasDigest16};
 }
 
 const BYTE* CSignedObject::CachedDigest(const detail::SSignatureAlgorithm& algorithm) const {
-    if (algorithm.digestSize == sizeof m_digestSha1) return m_bHasDigestSha1 ? m_digestSha1 : nullptr;
-    return m_bHasDigest16 ? m_digest16 : nullptr;
+    const auto [field, flag] = const_cast<CSignedObject*>(this)->DigestField(algorithm.digestSize);
+    return *flag ? field : nullptr;
 }
 
 void CSignedObject::CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest) {
-    const bool sha1 = algorithm.digestSize == sizeof m_digestSha1;
-    std::memcpy(sha1 ? m_digestSha1 : m_digest16, digest, static_cast<std::size_t>(algorithm.digestSize));
-    (sha1 ? m_bHasDigestSha1 : m_bHasDigest16) = 1;
+    const auto [field, flag] = DigestField(algorithm.digestSize);
+    std::memcpy(field, digest, static_cast<std::size_t>(algorithm.digestSize));
+    *flag = 1;
 }
 
-void CSignedObject::SignWith(const CRSAPrivateKey& key) {
+void CSignedObject::SignWith(const CRSAPrivateKey& key) { SignWith(key, 2); }
+
+void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
+    const detail::SSignatureAlgorithm& row = detail::SigningAlgorithm(algorithm);
     const unsigned k = key.RsaOutputSize();
     if (k > kFieldSize) detail::ThrowUnlockFormatted("CCertificate::SignWith fails - key.RsaOutputSize() = %d", k);
-    const detail::SSignatureAlgorithm& sha1WithRSA = *detail::FindSignatureAlgorithm(2);
     BYTE digest[detail::kMaxSignatureDigestSize];
-    if (const BYTE* cached = CachedDigest(sha1WithRSA))
-        std::memcpy(digest, cached, sizeof m_digestSha1);
+    if (const BYTE* cached = CachedDigest(row))
+        std::memcpy(digest, cached, static_cast<std::size_t>(row.digestSize));
     else
-        DigestFields(sha1WithRSA, digest);
+        DigestFields(row, digest);
     BYTE signature[kFieldSize];
-    key.LockDigest(sha1WithRSA.digest, digest, signature, kFieldSize);
+    key.LockDigest(row.digest, digest, signature, kFieldSize);
     // Nothing has changed up to here.
     std::memcpy(m_signature, signature, kFieldSize);
-    m_nSignatureAlgorithm = sha1WithRSA.value;
+    m_nSignatureAlgorithm = row.value;
     m_wSignatureBits = static_cast<WORD>(8 * k);
-    CacheDigest(sha1WithRSA, digest);
+    CacheDigest(row, digest);
     Signed();
 }
 
@@ -78,10 +90,11 @@ void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {
         if (flag) SerializeOctets(ar, octets);
     };
     digest(m_bHasDigest16, m_digest16);
-    if (format == 1) digest(m_bHasDigestSha1, m_digestSha1);
+    if (format >= 1) digest(m_bHasDigestSha1, m_digestSha1);
+    if (format >= 2) digest(m_bHasDigestSha256, m_digestSha256);
 }
 
 void CSignedObject::RequireLoadable(BYTE format, WORD algorithm, WORD bits) {
-    if (format > kRecordFormat || !detail::FindSignatureAlgorithm(algorithm) || bits > kMaxBits)
+    if (format > 2 || !detail::FindSignatureAlgorithm(algorithm) || bits > kMaxBits)
         AfxThrowArchiveException(CArchiveException::generic);
 }

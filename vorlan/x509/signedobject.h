@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "vorlan/framework/archive.h"
 #include "vorlan/rsa/rsaprivatekey.h"
@@ -22,17 +23,22 @@ public:
     // from the fields (then cached). A key longer than 2,048 bits raises CUnlockException and,
     // like any failure, changes nothing.
     void SignWith(const CRSAPrivateKey& key);
+    // The same with `algorithm`, 2 (SHA-1) or 3 (SHA-256) with RSA; another value raises
+    // CNotSupportedException.
+    void SignWith(const CRSAPrivateKey& key, int algorithm);
     // 1 when the signature is that of the signed part under the key, else 0. The signature
     // must be exactly as long as the key's modulus, whatever the stored bit counts say.
     int IsSignatureOKFor(const CRSAPublicKey& key) const;
 
-    int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, each with RSA
+    int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, each with RSA
     BYTE m_signature[kFieldSize] = {};  // right-aligned: the last (bits + 7) / 8 octets
     WORD m_wSignatureBits = 0;
     BYTE m_digest16[16] = {};  // MD2 or MD5 of the signed part, after m_nSignatureAlgorithm
     int m_bHasDigest16 = 0;
     BYTE m_digestSha1[20] = {};
     int m_bHasDigestSha1 = 0;
+    BYTE m_digestSha256[32] = {};
+    int m_bHasDigestSha256 = 0;
 
 protected:
     friend class CASN1_SignedStructure;
@@ -51,13 +57,19 @@ protected:
     virtual void Signed() {}
 
     void ForgetDigests();
+    // The cache field of a digest size (16 MD2 or MD5, 20 SHA-1, 32 SHA-256) and its flag.
+    std::pair<BYTE*, int*> DigestField(int size);
     // The cached digest of the algorithm's size, null when none is cached.
     const BYTE* CachedDigest(const detail::SSignatureAlgorithm& algorithm) const;
     void CacheDigest(const detail::SSignatureAlgorithm& algorithm, const BYTE* digest);
 
-    // Each digest after its 16-bit flag; record format 0 has no SHA-1 digest.
+    // The record format to write: 2 only when a SHA-256 digest is cached, so that what has no
+    // SHA-256 in it archives in format 1 as before.
+    BYTE RecordFormat() const { return m_bHasDigestSha256 ? 2 : 1; }
+    // Each digest after its 16-bit flag; record format 0 has no SHA-1 digest, formats 0 and 1
+    // no SHA-256 digest.
     void SerializeDigests(CArchive& ar, BYTE format);
-    // Loading: a record format past 1, an unknown algorithm or a bit count past 2,048 (the
+    // Loading: a record format past 2, an unknown algorithm or a bit count past 2,048 (the
     // bit counts say how many octets of the fixed fields count) is the generic archive
     // exception.
     static void RequireLoadable(BYTE format, WORD algorithm, WORD bits);
@@ -69,6 +81,4 @@ protected:
         else if (ar.Read(field, N) != N)
             AfxThrowArchiveException(CArchiveException::endOfFile);
     }
-
-    static constexpr BYTE kRecordFormat = 1;
 };

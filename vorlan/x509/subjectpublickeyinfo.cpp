@@ -21,6 +21,14 @@ constexpr const char* kParameterReason =
     "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)";
 // A key length stated by the algorithm's parameter cannot pass the fields' width.
 constexpr unsigned long kMaxStatedKeyBits = 8 * CRSAPublicKey::kFieldSize;
+// RSA numbers of any length (they are bounded by the encoding that holds them).
+constexpr unsigned long kAnyLength = ~0ul;
+
+bool IsRSAEncryption(const CASN1Type& identifier) {
+    static const CASN1_rsaEncryption rsaEncryption;
+    const auto* oid = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&identifier);
+    return oid && *oid == rsaEncryption;
+}
 
 // Decodes the BIT STRING of whole octets that holds the RSAPublicKey and hands the
 // value to `use`.
@@ -95,7 +103,9 @@ void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag) {
     Within("algorithm", [&] { CheckAlgorithmIdentifier(algorithm, 0); });
     const auto* bits = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "subjectPublicKey"));
     Require(bits && bits->m_dwBits % 8 == 0, "subjectPublicKey");
-    Within("subjectPublicKey", [&] { WithKeyBits(*bits, [](const CASN1Type& key) { CheckPublicKey(key, 0); }); });
+    if (IsRSAEncryption(static_cast<const CASN1_CONSTRUCTED_TYPE&>(algorithm).GetComponent(0)))
+        Within("subjectPublicKey",
+               [&] { WithKeyBits(*bits, [](const CASN1Type& key) { CheckPublicKeyOf(key, 0, kAnyLength); }); });
     reader.End(kThisStructure);
 }
 
@@ -103,11 +113,24 @@ void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "SubjectPublicKeyInfo");
     CStructureReader algorithm =
         ReaderOf(reader.Next(kASN1Sequence, "algorithm"), kASN1Sequence, 0, "AlgorithmIdentifier");
-    algorithm.Next(kASN1ObjectIdentifier, "algorithm");
+    const CASN1Type& identifier = algorithm.Next(kASN1ObjectIdentifier, "algorithm");
     const CASN1Type* parameters = algorithm.AtEnd() ? nullptr : &algorithm.NextAny("parameters");
+    const CASN1Type& bits = reader.Next(kASN1BitString, "subjectPublicKey");
+    // Another algorithm's key is read as RSA when it holds an RSAPublicKey, as it always was.
+    const auto rsaShaped = [](const CASN1Type& inner) { CheckPublicKeyOf(inner, 0, kAnyLength); };
+    if (!IsRSAEncryption(identifier) && !Passes([&] { WithKeyBits(bits, rsaShaped); })) {
+        CString dotted;
+        if (const auto* oid = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&identifier))
+            oid->GetDecimalDottedString(dotted);
+        ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (key algorithm %s is not RSA)",
+                                     static_cast<const char*>(dotted));
+    }
     CRSAPublicKey read;
-    WithKeyBits(reader.Next(kASN1BitString, "subjectPublicKey"),
-                [&](const CASN1Type& inner) { ReadPublicKey(inner, read, kKeyReasons); });
+    WithKeyBits(bits, [&](const CASN1Type& inner) {
+        if (!CASN1_PublicKey::isValid(&inner, 0) && Passes([&] { rsaShaped(inner); }))
+            ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)");
+        ReadPublicKey(inner, read, kKeyReasons);
+    });
     read.bits = StatedKeyBits(parameters, read);
     key = read;
 }

@@ -1,5 +1,6 @@
 // CASN1_SubjectPublicKeyInfo: the algorithm (rsaEncryption) and the RSAPublicKey in a
-// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey.
+// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey. Keys of other
+// algorithms and longer RSA keys are carried but cannot be read into those.
 #pragma once
 
 #include "vorlan/asn1/bitstring.h"
@@ -21,13 +22,16 @@ public:
     void GetDataFrom(const CRSAPublicKey& key);
     // The key's numbers; its length is an INTEGER parameter of the algorithm, else the
     // modulus length (NULL or absent parameters). A failure raises the decoding exception
-    // and leaves the key as it was.
+    // and leaves the key as it was; a key the library cannot use (RSA past 2,048 bits, a
+    // key of another algorithm) says so.
     void SetDataTo(CRSAPublicKey& key) const;
     // The same with the key fields of a certificate.
     void GetDataFrom(const CCertificate& certificate);
     void SetDataTo(CCertificate& certificate) const;
 
-    // An AlgorithmIdentifier, then a BIT STRING of whole octets holding an RSAPublicKey.
+    // An AlgorithmIdentifier, then a BIT STRING of whole octets; for rsaEncryption it holds
+    // an RSAPublicKey of any length. The key of another algorithm is not examined, so that
+    // certificates with keys the library cannot use stay readable.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 

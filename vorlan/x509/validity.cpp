@@ -21,8 +21,8 @@ CASN1_Validity::CASN1_Validity(const CCertificate& certificate) { GetDataFrom(ce
 
 void CASN1_Validity::GetDataFrom(const CCertificate& certificate) {
     clear();
-    auto notBefore = std::make_unique<CASN1_UTCTime>(certificate.m_notBefore);
-    auto notAfter = std::make_unique<CASN1_UTCTime>(certificate.m_notAfter);
+    std::unique_ptr<CASN1Type> notBefore(detail::NewTime(certificate.m_notBefore));
+    std::unique_ptr<CASN1Type> notAfter(detail::NewTime(certificate.m_notAfter));
     AddObject(notBefore.release());
     AddObject(notAfter.release());
 }
@@ -37,7 +37,7 @@ namespace detail {
 
 void CheckValidity(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
-    for (const char* time : kTimes) reader.Next(kASN1UTCTime, time);
+    for (const char* time : kTimes) NextTime(reader, time);
     reader.End(kThisStructure);
 }
 
@@ -49,12 +49,38 @@ void ReadValidity(const CASN1Type& value, CCertificate& certificate) {
     certificate.m_notAfter = times[1];
 }
 
+const CASN1Type& NextTime(CStructureReader& reader, const char* field) {
+    const CASN1Type* generalized = reader.Optional(kASN1GeneralizedTime);
+    return generalized ? *generalized : reader.Next(kASN1UTCTime, field);
+}
+
+void CheckTime(CStructureReader& reader, const char* field) {
+    const CASN1Type& value = NextTime(reader, field);
+    Require(value.identifier == kASN1UTCTime ? CASN1_UTCTime::isValid(&value, 0)
+                                             : CASN1_GeneralizedTime::isValid(&value, 0),
+            field);
+}
+
 void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time) {
-    const auto* value = dynamic_cast<const CASN1_UTCTime*>(&reader.Next(kASN1UTCTime, field));
+    const CASN1Type& value = NextTime(reader, field);
     Reading(field, [&] {
-        if (!value) ___throwDERDecodingException("CASN1_UTCTime::SetDataTo - invalid contents");
-        value->SetDataTo(time);
+        if (const auto* utc = dynamic_cast<const CASN1_UTCTime*>(&value))
+            utc->SetDataTo(time);
+        else if (const auto* generalized = dynamic_cast<const CASN1_GeneralizedTime*>(&value))
+            generalized->SetDataTo(time);
+        else
+            ___throwDERDecodingException("CASN1_UTCTime::SetDataTo - invalid contents");
     });
+}
+
+CASN1Type* NewTime(const CUTCTime& time) {
+    const bool utcTime = time.m_bFormatLength != CUTCTimeFields::kGeneralizedFormat && time.m_wYear >= 1970 &&
+                         time.m_wYear <= 2069 && (time.m_wYear <= 2049 || time.m_nZoneKind != 0);
+    if (!time.IsValid() || utcTime) return new CASN1_UTCTime(time);
+    CUTCTime gmt(time);
+    if (time.m_nZoneKind != 0) gmt.SetTime(time.GetTime());
+    gmt.m_bFormatLength = CUTCTimeFields::kGeneralizedFormat;
+    return new CASN1_GeneralizedTime(gmt);
 }
 
 }  // namespace detail

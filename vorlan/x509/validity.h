@@ -1,5 +1,6 @@
-// CASN1_Validity: the validity period of a certificate, notBefore and notAfter as UTCTime,
-// to and from the times of a CCertificate.
+// CASN1_Validity: the validity period of a certificate, notBefore and notAfter, to and from
+// the times of a CCertificate; and the times of certificates and revocation lists, a UTCTime
+// or (years past 2049) a GeneralizedTime.
 #pragma once
 
 #include "vorlan/asn1/sequence.h"
@@ -23,13 +24,24 @@ public:
     // naming the time, for a text that does not parse (the certificate keeps its times).
     void SetDataTo(CCertificate& certificate) const;
 
-    // Exactly two UTCTime values.
+    // Exactly two times, each a UTCTime or a GeneralizedTime.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
 namespace detail {
 void CheckValidity(const CASN1Type& value, int anyTag);
 void ReadValidity(const CASN1Type& value, CCertificate& certificate);
-// The next component, a UTCTime named `field`, into `time`; failures name the field.
+// The next component, a UTCTime or a GeneralizedTime named `field`; the decoding exception
+// for another identifier.
+const CASN1Type& NextTime(CStructureReader& reader, const char* field);
+// The same, and its text of sound shape; failures name the field.
+void CheckTime(CStructureReader& reader, const char* field);
+// The next time named `field` into `time`, kept in the form it arrived in; failures name the field.
 void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time);
+// The value a certificate or list writes for `time`: the UTCTime of its shape, or a
+// GeneralizedTime in GMT for a time read from one, a GMT time of 2050-2069 (as peers read
+// two-digit years) and a year outside 1970-2069 (which two digits cannot carry here; a time
+// with a differential keeps its UTCTime form, which GeneralizedTime cannot carry). The
+// decoding exception for a time that cannot be written.
+CASN1Type* NewTime(const CUTCTime& time);
 }  // namespace detail
