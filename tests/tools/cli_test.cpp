@@ -272,7 +272,7 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
         {peer_verify + "-crl_check -CRLfile vcrl.pem user.pem", 2, "certificate revoked"},
         {"vorlan cert verify user.der --issuer vca.pem --crl vcrl.pem", 1, "user.der: revoked on "},
         // openssl's request signed by our CA, and our request signed by openssl's.
-        {"openssl req -new -sha1 -newkey rsa:1024 -nodes -keyout /dev/null -subj /CN=peer -outform DER -out peer.req "
+        {"openssl req -new -newkey rsa:1024 -nodes -keyout /dev/null -subj /CN=peer -outform DER -out peer.req "
          "2>/dev/null && vorlan req verify peer.req && vorlan cert sign --req - --issuer-cert vca.pem --key ca.bin "
          "-o peer.pem <peer.req && " + peer_verify + "peer.pem",
          0, "peer.pem: OK"},
@@ -295,7 +295,7 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
         {"vorlan smime sign --signer me.pem --key me.bin --md sha256 --noattr -o s.pem - <content && " + openssl +
              "-verify -noverify -inform PEM -in s.pem -out v && cmp v content",
          0, "Verification successful"},
-        {openssl + "-sign -md sha1 -nodetach -outform DER" + peer + "t.der && vorlan smime verify t.der --issuer "
+        {openssl + "-sign -md sha256 -nodetach -outform DER" + peer + "t.der && vorlan smime verify t.der --issuer "
                    "peer.pem -o v && cmp v content",
          0, "Verification successful"},
         {openssl + "-sign -md sha1 -noattr -outform PEM" + peer + "d.pem && vorlan smime verify d.pem --content content",
