@@ -9,6 +9,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
+# The package's version file, and the shared library when the build made one.
+test -f "$work/prefix/lib/cmake/vorlan/vorlanConfigVersion.cmake"
+if grep -q '^BUILD_SHARED_LIBS:BOOL=ON' "$build/CMakeCache.txt"; then test -f "$work/prefix/lib/libvorlan.so"; fi
 echo "hello, vorlan: $(date)" >"$work/plain.txt"
 
 cmake -S examples -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null

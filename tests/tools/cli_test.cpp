@@ -46,7 +46,7 @@ protected:
     // Runs a shell command line in the test's directory; "vorlan" is the built program.
     Result Shell(const std::string& line) const {
         const std::string command = "cd '" + dir.string() + "' && vorlan() { '" VORLAN_BINARY_DIR "/bin/vorlan' \"$@\"; }; " +
-                                    line + " >out.txt 2>err.txt";
+                                    "{ " + line + "; } >out.txt 2>err.txt";
         const int raw = std::system(command.c_str());
         Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"), ReadFile(dir / "err.txt")};
         fs::remove(dir / "out.txt");
@@ -71,12 +71,29 @@ protected:
               req + "/CN=leaf -keyout leaf.key | openssl x509 -req -CA ca.pem -CAkey ca.key" + sha1 + "leaf.pem",
               "openssl req -x509 -newkey rsa:1024 -nodes -keyout other.key -subj '/C=DE/O=Vorlan Test/CN=CA'" + sha1 +
                   "other.pem",
-              req + "/CN=old -keyout old.key | openssl x509 -req -key old.key -sha1 -days -1 -out old.pem"}) {
+              // The key is complete before openssl x509 reads it (a pipe would race the two).
+              req + "/CN=old -keyout old.key -out old.csr && openssl x509 -req -in old.csr -key old.key -sha1 "
+                    "-days -1 -out old.pem"}) {
             ASSERT_EQ(Shell(line).status, 0) << line;
         }
         for (const char* name : {"ca", "leaf", "other", "old"})
             ASSERT_EQ(Shell(std::string("openssl x509 -in ") + name + ".pem -outform DER -out " + name + ".der").status,
                       0);
+    }
+
+    // Command lines with the exit status each must give and a text its output (standard output
+    // and error together) must hold.
+    struct Expected {
+        std::string line;
+        int status;
+        std::string output;
+    };
+    void ExpectAll(const std::vector<Expected>& rows) const {
+        for (const Expected& row : rows) {
+            const Result r = Shell(row.line);
+            EXPECT_EQ(r.status, row.status) << row.line << "\n" << r.out << r.err;
+            EXPECT_NE((r.out + r.err).find(row.output), std::string::npos) << row.line << "\n" << r.out << r.err;
+        }
     }
 
     fs::path dir;
@@ -85,7 +102,7 @@ protected:
 TEST_F(Cli, DemoRunsEveryStepAndReportsAllChecksPassed) {
     const Result r = Shell("vorlan demo");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("all 9 checks passed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("all 20 checks passed"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("FAILED"), std::string::npos);
 }
 
@@ -214,6 +231,122 @@ TEST_F(Cli, CertSignMakesSelfSignedCertificatesThatOpensslVerifies) {
     }
 }
 
+TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
+    MakeOpensslCertificates();
+    const std::string issue = "openssl x509 -req -CA ca.pem -CAkey ca.key -sha1 -days 2 -out ";
+    const std::string openssl_ca = "openssl ca -config ca.cnf -keyfile ca.key -cert ca.pem ";
+    const std::string peer_verify = "openssl verify -auth_level 0 -CAfile vca.pem ";
+    WriteFile(dir / "ca.cnf", "[ca]\ndefault_ca=c\n[c]\ndatabase=index.txt\ndefault_md=sha1\ndefault_crl_days=2\n");
+    WriteFile(dir / "index.txt", "");
+    ExpectAll({
+        // openssl's list revoking leaf.pem; kept.pem from the same CA is not on it.
+        {"openssl req -new -newkey rsa:1024 -nodes -keyout /dev/null -subj /CN=kept 2>/dev/null | " + issue +
+             "kept.pem && " + openssl_ca + "-revoke leaf.pem 2>/dev/null && " + openssl_ca +
+             "-gencrl -out crl.pem 2>/dev/null && openssl crl -in crl.pem -outform DER -out crl.der",
+         0, ""},
+        {"vorlan crl show crl.der", 0, "CRL issued by:\nCountry name: DE\n"},
+        {"vorlan crl show - <crl.pem", 0, "Revoked Certificates:\nSerial Number: "},
+        {"vorlan crl verify crl.pem --issuer ca.der", 0, "crl.pem: OK\n"},
+        {"vorlan crl verify crl.pem --issuer other.pem", 1, "crl.pem: the signature does not verify with the key of other.pem"},
+        {"vorlan crl check crl.der leaf.pem --issuer ca.pem", 1, " revoked on "},
+        {"vorlan crl check crl.pem kept.pem", 0, "kept.pem: serial "},
+        {"vorlan crl check crl.pem old.pem", 1, "crl.pem: not a list of the issuer of old.pem"},
+        {"vorlan cert verify kept.pem --issuer ca.pem --crl crl.der", 0, "kept.pem: OK\n"},
+        {"vorlan cert verify leaf.pem --issuer ca.pem --crl crl.pem", 1, "leaf.pem: revoked on "},
+        // Our CA, request, certificate and list, checked by openssl.
+        {"vorlan keygen --bits 1024 -o ca.bin && vorlan keygen --bits 1024 -o user.bin && "
+         "vorlan cert sign --self --key ca.bin --subject '/O=Vorlan/CN=Vorlan CA' -o vca.pem",
+         0, ""},
+        {"vorlan req new --key user.bin --subject '/C=DE/O=Vorlan/CN=User' -o user.req", 0, "request for CN=User, O=Vorlan, C=DE"},
+        {"openssl req -verify -noout -in user.req", 0, ""},
+        {"vorlan req show user.req", 0, "Public key: 1024 bits\npublicExponent: 010001\n"},
+        {"vorlan req verify user.req", 0, "user.req: OK\n"},
+        {"vorlan cert sign --req user.req --issuer-cert vca.pem --key ca.bin --days 5 --outform der -o user.der", 0,
+         "issued by CN=Vorlan CA, O=Vorlan"},
+        {"openssl x509 -inform DER -in user.der -out user.pem && " + peer_verify + "user.pem", 0, "user.pem: OK"},
+        {"vorlan cert sign --req user.req --issuer-cert vca.pem --key user.bin -o x.pem", 1, "user.bin: not the key of vca.pem"},
+        {"openssl x509 -inform DER -in user.der -noout -serial | cut -d= -f2 > serial && "
+         "vorlan crl sign --issuer-cert vca.pem --key ca.bin 0A:0b $(cat serial) -o vcrl.pem",
+         0, "with 2 serial numbers"},
+        {"openssl crl -in vcrl.pem -CAfile vca.pem -noout", 0, ""},
+        {peer_verify + "-crl_check -CRLfile vcrl.pem user.pem", 2, "certificate revoked"},
+        {"vorlan cert verify user.der --issuer vca.pem --crl vcrl.pem", 1, "user.der: revoked on "},
+        // openssl's request signed by our CA, and our request signed by openssl's.
+        {"openssl req -new -newkey rsa:1024 -nodes -keyout /dev/null -subj /CN=peer -outform DER -out peer.req "
+         "2>/dev/null && vorlan req verify peer.req && vorlan cert sign --req - --issuer-cert vca.pem --key ca.bin "
+         "-o peer.pem <peer.req && " + peer_verify + "peer.pem",
+         0, "peer.pem: OK"},
+        {issue + "theirs.pem -in user.req && vorlan cert verify theirs.pem --issuer ca.pem", 0, "theirs.pem: OK"},
+    });
+}
+
+TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
+    Data("content", 5000);
+    Data("other", 4999);
+    const std::string openssl = "openssl smime -binary ", peer = " -signer peer.pem -inkey peer.key -in content -out ";
+    ExpectAll({
+        {"vorlan keygen --bits 1024 -o me.bin && vorlan cert sign --self --key me.bin --subject /CN=Me -o me.pem && "
+         "openssl req -x509 -newkey rsa:2048 -nodes -keyout peer.key -subj /CN=Peer -sha1 -days 2 -out peer.pem "
+         "2>/dev/null",
+         0, ""},
+        {"vorlan smime sign --signer me.pem --key me.bin --outform der -o s.der content && " + openssl +
+             "-verify -noverify -inform DER -in s.der -out v && cmp v content",
+         0, "Verification successful"},
+        {"vorlan smime sign --signer me.pem --key me.bin --md sha256 --noattr -o s.pem - <content && " + openssl +
+             "-verify -noverify -inform PEM -in s.pem -out v && cmp v content",
+         0, "Verification successful"},
+        {openssl + "-sign -md sha256 -nodetach -outform DER" + peer + "t.der && vorlan smime verify t.der --issuer "
+                   "peer.pem -o v && cmp v content",
+         0, "Verification successful"},
+        {openssl + "-sign -md sha1 -noattr -outform PEM" + peer + "d.pem && vorlan smime verify d.pem --content content",
+         0, "Verification successful"},
+        {"vorlan smime verify d.pem --content other", 1, "d.pem: the signature of CN=Peer does not verify"},
+        {"vorlan smime verify t.der --issuer me.pem", 1, "the signer's certificate: its issuer is not the subject"},
+        {"vorlan smime verify d.pem", 1, "detached; give the content with --content"},
+        {"vorlan smime encrypt --outform der -o e.der content peer.pem me.pem && " + openssl +
+             "-decrypt -inform DER -in e.der -recip peer.pem -inkey peer.key -out v && cmp v content && "
+             "vorlan smime decrypt e.der --recip me.pem --key me.bin -o v && cmp v content",
+         0, ""},
+        // openssl's keys as they are: PKCS #8 and, after openssl rsa -traditional, PKCS #1.
+        {"vorlan smime sign --signer peer.pem --key peer.key -o p.pem content && " + openssl +
+             "-verify -noverify -in p.pem -inform PEM -out v && cmp v content && openssl rsa -in peer.key -traditional "
+             "-out peer1.key 2>/dev/null && vorlan smime decrypt e.der --recip peer.pem --key peer1.key -o v && cmp v content",
+         0, "Verification successful"},
+        {openssl + "-encrypt -des3 -outform DER -in content -out f.der me.pem && vorlan smime decrypt - --recip me.pem "
+                   "--key me.bin -o v <f.der && cmp v content",
+         0, ""},
+        {"vorlan smime decrypt f.der --recip peer.pem --key me.bin -o v2", 1, "me.bin: not the key of peer.pem"},
+        {"vorlan keygen --bits 1024 -o me2.bin && vorlan cert sign --self --key me2.bin --subject /CN=Me -o me2.pem && "
+         "vorlan smime decrypt f.der --recip me2.pem --key me2.bin -o v2",
+         1, "f.der: not encrypted for CN=Me, serial "},
+    });
+    EXPECT_FALSE(fs::exists(dir / "v2"));
+}
+
+TEST_F(Cli, KeystoreKeepsKeysInAnEncryptedStreamThatOpensslOpens) {
+    // The header's salt, PBKDF2-HMAC-SHA-256 by openssl kdf, then openssl enc over the stream.
+    const std::string opened =
+        "salt=$(od -An -tx1 -j12 -N16 ks | tr -d \" \\n\") && kv=$(openssl kdf -keylen 32 -kdfopt digest:SHA256 "
+        "-kdfopt pass:s3cret -kdfopt hexsalt:$salt -kdfopt iter:100000 PBKDF2 | tr -d ':') && tail -c +29 ks | "
+        "openssl enc -d -des-ede3-cbc -K ${kv:0:48} -iv ${kv:48:16} | openssl asn1parse -inform DER";
+    ExpectAll({
+        {"vorlan keygen --bits 1024 -o k.bin && vorlan cert sign --self --key k.bin --subject /CN=Me -o k.pem", 0, ""},
+        {"VORLAN_PASSWORD=s3cret vorlan keystore add ks --name erika --key k.bin --cert k.pem --owner /O=X/CN=Erika", 0,
+         "\"erika\" added to ks (1 records)"},
+        {"bash -c '" + opened + "'", 0, "prim: OCTET STRING      :erika\n"},  // the record's name
+        {"vorlan keystore add ks -p s3cret --name second --key k.bin && vorlan keystore list ks -p s3cret", 0,
+         "erika: RSA private key, 1024 bits\n   owner: CN=Erika, O=X\n   certificate: CN=Me, serial "},
+        {"vorlan keystore export ks -p s3cret --name erika -o back.bin --certs back.pem && cmp back.pem k.pem && "
+         "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a back.bin",
+         0, "600\n"},
+        {"vorlan keystore list ks -p wrong", 1, "ks: wrong password or damaged store"},
+        {"vorlan keystore add ks -p s3cret --name erika --key k.bin", 1, "ks: already holds \"erika\""},
+        {"vorlan keystore export ks -p s3cret --name nobody -o x", 1, "ks: holds no \"nobody\""},
+        {"vorlan keystore list k.pem -p s3cret", 1, "k.pem: not a vorlan key store"},
+    });
+    EXPECT_NE(Shell("vorlan keystore list ks -p s3cret").out.find("2 records"), std::string::npos);
+}
+
 TEST_F(Cli, LdapDecodePrintsEveryMemberByName) {
     SLDAPSearch search;
     search.baseObject = "dc=example,dc=com";
@@ -307,6 +440,14 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan cert sign --self --key key.bin --subject /CN=x/O -o out", "\"O\" is not type=value"},
         {"vorlan cert sign --self --key key.bin --subject /CN=x --days 9000 -o out", "before 2050"},
         {"vorlan cert sign --self --key plain --subject /CN=x -o out", "not an RSA key archive"},
+        {"vorlan crl show leaf.pem", "no PEM block \"X509 CRL\""},
+        {"vorlan cert sign --key key.bin -o out", "cert sign needs either --self or --req"},
+        {"vorlan cert sign --req leaf.pem --issuer-cert ca.pem --key key.bin -o out", "no PEM block \"CERTIFICATE REQUEST\""},
+        {"vorlan crl sign --issuer-cert ca.pem --key key.bin 01 -o out", "key.bin: not the key of ca.pem"},
+        {"vorlan req new --key leaf.pem --subject /CN=x -o out", "not an RSA key archive"},
+        {"vorlan smime verify notder", "notder: "},
+        {"vorlan smime decrypt notder --recip leaf.pem --key key.bin -o out", "key.bin: not the key of leaf.pem"},
+        {"vorlan keystore add out -p x --name n --key plain", "not an RSA key archive"},
         {"vorlan ldap decode notder", "notder: not an LDAP message"},
         {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x'", "offset"},
         {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x)'", "Connection refused"},
@@ -325,7 +466,10 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
 TEST_F(Cli, HelpAndVersionAnswerForTheProgramAndEveryCommand) {
     EXPECT_EQ(Shell("vorlan --version").out, "vorlan 1.0.0\n");
     for (const char* command : {"", "demo", "dump", "digest", "encrypt", "decrypt", "keygen", "rsa", "cert",
-                                "cert show", "cert verify", "cert sign", "ldap", "ldap decode", "ldap search", "ldap add",
+                                "cert show", "cert verify", "cert sign", "crl show", "crl verify", "crl check",
+                                "crl sign", "req new", "req show", "req verify", "smime sign", "smime verify",
+                                "smime encrypt", "smime decrypt", "keystore list", "keystore add",
+                                "keystore export", "ldap", "ldap decode", "ldap search", "ldap add",
                                 "ldap modify", "ldap delete"}) {
         const Result r = Shell(std::string("vorlan ") + command + " --help");
         EXPECT_EQ(r.status, 0) << command;

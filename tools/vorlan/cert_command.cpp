@@ -1,33 +1,11 @@
 // vorlan cert show|verify|sign: X.509 certificates read from DER or PEM, checked against an
-// issuer, and self-signed ones made from a key of keygen.
-#include <ctime>
+// issuer and its revocation list, issued self-signed or from a request with a CA's key.
 #include <memory>
 
 #include "tools/vorlan/cli.h"
 
 namespace cli {
 namespace {
-
-CCertificate ReadCertificate(const std::string& path) {
-    const CByteArray der = ReadDER(path, "CERTIFICATE");
-    CDEREncoding encoding(0, der);
-    encoding.AddRef();  // our own hold: the value tree shares the encoding
-    CCertificate certificate;
-    try {
-        CASN1_Certificate(encoding).SetDataTo(certificate);
-    } catch (CException* e) {
-        throw Failure(path + ": " + Describe(e));
-    }
-    return certificate;
-}
-
-// The library's texts end lines with CR LF; a shell wants LF.
-std::string Lines(const CString& text) {
-    std::string lines;
-    for (const char c : text.str())
-        if (c != '\r') lines += c;
-    return lines;
-}
 
 void Show(const std::string& path) {
     const CCertificate certificate = ReadCertificate(path);
@@ -49,107 +27,56 @@ void Show(const std::string& path) {
     }
 }
 
-void Verify(const std::string& path, const std::string& issuerPath) {
+void Verify(const std::string& path, const std::string& issuerPath, const std::string& crlPath) {
     const CCertificate certificate = ReadCertificate(path);
     const CCertificate issuer = issuerPath.empty() ? certificate : ReadCertificate(issuerPath);
-    const std::string by = issuerPath.empty() ? "its own key" : "the key of " + issuerPath;
-    if (!(certificate.m_issuer == issuer.m_subject))
-        throw Failure(path + ": its issuer is not the subject of " + (issuerPath.empty() ? path : issuerPath));
-    if (!certificate.IsSignatureOKFor(issuer)) throw Failure(path + ": the signature does not verify with " + by);
-    if (!certificate.IsValidationPeriodOKFor(CUTCTime()))
-        throw Failure(path + ": not valid now (valid from " + certificate.m_notBefore.GetTimeAsString(1, 0).str() +
-                      " until " + certificate.m_notAfter.GetTimeAsString(1, 0).str() + ")");
+    VerifyIssued(certificate, path, issuer, issuerPath);
+    if (!crlPath.empty()) {
+        const CCertificateRevocationList crl = ReadCRL(crlPath);
+        VerifyCRL(crl, crlPath, issuer, issuerPath.empty() ? path : issuerPath);
+        const int entry = FindRevocation(crl, crlPath, certificate, path);
+        if (entry >= 0)
+            throw Failure(path + ": revoked on " + crl.m_entries[entry]->m_revocationDate.GetTimeAsString(1, 0).str() +
+                          " (" + crlPath + ")");
+    }
     std::printf("%s: OK\n", path.c_str());
-}
-
-// The attribute type written as `name` in one-line names ("CN", "emailAddress", a dotted
-// identifier for a type without a short name), as the openssl -subj form names them.
-DNAttrNameEnum TypeNamed(const std::string& name) {
-    for (int type = 0; type < AfxGetLenArrayOfDNAttrName(); ++type) {
-        CDistinguishedName probe;
-        probe.Add(new CRelativeDN);
-        probe[0]->Add(new CAttributeValue(static_cast<DNAttrNameEnum>(type), "x"));
-        if (probe.GetOneLine().str() == name + "=x") return static_cast<DNAttrNameEnum>(type);
-    }
-    throw Failure("--subject: unknown attribute type \"" + name + "\"");
-}
-
-// "/C=DE/O=Example/CN=Erika": RDNs after each "/", several attributes of one RDN joined by
-// "+", "\" taking the next character as it is.
-CDistinguishedName ParseSubject(const std::string& text) {
-    if (text.size() < 2 || text[0] != '/')
-        throw Failure("--subject must read /type=value/..., for example /C=DE/O=Example/CN=Erika");
-    CDistinguishedName name;
-    name.Add(new CRelativeDN);
-    std::string type, value;
-    bool inValue = false;
-    const auto finishAttribute = [&] {
-        if (type.empty() || !inValue || value.empty())
-            throw Failure("--subject: \"" + type + (inValue ? "=" + value : "") + "\" is not type=value");
-        auto* attribute = new CAttributeValue(TypeNamed(type), value.c_str());
-        name[name.GetSize() - 1]->Add(attribute);
-        for (const unsigned char c : value)
-            if (c >= 0x80) attribute->m_nStringType = kASN1UTF8String;  // non-ASCII text comes as UTF-8
-        type.clear();
-        value.clear();
-        inValue = false;
-    };
-    for (size_t i = 1; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
-            (inValue ? value : type) += text[++i];
-        } else if (c == '=' && !inValue) {
-            inValue = true;
-        } else if (c == '+' || c == '/') {
-            finishAttribute();
-            if (c == '/') name.Add(new CRelativeDN);
-        } else {
-            (inValue ? value : type) += c;
-        }
-    }
-    finishAttribute();
-    return name;
 }
 
 struct SignOptions {
     bool self = false;
+    std::string request;
+    std::string issuer;
     std::string key;
     std::string subject;
     unsigned days = 365;
-    std::string outform = "pem";
+    std::string outform;
     std::string out;
 };
 
 void Sign(const SignOptions& o) {
-    const std::unique_ptr<CRSAPublicKey> loaded = LoadKey(o.key);
-    const auto* key = dynamic_cast<const CRSAPrivateKey*>(loaded.get());
-    if (!key) throw Failure(o.key + ": holds a public key; signing needs a private one");
+    if (o.self == !o.request.empty()) throw Failure("cert sign needs either --self or --req");
+    if (o.self ? o.subject.empty() : o.issuer.empty())
+        throw Failure(o.self ? "--self needs --subject" : "--req needs --issuer-cert");
+    const std::unique_ptr<CRSAPrivateKey> key = LoadPrivateKey(o.key);
     CCertificate certificate;
-    certificate.m_subject = ParseSubject(o.subject);
-    certificate.m_issuer = certificate.m_subject;
-    BYTE serial[16];
-    CRandomsGenerator().GetRandomBlock(serial, sizeof serial);
-    serial[0] &= 0x7F;  // 16 octets, positive: within the 20 that RFC 5280 allows
-    certificate.m_serialNumber = CSerialNumber(serial, sizeof serial);
-    const std::time_t now = std::time(nullptr);
-    certificate.m_notBefore.SetTime(now);
-    certificate.m_notAfter.SetTime(now + static_cast<std::time_t>(o.days) * 86400);
-    // UTCTime years 50-99 read as 1950-1999 (RFC 5280): a later end would read as the past.
-    if (certificate.m_notAfter.m_wYear >= 2050) throw Failure("--days: the validity must end before 2050 (UTCTime)");
-    certificate.GetDataFrom(*key);
-    certificate.SignWith(*key);
+    CDistinguishedName issuerName;
+    if (o.self) {
+        certificate.m_subject = ParseSubject(o.subject);
+        certificate.GetDataFrom(*key);
+        issuerName = certificate.m_subject;
+    } else {
+        TakeRequest(*Decoded<CASN1_CertificationRequest>(o.request, "CERTIFICATE REQUEST"), o.request, certificate);
+        if (!o.subject.empty()) certificate.m_subject = ParseSubject(o.subject);
+        const CCertificate issuer = ReadCertificate(o.issuer);
+        RequireKeyOf(*key, o.key, issuer, o.issuer);
+        issuerName = issuer.m_subject;
+    }
+    Issue(certificate, issuerName, *key, o.days);
     CByteArray der;
     certificate.GetEncoding(der);
-    OutputFile out(o.out);
-    if (o.outform == "der") {
-        out.File().Write(der.GetData(), static_cast<UINT>(der.GetSize()));
-    } else {
-        const CString pem = EncodePem("CERTIFICATE", der.GetData(), der.GetSize());
-        out.File().Write(static_cast<const char*>(pem), static_cast<UINT>(pem.GetLength()));
-    }
-    out.Commit();
-    std::printf("self-signed certificate for %s saved to %s\n", certificate.m_subject.GetOneLine().str().c_str(),
-                o.out.c_str());
+    WriteEncoded(o.out, der, "CERTIFICATE", o.outform);
+    std::printf("certificate for %s issued by %s saved to %s\n", certificate.m_subject.GetOneLine().str().c_str(),
+                certificate.m_issuer.GetOneLine().str().c_str(), o.out.c_str());
 }
 
 }  // namespace
@@ -163,25 +90,32 @@ void AddCertCommands(CLI::App& app) {
     show->add_option("file", *showPath, "certificate, DER or PEM, \"-\" for standard input")->required();
     show->callback([showPath] { Show(*showPath); });
 
-    auto* verify = cert->add_subcommand("verify", "Check a certificate's issuer name, signature and validity now");
+    auto* verify = cert->add_subcommand(
+        "verify", "Check a certificate's issuer name, signature and validity now, and that a list does not revoke it");
     auto verifyPath = std::make_shared<std::string>();
     auto issuer = std::make_shared<std::string>();
+    auto crl = std::make_shared<std::string>();
     verify->add_option("file", *verifyPath, "certificate, DER or PEM, \"-\" for standard input")->required();
     verify->add_option("--issuer", *issuer, "the issuer's certificate (default: the certificate itself)");
-    verify->callback([verifyPath, issuer] { Verify(*verifyPath, *issuer); });
+    verify->add_option("--crl", *crl, "a revocation list of the issuer, checked with its key and for the serial");
+    verify->callback([verifyPath, issuer, crl] { Verify(*verifyPath, *issuer, *crl); });
 
-    auto* sign = cert->add_subcommand("sign", "Make a certificate signed with SHA-1 with RSA");
+    auto* sign = cert->add_subcommand(
+        "sign",
+        "Issue a certificate signed with SHA-1 with RSA: self-signed, or from a request with a CA's key "
+        "(as openssl x509 -req)");
     auto options = std::make_shared<SignOptions>();
-    sign->add_flag("--self", options->self, "self-signed: issuer and subject are the same")->required();
-    sign->add_option("--key", options->key, "private key file written by keygen")->required();
-    sign->add_option("--subject", options->subject, "subject as in openssl -subj: /C=DE/O=Example/CN=Erika")
+    sign->add_flag("--self", options->self, "self-signed: issuer and subject are the same, the key is --key's");
+    sign->add_option("--req", options->request, "certificate request (DER or PEM) giving subject and key");
+    sign->add_option("--issuer-cert", options->issuer, "with --req: the CA's certificate, whose subject is the issuer");
+    sign->add_option("--key", options->key, "the signer's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
         ->required();
+    sign->add_option("--subject", options->subject,
+                     "subject as in openssl -subj: /C=DE/O=Example/CN=Erika (with --req: replaces the request's)");
     sign->add_option("--days", options->days, "days of validity from now")
         ->capture_default_str()
         ->check(CLI::Range(1u, 100000u));
-    sign->add_option("--outform", options->outform, "pem or der")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"pem", "der"}));
+    AddOutform(sign, options->outform);
     sign->add_option("-o,--output", options->out, "certificate file to write")->required();
     sign->callback([options] { Sign(*options); });
 }

@@ -1,11 +1,13 @@
 #include "tools/vorlan/cli.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 
 namespace cli {
 
@@ -19,7 +21,9 @@ std::string Describe(CException* e) {
 }
 
 TerminalProgress::TerminalProgress(std::string label, unsigned long long expectedHints)
-    : m_label(std::move(label)), m_expected(expectedHints), m_enabled(isatty(STDERR_FILENO) != 0),
+    : m_label(std::move(label)),
+      m_expected(expectedHints),
+      m_enabled(isatty(STDERR_FILENO) != 0),
       m_progress(this, 0) {}
 
 TerminalProgress::~TerminalProgress() { Finish(); }
@@ -112,18 +116,251 @@ CByteArray ReadDER(const std::string& path, const char* label) {
     throw Failure(path + ": no PEM block \"" + label + "\"");
 }
 
+namespace {
+
+template <class Value, class Target>
+Target ReadAs(const std::string& path, const char* label) {
+    const Decoded<Value> value(path, label);
+    Target target;
+    try {
+        value->SetDataTo(target);
+    } catch (CException* e) {
+        throw Failure(path + ": " + Describe(e));
+    }
+    return target;
+}
+
+}  // namespace
+
+CCertificate ReadCertificate(const std::string& path) {
+    return ReadAs<CASN1_Certificate, CCertificate>(path, "CERTIFICATE");
+}
+
+CCertificateRevocationList ReadCRL(const std::string& path) {
+    return ReadAs<CASN1_CertificateRevocationList, CCertificateRevocationList>(path, "X509 CRL");
+}
+
+namespace {
+
+// The RSAPrivateKey (PKCS #1) of `der`, or the one inside an unencrypted PKCS #8 PrivateKeyInfo.
+std::unique_ptr<CRSAPrivateKey> ReadPrivateKey(const CByteArray& der, bool pkcs8) {
+    CDEREncoding encoding(0, der);
+    encoding.AddRef();  // our own hold: the value tree shares the encoding
+    CByteArray numbers = der;
+    if (pkcs8) {
+        CASN1_SEQUENCE info;
+        info.decodeFrom(encoding);
+        const auto* algorithm =
+            info.GetCount() >= 3 ? dynamic_cast<const CASN1_SEQUENCE*>(&info.GetComponent(1)) : nullptr;
+        const auto* identifier = algorithm && algorithm->GetCount() > 0
+                                     ? dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&algorithm->GetComponent(0))
+                                     : nullptr;
+        if (!identifier || !(*identifier == CASN1_rsaEncryption()) ||
+            info.GetComponent(2).identifier != kASN1OctetString)
+            throw Failure("not an RSA PrivateKeyInfo");
+        info.GetComponent(2).GetClearData(numbers, 1);
+    }
+    CDEREncoding inner(0, numbers);
+    inner.AddRef();
+    CASN1_PrivateKey structure;
+    structure.decodeFrom(inner);
+    if (!CASN1_PrivateKey::isValid(&structure, 0)) throw Failure("not an RSAPrivateKey");
+    auto key = std::make_unique<CRSAPrivateKey>();
+    structure.SetDataTo(*key);
+    return key;
+}
+
+}  // namespace
+
 std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path) {
-    CFile file;
-    OpenInput(file, path);
+    CArray<SPemBlock> blocks;
+    ReadBlocks(path, blocks);
+    for (int i = 0; i < blocks.GetSize(); ++i) {
+        const CString& label = blocks[i].label;
+        if (label == CString("ENCRYPTED PRIVATE KEY"))
+            throw Failure(path + ": an encrypted key; write it plain first (openssl pkey -in KEY -out PLAIN)");
+        if (label != CString("RSA PRIVATE KEY") && label != CString("PRIVATE KEY")) continue;
+        try {
+            return ReadPrivateKey(blocks[i].octets, label == CString("PRIVATE KEY"));
+        } catch (const Failure& e) {
+            throw Failure(path + ": " + e.what());
+        } catch (CException* e) {
+            throw Failure(path + ": " + Describe(e));
+        }
+    }
+    // The archive of keygen: the file's octets as they are.
+    CByteArray& octets = blocks[blocks.GetSize() - 1].octets;
+    CMemFile file(octets.GetData(), static_cast<UINT>(octets.GetSize()));
     CArchive ar(&file, CArchive::load);
     CRSAPublicKey* loaded = nullptr;
     try {
         ar >> loaded;
-    } catch (CArchiveException* e) {
-        throw Failure(path + ": not an RSA key archive (" + Describe(e) + ")");
+    } catch (CException* e) {
+        throw Failure(path + ": not an RSA key archive, nor a PEM RSA private key (" + Describe(e) + ")");
     }
     if (!loaded) throw Failure(path + ": holds no key");
     return std::unique_ptr<CRSAPublicKey>(loaded);
+}
+
+std::unique_ptr<CRSAPrivateKey> LoadPrivateKey(const std::string& path) {
+    std::unique_ptr<CRSAPublicKey> key = LoadKey(path);
+    if (!dynamic_cast<CRSAPrivateKey*>(key.get()))
+        throw Failure(path + ": holds a public key; signing needs a private one");
+    return std::unique_ptr<CRSAPrivateKey>(static_cast<CRSAPrivateKey*>(key.release()));
+}
+
+void RequireKeyOf(const CRSAPrivateKey& key, const std::string& keyPath, const CCertificate& certificate,
+                  const std::string& certificatePath) {
+    CCertificate probe;
+    probe.GetDataFrom(key);
+    if (probe.m_wKeyBits != certificate.m_wKeyBits ||
+        std::memcmp(probe.m_modulus, certificate.m_modulus, sizeof probe.m_modulus) != 0 ||
+        std::memcmp(probe.m_publicExponent, certificate.m_publicExponent, sizeof probe.m_publicExponent) != 0)
+        throw Failure(keyPath + ": not the key of " + certificatePath);
+}
+
+void VerifyIssued(const CCertificate& certificate, const std::string& path, const CCertificate& issuer,
+                  const std::string& issuerPath) {
+    const std::string by = issuerPath.empty() ? "its own key" : "the key of " + issuerPath;
+    if (!(certificate.m_issuer == issuer.m_subject))
+        throw Failure(path + ": its issuer is not the subject of " + (issuerPath.empty() ? path : issuerPath));
+    if (!certificate.IsSignatureOKFor(issuer)) throw Failure(path + ": the signature does not verify with " + by);
+    if (!certificate.IsValidationPeriodOKFor(CUTCTime()))
+        throw Failure(path + ": not valid now (valid from " + certificate.m_notBefore.GetTimeAsString(1, 0).str() +
+                      " until " + certificate.m_notAfter.GetTimeAsString(1, 0).str() + ")");
+}
+
+std::string Lines(const CString& text) {
+    std::string lines;
+    for (const char c : text.str())
+        if (c != '\r') lines += c;
+    return lines;
+}
+
+namespace {
+
+// The attribute type written as `name` in one-line names ("CN", "emailAddress", a dotted
+// identifier for a type without a short name), as the openssl -subj form names them.
+DNAttrNameEnum TypeNamed(const std::string& name) {
+    for (int type = 0; type < AfxGetLenArrayOfDNAttrName(); ++type) {
+        CDistinguishedName probe;
+        probe.Add(new CRelativeDN);
+        probe[0]->Add(new CAttributeValue(static_cast<DNAttrNameEnum>(type), "x"));
+        if (probe.GetOneLine().str() == name + "=x") return static_cast<DNAttrNameEnum>(type);
+    }
+    throw Failure("--subject: unknown attribute type \"" + name + "\"");
+}
+
+}  // namespace
+
+CDistinguishedName ParseSubject(const std::string& text) {
+    if (text.size() < 2 || text[0] != '/')
+        throw Failure("--subject must read /type=value/..., for example /C=DE/O=Example/CN=Erika");
+    CDistinguishedName name;
+    name.Add(new CRelativeDN);
+    std::string type, value;
+    bool inValue = false;
+    const auto finishAttribute = [&] {
+        if (type.empty() || !inValue || value.empty())
+            throw Failure("--subject: \"" + type + (inValue ? "=" + value : "") + "\" is not type=value");
+        auto* attribute = new CAttributeValue(TypeNamed(type), value.c_str());
+        name[name.GetSize() - 1]->Add(attribute);
+        for (const unsigned char c : value)
+            if (c >= 0x80) attribute->m_nStringType = kASN1UTF8String;  // non-ASCII text comes as UTF-8
+        type.clear();
+        value.clear();
+        inValue = false;
+    };
+    for (size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            (inValue ? value : type) += text[++i];
+        } else if (c == '=' && !inValue) {
+            inValue = true;
+        } else if (c == '+' || c == '/') {
+            finishAttribute();
+            if (c == '/') name.Add(new CRelativeDN);
+        } else {
+            (inValue ? value : type) += c;
+        }
+    }
+    finishAttribute();
+    return name;
+}
+
+Digest MakeDigest(const std::string& name) {
+    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16};
+    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16};
+    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20};
+    if (name == "sha256") return {std::make_unique<CSHA256DigestMaker>(), 32};
+    throw Failure("unknown digest \"" + name + "\"");
+}
+
+std::string FieldHex(const BYTE* field, size_t size) {
+    size_t first = 0;
+    while (first + 1 < size && field[first] == 0) ++first;
+    return std::string(OctetsToHexChars(field + first, static_cast<int>(size - first)));
+}
+
+CSerialNumber RandomSerial() {
+    BYTE serial[16];
+    CRandomsGenerator().GetRandomBlock(serial, sizeof serial);
+    serial[0] &= 0x7F;
+    serial[0] |= 0x01;  // 16 significant octets, positive
+    return CSerialNumber(serial, sizeof serial);
+}
+
+void SetValidity(CUTCTime& from, CUTCTime& until, unsigned days) {
+    const std::time_t now = std::time(nullptr);
+    from.SetTime(now);
+    until.SetTime(now + static_cast<std::time_t>(days) * 86400);
+    // UTCTime years 50-99 read as 1950-1999 (RFC 5280): a later end would read as the past.
+    if (until.m_wYear >= 2050) throw Failure("--days: the validity must end before 2050 (UTCTime)");
+}
+
+void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CRSAPrivateKey& signer, unsigned days) {
+    certificate.m_issuer = issuer;
+    certificate.m_serialNumber = RandomSerial();
+    SetValidity(certificate.m_notBefore, certificate.m_notAfter, days);
+    certificate.SignWith(signer);
+}
+
+CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key) {
+    CASN1_SET noAttributes;
+    auto* info = new CASN1_CertificationRequestInfo(new CASN1_RDNSequence(subject), new CASN1_SubjectPublicKeyInfo(key),
+                                                    noAttributes);
+    CByteArray der;
+    CASN1_CertificationRequest(info, key).encodeTo(der);
+    return der;
+}
+
+void TakeRequest(const CASN1_CertificationRequest& request, const std::string& name, CCertificate& certificate) {
+    if (!request.IsSignatureOK()) throw Failure(name + ": the request's signature does not verify with its key");
+    const CASN1_CertificationRequestInfo& info = request.GetCertificationRequestInfo();
+    try {
+        info.GetSubject().SetDataTo(certificate.m_subject);
+        info.GetSubjectPublicKeyInfo().SetDataTo(certificate);
+    } catch (CException* e) {
+        throw Failure(name + ": " + Describe(e));
+    }
+}
+
+void AddOutform(CLI::App* command, std::string& outform) {
+    outform = "pem";
+    command->add_option("--outform", outform, "pem or der")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"pem", "der"}));
+}
+
+void WriteEncoded(const std::string& path, const CByteArray& der, const char* label, const std::string& outform) {
+    OutputFile out(path);
+    if (outform == "der") {
+        out.File().Write(der.GetData(), static_cast<UINT>(der.GetSize()));
+    } else {
+        const CString pem = EncodePem(label, der.GetData(), der.GetSize());
+        out.File().Write(static_cast<const char*>(pem), static_cast<UINT>(pem.GetLength()));
+    }
+    out.Commit();
 }
 
 std::vector<unsigned char> ParseHex(const std::string& text, size_t length, const char* what) {

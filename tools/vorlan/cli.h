@@ -3,12 +3,12 @@
 // that appear only when complete.
 #pragma once
 
+#include <CLI/CLI.hpp>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "vorlan/vorlan.h"
 
@@ -17,6 +17,11 @@ namespace cli {
 // A failure reported as one line on standard error with exit status 1.
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+
+// An answer that ends the program with `status` after what it printed (no message).
+struct Exit {
+    int status;
 };
 
 // The one-line text of a library exception; releases it.
@@ -66,8 +71,87 @@ void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks);
 // The DER of a file: its first PEM block labelled `label`, or its octets when it holds no PEM.
 CByteArray ReadDER(const std::string& path, const char* label);
 
-// The RSA key of an archive written by keygen (private), or of a public key archive.
+// The value of class `Value` decoded from the DER of a file (see ReadDER); the encoding lives
+// as long as the value. A decoding failure reads "<path>: <the library's reason>".
+template <class Value>
+class Decoded {
+public:
+    Decoded(const std::string& path, const char* label) : Decoded(ReadDER(path, label), path) {}
+    // From octets; `name` opens the failure's text.
+    Decoded(const CByteArray& der, const std::string& name) : m_der(der), m_encoding(0, m_der) {
+        m_encoding.AddRef();  // our own hold: the value tree shares the encoding
+        try {
+            m_value = std::make_unique<Value>(m_encoding);
+        } catch (CException* e) {
+            throw Failure(name + ": " + Describe(e));
+        }
+    }
+    Decoded(const Decoded&) = delete;
+    Decoded& operator=(const Decoded&) = delete;
+    Value& operator*() const { return *m_value; }
+    Value* operator->() const { return m_value.get(); }
+
+private:
+    CByteArray m_der;
+    CDEREncoding m_encoding;
+    std::unique_ptr<Value> m_value;
+};
+
+// A certificate or a revocation list read from DER or PEM; "<path>: <reason>" when it is not one.
+CCertificate ReadCertificate(const std::string& path);
+CCertificateRevocationList ReadCRL(const std::string& path);
+
+// The RSA key of an archive written by keygen (private) or of a public key archive, or an RSA
+// private key in PEM as openssl writes it (PKCS #1 "RSA PRIVATE KEY", unencrypted PKCS #8 "PRIVATE KEY").
 std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path);
+// The same, refused unless it is a private key.
+std::unique_ptr<CRSAPrivateKey> LoadPrivateKey(const std::string& path);
+// Fails unless `key` is the key of `certificate`: what it signed would never verify.
+void RequireKeyOf(const CRSAPrivateKey& key, const std::string& keyPath, const CCertificate& certificate,
+                  const std::string& certificatePath);
+// Fails unless `issuer` (read from `issuerPath`; empty: the certificate itself) names and signed the
+// certificate and the certificate is valid now.
+void VerifyIssued(const CCertificate& certificate, const std::string& path, const CCertificate& issuer,
+                  const std::string& issuerPath);
+// Fails unless `crl` names `issuer`'s subject, its signature verifies with that key and it is current.
+void VerifyCRL(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& issuer,
+               const std::string& issuerPath);
+// The index of the entry of `crl` revoking the certificate, -1 when there is none; fails when
+// the list is of another issuer.
+int FindRevocation(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& certificate,
+                   const std::string& certificatePath);
+
+// The library's texts end lines with CR LF; a shell wants LF.
+std::string Lines(const CString& text);
+// A name in the openssl -subj form: "/C=DE/O=Example/CN=Erika", several attributes of one
+// RDN joined by "+", "\" taking the next character as it is.
+CDistinguishedName ParseSubject(const std::string& text);
+// A digest maker by name (md2, md5, sha1, sha256) and its digest size.
+struct Digest {
+    std::unique_ptr<CDigestMaker> maker;
+    int size;
+};
+Digest MakeDigest(const std::string& name);
+
+// A key field's octets from the first non-zero one, in hexadecimal.
+std::string FieldHex(const BYTE* field, size_t size);
+// A fresh positive serial number of 16 random octets (RFC 5280 allows 20).
+CSerialNumber RandomSerial();
+// `from` now and `until` `days` later; fails when the end cannot be written as a UTCTime.
+void SetValidity(CUTCTime& from, CUTCTime& until, unsigned days);
+// A new serial number, validity from now for `days`, the issuer's name and the signature (SHA-1
+// with RSA) of `signer`.
+void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CRSAPrivateKey& signer, unsigned days);
+// The DER of a PKCS #10 request for `subject` and the key, signed with it.
+CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key);
+// Subject and key of a request whose signature verifies with the key it carries.
+void TakeRequest(const CASN1_CertificationRequest& request, const std::string& name, CCertificate& certificate);
+// A list of `issuer` revoking `serials` now, signed with its key; the next update `days` later.
+CCertificateRevocationList RevocationList(const CCertificate& issuer, const CRSAPrivateKey& key,
+                                          const std::vector<CSerialNumber>& serials, unsigned days);
+// The --outform option (pem or der) and DER written as such, complete or not at all.
+void AddOutform(CLI::App* command, std::string& outform);
+void WriteEncoded(const std::string& path, const CByteArray& der, const char* label, const std::string& outform);
 
 // Octets from hexadecimal text; fails with `what` in the message unless it holds exactly `length` octets
 // (any length when `length` is 0).
@@ -101,5 +185,34 @@ void AddCryptCommands(CLI::App& app);
 void AddKeyCommands(CLI::App& app);
 void AddCertCommands(CLI::App& app);
 void AddLdapCommands(CLI::App& app);
+void AddCrlCommands(CLI::App& app);
+void AddReqCommands(CLI::App& app);
+void AddSmimeCommands(CLI::App& app);
+void AddKeystoreCommands(CLI::App& app);
+
+// PKCS #7 messages as the smime commands make and open them; `name` opens the failures' texts.
+// Signed data holding the content and the signer's certificate, signed with SHA-1 or SHA-256 and,
+// with `attributes`, over the signed attributes contentType and messageDigest.
+CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertificate& signer, const CRSAPrivateKey& key,
+                       bool sha256, bool attributes);
+// The content of signed data (the detached content when given) once every signer's signature
+// verifies with its certificate in the message; those certificates are appended to `signers`.
+std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const std::vector<unsigned char>* detached,
+                                         const std::string& name, std::vector<CCertificate>& signers);
+// Enveloped data: the content under a fresh triple-DES key and IV, the key wrapped for each recipient.
+CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::vector<CCertificate>& recipients);
+// The content of enveloped data for the recipient, written to `out`.
+void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& recipient, const CRSAPrivateKey& key,
+                    const std::string& name, CFile& out);
+
+// Key store files (see `keystore --help`): the store sealed under a password with a fresh salt,
+// and opened again; `name` opens the failures' texts.
+std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::string& password);
+std::unique_ptr<Decoded<CASN1_KCDNs>> OpenKeyStore(const std::vector<unsigned char>& file, const std::string& password,
+                                                   const std::string& name);
+// PBKDF2 (RFC 8018) with HMAC-SHA-256 built on the library's SHA-256: `length` octets from the
+// password and salt after `iterations` rounds.
+void DeriveKey(const std::string& password, const unsigned char* salt, size_t saltLength, std::uint32_t iterations,
+               unsigned char* out, size_t length);
 
 }  // namespace cli

@@ -27,8 +27,7 @@ Key MakeKey(const std::string& hex, Key key) {
 }
 
 std::unique_ptr<CCryptoProcessor> MakeCipher(const CryptOptions& o) {
-    const std::vector<unsigned char> iv =
-        ParseHex(o.iv, o.cipher == "rc5" ? o.blockSize : 8, "--iv");
+    const std::vector<unsigned char> iv = ParseHex(o.iv, o.cipher == "rc5" ? o.blockSize : 8, "--iv");
     if (o.cipher == "des") return std::make_unique<CCBC<CDESAlgorithm>>(MakeKey(o.key, CDESkey()), iv.data());
     if (o.cipher == "des3")
         return std::make_unique<CCBC<CTripleDESAlgorithm>>(MakeKey(o.key, CTripleDESkey()), iv.data());

@@ -6,18 +6,6 @@
 namespace cli {
 namespace {
 
-struct Digest {
-    std::unique_ptr<CDigestMaker> maker;
-    int size;
-};
-
-Digest MakeDigest(const std::string& name) {
-    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16};
-    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16};
-    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20};
-    return {std::make_unique<CSHA256DigestMaker>(), 32};
-}
-
 constexpr unsigned long long kHintBlock = 64;  // octets per progress hint (one compressed block)
 
 std::string DigestOf(const std::string& algorithm, const std::string& path) {
@@ -41,7 +29,8 @@ std::string DigestOf(const std::string& algorithm, const std::string& path) {
 }  // namespace
 
 void AddDigestCommand(CLI::App& app) {
-    auto* command = app.add_subcommand("digest", "Print the MD2, MD5, SHA-1 or SHA-256 digest of files (\"-\": standard input)");
+    auto* command =
+        app.add_subcommand("digest", "Print the MD2, MD5, SHA-1 or SHA-256 digest of files (\"-\": standard input)");
     auto algorithm = std::make_shared<std::string>();
     auto files = std::make_shared<std::vector<std::string>>();
     command->add_option("algorithm", *algorithm, "md2, md5, sha1 or sha256")

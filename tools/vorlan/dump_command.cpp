@@ -1,7 +1,8 @@
 // vorlan dump [FILE|-]: the value tree of DER, or of each PEM block, printed with Dump.
+#include <unistd.h>
+
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 #include "tools/vorlan/cli.h"
 

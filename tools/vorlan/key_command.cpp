@@ -13,13 +13,6 @@ struct KeygenOptions {
     std::string out;
 };
 
-// The field's octets from the first non-zero one, in hexadecimal.
-std::string FieldHex(const BYTE* field, size_t size) {
-    size_t first = 0;
-    while (first + 1 < size && field[first] == 0) ++first;
-    return std::string(OctetsToHexChars(field + first, static_cast<int>(size - first)));
-}
-
 void Keygen(const KeygenOptions& o) {
     if (o.bits < 508 || o.bits > 2048) throw Failure("--bits must be from 508 to 2048 (the key archive's range)");
     OutputFile out(o.out, 0600);
@@ -73,7 +66,7 @@ void AddKeyCommands(CLI::App& app) {
     auto* rsa = app.add_subcommand("rsa", "Print an RSA key file's size, public exponent and modulus");
     auto path = std::make_shared<std::string>();
     auto showPrivate = std::make_shared<bool>(false);
-    rsa->add_option("file", *path, "key file written by keygen")->required();
+    rsa->add_option("file", *path, "key: keygen's file or a PEM RSA private key (PKCS #1, PKCS #8)")->required();
     rsa->add_flag("--show-private", *showPrivate, "also print the private exponent, primes and CRT values");
     rsa->callback([path, showPrivate] { PrintKey(*path, *showPrivate); });
 }

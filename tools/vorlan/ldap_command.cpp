@@ -1,12 +1,13 @@
 // vorlan ldap decode|search|add|modify|delete: LDAP messages as readable text, and requests
 // to a directory server over TCP, built and read through the library's LDAP classes.
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "tools/vorlan/cli.h"
 
@@ -22,8 +23,9 @@ std::string Leaf(const CASN1Type& value) {
     const std::string text = LDAPString(value);
     if (value.identifier == kASN1Boolean) return text.size() == 1 && text[0] ? "TRUE" : "FALSE";
     for (const unsigned char c : text)
-        if (c < 0x20 || c == 0x7F) return "0x" + std::string(OctetsToHexChars(reinterpret_cast<const BYTE*>(text.data()),
-                                                                             static_cast<int>(text.size())));
+        if (c < 0x20 || c == 0x7F)
+            return "0x" + std::string(OctetsToHexChars(reinterpret_cast<const BYTE*>(text.data()),
+                                                       static_cast<int>(text.size())));
     return text;
 }
 
@@ -118,8 +120,8 @@ public:
         CByteArray octets;
         BuildLDAPMessage(++m_lastID, std::move(operation))->encodeTo(octets);
         for (int sent = 0; sent < octets.GetSize();) {
-            const ssize_t n = ::send(m_fd, octets.GetData() + sent, static_cast<size_t>(octets.GetSize() - sent),
-                                     MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(m_fd, octets.GetData() + sent, static_cast<size_t>(octets.GetSize() - sent), MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) throw Failure(std::string("sending to the server: ") + std::strerror(errno));
             sent += static_cast<int>(n);
@@ -153,8 +155,8 @@ public:
 
     static void CheckResult(const SLDAPResult& result, const char* what) {
         if (result.resultCode == ELDAPResultCode::success) return;
-        std::string text = std::string(what) + " failed: result code " +
-                           std::to_string(static_cast<unsigned>(result.resultCode));
+        std::string text =
+            std::string(what) + " failed: result code " + std::to_string(static_cast<unsigned>(result.resultCode));
         if (!result.errorMessage.empty()) text += " (" + result.errorMessage + ")";
         throw Failure(text);
     }
@@ -185,8 +187,8 @@ void PrintAttribute(const std::string& type, const std::string& value) {
         std::printf("%s: %s\n", type.c_str(), value.c_str());
     else
         std::printf("%s:: %s\n", type.c_str(),
-                    static_cast<const char*>(EncodeBase64(reinterpret_cast<const BYTE*>(value.data()),
-                                                          static_cast<int>(value.size()))));
+                    static_cast<const char*>(
+                        EncodeBase64(reinterpret_cast<const BYTE*>(value.data()), static_cast<int>(value.size()))));
 }
 
 struct SearchOptions : ServerOptions {

@@ -4,8 +4,10 @@
 #include "tools/vorlan/cli.h"
 
 int main(int argc, char** argv) {
-    CLI::App app("vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates and LDAP from the vorlan library",
-                 "vorlan");
+    CLI::App app(
+        "vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates, revocation lists, requests, S/MIME, "
+        "key stores and LDAP from the vorlan library",
+        "vorlan");
     app.set_version_flag("--version", "vorlan 1.0.0");
     app.require_subcommand(1);
     cli::AddDemoCommand(app);
@@ -14,11 +16,17 @@ int main(int argc, char** argv) {
     cli::AddCryptCommands(app);
     cli::AddKeyCommands(app);
     cli::AddCertCommands(app);
+    cli::AddCrlCommands(app);
+    cli::AddReqCommands(app);
+    cli::AddSmimeCommands(app);
+    cli::AddKeystoreCommands(app);
     cli::AddLdapCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    } catch (const cli::Exit& e) {
+        return e.status;
     } catch (const cli::Failure& e) {
         std::fprintf(stderr, "vorlan: %s\n", e.what());
         return 1;

@@ -1,0 +1,287 @@
+// vorlan smime sign|verify|encrypt|decrypt: PKCS #7 signed and enveloped messages in the form
+// of `openssl smime ... -binary -outform DER` (or PEM), RSA with SHA-1 or SHA-256, triple DES.
+#include <memory>
+
+#include "tools/vorlan/cli.h"
+
+namespace cli {
+namespace {
+
+const char kLabel[] = "PKCS7";
+
+std::vector<unsigned char> ClearData(const CASN1Type& value) {
+    CByteArray octets;
+    const_cast<CASN1Type&>(value).GetClearData(octets, 1);
+    return {octets.GetData(), octets.GetData() + octets.GetSize()};
+}
+
+// The digest of the content with the algorithm of the identifier: md5, sha1 or sha256.
+std::vector<unsigned char> DigestWith(const CASN1_OBJECT_IDENTIFIER& algorithm,
+                                      const std::vector<unsigned char>& content) {
+    const char* name = algorithm == CASN1_sha256() ? "sha256"
+                       : algorithm == CASN1_sha1() ? "sha1"
+                       : algorithm == CASN1_md5()  ? "md5"
+                                                   : nullptr;
+    if (!name)
+        throw Failure("the signer's digest algorithm " + CString(algorithm).str() + " is not md5, sha1 or sha256");
+    auto [maker, size] = MakeDigest(name);
+    maker->UpdateBlock(content.data(), static_cast<int>(content.size()), nullptr, 1, 1);
+    std::vector<unsigned char> digest(static_cast<size_t>(size));
+    maker->GetCurrentDigest(digest.data());
+    return digest;
+}
+
+// The message's certificate of the signer (issuer and serial number).
+CCertificate SignerCertificate(CASN1_SignedData& signedData, const CASN1_SignerInfo& signer, const std::string& name) {
+    const CASN1_IssuerAndSerialNumber& id = signer.GetIssuerAndSerialNumber();
+    const CDistinguishedName issuer = id.GetIssuer();
+    const CSerialNumber serial = id.GetSerialNumber();
+    if (signedData.IsCertificates()) {
+        const std::unique_ptr<CASN1_SET> certificates(signedData.GetCertificates(0));
+        for (int i = 0; i < certificates->GetCount(); ++i) {
+            CASN1_Certificate value;
+            if (!value.moveFrom(certificates->GetComponent(i).clone())) continue;
+            CCertificate certificate;
+            value.SetDataTo(certificate);
+            if (certificate.m_issuer == issuer && certificate.m_serialNumber == serial) return certificate;
+        }
+    }
+    throw Failure(name + ": the signer's certificate (serial " + CString(serial).str() + ") is not in the message");
+}
+
+}  // namespace
+
+CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertificate& certificate,
+                       const CRSAPrivateKey& key, bool sha256, bool attributes) {
+    // The certificate goes in as it was read: its DER keeps what the fields do not (extensions).
+    CByteArray certificateDer;
+    certificate.GetEncoding(certificateDer);
+    CDEREncoding encoding(0, certificateDer);
+    encoding.AddRef();  // our own hold, beyond the message's life: the value tree shares it
+    auto* algorithm = sha256 ? static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_sha256) : new CASN1_sha1;
+    auto* signer = new CASN1_SignerInfo(
+        new CASN1_IssuerAndSerialNumber(certificate), new CASN1_AlgorithmIdentifier(algorithm, new CASN1_NULL),
+        new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL), new CASN1_OCTET_STRING);
+    auto* signedData = new CASN1_SignedData(
+        new CASN1_ContentInfo(new CASN1_data, new CASN1_OCTET_STRING(content.data(), content.size())));
+    CASN1_ContentInfo message(new CASN1_signedData, signedData);  // owns what follows
+    signedData->AddSignerInfo(signer);
+    const std::vector<unsigned char> contentDigest = DigestWith(*algorithm, content);
+    std::vector<unsigned char> signedDigest = contentDigest;
+    if (attributes) {
+        CASN1_SET set, type, digest;
+        type.AddObject(new CASN1_data);
+        digest.AddObject(new CASN1_OCTET_STRING(contentDigest.data(), contentDigest.size()));
+        set.AddObject(new CASN1_Attribute(new CASN1_contentType, new CASN1_SET(type)));
+        set.AddObject(new CASN1_Attribute(new CASN1_messageDigest, new CASN1_SET(digest)));
+        signer->SetAuthenticatedAttributes(set);
+        CByteArray covered;
+        signer->GetAuthenticatedAttributesEncoding(covered);
+        signedDigest = DigestWith(*algorithm, {covered.GetData(), covered.GetData() + covered.GetSize()});
+    }
+    CByteArray signature;
+    key.LockDigest(sha256 ? ::sha256 : ::sha1, signedDigest.data(), signature);
+    signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
+    CASN1_SET certificates;
+    certificates.AddObject(new CASN1_Certificate(encoding));
+    signedData->SetCertificates(certificates);
+    CByteArray der;
+    message.encodeTo(der);
+    return der;
+}
+
+std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const std::vector<unsigned char>* detached,
+                                         const std::string& name, std::vector<CCertificate>& signers) {
+    try {
+        CASN1_SignedData signedData(message);
+        const CASN1_ContentInfo& inner = signedData.GetContentInfo();
+        if (inner.IsContent() == (detached != nullptr))
+            throw Failure(name + (detached ? ": the message holds its content; --content is for detached ones"
+                                           : ": the signature is detached; give the content with --content"));
+        const std::vector<unsigned char> content = detached ? *detached : ClearData(inner.GetContent());
+        const int count = signedData.GetSignerInfos().GetCount();
+        if (count == 0) throw Failure(name + ": no signer");
+        for (int i = 0; i < count; ++i) {
+            const CASN1_SignerInfo& signer = signedData.GetSignerInfo(i);
+            const CCertificate certificate = SignerCertificate(signedData, signer, name);
+            CRSAPublicKey key;
+            certificate.SetDataTo(key);
+            const auto* algorithm =
+                dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signer.GetDigestAlgorithm().GetComponent(0));
+            if (!algorithm) throw Failure(name + ": the signer's digest algorithm is not an object identifier");
+            const std::vector<unsigned char> digest = DigestWith(*algorithm, content);
+            if (!signer.IsSignatureOKFor(key, digest.data(), static_cast<int>(digest.size())))
+                throw Failure(name + ": the signature of " + certificate.m_subject.GetOneLine().str() +
+                              " does not verify");
+            signers.push_back(certificate);
+        }
+        return content;
+    } catch (CException* e) {
+        throw Failure(name + ": " + Describe(e));
+    }
+}
+
+CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::vector<CCertificate>& recipients) {
+    const CTripleDESkey key;
+    BYTE iv[8];
+    CRandomsGenerator().GetRandomBlock(iv, sizeof iv);
+    CCBC<CTripleDESAlgorithm> sealer(key, iv);
+    CMemFile sealed;
+    CASN1_OCTET_STRING(content.data(), content.size()).encryptClearContents(sealer, sealed);
+    auto* enveloped = new CASN1_EnvelopedData(new CASN1_EncryptedContentInfo(
+        new CASN1_data, new CASN1_AlgorithmIdentifier(new CASN1_DES_EDE3_CBC, new CASN1_OCTET_STRING(iv, sizeof iv)),
+        new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength())));
+    CASN1_ContentInfo message(new CASN1_envelopedData, enveloped);
+    for (const CCertificate& recipient : recipients) {
+        CRSAPublicKey publicKey;
+        recipient.SetDataTo(publicKey);
+        CByteArray wrapped;
+        publicKey.LockKey(key, wrapped);
+        enveloped->AddRecipientInfo(
+            new CASN1_RecipientInfo(new CASN1_IssuerAndSerialNumber(recipient),
+                                    new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
+                                    new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+    }
+    CByteArray der;
+    message.encodeTo(der);
+    return der;
+}
+
+void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& certificate, const CRSAPrivateKey& privateKey,
+                    const std::string& name, CFile& out) {
+    try {
+        const CASN1_EnvelopedData enveloped(message);
+        const CASN1_RecipientInfo* mine = nullptr;
+        for (int i = 0; i < enveloped.GetRecipientInfos().GetCount() && !mine; ++i) {
+            const CASN1_RecipientInfo& recipient = enveloped.GetRecipientInfo(i);
+            const CASN1_IssuerAndSerialNumber& id = recipient.GetIssuerAndSerialNumber();
+            if (CDistinguishedName(id.GetIssuer()) == certificate.m_issuer &&
+                CSerialNumber(id.GetSerialNumber()) == certificate.m_serialNumber)
+                mine = &recipient;
+        }
+        if (!mine)
+            throw Failure(name + ": not encrypted for " + certificate.m_subject.GetOneLine().str() + ", serial " +
+                          CString(certificate.m_serialNumber).str());
+        const CASN1_EncryptedContentInfo& encrypted = enveloped.GetEncryptedContentInfo();
+        const CASN1_AlgorithmIdentifier& algorithm = encrypted.GetContentEncryptionAlgorithm();
+        const auto* identifier = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&algorithm.GetComponent(0));
+        if (!identifier || !(*identifier == CASN1_DES_EDE3_CBC()) || algorithm.GetCount() != 2)
+            throw Failure(name + ": the content is not encrypted with des-ede3-cbc");
+        const std::vector<unsigned char> iv = ClearData(algorithm.GetComponent(1));
+        if (iv.size() != 8) throw Failure(name + ": the des-ede3-cbc IV is not 8 octets");
+        if (!encrypted.IsEncryptedContent()) throw Failure(name + ": no encrypted content");
+        CByteArray wrapped;
+        mine->GetEncryptedKey().GetClearData(wrapped, 1);
+        CTripleDESkey key;
+        privateKey.UnlockKey(wrapped, key, privateKey.bits);
+        CCBC<CTripleDESAlgorithm> opener(key, iv.data());
+        encrypted.GetEncryptedContent().decryptClearContents(opener, out);
+    } catch (CException* e) {
+        throw Failure(name + ": " + Describe(e));
+    }
+}
+
+namespace {
+
+struct Options {
+    std::string certificate;  // the signer's or the recipient's
+    std::string key;
+    std::string md = "sha1";
+    bool noattr = false;
+    std::string content;
+    std::string issuer;
+    std::vector<std::string> recipients;
+    std::string in;
+    std::string outform;
+    std::string out;
+};
+
+void Sign(const Options& o) {
+    const CCertificate certificate = ReadCertificate(o.certificate);
+    const std::unique_ptr<CRSAPrivateKey> key = LoadPrivateKey(o.key);
+    RequireKeyOf(*key, o.key, certificate, o.certificate);
+    WriteEncoded(o.out, SignMessage(ReadAll(o.in), certificate, *key, o.md == "sha256", !o.noattr), kLabel, o.outform);
+}
+
+// Every signer checked, their certificates too with --issuer; the content written to --output.
+void Verify(const Options& o) {
+    const Decoded<CASN1_ContentInfo> message(o.in, kLabel);
+    const std::vector<unsigned char> detached = o.content.empty() ? std::vector<unsigned char>() : ReadAll(o.content);
+    std::vector<CCertificate> signers;
+    const std::vector<unsigned char> content =
+        VerifyMessage(*message, o.content.empty() ? nullptr : &detached, o.in, signers);
+    if (!o.issuer.empty()) {
+        const CCertificate issuer = ReadCertificate(o.issuer);
+        for (const CCertificate& signer : signers) VerifyIssued(signer, "the signer's certificate", issuer, o.issuer);
+    }
+    if (!o.out.empty()) {
+        OutputFile out(o.out);
+        out.File().Write(content.data(), static_cast<UINT>(content.size()));
+        out.Commit();
+    }
+    std::printf("Verification successful\n");
+}
+
+void Encrypt(const Options& o) {
+    std::vector<CCertificate> recipients;
+    for (const std::string& path : o.recipients) recipients.push_back(ReadCertificate(path));
+    WriteEncoded(o.out, EncryptMessage(ReadAll(o.in), recipients), kLabel, o.outform);
+}
+
+void Decrypt(const Options& o) {
+    const CCertificate certificate = ReadCertificate(o.certificate);
+    const std::unique_ptr<CRSAPrivateKey> key = LoadPrivateKey(o.key);
+    RequireKeyOf(*key, o.key, certificate, o.certificate);
+    const Decoded<CASN1_ContentInfo> message(o.in, kLabel);
+    OutputFile out(o.out);
+    DecryptMessage(*message, certificate, *key, o.in, out.File());
+    out.Commit();
+}
+
+}  // namespace
+
+void AddSmimeCommands(CLI::App& app) {
+    auto* smime = app.add_subcommand(
+        "smime", "Sign, verify, encrypt and decrypt PKCS #7 messages as openssl smime -binary -outform DER|PEM");
+    smime->require_subcommand(1);
+    const char* inHelp = "input file, \"-\" for standard input";
+    const char* messageHelp = "message, DER or PEM, \"-\" for standard input";
+    const auto command = [&](const char* name, const char* help, void (*run)(const Options&)) {
+        auto* sub = smime->add_subcommand(name, help);
+        auto options = std::make_shared<Options>();
+        sub->callback([options, run] { run(*options); });
+        return std::make_pair(sub, options.get());
+    };
+
+    auto [sign, s] = command("sign", "Sign a file; the message holds it (openssl's -nodetach)", Sign);
+    sign->add_option("file", s->in, inHelp)->required();
+    sign->add_option("--signer", s->certificate, "the signer's certificate (put in the message)")->required();
+    sign->add_option("--key", s->key, "the signer's private key: keygen's file or PEM (PKCS #1, PKCS #8)")->required();
+    sign->add_option("--md", s->md, "digest: sha1 or sha256")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"sha1", "sha256"}));
+    sign->add_flag("--noattr", s->noattr, "no signed attributes: the signature covers the content's digest");
+    AddOutform(sign, s->outform);
+    sign->add_option("-o,--output", s->out, "message file to write")->required();
+
+    auto [verify, v] = command("verify", "Check every signature of a signed message and write the content", Verify);
+    verify->add_option("file", v->in, messageHelp)->required();
+    verify->add_option("--content", v->content, "the signed file of a detached signature");
+    verify->add_option("--issuer", v->issuer, "also check each signer's certificate with this issuer's");
+    verify->add_option("-o,--output", v->out, "file to write the content to");
+
+    auto [encrypt, e] = command("encrypt", "Encrypt a file for recipients' certificates with des-ede3-cbc", Encrypt);
+    encrypt->add_option("file", e->in, inHelp)->required();
+    encrypt->add_option("recipient", e->recipients, "recipients' certificates, DER or PEM")->required();
+    AddOutform(encrypt, e->outform);
+    encrypt->add_option("-o,--output", e->out, "message file to write")->required();
+
+    auto [decrypt, d] = command("decrypt", "Decrypt an enveloped message with a recipient's key", Decrypt);
+    decrypt->add_option("file", d->in, messageHelp)->required();
+    decrypt->add_option("--recip", d->certificate, "the recipient's certificate")->required();
+    decrypt->add_option("--key", d->key, "the recipient's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
+        ->required();
+    decrypt->add_option("-o,--output", d->out, "file to write the content to")->required();
+}
+
+}  // namespace cli
