@@ -1,5 +1,6 @@
 #include "vorlan/asn1/tabledecoder.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -72,7 +73,10 @@ public:
         CASN1ComponentArray& array = parent.GetComponents();
         const int base = array.GetSize();
         array.SetSize(base + m_nCount);
-        for (int i = 0; i < m_nCount; ++i) array[base + i] = at(i);
+        CASN1Type** slots = array.GetData() + base;
+        const int held = m_nCount < kInline ? m_nCount : kInline;
+        std::copy_n(m_inline, held, slots);
+        std::copy(m_spill.begin(), m_spill.end(), slots + held);
         m_nCount = 0;
         m_spill.clear();
     }
@@ -127,8 +131,8 @@ private:
               m_depth(depth) {}
 
         bool more() {
-            if (m_bEnded) return false;
             if (!m_bIndefinite) return m_decoder.m_position < m_limit;
+            if (m_bEnded) return false;
             m_decoder.require(m_limit, 2);
             const unsigned char* at = m_decoder.m_base + m_decoder.m_position;
             if (at[0] != 0 || at[1] != 0) return true;
@@ -142,6 +146,12 @@ private:
         int take(const ASN1_COMPONENT_INFO& row) {
             int valid = 0;
             const Header h = m_decoder.readHeader(m_limit);
+            // The common member, a string or tagged value without a check of its own, is a
+            // window straight away, as decodeForRow would make it.
+            if (!row.m_pfnIsValid && isWindow(h)) {
+                append(m_decoder.readWindow(h));
+                return 1;
+            }
             append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
             return valid;
         }
@@ -229,14 +239,22 @@ private:
         m_position += h.length;
     }
 
+    // Is the element read as a window: a primitive OCTET STRING or tagged value.
+    static bool isWindow(const Header& h) {
+        return !h.constructed && (h.identifier == kASN1OctetString || (h.identifier & kASN1ClassMask));
+    }
+
     // A primitive string or tagged value: a window on the encoding, as setContents would keep.
     ValuePtr readWindow(const Header& h) {
-        std::unique_ptr<CASN1_TAGGED> window(h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
-                                                                              : new CASN1_TAGGED(h.identifier, 0));
+        CASN1_TAGGED* window = h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
+                                                                : new CASN1_TAGGED(h.identifier, 0);
+        // A fresh value holds no window yet: the reference goes straight in.
         window->m_bConstructed = 0;
-        window->takeWindow(m_references.take(), static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
+        window->m_pEncoding = m_references.take();
+        window->m_dwLength = static_cast<DWORD>(h.length);
+        window->m_dwPosition = static_cast<DWORD>(m_position);
         m_position += h.length;
-        return window;
+        return ValuePtr(window);
     }
 
     // The checks and flags of a constructed element; its components come next.
@@ -267,8 +285,7 @@ private:
 
     // The class ___makeASN1Class gives the identifier, read as the generic decoder reads it.
     ValuePtr decodeGeneric(const Header& h, unsigned long limit, int depth) {
-        if (!h.constructed && (h.identifier == kASN1OctetString || (h.identifier & kASN1ClassMask)))
-            return readWindow(h);
+        if (isWindow(h)) return readWindow(h);
         ValuePtr value(___makeASN1Class(h.identifier));
         if (h.constructed)
             readConstructed(*value, nullptr, h, nullptr, limit, depth);

@@ -70,6 +70,20 @@ void CASN1_TAGGED::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int u
     vorlan::detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
 }
 
+void CASN1_TAGGED::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
+    if (m_bConstructed) {
+        CASN1_CONSTRUCTED_TYPE::writeBackward(out);
+        return;
+    }
+    const unsigned char* octets = m_pEncoding ? m_pEncoding->MemoryWindow(m_dwPosition, m_dwLength) : nullptr;
+    // A window in a file, or a class that states another length, goes the general way.
+    if ((!octets && m_dwLength) || getEncodedLength(0) != vorlan::detail::definiteEncodedLength(m_dwLength)) {
+        CASN1Type::writeBackward(out);
+        return;
+    }
+    vorlan::detail::prependDefiniteElement(out, identifier, octets, m_dwLength);
+}
+
 void CASN1_TAGGED::writeClearContents(CBufferedFilterNS& out) const {
     if (m_bConstructed) {
         CASN1_CONSTRUCTED_TYPE::writeClearContents(out);
