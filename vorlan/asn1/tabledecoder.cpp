@@ -152,7 +152,11 @@ private:
                 append(m_decoder.readWindow(h));
                 return 1;
             }
-            append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
+            // An untagged member of a named type goes to its type as decodeForRow would send it.
+            if (row.m_pfnIsValid && row.m_taggingMethod == TAGGING_NONE && !row.m_bAny && !row.m_pfnResolveAlternative)
+                append(m_decoder.decodeForType(row.m_pfnIsValid, row.m_pType, 1, h, m_limit, m_depth + 1, valid));
+            else
+                append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
             return valid;
         }
         // A component outside any table, decoded by its identifier.
@@ -196,24 +200,26 @@ private:
         if (count > limit - m_position) ___throwDERDecodingException("Unexpected end of file");
     }
 
-    BYTE readOctet(unsigned long limit) {
-        require(limit, 1);
-        return m_base[m_position++];
-    }
-
     Header readHeader(unsigned long limit) {
-        m_element = m_position;
-        const BYTE octet = readOctet(limit);
+        // The position is read and stored once; a failure leaves it where the element starts.
+        unsigned long at = m_position;
+        m_element = at;
+        const auto next = [&] {
+            if (1 > limit - at) ___throwDERDecodingException("Unexpected end of file");
+            return m_base[at++];
+        };
+        const BYTE octet = next();
         if ((octet & kASN1TagMask) == kASN1HighTagNumber)
             ___throwDERDecodingException("High tag number form is not supported");
         Header h{ASN1StoredIdentifier(octet), (octet & kASN1Constructed) != 0, false, 0};
         if (h.identifier == kASN1Universal)
             ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
-        const BYTE first = readOctet(limit);
+        const BYTE first = next();
         if (first == kASN1IndefiniteLength) {
             if (m_bStrict) ___throwDERDecodingException("Indefinite length where only the definite form is allowed");
             // The primitive form reads 0x80 as an empty length, as the generic decoder does.
             h.indefinite = h.constructed;
+            m_position = at;
             return h;
         }
         if (m_bStrict && h.constructed && h.identifier == kASN1OctetString)
@@ -223,9 +229,10 @@ private:
             const unsigned n = first & ~kASN1LongLength;
             if (n > 4) ___throwDERDecodingException("4 bytes-encoded-length is only suported");
             h.length = 0;
-            for (unsigned i = 0; i < n; ++i) h.length = (h.length << 8) | readOctet(limit);
+            for (unsigned i = 0; i < n; ++i) h.length = (h.length << 8) | next();
         }
-        require(limit, h.length);
+        if (h.length > limit - at) ___throwDERDecodingException("Unexpected end of file");
+        m_position = at;
         return h;
     }
 

@@ -4,7 +4,9 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_TAGGED, CASN1_TAGGED)
 
-CASN1_TAGGED::~CASN1_TAGGED() { releaseEncoding(); }
+CASN1_TAGGED::~CASN1_TAGGED() {
+    if (m_pEncoding) m_pEncoding->Release();
+}
 
 CASN1_TAGGED& CASN1_TAGGED::operator=(const CASN1_TAGGED& other) {
     if (this == &other) return *this;
