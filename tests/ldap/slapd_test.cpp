@@ -123,7 +123,7 @@ SearchOutcome search(Client& client, const std::string& base, S scope, const std
             std::string attribute = LDAPString(list.getComponent(i).get_type()) + "=";
             const CASN1_SetOfLDAPAttributeValue& values = list.getComponent(i).get_vals();
             for (int k = 0; k < values.getComponentCount(); ++k)
-                attribute += (k ? "," : "") + LDAPString(values.getComponent(k));
+                (attribute += k ? "," : "") += LDAPString(values.getComponent(k));
             attributes.push_back(attribute);
         }
         std::sort(attributes.begin(), attributes.end());
