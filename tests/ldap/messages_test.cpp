@@ -334,24 +334,8 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
                          tagged(new CASN1_TAGGED(ASN1ContextTag(0), 0), octets("pw")));
          },
          true},
-        {"substrings final before initial",
-         [] {
-             return searchWith(tlv("a4", {str("cn"), tlv("30", {str("z", "82"), str("a", "80")})}));
-         },
-         true},
-        {"substrings two initials",
-         [] {
-             return searchWith(tlv("a4", {str("cn"), tlv("30", {str("a", "80"), str("b", "80")})}));
-         },
-         true},
-        {"substrings without pieces",
-         [] {
-             return searchWith(tlv("a4", {str("cn"), tlv("30")}));
-         },
-         true},
-        {"equality without value", [] { return searchWith(tlv("a3", {str("cn")})); }, true},
-        {"equality nested under not and or",
-         [] { return searchWith(tlv("a1", {tlv("a2", {tlv("a3", {str("cn")})})})); }, true},
+        // Filters are checked as FormatLDAPFilter checks them (see its table), at any depth.
+        {"equality without value under not and or", [] { return searchWith("a108a206a3040402636e"); }, true},
         {"compare without value",
          [&] {
              return with(BuildCompareRequest("cn=a", "sn", "x"), 1,
@@ -385,7 +369,8 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
 constexpr long kFails = -1;
 
 // FrameLength with a limit, GetMessageID and GetOperationTag on octets: the value, 0 from
-// FrameLength for more octets needed, kFails for the decoding exception.
+// FrameLength for more octets needed, kFails for the decoding exception. GetMessageID shares
+// its check of the number with the decoders (their table has the refused IDs).
 TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
     using Reader = std::function<long(const Octets&)>;
     const auto frame = [](unsigned long limit) -> Reader {
@@ -409,16 +394,11 @@ TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
         {frame(100), "0a", kFails},
         {frame(100), "30800201014200 0000", kFails},  // indefinite length
         {frame(100), "3085000000000502", kFails},     // five length octets
-        {id, "30050201004200", 0},
         {id, "300602020080 4200", 128},
         {id, "300802047fffffff4200", 2147483647},
-        {id, "30050201ff4200", kFails},          // negative
-        {id, "300402004200", kFails},            // empty
-        {id, "3009020500800000004200", kFails},  // 2^31 in five octets
-        {id, "300602020001 4200", kFails},       // leading zero not needed
-        {id, "30050401014200", kFails},          // not an INTEGER
-        {id, "3005020101420000", kFails},        // octets after the message
-        {id, "300502010142", kFails},            // truncated
+        {id, "30050401014200", kFails},    // not an INTEGER
+        {id, "3005020101420000", kFails},  // octets after the message
+        {id, "300502010142", kFails},      // truncated
         {id, "3003020101", 1},
         {tag, "30050201014200", 0x42},
         {tag, "300a02010104036162634200", 0x42},  // connectionless user name first
@@ -433,16 +413,6 @@ TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
         DecodingFailure([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
         EXPECT_EQ(got, expected) << hex;
     }
-    // A stream fed octet by octet splits into its messages.
-    const Octets stream = FromHex(
-        "30050201014200"
-        "3081060201024a0161"
-        "3006020103500103");
-    std::vector<unsigned long> frames;
-    for (unsigned long start = 0, end = 0; end <= stream.size(); ++end)
-        if (const unsigned long n = FrameLength(stream.data() + start, end - start, 1024))
-            frames.push_back(n), start += n;
-    EXPECT_EQ(frames, (std::vector<unsigned long>{7, 9, 8}));
 }
 
 }  // namespace
