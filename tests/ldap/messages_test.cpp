@@ -61,7 +61,8 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         int expected;
         bool strictRefuses = false;
     };
-    const std::string present = str("cn", "87");
+    const std::string present = str("cn", "87"), cn = str("cn=a"), cd = str("d") + str("c"),
+                      sk = tlv("a1", {tlv("30", {str("cn")})});
     const std::vector<Row> rows = {
         {"bindRequest", message(tlv("60", {num(3), str("cn=a"), str("pw", "80")})), 0},
         {"bindResponse", message(tlv("61", {result(49)})), 1},
@@ -72,11 +73,9 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"searchResRef", message(tlv("73", {str("ldap://x")})), 6},
         {"searchResFull", message(tlv("30", {kEntry, tlv("73", {str("u")}), tlv("65", {result()})})), 7},
         {"modifyRequest",
-         message(tlv("66", {str("cn=a"), tlv("30", {tlv("30", {num(0, "0a"), tlv("30", {str("m"), tlv("31")})})})})),
-         8},
+         message(tlv("66", {cn, tlv("30", {tlv("30", {num(0, "0a"), tlv("30", {str("m"), "3100"})})})})), 8},
         {"modifyResponse", message(tlv("67", {result()})), 9},
-        {"addRequest", message(tlv("68", {str("cn=a"), tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a")})})})})),
-         10},
+        {"addRequest", message(tlv("68", {cn, tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a")})})})})), 10},
         {"addResponse", message(tlv("69", {result()})), 11},
         {"delRequest", message(str("cn=a", "4a")), 12},
         {"delResponse", message(tlv("6b", {result(32)})), 13},
@@ -116,9 +115,8 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"session control with criticality", message(tlv("71", {tlv("30", {str("1.2"), "0101ff", str("v")})})), 19},
         {"sessionResponse without unsupportedCtls", message(tlv("72", {result()})), kInvalid},
         {"pageSizeLimit without sortKeys", message(search(present, "800105")), 3},
-        {"pageSizeLimit, sortKeys", message(search(present, "800105" + tlv("a1", {tlv("30", {str("cn")})}))), 3},
-        {"sortKeys before pageSizeLimit", message(search(present, tlv("a1", {tlv("30", {str("cn")})}) + "800105")),
-         kInvalid},
+        {"pageSizeLimit, sortKeys", message(search(present, "800105" + sk)), 3},
+        {"sortKeys before pageSizeLimit", message(search(present, sk + "800105")), kInvalid},
         {"not over two filters", message(search(tlv("a2", {present, present}))), kInvalid},
         {"not over one filter", message(search(tlv("a2", {present}))), 3},
         {"empty and", message(search("a000")), 3},
@@ -136,19 +134,9 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"resumeRequest without entriesToReturn", message(tlv("74", {"800101", "810101"})), kInvalid},
         {"operation with identifier 0", message("0000"), kInvalid},
         {"octets after the last member", message(tlv("65", {result(), str("x")})), kInvalid},
-        {"indefinite message",
-         "3080"
-         "020101"
-         "4200"
-         "0000",
-         2, true},
-        {"indefinite entry",
-         message("6480" + str("cn=a") +
-                 "3000"
-                 "0000"),
-         4, true},
-        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {str("d"), str("c")}), str("")})), 13,
-         true},
+        {"indefinite message", "30800201014200" + std::string("0000"), 2, true},
+        {"indefinite entry", message("6480" + str("cn=a") + "30000000"), 4, true},
+        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {cd}), str("")})), 13, true},
     };
     for (const Row& row : rows) {
         const Decoded d = decodeBoth(row.hex);
@@ -277,10 +265,8 @@ CASN1_OCTET_STRING* octets(const char* text) {
 
 // A search under dc=x whose filter is decoded from hex: any form, as a caller might assemble it.
 std::unique_ptr<CASN1Type> searchWith(const std::string& filterHex, unsigned long sizeLimit = 0) {
-    SLDAPSearch search;
-    search.baseObject = "dc=x";
-    search.sizeLimit = sizeLimit;
-    return BuildSearchRequest(search, LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*DecodeHex(filterHex).release())));
+    return BuildSearchRequest({.baseObject = "dc=x", .sizeLimit = sizeLimit, .attributes = {}},
+                              LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*DecodeHex(filterHex).release())));
 }
 
 // An operation with component `index` replaced by `replacement`.
@@ -396,6 +382,7 @@ TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
         {frame(100), "3085000000000502", kFails},     // five length octets
         {id, "300602020080 4200", 128},
         {id, "300802047fffffff4200", 2147483647},
+        {id, "30050201ff4200", kFails},    // negative: the shared check fails
         {id, "30050401014200", kFails},    // not an INTEGER
         {id, "3005020101420000", kFails},  // octets after the message
         {id, "300502010142", kFails},      // truncated
