@@ -1,21 +1,38 @@
-// Helpers of the ASN.1 tests: hex octets, encoding and decoding through the library.
+// Helpers of the ASN.1 tests: hex octets, encoding and decoding through the library, a recording sink.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cctype>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "tests/common/archive_io.h"
 #include "tests/common/exceptions.h"
 #include "tests/common/octets.h"
 #include "tests/common/temp_file.h"
+#include "vorlan/asn1/bitstring.h"
+#include "vorlan/asn1/boolean.h"
+#include "vorlan/asn1/bufferedfilter.h"
+#include "vorlan/asn1/componentreader.h"
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/filters.h"
+#include "vorlan/asn1/integer.h"
+#include "vorlan/asn1/null.h"
+#include "vorlan/asn1/objectidentifier.h"
+#include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/sequence.h"
+#include "vorlan/asn1/set.h"
+#include "vorlan/asn1/strings.h"
 #include "vorlan/asn1/tagged.h"
+#include "vorlan/asn1/utctime.h"
+#include "vorlan/framework/memfile.h"
 
 namespace asn1test {
 
@@ -28,9 +45,7 @@ inline std::string toHex(const unsigned char* data, size_t n) {
     return hex;
 }
 inline std::string toHex(const Octets& octets) { return toHex(octets.data(), octets.size()); }
-inline std::string toHex(const CByteArray& octets) {
-    return toHex(octets.GetData(), static_cast<size_t>(octets.GetSize()));
-}
+inline std::string toHex(const CByteArray& a) { return toHex(a.GetData(), static_cast<size_t>(a.GetSize())); }
 
 inline std::string encodedHex(const CASN1Type& value) {
     CByteArray out;
@@ -66,7 +81,7 @@ inline std::unique_ptr<CASN1Type> decode(const Octets& octets) {
     return std::unique_ptr<CASN1Type>(___buildFromEncoding(*shared.der));
 }
 
-// The message of the decoding failure an action raises, "" when it raises none.
+// The message of the decoding failure an action (or decoding the octets) raises, "" when it raises none.
 inline std::string decodingFailureOf(const std::function<void()>& action) {
     const std::string message = testcommon::MessageOf<CDERDecodingException>(action);
     return message == testcommon::kNoException ? "" : message;
@@ -79,5 +94,19 @@ inline Octets certificate() {
     std::ifstream in(VORLAN_TEST_DATA "/asn1_cert.der", std::ios::binary);
     return Octets(std::istreambuf_iterator<char>(in), {});
 }
+
+// A caller's own sink: records every block it is handed (final flag, where it lies, length) and the octets.
+using Block = std::tuple<int, const unsigned char*, unsigned long>;
+class RecordingSink : public virtual CBufferedFilterNS {
+public:
+    explicit RecordingSink(unsigned long blockSize) { SetBlockSize(blockSize); }
+    void ProcessBlock(int final, const unsigned char* data, unsigned long length) override {
+        blocks.emplace_back(final, data, data ? length : m_dwFill);
+        if (!data) data = m_pBlock, length = m_dwFill;
+        octets.insert(octets.end(), data, data + length);
+    }
+    std::vector<Block> blocks;
+    Octets octets;
+};
 
 }  // namespace asn1test

@@ -1,12 +1,5 @@
 // The dump text, the archive form and the lifetime of decoded trees.
 #include "asn1_test_util.h"
-#include "tests/common/archive_io.h"
-#include "vorlan/asn1/boolean.h"
-#include "vorlan/asn1/integer.h"
-#include "vorlan/asn1/octetstring.h"
-#include "vorlan/asn1/strings.h"
-#include "vorlan/framework/memfile.h"
-#include "tests/common/temp_file.h"
 
 using namespace asn1test;
 
@@ -30,25 +23,14 @@ TEST(Dump, SmallTreeGivesTheExactText) {
     // { 5, TRUE, 2.5.4.3, 'ab', '1010'B }
     const auto sequence = decode(fromHex("3013 020105 0101FF 0603550403 04026162 030204A0"));
     const std::string expected =
-        "<UNIV, SEQUENCE(OF), C> SIZE: 2 + 19 = 21 (0x2 + 0x13 = 0x15)\r\n"
-        "{\r\n"
-        "   <UNIV, INTEGER, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n" +
-        hexLine("05 ", ".") +
-        "\r\n"
-        "   <UNIV, BOOLEAN, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n"
-        "      TRUE\r\n"
-        "\r\n"
-        "   <UNIV, OBJECT IDENTIFIER, P> SIZE: 2 + 3 = 5 (0x2 + 0x3 = 0x5)\r\n" +
-        hexLine("55 04 03 ", "U..") +
-        "      OID = 2.5.4.3\r\n"
-        "\r\n"
-        "   <UNIV, OCTET STRING, P> SIZE: 2 + 2 = 4 (0x2 + 0x2 = 0x4)\r\n" +
-        hexLine("61 62 ", "ab") +
-        "\r\n"
-        "   <UNIV, BIT STRING, P> SIZE: 2 + 2 = 4 (0x2 + 0x2 = 0x4)\r\n" +
-        hexLine("04 a0 ", "..") +
-        "   BITS = 4 (0x4)\r\n"
-        "}\r\n";
+        "<UNIV, SEQUENCE(OF), C> SIZE: 2 + 19 = 21 (0x2 + 0x13 = 0x15)\r\n{\r\n"
+        "   <UNIV, INTEGER, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n" + hexLine("05 ", ".") + "\r\n"
+        "   <UNIV, BOOLEAN, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n      TRUE\r\n\r\n"
+        "   <UNIV, OBJECT IDENTIFIER, P> SIZE: 2 + 3 = 5 (0x2 + 0x3 = 0x5)\r\n" + hexLine("55 04 03 ", "U..") +
+        "      OID = 2.5.4.3\r\n\r\n"
+        "   <UNIV, OCTET STRING, P> SIZE: 2 + 2 = 4 (0x2 + 0x2 = 0x4)\r\n" + hexLine("61 62 ", "ab") + "\r\n"
+        "   <UNIV, BIT STRING, P> SIZE: 2 + 2 = 4 (0x2 + 0x2 = 0x4)\r\n" + hexLine("04 a0 ", "..") +
+        "   BITS = 4 (0x4)\r\n}\r\n";
     EXPECT_EQ(dumpText(*sequence), expected);
 }
 
@@ -58,10 +40,9 @@ TEST(Dump, HeaderLinesForOtherClassesLongContentsAndIndefiniteLengths) {
     EXPECT_EQ(dumpText(CASN1_TAGGED(0x41, 1), 1), " <APP, 1 (0x1), C> SIZE: 2 + ? = ? (0x2 + ? = ?)\r\n {\r\n }\r\n");
     EXPECT_EQ(dumpText(CASN1_BOOLEAN(0)), "<UNIV, BOOLEAN, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n   FALSE\r\n");
     // Twenty octets: a full line of eighteen, then the rest.
-    const Octets twenty(20, 0x41);
     std::string eighteen;
     for (int i = 0; i < 18; ++i) eighteen += "41 ";
-    EXPECT_EQ(dumpText(CASN1_IA5String(twenty.data(), twenty.size())),
+    EXPECT_EQ(dumpText(CASN1_IA5String(Octets(20, 0x41).data(), 20)),
               "<UNIV, IA5String, P> SIZE: 2 + 20 = 22 (0x2 + 0x14 = 0x16)\r\n" +
                   hexLine(eighteen, std::string(18, 'A'), 0) + hexLine("41 41 ", "AA", 0));
 }
@@ -108,7 +89,7 @@ TEST(Ownership, DecodedTreesAndTaggedCopiesOutliveTheirSources) {
     EXPECT_EQ(encodedHex(*windowCopy), "8102ABCD");  // the last holder keeps the encoding alive
     auto original = std::make_unique<CASN1_OCTET_STRING>(CString("shared"));
     const CASN1_OCTET_STRING copy(*original);
-    original.reset();
+    original.reset();  // copies share the contents
     EXPECT_EQ(encodedHex(copy), "0406736861726564");
 }
 
@@ -130,7 +111,7 @@ std::string windowsOf(CASN1Type& message) {
 }  // namespace
 
 TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
-    const std::string first = "300E 8102ABCD 040378797A A203020105", second = "300E 8102EF01 0403717273 A203020107";
+    const std::string first = "300E8102ABCD040378797AA203020105", second = "300E8102EF010403717273A203020107";
     const Octets octets = fromHex(first + second + first);
     const testcommon::TempFile file(octets);
     // The ways a caller hands the octets to a local handle.
@@ -155,9 +136,8 @@ TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
             EXPECT_EQ(windowsOf(*middle), "EF01/EF01/qrs");
             last.decodeFrom(*der);
         }
-        EXPECT_EQ(encodedHex(*middle), toHex(fromHex(second)));
+        EXPECT_TRUE(encodedHex(*middle) == second && encodedHex(last) == first);
         EXPECT_EQ(windowsOf(last), "ABCD/ABCD/xyz");
-        EXPECT_EQ(encodedHex(last), toHex(fromHex(first)));
     }
 }
 
@@ -168,8 +148,8 @@ TEST(Ownership, FailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {
         target.AddObject(new CASN1_INTEGER(1ul));
         SharedEncoding shared(fromHex(hex));
         EXPECT_THROW(target.decodeFrom(*shared.der), CDERDecodingException*);
-        EXPECT_EQ(target.GetComponents().GetSize(), 0);
-        EXPECT_EQ(shared.der->m_nRefCount, 1);  // a partial window's reference was dropped
+        // Nothing decoded is kept, and a partial window's reference was dropped.
+        EXPECT_TRUE(target.GetComponents().GetSize() == 0 && shared.der->m_nRefCount == 1) << hex;
     }
     EXPECT_STREQ(LastDecodingReason(), "Another class and tag number expected (at octet 0)");
 }

@@ -2,6 +2,9 @@
 // counts and string lengths in their escalating forms, object and class tags.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 #include "tests/common/archive_io.h"
@@ -19,12 +22,7 @@ class CPoint3 : public CObject {
 public:
     CPoint3() = default;
     explicit CPoint3(WORD x) : x(x) {}
-    void Serialize(CArchive& ar) override {
-        if (ar.IsStoring())
-            ar << x;
-        else
-            ar >> x;
-    }
+    void Serialize(CArchive& ar) override { ar.IsStoring() ? void(ar << x) : void(ar >> x); }
     WORD x = 0;
 };
 IMPLEMENT_SERIAL(CPoint3, CObject, 2)
@@ -43,65 +41,38 @@ TEST(ArchiveFormat, IntegersAreLittleEndianAtTheirWidths) {
            << static_cast<LONG>(-2);
     });
     EXPECT_EQ(bytes, (Bytes{0x01, 0x03, 0x02, 0x07, 0x06, 0x05, 0x04, 0xFE, 0xFF, 0xFF, 0xFF}));
-
     Loader in(bytes);
     BYTE b = 0;
     WORD w = 0;
     DWORD d = 0;
     LONG l = 0;
     in.ar >> b >> w >> d >> l;
-    EXPECT_EQ(b, 0x01);
-    EXPECT_EQ(w, 0x0203);
-    EXPECT_EQ(d, 0x04050607u);
-    EXPECT_EQ(l, -2);
+    EXPECT_TRUE(b == 0x01 && w == 0x0203 && d == 0x04050607u && l == -2);
 }
 
-TEST(ArchiveFormat, CountsEscalateFromSixteenToThirtyTwoBits) {
-    struct Row {
-        DWORD count;
-        Bytes bytes;
-    };
-    const Row rows[] = {
-        {0, {0x00, 0x00}},
-        {0xFFFE, {0xFE, 0xFF}},
-        {0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
-        {0x12345678, {0xFF, 0xFF, 0x78, 0x56, 0x34, 0x12}},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(Store([&](CArchive& ar) { ar.WriteCount(row.count); }), row.bytes) << row.count;
-        Loader in(row.bytes);
-        EXPECT_EQ(in.ar.ReadCount(), row.count);
-    }
-}
-
-TEST(ArchiveFormat, StringLengthsEscalateFromEightBits) {
-    struct Row {
-        int length;
-        Bytes prefix;
-    };
-    const Row rows[] = {
-        {0, {0x00}},
-        {3, {0x03}},
-        {0xFE, {0xFE}},
-        {0xFF, {0xFF, 0xFF, 0x00}},
-        {0xFFFE, {0xFF, 0xFE, 0xFF}},
-        {0x10000, {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}},
-    };
-    for (const Row& row : rows) {
-        const CString text('x', row.length);
-        const Bytes bytes = Store([&](CArchive& ar) { ar << text; });
-        ASSERT_EQ(bytes.size(), row.prefix.size() + static_cast<size_t>(row.length));
-        EXPECT_TRUE(std::equal(row.prefix.begin(), row.prefix.end(), bytes.begin())) << row.length;
-        Loader in(bytes);
+// Counts escalate from sixteen to thirty-two bits, string lengths from eight bits.
+TEST(ArchiveFormat, CountsAndStringLengthsEscalate) {
+    const std::tuple<bool, DWORD, Bytes> rows[] = {
+        {false, 0, {0x00, 0x00}}, {false, 0xFFFE, {0xFE, 0xFF}}, {false, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
+        {false, 0x12345678, {0xFF, 0xFF, 0x78, 0x56, 0x34, 0x12}}, {true, 0, {0x00}}, {true, 0xFE, {0xFE}},
+        {true, 0xFF, {0xFF, 0xFF, 0x00}}, {true, 0xFFFE, {0xFF, 0xFE, 0xFF}},
+        {true, 0x10000, {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00}}};
+    for (const auto& [string, n, prefix] : rows) {
+        const CString text('x', static_cast<int>(n));
+        Bytes expected = prefix;
+        if (string) expected.insert(expected.end(), n, 'x');
+        EXPECT_EQ(Store([&, string = string, n = n](CArchive& ar) { string ? void(ar << text) : ar.WriteCount(n); }),
+                  expected)
+            << n;
+        Loader in(expected);
         CString back;
-        in.ar >> back;
-        EXPECT_EQ(back, text);
+        if (string) in.ar >> back;
+        EXPECT_TRUE(string ? back == text : in.ar.ReadCount() == n) << n;
     }
 }
 
-TEST(ArchiveFormat, ObjectsCarryClassOnceThenTags) {
-    CPoint3 first(0x1111);
-    CPoint3 second(0x2222);
+TEST(ArchiveFormat, ObjectsCarryClassOnceThenTagsAndVersionableClassesReadAnySchema) {
+    CPoint3 first(0x1111), second(0x2222);
     const Bytes bytes = Store([&](CArchive& ar) {
         ar << &first << &second << &first << static_cast<const CObject*>(nullptr);
     });
@@ -113,53 +84,36 @@ TEST(ArchiveFormat, ObjectsCarryClassOnceThenTags) {
         0x00, 0x00,                                                              // null
     };
     EXPECT_EQ(bytes, expected);
-
     Loader in(bytes);
-    CPoint3* a = nullptr;
-    CPoint3* b = nullptr;
-    CPoint3* c = nullptr;
-    CPoint3* d = nullptr;
+    CPoint3 *a = nullptr, *b = nullptr, *c = nullptr, *d = nullptr;
     in.ar >> a >> b >> c >> d;
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(a->x, 0x1111);
-    EXPECT_EQ(b->x, 0x2222);
-    EXPECT_EQ(c, a);
-    EXPECT_EQ(d, nullptr);
-    delete a;
-    delete b;
-}
+    const std::unique_ptr<CPoint3> ownA(a), ownB(b);
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(a->x == 0x1111 && b->x == 0x2222 && c == a && d == nullptr);
 
-TEST(ArchiveFormat, LoadingRejectsForeignClassesSchemasAndIndices) {
-    const Bytes unknownClass = {0xFF, 0xFF, 0x02, 0x00, 0x03, 0x00, 'C', 'Z', 'Z'};
-    const Bytes wrongSchema = {0xFF, 0xFF, 0x03, 0x00, 0x07, 0x00, 'C', 'P', 'o', 'i', 'n', 't', '3', 0, 0};
-    const Bytes badClassIndex = {0x05, 0x80};
-    const Bytes badObjectIndex = {0x07, 0x00};
-    const Bytes truncated = {0xFF, 0xFF, 0x02};
-    const Bytes otherClass = {0xFF, 0xFF, 0x00, 0x00, 0x0A, 0x00, 'C', 'B', 'y', 't', 'e', 'A', 'r', 'r', 'a', 'y', 0, 0};
-    struct Row {
-        const Bytes* bytes;
-        int cause;
-    };
-    for (const Row& row : {Row{&unknownClass, CArchiveException::badClass}, Row{&wrongSchema, CArchiveException::badSchema},
-                           Row{&badClassIndex, CArchiveException::badIndex},
-                           Row{&badObjectIndex, CArchiveException::badIndex},
-                           Row{&truncated, CArchiveException::endOfFile}, Row{&otherClass, CArchiveException::badClass}}) {
-        Loader in(*row.bytes);
-        CPoint3* p = nullptr;
-        EXPECT_EQ(CauseOf([&] { in.ar >> p; }), row.cause);
-        EXPECT_EQ(p, nullptr);
-    }
-}
-
-TEST(ArchiveFormat, VersionableClassesReadAnySchemaAndReportIt) {
-    const Bytes bytes = {0xFF, 0xFF, 0x05, 0x00, 0x0A, 0x00, 'C', 'V', 'e', 'r', 's', 'i', 'o', 'n', 'e', 'd'};
-    Loader in(bytes);
+    Loader versioned({0xFF, 0xFF, 0x05, 0x00, 0x0A, 0x00, 'C', 'V', 'e', 'r', 's', 'i', 'o', 'n', 'e', 'd'});
     CVersioned* v = nullptr;
-    in.ar >> v;
+    versioned.ar >> v;
+    const std::unique_ptr<CVersioned> ownV(v);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->schemaSeen, 5u);
-    delete v;
+}
+
+TEST(ArchiveFormat, LoadingRejectsForeignClassesSchemasIndicesAndTruncation) {
+    const std::pair<Bytes, int> rows[] = {
+        {{0xFF, 0xFF, 0x02, 0x00, 0x03, 0x00, 'C', 'Z', 'Z'}, CArchiveException::badClass},
+        {{0xFF, 0xFF, 0x03, 0x00, 0x07, 0x00, 'C', 'P', 'o', 'i', 'n', 't', '3', 0, 0}, CArchiveException::badSchema},
+        {{0x05, 0x80}, CArchiveException::badIndex}, {{0x07, 0x00}, CArchiveException::badIndex},
+        {{0xFF, 0xFF, 0x02}, CArchiveException::endOfFile},
+        {{0xFF, 0xFF, 0x00, 0x00, 0x0A, 0x00, 'C', 'B', 'y', 't', 'e', 'A', 'r', 'r', 'a', 'y', 0, 0},
+         CArchiveException::badClass},
+    };
+    for (const auto& [bytes, cause] : rows) {
+        Loader in(bytes);
+        CPoint3* p = nullptr;
+        EXPECT_EQ(CauseOf([&] { in.ar >> p; }), cause);
+        EXPECT_EQ(p, nullptr);
+    }
 }
 
 TEST(ArchiveFormat, ByteArrayRoundTripsAndForgedCountsFailWithoutHugeAllocation) {
@@ -168,16 +122,13 @@ TEST(ArchiveFormat, ByteArrayRoundTripsAndForgedCountsFailWithoutHugeAllocation)
     const Bytes bytes = Store([&](CArchive& ar) { octets.Serialize(ar); });
     ASSERT_EQ(bytes.size(), 6u + 70000u);
     EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), (Bytes{0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00}));
-    {
-        Loader in(bytes);
-        CByteArray back;
-        back.Serialize(in.ar);
-        ASSERT_EQ(back.GetSize(), octets.GetSize());
-        EXPECT_EQ(0, std::memcmp(back.GetData(), octets.GetData(), 70000));
-    }
+    Loader in(bytes);
+    CByteArray back;
+    back.Serialize(in.ar);
+    ASSERT_EQ(back.GetSize(), octets.GetSize());
+    EXPECT_EQ(0, std::memcmp(back.GetData(), octets.GetData(), 70000));
     // Claims 0x7FFFFFF0 octets but holds four: fails at the end of the data.
     Loader forged({0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0x7F, 1, 2, 3, 4});
-    CByteArray back;
     EXPECT_EQ(CauseOf([&] { back.Serialize(forged.ar); }), CArchiveException::endOfFile);
 }
 

@@ -1,21 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/common/archive_io.h"
 #include "vorlan/framework/array.h"
 #include "vorlan/framework/bytearray.h"
+#include "vorlan/framework/file.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/framework/string.h"
 
-// In the global namespace, as the library's element types are: the hooks are found by ADL.
+// In the global namespace, as the library's element types are: the hooks are found by overload.
 struct Tracked {
     static inline int alive = 0;
     int value = 7;
 };
 
-// Element hooks found by overload, as the library's own arrays use them.
 void ConstructElements(Tracked* elements, int count) {
     for (int i = 0; i < count; ++i) ::new (static_cast<void*>(elements + i)) Tracked{};
     Tracked::alive += count;
@@ -26,45 +31,33 @@ void DestructElements(Tracked* elements, int count) {
     Tracked::alive -= count;
 }
 
-void SerializeElements(CArchive& ar, Tracked* elements, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (ar.IsStoring())
-            ar << static_cast<BYTE>(elements[i].value);
-        else {
-            BYTE v = 0;
-            ar >> v;
-            elements[i].value = v;
-        }
-    }
-}
+bool operator==(const Tracked& a, const Tracked& b) { return a.value == b.value; }
 
 namespace {
+
+using testcommon::CauseOf;
+
+// A copy of the array through its archive form.
+template <class Array>
+void ExpectArchivedCopyEqual(Array& array) {
+    testcommon::Loader in(testcommon::Store([&](CArchive& ar) { array.Serialize(ar); }));
+    Array back;
+    back.Serialize(in.ar);
+    ASSERT_EQ(back.GetSize(), array.GetSize());
+    for (int i = 0; i < array.GetSize(); ++i) EXPECT_TRUE(back[i] == array[i]) << i;
+}
 
 TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
     {
         CArray<Tracked, const Tracked&> array;
         array.SetSize(5);
-        EXPECT_EQ(Tracked::alive, 5);
         array.InsertAt(1, Tracked{9}, 2);
         EXPECT_EQ(Tracked::alive, 7);
-        EXPECT_EQ(array[1].value, 9);
-        EXPECT_EQ(array[3].value, 7);
+        EXPECT_TRUE(array[1].value == 9 && array[3].value == 7);
         array.RemoveAt(0, 3);
         EXPECT_EQ(Tracked::alive, 4);
         array.Add(Tracked{1});
-        EXPECT_EQ(array.GetSize(), 5);
-
-        CMemFile file;
-        {
-            CArchive ar(&file, CArchive::store);
-            array.Serialize(ar);
-        }
-        file.SeekToBegin();
-        CArray<Tracked, const Tracked&> back;
-        CArchive ar(&file, CArchive::load);
-        back.Serialize(ar);
-        ASSERT_EQ(back.GetSize(), 5);
-        EXPECT_EQ(back[4].value, 1);
+        ExpectArchivedCopyEqual(array);  // plain values archive as their octets
     }
     EXPECT_EQ(Tracked::alive, 0);
 }
@@ -73,76 +66,53 @@ TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
 // either into other storage leaves a dangling or doubly-owned buffer that AddressSanitizer reports.
 TEST(Array, StringElementsSurviveEveryOperationThatMovesThem) {
     using Strings = CArray<CString, CString&>;
+    using Model = std::vector<std::string>;
     const std::string longText(100, 'L');
-    struct Step {
-        const char* what;
-        std::function<void(Strings&)> apply;
-        std::function<void(std::vector<std::string>&)> model;
-    };
-    const Step steps[] = {
-        {"Add grows", [](Strings& a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },
-         [](auto& m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
-        {"SetSize grows", [](Strings& a) { a.SetSize(40); }, [](auto& m) { m.resize(40); }},
-        {"InsertAt shifts within capacity",
-         [&](Strings& a) { CString s(longText); a.InsertAt(1, s, 3); },
-         [&](auto& m) { m.insert(m.begin() + 1, 3, longText); }},
-        {"InsertAt shifts into fresh storage",
-         [](Strings& a) { CString s("s"); a.InsertAt(0, s, 2000); },
-         [](auto& m) { m.insert(m.begin(), 2000, "s"); }},
-        {"InsertAt past the end", [](Strings& a) { CString s("end"); a.InsertAt(2100, s); },
-         [](auto& m) { m.resize(2100); m.push_back("end"); }},
-        {"RemoveAt closes the gap", [](Strings& a) { a.RemoveAt(0, 1999); },
-         [](auto& m) { m.erase(m.begin(), m.begin() + 1999); }},
-        {"SetAtGrow from an element of the array", [](Strings& a) { a.FreeExtra(); a.SetAtGrow(a.GetSize(), a[2]); },
-         [](auto& m) { m.push_back(m[2]); }},
-        {"Append to itself", [](Strings& a) { a.FreeExtra(); a.Append(a); },
-         [](auto& m) { const auto copy = m; m.insert(m.end(), copy.begin(), copy.end()); }},
-        {"FreeExtra after shrinking", [](Strings& a) { a.SetSize(5); a.FreeExtra(); }, [](auto& m) { m.resize(5); }},
-        {"InsertAt an element of the array", [](Strings& a) { a.InsertAt(0, a[3], 2); },
-         [](auto& m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
+    // What each step does to the array and to a model of it.
+    const std::pair<std::function<void(Strings&)>, std::function<void(Model&)>> steps[] = {
+        {[](Strings& a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },  // grows
+         [](Model& m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
+        {[](Strings& a) { a.SetSize(40); }, [](Model& m) { m.resize(40); }},
+        {[&](Strings& a) { CString s(longText); a.InsertAt(1, s, 3); },  // shifts within the capacity
+         [&](Model& m) { m.insert(m.begin() + 1, 3, longText); }},
+        {[](Strings& a) { CString s("s"); a.InsertAt(0, s, 2000); }, [](Model& m) { m.insert(m.begin(), 2000, "s"); }},
+        {[](Strings& a) { CString s("end"); a.InsertAt(2100, s); },  // past the end
+         [](Model& m) { m.resize(2100), m.push_back("end"); }},
+        {[](Strings& a) { a.RemoveAt(0, 1999); }, [](Model& m) { m.erase(m.begin(), m.begin() + 1999); }},
+        {[](Strings& a) { a.FreeExtra(), a.SetAtGrow(a.GetSize(), a[2]); }, [](Model& m) { m.push_back(m[2]); }},
+        {[](Strings& a) { a.FreeExtra(), a.Append(a); },
+         [](Model& m) { const auto copy = m; m.insert(m.end(), copy.begin(), copy.end()); }},
+        {[](Strings& a) { a.SetSize(5), a.FreeExtra(); }, [](Model& m) { m.resize(5); }},
+        {[](Strings& a) { a.InsertAt(0, a[3], 2); }, [](Model& m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
     };
     Strings array;
-    std::vector<std::string> model;
-    for (const Step& step : steps) {
-        step.apply(array);
-        step.model(model);
-        ASSERT_EQ(array.GetSize(), static_cast<int>(model.size())) << step.what;
-        for (size_t i = 0; i < model.size(); ++i) ASSERT_EQ(array[static_cast<int>(i)].str(), model[i]) << step.what << " at " << i;
+    Model model;
+    for (size_t step = 0; step < std::size(steps); ++step) {
+        steps[step].first(array);
+        steps[step].second(model);
+        ASSERT_EQ(array.GetSize(), static_cast<int>(model.size())) << "step " << step;
+        for (size_t i = 0; i < model.size(); ++i)
+            ASSERT_EQ(array[static_cast<int>(i)].str(), model[i]) << "step " << step << ", " << i;
     }
-
     Strings copy;
     copy.Copy(array);
-    CMemFile file;
-    {
-        CArchive ar(&file, CArchive::store);
-        copy.Serialize(ar);
-    }
-    file.SeekToBegin();
-    Strings back;
-    CArchive ar(&file, CArchive::load);
-    back.Serialize(ar);
-    ASSERT_EQ(back.GetSize(), array.GetSize());
-    for (int i = 0; i < array.GetSize(); ++i) EXPECT_EQ(back[i], array[i]) << i;
+    ExpectArchivedCopyEqual(copy);
 }
 
 TEST(ByteArray, SetSizeKeepsOctetsAndCopiesAreDeep) {
     CByteArray a;
     a.SetSize(3);
-    a[0] = 1;
-    a[1] = 2;
-    a[2] = 3;
+    a[0] = 1, a[1] = 2, a[2] = 3;
     a.SetSize(1000);
     EXPECT_EQ(a[2], 3);
     a.SetSize(2);
     CByteArray b = a;
     b[0] = 9;
-    EXPECT_EQ(a[0], 1);
     a.Append(a);
-    ASSERT_EQ(a.GetSize(), 4);
-    EXPECT_EQ(a[3], 2);
     a.InsertAt(1, 0xEE, 2);
-    EXPECT_EQ(a.GetSize(), 6);
-    EXPECT_EQ(a[2], 0xEE);
+    const BYTE expected[] = {1, 0xEE, 0xEE, 2, 1, 2};
+    ASSERT_EQ(a.GetSize(), 6);
+    EXPECT_EQ(0, std::memcmp(a.GetData(), expected, 6));
     a.RemoveAt(0, 3);
     EXPECT_EQ(a[0], 2);
 }
@@ -151,25 +121,85 @@ TEST(String, FormatsSlicesComparesAndEditsLikeTheFramework) {
     CString s;
     s.Format("%s-%04X-%d", "ab", 0xBEEF, -3);
     EXPECT_EQ(s, "ab-BEEF--3");
-    EXPECT_EQ(s.Mid(3), "BEEF--3");
-    EXPECT_EQ(s.Mid(3, 4), "BEEF");
-    EXPECT_EQ(s.Mid(50), "");
-    EXPECT_EQ(s.Mid(8, 100), "-3");
+    EXPECT_EQ(s.Mid(3) + "|" + s.Mid(3, 4) + "|" + s.Mid(50) + "|" + s.Mid(8, 100), "BEEF--3|BEEF||-3");
     EXPECT_EQ(s.Left(2) + "/" + s.Right(2), "ab/-3");
     s.MakeLower();
     EXPECT_EQ(s, "ab-beef--3");
     s.SetAt(0, 'X');
-    EXPECT_EQ(s.Find("beef"), 3);
-    EXPECT_EQ(s.Find('q'), -1);
-    EXPECT_EQ(CString(' ', 3) + "x", "   x");
-    EXPECT_EQ(CString("abcdef", 3), "abc");
+    EXPECT_TRUE(s.Find("beef") == 3 && s.Find('q') == -1);
+    EXPECT_EQ(CString(' ', 3) + CString("abcdef", 3), "   abc");
     char* buffer = s.GetBufferSetLength(2);
     buffer[1] = 'y';
     EXPECT_EQ(s, "Xy");
     EXPECT_LT(CString("a"), CString("b"));
-    CString long_text;
-    long_text.Format("%0500d", 1);
-    EXPECT_EQ(long_text.GetLength(), 500);
+    s.Format("%0500d", 1);
+    EXPECT_EQ(s.GetLength(), 500);
+}
+
+std::string TempPath(const char* name) { return testing::TempDir() + "vorlan_" + name + std::to_string(getpid()); }
+
+TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
+    const std::string path = TempPath("file");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("hello world", 11);
+        EXPECT_EQ(file.GetLength(), 11u);
+        EXPECT_EQ(file.Seek(-5, CFile::end), 6);
+        file.Write("there", 5);
+    }
+    CFile file(path.c_str(), CFile::modeRead);
+    char text[16] = {};
+    EXPECT_EQ(file.Read(text, sizeof text), 11u);
+    EXPECT_STREQ(text, "hello there");
+    EXPECT_EQ(file.Read(text, 1), 0u);
+    file.Seek(6, CFile::begin);
+    const std::unique_ptr<CFile> copy(file.Duplicate());
+    char word[6] = {};
+    EXPECT_EQ(copy->Read(word, 5), 5u);
+    EXPECT_STREQ(word, "there");
+    file.Close();
+    CFile::Remove(path.c_str());
+    // Failures carry their cause and the system's error.
+    EXPECT_EQ(CauseOf<CFileException>([&] { CFile::Remove(path.c_str()); }), CFileException::fileNotFound);
+    EXPECT_EQ(CauseOf<CFileException>([&] { CFile f(path.c_str(), CFile::modeRead); }), CFileException::fileNotFound);
+    CFileException error;
+    EXPECT_FALSE(file.Open("/nonexistent/dir/x", CFile::modeRead, &error));
+    EXPECT_TRUE(error.m_cause == CFileException::fileNotFound && error.m_lOsError == ENOENT);
+}
+
+TEST(MemFile, GrowsWritesPastEndAsZerosAndSeeksCheckBounds) {
+    CMemFile file(16);
+    file.Write("abc", 3);
+    file.Seek(10, CFile::begin);
+    file.Write("z", 1);
+    EXPECT_EQ(file.GetLength(), 11u);
+    EXPECT_EQ(0, std::memcmp(file.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11));
+    EXPECT_EQ(CauseOf<CFileException>([&] { file.Seek(-1, CFile::begin); }), CFileException::badSeek);
+    std::string big(100000, 'q');
+    file.Write(big.data(), static_cast<UINT>(big.size()));
+    EXPECT_EQ(file.GetLength(), 11u + 100000u);
+    file.SetLength(4);
+    EXPECT_EQ(file.GetPosition(), 4u);
+}
+
+TEST(MemFile, CallerBufferIsFileDataAndNeverReallocated) {
+    BYTE buffer[4] = {1, 2, 3, 4};
+    CMemFile fixed(buffer, sizeof buffer);
+    EXPECT_EQ(fixed.GetLength(), 4u);
+    fixed.SeekToEnd();
+    EXPECT_NE(testcommon::MessageOf<CMemoryException>([&] { fixed.Write("x", 1); }), testcommon::kNoException);
+
+    // With a grow step the file starts empty; growing copies out of the caller's buffer.
+    CMemFile growing(buffer, sizeof buffer, 8);
+    EXPECT_EQ(growing.GetLength(), 0u);
+    growing.Write("abcdefgh", 8);
+    EXPECT_EQ(buffer[0], 1);
+    EXPECT_EQ(growing.GetLength(), 8u);
+
+    CMemFile attached;
+    attached.Attach(buffer, sizeof buffer);
+    EXPECT_EQ(attached.Detach(), buffer);
+    EXPECT_EQ(attached.GetLength(), 0u);
 }
 
 }  // namespace
