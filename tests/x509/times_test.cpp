@@ -81,9 +81,9 @@ TEST(UTCTimeText, HostileContentsAreRefusedAndLeaveTheTimeUnchanged) {
         {0x18, "205001010000000"}, {0x18, "20501301000000Z"}, {0x18, "20500230000000Z"},   {0x18, "20500101240000Z"},
         {0x18, "20500101006000Z"}, {0x18, "2050010100000aZ"},
     };
-    for (const auto& [tag, text] : rows) {
+    for (const auto& row : rows) {
         CUTCTime time(std::time_t{86400});
-        EXPECT_TRUE(Refused([&] { ReadTime(text, time, tag); }) && time == CUTCTime(std::time_t{86400})) << text;
+        EXPECT_TRUE(Refused([&] { ReadTime(row.second, time, row.first); }) && time == CUTCTime(std::time_t{86400})) << row.second;
     }
 }
 
