@@ -1,10 +1,14 @@
 // LDAP messages through their component tables: every alternative, the members that decide
-// validity, the checked accessors and the strict and tolerant decodes.
+// validity, the checked accessors, the strict and tolerant decodes, the request builders and
+// what they refuse to put on the wire, and the framing of messages on a stream.
 #include <gtest/gtest.h>
 
-#include "tests/ldap/ldap_hex.h"
+#include <cstring>
+
+#include "tests/ldap/ldap_test_util.h"
 #include "vorlan/ldap/framing.h"
 #include "vorlan/ldap/message.h"
+#include "vorlan/ldap/requests.h"
 #include "vorlan/ldap/values.h"
 
 namespace {
@@ -48,11 +52,14 @@ std::string search(const std::string& filter, const std::string& extra = "") {
     return tlv("63", {str("dc=x"), num(2, "0a"), num(0, "0a"), num(0), num(0), "010100", filter, tlv("30"), extra});
 }
 
+// The last rows are forms LDAP forbids (indefinite lengths, constructed strings) which only the
+// strict decode refuses.
 TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
     struct Row {
         const char* what;
         std::string hex;
         int expected;
+        bool strictRefuses = false;
     };
     const std::string present = str("cn", "87");
     const std::vector<Row> rows = {
@@ -129,38 +136,28 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"resumeRequest without entriesToReturn", message(tlv("74", {"800101", "810101"})), kInvalid},
         {"operation with identifier 0", message("0000"), kInvalid},
         {"octets after the last member", message(tlv("65", {result(), str("x")})), kInvalid},
-    };
-    for (const Row& row : rows) {
-        const Decoded d = decodeBoth(row.hex);
-        EXPECT_EQ(d.tolerant, row.expected) << row.what << ": " << d.reason;
-        EXPECT_EQ(d.strict, row.expected) << row.what;
-        EXPECT_EQ(d.generic, row.expected) << row.what;
-        if (row.expected != kInvalid) {
-            EXPECT_EQ(d.reencoded, row.hex) << row.what;
-        }
-    }
-}
-
-TEST(LdapMessage, StrictDecodeRefusesFormsLdapForbidsWhichTheTolerantOneReads) {
-    struct Row {
-        const char* what;
-        std::string hex;
-    };
-    const Row rows[] = {
         {"indefinite message",
          "3080"
          "020101"
          "4200"
-         "0000"},
-        {"indefinite entry", message("6480" + str("cn=a") +
-                                     "3000"
-                                     "0000")},
-        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {str("d"), str("c")}), str("")}))},
+         "0000",
+         2, true},
+        {"indefinite entry",
+         message("6480" + str("cn=a") +
+                 "3000"
+                 "0000"),
+         4, true},
+        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {str("d"), str("c")}), str("")})), 13,
+         true},
     };
     for (const Row& row : rows) {
         const Decoded d = decodeBoth(row.hex);
-        EXPECT_NE(d.tolerant, kInvalid) << row.what << ": " << d.reason;
-        EXPECT_EQ(d.strict, kInvalid) << row.what;
+        EXPECT_EQ(d.tolerant, row.expected) << row.what << ": " << d.reason;
+        EXPECT_EQ(d.strict, row.strictRefuses ? kInvalid : row.expected) << row.what;
+        EXPECT_EQ(d.generic, row.expected) << row.what;
+        if (row.expected != kInvalid && !row.strictRefuses) {
+            EXPECT_EQ(d.reencoded, row.hex) << row.what;
+        }
     }
 }
 
@@ -258,14 +255,10 @@ TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
     EXPECT_FALSE(CASN1_Referral::isValid(&referral, 0));
 }
 
+// Every length octet of a message raised by one (the claims no longer fit), and filters nested
+// past the bound. Truncations of a real entry are in the slapd test.
 TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
-    const std::string pdu = message(kEntry, "020102");
-    const Octets whole = FromHex(pdu);
-    for (size_t n = 0; n < whole.size(); ++n) {
-        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(whole.data(), n); }), "") << n;
-        EXPECT_EQ(FrameLength(whole.data(), n, 1 << 20), 0u) << n;
-    }
-    // Every length octet of the message raised by one: the claims no longer fit.
+    const Octets whole = FromHex(message(kEntry, "020102"));
     for (size_t at : {1u, 3u, 6u, 8u, 14u, 16u, 18u, 22u, 24u, 27u}) {
         Octets forged = whole;
         ++forged[at];
@@ -276,6 +269,180 @@ TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
     const Octets deep = FromHex(message(search(filter)));
     EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
               std::string::npos);
+}
+
+CASN1_OCTET_STRING* octets(const char* text) {
+    return new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+}
+
+// A search under dc=x whose filter is decoded from hex: any form, as a caller might assemble it.
+std::unique_ptr<CASN1Type> searchWith(const std::string& filterHex, unsigned long sizeLimit = 0) {
+    SLDAPSearch search;
+    search.baseObject = "dc=x";
+    search.sizeLimit = sizeLimit;
+    return BuildSearchRequest(search, LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*DecodeHex(filterHex).release())));
+}
+
+// An operation with component `index` replaced by `replacement`.
+template <class Operation>
+std::unique_ptr<CASN1Type> with(std::unique_ptr<Operation> operation, int index, CASN1Type* replacement) {
+    delete operation->GetComponents()[index];
+    operation->GetComponents()[index] = replacement;
+    return operation;
+}
+
+// An APPLICATION-tagged operation in constructed form holding `inner` (none when null).
+std::unique_ptr<CASN1Type> constructed(int tag, CASN1Type* inner) {
+    auto operation = std::make_unique<CASN1_TAGGED>(ASN1ApplicationTag(tag), 0);
+    if (inner) operation->AddObject(inner);
+    return operation;
+}
+
+TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
+    const auto tagged = [](auto* value, CASN1Type* inner) {
+        value->AddObject(inner);
+        return value;
+    };
+    const auto constructedString = [] {
+        auto* entry = new CASN1_OCTET_STRING;
+        entry->m_bConstructed = 1;
+        entry->AddObject(octets("cn=a"));
+        return entry;
+    };
+    const auto indefinite = [] {
+        auto modify = BuildModifyRequest("cn=a", {{ELDAPModifyOperation::replaceValues, {"sn", {"b"}}}});
+        modify->GetComponents()[1]->m_bIndefinite = 1;
+        return modify;
+    };
+    const std::vector<std::tuple<const char*, std::function<std::unique_ptr<CASN1Type>()>, bool>> rows = {
+        {"unbind", [] { return BuildUnbindRequest(); }, false},
+        {"unbind constructed (62)", [] { return constructed(2, nullptr); }, true},
+        {"delete constructed (6A)", [] { return constructed(10, octets("cn=a")); }, true},
+        {"abandon constructed (70)", [] { return constructed(16, new CASN1_INTEGER(1)); }, true},
+        {"abandon of 2^31-1", [] { return BuildAbandonRequest(0x7FFFFFFF); }, false},
+        {"abandon of 2^31", [] { return BuildAbandonRequest(0x80000000); }, true},
+        {"search with a size limit of 2^31", [] { return searchWith("8702636e", 0x80000000); }, true},
+        {"constructed OCTET STRING",
+         [&] {
+             return with(BuildAddRequest("cn=a", {{"cn", {"a"}}}), 0, constructedString());
+         },
+         true},
+        {"indefinite length", indefinite, true},
+        {"constructed simple password",
+         [&] {
+             return with(BuildSimpleBindRequest("cn=a", "pw"), 2,
+                         tagged(new CASN1_TAGGED(ASN1ContextTag(0), 0), octets("pw")));
+         },
+         true},
+        {"substrings final before initial",
+         [] {
+             return searchWith(tlv("a4", {str("cn"), tlv("30", {str("z", "82"), str("a", "80")})}));
+         },
+         true},
+        {"substrings two initials",
+         [] {
+             return searchWith(tlv("a4", {str("cn"), tlv("30", {str("a", "80"), str("b", "80")})}));
+         },
+         true},
+        {"substrings without pieces",
+         [] {
+             return searchWith(tlv("a4", {str("cn"), tlv("30")}));
+         },
+         true},
+        {"equality without value", [] { return searchWith(tlv("a3", {str("cn")})); }, true},
+        {"equality nested under not and or",
+         [] { return searchWith(tlv("a1", {tlv("a2", {tlv("a3", {str("cn")})})})); }, true},
+        {"compare without value",
+         [&] {
+             return with(BuildCompareRequest("cn=a", "sn", "x"), 1,
+                         tagged(new CASN1_LDAPAttributeValueAssertion, octets("sn")));
+         },
+         true},
+        {"no operation at all", [] { return std::make_unique<CASN1_INTEGER>(1); }, true},
+        {"WhoAmI", [] { return BuildExtendedRequest("1.3.6.1.4.1.4203.1.11.3"); }, false},
+        {"modDN with new superior", [] { return BuildModifyDNRequest("cn=a,o=x", "cn=b", true, "o=y"); }, false},
+    };
+    for (const auto& [what, build, refused] : rows) {
+        std::unique_ptr<CASN1_LDAPMessage> message;
+        const std::string reason = DecodingFailure([&, &build = build] { message = BuildLDAPMessage(7, build()); });
+        EXPECT_EQ(!reason.empty(), refused) << what << ": " << reason;
+        if (message) {  // what goes out decodes strictly to the same message
+            const Octets out = FromHex(EncodedHex(*message));
+            EXPECT_EQ(DecodeLDAPMessage(out.data(), out.size())->get_protocolOp().resolve(),
+                      message->get_protocolOp().resolve());
+        }
+    }
+    EXPECT_NE(DecodingFailure([] { BuildLDAPMessage(0x80000000, BuildUnbindRequest()); }), "");
+    const auto message = BuildLDAPMessage(0x7FFFFFFF, BuildUnbindRequest(),
+                                          {{"1.2.840.113556.1.4.805", true, std::nullopt}, {"2.16", false, "v"}});
+    EXPECT_EQ(EncodedHex(*message), tlv("30", {"02047fffffff", "4200",
+                                               tlv("a0", {tlv("30", {str("1.2.840.113556.1.4.805"), "0101ff"}),
+                                                          tlv("30", {str("2.16"), str("v")})})}));
+    EXPECT_EQ(message->GetMessageID(), 0x7FFFFFFFu);
+    EXPECT_EQ(message->getControlCount(), 2);
+}
+
+constexpr long kFails = -1;
+
+// FrameLength with a limit, GetMessageID and GetOperationTag on octets: the value, 0 from
+// FrameLength for more octets needed, kFails for the decoding exception.
+TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
+    using Reader = std::function<long(const Octets&)>;
+    const auto frame = [](unsigned long limit) -> Reader {
+        return [limit](const Octets& o) { return static_cast<long>(FrameLength(o.data(), o.size(), limit)); };
+    };
+    const Reader id = [](const Octets& o) { return static_cast<long>(GetMessageID(o.data(), o.size())); };
+    const Reader tag = [](const Octets& o) { return static_cast<long>(GetOperationTag(o.data(), o.size())); };
+    const std::tuple<Reader, const char*, long> rows[] = {
+        {frame(100), "", 0},
+        {frame(100), "30", 0},
+        {frame(100), "3005020101", 0},
+        {frame(100), "30050201014200", 7},
+        {frame(100), "30050201014200300502", 7},  // the next message has begun
+        {frame(100), "3081", 0},
+        {frame(100), "3081050201014200", 8},
+        {frame(100), "3084000000050201014200", 11},  // long form with leading zeros is BER
+        {frame(7), "30050201014200", 7},
+        {frame(6), "30050201014200", kFails},      // above the caller's limit
+        {frame(1 << 20), "30840fffffff", kFails},  // refused before the octets arrive
+        {frame(100), "31050201014200", kFails},    // SET, not SEQUENCE
+        {frame(100), "0a", kFails},
+        {frame(100), "30800201014200 0000", kFails},  // indefinite length
+        {frame(100), "3085000000000502", kFails},     // five length octets
+        {id, "30050201004200", 0},
+        {id, "300602020080 4200", 128},
+        {id, "300802047fffffff4200", 2147483647},
+        {id, "30050201ff4200", kFails},          // negative
+        {id, "300402004200", kFails},            // empty
+        {id, "3009020500800000004200", kFails},  // 2^31 in five octets
+        {id, "300602020001 4200", kFails},       // leading zero not needed
+        {id, "30050401014200", kFails},          // not an INTEGER
+        {id, "3005020101420000", kFails},        // octets after the message
+        {id, "300502010142", kFails},            // truncated
+        {id, "3003020101", 1},
+        {tag, "30050201014200", 0x42},
+        {tag, "300a02010104036162634200", 0x42},  // connectionless user name first
+        {tag, "30070201016a020400", 0x4a},        // constructed delete
+        {tag, "30050201015600", 0x56},            // APPLICATION 22: no alternative, still routed
+        {tag, "30050201017900", 0x59},
+        {tag, "3003020101", kFails},
+        {tag, "3005020101ff00", kFails},  // high tag number form
+    };
+    for (const auto& [read, hex, expected] : rows) {
+        long got = kFails;
+        DecodingFailure([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
+        EXPECT_EQ(got, expected) << hex;
+    }
+    // A stream fed octet by octet splits into its messages.
+    const Octets stream = FromHex(
+        "30050201014200"
+        "3081060201024a0161"
+        "3006020103500103");
+    std::vector<unsigned long> frames;
+    for (unsigned long start = 0, end = 0; end <= stream.size(); ++end)
+        if (const unsigned long n = FrameLength(stream.data() + start, end - start, 1024))
+            frames.push_back(n), start += n;
+    EXPECT_EQ(frames, (std::vector<unsigned long>{7, 9, 8}));
 }
 
 }  // namespace
