@@ -24,7 +24,6 @@ Octets KeyInfo(const Octets& key = SmallKey(), unsigned char unused = 0,
                const Octets& algorithm = Seq({FromHex("06092a864886f70d010101"), FromHex("0500")})) {
     return Seq({algorithm, Tlv(0x03, Concat({{unused}, key}))});
 }
-Octets Version(unsigned char v) { return Tlv(0xA0, Tlv(0x02, {v})); }
 // tbsCertificate of version 1 with `replacement` for the component at `at`, `front` before
 // the serial number and `back` after the key.
 std::vector<Octets> Fields(int at = -1, const Octets& replacement = {}, const std::vector<Octets>& front = {},
@@ -34,6 +33,10 @@ std::vector<Octets> Fields(int at = -1, const Octets& replacement = {}, const st
     fields.insert(fields.begin(), front.begin(), front.end());
     fields.insert(fields.end(), back.begin(), back.end());
     return fields;
+}
+// The same with the explicit version `v` (0 for version 1) in front.
+std::vector<Octets> Versioned(unsigned char v, const std::vector<Octets>& back = {}) {
+    return Fields(-1, {}, {Tlv(0xA0, Tlv(0x02, {v}))}, back);
 }
 Octets Certificate(const std::vector<Octets>& tbs, const Octets& signature = kSignature, const Octets& more = {}) {
     return Seq({Seq(tbs), kSha1WithRSA, signature, more});
@@ -67,13 +70,12 @@ TEST(CertificateStructure, ShapeChecksFollowTheVersionAndNameTheFailingField) {
         {"version 1, six components", Certificate(Fields()), ""},
         {"version 1 with issuerUniqueID", Certificate(Fields(-1, {}, {}, {FromHex("810200ff")})),
          ".tbsCertificate: unexpected component 0x81 after the last field)"},
-        {"version 2 with both unique identifiers",
-         Certificate(Fields(-1, {}, {Version(1)}, {FromHex("810200ff"), FromHex("820100")})), ""},
-        {"version 2 with extensions", Certificate(Fields(-1, {}, {Version(1)}, {FromHex("a3023000")})),
+        {"version 2, both unique identifiers", Certificate(Versioned(1, {FromHex("810200ff"), FromHex("820100")})), ""},
+        {"version 2 with extensions", Certificate(Versioned(1, {FromHex("a3023000")})),
          ".tbsCertificate: unexpected component 0x83 after the last field)"},
-        {"version 3 with extensions", Certificate(Fields(-1, {}, {Version(2)}, {FromHex("a3023000")})), ""},
-        {"version number 3", Certificate(Fields(-1, {}, {Version(3)})), ".tbsCertificate.version is not valid)"},
-        {"unique identifier of 8 unused bits", Certificate(Fields(-1, {}, {Version(1)}, {FromHex("81020800")})),
+        {"version 3 with extensions", Certificate(Versioned(2, {FromHex("a3023000")})), ""},
+        {"version number 3", Certificate(Versioned(3)), ".tbsCertificate.version is not valid)"},
+        {"unique identifier of 8 unused bits", Certificate(Versioned(1, {FromHex("81020800")})),
          ".tbsCertificate.issuerUniqueID is not valid)"},
         {"notAfter as GeneralizedTime", Certificate(Fields(3, Validity("20480305140709Z", 0x18))), ""},
         {"notAfter as OCTET STRING", Certificate(Fields(3, Validity("x", 0x04))),
@@ -135,7 +137,7 @@ TEST(CertificateSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused
                             Sha1(Encoded(CASN1_CertificateData(forged)))});
         }
         PlaceForgery(forged, block, issuer);
-        EXPECT_TRUE(forged.IsSignatureOKFor(issuer) == 0 && ReadCertificate(EncodingOf(forged)).IsSignatureOKFor(issuer) == 0);
+        EXPECT_EQ(forged.IsSignatureOKFor(issuer) + ReadCertificate(EncodingOf(forged)).IsSignatureOKFor(issuer), 0);
         CCertificate genuine = forged;
         genuine.SignWith(issuer);
         EXPECT_EQ(ReadCertificate(EncodingOf(genuine)).IsSignatureOKFor(issuer), 1);
@@ -172,7 +174,8 @@ TEST(CertificateSignature, SigningUsesTheWholeModulusAndRefusesLongKeysAndUnknow
     certificate.SignWith(key);
     EXPECT_TRUE(certificate.m_nSignatureAlgorithm == 2 && certificate.m_wSignatureBits == 512);
     EXPECT_EQ(Octets(certificate.m_signature, certificate.m_signature + 192), Octets(192, 0));
-    EXPECT_TRUE(certificate.IsSignatureOKFor(key) == 1 && certificate.IsSignatureOKFor(PrivateKeyOf(KeyFile(1024, 3))) == 0);
+    EXPECT_EQ(certificate.IsSignatureOKFor(key), 1);
+    EXPECT_EQ(certificate.IsSignatureOKFor(PrivateKeyOf(KeyFile(1024, 3))), 0);
     for (int algorithm : {3, 2}) {
         certificate.SignWith(key, algorithm);
         EXPECT_TRUE(certificate.m_nSignatureAlgorithm == algorithm &&
@@ -191,7 +194,7 @@ TEST(CertificateSignature, SignedPartIsDigestedAsReceivedAsOpenSSLDoes) {
     // The subject's length in a non-minimal form: OpenSSL verifies the octets it received.
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
     const Octets name = Name("Leaf");
-    std::vector<Octets> fields = Fields(-1, {}, {Version(2)});
+    std::vector<Octets> fields = Versioned(2);
     fields[5] = Concat({{0x30, 0x81}, Octets(name.begin() + 1, name.end())});
     CByteArray signature;
     key.LockDigest(sha1, Sha1(Seq(fields)).data(), signature);
@@ -234,14 +237,14 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     CArray<CCertificate, const CCertificate&> array, back;
     array.Add(original);
     array.Add(Sample(PrivateKeyOf(KeyFile(512, 3))));
-    ASSERT_TRUE(LoadInto(back, Store([&](CArchive& ar) { array.Serialize(ar); })) == kNothingThrown && back.GetSize() == 2);
+    ASSERT_TRUE(LoadInto(back, Stored(array)) == kNothingThrown && back.GetSize() == 2);
     EXPECT_TRUE(back[0] == array[0] && back[1] == array[1]);
     CArray<CASN1_Certificate, const CASN1_Certificate&> values, loadedValues;
     values.Add(CASN1_Certificate(original));
-    EXPECT_EQ(LoadInto(loadedValues, Store([&](CArchive& ar) { values.Serialize(ar); })), kNothingThrown);
+    EXPECT_EQ(LoadInto(loadedValues, Stored(values)), kNothingThrown);
     EXPECT_EQ(Encoded(loadedValues[0]), EncodingOf(original));
     values.Add(CASN1_Certificate());  // an empty SEQUENCE is no certificate
-    EXPECT_EQ(LoadInto(loadedValues, Store([&](CArchive& ar) { values.Serialize(ar); })), CArchiveException::generic);
+    EXPECT_EQ(LoadInto(loadedValues, Stored(values)), CArchiveException::generic);
 }
 
 TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
@@ -268,7 +271,8 @@ TEST(CertificateObject, TextFormListsTheFieldsAndTheKeyInLinesOfSixtyDigits) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(1024, 65537));
     const std::string modulus = ToHex(key.modulus + 128, 128);
     std::string lines;
-    for (std::size_t at = 0; at < modulus.size(); at += 60) lines += (at ? "\r\n      " : "      ") + modulus.substr(at, 60);
+    for (std::size_t at = 0; at < modulus.size(); at += 60)
+        lines += (at ? "\r\n      " : "      ") + modulus.substr(at, 60);
     for (char& c : lines) c = static_cast<char>(std::toupper(c));
     EXPECT_EQ(CString(Sample(key)).str(),
               "Syntax Version: 2\r\nSerial Number: 0AFF\r\nSignature Algorithm: SHA1 With RSA Encryption\r\n"
@@ -315,7 +319,7 @@ TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
         {Seq({ca, ca}), "extensions: Extension 2.5.29.19 appears twice"},
     };
     for (const auto& [extensions, reason] : rows) {
-        const CCertificate certificate = ReadCertificate(Certificate(Fields(-1, {}, {Version(2)}, {Tlv(0xA3, extensions)})));
+        const CCertificate certificate = ReadCertificate(Certificate(Versioned(2, {Tlv(0xA3, extensions)})));
         CCertificateExtensionArray read;
         EXPECT_EQ(DecodingReason([&] { certificate.GetExtensions(read); }), reason);
         EXPECT_TRUE(certificate.IsCA() == 0 && certificate.HasUnknownCriticalExtension() == 1) << reason;

@@ -51,7 +51,8 @@ Octets Info(const Octets& parameters, const Octets& key, unsigned char unusedBit
 const Octets kSmallKey = Seq({Int(FromHex("00c5c5c5c5c5c5c5c5")), Int(FromHex("03"))});
 // A private key of nine numbers with `replaced` at index `at`; `count` numbers in all.
 Octets Private(std::size_t at = 0, const Octets& replaced = Int({0}), std::size_t count = 9) {
-    std::vector<Octets> numbers = {Int({0}), Modulus(257), Int({3}), Int({5}), Int({7}), Int({11}), Int({13}), Int({17}), Int({19})};
+    std::vector<Octets> numbers = {Int({0}),  Modulus(257), Int({3}),  Int({5}), Int({7}),
+                                   Int({11}), Int({13}),    Int({17}), Int({19})};
     numbers[at] = replaced;
     numbers.resize(count);
     return Seq(numbers);
@@ -87,7 +88,8 @@ TEST(KeyStructures, ChecksFollowTheSchema) {
         {"key info", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, kSmallKey), 1},
         {"key bits with 4 unused bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, kSmallKey, 4), 0},
         {"key bits not DER", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, FromHex("30ff00")), 0},
-        {"key bits of three numbers", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Int({5}), Int({3}), Int({3})})), 0},
+        {"key bits of three numbers", Valid<CASN1_SubjectPublicKeyInfo>,
+         Info(kNull, Seq({Int({5}), Int({3}), Int({3})})), 0},
         {"RSA key past 2,048 bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Modulus(513), Int({3})})), 1},
         {"elliptic curve key, not DER", Valid<CASN1_SubjectPublicKeyInfo>,
          Seq({Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")}), Tlv(0x03, FromHex("0004ffee"))}), 1},
@@ -117,7 +119,8 @@ TEST(KeyStructures, AlgorithmParametersStateTheKeyLengthUpToTheFields) {
         CRSAPublicKey key;
         key.bits = 7;
         EXPECT_EQ(DecodingReason([&] { info.SetDataTo(key); }),
-                  row.bits < 0 ? "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)" : "")
+                  row.bits < 0 ? "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"
+                               : "")
             << row.name;
         EXPECT_EQ(key.bits, row.bits < 0 ? 7 : row.bits) << row.name;
         EXPECT_TRUE(row.bits < 0 || key.publicExponent[255] == 3) << row.name;
@@ -146,7 +149,8 @@ TEST(KeyStructures, NumbersPastTheFieldsAreRefusedAndTheKeyKept) {
     CASN1_PublicKey structure(original);
     dynamic_cast<CASN1_INTEGER&>(*structure.GetComponents()[1]) = CASN1_INTEGER(Octets(257, 1).data(), 257);
     CRSAPublicKey key;
-    EXPECT_EQ(DecodingReason([&] { structure.SetDataTo(key); }), "PublicKey contents is not valid (invalid public exponent)");
+    EXPECT_EQ(DecodingReason([&] { structure.SetDataTo(key); }),
+              "PublicKey contents is not valid (invalid public exponent)");
     EXPECT_EQ(key.bits, 0);
 }
 

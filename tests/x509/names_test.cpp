@@ -37,8 +37,10 @@ TEST(DistinguishedName, EmailIdentityIsTwoRdnsInLowerCase) {
     EXPECT_EQ(static_cast<CString>(name), "Locality name: Internet\r\nE-mail address: erika@example.org\r\n");
     EXPECT_TRUE(name.IsVeriSignResponse(NameOf({{{dnCommonName, "E"}, {dnEmailAddress, "erika@example.org"}}})));
     EXPECT_FALSE(name.IsVeriSignResponse(NameOf({{{dnEmailAddress, "erika@example.com"}}})));
-    EXPECT_FALSE(NameOf({{{dnLocalityName, "Internet"}}, {{dnEmailAddress, "a@b"}, {dnCommonName, "x"}}}).IsVeriSignImage());
-    EXPECT_TRUE(NameOf({{{dnEmailAddress, "a@b"}}}).IsVeriSignRequestMatch() && !NameOf({{{dnCommonName, "a"}}}).IsVeriSignRequestMatch());
+    EXPECT_FALSE(NameOf({{{dnLocalityName, "Internet"}}, {{dnEmailAddress, "a@b"}, {dnCommonName, "x"}}})
+                     .IsVeriSignImage());
+    EXPECT_TRUE(NameOf({{{dnEmailAddress, "a@b"}}}).IsVeriSignRequestMatch());
+    EXPECT_FALSE(NameOf({{{dnCommonName, "a"}}}).IsVeriSignRequestMatch());
 }
 
 TEST(DistinguishedName, LookupsSearchLastRdnFirstAndLabelsNameTheOwner) {
@@ -71,7 +73,8 @@ TEST(DistinguishedName, EqualityMatchesEachAttributeOnceComparesWholeOctetsAndKe
     const auto aa = NameOf({{{dnCommonName, "A"}, {dnCommonName, "A"}}});
     EXPECT_TRUE(ab == NameOf({{{dnOrganizationalUnitName, "B"}, {dnCommonName, "A"}}}));
     EXPECT_FALSE(aa == ab || ab == aa);
-    EXPECT_FALSE(NameOf({{{dnCommonName, "A"}}, {{dnCommonName, "B"}}}) == NameOf({{{dnCommonName, "B"}}, {{dnCommonName, "A"}}}));
+    EXPECT_FALSE(NameOf({{{dnCommonName, "A"}}, {{dnCommonName, "B"}}}) ==
+                 NameOf({{{dnCommonName, "B"}}, {{dnCommonName, "A"}}}));
     EXPECT_FALSE(NameOf({{{dnCommonName, "a"}}}) == NameOf({{{dnCommonName, "A"}}}));
     EXPECT_TRUE(__isTheSameOwner(NameOf({{{dnCommonName, "A"}, {dnEmailAddress, "x@y"}}}),
                                  NameOf({{{dnCommonName, "B"}, {dnEmailAddress, "x@y"}}})));
@@ -87,12 +90,15 @@ TEST(DistinguishedName, EqualityMatchesEachAttributeOnceComparesWholeOctetsAndKe
     EXPECT_FALSE(uid == serial || __isTheSameOwner(uid, serial));
     EXPECT_TRUE(uid == Decoded("301731153013060a0992268993f22c6401010c0561646d696e"));
 
-    const auto root = NameOf({{{dnCountryName, "DE"}}}), org = NameOf({{{dnCountryName, "DE"}}, {{dnOrganizationName, "O"}}});
+    const auto root = NameOf({{{dnCountryName, "DE"}}});
+    const auto org = NameOf({{{dnCountryName, "DE"}}, {{dnOrganizationName, "O"}}});
     const CDistinguishedName empty;
     const std::tuple<const CDistinguishedName*, const CDistinguishedName*, int, int> subordinates[] = {
-        {&org, &root, 1, 1}, {&root, &root, 1, 0}, {&root, &org, 0, 0}, {&org, &empty, 1, 1}, {&empty, &empty, 1, 0}, {&empty, &root, 0, 0}};
+        {&org, &root, 1, 1},   {&root, &root, 1, 0},   {&root, &org, 0, 0},
+        {&org, &empty, 1, 1}, {&empty, &empty, 1, 0}, {&empty, &root, 0, 0}};
     for (const auto& [name, superior, subordinate, strongly] : subordinates)
-        EXPECT_TRUE(name->IsSubordinateTo(*superior) == subordinate && name->IsStronglySubordinateTo(*superior) == strongly);
+        EXPECT_TRUE(name->IsSubordinateTo(*superior) == subordinate &&
+                    name->IsStronglySubordinateTo(*superior) == strongly);
 }
 
 TEST(NameEncoding, StringTypesReadBackAndWhatCannotBeWrittenOrReadIsRefused) {
@@ -107,13 +113,15 @@ TEST(NameEncoding, StringTypesReadBackAndWhatCannotBeWrittenOrReadIsRefused) {
     }
     EXPECT_TRUE(Refused<CNotSupportedException>([] { CAttributeValue(static_cast<DNAttrNameEnum>(24), "x"); }));
     CAttributeValue printable(dnCommonName, "x"), label(dnCommonName, "x"), type(dnCommonName, "x"), unknown;
-    printable.m_strValue = "J\xFCrgen", label.m_strLabel = "Common Name", type.m_nStringType = 30, unknown.m_strLabel = "Unknown";
+    printable.m_strValue = "J\xFCrgen", label.m_strLabel = "Common Name";
+    type.m_nStringType = 30, unknown.m_strLabel = "Unknown";
     for (const CAttributeValue* attribute : {&printable, &label, &type, &unknown})
         EXPECT_TRUE(Refused([&] { CASN1_AttributeValueAssertion assertion(*attribute); }));
 
     // A BMPString value, three components, no value, INTEGER or tagged type, RDN as SEQUENCE, SET for the sequence.
-    const char* hostile[] = {"300c310a300806035504031e0100", "300f310d300b0603550403130141130142", "300a3108300606035504031301",
-                             "3009310730050201001300", "300931073005a00306035504031300", "30083006300406022a03", "3100"};
+    const char* hostile[] = {"300c310a300806035504031e0100",  "300f310d300b0603550403130141130142",
+                             "300a3108300606035504031301",    "3009310730050201001300",
+                             "300931073005a00306035504031300", "30083006300406022a03", "3100"};
     for (const char* hex : hostile) EXPECT_TRUE(Refused([&] { Decoded(hex); })) << hex;
     EXPECT_TRUE(Decoded("3000").GetSize() == 0 && Decoded("30023100").GetSize() == 1);
 }
@@ -129,7 +137,7 @@ TEST(NameArchive, FormsRoundTripAndBadRecordsAreRefused) {
 
     CArray<CDistinguishedName, const CDistinguishedName&> names, manyLoaded;
     for (int i = 0; i < 40; ++i) names.Add(i % 2 ? name : CDistinguishedName("a@b"));
-    ASSERT_TRUE(LoadInto(manyLoaded, Store([&](CArchive& ar) { names.Serialize(ar); })) == kNothingThrown && manyLoaded.GetSize() == 40);
+    ASSERT_TRUE(LoadInto(manyLoaded, Stored(names)) == kNothingThrown && manyLoaded.GetSize() == 40);
     EXPECT_TRUE(manyLoaded[39] == name && manyLoaded[38].IsVeriSignImage());
 
     for (const char* hex : {"020c436f756e747279206e616d6502444513", "000c436f756e747279206e616d650244451e",
@@ -156,7 +164,8 @@ TEST(NamesWithOpenSSL, SubjectsReadWriteBackAndPrintAsOpenSSLDoes) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.dn);
-        const CASN1_Certificate certificate = DecodeCertificate(PeerCertificate(KeyFile(512, 3), row.dn, "", row.stringMask));
+        const CASN1_Certificate certificate =
+            DecodeCertificate(PeerCertificate(KeyFile(512, 3), row.dn, "", row.stringMask));
         CDistinguishedName name, issuer;
         CASN1_RDNSequence::Read(certificate.GetSubject(), name);
         CASN1_RDNSequence::Read(certificate.GetIssuer(), issuer);

@@ -20,7 +20,9 @@
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/asn1crl.h"
 #include "vorlan/x509/certificate.h"
+#include "vorlan/x509/certificaterevocationlist.h"
 #include "vorlan/x509/privatekey.h"
 
 namespace x509test {
@@ -34,7 +36,7 @@ inline Octets ReadFile(const fs::path& path) {
 }
 
 inline void WriteFile(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
-inline void WriteFile(const fs::path& path, const Octets& data) { WriteFile(path, std::string(data.begin(), data.end())); }
+inline void WriteFile(const fs::path& path, const Octets& o) { WriteFile(path, std::string(o.begin(), o.end())); }
 
 // Standard output and error of a shell command; the command must succeed unless `status` takes its code.
 inline std::string Shell(const std::string& command, int* status = nullptr) {
@@ -179,7 +181,21 @@ bool Refused(const std::function<void()>& action) {
     }
     return false;
 }
-inline std::string DecodingReason(const std::function<void()>& action) { return Refused(action) ? LastDecodingReason() : ""; }
+inline std::string DecodingReason(const std::function<void()>& action) {
+    return Refused(action) ? LastDecodingReason() : "";
+}
+
+// A list of DER octets read into `crl`: the decoding reason, "" when read.
+inline std::string ReadInto(CCertificateRevocationList& crl, const Octets& der) {
+    const auto read = [&](CDEREncoding& e) { CASN1_CertificateRevocationList(e).SetDataTo(crl); };
+    return DecodingReason([&] { OnEncoding(der, read); });
+}
+inline CCertificateRevocationList ReadList(const Octets& der) {
+    CCertificateRevocationList crl;
+    EXPECT_EQ(ReadInto(crl, der), "");
+    return crl;
+}
+inline Octets EncodingOf(const CCertificateRevocationList& crl) { return Encoded(CASN1_CertificateRevocationList(crl)); }
 
 // The archive form of a value, and the cause of the archive exception loading octets into one.
 template <class T>

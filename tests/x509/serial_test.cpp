@@ -64,9 +64,10 @@ TEST(SerialNumber, IntegerConversionsKeepSignAndMagnitudeCompareAsOpenSSLAndStop
     EXPECT_TRUE(Refused([&] { SerialOf("01" + std::string(512, '0')); }));
 }
 
-TEST(SerialNumber, ArchiveKeepsTheByteArrayFormAndTheSign) {
+TEST(SerialNumber, ArchiveAndCopiesKeepTheByteArrayFormAndTheSign) {
     const CSerialNumber positive = SerialOf("00FB"), negative = SerialOf("FB");
     EXPECT_EQ(ToHex(Stored(positive)), "0100fb");
+    EXPECT_TRUE(CSerialNumber(negative).m_bNegative && !(CSerialNumber(negative) == positive));  // copies keep it
     for (const CSerialNumber* serial : {&positive, &negative}) {
         CSerialNumber loaded;
         EXPECT_EQ(LoadInto(loaded, Stored(*serial)), kNothingThrown);
