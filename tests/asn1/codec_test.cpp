@@ -14,11 +14,10 @@
 using namespace asn1test;
 
 TEST(LengthFunctions, LengthsUseMinimalOctetsAndExtractionReportsEveryCode) {
-    EXPECT_EQ(___computeEncodedLength(1, 127, 0), 129u);
-    EXPECT_EQ(___computeEncodedLength(1, 128, 0), 131u);
-    EXPECT_EQ(___computeEncodedLength(1, 256, 0), 260u);
-    EXPECT_EQ(___computeEncodedLength(1, 0x1000000, 0), 0x1000000u + 6);
-    EXPECT_EQ(___computeEncodedLength(1, 0, 1), 4u);
+    const std::tuple<unsigned long, int, unsigned long> lengths[] = {
+        {127, 0, 129}, {128, 0, 131}, {256, 0, 260}, {0x1000000, 0, 0x1000006}, {0, 1, 4}};
+    for (const auto& [contents, indefinite, total] : lengths)
+        EXPECT_EQ(___computeEncodedLength(1, contents, indefinite), total) << contents;
     const std::tuple<const char*, unsigned long, int> rows[] = {
         {"30820100", 4, 260}, {"3084", 2, -1},  {"3085000000000000", 8, -2}, {"3080", 2, -3},       {"1F01", 2, -4},
         {"30", 1, -1},        {"308100", 3, 3}, {"30847FFFFFFF", 6, -2},     {"3083010000", 4, -1}, {"0400", 2, 2},
@@ -66,10 +65,8 @@ TEST(BufferedFilter, WholeBlocksGoStraightFromTheCallersMemory) {
     sink.Write(data.data(), 2500);
     sink.Write(data.data() + 2500, 600);
     sink.Finish();
-    EXPECT_EQ(sink.blocks, (std::vector<Block>{{0, data.data(), 1024},
-                                               {0, data.data() + 1024, 1024},
-                                               {0, nullptr, 1024},
-                                               {1, nullptr, 28}}));
+    EXPECT_EQ(sink.blocks, (std::vector<Block>{{0, data.data(), 1024}, {0, data.data() + 1024, 1024},
+                                               {0, nullptr, 1024}, {1, nullptr, 28}}));
 }
 
 TEST(DEREncoding, FileBackedOctetStringStreamsAndRemovesItsTemporaryFile) {

@@ -77,22 +77,6 @@ TEST(Archive, LoadFailuresAreGenericArchiveExceptions) {
     }
 }
 
-TEST(Ownership, DecodedTreesAndTaggedCopiesOutliveTheirSources) {
-    std::unique_ptr<CASN1Type> tree, windowCopy;
-    {
-        SharedEncoding shared(fromHex("3009 8102ABCD A103020105"));  // the caller's reference ends here
-        tree.reset(___buildFromEncoding(*shared.der));
-        windowCopy.reset(dynamic_cast<CASN1_SEQUENCE&>(*tree).GetComponents()[0]->clone());
-    }
-    EXPECT_EQ(encodedHex(*tree), "30098102ABCDA103020105");
-    tree.reset();
-    EXPECT_EQ(encodedHex(*windowCopy), "8102ABCD");  // the last holder keeps the encoding alive
-    auto original = std::make_unique<CASN1_OCTET_STRING>(CString("shared"));
-    const CASN1_OCTET_STRING copy(*original);
-    original.reset();  // copies share the contents
-    EXPECT_EQ(encodedHex(copy), "0406736861726564");
-}
-
 namespace {
 
 // What a message's windows read: the [1] window as an INTEGER and as an OCTET STRING, and
@@ -110,6 +94,7 @@ std::string windowsOf(CASN1Type& message) {
 
 }  // namespace
 
+// Trees, windows and copies of windows and values outlive the caller's handle and what they came from.
 TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
     const std::string first = "300E8102ABCD040378797AA203020105", second = "300E8102EF010403717273A203020107";
     const Octets octets = fromHex(first + second + first);
@@ -125,7 +110,7 @@ TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
         [&] { return new CDEREncoding(0, new CFile(file.Path(), CFile::modeRead), 0, 1); },
     };
     for (const auto& handle : handles) {
-        std::unique_ptr<CASN1Type> middle;
+        std::unique_ptr<CASN1Type> middle, windowCopy;
         CASN1_SEQUENCE last;
         {
             const std::unique_ptr<CDEREncoding> der(handle());
@@ -134,11 +119,18 @@ TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
             gone.reset();  // its windows let go; the handle reads on
             middle.reset(___buildFromEncoding(*der));
             EXPECT_EQ(windowsOf(*middle), "EF01/EF01/qrs");
+            windowCopy.reset(dynamic_cast<CASN1_SEQUENCE&>(*middle).GetComponents()[0]->clone());
             last.decodeFrom(*der);
         }
         EXPECT_TRUE(encodedHex(*middle) == second && encodedHex(last) == first);
         EXPECT_EQ(windowsOf(last), "ABCD/ABCD/xyz");
+        middle.reset();
+        EXPECT_EQ(encodedHex(*windowCopy), "8102EF01");  // the last holder keeps the encoding alive
     }
+    auto original = std::make_unique<CASN1_OCTET_STRING>(CString("shared"));
+    const CASN1_OCTET_STRING copy(*original);
+    original.reset();  // copies share the contents
+    EXPECT_EQ(encodedHex(copy), "0406736861726564");
 }
 
 TEST(Ownership, FailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {

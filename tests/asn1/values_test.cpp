@@ -253,9 +253,10 @@ TEST_P(WellKnownOidTest, EncodingDottedTextCloneAndEqualityMatchTheTableRow) {
     const std::string expected = openSSLEncodingHex(row.dotted);
     EXPECT_EQ(encodedHex(*oid), expected);
     EXPECT_STREQ(static_cast<const char*>(CString(*oid)), row.dotted);
-    std::unique_ptr<CASN1Type> copy(oid->clone());
-    EXPECT_EQ(typeid(*copy), typeid(CASN1_OBJECT_IDENTIFIER));
-    EXPECT_EQ(encodedHex(*copy), expected);
+    const std::unique_ptr<CASN1Type> copy(oid->clone());
+    const CASN1Type& copied = *copy;
+    EXPECT_EQ(typeid(copied), typeid(CASN1_OBJECT_IDENTIFIER));
+    EXPECT_EQ(encodedHex(copied), expected);
     EXPECT_EQ(*oid == dynamic_cast<CASN1_OBJECT_IDENTIFIER&>(*decode(fromHex(expected))), 1);
     for (const WellKnownRow& other : kRows)
         EXPECT_EQ(*oid == *other.make(), std::string(other.name) == row.name) << other.name;

@@ -53,34 +53,28 @@ CHugeDigit FromBN(const BIGNUM* bn) {
 bool SameValue(const CHugeDigit& x, const BIGNUM* expected) { return BN_cmp(ToBN(x).get(), expected) == 0; }
 bool Compact(const CHugeDigit& x) { return x.GetLength() == std::max<int>(x.Digits(), 1); }
 
-// Random numbers of up to maxBits bits (Exactly: below 2^bits, mostly with the top bits set).
-// Digits are drawn from a mix of uniform values, 0 and 0xFFFFFFFF, which drives the
-// division's rare correction steps.
-class CRandomOperands {
-public:
-    explicit CRandomOperands(unsigned seed) : m_engine(seed) {}
-    CHugeDigit Next(int maxBits, bool nonZero = false) {
-        CHugeDigit x = Exactly(std::uniform_int_distribution<int>(1, maxBits)(m_engine));
-        if (nonZero && x.Zero()) x = 1;
-        return x;
+// A number below 2^bits, mostly with its top bits set. Digits are drawn from a mix of uniform
+// values, 0 and 0xFFFFFFFF, which drives the division's rare correction steps.
+CHugeDigit Exactly(std::mt19937& engine, int bits) {
+    const int count = (bits + 31) / 32;
+    CHugeDigit x(static_cast<WORD>(count), 0);
+    const int shape = std::uniform_int_distribution<int>(0, 3)(engine);
+    for (int i = 0; i < count; ++i) {
+        const DWORD uniform = static_cast<DWORD>(engine());
+        const DWORD special[] = {0, 0xFFFFFFFF, shape == 1 ? 0x80000000u : 1u, uniform};
+        x[i] = shape == 0 ? uniform : special[engine() % 4];
     }
-    CHugeDigit Exactly(int bits) {
-        const int count = (bits + 31) / 32;
-        CHugeDigit x(static_cast<WORD>(count), 0);
-        const int shape = std::uniform_int_distribution<int>(0, 3)(m_engine);
-        for (int i = 0; i < count; ++i) {
-            const DWORD uniform = static_cast<DWORD>(m_engine());
-            const DWORD special[] = {0, 0xFFFFFFFF, shape == 1 ? 0x80000000u : 1u, uniform};
-            x[i] = shape == 0 ? uniform : special[m_engine() % 4];
-        }
-        if (bits % 32) x[count - 1] &= (DWORD{1} << (bits % 32)) - 1;
-        x.DoCompact();
-        return x;
-    }
+    if (bits % 32) x[count - 1] &= (DWORD{1} << (bits % 32)) - 1;
+    x.DoCompact();
+    return x;
+}
 
-private:
-    std::mt19937 m_engine;
-};
+// Such a number of 1 to maxBits bits; 1 for zero when nonZero.
+CHugeDigit Random(std::mt19937& engine, int maxBits, bool nonZero = false) {
+    CHugeDigit x = Exactly(engine, std::uniform_int_distribution<int>(1, maxBits)(engine));
+    if (nonZero && x.Zero()) x = 1;
+    return x;
+}
 
 // The unrolled Montgomery sizes (8, 16, 24, 32 limbs), their neighbours, and sizes that
 // end inside a limb.
@@ -129,7 +123,7 @@ void ExpectMontgomeryProducts(vorlan::detail::CMontgomeryKernels kernels, int n,
 
 TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
     const BNCtx ctx = NewContext();
-    CRandomOperands random(20240611);
+    std::mt19937 engine(20240611);
     std::mt19937_64 limbs(77);
     BN r(BN_new()), q(BN_new()), range(BN_new());
     for (int round = 0; round < 40 * static_cast<int>(std::size(kSizes)); ++round) {
@@ -137,7 +131,7 @@ TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
         SCOPED_TRACE(testing::Message() << "round " << round << ", " << bits << " bits");
         // Comparisons, Add and Sub with leading zero digits on one operand; Add and Sub
         // work modulo 2^(32n) for the longer length n and extend both operands to it.
-        CHugeDigit a = random.Next(bits), b = random.Next(bits);
+        CHugeDigit a = Random(engine, bits), b = Random(engine, bits);
         a.SetLength(static_cast<short>(a.GetLength() + round % 3));
         const BN ba = ToBN(a), bb = ToBN(b);
         const int cmp = BN_cmp(ba.get(), bb.get());
@@ -160,8 +154,8 @@ TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
 
         // Div and Mod by small, similar and larger divisors; every other round the results
         // are the operands' own objects. ModMult by the same divisor.
-        const CHugeDigit x = random.Next(2 * bits);
-        const CHugeDigit m = random.Next(round % 3 == 0 ? 64 : round % 3 == 1 ? bits : 2 * bits, true);
+        const CHugeDigit x = Random(engine, 2 * bits);
+        const CHugeDigit m = Random(engine, round % 3 == 0 ? 64 : round % 3 == 1 ? bits : 2 * bits, true);
         const BN bx = ToBN(x), bm = ToBN(m);
         BN_div(q.get(), r.get(), bx.get(), bm.get(), ctx.get());
         CHugeDigit quotient = x, remainder = m;
@@ -174,8 +168,8 @@ TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
 
         // ModExp with bases beyond the modulus, odd moduli (Montgomery) and even ones;
         // Gcd and ModInv of the exponent and the modulus.
-        const CHugeDigit base = random.Next(bits + 64), e = random.Next(bits, true);
-        CHugeDigit mod = random.Next(bits, true);
+        const CHugeDigit base = Random(engine, bits + 64), e = Random(engine, bits, true);
+        CHugeDigit mod = Random(engine, bits, true);
         mod[0] = round % 4 == 3 ? mod[0] & ~DWORD{1} : mod[0] | 1;
         if (mod.Zero()) mod = 2;
         const BN be = ToBN(e), bmod = ToBN(mod);
@@ -190,7 +184,7 @@ TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
 
         // The trial divisions and the Fermat test 2^n mod n == 2 on odd numbers.
         if (bits <= 576) {
-            CHugeDigit odd = random.Next(bits, true);
+            CHugeDigit odd = Random(engine, bits, true);
             odd[0] |= 1;
             const BN bo = ToBN(odd);
             bool tableFactor = false;
@@ -230,8 +224,7 @@ TEST(HugeDigitOracle, DivisionCornersMatchOpenSSL) {
     for (const auto& [dividend, divisor] : rows) {
         BIGNUM *a = nullptr, *b = nullptr;
         BN_hex2bn(&a, dividend), BN_hex2bn(&b, divisor);
-        const BN ownA(a), ownB(b);
-        BN q(BN_new()), r(BN_new());
+        const BN ownA(a), ownB(b), q(BN_new()), r(BN_new());
         BN_div(q.get(), r.get(), a, b, ctx.get());
         CHugeDigit cq, cr;
         CHugeDigit::Div(cq, cr, FromBN(a), FromBN(b));
@@ -246,15 +239,11 @@ TEST(HugeDigitLimits, OutOfCapacityAndZeroDivisorThrowInsteadOfWriting) {
     big[299] = 1;
     CHugeDigit other = big, q, r, two(2);
     const CHugeDigit zero(0);
-    const std::function<void()> rows[] = {[&] { CHugeDigit::Mult(big, other); },
-                                          [&] { CHugeDigit::Div(q, r, big, zero); },
-                                          [&] { CHugeDigit::Mod(big, zero); },
-                                          [&] { CHugeDigit::ModMult(big, big, zero); },
-                                          [&] { CHugeDigit::ModExp(2, 3, zero); },
-                                          [&] { CHugeDigit::ModExp(2, 3, big); },
-                                          [&] { big.SetLength(514); },
-                                          [&] { big.SetLength(-1); },
-                                          [&] { big.Assign2Exp(513 * 32); }};
+    const std::function<void()> rows[] = {
+        [&] { CHugeDigit::Mult(big, other); }, [&] { CHugeDigit::Div(q, r, big, zero); },
+        [&] { CHugeDigit::Mod(big, zero); }, [&] { CHugeDigit::ModMult(big, big, zero); },
+        [&] { CHugeDigit::ModExp(2, 3, zero); }, [&] { CHugeDigit::ModExp(2, 3, big); },
+        [&] { big.SetLength(514); }, [&] { big.SetLength(-1); }, [&] { big.Assign2Exp(513 * 32); }};
     for (std::size_t i = 0; i < std::size(rows); ++i)
         EXPECT_NE(testcommon::MessageOf<CNotSupportedException>(rows[i]), testcommon::kNoException) << i;
     // A product that fits is computed even with an operand past 256 digits.
@@ -330,8 +319,8 @@ long long CpuMicroseconds(clockid_t clock) {
 
 TEST(HugeDigitCancellation, KillFlagStopsLongOperationsOfTheTargetThreadOnly) {
     // A 2,048-bit exponentiation with a full-size exponent takes several milliseconds.
-    CRandomOperands random(5);
-    CHugeDigit base = random.Exactly(2048), exponent = random.Exactly(2048), modulus = random.Exactly(2048);
+    std::mt19937 engine(5);
+    CHugeDigit base = Exactly(engine, 2048), exponent = Exactly(engine, 2048), modulus = Exactly(engine, 2048);
     exponent[63] |= 0x80000000;
     modulus[63] |= 0x80000000;
     modulus[0] |= 1;
@@ -376,17 +365,13 @@ TEST(HugeDigitCancellation, KillFlagStopsLongOperationsOfTheTargetThreadOnly) {
     // With the calling thread as the target, each long operation stops.
     CWinThread self;
     ThreadToKill = &self;
-    CHugeDigit half = random.Exactly(1024), q, r;
+    CHugeDigit half = Exactly(engine, 1024), q, r;
     half[31] |= 0x80000001;
-    const std::function<void()> operations[] = {[&] { CHugeDigit::Add(base, half); },
-                                                [&] { CHugeDigit::Sub(base, half); },
-                                                [&] { CHugeDigit::Mult(base, half); },
-                                                [&] { CHugeDigit::Div(q, r, base, half); },
-                                                [&] { CHugeDigit::ModMult(base, base, half); },
-                                                [&] { CHugeDigit::ModExp(base, base, half); },
-                                                [&] { CHugeDigit::Gcd(base, half); },
-                                                [&] { CHugeDigit::ModInv(base, half); },
-                                                [&] { base.IsProbablePrime(); }};
+    const std::function<void()> operations[] = {
+        [&] { CHugeDigit::Add(base, half); }, [&] { CHugeDigit::Sub(base, half); },
+        [&] { CHugeDigit::Mult(base, half); }, [&] { CHugeDigit::Div(q, r, base, half); },
+        [&] { CHugeDigit::ModMult(base, base, half); }, [&] { CHugeDigit::ModExp(base, base, half); },
+        [&] { CHugeDigit::Gcd(base, half); }, [&] { CHugeDigit::ModInv(base, half); }, [&] { base.IsProbablePrime(); }};
     for (std::size_t i = 0; i < std::size(operations); ++i) EXPECT_THROW(operations[i](), CKillThreadException*) << i;
     ThreadKillFlag = 0;
     ThreadToKill = nullptr;

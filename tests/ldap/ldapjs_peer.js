@@ -24,65 +24,34 @@ function parse (text) {
 
 function allMessages () {
   const attribute = (type, values) => new Attribute({ type, values })
+  const change = (operation, type, values) => new Change({ operation, modification: attribute(type, values) })
   const result = { status: 0, matchedDN: 'dc=example,dc=com', diagnosticMessage: 'done' }
+  const ann = 'cn=Ann,ou=people,dc=example,dc=com'
+  const bob = 'cn=Bob,ou=people,dc=example,dc=com'
+  const whoami = '1.3.6.1.4.1.4203.1.11.3'
+  const m = messages
   const made = {
-    bindRequest: new messages.BindRequest({ messageId: 1, name: 'cn=admin,dc=example,dc=com', credentials: 'secret' }),
-    bindResponse: new messages.BindResponse({ messageId: 1, status: 49, diagnosticMessage: 'invalid credentials' }),
-    unbindRequest: new messages.UnbindRequest({ messageId: 2 }),
-    searchRequest: new messages.SearchRequest({
-      messageId: 3,
-      baseObject: 'ou=people,dc=example,dc=com',
-      scope: 'one',
-      derefAliases: 3,
-      sizeLimit: 10,
-      timeLimit: 20,
-      typesOnly: true,
-      filter: '(&(objectClass=person)(|(cn=Ann*)(mail=*@example.com))(!(sn=Smith))(age>=30))',
-      attributes: ['cn', 'mail']
-    }),
-    searchResEntry: new messages.SearchResultEntry({
-      messageId: 3,
-      objectName: 'cn=Ann,ou=people,dc=example,dc=com',
-      attributes: [attribute('cn', ['Ann', 'Anna']), attribute('mail', ['ann@example.com'])]
-    }),
-    searchResRef: new messages.SearchResultReference({ messageId: 3, uri: ['ldap://a.example.com/dc=example,dc=com'] }),
-    searchResDone: new messages.SearchResultDone({ messageId: 3, ...result }),
-    modifyRequest: new messages.ModifyRequest({
-      messageId: 4,
-      object: 'cn=Ann,ou=people,dc=example,dc=com',
-      changes: [
-        new Change({ operation: 'add', modification: attribute('mail', ['a@example.com', 'b@example.com']) }),
-        new Change({ operation: 'delete', modification: attribute('description', []) }),
-        new Change({ operation: 'replace', modification: attribute('sn', ['Smith']) })
-      ]
-    }),
-    modifyResponse: new messages.ModifyResponse({ messageId: 4, ...result }),
-    addRequest: new messages.AddRequest({
-      messageId: 5,
-      entry: 'cn=Bob,ou=people,dc=example,dc=com',
-      attributes: [attribute('objectClass', ['top', 'person']), attribute('sn', ['Bob'])]
-    }),
-    addResponse: new messages.AddResponse({ messageId: 5, ...result }),
-    delRequest: new messages.DeleteRequest({ messageId: 6, entry: 'cn=Bob,ou=people,dc=example,dc=com' }),
-    delResponse: new messages.DeleteResponse({ messageId: 6, ...result }),
-    modDNRequest: new messages.ModifyDnRequest({
-      messageId: 7,
-      entry: 'cn=Ann,ou=people,dc=example,dc=com',
-      newRdn: 'cn=Anne',
-      deleteOldRdn: true,
-      newSuperior: 'ou=staff,dc=example,dc=com'
-    }),
-    modDNResponse: new messages.ModifyDnResponse({ messageId: 7, ...result }),
-    compareRequest: new messages.CompareRequest({
-      messageId: 8, entry: 'cn=Ann,ou=people,dc=example,dc=com', attribute: 'sn', value: 'Smith'
-    }),
-    compareResponse: new messages.CompareResponse({ messageId: 8, status: 6 }),
-    abandonRequest: new messages.AbandonRequest({ messageId: 9, abandonId: 3 }),
-    extendedReq: new messages.ExtensionRequest({ messageId: 10, requestName: '1.3.6.1.4.1.4203.1.11.3' }),
-    extendedResp: new messages.ExtensionResponse({
-      messageId: 10, status: 0, responseName: '1.3.6.1.4.1.4203.1.11.3', responseValue: 'dn:cn=admin,dc=example,dc=com'
-    }),
-    intermediateResponse: new messages.IntermediateResponse({ messageId: 11, responseName: '1.2.3.4', responseValue: 'x' })
+    bindRequest: new m.BindRequest({ messageId: 1, name: 'cn=admin,dc=example,dc=com', credentials: 'secret' }),
+    bindResponse: new m.BindResponse({ messageId: 1, status: 49, diagnosticMessage: 'invalid credentials' }),
+    unbindRequest: new m.UnbindRequest({ messageId: 2 }),
+    searchRequest: new m.SearchRequest({ messageId: 3, baseObject: 'ou=people,dc=example,dc=com', scope: 'one', derefAliases: 3, sizeLimit: 10, timeLimit: 20, typesOnly: true, filter: '(&(objectClass=person)(|(cn=Ann*)(mail=*@example.com))(!(sn=Smith))(age>=30))', attributes: ['cn', 'mail'] }),
+    searchResEntry: new m.SearchResultEntry({ messageId: 3, objectName: ann, attributes: [attribute('cn', ['Ann', 'Anna']), attribute('mail', ['ann@example.com'])] }),
+    searchResRef: new m.SearchResultReference({ messageId: 3, uri: ['ldap://a.example.com/dc=example,dc=com'] }),
+    searchResDone: new m.SearchResultDone({ messageId: 3, ...result }),
+    modifyRequest: new m.ModifyRequest({ messageId: 4, object: ann, changes: [change('add', 'mail', ['a@example.com', 'b@example.com']), change('delete', 'description', []), change('replace', 'sn', ['Smith'])] }),
+    modifyResponse: new m.ModifyResponse({ messageId: 4, ...result }),
+    addRequest: new m.AddRequest({ messageId: 5, entry: bob, attributes: [attribute('objectClass', ['top', 'person']), attribute('sn', ['Bob'])] }),
+    addResponse: new m.AddResponse({ messageId: 5, ...result }),
+    delRequest: new m.DeleteRequest({ messageId: 6, entry: bob }),
+    delResponse: new m.DeleteResponse({ messageId: 6, ...result }),
+    modDNRequest: new m.ModifyDnRequest({ messageId: 7, entry: ann, newRdn: 'cn=Anne', deleteOldRdn: true, newSuperior: 'ou=staff,dc=example,dc=com' }),
+    modDNResponse: new m.ModifyDnResponse({ messageId: 7, ...result }),
+    compareRequest: new m.CompareRequest({ messageId: 8, entry: ann, attribute: 'sn', value: 'Smith' }),
+    compareResponse: new m.CompareResponse({ messageId: 8, status: 6 }),
+    abandonRequest: new m.AbandonRequest({ messageId: 9, abandonId: 3 }),
+    extendedReq: new m.ExtensionRequest({ messageId: 10, requestName: whoami }),
+    extendedResp: new m.ExtensionResponse({ messageId: 10, status: 0, responseName: whoami, responseValue: 'dn:cn=admin,dc=example,dc=com' }),
+    intermediateResponse: new m.IntermediateResponse({ messageId: 11, responseName: '1.2.3.4', responseValue: 'x' })
   }
   return Object.entries(made).map(([name, message]) => `${name} ${hex(message.toBer())}`)
 }

@@ -1,10 +1,14 @@
 // LDAP messages through their component tables: every alternative, the members that decide
-// validity, the checked accessors and the strict and tolerant decodes.
+// validity, the checked accessors, the strict and tolerant decodes, the request builders and
+// what they refuse to put on the wire, and the framing of messages on a stream.
 #include <gtest/gtest.h>
 
-#include "tests/ldap/ldap_hex.h"
+#include <cstring>
+
+#include "tests/ldap/ldap_test_util.h"
 #include "vorlan/ldap/framing.h"
 #include "vorlan/ldap/message.h"
+#include "vorlan/ldap/requests.h"
 #include "vorlan/ldap/values.h"
 
 namespace {
@@ -48,13 +52,17 @@ std::string search(const std::string& filter, const std::string& extra = "") {
     return tlv("63", {str("dc=x"), num(2, "0a"), num(0, "0a"), num(0), num(0), "010100", filter, tlv("30"), extra});
 }
 
+// The last rows are forms LDAP forbids (indefinite lengths, constructed strings) which only the
+// strict decode refuses.
 TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
     struct Row {
         const char* what;
         std::string hex;
         int expected;
+        bool strictRefuses = false;
     };
-    const std::string present = str("cn", "87");
+    const std::string present = str("cn", "87"), cn = str("cn=a"), cd = str("d") + str("c"),
+                      sk = tlv("a1", {tlv("30", {str("cn")})});
     const std::vector<Row> rows = {
         {"bindRequest", message(tlv("60", {num(3), str("cn=a"), str("pw", "80")})), 0},
         {"bindResponse", message(tlv("61", {result(49)})), 1},
@@ -65,11 +73,9 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"searchResRef", message(tlv("73", {str("ldap://x")})), 6},
         {"searchResFull", message(tlv("30", {kEntry, tlv("73", {str("u")}), tlv("65", {result()})})), 7},
         {"modifyRequest",
-         message(tlv("66", {str("cn=a"), tlv("30", {tlv("30", {num(0, "0a"), tlv("30", {str("m"), tlv("31")})})})})),
-         8},
+         message(tlv("66", {cn, tlv("30", {tlv("30", {num(0, "0a"), tlv("30", {str("m"), "3100"})})})})), 8},
         {"modifyResponse", message(tlv("67", {result()})), 9},
-        {"addRequest", message(tlv("68", {str("cn=a"), tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a")})})})})),
-         10},
+        {"addRequest", message(tlv("68", {cn, tlv("30", {tlv("30", {str("cn"), tlv("31", {str("a")})})})})), 10},
         {"addResponse", message(tlv("69", {result()})), 11},
         {"delRequest", message(str("cn=a", "4a")), 12},
         {"delResponse", message(tlv("6b", {result(32)})), 13},
@@ -109,9 +115,8 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"session control with criticality", message(tlv("71", {tlv("30", {str("1.2"), "0101ff", str("v")})})), 19},
         {"sessionResponse without unsupportedCtls", message(tlv("72", {result()})), kInvalid},
         {"pageSizeLimit without sortKeys", message(search(present, "800105")), 3},
-        {"pageSizeLimit, sortKeys", message(search(present, "800105" + tlv("a1", {tlv("30", {str("cn")})}))), 3},
-        {"sortKeys before pageSizeLimit", message(search(present, tlv("a1", {tlv("30", {str("cn")})}) + "800105")),
-         kInvalid},
+        {"pageSizeLimit, sortKeys", message(search(present, "800105" + sk)), 3},
+        {"sortKeys before pageSizeLimit", message(search(present, sk + "800105")), kInvalid},
         {"not over two filters", message(search(tlv("a2", {present, present}))), kInvalid},
         {"not over one filter", message(search(tlv("a2", {present}))), 3},
         {"empty and", message(search("a000")), 3},
@@ -129,38 +134,18 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"resumeRequest without entriesToReturn", message(tlv("74", {"800101", "810101"})), kInvalid},
         {"operation with identifier 0", message("0000"), kInvalid},
         {"octets after the last member", message(tlv("65", {result(), str("x")})), kInvalid},
+        {"indefinite message", "30800201014200" + std::string("0000"), 2, true},
+        {"indefinite entry", message("6480" + str("cn=a") + "30000000"), 4, true},
+        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {cd}), str("")})), 13, true},
     };
     for (const Row& row : rows) {
         const Decoded d = decodeBoth(row.hex);
         EXPECT_EQ(d.tolerant, row.expected) << row.what << ": " << d.reason;
-        EXPECT_EQ(d.strict, row.expected) << row.what;
+        EXPECT_EQ(d.strict, row.strictRefuses ? kInvalid : row.expected) << row.what;
         EXPECT_EQ(d.generic, row.expected) << row.what;
-        if (row.expected != kInvalid) {
+        if (row.expected != kInvalid && !row.strictRefuses) {
             EXPECT_EQ(d.reencoded, row.hex) << row.what;
         }
-    }
-}
-
-TEST(LdapMessage, StrictDecodeRefusesFormsLdapForbidsWhichTheTolerantOneReads) {
-    struct Row {
-        const char* what;
-        std::string hex;
-    };
-    const Row rows[] = {
-        {"indefinite message",
-         "3080"
-         "020101"
-         "4200"
-         "0000"},
-        {"indefinite entry", message("6480" + str("cn=a") +
-                                     "3000"
-                                     "0000")},
-        {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {str("d"), str("c")}), str("")}))},
-    };
-    for (const Row& row : rows) {
-        const Decoded d = decodeBoth(row.hex);
-        EXPECT_NE(d.tolerant, kInvalid) << row.what << ": " << d.reason;
-        EXPECT_EQ(d.strict, kInvalid) << row.what;
     }
 }
 
@@ -258,14 +243,10 @@ TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
     EXPECT_FALSE(CASN1_Referral::isValid(&referral, 0));
 }
 
+// Every length octet of a message raised by one (the claims no longer fit), and filters nested
+// past the bound. Truncations of a real entry are in the slapd test.
 TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
-    const std::string pdu = message(kEntry, "020102");
-    const Octets whole = FromHex(pdu);
-    for (size_t n = 0; n < whole.size(); ++n) {
-        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(whole.data(), n); }), "") << n;
-        EXPECT_EQ(FrameLength(whole.data(), n, 1 << 20), 0u) << n;
-    }
-    // Every length octet of the message raised by one: the claims no longer fit.
+    const Octets whole = FromHex(message(kEntry, "020102"));
     for (size_t at : {1u, 3u, 6u, 8u, 14u, 16u, 18u, 22u, 24u, 27u}) {
         Octets forged = whole;
         ++forged[at];
@@ -276,6 +257,149 @@ TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
     const Octets deep = FromHex(message(search(filter)));
     EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
               std::string::npos);
+}
+
+CASN1_OCTET_STRING* octets(const char* text) {
+    return new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+}
+
+// A search under dc=x whose filter is decoded from hex: any form, as a caller might assemble it.
+std::unique_ptr<CASN1Type> searchWith(const std::string& filterHex, unsigned long sizeLimit = 0) {
+    return BuildSearchRequest({.baseObject = "dc=x", .sizeLimit = sizeLimit, .attributes = {}},
+                              LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*DecodeHex(filterHex).release())));
+}
+
+// An operation with component `index` replaced by `replacement`.
+template <class Operation>
+std::unique_ptr<CASN1Type> with(std::unique_ptr<Operation> operation, int index, CASN1Type* replacement) {
+    delete operation->GetComponents()[index];
+    operation->GetComponents()[index] = replacement;
+    return operation;
+}
+
+// An APPLICATION-tagged operation in constructed form holding `inner` (none when null).
+std::unique_ptr<CASN1Type> constructed(int tag, CASN1Type* inner) {
+    auto operation = std::make_unique<CASN1_TAGGED>(ASN1ApplicationTag(tag), 0);
+    if (inner) operation->AddObject(inner);
+    return operation;
+}
+
+TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
+    const auto tagged = [](auto* value, CASN1Type* inner) {
+        value->AddObject(inner);
+        return value;
+    };
+    const auto constructedString = [] {
+        auto* entry = new CASN1_OCTET_STRING;
+        entry->m_bConstructed = 1;
+        entry->AddObject(octets("cn=a"));
+        return entry;
+    };
+    const auto indefinite = [] {
+        auto modify = BuildModifyRequest("cn=a", {{ELDAPModifyOperation::replaceValues, {"sn", {"b"}}}});
+        modify->GetComponents()[1]->m_bIndefinite = 1;
+        return modify;
+    };
+    const std::vector<std::tuple<const char*, std::function<std::unique_ptr<CASN1Type>()>, bool>> rows = {
+        {"unbind", [] { return BuildUnbindRequest(); }, false},
+        {"unbind constructed (62)", [] { return constructed(2, nullptr); }, true},
+        {"delete constructed (6A)", [] { return constructed(10, octets("cn=a")); }, true},
+        {"abandon constructed (70)", [] { return constructed(16, new CASN1_INTEGER(1)); }, true},
+        {"abandon of 2^31-1", [] { return BuildAbandonRequest(0x7FFFFFFF); }, false},
+        {"abandon of 2^31", [] { return BuildAbandonRequest(0x80000000); }, true},
+        {"search with a size limit of 2^31", [] { return searchWith("8702636e", 0x80000000); }, true},
+        {"constructed OCTET STRING",
+         [&] {
+             return with(BuildAddRequest("cn=a", {{"cn", {"a"}}}), 0, constructedString());
+         },
+         true},
+        {"indefinite length", indefinite, true},
+        {"constructed simple password",
+         [&] {
+             return with(BuildSimpleBindRequest("cn=a", "pw"), 2,
+                         tagged(new CASN1_TAGGED(ASN1ContextTag(0), 0), octets("pw")));
+         },
+         true},
+        // Filters are checked as FormatLDAPFilter checks them (see its table), at any depth.
+        {"equality without value under not and or", [] { return searchWith("a108a206a3040402636e"); }, true},
+        {"compare without value",
+         [&] {
+             return with(BuildCompareRequest("cn=a", "sn", "x"), 1,
+                         tagged(new CASN1_LDAPAttributeValueAssertion, octets("sn")));
+         },
+         true},
+        {"no operation at all", [] { return std::make_unique<CASN1_INTEGER>(1); }, true},
+        {"WhoAmI", [] { return BuildExtendedRequest("1.3.6.1.4.1.4203.1.11.3"); }, false},
+        {"modDN with new superior", [] { return BuildModifyDNRequest("cn=a,o=x", "cn=b", true, "o=y"); }, false},
+    };
+    for (const auto& [what, build, refused] : rows) {
+        std::unique_ptr<CASN1_LDAPMessage> message;
+        const std::string reason = DecodingFailure([&, &build = build] { message = BuildLDAPMessage(7, build()); });
+        EXPECT_EQ(!reason.empty(), refused) << what << ": " << reason;
+        if (message) {  // what goes out decodes strictly to the same message
+            const Octets out = FromHex(EncodedHex(*message));
+            EXPECT_EQ(DecodeLDAPMessage(out.data(), out.size())->get_protocolOp().resolve(),
+                      message->get_protocolOp().resolve());
+        }
+    }
+    EXPECT_NE(DecodingFailure([] { BuildLDAPMessage(0x80000000, BuildUnbindRequest()); }), "");
+    const auto message = BuildLDAPMessage(0x7FFFFFFF, BuildUnbindRequest(),
+                                          {{"1.2.840.113556.1.4.805", true, std::nullopt}, {"2.16", false, "v"}});
+    EXPECT_EQ(EncodedHex(*message), tlv("30", {"02047fffffff", "4200",
+                                               tlv("a0", {tlv("30", {str("1.2.840.113556.1.4.805"), "0101ff"}),
+                                                          tlv("30", {str("2.16"), str("v")})})}));
+    EXPECT_EQ(message->GetMessageID(), 0x7FFFFFFFu);
+    EXPECT_EQ(message->getControlCount(), 2);
+}
+
+constexpr long kFails = -1;
+
+// FrameLength with a limit, GetMessageID and GetOperationTag on octets: the value, 0 from
+// FrameLength for more octets needed, kFails for the decoding exception. GetMessageID shares
+// its check of the number with the decoders (their table has the refused IDs).
+TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
+    using Reader = std::function<long(const Octets&)>;
+    const auto frame = [](unsigned long limit) -> Reader {
+        return [limit](const Octets& o) { return static_cast<long>(FrameLength(o.data(), o.size(), limit)); };
+    };
+    const Reader id = [](const Octets& o) { return static_cast<long>(GetMessageID(o.data(), o.size())); };
+    const Reader tag = [](const Octets& o) { return static_cast<long>(GetOperationTag(o.data(), o.size())); };
+    const std::tuple<Reader, const char*, long> rows[] = {
+        {frame(100), "", 0},
+        {frame(100), "30", 0},
+        {frame(100), "3005020101", 0},
+        {frame(100), "30050201014200", 7},
+        {frame(100), "30050201014200300502", 7},  // the next message has begun
+        {frame(100), "3081", 0},
+        {frame(100), "3081050201014200", 8},
+        {frame(100), "3084000000050201014200", 11},  // long form with leading zeros is BER
+        {frame(7), "30050201014200", 7},
+        {frame(6), "30050201014200", kFails},      // above the caller's limit
+        {frame(1 << 20), "30840fffffff", kFails},  // refused before the octets arrive
+        {frame(100), "31050201014200", kFails},    // SET, not SEQUENCE
+        {frame(100), "0a", kFails},
+        {frame(100), "30800201014200 0000", kFails},  // indefinite length
+        {frame(100), "3085000000000502", kFails},     // five length octets
+        {id, "300602020080 4200", 128},
+        {id, "300802047fffffff4200", 2147483647},
+        {id, "30050201ff4200", kFails},    // negative: the shared check fails
+        {id, "30050401014200", kFails},    // not an INTEGER
+        {id, "3005020101420000", kFails},  // octets after the message
+        {id, "300502010142", kFails},      // truncated
+        {id, "3003020101", 1},
+        {tag, "30050201014200", 0x42},
+        {tag, "300a02010104036162634200", 0x42},  // connectionless user name first
+        {tag, "30070201016a020400", 0x4a},        // constructed delete
+        {tag, "30050201015600", 0x56},            // APPLICATION 22: no alternative, still routed
+        {tag, "30050201017900", 0x59},
+        {tag, "3003020101", kFails},
+        {tag, "3005020101ff00", kFails},  // high tag number form
+    };
+    for (const auto& [read, hex, expected] : rows) {
+        long got = kFails;
+        DecodingFailure([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
+        EXPECT_EQ(got, expected) << hex;
+    }
 }
 
 }  // namespace

@@ -5,9 +5,10 @@
 #include <sys/time.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
-#include "tests/ldap/peer_util.h"
+#include "tests/ldap/ldap_test_util.h"
 #include "tests/ldap/slapd_peer.h"
 #include "vorlan/ldap/filterstring.h"
 #include "vorlan/ldap/framing.h"
@@ -17,32 +18,26 @@
 namespace {
 
 using namespace ldappeer;
-
 using MessagePtr = std::unique_ptr<CASN1_LDAPMessage>;
+using R = ELDAPResultCode;
+using S = ELDAPSearchScope;
 
 constexpr unsigned long kMaxPdu = 1 << 20;
 
 class Client {
 public:
     explicit Client(int port) : m_fd(ConnectLoopback(port)) {
-        if (m_fd < 0) throw std::runtime_error("cannot connect to slapd");
         timeval timeout{10, 0};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        if (m_fd < 0 || ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
+            throw std::runtime_error("cannot connect to slapd");
     }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
     ~Client() { ::close(m_fd); }
 
     unsigned long send(std::unique_ptr<CASN1Type> operation) {
-        const unsigned long id = ++m_nLastID;
-        CByteArray out;
-        BuildLDAPMessage(id, std::move(operation))->encodeTo(out);
-        for (long sent = 0; sent < out.GetSize();) {
-            const ssize_t n = ::send(m_fd, out.GetData() + sent, out.GetSize() - sent, MSG_NOSIGNAL);
-            if (n <= 0) throw std::runtime_error("send failed");
-            sent += n;
-        }
-        return id;
+        const Octets out = FromHex(EncodedHex(*BuildLDAPMessage(++m_lastID, std::move(operation))));
+        if (::send(m_fd, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size()))
+            throw std::runtime_error("send failed");
+        return m_lastID;
     }
 
     // The next message off the stream; null once the server has closed the connection.
@@ -52,13 +47,12 @@ public:
                 const Octets pdu(m_buffer.begin(), m_buffer.begin() + n);
                 m_buffer.erase(m_buffer.begin(), m_buffer.begin() + n);
                 MessagePtr message = DecodeLDAPMessage(pdu.data(), n);
-                if (message->get_protocolOp().is_searchResEntry()) m_lastEntry = pdu;
+                if (message->get_protocolOp().is_searchResEntry()) lastEntry = pdu;
                 return message;
             }
             unsigned char block[4096];
             const ssize_t n = ::recv(m_fd, block, sizeof block, 0);
-            if (n < 0) throw std::runtime_error("no answer from slapd");
-            if (n == 0) return nullptr;
+            if (n <= 0) return n == 0 ? nullptr : throw std::runtime_error("no answer from slapd");
             m_buffer.insert(m_buffer.end(), block, block + n);
         }
     }
@@ -67,120 +61,98 @@ public:
     std::vector<MessagePtr> exchange(std::unique_ptr<CASN1Type> operation) {
         const unsigned long id = send(std::move(operation));
         std::vector<MessagePtr> responses;
-        for (;;) {
-            MessagePtr message = receive();
-            if (!message) throw std::runtime_error("connection closed");
-            EXPECT_EQ(message->GetMessageID(), id);
-            const CASN1_ProtocolOpChoice op = message->get_protocolOp();
-            const bool last = !op.is_searchResEntry() && !op.is_searchResRef() && !op.is_intermediateResponse();
-            responses.push_back(std::move(message));
-            if (last) return responses;
+        while (responses.empty() || responses.back()->get_protocolOp().is_searchResEntry() ||
+               responses.back()->get_protocolOp().is_searchResRef() ||
+               responses.back()->get_protocolOp().is_intermediateResponse()) {
+            responses.push_back(receive());
+            if (!responses.back()) throw std::runtime_error("connection closed");
+            EXPECT_EQ(responses.back()->GetMessageID(), id);
         }
+        return responses;
     }
 
-    // The result of a request answered by one response.
-    SLDAPResult result(std::unique_ptr<CASN1Type> operation) {
+    // The result code of a request answered by one response.
+    R result(std::unique_ptr<CASN1Type> operation) {
         const std::vector<MessagePtr> responses = exchange(std::move(operation));
         EXPECT_EQ(responses.size(), 1u);
-        return ReadLDAPResult(responses.back()->get_protocolOp().GetValue());
+        return ReadLDAPResult(responses.back()->get_protocolOp().GetValue()).resultCode;
     }
 
-    const Octets& lastEntryPdu() const { return m_lastEntry; }
+    Octets lastEntry;
 
 private:
     int m_fd;
-    unsigned long m_nLastID = 0;
-    Octets m_buffer, m_lastEntry;
+    unsigned long m_lastID = 0;
+    Octets m_buffer;
 };
 
 std::string dn(const std::string& rdn) { return rdn + "," + kSuffix; }
-const std::string kPeople = dn("ou=people");
+const std::string kPeople = dn("ou=people"), kStaff = dn("ou=staff");
 const std::string kAnn = "cn=Ann Smith," + kPeople, kBob = "cn=Bob Jones," + kPeople,
                   kCarl = "cn=Carl Young," + kPeople;
 
-struct Entry {
-    std::string dn;
-    std::vector<SLDAPAttribute> attributes;  // sorted by type, values in order
-};
-
-// The entries of a search and its closing result.
+// The entries of a search (each name with its attributes as "type=value,…;…" sorted by type)
+// and its closing result.
 struct SearchOutcome {
-    std::vector<Entry> entries;
-    ELDAPResultCode result;
+    std::map<std::string, std::string> entries;
+    R result{};
+    std::set<std::string> names() const {
+        std::set<std::string> names;
+        for (const auto& entry : entries) names.insert(entry.first);
+        return names;
+    }
 };
 
-SLDAPSearch under(const std::string& base, ELDAPSearchScope scope = ELDAPSearchScope::wholeSubtree) {
-    SLDAPSearch request;
-    request.baseObject = base;
-    request.scope = scope;
-    return request;
-}
-
-SearchOutcome search(Client& client, const std::string& base, ELDAPSearchScope scope, const std::string& filter,
+SearchOutcome search(Client& client, const std::string& base, S scope, const std::string& filter,
                      unsigned long sizeLimit = 0, std::vector<std::string> attributes = {"1.1"}) {
-    SLDAPSearch request = under(base, scope);
-    request.sizeLimit = sizeLimit;
-    request.attributes = std::move(attributes);
-    SearchOutcome outcome{};
+    const SLDAPSearch request{.baseObject = base, .scope = scope, .sizeLimit = sizeLimit, .attributes = attributes};
+    SearchOutcome outcome;
     for (const MessagePtr& m : client.exchange(BuildSearchRequest(request, ParseLDAPFilter(filter)))) {
         const CASN1_ProtocolOpChoice op = m->get_protocolOp();
         if (op.is_searchResDone()) {
             outcome.result = ReadLDAPResult(op.get_searchResDone()).resultCode;
             continue;
         }
-        const CASN1_SearchResultEntry& found = op.get_searchResEntry();
-        Entry entry{LDAPString(found.get_objectName()), {}};
-        const CASN1_PartialAttributeList& list = found.get_attributes();
+        const CASN1_PartialAttributeList& list = op.get_searchResEntry().get_attributes();
+        std::vector<std::string> attributes;
         for (int i = 0; i < list.getComponentCount(); ++i) {
-            SLDAPAttribute attribute{LDAPString(list.getComponent(i).get_type()), {}};
+            std::string attribute = LDAPString(list.getComponent(i).get_type()) + "=";
             const CASN1_SetOfLDAPAttributeValue& values = list.getComponent(i).get_vals();
             for (int k = 0; k < values.getComponentCount(); ++k)
-                attribute.values.push_back(LDAPString(values.getComponent(k)));
-            entry.attributes.push_back(attribute);
+                (attribute += k ? "," : "") += LDAPString(values.getComponent(k));
+            attributes.push_back(attribute);
         }
-        std::sort(entry.attributes.begin(), entry.attributes.end(),
-                  [](const SLDAPAttribute& a, const SLDAPAttribute& b) { return a.type < b.type; });
-        outcome.entries.push_back(entry);
+        std::sort(attributes.begin(), attributes.end());
+        std::string& text = outcome.entries[LDAPString(op.get_searchResEntry().get_objectName())];
+        for (const std::string& attribute : attributes) text += attribute + ";";
     }
     return outcome;
-}
-
-std::set<std::string> dns(const SearchOutcome& outcome) {
-    std::set<std::string> names;
-    for (const Entry& entry : outcome.entries) names.insert(entry.dn);
-    return names;
 }
 
 class Slapd : public ::testing::Test {
 protected:
     void SetUp() override {
-        EXPECT_EQ(client.result(BuildSimpleBindRequest(kRootDN, "wrong")).resultCode,
-                  ELDAPResultCode::invalidCredentials);
-        ASSERT_EQ(client.result(BuildSimpleBindRequest(kRootDN, kRootPassword)).resultCode, ELDAPResultCode::success);
-        const std::vector<std::pair<std::string, std::vector<SLDAPAttribute>>> tree = {
-            {kSuffix, {{"objectClass", {"dcObject", "organization"}}, {"dc", {"example"}}, {"o", {"Example"}}}},
-            {kPeople, {{"objectClass", {"organizationalUnit"}}, {"ou", {"people"}}}},
-            {dn("ou=staff"), {{"objectClass", {"organizationalUnit"}}, {"ou", {"staff"}}}},
-            {kAnn,
-             {{"objectClass", {"inetOrgPerson"}},
-              {"cn", {"Ann Smith"}},
-              {"sn", {"Smith"}},
-              {"mail", {"ann@example.com"}},
-              {"description", {"first"}}}},
-            {kBob,
-             {{"objectClass", {"inetOrgPerson"}},
-              {"cn", {"Bob Jones"}},
-              {"sn", {"Jones"}},
-              {"mail", {"bob@example.org"}}}},
-            {kCarl,
-             {{"objectClass", {"inetOrgPerson"}},
-              {"cn", {"Carl Young"}},
-              {"sn", {"Young"}},
-              {"mail", {"carl@example.com"}}}},
+        EXPECT_EQ(client.result(BuildSimpleBindRequest(kRootDN, "wrong")), R::invalidCredentials);
+        ASSERT_EQ(client.result(BuildSimpleBindRequest(kRootDN, kRootPassword)), R::success);
+        const auto person = [](const std::string& cn, const std::string& sn, const std::string& mail) {
+            return std::vector<SLDAPAttribute>{
+                {"objectClass", {"inetOrgPerson"}}, {"cn", {cn}}, {"sn", {sn}}, {"mail", {mail}}};
         };
+        const auto unit = [](const std::string& ou) {
+            return std::vector<SLDAPAttribute>{{"objectClass", {"organizationalUnit"}}, {"ou", {ou}}};
+        };
+        std::vector<std::pair<std::string, std::vector<SLDAPAttribute>>> tree = {
+            {kSuffix, {{"objectClass", {"dcObject", "organization"}}, {"dc", {"example"}}, {"o", {"Example"}}}},
+            {kPeople, unit("people")},
+            {kStaff, unit("staff")},
+            {kAnn, person("Ann Smith", "Smith", "ann@example.com")},
+            {kBob, person("Bob Jones", "Jones", "bob@example.org")},
+            {kCarl, person("Carl Young", "Young", "carl@example.com")},
+        };
+        tree[3].second.push_back({"description", {"first"}});
         for (const auto& [name, attributes] : tree)
-            ASSERT_EQ(client.result(BuildAddRequest(name, attributes)).resultCode, ELDAPResultCode::success) << name;
-        EXPECT_EQ(client.result(BuildAddRequest(kAnn, tree[3].second)).resultCode, ELDAPResultCode::entryAlreadyExists);
+            ASSERT_EQ(client.result(BuildAddRequest(name, attributes)), R::success) << name;
+        EXPECT_EQ(client.result(BuildAddRequest(kAnn, tree[3].second)), R::entryAlreadyExists);
     }
 
     SlapdServer server;
@@ -188,117 +160,77 @@ protected:
 };
 
 TEST_F(Slapd, SearchesWithEveryFilterKindScopeAndSizeLimit) {
-    using S = ELDAPSearchScope;
-    using R = ELDAPResultCode;
-    struct Row {
-        std::string base;
-        ELDAPSearchScope scope;
-        std::string filter;
-        unsigned long sizeLimit;
-        std::set<std::string> expected;
-        ELDAPResultCode result;
-    };
     const std::string person = "(objectClass=inetOrgPerson)";
-    const std::vector<Row> rows = {
-        {kPeople, S::baseObject, "(objectClass=*)", 0, {kPeople}, R::success},
-        {kPeople, S::singleLevel, "(objectClass=person)", 0, {kAnn, kBob, kCarl}, R::success},
-        {kSuffix, S::singleLevel, "(objectClass=organizationalUnit)", 0, {kPeople, dn("ou=staff")}, R::success},
-        {kSuffix,
-         S::wholeSubtree,
-         "(&(objectClass=person)(|(cn=Ann*)(mail=*@example.org)))",
-         0,
-         {kAnn, kBob},
-         R::success},
-        {kSuffix, S::wholeSubtree, "(&" + person + "(!(sn=Smith)))", 0, {kBob, kCarl}, R::success},
-        {kSuffix, S::wholeSubtree, "(cn=*o*)", 0, {kBob, kCarl}, R::success},
-        {kSuffix, S::wholeSubtree, "(mail=c*@*.com)", 0, {kCarl}, R::success},
-        {kSuffix, S::wholeSubtree, "(description=*)", 0, {kAnn}, R::success},
-        {kSuffix,
-         S::wholeSubtree,
-         "(&" + person + "(createTimestamp>=19700101000000Z))",
-         0,
-         {kAnn, kBob, kCarl},
-         R::success},
-        {kSuffix, S::wholeSubtree, "(&" + person + "(createTimestamp<=19700101000000Z))", 0, {}, R::success},
-        {kSuffix, S::wholeSubtree, "(sn~=Smith)", 0, {kAnn}, R::success},
-        {kSuffix, S::wholeSubtree, "(sn:caseExactMatch:=Smith)", 0, {kAnn}, R::success},
-        {kSuffix, S::wholeSubtree, "(sn:caseExactMatch:=smith)", 0, {}, R::success},
-        {kSuffix, S::wholeSubtree, "(&" + person + "(ou:dn:=people))", 0, {kAnn, kBob, kCarl}, R::success},
-        {dn("ou=nobody"), S::wholeSubtree, "(objectClass=*)", 0, {}, R::noSuchObject},
+    const std::set<std::string> all = {kAnn, kBob, kCarl}, none;
+    const std::tuple<std::string, S, std::string, std::set<std::string>> rows[] = {
+        {kPeople, S::baseObject, "(objectClass=*)", {kPeople}},
+        {kPeople, S::singleLevel, "(objectClass=person)", all},
+        {kSuffix, S::singleLevel, "(objectClass=organizationalUnit)", {kPeople, kStaff}},
+        {kSuffix, S::wholeSubtree, "(&(objectClass=person)(|(cn=Ann*)(mail=*@example.org)))", {kAnn, kBob}},
+        {kSuffix, S::wholeSubtree, "(&" + person + "(!(sn=Smith)))", {kBob, kCarl}},
+        {kSuffix, S::wholeSubtree, "(cn=*o*)", {kBob, kCarl}},
+        {kSuffix, S::wholeSubtree, "(mail=c*@*.com)", {kCarl}},
+        {kSuffix, S::wholeSubtree, "(description=*)", {kAnn}},
+        {kSuffix, S::wholeSubtree, "(&" + person + "(createTimestamp>=19700101000000Z))", all},
+        {kSuffix, S::wholeSubtree, "(&" + person + "(createTimestamp<=19700101000000Z))", none},
+        {kSuffix, S::wholeSubtree, "(sn~=Smith)", {kAnn}},
+        {kSuffix, S::wholeSubtree, "(sn:caseExactMatch:=Smith)", {kAnn}},
+        {kSuffix, S::wholeSubtree, "(sn:caseExactMatch:=smith)", none},
+        {kSuffix, S::wholeSubtree, "(&" + person + "(ou:dn:=people))", all},
     };
-    for (const Row& row : rows) {
-        const SearchOutcome outcome = search(client, row.base, row.scope, row.filter, row.sizeLimit);
-        EXPECT_EQ(outcome.result, row.result) << row.filter;
-        EXPECT_EQ(dns(outcome), row.expected) << row.filter;
+    for (const auto& [base, scope, filter, expected] : rows) {
+        const SearchOutcome outcome = search(client, base, scope, filter);
+        EXPECT_EQ(outcome.result, R::success) << filter;
+        EXPECT_EQ(outcome.names(), expected) << filter;
     }
+    const SearchOutcome nobody = search(client, dn("ou=nobody"), S::wholeSubtree, "(objectClass=*)");
+    EXPECT_TRUE(nobody.result == R::noSuchObject && nobody.entries.empty());
     const SearchOutcome limited = search(client, kSuffix, S::wholeSubtree, person, 2);
-    EXPECT_EQ(limited.result, R::sizeLimitExceeded);
-    EXPECT_EQ(limited.entries.size(), 2u);
-
-    const SearchOutcome ann = search(client, kAnn, S::baseObject, "(objectClass=*)", 0, {"sn", "mail", "cn"});
-    ASSERT_EQ(ann.entries.size(), 1u);
-    const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
-        {"cn", {"Ann Smith"}}, {"mail", {"ann@example.com"}}, {"sn", {"Smith"}}};
-    ASSERT_EQ(ann.entries[0].attributes.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(ann.entries[0].attributes[i].type, expected[i].first);
-        EXPECT_EQ(ann.entries[0].attributes[i].values, expected[i].second);
-    }
+    EXPECT_TRUE(limited.result == R::sizeLimitExceeded && limited.entries.size() == 2);
+    EXPECT_EQ(search(client, kAnn, S::baseObject, "(objectClass=*)", 0, {"sn", "mail", "cn"}).entries[kAnn],
+              "cn=Ann Smith;mail=ann@example.com;sn=Smith;");
 }
 
 TEST_F(Slapd, ModifyRenameCompareDeleteAbandonWhoAmIAndUnbind) {
     using M = ELDAPModifyOperation;
-    using R = ELDAPResultCode;
-    EXPECT_EQ(client
-                  .result(BuildModifyRequest(kAnn, {{M::addValues, {"mail", {"ann2@example.com"}}},
-                                                    {M::deleteValues, {"description", {}}},
-                                                    {M::replaceValues, {"sn", {"Smythe"}}}}))
-                  .resultCode,
+    EXPECT_EQ(client.result(BuildModifyRequest(kAnn, {{M::addValues, {"mail", {"ann2@example.com"}}},
+                                                      {M::deleteValues, {"description", {}}},
+                                                      {M::replaceValues, {"sn", {"Smythe"}}}})),
               R::success);
-    const SearchOutcome ann =
-        search(client, kAnn, ELDAPSearchScope::baseObject, "(objectClass=*)", 0, {"sn", "mail", "description"});
-    ASSERT_EQ(ann.entries.size(), 1u);
-    ASSERT_EQ(ann.entries[0].attributes.size(), 2u);
-    EXPECT_EQ(ann.entries[0].attributes[0].values, (std::vector<std::string>{"ann@example.com", "ann2@example.com"}));
-    EXPECT_EQ(ann.entries[0].attributes[1].values, std::vector<std::string>{"Smythe"});
+    EXPECT_EQ(search(client, kAnn, S::baseObject, "(objectClass=*)", 0, {"sn", "mail", "description"}).entries[kAnn],
+              "mail=ann@example.com,ann2@example.com;sn=Smythe;");
+    EXPECT_EQ(client.result(BuildCompareRequest(kAnn, "sn", "Smythe")), R::compareTrue);
+    EXPECT_EQ(client.result(BuildCompareRequest(kAnn, "sn", "Smith")), R::compareFalse);
 
-    EXPECT_EQ(client.result(BuildCompareRequest(kAnn, "sn", "Smythe")).resultCode, R::compareTrue);
-    EXPECT_EQ(client.result(BuildCompareRequest(kAnn, "sn", "Smith")).resultCode, R::compareFalse);
-
-    const std::string robert = "cn=Robert Jones," + kPeople, carl = "cn=Carl Young," + dn("ou=staff");
-    EXPECT_EQ(client.result(BuildModifyDNRequest(kBob, "cn=Robert Jones", true)).resultCode, R::success);
-    EXPECT_EQ(client.result(BuildModifyDNRequest(kCarl, "cn=Carl Young", false, dn("ou=staff"))).resultCode,
-              R::success);
-    EXPECT_EQ(dns(search(client, kSuffix, ELDAPSearchScope::wholeSubtree, "(objectClass=inetOrgPerson)")),
+    const std::string robert = "cn=Robert Jones," + kPeople, carl = "cn=Carl Young," + kStaff;
+    EXPECT_EQ(client.result(BuildModifyDNRequest(kBob, "cn=Robert Jones", true)), R::success);
+    EXPECT_EQ(client.result(BuildModifyDNRequest(kCarl, "cn=Carl Young", false, kStaff)), R::success);
+    EXPECT_EQ(search(client, kSuffix, S::wholeSubtree, "(objectClass=inetOrgPerson)").names(),
               (std::set<std::string>{kAnn, robert, carl}));
-    EXPECT_EQ(client.result(BuildDeleteRequest(robert)).resultCode, R::success);
-    EXPECT_EQ(search(client, robert, ELDAPSearchScope::baseObject, "(objectClass=*)").result, R::noSuchObject);
-    EXPECT_EQ(client.result(BuildDeleteRequest(robert)).resultCode, R::noSuchObject);
+    EXPECT_EQ(client.result(BuildDeleteRequest(robert)), R::success);
+    EXPECT_EQ(search(client, robert, S::baseObject, "(objectClass=*)").result, R::noSuchObject);
+    EXPECT_EQ(client.result(BuildDeleteRequest(robert)), R::noSuchObject);
 
     // Abandon is never answered: the next response belongs to the next request.
-    const unsigned long searchID = client.send(BuildSearchRequest(under(kSuffix), ParseLDAPFilter("(cn=*)")));
-    const unsigned long abandonID = client.send(BuildAbandonRequest(searchID));
+    const unsigned long abandonID = client.send(BuildAbandonRequest(
+        client.send(BuildSearchRequest({.baseObject = kSuffix, .attributes = {}}, ParseLDAPFilter("(cn=*)")))));
     const unsigned long whoamiID = client.send(BuildExtendedRequest("1.3.6.1.4.1.4203.1.11.3"));
-    for (MessagePtr m = client.receive();; m = client.receive()) {
-        ASSERT_TRUE(m);
-        ASSERT_NE(m->GetMessageID(), abandonID);
-        if (m->GetMessageID() != whoamiID) continue;
-        const CASN1_ExtendedResponse& whoami = m->get_protocolOp().get_extendedResp();
-        EXPECT_EQ(ReadLDAPResult(whoami).resultCode, R::success);
-        ASSERT_TRUE(whoami.is_responseValue());
-        EXPECT_EQ(LDAPString(whoami.get_responseValue()), std::string("dn:") + kRootDN);
-        break;
-    }
+    MessagePtr m;
+    while ((m = client.receive()) && m->GetMessageID() != whoamiID) ASSERT_NE(m->GetMessageID(), abandonID);
+    ASSERT_TRUE(m);
+    const CASN1_ExtendedResponse& whoami = m->get_protocolOp().get_extendedResp();
+    EXPECT_EQ(ReadLDAPResult(whoami).resultCode, R::success);
+    ASSERT_TRUE(whoami.is_responseValue());
+    EXPECT_EQ(LDAPString(whoami.get_responseValue()), std::string("dn:") + kRootDN);
 
     // A real search response: every truncation fails to frame and to decode.
-    search(client, kAnn, ELDAPSearchScope::baseObject, "(objectClass=*)", 0, {"*"});
-    const Octets entry = client.lastEntryPdu();
+    search(client, kAnn, S::baseObject, "(objectClass=*)", 0, {"*"});
+    const Octets entry = client.lastEntry;
     ASSERT_GT(entry.size(), 50u);
     for (size_t n = 0; n < entry.size(); ++n) {
         EXPECT_EQ(FrameLength(entry.data(), n, kMaxPdu), 0u) << n;
         EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(entry.data(), n); }), "") << n;
     }
-
     client.send(BuildUnbindRequest());
     EXPECT_EQ(client.receive(), nullptr);
 }

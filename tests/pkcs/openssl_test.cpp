@@ -20,18 +20,24 @@
 namespace pkcstest {
 namespace {
 
+// `openssl ARGS -in IN -out OUT LAST` on files of this process: IN holds `input`; gives OUT.
+Octets Openssl(const std::string& args, const Octets& input = {}, const std::string& last = "") {
+    WriteFile(InScratch("in"), input);
+    x509test::Shell("openssl " + args + " -in " + InScratch("in").string() + " -out " + InScratch("out").string() +
+                    " " + last);
+    return ReadFile(InScratch("out"));
+}
+
 // The peer's key and a self-signed SHA-1 certificate of it, made once.
 struct Peer {
-    std::string key = KeyFile(2048);
-    std::string cert = InScratch("cert.pem").string();
+    std::string key = KeyFile(2048), cert = InScratch("cert.pem").string();
     Octets certDer;
     CRSAPrivateKey privateKey;
     CCertificate certificate;
     Peer() {
-        x509test::Run("openssl req -x509 -new -sha1 -days 2 -subj '/CN=vorlan signer/O=vorlan' -key " + key + " -out " +
-                      cert);
-        x509test::Run("openssl x509 -in " + cert + " -outform DER -out " + InScratch("cert.der").string());
-        certDer = ReadFile(InScratch("cert.der"));
+        x509test::Shell("openssl req -x509 -new -sha1 -days 2 -subj '/CN=vorlan signer/O=vorlan' -key " + key +
+                        " -out " + cert);
+        certDer = Openssl("x509 -outform DER", ReadFile(cert));
         privateKey = PrivateKeyOf(key);
         Decoded<CASN1_Certificate>(certDer).SetDataTo(certificate);
     }
@@ -52,7 +58,6 @@ Octets Digest(const CASN1Type& content) {
     maker.GetCurrentDigest(digest.data());
     return digest;
 }
-Octets Sha1(const CASN1Type& content) { return Digest<CSHA1DigestMaker, 20>(content); }
 
 // The digests a signer may name: the digest of content, the identifier and the RSA digest.
 struct DigestRow {
@@ -61,40 +66,51 @@ struct DigestRow {
     CASN1_OBJECT_IDENTIFIER* (*identifier)();
     EDigestAlgorithm algorithm;
 };
-const DigestRow kDigests[] = {
-    {"sha1", Digest<CSHA1DigestMaker, 20>, []() -> CASN1_OBJECT_IDENTIFIER* { return new CASN1_sha1; }, sha1},
-    {"sha256", Digest<CSHA256DigestMaker, 32>, []() -> CASN1_OBJECT_IDENTIFIER* { return new CASN1_sha256; }, sha256},
-};
+const DigestRow kSha1Row{"sha1", Digest<CSHA1DigestMaker, 20>,
+                         []() -> CASN1_OBJECT_IDENTIFIER* { return new CASN1_sha1; }, sha1};
+const DigestRow kSha256Row{"sha256", Digest<CSHA256DigestMaker, 32>,
+                           []() -> CASN1_OBJECT_IDENTIFIER* { return new CASN1_sha256; }, sha256};
 
 Octets Octs(const CByteArray& bytes) { return Octets(bytes.GetData(), bytes.GetData() + bytes.GetSize()); }
 
+Octets Clear(const CASN1Type& value) {
+    CByteArray octets;
+    const_cast<CASN1Type&>(value).GetClearData(octets, 1);
+    return Octs(octets);
+}
+
 CASN1_OCTET_STRING* NewOctets(const Octets& octets) { return new CASN1_OCTET_STRING(octets.data(), octets.size()); }
 
-CASN1_ContentInfo ReadMessage(const std::string& file) { return Decoded<CASN1_ContentInfo>(ReadFile(file)); }
+CASN1_AlgorithmIdentifier* Algorithm(CASN1_OBJECT_IDENTIFIER* identifier, CASN1Type* parameters = new CASN1_NULL) {
+    return new CASN1_AlgorithmIdentifier(identifier, parameters);
+}
 
-std::string Write(const std::string& name, const CASN1Type& value) {
-    const std::string path = InScratch(name).string();
-    WriteFile(path, Encoded(value));
-    return path;
+// Content enciphered with triple DES CBC under `key` and `iv`, and opened again.
+CASN1_EncryptedContentInfo* Seal(const CTripleDESkey& key, const Octets& iv, const Octets& content) {
+    CCBC<CTripleDESAlgorithm> sealer(key, iv.data());
+    CMemFile sealed;
+    std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content))->encryptClearContents(sealer, sealed);
+    return new CASN1_EncryptedContentInfo(new CASN1_data, Algorithm(new CASN1_DES_EDE3_CBC, NewOctets(iv)),
+                                          new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
+}
+Octets Opened(const CTripleDESkey& key, const CASN1_EncryptedContentInfo& info) {
+    CCBC<CTripleDESAlgorithm> opener(key, Clear(info.GetContentEncryptionAlgorithm().GetComponent(1)).data());
+    CMemFile out;
+    info.GetEncryptedContent().decryptClearContents(opener, out);
+    return Octets(out.GetBuffer(), out.GetBuffer() + out.GetLength());
 }
 
 TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
     const Peer& peer = ThePeer();
     const Octets content = Pattern(3000, 7);
-    WriteFile(InScratch("content"), content);
-    for (const auto& [md, option] : {std::pair{kDigests[0], ""}, {kDigests[0], "-noattr"}, {kDigests[1], ""}}) {
+    for (const auto& [md, option] : {std::pair{kSha1Row, ""}, {kSha1Row, "-noattr"}, {kSha256Row, ""}}) {
         SCOPED_TRACE(md.md + std::string(option));
-        x509test::Run("openssl smime -sign -md " + std::string(md.md) + " -nodetach -binary -outform DER " + option +
-                      " -signer " + peer.cert + " -inkey " + peer.key + " -in " + InScratch("content").string() +
-                      " -out " + InScratch("signed").string());
-        const CASN1_SignedData message(ReadMessage(InScratch("signed")));
+        const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
+            Openssl("smime -sign -md " + std::string(md.md) + " -nodetach -binary -outform DER " + option +
+                        " -signer " + peer.cert + " -inkey " + peer.key,
+                    content)));
         const CASN1Type& data = message.GetContentInfo().GetContent();
-        EXPECT_EQ(Octs([&] {
-                      CByteArray b;
-                      const_cast<CASN1Type&>(data).GetClearData(b, 1);
-                      return b;
-                  }()),
-                  content);
+        EXPECT_EQ(Clear(data), content);
         const CASN1_SignerInfo& signer = message.GetSignerInfo(0);
         EXPECT_EQ(signer.IsAuthenticatedAttributes(), !*option);
         EXPECT_EQ(Encoded(signer.GetIssuerAndSerialNumber()),
@@ -119,39 +135,33 @@ TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
 TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {
     const Peer& peer = ThePeer();
     const std::string big = InScratch("big.pem").string(), ec = InScratch("ec.pem").string();
-    x509test::Run("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
-    x509test::Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=EC -keyout " +
-                  InScratch("ec.key").string() + " -out " + ec);
-    x509test::Run("openssl crl2pkcs7 -nocrl -certfile " + peer.cert + " -certfile " + big + " -certfile " + ec +
-                  " -outform DER -out " + InScratch("bag").string());
-    const Octets bagDer = ReadFile(InScratch("bag"));
+    x509test::Shell("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
+    x509test::Shell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=EC -keyout " +
+                    InScratch("ec.key").string() + " -out " + ec);
+    const Octets bagDer =
+        Openssl("crl2pkcs7 -nocrl -certfile " + peer.cert + " -certfile " + big + " -certfile " + ec + " -outform DER");
     EXPECT_EQ(Encoded(Decoded<CASN1_ContentInfo>(bagDer)), bagDer);
     CASN1_SignedData bag(Decoded<CASN1_ContentInfo>(bagDer));
-    EXPECT_TRUE(bag.IsCertificates());
-    EXPECT_FALSE(bag.IsCRLs());
+    EXPECT_TRUE(bag.IsCertificates() && !bag.IsCRLs() && !bag.GetContentInfo().IsContent());
     EXPECT_EQ(bag.GetSignerInfos().GetCount(), 0);
-    EXPECT_FALSE(bag.GetContentInfo().IsContent());
     const std::unique_ptr<CASN1_SET> certificates(bag.GetCertificates(1));
     ASSERT_EQ(certificates->GetCount(), 3);
-    EXPECT_EQ(Encoded(certificates->GetComponent(0)), peer.certDer);
     // The EC certificate is signed with ECDSA, which is found first.
-    const char* reasons[] = {"", "SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)",
-                             "CASN1_CertificateData::SetDataTo - unknown signature algorithm"};
+    const std::pair<std::string, const char*> rows[] = {
+        {peer.cert, ""},
+        {big, "SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)"},
+        {ec, "CASN1_CertificateData::SetDataTo - unknown signature algorithm"}};
     for (int i = 0; i < 3; ++i) {
-        const std::string pem = i == 0 ? peer.cert : i == 1 ? big : ec;
-        x509test::Run("openssl x509 -in " + pem + " -outform DER -out " + InScratch("one.der").string());
-        EXPECT_EQ(Encoded(certificates->GetComponent(i)), ReadFile(InScratch("one.der")));
+        const Octets der = Openssl("x509 -outform DER", ReadFile(rows[i].first));
+        EXPECT_EQ(Encoded(certificates->GetComponent(i)), der);
         EXPECT_EQ(CASN1_Certificate::isValid(&certificates->GetComponent(i), 0), 1);
         CCertificate read;
-        EXPECT_EQ(DecodingReason([&] { Decoded<CASN1_Certificate>(ReadFile(InScratch("one.der"))).SetDataTo(read); }),
-                  reasons[i]);
+        EXPECT_EQ(DecodingReason([&] { Decoded<CASN1_Certificate>(der).SetDataTo(read); }), rows[i].second);
     }
     // A message signed with the long key reads; no key the library holds verifies it.
-    WriteFile(InScratch("content"), Pattern(100, 1));
-    x509test::Run("openssl smime -sign -md sha256 -nodetach -binary -outform DER -signer " + big + " -inkey " +
-                  KeyFile(4096) + " -in " + InScratch("content").string() + " -out " +
-                  InScratch("big-signed").string());
-    const CASN1_SignedData message(ReadMessage(InScratch("big-signed")));
+    const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
+        Openssl("smime -sign -md sha256 -nodetach -binary -outform DER -signer " + big + " -inkey " + KeyFile(4096),
+                Pattern(100, 1))));
     const Octets digest = Digest<CSHA256DigestMaker, 32>(message.GetContentInfo().GetContent());
     EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(), 32), 0);
 }
@@ -159,12 +169,11 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
 TEST(PkcsOpenssl, SignedMessagesBuiltHereVerifyInOpenssl) {
     const Peer& peer = ThePeer();
     const Octets content = Pattern(5000, 3);
-    for (const auto& [md, withAttributes] : {std::pair{kDigests[0], false}, {kDigests[0], true}, {kDigests[1], true}}) {
+    for (const auto& [md, withAttributes] : {std::pair{kSha1Row, false}, {kSha1Row, true}, {kSha256Row, true}}) {
         SCOPED_TRACE(md.md);
         const Octets digest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
-        auto* signer = new CASN1_SignerInfo(
-            peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(md.identifier(), new CASN1_NULL),
-            new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL), new CASN1_OCTET_STRING);
+        auto* signer = new CASN1_SignerInfo(peer.issuerAndSerial(), Algorithm(md.identifier()),
+                                            Algorithm(new CASN1_rsaEncryption), new CASN1_OCTET_STRING);
         Octets signedDigest = digest;
         if (withAttributes) {
             CASN1_SET attributes, type, stated;
@@ -190,20 +199,17 @@ TEST(PkcsOpenssl, SignedMessagesBuiltHereVerifyInOpenssl) {
         EXPECT_EQ(signedData->GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(),
                                                                 static_cast<int>(digest.size())),
                   1);
-        const std::string file = Write("built-signed", CASN1_ContentInfo(new CASN1_signedData, signedData));
-        x509test::Run("openssl smime -verify -noverify -binary -inform DER -in " + file + " -out " +
-                      InScratch("verified").string());
-        EXPECT_EQ(ReadFile(InScratch("verified")), content) << withAttributes;
+        EXPECT_EQ(Openssl("smime -verify -noverify -binary -inform DER",
+                          Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData))),
+                  content);
     }
 }
 
 TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWays) {
     const Peer& peer = ThePeer();
     const Octets content = Pattern(4099, 5);
-    WriteFile(InScratch("content"), content);
-    x509test::Run("openssl smime -encrypt -des3 -binary -outform DER -in " + InScratch("content").string() + " -out " +
-                  InScratch("enveloped").string() + " " + peer.cert);
-    const CASN1_EnvelopedData received(ReadMessage(InScratch("enveloped")));
+    const CASN1_EnvelopedData received(
+        Decoded<CASN1_ContentInfo>(Openssl("smime -encrypt -des3 -binary -outform DER", content, peer.cert)));
     const CASN1_RecipientInfo& recipient = received.GetRecipientInfo(0);
     EXPECT_EQ(Encoded(recipient.GetIssuerAndSerialNumber()),
               Encoded(*std::unique_ptr<CASN1Type>(peer.issuerAndSerial())));
@@ -212,41 +218,26 @@ TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWays) {
     recipient.GetEncryptedKey().GetClearData(locked, 1);
     CTripleDESkey key;
     peer.privateKey.UnlockKey(locked, key, peer.privateKey.bits);
-    const CASN1_EncryptedContentInfo& encrypted = received.GetEncryptedContentInfo();
-    EXPECT_TRUE(encrypted.GetContentType() == CASN1_data());
-    CByteArray iv;
-    const_cast<CASN1Type&>(encrypted.GetContentEncryptionAlgorithm().GetComponent(1)).GetClearData(iv, 1);
-    CCBC<CTripleDESAlgorithm> opener(key, iv.GetData());
-    CMemFile opened;
-    encrypted.GetEncryptedContent().decryptClearContents(opener, opened);
-    EXPECT_EQ(Octets(opened.GetBuffer(), opened.GetBuffer() + opened.GetLength()), content);
+    EXPECT_TRUE(received.GetEncryptedContentInfo().GetContentType() == CASN1_data());
+    EXPECT_EQ(Opened(key, received.GetEncryptedContentInfo()), content);
 
     // The other way, with a fresh key and IV.
     CTripleDESkey fresh;
-    const Octets freshIV = Pattern(8, 11);
-    CCBC<CTripleDESAlgorithm> sealer(fresh, freshIV.data());
-    CMemFile sealed;
-    std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content))->encryptClearContents(sealer, sealed);
-    auto* info = new CASN1_EncryptedContentInfo(
-        new CASN1_data, new CASN1_AlgorithmIdentifier(new CASN1_DES_EDE3_CBC, NewOctets(freshIV)),
-        new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
-    auto* enveloped = new CASN1_EnvelopedData(info);
+    auto* enveloped = new CASN1_EnvelopedData(Seal(fresh, Pattern(8, 11), content));
     CByteArray wrapped;
     peer.publicKey().LockKey(fresh, wrapped);
-    enveloped->AddRecipientInfo(new CASN1_RecipientInfo(
-        peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
-        new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
-    const std::string file = Write("built-enveloped", CASN1_ContentInfo(new CASN1_envelopedData, enveloped));
-    x509test::Run("openssl smime -decrypt -binary -inform DER -in " + file + " -recip " + peer.cert + " -inkey " +
-                  peer.key + " -out " + InScratch("decrypted").string());
-    EXPECT_EQ(ReadFile(InScratch("decrypted")), content);
+    enveloped->AddRecipientInfo(new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption),
+                                                        new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+    EXPECT_EQ(Openssl("smime -decrypt -binary -inform DER -recip " + peer.cert + " -inkey " + peer.key,
+                      Encoded(CASN1_ContentInfo(new CASN1_envelopedData, enveloped))),
+              content);
 }
 
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
     for (const char* md : {"-sha1", ""}) {  // OpenSSL's default: SHA-256
-        x509test::Run("openssl req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -key " + peer.key +
-                      " -outform DER -out " + InScratch("req.der").string());
+        x509test::Shell("openssl req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -key " +
+                        peer.key + " -outform DER -out " + InScratch("req.der").string());
         Octets der = ReadFile(InScratch("req.der"));
         EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
         der[der.size() - 1] ^= 1;
@@ -264,55 +255,42 @@ TEST(PkcsOpenssl, RequestsCheckBothWays) {
         if (algorithm == 3) request.SignWith(peer.privateKey, algorithm);
         EXPECT_EQ(request.GetSignature().m_dwBits, 2048u);
         EXPECT_EQ(request.IsSignatureOK(), 1);
-        const std::string file = Write("built-req.der", request);
-        const std::string text = x509test::Run("openssl req -verify -noout -text -inform DER -in " + file);
+        WriteFile(InScratch("built-req.der"), Encoded(request));
+        const std::string text =
+            x509test::Shell("openssl req -verify -noout -text -inform DER -in " + InScratch("built-req.der").string());
         EXPECT_NE(text.find("verify OK"), std::string::npos);
         EXPECT_NE(text.find(algorithm == 3 ? "sha256WithRSAEncryption" : "sha1WithRSAEncryption"), std::string::npos);
     }
 }
 
 TEST(PkcsOpenssl, DigestedEncryptedAndSignedEnvelopedDataRoundTrip) {
-    const Octets content = Pattern(700, 9);
+    const Octets content = Pattern(700, 9), iv = Pattern(8, 2);
     auto* data = new CASN1_ContentInfo(new CASN1_data, NewOctets(content));
-    const Octets digest = Sha1(data->GetContent());
+    const Octets digest = kSha1Row.digest(data->GetContent());
     const CASN1_ContentInfo digested(
         new CASN1_digestedData,
         new CASN1_DigestedData(CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL), data, digest.data(), 20));
     const CASN1_DigestedData readDigested(Decoded<CASN1_ContentInfo>(Encoded(digested)));
     Octets stated(20);
     EXPECT_EQ(readDigested.GetDigest(stated.data(), 20), 1);
-    EXPECT_EQ(stated, Sha1(readDigested.GetContentInfo().GetContent()));
+    EXPECT_EQ(stated, kSha1Row.digest(readDigested.GetContentInfo().GetContent()));
 
     CTripleDESkey key;
-    const Octets iv = Pattern(8, 2);
-    auto sealedInfo = [&] {
-        CCBC<CTripleDESAlgorithm> sealer(key, iv.data());
-        CMemFile sealed;
-        std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content))->encryptClearContents(sealer, sealed);
-        return new CASN1_EncryptedContentInfo(new CASN1_data,
-                                              new CASN1_AlgorithmIdentifier(new CASN1_DES_EDE3_CBC, NewOctets(iv)),
-                                              new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
-    };
-    auto opened = [&](const CASN1_EncryptedContentInfo& info) {
-        CCBC<CTripleDESAlgorithm> opener(key, iv.data());
-        CMemFile out;
-        info.GetEncryptedContent().decryptClearContents(opener, out);
-        return Octets(out.GetBuffer(), out.GetBuffer() + out.GetLength());
-    };
-    const CASN1_ContentInfo encrypted(new CASN1_encryptedData, new CASN1_EncryptedData(sealedInfo()));
-    EXPECT_EQ(opened(CASN1_EncryptedData(Decoded<CASN1_ContentInfo>(Encoded(encrypted))).GetEncryptedContentInfo()),
-              content);
+    const CASN1_ContentInfo encrypted(new CASN1_encryptedData, new CASN1_EncryptedData(Seal(key, iv, content)));
+    EXPECT_EQ(
+        Opened(key, CASN1_EncryptedData(Decoded<CASN1_ContentInfo>(Encoded(encrypted))).GetEncryptedContentInfo()),
+        content);
 
-    auto* both = new CASN1_SignedAndEnvelopedData(sealedInfo());
-    both->AddRecipientInfo(new CASN1_RecipientInfo(
-        ThePeer().issuerAndSerial(), new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, nullptr), NewOctets(iv)));
-    both->AddDigestAlgorithmIdentifier(new CASN1_AlgorithmIdentifier(new CASN1_sha1, new CASN1_NULL));
-    both->AddDigestAlgorithmIdentifier(new CASN1_AlgorithmIdentifier(new CASN1_sha1, nullptr));
+    auto* both = new CASN1_SignedAndEnvelopedData(Seal(key, iv, content));
+    both->AddRecipientInfo(new CASN1_RecipientInfo(ThePeer().issuerAndSerial(),
+                                                   Algorithm(new CASN1_rsaEncryption, nullptr), NewOctets(iv)));
+    both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1));
+    both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1, nullptr));
     const CASN1_SignedAndEnvelopedData readBoth(
         Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
     EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
     EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
-    EXPECT_EQ(opened(readBoth.GetEncryptedContentInfo()), content);
+    EXPECT_EQ(Opened(key, readBoth.GetEncryptedContentInfo()), content);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The PKCS #7 and #10 structures on their own: the shape checks row by row, the tagging
 // the constructors write, typed access to decoded messages and the parameter accessors
 // that stand between received parameters and the ciphers.
-#include <functional>
-
 #include "pkcs_test_util.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/pkcs/algorithmparameters.h"
@@ -13,120 +11,75 @@
 namespace pkcstest {
 namespace {
 
-struct ShapeRow {
-    const char* what;
-    int (*isValid)(const CASN1Type*, int);
-    Octets der;
-    int valid;
-};
-
 TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
     const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
-    const Octets signedAttrs = Ctx(0, {kAttribute});
-    const Octets unsignedAttrs = Ctx(1, {kAttribute});
+    const Octets signedAttrs = Ctx(0, {kAttribute}), unsignedAttrs = Ctx(1, {kAttribute});
     const Octets recipient = Seq({Int(0), kIssuerAndSerial, kRsa, kOctets});
     const Octets cri = Seq({Int(0), kName, kSpki, Ctx(0, {})});
-    const ShapeRow rows[] = {
-        {"ContentInfo empty", CASN1_ContentInfo::isValid, Seq({}), 0},
-        {"ContentInfo type only", CASN1_ContentInfo::isValid, Seq({kData}), 1},
-        {"ContentInfo with content", CASN1_ContentInfo::isValid, kContentInfo, 1},
-        {"ContentInfo empty [0]", CASN1_ContentInfo::isValid, Seq({kData, Ctx(0, {})}), 0},
-        {"ContentInfo primitive [0]", CASN1_ContentInfo::isValid, Seq({kData, FromHex("8000")}), 0},
-        {"ContentInfo [0] of two", CASN1_ContentInfo::isValid, Seq({kData, Ctx(0, {kOctets, kOctets})}), 0},
-        {"ContentInfo content under [1]", CASN1_ContentInfo::isValid, Seq({kData, Ctx(1, {kOctets})}), 0},
-        {"ContentInfo INTEGER type", CASN1_ContentInfo::isValid, Seq({Int(1)}), 0},
-        {"ContentInfo third component", CASN1_ContentInfo::isValid, Seq({kData, Ctx(0, {kOctets}), kData}), 0},
-        {"Attribute", CASN1_Attribute::isValid, kAttribute, 1},
-        {"Attribute values not a SET", CASN1_Attribute::isValid, Seq({kContentTypeAttr, Seq({kData})}), 0},
-        {"IssuerAndSerialNumber", CASN1_IssuerAndSerialNumber::isValid, kIssuerAndSerial, 1},
-        {"IssuerAndSerialNumber bad name", CASN1_IssuerAndSerialNumber::isValid, Seq({Seq({kData}), Int(5)}), 0},
-        {"SignerInfo plain", CASN1_SignerInfo::isValid, signer, 1},
-        {"SignerInfo version 2", CASN1_SignerInfo::isValid, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
-        {"SignerInfo unreadable version", CASN1_SignerInfo::isValid,
-         Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
-        {"SignerInfo signed attributes, six components", CASN1_SignerInfo::isValid,
-         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets}), 1},
-        {"SignerInfo unsigned attributes", CASN1_SignerInfo::isValid,
-         Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets, unsignedAttrs}), 1},
-        {"SignerInfo both", CASN1_SignerInfo::isValid,
-         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
-        {"SignerInfo seventh under [2]", CASN1_SignerInfo::isValid,
-         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
-        {"SignerInfo bad attribute", CASN1_SignerInfo::isValid,
-         Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kData}), kRsa, kOctets}), 0},
-        {"SignedData minimal", CASN1_SignedData::isValid, Seq({Int(1), Set({kSha1}), kContentInfo, Set({})}), 1},
-        {"SignedData version 2", CASN1_SignedData::isValid, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
-        {"SignedData three components", CASN1_SignedData::isValid, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
-        {"SignedData certificates and lists", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({signer})}), 1},
-        {"SignedData lists only", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
-        {"SignedData non-certificate", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kName}), Set({signer})}), 0},
-        {"SignedData non-list", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 0},
-        {"SignedData primitive certificates", CASN1_SignedData::isValid,
-         Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
-        {"SignedData bad signer", CASN1_SignedData::isValid, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}),
-         0},
-        {"EncryptedContentInfo without content", CASN1_EncryptedContentInfo::isValid, Seq({kData, kSha1}), 1},
-        {"EncryptedContentInfo", CASN1_EncryptedContentInfo::isValid, kEncryptedContentInfo, 1},
-        {"EncryptedContentInfo content under [1]", CASN1_EncryptedContentInfo::isValid,
-         Seq({kData, kSha1, FromHex("8100")}), 0},
-        {"RecipientInfo", CASN1_RecipientInfo::isValid, recipient, 1},
-        {"RecipientInfo version 2", CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
-        {"EnvelopedData", CASN1_EnvelopedData::isValid, Seq({Int(0), Set({recipient}), kEncryptedContentInfo}), 1},
-        {"EnvelopedData version 1", CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
-        {"SignedAndEnvelopedData", CASN1_SignedAndEnvelopedData::isValid,
-         Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
-        {"SignedAndEnvelopedData version 0", CASN1_SignedAndEnvelopedData::isValid,
-         Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
-        {"DigestedData", CASN1_DigestedData::isValid, Seq({Int(0), kSha1, kContentInfo, kOctets}), 1},
-        {"DigestedData bad content", CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
-        {"EncryptedData", CASN1_EncryptedData::isValid, Seq({Int(0), kEncryptedContentInfo}), 1},
-        {"EncryptedData version 2", CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
-        {"RC2 parameters", CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets}), 1},
-        {"RC2 parameters, three", CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets, kOctets}), 0},
-        {"RC5 version 15", CASN1_RC5AlgorithmParameter::isValid, Seq({Int(15), Int(12), Int(64)}), 0},
-        {"RC5 without IV", CASN1_RC5AlgorithmParameter::isValid, Seq({Int(16), Int(12), Int(64)}), 1},
-        {"RC5 IV not octets", CASN1_RC5AlgorithmParameter::isValid, Seq({Int(16), Int(12), Int(64), Int(1)}), 0},
-        {"RequestInfo empty attributes", CASN1_CertificationRequestInfo::isValid, cri, 1},
-        {"RequestInfo with attribute", CASN1_CertificationRequestInfo::isValid,
-         Seq({Int(0), kName, kSpki, Ctx(0, {kAttribute})}), 1},
-        {"RequestInfo without attributes", CASN1_CertificationRequestInfo::isValid, Seq({Int(0), kName, kSpki}), 0},
-        {"RequestInfo version 1", CASN1_CertificationRequestInfo::isValid, Seq({Int(1), kName, kSpki, Ctx(0, {})}), 0},
-        {"Request, signature with unused bits", CASN1_CertificationRequest::isValid,
-         Seq({cri, kSha1, FromHex("030204F0")}), 1},
-        {"Request, signature not bits", CASN1_CertificationRequest::isValid, Seq({cri, kSha1, kOctets}), 0},
+    const auto ci = CASN1_ContentInfo::isValid, si = CASN1_SignerInfo::isValid, sd = CASN1_SignedData::isValid,
+               eci = CASN1_EncryptedContentInfo::isValid, sed = CASN1_SignedAndEnvelopedData::isValid,
+               rc5 = CASN1_RC5AlgorithmParameter::isValid, cr = CASN1_CertificationRequestInfo::isValid;
+    const std::tuple<int (*)(const CASN1Type*, int), Octets, int> rows[] = {
+        {ci, Seq({}), 0},
+        {ci, Seq({kData}), 1},  // type only
+        {ci, kContentInfo, 1},
+        {ci, Seq({kData, Ctx(0, {})}), 0},
+        {ci, Seq({kData, FromHex("8000")}), 0},  // primitive [0]
+        {ci, Seq({kData, Ctx(0, {kOctets, kOctets})}), 0},
+        {ci, Seq({kData, Ctx(1, {kOctets})}), 0},
+        {ci, Seq({Int(1)}), 0},
+        {ci, Seq({kData, Ctx(0, {kOctets}), kData}), 0},
+        {CASN1_Attribute::isValid, kAttribute, 1},
+        {CASN1_Attribute::isValid, Seq({kContentTypeAttr, Seq({kData})}), 0},  // values not a SET
+        {CASN1_IssuerAndSerialNumber::isValid, kIssuerAndSerial, 1},
+        {CASN1_IssuerAndSerialNumber::isValid, Seq({Seq({kData}), Int(5)}), 0},
+        {si, signer, 1},
+        {si, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
+        {si, Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
+        {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets}), 1},  // OpenSSL's six components
+        {si, Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets, unsignedAttrs}), 1},
+        {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
+        {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
+        {si, Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kData}), kRsa, kOctets}), 0},
+        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Set({})}), 1},
+        {sd, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
+        {sd, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
+        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({signer})}), 1},
+        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
+        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kName}), Set({signer})}), 0},
+        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 0},
+        {sd, Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
+        {sd, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}), 0},
+        {eci, Seq({kData, kSha1}), 1},
+        {eci, kEncryptedContentInfo, 1},
+        {eci, Seq({kData, kSha1, FromHex("8100")}), 0},
+        {CASN1_RecipientInfo::isValid, recipient, 1},
+        {CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
+        {CASN1_EnvelopedData::isValid, Seq({Int(0), Set({recipient}), kEncryptedContentInfo}), 1},
+        {CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
+        {sed, Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
+        {sed, Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
+        {CASN1_DigestedData::isValid, Seq({Int(0), kSha1, kContentInfo, kOctets}), 1},
+        {CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
+        {CASN1_EncryptedData::isValid, Seq({Int(0), kEncryptedContentInfo}), 1},
+        {CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
+        {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets}), 1},
+        {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets, kOctets}), 0},
+        {rc5, Seq({Int(15), Int(12), Int(64)}), 0},
+        {rc5, Seq({Int(16), Int(12), Int(64)}), 1},
+        {rc5, Seq({Int(16), Int(12), Int(64), Int(1)}), 0},
+        {cr, cri, 1},
+        {cr, Seq({Int(0), kName, kSpki, Ctx(0, {kAttribute})}), 1},
+        {cr, Seq({Int(0), kName, kSpki}), 0},
+        {cr, Seq({Int(1), kName, kSpki, Ctx(0, {})}), 0},
+        {CASN1_CertificationRequest::isValid, Seq({cri, kSha1, FromHex("030204F0")}), 1},
+        {CASN1_CertificationRequest::isValid, Seq({cri, kSha1, kOctets}), 0},
     };
-    for (const ShapeRow& row : rows) {
-        const auto value = std::unique_ptr<CASN1Type>(Decoded<CASN1_SEQUENCE>(row.der).clone());
-        EXPECT_EQ(row.isValid(value.get(), 0), row.valid) << row.what;
-        EXPECT_EQ(row.isValid(value.get(), 1), row.valid) << row.what;
+    for (const auto& [isValid, der, valid] : rows) {
+        const auto value = std::unique_ptr<CASN1Type>(Decoded<CASN1_SEQUENCE>(der).clone());
+        EXPECT_EQ(isValid(value.get(), 0), valid) << ToHex(der);
+        EXPECT_EQ(isValid(value.get(), 1), valid) << ToHex(der);
     }
-}
-
-TEST(PkcsShape, OptionalSetsAreFoundByCountAndTag) {
-    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kAttribute}), kRsa, kOctets});
-    auto info = Decoded<CASN1_SignerInfo>(signer);
-    EXPECT_TRUE(info.IsAuthenticatedAttributes());
-    EXPECT_FALSE(info.IsUnauthenticatedAttributes());
-    EXPECT_EQ(Encoded(info.GetEncryptedDigest()), kOctets);
-    EXPECT_EQ(Encoded(info.GetDigestEncyptionAlgorithm()), kRsa);
-
-    auto sae = Decoded<CASN1_SignedAndEnvelopedData>(
-        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kCrl}), Set({})}));
-    EXPECT_FALSE(sae.IsCertificates());
-    EXPECT_TRUE(sae.IsCRLs());
-
-    // New certificates go in front of the lists; the lists stay.
-    auto signedData = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({})}));
-    CASN1_SET certificates;
-    certificates.AddObject(Decoded<CASN1_SEQUENCE>(Certificate()).clone());
-    signedData.SetCertificates(certificates);
-    EXPECT_EQ(Encoded(signedData),
-              Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({})}));
-    EXPECT_TRUE(CASN1_SignedData::isValid(&signedData, 0));
 }
 
 TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
@@ -167,71 +120,78 @@ TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     EXPECT_TRUE(CASN1_DigestedData::isValid(&digested, 0));
 }
 
+// Typed parts of a decoded message (every reference refers to an object of its class: UBSan's
+// vptr check watches this), optional sets found by count and tag, messages of another type
+// refused, certificates taken with the move flag come out with it off and leave an empty [0],
+// and new certificates go in front of the lists.
 TEST(PkcsShape, DecodedMessagesGiveTypedPartsAndMessagesOfTheirType) {
-    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
+    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kAttribute}), kRsa, kOctets});
     const Octets signedData = Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {Certificate()}), Set({signer})});
     const Octets message = Seq({FromHex("06092A864886F70D010702"), Ctx(0, {signedData})});
     CDEREncoding der(0, const_cast<unsigned char*>(message.data()), message.size(), 0, 1);
     const CASN1_ContentInfo info(der);
     const CASN1_SignedData read(info);
-    // Every reference refers to an object of its class (UBSan's vptr check watches this).
     const CASN1_SignerInfo& first = read.GetSignerInfo(0);
     EXPECT_EQ(&first, dynamic_cast<const CASN1_SignerInfo*>(&read.GetSignerInfos().GetComponent(0)));
+    EXPECT_TRUE(first.IsAuthenticatedAttributes() && !first.IsUnauthenticatedAttributes());
     EXPECT_EQ(Encoded(first.GetIssuerAndSerialNumber().GetIssuer()), kName);
-    EXPECT_EQ(Encoded(first.GetDigestAlgorithm()), kSha1);
-    EXPECT_EQ(Encoded(read.GetContentInfo().GetContent()), kOctets);
+    EXPECT_EQ(Concat({Encoded(first.GetDigestAlgorithm()), Encoded(first.GetDigestEncyptionAlgorithm()),
+                      Encoded(first.GetEncryptedDigest()), Encoded(read.GetContentInfo().GetContent())}),
+              Concat({kSha1, kRsa, kOctets, kOctets}));
     EXPECT_EQ(Encoded(read), signedData);
     EXPECT_NE(DecodingReason([&] { CASN1_EnvelopedData wrongType(info); }), "");
     const Octets broken = Seq({Seq({})});
     CDEREncoding brokenDer(0, const_cast<unsigned char*>(broken.data()), broken.size(), 0, 1);
     EXPECT_EQ(DecodingReason([&] { CASN1_ContentInfo invalid(brokenDer); }), "ContentInfo contents is not valid");
-
-    // Certificates taken with the move flag come out with it off, and leave an empty [0].
     CASN1_SignedData mutableCopy(read);
     const std::unique_ptr<CASN1_SET> moved(mutableCopy.GetCertificates(1));
     ASSERT_EQ(moved->GetCount(), 1);
-    EXPECT_EQ(moved->GetComponent(0).m_bClearAfterGet, 0);
-    EXPECT_EQ(moved->m_bClearAfterGet, 0);
+    EXPECT_TRUE(moved->GetComponent(0).m_bClearAfterGet == 0 && moved->m_bClearAfterGet == 0);
     EXPECT_EQ(Encoded(moved->GetComponent(0)), Certificate());
-    const std::unique_ptr<CASN1_SET> copied(CASN1_SignedData(read).GetCertificates(0));
-    EXPECT_EQ(Encoded(*copied), Set({Certificate()}));
+    EXPECT_EQ(Encoded(*std::unique_ptr<CASN1_SET>(CASN1_SignedData(read).GetCertificates(0))), Set({Certificate()}));
+
+    const auto sae = Decoded<CASN1_SignedAndEnvelopedData>(
+        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kCrl}), Set({})}));
+    EXPECT_TRUE(!sae.IsCertificates() && sae.IsCRLs());
+    auto bag = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({})}));
+    CASN1_SET certificates;
+    certificates.AddObject(Decoded<CASN1_SEQUENCE>(Certificate()).clone());
+    bag.SetCertificates(certificates);
+    EXPECT_EQ(Encoded(bag), Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({})}));
+    EXPECT_TRUE(CASN1_SignedData::isValid(&bag, 0));
 }
 
 TEST(PkcsParameters, AccessorsRefuseWhatTheCiphersCannotTake) {
     const Octets iv8 = FromHex("04080102030405060708");
     struct Row {
-        Octets der;
-        bool rc5;
+        Octets der;           // two components: RC2, four: RC5
         unsigned long value;  // effective bits (RC2) or rounds (RC5); 0: refused
         bool ivOk;
     } rows[] = {
-        {Seq({Int(58), iv8}), false, 128, true},
-        {Seq({Int(160), iv8}), false, 40, true},
-        {Seq({FromHex("02020400"), iv8}), false, 1024, true},
-        {Seq({FromHex("02020401"), iv8}), false, 0, true},
-        {Seq({Int(0), kOctets}), false, 0, false},
-        {Seq({Int(7), iv8}), false, 0, true},
-        {Seq({Int(16), Int(12), Int(64), iv8}), true, 12, true},
-        {Seq({Int(16), FromHex("020500FFFFFFFF"), Int(64), iv8}), true, 0, true},
-        {Seq({Int(16), Int(12), Int(64), kOctets}), true, 12, false},
+        {Seq({Int(58), iv8}), 128, true},
+        {Seq({Int(160), iv8}), 40, true},
+        {Seq({FromHex("02020400"), iv8}), 1024, true},
+        {Seq({FromHex("02020401"), iv8}), 0, true},
+        {Seq({Int(0), kOctets}), 0, false},
+        {Seq({Int(7), iv8}), 0, true},
+        {Seq({Int(16), Int(12), Int(64), iv8}), 12, true},
+        {Seq({Int(16), FromHex("020500FFFFFFFF"), Int(64), iv8}), 0, true},
+        {Seq({Int(16), Int(12), Int(64), kOctets}), 12, false},
     };
     for (const Row& row : rows) {
-        CByteArray iv;
-        std::function<unsigned long()> value;
-        std::function<void()> getIV;
-        if (row.rc5) {
-            auto p = std::make_shared<CASN1_RC5AlgorithmParameter>(Decoded<CASN1_SEQUENCE>(row.der));
-            value = [p] { return p->GetRounds(); };
-            getIV = [p, &iv] { p->GetIV(iv); };
-        } else {
-            auto p = std::make_shared<CASN1_RC2AlgorithmParameter>(Decoded<CASN1_SEQUENCE>(row.der));
-            value = [p] { return static_cast<unsigned long>(p->GetEffectiveBits()); };
-            getIV = [p, &iv] { p->GetIV(iv); };
-        }
-        unsigned long got = 0;
-        EXPECT_EQ(DecodingReason([&] { got = value(); }).empty(), row.value != 0) << ToHex(row.der);
-        EXPECT_EQ(got, row.value) << ToHex(row.der);
-        EXPECT_EQ(DecodingReason(getIV).empty(), row.ivOk) << ToHex(row.der);
+        const auto check = [&](const auto& parameters, auto value) {
+            unsigned long got = 0;
+            CByteArray iv;
+            EXPECT_EQ(DecodingReason([&] { got = value(parameters); }).empty(), row.value != 0) << ToHex(row.der);
+            EXPECT_EQ(got, row.value) << ToHex(row.der);
+            EXPECT_EQ(DecodingReason([&] { parameters.GetIV(iv); }).empty(), row.ivOk) << ToHex(row.der);
+        };
+        const CASN1_SEQUENCE read = Decoded<CASN1_SEQUENCE>(row.der);
+        if (read.GetCount() == 2)
+            check(CASN1_RC2AlgorithmParameter(read),
+                  [](const auto& p) -> unsigned long { return p.GetEffectiveBits(); });
+        else
+            check(CASN1_RC5AlgorithmParameter(read), [](const auto& p) { return p.GetRounds(); });
     }
     // Block sizes the cipher has no words for.
     const CASN1_RC5AlgorithmParameter block24(Decoded<CASN1_SEQUENCE>(Seq({Int(16), Int(12), Int(24)})));

@@ -1,166 +1,122 @@
-// CCryptoFile: the stored format against `openssl enc`, opening checks, plaintext seeks,
-// stored shortening, chains reset before each record, closing and the forwarded members.
+// CCryptoFile: the stored format against `openssl enc`, opening checks, chains, closing and
+// the forwarded members, random operation sequences against a plain file, and writers killed
+// at random moments.
+#include "vorlan/store/cryptofile.h"
+
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <array>
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "tests/cipher/cipher_test_util.h"
 #include "tests/common/exceptions.h"
-#include "tests/store/store_test_util.h"
+#include "vorlan/cipher/cbc.h"
+#include "vorlan/cipher/rc5.h"
+#include "vorlan/cipher/tripledes.h"
+#include "vorlan/framework/memfile.h"
 
-using namespace store_test;
+using namespace cipher_test;
 
 namespace {
 
+using Processor = std::unique_ptr<CCryptoProcessor>;
+
+const Bytes kIv = FromHex("0102030405060708"), kKey = Pattern(24, 3);
+
+Processor TripleDes() { return std::make_unique<CCBC<CTripleDESAlgorithm>>(MakeKey<CTripleDESkey>(kKey), kIv.data()); }
+
 int FileCause(const std::function<void()>& action) { return CauseOf<CFileException>(action); }
 
-// Writes `plain` through a new stream over a memory file and returns the stored octets.
-Bytes Store(const Bytes& plain, unsigned long recordSize, UINT piece) {
-    auto proc = TripleDes();
+Bytes Contents(const CMemFile& file) { return Bytes(file.GetBuffer(), file.GetBuffer() + file.GetLength()); }
+
+// The plaintext of `stored`, read whole through a new stream.
+Bytes ReadAll(const Bytes& stored, CCryptoProcessor& proc, unsigned long recordSize) {
     CMemFile file;
-    CCryptoFile stream(&file, *proc, recordSize, FALSE);
-    for (std::size_t done = 0; done < plain.size(); done += piece)
-        stream.Write(plain.data() + done, static_cast<UINT>(std::min<std::size_t>(piece, plain.size() - done)));
-    return Contents(file);
+    file.Write(stored.data(), static_cast<UINT>(stored.size()));
+    CCryptoFile stream(&file, proc, recordSize, FALSE);
+    Bytes out(stream.GetLength());
+    out.resize(stream.Read(out.data(), static_cast<UINT>(out.size())));
+    return out;
 }
 
-// The stored form of `plain` made by `openssl enc`: every record is CBC from the vector on
-// its own, the last padded, an extra 8-octet record when the length ends a record. A whole
-// record is openssl's output without the padding block that openssl adds after it.
+// What `openssl enc` makes of each record on its own: CBC from the vector, the last record
+// padded, an extra padding record when the length ends a record.
 Bytes OpenSSLStored(const Bytes& plain, unsigned long recordSize) {
     Bytes stored;
     for (std::size_t start = 0;; start += recordSize) {
         const std::size_t n = std::min<std::size_t>(recordSize, plain.size() - start);
         const auto from = plain.begin() + static_cast<std::ptrdiff_t>(start);
-        Bytes record = OpenSSLEnc("des-ede3-cbc", kTripleDesKey, kIv, Bytes(from, from + static_cast<std::ptrdiff_t>(n)));
+        Bytes record = OpenSSLEnc("des-ede3-cbc", kKey, kIv, Bytes(from, from + static_cast<std::ptrdiff_t>(n)));
         if (n == recordSize) record.resize(n);
         stored.insert(stored.end(), record.begin(), record.end());
         if (n < recordSize) return stored;
     }
 }
 
-TEST(CryptoFileTest, StoredFormatIsOpenSSLCbcPerRecordWithThePaddedLastRecord) {
-    const std::tuple<std::size_t, unsigned long, UINT> rows[] = {
-        {20, 1024, 20}, {1024, 1024, 1024}, {1, 64, 1}, {64, 64, 7},  {56, 64, 56},
-        {61, 64, 13},   {200, 64, 64},      {9, 8, 3},  {130, 24, 50}};
-    for (const auto& [size, recordSize, piece] : rows) {
+// Written in pieces, then shortened (the record of the new end re-padded, the file cut).
+TEST(CryptoFile, StoredFormatIsOpenSSLCbcPerRecordAlsoAfterShortening) {
+    // plaintext size, record size, piece written at a time, length after SetLength
+    const std::tuple<std::size_t, unsigned long, UINT, DWORD> rows[] = {
+        {20, 1024, 20, 20}, {1024, 1024, 1024, 1024}, {1, 64, 1, 1},     {64, 64, 7, 64},    {56, 64, 56, 56},
+        {61, 64, 13, 61},   {200, 64, 64, 200},       {9, 8, 3, 9},      {130, 24, 50, 130}, {100, 1024, 100, 8},
+        {100, 32, 100, 64}, {100, 16, 100, 0},        {100, 32, 100, 96}};
+    for (const auto& [size, recordSize, piece, length] : rows) {
         const Bytes plain = Pattern(size, static_cast<unsigned>(size));
-        const Bytes stored = Store(plain, recordSize, piece);
-        EXPECT_EQ(ToHex(stored), ToHex(OpenSSLStored(plain, recordSize))) << size << " " << recordSize;
-        EXPECT_EQ(stored.size(), size - size % 8 + 8);
         auto proc = TripleDes();
-        EXPECT_EQ(ToHex(OpenAndReadAll(stored, *proc, recordSize)), ToHex(plain));
+        CMemFile file;
+        {
+            CCryptoFile stream(&file, *proc, recordSize, FALSE);
+            for (std::size_t done = 0; done < size; done += piece)
+                stream.Write(plain.data() + done, static_cast<UINT>(std::min<std::size_t>(piece, size - done)));
+            if (length < size) stream.SetLength(length);
+        }
+        const Bytes kept(plain.begin(), plain.begin() + length);
+        EXPECT_EQ(ToHex(Contents(file)), ToHex(OpenSSLStored(kept, recordSize))) << size << " " << recordSize;
+        EXPECT_EQ(ToHex(ReadAll(Contents(file), *proc, recordSize)), ToHex(kept));
     }
 }
 
 // Lengths that are no multiple of 8 and last records without valid padding are refused,
 // as are record sizes the stream cannot lay out and ciphers whose blocks exceed 8 octets.
-TEST(CryptoFileTest, OpeningRefusesFilesAndArgumentsOutsideTheFormat) {
+TEST(CryptoFile, OpeningRefusesFilesAndArgumentsOutsideTheFormat) {
     auto proc = TripleDes();
-    const auto cause = [&](const Bytes& stored, unsigned long recordSize, CCryptoProcessor& with) {
-        return FileCause([&] {
-            CMemFile file;
-            file.Write(stored.data(), static_cast<UINT>(stored.size()));
-            CCryptoFile stream(&file, with, recordSize, FALSE);
-        });
-    };
-    const Bytes good = Store(Pattern(100), 64, 100);
+    CMemFile file;
+    CCryptoFile(&file, *proc, 64, FALSE).Write(Pattern(100).data(), 100);
+    const Bytes good = Contents(file);
     const auto lastOctet = [&](unsigned char value) {
         Bytes plain = Pattern(16);
         plain[15] = value;
-        return Ecb<CTripleDESAlgorithm>(MakeKey<CTripleDESkey>(kTripleDesKey), plain, true);
+        return Ecb<CTripleDESAlgorithm>(MakeKey<CTripleDESkey>(kKey), plain, true);
     };
-    // An unchained processor: each 8-octet block is enciphered by itself.
-    CTripleDESAlgorithm ecb(MakeKey<CTripleDESkey>(kTripleDesKey), 1, nullptr);
+    CTripleDESAlgorithm ecb(MakeKey<CTripleDESkey>(kKey), 1, nullptr);  // each block by itself
     CCBC<CRC5PadAlgorithm> wide(MakeKey<CRC5key>(Pattern(16)), 12, 16, nullptr);
-    EXPECT_EQ(cause(Pattern(30), 64, *proc), CFileException::generic);
-    EXPECT_EQ(cause(lastOctet(0), 64, ecb), CFileException::generic);
-    EXPECT_EQ(cause(lastOctet(9), 64, ecb), CFileException::generic);
-    EXPECT_EQ(cause(lastOctet(8), 64, ecb), CFileException::generic);  // 8 octets of 8 needed
-    EXPECT_EQ(cause(good, 32, *proc), CFileException::generic);        // wrong record size
-    EXPECT_EQ(cause(good, 0, *proc), CFileException::generic);
-    EXPECT_EQ(cause(good, 12, *proc), CFileException::generic);
-    EXPECT_EQ(cause({}, 64, wide), CFileException::generic);
-    EXPECT_EQ(cause(good, 64, *proc), kNothingThrown);
+    const std::tuple<Bytes, unsigned long, CCryptoProcessor*> rows[] = {
+        {Pattern(30), 64, proc.get()}, {lastOctet(0), 64, &ecb}, {lastOctet(9), 64, &ecb}, {lastOctet(8), 64, &ecb},
+        {good, 32, proc.get()},        {good, 0, proc.get()},    {good, 12, proc.get()},   {{}, 64, &wide}};
+    for (const auto& [stored, recordSize, with] : rows)
+        EXPECT_EQ(FileCause([&, &stored = stored, size = recordSize, with = with] { ReadAll(stored, *with, size); }),
+                  CFileException::generic)
+            << recordSize;
     // An owned file is deleted when construction fails (the leak checker watches).
     EXPECT_EQ(FileCause([&] { CCryptoFile(new CMemFile, *proc, 0, TRUE); }), CFileException::generic);
 }
 
-// Seeks work on plaintext positions and a refused seek leaves the position alone.
-TEST(CryptoFileTest, SeeksArePlaintextPositionsCheckedBeforeMoving) {
-    auto proc = TripleDes();
-    CMemFile file;
-    CCryptoFile stream(&file, *proc, 16, FALSE);
-    stream.Write(Pattern(20).data(), 20);
-    const std::tuple<LONG, UINT, LONG> rows[] = {
-        {-4, CFile::end, 16}, {0, CFile::end, 20}, {3, CFile::begin, 3}, {5, CFile::current, 8},
-        {-8, CFile::current, 0}, {21, CFile::begin, -1}, {1, CFile::end, -1}, {-1, CFile::begin, -1},
-        {-21, CFile::end, -1}, {0, 3, -1}};
-    for (const auto& [offset, from, expected] : rows) {
-        const DWORD before = stream.GetPosition();
-        if (expected < 0) {
-            EXPECT_EQ(FileCause([&, offset = offset, from = from] { stream.Seek(offset, from); }), CFileException::badSeek) << offset;
-            EXPECT_EQ(stream.GetPosition(), before);
-        } else {
-            EXPECT_EQ(stream.Seek(offset, from), expected) << offset << " " << from;
-        }
-    }
-    stream.SeekToBegin();
-    Bytes part(10);
-    stream.Read(part.data(), 10);
-    EXPECT_EQ(stream.Seek(0, CFile::current), 10);
-    EXPECT_EQ(stream.SeekToEnd(), 20u);
-}
-
-// Shortening is stored at once (the record holding the new end re-padded, the file cut);
-// later writes and reopening see exactly the shortened data.
-TEST(CryptoFileTest, SetLengthIsStoredAndRefusesLengtheningAndOddLengths) {
-    auto proc = TripleDes();
-    const Bytes plain = Pattern(100);
-    const std::tuple<DWORD, unsigned long, int> rows[] = {
-        {8, 1024, kNothingThrown}, {64, 32, kNothingThrown}, {0, 16, kNothingThrown}, {96, 32, kNothingThrown},
-        {12, 1024, CFileException::badSeek}, {104, 32, CFileException::badSeek}};
-    for (const auto& [length, recordSize, expected] : rows) {
-        CMemFile file;
-        {
-            CCryptoFile stream(&file, *proc, recordSize, FALSE);
-            stream.Write(plain.data(), 100);
-            EXPECT_EQ(FileCause([&, length = length] { stream.SetLength(length); }), expected) << length;
-        }
-        const DWORD kept = expected == kNothingThrown ? length : 100;
-        EXPECT_EQ(ToHex(OpenAndReadAll(Contents(file), *proc, recordSize)), ToHex(Bytes(plain.begin(), plain.begin() + kept)));
-        EXPECT_EQ(ToHex(Contents(file)), ToHex(OpenSSLStored(Bytes(plain.begin(), plain.begin() + kept), recordSize)));
-    }
-    // Cut, then written past the cut without closing: the stored file holds the new octets.
-    CMemFile file;
-    CCryptoFile stream(&file, *proc, 32, FALSE);
-    stream.Write(plain.data(), 100);
-    stream.SetLength(40);
-    stream.Write(Pattern(30, 9).data(), 30);
-    Bytes expected(plain.begin(), plain.begin() + 40);
-    const Bytes tail = Pattern(30, 9);
-    expected.insert(expected.end(), tail.begin(), tail.end());
-    EXPECT_EQ(ToHex(OpenAndReadAll(Contents(file), *proc, 32)), ToHex(expected));
-}
-
-// A processor whose chains a caller moved on still reads and writes every record from the
-// vector; the caller finds its chains reset afterwards.
-TEST(CryptoFileTest, ChainsAreResetBeforeEachRecord) {
-    const Bytes stored = Store(Pattern(100), 32, 100);
-    auto proc = TripleDes();
-    Bytes scratch = Pattern(16, 7);
+// The model test moves the chains between operations; this one checks they are left reset.
+TEST(CryptoFile, ChainsAreResetAroundEachRecord) {
+    auto proc = TripleDes(), fresh = TripleDes();
+    const Bytes plain = Pattern(16, 7);
+    Bytes scratch = plain;
     proc->EncryptBlock(scratch.data(), 16, scratch.data(), nullptr);
     proc->DecryptBlock(scratch.data(), 16, scratch.data(), nullptr);
     CMemFile file;
-    file.Write(stored.data(), static_cast<UINT>(stored.size()));
-    CCryptoFile stream(&file, *proc, 32, FALSE);
-    Bytes out(100);
-    proc->DecryptBlock(scratch.data(), 16, scratch.data(), nullptr);
-    EXPECT_EQ(stream.Read(out.data(), 100), 100u);
-    EXPECT_EQ(out, Pattern(100));
-    proc->EncryptBlock(scratch.data(), 16, scratch.data(), nullptr);
-    stream.Seek(0, CFile::begin);
-    stream.Write(out.data(), 100);
-    EXPECT_EQ(Contents(file), stored);
-    auto fresh = TripleDes();
+    CCryptoFile(&file, *proc, 32, FALSE).Write(plain.data(), 16);
     EXPECT_EQ(EncryptAll(*proc, Pattern(8)), EncryptAll(*fresh, Pattern(8)));
+    EXPECT_EQ(ReadAll(Contents(file), *proc, 32), plain);
 }
 
 // A memory file that counts Close and Abort calls and can fail its Close.
@@ -172,74 +128,181 @@ struct CountingFile : CMemFile {
         if (failClose) AfxThrowFileException(CFileException::diskFull, -1);
     }
     void Abort() override { ++*aborts; }
-    int* closes;
-    int* aborts;
+    int *closes, *aborts;
     bool failClose;
 };
 
 // Close closes an owned file once, however often it is called; Abort discards without
 // closing twice; a failing Close reaches an explicit caller and never leaves the destructor.
-TEST(CryptoFileTest, ClosingIsIdempotentAndTheDestructorNeverThrows) {
+TEST(CryptoFile, ClosingIsIdempotentAndTheDestructorNeverThrows) {
     auto proc = TripleDes();
-    const std::tuple<const char*, int, int, int> rows[] = {
-        {"destructor", 1, 0, kNothingThrown}, {"close twice", 1, 0, kNothingThrown},
-        {"abort", 0, 1, kNothingThrown},      {"failing close", 1, 0, CFileException::diskFull}};
-    for (const auto& [name, closes, aborts, cause] : rows) {
+    const std::tuple<std::string, int, int, int> rows[] = {{"destructor", 1, 0, kNothingThrown},
+                                                           {"close twice", 1, 0, kNothingThrown},
+                                                           {"abort", 0, 1, kNothingThrown},
+                                                           {"failing close", 1, 0, CFileException::diskFull},
+                                                           {"failing destructor", 1, 0, kNothingThrown}};
+    for (const auto& [how, closes, aborts, cause] : rows) {
         int closed = 0, aborted = 0;
-        const std::string how = name;
         {
-            CCryptoFile stream(new CountingFile(&closed, &aborted, how == "failing close"), *proc, 16, TRUE);
+            CCryptoFile stream(new CountingFile(&closed, &aborted, how.rfind("failing", 0) == 0), *proc, 16, TRUE);
             stream.Write("data", 4);
             if (how == "close twice") stream.Close();
-            if (how != "destructor") {
-                EXPECT_EQ(FileCause([&] { how == "abort" ? stream.Abort() : stream.Close(); }), cause) << name;
+            if (how != "destructor" && how != "failing destructor") {
+                EXPECT_EQ(FileCause([&, &how = how] { how == "abort" ? stream.Abort() : stream.Close(); }), cause);
                 stream.Close();
                 EXPECT_EQ(FileCause([&] { stream.Write("x", 1); }), CFileException::invalidFile);
             }
         }
-        EXPECT_EQ(closed, closes) << name;
-        EXPECT_EQ(aborted, aborts) << name;
+        EXPECT_EQ(closed, closes) << how;
+        EXPECT_EQ(aborted, aborts) << how;
     }
-    int closed = 0, aborted = 0;
-    EXPECT_NO_THROW(CCryptoFile(new CountingFile(&closed, &aborted, true), *proc, 16, TRUE));
-    // Not owned: the caller's file stays open.
-    CMemFile mine;
+    CMemFile mine;  // not owned: the caller's file stays open
     CCryptoFile(&mine, *proc, 16, FALSE).Write("abc", 3);
     EXPECT_EQ(mine.GetLength(), 8u);
 }
 
 // Names, status, handle and range locks come from the underlying file; a stream cannot be
 // reopened or duplicated.
-TEST(CryptoFileTest, ForwardedMembersReachTheUnderlyingFile) {
+TEST(CryptoFile, ForwardedMembersReachTheUnderlyingFile) {
     const TempFile temp;
     auto proc = TripleDes();
     CCryptoFile stream(new CFile(temp.Path(), CFile::modeReadWrite), *proc, 16, TRUE);
-    const std::string path = temp.Path();
-    EXPECT_EQ(std::string(stream.GetFilePath()), path);
-    EXPECT_EQ(std::string(stream.GetFileName()), path.substr(path.rfind('/') + 1));
-    EXPECT_EQ(std::string(stream.GetFileTitle()), path.substr(path.rfind('/') + 1));
+    const std::string path = temp.Path(), name = path.substr(path.rfind('/') + 1);
+    EXPECT_EQ(std::string(stream.GetFilePath() + stream.GetFileName() + stream.GetFileTitle()), path + name + name);
     stream.Write(Pattern(20).data(), 20);
     CFileStatus status;
-    ASSERT_TRUE(stream.GetStatus(status));
-    EXPECT_EQ(status.m_size, 24);
-    stream.LockRange(0, 8);
+    EXPECT_TRUE(stream.GetStatus(status) && status.m_size == 24);
     // A lock of this process conflicts with one asked through another open file description.
     const int other = ::open(temp.Path(), O_RDWR);
-    const auto heldType = [&] {
+    for (const short expected : {F_WRLCK, F_UNLCK}) {
+        expected == F_WRLCK ? stream.LockRange(0, 8) : stream.UnlockRange(0, 8);
         struct flock probe {};
         probe.l_type = F_WRLCK;
         probe.l_len = 8;
-        return ::fcntl(other, F_OFD_GETLK, &probe) == 0 ? probe.l_type : -1;
-    };
-    EXPECT_EQ(heldType(), F_WRLCK);
-    stream.UnlockRange(0, 8);
-    EXPECT_EQ(heldType(), F_UNLCK);
+        EXPECT_TRUE(::fcntl(other, F_OFD_GETLK, &probe) == 0 && probe.l_type == expected);
+    }
     ::close(other);
-    EXPECT_GE(static_cast<int>(stream), 0);
-    EXPECT_FALSE(stream.Open(temp.Path(), CFile::modeRead));
-    EXPECT_EQ(stream.Duplicate(), nullptr);
+    EXPECT_TRUE(static_cast<int>(stream) >= 0 && !stream.Open(temp.Path(), CFile::modeRead) && !stream.Duplicate());
     stream.Close();
     EXPECT_FALSE(stream.GetStatus(status));
+}
+
+// Triple DES chained and unchained, and RC5 without a padding of its own.
+const std::vector<std::pair<std::string, std::function<Processor()>>> kCiphers = {
+    {"3des", TripleDes},
+    {"3des-ecb", [] { return std::make_unique<CTripleDESAlgorithm>(MakeKey<CTripleDESkey>(kKey), 1, nullptr); }},
+    {"rc5", [] { return std::make_unique<CCBC<CRC5Algorithm>>(MakeKey<CRC5key>(Pattern(16, 6)), 12, 8, kIv.data()); }},
+};
+
+// Random sequences of writes, reads, seeks, length changes, flushes, reopenings and foreign
+// uses of the processor, checked step by step against a plain file; after every change the
+// stored octets open as a new stream holding the plain file's octets.
+TEST(CryptoFile, RandomSequencesMatchAPlainFile) {
+    for (const auto& [name, make] : kCiphers) {
+        auto proc = make();
+        for (unsigned run = 0; run < 240 && !HasFailure(); ++run) {
+            const unsigned long recordSize = std::array{8ul, 24ul, 64ul, 256ul}[run % 4];
+            std::mt19937 random(run);
+            const auto uniform = [&](long high) { return std::uniform_int_distribution<long>(0, high)(random); };
+            CMemFile file;
+            auto stream = std::make_unique<CCryptoFile>(&file, *proc, recordSize, FALSE);
+            Bytes model;
+            long position = 0;
+            std::string trace = name + " record " + std::to_string(recordSize) + ":";
+            const auto refusedUnless = [&](bool valid, const std::function<void()>& action) {
+                EXPECT_EQ(FileCause(action), valid ? kNothingThrown : CFileException::badSeek) << trace;
+                return valid;
+            };
+            for (int step = 0; step < 40 && !HasFailure(); ++step) {
+                const long size = static_cast<long>(model.size()), action = uniform(9),
+                           n = uniform(static_cast<long>(5 * recordSize / 2 + 3)), from = uniform(3),
+                           shift = uniform(2 * size + 8) - size - 4;
+                for (const long value : {action, n, from, shift}) (trace += ' ') += std::to_string(value);
+                if (action < 3) {  // write
+                    const Bytes octets = Pattern(static_cast<std::size_t>(n), static_cast<unsigned>(step));
+                    stream->Write(octets.data(), static_cast<UINT>(n));
+                    model.resize(static_cast<std::size_t>(std::max(size, position + n)));
+                    std::copy(octets.begin(), octets.end(), model.begin() + position);
+                    position += n;
+                } else if (action < 5) {  // read
+                    Bytes got(static_cast<std::size_t>(n));
+                    got.resize(stream->Read(got.data(), static_cast<UINT>(n)));
+                    const long available = std::min(n, size - position);
+                    const auto start = model.begin() + position;
+                    EXPECT_EQ(ToHex(got), ToHex(Bytes(start, start + available))) << trace;
+                    position += available;
+                } else if (action < 7) {  // seek from every origin and from one that is none
+                    const long target = std::array{0L, position, size, 0L}[from] + shift;
+                    const auto seek = [&] { stream->Seek(static_cast<LONG>(shift), static_cast<UINT>(from)); };
+                    if (refusedUnless(from < 3 && target >= 0 && target <= size, seek)) position = target;
+                } else if (action == 7) {  // shorten, lengthen, or cut at no multiple of 8
+                    const long length = ((shift + size + 4) / 2 + 4) & (from ? ~7L : ~0L);
+                    const auto cut = [&] { stream->SetLength(static_cast<DWORD>(length)); };
+                    if (refusedUnless(length <= size && length % 8 == 0, cut))
+                        model.resize(static_cast<std::size_t>(position = length));
+                } else if (action == 8) {  // reopen, flushed or not
+                    if (from) stream->Flush();
+                    stream->Close();
+                    stream = std::make_unique<CCryptoFile>(&file, *proc, recordSize, FALSE);
+                    position = 0;
+                } else {  // the caller uses the processor in between
+                    Bytes scratch = Pattern(16, static_cast<unsigned>(n));
+                    proc->EncryptBlock(scratch.data(), 16, scratch.data(), nullptr);
+                    proc->DecryptBlock(scratch.data(), 8, scratch.data(), nullptr);
+                }
+                ASSERT_EQ(stream->GetLength(), model.size()) << trace;
+                ASSERT_EQ(stream->GetPosition(), static_cast<DWORD>(position)) << trace;
+                if (action < 3 || action == 7) {
+                    EXPECT_EQ(ToHex(ReadAll(Contents(file), *proc, recordSize)), ToHex(model)) << trace;
+                }
+            }
+        }
+    }
+}
+
+// A child writing through a stream is killed at random moments: the file it leaves always
+// opens and holds a prefix of the data, at least as long as the child had reported written.
+TEST(CryptoFile, KilledWriterLeavesAnOpenablePrefix) {
+    constexpr unsigned long kRecordSize = 256;
+    constexpr DWORD kTotal = 1 << 20;
+    // The data is a function of the offset, so rewriting a region keeps every prefix valid.
+    const Bytes data = Pattern(kTotal, 77);
+    std::mt19937 random(2024);
+    for (unsigned run = 0; run < 25; ++run) {
+        const TempFile temp;
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {  // appends, now and then rewrites or flushes, and reports the length
+            auto proc = TripleDes();
+            CCryptoFile stream(new CFile(temp.Path(), CFile::modeCreate | CFile::modeReadWrite), *proc, kRecordSize,
+                               TRUE);
+            std::mt19937 mine(run);
+            for (DWORD length = 0; length < kTotal; length = stream.GetLength()) {
+                const DWORD n = std::min<DWORD>(1 + mine() % 700, kTotal - length), kind = mine() % 8;
+                const DWORD at = kind == 0 && length > 0 ? mine() % length : length;
+                if (kind == 1) stream.Flush();
+                stream.Seek(static_cast<LONG>(at), CFile::begin);
+                stream.Write(data.data() + at, std::min<DWORD>(n, kTotal - at));
+                const DWORD reported = stream.GetLength();
+                if (::write(pipeEnds[1], &reported, sizeof reported) != sizeof reported) ::_exit(2);
+            }
+            ::_exit(0);
+        }
+        ::close(pipeEnds[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 20000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        DWORD reported = 0, value = 0;
+        while (::read(pipeEnds[0], &value, sizeof value) == sizeof value) reported = value;
+        ::close(pipeEnds[0]);
+        auto proc = TripleDes();
+        Bytes plain;
+        ASSERT_NO_THROW(plain = ReadAll(temp.Read(), *proc, kRecordSize)) << "run " << run;
+        EXPECT_GE(plain.size(), reported) << "run " << run;
+        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), data.begin())) << "run " << run;
+    }
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "tests/common/progress_recorder.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/support/bytearraypro.h"
-#include "vorlan/support/diagnostics.h"
 #include "vorlan/support/endian.h"
 #include "vorlan/support/hex.h"
 #include "vorlan/support/lstring.h"
@@ -84,13 +83,6 @@ TEST(Buffers, MemFileProOwnsOnlyWhenAskedAndByteArrayProDetaches) {
     delete[] buffer;
     octets.Add(1);  // usable again after Detach
     EXPECT_EQ(octets.GetSize(), 1);
-}
-
-TEST(Diagnostics, WriteFormattedGoesToTheFileOnly) {
-    CMemFile file;
-    ___WriteFormatted(&file, "%s=%02X", "k", 0x0B);
-    ___WriteFormatted(nullptr, "dropped");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.GetBuffer()), file.GetLength()), "k=0B");
 }
 
 // The instance of E an action throws (released: a no-op on a shared instance) and its message.

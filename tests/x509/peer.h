@@ -1,6 +1,5 @@
-// The openssl command as the independent peer of the certificate tests: keys, keys in
-// their DER forms, certificates made by `openssl req -x509` and `openssl x509 -req`, their
-// text and `openssl verify`. Keys are kept in the build tree, made once for all tests.
+// Helpers of the x509 tests: DER built by hand, the library's refusals, archives, and the
+// openssl command as the peer (keys made once per build tree, certificates of `openssl req`).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,15 +10,19 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "tests/common/archive_io.h"
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/asn1crl.h"
 #include "vorlan/x509/certificate.h"
+#include "vorlan/x509/certificaterevocationlist.h"
 #include "vorlan/x509/privatekey.h"
 
 namespace x509test {
@@ -32,35 +35,31 @@ inline Octets ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void WriteFile(const fs::path& path, const Octets& data) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
+inline void WriteFile(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+inline void WriteFile(const fs::path& path, const Octets& o) { WriteFile(path, std::string(o.begin(), o.end())); }
 
-// Standard output of a shell command; the command must succeed unless `mayFail`.
-inline std::string Run(const std::string& command, bool mayFail = false, int* status = nullptr) {
+// Standard output and error of a shell command; the command must succeed unless `status` takes its code.
+inline std::string Shell(const std::string& command, int* status = nullptr) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
     std::string out;
     char buffer[4096];
     for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
     const int code = pclose(pipe.release());
     if (status) *status = code;
-    if (code != 0 && !mayFail) throw std::runtime_error(command + ": " + out);
+    if (code != 0 && !status) throw std::runtime_error(command + ": " + out);
     return out;
 }
 
 // A directory of this test process, removed when it ends.
-inline const fs::path& Scratch() {
+inline fs::path InScratch(const std::string& name) {
     struct Dir {
         fs::path path = fs::temp_directory_path() / ("vorlan-x509-" + std::to_string(::getpid()));
         Dir() { fs::create_directories(path); }
         ~Dir() { fs::remove_all(path); }
     };
     static Dir dir;
-    return dir.path;
+    return dir.path / name;
 }
-
-inline fs::path InScratch(const std::string& name) { return Scratch() / name; }
 
 // An RSA key of the given size and public exponent (3 or 65537) as a PEM file, made once
 // per build tree. Parallel test processes may each make one; the first link wins and the
@@ -71,7 +70,7 @@ inline std::string KeyFile(int bits, int exponent = 65537) {
     const fs::path key = dir / ("key-" + std::to_string(bits) + "-" + std::to_string(exponent) + ".pem");
     if (!fs::exists(key)) {
         const fs::path fresh = dir / ("fresh-" + std::to_string(::getpid()) + ".pem");  // beside it, to link
-        Run("openssl genrsa " + std::string(exponent == 3 ? "-3 " : "") + "-out " + fresh.string() + " " +
+        Shell("openssl genrsa " + std::string(exponent == 3 ? "-3 " : "") + "-out " + fresh.string() + " " +
             std::to_string(bits));
         std::error_code taken;  // another process linked its key first
         fs::create_hard_link(fresh, key, taken);
@@ -84,14 +83,48 @@ inline std::string KeyFile(int bits, int exponent = 65537) {
 // "-RSAPublicKey_out" (RSAPublicKey) or "-pubout" (SubjectPublicKeyInfo).
 inline Octets KeyDer(const std::string& keyFile, const std::string& form) {
     const fs::path out = InScratch("key.der");
-    Run("openssl rsa -in " + keyFile + " " + form + " -outform DER -out " + out.string());
+    Shell("openssl rsa -in " + keyFile + " " + form + " -outform DER -out " + out.string());
     return ReadFile(out);
+}
+
+// A certificate of `openssl req -x509` with the subject lines `dn` (the private type
+// vorlanTest known), or with `ca` ("-CA PEM -CAkey KEY") one of `openssl x509 -req`; DER.
+inline Octets PeerCertificate(const std::string& key, const std::string& dn, const std::string& options,
+                              const std::string& stringMask = "utf8only", const std::string& extensions = "",
+                              const std::string& ca = "") {
+    const std::string config = InScratch("req.cnf"), csr = InScratch("req.csr"), der = InScratch("peer.der");
+    WriteFile(config, "oid_section=oids\n[oids]\nvorlanTest=1.3.6.1.4.1.99999.1\n[req]\nprompt=no\nutf8=yes\n"
+                      "string_mask=" + stringMask + "\ndistinguished_name=dn\n[dn]\n" + dn + "[ext]\n" + extensions);
+    const std::string out = " " + options + (extensions.empty() ? "" : " -extensions ext") + " -outform DER -out " + der;
+    if (ca.empty()) {
+        Shell("openssl req -x509 -new -key " + key + " -config " + config + out);
+    } else {
+        Shell("openssl req -new -key " + key + " -config " + config + " -out " + csr);
+        Shell("openssl x509 -req -in " + csr + " " + ca + (extensions.empty() ? "" : " -extfile " + config) + out);
+    }
+    return ReadFile(der);
 }
 
 // One DER value decoded into `target` (its identifier must match).
 inline void Decode(CASN1Type& target, const Octets& der) {
     CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
     target.decodeFrom(encoding);
+}
+
+// What `make` builds of a decoding of DER octets (its windows keep their own copy of them).
+template <class Make>
+auto OnEncoding(const Octets& der, Make&& make) {
+    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
+    encoding->AddRef();
+    std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> release(encoding, [](CDEREncoding* e) { e->Release(); });
+    return make(*encoding);
+}
+// The value the decoder builds of DER octets, and the certificate structure of them.
+inline std::unique_ptr<CASN1Type> Built(const Octets& der) {
+    return OnEncoding(der, [](CDEREncoding& e) { return std::unique_ptr<CASN1Type>(___buildFromEncoding(e)); });
+}
+inline CASN1_Certificate DecodeCertificate(const Octets& der) {
+    return OnEncoding(der, [](CDEREncoding& e) { return CASN1_Certificate(e); });
 }
 
 inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {
@@ -102,46 +135,21 @@ inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {
     return key;
 }
 
-// A DER element of identifier octet `tag` around `contents` (definite length).
+// A DER element of identifier octet `tag` around `contents` (definite length, up to 65,535 octets).
 inline Octets Tlv(unsigned char tag, const Octets& contents) {
-    Octets out{tag};
-    const std::size_t n = contents.size();
-    if (n < 128) {
-        out.push_back(static_cast<unsigned char>(n));
-    } else {
-        Octets length;
-        for (std::size_t rest = n; rest > 0; rest >>= 8)
-            length.insert(length.begin(), static_cast<unsigned char>(rest));
-        out.push_back(static_cast<unsigned char>(0x80 | length.size()));
-        out.insert(out.end(), length.begin(), length.end());
-    }
+    const auto n = static_cast<unsigned char>(contents.size()), high = static_cast<unsigned char>(contents.size() >> 8);
+    Octets out = contents.size() < 128 ? Octets{tag, n} : high ? Octets{tag, 0x82, high, n} : Octets{tag, 0x81, n};
     out.insert(out.end(), contents.begin(), contents.end());
     return out;
 }
 
-inline Octets Concat(std::initializer_list<Octets> parts) {
+inline Octets Concat(const std::vector<Octets>& parts) {
     Octets out;
     for (const Octets& part : parts) out.insert(out.end(), part.begin(), part.end());
     return out;
 }
-
-// A SEQUENCE of the parts.
-inline Octets Seq(const std::vector<Octets>& parts) {
-    Octets contents;
-    for (const Octets& part : parts) contents.insert(contents.end(), part.begin(), part.end());
-    return Tlv(0x30, contents);
-}
-
-// The certificate structure of DER octets (its windows keep their own copy of them).
-inline CASN1_Certificate DecodeCertificate(const Octets& der) {
-    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-    encoding->AddRef();
-    struct Release {
-        CDEREncoding* encoding;
-        ~Release() { encoding->Release(); }
-    } release{encoding};
-    return CASN1_Certificate(*encoding);
-}
+inline Octets Seq(const std::vector<Octets>& parts) { return Tlv(0x30, Concat(parts)); }
+inline Octets Text(unsigned char tag, const std::string& text) { return Tlv(tag, Octets(text.begin(), text.end())); }
 
 // The certificate of DER octets, as a client reads a received one.
 inline CCertificate ReadCertificate(const Octets& der) {
@@ -150,37 +158,63 @@ inline CCertificate ReadCertificate(const Octets& der) {
     return certificate;
 }
 
+inline Octets OctetsOf(const CByteArray& a) { return Octets(a.GetData(), a.GetData() + a.GetSize()); }
 inline Octets EncodingOf(const CCertificate& certificate) {
     CByteArray out;
     certificate.GetEncoding(out);
-    return Octets(out.GetData(), out.GetData() + out.GetSize());
+    return OctetsOf(out);
 }
-
 inline Octets Encoded(const CASN1Type& value) {
     CByteArray out;
     value.encodeTo(out);
-    return Octets(out.GetData(), out.GetData() + out.GetSize());
+    return OctetsOf(out);
 }
 
-// The decoding reason of an action, or "" when it raises nothing.
-template <class Action>
-std::string DecodingReason(Action&& action) {
+// Whether the action throws the exception (released afterwards); the decoding reason of one, "" for none.
+template <class Exception = CDERDecodingException>
+bool Refused(const std::function<void()>& action) {
     try {
         action();
-    } catch (CDERDecodingException* e) {
+    } catch (Exception* e) {
         e->Delete();
-        return LastDecodingReason();
+        return true;
     }
-    return "";
+    return false;
+}
+inline std::string DecodingReason(const std::function<void()>& action) {
+    return Refused(action) ? LastDecodingReason() : "";
 }
 
-inline Octets Text(unsigned char tag, const std::string& text) { return Tlv(tag, Octets(text.begin(), text.end())); }
+// A list of DER octets read into `crl`: the decoding reason, "" when read.
+inline std::string ReadInto(CCertificateRevocationList& crl, const Octets& der) {
+    const auto read = [&](CDEREncoding& e) { CASN1_CertificateRevocationList(e).SetDataTo(crl); };
+    return DecodingReason([&] { OnEncoding(der, read); });
+}
+inline CCertificateRevocationList ReadList(const Octets& der) {
+    CCertificateRevocationList crl;
+    EXPECT_EQ(ReadInto(crl, der), "");
+    return crl;
+}
+inline Octets EncodingOf(const CCertificateRevocationList& crl) { return Encoded(CASN1_CertificateRevocationList(crl)); }
+
+// The archive form of a value, and the cause of the archive exception loading octets into one.
+template <class T>
+std::vector<BYTE> Stored(const T& value) {
+    return Store([&](CArchive& ar) { const_cast<T&>(value).Serialize(ar); });
+}
+template <class T>
+int LoadInto(T& target, const std::vector<BYTE>& octets) {
+    Loader loader(octets);
+    return CauseOf([&] { target.Serialize(loader.ar); });
+}
+
 inline Octets Sha1(const Octets& data) {
     Octets digest(SHA_DIGEST_LENGTH);
     SHA1(data.data(), data.size(), digest.data());
     return digest;
 }
 inline const Octets kSha1WithRSA = Seq({FromHex("06092a864886f70d010105"), FromHex("0500")});
+inline const Octets kSignature = FromHex("030400010203");
 // A name of one common name, as DER and as the client's name.
 inline Octets Name(const std::string& cn) { return Seq({Tlv(0x31, Seq({FromHex("0603550403"), Text(0x13, cn)}))}); }
 inline CDistinguishedName NameOf(const char* cn) {
@@ -216,6 +250,13 @@ inline Octets ForgedSignature(const Octets& block, const CRSAPublicKey& issuer) 
     EXPECT_EQ(Octets(output.end() - static_cast<long>(block.size()), output.end()), block);
     BN_free(target), BN_free(root), BN_free(cube), BN_free(modulus);
     return signature;
+}
+
+// The forged signature of `block` for an e = 3 issuer placed in the object's fields.
+inline void PlaceForgery(CSignedObject& object, const Octets& block, const CRSAPublicKey& issuer) {
+    const Octets signature = ForgedSignature(block, issuer);
+    std::copy(signature.begin(), signature.end(), object.m_signature + 256 - signature.size());
+    object.m_wSignatureBits = static_cast<WORD>(8 * signature.size());
 }
 
 }  // namespace x509test

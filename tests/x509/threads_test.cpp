@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "tests/x509/peer.h"
-#include "vorlan/x509/asn1crl.h"
-#include "vorlan/x509/certificaterevocationlist.h"
 
 using namespace x509test;
 

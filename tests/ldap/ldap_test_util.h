@@ -1,0 +1,104 @@
+// Octets in and out of the library for the LDAP tests: PDUs written as nested TLVs in hex,
+// generic decoding, decoding failures, and the npm package @ldapjs/messages as a peer.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/common/octets.h"
+#include "tests/common/temp_file.h"
+#include "vorlan/asn1/decoder.h"
+
+namespace ldappeer {
+
+using testcommon::FromHex;
+using testcommon::Octets;
+using testcommon::ToHex;
+
+inline std::string EncodedHex(const CASN1Type& value) {
+    CByteArray out;
+    value.encodeTo(out);
+    return ToHex(out.GetData(), static_cast<size_t>(out.GetSize()));
+}
+
+// A value decoded generically from hex (the encoding it windows stays alive with it).
+inline std::unique_ptr<CASN1Type> DecodeHex(const std::string& hex) {
+    const Octets octets = FromHex(hex);
+    auto* der = new CDEREncoding(1, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1);
+    der->AddRef();
+    const struct Release {
+        CDEREncoding* der;
+        ~Release() { der->Release(); }
+    } release{der};
+    return std::unique_ptr<CASN1Type>(___buildFromEncoding(*der));
+}
+
+// The reason of the decoding exception `action` raises, "" when it raises none.
+inline std::string DecodingFailure(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+        return LastDecodingReason();
+    }
+    return "";
+}
+
+// Identifier `tag` (hex), the definite length of the contents and the contents (hex).
+inline std::string tlv(const std::string& tag, std::initializer_list<std::string> parts = {}) {
+    std::string contents;
+    for (const std::string& part : parts) contents += ToHex(FromHex(part));
+    const size_t n = contents.size() / 2;
+    const std::string length = ToHex(Octets{static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)});
+    return tag + (n < 128 ? length.substr(2) : n < 256 ? "81" + length.substr(2) : "82" + length) + contents;
+}
+// A primitive string under `tag` (an OCTET STRING by default).
+inline std::string str(const std::string& text, const std::string& tag = "04") {
+    return tlv(tag, {ToHex(Octets(text.begin(), text.end()))});
+}
+inline std::string num(unsigned value, const std::string& tag = "02") {
+    return tlv(tag, {ToHex(Octets{static_cast<unsigned char>(value)})});
+}
+// resultCode, matchedDN, errorMessage.
+inline std::string result(unsigned code = 0) { return num(code, "0a") + str("") + str(""); }
+inline std::string message(const std::string& operation, const std::string& id = "020101") {
+    return tlv("30", {id, operation});
+}
+
+// Standard output of a shell command; throws when it exits non-zero.
+inline std::string Run(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char block[4096];
+    for (size_t n; pipe && (n = std::fread(block, 1, sizeof block, pipe)) > 0;) output.append(block, n);
+    if (!pipe || ::pclose(pipe) != 0) throw std::runtime_error("failed: " + command + "\n" + output);
+    return output;
+}
+
+// The output lines of `ldapjs_peer.js command` given `input`, one line each; the pinned
+// packages are installed once into the build folder (concurrent test processes under a lock).
+inline std::vector<std::string> Ldapjs(const std::string& command, const std::vector<std::string>& input = {}) {
+    static const std::string modules = [] {
+        const std::string folder = VORLAN_BINARY_DIR "/ldapjs";
+        std::filesystem::create_directories(folder);
+        Run("cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
+            "npm install --no-audit --no-fund --silent @ldapjs/messages@1.3.0 @ldapjs/filter@2.1.1 >&2'");
+        return folder + "/node_modules";
+    }();
+    std::string text;
+    for (const std::string& line : input) text += line + "\n";
+    testcommon::TempFile in(std::vector<unsigned char>(text.begin(), text.end()));
+    const auto script = std::filesystem::path(__FILE__).parent_path() / "ldapjs_peer.js";
+    std::istringstream output(
+        Run("NODE_PATH='" + modules + "' node '" + script.string() + "' " + command + " < " + in.Path()));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(output, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace ldappeer
