@@ -144,14 +144,13 @@ std::string jsonField(const std::string& json, const std::string& key) {
 }
 
 TEST(LdapjsInterop, OurRequestsParseThereAsTheOperationsTheyAre) {
-    SLDAPSearch search;
-    search.baseObject = "ou=people,dc=example,dc=com";
-    search.scope = ELDAPSearchScope::singleLevel;
-    search.derefAliases = ELDAPDerefAliases::derefAlways;
-    search.sizeLimit = 10;
-    search.timeLimit = 20;
-    search.typesOnly = true;
-    search.attributes = {"cn", "mail"};
+    const SLDAPSearch search{"ou=people,dc=example,dc=com",
+                             ELDAPSearchScope::singleLevel,
+                             ELDAPDerefAliases::derefAlways,
+                             10,
+                             20,
+                             true,
+                             {"cn", "mail"}};
     const char* filter = "(&(objectClass=person)(|(cn=Ann*)(mail=*@example.com))(!(sn=Smith))(age>=30))";
     const std::string ann = "cn=Ann,dc=example,dc=com", bob = "cn=Bob,dc=example,dc=com";
     using M = ELDAPModifyOperation;

@@ -105,11 +105,7 @@ struct SearchOutcome {
 
 SearchOutcome search(Client& client, const std::string& base, S scope, const std::string& filter,
                      unsigned long sizeLimit = 0, std::vector<std::string> attributes = {"1.1"}) {
-    SLDAPSearch request;
-    request.baseObject = base;
-    request.scope = scope;
-    request.sizeLimit = sizeLimit;
-    request.attributes = std::move(attributes);
+    const SLDAPSearch request{.baseObject = base, .scope = scope, .sizeLimit = sizeLimit, .attributes = attributes};
     SearchOutcome outcome;
     for (const MessagePtr& m : client.exchange(BuildSearchRequest(request, ParseLDAPFilter(filter)))) {
         const CASN1_ProtocolOpChoice op = m->get_protocolOp();
@@ -216,10 +212,8 @@ TEST_F(Slapd, ModifyRenameCompareDeleteAbandonWhoAmIAndUnbind) {
     EXPECT_EQ(client.result(BuildDeleteRequest(robert)), R::noSuchObject);
 
     // Abandon is never answered: the next response belongs to the next request.
-    SLDAPSearch all;
-    all.baseObject = kSuffix;
-    const unsigned long abandonID =
-        client.send(BuildAbandonRequest(client.send(BuildSearchRequest(all, ParseLDAPFilter("(cn=*)")))));
+    const unsigned long abandonID = client.send(BuildAbandonRequest(
+        client.send(BuildSearchRequest({.baseObject = kSuffix, .attributes = {}}, ParseLDAPFilter("(cn=*)")))));
     const unsigned long whoamiID = client.send(BuildExtendedRequest("1.3.6.1.4.1.4203.1.11.3"));
     MessagePtr m;
     while ((m = client.receive()) && m->GetMessageID() != whoamiID) ASSERT_NE(m->GetMessageID(), abandonID);

@@ -23,8 +23,8 @@ namespace {
 // `openssl ARGS -in IN -out OUT LAST` on files of this process: IN holds `input`; gives OUT.
 Octets Openssl(const std::string& args, const Octets& input = {}, const std::string& last = "") {
     WriteFile(InScratch("in"), input);
-    x509test::Run("openssl " + args + " -in " + InScratch("in").string() + " -out " + InScratch("out").string() + " " +
-                  last);
+    x509test::Shell("openssl " + args + " -in " + InScratch("in").string() + " -out " + InScratch("out").string() +
+                    " " + last);
     return ReadFile(InScratch("out"));
 }
 
@@ -35,8 +35,8 @@ struct Peer {
     CRSAPrivateKey privateKey;
     CCertificate certificate;
     Peer() {
-        x509test::Run("openssl req -x509 -new -sha1 -days 2 -subj '/CN=vorlan signer/O=vorlan' -key " + key + " -out " +
-                      cert);
+        x509test::Shell("openssl req -x509 -new -sha1 -days 2 -subj '/CN=vorlan signer/O=vorlan' -key " + key +
+                        " -out " + cert);
         certDer = Openssl("x509 -outform DER", ReadFile(cert));
         privateKey = PrivateKeyOf(key);
         Decoded<CASN1_Certificate>(certDer).SetDataTo(certificate);
@@ -135,9 +135,9 @@ TEST(PkcsOpenssl, SignedMessagesOfOpensslVerifyHere) {
 TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {
     const Peer& peer = ThePeer();
     const std::string big = InScratch("big.pem").string(), ec = InScratch("ec.pem").string();
-    x509test::Run("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
-    x509test::Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=EC -keyout " +
-                  InScratch("ec.key").string() + " -out " + ec);
+    x509test::Shell("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
+    x509test::Shell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=EC -keyout " +
+                    InScratch("ec.key").string() + " -out " + ec);
     const Octets bagDer =
         Openssl("crl2pkcs7 -nocrl -certfile " + peer.cert + " -certfile " + big + " -certfile " + ec + " -outform DER");
     EXPECT_EQ(Encoded(Decoded<CASN1_ContentInfo>(bagDer)), bagDer);
@@ -236,8 +236,8 @@ TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWays) {
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
     for (const char* md : {"-sha1", ""}) {  // OpenSSL's default: SHA-256
-        x509test::Run("openssl req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -key " + peer.key +
-                      " -outform DER -out " + InScratch("req.der").string());
+        x509test::Shell("openssl req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -key " +
+                        peer.key + " -outform DER -out " + InScratch("req.der").string());
         Octets der = ReadFile(InScratch("req.der"));
         EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
         der[der.size() - 1] ^= 1;
@@ -257,7 +257,7 @@ TEST(PkcsOpenssl, RequestsCheckBothWays) {
         EXPECT_EQ(request.IsSignatureOK(), 1);
         WriteFile(InScratch("built-req.der"), Encoded(request));
         const std::string text =
-            x509test::Run("openssl req -verify -noout -text -inform DER -in " + InScratch("built-req.der").string());
+            x509test::Shell("openssl req -verify -noout -text -inform DER -in " + InScratch("built-req.der").string());
         EXPECT_NE(text.find("verify OK"), std::string::npos);
         EXPECT_NE(text.find(algorithm == 3 ? "sha256WithRSAEncryption" : "sha1WithRSAEncryption"), std::string::npos);
     }

@@ -82,29 +82,6 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
     }
 }
 
-TEST(PkcsShape, OptionalSetsAreFoundByCountAndTag) {
-    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kAttribute}), kRsa, kOctets});
-    auto info = Decoded<CASN1_SignerInfo>(signer);
-    EXPECT_TRUE(info.IsAuthenticatedAttributes());
-    EXPECT_FALSE(info.IsUnauthenticatedAttributes());
-    EXPECT_EQ(Encoded(info.GetEncryptedDigest()), kOctets);
-    EXPECT_EQ(Encoded(info.GetDigestEncyptionAlgorithm()), kRsa);
-
-    auto sae = Decoded<CASN1_SignedAndEnvelopedData>(
-        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kCrl}), Set({})}));
-    EXPECT_FALSE(sae.IsCertificates());
-    EXPECT_TRUE(sae.IsCRLs());
-
-    // New certificates go in front of the lists; the lists stay.
-    auto signedData = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({})}));
-    CASN1_SET certificates;
-    certificates.AddObject(Decoded<CASN1_SEQUENCE>(Certificate()).clone());
-    signedData.SetCertificates(certificates);
-    EXPECT_EQ(Encoded(signedData),
-              Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({})}));
-    EXPECT_TRUE(CASN1_SignedData::isValid(&signedData, 0));
-}
-
 TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     const Octets wrapped = FromHex("3080 06092A864886F70D010701 A004 0402ABCD 0000");
     // An OCTET STRING is content like any other: wrapped in [0], never taken for the wrapper.
@@ -143,34 +120,45 @@ TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     EXPECT_TRUE(CASN1_DigestedData::isValid(&digested, 0));
 }
 
+// Typed parts of a decoded message (every reference refers to an object of its class: UBSan's
+// vptr check watches this), optional sets found by count and tag, messages of another type
+// refused, certificates taken with the move flag come out with it off and leave an empty [0],
+// and new certificates go in front of the lists.
 TEST(PkcsShape, DecodedMessagesGiveTypedPartsAndMessagesOfTheirType) {
-    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
+    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kAttribute}), kRsa, kOctets});
     const Octets signedData = Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {Certificate()}), Set({signer})});
     const Octets message = Seq({FromHex("06092A864886F70D010702"), Ctx(0, {signedData})});
     CDEREncoding der(0, const_cast<unsigned char*>(message.data()), message.size(), 0, 1);
     const CASN1_ContentInfo info(der);
     const CASN1_SignedData read(info);
-    // Every reference refers to an object of its class (UBSan's vptr check watches this).
     const CASN1_SignerInfo& first = read.GetSignerInfo(0);
     EXPECT_EQ(&first, dynamic_cast<const CASN1_SignerInfo*>(&read.GetSignerInfos().GetComponent(0)));
+    EXPECT_TRUE(first.IsAuthenticatedAttributes() && !first.IsUnauthenticatedAttributes());
     EXPECT_EQ(Encoded(first.GetIssuerAndSerialNumber().GetIssuer()), kName);
-    EXPECT_EQ(Encoded(first.GetDigestAlgorithm()), kSha1);
-    EXPECT_EQ(Encoded(read.GetContentInfo().GetContent()), kOctets);
+    EXPECT_EQ(Concat({Encoded(first.GetDigestAlgorithm()), Encoded(first.GetDigestEncyptionAlgorithm()),
+                      Encoded(first.GetEncryptedDigest()), Encoded(read.GetContentInfo().GetContent())}),
+              Concat({kSha1, kRsa, kOctets, kOctets}));
     EXPECT_EQ(Encoded(read), signedData);
     EXPECT_NE(DecodingReason([&] { CASN1_EnvelopedData wrongType(info); }), "");
     const Octets broken = Seq({Seq({})});
     CDEREncoding brokenDer(0, const_cast<unsigned char*>(broken.data()), broken.size(), 0, 1);
     EXPECT_EQ(DecodingReason([&] { CASN1_ContentInfo invalid(brokenDer); }), "ContentInfo contents is not valid");
-
-    // Certificates taken with the move flag come out with it off, and leave an empty [0].
     CASN1_SignedData mutableCopy(read);
     const std::unique_ptr<CASN1_SET> moved(mutableCopy.GetCertificates(1));
     ASSERT_EQ(moved->GetCount(), 1);
-    EXPECT_EQ(moved->GetComponent(0).m_bClearAfterGet, 0);
-    EXPECT_EQ(moved->m_bClearAfterGet, 0);
+    EXPECT_TRUE(moved->GetComponent(0).m_bClearAfterGet == 0 && moved->m_bClearAfterGet == 0);
     EXPECT_EQ(Encoded(moved->GetComponent(0)), Certificate());
-    const std::unique_ptr<CASN1_SET> copied(CASN1_SignedData(read).GetCertificates(0));
-    EXPECT_EQ(Encoded(*copied), Set({Certificate()}));
+    EXPECT_EQ(Encoded(*std::unique_ptr<CASN1_SET>(CASN1_SignedData(read).GetCertificates(0))), Set({Certificate()}));
+
+    const auto sae = Decoded<CASN1_SignedAndEnvelopedData>(
+        Seq({Int(1), Set({}), Set({}), kEncryptedContentInfo, Ctx(1, {kCrl}), Set({})}));
+    EXPECT_TRUE(!sae.IsCertificates() && sae.IsCRLs());
+    auto bag = Decoded<CASN1_SignedData>(Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({})}));
+    CASN1_SET certificates;
+    certificates.AddObject(Decoded<CASN1_SEQUENCE>(Certificate()).clone());
+    bag.SetCertificates(certificates);
+    EXPECT_EQ(Encoded(bag), Seq({Int(1), Set({}), kContentInfo, Ctx(0, {Certificate()}), Ctx(1, {kCrl}), Set({})}));
+    EXPECT_TRUE(CASN1_SignedData::isValid(&bag, 0));
 }
 
 TEST(PkcsParameters, AccessorsRefuseWhatTheCiphersCannotTake) {
