@@ -105,6 +105,14 @@ inline Octets PeerCertificate(const std::string& key, const std::string& dn, con
     return ReadFile(der);
 }
 
+// The PEM file of a DER certificate.
+inline std::string Pem(const Octets& der, const std::string& name) {
+    const fs::path path = InScratch(name + ".der"), pem = InScratch(name + ".pem");
+    WriteFile(path, der);
+    Shell("openssl x509 -inform DER -in " + path.string() + " -out " + pem.string());
+    return pem.string();
+}
+
 // One DER value decoded into `target` (its identifier must match).
 inline void Decode(CASN1Type& target, const Octets& der) {
     CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
