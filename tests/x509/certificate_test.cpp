@@ -5,7 +5,6 @@
 // `openssl req -x509` and `openssl x509 -req` read field by field as libcrypto reads them and
 // checked against their issuers; certificates made and signed here pass `openssl verify` and
 // print as written.
-#include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
@@ -13,6 +12,7 @@
 #include "tests/common/exceptions.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/publickey.h"
+#include "vorlan/x509/subjectpublickeyinfo.h"
 #include "vorlan/x509/validity.h"
 
 namespace x509test {
@@ -26,7 +26,6 @@ X509Ptr Parse(const Octets& der) {
     return {d2i_X509(nullptr, &at, static_cast<long>(der.size())), X509_free};
 }
 
-const Octets kSha384WithRSA = Seq({FromHex("06092a864886f70d01010c"), FromHex("0500")});
 Octets Validity(const std::string& notAfter = "480305140709Z", unsigned char tag = 0x17) {
     return Seq({Text(0x17, "980305140709Z"), Text(tag, notAfter)});
 }
@@ -65,13 +64,8 @@ CCertificate Sample(const CRSAPublicKey& key, const char* subject = "Leaf") {
     certificate.GetDataFrom(key);
     return certificate;
 }
-// The certificate equal, with the same digests cached.
-bool Same(const CCertificate& a, const CCertificate& b) {
-    return a == b && a.m_bHasDigest16 == b.m_bHasDigest16 && a.m_bHasDigestSha1 == b.m_bHasDigestSha1 &&
-           a.m_bHasDigestSha256 == b.m_bHasDigestSha256 && std::equal(a.m_digest16, a.m_digest16 + 16, b.m_digest16) &&
-           std::equal(a.m_digestSha1, a.m_digestSha1 + 20, b.m_digestSha1) &&
-           std::equal(a.m_digestSha256, a.m_digestSha256 + 32, b.m_digestSha256);
-}
+// The certificate equal, with the same signature and digests cached.
+bool Same(const CCertificate& a, const CCertificate& b) { return a == b && SignedState(a) == SignedState(b); }
 // A version 3 certificate of `openssl req -x509` with a critical basic constraint.
 CCertificate Peer(const std::string& digest, const std::string& cn) {
     return ReadCertificate(PeerCertificate(KeyFile(512, 3), "CN=" + cn + "\n", "-" + digest, "utf8only",
@@ -248,16 +242,8 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     }
 
     CArray<CCertificate, const CCertificate&> array, back;
-    array.Add(original);
-    array.Add(Sample(PrivateKeyOf(KeyFile(512, 3))));
-    ASSERT_TRUE(LoadInto(back, Stored(array)) == kNothingThrown && back.GetSize() == 2);
-    EXPECT_TRUE(back[0] == array[0] && back[1] == array[1]);
-    CArray<CASN1_Certificate, const CASN1_Certificate&> values, loadedValues;
-    values.Add(CASN1_Certificate(original));
-    EXPECT_EQ(LoadInto(loadedValues, Stored(values)), kNothingThrown);
-    EXPECT_EQ(Encoded(loadedValues[0]), EncodingOf(original));
-    values.Add(CASN1_Certificate());  // an empty SEQUENCE is no certificate
-    EXPECT_EQ(LoadInto(loadedValues, Stored(values)), CArchiveException::generic);
+    array.Add(original), array.Add(sha256);
+    EXPECT_TRUE(LoadInto(back, Stored(array)) == kNothingThrown && back.GetSize() == 2 && Same(back[1], sha256));
 }
 
 TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
@@ -340,46 +326,21 @@ TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
     EXPECT_EQ(CCertificate().HasUnknownCriticalExtension(), 0);
 }
 
-// A right-aligned field, and a number as such a field.
-Octets Field(const BYTE* field) { return Octets(field, field + CCertificate::kFieldSize); }
-Octets Padded(const BIGNUM* number) {
-    Octets out(CCertificate::kFieldSize);
-    BN_bn2binpad(number, out.data(), static_cast<int>(out.size()));
-    return out;
-}
-
-std::time_t TimeOf(const ASN1_TIME* time) {
-    struct tm fields {};
-    ASN1_TIME_to_tm(time, &fields);
-    return timegm(&fields);
-}
-
-// Every field of `ours` equals what libcrypto reads from `der` (names: see the names tests; the
+// Every field of `ours` as libcrypto reads them from `der` (names: see the names tests; the
 // signature: checked by verifying both ways).
 void ExpectFieldsAsOpenSSLReads(const CCertificate& ours, const Octets& der) {
     const X509Ptr peer = Parse(der);
     ASSERT_TRUE(peer);
     X509* x = peer.get();
-    EXPECT_EQ(ours.m_bVersion, X509_get_version(x));
-    BIGNUM* serial = ASN1_INTEGER_to_BN(X509_get0_serialNumber(x), nullptr);
-    BIGNUM* ourSerial = BN_bin2bn(ours.m_serialNumber.GetData(), ours.m_serialNumber.GetSize(), nullptr);
-    BN_set_negative(ourSerial, ours.m_serialNumber.m_bNegative);
-    EXPECT_EQ(BN_cmp(serial, ourSerial), 0);
-    BN_free(serial), BN_free(ourSerial);
     const int nids[] = {NID_md2WithRSAEncryption, NID_md5WithRSAEncryption, NID_sha1WithRSAEncryption,
                         NID_sha256WithRSAEncryption};
-    EXPECT_EQ(nids[ours.m_nSignatureAlgorithm], X509_get_signature_nid(x));
-    EXPECT_EQ(ours.m_notBefore.GetTime(), TimeOf(X509_get0_notBefore(x)));
-    EXPECT_EQ(ours.m_notAfter.GetTime(), TimeOf(X509_get0_notAfter(x)));
-    const EVP_PKEY* key = X509_get0_pubkey(x);
-    EXPECT_EQ(ours.m_wKeyBits, EVP_PKEY_get_bits(key));
-    for (auto [name, field] :
-         {std::pair{OSSL_PKEY_PARAM_RSA_N, ours.m_modulus}, {OSSL_PKEY_PARAM_RSA_E, ours.m_publicExponent}}) {
-        BIGNUM* number = nullptr;
-        EVP_PKEY_get_bn_param(key, name, &number);
-        EXPECT_EQ(Field(field), Padded(number)) << name;
-        BN_free(number);
-    }
+    EXPECT_TRUE(ours.m_bVersion == X509_get_version(x) &&
+                nids[ours.m_nSignatureAlgorithm] == X509_get_signature_nid(x));
+    EXPECT_EQ(Encoded(CASN1_INTEGER(ours.m_serialNumber)), Der(X509_get0_serialNumber(x), i2d_ASN1_INTEGER));
+    EXPECT_TRUE(ASN1_TIME_cmp_time_t(X509_get0_notBefore(x), ours.m_notBefore.GetTime()) == 0 &&
+                ASN1_TIME_cmp_time_t(X509_get0_notAfter(x), ours.m_notAfter.GetTime()) == 0);
+    EXPECT_EQ(ours.m_wKeyBits, EVP_PKEY_get_bits(X509_get0_pubkey(x)));
+    EXPECT_EQ(Encoded(CASN1_SubjectPublicKeyInfo(ours)), Der(X509_get0_pubkey(x), i2d_PUBKEY));
 }
 
 struct PeerRow {
@@ -471,28 +432,22 @@ TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten)
         {"v3 SHA-256, issued by a root of 100 years, valid up to 2060", 2, 1024, 65537, &kPeerRows[4], 3,
          "sha256WithRSAEncryption", 2060, ""},
     };
+    // The subject in every string type the library writes: printable, IA5, T61 and UTF8.
+    CDistinguishedName subject = NameOf({{{dnCountryName, "DE"}, {dnEmailAddress, "Erika@Example.org"}},
+                                         {{dnOrganizationName, "M\xFCller"}},
+                                         {{dnCommonName, "J\xC3\xBCrgen"}}});
+    subject[2]->m_attributes[0]->m_nStringType = kASN1UTF8String;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const CRSAPrivateKey subjectKey = PrivateKeyOf(KeyFile(row.bits, row.exponent));
-        // The subject in every string type the library writes.
         CCertificate ours;
         ours.m_bVersion = row.version;
         ours.m_serialNumber.RandomPermutation();
-        auto* rdn = new CRelativeDN;
-        rdn->Add(new CAttributeValue(dnCountryName, "DE"));
-        rdn->Add(new CAttributeValue(dnEmailAddress, "Erika@Example.org"));
-        auto* latin1 = new CAttributeValue(dnOrganizationName, "M\xFCller");
-        latin1->m_nStringType = kASN1T61String;
-        auto* utf8 = new CAttributeValue(dnCommonName, "J\xC3\xBCrgen");
-        utf8->m_nStringType = kASN1UTF8String;
-        for (CRelativeDN* added : {rdn, new CRelativeDN, new CRelativeDN}) ours.m_subject.Add(added);
-        ours.m_subject[1]->Add(latin1);
-        ours.m_subject[2]->Add(utf8);
+        ours.m_subject = subject;
         ours.m_notBefore.SetTime(std::time(nullptr) - 60);
         ours.m_notAfter.SetTime(std::time(nullptr) + 86400 * 30);
         if (row.year) ours.m_notAfter.m_wYear = static_cast<WORD>(row.year);
         ours.GetDataFrom(subjectKey);
-
         const Octets caDer = row.ca ? MakePeerCertificate(*row.ca) : Octets{};
         const CCertificate ca = row.ca ? ReadCertificate(caDer) : CCertificate();
         ours.m_issuer = row.ca ? ca.m_subject : ours.m_subject;
