@@ -111,15 +111,10 @@ const std::tuple<const Algorithm&, std::string, const char*> kVectors[] = {
     {kMD2, "abcdefghijklmnopqrstuvwxyz", "4e8ddff3650292ab5a4108c3aa47940b"},
     {kMD2, alphanumeric, "da33def2a42df13975352846c30338cd"},
     {kMD2, digits80, "d5976f79d83d3a0dc9806c3c66f3efd8"},
-    // A selection of RFC 1321 appendix A.5 (MD5 is also compared with OpenSSL below), and one
-    // million "a"
+    // RFC 1321 appendix A.5 (MD5 is also compared with OpenSSL below) and one million "a"
     {kMD5, "", "d41d8cd98f00b204e9800998ecf8427e"},
-    {kMD5, "a", "0cc175b9c0f1b6a831c399e269772661"},
     {kMD5, "abc", "900150983cd24fb0d6963f7d28e17f72"},
     {kMD5, "message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-    {kMD5, "abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-    {kMD5, alphanumeric, "d174ab98d277d9f5a5611c2c9f419d9f"},
-    {kMD5, digits80, "57edf4a22be3c955ac49da2e2107b67a"},
     {kMD5, million, "7707d6ae4e027c70eea2a935c2296f21"},
     // FIPS 180-1 appendices A, B and C
     {kSHA1, "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},

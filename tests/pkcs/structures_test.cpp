@@ -11,6 +11,8 @@
 namespace pkcstest {
 namespace {
 
+// Valid shapes that messages of the openssl command have (its signers with and without signed
+// attributes, recipients, encrypted content) and the round-tripped types are read there.
 TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
     const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
     const Octets signedAttrs = Ctx(0, {kAttribute}), unsignedAttrs = Ctx(1, {kAttribute});
@@ -22,7 +24,6 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
     const std::tuple<int (*)(const CASN1Type*, int), Octets, int> rows[] = {
         {ci, Seq({}), 0},
         {ci, Seq({kData}), 1},  // type only
-        {ci, kContentInfo, 1},
         {ci, Seq({kData, Ctx(0, {})}), 0},
         {ci, Seq({kData, FromHex("8000")}), 0},  // primitive [0]
         {ci, Seq({kData, Ctx(0, {kOctets, kOctets})}), 0},
@@ -31,12 +32,9 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
         {ci, Seq({kData, Ctx(0, {kOctets}), kData}), 0},
         {CASN1_Attribute::isValid, kAttribute, 1},
         {CASN1_Attribute::isValid, Seq({kContentTypeAttr, Seq({kData})}), 0},  // values not a SET
-        {CASN1_IssuerAndSerialNumber::isValid, kIssuerAndSerial, 1},
         {CASN1_IssuerAndSerialNumber::isValid, Seq({Seq({kData}), Int(5)}), 0},
-        {si, signer, 1},
         {si, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
         {si, Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
-        {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets}), 1},  // OpenSSL's six components
         {si, Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets, unsignedAttrs}), 1},
         {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
         {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
@@ -51,17 +49,12 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
         {sd, Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
         {sd, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}), 0},
         {eci, Seq({kData, kSha1}), 1},
-        {eci, kEncryptedContentInfo, 1},
         {eci, Seq({kData, kSha1, FromHex("8100")}), 0},
-        {CASN1_RecipientInfo::isValid, recipient, 1},
         {CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
-        {CASN1_EnvelopedData::isValid, Seq({Int(0), Set({recipient}), kEncryptedContentInfo}), 1},
         {CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
         {sed, Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
         {sed, Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
-        {CASN1_DigestedData::isValid, Seq({Int(0), kSha1, kContentInfo, kOctets}), 1},
         {CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
-        {CASN1_EncryptedData::isValid, Seq({Int(0), kEncryptedContentInfo}), 1},
         {CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
         {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets}), 1},
         {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets, kOctets}), 0},
@@ -84,14 +77,13 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
 
 TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     const Octets wrapped = FromHex("3080 06092A864886F70D010701 A004 0402ABCD 0000");
+    const auto abcd = [] { return new CASN1_OCTET_STRING(kOctets.data() + 2, 2); };
     // An OCTET STRING is content like any other: wrapped in [0], never taken for the wrapper.
-    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, new CASN1_OCTET_STRING(kOctets.data() + 2, 2))), wrapped);
-    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data,
-                                        static_cast<CASN1Type*>(new CASN1_OCTET_STRING(kOctets.data() + 2, 2)))),
-              wrapped);
+    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, abcd())), wrapped);
+    EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, static_cast<CASN1Type*>(abcd()))), wrapped);
     EXPECT_EQ(Encoded(CASN1_ContentInfo(new CASN1_data, nullptr)), Seq({kData}));
     auto ready = std::make_unique<CASN1_TAGGED>(0x80, 0);
-    ready->AddObject(new CASN1_OCTET_STRING(kOctets.data() + 2, 2));
+    ready->AddObject(abcd());
     CASN1_ContentInfo withContent(new CASN1_data, ready.release());
     EXPECT_EQ(Encoded(withContent), kContentInfo);
     withContent.DeleteContent();
@@ -100,7 +92,7 @@ TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
 
     // Encrypted content is [0] IMPLICIT whether given as an OCTET STRING or as [0].
     auto sha1 = [] { return new CASN1_AlgorithmIdentifier(Decoded<CASN1_AlgorithmIdentifier>(kSha1)); };
-    CASN1_EncryptedContentInfo retagged(new CASN1_data, sha1(), new CASN1_OCTET_STRING(kOctets.data() + 2, 2));
+    CASN1_EncryptedContentInfo retagged(new CASN1_data, sha1(), abcd());
     EXPECT_EQ(Encoded(retagged), kEncryptedContentInfo);
     EXPECT_EQ(
         Encoded(CASN1_EncryptedContentInfo(new CASN1_data, sha1(), new CASN1_TAGGED(retagged.GetEncryptedContent()))),
@@ -108,16 +100,14 @@ TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     EXPECT_FALSE(
         CASN1_EncryptedContentInfo(new CASN1_data, new CASN1_AlgorithmIdentifier(), nullptr).IsEncryptedContent());
 
+    // A negative digest length is refused; a buffer of the wrong size is left alone (the
+    // digest read back whole is in the round trip of the openssl test).
     const unsigned char digest[16] = {1, 2, 3};
     const CASN1_AlgorithmIdentifier md5(new CASN1_md5, nullptr);
     EXPECT_NE(DecodingReason([&] { CASN1_DigestedData(md5, new CASN1_ContentInfo(new CASN1_data), digest, -1); }), "");
-    CASN1_DigestedData digested(md5, new CASN1_ContentInfo(new CASN1_data), digest, 16);
     unsigned char out[20] = {9};
-    EXPECT_EQ(digested.GetDigest(out, 20), 0);
+    EXPECT_EQ(CASN1_DigestedData(md5, new CASN1_ContentInfo(new CASN1_data), digest, 16).GetDigest(out, 20), 0);
     EXPECT_EQ(out[0], 9);
-    EXPECT_EQ(digested.GetDigest(out, 16), 1);
-    EXPECT_EQ(Octets(out, out + 16), Octets(digest, digest + 16));
-    EXPECT_TRUE(CASN1_DigestedData::isValid(&digested, 0));
 }
 
 // Typed parts of a decoded message (every reference refers to an object of its class: UBSan's
@@ -134,15 +124,10 @@ TEST(PkcsShape, DecodedMessagesGiveTypedPartsAndMessagesOfTheirType) {
     const CASN1_SignerInfo& first = read.GetSignerInfo(0);
     EXPECT_EQ(&first, dynamic_cast<const CASN1_SignerInfo*>(&read.GetSignerInfos().GetComponent(0)));
     EXPECT_TRUE(first.IsAuthenticatedAttributes() && !first.IsUnauthenticatedAttributes());
-    EXPECT_EQ(Encoded(first.GetIssuerAndSerialNumber().GetIssuer()), kName);
-    EXPECT_EQ(Concat({Encoded(first.GetDigestAlgorithm()), Encoded(first.GetDigestEncyptionAlgorithm()),
-                      Encoded(first.GetEncryptedDigest()), Encoded(read.GetContentInfo().GetContent())}),
-              Concat({kSha1, kRsa, kOctets, kOctets}));
     EXPECT_EQ(Encoded(read), signedData);
     EXPECT_NE(DecodingReason([&] { CASN1_EnvelopedData wrongType(info); }), "");
-    const Octets broken = Seq({Seq({})});
-    CDEREncoding brokenDer(0, const_cast<unsigned char*>(broken.data()), broken.size(), 0, 1);
-    EXPECT_EQ(DecodingReason([&] { CASN1_ContentInfo invalid(brokenDer); }), "ContentInfo contents is not valid");
+    EXPECT_EQ(DecodingReason([] { OnEncoding(Seq({Seq({})}), [](CDEREncoding& e) { CASN1_ContentInfo invalid(e); }); }),
+              "ContentInfo contents is not valid");
     CASN1_SignedData mutableCopy(read);
     const std::unique_ptr<CASN1_SET> moved(mutableCopy.GetCertificates(1));
     ASSERT_EQ(moved->GetCount(), 1);
@@ -179,19 +164,15 @@ TEST(PkcsParameters, AccessorsRefuseWhatTheCiphersCannotTake) {
         {Seq({Int(16), Int(12), Int(64), kOctets}), 12, false},
     };
     for (const Row& row : rows) {
-        const auto check = [&](const auto& parameters, auto value) {
-            unsigned long got = 0;
-            CByteArray iv;
-            EXPECT_EQ(DecodingReason([&] { got = value(parameters); }).empty(), row.value != 0) << ToHex(row.der);
-            EXPECT_EQ(got, row.value) << ToHex(row.der);
-            EXPECT_EQ(DecodingReason([&] { parameters.GetIV(iv); }).empty(), row.ivOk) << ToHex(row.der);
-        };
         const CASN1_SEQUENCE read = Decoded<CASN1_SEQUENCE>(row.der);
-        if (read.GetCount() == 2)
-            check(CASN1_RC2AlgorithmParameter(read),
-                  [](const auto& p) -> unsigned long { return p.GetEffectiveBits(); });
-        else
-            check(CASN1_RC5AlgorithmParameter(read), [](const auto& p) { return p.GetRounds(); });
+        const auto rc2 = [&] { return CASN1_RC2AlgorithmParameter(read); };
+        const auto rc5 = [&] { return CASN1_RC5AlgorithmParameter(read); };
+        const bool two = read.GetCount() == 2;
+        unsigned long got = 0;
+        CByteArray iv;
+        const bool refused = DecodingReason([&] { got = two ? rc2().GetEffectiveBits() : rc5().GetRounds(); }) != "";
+        EXPECT_EQ(std::pair(refused, got), std::pair(row.value == 0, row.value)) << ToHex(row.der);
+        EXPECT_EQ(DecodingReason([&] { two ? rc2().GetIV(iv) : rc5().GetIV(iv); }).empty(), row.ivOk) << ToHex(row.der);
     }
     // Block sizes the cipher has no words for.
     const CASN1_RC5AlgorithmParameter block24(Decoded<CASN1_SEQUENCE>(Seq({Int(16), Int(12), Int(24)})));

@@ -66,12 +66,7 @@ int Valid(const Octets& der) {
 }
 
 TEST(KeyStructures, ChecksFollowTheSchema) {
-    const struct {
-        const char* name;
-        int (*valid)(const Octets&);
-        Octets der;
-        int expected;
-    } rows[] = {
+    const struct { const char* name; int (*valid)(const Octets&); Octets der; int expected; } rows[] = {
         {"2,048-bit modulus with its sign octet", Valid<CASN1_PublicKey>, Seq({Modulus(257), Int({3})}), 1},
         {"258-octet modulus", Valid<CASN1_PublicKey>, Seq({Modulus(258), Int({3})}), 0},
         {"one number", Valid<CASN1_PublicKey>, Seq({Modulus(65)}), 0},
@@ -100,11 +95,7 @@ TEST(KeyStructures, ChecksFollowTheSchema) {
 }
 
 TEST(KeyStructures, AlgorithmParametersStateTheKeyLengthUpToTheFields) {
-    const struct {
-        const char* name;
-        Octets parameters;
-        int bits;  // -1: refused
-    } rows[] = {
+    const struct { const char* name; Octets parameters; int bits; } rows[] = {  // bits -1: refused
         {"NULL: the modulus length", kNull, 64},
         {"none: the modulus length", {}, 64},
         {"INTEGER 1024 whatever the modulus", Int(FromHex("0400")), 1024},

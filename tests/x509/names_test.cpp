@@ -7,25 +7,9 @@
 namespace x509test {
 namespace {
 
-using Attribute = std::pair<DNAttrNameEnum, const char*>;
-
-// A name of RDNs given first to last.
-CDistinguishedName NameOf(std::initializer_list<std::initializer_list<Attribute>> rdns) {
-    CDistinguishedName name;
-    for (const auto& attributes : rdns) {
-        auto* rdn = new CRelativeDN;
-        for (const auto& [type, value] : attributes) rdn->Add(new CAttributeValue(type, value));
-        name.Add(rdn);
-    }
-    return name;
-}
-
 // The name of an encoding, through the decoder.
 CDistinguishedName Decoded(const std::string& hex) {
-    const Octets der = FromHex(hex);
-    CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-    encoding.AddRef();
-    return CASN1_RDNSequence(encoding);
+    return OnEncoding(FromHex(hex), [](CDEREncoding& e) { return CDistinguishedName(CASN1_RDNSequence(e)); });
 }
 Octets EncodedName(const CDistinguishedName& name) { return Encoded(CASN1_RDNSequence(name)); }
 

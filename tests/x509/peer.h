@@ -105,6 +105,14 @@ inline Octets PeerCertificate(const std::string& key, const std::string& dn, con
     return ReadFile(der);
 }
 
+// The PEM file of a DER certificate.
+inline std::string Pem(const Octets& der, const std::string& name) {
+    const fs::path path = InScratch(name + ".der"), pem = InScratch(name + ".pem");
+    WriteFile(path, der);
+    Shell("openssl x509 -inform DER -in " + path.string() + " -out " + pem.string());
+    return pem.string();
+}
+
 // One DER value decoded into `target` (its identifier must match).
 inline void Decode(CASN1Type& target, const Octets& der) {
     CDEREncoding encoding(0, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
@@ -159,6 +167,15 @@ inline CCertificate ReadCertificate(const Octets& der) {
 }
 
 inline Octets OctetsOf(const CByteArray& a) { return Octets(a.GetData(), a.GetData() + a.GetSize()); }
+// The DER libcrypto writes of a value (it read).
+template <class T>
+Octets Der(const T* value, int (*i2d)(const T*, unsigned char**)) {
+    unsigned char* der = nullptr;
+    const int n = i2d(value, &der);
+    Octets out(der, der + n);
+    OPENSSL_free(der);
+    return out;
+}
 inline Octets EncodingOf(const CCertificate& certificate) {
     CByteArray out;
     certificate.GetEncoding(out);
@@ -214,21 +231,27 @@ inline Octets Sha1(const Octets& data) {
     return digest;
 }
 inline const Octets kSha1WithRSA = Seq({FromHex("06092a864886f70d010105"), FromHex("0500")});
+inline const Octets kSha384WithRSA = Seq({FromHex("06092a864886f70d01010c"), FromHex("0500")});
 inline const Octets kSignature = FromHex("030400010203");
-// A name of one common name, as DER and as the client's name.
-inline Octets Name(const std::string& cn) { return Seq({Tlv(0x31, Seq({FromHex("0603550403"), Text(0x13, cn)}))}); }
-inline CDistinguishedName NameOf(const char* cn) {
+// A client's name of RDNs given first to last, and one of a common name (also as DER).
+inline CDistinguishedName NameOf(
+    std::initializer_list<std::initializer_list<std::pair<DNAttrNameEnum, const char*>>> rdns) {
     CDistinguishedName name;
-    name.Add(new CRelativeDN);
-    name[0]->Add(new CAttributeValue(dnCommonName, cn));
+    for (const auto& attributes : rdns) {
+        auto* rdn = new CRelativeDN;
+        for (const auto& [type, value] : attributes) rdn->Add(new CAttributeValue(type, value));
+        name.Add(rdn);
+    }
     return name;
 }
+inline CDistinguishedName NameOf(const char* cn) { return NameOf({{{dnCommonName, cn}}}); }
+inline Octets Name(const std::string& cn) { return Seq({Tlv(0x31, Seq({FromHex("0603550403"), Text(0x13, cn)}))}); }
 
-// A signature made without the private key for an issuer of public exponent 3: s with
-// s^3 = block modulo 2^(8 * block size), bit by bit from the lowest (adding 2^i to an odd s
-// flips bit i of s^3 and keeps the bits below). The block must be odd. The forgery is real:
-// s^3 stays below the modulus, so the RSA output ends in the block.
-inline Octets ForgedSignature(const Octets& block, const CRSAPublicKey& issuer) {
+// A signature made without the private key for an issuer of public exponent 3, placed in the
+// object's fields: s with s^3 = block modulo 2^(8 * block size), bit by bit from the lowest
+// (adding 2^i to an odd s flips bit i of s^3 and keeps the bits below). The block must be odd.
+// The forgery is real: s^3 stays below the modulus, so the RSA output ends in the block.
+inline void PlaceForgery(CSignedObject& object, const Octets& block, const CRSAPublicKey& issuer) {
     const int bits = static_cast<int>(8 * block.size());
     std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)> ctx(BN_CTX_new(), BN_CTX_free);
     BIGNUM* target = BN_bin2bn(block.data(), static_cast<int>(block.size()), nullptr);
@@ -240,8 +263,8 @@ inline Octets ForgedSignature(const Octets& block, const CRSAPublicKey& issuer) 
         BN_mul(cube, cube, root, ctx.get());
         if (BN_is_bit_set(cube, i) != BN_is_bit_set(target, i)) BN_set_bit(root, i);
     }
-    Octets signature(block.size());
-    BN_bn2binpad(root, signature.data(), static_cast<int>(signature.size()));
+    BN_bn2binpad(root, object.m_signature + 256 - block.size(), static_cast<int>(block.size()));
+    object.m_wSignatureBits = static_cast<WORD>(bits);
     BIGNUM* modulus = BN_bin2bn(issuer.modulus, CRSAPublicKey::kFieldSize, nullptr);
     BN_set_word(cube, 3);
     BN_mod_exp(root, root, cube, modulus, ctx.get());
@@ -249,14 +272,14 @@ inline Octets ForgedSignature(const Octets& block, const CRSAPublicKey& issuer) 
     BN_bn2binpad(root, output.data(), static_cast<int>(output.size()));
     EXPECT_EQ(Octets(output.end() - static_cast<long>(block.size()), output.end()), block);
     BN_free(target), BN_free(root), BN_free(cube), BN_free(modulus);
-    return signature;
 }
 
-// The forged signature of `block` for an e = 3 issuer placed in the object's fields.
-inline void PlaceForgery(CSignedObject& object, const Octets& block, const CRSAPublicKey& issuer) {
-    const Octets signature = ForgedSignature(block, issuer);
-    std::copy(signature.begin(), signature.end(), object.m_signature + 256 - signature.size());
-    object.m_wSignatureBits = static_cast<WORD>(8 * signature.size());
+// The signature fields and the cached digests of a certificate or list, for comparisons.
+inline std::string SignedState(const CSignedObject& o) {
+    return std::to_string(o.m_nSignatureAlgorithm) + "/" + std::to_string(o.m_wSignatureBits) +
+           ToHex(o.m_signature, 256) + std::to_string(o.m_bHasDigest16) + ToHex(o.m_digest16, 16) +
+           std::to_string(o.m_bHasDigestSha1) + ToHex(o.m_digestSha1, 20) + std::to_string(o.m_bHasDigestSha256) +
+           ToHex(o.m_digestSha256, 32);
 }
 
 }  // namespace x509test

@@ -1,6 +1,6 @@
 // CUTCTime and the UTCTime and GeneralizedTime conversions: every text shape, hostile contents,
-// the form certificates write, the instant order across zones and midnight, one second back,
-// time_t and the archive form, all checked against the C library's timegm/gmtime.
+// the form certificates write (also of time_t and the current time), the instant order across
+// zones and midnight, one second back and the archive form, checked against the C library's timegm.
 #include <ctime>
 
 #include "peer.h"
@@ -97,8 +97,15 @@ TEST(GeneralizedTimeText, ReadIntoTheFullYearKeptInItsFormAndWrittenForYearsOuts
         {Parsed("5501010030+0100"), Text(0x17, "5501010030+0100")},
         {year2100, Text(0x18, "20991231233000Z")},
         {CUTCTime(std::time_t{-1}), Text(0x18, "19691231235959Z")},
+        {CUTCTime(std::time_t{0}), Text(0x17, "700101000000Z")},
+        {CUTCTime(std::time_t{951868799}), Text(0x17, "000229235959Z")},
+        {CUTCTime(std::time_t{3155759999}), Text(0x18, "20691231235959Z")},
     };
     for (const auto& [time, der] : built) EXPECT_EQ(Written(time), der);
+    // The current time, in GMT with seconds.
+    const std::time_t before = std::time(nullptr);
+    const CUTCTime now;
+    EXPECT_TRUE(Written(now).size() == 15 && now.GetTime() >= before && now.GetTime() <= std::time(nullptr));
     // UTCTime itself refuses what would read back wrong, the builder what fits no form.
     CUTCTime time(std::time_t{0});
     for (WORD year : {1969, 2070, 2075}) {
@@ -148,20 +155,6 @@ TEST(UTCTimeOrder, InstantsAcrossZonesAndMidnightAndOneSecondBackFollowTimegm) {
         --time;
         EXPECT_TRUE(time.IsValid() && time.GetTime() == OracleInstant(text) - 1) << text;
     }
-}
-
-TEST(UTCTimeClock, TimeTConversionsAndTheCurrentTimeAreGmtWithSeconds) {
-    for (std::time_t t : {std::time_t{0}, std::time_t{951868799}, std::time_t{3155759999}}) {
-        struct tm f {};
-        gmtime_r(&t, &f);
-        const CUTCTime time(t);
-        EXPECT_TRUE(time.GetTime() == t && time.m_wYear == f.tm_year + 1900 && time.m_bDay == f.tm_mday);
-        EXPECT_EQ(time.m_bFormatLength, 13);
-    }
-    const std::time_t before = std::time(nullptr);
-    const CUTCTime now;
-    EXPECT_TRUE(now.m_nZoneKind == 0u && now.m_wZoneMinutes == 0 && now.m_bFormatLength == 13);
-    EXPECT_TRUE(now.GetTime() >= before && now.GetTime() <= std::time(nullptr));
 }
 
 TEST(UTCTimeArchive, FieldsRoundTripAndBadRecordsAreRefused) {
