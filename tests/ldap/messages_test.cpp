@@ -248,8 +248,9 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
 constexpr long kFails = -1;
 
 // FrameLength with a limit, GetMessageID and GetOperationTag on octets: the value, 0 from
-// FrameLength for more octets needed, kFails for the decoding exception. GetMessageID shares
-// its check of the number with the decoders (their table has the refused IDs).
+// FrameLength for more octets needed, kFails for the decoding exception. Every truncation of a
+// real entry needs more octets in the slapd test; GetMessageID shares its check of the number
+// with the decoders (their table has the refused IDs).
 TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
     using Reader = std::function<long(const Octets&)>;
     const auto frame = [](unsigned long limit) -> Reader {
@@ -258,12 +259,8 @@ TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
     const Reader id = [](const Octets& o) { return static_cast<long>(GetMessageID(o.data(), o.size())); };
     const Reader tag = [](const Octets& o) { return static_cast<long>(GetOperationTag(o.data(), o.size())); };
     const std::tuple<Reader, const char*, long> rows[] = {
-        {frame(100), "", 0},
-        {frame(100), "30", 0},
-        {frame(100), "3005020101", 0},
         {frame(100), "30050201014200", 7},
         {frame(100), "30050201014200300502", 7},  // the next message has begun
-        {frame(100), "3081", 0},
         {frame(100), "3081050201014200", 8},
         {frame(100), "3084000000050201014200", 11},  // long form with leading zeros is BER
         {frame(7), "30050201014200", 7},
