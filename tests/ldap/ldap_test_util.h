@@ -13,6 +13,7 @@
 #include "tests/common/octets.h"
 #include "tests/common/temp_file.h"
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/ldap/message.h"
 
 namespace ldappeer {
 
@@ -29,12 +30,10 @@ inline std::string EncodedHex(const CASN1Type& value) {
 // A value decoded generically from hex (the encoding it windows stays alive with it).
 inline std::unique_ptr<CASN1Type> DecodeHex(const std::string& hex) {
     const Octets octets = FromHex(hex);
-    auto* der = new CDEREncoding(1, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1);
+    const std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> der(
+        new CDEREncoding(1, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1),
+        [](CDEREncoding* used) { used->Release(); });
     der->AddRef();
-    const struct Release {
-        CDEREncoding* der;
-        ~Release() { der->Release(); }
-    } release{der};
     return std::unique_ptr<CASN1Type>(___buildFromEncoding(*der));
 }
 
@@ -68,6 +67,37 @@ inline std::string num(unsigned value, const std::string& tag = "02") {
 inline std::string result(unsigned code = 0) { return num(code, "0a") + str("") + str(""); }
 inline std::string message(const std::string& operation, const std::string& id = "020101") {
     return tlv("30", {id, operation});
+}
+
+inline constexpr int kInvalid = -1;
+
+// The message decoded by the decoding constructor (tolerant), by DecodeLDAPMessage (strict)
+// and generically, then validated through the tables: the alternative's index, kInvalid when
+// decoding or validation fails.
+struct Decoded {
+    int tolerant = kInvalid, strict = kInvalid, generic = kInvalid;
+    std::string reencoded, reason;
+};
+
+inline Decoded DecodeEveryWay(const std::string& hex) {
+    Decoded d;
+    DecodingFailure([&] {
+        const std::unique_ptr<CASN1Type> value = DecodeHex(hex);
+        if (!CASN1_LDAPMessage::isValid(value.get(), 0)) return;
+        const CASN1ComponentArray& parts = dynamic_cast<const CASN1_SEQUENCE&>(*value).GetComponents();
+        const int op = ___findComponentByMemberName(CASN1_LDAPMessage::m_compInfoList, parts, "protocolOp");
+        d.generic = CASN1_ProtocolOpChoice::resolveAlternative(parts[op]);
+    });
+    const Octets octets = FromHex(hex);
+    d.reason = DecodingFailure([&] {
+        CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
+        der.AddRef();
+        CASN1_LDAPMessage message(der);
+        d.tolerant = message.get_protocolOp().resolve();
+        d.reencoded = EncodedHex(message);
+    });
+    DecodingFailure([&] { d.strict = DecodeLDAPMessage(octets.data(), octets.size())->get_protocolOp().resolve(); });
+    return d;
 }
 
 // Standard output of a shell command; throws when it exits non-zero.

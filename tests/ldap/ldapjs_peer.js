@@ -1,8 +1,8 @@
 // The ldapjs side of the interoperability tests. Reads lines from stdin, writes one line per
 // input line to stdout:
 //   filters          filter string        -> hex of its BER
-//   filter-strings   hex of a filter      -> its string
-//   parse            hex of a message     -> JSON: type, id, fields, hex of the message re-encoded
+//   parse            hex of a message and the name of one of its fields
+//                                         -> its type, id, that field's value, hex of it re-encoded
 //   messages         (no input)           -> "<name> <hex>" for a message of every operation
 'use strict'
 
@@ -16,10 +16,10 @@ const Change = require('@ldapjs/change')
 const hex = (ber) => Buffer.from(ber.buffer).toString('hex')
 const reader = (text) => new BerReader(Buffer.from(text, 'hex'))
 
-function parse (text) {
+function parse (line) {
+  const [text, field] = line.split(' ')
   const message = parseToMessage(reader(text))
-  const pojo = message.pojo
-  return JSON.stringify({ type: message.type, id: message.messageId, pojo, hex: hex(message.toBer()) })
+  return `${message.type} ${message.messageId} ${message.pojo[field]} ${hex(message.toBer())}`
 }
 
 function allMessages () {
@@ -58,7 +58,6 @@ function allMessages () {
 
 const handlers = {
   filters: (line) => hex(filter.parseString(line).toBer()),
-  'filter-strings': (line) => filter.parseBer(reader(line)).toString(),
   parse
 }
 

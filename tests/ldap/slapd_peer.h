@@ -11,13 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 namespace ldappeer {
 
@@ -49,13 +47,12 @@ public:
         if (!::mkdtemp(folder)) throw std::runtime_error("mkdtemp failed");
         m_folder = folder;
         std::filesystem::create_directory(m_folder / "db");
-        std::ofstream conf(m_folder / "slapd.conf");
-        for (const char* schema : {"core", "cosine", "inetorgperson"})
-            conf << "include /etc/ldap/schema/" << schema << ".schema\n";
-        conf << "modulepath /usr/lib/ldap\nmoduleload back_mdb\npidfile " << (m_folder / "slapd.pid").string()
-             << "\ndatabase mdb\nmaxsize 10485760\nsuffix \"" << kSuffix << "\"\nrootdn \"" << kRootDN << "\"\nrootpw "
-             << kRootPassword << "\ndirectory " << (m_folder / "db").string() << "\n";
-        conf.close();
+        std::ofstream(m_folder / "slapd.conf")
+            << "include /etc/ldap/schema/core.schema\ninclude /etc/ldap/schema/cosine.schema\n"
+            << "include /etc/ldap/schema/inetorgperson.schema\nmodulepath /usr/lib/ldap\nmoduleload back_mdb\n"
+            << "pidfile " << (m_folder / "slapd.pid").string() << "\ndatabase mdb\nmaxsize 10485760\nsuffix \""
+            << kSuffix << "\"\nrootdn \"" << kRootDN << "\"\nrootpw " << kRootPassword << "\ndirectory "
+            << (m_folder / "db").string() << "\n";
         // A port free a moment ago may be taken meanwhile: try a few.
         for (int attempt = 0; attempt < 5 && m_pid <= 0; ++attempt) start();
         if (m_pid <= 0) {
@@ -96,7 +93,7 @@ private:
                 ::close(fd);
                 return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ::usleep(20000);
         }
         stop();
     }
@@ -106,7 +103,7 @@ private:
         if (m_pid <= 0) return;
         ::kill(m_pid, SIGTERM);
         for (int wait = 0; wait < 500 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; ++wait)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ::usleep(10000);
         if (::kill(m_pid, 0) == 0 && ::kill(m_pid, SIGKILL) == 0) ::waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }

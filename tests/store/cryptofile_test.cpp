@@ -126,19 +126,15 @@ struct CountingFile : CMemFile {
 // closing twice; a failing Close reaches an explicit caller and never leaves the destructor.
 TEST(CryptoFile, ClosingIsIdempotentAndTheDestructorNeverThrows) {
     auto proc = TripleDes();
-    const std::pair<std::string, int> rows[] = {{"destructor", kNothingThrown},
-                                                {"close twice", kNothingThrown},
-                                                {"abort", kNothingThrown},
-                                                {"failing close", CFileException::diskFull},
-                                                {"failing destructor", kNothingThrown}};
-    for (const auto& [how, cause] : rows) {
+    for (const std::string how : {"destructor", "close twice", "abort", "failing close", "failing destructor"}) {
+        const int cause = how == "failing close" ? CFileException::diskFull : kNothingThrown;
         int calls[2] = {0, 0};  // Close, Abort
         {
             CCryptoFile stream(new CountingFile(calls, how.rfind("failing", 0) == 0), *proc, 16, TRUE);
             stream.Write("data", 4);
             if (how == "close twice") stream.Close();
             if (how.find("destructor") == std::string::npos) {
-                EXPECT_EQ(FileCause([&, &how = how] { how == "abort" ? stream.Abort() : stream.Close(); }), cause);
+                EXPECT_EQ(FileCause([&] { how == "abort" ? stream.Abort() : stream.Close(); }), cause);
                 stream.Close();
                 EXPECT_EQ(FileCause([&] { stream.Write("x", 1); }), CFileException::invalidFile);
             }
