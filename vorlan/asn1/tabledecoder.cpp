@@ -1,6 +1,5 @@
 #include "vorlan/asn1/tabledecoder.h"
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -71,12 +70,14 @@ public:
     }
     void handTo(CASN1_CONSTRUCTED_TYPE& parent) {
         CASN1ComponentArray& array = parent.GetComponents();
-        const int base = array.GetSize();
-        array.SetSize(base + m_nCount);
-        CASN1Type** slots = array.GetData() + base;
-        const int held = m_nCount < kInline ? m_nCount : kInline;
-        std::copy_n(m_inline, held, slots);
-        std::copy(m_spill.begin(), m_spill.end(), slots + held);
+        if (m_nCount <= kInline) {
+            array.AppendElements(m_inline, m_nCount);
+        } else {
+            // One append, so that a failure leaves every component here.
+            std::vector<CASN1Type*> all(m_inline, m_inline + kInline);
+            all.insert(all.end(), m_spill.begin(), m_spill.end());
+            array.AppendElements(all.data(), m_nCount);
+        }
         m_nCount = 0;
         m_spill.clear();
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -114,6 +115,8 @@ public:
     void SetAtGrow(int index, ARG_TYPE element);
     int Add(ARG_TYPE element);
     int Append(const CArray& source);
+    // Appends copies of `count` elements at `source`, which lies outside this array.
+    void AppendElements(const TYPE* source, int count);
     void Copy(const CArray& source);
     void InsertAt(int index, ARG_TYPE element, int count = 1);
     void RemoveAt(int index, int count = 1);
@@ -209,6 +212,16 @@ int CArray<TYPE, ARG_TYPE>::Append(const CArray& source) {
     SetSize(oldSize + count);
     CopyElements(m_pData + oldSize, source.m_pData, count);
     return oldSize;
+}
+
+template <class TYPE, class ARG_TYPE>
+void CArray<TYPE, ARG_TYPE>::AppendElements(const TYPE* source, int count) {
+    if (count <= 0) return;
+    if (count > INT_MAX - m_nSize) AfxThrowMemoryException();
+    // Copy-constructed in place: no default construction to be overwritten.
+    Reserve(m_nSize + count);
+    std::uninitialized_copy_n(source, count, m_pData + m_nSize);
+    m_nSize += count;
 }
 
 template <class TYPE, class ARG_TYPE>
