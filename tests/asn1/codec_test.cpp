@@ -37,10 +37,9 @@ TEST(DEREncoding, BufferModesAdoptCopyOrReadInPlace) {
 
 TEST(DEREncoding, FrameworkFailuresBecomeTheDecodingExceptionKeepingTheirCause) {
     CDEREncoding der(0, CByteArray());
-    EXPECT_EQ(testcommon::MessageOf<CDERDecodingException>([&] { der.ReadByte(); }),
+    EXPECT_EQ(decodingFailureOf([&] { der.ReadByte(); }),
               "CException -> CDERDecodingException: unexpected end of file");
-    EXPECT_EQ(testcommon::MessageOf<CDERDecodingException>([&] { der.Seek(-5, CFile::begin); }),
-              "CException -> CDERDecodingException: bad seek");
+    EXPECT_EQ(decodingFailureOf([&] { der.Seek(-5, CFile::begin); }), "CException -> CDERDecodingException: bad seek");
     EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException: bad seek");
 }
 
@@ -55,8 +54,7 @@ TEST(DEREncoding, FileCopiesMoveExactCountsAndFailShort) {
     CDEREncoding sink(0);
     target.SeekToBegin();
     sink.Write(target, 2000);
-    EXPECT_EQ(sink.Seek(0, CFile::current), 2000);
-    EXPECT_TRUE(throwsFileException([&] { sink.Write(target, 501); }));
+    EXPECT_TRUE(sink.Seek(0, CFile::current) == 2000 && throwsFileException([&] { sink.Write(target, 501); }));
 }
 
 TEST(BufferedFilter, WholeBlocksGoStraightFromTheCallersMemory) {

@@ -52,8 +52,7 @@ TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
         CArray<Tracked, const Tracked&> array;
         array.SetSize(5);
         array.InsertAt(1, Tracked{9}, 2);
-        EXPECT_EQ(Tracked::alive, 7);
-        EXPECT_TRUE(array[1].value == 9 && array[3].value == 7);
+        EXPECT_TRUE(Tracked::alive == 7 && array[1].value == 9 && array[3].value == 7);
         array.RemoveAt(0, 3);
         EXPECT_EQ(Tracked::alive, 4);
         array.Add(Tracked{1});
@@ -104,7 +103,7 @@ TEST(ByteArray, SetSizeKeepsOctetsAndCopiesAreDeep) {
     a.SetSize(3);
     a[0] = 1, a[1] = 2, a[2] = 3;
     a.SetSize(1000);
-    EXPECT_EQ(a[2], 3);
+    EXPECT_EQ(a[2], 3);  // kept when growing
     a.SetSize(2);
     CByteArray b = a;
     b[0] = 9;
@@ -140,20 +139,16 @@ TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("hello world", 11);
-        EXPECT_EQ(file.GetLength(), 11u);
-        EXPECT_EQ(file.Seek(-5, CFile::end), 6);
+        EXPECT_TRUE(file.GetLength() == 11u && file.Seek(-5, CFile::end) == 6);
         file.Write("there", 5);
     }
     CFile file(path.c_str(), CFile::modeRead);
     char text[16] = {};
-    EXPECT_EQ(file.Read(text, sizeof text), 11u);
-    EXPECT_STREQ(text, "hello there");
-    EXPECT_EQ(file.Read(text, 1), 0u);
+    EXPECT_TRUE(file.Read(text, sizeof text) == 11u && std::string(text) == "hello there" && file.Read(text, 1) == 0u);
     file.Seek(6, CFile::begin);
     const std::unique_ptr<CFile> copy(file.Duplicate());
     char word[6] = {};
-    EXPECT_EQ(copy->Read(word, 5), 5u);
-    EXPECT_STREQ(word, "there");
+    EXPECT_TRUE(copy->Read(word, 5) == 5u && std::string(word) == "there");
     file.Close();
     CFile::Remove(path.c_str());
     // Failures carry their cause and the system's error.
@@ -164,22 +159,20 @@ TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
     EXPECT_TRUE(error.m_cause == CFileException::fileNotFound && error.m_lOsError == ENOENT);
 }
 
-TEST(MemFile, GrowsWritesPastEndAsZerosAndSeeksCheckBounds) {
+TEST(MemFile, GrowsWritesPastEndAsZerosSeeksCheckBoundsAndCallerBuffersStayPut) {
     CMemFile file(16);
     file.Write("abc", 3);
     file.Seek(10, CFile::begin);
     file.Write("z", 1);
-    EXPECT_EQ(file.GetLength(), 11u);
-    EXPECT_EQ(0, std::memcmp(file.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11));
+    EXPECT_TRUE(file.GetLength() == 11u && std::memcmp(file.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11) == 0);
     EXPECT_EQ(CauseOf<CFileException>([&] { file.Seek(-1, CFile::begin); }), CFileException::badSeek);
     std::string big(100000, 'q');
     file.Write(big.data(), static_cast<UINT>(big.size()));
     EXPECT_EQ(file.GetLength(), 11u + 100000u);
     file.SetLength(4);
     EXPECT_EQ(file.GetPosition(), 4u);
-}
 
-TEST(MemFile, CallerBufferIsFileDataAndNeverReallocated) {
+    // A caller's buffer is the file's data and is never reallocated.
     BYTE buffer[4] = {1, 2, 3, 4};
     CMemFile fixed(buffer, sizeof buffer);
     EXPECT_EQ(fixed.GetLength(), 4u);
@@ -190,13 +183,11 @@ TEST(MemFile, CallerBufferIsFileDataAndNeverReallocated) {
     CMemFile growing(buffer, sizeof buffer, 8);
     EXPECT_EQ(growing.GetLength(), 0u);
     growing.Write("abcdefgh", 8);
-    EXPECT_EQ(buffer[0], 1);
-    EXPECT_EQ(growing.GetLength(), 8u);
+    EXPECT_TRUE(buffer[0] == 1 && growing.GetLength() == 8u);
 
     CMemFile attached;
     attached.Attach(buffer, sizeof buffer);
-    EXPECT_EQ(attached.Detach(), buffer);
-    EXPECT_EQ(attached.GetLength(), 0u);
+    EXPECT_TRUE(attached.Detach() == buffer && attached.GetLength() == 0u);
 }
 
 }  // namespace

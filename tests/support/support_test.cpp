@@ -43,8 +43,7 @@ TEST(Endian, WordsReadAndWriteInTheStatedOrderAtEveryWidth) {
 
 TEST(Hex, ConvertsBothWaysWithRightAlignment) {
     const unsigned char octets[] = {0x0A, 0xFF};
-    EXPECT_EQ(OctetsToHexChars(octets, 2), "0AFF");
-    EXPECT_EQ(OctetsToHexChars(octets, 0), "");
+    EXPECT_EQ(OctetsToHexChars(octets, 2) + "|" + OctetsToHexChars(octets, 0), "0AFF|");
     const std::pair<const char*, std::vector<unsigned char>> rows[] = {
         {"ABC", {0x00, 0x0A, 0xBC}}, {"ABCDEF", {0xCD, 0xEF}}, {"abcdef", {0xAB, 0xCD, 0xEF}}, {"", {0x00, 0x00}}};
     for (const auto& [hex, expected] : rows) {
@@ -52,9 +51,9 @@ TEST(Hex, ConvertsBothWaysWithRightAlignment) {
         HexCharsToOctets(hex, out.data(), static_cast<int>(out.size()));
         EXPECT_EQ(out, expected) << hex;
     }
-    EXPECT_EQ(IsHexCharsString(CString("")) + IsHexCharsString(CString("12g4")), 0);
-    EXPECT_EQ(IsHexCharsString(CString("09afAF")), 1);
-    EXPECT_EQ(IsHexCharsString(reinterpret_cast<const unsigned char*>("zz"), 0), 0);
+    const auto* zz = reinterpret_cast<const unsigned char*>("zz");
+    EXPECT_TRUE(!IsHexCharsString(CString("")) && !IsHexCharsString(CString("12g4")) &&
+                IsHexCharsString(CString("09afAF")) && !IsHexCharsString(zz, 0));
     EXPECT_EQ(HexCharToDigit('b') + HexCharToDigit('F'), 26);
 }
 
@@ -72,14 +71,12 @@ TEST(Buffers, MemFileProOwnsOnlyWhenAskedAndByteArrayProDetaches) {
         EXPECT_EQ(owned.GetLength(), 25u);
     }
     unsigned char borrowed[3] = {7, 8, 9}, out[3];
-    EXPECT_EQ(CMemFilePro(borrowed, 3, 0, FALSE).Read(out, 3), 3u);
-    EXPECT_EQ(out[2], 9);
+    EXPECT_TRUE(CMemFilePro(borrowed, 3, 0, FALSE).Read(out, 3) == 3u && out[2] == 9);
     CByteArrayPro octets;
     octets.Add(5);
     octets.Add(6);
     unsigned char* buffer = octets.Detach();
-    EXPECT_EQ(octets.GetSize(), 0);
-    EXPECT_EQ(buffer[1], 6);
+    EXPECT_TRUE(octets.GetSize() == 0 && buffer[1] == 6);
     delete[] buffer;
     octets.Add(1);  // usable again after Detach
     EXPECT_EQ(octets.GetSize(), 1);
@@ -127,13 +124,12 @@ TEST(SharedException, UnlockMessageIsTheReasonOfTheThrowingThreadCutNotOverrun) 
     EXPECT_TRUE(mine.second == "main thread" && other.second == "worker 7" && mine.first == other.first);
     EXPECT_STREQ(LastUnlockReason(), "main thread");
     char text[64];
-    ASSERT_TRUE(mine.first->GetErrorMessage(text, sizeof text));
-    EXPECT_STREQ(text, "main thread");
-    EXPECT_STREQ(mine.first->GetRuntimeClass()->m_lpszClassName, "CUnlockException");
+    EXPECT_TRUE(mine.first->GetErrorMessage(text, sizeof text) && std::string(text) == "main thread" &&
+                std::string(mine.first->GetRuntimeClass()->m_lpszClassName) == "CUnlockException");
     const std::string longReason(2000, 'x');
     const auto throwLong = [&] { AfxThrowUnlockException(longReason.c_str()); };
-    EXPECT_EQ(Thrown<CUnlockException>(throwLong).second, longReason.substr(0, 511));
-    EXPECT_EQ(Thrown<CUnlockException>(throwLong, 4).second, "xxx");
+    EXPECT_TRUE(Thrown<CUnlockException>(throwLong).second == longReason.substr(0, 511) &&
+                Thrown<CUnlockException>(throwLong, 4).second == "xxx");
 }
 
 TEST(Progress, SetUpSendsRangeStepPositionInOrderWithSixteenBitHalves) {
@@ -168,16 +164,14 @@ TEST(FreshenQueue, HandlesWaitingMessagesSurvivesHandlerExceptionsThenIdlesOnce)
     PostMessageA(&window, WM_USER + 50, 0, 0);
     PostMessageA(&window, WM_USER + 51, 0, 0);
     __freshenThreadQueue();
-    EXPECT_EQ(window.handled, 2);
-    EXPECT_EQ(app.idleCounts, std::vector<LONG>{-1});
+    EXPECT_TRUE(window.handled == 2 && app.idleCounts == std::vector<LONG>{-1});
     MSG left;
     EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
     // A quit message stops the pump; what follows it waits for the application's own loop.
     PostQuitMessage(0);
     PostMessageA(&window, WM_USER + 51, 0, 0);
     __freshenThreadQueue();
-    EXPECT_EQ(window.handled, 2);
-    EXPECT_EQ(app.idleCounts.size(), 2u);
+    EXPECT_TRUE(window.handled == 2 && app.idleCounts.size() == 2u);
     while (PeekMessageA(&left, nullptr, 0, 0, PM_REMOVE)) {
     }
 }

@@ -80,13 +80,11 @@ TEST(Pem, EncodesAsOpensslDoesAndDecodesEveryBlockAroundOtherText) {
                              OpensslPem("PKCS7", Pattern(5)) + "-----END trailing";
     CArray<SPemBlock> blocks;
     ASSERT_EQ(DecodePem(text.data(), static_cast<int>(text.size()), blocks), 2);
-    EXPECT_EQ(blocks[0].label + "/" + blocks[1].label, "X509 CRL/PKCS7");
-    EXPECT_EQ(Octets(blocks[0].octets), Octets(Pattern(70)));
-    EXPECT_EQ(blocks[1].octets.GetSize(), 5);
+    EXPECT_TRUE(blocks[0].label + "/" + blocks[1].label == "X509 CRL/PKCS7" &&
+                Octets(blocks[0].octets) == Octets(Pattern(70)) && blocks[1].octets.GetSize() == 5);
     std::string crlf;
     for (const char c : OpensslPem("A B-C", Pattern(90))) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    EXPECT_EQ(DecodePem(crlf.data(), static_cast<int>(crlf.size()), blocks), 1);
-    EXPECT_EQ(blocks[2].octets.GetSize(), 90);
+    EXPECT_TRUE(DecodePem(crlf.data(), static_cast<int>(crlf.size()), blocks) == 1 && blocks[2].octets.GetSize() == 90);
     EXPECT_EQ(DecodePem("no blocks here\n", 15, blocks), 0);
 }
 
