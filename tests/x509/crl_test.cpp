@@ -1,11 +1,12 @@
-// Revocation lists and certification chains: shape checks that name the failing field,
-// conversions that fail whole, the signature check against stale digests (forgeries: see the
-// certificates' test of the same check), the archive form and its bounds, builders that refuse what their checks
-// refuse, the text form and deep copies, serial lookups with their sign, and contiguous sub-chains. With OpenSSL both
-// ways: lists of `openssl ca -gencrl` (version 1) with 0, 1 and thousands of entries, and version 2 lists (a CRL
-// number, reason codes), read entry by entry as libcrypto reads them, verified against the CA, asked about certificates
-// the CA issued and written back as received; lists made and signed here read alike, pass `openssl crl -CAfile` and
-// print as written.
+// Revocation lists and certification chains: shapes and conversions that name the failing
+// field and fail whole, stale digests (forgeries and whole reads: see the certificates' tests of
+// the same code), the archive form and its bounds, builders that refuse what their checks
+// refuse, the text form and deep copies, serial lookups with their sign, and contiguous
+// sub-chains. With OpenSSL both ways: lists of `openssl ca -gencrl` (version 1) with 0, 1 and
+// thousands of entries, and version 2 lists (a CRL number, reason codes), read entry by entry as
+// libcrypto reads them, verified against the CA, asked about certificates the CA issued and
+// written back as received; lists made and signed here read alike, pass `openssl crl -CAfile`
+// and print as written.
 #include <openssl/x509.h>
 
 #include <ctime>
@@ -131,9 +132,6 @@ TEST(CRLStructure, ConversionsWriteWhatTheyRead) {
     const CCertificateRevocationList empty = ReadList(List(Fields({})));
     const Octets data = Encoded(CASN1_CertificateRevocationListData(empty));
     EXPECT_TRUE(empty.m_entries.GetSize() == 0 && Octets(data.end() - 2, data.end()) == FromHex("3000"));
-    const CCertificateRevocationList one = ReadList(List(Fields({Seq({Entry({0x00, 0x80})})})));
-    ASSERT_EQ(one.m_entries.GetSize(), 1);
-    EXPECT_EQ(CString(*one.m_entries[0]).str(), "Serial Number: 80 Revocation Date: 1 January, 1999, 00:00 00 sec GMT");
     // Times past 2049 come as GeneralizedTime and are written back as they came.
     const Octets later = List({kSha1WithRSA, Name("CA"), Time("980305140709Z"), Text(0x18, "20500305140709Z"),
                                Seq({Seq({Tlv(0x02, {9}), Text(0x18, "20600101000000Z")})})});
@@ -144,7 +142,6 @@ TEST(CRLVersion2, ExtensionsAreReadKeptAndWrittenBackAndUnknownCriticalOnesRepor
     const Octets der = List2({Entry({5}, "990101000000Z", Seq({kReason})), Entry({6})});
     const CCertificateRevocationList crl = ReadList(der);
     // Written from the fields: the version and each extension's identifier, flag and value read right.
-    ASSERT_TRUE(crl.m_bVersion == 1 && crl.m_extensions.GetSize() == 1 && crl.m_entries[0]->m_extensions.GetSize() == 1);
     EXPECT_TRUE(EncodingOf(crl) == der && EncodingOf(CCertificateRevocationList(crl)) == der);
     EXPECT_EQ(crl.HasUnknownCriticalExtension(), 0);
     CCertificateRevocationList loaded;
@@ -167,20 +164,12 @@ TEST(CRLVersion2, ExtensionsAreReadKeptAndWrittenBackAndUnknownCriticalOnesRepor
     EXPECT_EQ(EncodingOf(first), List(Fields({Seq({Entry({5}), Entry({6})})})));
 }
 
-TEST(CRLSignature, ReadingReplacesTheCachedDigestsAndSigningSignsWhatWasRead) {
-    const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
-    CCertificateRevocationList first = Sample({Serial({1})}), second = Sample({Serial({2})});
-    first.SignWith(key);
-    second.m_nSignatureAlgorithm = 1, second.m_wSignatureBits = 512;
-    CCertificateRevocationList target = ReadList(EncodingOf(first));
-    ASSERT_TRUE(target.m_bHasDigestSha1 && target.IsSignatureOKFor(key));
-    ReadInto(target, EncodingOf(second));
-    EXPECT_TRUE(target.m_bHasDigest16 && !target.m_bHasDigestSha1);
-    target.SignWith(key);  // the second list, not the first one's digest
-    const CCertificateRevocationList signedAgain = ReadList(EncodingOf(target));
-    EXPECT_TRUE(signedAgain.m_entries[0]->m_serialNumber.GetAt(0) == 2 && signedAgain.IsSignatureOKFor(key) == 1);
-    // The signed part read on its own drops both digests: they were of another signed part.
-    CASN1_CertificateRevocationListData(first).SetDataTo(target);
+TEST(CRLSignature, TheSignedPartReadOnItsOwnDropsTheCachedDigests) {
+    // (Reading a whole list replaces them as reading a certificate does: see the certificates' test.)
+    CCertificateRevocationList first = Sample({Serial({1})}), target = Sample({Serial({2})});
+    target.SignWith(PrivateKeyOf(KeyFile(512, 3)));
+    ASSERT_TRUE(target.m_bHasDigestSha1);
+    CASN1_CertificateRevocationListData(first).SetDataTo(target);  // they were of another signed part
     EXPECT_TRUE(!target.m_bHasDigest16 && !target.m_bHasDigestSha1 && target.m_entries[0]->m_serialNumber.GetAt(0) == 1);
 }
 
@@ -220,10 +209,10 @@ TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
 }
 
 TEST(CRLBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
+    // (A signature past 2,048 bits: see the certificates' test of the same code.)
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
     const std::pair<const char*, std::function<void(CCertificateRevocationList&)>> rows[] = {
         {"algorithm 7", [](CCertificateRevocationList& c) { c.m_nSignatureAlgorithm = 7; }},
-        {"signature of 2,056 bits", [](CCertificateRevocationList& c) { c.m_wSignatureBits = 2056; }},
         {"nextUpdate in 10000", [](CCertificateRevocationList& c) { c.m_nextUpdate.m_wYear = 10000; }},
         {"a missing entry", [](CCertificateRevocationList& c) { c.m_entries.Add(nullptr); }},
     };
@@ -401,8 +390,8 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsLibcryptoReadsThemAndVerifyAgainstTh
         SCOPED_TRACE(row.name);
         const Octets der = ca.List(row.serials, row.digest, row.reason);
         const CCertificateRevocationList crl = ReadList(der);
-        // Written back from the fields as received: version 2 with the CRL number 0x1000 and reason codes included.
-        EXPECT_TRUE(crl.m_bVersion == (*row.reason != 0) && crl.m_extensions.GetSize() == (*row.reason != 0));
+        // Written back from the fields as received: version 2 with the CRL number 0x1000 and reason codes included
+        // (OpenSSL leaves out an empty revokedCertificates, written here as an empty SEQUENCE).
         EXPECT_TRUE(row.serials.empty() || EncodingOf(crl) == der);
         EXPECT_EQ(crl.HasUnknownCriticalExtension(), 0);
         EXPECT_TRUE(crl.IsSignatureOKFor(caCertificate) == 1 && crl.IsSignatureOKFor(revoked) == 0);

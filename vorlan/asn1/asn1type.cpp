@@ -100,12 +100,21 @@ void CASN1Type::Dump(unsigned long indent, CFile* file) const {
                       type, m_bConstructed ? "C" : "P", size);
 }
 
-void CASN1Type::encodeTo(CByteArray& out) const {
+void CASN1Type::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
     vorlan::detail::EncodingPass pass;
-    // A fresh array, so a value that reads from `out` itself is encoded from its old octets.
-    CByteArray encoding;
-    vorlan::detail::writeInPlace(encoding, getEncodedLength(0), [&](CBufferedFilterNS& sink) { writeEncoding(sink, 0, 0, 0); });
-    out = std::move(encoding);
+    const unsigned long length = getEncodedLength(0);
+    vorlan::detail::CMemoryFilter sink(out.Prepend(length), length);
+    writeEncoding(sink, 0, 0, 0);
+    sink.Finish();
+    out.DropFront(length - sink.Written(), sink.Written());
+}
+
+void CASN1Type::encodeTo(CByteArray& out) const {
+    vorlan::detail::CBackwardBuffer encoding;
+    writeBackward(encoding);
+    // Filled only now, so a value that reads from `out` itself is encoded from its old octets.
+    out.SetSize(static_cast<int>(encoding.Size()));
+    if (encoding.Size()) std::memcpy(out.GetData(), encoding.Data(), encoding.Size());
 }
 
 void CASN1Type::decodeFrom(CDEREncoding& der) {

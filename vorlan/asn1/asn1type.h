@@ -8,6 +8,7 @@
 
 #include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/derencoding.h"
+#include "vorlan/asn1/valuealloc.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/file.h"
@@ -24,9 +25,9 @@ struct ValueAccess;
 class CASN1Type {
 public:
     // Value objects are made and freed in large numbers: their blocks are kept and reused per
-    // thread (valuealloc.cpp).
-    static void* operator new(size_t size);
-    static void operator delete(void* block, size_t size) noexcept;
+    // thread (valuealloc.h).
+    static void* operator new(size_t size) { return vorlan::detail::TakeBlock(size); }
+    static void operator delete(void* block, size_t size) noexcept { vorlan::detail::KeepBlock(block, size); }
 
     // The DER encoding into a target; contentsOnly drops identifier and length,
     // useTag writes `tag` in place of the own identifier.
@@ -55,6 +56,11 @@ protected:
 
 public:
     virtual void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const = 0;
+    // The DER encoding (own identifier) put in front of what `out` holds: the one pass of an
+    // encode into memory. By default the length and then writeEncoding into the room it takes;
+    // the stock writers write straight, and a class that writes a constructed value otherwise
+    // than they do overrides this beside writeEncoding.
+    virtual void writeBackward(vorlan::detail::CBackwardBuffer& out) const;
     virtual void writeClearContents(CBufferedFilterNS& out) const = 0;
     virtual void buildImplicitTAGGED(CASN1_TAGGED& tagged) = 0;
     virtual void buildExplicitTAGGED(CASN1_TAGGED& tagged);
@@ -127,8 +133,8 @@ int ___cmp(const CASN1Type& a, const CASN1Type& b);
 
 // Arrays of component pointers own their components; their storage is kept like the values'.
 void DestructElements(CASN1Type** elements, int count);
-void* AllocateElementBlock(CASN1Type** tag, size_t bytes);
-void FreeElementBlock(CASN1Type** tag, void* block, size_t bytes) noexcept;
+inline void* AllocateElementBlock(CASN1Type**, size_t bytes) { return vorlan::detail::TakeBlock(bytes); }
+inline void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept { vorlan::detail::KeepBlock(block, bytes); }
 
 namespace vorlan::detail {
 

@@ -38,6 +38,8 @@ struct ASN1_COMPONENT_INFO {
           m_pfnResolveAlternative(resolveAlternative),
           m_tag(tag),
           m_class(classNumber),
+          m_identifier(static_cast<BYTE>(tag | (classNumber << 6))),
+          m_bPlain(!endOfList && (taggingMethod != TAGGING_NONE || (!any && !resolveAlternative))),
           m_taggingMethod(taggingMethod),
           m_pfnIsValid(isValidFunction),
           m_bOptional(optional),
@@ -52,7 +54,7 @@ struct ASN1_COMPONENT_INFO {
     // Is v a valid value for this row.
     int isValid(const CASN1Type* v, int anyTag) const;
 
-    constexpr BYTE rowIdentifier() const { return static_cast<BYTE>(m_tag | (m_class << 6)); }
+    constexpr BYTE rowIdentifier() const { return m_identifier; }
     // The row reads the same from the identifier alone: membership without a value.
     int isMemberByIdentifier(BYTE identifier) const {
         return isPlain() ? rowIdentifier() == identifier : isMemberByIdentifierOtherwise(identifier);
@@ -63,6 +65,9 @@ struct ASN1_COMPONENT_INFO {
     ResolveFunction m_pfnResolveAlternative;
     unsigned char m_tag;
     unsigned char m_class;
+    BYTE m_identifier;  // tag and class as one identifier octet
+    // Membership is the identifier alone: not the end row, not an untagged CHOICE or any value.
+    bool m_bPlain;
     enumTAGGING_METHOD m_taggingMethod;
     IsValidFunction m_pfnIsValid;
     int m_bOptional;
@@ -72,10 +77,7 @@ struct ASN1_COMPONENT_INFO {
     const ASN1_TYPE_INFO* m_pType;
 
 private:
-    // Membership is the identifier alone: not the end row, not an untagged CHOICE or any value.
-    bool isPlain() const {
-        return !m_bEndOfList && (m_taggingMethod != TAGGING_NONE || (!m_bAny && !m_pfnResolveAlternative));
-    }
+    bool isPlain() const { return m_bPlain; }
     int isMemberOtherwise(const CASN1Type* v) const;
     int isMemberByIdentifierOtherwise(BYTE identifier) const;
 };

@@ -42,16 +42,10 @@ void CASN1_CONSTRUCTED_TYPE::AddObject(CASN1Type* component) {
     owned.release();
 }
 
-const CASN1Type& CASN1_CONSTRUCTED_TYPE::GetComponent(int index) const {
+void CASN1_CONSTRUCTED_TYPE::throwNoComponent(int index) const {
     if (index < 0 || index >= m_components.GetSize())
         ___throwDERDecodingException("Component %d requested of %d", index, m_components.GetSize());
-    const CASN1Type* component = m_components[index];
-    if (!component) ___throwDERDecodingException("Component %d is empty", index);
-    return *component;
-}
-
-CASN1Type& CASN1_CONSTRUCTED_TYPE::GetComponent(int index) {
-    return const_cast<CASN1Type&>(std::as_const(*this).GetComponent(index));
+    ___throwDERDecodingException("Component %d is empty", index);
 }
 
 void CASN1_CONSTRUCTED_TYPE::addConstructedComponent(CASN1Type* component) {
@@ -101,6 +95,31 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
         const unsigned char endOfContents[2] = {0, 0};
         out.Write(endOfContents, 2);
     }
+}
+
+void CASN1_CONSTRUCTED_TYPE::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
+    if (!m_bConstructed) {
+        CASN1_PRIMITIVE_TYPE::writeBackward(out);
+        return;
+    }
+    const unsigned char identifierOctet = static_cast<unsigned char>(identifier | kASN1Constructed);
+    const unsigned long after = out.Size();
+    if (m_bIndefinite) {
+        unsigned char* endOfContents = out.Prepend(2);
+        endOfContents[0] = endOfContents[1] = 0;
+    }
+    CASN1Type* const* components = m_components.GetData();
+    for (int i = m_components.GetSize(); i-- > 0;)
+        if (components[i]) components[i]->writeBackward(out);
+    if (m_bIndefinite) {
+        unsigned char* header = out.Prepend(2);
+        header[0] = identifierOctet;
+        header[1] = kASN1IndefiniteLength;
+        return;
+    }
+    const unsigned long length = out.Size() - after;
+    const unsigned h = vorlan::detail::definiteHeaderOctets(length);
+    vorlan::detail::putDefiniteHeader(out.Prepend(h), identifierOctet, length, h);
 }
 
 void CASN1_CONSTRUCTED_TYPE::writeClearContents(CBufferedFilterNS& out) const {

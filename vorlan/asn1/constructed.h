@@ -2,6 +2,8 @@
 // constructed (an owned, ordered list of component values).
 #pragma once
 
+#include <utility>
+
 #include "vorlan/asn1/primitive.h"
 #include "vorlan/framework/array.h"
 
@@ -21,11 +23,15 @@ public:
     CASN1ComponentArray& GetComponents() { return m_components; }
     // Bounds-checked access: an index out of range or an empty slot is a decoding failure.
     int GetCount() const { return m_components.GetSize(); }
-    CASN1Type& GetComponent(int index);
-    const CASN1Type& GetComponent(int index) const;
+    const CASN1Type& GetComponent(int index) const {
+        if (index < 0 || index >= m_components.GetSize() || !m_components[index]) throwNoComponent(index);
+        return *m_components[index];
+    }
+    CASN1Type& GetComponent(int index) { return const_cast<CASN1Type&>(std::as_const(*this).GetComponent(index)); }
 
     void clear() override;
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeBackward(vorlan::detail::CBackwardBuffer& out) const override;
     void writeClearContents(CBufferedFilterNS& out) const override;
     void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
     int fromImplicit(CASN1_TAGGED& tagged) override;
@@ -59,4 +65,5 @@ protected:
 
 private:
     unsigned long sumComponentLengths() const;
+    [[noreturn]] void throwNoComponent(int index) const;
 };

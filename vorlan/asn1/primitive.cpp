@@ -66,6 +66,16 @@ void CASN1_PRIMITIVE_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsOnl
         vorlan::detail::writeDefiniteElement(out, useTag ? tag : identifier, n, GetData(), n);
 }
 
+void CASN1_PRIMITIVE_TYPE::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
+    const unsigned long n = static_cast<unsigned long>(GetSize());
+    // A class that states another length than its contents give goes the general way.
+    if (getEncodedLength(0) != vorlan::detail::definiteEncodedLength(n)) {
+        CASN1Type::writeBackward(out);
+        return;
+    }
+    vorlan::detail::prependDefiniteElement(out, identifier, GetData(), n);
+}
+
 void CASN1_PRIMITIVE_TYPE::writeClearContents(CBufferedFilterNS& out) const {
     out.Write(GetData(), static_cast<unsigned long>(GetSize()));
 }

@@ -12,6 +12,7 @@ public:
 
     void clear() override { SetSize(0); }
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeBackward(vorlan::detail::CBackwardBuffer& out) const override;
     void writeClearContents(CBufferedFilterNS& out) const override;
     void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
     int fromImplicit(CASN1_TAGGED& tagged) override;
@@ -64,6 +65,14 @@ inline void writeDefiniteElement(CBufferedFilterNS& out, unsigned char identifie
 }
 inline void writeDefiniteHeader(CBufferedFilterNS& out, unsigned char identifierOctet, unsigned long length) {
     writeDefiniteElement(out, identifierOctet, length, nullptr, 0);
+}
+// The same element put in front of what `out` holds.
+inline void prependDefiniteElement(CBackwardBuffer& out, unsigned char identifierOctet, const unsigned char* data,
+                                   unsigned long count) {
+    const unsigned h = definiteHeaderOctets(count);
+    unsigned char* at = out.Prepend(h + count);
+    putDefiniteHeader(at, identifierOctet, count, h);
+    CBufferedFilterNS::CopyOctets(at + h, data, count);
 }
 // The hex dump of octets, 18 to a line, each line indented by `indent` + 3 blanks.
 void dumpHex(unsigned long indent, CFile* file, const unsigned char* octets, unsigned long count);

@@ -25,6 +25,9 @@ SharedStream* owning(std::unique_ptr<CMemFile> file) {
 SharedStream::SharedStream(CFile* file, int autoDeleteFile)
     : m_pFile(file), m_bAutoDeleteFile(autoDeleteFile), m_pMemory(dynamic_cast<const CMemFile*>(file)) {}
 
+SharedStream::SharedStream(CMemFile* file, int autoDeleteFile)
+    : m_pFile(file), m_bAutoDeleteFile(autoDeleteFile), m_pMemory(file) {}
+
 SharedStream::~SharedStream() {
     CString path;
     if (m_bTmpFile) path = m_pFile->GetFilePath();

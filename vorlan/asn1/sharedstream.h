@@ -15,6 +15,8 @@ class SharedStream {
 public:
     // Holds `file`, deleted with the stream when autoDeleteFile; the creator holds the one reference.
     SharedStream(CFile* file, int autoDeleteFile);
+    // The same for a stream known to be in memory.
+    SharedStream(CMemFile* file, int autoDeleteFile);
     SharedStream(const SharedStream&) = delete;
     SharedStream& operator=(const SharedStream&) = delete;
 
@@ -30,7 +32,7 @@ public:
     // when the window runs past the end.
     const unsigned char* MemoryWindow(DWORD position, DWORD length) const {
         if (!m_pMemory) return nullptr;
-        const DWORD size = m_pMemory->GetLength();
+        const DWORD size = m_pMemory->GetBufferLength();
         if (position > size || length > size - position) return nullptr;
         return m_pMemory->GetBuffer() + position;
     }

@@ -1,5 +1,6 @@
 #include "vorlan/asn1/tabledecoder.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -72,7 +73,10 @@ public:
         CASN1ComponentArray& array = parent.GetComponents();
         const int base = array.GetSize();
         array.SetSize(base + m_nCount);
-        for (int i = 0; i < m_nCount; ++i) array[base + i] = at(i);
+        CASN1Type** slots = array.GetData() + base;
+        const int held = m_nCount < kInline ? m_nCount : kInline;
+        std::copy_n(m_inline, held, slots);
+        std::copy(m_spill.begin(), m_spill.end(), slots + held);
         m_nCount = 0;
         m_spill.clear();
     }
@@ -127,8 +131,8 @@ private:
               m_depth(depth) {}
 
         bool more() {
-            if (m_bEnded) return false;
             if (!m_bIndefinite) return m_decoder.m_position < m_limit;
+            if (m_bEnded) return false;
             m_decoder.require(m_limit, 2);
             const unsigned char* at = m_decoder.m_base + m_decoder.m_position;
             if (at[0] != 0 || at[1] != 0) return true;
@@ -142,7 +146,17 @@ private:
         int take(const ASN1_COMPONENT_INFO& row) {
             int valid = 0;
             const Header h = m_decoder.readHeader(m_limit);
-            append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
+            // The common member, a string or tagged value without a check of its own, is a
+            // window straight away, as decodeForRow would make it.
+            if (!row.m_pfnIsValid && isWindow(h)) {
+                append(m_decoder.readWindow(h));
+                return 1;
+            }
+            // An untagged member of a named type goes to its type as decodeForRow would send it.
+            if (row.m_pfnIsValid && row.m_taggingMethod == TAGGING_NONE && !row.m_bAny && !row.m_pfnResolveAlternative)
+                append(m_decoder.decodeForType(row.m_pfnIsValid, row.m_pType, 1, h, m_limit, m_depth + 1, valid));
+            else
+                append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
             return valid;
         }
         // A component outside any table, decoded by its identifier.
@@ -186,24 +200,26 @@ private:
         if (count > limit - m_position) ___throwDERDecodingException("Unexpected end of file");
     }
 
-    BYTE readOctet(unsigned long limit) {
-        require(limit, 1);
-        return m_base[m_position++];
-    }
-
     Header readHeader(unsigned long limit) {
-        m_element = m_position;
-        const BYTE octet = readOctet(limit);
+        // The position is read and stored once; a failure leaves it where the element starts.
+        unsigned long at = m_position;
+        m_element = at;
+        const auto next = [&] {
+            if (1 > limit - at) ___throwDERDecodingException("Unexpected end of file");
+            return m_base[at++];
+        };
+        const BYTE octet = next();
         if ((octet & kASN1TagMask) == kASN1HighTagNumber)
             ___throwDERDecodingException("High tag number form is not supported");
         Header h{ASN1StoredIdentifier(octet), (octet & kASN1Constructed) != 0, false, 0};
         if (h.identifier == kASN1Universal)
             ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
-        const BYTE first = readOctet(limit);
+        const BYTE first = next();
         if (first == kASN1IndefiniteLength) {
             if (m_bStrict) ___throwDERDecodingException("Indefinite length where only the definite form is allowed");
             // The primitive form reads 0x80 as an empty length, as the generic decoder does.
             h.indefinite = h.constructed;
+            m_position = at;
             return h;
         }
         if (m_bStrict && h.constructed && h.identifier == kASN1OctetString)
@@ -213,9 +229,10 @@ private:
             const unsigned n = first & ~kASN1LongLength;
             if (n > 4) ___throwDERDecodingException("4 bytes-encoded-length is only suported");
             h.length = 0;
-            for (unsigned i = 0; i < n; ++i) h.length = (h.length << 8) | readOctet(limit);
+            for (unsigned i = 0; i < n; ++i) h.length = (h.length << 8) | next();
         }
-        require(limit, h.length);
+        if (h.length > limit - at) ___throwDERDecodingException("Unexpected end of file");
+        m_position = at;
         return h;
     }
 
@@ -229,14 +246,22 @@ private:
         m_position += h.length;
     }
 
+    // Is the element read as a window: a primitive OCTET STRING or tagged value.
+    static bool isWindow(const Header& h) {
+        return !h.constructed && (h.identifier == kASN1OctetString || (h.identifier & kASN1ClassMask));
+    }
+
     // A primitive string or tagged value: a window on the encoding, as setContents would keep.
     ValuePtr readWindow(const Header& h) {
-        std::unique_ptr<CASN1_TAGGED> window(h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
-                                                                              : new CASN1_TAGGED(h.identifier, 0));
+        CASN1_TAGGED* window = h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
+                                                                : new CASN1_TAGGED(h.identifier, 0);
+        // A fresh value holds no window yet: the reference goes straight in.
         window->m_bConstructed = 0;
-        window->takeWindow(m_references.take(), static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
+        window->m_pEncoding = m_references.take();
+        window->m_dwLength = static_cast<DWORD>(h.length);
+        window->m_dwPosition = static_cast<DWORD>(m_position);
         m_position += h.length;
-        return window;
+        return ValuePtr(window);
     }
 
     // The checks and flags of a constructed element; its components come next.
@@ -267,8 +292,7 @@ private:
 
     // The class ___makeASN1Class gives the identifier, read as the generic decoder reads it.
     ValuePtr decodeGeneric(const Header& h, unsigned long limit, int depth) {
-        if (!h.constructed && (h.identifier == kASN1OctetString || (h.identifier & kASN1ClassMask)))
-            return readWindow(h);
+        if (isWindow(h)) return readWindow(h);
         ValuePtr value(___makeASN1Class(h.identifier));
         if (h.constructed)
             readConstructed(*value, nullptr, h, nullptr, limit, depth);

@@ -4,7 +4,9 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_TAGGED, CASN1_TAGGED)
 
-CASN1_TAGGED::~CASN1_TAGGED() { releaseEncoding(); }
+CASN1_TAGGED::~CASN1_TAGGED() {
+    if (m_pEncoding) m_pEncoding->Release();
+}
 
 CASN1_TAGGED& CASN1_TAGGED::operator=(const CASN1_TAGGED& other) {
     if (this == &other) return *this;
@@ -68,6 +70,20 @@ void CASN1_TAGGED::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int u
     }
     vorlan::detail::writeDefiniteHeader(out, identifierOctet, m_dwLength);
     vorlan::detail::copyWindow(*m_pEncoding, m_dwPosition, m_dwLength, out);
+}
+
+void CASN1_TAGGED::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
+    if (m_bConstructed) {
+        CASN1_CONSTRUCTED_TYPE::writeBackward(out);
+        return;
+    }
+    const unsigned char* octets = m_pEncoding ? m_pEncoding->MemoryWindow(m_dwPosition, m_dwLength) : nullptr;
+    // A window in a file, or a class that states another length, goes the general way.
+    if ((!octets && m_dwLength) || getEncodedLength(0) != vorlan::detail::definiteEncodedLength(m_dwLength)) {
+        CASN1Type::writeBackward(out);
+        return;
+    }
+    vorlan::detail::prependDefiniteElement(out, identifier, octets, m_dwLength);
 }
 
 void CASN1_TAGGED::writeClearContents(CBufferedFilterNS& out) const {

@@ -29,6 +29,7 @@ public:
 
     void clear() override;
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeBackward(vorlan::detail::CBackwardBuffer& out) const override;
     void writeClearContents(CBufferedFilterNS& out) const override;
     void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
     unsigned long getEncodedLength(int contentsOnly) const override;

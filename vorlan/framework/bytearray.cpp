@@ -33,8 +33,6 @@ CByteArray& CByteArray::operator=(CByteArray&& other) noexcept {
     return *this;
 }
 
-CByteArray::~CByteArray() { delete[] m_pData; }
-
 void CByteArray::SetSize(int newSize, int growBy) {
     if (newSize < 0) AfxThrowMemoryException();
     if (growBy >= 0) m_nGrowBy = growBy;

@@ -11,7 +11,7 @@ public:
     CByteArray& operator=(const CByteArray& other);
     CByteArray(CByteArray&& other) noexcept;
     CByteArray& operator=(CByteArray&& other) noexcept;
-    ~CByteArray() override;
+    ~CByteArray() override { delete[] m_pData; }
 
     int GetSize() const { return m_nSize; }
     int GetUpperBound() const { return m_nSize - 1; }

@@ -30,6 +30,7 @@ public:
 
     // Direct access for readers that want to avoid a copy: the file's data and length.
     const BYTE* GetBuffer() const { return m_lpBuffer; }
+    DWORD GetBufferLength() const { return m_nFileSize; }
 
 protected:
     // Memory management hooks: allocation with malloc/realloc/free, so buffers may move.

@@ -84,6 +84,11 @@ void CASN1_SignedStructure::writeEncoding(CBufferedFilterNS& out, int contentsOn
     CASN1_SEQUENCE::writeEncoding(out, contentsOnly, useTag, tag);
 }
 
+void CASN1_SignedStructure::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
+    BuildComponents();
+    CASN1_SEQUENCE::writeBackward(out);
+}
+
 void CASN1_SignedStructure::writeClearContents(CBufferedFilterNS& out) const {
     BuildComponents();
     CASN1_SEQUENCE::writeClearContents(out);

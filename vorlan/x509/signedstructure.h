@@ -31,6 +31,7 @@ public:
 
     void AddObject(CASN1Type* component) override;
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
+    void writeBackward(vorlan::detail::CBackwardBuffer& out) const override;
     void writeClearContents(CBufferedFilterNS& out) const override;
     void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
     int fromImplicit(CASN1_TAGGED& tagged) override;
