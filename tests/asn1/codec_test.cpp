@@ -74,11 +74,9 @@ TEST(DEREncoding, FileBackedOctetStringStreamsAndRemovesItsTemporaryFile) {
         auto* file = new CFile(temp.Path(), CFile::modeRead);
         file->Seek(1000, CFile::begin);
         CASN1_OCTET_STRING streamed(file, 1500, 1, 1);
-        CByteArray out;
-        streamed.encodeTo(out);
-        EXPECT_EQ(toHex(out), "048205DC" + toHex(contents.data() + 1000, 1500));
+        EXPECT_EQ(encodedHex(streamed), "048205DC" + toHex(contents.data() + 1000, 1500));
         CASN1_OCTET_STRING overlong(new CFile(temp.Path(), CFile::modeRead), 3001, 1, 0);
-        EXPECT_TRUE(throwsFileException([&] { overlong.encodeTo(out); }));
+        EXPECT_TRUE(throwsFileException([&] { encodedHex(overlong); }));
     }
     EXPECT_FALSE(std::filesystem::exists(temp.Path()));  // the temporary file went with the last reference
 }

@@ -20,7 +20,6 @@ TEST(Decoder, ClassAndFormFollowTheIdentifier) {
 
     EXPECT_EQ(dynamic_cast<CASN1_OCTET_STRING&>(*decode(fromHex("0480"))).getClearContentsLength(), 0u);
     EXPECT_EQ(encodedHex(*decode(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
-    EXPECT_EQ(encodedHex(*decode(fromHex("31080201030201010500"))), "31080201030201010500");  // set order kept
 }
 
 TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
@@ -31,6 +30,7 @@ TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
         "1303414243", "3306130141130142", "14026162", "1603614062", "170B393931323331323335395A",
         "1C0400000041", "1E020041", "3000", "30800000", "30060201010201FF", "31060201020201FF",
         "4003616263", "610302017F", "8000", "A28005000000", "C101AA", "0C024142", "3080A180050000000000",
+        "31080201030201010500",  // a set's order is kept
     };
     for (const char* hex : rows) {
         ASSERT_EQ(decodingFailure(fromHex(hex)), "") << hex;
@@ -181,10 +181,7 @@ TEST(ComponentReader, FailuresNameTheField) {
         {[](Reader& r) { r.Next(kASN1Integer, "version"); }, "version: identifier 0x02 expected, 0x80 found"},
         {[](Reader& r) { r.NextAny("version"), r.Next(kASN1Integer, "serial"), r.Next(kASN1Set, "issuer"); },
          "issuer: identifier 0x11 expected, 0x10 found"},
-        {[](Reader& r) {
-             for (int i = 0; i < 4; ++i) r.NextAny("field");
-             r.NextAny("extensions");
-         },
+        {[](Reader& r) { for (int i = 0; i < 5; ++i) r.NextAny(i < 4 ? "field" : "extensions"); },
          "extensions is missing"},
         {[](Reader& r) { r.NextAny("version"), r.End("TBSCertificate"); },
          "TBSCertificate: unexpected component 0x02 after the last field"},

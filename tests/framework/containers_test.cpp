@@ -66,23 +66,23 @@ TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
 TEST(Array, StringElementsSurviveEveryOperationThatMovesThem) {
     using Strings = CArray<CString, CString&>;
     using Model = std::vector<std::string>;
+    using A = Strings&;
+    using M = Model&;
     const std::string longText(100, 'L');
-    // What each step does to the array and to a model of it.
-    const std::pair<std::function<void(Strings&)>, std::function<void(Model&)>> steps[] = {
-        {[](Strings& a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },  // grows
-         [](Model& m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
-        {[](Strings& a) { a.SetSize(40); }, [](Model& m) { m.resize(40); }},
-        {[&](Strings& a) { CString s(longText); a.InsertAt(1, s, 3); },  // shifts within the capacity
-         [&](Model& m) { m.insert(m.begin() + 1, 3, longText); }},
-        {[](Strings& a) { CString s("s"); a.InsertAt(0, s, 2000); }, [](Model& m) { m.insert(m.begin(), 2000, "s"); }},
-        {[](Strings& a) { CString s("end"); a.InsertAt(2100, s); },  // past the end
-         [](Model& m) { m.resize(2100), m.push_back("end"); }},
-        {[](Strings& a) { a.RemoveAt(0, 1999); }, [](Model& m) { m.erase(m.begin(), m.begin() + 1999); }},
-        {[](Strings& a) { a.FreeExtra(), a.SetAtGrow(a.GetSize(), a[2]); }, [](Model& m) { m.push_back(m[2]); }},
-        {[](Strings& a) { a.FreeExtra(), a.Append(a); },
-         [](Model& m) { const auto copy = m; m.insert(m.end(), copy.begin(), copy.end()); }},
-        {[](Strings& a) { a.SetSize(5), a.FreeExtra(); }, [](Model& m) { m.resize(5); }},
-        {[](Strings& a) { a.InsertAt(0, a[3], 2); }, [](Model& m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
+    // What each step does to the array and to a model of it: grows, shifts within the capacity,
+    // inserts past the end, removes, appends to itself.
+    const std::pair<std::function<void(A)>, std::function<void(M)>> steps[] = {
+        {[](A a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },
+         [](M m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
+        {[](A a) { a.SetSize(40); }, [](M m) { m.resize(40); }},
+        {[&](A a) { CString s(longText); a.InsertAt(1, s, 3); }, [&](M m) { m.insert(m.begin() + 1, 3, longText); }},
+        {[](A a) { CString s("s"); a.InsertAt(0, s, 2000); }, [](M m) { m.insert(m.begin(), 2000, "s"); }},
+        {[](A a) { CString s("end"); a.InsertAt(2100, s); }, [](M m) { m.resize(2100), m.push_back("end"); }},
+        {[](A a) { a.RemoveAt(0, 1999); }, [](M m) { m.erase(m.begin(), m.begin() + 1999); }},
+        {[](A a) { a.FreeExtra(), a.SetAtGrow(a.GetSize(), a[2]); }, [](M m) { m.push_back(m[2]); }},
+        {[](A a) { a.FreeExtra(), a.Append(a); }, [](M m) { Model c = m; m.insert(m.end(), c.begin(), c.end()); }},
+        {[](A a) { a.SetSize(5), a.FreeExtra(); }, [](M m) { m.resize(5); }},
+        {[](A a) { a.InsertAt(0, a[3], 2); }, [](M m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
     };
     Strings array;
     Model model;
@@ -132,10 +132,8 @@ TEST(String, FormatsSlicesComparesAndEditsLikeTheFramework) {
     EXPECT_EQ(s.GetLength(), 500);
 }
 
-std::string TempPath(const char* name) { return testing::TempDir() + "vorlan_" + name + std::to_string(getpid()); }
-
 TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
-    const std::string path = TempPath("file");
+    const std::string path = testing::TempDir() + "vorlan_file" + std::to_string(getpid());
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("hello world", 11);
