@@ -26,31 +26,29 @@ TEST(LengthFunctions, LengthsUseMinimalOctetsAndExtractionReportsEveryCode) {
         EXPECT_EQ(___extractEncodingLength(fromHex(hex).data(), available), expected) << hex;
 }
 
-// The caller's buffer is copied, read in place or adopted (and freed: LeakSanitizer checks it).
-TEST(DEREncoding, BufferModesAdoptCopyOrReadInPlace) {
+// The caller's buffer is copied, read in place or adopted (and freed: LeakSanitizer checks it);
+// framework failures become the decoding exception keeping their cause; copies to and from files
+// move exact counts and fail short.
+TEST(DEREncoding, BufferModesFailuresAndFileCopies) {
     unsigned char caller[3] = {1, 2, 3};
     CDEREncoding copied(0, caller, 3, 0, 1), inPlace(0, caller, 3, 0, 0);
     caller[0] = 9;
     CDEREncoding owner(0, new unsigned char[2]{7, 8}, 2, 1, 0);
     EXPECT_TRUE(copied.ReadByte() == 1 && inPlace.ReadByte() == 9 && owner.ReadByte() == 7);
-}
 
-TEST(DEREncoding, FrameworkFailuresBecomeTheDecodingExceptionKeepingTheirCause) {
-    CDEREncoding der(0, CByteArray());
-    EXPECT_EQ(decodingFailureOf([&] { der.ReadByte(); }),
+    CDEREncoding empty(0, CByteArray());
+    EXPECT_EQ(decodingFailureOf([&] { empty.ReadByte(); }),
               "CException -> CDERDecodingException: unexpected end of file");
-    EXPECT_EQ(decodingFailureOf([&] { der.Seek(-5, CFile::begin); }), "CException -> CDERDecodingException: bad seek");
+    EXPECT_EQ(decodingFailureOf([&] { empty.Seek(-5, CFile::begin); }),
+              "CException -> CDERDecodingException: bad seek");
     EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException: bad seek");
-}
 
-TEST(DEREncoding, FileCopiesMoveExactCountsAndFailShort) {
     const Octets octets = testcommon::Pattern(3000);
     CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
     CMemFile target;
     der.Read(target, 2500);
     EXPECT_EQ(toHex(target.GetBuffer(), target.GetLength()), toHex(octets.data(), 2500));
     EXPECT_THROW(der.Read(target, 501), CDERDecodingException*);
-
     CDEREncoding sink(0);
     target.SeekToBegin();
     sink.Write(target, 2000);

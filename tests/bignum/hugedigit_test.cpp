@@ -139,8 +139,7 @@ TEST(HugeDigitOracle, EveryOperationMatchesOpenSSLAtEverySize) {
                   std::make_tuple(int{cmp < 0}, int{cmp > 0}, int{cmp == 0}));
         EXPECT_TRUE(CHugeDigit::IsEqual(a, FromBN(ba.get())));
         const int n = std::max(a.GetLength(), b.GetLength());
-        BN_zero(range.get());
-        BN_set_bit(range.get(), 32 * n);
+        BN_zero(range.get()), BN_set_bit(range.get(), 32 * n);
         BN_mod_add(r.get(), ba.get(), bb.get(), range.get(), ctx.get());
         EXPECT_TRUE(SameValue(CHugeDigit::Add(a, b), r.get()));
         EXPECT_TRUE(a.GetLength() == n && b.GetLength() == n) << "Add extends both operands";
@@ -329,9 +328,7 @@ TEST(HugeDigitCancellation, KillFlagStopsLongOperationsOfTheTargetThreadOnly) {
         }
     });
     CHugeDigit bystanderResult;
-    std::thread bystander([&] {
-        for (; !stopBystander; ++bystanderRounds) bystanderResult = run();
-    });
+    std::thread bystander([&] { for (; !stopBystander; ++bystanderRounds) bystanderResult = run(); });
     while (targetRounds < 1 || bystanderRounds < 1) std::this_thread::yield();
 
     CWinThread victim;

@@ -41,13 +41,9 @@ TEST(ArchiveFormat, IntegersAreLittleEndianAtTheirWidths) {
            << static_cast<LONG>(-2);
     });
     EXPECT_EQ(bytes, (Bytes{0x01, 0x03, 0x02, 0x07, 0x06, 0x05, 0x04, 0xFE, 0xFF, 0xFF, 0xFF}));
-    Loader in(bytes);
-    BYTE b = 0;
-    WORD w = 0;
-    DWORD d = 0;
-    LONG l = 0;
-    in.ar >> b >> w >> d >> l;
-    EXPECT_TRUE(b == 0x01 && w == 0x0203 && d == 0x04050607u && l == -2);
+    std::tuple<BYTE, WORD, DWORD, LONG> back{};
+    Loader(bytes).ar >> std::get<0>(back) >> std::get<1>(back) >> std::get<2>(back) >> std::get<3>(back);
+    EXPECT_EQ(back, std::make_tuple(BYTE{0x01}, WORD{0x0203}, DWORD{0x04050607}, LONG{-2}));
 }
 
 // Counts escalate from sixteen to thirty-two bits, string lengths from eight bits.

@@ -35,10 +35,8 @@ TEST(Endian, WordsReadAndWriteInTheStatedOrderAtEveryWidth) {
                     std::equal(out + sizeof(Word), out + sizeof out, octets + offset))
             << sizeof(Word);
     };
-    check(std::uint8_t{0x01}, 0x01, 0);
-    check(std::uint16_t{0x0123}, 0x2301, 0);
-    check(std::uint32_t{0x23456789}, 0x89674523, 1);
-    check(std::uint64_t{0x0123456789ABCDEF}, 0xEFCDAB8967452301, 0);
+    check(std::uint8_t{0x01}, 0x01, 0), check(std::uint16_t{0x0123}, 0x2301, 0);
+    check(std::uint32_t{0x23456789}, 0x89674523, 1), check(std::uint64_t{0x0123456789ABCDEF}, 0xEFCDAB8967452301, 0);
 }
 
 TEST(Hex, ConvertsBothWaysWithRightAlignment) {
