@@ -110,13 +110,10 @@ Octets sequenceOf(unsigned char identifier, size_t size, int count) {
 }
 
 TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
-    const std::vector<Octets> inputs = {
-        certificate(),
-        sequenceOf(0x02, 5, 300),   // headers and contents straddle every block boundary
-        sequenceOf(0x1A, 33, 80),   // windows longer than the short-copy sizes
-        sequenceOf(0x13, 130, 20),  // long-form lengths
-        sequenceOf(0x04, 1500, 3),  // contents longer than a block
-    };
+    // Headers and contents that straddle every block boundary, windows longer than the short-copy
+    // sizes, long-form lengths, contents longer than a block.
+    const std::vector<Octets> inputs = {certificate(), sequenceOf(0x02, 5, 300), sequenceOf(0x1A, 33, 80),
+                                        sequenceOf(0x13, 130, 20), sequenceOf(0x04, 1500, 3)};
     for (const Octets& input : inputs) {
         auto value = decode(input);
         for (unsigned long blockSize : {7ul, 64ul, 1024ul}) {
@@ -161,9 +158,7 @@ TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
     // More constructed values than the pass keeps inline, and indefinite lengths among definite ones.
     for (const Octets& octets : {deep, wide, mixed}) {
         const auto tree = decode(octets);
-        CByteArray summedFirst;  // the whole tree summed, then written
-        tree->encodeTo(summedFirst);
-        EXPECT_EQ(toHex(summedFirst), toHex(octets));
+        EXPECT_EQ(encodedHex(*tree), toHex(octets));  // the whole tree summed, then written
         CMemFile written;  // summed by the writers on the way
         tree->encodeTo(static_cast<CFile&>(written));
         EXPECT_EQ(toHex(written.GetBuffer(), written.GetLength()), toHex(octets));

@@ -28,9 +28,7 @@ constexpr unsigned long B = vorlan::detail::kCipherBlocksPerSinkBlock * K;  // t
 
 template <class Processor, class Key, auto... args>
 std::unique_ptr<CCryptoProcessor> makeProcessor(const Octets& octets) {
-    Key key;
-    key.Set(octets.data(), octets.size());
-    return std::make_unique<Processor>(key, args..., kIv.data());
+    return std::make_unique<Processor>(cipher_test::MakeKey<Key>(octets), args..., kIv.data());
 }
 
 // A cipher under test; its fresh processors run CBC from kIv.
