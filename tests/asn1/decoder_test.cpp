@@ -6,7 +6,7 @@
 
 using namespace asn1test;
 
-TEST(Decoder, ClassAndFormFollowTheIdentifier) {
+TEST(Decoder, ClassAndFormFollowTheIdentifierAndGetContentsTheTargetsOwnForm) {
     SharedEncoding indefinite(fromHex("30800101FF0000 05"));
     std::unique_ptr<CASN1Type> open(___buildFromEncoding(*indefinite.der));
     EXPECT_EQ(indefinite.der->Seek(0, CFile::current), 7);  // just past the end-of-contents octets
@@ -18,6 +18,16 @@ TEST(Decoder, ClassAndFormFollowTheIdentifier) {
 
     EXPECT_EQ(dynamic_cast<CASN1_OCTET_STRING&>(*decode(fromHex("0480"))).getClearContentsLength(), 0u);
     EXPECT_EQ(encodedHex(*decode(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
+    // Contents read into a target follow the target's own form.
+    SharedEncoding contents(fromHex("0201050500"));
+    CASN1_SEQUENCE sequence;
+    ___getContentsFromEncoding(sequence, *contents.der, 5);
+    EXPECT_EQ(encodedHex(sequence), "30050201050500");
+    CASN1_OCTET_STRING octets;
+    octets.m_bConstructed = 0;
+    contents.der->SeekToBegin();
+    ___getContentsFromEncoding(octets, *contents.der, 2);
+    EXPECT_EQ(encodedHex(octets), "04020201");
 }
 
 TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
@@ -40,7 +50,7 @@ TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
     EXPECT_EQ(clearHex(*decode(fromHex("240704026162040163"))), "616263");
 }
 
-TEST(Decoder, FailuresCarryTheirReasonAndOffset) {
+TEST(Decoder, FailuresCarryTheirReasonAndOffsetInTheSharedInstanceWithItsRunTimeClass) {
     const std::pair<const char*, const char*> rows[] = {
         {"1F0100", "High tag number form is not supported (at octet 0)"},
         {"02850000000001", "4 bytes-encoded-length is only suported (at octet 0)"},
@@ -76,9 +86,7 @@ TEST(Decoder, FailuresCarryTheirReasonAndOffset) {
     for (const char* hex : {"0484FFFFFFFF", "30847FFFFFFF0500", "0284800000000102", "4184FFFFFFF0", "04050102", "3081",
                             "30800500", "308004020101", "3080050000"})
         EXPECT_EQ(decodingFailure(fromHex(hex)), "Unexpected end of file (at octet 0)") << hex;
-}
-
-TEST(Decoder, FailureIsTheSharedInstanceWithItsRunTimeClass) {
+    // The failure is the shared instance, with its run-time class.
     SharedEncoding stream(fromHex("0500" "010105"));  // the second message is bad
     std::unique_ptr<CASN1Type> first(___buildFromEncoding(*stream.der));
     try {
@@ -93,18 +101,6 @@ TEST(Decoder, FailureIsTheSharedInstanceWithItsRunTimeClass) {
         EXPECT_EQ(decodingFailure(fromHex("1F00")), "High tag number form is not supported (at octet 0)");
         EXPECT_TRUE(e->GetErrorMessage(text, sizeof text));
     }
-}
-
-TEST(Decoder, GetContentsFollowsTheTargetsOwnForm) {
-    SharedEncoding contents(fromHex("0201050500"));
-    CASN1_SEQUENCE sequence;
-    ___getContentsFromEncoding(sequence, *contents.der, 5);
-    EXPECT_EQ(encodedHex(sequence), "30050201050500");
-    CASN1_OCTET_STRING octets;
-    octets.m_bConstructed = 0;
-    contents.der->SeekToBegin();
-    ___getContentsFromEncoding(octets, *contents.der, 2);
-    EXPECT_EQ(encodedHex(octets), "04020201");
 }
 
 // Every truncation of a certificate fails; nesting deeper than the bound fails without exhausting

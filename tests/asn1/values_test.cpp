@@ -32,7 +32,7 @@ std::string openSSLRewrite(const std::string& hex) {
 
 }  // namespace
 
-TEST(ValueEncoding, BuiltValuesEncodeAsDERThatOpenSSLWritesBackUnchanged) {
+TEST(ValueEncoding, BuiltValuesEncodeAsDERThatOpenSSLWritesBackAndClearContentsDropSignAndUnusedBits) {
     const unsigned char magnitude[] = {0, 0, 0x80};
     const std::pair<std::shared_ptr<CASN1Type>, const char*> rows[] = {
         {std::make_shared<CASN1_INTEGER>(0ul), "020100"}, {std::make_shared<CASN1_INTEGER>(128ul), "02020080"},
@@ -52,6 +52,18 @@ TEST(ValueEncoding, BuiltValuesEncodeAsDERThatOpenSSLWritesBackUnchanged) {
     }
     // "0200": empty contents.
     EXPECT_TRUE(CASN1_INTEGER().getEncodedLength(0) == 2u && encodedHex(CASN1_OCTET_STRING()) == "2400");
+    // Clear contents drop the sign and unused-bits octets.
+    const unsigned char ff[] = {0xFF};
+    CASN1_INTEGER signedFF(ff, 1), zero(0ul);  // encoded 020200FF
+    EXPECT_TRUE(clearHex(signedFF) == "FF" && signedFF.getClearContentsLength() == 1u && clearHex(zero) == "00");
+    CASN1_BIT_STRING bits(&kNibble, 4, 0);
+    EXPECT_EQ(clearHex(bits, 1) + "/" + clearHex(bits, 0), "A0/0A");
+    auto sequence = decode(fromHex("3007 020105 04026162"));
+    EXPECT_EQ(clearHex(*sequence), "056162");
+    unsigned char buffer[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_TRUE(!sequence->GetClearData(buffer, 2, 1, 1) && sequence->GetClearData(buffer, 3, 1, 1) &&
+                toHex(buffer, 4) == "056162EE");
+    EXPECT_TRUE(sequence->GetClearData(buffer, 4, 0, 1) && toHex(buffer, 4) == "00056162");
 }
 
 // Explicit, implicit and indefinite tagging; read back from either tagging a value keeps its
@@ -87,20 +99,6 @@ TEST(Tagging, ExplicitImplicitIndefiniteAndReadingBack) {
     CASN1_SEQUENCE taker;
     EXPECT_TRUE(taker.fromImplicit(constructed) == 1 && encodedHex(taker) == "30080201010201023000" &&
                 constructed.GetComponents().GetSize() == 0);
-}
-
-TEST(ValueEncoding, ClearContentsDropSignAndUnusedBitsOctets) {
-    const unsigned char ff[] = {0xFF};
-    CASN1_INTEGER signedFF(ff, 1), zero(0ul);  // encoded 020200FF
-    EXPECT_TRUE(clearHex(signedFF) == "FF" && signedFF.getClearContentsLength() == 1u && clearHex(zero) == "00");
-    CASN1_BIT_STRING bits(&kNibble, 4, 0);
-    EXPECT_EQ(clearHex(bits, 1) + "/" + clearHex(bits, 0), "A0/0A");
-    auto sequence = decode(fromHex("3007 020105 04026162"));
-    EXPECT_EQ(clearHex(*sequence), "056162");
-    unsigned char buffer[4] = {0xEE, 0xEE, 0xEE, 0xEE};
-    EXPECT_TRUE(!sequence->GetClearData(buffer, 2, 1, 1) && sequence->GetClearData(buffer, 3, 1, 1) &&
-                toHex(buffer, 4) == "056162EE");
-    EXPECT_TRUE(sequence->GetClearData(buffer, 4, 0, 1) && toHex(buffer, 4) == "00056162");
 }
 
 TEST(ValueConversion, IntegersAndIdentifiersReadBack) {
@@ -206,7 +204,6 @@ const WellKnownRow kRows[] = {
     ROW(encryptedData, RSADSI "1.7.6"), ROW(DES_CBC, "1.3.14.3.2.7"), ROW(DES_EDE3_CBC, RSADSI "3.7"),
     ROW(RC2_CBC, RSADSI "3.2"), ROW(RC5_CBC, RSADSI "3.8"), ROW(RC5_CBC_Pad, RSADSI "3.9"),
 };
-
 
 // OpenSSL's DER of a dotted identifier, or "" when it refuses the text.
 std::string openSSLEncodingHex(const char* dotted) {

@@ -226,7 +226,7 @@ TEST(HugeDigitOracle, DivisionCornersMatchOpenSSL) {
 }
 
 // Operations that would write past the 513 digits, or divide by zero, throw instead.
-TEST(HugeDigitLimits, OutOfCapacityAndZeroDivisorThrowInsteadOfWriting) {
+TEST(HugeDigitLayout, LimitsThrowInsteadOfWritingAndLengthsAndOctetStringsKeepTheirLastOctets) {
     CHugeDigit big;
     big.SetLength(300);
     big[299] = 1;
@@ -243,21 +243,18 @@ TEST(HugeDigitLimits, OutOfCapacityAndZeroDivisorThrowInsteadOfWriting) {
     EXPECT_EQ(CHugeDigit::Mult(big, two).Bits(), 299 * 32 + 2);
     // A zero exponent gives 1 whatever the modulus: the exponentiation starts at 1.
     EXPECT_TRUE(CHugeDigit::IsEqual(CHugeDigit::ModExp(5, 0, 1), 1));
-}
-
-// The length side effects callers see (constructors, compaction, SetLength) and octet strings.
-TEST(HugeDigitLayout, LengthsAndOctetStringsKeepTheirLastOctets) {
+    // The length side effects callers see (constructors, compaction, SetLength) and octet strings.
     const CHugeDigit byDefault, seven(7), wide(5, 9);
-    CHugeDigit zero(5, 0), power(3, 0);
+    CHugeDigit empty(5, 0), power(3, 0);
     EXPECT_TRUE(byDefault.GetLength() == 64 && byDefault.Zero() && seven.GetLength() == 1 && seven[0] == 7u);
-    EXPECT_TRUE(wide.GetLength() == 5 && wide.Digits() == 1 && wide.Bits() == 4 && zero.Digits() + zero.Bits() == 0);
-    zero.SetLength(0);
-    zero.DoCompact();
-    EXPECT_TRUE(zero.GetLength() == 1 && zero[0] == 0u) << "compaction keeps one digit";
+    EXPECT_TRUE(wide.GetLength() == 5 && wide.Digits() == 1 && wide.Bits() == 4 && empty.Digits() + empty.Bits() == 0);
+    empty.SetLength(0);
+    empty.DoCompact();
+    EXPECT_TRUE(empty.GetLength() == 1 && empty[0] == 0u) << "compaction keeps one digit";
     power.Assign2Exp(32);
     EXPECT_TRUE(power.Bits() == 33 && power.Digits() == 2 && power.GetLength() == 3);
     power[2] = 0xBBBB;
-    power.SetLength(1);  // shrinking leaves the digits above in place, growing zero-extends
+    power.SetLength(1);  // shrinking leaves the digits above in place, growing empty-extends
     EXPECT_EQ(power[2], 0xBBBBu);
     power.SetLength(3);
     EXPECT_TRUE(power[1] == 0 && power[2] == 0);

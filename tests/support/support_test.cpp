@@ -39,7 +39,7 @@ TEST(Endian, WordsReadAndWriteInTheStatedOrderAtEveryWidth) {
     check(std::uint32_t{0x23456789}, 0x89674523, 1), check(std::uint64_t{0x0123456789ABCDEF}, 0xEFCDAB8967452301, 0);
 }
 
-TEST(Hex, ConvertsBothWaysWithRightAlignment) {
+TEST(TextHelpers, HexConvertsBothWaysRightAlignedAndGetLineEndsAtLineFeedWithCarriageReturnAsBlank) {
     const unsigned char octets[] = {0x0A, 0xFF};
     EXPECT_EQ(OctetsToHexChars(octets, 2) + "|" + OctetsToHexChars(octets, 0), "0AFF|");
     const std::pair<const char*, std::vector<unsigned char>> rows[] = {
@@ -53,9 +53,7 @@ TEST(Hex, ConvertsBothWaysWithRightAlignment) {
     EXPECT_TRUE(!IsHexCharsString(CString("")) && !IsHexCharsString(CString("12g4")) &&
                 IsHexCharsString(CString("09afAF")) && !IsHexCharsString(zz, 0));
     EXPECT_EQ(HexCharToDigit('b') + HexCharToDigit('F'), 26);
-}
-
-TEST(LString, GetLineEndsAtLineFeedWithCarriageReturnAsBlank) {
+    // GetLine ends at a line feed; a carriage return reads as a blank.
     const __LString text("ab\r\ncd\nef", 9);
     EXPECT_EQ(text.GetLine(0) + text.GetLine(4) + text.GetLine(7) + text.GetLine(9), "ab \ncd\nef");
     EXPECT_EQ(__LString("abc", 2), "ab");
@@ -96,7 +94,7 @@ std::pair<CException*, std::string> Thrown(Action action, UINT size = 1024) {
 
 // Shared instances survive Delete; a copied holder would release one exception twice (the
 // sanitizers report a double free or a leak).
-TEST(Terminate, SharedInstancesSurviveDeleteAndHoldersReleaseEachExceptionOnce) {
+TEST(SharedException, InstancesSurviveDeleteHoldersReleaseOnceAndUnlockMessagesAreTheThreadsReasonCut) {
     const auto compare = [] {
         return Thrown<CTerminateCompareException>([] { ___throwTerminateCompareException(0); });
     };
@@ -112,10 +110,7 @@ TEST(Terminate, SharedInstancesSurviveDeleteAndHoldersReleaseEachExceptionOnce) 
     auto& alias = third;
     third = std::move(alias);
     EXPECT_EQ(third.m_pException, held);
-}
-
-// The unlock failure is one shared instance; its message is the reason of the throwing thread, cut to fit.
-TEST(SharedException, UnlockMessageIsTheReasonOfTheThrowingThreadCutNotOverrun) {
+    // The unlock failure is one shared instance; its message is the reason of the throwing thread, cut to fit.
     const auto mine = Thrown<CUnlockException>([] { AfxThrowUnlockException("main thread"); });
     std::pair<CException*, std::string> other;
     std::thread([&] { other = Thrown<CUnlockException>([] { ThrowUnlockFormatted("worker %d", 7); }); }).join();
