@@ -101,7 +101,7 @@ TEST(Tagging, ExplicitImplicitIndefiniteAndReadingBack) {
                 constructed.GetComponents().GetSize() == 0);
 }
 
-TEST(ValueConversion, IntegersAndIdentifiersReadBack) {
+TEST(ValueConversion, IntegersAndIdentifiersReadBackOrderIsTheEncodingsAndMovesKeepTheirClass) {
     unsigned long value = 77;
     const unsigned char tooBig[] = {1, 0, 0, 0, 0};
     EXPECT_TRUE(!CASN1_INTEGER(tooBig, 5).GetInteger(value) && value == 77u);
@@ -116,10 +116,7 @@ TEST(ValueConversion, IntegersAndIdentifiersReadBack) {
         uuid.Add(octet);
     EXPECT_EQ(CString(CASN1_OBJECT_IDENTIFIER()) + " " + CString(large) + " " + CString(deep) + " " + CString(uuid),
               "0.0 2.40.3 2.999.1 2.25.329800735698586629295641978511506172918");
-}
-
-// Order is the order of the encodings; moving from another class deletes the argument and keeps the receiver.
-TEST(ValueComparison, OrderIsTheOrderOfTheEncodingsAndMovesKeepTheirClass) {
+    // Order is the order of the encodings; moving from another class deletes the argument and keeps the receiver.
     CASN1_INTEGER one(1ul), two(2ul);
     EXPECT_TRUE(___cmp(one, one) == 0 && ___cmp(one, two) < 0 && ___cmp(two, one) > 0);
     Octets longOctets(3000, 0x33);

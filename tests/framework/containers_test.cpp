@@ -131,7 +131,7 @@ TEST(String, FormatsSlicesComparesAndEditsLikeTheFramework) {
     EXPECT_EQ(s.GetLength(), 500);
 }
 
-TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
+TEST(File, PosixFilesWriteReadSeekAndDuplicateMemoryFilesGrowSeekWithinBoundsAndKeepCallerBuffers) {
     const std::string path = testing::TempDir() + "vorlan_file" + std::to_string(getpid());
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
@@ -154,20 +154,18 @@ TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
     CFileException error;
     EXPECT_FALSE(file.Open("/nonexistent/dir/x", CFile::modeRead, &error));
     EXPECT_TRUE(error.m_cause == CFileException::fileNotFound && error.m_lOsError == ENOENT);
-}
-
-TEST(MemFile, GrowsWritesPastEndAsZerosSeeksCheckBoundsAndCallerBuffersStayPut) {
-    CMemFile file(16);
-    file.Write("abc", 3);
-    file.Seek(10, CFile::begin);
-    file.Write("z", 1);
-    EXPECT_TRUE(file.GetLength() == 11u && std::memcmp(file.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11) == 0);
-    EXPECT_EQ(CauseOf<CFileException>([&] { file.Seek(-1, CFile::begin); }), CFileException::badSeek);
+    // A memory file grows, writes past its end as zeros and checks seeks.
+    CMemFile memory(16);
+    memory.Write("abc", 3);
+    memory.Seek(10, CFile::begin);
+    memory.Write("z", 1);
+    EXPECT_TRUE(memory.GetLength() == 11u && std::memcmp(memory.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11) == 0);
+    EXPECT_EQ(CauseOf<CFileException>([&] { memory.Seek(-1, CFile::begin); }), CFileException::badSeek);
     std::string big(100000, 'q');
-    file.Write(big.data(), static_cast<UINT>(big.size()));
-    EXPECT_EQ(file.GetLength(), 11u + 100000u);
-    file.SetLength(4);
-    EXPECT_EQ(file.GetPosition(), 4u);
+    memory.Write(big.data(), static_cast<UINT>(big.size()));
+    EXPECT_EQ(memory.GetLength(), 11u + 100000u);
+    memory.SetLength(4);
+    EXPECT_EQ(memory.GetPosition(), 4u);
 
     // A caller's buffer is the file's data and is never reallocated.
     BYTE buffer[4] = {1, 2, 3, 4};

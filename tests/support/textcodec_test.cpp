@@ -48,14 +48,13 @@ TEST(TextFormats, MalformedTextFailsWithItsReason) {
         {false, "Zg==Zg==", "character 2"},   {false, "Z===", "character 1"},      {false, "====", "character 0"},
         {false, "Zm9v\n", "multiple of 4"},   {false, "Zm 9", "character 2"},      {false, "Zm9\xff", "character 3"},
         {false, "Zm-_", "character 2"},
-        {true, "-----BEGIN A-----\nZm9v\n", "no END line"},
+        {true, "-----BEGIN A-----\nZm9v\n", "no END line"}, {true, "-----BEGIN A-----", "no END line"},
         {true, "-----BEGIN A-----\nZm9v\n-----END B-----\n", "does not repeat the label"},
         {true, "-----BEGIN A-----\nProc-Type: 4,ENCRYPTED\n\nZm9v\n-----END A-----\n", "offset 22 is not base64"},
         {true, "-----BEGIN A\nZm9v\n-----END A-----\n", "five hyphens"},
         {true, "-----BEGINA-----\n-----END A-----\n", "no space"},
         {true, "-----BEGIN A  B-----\n-----END A  B-----\n", "label at offset 0"},
         {true, "-----BEGIN A-----\nZm9\n-----END A-----\n", "multiple of 4"},
-        {true, "-----BEGIN A-----", "no END line"},
     };
     for (const auto& [pem, text, reason] : rows) {
         const auto decode = [&, &text = text, pem = pem] {
