@@ -19,7 +19,6 @@
 #include "tests/common/temp_file.h"
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/boolean.h"
-#include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/componentreader.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/filters.h"
@@ -27,10 +26,8 @@
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/objectidentifier.h"
 #include "vorlan/asn1/octetstring.h"
-#include "vorlan/asn1/sequence.h"
 #include "vorlan/asn1/set.h"
 #include "vorlan/asn1/strings.h"
-#include "vorlan/asn1/tagged.h"
 #include "vorlan/asn1/utctime.h"
 #include "vorlan/framework/memfile.h"
 

@@ -26,37 +26,33 @@ TEST(LengthFunctions, LengthsUseMinimalOctetsAndExtractionReportsEveryCode) {
         EXPECT_EQ(___extractEncodingLength(fromHex(hex).data(), available), expected) << hex;
 }
 
-// The caller's buffer is copied, read in place or adopted (and freed: LeakSanitizer checks it).
-TEST(DEREncoding, BufferModesAdoptCopyOrReadInPlace) {
+// The caller's buffer is copied, read in place or adopted (and freed: LeakSanitizer checks it);
+// framework failures become the decoding exception keeping their cause; copies to and from files
+// move exact counts and fail short.
+TEST(DEREncoding, BufferModesFailuresAndFileCopies) {
     unsigned char caller[3] = {1, 2, 3};
     CDEREncoding copied(0, caller, 3, 0, 1), inPlace(0, caller, 3, 0, 0);
     caller[0] = 9;
     CDEREncoding owner(0, new unsigned char[2]{7, 8}, 2, 1, 0);
     EXPECT_TRUE(copied.ReadByte() == 1 && inPlace.ReadByte() == 9 && owner.ReadByte() == 7);
-}
 
-TEST(DEREncoding, FrameworkFailuresBecomeTheDecodingExceptionKeepingTheirCause) {
-    CDEREncoding der(0, CByteArray());
-    EXPECT_EQ(testcommon::MessageOf<CDERDecodingException>([&] { der.ReadByte(); }),
+    CDEREncoding empty(0, CByteArray());
+    EXPECT_EQ(decodingFailureOf([&] { empty.ReadByte(); }),
               "CException -> CDERDecodingException: unexpected end of file");
-    EXPECT_EQ(testcommon::MessageOf<CDERDecodingException>([&] { der.Seek(-5, CFile::begin); }),
+    EXPECT_EQ(decodingFailureOf([&] { empty.Seek(-5, CFile::begin); }),
               "CException -> CDERDecodingException: bad seek");
     EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException: bad seek");
-}
 
-TEST(DEREncoding, FileCopiesMoveExactCountsAndFailShort) {
     const Octets octets = testcommon::Pattern(3000);
     CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
     CMemFile target;
     der.Read(target, 2500);
     EXPECT_EQ(toHex(target.GetBuffer(), target.GetLength()), toHex(octets.data(), 2500));
     EXPECT_THROW(der.Read(target, 501), CDERDecodingException*);
-
     CDEREncoding sink(0);
     target.SeekToBegin();
     sink.Write(target, 2000);
-    EXPECT_EQ(sink.Seek(0, CFile::current), 2000);
-    EXPECT_TRUE(throwsFileException([&] { sink.Write(target, 501); }));
+    EXPECT_TRUE(sink.Seek(0, CFile::current) == 2000 && throwsFileException([&] { sink.Write(target, 501); }));
 }
 
 TEST(BufferedFilter, WholeBlocksGoStraightFromTheCallersMemory) {
@@ -76,11 +72,9 @@ TEST(DEREncoding, FileBackedOctetStringStreamsAndRemovesItsTemporaryFile) {
         auto* file = new CFile(temp.Path(), CFile::modeRead);
         file->Seek(1000, CFile::begin);
         CASN1_OCTET_STRING streamed(file, 1500, 1, 1);
-        CByteArray out;
-        streamed.encodeTo(out);
-        EXPECT_EQ(toHex(out), "048205DC" + toHex(contents.data() + 1000, 1500));
+        EXPECT_EQ(encodedHex(streamed), "048205DC" + toHex(contents.data() + 1000, 1500));
         CASN1_OCTET_STRING overlong(new CFile(temp.Path(), CFile::modeRead), 3001, 1, 0);
-        EXPECT_TRUE(throwsFileException([&] { overlong.encodeTo(out); }));
+        EXPECT_TRUE(throwsFileException([&] { encodedHex(overlong); }));
     }
     EXPECT_FALSE(std::filesystem::exists(temp.Path()));  // the temporary file went with the last reference
 }
@@ -116,13 +110,10 @@ Octets sequenceOf(unsigned char identifier, size_t size, int count) {
 }
 
 TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
-    const std::vector<Octets> inputs = {
-        certificate(),
-        sequenceOf(0x02, 5, 300),   // headers and contents straddle every block boundary
-        sequenceOf(0x1A, 33, 80),   // windows longer than the short-copy sizes
-        sequenceOf(0x13, 130, 20),  // long-form lengths
-        sequenceOf(0x04, 1500, 3),  // contents longer than a block
-    };
+    // Headers and contents that straddle every block boundary, windows longer than the short-copy
+    // sizes, long-form lengths, contents longer than a block.
+    const std::vector<Octets> inputs = {certificate(), sequenceOf(0x02, 5, 300), sequenceOf(0x1A, 33, 80),
+                                        sequenceOf(0x13, 130, 20), sequenceOf(0x04, 1500, 3)};
     for (const Octets& input : inputs) {
         auto value = decode(input);
         for (unsigned long blockSize : {7ul, 64ul, 1024ul}) {
@@ -167,9 +158,7 @@ TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
     // More constructed values than the pass keeps inline, and indefinite lengths among definite ones.
     for (const Octets& octets : {deep, wide, mixed}) {
         const auto tree = decode(octets);
-        CByteArray summedFirst;  // the whole tree summed, then written
-        tree->encodeTo(summedFirst);
-        EXPECT_EQ(toHex(summedFirst), toHex(octets));
+        EXPECT_EQ(encodedHex(*tree), toHex(octets));  // the whole tree summed, then written
         CMemFile written;  // summed by the writers on the way
         tree->encodeTo(static_cast<CFile&>(written));
         EXPECT_EQ(toHex(written.GetBuffer(), written.GetLength()), toHex(octets));

@@ -19,7 +19,7 @@ std::string hexLine(std::string hex, const std::string& text, size_t indent = 3)
 
 }  // namespace
 
-TEST(Dump, SmallTreeGivesTheExactText) {
+TEST(Dump, SmallTreeOtherClassesLongContentsAndIndefiniteLengthsGiveTheExactText) {
     // { 5, TRUE, 2.5.4.3, 'ab', '1010'B }
     const auto sequence = decode(fromHex("3013 020105 0101FF 0603550403 04026162 030204A0"));
     const std::string expected =
@@ -32,9 +32,7 @@ TEST(Dump, SmallTreeGivesTheExactText) {
         "   <UNIV, BIT STRING, P> SIZE: 2 + 2 = 4 (0x2 + 0x2 = 0x4)\r\n" + hexLine("04 a0 ", "..") +
         "   BITS = 4 (0x4)\r\n}\r\n";
     EXPECT_EQ(dumpText(*sequence), expected);
-}
-
-TEST(Dump, HeaderLinesForOtherClassesLongContentsAndIndefiniteLengths) {
+    // Header lines of other classes, long contents and indefinite lengths.
     EXPECT_EQ(dumpText(CASN1_TAGGED(0x83, 0)), "<CSPEC, 3 (0x3), C> SIZE: 2 + 0 = 2 (0x2 + 0x0 = 0x2)\r\n{\r\n}\r\n");
     EXPECT_EQ(dumpText(CASN1_UniversalString()), "<UNIV, 28 (0x1c), P> SIZE: 2 + 0 = 2 (0x2 + 0x0 = 0x2)\r\n");
     EXPECT_EQ(dumpText(CASN1_TAGGED(0x41, 1), 1), " <APP, 1 (0x1), C> SIZE: 2 + ? = ? (0x2 + ? = ?)\r\n {\r\n }\r\n");
@@ -47,7 +45,7 @@ TEST(Dump, HeaderLinesForOtherClassesLongContentsAndIndefiniteLengths) {
                   hexLine(eighteen, std::string(18, 'A'), 0) + hexLine("41 41 ", "AA", 0));
 }
 
-TEST(Archive, RoundTripKeepsTheDERAndTheTreeOutlivesTheArchive) {
+TEST(Archive, RoundTripKeepsTheDERTheTreeOutlivesTheArchiveAndLoadFailuresAreGeneric) {
     const Octets cert = certificate();
     auto tree = decode(cert);
     const Octets stored = testcommon::Store([&](CArchive& ar) { tree->_Serialize(ar); });
@@ -59,20 +57,14 @@ TEST(Archive, RoundTripKeepsTheDERAndTheTreeOutlivesTheArchive) {
         loaded._Serialize(loader.ar);
     }
     EXPECT_EQ(encodedHex(loaded), toHex(cert));
-}
-
-TEST(Archive, LoadFailuresAreGenericArchiveExceptions) {
-    const std::pair<const char*, int> rows[] = {
-        {"01 0500 3003020101", CArchiveException::generic},  // unknown format version
-        {"00 0000", CArchiveException::generic},             // no DER at all
-        {"00 0300 300402", CArchiveException::generic},      // DER that does not decode
-        {"00 0300 020101", CArchiveException::generic},      // another class than the target's
-        {"00", CArchiveException::endOfFile},                // archive ends early
-    };
-    for (const auto& [hex, cause] : rows) {
+    // An unknown format version, no DER at all, DER that does not decode, another class than the
+    // target's; an archive that ends early.
+    for (const std::string hex : {"01 0500 3003020101", "00 0000", "00 0300 300402", "00 0300 020101", "00"}) {
         CASN1_SEQUENCE target;
         testcommon::Loader loader(fromHex(hex));
-        EXPECT_EQ(testcommon::CauseOf([&] { target._Serialize(loader.ar); }), cause) << hex;
+        EXPECT_EQ(testcommon::CauseOf([&] { target._Serialize(loader.ar); }),
+                  hex == "00" ? CArchiveException::endOfFile : CArchiveException::generic)
+            << hex;
         EXPECT_EQ(target.GetComponents().GetSize(), 0);
     }
 }
@@ -95,7 +87,7 @@ std::string windowsOf(CASN1Type& message) {
 }  // namespace
 
 // Trees, windows and copies of windows and values outlive the caller's handle and what they came from.
-TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
+TEST(Ownership, WindowsOutliveTheirHandleAndAFailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {
     const std::string first = "300E8102ABCD040378797AA203020105", second = "300E8102EF010403717273A203020107";
     const Octets octets = fromHex(first + second + first);
     const testcommon::TempFile file(octets);
@@ -122,8 +114,7 @@ TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
             windowCopy.reset(dynamic_cast<CASN1_SEQUENCE&>(*middle).GetComponents()[0]->clone());
             last.decodeFrom(*der);
         }
-        EXPECT_TRUE(encodedHex(*middle) == second && encodedHex(last) == first);
-        EXPECT_EQ(windowsOf(last), "ABCD/ABCD/xyz");
+        EXPECT_TRUE(encodedHex(*middle) == second && encodedHex(last) == first && windowsOf(last) == "ABCD/ABCD/xyz");
         middle.reset();
         EXPECT_EQ(encodedHex(*windowCopy), "8102EF01");  // the last holder keeps the encoding alive
     }
@@ -131,10 +122,8 @@ TEST(Ownership, WindowsOutliveTheirLocalHandleAndReadingThemLeavesItsPosition) {
     const CASN1_OCTET_STRING copy(*original);
     original.reset();  // copies share the contents
     EXPECT_EQ(encodedHex(copy), "0406736861726564");
-}
-
-TEST(Ownership, FailedDecodeLeavesTheTargetEmptyAndNoReferenceBehind) {
-    // A component past its parent's end; a SET where the target is a SEQUENCE.
+    // A failed decode (a component past its parent's end; a SET where the target is a SEQUENCE)
+    // leaves the target empty and no reference behind.
     for (const char* hex : {"3008 8102ABCD 0201", "3103020101"}) {
         CASN1_SEQUENCE target;
         target.AddObject(new CASN1_INTEGER(1ul));

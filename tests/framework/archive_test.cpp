@@ -35,19 +35,21 @@ public:
 };
 IMPLEMENT_SERIAL(CVersioned, CObject, VERSIONABLE_SCHEMA | 0)
 
-TEST(ArchiveFormat, IntegersAreLittleEndianAtTheirWidths) {
+TEST(ArchiveFormat, IntegersAreLittleEndianAtTheirWidthsAndDirectionIsEnforced) {
     const Bytes bytes = Store([](CArchive& ar) {
         ar << static_cast<BYTE>(0x01) << static_cast<WORD>(0x0203) << static_cast<DWORD>(0x04050607)
            << static_cast<LONG>(-2);
     });
     EXPECT_EQ(bytes, (Bytes{0x01, 0x03, 0x02, 0x07, 0x06, 0x05, 0x04, 0xFE, 0xFF, 0xFF, 0xFF}));
-    Loader in(bytes);
+    std::tuple<BYTE, WORD, DWORD, LONG> back{};
+    Loader(bytes).ar >> std::get<0>(back) >> std::get<1>(back) >> std::get<2>(back) >> std::get<3>(back);
+    EXPECT_EQ(back, std::make_tuple(BYTE{0x01}, WORD{0x0203}, DWORD{0x04050607}, LONG{-2}));
+    // An archive refuses the other direction.
+    CMemFile file;
+    CArchive storing(&file, CArchive::store), loading(&file, CArchive::load);
     BYTE b = 0;
-    WORD w = 0;
-    DWORD d = 0;
-    LONG l = 0;
-    in.ar >> b >> w >> d >> l;
-    EXPECT_TRUE(b == 0x01 && w == 0x0203 && d == 0x04050607u && l == -2);
+    EXPECT_EQ(CauseOf([&] { storing >> b; }) * 100 + CauseOf([&] { loading << b; }),
+              CArchiveException::writeOnly * 100 + CArchiveException::readOnly);
 }
 
 // Counts escalate from sixteen to thirty-two bits, string lengths from eight bits.
@@ -130,15 +132,6 @@ TEST(ArchiveFormat, ByteArrayRoundTripsAndForgedCountsFailWithoutHugeAllocation)
     // Claims 0x7FFFFFF0 octets but holds four: fails at the end of the data.
     Loader forged({0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0x7F, 1, 2, 3, 4});
     EXPECT_EQ(CauseOf([&] { back.Serialize(forged.ar); }), CArchiveException::endOfFile);
-}
-
-TEST(ArchiveFormat, DirectionIsEnforced) {
-    CMemFile file;
-    CArchive storing(&file, CArchive::store);
-    BYTE b = 0;
-    EXPECT_EQ(CauseOf([&] { storing >> b; }), CArchiveException::writeOnly);
-    CArchive loading(&file, CArchive::load);
-    EXPECT_EQ(CauseOf([&] { loading << b; }), CArchiveException::readOnly);
 }
 
 }  // namespace

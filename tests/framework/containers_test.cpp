@@ -52,8 +52,7 @@ TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
         CArray<Tracked, const Tracked&> array;
         array.SetSize(5);
         array.InsertAt(1, Tracked{9}, 2);
-        EXPECT_EQ(Tracked::alive, 7);
-        EXPECT_TRUE(array[1].value == 9 && array[3].value == 7);
+        EXPECT_TRUE(Tracked::alive == 7 && array[1].value == 9 && array[3].value == 7);
         array.RemoveAt(0, 3);
         EXPECT_EQ(Tracked::alive, 4);
         array.Add(Tracked{1});
@@ -67,23 +66,23 @@ TEST(Array, ElementHooksRunForEveryElementCreatedAndDestroyed) {
 TEST(Array, StringElementsSurviveEveryOperationThatMovesThem) {
     using Strings = CArray<CString, CString&>;
     using Model = std::vector<std::string>;
+    using A = Strings&;
+    using M = Model&;
     const std::string longText(100, 'L');
-    // What each step does to the array and to a model of it.
-    const std::pair<std::function<void(Strings&)>, std::function<void(Model&)>> steps[] = {
-        {[](Strings& a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },  // grows
-         [](Model& m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
-        {[](Strings& a) { a.SetSize(40); }, [](Model& m) { m.resize(40); }},
-        {[&](Strings& a) { CString s(longText); a.InsertAt(1, s, 3); },  // shifts within the capacity
-         [&](Model& m) { m.insert(m.begin() + 1, 3, longText); }},
-        {[](Strings& a) { CString s("s"); a.InsertAt(0, s, 2000); }, [](Model& m) { m.insert(m.begin(), 2000, "s"); }},
-        {[](Strings& a) { CString s("end"); a.InsertAt(2100, s); },  // past the end
-         [](Model& m) { m.resize(2100), m.push_back("end"); }},
-        {[](Strings& a) { a.RemoveAt(0, 1999); }, [](Model& m) { m.erase(m.begin(), m.begin() + 1999); }},
-        {[](Strings& a) { a.FreeExtra(), a.SetAtGrow(a.GetSize(), a[2]); }, [](Model& m) { m.push_back(m[2]); }},
-        {[](Strings& a) { a.FreeExtra(), a.Append(a); },
-         [](Model& m) { const auto copy = m; m.insert(m.end(), copy.begin(), copy.end()); }},
-        {[](Strings& a) { a.SetSize(5), a.FreeExtra(); }, [](Model& m) { m.resize(5); }},
-        {[](Strings& a) { a.InsertAt(0, a[3], 2); }, [](Model& m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
+    // What each step does to the array and to a model of it: grows, shifts within the capacity,
+    // inserts past the end, removes, appends to itself.
+    const std::pair<std::function<void(A)>, std::function<void(M)>> steps[] = {
+        {[](A a) { for (int i = 0; i < 9; ++i) { CString s(std::to_string(i)); a.Add(s); } },
+         [](M m) { for (int i = 0; i < 9; ++i) m.push_back(std::to_string(i)); }},
+        {[](A a) { a.SetSize(40); }, [](M m) { m.resize(40); }},
+        {[&](A a) { CString s(longText); a.InsertAt(1, s, 3); }, [&](M m) { m.insert(m.begin() + 1, 3, longText); }},
+        {[](A a) { CString s("s"); a.InsertAt(0, s, 2000); }, [](M m) { m.insert(m.begin(), 2000, "s"); }},
+        {[](A a) { CString s("end"); a.InsertAt(2100, s); }, [](M m) { m.resize(2100), m.push_back("end"); }},
+        {[](A a) { a.RemoveAt(0, 1999); }, [](M m) { m.erase(m.begin(), m.begin() + 1999); }},
+        {[](A a) { a.FreeExtra(), a.SetAtGrow(a.GetSize(), a[2]); }, [](M m) { m.push_back(m[2]); }},
+        {[](A a) { a.FreeExtra(), a.Append(a); }, [](M m) { Model c = m; m.insert(m.end(), c.begin(), c.end()); }},
+        {[](A a) { a.SetSize(5), a.FreeExtra(); }, [](M m) { m.resize(5); }},
+        {[](A a) { a.InsertAt(0, a[3], 2); }, [](M m) { const auto v = m[3]; m.insert(m.begin(), 2, v); }},
     };
     Strings array;
     Model model;
@@ -104,15 +103,14 @@ TEST(ByteArray, SetSizeKeepsOctetsAndCopiesAreDeep) {
     a.SetSize(3);
     a[0] = 1, a[1] = 2, a[2] = 3;
     a.SetSize(1000);
-    EXPECT_EQ(a[2], 3);
+    EXPECT_EQ(a[2], 3);  // kept when growing
     a.SetSize(2);
     CByteArray b = a;
     b[0] = 9;
     a.Append(a);
     a.InsertAt(1, 0xEE, 2);
     const BYTE expected[] = {1, 0xEE, 0xEE, 2, 1, 2};
-    ASSERT_EQ(a.GetSize(), 6);
-    EXPECT_EQ(0, std::memcmp(a.GetData(), expected, 6));
+    EXPECT_TRUE(a.GetSize() == 6 && std::memcmp(a.GetData(), expected, 6) == 0);
     a.RemoveAt(0, 3);
     EXPECT_EQ(a[0], 2);
 }
@@ -133,27 +131,21 @@ TEST(String, FormatsSlicesComparesAndEditsLikeTheFramework) {
     EXPECT_EQ(s.GetLength(), 500);
 }
 
-std::string TempPath(const char* name) { return testing::TempDir() + "vorlan_" + name + std::to_string(getpid()); }
-
-TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
-    const std::string path = TempPath("file");
+TEST(File, PosixFilesWriteReadSeekAndDuplicateMemoryFilesGrowSeekWithinBoundsAndKeepCallerBuffers) {
+    const std::string path = testing::TempDir() + "vorlan_file" + std::to_string(getpid());
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("hello world", 11);
-        EXPECT_EQ(file.GetLength(), 11u);
-        EXPECT_EQ(file.Seek(-5, CFile::end), 6);
+        EXPECT_TRUE(file.GetLength() == 11u && file.Seek(-5, CFile::end) == 6);
         file.Write("there", 5);
     }
     CFile file(path.c_str(), CFile::modeRead);
     char text[16] = {};
-    EXPECT_EQ(file.Read(text, sizeof text), 11u);
-    EXPECT_STREQ(text, "hello there");
-    EXPECT_EQ(file.Read(text, 1), 0u);
+    EXPECT_TRUE(file.Read(text, sizeof text) == 11u && std::string(text) == "hello there" && file.Read(text, 1) == 0u);
     file.Seek(6, CFile::begin);
     const std::unique_ptr<CFile> copy(file.Duplicate());
     char word[6] = {};
-    EXPECT_EQ(copy->Read(word, 5), 5u);
-    EXPECT_STREQ(word, "there");
+    EXPECT_TRUE(copy->Read(word, 5) == 5u && std::string(word) == "there");
     file.Close();
     CFile::Remove(path.c_str());
     // Failures carry their cause and the system's error.
@@ -162,24 +154,20 @@ TEST(File, WritesReadsSeeksAndDuplicatesOverPosixFiles) {
     CFileException error;
     EXPECT_FALSE(file.Open("/nonexistent/dir/x", CFile::modeRead, &error));
     EXPECT_TRUE(error.m_cause == CFileException::fileNotFound && error.m_lOsError == ENOENT);
-}
-
-TEST(MemFile, GrowsWritesPastEndAsZerosAndSeeksCheckBounds) {
-    CMemFile file(16);
-    file.Write("abc", 3);
-    file.Seek(10, CFile::begin);
-    file.Write("z", 1);
-    EXPECT_EQ(file.GetLength(), 11u);
-    EXPECT_EQ(0, std::memcmp(file.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11));
-    EXPECT_EQ(CauseOf<CFileException>([&] { file.Seek(-1, CFile::begin); }), CFileException::badSeek);
+    // A memory file grows, writes past its end as zeros and checks seeks.
+    CMemFile memory(16);
+    memory.Write("abc", 3);
+    memory.Seek(10, CFile::begin);
+    memory.Write("z", 1);
+    EXPECT_TRUE(memory.GetLength() == 11u && std::memcmp(memory.GetBuffer(), "abc\0\0\0\0\0\0\0z", 11) == 0);
+    EXPECT_EQ(CauseOf<CFileException>([&] { memory.Seek(-1, CFile::begin); }), CFileException::badSeek);
     std::string big(100000, 'q');
-    file.Write(big.data(), static_cast<UINT>(big.size()));
-    EXPECT_EQ(file.GetLength(), 11u + 100000u);
-    file.SetLength(4);
-    EXPECT_EQ(file.GetPosition(), 4u);
-}
+    memory.Write(big.data(), static_cast<UINT>(big.size()));
+    EXPECT_EQ(memory.GetLength(), 11u + 100000u);
+    memory.SetLength(4);
+    EXPECT_EQ(memory.GetPosition(), 4u);
 
-TEST(MemFile, CallerBufferIsFileDataAndNeverReallocated) {
+    // A caller's buffer is the file's data and is never reallocated.
     BYTE buffer[4] = {1, 2, 3, 4};
     CMemFile fixed(buffer, sizeof buffer);
     EXPECT_EQ(fixed.GetLength(), 4u);
@@ -190,13 +178,11 @@ TEST(MemFile, CallerBufferIsFileDataAndNeverReallocated) {
     CMemFile growing(buffer, sizeof buffer, 8);
     EXPECT_EQ(growing.GetLength(), 0u);
     growing.Write("abcdefgh", 8);
-    EXPECT_EQ(buffer[0], 1);
-    EXPECT_EQ(growing.GetLength(), 8u);
+    EXPECT_TRUE(buffer[0] == 1 && growing.GetLength() == 8u);
 
     CMemFile attached;
     attached.Attach(buffer, sizeof buffer);
-    EXPECT_EQ(attached.Detach(), buffer);
-    EXPECT_EQ(attached.GetLength(), 0u);
+    EXPECT_TRUE(attached.Detach() == buffer && attached.GetLength() == 0u);
 }
 
 }  // namespace

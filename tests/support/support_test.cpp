@@ -35,16 +35,13 @@ TEST(Endian, WordsReadAndWriteInTheStatedOrderAtEveryWidth) {
                     std::equal(out + sizeof(Word), out + sizeof out, octets + offset))
             << sizeof(Word);
     };
-    check(std::uint8_t{0x01}, 0x01, 0);
-    check(std::uint16_t{0x0123}, 0x2301, 0);
-    check(std::uint32_t{0x23456789}, 0x89674523, 1);
-    check(std::uint64_t{0x0123456789ABCDEF}, 0xEFCDAB8967452301, 0);
+    check(std::uint8_t{0x01}, 0x01, 0), check(std::uint16_t{0x0123}, 0x2301, 0);
+    check(std::uint32_t{0x23456789}, 0x89674523, 1), check(std::uint64_t{0x0123456789ABCDEF}, 0xEFCDAB8967452301, 0);
 }
 
-TEST(Hex, ConvertsBothWaysWithRightAlignment) {
+TEST(TextHelpers, HexConvertsBothWaysRightAlignedAndGetLineEndsAtLineFeedWithCarriageReturnAsBlank) {
     const unsigned char octets[] = {0x0A, 0xFF};
-    EXPECT_EQ(OctetsToHexChars(octets, 2), "0AFF");
-    EXPECT_EQ(OctetsToHexChars(octets, 0), "");
+    EXPECT_EQ(OctetsToHexChars(octets, 2) + "|" + OctetsToHexChars(octets, 0), "0AFF|");
     const std::pair<const char*, std::vector<unsigned char>> rows[] = {
         {"ABC", {0x00, 0x0A, 0xBC}}, {"ABCDEF", {0xCD, 0xEF}}, {"abcdef", {0xAB, 0xCD, 0xEF}}, {"", {0x00, 0x00}}};
     for (const auto& [hex, expected] : rows) {
@@ -52,13 +49,11 @@ TEST(Hex, ConvertsBothWaysWithRightAlignment) {
         HexCharsToOctets(hex, out.data(), static_cast<int>(out.size()));
         EXPECT_EQ(out, expected) << hex;
     }
-    EXPECT_EQ(IsHexCharsString(CString("")) + IsHexCharsString(CString("12g4")), 0);
-    EXPECT_EQ(IsHexCharsString(CString("09afAF")), 1);
-    EXPECT_EQ(IsHexCharsString(reinterpret_cast<const unsigned char*>("zz"), 0), 0);
+    const auto* zz = reinterpret_cast<const unsigned char*>("zz");
+    EXPECT_TRUE(!IsHexCharsString(CString("")) && !IsHexCharsString(CString("12g4")) &&
+                IsHexCharsString(CString("09afAF")) && !IsHexCharsString(zz, 0));
     EXPECT_EQ(HexCharToDigit('b') + HexCharToDigit('F'), 26);
-}
-
-TEST(LString, GetLineEndsAtLineFeedWithCarriageReturnAsBlank) {
+    // GetLine ends at a line feed; a carriage return reads as a blank.
     const __LString text("ab\r\ncd\nef", 9);
     EXPECT_EQ(text.GetLine(0) + text.GetLine(4) + text.GetLine(7) + text.GetLine(9), "ab \ncd\nef");
     EXPECT_EQ(__LString("abc", 2), "ab");
@@ -72,14 +67,12 @@ TEST(Buffers, MemFileProOwnsOnlyWhenAskedAndByteArrayProDetaches) {
         EXPECT_EQ(owned.GetLength(), 25u);
     }
     unsigned char borrowed[3] = {7, 8, 9}, out[3];
-    EXPECT_EQ(CMemFilePro(borrowed, 3, 0, FALSE).Read(out, 3), 3u);
-    EXPECT_EQ(out[2], 9);
+    EXPECT_TRUE(CMemFilePro(borrowed, 3, 0, FALSE).Read(out, 3) == 3u && out[2] == 9);
     CByteArrayPro octets;
     octets.Add(5);
     octets.Add(6);
     unsigned char* buffer = octets.Detach();
-    EXPECT_EQ(octets.GetSize(), 0);
-    EXPECT_EQ(buffer[1], 6);
+    EXPECT_TRUE(octets.GetSize() == 0 && buffer[1] == 6);
     delete[] buffer;
     octets.Add(1);  // usable again after Detach
     EXPECT_EQ(octets.GetSize(), 1);
@@ -101,7 +94,7 @@ std::pair<CException*, std::string> Thrown(Action action, UINT size = 1024) {
 
 // Shared instances survive Delete; a copied holder would release one exception twice (the
 // sanitizers report a double free or a leak).
-TEST(Terminate, SharedInstancesSurviveDeleteAndHoldersReleaseEachExceptionOnce) {
+TEST(SharedException, InstancesSurviveDeleteHoldersReleaseOnceAndUnlockMessagesAreTheThreadsReasonCut) {
     const auto compare = [] {
         return Thrown<CTerminateCompareException>([] { ___throwTerminateCompareException(0); });
     };
@@ -117,23 +110,19 @@ TEST(Terminate, SharedInstancesSurviveDeleteAndHoldersReleaseEachExceptionOnce) 
     auto& alias = third;
     third = std::move(alias);
     EXPECT_EQ(third.m_pException, held);
-}
-
-// The unlock failure is one shared instance; its message is the reason of the throwing thread, cut to fit.
-TEST(SharedException, UnlockMessageIsTheReasonOfTheThrowingThreadCutNotOverrun) {
+    // The unlock failure is one shared instance; its message is the reason of the throwing thread, cut to fit.
     const auto mine = Thrown<CUnlockException>([] { AfxThrowUnlockException("main thread"); });
     std::pair<CException*, std::string> other;
     std::thread([&] { other = Thrown<CUnlockException>([] { ThrowUnlockFormatted("worker %d", 7); }); }).join();
     EXPECT_TRUE(mine.second == "main thread" && other.second == "worker 7" && mine.first == other.first);
     EXPECT_STREQ(LastUnlockReason(), "main thread");
     char text[64];
-    ASSERT_TRUE(mine.first->GetErrorMessage(text, sizeof text));
-    EXPECT_STREQ(text, "main thread");
-    EXPECT_STREQ(mine.first->GetRuntimeClass()->m_lpszClassName, "CUnlockException");
+    EXPECT_TRUE(mine.first->GetErrorMessage(text, sizeof text) && std::string(text) == "main thread" &&
+                std::string(mine.first->GetRuntimeClass()->m_lpszClassName) == "CUnlockException");
     const std::string longReason(2000, 'x');
     const auto throwLong = [&] { AfxThrowUnlockException(longReason.c_str()); };
-    EXPECT_EQ(Thrown<CUnlockException>(throwLong).second, longReason.substr(0, 511));
-    EXPECT_EQ(Thrown<CUnlockException>(throwLong, 4).second, "xxx");
+    EXPECT_TRUE(Thrown<CUnlockException>(throwLong).second == longReason.substr(0, 511) &&
+                Thrown<CUnlockException>(throwLong, 4).second == "xxx");
 }
 
 TEST(Progress, SetUpSendsRangeStepPositionInOrderWithSixteenBitHalves) {
@@ -168,16 +157,14 @@ TEST(FreshenQueue, HandlesWaitingMessagesSurvivesHandlerExceptionsThenIdlesOnce)
     PostMessageA(&window, WM_USER + 50, 0, 0);
     PostMessageA(&window, WM_USER + 51, 0, 0);
     __freshenThreadQueue();
-    EXPECT_EQ(window.handled, 2);
-    EXPECT_EQ(app.idleCounts, std::vector<LONG>{-1});
+    EXPECT_TRUE(window.handled == 2 && app.idleCounts == std::vector<LONG>{-1});
     MSG left;
     EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
     // A quit message stops the pump; what follows it waits for the application's own loop.
     PostQuitMessage(0);
     PostMessageA(&window, WM_USER + 51, 0, 0);
     __freshenThreadQueue();
-    EXPECT_EQ(window.handled, 2);
-    EXPECT_EQ(app.idleCounts.size(), 2u);
+    EXPECT_TRUE(window.handled == 2 && app.idleCounts.size() == 2u);
     while (PeekMessageA(&left, nullptr, 0, 0, PM_REMOVE)) {
     }
 }
