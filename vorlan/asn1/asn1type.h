@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "vorlan/asn1/backwardbuffer.h"
 #include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/derencoding.h"
 #include "vorlan/asn1/valuealloc.h"

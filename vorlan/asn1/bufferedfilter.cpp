@@ -1,7 +1,5 @@
 #include "vorlan/asn1/bufferedfilter.h"
 
-#include "vorlan/framework/exception.h"
-
 int CBufferedFilterNS::Reset() {
     m_dwTotal = 0;
     m_dwFill = 0;
@@ -48,18 +46,4 @@ void CBufferedFilterNS::WriteBlocks(const unsigned char* data, unsigned long cou
     }
     if (count) std::memcpy(m_pBlock, data, count);
     m_dwFill = static_cast<DWORD>(count);
-}
-
-void vorlan::detail::CBackwardBuffer::Grow(unsigned long count) {
-    const unsigned long used = Size();
-    const unsigned long capacity = static_cast<unsigned long>(m_pEnd - m_pStart);
-    if (count > 0x7FFFFFFFul - used) AfxThrowMemoryException();
-    unsigned long grown = capacity * 2;
-    while (grown < used + count) grown *= 2;
-    std::unique_ptr<unsigned char[]> fresh(new unsigned char[grown]);
-    std::memcpy(fresh.get() + grown - used, m_pFront, used);
-    m_pHeap = std::move(fresh);
-    m_pStart = m_pHeap.get();
-    m_pEnd = m_pStart + grown;
-    m_pFront = m_pEnd - used;
 }

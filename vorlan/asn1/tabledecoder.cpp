@@ -153,11 +153,7 @@ private:
                 append(m_decoder.readWindow(h));
                 return 1;
             }
-            // An untagged member of a named type goes to its type as decodeForRow would send it.
-            if (row.m_pfnIsValid && row.m_taggingMethod == TAGGING_NONE && !row.m_bAny && !row.m_pfnResolveAlternative)
-                append(m_decoder.decodeForType(row.m_pfnIsValid, row.m_pType, 1, h, m_limit, m_depth + 1, valid));
-            else
-                append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
+            append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
             return valid;
         }
         // A component outside any table, decoded by its identifier.
@@ -254,15 +250,12 @@ private:
 
     // A primitive string or tagged value: a window on the encoding, as setContents would keep.
     ValuePtr readWindow(const Header& h) {
-        CASN1_TAGGED* window = h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
-                                                                : new CASN1_TAGGED(h.identifier, 0);
-        // A fresh value holds no window yet: the reference goes straight in.
+        std::unique_ptr<CASN1_TAGGED> window(h.identifier == kASN1OctetString ? new CASN1_OCTET_STRING
+                                                                              : new CASN1_TAGGED(h.identifier, 0));
         window->m_bConstructed = 0;
-        window->m_pEncoding = m_references.take();
-        window->m_dwLength = static_cast<DWORD>(h.length);
-        window->m_dwPosition = static_cast<DWORD>(m_position);
+        window->takeWindow(m_references.take(), static_cast<DWORD>(h.length), static_cast<DWORD>(m_position));
         m_position += h.length;
-        return ValuePtr(window);
+        return window;
     }
 
     // The checks and flags of a constructed element; its components come next.

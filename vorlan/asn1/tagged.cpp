@@ -26,13 +26,6 @@ void CASN1_TAGGED::shareWindow(vorlan::detail::SharedStream* stream, DWORD lengt
     takeWindow(stream, length, position);
 }
 
-void CASN1_TAGGED::takeWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position) {
-    releaseEncoding();
-    m_pEncoding = stream;
-    m_dwLength = stream ? length : 0;
-    m_dwPosition = stream ? position : 0;
-}
-
 void CASN1_TAGGED::releaseEncoding() {
     vorlan::detail::SharedStream* stream = std::exchange(m_pEncoding, nullptr);
     m_dwLength = 0;

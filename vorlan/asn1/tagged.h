@@ -25,7 +25,12 @@ public:
     // Refers to `length` octets at `position` of `stream` with a reference of its own (null: no window).
     void shareWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position);
     // The same, taking over the caller's reference.
-    void takeWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position);
+    void takeWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position) {
+        if (m_pEncoding) releaseEncoding();
+        m_pEncoding = stream;
+        m_dwLength = stream ? length : 0;
+        m_dwPosition = stream ? position : 0;
+    }
 
     void clear() override;
     void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
