@@ -153,7 +153,12 @@ private:
                 append(m_decoder.readWindow(h));
                 return 1;
             }
-            append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
+            // An untagged member of a named type goes to its type as decodeForRow would send it,
+            // without the call through decodeForRow (the most frequent typed member).
+            if (row.m_pfnIsValid && row.m_taggingMethod == TAGGING_NONE && !row.m_bAny && !row.m_pfnResolveAlternative)
+                append(m_decoder.decodeForType(row.m_pfnIsValid, row.m_pType, 1, h, m_limit, m_depth + 1, valid));
+            else
+                append(m_decoder.decodeForRow(row, 1, h, m_limit, m_depth + 1, valid));
             return valid;
         }
         // A component outside any table, decoded by its identifier.
