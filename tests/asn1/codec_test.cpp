@@ -35,6 +35,17 @@ TEST(DEREncoding, BufferModesFailuresAndFileCopies) {
     caller[0] = 9;
     CDEREncoding owner(0, new unsigned char[2]{7, 8}, 2, 1, 0);
     EXPECT_TRUE(copied.ReadByte() == 1 && inPlace.ReadByte() == 9 && owner.ReadByte() == 7);
+    // Written past their end, a copy and an adopted buffer grow into memory of their own.
+    const Octets pattern = testcommon::Pattern(3000);
+    for (CDEREncoding* grown : {&copied, &owner}) {
+        grown->Seek(0, CFile::end);
+        grown->Write(pattern.data(), pattern.size());
+        Octets back(grown->Seek(0, CFile::current));
+        grown->SeekToBegin();
+        EXPECT_EQ(grown->Read(back.data(), back.size()), back.size());
+        EXPECT_EQ(toHex(back.data() + back.size() - 3000, 3000), toHex(pattern.data(), 3000));
+        EXPECT_EQ(back[0], grown == &copied ? 1 : 7);
+    }
 
     CDEREncoding empty(0, CByteArray());
     EXPECT_EQ(decodingFailureOf([&] { empty.ReadByte(); }),

@@ -21,20 +21,6 @@ private:
     int m_nNext = 0;
 };
 
-// Rows and components walked together without repetition: the index of the first component
-// taken by a row that `wanted` accepts, -1 when the rows or the components run out first.
-template <class Wanted>
-int findComponent(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, Wanted&& wanted) {
-    int index = 0;
-    for (int row = 0; !table[row].m_bEndOfList && index < components.GetSize(); ++row) {
-        const CASN1Type* component = components[index];
-        if (!component || !table[row].isMember(component)) continue;
-        if (wanted(row)) return index;
-        ++index;
-    }
-    return -1;
-}
-
 }  // namespace
 
 int ASN1_COMPONENT_INFO::isMemberOtherwise(const CASN1Type* v) const {
@@ -105,11 +91,8 @@ int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, 
 
 int ___findComponentByMemberName(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components,
                                  const char* name) {
-    return findComponent(table, components, [&](int row) { return sameName(table[row].m_szMemberName, name); });
-}
-
-int ___findComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row) {
-    return findComponent(table, components, [&](int candidate) { return candidate == row; });
+    return vorlan::detail::findComponent(table, components,
+                                         [&](int row) { return sameName(table[row].m_szMemberName, name); });
 }
 
 int ___validateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag) {

@@ -92,8 +92,6 @@ int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, 
 // The index in `components` of the member called `name`, or -1.
 int ___findComponentByMemberName(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components,
                                  const char* name);
-// The same for the member of row `row`: what the generated accessors use.
-int ___findComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row);
 // Validity of a value of a named SEQUENCE/SET type: constructed, its identifier unless anyTag,
 // components by the table.
 int ___validateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag);
@@ -176,6 +174,20 @@ int walkComponents(const ASN1_COMPONENT_INFO* row, Source& source) {
     return 1;
 }
 
+// Rows and components walked together without repetition: the index of the first component
+// taken by a row that `wanted` accepts, -1 when the rows or the components run out first.
+template <class Wanted>
+int findComponent(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, Wanted&& wanted) {
+    int index = 0;
+    for (int row = 0; !table[row].m_bEndOfList && index < components.GetSize(); ++row) {
+        const CASN1Type* component = components[index];
+        if (!component || !table[row].isMember(component)) continue;
+        if (wanted(row)) return index;
+        ++index;
+    }
+    return -1;
+}
+
 // The components of a value; null for a value that cannot hold any.
 const CASN1ComponentArray* componentsOf(const CASN1Type& value);
 
@@ -188,3 +200,9 @@ const T* valueAs(const CASN1Type& value) {
 }
 
 }  // namespace vorlan::detail
+
+// The index in `components` of the member of row `row`, or -1: what the generated accessors
+// use, inline so that the walk is compiled for each accessor's row.
+inline int ___findComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row) {
+    return vorlan::detail::findComponent(table, components, [row](int candidate) { return candidate == row; });
+}

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "vorlan/support/memfilepro.h"
 
@@ -13,12 +14,41 @@ namespace {
 // Grow step of the memory streams.
 constexpr UINT kGrowStep = 1024;
 
-// A stream that owns `file`.
-SharedStream* owning(std::unique_ptr<CMemFile> file) {
-    auto* stream = new SharedStream(file.get(), 1);
-    file.release();
-    return stream;
-}
+// The memory file of an InlineMemoryStream, a base so that it is made before the stream
+// that points at it.
+template <class File>
+struct MemoryFileMember {
+    template <class... Arguments>
+    explicit MemoryFileMember(Arguments&&... arguments) : m_file(std::forward<Arguments>(arguments)...) {}
+    File m_file;
+};
+
+// A memory stream with its file in the same block and, for a private copy, the copied
+// octets after them: one allocation where there would be three. A file written past its
+// copy grows into a buffer of its own. The file is a member, so the stream does not delete it.
+template <class File>
+class InlineMemoryStream final : private MemoryFileMember<File>, public SharedStream {
+public:
+    template <class... Arguments>
+    static SharedStream* Over(Arguments&&... arguments) {
+        return new InlineMemoryStream(std::forward<Arguments>(arguments)...);
+    }
+    static SharedStream* Copy(const unsigned char* octets, unsigned long length) {
+        if (length > 0xFFFFFFFFu - sizeof(InlineMemoryStream)) AfxThrowMemoryException();
+        void* block = ::operator new(sizeof(InlineMemoryStream) + length);
+        auto* copy = static_cast<unsigned char*>(block) + sizeof(InlineMemoryStream);
+        if (length) std::memcpy(copy, octets, length);
+        return ::new (block) InlineMemoryStream(copy, static_cast<UINT>(length), kGrowStep, FALSE);
+    }
+    // Blocks come whole from the global operator new, the copy included.
+    static void operator delete(void* block) { ::operator delete(block); }
+
+private:
+    template <class... Arguments>
+    explicit InlineMemoryStream(Arguments&&... arguments)
+        : MemoryFileMember<File>(std::forward<Arguments>(arguments)...), SharedStream(&this->m_file, 0) {}
+    ~InlineMemoryStream() override = default;
+};
 
 }  // namespace
 
@@ -43,17 +73,17 @@ SharedStream::~SharedStream() {
     if (m_bTmpFile && !path.IsEmpty()) std::remove(path);
 }
 
-SharedStream* MemoryStream() { return owning(std::make_unique<CMemFile>(kGrowStep)); }
+SharedStream* MemoryStream() { return InlineMemoryStream<CMemFile>::Over(kGrowStep); }
 
 SharedStream* MemoryStream(unsigned char* buffer, unsigned long length, int adopt, int copy) {
     const auto size = static_cast<UINT>(length);
-    if (!adopt && !copy) return owning(std::make_unique<CMemFilePro>(buffer, size, 0, FALSE));
+    using Stream = InlineMemoryStream<CMemFilePro>;
+    if (!adopt) return copy ? Stream::Copy(buffer, length) : Stream::Over(buffer, size, 0U, FALSE);
     // An adopted buffer is ours from here on, also when this fails.
-    std::unique_ptr<unsigned char[]> owned(adopt ? buffer : new unsigned char[length ? length : 1]);
-    if (!adopt && length) std::memcpy(owned.get(), buffer, length);
-    auto memory = std::make_unique<CMemFilePro>(owned.get(), size, kGrowStep, TRUE);
+    std::unique_ptr<unsigned char[]> owned(buffer);
+    SharedStream* stream = Stream::Over(buffer, size, kGrowStep, TRUE);
     owned.release();
-    return owning(std::move(memory));
+    return stream;
 }
 
 }  // namespace vorlan::detail

@@ -41,9 +41,10 @@ public:
     const int m_bAutoDeleteFile;
     int m_bTmpFile = 0;
 
-private:
-    ~SharedStream();
+protected:
+    virtual ~SharedStream();
 
+private:
     const CMemFile* const m_pMemory;
     std::atomic<long> m_nRefCount{1};
 };
