@@ -5,7 +5,10 @@
 
 class CASN1_SEQUENCE : public CASN1_CONSTRUCTED_TYPE {
 public:
-    CASN1_SEQUENCE();
+    CASN1_SEQUENCE() {
+        identifier = kASN1Sequence;
+        m_bConstructed = 1;
+    }
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SEQUENCE)
 
 protected:

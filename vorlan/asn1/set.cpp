@@ -2,8 +2,6 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SET, CASN1_CONSTRUCTED_TYPE)
 
-CASN1_SET::CASN1_SET() { identifier = kASN1Set; }
-
 void CASN1_SET::AddObject(CASN1Type* component) {
     if (!m_bSorted) {
         CASN1_CONSTRUCTED_TYPE::AddObject(component);

@@ -6,7 +6,7 @@
 
 class CASN1_SET : public CASN1_SEQUENCE {
 public:
-    CASN1_SET();
+    CASN1_SET() { identifier = kASN1Set; }
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SET)
 
     // Sorted flag on: inserted after the last component that compares lower.
