@@ -51,40 +51,37 @@ private:
 
 // The components read for a value the decoder made itself (a named value or a tagged wrapper,
 // which keep the plain component slots), handed over in one array at the end; owned until then.
+// The first few are held inline; past them, all of them are held in one vector.
 class PendingComponents {
 public:
     PendingComponents() = default;
     PendingComponents(const PendingComponents&) = delete;
     PendingComponents& operator=(const PendingComponents&) = delete;
     ~PendingComponents() {
-        for (int i = 0; i < m_nCount; ++i) delete at(i);
+        CASN1Type* const* held = data();
+        for (int i = 0; i < m_nCount; ++i) delete held[i];
     }
 
     void add(ValuePtr component) {
-        if (m_nCount < kInline)
+        if (m_nCount < kInline) {
             m_inline[m_nCount] = component.get();
-        else
+        } else {
+            if (m_nCount == kInline) m_spill.assign(m_inline, m_inline + kInline);
             m_spill.push_back(component.get());
+        }
         component.release();
         ++m_nCount;
     }
+    // One append, so that a failure leaves every component here.
     void handTo(CASN1_CONSTRUCTED_TYPE& parent) {
-        CASN1ComponentArray& array = parent.GetComponents();
-        if (m_nCount <= kInline) {
-            array.AppendElements(m_inline, m_nCount);
-        } else {
-            // One append, so that a failure leaves every component here.
-            std::vector<CASN1Type*> all(m_inline, m_inline + kInline);
-            all.insert(all.end(), m_spill.begin(), m_spill.end());
-            array.AppendElements(all.data(), m_nCount);
-        }
+        parent.GetComponents().AppendElements(data(), m_nCount);
         m_nCount = 0;
         m_spill.clear();
     }
 
 private:
     static constexpr int kInline = 8;
-    CASN1Type* at(int i) const { return i < kInline ? m_inline[i] : m_spill[static_cast<size_t>(i - kInline)]; }
+    CASN1Type* const* data() const { return m_nCount <= kInline ? m_inline : m_spill.data(); }
 
     CASN1Type* m_inline[kInline];
     std::vector<CASN1Type*> m_spill;
