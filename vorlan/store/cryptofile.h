@@ -34,6 +34,8 @@ public:
     DWORD GetPosition() const override { return m_position; }
     DWORD GetLength() const override { return m_length; }
     UINT Read(void* buffer, UINT count) override;
+    // Stored in pieces of up to 64 KiB; when the underlying file fails, the file and the
+    // stream hold the pieces before the failing one.
     void Write(const void* buffer, UINT count) override;
     unsigned long ReadHuge(void* buffer, unsigned long count);
     void WriteHuge(const void* buffer, unsigned long count);
