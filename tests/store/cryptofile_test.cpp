@@ -1,12 +1,15 @@
 // CCryptoFile: the stored format against `openssl enc`, opening checks, chains, closing and
-// the forwarded members, random operation sequences against a plain file, and writers killed
-// at random moments.
+// the forwarded members, random operation sequences against a plain file, underlying files
+// failing at every octet, and writers killed at random moments.
 #include "vorlan/store/cryptofile.h"
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <array>
 #include <random>
@@ -14,6 +17,9 @@
 #include "tests/cipher/cipher_test_util.h"
 #include "tests/common/exceptions.h"
 #include "vorlan/cipher/cbc.h"
+#include "vorlan/cipher/des.h"
+#include "vorlan/cipher/idea.h"
+#include "vorlan/cipher/rc2.h"
 #include "vorlan/cipher/rc5.h"
 #include "vorlan/cipher/tripledes.h"
 #include "vorlan/framework/memfile.h"
@@ -31,6 +37,13 @@ Processor TripleDes() { return std::make_unique<CCBC<CTripleDESAlgorithm>>(MakeK
 int FileCause(const std::function<void()>& action) { return CauseOf<CFileException>(action); }
 
 Bytes Contents(const CMemFile& file) { return Bytes(file.GetBuffer(), file.GetBuffer() + file.GetLength()); }
+
+// The stored octets of `plain` written through a new stream.
+Bytes StoredOf(const Bytes& plain, CCryptoProcessor& proc, unsigned long recordSize) {
+    CMemFile file;
+    CCryptoFile(&file, proc, recordSize, FALSE).Write(plain.data(), static_cast<UINT>(plain.size()));
+    return Contents(file);
+}
 
 // The plaintext of `stored`, read whole through a new stream.
 Bytes ReadAll(const Bytes& stored, CCryptoProcessor& proc, unsigned long recordSize) {
@@ -88,9 +101,7 @@ TEST(CryptoFile, StoredFormatIsOpenSSLCbcPerRecordAlsoAfterShortening) {
 // as are record sizes the stream cannot lay out and ciphers whose blocks exceed 8 octets.
 TEST(CryptoFile, OpeningRefusesFilesAndArgumentsOutsideTheFormat) {
     auto proc = TripleDes();
-    CMemFile file;
-    CCryptoFile(&file, *proc, 64, FALSE).Write(Pattern(100).data(), 100);
-    const Bytes good = Contents(file);
+    const Bytes good = StoredOf(Pattern(100), *proc, 64);
     const auto lastOctet = [&](unsigned char value) {
         Bytes plain = Pattern(16);
         plain[15] = value;
@@ -123,23 +134,27 @@ struct CountingFile : CMemFile {
 };
 
 // Close closes an owned file once, however often it is called; Abort discards without
-// closing twice; a failing Close reaches an explicit caller and never leaves the destructor.
+// closing twice, and reaches a file the stream does not own too; a failing Close reaches an
+// explicit caller and never leaves the destructor.
 TEST(CryptoFile, ClosingIsIdempotentAndTheDestructorNeverThrows) {
     auto proc = TripleDes();
-    for (const std::string how : {"destructor", "close twice", "abort", "failing close", "failing destructor"}) {
+    for (const std::string how :
+         {"destructor", "close twice", "abort", "failing close", "failing destructor", "abort unowned"}) {
         const int cause = how == "failing close" ? CFileException::diskFull : kNothingThrown;
+        const bool owned = how != "abort unowned", aborted = how.rfind("abort", 0) == 0;
         int calls[2] = {0, 0};  // Close, Abort
+        auto file = std::make_unique<CountingFile>(calls, how.rfind("failing", 0) == 0);
         {
-            CCryptoFile stream(new CountingFile(calls, how.rfind("failing", 0) == 0), *proc, 16, TRUE);
+            CCryptoFile stream(owned ? file.release() : file.get(), *proc, 16, owned);
             stream.Write("data", 4);
             if (how == "close twice") stream.Close();
             if (how.find("destructor") == std::string::npos) {
-                EXPECT_EQ(FileCause([&] { how == "abort" ? stream.Abort() : stream.Close(); }), cause);
+                EXPECT_EQ(FileCause([&] { aborted ? stream.Abort() : stream.Close(); }), cause);
                 stream.Close();
                 EXPECT_EQ(FileCause([&] { stream.Write("x", 1); }), CFileException::invalidFile);
             }
         }
-        EXPECT_TRUE(calls[0] == (how != "abort") && calls[1] == (how == "abort")) << how;
+        EXPECT_TRUE(calls[0] == !aborted && calls[1] == aborted) << how;
     }
     CMemFile mine;  // not owned: the caller's file stays open
     CCryptoFile(&mine, *proc, 16, FALSE).Write("abc", 3);
@@ -147,7 +162,7 @@ TEST(CryptoFile, ClosingIsIdempotentAndTheDestructorNeverThrows) {
 }
 
 // Names, status, handle and range locks come from the underlying file; a stream cannot be
-// reopened or duplicated.
+// reopened, duplicated or reached through a buffer.
 TEST(CryptoFile, ForwardedMembersReachTheUnderlyingFile) {
     const TempFile temp;
     auto proc = TripleDes();
@@ -165,15 +180,19 @@ TEST(CryptoFile, ForwardedMembersReachTheUnderlyingFile) {
         EXPECT_TRUE(::fcntl(other, F_OFD_GETLK, &probe) == 0 && probe.l_type == expected);
     }
     ::close(other);
-    EXPECT_TRUE(static_cast<int>(stream) >= 0 && !stream.Open(temp.Path(), CFile::modeRead) && !stream.Duplicate());
+    EXPECT_TRUE(static_cast<int>(stream) >= 0 && !stream.Open(temp.Path(), CFile::modeRead) && !stream.Duplicate() &&
+                !stream.GetBufferPtr(CFile::bufferCheck));
     stream.Close();
     EXPECT_FALSE(stream.GetStatus(status));
 }
 
-// Triple DES chained and unchained, and RC5 without a padding of its own.
+// Every cipher chained, triple DES also unchained, RC5 without a padding of its own.
 const std::vector<std::pair<std::string, std::function<Processor()>>> kCiphers = {
+    {"des", [] { return std::make_unique<CCBC<CDESAlgorithm>>(ExampleDesKey(), kIv.data()); }},
     {"3des", TripleDes},
     {"3des-ecb", [] { return std::make_unique<CTripleDESAlgorithm>(MakeKey<CTripleDESkey>(kKey), 1, nullptr); }},
+    {"idea", [] { return std::make_unique<CCBC<CIDEAAlgorithm>>(MakeKey<CIDEAkey>(Pattern(16, 4)), kIv.data()); }},
+    {"rc2", [] { return std::make_unique<CCBC<CRC2Algorithm>>(MakeKey<CRC2key>(Pattern(16, 5), 128), kIv.data()); }},
     {"rc5", [] { return std::make_unique<CCBC<CRC5Algorithm>>(MakeKey<CRC5key>(Pattern(16, 6)), 12, 8, kIv.data()); }},
 };
 
@@ -241,6 +260,119 @@ TEST(CryptoFile, RandomSequencesMatchAPlainFile) {
             }
         }
     }
+}
+
+// A memory file over `contents` whose writing stops after `budget` octets: the write that
+// reaches the budget stores its first octets and fails as on a full disk, and from then on
+// the file cannot grow past the size it had at the stop (writes within it and shortening
+// still work).
+class FullDiskFile : public CMemFile {
+public:
+    FullDiskFile(const Bytes& contents, UINT budget) : m_budget(budget) {
+        CMemFile::Write(contents.data(), static_cast<UINT>(contents.size()));
+    }
+    bool Stopped() const { return m_stopped; }
+
+    void Write(const void* buffer, UINT count) override {
+        UINT room = count;
+        if (m_stopped) {
+            room = m_size > GetPosition() ? std::min<UINT>(count, m_size - GetPosition()) : 0;
+        } else if (count > m_budget) {
+            room = m_budget;
+            m_stopped = true;
+            m_size = std::max(GetLength(), GetPosition() + room);
+        } else {
+            m_budget -= count;
+        }
+        CMemFile::Write(buffer, room);
+        if (room < count) AfxThrowFileException(CFileException::diskFull, ENOSPC);
+    }
+    void SetLength(DWORD length) override {
+        if (m_stopped && length > m_size) AfxThrowFileException(CFileException::diskFull, ENOSPC);
+        CMemFile::SetLength(length);
+    }
+
+private:
+    UINT m_budget;
+    bool m_stopped = false;
+    DWORD m_size = 0;
+};
+
+// Every stop of every underlying write of appends, overwrites and cuts: the failure reaches
+// the caller, the stored file opens with the old content or the new, and the stream's length
+// is the stored one.
+TEST(CryptoFile, AWriteOrCutStoppedAtAnyOctetLeavesTheOldContentOrTheNew) {
+    constexpr unsigned long kRecord = 256;
+    constexpr DWORD kNoCut = 0xFFFFFFFF;
+    // old length, octets written at a position, length cut to
+    const std::tuple<const char*, DWORD, DWORD, DWORD, DWORD> rows[] = {
+        {"new stream", 0, 0, 20, kNoCut},
+        {"append within the last record", 1000, 1000, 10, kNoCut},
+        {"append across records", 1000, 1000, 600, kNoCut},
+        {"append after a full record", 1024, 1024, 30, kNoCut},
+        {"overwrite within the last record", 1000, 900, 20, kNoCut},
+        {"overwrite across the end", 1000, 980, 50, kNoCut},
+        {"cut on a record boundary", 1000, 0, 0, 768},
+        {"cut inside a record", 1000, 0, 0, 520},
+        {"cut inside the last record", 1000, 0, 0, 992},
+        {"cut to nothing", 1000, 0, 0, 0},
+    };
+    auto proc = TripleDes();
+    for (const auto& [name, length, at, count, cut] : rows) {
+        const Bytes before = Pattern(length, 1), written = Pattern(count, 2), stored = StoredOf(before, *proc, kRecord);
+        Bytes after = before;
+        after.resize(std::max(length, at + count));
+        std::copy(written.begin(), written.end(), after.begin() + at);
+        if (cut != kNoCut) after.resize(cut);
+        for (UINT budget = 0;; ++budget) {
+            FullDiskFile file(stored, budget);
+            int cause = kNothingThrown;
+            DWORD streamLength = 0;
+            {
+                CCryptoFile stream(&file, *proc, kRecord, FALSE);
+                cause = FileCause([&, at = at, count = count, cut = cut] {
+                    stream.Seek(static_cast<LONG>(at), CFile::begin);
+                    cut == kNoCut ? stream.Write(written.data(), count) : stream.SetLength(cut);
+                });
+                streamLength = stream.GetLength();
+            }
+            const std::string where = std::string(name) + ", stopped after " + std::to_string(budget);
+            Bytes got;
+            ASSERT_NO_THROW(got = ReadAll(Contents(file), *proc, kRecord)) << where;
+            EXPECT_TRUE(got == before || got == after) << where;
+            EXPECT_EQ(streamLength, got.size()) << where;
+            EXPECT_EQ(cause, file.Stopped() ? CFileException::diskFull : kNothingThrown) << where;
+            if (!file.Stopped() || HasFailure()) {
+                EXPECT_EQ(ToHex(got), ToHex(after)) << where;
+                break;
+            }
+        }
+    }
+}
+
+// A real file under a file size limit 8 octets above its size (SIGXFSZ ignored, so write
+// fails with EFBIG part-way): appending 100 octets fails and the file keeps its 10,000.
+TEST(CryptoFile, AppendPastTheFileSizeLimitKeepsTheOldContent) {
+    constexpr unsigned long kRecord = 4096;
+    const Bytes before = Pattern(10000, 5);
+    const TempFile temp(StoredOf(before, *TripleDes(), kRecord));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {10016, 10016};
+        auto proc = TripleDes();
+        CCryptoFile stream(new CFile(temp.Path(), CFile::modeReadWrite), *proc, kRecord, TRUE);
+        stream.SeekToEnd();
+        const int cause = ::setrlimit(RLIMIT_FSIZE, &limit) == 0
+                              ? FileCause([&] { stream.Write(Pattern(100, 6).data(), 100); })
+                              : kNothingThrown;
+        ::_exit(cause == CFileException::diskFull && stream.GetLength() == 10000 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ToHex(ReadAll(temp.Read(), *TripleDes(), kRecord)), ToHex(before));
 }
 
 // A child writing through a stream is killed at random moments: the file it leaves always

@@ -36,6 +36,7 @@ public:
         typeBinary = 0x8000,
     };
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
+    enum BufferCommand : UINT { bufferRead = 0, bufferWrite = 1, bufferCommit = 2, bufferCheck = 3 };
     static constexpr int hFileNull = -1;
 
     CFile() = default;
@@ -63,6 +64,12 @@ public:
     virtual void Abort();
     // A new CFile on the same open file (its own descriptor, shared position).
     virtual CFile* Duplicate() const;
+    // Direct access to a buffer behind the file: none, so 0 for every command (bufferCheck
+    // included) and nothing handed out.
+    virtual UINT GetBufferPtr(UINT /*command*/, UINT /*count*/ = 0, void** /*bufferStart*/ = nullptr,
+                              void** /*bufferMax*/ = nullptr) {
+        return 0;
+    }
     virtual BOOL GetStatus(CFileStatus& status) const;
     virtual CString GetFileName() const;
     // The file name without its extension.

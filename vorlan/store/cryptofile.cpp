@@ -26,6 +26,17 @@ constexpr DWORD kBatchOctets = 64 * 1024;
 // Padding octets after `length` plaintext octets: 1 to 8.
 DWORD PadSize(DWORD length) { return kPadBlock - length % kPadBlock; }
 
+// Repair work after a failure, whose own failure must not hide the first one.
+template <class Action>
+void Quietly(Action&& action) {
+    try {
+        action();
+    } catch (CException* e) {
+        e->Delete();
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 CCryptoFile::CCryptoFile(CFile* file, CCryptoProcessor& processor, unsigned long recordSize, int closeUnderlying)
@@ -52,6 +63,7 @@ CCryptoFile::CCryptoFile(CFile* file, CCryptoProcessor& processor, unsigned long
         !std::all_of(m_plain.begin() + (tail - pad), m_plain.begin() + tail, [&](unsigned char c) { return c == pad; }))
         ThrowFormat();
     m_length = stored - pad;
+    m_stored = stored;
 }
 
 CCryptoFile::~CCryptoFile() {
@@ -121,6 +133,35 @@ void CCryptoFile::Store(DWORD offset, const unsigned char* data, DWORD len) {
     file.Write(data, len);
 }
 
+// When the new octets reach the old last block (the padding), that block goes first: until
+// the rest is stored, a reader finds no valid padding rather than the old length with
+// changed octets before it. When the underlying file fails, it is cut back to its old size
+// and the octets read beforehand are written back, which takes no new space on a full disk.
+void CCryptoFile::Replace(DWORD offset, const unsigned char* data, DWORD len) {
+    CFile& file = Underlying();
+    const DWORD end = offset + len;
+    m_replaced.resize(std::min(end, std::max(m_stored, offset)) - offset);
+    const auto replaced = static_cast<UINT>(m_replaced.size());
+    if (replaced > 0) {
+        file.Seek(static_cast<LONG>(offset), CFile::begin);
+        if (file.Read(m_replaced.data(), replaced) != replaced) ThrowFormat();
+    }
+    try {
+        if (offset + kPadBlock < m_stored && end >= m_stored) {
+            const DWORD lastBlock = m_stored - kPadBlock;
+            Store(lastBlock, data + (lastBlock - offset), kPadBlock);
+        }
+        Store(offset, data, len);
+    } catch (...) {
+        Quietly([&] {
+            if (end > m_stored) file.SetLength(m_stored);
+            Store(offset, m_replaced.data(), replaced);
+        });
+        throw;
+    }
+    m_stored = std::max(m_stored, end);
+}
+
 UINT CCryptoFile::Read(void* buffer, UINT count) {
     Underlying();
     auto* out = static_cast<unsigned char*>(buffer);
@@ -150,9 +191,10 @@ void CCryptoFile::Write(const void* buffer, UINT count) {
     }
 }
 
-// The records that the piece touches go out in one write, each in its stored form for
-// the new length, followed by the padding record when the piece ends the stream on a
-// record boundary.
+// The records that the piece touches are sealed, each in its stored form for the new
+// length, followed by the padding record when the piece ends the stream on a record
+// boundary; they are stored from the block that holds the piece's start, as the blocks
+// before it keep their ciphertext.
 void CCryptoFile::WritePiece(const unsigned char* in, DWORD count) {
     const DWORD pieceStart = m_position;
     const DWORD pieceEnd = pieceStart + count;
@@ -175,7 +217,8 @@ void CCryptoFile::WritePiece(const unsigned char* in, DWORD count) {
             }
             stored += Seal(record, length, m_cipher.data() + stored);
         }
-        Store(RecordStart(first), m_cipher.data(), stored);
+        const DWORD skipped = pieceStart / kPadBlock * kPadBlock - RecordStart(first);
+        Replace(RecordStart(first) + skipped, m_cipher.data() + skipped, stored - skipped);
     } catch (...) {
         m_cached = kNoRecord;
         throw;
@@ -208,19 +251,29 @@ LONG CCryptoFile::Seek(LONG offset, UINT from) {
     return static_cast<LONG>(target);
 }
 
-// The record that holds the new end is padded in place and the file cut after it.
+// The file is cut one block after the new end first, so the kept octets keep their
+// ciphertext and the file never opens with the old length and changed octets; then the
+// padding block is written over that last block. It takes no new space, so when its write
+// fails part-way it is written once more before the failure is passed on.
 void CCryptoFile::SetLength(DWORD newLength) {
     CFile& file = Underlying();
     if (newLength > m_length || newLength % kPadBlock != 0) ThrowBadSeek();
-    if (newLength < m_length) {
-        const DWORD record = newLength / m_recordSize;
-        if (newLength > RecordStart(record)) Load(record);
-        const DWORD size = Seal(record, newLength, m_cipher.data());
-        Store(RecordStart(record), m_cipher.data(), size);
-        file.SetLength(RecordStart(record) + size);
-        m_length = newLength;
+    if (newLength == m_length) {
+        m_position = newLength;
+        return;
     }
-    m_position = newLength;
+    const DWORD record = newLength / m_recordSize;
+    if (newLength > RecordStart(record)) Load(record);
+    const unsigned char* padding = m_cipher.data() + Seal(record, newLength, m_cipher.data()) - kPadBlock;
+    file.SetLength(newLength + kPadBlock);
+    m_stored = newLength + kPadBlock;
+    m_length = m_position = newLength;
+    try {
+        Store(newLength, padding, kPadBlock);
+    } catch (...) {
+        Quietly([&] { Store(newLength, padding, kPadBlock); });
+        throw;
+    }
 }
 
 void CCryptoFile::Flush() { Underlying().Flush(); }
@@ -241,8 +294,9 @@ void CCryptoFile::Close() {
 
 void CCryptoFile::Abort() {
     if (m_pFile == nullptr) return;
+    CFile* file = m_pFile;
     const std::unique_ptr<CFile> owned = Detach();
-    if (owned) owned->Abort();
+    file->Abort();
 }
 
 BOOL CCryptoFile::Open(const char*, UINT, CFileException*) { return FALSE; }

@@ -6,7 +6,9 @@
 // recordSize octets followed by p = 8 - (length mod 8) octets of value p, so it is an
 // 8-octet record of value 8 when m = 0. Every Write, SetLength and Flush leaves the
 // underlying file in this format, so a process that stops between two calls leaves a
-// file that opens and holds what was written.
+// file that opens and holds what was written. When the underlying file fails part-way
+// (a full disk), Write puts the old octets back and SetLength completes the cut before
+// the failure is passed on, so the file opens with the old content or the new.
 #pragma once
 
 #include <cstdint>
@@ -32,22 +34,27 @@ public:
     DWORD GetPosition() const override { return m_position; }
     DWORD GetLength() const override { return m_length; }
     UINT Read(void* buffer, UINT count) override;
+    // Stored in pieces of up to 64 KiB; when the underlying file fails, the file and the
+    // stream hold the pieces before the failing one.
     void Write(const void* buffer, UINT count) override;
     unsigned long ReadHuge(void* buffer, unsigned long count);
     void WriteHuge(const void* buffer, unsigned long count);
     // Plaintext positions from the beginning, the position or the end; a result outside
     // 0..length raises badSeek and leaves the position as it was.
     LONG Seek(LONG offset, UINT from) override;
-    // Shortens to n, a multiple of 8 (else badSeek); the position becomes n.
+    // Shortens to n, a multiple of 8 (else badSeek); the position becomes n. Once the file
+    // is cut the stream has the new length, also when the failure of the padding's write is
+    // passed on.
     void SetLength(DWORD newLength) override;
     // Flushes the underlying file (the stored format is already complete).
     void Flush() override;
     // Idempotent; closes the underlying file when the stream owns it.
     void Close() override;
-    // Close that never throws.
+    // Close that never throws; the underlying file is aborted, owned or not.
     void Abort() override;
 
-    // A stream is opened only by its constructor and cannot be duplicated.
+    // A stream is opened only by its constructor and cannot be duplicated; it has no buffer
+    // for direct access (GetBufferPtr answers 0).
     BOOL Open(const char* fileName, UINT openFlags, CFileException* error = nullptr) override;
     CFile* Duplicate() const override { return nullptr; }
 
@@ -80,6 +87,9 @@ private:
     // Each record starts from the initial vector, whatever the caller did with the processor.
     void CryptRecord(bool encrypt, const unsigned char* in, DWORD len, unsigned char* out);
     void Store(DWORD offset, const unsigned char* data, DWORD len);
+    // Stores data over the file from offset on, putting the old octets back when the
+    // underlying file fails.
+    void Replace(DWORD offset, const unsigned char* data, DWORD len);
     // Leaves the stream closed: the plaintext wiped, the owned file handed to the caller.
     std::unique_ptr<CFile> Detach();
 
@@ -90,9 +100,13 @@ private:
     DWORD m_batchRecords;
     DWORD m_position = 0;
     DWORD m_length = 0;
-    // Plaintext of record m_cached (octets below the stream length) and a ciphertext
-    // buffer for one batch of records and a padding record.
+    // Octets of the underlying file: 0 for a new stream, else m_length and its padding.
+    DWORD m_stored = 0;
+    // Plaintext of record m_cached (octets below the stream length), a ciphertext
+    // buffer for one batch of records and a padding record, and the stored octets that
+    // the batch replaces.
     DWORD m_cached = kNoRecord;
     std::vector<unsigned char> m_plain;
     std::vector<unsigned char> m_cipher;
+    std::vector<unsigned char> m_replaced;
 };
