@@ -462,6 +462,21 @@ TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
     }
 }
 
+// A signer or recipient is named as its certificate names it, octet for octet, also with a name
+// attribute the library has no entry for and a negative serial number: as openssl names it.
+TEST(PkcsOpenssl, IssuerAndSerialNumberKeepsUnknownAttributesAndNegativeSerials) {
+    const std::string key = KeyFile(1024), cert = InScratch("odd.pem").string();
+    x509test::Shell("openssl req -x509 -new -days 2 -set_serial -5 -subj '/CN=odd/businessCategory=not known here' "
+                    "-key " + key + " -out " + cert);
+    CCertificate certificate;
+    Decoded<CASN1_Certificate>(Openssl("x509 -outform DER", ReadFile(cert))).SetDataTo(certificate);
+    EXPECT_TRUE(certificate.m_serialNumber.m_bNegative);
+    const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
+        Openssl("smime -sign -nodetach -binary -outform DER -signer " + cert + " -inkey " + key, Pattern(10, 1))));
+    EXPECT_EQ(Encoded(*std::unique_ptr<CASN1Type>(new CASN1_IssuerAndSerialNumber(certificate))),
+              Encoded(message.GetSignerInfo(0).GetIssuerAndSerialNumber()));
+}
+
 TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {
     const Peer& peer = ThePeer();
     const std::string big = InScratch("big.pem").string(), ec = InScratch("ec.pem").string();
