@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/pkcs/algorithmparameters.h"
 #include "vorlan/pkcs/certificationrequest.h"
 #include "vorlan/pkcs/digesteddata.h"
