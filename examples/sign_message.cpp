@@ -84,7 +84,8 @@ static bool Verify(const CByteArray& der, std::vector<unsigned char>& content) {
     certificate.SetDataTo(key);
     unsigned char digest[20];
     Sha1(content.data(), content.size(), digest);
-    return message.GetSignerInfo(0).IsSignatureOKFor(key, digest, sizeof digest) == 1;
+    return message.GetSignerInfo(0).IsSignatureOKFor(key, message.GetContentInfo().GetContentType(), digest,
+                                                     sizeof digest) == 1;
 }
 
 int main(int argc, char** argv) {

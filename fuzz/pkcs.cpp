@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/pkcs/algorithmparameters.h"
 #include "vorlan/pkcs/certificationrequest.h"
 #include "vorlan/pkcs/digesteddata.h"
@@ -33,7 +34,7 @@ void checkSigner(const CASN1_SignerInfo& signer) {
     static_cast<void>(signer.GetDigestAlgorithm());
     static_cast<void>(signer.GetDigestEncyptionAlgorithm());
     const unsigned char digest[20] = {};
-    static_cast<void>(signer.IsSignatureOKFor(CRSAPublicKey(), digest, 20));
+    static_cast<void>(signer.IsSignatureOKFor(CRSAPublicKey(), CASN1_data(), digest, 20));
     CASN1_SignerInfo copy(signer);
     if (copy.IsAuthenticatedAttributes()) {
         std::unique_ptr<CASN1_SET>(copy.GetAuthenticatedAttributes(1));

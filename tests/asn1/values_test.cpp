@@ -106,6 +106,12 @@ TEST(ValueConversion, IntegersAndIdentifiersReadBackOrderIsTheEncodingsAndMovesK
     const unsigned char tooBig[] = {1, 0, 0, 0, 0};
     EXPECT_TRUE(!CASN1_INTEGER(tooBig, 5).GetInteger(value) && value == 77u);
     EXPECT_TRUE(CASN1_INTEGER(4294967295ul).GetInteger(value) && value == 4294967295ul);
+    // Two's complement: FF is -1 and 80 00 -32768, no count or version; 00 FF is 255.
+    for (const char* negative : {"0201FF", "02028000", "0205FFFFFFFFFF"}) {
+        const auto read = decode(fromHex(negative));
+        EXPECT_TRUE(!dynamic_cast<const CASN1_INTEGER&>(*read).GetInteger(value) && value == 4294967295ul) << negative;
+    }
+    EXPECT_TRUE(dynamic_cast<const CASN1_INTEGER&>(*decode(fromHex("020200FF"))).GetInteger(value) && value == 255u);
     // Identifiers under 2 with a second arc from 40, and arcs wider than 64 bits (UUID arcs).
     CASN1_OBJECT_IDENTIFIER large(2, 40), uuid(2, 25), deep;
     large.AddIDComponent(3);

@@ -4,6 +4,8 @@
 // command both ways: what it signs, bags and encrypts is read, checked and opened here through the
 // public interface; what is built here the same way passes its -verify and -decrypt, octet for
 // octet.
+#include <functional>
+
 #include "tests/x509/peer.h"
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/strings.h"
@@ -82,8 +84,10 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
         {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Set({})}), 1},
         {sd, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
         {sd, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
-        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kCertificate}), Ctx(1, {kCrl}), Set({signer})}), 1},
-        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
+        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kCertificate}), Ctx(1, {kCrl}), Set({signer})}), 1},
+        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
+        {sd, Seq({Int(1), Set({}), kContentInfo, Set({signer})}), 0},  // a signer, no digest algorithm
+        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kCertificate}), Set({})}), 1},  // a certificate bag
         {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kName}), Set({signer})}), 0},
         {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 0},
         {sd, Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
@@ -94,12 +98,14 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
         {CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
         {sed, Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
         {sed, Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
+        {sed, Seq({Int(1), Set({recipient}), Set({}), kEncryptedContentInfo, Set({signer})}), 0},
         {CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
         {CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
         {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets}), 1},
         {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets, kOctets}), 0},
         {rc5, Seq({Int(15), Int(12), Int(64)}), 0},
         {rc5, Seq({Int(16), Int(12), Int(64)}), 1},
+        {rc5, Seq({Int(0x90), Int(12), Int(64)}), 0},  // -112, no version 144
         {rc5, Seq({Int(16), Int(12), Int(64), Int(1)}), 0},
         {cr, cri, 1},
         {cr, Seq({Int(0), kName, kSpki, Ctx(0, {kAttribute})}), 1},
@@ -194,12 +200,14 @@ TEST(PkcsParameters, AccessorsRefuseWhatTheCiphersCannotTake) {
         bool ivOk;
     } rows[] = {
         {Seq({Int(58), iv8}), 128, true},
-        {Seq({Int(160), iv8}), 40, true},
+        {Seq({FromHex("020200A0"), iv8}), 40, true},
+        {Seq({Int(0xA0), iv8}), 0, true},  // -96, no version 160 (40 bits)
         {Seq({FromHex("02020400"), iv8}), 1024, true},
         {Seq({FromHex("02020401"), iv8}), 0, true},
         {Seq({Int(0), kOctets}), 0, false},
         {Seq({Int(7), iv8}), 0, true},
         {Seq({Int(16), Int(12), Int(64), iv8}), 12, true},
+        {Seq({Int(16), Int(0xFF), Int(64), iv8}), 0, true},  // -1, no 255 rounds
         {Seq({Int(16), FromHex("020500FFFFFFFF"), Int(64), iv8}), 0, true},
         {Seq({Int(16), Int(12), Int(64), kOctets}), 12, false},
     };
@@ -316,8 +324,8 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
         EXPECT_EQ(Encoded(signer.GetIssuerAndSerialNumber()), peer.named());
         Octets digest = md.digest(data);
         const int n = static_cast<int>(digest.size());
-        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), n), 1);
-        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), 20 + 32 - n), 0);
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 1);
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), 20 + 32 - n), 0);
         // A version 3 certificate moved out of the message still reads whole and verifies.
         const std::unique_ptr<CASN1_SET> certificates(CASN1_SignedData(message).GetCertificates(1));
         CASN1_Certificate taken;
@@ -356,8 +364,117 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
                           Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData))),
                   content);
         digest[0] ^= 1;
-        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), digest.data(), n), 0);
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 0);
     }
+}
+
+// A signature binds what it covers: signed attributes must hold the content's type and digest,
+// once each, content of another type than data must have them, and the signature algorithm is
+// RSA with the signer's digest. Each message is signed anew over its own attributes, so only
+// the rule of its row is broken; openssl cms -verify judges the same messages, and differs
+// where it is laxer: it takes the digest from digestAlgorithm whatever the signature algorithm
+// names, does not compare the contentType attribute with the content and lets content of any
+// type go without attributes.
+TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
+    const Peer& peer = ThePeer();
+    const Octets content = Pattern(500, 3);
+    const Octets digest = kSha256Row.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
+    Octets otherDigest = digest;
+    otherDigest[0] ^= 1;
+    const auto other = [] {  // 1.2.3.4: a content type of no meaning here
+        auto* type = new CASN1_OBJECT_IDENTIFIER(1, 2);
+        type->AddIDComponent(3);
+        type->AddIDComponent(4);
+        return type;
+    };
+    const auto attribute = [](CASN1_OBJECT_IDENTIFIER* type, const std::vector<CASN1Type*>& values) {
+        CASN1_SET set;
+        for (CASN1Type* value : values) set.AddObject(value);
+        return new CASN1_Attribute(type, new CASN1_SET(set));
+    };
+    const auto type = [&](CASN1_OBJECT_IDENTIFIER* named) { return attribute(new CASN1_contentType, {named}); };
+    const auto stated = [&](const Octets& octets) { return attribute(new CASN1_messageDigest, {NewOctets(octets)}); };
+    using Attributes = std::function<std::vector<CASN1_Attribute*>()>;
+    const Attributes none, regular = [&] { return std::vector{type(new CASN1_data), stated(digest)}; };
+    const struct Row {
+        const char* name;
+        Attributes attributes;
+        std::function<CASN1_OBJECT_IDENTIFIER*()> algorithm;
+        bool otherContent;  // of type 1.2.3.4 instead of data
+        bool ok;
+        bool opensslOk;
+    } rows[] = {
+        {"as openssl signs", regular, [] { return new CASN1_rsaEncryption; }, false, true, true},
+        {"sha256WithRSAEncryption", regular, [] { return new CASN1_sha256WithRSAEncryption; }, false, true, true},
+        {"md5WithRSAEncryption", regular, [] { return new CASN1_md5WithRSAEncryption; }, false, false, true},
+        {"sha1WithRSAEncryption", regular, [] { return new CASN1_sha1WithRSAEncryption; }, false, false, true},
+        {"contentType signedData", [&] { return std::vector{type(new CASN1_signedData), stated(digest)}; },
+         [] { return new CASN1_rsaEncryption; }, false, false, true},
+        {"no contentType", [&] { return std::vector{stated(digest)}; }, [] { return new CASN1_rsaEncryption; }, false,
+         false, false},
+        {"no messageDigest", [&] { return std::vector{type(new CASN1_data)}; }, [] { return new CASN1_rsaEncryption; },
+         false, false, false},
+        {"contentType of two values",
+         [&] { return std::vector{attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; },
+         [] { return new CASN1_rsaEncryption; }, false, false, false},
+        {"a second messageDigest", [&] { return std::vector{type(new CASN1_data), stated(digest), stated(otherDigest)}; },
+         [] { return new CASN1_rsaEncryption; }, false, false, false},
+        {"content 1.2.3.4 so named", [&] { return std::vector{type(other()), stated(digest)}; },
+         [] { return new CASN1_rsaEncryption; }, true, true, true},
+        {"content 1.2.3.4 named data", regular, [] { return new CASN1_rsaEncryption; }, true, false, true},
+        {"data without attributes", none, [] { return new CASN1_rsaEncryption; }, false, true, true},
+        {"content 1.2.3.4 without attributes", none, [] { return new CASN1_rsaEncryption; }, true, false, true},
+    };
+    for (const Row& row : rows) {
+        auto* signer = new CASN1_SignerInfo(peer.issuerAndSerial(), Algorithm(new CASN1_sha256),
+                                            Algorithm(row.algorithm()), new CASN1_OCTET_STRING);
+        Octets signedDigest = digest;
+        if (row.attributes) {
+            CASN1_SET attributes;
+            for (CASN1_Attribute* one : row.attributes()) attributes.AddObject(one);
+            signer->SetAuthenticatedAttributes(attributes);
+            CByteArray covered;
+            signer->GetAuthenticatedAttributesEncoding(covered);
+            signedDigest = kSha256Row.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
+        }
+        CByteArray signature;
+        peer.privateKey.LockDigest(sha256, signedDigest.data(), signature);
+        signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
+        auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(
+            row.otherContent ? other() : static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_data), NewOctets(content)));
+        CASN1_SET certificates;
+        certificates.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
+        signedData->SetCertificates(certificates);
+        signedData->AddSignerInfo(signer);
+        const Octets der = Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData));
+
+        const CASN1_SignedData read(Decoded<CASN1_ContentInfo>(der));
+        EXPECT_EQ(read.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), read.GetContentInfo().GetContentType(),
+                                                         digest.data(), 32),
+                  row.ok)
+            << row.name;
+        WriteFile(InScratch("bound.der"), der);
+        int status = 0;
+        x509test::Shell("openssl cms -verify -noverify -binary -inform DER -in " + InScratch("bound.der").string() +
+                            " -out " + InScratch("bound").string() + " 2>&1",
+                        &status);
+        EXPECT_EQ(status == 0 && ReadFile(InScratch("bound")) == content, row.opensslOk) << row.name << " (openssl)";
+    }
+}
+
+// A signer or recipient is named as its certificate names it, octet for octet, also with a name
+// attribute the library has no entry for and a negative serial number: as openssl names it.
+TEST(PkcsOpenssl, IssuerAndSerialNumberKeepsUnknownAttributesAndNegativeSerials) {
+    const std::string key = KeyFile(1024), cert = InScratch("odd.pem").string();
+    x509test::Shell("openssl req -x509 -new -days 2 -set_serial -5 -subj '/CN=odd/businessCategory=not known here' "
+                    "-key " + key + " -out " + cert);
+    CCertificate certificate;
+    Decoded<CASN1_Certificate>(Openssl("x509 -outform DER", ReadFile(cert))).SetDataTo(certificate);
+    EXPECT_TRUE(certificate.m_serialNumber.m_bNegative);
+    const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
+        Openssl("smime -sign -nodetach -binary -outform DER -signer " + cert + " -inkey " + key, Pattern(10, 1))));
+    EXPECT_EQ(Encoded(*std::unique_ptr<CASN1Type>(new CASN1_IssuerAndSerialNumber(certificate))),
+              Encoded(message.GetSignerInfo(0).GetIssuerAndSerialNumber()));
 }
 
 TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {
@@ -389,7 +506,7 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
         Openssl("smime -sign -md sha256 -nodetach -binary -outform DER -signer " + big + " -inkey " + KeyFile(4096),
                 Pattern(100, 1))));
     const Octets digest = Digest<CSHA256DigestMaker, 32>(message.GetContentInfo().GetContent());
-    EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), digest.data(), 32), 0);
+    EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), 32), 0);
 }
 
 TEST(PkcsOpenssl, RequestsCheckBothWays) {

@@ -51,7 +51,7 @@ TEST(Interop, SignaturesAndWrappedKeysGoBothWays) {
             EXPECT_EQ(ByPeer(kDecrypt, keys.peer.get(), ToOctets(wrapped)), Octets(key.Data(), key.Data() + size))
                 << size;
             const Octets secret = Pattern(size, size);
-            CKey unwrapped;
+            CKey unwrapped(size);  // as long as the key it is to receive
             ours.UnlockKey(ToByteArray(ByPeer(kEncrypt, keys.peer.get(), secret)), unwrapped, ours.bits);
             EXPECT_EQ(Octets(unwrapped.Data(), unwrapped.Data() + unwrapped.Size()), secret)
                 << size << " wrapped there";

@@ -46,8 +46,7 @@ TEST(RsaKeys, OperationsFailWithTheirReasons) {
     CRSAKeyPair zeroed(512, 1, nullptr, 0, nullptr);
     std::memset(zeroed.modulus, 0, sizeof zeroed.modulus);
     const CRSAPrivateKey defaultKey;
-    CByteArray zero, fitting, out, wrapped7;
-    key.LockKey(CKey(7), wrapped7);
+    CByteArray zero, fitting, out;
     unsigned char digest[20] = {9}, buffer[127];
     CDESkey des;
     const char* const kAnyReason = "";                      // any failure but a division by zero
@@ -71,10 +70,6 @@ TEST(RsaKeys, OperationsFailWithTheirReasons) {
          "CRSAPrivateKey::EncodeData - modulus is too short to encode"},
         {[&] { tooShort.LockKey(CKey(35), out); }, "CRSAPublicKey::EncodeData - modulus is too short to encode"},
         {[&] { key.LockDigest(md5, digest, buffer, 127); }, "CRSAPrivateKey::LockDigest - output buffer is too short"},
-        {[&] { key.UnlockKey(wrapped7, des, 1024); },
-         "CRSAPrivateKey::UnlockKey - locked key is corrupted (data are not valid)"},
-        {[&] { key.UnlockKey(shaSignature, des, 1024); },
-         "CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)"},
         {[&] { zeroed.LockDigest(sha1, digest, out); }, kAnyReason},
         {[&] { zeroed.UnlockKey(md5Signature, des, 512); }, kAnyReason},
         {[&] { defaultKey.LockKey(CKey(16), out); }, kAnyReason},
@@ -87,6 +82,59 @@ TEST(RsaKeys, OperationsFailWithTheirReasons) {
     EXPECT_EQ(ToOctets(zero), Octets(128, 0)) << "the modulus itself gives zero";
     EXPECT_EQ(ByPeer(kRecover, PeerKey(NumbersOf(fits), 2).get(), ToOctets(fitting), EVP_sha1()),
               Octets(digest, digest + 20));
+}
+
+// Bleichenbacher's probes get no answer: every malformed type-2 block (raw blocks wrapped by
+// the peer) unwraps without a word to a random key of the expected length, a fresh one each
+// time, as a content key the content will not decrypt with. Only lengths, which are public,
+// are refused: a wrapped key is exactly as long as the modulus.
+TEST(RsaKeys, UnlockKeyAnswersEveryMalformedBlockWithARandomKey) {
+    const KeyPairs& keys = Key1024();
+    const Octets secret = Pattern(24, 3);
+    // 00 02, `padding` non-zero octets, 00 and `data`, cut or filled up to 128 octets with 5A.
+    const auto block = [](BYTE first, BYTE type, std::size_t padding, const Octets& data) {
+        Octets b(2 + padding + 1 + data.size(), BYTE{0x5A});
+        b[0] = first;
+        b[1] = type;
+        b[2 + padding] = 0x00;
+        std::copy(data.begin(), data.end(), b.begin() + static_cast<std::ptrdiff_t>(3 + padding));
+        b.resize(128, BYTE{0x5A});
+        return b;
+    };
+    const auto wrapped = [&](const Octets& raw) {
+        return ToByteArray(ByPeer(kEncrypt, keys.peer.get(), raw, nullptr, RSA_NO_PADDING));
+    };
+    Octets zeroInPadding = block(0x00, 0x02, 101, secret);
+    zeroInPadding[50] = 0x00;  // the 00 after it is where a key of 24 octets needs it
+    const std::pair<const char*, Octets> malformed[] = {
+        {"first octet 01", block(0x01, 0x02, 101, secret)},
+        {"block type 1", block(0x00, 0x01, 101, secret)},
+        {"seven padding octets", block(0x00, 0x02, 7, Pattern(118, 1))},
+        {"a key of 23 octets", block(0x00, 0x02, 102, Pattern(23, 1))},
+        {"a key of 25 octets", block(0x00, 0x02, 100, Pattern(25, 1))},
+        {"no separator", block(0x00, 0x02, 126, {})},  // the 00 falls off the end
+        {"a zero inside the padding", zeroInPadding},
+    };
+    CTripleDESkey key;
+    keys.ours.UnlockKey(wrapped(block(0x00, 0x02, 101, secret)), key, keys.ours.bits);
+    EXPECT_EQ(Octets(key.Data(), key.Data() + key.Size()), secret) << "the well-formed block";
+    for (const auto& [name, raw] : malformed) {
+        Octets got[2];
+        for (Octets& one : got) {
+            EXPECT_EQ(Outcome([&] { keys.ours.UnlockKey(wrapped(raw), key, keys.ours.bits); }), kNoException) << name;
+            one.assign(key.Data(), key.Data() + key.Size());
+        }
+        EXPECT_TRUE(got[0].size() == 24 && got[0] != secret && got[0] != got[1]) << name;
+    }
+
+    const char* const kRefused = "CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)";
+    CByteArray leadingZero = wrapped(block(0x00, 0x02, 101, secret));
+    leadingZero.InsertAt(0, BYTE{0x00});
+    EXPECT_EQ(Outcome([&] { keys.ours.UnlockKey(leadingZero, key, keys.ours.bits); }), kRefused);
+    CKey tooLong(118);  // 118 + 11 octets do not fit 128
+    EXPECT_EQ(Outcome([&] { keys.ours.UnlockKey(wrapped(block(0x00, 0x02, 8, Pattern(117, 1))), tooLong,
+                                                keys.ours.bits); }),
+              kRefused);
 }
 
 // Whatever the CRT fields hold, the private operation gives m^d mod n: the signature

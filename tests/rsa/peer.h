@@ -120,11 +120,12 @@ inline const PeerOp kSign{EVP_PKEY_sign_init, EVP_PKEY_sign},
     kRecover{EVP_PKEY_verify_recover_init, EVP_PKEY_verify_recover}, kEncrypt{EVP_PKEY_encrypt_init, EVP_PKEY_encrypt},
     kDecrypt{EVP_PKEY_decrypt_init, EVP_PKEY_decrypt};
 
-inline Octets ByPeer(const PeerOp& op, EVP_PKEY* key, const Octets& in, const EVP_MD* md = nullptr) {
+inline Octets ByPeer(const PeerOp& op, EVP_PKEY* key, const Octets& in, const EVP_MD* md = nullptr,
+                     int padding = RSA_PKCS1_PADDING) {
     PKeyCtx ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
     Octets out(static_cast<std::size_t>(EVP_PKEY_get_size(key)));
     std::size_t length = out.size();
-    const bool ok = op.first(ctx.get()) == 1 && EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) == 1 &&
+    const bool ok = op.first(ctx.get()) == 1 && EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding) == 1 &&
                     (!md || EVP_PKEY_CTX_set_signature_md(ctx.get(), md) == 1) &&
                     op.second(ctx.get(), out.data(), &length, in.data(), in.size()) == 1;
     out.resize(ok ? length : 0);

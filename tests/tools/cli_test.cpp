@@ -289,7 +289,8 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
                    "peer.pem -o v && cmp v content",
          0, "Verification successful"},
         {openssl + "-sign -md sha1 -noattr -outform PEM" + peer + "d.pem && vorlan smime verify d.pem --content content",
-         0, "Verification successful"},
+         0, "The content matches the signature of CN=Peer, checked with the certificate in the message\n"
+            "The signer is not verified as trusted: give --issuer to check the signer's certificate\n"},
         {"vorlan smime verify d.pem --content other", 1, "d.pem: the signature of CN=Peer does not verify"},
         {"vorlan smime verify t.der --issuer me.pem", 1, "the signer's certificate: its issuer is not the subject"},
         {"vorlan smime verify d.pem", 1, "detached; give the content with --content"},
@@ -311,6 +312,21 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
          1, "f.der: not encrypted for CN=Me, serial "},
     });
     EXPECT_FALSE(fs::exists(dir / "v2"));
+    // Anyone can make a certificate and sign with it: without --issuer no success is claimed.
+    const Result untrusted = Shell("vorlan smime verify d.pem --content content");
+    EXPECT_EQ((untrusted.out + untrusted.err).find("Verification successful"), std::string::npos) << untrusted.out;
+
+    // A damaged wrapped key says nothing of why: a random key takes its place and the content
+    // does not decrypt (the one message), or in the odd case that its padding passes, decrypts
+    // to something else.
+    const Result damaged = Shell(
+        "cp f.der g.der && at=$(openssl asn1parse -inform DER -in f.der | awk '/l= 128 prim: OCTET STRING/ "
+        "{ print $1 + 0; exit }') && printf 'AB' | dd of=g.der bs=1 seek=$((at + 20)) conv=notrunc 2>/dev/null && "
+        "vorlan smime decrypt g.der --recip me.pem --key me.bin -o w");
+    if (damaged.status != 0) {
+        EXPECT_EQ(damaged.err, "vorlan: g.der: the content does not decrypt with this key\n") << damaged.out;
+    }
+    EXPECT_FALSE(fs::exists(dir / "w") && ReadFile(dir / "w") == ReadFile(dir / "content"));
 }
 
 TEST_F(Cli, KeystoreKeepsKeysInAnEncryptedStreamThatOpensslOpens) {

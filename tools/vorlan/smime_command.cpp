@@ -110,7 +110,7 @@ std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const
                 dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signer.GetDigestAlgorithm().GetComponent(0));
             if (!algorithm) throw Failure(name + ": the signer's digest algorithm is not an object identifier");
             const std::vector<unsigned char> digest = DigestWith(*algorithm, content);
-            if (!signer.IsSignatureOKFor(key, digest.data(), static_cast<int>(digest.size())))
+            if (!signer.IsSignatureOKFor(key, inner.GetContentType(), digest.data(), static_cast<int>(digest.size())))
                 throw Failure(name + ": the signature of " + certificate.m_subject.GetOneLine().str() +
                               " does not verify");
             signers.push_back(certificate);
@@ -172,10 +172,18 @@ void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& certif
         if (!encrypted.IsEncryptedContent()) throw Failure(name + ": no encrypted content");
         CByteArray wrapped;
         mine->GetEncryptedKey().GetClearData(wrapped, 1);
-        CTripleDESkey key;
-        privateKey.UnlockKey(wrapped, key, privateKey.bits);
-        CCBC<CTripleDESAlgorithm> opener(key, iv.data());
-        encrypted.GetEncryptedContent().decryptClearContents(opener, out);
+        // A wrapped key that does not unwrap gives a random one, so a wrong key, a damaged
+        // message and a forged one end alike: the content does not decrypt. One message for
+        // all of them, so that none tells an attacker more than the others.
+        try {
+            CTripleDESkey key;
+            privateKey.UnlockKey(wrapped, key, privateKey.bits);
+            CCBC<CTripleDESAlgorithm> opener(key, iv.data());
+            encrypted.GetEncryptedContent().decryptClearContents(opener, out);
+        } catch (CException* e) {
+            e->Delete();
+            throw Failure(name + ": the content does not decrypt with this key");
+        }
     } catch (CException* e) {
         throw Failure(name + ": " + Describe(e));
     }
@@ -219,7 +227,16 @@ void Verify(const Options& o) {
         out.File().Write(content.data(), static_cast<UINT>(content.size()));
         out.Commit();
     }
-    std::printf("Verification successful\n");
+    if (!o.issuer.empty()) {
+        std::printf("Verification successful\n");
+        return;
+    }
+    // Anyone can sign with a certificate of their own making: without an issuer to check the
+    // signer's certificate against, only the signature itself has been checked.
+    for (const CCertificate& signer : signers)
+        std::printf("The content matches the signature of %s, checked with the certificate in the message\n",
+                    signer.m_subject.GetOneLine().str().c_str());
+    std::printf("The signer is not verified as trusted: give --issuer to check the signer's certificate\n");
 }
 
 void Encrypt(const Options& o) {
@@ -267,7 +284,9 @@ void AddSmimeCommands(CLI::App& app) {
     auto [verify, v] = command("verify", "Check every signature of a signed message and write the content", Verify);
     verify->add_option("file", v->in, messageHelp)->required();
     verify->add_option("--content", v->content, "the signed file of a detached signature");
-    verify->add_option("--issuer", v->issuer, "also check each signer's certificate with this issuer's");
+    verify->add_option("--issuer", v->issuer,
+                       "also check each signer's certificate with this issuer's; without it the signers are not "
+                       "verified as trusted");
     verify->add_option("-o,--output", v->out, "file to write the content to");
 
     auto [encrypt, e] = command("encrypt", "Encrypt a file for recipients' certificates with des-ede3-cbc", Encrypt);

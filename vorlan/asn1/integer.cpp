@@ -30,6 +30,8 @@ void CASN1_INTEGER::setMagnitude(const unsigned char* magnitude, unsigned long s
 int CASN1_INTEGER::GetInteger(unsigned long& value) const {
     const unsigned char* octets = GetData();
     unsigned long n = static_cast<unsigned long>(GetSize());
+    // Two's complement: a negative number is no count, version or length.
+    if (n > 0 && (octets[0] & 0x80) != 0) return 0;
     while (n > 0 && *octets == 0) {
         ++octets;
         --n;

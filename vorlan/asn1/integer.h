@@ -21,7 +21,8 @@ public:
     // magnitude beyond 2,048 bits.
     operator CSerialNumber() const;  // NOLINT: the client converts implicitly
 
-    // The contents as one unsigned number: 0 (value untouched) when it needs more than 32 bits.
+    // The contents as one unsigned number: 0 (value untouched) when it is negative or needs
+    // more than 32 bits.
     int GetInteger(unsigned long& value) const;
 
     void writeClearContents(CBufferedFilterNS& out) const override;

@@ -29,8 +29,7 @@ std::string LDAPString(const CASN1Type& value) {
 unsigned long LDAPNumber(const CASN1Type& value) {
     const auto* number = vorlan::detail::valueAs<CASN1_INTEGER>(value);
     unsigned long result = 0;
-    if (!number || number->m_bConstructed || number->GetSize() == 0 || (number->GetAt(0) & 0x80) ||
-        !number->GetInteger(result))
+    if (!number || number->m_bConstructed || number->GetSize() == 0 || !number->GetInteger(result))
         ___throwDERDecodingException("LDAP value: no number of at most 32 bits");
     return result;
 }

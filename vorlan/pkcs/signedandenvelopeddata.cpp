@@ -51,9 +51,9 @@ int CASN1_SignedAndEnvelopedData::isValid(const CASN1Type* value, int anyTag) {
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignedAndEnvelopedData");
         CheckVersion(reader, 1, "SignedAndEnvelopedData is not valid (cannot get version number)");
         CheckSetOf(reader.Next(kASN1Set, "recipientInfos"), 0, CASN1_RecipientInfo::isValid, "recipientInfos");
-        CheckSetOf(reader.Next(kASN1Set, "digestAlgorithms"), 0, CASN1_AlgorithmIdentifier::isValid,
-                   "digestAlgorithms");
+        const CASN1Type& digestAlgorithms = reader.Next(kASN1Set, "digestAlgorithms");
+        CheckSetOf(digestAlgorithms, 0, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
         CheckNext(reader, CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
-        CheckSignedTail(reader, "SignedAndEnvelopedData");
+        CheckSignedTail(reader, digestAlgorithms, "SignedAndEnvelopedData");
     });
 }

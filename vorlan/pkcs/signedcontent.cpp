@@ -69,11 +69,16 @@ void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
     }
 }
 
-void vorlan::detail::CheckSignedTail(CStructureReader& reader, const char* structure) {
+void vorlan::detail::CheckSignedTail(CStructureReader& reader, const CASN1Type& digestAlgorithms,
+                                     const char* structure) {
     if (const CASN1Type* certificates = reader.Optional(kCertificatesTag))
         CheckSetOf(*certificates, 1, CASN1_Certificate::isValid, "certificates");
     if (const CASN1Type* crls = reader.Optional(kCRLsTag))
         CheckSetOf(*crls, 1, CASN1_CertificateRevocationList::isValid, "crls");
-    CheckSetOf(reader.Next(kASN1Set, "signerInfos"), 0, CASN1_SignerInfo::isValid, "signerInfos");
+    const CASN1Type& signerInfos = reader.Next(kASN1Set, "signerInfos");
+    CheckSetOf(signerInfos, 0, CASN1_SignerInfo::isValid, "signerInfos");
+    if (dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(signerInfos).GetCount() > 0 &&
+        dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(digestAlgorithms).GetCount() == 0)
+        ___throwDERDecodingException("%s has signers but no digestAlgorithms", structure);
     reader.End(structure);
 }

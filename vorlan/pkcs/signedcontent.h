@@ -39,6 +39,7 @@ private:
 };
 
 namespace vorlan::detail {
-// certificates, crls and signerInfos, then the end of `structure`.
-void CheckSignedTail(CStructureReader& reader, const char* structure);
+// certificates, crls and signerInfos, then the end of `structure`. Signers need a digest
+// algorithm among `digestAlgorithms`: the SET may be empty only when there are none.
+void CheckSignedTail(CStructureReader& reader, const CASN1Type& digestAlgorithms, const char* structure);
 }  // namespace vorlan::detail

@@ -34,9 +34,9 @@ int CASN1_SignedData::isValid(const CASN1Type* value, int anyTag) {
         using namespace vorlan::detail;
         CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignedData");
         CheckVersion(reader, 1, "SignedData is not valid (cannot get version number)");
-        CheckSetOf(reader.Next(kASN1Set, "digestAlgorithms"), 0, CASN1_AlgorithmIdentifier::isValid,
-                   "digestAlgorithms");
+        const CASN1Type& digestAlgorithms = reader.Next(kASN1Set, "digestAlgorithms");
+        CheckSetOf(digestAlgorithms, 0, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
         CheckNext(reader, CASN1_ContentInfo::isValid, "contentInfo");
-        CheckSignedTail(reader, "SignedData");
+        CheckSignedTail(reader, digestAlgorithms, "SignedData");
     });
 }

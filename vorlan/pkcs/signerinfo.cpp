@@ -31,17 +31,22 @@ const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTI
     return nullptr;
 }
 
-// The octets of the one value of the messageDigest attribute; empty when there is none.
-CByteArray MessageDigestOf(const CASN1_SET& attributes) {
-    static const CASN1_messageDigest type;
-    CByteArray octets;
+// The one value of the one attribute of `type` among the signed attributes, as T. Missing,
+// repeated and many-valued attributes, and values of another type, are refused.
+template <class T>
+T& SoleValue(const CASN1_SET& attributes, const CASN1_OBJECT_IDENTIFIER& type, const char* name) {
+    const CASN1_SET* values = nullptr;
     for (int i = 0; i < attributes.GetCount(); ++i) {
         const auto& attribute = vorlan::detail::Typed<CASN1_Attribute>(attributes, i, "attribute");
-        if (!(attribute.GetID() == type) || attribute.GetValues().GetCount() != 1) continue;
-        const CASN1Type& value = attribute.GetValues().GetComponent(0);
-        if (value.identifier == kASN1OctetString) const_cast<CASN1Type&>(value).GetClearData(octets, 1);
+        if (!(attribute.GetID() == type)) continue;
+        if (values || attribute.GetValues().GetCount() != 1)
+            ___throwDERDecodingException("the %s attribute is not one value", name);
+        values = &attribute.GetValues();
     }
-    return octets;
+    if (!values) ___throwDERDecodingException("no %s attribute", name);
+    auto* value = dynamic_cast<T*>(&const_cast<CASN1Type&>(values->GetComponent(0)));
+    if (!value) ___throwDERDecodingException("the %s attribute is of another type", name);
+    return *value;
 }
 
 }  // namespace
@@ -108,20 +113,35 @@ CASN1_OCTET_STRING& CASN1_SignerInfo::GetEncryptedDigest() const {
     return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, afterAttributes() + 1, "SignerInfo.encryptedDigest");
 }
 
-int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const unsigned char* contentDigest, int length) const {
+int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
+                                       const unsigned char* contentDigest, int length) const {
+    static const CASN1_rsaEncryption rsaEncryption;
+    static const CASN1_data data;
+    static const CASN1_contentType contentTypeAttribute;
+    static const CASN1_messageDigest messageDigestAttribute;
     return vorlan::detail::Passes([&] {
         const auto* row = RowOfDigest(vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
         if (!row || length != row->digestSize) ___throwDERDecodingException("unknown digest");
+        const auto& encryption =
+            vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestEncyptionAlgorithm(), 0, "algorithm");
+        if (!(encryption == rsaEncryption) && !(encryption == row->identifier()))
+            ___throwDERDecodingException("signature algorithm is not RSA with the signer's digest");
         unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
         std::copy(contentDigest, contentDigest + length, digest);
         if (IsAuthenticatedAttributes()) {
+            // The signature covers the attributes, so they must name this content and its digest.
             const std::unique_ptr<CASN1_SET> set(const_cast<CASN1_SignerInfo*>(this)->GetAuthenticatedAttributes(0));
-            const CByteArray stated = MessageDigestOf(*set);
+            if (!(SoleValue<CASN1_OBJECT_IDENTIFIER>(*set, contentTypeAttribute, "contentType") == contentType))
+                ___throwDERDecodingException("signed content type differs");
+            CByteArray stated;
+            SoleValue<CASN1_OCTET_STRING>(*set, messageDigestAttribute, "messageDigest").GetClearData(stated, 1);
             if (stated.GetSize() != length || !std::equal(digest, digest + length, stated.GetData()))
                 ___throwDERDecodingException("message digest differs");
             CByteArray covered;
             set->encodeTo(covered);
             vorlan::detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())}, digest);
+        } else if (!(contentType == data)) {
+            ___throwDERDecodingException("content other than data signed without attributes");
         }
         CByteArray signature;
         GetEncryptedDigest().GetClearData(signature, 1);

@@ -32,10 +32,13 @@ public:
     CASN1_AlgorithmIdentifier& GetDigestEncyptionAlgorithm() const;
     CASN1_OCTET_STRING& GetEncryptedDigest() const;
 
-    // 1 when the signature is this signer's over content of digest `contentDigest` (of the
-    // signer's digest algorithm, MD2, MD5, SHA-1 or SHA-256): with signed attributes their message
-    // digest must be `contentDigest` and the signature covers the attributes. Else 0.
-    int IsSignatureOKFor(const CRSAPublicKey& key, const unsigned char* contentDigest, int length) const;
+    // 1 when the signature is this signer's over content of type `contentType` and digest
+    // `contentDigest` (of the signer's digest algorithm, MD2, MD5, SHA-1 or SHA-256), made with
+    // rsaEncryption or the RSA signature algorithm of that digest. With signed attributes the
+    // signature covers them, and they must hold exactly one contentType, `contentType`, and
+    // one messageDigest, `contentDigest`; without them the content must be data. Else 0.
+    int IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
+                         const unsigned char* contentDigest, int length) const;
 
     static int isValid(const CASN1Type* value, int anyTag);
 

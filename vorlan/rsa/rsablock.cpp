@@ -111,6 +111,21 @@ int ParseBlock(const CByteArray& in, WORD bits, BYTE blockType, EBlockPadding pa
     return 1;
 }
 
+namespace {
+
+// 0xFF when the octet is zero, else 0x00, without a branch.
+BYTE ZeroMask(BYTE octet) { return static_cast<BYTE>((static_cast<unsigned>(octet) - 1u) >> 8); }
+
+}  // namespace
+
+void SelectWrappedKey(std::span<const BYTE> block, std::span<const BYTE> fallback, std::span<BYTE> out) {
+    const std::size_t separator = block.size() - out.size() - 1;
+    BYTE wellFormed = ZeroMask(block[0]) & ZeroMask(block[1] ^ BYTE{0x02}) & ZeroMask(block[separator]);
+    for (std::size_t i = 2; i < separator; ++i) wellFormed &= static_cast<BYTE>(~ZeroMask(block[i]));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<BYTE>((block[separator + 1 + i] & wellFormed) | (fallback[i] & ~wellFormed));
+}
+
 void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len) {
     const std::size_t front = field.size() - len;
     std::fill_n(field.begin(), front, BYTE{0});

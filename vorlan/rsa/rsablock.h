@@ -69,6 +69,13 @@ enum class EBlockPadding {
 // `in`. Returns 1 with the data in out, 0 on any format error.
 int ParseBlock(const CByteArray& in, WORD bits, BYTE blockType, EBlockPadding padding, CByteArray& out);
 
+// Key unwrapping that tells nothing about the block: fills `out` with the last out.size()
+// octets of `block` when it is 00 02, non-zero padding, 00 and exactly that many octets,
+// and with `fallback` (as long as out) otherwise. The lengths are public; every octet of
+// the block is read the same way whatever it holds, and neither a branch nor an address
+// depends on one. The caller sees to out.size() + 11 <= block.size().
+void SelectWrappedKey(std::span<const BYTE> block, std::span<const BYTE> fallback, std::span<BYTE> out);
+
 // Archive form of a big-endian, right-aligned field: `len` octets stored, read back
 // into the end of `field` with zeros in front (len <= field.size()).
 void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len);

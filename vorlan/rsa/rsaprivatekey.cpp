@@ -5,6 +5,7 @@
 
 #include "vorlan/cipher/key.h"
 #include "vorlan/framework/archive.h"
+#include "vorlan/random/randomsgenerator.h"
 #include "vorlan/rsa/digestprefix.h"
 #include "vorlan/rsa/rsablock.h"
 #include "vorlan/rsa/rsaprivatepower.h"
@@ -19,6 +20,8 @@ using vorlan::detail::ParseBlock;
 using vorlan::detail::PrivatePower;
 using vorlan::detail::ReadNumber;
 using vorlan::detail::ReadRightAligned;
+using vorlan::detail::SelectWrappedKey;
+using vorlan::detail::kRsaBlockOverhead;
 using vorlan::detail::SDigestInfo;
 using vorlan::detail::WriteNumber;
 
@@ -74,13 +77,25 @@ void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* diges
 }
 
 void CRSAPrivateKey::UnlockKey(const CByteArray& locked, CKey& key, unsigned short blockBits) const {
-    CSecretBytes block;
-    CSecretBytes data;
-    ProcessData(locked, block);
-    if (!DecodeData(block, blockBits, data, 2))
+    const WORD k = RsaOutputSize();
+    const std::size_t blockLen = (static_cast<std::size_t>(blockBits) + 7) / 8;
+    const std::size_t keyLen = key.Size();
+    // Lengths are public and may be refused outright.
+    if (static_cast<std::size_t>(locked.GetSize()) != k || blockLen > k || keyLen + kRsaBlockOverhead > blockLen)
         AfxThrowUnlockException("CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)");
-    if (!key.Set(data.GetData(), static_cast<unsigned long>(data.GetSize())))
-        AfxThrowUnlockException("CRSAPrivateKey::UnlockKey - locked key is corrupted (data are not valid)");
+    // Whatever the block holds, a key of the expected length comes out: the wrapped one or,
+    // for a block of any other form, a random one, so the content fails to decrypt the same
+    // way for every fault and nothing answers a guess at the block (Bleichenbacher).
+    CSecretBytes fallback, block, chosen;
+    fallback.SetSize(static_cast<int>(keyLen));
+    chosen.SetSize(static_cast<int>(keyLen));
+    if (keyLen != 0) CRandomsGenerator().GetRandomBlock(fallback.GetData(), keyLen);
+    ProcessData(locked, block);
+    SelectWrappedKey({block.GetData() + (k - blockLen), blockLen}, {fallback.GetData(), keyLen},
+                     {chosen.GetData(), keyLen});
+    // Whether the key's class likes the octets (a DES key's parity) is not asked: the answer
+    // would tell. The ciphers take any octets of the right length.
+    static_cast<void>(key.Set(chosen.GetData(), keyLen));
 }
 
 void CRSAPrivateKey::Serialize(CArchive& ar) {

@@ -24,8 +24,12 @@ public:
     // shorter than RsaOutputSize() is refused.
     void LockDigest(EDigestAlgorithm alg, const unsigned char* digest, unsigned char* out, unsigned long outLen) const;
 
-    // Reverses a key wrapped by LockKey and sets its octets into `key`. `bits` is the
-    // length of the key that wrapped it.
+    // Reverses a key wrapped by LockKey and sets its octets into `key`. `key` already holds
+    // as many octets as its cipher takes (a new CTripleDESkey 24; set an RC2 or RC5 key's
+    // length first): the block must carry exactly that many. A block of any other form gives
+    // a random key of that length instead, in the same time, so only the content's
+    // decryption fails. `locked` must be as long as the modulus; `bits` is the length of
+    // the key that wrapped it.
     void UnlockKey(const CByteArray& locked, CKey& key, unsigned short bits) const;
 
     // The factors and CRT values are half as wide as the modulus.
