@@ -98,16 +98,61 @@ TEST(NameEncoding, StringTypesReadBackAndWhatCannotBeWrittenOrReadIsRefused) {
     EXPECT_TRUE(Refused<CNotSupportedException>([] { CAttributeValue(static_cast<DNAttrNameEnum>(24), "x"); }));
     CAttributeValue printable(dnCommonName, "x"), label(dnCommonName, "x"), type(dnCommonName, "x"), unknown;
     printable.m_strValue = "J\xFCrgen", label.m_strLabel = "Common Name";
-    type.m_nStringType = 30, unknown.m_strLabel = "Unknown";
+    type.m_nStringType = 2, unknown.m_strLabel = "Unknown";
     for (const CAttributeValue* attribute : {&printable, &label, &type, &unknown})
         EXPECT_TRUE(Refused([&] { CASN1_AttributeValueAssertion assertion(*attribute); }));
 
-    // A BMPString value, three components, no value, INTEGER or tagged type, RDN as SEQUENCE, SET for the sequence.
+    // An odd-length BMPString, three components, no value, INTEGER or tagged type, RDN as SEQUENCE, SET for the sequence.
     const char* hostile[] = {"300c310a300806035504031e0100",  "300f310d300b0603550403130141130142",
                              "300a3108300606035504031301",    "3009310730050201001300",
                              "300931073005a00306035504031300", "30083006300406022a03", "3100"};
     for (const char* hex : hostile) EXPECT_TRUE(Refused([&] { Decoded(hex); })) << hex;
     EXPECT_TRUE(Decoded("3000").GetSize() == 0 && Decoded("30023100").GetSize() == 1);
+}
+
+// Values in the other types names carry (NumericString, VisibleString, BMPString and
+// UniversalString from Windows CAs and `openssl req -utf8`, x500UniqueIdentifier's BIT STRING)
+// read, kept and archived as received, written back octet for octet, and given as UTF-8 text
+// where they have one.
+TEST(NameEncoding, OtherValueTypesAreKeptAsReceivedAndTextIsUtf8) {
+    const struct { const char *der, *oneLine, *labelled; } rows[] = {
+        {"3010310e300c060355040312053132203334", "CN=12 34", "Common name: 12 34"},
+        {"3010310e300c06035504031a054572696b61", "CN=Erika", "Common name: Erika"},
+        {"301b3119301706035504031e10004a00fc007200670065006e002020ac", "CN=J\xC3\xBCrgen \xE2\x82\xAC",
+         "Common name: J\xC3\xBCrgen \xE2\x82\xAC"},
+        {"30133111300f06035504031c08000000d60001f600", "CN=\xC3\x96\xF0\x9F\x98\x80",
+         "Common name: \xC3\x96\xF0\x9F\x98\x80"},
+        {"300e310c300a060355042d030304a5f0", "2.5.4.45=#030304A5F0", nullptr},
+        {"300d310b300906035504031e02d800", "CN=#1E02D800", nullptr},  // a lone surrogate has no text
+    };
+    for (const auto& row : rows) {
+        const CDistinguishedName name = Decoded(row.der);
+        CDistinguishedName loaded;
+        ASSERT_EQ(LoadInto(loaded, Stored(name)), kNothingThrown) << row.der;
+        EXPECT_TRUE(ToHex(EncodedName(name)) == row.der && ToHex(EncodedName(loaded)) == row.der) << row.der;
+        EXPECT_EQ(name.GetOneLine(), CString(row.oneLine)) << row.der;
+        if (row.labelled) {
+            EXPECT_EQ(CString(*name[0]->m_attributes[0]), CString(row.labelled)) << row.der;
+        }
+    }
+    // Not a BIT STRING's contents: nothing is written that would not read back.
+    CAttributeValue bits(dnCommonName, "x");
+    bits.m_nStringType = 3;
+    for (const char* contents : {"", "\x08\x01", "\x01"}) {
+        bits.m_strValue = contents;
+        EXPECT_TRUE(Refused([&] { CASN1_AttributeValueAssertion assertion(bits); })) << contents;
+    }
+}
+
+// A UTF8String of a name that is not UTF-8 (RFC 3629) is refused, as OpenSSL refuses it.
+TEST(NameEncoding, Utf8StringThatIsNotUtf8IsRefused) {
+    for (const char* hex : {"300d310b300906035504030c02c080", "300e310c300a06035504030c03eda080",
+                            "300f310d300b06035504030c04f5808080", "300e310c300a06035504030c0361e282"})
+        EXPECT_TRUE(Refused([&] { Decoded(hex); })) << hex;
+    EXPECT_EQ(Decoded("300e310c300a06035504030c03e282ac").GetOneLine(), "CN=\xE2\x82\xAC");
+    CAttributeValue overlong(dnCommonName, "x");
+    overlong.m_nStringType = 12, overlong.m_strValue = "\xC0\x80";
+    EXPECT_TRUE(Refused([&] { CASN1_AttributeValueAssertion assertion(overlong); }));
 }
 
 TEST(NameArchive, FormsRoundTripAndBadRecordsAreRefused) {
@@ -124,7 +169,7 @@ TEST(NameArchive, FormsRoundTripAndBadRecordsAreRefused) {
     ASSERT_TRUE(LoadInto(manyLoaded, Stored(names)) == kNothingThrown && manyLoaded.GetSize() == 40);
     EXPECT_TRUE(manyLoaded[39] == name && manyLoaded[38].IsVeriSignImage());
 
-    for (const char* hex : {"020c436f756e747279206e616d6502444513", "000c436f756e747279206e616d650244451e",
+    for (const char* hex : {"020c436f756e747279206e616d6502444513", "000c436f756e747279206e616d6502444502",
                             "010c436f756e747279206e616d65024445130000", "010c436f756e747279206e616d6502444513010078"})
         EXPECT_EQ(LoadInto(attribute, FromHex(hex)), CArchiveException::generic) << hex;
     CRelativeDN rdn;
@@ -141,6 +186,8 @@ TEST(NamesWithOpenSSL, SubjectsReadWriteBackAndPrintAsOpenSSLDoes) {
         {"C=DE\nST=Baden-W\xC3\xBCrttemberg\nO=Vorlan Test\nOU=Sales\n+CN=J\xC3\xBCrgen M\xC3\xBCller\n"
          "emailAddress=Erika@Example.org\ntitle=Dr.\nSN=M\xC3\xBCller\n",
          "nombstr", readable},
+        {"CN=J\xC3\xBCrgen \xE2\x82\xAC\nO=Vorlan\n", "default", readable},  // BMPString
+        {"CN=J\xC3\xBCrgen\n", "pkix", readable},
         {"C=DE\nO=Vorlan Test\n0.OU=a, \"quoted\" <x>;y\n+CN=\\#hash\n+1.OU=back\\\\slash\nCN=Erika Mustermann\n"
          "L=K\xC3\xB6ln \xE2\x82\xAC\nDC=example\nUID=admin\npostalCode=12345\n",
          "utf8only", readable},

@@ -29,7 +29,7 @@ std::time_t OracleInstant(const std::string& t) {
     const bool seconds = t.size() == 13 || t.size() == 17;
     const size_t zone = seconds ? 12 : 10;
     struct tm f {};
-    f.tm_year = pair(0) < 70 ? 100 + pair(0) : pair(0), f.tm_mon = pair(2) - 1, f.tm_mday = pair(4);
+    f.tm_year = pair(0) < 50 ? 100 + pair(0) : pair(0), f.tm_mon = pair(2) - 1, f.tm_mday = pair(4);
     f.tm_hour = pair(6), f.tm_min = pair(8), f.tm_sec = seconds ? pair(10) : 0;
     const int differential = t.size() >= 15 && t[zone] != 'Z' ? (pair(zone + 1) * 60 + pair(zone + 3)) * 60 : 0;
     return timegm(&f) + (t.size() >= 15 && t[zone] == '+' ? -differential : differential);
@@ -40,7 +40,7 @@ Octets Written(const CUTCTime& time) { return Encoded(*std::unique_ptr<CASN1Type
 
 TEST(UTCTimeText, EveryShapeParsesToItsInstantAndIsWrittenBackAsReceived) {
     for (const std::string text : {"980305140709Z", "9803051407Z", "9803051407+0130", "980305140709-0800",
-                                   "690101000000Z", "700101000000Z", "000229235959Z", "9803051407+", "980305140709-",
+                                   "500101120100Z", "690101000000Z", "700101000000Z", "491231235959Z", "000229235959Z", "9803051407+", "980305140709-",
                                    "980305140709Z0000", "961231235959+2359"}) {
         const CUTCTime time = Parsed(text);
         CByteArray clear;
@@ -87,16 +87,21 @@ TEST(GeneralizedTimeText, ReadIntoTheFullYearKeptInItsFormAndWrittenForYearsOuts
         EXPECT_TRUE(time.GetTime() == timegm(&fields) && time.m_bFormatLength == CUTCTimeFields::kGeneralizedFormat &&
                     Written(time) == Text(0x18, text) && Written(loaded) == Text(0x18, text)) << text;
     }
-    // Built here: UTCTime up to 2049, GeneralizedTime in GMT from 2050 and before 1970 (two-digit
-    // years 50-69 read back as 2050-2069 here); a differential keeps the UTCTime it came in.
-    CUTCTime year2100 = Parsed("5501010030+0100");
+    // Built here: UTCTime for 1950-2049 (two-digit years 50-99 read back as 19xx), else a
+    // GeneralizedTime in GMT; a differential keeps the UTCTime it came in while it fits.
+    CUTCTime year2100 = Parsed("5501010030+0100"), year2055 = year2100;
     year2100.m_wYear = 2100;
+    year2055.m_wYear = 2055;
     const std::pair<CUTCTime, Octets> built[] = {
         {Parsed("491231235959Z"), Text(0x17, "491231235959Z")},
-        {Parsed("500101000000Z"), Text(0x18, "20500101000000Z")},
+        {Parsed("500101000000Z"), Text(0x17, "500101000000Z")},
         {Parsed("5501010030+0100"), Text(0x17, "5501010030+0100")},
+        {year2055, Text(0x18, "20541231233000Z")},
         {year2100, Text(0x18, "20991231233000Z")},
-        {CUTCTime(std::time_t{-1}), Text(0x18, "19691231235959Z")},
+        {CUTCTime(std::time_t{-631152000}), Text(0x17, "500101000000Z")},
+        {CUTCTime(std::time_t{-631152001}), Text(0x18, "19491231235959Z")},
+        {CUTCTime(std::time_t{2524607999}), Text(0x17, "491231235959Z")},
+        {CUTCTime(std::time_t{2524608000}), Text(0x18, "20500101000000Z")},
         {CUTCTime(std::time_t{0}), Text(0x17, "700101000000Z")},
         {CUTCTime(std::time_t{951868799}), Text(0x17, "000229235959Z")},
         {CUTCTime(std::time_t{3155759999}), Text(0x18, "20691231235959Z")},
@@ -108,7 +113,7 @@ TEST(GeneralizedTimeText, ReadIntoTheFullYearKeptInItsFormAndWrittenForYearsOuts
     EXPECT_TRUE(Written(now).size() == 15 && now.GetTime() >= before && now.GetTime() <= std::time(nullptr));
     // UTCTime itself refuses what would read back wrong, the builder what fits no form.
     CUTCTime time(std::time_t{0});
-    for (WORD year : {1969, 2070, 2075}) {
+    for (WORD year : {1949, 2050, 2075}) {
         time.m_wYear = year;
         EXPECT_TRUE(Refused([&] { CASN1_UTCTime value(time); })) << year;
     }

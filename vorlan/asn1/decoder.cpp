@@ -158,7 +158,9 @@ CASN1Type* ___makeASN1Class(unsigned char identifier) {
         case kASN1Enumerated: return new CASN1_ENUMERATED;
         case kASN1Sequence: return new CASN1_SEQUENCE;
         case kASN1Set: return new CASN1_SET;
+        case kASN1NumericString: return new CASN1_NumericString;
         case kASN1PrintableString: return new CASN1_PrintableString;
+        case kASN1VisibleString: return new CASN1_VisibleString;
         case kASN1T61String: return new CASN1_T61String;
         case kASN1UTF8String: return new CASN1_UTF8String;
         case kASN1IA5String: return new CASN1_IA5String;

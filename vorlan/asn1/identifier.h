@@ -28,11 +28,13 @@ inline constexpr BYTE kASN1Enumerated = 0x0A;
 inline constexpr BYTE kASN1UTF8String = 0x0C;
 inline constexpr BYTE kASN1Sequence = 0x10;
 inline constexpr BYTE kASN1Set = 0x11;
+inline constexpr BYTE kASN1NumericString = 0x12;
 inline constexpr BYTE kASN1PrintableString = 0x13;
 inline constexpr BYTE kASN1T61String = 0x14;
 inline constexpr BYTE kASN1IA5String = 0x16;
 inline constexpr BYTE kASN1UTCTime = 0x17;
 inline constexpr BYTE kASN1GeneralizedTime = 0x18;
+inline constexpr BYTE kASN1VisibleString = 0x1A;
 inline constexpr BYTE kASN1UniversalString = 0x1C;
 inline constexpr BYTE kASN1BMPString = 0x1E;
 

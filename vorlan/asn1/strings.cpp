@@ -10,6 +10,12 @@ int allPrintable(const unsigned char* octets, unsigned long count) {
     return 1;
 }
 
+int allDigitsOrSpaces(const unsigned char* octets, unsigned long count) {
+    for (unsigned long i = 0; i < count; ++i)
+        if (octets[i] != ' ' && (octets[i] < '0' || octets[i] > '9')) return 0;
+    return 1;
+}
+
 int allBelow80(const unsigned char* octets, unsigned long count) {
     for (unsigned long i = 0; i < count; ++i)
         if (octets[i] >= 0x80) return 0;
@@ -25,6 +31,8 @@ struct StringRule {
 };
 
 constexpr StringRule kPrintable{0x13, allPrintable, 0, "PrintableString contents is not valid"};
+constexpr StringRule kNumeric{0x12, allDigitsOrSpaces, 0, "NumericString contents is not valid"};
+constexpr StringRule kVisible{0x1A, allPrintable, 0, "VisibleString contents is not valid"};
 constexpr StringRule kIA5{0x16, allBelow80, 0, "IA5String contents is not valid"};
 constexpr StringRule kBMP{0x1E, nullptr, 2, "BMPString contents is not valid"};
 constexpr StringRule kUniversal{0x1C, nullptr, 4, "UniversalString contents is not valid"};
@@ -62,5 +70,7 @@ VORLAN_ASN1_STRING_CONSTRUCTOR(CASN1_T61String)
 VORLAN_ASN1_STRING_CONSTRUCTOR(CASN1_UTF8String)
 VORLAN_ASN1_CHECKED_STRING(CASN1_PrintableString, kPrintable)
 VORLAN_ASN1_CHECKED_STRING(CASN1_IA5String, kIA5)
+VORLAN_ASN1_CHECKED_STRING(CASN1_NumericString, kNumeric)
+VORLAN_ASN1_CHECKED_STRING(CASN1_VisibleString, kVisible)
 VORLAN_ASN1_CHECKED_STRING(CASN1_BMPString, kBMP)
 VORLAN_ASN1_CHECKED_STRING(CASN1_UniversalString, kUniversal)

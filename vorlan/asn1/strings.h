@@ -31,6 +31,30 @@ protected:
     void setContents(CDEREncoding& der, unsigned long size) override;
 };
 
+// Digits and spaces.
+class CASN1_NumericString : public CASN1_CONSTRUCTED_TYPE {
+public:
+    CASN1_NumericString() { identifier = kASN1NumericString; }
+    CASN1_NumericString(const unsigned char* data, unsigned long size);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_NumericString)
+    static int isValid(const CASN1Type* value, int anyTag);
+
+protected:
+    void setContents(CDEREncoding& der, unsigned long size) override;
+};
+
+// Every octet printable (0x20 to 0x7E).
+class CASN1_VisibleString : public CASN1_CONSTRUCTED_TYPE {
+public:
+    CASN1_VisibleString() { identifier = kASN1VisibleString; }
+    CASN1_VisibleString(const unsigned char* data, unsigned long size);
+    DECLARE_ASN1_VALUE_FAMILY(CASN1_VisibleString)
+    static int isValid(const CASN1Type* value, int anyTag);
+
+protected:
+    void setContents(CDEREncoding& der, unsigned long size) override;
+};
+
 // Every octet below 0x80.
 class CASN1_IA5String : public CASN1_CONSTRUCTED_TYPE {
 public:

@@ -109,7 +109,7 @@ void CUTCTimeFields::setup(const unsigned char* c, unsigned char length) {
     const unsigned z = zoneAt(length);
     if (!digits(c, 0, z) || (hasDifferential(length) && !digits(c, z + 1, 4))) return;
     const unsigned yy = pair(c);
-    m_wYear = static_cast<WORD>(yy < 70 ? 2000 + yy : 1900 + yy);
+    m_wYear = static_cast<WORD>(yy < 50 ? 2000 + yy : 1900 + yy);  // RFC 5280 4.1.2.5.1
     m_bMonth = static_cast<BYTE>(pair(c + 2));
     m_bDay = static_cast<BYTE>(pair(c + 4));
     m_wMinuteOfDay = static_cast<WORD>(pair(c + 6) * 60 + pair(c + 8));
@@ -164,7 +164,7 @@ CString CUTCTimeFields::GetTimeAsString(int withSeconds, int timeOnly) const {
 }
 
 unsigned CUTCTimeFields::WriteText(unsigned char* text) const {
-    if (!IsValid() || !supportedLength(m_bFormatLength) || m_wYear < 1970 || m_wYear > 2069) return 0;
+    if (!IsValid() || !supportedLength(m_bFormatLength) || m_wYear < 1950 || m_wYear > 2049) return 0;
     putPair(text, m_wYear % 100);
     putPair(text + 2, m_bMonth);
     putPair(text + 4, m_bDay);

@@ -8,7 +8,7 @@
 #include "vorlan/asn1/constructed.h"
 
 struct CUTCTimeFields {
-    WORD m_wYear = 0;          // full year, 1970-2069 when read from two digits
+    WORD m_wYear = 0;          // full year, 1950-2049 when read from two digits
     BYTE m_bMonth = 0;         // 1-12
     BYTE m_bDay = 0;           // 1-31
     WORD m_wMinuteOfDay = 0;   // hours * 60 + minutes
@@ -35,7 +35,7 @@ struct CUTCTimeFields {
     // "5 March, 1998, 14:07 09 sec GMT" and its shorter forms; empty for fields out of range.
     CString GetTimeAsString(int withSeconds, int timeOnly) const;
     // The UTCTime text of the fields at `text` (room for 17); its length, 0 when it cannot be
-    // written (fields out of range, a GeneralizedTime shape, or a year outside 1970-2069 that
+    // written (fields out of range, a GeneralizedTime shape, or a year outside 1950-2049 that
     // would read back wrong).
     unsigned WriteText(unsigned char* text) const;
 

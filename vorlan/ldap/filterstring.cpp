@@ -4,6 +4,7 @@
 
 #include "vorlan/asn1/componentreader.h"
 #include "vorlan/asn1/identifier.h"
+#include "vorlan/support/utf8.h"
 
 namespace {
 
@@ -18,40 +19,13 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Well-formed UTF-8 (RFC 3629): shortest forms only, no surrogates, nothing past U+10FFFF.
-bool isUtf8(std::string_view text) {
-    struct Form {
-        unsigned char low, high, mask;
-        unsigned extra;
-        unsigned long least;
-    };
-    static constexpr Form kForms[] = {{0x00, 0x7F, 0x7F, 0, 0}, {0xC2, 0xDF, 0x1F, 1, 0x80},
-                                      {0xE0, 0xEF, 0x0F, 2, 0x800}, {0xF0, 0xF4, 0x07, 3, 0x10000}};
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const Form* form = nullptr;
-        for (const Form& f : kForms)
-            if (lead >= f.low && lead <= f.high) form = &f;
-        if (!form || form->extra > text.size() - i - 1) return false;
-        unsigned long code = lead & form->mask;
-        for (unsigned k = 1; k <= form->extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < form->least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += form->extra + 1;
-    }
-    return true;
-}
-
 // Recursive descent over the RFC 4515 grammar; every rule consumes exactly what it matched.
 class FilterParser {
 public:
     explicit FilterParser(std::string_view text) : m_text(text) {}
 
     LDAPFilterPtr whole() {
-        if (!isUtf8(m_text)) fail("not UTF-8");
+        if (!vorlan::detail::IsUtf8(m_text)) fail("not UTF-8");
         LDAPFilterPtr result = filter(1);
         if (!atEnd()) fail("characters after the filter");
         return result;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "vorlan/asn1/identifier.h"
 #include "vorlan/framework/archive.h"
+#include "vorlan/support/utf8.h"
 #include "vorlan/x509/ownedelements.h"
 
 IMPLEMENT_SERIAL(CAttributeValue, CObject, 0)
@@ -24,9 +26,40 @@ bool fitsIA5(const CString& text) {
     return true;
 }
 
-bool knownStringType(int type) { return type == 19 || type == 22 || type == 20 || type == 12 || type == 4; }
+// The code points of a BMPString (2 octets each) or UniversalString (4), big-endian, as UTF-8.
+bool wideToUtf8(const std::string& octets, std::size_t width, std::string& text) {
+    if (octets.size() % width != 0) return false;
+    for (std::size_t i = 0; i < octets.size(); i += width) {
+        char32_t code = 0;
+        for (std::size_t k = 0; k < width; ++k) code = (code << 8) | static_cast<unsigned char>(octets[i + k]);
+        if (!vorlan::detail::AppendUtf8(text, code)) return false;
+    }
+    return true;
+}
 
 }  // namespace
+
+bool vorlan::detail::IsNameValueType(int identifier) {
+    static constexpr int kTypes[] = {kASN1PrintableString, kASN1IA5String, kASN1T61String, kASN1UTF8String,
+                                     kASN1OctetString,     kASN1NumericString, kASN1VisibleString, kASN1BMPString,
+                                     kASN1UniversalString, kASN1BitString};
+    return std::find(std::begin(kTypes), std::end(kTypes), identifier) != std::end(kTypes);
+}
+
+bool vorlan::detail::AttributeValueText(const CAttributeValue& attribute, std::string& text) {
+    const std::string& octets = attribute.m_strValue.str();
+    text.clear();
+    switch (attribute.m_nStringType) {
+        case kASN1OctetString:
+        case kASN1BitString: return false;
+        case kASN1UTF8String: text = octets; return true;
+        case kASN1BMPString: return wideToUtf8(octets, 2, text);
+        case kASN1UniversalString: return wideToUtf8(octets, 4, text);
+        default:
+            for (const unsigned char c : octets) AppendUtf8(text, c);
+            return true;
+    }
+}
 
 CAttributeValue::CAttributeValue(DNAttrNameEnum type, const char* value) : m_strValue(value) {
     const char* label = vorlan::detail::AttributeLabel(type);
@@ -51,7 +84,11 @@ CAttributeValue& CAttributeValue::operator=(const CAttributeValue& other) {
     return *this;
 }
 
-CAttributeValue::operator CString() const { return m_strLabel + ": " + m_strValue; }
+CAttributeValue::operator CString() const {
+    std::string text;
+    const bool wide = m_nStringType == kASN1BMPString || m_nStringType == kASN1UniversalString;
+    return m_strLabel + ": " + (wide && vorlan::detail::AttributeValueText(*this, text) ? CString(text) : m_strValue);
+}
 
 void CAttributeValue::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
@@ -66,7 +103,7 @@ void CAttributeValue::Serialize(CArchive& ar) {
     ar >> format;
     if (format != kPlainRecord && format != kRecordWithType) AfxThrowArchiveException(CArchiveException::generic);
     ar >> loaded.m_strLabel >> loaded.m_strValue >> stringType;
-    if (!knownStringType(stringType)) AfxThrowArchiveException(CArchiveException::generic);
+    if (!vorlan::detail::IsNameValueType(stringType)) AfxThrowArchiveException(CArchiveException::generic);
     loaded.m_nStringType = stringType;
     if (format == kRecordWithType) {
         loaded.m_abTypeOID.Serialize(ar);

@@ -19,7 +19,7 @@ public:
     CAttributeValue& operator=(const CAttributeValue& other);
     ~CAttributeValue() override = default;
 
-    // Label, ": ", value.
+    // Label, ": ", value (a BMPString or UniversalString as UTF-8).
     operator CString() const;  // NOLINT: the client's text conversion
 
     // Octet 0, label, value, string type as one octet; an attribute of an unknown type is
@@ -29,7 +29,9 @@ public:
     CString m_strLabel;
     CString m_strValue;
     // Universal tag of the value: 19 PrintableString, 22 IA5String, 20 T61String,
-    // 12 UTF8String or 4 OCTET STRING.
+    // 12 UTF8String, 4 OCTET STRING; as received also 18 NumericString, 26 VisibleString,
+    // 30 BMPString, 28 UniversalString (the octets of the string, not converted) and
+    // 3 BIT STRING (its contents: the unused-bits octet, then the bits).
     int m_nStringType = 19;
     // The OBJECT IDENTIFIER contents of a decoded type that the table does not know (label
     // "Unknown"), kept so that the attribute compares and encodes as it arrived; else empty.
@@ -38,6 +40,15 @@ public:
 
 // Label, value, string type and the identifier of an unknown type equal, octet for octet.
 int operator==(const CAttributeValue& a, const CAttributeValue& b);
+
+namespace vorlan::detail {
+// A universal type a name's value may have: the string types above, OCTET STRING and BIT STRING.
+bool IsNameValueType(int identifier);
+// The value as UTF-8: a UTF8String as it stands, BMPString and UniversalString converted, the
+// octets of the other string types taken as Latin-1; false for a value without text (OCTET
+// STRING, BIT STRING, a code point that UTF-8 cannot carry).
+bool AttributeValueText(const CAttributeValue& attribute, std::string& text);
+}  // namespace vorlan::detail
 
 using CAttributeValueArray = CArray<CAttributeValue*, CAttributeValue*>;
 

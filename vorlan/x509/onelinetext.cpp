@@ -5,30 +5,9 @@
 
 #include "vorlan/asn1/primitive.h"
 #include "vorlan/support/hex.h"
+#include "vorlan/support/utf8.h"
 
 namespace {
-
-// Octets of the well-formed UTF-8 sequence at `s` (at most n available), 0 when it is not one.
-size_t utf8SequenceLength(const unsigned char* s, size_t n) {
-    const unsigned char lead = s[0];
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the second octet: no overlong forms or surrogates
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    }
-    if (length == 0 || length > n || s[1] < low || s[1] > high) return 0;
-    for (size_t k = 2; k < length; ++k)
-        if (s[k] < 0x80 || s[k] > 0xBF) return 0;
-    return length;
-}
 
 void appendHexEscape(std::string& out, unsigned char octet) {
     static const char digits[] = "0123456789ABCDEF";
@@ -53,7 +32,7 @@ std::string escapedValue(const std::string& value, bool utf8) {
         } else if (!utf8) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (const size_t length = utf8SequenceLength(octets + i, n - i)) {
+        } else if (const size_t length = vorlan::detail::Utf8SequenceLength(octets + i, n - i)) {
             out.append(value, i, length);
             i += length - 1;
         } else {
@@ -80,8 +59,8 @@ std::string encodedValue(const CAttributeValue& attribute) {
 CString vorlan::detail::OneLineAttribute(const CAttributeValue& attribute) {
     const int type = AttributeTypeOfLabel(attribute.m_strLabel);
     const char* shortName = AttributeShortName(type, attribute.m_abTypeOID);
-    if (shortName && attribute.m_nStringType != kASN1OctetString)
-        return CString(shortName) + "=" + CString(escapedValue(attribute.m_strValue.str(), attribute.m_nStringType == kASN1UTF8String));
+    std::string text;
+    if (shortName && AttributeValueText(attribute, text)) return CString(shortName) + "=" + CString(escapedValue(text, true));
     CString typeText;
     if (shortName) {
         typeText = shortName;

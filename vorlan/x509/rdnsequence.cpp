@@ -1,19 +1,17 @@
 #include "vorlan/x509/rdnsequence.h"
 
+#include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/strings.h"
+#include "vorlan/framework/memfile.h"
+#include "vorlan/support/utf8.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_AttributeValueAssertion, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_RelativeDistinguishedName, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_RDNSequence, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
-
-bool isAttributeString(BYTE identifier) {
-    return identifier == kASN1PrintableString || identifier == kASN1IA5String || identifier == kASN1T61String ||
-           identifier == kASN1UTF8String || identifier == kASN1OctetString;
-}
 
 // The components of a constructed value, or null for a primitive one.
 const CASN1_CONSTRUCTED_TYPE* constructed(const CASN1Type* value) {
@@ -37,29 +35,61 @@ CString octetsOf(const CASN1Type& value) {
     return text;
 }
 
+// The value of an attribute as it is kept: the octets of a string, the contents of a BIT STRING.
+CString valueOf(const CASN1Type& value) {
+    if (value.identifier != kASN1BitString) return octetsOf(value);
+    CMemFile contents;
+    value.encodeTo(contents, 1);
+    return CString(std::string(reinterpret_cast<const char*>(contents.GetBuffer()), contents.GetLength()));
+}
+
+const unsigned char* octets(const CString& text) { return reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)); }
+
 template <class String>
 std::unique_ptr<CASN1Type> newString(const CString& text) {
-    return std::make_unique<String>(reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)),
-                                    static_cast<unsigned long>(text.GetLength()));
+    return std::make_unique<String>(octets(text), static_cast<unsigned long>(text.GetLength()));
 }
+
+// The unused-bits octet (0-7, 0 when no bits follow), then the bits.
+std::unique_ptr<CASN1Type> newBits(const CString& contents) {
+    const auto n = static_cast<unsigned long>(contents.GetLength());
+    const unsigned unused = n ? octets(contents)[0] : 8;
+    if (unused > 7 || (n == 1 && unused != 0)) return nullptr;
+    return std::make_unique<CASN1_BIT_STRING>(octets(contents) + 1, (n - 1) * 8 - unused, 1);
+}
+
+int isUtf8String(const CASN1Type* value, int) { return vorlan::detail::IsUtf8(octetsOf(*value).str()); }
+
+// A value type of names: how a value of it is built, and the rule it must keep to read back.
+struct SValueType {
+    int identifier;
+    std::unique_ptr<CASN1Type> (*build)(const CString&);
+    int (*readsBack)(const CASN1Type*, int);
+};
+
+constexpr SValueType kValueTypes[] = {
+    {kASN1PrintableString, newString<CASN1_PrintableString>, CASN1_PrintableString::isValid},
+    {kASN1IA5String, newString<CASN1_IA5String>, CASN1_IA5String::isValid},
+    {kASN1T61String, newString<CASN1_T61String>, nullptr},
+    {kASN1UTF8String, newString<CASN1_UTF8String>, isUtf8String},
+    {kASN1OctetString, newString<CASN1_OCTET_STRING>, nullptr},
+    {kASN1NumericString, newString<CASN1_NumericString>, CASN1_NumericString::isValid},
+    {kASN1VisibleString, newString<CASN1_VisibleString>, CASN1_VisibleString::isValid},
+    {kASN1BMPString, newString<CASN1_BMPString>, CASN1_BMPString::isValid},
+    {kASN1UniversalString, newString<CASN1_UniversalString>, CASN1_UniversalString::isValid},
+    {kASN1BitString, newBits, nullptr},
+};
 
 }  // namespace
 
 std::unique_ptr<CASN1Type> vorlan::detail::NewAttributeValueElement(const CAttributeValue& attribute) {
-    const CString& text = attribute.m_strValue;
-    std::unique_ptr<CASN1Type> value;
-    switch (attribute.m_nStringType) {
-        case kASN1PrintableString: value = newString<CASN1_PrintableString>(text); break;
-        case kASN1IA5String: value = newString<CASN1_IA5String>(text); break;
-        case kASN1T61String: value = newString<CASN1_T61String>(text); break;
-        case kASN1UTF8String: value = newString<CASN1_UTF8String>(text); break;
-        case kASN1OctetString: value = newString<CASN1_OCTET_STRING>(text); break;
-        default: ___throwDERDecodingException("Attribute string type %d cannot be written", attribute.m_nStringType);
-    }
-    const bool readsBack = attribute.m_nStringType == kASN1PrintableString ? CASN1_PrintableString::isValid(value.get(), 0)
-                           : attribute.m_nStringType == kASN1IA5String ? CASN1_IA5String::isValid(value.get(), 0)
-                                                                        : true;
-    if (!readsBack) ___throwDERDecodingException("Attribute value does not fit its string type %d", attribute.m_nStringType);
+    const SValueType* type = std::find_if(std::begin(kValueTypes), std::end(kValueTypes),
+                                          [&](const SValueType& row) { return row.identifier == attribute.m_nStringType; });
+    if (type == std::end(kValueTypes))
+        ___throwDERDecodingException("Attribute string type %d cannot be written", attribute.m_nStringType);
+    std::unique_ptr<CASN1Type> value = type->build(attribute.m_strValue);
+    if (!value || (type->readsBack && !type->readsBack(value.get(), 0)))
+        ___throwDERDecodingException("Attribute value does not fit its string type %d", attribute.m_nStringType);
     return value;
 }
 
@@ -78,7 +108,8 @@ int CASN1_AttributeValueAssertion::isValid(const CASN1Type* value, int anyTag) {
     const CASN1Type* type = pair->GetComponents()[0];
     const CASN1Type* string = pair->GetComponents()[1];
     return type && string && type->identifier == kASN1ObjectIdentifier && !type->m_bConstructed &&
-           isAttributeString(string->identifier);
+           vorlan::detail::IsNameValueType(string->identifier) &&
+           (string->identifier != kASN1UTF8String || isUtf8String(string, 0));
 }
 
 void CASN1_AttributeValueAssertion::Read(const CASN1Type& value, CAttributeValue& attribute) {
@@ -94,7 +125,7 @@ void CASN1_AttributeValueAssertion::Read(const CASN1Type& value, CAttributeValue
     attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
     attribute.m_abTypeOID.RemoveAll();
     if (type < 0) attribute.m_abTypeOID.Copy(identifier);
-    attribute.m_strValue = octetsOf(string);
+    attribute.m_strValue = valueOf(string);
     attribute.m_nStringType = string.identifier;
 }
 

@@ -18,11 +18,11 @@ public:
     explicit CASN1_AttributeValueAssertion(const CAttributeValue& attribute);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_AttributeValueAssertion)
 
-    // Constructed, tag 16 unless anyTag, an OBJECT IDENTIFIER and a PrintableString,
-    // IA5String, T61String, UTF8String or OCTET STRING.
+    // Constructed, tag 16 unless anyTag, an OBJECT IDENTIFIER and a value of a type names
+    // may hold (vorlan::detail::IsNameValueType); a UTF8String must be well-formed UTF-8.
     static int isValid(const CASN1Type* value, int anyTag);
     // The label of the type ("Unknown", its identifier kept, for a type not in the table),
-    // the value's octets and its tag; the decoding exception for a value that fails isValid(value, 1).
+    // the value's octets (a BIT STRING's contents) and its tag; the decoding exception for a value that fails isValid(value, 1).
     static void Read(const CASN1Type& value, CAttributeValue& attribute);
 
     void SetDataTo(CAttributeValue& attribute) const { Read(*this, attribute); }

@@ -74,8 +74,8 @@ void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time)
 }
 
 CASN1Type* NewTime(const CUTCTime& time) {
-    const bool utcTime = time.m_bFormatLength != CUTCTimeFields::kGeneralizedFormat && time.m_wYear >= 1970 &&
-                         time.m_wYear <= 2069 && (time.m_wYear <= 2049 || time.m_nZoneKind != 0);
+    const bool utcTime = time.m_bFormatLength != CUTCTimeFields::kGeneralizedFormat && time.m_wYear >= 1950 &&
+                         time.m_wYear <= 2049;
     if (!time.IsValid() || utcTime) return new CASN1_UTCTime(time);
     CUTCTime gmt(time);
     if (time.m_nZoneKind != 0) gmt.SetTime(time.GetTime());

@@ -39,9 +39,7 @@ void CheckTime(CStructureReader& reader, const char* field);
 // The next time named `field` into `time`, kept in the form it arrived in; failures name the field.
 void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time);
 // The value a certificate or list writes for `time`: the UTCTime of its shape, or a
-// GeneralizedTime in GMT for a time read from one, a GMT time of 2050-2069 (as peers read
-// two-digit years) and a year outside 1970-2069 (which two digits cannot carry here; a time
-// with a differential keeps its UTCTime form, which GeneralizedTime cannot carry). The
-// decoding exception for a time that cannot be written.
+// GeneralizedTime in GMT for a time read from one and for a year outside 1950-2049, which two
+// digits cannot carry (RFC 5280 4.1.2.5). The decoding exception for a time that cannot be written.
 CASN1Type* NewTime(const CUTCTime& time);
 }  // namespace vorlan::detail
