@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "vorlan/support/wipe.h"
 #include "vorlan/vorlan.h"
 
 namespace cli {
@@ -85,6 +86,10 @@ public:
         } catch (CException* e) {
             throw Failure(name + ": " + Describe(e));
         }
+    }
+    // The octets may be secret (a key store's).
+    ~Decoded() {
+        if (m_der.GetSize() > 0) SecureWipe(m_der.GetData(), static_cast<size_t>(m_der.GetSize()));
     }
     Decoded(const Decoded&) = delete;
     Decoded& operator=(const Decoded&) = delete;
@@ -206,8 +211,12 @@ void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& recipi
                     const std::string& name, CFile& out);
 
 // Key store files (see `keystore --help`): the store sealed under a password with a fresh salt,
-// and opened again; `name` opens the failures' texts.
-std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::string& password);
+// and opened again; `name` opens the failures' texts. Counts read from a store above the cap are
+// refused as damage.
+constexpr std::uint32_t kKeyStoreIterations = 100000;
+constexpr std::uint32_t kKeyStoreMaxIterations = 10000000;
+std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::string& password,
+                                        std::uint32_t iterations = kKeyStoreIterations);
 std::unique_ptr<Decoded<CASN1_KCDNs>> OpenKeyStore(const std::vector<unsigned char>& file, const std::string& password,
                                                    const std::string& name);
 // PBKDF2 (RFC 8018) with HMAC-SHA-256 built on the library's SHA-256: `length` octets from the
