@@ -72,6 +72,18 @@ void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks);
 // The DER of a file: its first PEM block labelled `label`, or its octets when it holds no PEM.
 CByteArray ReadDER(const std::string& path, const char* label);
 
+// A CByteArray of secret octets (a key store's DER, a key's): its block is wiped when it dies.
+class CWipedBytes : public CByteArray {
+public:
+    CWipedBytes() = default;
+    explicit CWipedBytes(const CByteArray& octets) : CByteArray(octets) {}
+    CWipedBytes(const CWipedBytes&) = delete;
+    CWipedBytes& operator=(const CWipedBytes&) = delete;
+    ~CWipedBytes() override {
+        if (m_pData) SecureWipe(m_pData, static_cast<size_t>(m_nMaxSize));
+    }
+};
+
 // The value of class `Value` decoded from the DER of a file (see ReadDER); the encoding lives
 // as long as the value. A decoding failure reads "<path>: <the library's reason>".
 template <class Value>
@@ -87,17 +99,13 @@ public:
             throw Failure(name + ": " + Describe(e));
         }
     }
-    // The octets may be secret (a key store's).
-    ~Decoded() {
-        if (m_der.GetSize() > 0) SecureWipe(m_der.GetData(), static_cast<size_t>(m_der.GetSize()));
-    }
     Decoded(const Decoded&) = delete;
     Decoded& operator=(const Decoded&) = delete;
     Value& operator*() const { return *m_value; }
     Value* operator->() const { return m_value.get(); }
 
 private:
-    CByteArray m_der;
+    CWipedBytes m_der;  // the octets may be secret (a key store's)
     CDEREncoding m_encoding;
     std::unique_ptr<Value> m_value;
 };

@@ -173,10 +173,6 @@ void OpenOld(const std::vector<unsigned char>& file, const std::string& password
     std::copy(plain.begin(), plain.end(), der.GetData());
 }
 
-void Wipe(CByteArray& octets) {
-    if (octets.GetSize() > 0) SecureWipe(octets.GetData(), static_cast<size_t>(octets.GetSize()));
-}
-
 }  // namespace
 
 void DeriveKey(const std::string& password, const unsigned char* salt, size_t saltLength, std::uint32_t iterations,
@@ -210,7 +206,7 @@ std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::str
     random.GetRandomBlock(file.data() + sizeof kMagic + 5, kSaltSize);  // a fresh salt each time
     const SealKeys keys(password, file.data() + sizeof kMagic + 5, iterations);
 
-    CByteArray der;
+    CWipedBytes der;
     store.encodeTo(der);
     CWipedVector<unsigned char> plain;
     plain.reserve(der.GetSize() + kLead * (der.GetSize() / kRecordData + 1));
@@ -221,7 +217,6 @@ std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::str
         const size_t take = std::min(kRecordData, der.GetSize() - at);
         plain.insert(plain.end(), der.GetData() + at, der.GetData() + at + take);
     }
-    Wipe(der);
 
     StoreCipher cipher(keys.cipher.data, kZeroIV);
     CMemFile sealed;
@@ -242,7 +237,7 @@ std::unique_ptr<Decoded<CASN1_KCDNs>> OpenKeyStore(const std::vector<unsigned ch
     if (file.size() < sizeof kMagic || std::memcmp(file.data(), kMagic, sizeof kMagic) != 0)
         throw Failure(name + ": not a vorlan key store");
     const Failure damaged(name + ": wrong password or damaged store");
-    CByteArray der;
+    CWipedBytes der;
     try {
         // A format 1 count is below 2^24, so its first octet is 0 where format 2 has its octet.
         if (file.size() > sizeof kMagic && file[sizeof kMagic] == 0)
@@ -250,16 +245,12 @@ std::unique_ptr<Decoded<CASN1_KCDNs>> OpenKeyStore(const std::vector<unsigned ch
         else
             OpenSealed(file, password, der);
     } catch (CException* e) {
-        Wipe(der);
         e->Delete();
         throw damaged;
     }
     try {
-        auto store = std::make_unique<Decoded<CASN1_KCDNs>>(der, name);
-        Wipe(der);
-        return store;
+        return std::make_unique<Decoded<CASN1_KCDNs>>(der, name);
     } catch (const Failure&) {
-        Wipe(der);
         throw damaged;
     }
 }
