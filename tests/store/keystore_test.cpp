@@ -105,7 +105,8 @@ TEST(KeyStore, RecordsOfPlainValuesAnswerByTheirStructure) {
         EXPECT_TRUE(read == owner);
         CCertificate certificate;
         record->GetCertificate(0).SetDataTo(certificate);
-        EXPECT_TRUE(certificate.m_subject == CDistinguishedName("a@example.com") && certificate.IsSignatureOKFor(Key()));
+        EXPECT_TRUE(certificate.m_subject == CDistinguishedName("a@example.com") &&
+                    certificate.IsSignatureOKFor(Key()));
         EXPECT_EQ(Encoded(*record), der);
     }
     CRecord theirs;

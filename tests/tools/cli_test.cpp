@@ -338,7 +338,8 @@ TEST_F(Cli, KeystoreKeepsKeysInASealedStreamThatOpensslOpens) {
         {"VORLAN_PASSWORD=s3cret vorlan keystore add ks --name erika --key k.bin --cert k.pem --owner /O=X/CN=Erika", 0,
          "\"erika\" added to ks (1 records)"},
         // Nine certificates take the DER past one record.
-        {"vorlan keystore add ks -p s3cret --name second --key k.bin --cert k.pem --cert k.pem --cert k.pem --cert k.pem "
+        {"vorlan keystore add ks -p s3cret --name second --key k.bin --cert k.pem --cert k.pem --cert k.pem --cert "
+         "k.pem "
          "--cert k.pem --cert k.pem --cert k.pem --cert k.pem --cert k.pem && od -An -tx1 -N13 ks",
          0, " 76 6f 72 6c 61 6e 6b 73 02 00 01 86 a0\n"},  // "vorlanks", format 2, 100000 iterations
         {opened, 0, "MAC verified\nrecords: 2\n"},
@@ -347,7 +348,8 @@ TEST_F(Cli, KeystoreKeepsKeysInASealedStreamThatOpensslOpens) {
         {"vorlan keystore list ks -p s3cret", 0,
          "erika: RSA private key, 1024 bits\n   owner: CN=Erika, O=X\n   certificate: CN=Me, serial "},
         {"vorlan keystore export ks -p s3cret --name erika -o back.bin --certs back.pem && cmp back.pem k.pem && "
-         "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a back.bin",
+         "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a "
+         "back.bin",
          0, "600\n"},
         {"vorlan keystore list ks -p wrong", 1, "ks: wrong password or damaged store"},
         {"vorlan keystore add ks -p s3cret --name erika --key k.bin", 1, "ks: already holds \"erika\""},
@@ -377,17 +379,20 @@ TEST_F(Cli, KeystoreRefusesEveryChangeAsDamage) {
         changed[i] = static_cast<char>(changed[i] ^ (1 << (i % 8)));
         variant(std::string("f").append(std::to_string(i)), changed, i < 8 ? "not a vorlan key store" : damaged);
     }
-    for (size_t cut : {size_t{7}, size_t{8}, size_t{9}, size_t{29}, store.size() - 33, store.size() - 32,
-                       store.size() - 1})
-        variant(std::string("c").append(std::to_string(cut)), store.substr(0, cut), cut < 8 ? "not a vorlan key store" : damaged);
+    for (size_t cut :
+         {size_t{7}, size_t{8}, size_t{9}, size_t{29}, store.size() - 33, store.size() - 32, store.size() - 1})
+        variant(std::string("c").append(std::to_string(cut)), store.substr(0, cut),
+                cut < 8 ? "not a vorlan key store" : damaged);
     variant("longer", store + '\0', damaged);
     std::string asOld = store;
     asOld[8] = 0;  // the format octet of the earlier form
     variant("old", asOld, damaged);
-    EXPECT_EQ(Shell("for f in" + names + "; do r=$(vorlan keystore list $f -p s3cret 2>&1); echo \"$f $? $r\"; done").out,
-              expected);
+    EXPECT_EQ(
+        Shell("for f in" + names + "; do r=$(vorlan keystore list $f -p s3cret 2>&1); echo \"$f $? $r\"; done").out,
+        expected);
     EXPECT_EQ(Shell("vorlan keystore list ks -p wrong").err, "vorlan: ks: wrong password or damaged store\n");
-    EXPECT_EQ(Shell("vorlan keystore list ks -p s3cret").out, "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n");
+    EXPECT_EQ(Shell("vorlan keystore list ks -p s3cret").out,
+              "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n");
 }
 
 // A store written before stores were sealed (no format octet, no MAC) lists and exports; the next
@@ -398,7 +403,8 @@ TEST_F(Cli, KeystoreReadsTheEarlierFormAndSealsItOnTheNextSave) {
     ExpectAll({
         {"vorlan keystore list old.vks -p s3cret", 0, listed + "1 record\n"},
         {"vorlan keystore export old.vks -p s3cret --name old -o old.bin && vorlan rsa old.bin", 0,
-         "modulus: A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
+         "modulus: "
+         "A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
          "D657407C24B8A1DDA62DD807AF7\n"},
         {"vorlan keystore list old.vks -p wrong", 1, "old.vks: wrong password or damaged store"},
         {"vorlan keystore add old.vks -p s3cret --name new --key old.bin --iterations 1 >/dev/null && "
@@ -411,7 +417,8 @@ TEST_F(Cli, KeystoreReadsTheEarlierFormAndSealsItOnTheNextSave) {
 // it (0 derives as 1 would) and a count that would derive for hours are refused; add refuses both.
 TEST_F(Cli, KeystoreIterationCountsOutsideOneToTheCapAreRefused) {
     ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
-                    "--iterations 1").status,
+                    "--iterations 1")
+                  .status,
               0);
     const auto forged = [](const std::string& count) {
         return kStoreKeys + "cp ks z && keys z 1 && printf '" + count +

@@ -35,8 +35,10 @@ const char kMagic[8] = {'v', 'o', 'r', 'l', 'a', 'n', 'k', 's'};
 constexpr unsigned char kSealed = 2;
 constexpr size_t kSaltSize = 16;
 constexpr size_t kMacSize = 32;
+constexpr size_t kCountAt = sizeof kMagic + 1;  // format 2; format 1 has its count at sizeof kMagic
+constexpr size_t kSaltAt = kCountAt + 4;
+constexpr size_t kHeader = kSaltAt + kSaltSize;
 constexpr size_t kOldHeader = sizeof kMagic + 4 + kSaltSize;
-constexpr size_t kHeader = sizeof kMagic + 1 + 4 + kSaltSize;
 constexpr unsigned long kRecordSize = 4096;
 constexpr size_t kLead = 8;  // the random block that starts each record
 constexpr size_t kRecordData = kRecordSize - kLead;
@@ -118,6 +120,7 @@ struct SealKeys {
     }
 };
 
+// Any fixed IV serves: the random block leading each record makes the chaining value unpredictable.
 constexpr unsigned char kZeroIV[8] = {};
 
 [[noreturn]] void Damaged() { AfxThrowFileException(CFileException::generic, -1); }
@@ -142,8 +145,7 @@ CWipedVector<unsigned char> Decrypt(const unsigned char* stream, size_t length, 
 // Format 2: the MAC first, then the records without their leading blocks.
 void OpenSealed(const std::vector<unsigned char>& file, const std::string& password, CByteArray& der) {
     if (file.size() < kHeader + kMacSize || file[sizeof kMagic] != kSealed) Damaged();
-    const unsigned char* salt = file.data() + sizeof kMagic + 5;
-    const SealKeys keys(password, salt, ReadCount(file.data() + sizeof kMagic + 1));
+    const SealKeys keys(password, file.data() + kSaltAt, ReadCount(file.data() + kCountAt));
     const size_t macAt = file.size() - kMacSize;
     unsigned char mac[32];
     keys.Mac(file.data(), macAt, mac);
@@ -203,8 +205,8 @@ std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::str
     for (int i = 0; i < 4; ++i) file.push_back(static_cast<unsigned char>(iterations >> (24 - 8 * i)));
     file.resize(kHeader);
     CRandomsGenerator random;
-    random.GetRandomBlock(file.data() + sizeof kMagic + 5, kSaltSize);  // a fresh salt each time
-    const SealKeys keys(password, file.data() + sizeof kMagic + 5, iterations);
+    random.GetRandomBlock(file.data() + kSaltAt, kSaltSize);  // a fresh salt each time
+    const SealKeys keys(password, file.data() + kSaltAt, iterations);
 
     CWipedBytes der;
     store.encodeTo(der);
