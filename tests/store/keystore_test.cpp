@@ -1,5 +1,6 @@
 // Key store records and stores: a private and a public record round-trip through DER with
-// every getter, records refused when built or added rather than when read back, hostile stores.
+// every getter, records of plain values answer by their structure, records refused when built
+// or added rather than when read back, hostile stores.
 #include "vorlan/store/keystore.h"
 
 #include "tests/common/exceptions.h"
@@ -77,14 +78,61 @@ TEST(KeyStore, RecordsRoundTripThroughDerWithTypedAccess) {
         EXPECT_TRUE(Refused([&] { Decoded(Octets(der.begin(), der.begin() + cut)); })) << cut;
 }
 
-// What the library could not read back is refused before it reaches a store; stores with one
-// bad record fail to decode.
+// A record decoded on its own, one put together with AddObject from the plain values the decoder
+// makes, and a record of a store decoded as a plain SEQUENCE OF answer as a built record does.
+TEST(KeyStore, RecordsOfPlainValuesAnswerByTheirStructure) {
+    const CDistinguishedName owner("owner@example.com");
+    CRecord built(Key(), CString("mine"), &owner);
+    built.AddCertificate(SelfSigned("a@example.com"));
+    const Octets der = Encoded(built);
+    CRecord decoded, assembled;
+    Decode(decoded, der);
+    const std::unique_ptr<CASN1Type> plain = Built(der);
+    const auto& parts = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(*plain);
+    for (int i = 0; i < parts.GetCount(); ++i) assembled.AddObject(parts.GetComponent(i).clone());
+    CASN1_KCDNs store;
+    Decode(store, Seq({der}));
+    for (const CRecord* record : {&decoded, &assembled, &store.GetRecord(0)}) {
+        ASSERT_TRUE(record->IsPrivateKey());
+        CRSAPrivateKey privateKey;
+        record->GetPrivateKey(privateKey);
+        EXPECT_EQ(0, std::memcmp(privateKey.privateExponent, Key().privateExponent, sizeof privateKey.privateExponent));
+        CRSAPublicKey publicKey;
+        record->GetPublicKey(publicKey);
+        EXPECT_TRUE(publicKey == Key());
+        CDistinguishedName read;
+        record->GetDistinguishedName(read);
+        EXPECT_TRUE(read == owner);
+        CCertificate certificate;
+        record->GetCertificate(0).SetDataTo(certificate);
+        EXPECT_TRUE(certificate.m_subject == CDistinguishedName("a@example.com") &&
+                    certificate.IsSignatureOKFor(Key()));
+        EXPECT_EQ(Encoded(*record), der);
+    }
+    CRecord theirs;
+    Decode(theirs, Encoded(CRecord(static_cast<const CRSAPublicKey&>(Key()), CString("theirs"), nullptr)));
+    CRSAPublicKey publicKey;
+    theirs.GetPublicKey(publicKey);
+    EXPECT_TRUE(!theirs.IsPrivateKey() && publicKey == Key());
+    CRSAPrivateKey privateKey;
+    EXPECT_TRUE(Refused([&] { theirs.GetPrivateKey(privateKey); }));
+}
+
+// What the library could not read back is refused before it reaches a store, and leaves no
+// record behind; stores with one bad record fail to decode.
 TEST(KeyStore, RecordsThatWouldNotReadBackAreRefused) {
     EXPECT_TRUE(Refused([] { CRecord(Key(), CString(""), nullptr); }));
     CRecord record(Key(), CString("k"), nullptr);
     EXPECT_TRUE(Refused([&] { record.AddCertificate(new CASN1_Certificate); }));
     CASN1_KCDNs store;
     EXPECT_TRUE(Refused([&] { store.AddObject(new CASN1_SEQUENCE); }));
+    // An owner whose name cannot be written: a Latin-1 value the PrintableString cannot hold.
+    CAttributeValue latin1(dnCommonName, "x");
+    latin1.m_strValue = "J\xFCrgen";
+    CDistinguishedName unwritable;
+    unwritable.Add(new CRelativeDN);
+    unwritable[0]->Add(new CAttributeValue(latin1));
+    EXPECT_TRUE(Refused([&] { store.AddObject(new CRecord(Key(), CString("k"), &unwritable)); }));
     EXPECT_EQ(store.GetCount(), 0);
 
     const Octets v0 = FromHex("020100"), key = Encoded(CASN1_PublicKey(Key())), name = FromHex("04016b"),

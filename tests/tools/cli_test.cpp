@@ -329,21 +329,43 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
     EXPECT_FALSE(fs::exists(dir / "w") && ReadFile(dir / "w") == ReadFile(dir / "content"));
 }
 
-TEST_F(Cli, KeystoreKeepsKeysInAnEncryptedStreamThatOpensslOpens) {
-    // The header's salt, PBKDF2-HMAC-SHA-256 by openssl kdf, then openssl enc over the stream.
+// Shell functions over a sealed key store of the password "s3cret", built on openssl alone:
+// `keys FILE ITERATIONS` sets ek (triple-DES key) and mk (MAC key): PBKDF2-HMAC-SHA-256 of the
+// salt, HKDF-Expand with the two labels; `mac` is HMAC-SHA-256 under mk of standard input.
+const std::string kStoreKeys =
+    "kdf() { openssl kdf -kdfopt digest:SHA256 \"$@\" | tr -d ':'; }; "
+    "keys() { master=$(kdf -keylen 32 -kdfopt pass:s3cret -kdfopt hexsalt:$(od -An -tx1 -j13 -N16 $1 | tr -d ' \\n') "
+    "-kdfopt iter:$2 PBKDF2); expand() { kdf -keylen $1 -kdfopt mode:EXPAND_ONLY -kdfopt hexkey:$master "
+    "-kdfopt \"info:vorlanks $2\" HKDF; }; ek=$(expand 24 des-ede3-cbc); mk=$(expand 32 hmac-sha256); }; "
+    "mac() { openssl dgst -sha256 -mac HMAC -macopt hexkey:$mk -binary; }; ";
+
+TEST_F(Cli, KeystoreKeepsKeysInASealedStreamThatOpensslOpens) {
+    // The MAC checked by openssl, then each 4,096-octet record of the stream decrypted by openssl
+    // enc from the zero IV, its leading random block dropped, and the DER read by asn1parse.
     const std::string opened =
-        "salt=$(od -An -tx1 -j12 -N16 ks | tr -d \" \\n\") && kv=$(openssl kdf -keylen 32 -kdfopt digest:SHA256 "
-        "-kdfopt pass:s3cret -kdfopt hexsalt:$salt -kdfopt iter:100000 PBKDF2 | tr -d ':') && tail -c +29 ks | "
-        "openssl enc -d -des-ede3-cbc -K ${kv:0:48} -iv ${kv:48:16} | openssl asn1parse -inform DER";
+        kStoreKeys +
+        "keys ks 100000 && tail -c 32 ks >m && head -c -32 ks | mac | cmp - m && echo MAC verified && "
+        "tail -c +30 ks | head -c -32 >stream && n=$(stat -c %s stream) && last=$(((n - 1) / 4096)) && : >der && "
+        "for i in $(seq 0 $last); do pad=-nopad; [ $i -eq $last ] && pad=; dd if=stream bs=4096 skip=$i count=1 "
+        "2>/dev/null | openssl enc -d -des-ede3-cbc $pad -K $ek -iv 0000000000000000 | tail -c +9 >>der; done && "
+        "echo records: $((last + 1)) && openssl asn1parse -inform DER -in der";
     ExpectAll({
         {"vorlan keygen --bits 1024 -o k.bin && vorlan cert sign --self --key k.bin --subject /CN=Me -o k.pem", 0, ""},
         {"VORLAN_PASSWORD=s3cret vorlan keystore add ks --name erika --key k.bin --cert k.pem --owner /O=X/CN=Erika", 0,
          "\"erika\" added to ks (1 records)"},
-        {"bash -c '" + opened + "'", 0, "prim: OCTET STRING      :erika\n"},  // the record's name
-        {"vorlan keystore add ks -p s3cret --name second --key k.bin && vorlan keystore list ks -p s3cret", 0,
+        // Nine certificates take the DER past one record.
+        {"vorlan keystore add ks -p s3cret --name second --key k.bin --cert k.pem --cert k.pem --cert k.pem --cert "
+         "k.pem "
+         "--cert k.pem --cert k.pem --cert k.pem --cert k.pem --cert k.pem && od -An -tx1 -N13 ks",
+         0, " 76 6f 72 6c 61 6e 6b 73 02 00 01 86 a0\n"},  // "vorlanks", format 2, 100000 iterations
+        {opened, 0, "MAC verified\nrecords: 2\n"},
+        {opened, 0, "prim: OCTET STRING      :erika\n"},
+        {opened, 0, "prim: OCTET STRING      :second\n"},
+        {"vorlan keystore list ks -p s3cret", 0,
          "erika: RSA private key, 1024 bits\n   owner: CN=Erika, O=X\n   certificate: CN=Me, serial "},
         {"vorlan keystore export ks -p s3cret --name erika -o back.bin --certs back.pem && cmp back.pem k.pem && "
-         "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a back.bin",
+         "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a "
+         "back.bin",
          0, "600\n"},
         {"vorlan keystore list ks -p wrong", 1, "ks: wrong password or damaged store"},
         {"vorlan keystore add ks -p s3cret --name erika --key k.bin", 1, "ks: already holds \"erika\""},
@@ -351,6 +373,82 @@ TEST_F(Cli, KeystoreKeepsKeysInAnEncryptedStreamThatOpensslOpens) {
         {"vorlan keystore list k.pem -p s3cret", 1, "k.pem: not a vorlan key store"},
     });
     EXPECT_NE(Shell("vorlan keystore list ks -p s3cret").out.find("2 records"), std::string::npos);
+}
+
+// Every octet of a store changed (each bit position in turn), cut short or made longer: refused
+// as damage, never listed, where a store without a MAC listed most such changes.
+TEST_F(Cli, KeystoreRefusesEveryChangeAsDamage) {
+    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
+                    "--owner /CN=K --iterations 1")
+                  .status,
+              0);
+    const std::string store = ReadFile(dir / "ks");
+    std::string names, expected;
+    const auto variant = [&](const std::string& name, const std::string& octets, const char* message) {
+        WriteFile(dir / name, octets);
+        names += " " + name;
+        expected += name + " 1 vorlan: " + name + ": " + message + "\n";
+    };
+    const char* damaged = "wrong password or damaged store";
+    for (size_t i = 0; i < store.size(); ++i) {
+        std::string changed = store;
+        changed[i] = static_cast<char>(changed[i] ^ (1 << (i % 8)));
+        variant(std::string("f").append(std::to_string(i)), changed, i < 8 ? "not a vorlan key store" : damaged);
+    }
+    for (size_t cut :
+         {size_t{7}, size_t{8}, size_t{9}, size_t{29}, store.size() - 33, store.size() - 32, store.size() - 1})
+        variant(std::string("c").append(std::to_string(cut)), store.substr(0, cut),
+                cut < 8 ? "not a vorlan key store" : damaged);
+    variant("longer", store + '\0', damaged);
+    std::string asOld = store;
+    asOld[8] = 0;  // the format octet of the earlier form
+    variant("old", asOld, damaged);
+    EXPECT_EQ(
+        Shell("for f in" + names + "; do r=$(vorlan keystore list $f -p s3cret 2>&1); echo \"$f $? $r\"; done").out,
+        expected);
+    EXPECT_EQ(Shell("vorlan keystore list ks -p wrong").err, "vorlan: ks: wrong password or damaged store\n");
+    EXPECT_EQ(Shell("vorlan keystore list ks -p s3cret").out,
+              "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n");
+}
+
+// A store written before stores were sealed (no format octet, no MAC) lists and exports; the next
+// save writes it sealed.
+TEST_F(Cli, KeystoreReadsTheEarlierFormAndSealsItOnTheNextSave) {
+    fs::copy_file(VORLAN_TEST_DATA "/keystore_old.vks", dir / "old.vks");
+    const std::string listed = "old: RSA private key, 512 bits\n   owner: CN=Old, O=Vorlan Test\n";
+    ExpectAll({
+        {"vorlan keystore list old.vks -p s3cret", 0, listed + "1 record\n"},
+        {"vorlan keystore export old.vks -p s3cret --name old -o old.bin && vorlan rsa old.bin", 0,
+         "modulus: "
+         "A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
+         "D657407C24B8A1DDA62DD807AF7\n"},
+        {"vorlan keystore list old.vks -p wrong", 1, "old.vks: wrong password or damaged store"},
+        {"vorlan keystore add old.vks -p s3cret --name new --key old.bin --iterations 1 >/dev/null && "
+         "od -An -tx1 -N13 old.vks && vorlan keystore list old.vks -p s3cret",
+         0, " 76 6f 72 6c 61 6e 6b 73 02 00 00 00 01\n" + listed + "new: RSA private key, 512 bits\n2 records\n"},
+    });
+}
+
+// Iteration counts of 1 to 10,000,000 only: a forged count of 0 with a MAC that is right for
+// it (0 derives as 1 would) and a count that would derive for hours are refused; add refuses both.
+TEST_F(Cli, KeystoreIterationCountsOutsideOneToTheCapAreRefused) {
+    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
+                    "--iterations 1")
+                  .status,
+              0);
+    const auto forged = [](const std::string& count) {
+        return kStoreKeys + "cp ks z && keys z 1 && printf '" + count +
+               "' | dd of=z bs=1 seek=9 conv=notrunc 2>/dev/null && head -c -32 z >body && mac <body >m && "
+               "cat body m >z && vorlan keystore list z -p s3cret";
+    };
+    ExpectAll({
+        {forged("\\000\\000\\000\\001"), 0, "k: RSA private key, 512 bits\n1 record\n"},  // the forger is right
+        {forged("\\000\\000\\000\\000"), 1, "z: wrong password or damaged store"},
+        {forged("\\377\\377\\377\\377"), 1, "z: wrong password or damaged store"},
+        {"vorlan keystore add ks -p s3cret --name n --key k.bin --iterations 0", 105, "not in range 1 to 10000000"},
+        {"vorlan keystore add ks -p s3cret --name n --key k.bin --iterations 10000001", 105,
+         "not in range 1 to 10000000"},
+    });
 }
 
 TEST_F(Cli, LdapDecodePrintsEveryMemberByName) {

@@ -78,13 +78,18 @@ void OpenInput(CFile& file, const std::string& path) {
     throw Failure(text);
 }
 
-std::vector<unsigned char> ReadAll(const std::string& path) {
+namespace {
+
+// The whole of a file, or of standard input for "-", as `Octets`; what was read is wiped
+// wherever it passes through, so a wiping `Octets` leaves no copy of a key file behind.
+template <class Octets>
+Octets ReadOctets(const std::string& path) {
     const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw Failure(path + ": " + std::strerror(errno));
-    std::vector<unsigned char> data;
-    unsigned char chunk[65536];
+    Octets data;
+    vorlan::detail::CWipedOctets<65536> chunk;
     for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        const ssize_t got = ::read(fd, chunk.data, sizeof chunk.data);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
@@ -92,19 +97,37 @@ std::vector<unsigned char> ReadAll(const std::string& path) {
             throw Failure(path + ": " + std::strerror(error));
         }
         if (got == 0) break;
-        data.insert(data.end(), chunk, chunk + got);
+        data.insert(data.end(), chunk.data, chunk.data + got);
     }
     if (fd != STDIN_FILENO) ::close(fd);
     return data;
 }
 
+// PEM blocks that may hold a private key, wiped when they die.
+struct CWipedBlocks {
+    CArray<SPemBlock> blocks;
+    CWipedBlocks() = default;
+    CWipedBlocks(const CWipedBlocks&) = delete;
+    CWipedBlocks& operator=(const CWipedBlocks&) = delete;
+    ~CWipedBlocks() {
+        for (int i = 0; i < blocks.GetSize(); ++i)
+            if (blocks[i].octets.GetSize() > 0)
+                SecureWipe(blocks[i].octets.GetData(), static_cast<size_t>(blocks[i].octets.GetSize()));
+    }
+};
+
+}  // namespace
+
+std::vector<unsigned char> ReadAll(const std::string& path) { return ReadOctets<std::vector<unsigned char>>(path); }
+
 void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks) {
-    const std::vector<unsigned char> input = ReadAll(path);
+    const auto input = ReadOctets<vorlan::detail::CWipedVector<unsigned char>>(path);
     if (DecodePem(reinterpret_cast<const char*>(input.data()), static_cast<int>(input.size()), blocks) == 0) {
         SPemBlock whole;
         whole.octets.SetSize(static_cast<int>(input.size()));
         std::copy(input.begin(), input.end(), whole.octets.GetData());
         blocks.Add(whole);
+        SecureWipe(whole.octets.GetData(), input.size());
     }
 }
 
@@ -146,7 +169,7 @@ namespace {
 std::unique_ptr<CRSAPrivateKey> ReadPrivateKey(const CByteArray& der, bool pkcs8) {
     CDEREncoding encoding(0, der);
     encoding.AddRef();  // our own hold: the value tree shares the encoding
-    CByteArray numbers = der;
+    CWipedBytes numbers;
     if (pkcs8) {
         CASN1_SEQUENCE info;
         info.decodeFrom(encoding);
@@ -159,6 +182,8 @@ std::unique_ptr<CRSAPrivateKey> ReadPrivateKey(const CByteArray& der, bool pkcs8
             info.GetComponent(2).identifier != kASN1OctetString)
             throw Failure("not an RSA PrivateKeyInfo");
         info.GetComponent(2).GetClearData(numbers, 1);
+    } else {
+        numbers.Copy(der);
     }
     CDEREncoding inner(0, numbers);
     inner.AddRef();
@@ -173,7 +198,8 @@ std::unique_ptr<CRSAPrivateKey> ReadPrivateKey(const CByteArray& der, bool pkcs8
 }  // namespace
 
 std::unique_ptr<CRSAPublicKey> LoadKey(const std::string& path) {
-    CArray<SPemBlock> blocks;
+    CWipedBlocks wiped;
+    CArray<SPemBlock>& blocks = wiped.blocks;
     ReadBlocks(path, blocks);
     for (int i = 0; i < blocks.GetSize(); ++i) {
         const CString& label = blocks[i].label;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "vorlan/support/wipe.h"
 #include "vorlan/vorlan.h"
 
 namespace cli {
@@ -71,6 +72,18 @@ void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks);
 // The DER of a file: its first PEM block labelled `label`, or its octets when it holds no PEM.
 CByteArray ReadDER(const std::string& path, const char* label);
 
+// A CByteArray of secret octets (a key store's DER, a key's): its block is wiped when it dies.
+class CWipedBytes : public CByteArray {
+public:
+    CWipedBytes() = default;
+    explicit CWipedBytes(const CByteArray& octets) : CByteArray(octets) {}
+    CWipedBytes(const CWipedBytes&) = delete;
+    CWipedBytes& operator=(const CWipedBytes&) = delete;
+    ~CWipedBytes() override {
+        if (m_pData) SecureWipe(m_pData, static_cast<size_t>(m_nMaxSize));
+    }
+};
+
 // The value of class `Value` decoded from the DER of a file (see ReadDER); the encoding lives
 // as long as the value. A decoding failure reads "<path>: <the library's reason>".
 template <class Value>
@@ -92,7 +105,7 @@ public:
     Value* operator->() const { return m_value.get(); }
 
 private:
-    CByteArray m_der;
+    CWipedBytes m_der;  // the octets may be secret (a key store's)
     CDEREncoding m_encoding;
     std::unique_ptr<Value> m_value;
 };
@@ -206,8 +219,12 @@ void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& recipi
                     const std::string& name, CFile& out);
 
 // Key store files (see `keystore --help`): the store sealed under a password with a fresh salt,
-// and opened again; `name` opens the failures' texts.
-std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::string& password);
+// and opened again; `name` opens the failures' texts. Counts read from a store above the cap are
+// refused as damage.
+constexpr std::uint32_t kKeyStoreIterations = 100000;
+constexpr std::uint32_t kKeyStoreMaxIterations = 10000000;
+std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::string& password,
+                                        std::uint32_t iterations = kKeyStoreIterations);
 std::unique_ptr<Decoded<CASN1_KCDNs>> OpenKeyStore(const std::vector<unsigned char>& file, const std::string& password,
                                                    const std::string& name);
 // PBKDF2 (RFC 8018) with HMAC-SHA-256 built on the library's SHA-256: `length` octets from the

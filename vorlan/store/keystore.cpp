@@ -83,25 +83,26 @@ CASN1_SEQUENCE& CASN1_RSAKeyWithCertsAndDistinguishedName::GetCertificates() {
     return const_cast<CASN1_SEQUENCE&>(std::as_const(*this).GetCertificates());
 }
 
+// The accessors go by the structure of a part, not by its class: a record decoded as a plain
+// SEQUENCE or assembled with AddObject from plain values holds universal values, which are
+// given their structure's class in place when a typed part is asked for.
 const CASN1_SEQUENCE& CASN1_RSAKeyWithCertsAndDistinguishedName::GetCertificates() const {
-    const auto* certificates = dynamic_cast<const CASN1_SEQUENCE*>(&GetComponent(kCertificates));
-    vorlan::detail::Require(certificates, "certificates");
-    return *certificates;
+    return vorlan::detail::TypedComponent<CASN1_SEQUENCE>(*this, kCertificates, "certificates");
 }
 
 const CASN1_Certificate& CASN1_RSAKeyWithCertsAndDistinguishedName::GetCertificate(int index) const {
-    const auto* certificate = dynamic_cast<const CASN1_Certificate*>(&GetCertificates().GetComponent(index));
-    vorlan::detail::Require(certificate, "certificate");
-    return *certificate;
+    const CASN1_SEQUENCE& certificates = GetCertificates();
+    vorlan::detail::Require(CASN1_Certificate::isValid(&certificates.GetComponent(index), 0), "certificate");
+    return vorlan::detail::TypedComponent<CASN1_Certificate>(certificates, index, "certificate");
 }
 
 int CASN1_RSAKeyWithCertsAndDistinguishedName::IsPrivateKey() const {
-    return dynamic_cast<const CASN1_PrivateKey*>(&GetComponent(kKey)) != nullptr;
+    return CASN1_PrivateKey::isValid(&GetComponent(kKey), 0);
 }
 
 void CASN1_RSAKeyWithCertsAndDistinguishedName::GetPublicKey(CRSAPublicKey& key) const {
-    if (const auto* publicKey = dynamic_cast<const CASN1_PublicKey*>(&GetComponent(kKey))) {
-        publicKey->SetDataTo(key);
+    if (CASN1_PublicKey::isValid(&GetComponent(kKey), 0)) {
+        vorlan::detail::TypedComponent<CASN1_PublicKey>(*this, kKey, "key").SetDataTo(key);
         return;
     }
     CRSAPrivateKey privateKey;
@@ -110,9 +111,8 @@ void CASN1_RSAKeyWithCertsAndDistinguishedName::GetPublicKey(CRSAPublicKey& key)
 }
 
 void CASN1_RSAKeyWithCertsAndDistinguishedName::GetPrivateKey(CRSAPrivateKey& key) const {
-    const auto* privateKey = dynamic_cast<const CASN1_PrivateKey*>(&GetComponent(kKey));
-    if (!privateKey) ___throwDERDecodingException("key store record holds no private key");
-    privateKey->SetDataTo(key);
+    if (!IsPrivateKey()) ___throwDERDecodingException("key store record holds no private key");
+    vorlan::detail::TypedComponent<CASN1_PrivateKey>(*this, kKey, "key").SetDataTo(key);
 }
 
 CString CASN1_RSAKeyWithCertsAndDistinguishedName::GetName() const {
@@ -123,9 +123,7 @@ CString CASN1_RSAKeyWithCertsAndDistinguishedName::GetName() const {
 
 void CASN1_RSAKeyWithCertsAndDistinguishedName::GetDistinguishedName(CDistinguishedName& owner) const {
     if (!IsDistinguishedName()) ___throwDERDecodingException("key store record has no owner");
-    const auto* name = dynamic_cast<const CASN1_RDNSequence*>(&GetComponent(kOwner));
-    vorlan::detail::Require(name, "owner");
-    name->SetDataTo(owner);
+    CASN1_RDNSequence::Read(GetComponent(kOwner), owner);
 }
 
 int CASN1_RSAKeyWithCertsAndDistinguishedName::isValid(const CASN1Type* value, int anyTag) {
@@ -172,9 +170,8 @@ CASN1_RSAKeyWithCertsAndDistinguishedName& CASN1_KCDNs::GetRecord(int index) {
 }
 
 const CASN1_RSAKeyWithCertsAndDistinguishedName& CASN1_KCDNs::GetRecord(int index) const {
-    const auto* record = dynamic_cast<const CASN1_RSAKeyWithCertsAndDistinguishedName*>(&GetComponent(index));
-    vorlan::detail::Require(record, "record");
-    return *record;
+    vorlan::detail::Require(CASN1_RSAKeyWithCertsAndDistinguishedName::isValid(&GetComponent(index), 0), "record");
+    return vorlan::detail::TypedComponent<CASN1_RSAKeyWithCertsAndDistinguishedName>(*this, index, "record");
 }
 
 int CASN1_KCDNs::FindRecord(const CString& name) const {

@@ -2,7 +2,8 @@
 // private) with its name, the certificates that belong to it and optionally the owner's name;
 // CASN1_KCDNs, a SEQUENCE OF such records, is the key store. A record that could not be read
 // back is refused when it is built or added, never when the store is read again, so one bad
-// record cannot cost the others.
+// record cannot cost the others. The accessors go by the structure of a part, not by its class,
+// so records decoded on their own or put together from plain values answer like built ones.
 #pragma once
 
 #include "vorlan/asn1/sequence.h"
@@ -65,7 +66,7 @@ public:
     // refused with the decoding exception.
     void AddObject(CASN1Type* record) override;
 
-    // Record `index`; the decoding exception out of range.
+    // Record `index`; the decoding exception out of range or when it is not a valid record.
     CASN1_RSAKeyWithCertsAndDistinguishedName& GetRecord(int index);
     const CASN1_RSAKeyWithCertsAndDistinguishedName& GetRecord(int index) const;
     // The index of the first record of that name, -1 when there is none.
