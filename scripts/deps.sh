@@ -1,6 +1,6 @@
 # Installs the Debian packages the build, the tests and the demonstration need; sourced by the other scripts.
 vorlan_packages=(cmake g++ make libgtest-dev libbenchmark-dev libssl-dev openssl libcli11-dev pkg-config
-                 clang libclang-rt-14-dev python3 python3-cryptography
+                 clang libclang-rt-14-dev python3 python3-cryptography python3-cryptography-vectors
                  slapd libldap-dev valgrind)
 # The LDAP tests start slapd themselves from a temporary configuration: the package installs unconfigured.
 command -v npm >/dev/null 2>&1 || vorlan_packages+=(npm)

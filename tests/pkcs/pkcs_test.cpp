@@ -88,8 +88,9 @@ TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
         {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
         {sd, Seq({Int(1), Set({}), kContentInfo, Set({signer})}), 0},  // a signer, no digest algorithm
         {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kCertificate}), Set({})}), 1},  // a certificate bag
-        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kName}), Set({signer})}), 0},
-        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(1, {kName}), Set({signer})}), 0},
+        // Bag elements of any inside are kept for the reader to judge; other elements are not.
+        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kName, Ctx(2, {kName})}), Ctx(1, {kName}), Set({signer})}), 1},
+        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kOctets}), Set({signer})}), 0},
         {sd, Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
         {sd, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}), 0},
         {eci, Seq({kData, kSha1}), 1},

@@ -329,6 +329,33 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
     EXPECT_FALSE(fs::exists(dir / "w") && ReadFile(dir / "w") == ReadFile(dir / "content"));
 }
 
+// NIST PKITS's S/MIME messages (Debian's python3-cryptography-vectors), each checked against the
+// content openssl takes from it: every one reads, also those whose certificate bag holds a
+// certificate or list with a malformed signature (passed over, said on standard error), and a
+// DSA signer is named as unsupported, not taken for a malformed message.
+TEST_F(Cli, SmimePkitsMessagesReadAndOddBagObjectsAreSkipped) {
+    const std::string pkits = "/usr/lib/python3/dist-packages/cryptography_vectors/x509/PKITS_data/smime/";
+    const std::string verify = "openssl smime -pk7out -in " + pkits + "$m.eml -out m.pem && openssl smime -verify "
+                               "-noverify -binary -in " + pkits + "$m.eml -out c 2>/dev/null; "
+                               "vorlan smime verify m.pem --content c -o v";
+    ExpectAll({
+        {"m=SignedInvalidCASignatureTest2 && " + verify + " && cmp v c", 0,
+         "certificate 1 of the message is unusable (Certificate contents is not valid (Certificate.signature is not "
+         "valid))"},
+        {"m=SignedInvalidBadCRLSignatureTest4 && " + verify, 0, "The content matches the signature of CN=Invalid Bad "
+                                                                 "CRL Signature EE Certificate Test4"},
+        {"m=SignedValidDSASignaturesTest4 && " + verify, 1, "m.pem: unsupported signature algorithm dsa-with-sha1"},
+    });
+    const Result all = Shell("for f in " + pkits + "*.eml; do m=$(basename $f .eml); " + verify +
+                             " >/dev/null 2>e || echo \"$m: $(cat e)\"; done");
+    EXPECT_EQ(all.out,
+              "SignedInvalidDSASignatureTest6: vorlan: m.pem: unsupported signature algorithm dsa-with-sha1 (1.2.840.10040.4.3)\n"
+              "SignedValidDSAParameterInheritanceTest5: vorlan: m.pem: unsupported signature algorithm dsa-with-sha1 "
+              "(1.2.840.10040.4.3)\n"
+              "SignedValidDSASignaturesTest4: vorlan: m.pem: unsupported signature algorithm dsa-with-sha1 "
+              "(1.2.840.10040.4.3)\n");
+}
+
 // Shell functions over a sealed key store of the password "s3cret", built on openssl alone:
 // `keys FILE ITERATIONS` sets ek (triple-DES key) and mk (MAC key): PBKDF2-HMAC-SHA-256 of the
 // salt, HKDF-Expand with the two labels; `mac` is HMAC-SHA-256 under mk of standard input.

@@ -1,6 +1,8 @@
 // vorlan smime sign|verify|encrypt|decrypt: PKCS #7 signed and enveloped messages in the form
 // of `openssl smime ... -binary -outform DER` (or PEM), RSA with SHA-1 or SHA-256, triple DES.
+#include <iostream>
 #include <memory>
+#include <utility>
 
 #include "tools/vorlan/cli.h"
 
@@ -31,7 +33,36 @@ std::vector<unsigned char> DigestWith(const CASN1_OBJECT_IDENTIFIER& algorithm,
     return digest;
 }
 
-// The message's certificate of the signer (issuer and serial number).
+// Signature algorithms of signers seen in messages that are not RSA, by name.
+constexpr std::pair<const char*, const char*> kOtherSignatureAlgorithms[] = {
+    {"1.2.840.10040.4.1", "dsa"},
+    {"1.2.840.10040.4.3", "dsa-with-sha1"},
+    {"2.16.840.1.101.3.4.3.2", "dsa-with-sha256"},
+    {"1.2.840.10045.2.1", "ecPublicKey"},
+    {"1.2.840.10045.4.1", "ecdsa-with-SHA1"},
+    {"1.2.840.10045.4.3.2", "ecdsa-with-SHA256"},
+    {"1.2.840.10045.4.3.3", "ecdsa-with-SHA384"},
+    {"1.2.840.10045.4.3.4", "ecdsa-with-SHA512"},
+    {"1.2.840.113549.1.1.10", "rsassa-pss"},
+    {"1.3.101.112", "ed25519"},
+};
+
+// The signer's signature algorithm must be RSA PKCS #1 v1.5: rsaEncryption or one of the
+// sha*WithRSAEncryption family (the signature check then holds it to the signer's digest).
+void RequireRsaSigner(const CASN1_SignerInfo& signer, const std::string& name) {
+    CString dotted;
+    if (const auto* algorithm = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signer.GetDigestEncyptionAlgorithm().GetComponent(0)))
+        algorithm->GetDecimalDottedString(dotted);
+    const std::string text = dotted.str();
+    if (text.rfind("1.2.840.113549.1.1.", 0) == 0 && text != "1.2.840.113549.1.1.10") return;
+    std::string algorithmName = text;
+    for (const auto& [identifier, label] : kOtherSignatureAlgorithms)
+        if (text == identifier) algorithmName = std::string(label) + " (" + text + ")";
+    throw Failure(name + ": unsupported signature algorithm " + algorithmName);
+}
+
+// The message's certificate of the signer (issuer and serial number). Certificates of the bag
+// that cannot be used (malformed, not RSA) are passed over, each said once on standard error.
 CCertificate SignerCertificate(CASN1_SignedData& signedData, const CASN1_SignerInfo& signer, const std::string& name) {
     const CASN1_IssuerAndSerialNumber& id = signer.GetIssuerAndSerialNumber();
     const CDistinguishedName issuer = id.GetIssuer();
@@ -39,10 +70,17 @@ CCertificate SignerCertificate(CASN1_SignedData& signedData, const CASN1_SignerI
     if (signedData.IsCertificates()) {
         const std::unique_ptr<CASN1_SET> certificates(signedData.GetCertificates(0));
         for (int i = 0; i < certificates->GetCount(); ++i) {
-            CASN1_Certificate value;
-            if (!value.moveFrom(certificates->GetComponent(i).clone())) continue;
             CCertificate certificate;
-            value.SetDataTo(certificate);
+            try {
+                CByteArray octets;
+                certificates->GetComponent(i).encodeTo(octets);
+                CDEREncoding der(0, octets);
+                CASN1_Certificate(der).SetDataTo(certificate);
+            } catch (CException* e) {
+                std::cerr << "vorlan: " << name << ": certificate " << i + 1 << " of the message is unusable ("
+                          << Describe(e) << ")\n";
+                continue;
+            }
             if (certificate.m_issuer == issuer && certificate.m_serialNumber == serial) return certificate;
         }
     }
@@ -103,6 +141,7 @@ std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const
         if (count == 0) throw Failure(name + ": no signer");
         for (int i = 0; i < count; ++i) {
             const CASN1_SignerInfo& signer = signedData.GetSignerInfo(i);
+            RequireRsaSigner(signer, name);
             const CCertificate certificate = SignerCertificate(signedData, signer, name);
             CRSAPublicKey key;
             certificate.SetDataTo(key);

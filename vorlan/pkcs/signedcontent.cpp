@@ -2,13 +2,19 @@
 
 #include <memory>
 
-#include "vorlan/x509/asn1certificate.h"
-#include "vorlan/x509/asn1crl.h"
 
 namespace {
 
 constexpr BYTE kCertificatesTag = ASN1ContextTag(0);
 constexpr BYTE kCRLsTag = ASN1ContextTag(1);
+
+// An element of the certificates or crls bag (RFC 5652 CertificateChoices, RevocationInfoChoice):
+// a SEQUENCE or a constructed context-specific choice. Its inside is the reader's concern, so
+// that one odd certificate or list is kept as received and does not make the message unreadable.
+int isBagElement(const CASN1Type* value, int) {
+    return value->m_bConstructed &&
+           (value->identifier == kASN1Sequence || (value->identifier & kASN1ClassMask) == kASN1ContextSpecific);
+}
 
 }  // namespace
 
@@ -72,9 +78,8 @@ void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
 void vorlan::detail::CheckSignedTail(CStructureReader& reader, const CASN1Type& digestAlgorithms,
                                      const char* structure) {
     if (const CASN1Type* certificates = reader.Optional(kCertificatesTag))
-        CheckSetOf(*certificates, 1, CASN1_Certificate::isValid, "certificates");
-    if (const CASN1Type* crls = reader.Optional(kCRLsTag))
-        CheckSetOf(*crls, 1, CASN1_CertificateRevocationList::isValid, "crls");
+        CheckSetOf(*certificates, 1, isBagElement, "certificates");
+    if (const CASN1Type* crls = reader.Optional(kCRLsTag)) CheckSetOf(*crls, 1, isBagElement, "crls");
     const CASN1Type& signerInfos = reader.Next(kASN1Set, "signerInfos");
     CheckSetOf(signerInfos, 0, CASN1_SignerInfo::isValid, "signerInfos");
     if (dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(signerInfos).GetCount() > 0 &&

@@ -20,6 +20,8 @@ public:
     int IsCertificates() const;
     int IsCRLs() const;
     // New sets, the caller's; clearAfterGet moves the elements out instead of copying them.
+    // The elements are as received: a certificate or list that is not valid (or of another
+    // choice) stays in the bag, and the caller tells the usable ones by their check.
     CASN1_SET* GetCertificates(int clearAfterGet);
     CASN1_SET* GetCRLs(int clearAfterGet);
     // Replaces the certificates or inserts them before the revocation lists and signers.
