@@ -9,9 +9,9 @@
 #include "vorlan/rsa/rsablock.h"
 #include "vorlan/rsa/rsaprivatepower.h"
 #include "vorlan/support/unlockexception.h"
+#include "vorlan/support/wipe.h"
 
 using vorlan::detail::CheckOperand;
-using vorlan::detail::CSecretBytes;
 using vorlan::detail::EBlockPadding;
 using vorlan::detail::FindDigestInfo;
 using vorlan::detail::FormatBlock;
@@ -74,8 +74,8 @@ void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* diges
 }
 
 void CRSAPrivateKey::UnlockKey(const CByteArray& locked, CKey& key, unsigned short blockBits) const {
-    CSecretBytes block;
-    CSecretBytes data;
+    CByteArray block;  // wiped when freed, also when an exception unwinds it
+    CByteArray data;
     ProcessData(locked, block);
     if (!DecodeData(block, blockBits, data, 2))
         AfxThrowUnlockException("CRSAPrivateKey::UnlockKey - locked key is corrupted (cannot decode RSA envelope)");
