@@ -1,5 +1,5 @@
-// Secrets left in freed memory: a private key read from DER, written back, put in a key-store
-// record, copied into a CDEREncoding and archived both ways, then everything destroyed. No
+// Secrets left in freed memory: a private key read from DER, written back, used to sign, put in a
+// key-store record, copied into a CDEREncoding and archived both ways, then everything destroyed. No
 // block given back to the heap may hold 16 octets of either prime. This executable replaces
 // free, realloc and every operator delete to look into each block before it goes.
 #include <malloc.h>
@@ -155,6 +155,11 @@ TEST(FreedMemory, HoldsNoPrimeOfAPrivateKeyOnceEverythingIsDestroyed) {
         CByteArray written;
         CASN1_PrivateKey(key).encodeTo(written);
         ASSERT_EQ(written.GetSize(), static_cast<int>(kKeyDer.size));
+        // A signature: the private operation works on the primes.
+        const unsigned char digest[16] = {1, 2, 3};
+        CByteArray signature;
+        key.LockDigest(md5, digest, signature);
+        EXPECT_EQ(signature.GetSize(), 128);
 
         // A key-store record and a store of two, longer than an encoder's inline buffer, written
         // and read back from a private copy.
