@@ -4,11 +4,9 @@
 // representation, primality edge cases and cancellation of long operations.
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
-#include <pthread.h>
 
 #include <atomic>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <random>
@@ -293,58 +291,68 @@ TEST(HugeDigitPrimality, EdgeCasesOfTheTableAndTheFermatTest) {
     }
 }
 
-// Processor time of a thread in microseconds: unlike wall time, it does not count
-// the time the thread waits for a core on a loaded machine.
-long long CpuMicroseconds(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
+// Cancels a thread that runs `operation` over and over (a thousand times at most, so that a
+// thread that never stops fails the test), once it has completed one. Returns how many
+// operations it completed after the flag was raised: none started after it may end.
+int CompletedAfterKill(const std::function<void()>& operation) {
+    std::atomic<DWORD> targetId{0};
+    std::atomic<int> rounds{0};
+    std::atomic<bool> cancelled{false};
+    std::thread target([&] {
+        targetId = GetCurrentThreadId();
+        try {
+            while (rounds < 1000) {
+                operation();
+                ++rounds;
+            }
+        } catch (CKillThreadException*) {
+            cancelled = true;
+        }
+    });
+    while (rounds < 1) std::this_thread::yield();
+    CWinThread victim;
+    victim.m_nThreadID = targetId;
+    ThreadToKill = &victim;
+    ThreadKillFlag = 1;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    const int atRequest = rounds;
+    target.join();
+    ThreadKillFlag = 0, ThreadToKill = nullptr;
+    EXPECT_TRUE(cancelled);
+    return rounds - atRequest;
 }
 
 TEST(HugeDigitCancellation, KillFlagStopsLongOperationsOfTheTargetThreadOnly) {
-    // A 2,048-bit exponentiation with a full-size exponent takes several milliseconds.
+    // A 2,048-bit exponentiation with a full-size exponent: thousands of passes of checked loops.
     std::mt19937 engine(5);
     CHugeDigit base = Exactly(engine, 2048), exponent = Exactly(engine, 2048), modulus = Exactly(engine, 2048);
     exponent[63] |= 0x80000000, modulus[63] |= 0x80000000, modulus[0] |= 1;
     const auto run = [&] { return CHugeDigit::ModExp(base, exponent, modulus); };
     const CHugeDigit expected = run();
 
-    std::atomic<DWORD> targetId{0};
-    std::atomic<int> targetRounds{0}, bystanderRounds{0};
-    std::atomic<bool> cancelled{false}, stopBystander{false};
-    clockid_t targetClock{};
-    long long caughtAt = 0;
-    std::thread target([&] {
-        pthread_getcpuclockid(pthread_self(), &targetClock);
-        targetId = GetCurrentThreadId();
-        try {
-            for (;; ++targetRounds) run();
-        } catch (CKillThreadException*) {
-            caughtAt = CpuMicroseconds(CLOCK_THREAD_CPUTIME_ID);
-            cancelled = true;
-        }
-    });
+    std::atomic<int> bystanderRounds{0};
+    std::atomic<bool> stopBystander{false};
     CHugeDigit bystanderResult;
     std::thread bystander([&] { for (; !stopBystander; ++bystanderRounds) bystanderResult = run(); });
-    while (targetRounds < 1 || bystanderRounds < 1) std::this_thread::yield();
+    // The exponentiation in progress stops too. Were the flag read only between operations, it would
+    // end every time; read in every loop, it ends only when the flag comes during its last pass.
+    int endedInProgress = 0;
+    for (int trial = 0; trial < 3; ++trial) {
+        const int completed = CompletedAfterKill(run);
+        EXPECT_LE(completed, 1) << "an exponentiation started after the request ran to its end";
+        endedInProgress += completed;
+    }
+    EXPECT_LT(endedInProgress, 3) << "each exponentiation in progress ran to its end";
 
-    CWinThread victim;
-    victim.m_nThreadID = targetId;
-    ThreadToKill = &victim;
-    const long long raised = CpuMicroseconds(targetClock);
-    ThreadKillFlag = 1;
-    target.join();
-    // The other thread keeps computing while the flag is set.
-    const int bystanderAtKill = bystanderRounds;
-    while (bystanderRounds < bystanderAtKill + 2) std::this_thread::yield();
-    stopBystander = true;
-    bystander.join();
-    EXPECT_TRUE(cancelled && CHugeDigit::IsEqual(bystanderResult, expected));
-    EXPECT_LT(caughtAt - raised, 1000) << "microseconds of work after the request";
-
-    // With the calling thread as the target, each long operation stops.
+    // With the calling thread as the target, the other thread computes on, and each long
+    // operation of the calling thread stops.
     CWinThread self;
     ThreadToKill = &self;
+    ThreadKillFlag = 1;
+    const int bystanderAtRequest = bystanderRounds;
+    while (bystanderRounds < bystanderAtRequest + 2) std::this_thread::yield();
+    stopBystander = true;
+    bystander.join();
     CHugeDigit half = Exactly(engine, 1024), q, r;
     half[31] |= 0x80000001;
     const std::function<void()> operations[] = {
@@ -354,6 +362,7 @@ TEST(HugeDigitCancellation, KillFlagStopsLongOperationsOfTheTargetThreadOnly) {
         [&] { CHugeDigit::Gcd(base, half); }, [&] { CHugeDigit::ModInv(base, half); }, [&] { base.IsProbablePrime(); }};
     for (std::size_t i = 0; i < std::size(operations); ++i) EXPECT_THROW(operations[i](), CKillThreadException*) << i;
     ThreadKillFlag = 0, ThreadToKill = nullptr;
+    EXPECT_TRUE(CHugeDigit::IsEqual(bystanderResult, expected));
     EXPECT_TRUE(CHugeDigit::IsEqual(run(), expected)) << "unaffected once the flag is cleared";
 }
 

@@ -12,6 +12,7 @@ void vorlan::detail::CBackwardBuffer::Grow(unsigned long count) {
     while (grown < used + count) grown *= 2;
     std::unique_ptr<unsigned char[]> fresh(new unsigned char[grown]);
     std::memcpy(fresh.get() + grown - used, m_pFront, used);
+    SecureWipe(m_pFront, used);
     m_pHeap = std::move(fresh);
     m_pStart = m_pHeap.get();
     m_pEnd = m_pStart + grown;

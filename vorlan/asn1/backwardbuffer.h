@@ -4,16 +4,20 @@
 #include <cstring>
 #include <memory>
 
+#include "vorlan/framework/securewipe.h"
+
 namespace vorlan::detail {
 
 // Memory that an encoder in memory fills back to front: each element goes in front of the
 // elements that follow it, so a constructed value knows its contents length when it writes its
-// header, and one pass over the tree suffices. Most encodings fit the inline block.
+// header, and one pass over the tree suffices. Most encodings fit the inline block. The octets
+// are wiped wherever they are left, since they may encode a private key.
 class CBackwardBuffer {
 public:
     CBackwardBuffer() = default;
     CBackwardBuffer(const CBackwardBuffer&) = delete;
     CBackwardBuffer& operator=(const CBackwardBuffer&) = delete;
+    ~CBackwardBuffer() { SecureWipe(m_pFront, Size()); }
 
     // Room for `count` octets in front of those written, to be filled by the caller now.
     unsigned char* Prepend(unsigned long count) {
@@ -24,7 +28,10 @@ public:
     // The first `unused` octets of the room just prepended were left unfilled: the `filled`
     // octets after them move up to close the gap.
     void DropFront(unsigned long unused, unsigned long filled) {
-        if (unused && filled) std::memmove(m_pFront + unused, m_pFront, filled);
+        if (unused && filled) {
+            std::memmove(m_pFront + unused, m_pFront, filled);
+            SecureWipe(m_pFront, unused < filled ? unused : filled);
+        }
         m_pFront += unused;
     }
     // Octets written so far; they start at Data().

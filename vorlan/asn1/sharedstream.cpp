@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "vorlan/framework/securewipe.h"
 #include "vorlan/support/memfilepro.h"
 
 namespace vorlan::detail {
@@ -26,6 +27,7 @@ struct MemoryFileMember {
 // A memory stream with its file in the same block and, for a private copy, the copied
 // octets after them: one allocation where there would be three. A file written past its
 // copy grows into a buffer of its own. The file is a member, so the stream does not delete it.
+// The copy may be of a key's DER, so it is wiped when the stream ends.
 template <class File>
 class InlineMemoryStream final : private MemoryFileMember<File>, public SharedStream {
 public:
@@ -38,7 +40,9 @@ public:
         void* block = ::operator new(sizeof(InlineMemoryStream) + length);
         auto* copy = static_cast<unsigned char*>(block) + sizeof(InlineMemoryStream);
         if (length) std::memcpy(copy, octets, length);
-        return ::new (block) InlineMemoryStream(copy, static_cast<UINT>(length), kGrowStep, FALSE);
+        auto* stream = ::new (block) InlineMemoryStream(copy, static_cast<UINT>(length), kGrowStep, FALSE);
+        stream->m_nCopied = length;
+        return stream;
     }
     // Blocks come whole from the global operator new, the copy included.
     static void operator delete(void* block) { ::operator delete(block); }
@@ -47,7 +51,9 @@ private:
     template <class... Arguments>
     explicit InlineMemoryStream(Arguments&&... arguments)
         : MemoryFileMember<File>(std::forward<Arguments>(arguments)...), SharedStream(&this->m_file, 0) {}
-    ~InlineMemoryStream() override = default;
+    ~InlineMemoryStream() override { SecureWipe(reinterpret_cast<unsigned char*>(this) + sizeof *this, m_nCopied); }
+
+    unsigned long m_nCopied = 0;  // octets of the private copy after the stream
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "vorlan/framework/securewipe.h"
+
 namespace {
 
 // Object and class tags of the framework's archive format.
@@ -32,6 +34,8 @@ CArchive::~CArchive() {
             e->Delete();
         }
     }
+    // The buffer has held what passed through, keys among it.
+    SecureWipe(m_buffer.data(), m_buffer.size());
 }
 
 UINT CArchive::Read(void* buffer, UINT count) {

@@ -5,8 +5,15 @@
 #include <utility>
 
 #include "vorlan/framework/archive.h"
+#include "vorlan/framework/securewipe.h"
 
 IMPLEMENT_SERIAL(CByteArray, CObject, 0)
+
+void CByteArray::Release(BYTE* data, int capacity) {
+    if (!data) return;
+    SecureWipe(data, static_cast<size_t>(capacity));
+    delete[] data;
+}
 
 CByteArray::CByteArray(const CByteArray& other) : CObject() { Copy(other); }
 
@@ -24,7 +31,7 @@ CByteArray::CByteArray(CByteArray&& other) noexcept
 
 CByteArray& CByteArray::operator=(CByteArray&& other) noexcept {
     if (this != &other) {
-        delete[] m_pData;
+        Release(m_pData, m_nMaxSize);
         m_pData = std::exchange(other.m_pData, nullptr);
         m_nSize = std::exchange(other.m_nSize, 0);
         m_nMaxSize = std::exchange(other.m_nMaxSize, 0);
@@ -37,7 +44,7 @@ void CByteArray::SetSize(int newSize, int growBy) {
     if (newSize < 0) AfxThrowMemoryException();
     if (growBy >= 0) m_nGrowBy = growBy;
     if (newSize == 0) {
-        delete[] m_pData;
+        Release(m_pData, m_nMaxSize);
         m_pData = nullptr;
         m_nSize = m_nMaxSize = 0;
         return;
@@ -48,7 +55,7 @@ void CByteArray::SetSize(int newSize, int growBy) {
         const int newMax = std::max(newSize, m_nMaxSize + grow);
         auto* fresh = new BYTE[static_cast<size_t>(newMax)];
         if (m_nSize > 0) std::memcpy(fresh, m_pData, static_cast<size_t>(m_nSize));
-        delete[] m_pData;
+        Release(m_pData, m_nMaxSize);
         m_pData = fresh;
         m_nMaxSize = newMax;
     }
@@ -62,7 +69,7 @@ void CByteArray::FreeExtra() {
         fresh = new BYTE[static_cast<size_t>(m_nSize)];
         std::memcpy(fresh, m_pData, static_cast<size_t>(m_nSize));
     }
-    delete[] m_pData;
+    Release(m_pData, m_nMaxSize);
     m_pData = fresh;
     m_nMaxSize = m_nSize;
 }

@@ -1,4 +1,5 @@
-// CByteArray: the growable octet array that carries encodings, keys and digests.
+// CByteArray: the growable octet array that carries encodings, keys and digests. Since any of
+// them may be secret, a buffer is wiped whenever it is given back, grown out of or dropped.
 #pragma once
 
 #include "vorlan/framework/object.h"
@@ -11,7 +12,7 @@ public:
     CByteArray& operator=(const CByteArray& other);
     CByteArray(CByteArray&& other) noexcept;
     CByteArray& operator=(CByteArray&& other) noexcept;
-    ~CByteArray() override { delete[] m_pData; }
+    ~CByteArray() override { Release(m_pData, m_nMaxSize); }
 
     int GetSize() const { return m_nSize; }
     int GetUpperBound() const { return m_nSize - 1; }
@@ -39,6 +40,8 @@ public:
     void Serialize(CArchive& ar) override;
 
 protected:
+    // Wipes the buffer of `capacity` octets and frees it.
+    static void Release(BYTE* data, int capacity);
     // The loading half of Serialize once the count is read: `count` octets.
     void LoadOctets(CArchive& ar, DWORD count);
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "vorlan/framework/securewipe.h"
+
 IMPLEMENT_DYNAMIC(CMemFile, CFile)
 
 CMemFile::CMemFile(UINT growBytes) : m_nGrowBytes(growBytes) {}
@@ -71,7 +73,7 @@ void CMemFile::SetLength(DWORD newLength) {
 }
 
 void CMemFile::Close() {
-    if (m_lpBuffer && m_bAutoDelete) Free(m_lpBuffer);
+    FreeOwnBuffer();
     m_lpBuffer = nullptr;
     m_nFileSize = m_nBufferSize = m_nPosition = 0;
 }
@@ -86,9 +88,13 @@ BOOL CMemFile::GetStatus(CFileStatus& status) const {
 
 BYTE* CMemFile::Alloc(DWORD bytes) { return static_cast<BYTE*>(std::malloc(bytes)); }
 
-BYTE* CMemFile::Realloc(BYTE* block, DWORD bytes) { return static_cast<BYTE*>(std::realloc(block, bytes)); }
-
 void CMemFile::Free(BYTE* block) { std::free(block); }
+
+void CMemFile::FreeOwnBuffer() {
+    if (!m_lpBuffer || !m_bAutoDelete) return;
+    SecureWipe(m_lpBuffer, m_nBufferSize);
+    Free(m_lpBuffer);
+}
 
 void CMemFile::GrowFile(DWORD newLength) {
     if (newLength <= m_nBufferSize) return;
@@ -97,16 +103,12 @@ void CMemFile::GrowFile(DWORD newLength) {
     std::uint64_t size = m_nBufferSize;
     while (size < newLength) size += m_nGrowBytes + size / 2;  // geometric: large encodings stay linear
     if (size > 0xFFFFFFFFu) size = 0xFFFFFFFFu;
-    BYTE* fresh = nullptr;
-    if (m_lpBuffer && m_bAutoDelete) {
-        fresh = Realloc(m_lpBuffer, static_cast<DWORD>(size));
-    } else {
-        // A caller's buffer is never reallocated: the octets move into one of our own.
-        fresh = Alloc(static_cast<DWORD>(size));
-        if (fresh && m_nFileSize) std::memcpy(fresh, m_lpBuffer, m_nFileSize);
-        m_bAutoDelete = fresh != nullptr;
-    }
+    // The octets move into a block of our own.
+    BYTE* fresh = Alloc(static_cast<DWORD>(size));
     if (!fresh) AfxThrowMemoryException();
+    if (m_nFileSize) std::memcpy(fresh, m_lpBuffer, m_nFileSize);
+    FreeOwnBuffer();
+    m_bAutoDelete = TRUE;
     m_lpBuffer = fresh;
     m_nBufferSize = static_cast<DWORD>(size);
 }

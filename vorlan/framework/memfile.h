@@ -1,4 +1,5 @@
-// CMemFile: a CFile over a memory block that grows in steps of m_nGrowBytes.
+// CMemFile: a CFile over a memory block that grows in steps of m_nGrowBytes. A block of its own
+// is wiped before it is freed, when the file is closed or grows out of it: it may hold secrets.
 #pragma once
 
 #include "vorlan/framework/file.h"
@@ -33,11 +34,12 @@ public:
     DWORD GetBufferLength() const { return m_nFileSize; }
 
 protected:
-    // Memory management hooks: allocation with malloc/realloc/free, so buffers may move.
+    // Memory management hooks: allocation with malloc/free.
     virtual BYTE* Alloc(DWORD bytes);
-    virtual BYTE* Realloc(BYTE* block, DWORD bytes);
     virtual void Free(BYTE* block);
     virtual void GrowFile(DWORD newLength);
+    // Wipes and frees the buffer when it is the file's own.
+    void FreeOwnBuffer();
 
     UINT m_nGrowBytes;
     DWORD m_nPosition = 0;

@@ -1,6 +1,6 @@
 // Internals shared by the RSA key classes: numbers to and from the keys' big-endian
-// fields, the PKCS#1 version 1.5 block layout, the archive form of right-aligned
-// fields and an octet array wiped when it dies.
+// fields, the PKCS#1 version 1.5 block layout and the archive form of right-aligned
+// fields.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,6 @@
 #include "vorlan/bignum/limbs.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/rsa/rsapublickey.h"
-#include "vorlan/support/wipe.h"
 
 class CArchive;
 
@@ -18,18 +17,6 @@ namespace vorlan::detail {
 
 // 00, block type, at least 8 padding octets, 00: the shortest padding PKCS#1 allows.
 inline constexpr int kRsaBlockOverhead = 11;
-
-// An octet array that holds secrets for the length of a scope and is wiped when it
-// dies, also when an exception unwinds it.
-class CSecretBytes : public CByteArray {
-public:
-    CSecretBytes() = default;
-    CSecretBytes(const CSecretBytes&) = delete;
-    CSecretBytes& operator=(const CSecretBytes&) = delete;
-    ~CSecretBytes() override {
-        if (GetSize() > 0) SecureWipe(GetData(), static_cast<std::size_t>(GetSize()));
-    }
-};
 
 // a + b, a - b (a >= b) and a * b on copies, since the big-integer operations adjust
 // their operands' lengths. The sum keeps the carry out of the longer operand's top.

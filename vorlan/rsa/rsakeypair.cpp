@@ -9,6 +9,7 @@
 #include "vorlan/rsa/rsaprivatepower.h"
 #include "vorlan/support/progress.h"
 #include "vorlan/support/unlockexception.h"
+#include "vorlan/support/wipe.h"
 
 using vorlan::detail::Difference;
 using vorlan::detail::PrivateExponentPower;

@@ -10,9 +10,9 @@
 #include "vorlan/rsa/rsablock.h"
 #include "vorlan/rsa/rsaprivatepower.h"
 #include "vorlan/support/unlockexception.h"
+#include "vorlan/support/wipe.h"
 
 using vorlan::detail::CheckOperand;
-using vorlan::detail::CSecretBytes;
 using vorlan::detail::EBlockPadding;
 using vorlan::detail::FindDigestInfo;
 using vorlan::detail::FormatBlock;
@@ -86,7 +86,7 @@ void CRSAPrivateKey::UnlockKey(const CByteArray& locked, CKey& key, unsigned sho
     // Whatever the block holds, a key of the expected length comes out: the wrapped one or,
     // for a block of any other form, a random one, so the content fails to decrypt the same
     // way for every fault and nothing answers a guess at the block (Bleichenbacher).
-    CSecretBytes fallback, block, chosen;
+    CByteArray fallback, block, chosen;  // wiped when freed
     fallback.SetSize(static_cast<int>(keyLen));
     chosen.SetSize(static_cast<int>(keyLen));
     if (keyLen != 0) CRandomsGenerator().GetRandomBlock(fallback.GetData(), keyLen);

@@ -1,7 +1,5 @@
 #include "vorlan/support/memfilepro.h"
 
-#include <cstring>
-
 IMPLEMENT_DYNAMIC(CMemFilePro, CMemFile)
 
 CMemFilePro::CMemFilePro(UINT growBytes) : CMemFile(growBytes) {}
@@ -19,12 +17,5 @@ CMemFilePro::~CMemFilePro() {
 }
 
 BYTE* CMemFilePro::Alloc(DWORD bytes) { return new BYTE[bytes]; }
-
-BYTE* CMemFilePro::Realloc(BYTE* block, DWORD bytes) {
-    auto* fresh = new BYTE[bytes];
-    std::memcpy(fresh, block, m_nFileSize < bytes ? m_nFileSize : bytes);
-    delete[] block;
-    return fresh;
-}
 
 void CMemFilePro::Free(BYTE* block) { delete[] block; }

@@ -20,6 +20,5 @@ public:
 protected:
     // Buffers are new[]-allocated so that adopted caller buffers and grown ones free alike.
     BYTE* Alloc(DWORD bytes) override;
-    BYTE* Realloc(BYTE* block, DWORD bytes) override;
     void Free(BYTE* block) override;
 };

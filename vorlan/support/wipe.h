@@ -1,17 +1,11 @@
-// Clearing of secrets (key octets, chaining values, private temporaries) in a way
-// the optimiser cannot drop as a dead store, and buffers that clear themselves.
+// Buffers of secrets (key octets, chaining values, private temporaries) that clear themselves.
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <memory>
 #include <vector>
 
-inline void SecureWipe(void* data, std::size_t size) {
-    std::memset(data, 0, size);
-    // The empty statement claims to read the memory, so the stores must happen.
-    __asm__ __volatile__("" : : "r"(data) : "memory");
-}
+#include "vorlan/framework/securewipe.h"
 
 namespace vorlan::detail {
 

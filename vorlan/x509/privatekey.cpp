@@ -3,7 +3,6 @@
 #include <span>
 
 #include "vorlan/bignum/hugedigit.h"
-#include "vorlan/support/wipe.h"
 #include "vorlan/x509/publickey.h"
 #include "vorlan/x509/structurecheck.h"
 
@@ -51,19 +50,6 @@ void CheckPrivateKey(const CASN1Type& value, int anyTag) {
 }  // namespace
 
 CASN1_PrivateKey::CASN1_PrivateKey(const CRSAPrivateKey& key) { GetDataFrom(key); }
-
-CASN1_PrivateKey::~CASN1_PrivateKey() { wipeNumbers(); }
-
-void CASN1_PrivateKey::clear() {
-    wipeNumbers();
-    CASN1_SEQUENCE::clear();
-}
-
-void CASN1_PrivateKey::wipeNumbers() {
-    for (int i = 0; i < m_components.GetSize(); ++i)
-        if (auto* number = dynamic_cast<CByteArray*>(m_components[i]); number && number->GetSize() > 0)
-            SecureWipe(number->GetData(), static_cast<std::size_t>(number->GetSize()));
-}
 
 void CASN1_PrivateKey::GetDataFrom(const CRSAPrivateKey& key) {
     clear();

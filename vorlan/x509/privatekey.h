@@ -1,5 +1,5 @@
 // CASN1_PrivateKey: the PKCS #1 RSAPrivateKey (version 0 and eight numbers), to and from
-// the fixed fields of CRSAPrivateKey. Its numbers are wiped when they are cleared or die.
+// the fixed fields of CRSAPrivateKey.
 #pragma once
 
 #include "vorlan/asn1/integer.h"
@@ -11,9 +11,6 @@ public:
     CASN1_PrivateKey() = default;
     explicit CASN1_PrivateKey(const CRSAPrivateKey& key);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_PrivateKey)
-    ~CASN1_PrivateKey() override;
-
-    void clear() override;
 
     void GetDataFrom(const CRSAPrivateKey& key);
     // The eight numbers right-aligned into the key, its length from the modulus. A number
@@ -23,7 +20,4 @@ public:
     // Nine INTEGERs, the first reading as 0; the numbers of 256-octet fields at most 257
     // contents octets, those of 128-octet fields at most 129.
     static int isValid(const CASN1Type* value, int anyTag);
-
-private:
-    void wipeNumbers();
 };
