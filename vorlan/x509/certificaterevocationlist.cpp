@@ -9,6 +9,7 @@
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/crldata.h"
 #include "vorlan/x509/signaturealgorithm.h"
+#include "vorlan/x509/structurecheck.h"
 
 IMPLEMENT_SERIAL(CCertificateRevocationList, CObject, VERSIONABLE_SCHEMA | 0)
 
@@ -143,10 +144,17 @@ int CCertificateRevocationList::FindSerial(const CSerialNumber& serial) const {
 
 void CCertificateRevocationList::Reindex() const { m_pIndex.reset(); }
 
-void CCertificateRevocationList::DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+void CCertificateRevocationList::EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm,
+                                              CByteArray& out) const {
     CASN1_CertificateRevocationListData data;
     vorlan::detail::BuildCRLData(data, *this, algorithm);
-    vorlan::detail::DigestEncoding(algorithm, data, digest);
+    data.encodeTo(out);
+}
+
+void CCertificateRevocationList::EncodeReadAgain(const CByteArray& octets, CByteArray& out) const {
+    CCertificateRevocationList read;
+    vorlan::detail::ReadCRLData(*vorlan::detail::DecodedOctets(octets), read);
+    read.EncodeFields(*vorlan::detail::FindSignatureAlgorithm(read.m_nSignatureAlgorithm), out);
 }
 
 CCertificateRevocationList::operator CString() const {
@@ -197,6 +205,7 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
         if (loaded.m_bVersion > 1) AfxThrowArchiveException(CArchiveException::generic);
         loaded.m_extensions.Serialize(ar);
     }
+    loaded.BindLoadedDigests();
     *this = std::move(loaded);
 }
 

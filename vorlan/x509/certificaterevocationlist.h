@@ -71,7 +71,8 @@ private:
     friend class CASN1_CertificateRevocationListData;
     class CSerialIndex;
 
-    void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
+    void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const override;
+    void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const override;
     // Every field but the entries; the index is dropped.
     void CopyFields(const CCertificateRevocationList& other);
 
