@@ -110,6 +110,11 @@ TEST(CertificateStructure, ShapesFollowTheVersionAndShapesAndConversionsNameTheF
                                                                                 FromHex("0203010000")})))),
          "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
         {"2,064-bit signature", Certificate(Fields(), Tlv(0x03, Octets(258, 0))), "Invalid Certificate's signature"},
+        {"signed with SHA-256, said SHA-1 outside",
+         Certificate(Fields(1, Seq({FromHex("06092a864886f70d01010b"), FromHex("0500")}))),
+         "Certificate contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
+        {"NULL parameters outside, none inside", Certificate(Fields(1, Seq({FromHex("06092a864886f70d010105")}))),
+         "Certificate contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
     };
     const CCertificate original = Peer("sha1", "Original");
     for (const auto& row : rows) {

@@ -92,6 +92,10 @@ TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
          "revokedCertificates: Serial number longer than 2048 bits (userCertificate)"},
         {"2,064-bit signature", List(Fields({}), Tlv(0x03, Octets(258, 0))),
          "CRL contents is not valid (cannot get signature)"},
+        {"signed with MD5, said SHA-1 outside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010104"), FromHex("0500")}))),
+         "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
+        {"NULL parameters outside, none inside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010105")}))),
+         "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
     };
     CCertificateRevocationList original = ReadList(List(Fields({Seq({Entry({7}), Entry({8})})})));
     original.SignWith(PrivateKeyOf(KeyFile(512, 3)));
@@ -125,6 +129,13 @@ TEST(CRLStructure, ScannedListsActAsDecodedValues) {
         EXPECT_EQ(Encoded(CASN1_CertificateRevocationList(value)), octets);
         EXPECT_TRUE(value.GetCount() == 3 && CASN1_CertificateRevocationList::isValid(&value, 0) == 1);
     }
+    // Through its base classes a scanned list shows its components too: counted, copied, moved.
+    const auto scanned = [&] { return OnEncoding(der, [](CDEREncoding& e) { return CASN1_CertificateRevocationList(e); }); };
+    const CASN1_CertificateRevocationList counted = scanned(), copied = scanned();
+    EXPECT_EQ(static_cast<const CASN1_CONSTRUCTED_TYPE&>(counted).GetCount(), 3);
+    EXPECT_EQ(Encoded(CASN1_SEQUENCE(copied)), der);
+    CASN1_SEQUENCE moved;
+    EXPECT_TRUE(moved.moveFrom(new CASN1_CertificateRevocationList(scanned())) == 1 && Encoded(moved) == der);
     EXPECT_EQ(ReadList(der).m_entries[1]->m_revocationDate.m_wZoneMinutes, 60);
 }
 

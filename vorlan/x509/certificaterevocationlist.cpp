@@ -115,20 +115,23 @@ void CCertificateRevocationList::Done() {
     Reindex();
 }
 
-int CCertificateRevocationList::HasUnknownCriticalExtension() const {
+int CCertificateRevocationList::HasUnknownCriticalExtension() const { return !GetUnknownCriticalExtension().IsEmpty(); }
+
+CString CCertificateRevocationList::GetUnknownCriticalExtension() const {
     static constexpr const char* kInforming[] = {"2.5.29.20", "2.5.29.35", "2.5.29.21", "2.5.29.24"};
-    const auto unknown = [](const CCertificateExtensionArray& extensions) {
+    const auto unknown = [](const CCertificateExtensionArray& extensions) -> const CCertificateExtension* {
         for (int i = 0; i < extensions.GetSize(); ++i)
             if (extensions[i].m_bCritical &&
                 std::none_of(std::begin(kInforming), std::end(kInforming),
                              [&](const char* known) { return extensions[i].m_strIdentifier == known; }))
-                return true;
-        return false;
+                return &extensions[i];
+        return nullptr;
     };
-    if (unknown(m_extensions)) return 1;
+    if (const CCertificateExtension* extension = unknown(m_extensions)) return extension->m_strIdentifier;
     for (int i = 0; i < m_entries.GetSize(); ++i)
-        if (m_entries[i] && unknown(m_entries[i]->m_extensions)) return 1;
-    return 0;
+        if (const CCertificateExtension* extension = m_entries[i] ? unknown(m_entries[i]->m_extensions) : nullptr)
+            return extension->m_strIdentifier;
+    return CString();
 }
 
 int CCertificateRevocationList::IsSignatureOKFor(const CCertificate& issuer) const {

@@ -48,6 +48,8 @@ public:
     // less or otherwise than its entries say (a delta list, a partial or indirect one), and a
     // caller should refuse it. The signature check does not look at it.
     int HasUnknownCriticalExtension() const;
+    // The identifier of the first such extension, the list's before its entries'; empty when there is none.
+    CString GetUnknownCriticalExtension() const;
 
     // "CRL issued by:", the issuer, both times and the entries, last entry first.
     operator CString() const;  // NOLINT: the client's text conversion
