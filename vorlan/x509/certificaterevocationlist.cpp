@@ -86,6 +86,7 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(const CCertifi
     copies.SetSize(0, other.m_entries.GetSize());
     for (int i = 0; i < other.m_entries.GetSize(); ++i)
         copies.Add(other.m_entries[i] ? new CCRLEntry(*other.m_entries[i]) : nullptr);
+    CSignedObject::operator=(other);
     CopyFields(other);
     vorlan::detail::MoveEntries(copies, m_entries);
     return *this;
@@ -93,6 +94,7 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(const CCertifi
 
 CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRevocationList&& other) {
     if (this == &other) return *this;
+    CSignedObject::operator=(std::move(other));
     CopyFields(other);
     vorlan::detail::MoveEntries(other.m_entries, m_entries);
     other.Reindex();
@@ -100,7 +102,6 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRe
 }
 
 void CCertificateRevocationList::CopyFields(const CCertificateRevocationList& other) {
-    CSignedObject::operator=(other);
     m_lastUpdate = other.m_lastUpdate;
     m_nextUpdate = other.m_nextUpdate;
     m_issuer = other.m_issuer;

@@ -75,7 +75,7 @@ private:
 
     void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const override;
     void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const override;
-    // Every field but the entries; the index is dropped.
+    // Every field but the entries and CSignedObject's; the index is dropped.
     void CopyFields(const CCertificateRevocationList& other);
 
     mutable std::unique_ptr<CSerialIndex> m_pIndex;

@@ -31,6 +31,13 @@ CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
     return *this;
 }
 
+CSignedObject& CSignedObject::operator=(CSignedObject&& other) {
+    CByteArray signedPart = std::move(other.m_abSignedPart);
+    *this = other;
+    m_abSignedPart = std::move(signedPart);
+    return *this;
+}
+
 void CSignedObject::ForgetDigests() {
     m_bHasDigest16 = m_bHasDigestSha1 = m_bHasDigestSha256 = 0;
     std::memset(m_digest16, 0, sizeof m_digest16);
@@ -71,11 +78,11 @@ const BYTE* CSignedObject::CachedDigest(const vorlan::detail::SSignatureAlgorith
     return *flag && FieldsAreSigned() ? field : nullptr;
 }
 
-void CSignedObject::CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, const CByteArray& signedPart,
+void CSignedObject::CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray&& signedPart,
                                 const BYTE* digest) {
     if (!SameOctets(signedPart, m_abSignedPart)) {
         ForgetDigests();
-        m_abSignedPart = signedPart;
+        m_abSignedPart = std::move(signedPart);
     }
     const auto [field, flag] = DigestField(algorithm.digestSize);
     std::memcpy(field, digest, static_cast<std::size_t>(algorithm.digestSize));
@@ -98,7 +105,7 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
     std::memcpy(m_signature, signature, kFieldSize);
     m_nSignatureAlgorithm = row.value;
     m_wSignatureBits = static_cast<WORD>(8 * k);
-    CacheDigest(row, signedPart, digest);
+    CacheDigest(row, std::move(signedPart), digest);
     Signed();
 }
 

@@ -51,6 +51,8 @@ protected:
     // The algorithm, the signature and its length; both flags, and a digest only where its
     // flag is set.
     CSignedObject& operator=(const CSignedObject& other);
+    // The same, the signed part the digests are of taken over (a list's may be large).
+    CSignedObject& operator=(CSignedObject&& other);
     ~CSignedObject() override = default;
 
     // The DER of the signed part built from the fields with `algorithm`; the decoding exception
@@ -77,8 +79,7 @@ protected:
     const BYTE* CachedDigest(const vorlan::detail::SSignatureAlgorithm& algorithm) const;
     // Caches `digest`, of `signedPart` with `algorithm`; the other digests are dropped unless
     // they are of the same octets.
-    void CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, const CByteArray& signedPart,
-                     const BYTE* digest);
+    void CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray&& signedPart, const BYTE* digest);
 
     // The record format to write: 2 only when a SHA-256 digest is cached, so that what has no
     // SHA-256 in it archives in format 1 as before.
