@@ -56,7 +56,7 @@ bool Read(const BYTE* data, size_t size, CCertificateRevocationList& crl) {
     der->Release();
     if (!read) return false;
     // Built by the generic decoder from the octets kept, the value checks and reads alike.
-    value->BuildComponents();
+    value->GetCount();
     require(CASN1_CertificateRevocationList::isValid(&*value, 0));
     CCertificateRevocationList generic;
     value->SetDataTo(generic);

@@ -226,7 +226,9 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
     const std::string issue = "openssl x509 -req -CA ca.pem -CAkey ca.key -sha1 -days 2 -out ";
     const std::string openssl_ca = "openssl ca -config ca.cnf -keyfile ca.key -cert ca.pem ";
     const std::string peer_verify = "openssl verify -auth_level 0 -CAfile vca.pem ";
-    WriteFile(dir / "ca.cnf", "[ca]\ndefault_ca=c\n[c]\ndatabase=index.txt\ndefault_md=sha1\ndefault_crl_days=2\n");
+    WriteFile(dir / "ca.cnf", "[ca]\ndefault_ca=c\n[c]\ndatabase=index.txt\ndefault_md=sha1\ndefault_crl_days=2\n"
+                              "[idp]\nissuingDistributionPoint=critical,@point\n[point]\n"
+                              "fullname=URI:http://example.org/ca.crl\n[delta]\n2.5.29.27=critical,DER:02:01:01\n");
     WriteFile(dir / "index.txt", "");
     ExpectAll({
         // openssl's list revoking leaf.pem; kept.pem from the same CA is not on it.
@@ -243,6 +245,16 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
         {"vorlan crl check crl.pem old.pem", 1, "crl.pem: not a list of the issuer of old.pem"},
         {"vorlan cert verify kept.pem --issuer ca.pem --crl crl.der", 0, "kept.pem: OK\n"},
         {"vorlan cert verify leaf.pem --issuer ca.pem --crl crl.pem", 1, "leaf.pem: revoked on "},
+        // openssl's lists that are partial (an issuing distribution point) or a delta: signed by
+        // the CA, they still cannot say "not revoked".
+        {openssl_ca + "-gencrl -crlexts idp -out idp.pem 2>/dev/null && " + openssl_ca +
+             "-gencrl -crlexts delta -out delta.pem 2>/dev/null",
+         0, ""},
+        {"vorlan crl check idp.pem kept.pem --issuer ca.pem", 1,
+         "idp.pem: its critical extension 2.5.29.28 is not applied here, so the list cannot decide revocation"},
+        {"vorlan crl verify idp.pem --issuer ca.pem", 1, "idp.pem: its critical extension 2.5.29.28"},
+        {"vorlan cert verify kept.pem --issuer ca.pem --crl delta.pem", 1, "delta.pem: its critical extension 2.5.29.27"},
+        {"vorlan crl verify delta.pem --issuer other.pem", 1, "delta.pem: the signature does not verify"},
         // Our CA, request, certificate and list, checked by openssl.
         {"vorlan keygen --bits 1024 -o ca.bin && vorlan keygen --bits 1024 -o user.bin && "
          "vorlan cert sign --self --key ca.bin --subject '/O=Vorlan/CN=Vorlan CA' -o vca.pem",
@@ -268,6 +280,22 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
          0, "peer.pem: OK"},
         {issue + "theirs.pem -in user.req && vorlan cert verify theirs.pem --issuer ca.pem", 0, "theirs.pem: OK"},
     });
+    // Our list with an unknown critical extension on an entry: asked without its issuer, still no "not revoked".
+    ASSERT_EQ(Shell("openssl crl -in vcrl.pem -outform DER -out vcrl.der").status, 0);
+    std::string der = ReadFile(dir / "vcrl.der");
+    CDEREncoding encoding(0, reinterpret_cast<BYTE*>(der.data()), der.size(), 0, 1);
+    CCertificateRevocationList crl;
+    CASN1_CertificateRevocationList(encoding).SetDataTo(crl);
+    CCertificateExtension unknown;
+    unknown.m_strIdentifier = "1.3.6.1.4.1.99999.9", unknown.m_bCritical = 1;
+    unknown.m_abValue.Add(0x05), unknown.m_abValue.Add(0x00);
+    crl.m_bVersion = 1;
+    crl.m_entries[0]->m_extensions.Add(unknown);
+    CByteArray out;
+    CASN1_CertificateRevocationList(crl).encodeTo(out);
+    WriteFile(dir / "entry.der", std::string(out.GetData(), out.GetData() + out.GetSize()));
+    ExpectAll({{"vorlan crl check entry.der user.der", 1,
+                "entry.der: its critical extension 1.3.6.1.4.1.99999.9 is not applied here"}});
 }
 
 TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {

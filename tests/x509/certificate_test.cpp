@@ -110,6 +110,11 @@ TEST(CertificateStructure, ShapesFollowTheVersionAndShapesAndConversionsNameTheF
                                                                                 FromHex("0203010000")})))),
          "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
         {"2,064-bit signature", Certificate(Fields(), Tlv(0x03, Octets(258, 0))), "Invalid Certificate's signature"},
+        {"signed with SHA-256, said SHA-1 outside",
+         Certificate(Fields(1, Seq({FromHex("06092a864886f70d01010b"), FromHex("0500")}))),
+         "Certificate contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
+        {"NULL parameters outside, none inside", Certificate(Fields(1, Seq({FromHex("06092a864886f70d010105")}))),
+         "Certificate contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
     };
     const CCertificate original = Peer("sha1", "Original");
     for (const auto& row : rows) {
@@ -167,10 +172,36 @@ TEST(CertificateSignature, ReadingAnotherCertificateReplacesTheCachedDigests) {
     copy = target;
     EXPECT_TRUE(Same(copy, target));
     EXPECT_TRUE(!(copy = CCertificate()).m_bHasDigest16 && !copy.m_bHasDigestSha1);
-    // A cached digest is signed even after the fields change (the signed part as read).
+    // A field changed after reading is what is signed, not the digest cached of the fields as read.
     target.m_subject = NameOf("Changed");
     target.SignWith(key);
-    EXPECT_TRUE(target.IsSignatureOKFor(key) == 1 && ReadCertificate(EncodingOf(target)).IsSignatureOKFor(key) == 0);
+    const CCertificate changed = ReadCertificate(EncodingOf(target));
+    EXPECT_TRUE(changed.m_subject.GetOneLine() == "CN=Changed" && changed.IsSignatureOKFor(key) == 1);
+}
+
+TEST(CertificateSignature, ChangedFieldsAreNeverTakenAsSigned) {
+    // Signed by OpenSSL: the cached digest and the octets received count only while the fields are those read.
+    const CRSAPublicKey issuer = PrivateKeyOf(KeyFile(512, 3));
+    const Octets der = PeerCertificate(KeyFile(512, 3), "CN=Signed\n", "-sha1 -set_serial 7", "utf8only",
+                                       "basicConstraints=critical,CA:TRUE\n");
+    using C = CCertificate;
+    const std::pair<const char*, std::function<void(C&)>> changes[] = {
+        {"subject", [](C& c) { c.m_subject = NameOf("Forged"); }},
+        {"issuer", [](C& c) { c.m_issuer = NameOf("Forged"); }},
+        {"serial", [](C& c) { c.m_serialNumber.SetAt(0, 8); }},
+        {"notAfter", [](C& c) { --c.m_notAfter; }},
+        {"modulus", [](C& c) { c.m_modulus[255] ^= 2; }},
+        {"algorithm", [](C& c) { c.m_nSignatureAlgorithm = 3; }},
+    };
+    for (const auto& [name, change] : changes) {
+        C certificate = ReadCertificate(der);
+        ASSERT_EQ(certificate.IsSignatureOKFor(issuer), 1);
+        change(certificate);
+        C loaded;
+        EXPECT_EQ(LoadInto(loaded, Stored(certificate)), kNothingThrown) << name;
+        EXPECT_EQ(certificate.IsSignatureOKFor(issuer) + loaded.IsSignatureOKFor(issuer), 0) << name;
+        EXPECT_TRUE(EncodingOf(certificate) != der && ReadCertificate(EncodingOf(certificate)) == certificate) << name;
+    }
 }
 
 TEST(CertificateSignature, SigningUsesTheWholeModulusAndRefusesLongKeysAndUnknownAlgorithms) {
@@ -187,7 +218,8 @@ TEST(CertificateSignature, SigningUsesTheWholeModulusAndRefusesLongKeysAndUnknow
         EXPECT_TRUE(certificate.m_nSignatureAlgorithm == algorithm &&
                     ReadCertificate(EncodingOf(certificate)).IsSignatureOKFor(key) == 1) << algorithm;
     }
-    EXPECT_TRUE(certificate.m_bHasDigestSha1 && certificate.m_bHasDigestSha256);
+    // Each signed part names its algorithm: the digest of the one signed before is of another signed part.
+    EXPECT_TRUE(certificate.m_bHasDigestSha1 && !certificate.m_bHasDigestSha256);
     const CCertificate before = certificate;
     EXPECT_NE(MessageOf<CNotSupportedException>([&] { certificate.SignWith(key, 1); }), kNoException);
     key.bits = 4096;
@@ -210,11 +242,16 @@ TEST(CertificateSignature, SignedPartIsDigestedAsReceivedAsOpenSSLDoes) {
     EXPECT_EQ(X509_verify(peer.get(), X509_get0_pubkey(peer.get())), 1);
     const CCertificate ours = ReadCertificate(der);
     EXPECT_TRUE(ours.IsSignatureOKFor(key) == 1 && EncodingOf(ours) == der && EncodingOf(CCertificate(ours)) == der);
+    // The fields still those received, though they write other octets; archived, the digest goes along.
+    CCertificate loaded, changed = ours;
+    changed.m_subject = NameOf("Leaf");
+    changed.m_subject[0]->m_attributes[0]->m_nStringType = kASN1UTF8String;
+    EXPECT_TRUE(LoadInto(loaded, Stored(ours)) == kNothingThrown && loaded.IsSignatureOKFor(key) == 1);
+    EXPECT_TRUE(changed.IsSignatureOKFor(key) == 0 && EncodingOf(changed) != der);
 }
 
 TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
-    CCertificate original = Peer("md5", "Archived"), loaded;
-    original.SignWith(PrivateKeyOf(KeyFile(512, 3)));  // both digests cached
+    CCertificate original = Peer("md5", "Archived"), loaded;  // the MD5 digest of the signed part as read
     const auto stored = Stored(original);
     EXPECT_TRUE(LoadInto(loaded, stored) == kNothingThrown && Same(loaded, original));
     // A cached SHA-256 digest makes it format 2, which carries that digest too.
@@ -222,16 +259,16 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     sha256.SignWith(PrivateKeyOf(KeyFile(512, 3)), 3);
     EXPECT_TRUE(Stored(sha256)[0] == 2 && LoadInto(loaded, Stored(sha256)) == kNothingThrown);
     EXPECT_TRUE(Same(loaded, sha256) && loaded.m_bHasDigestSha256);
-    // Format 0 has no SHA-1 flag: the 16-bit flag and 20 octets after the MD5 digest go.
+    // Format 0 has no SHA-1 flag: the 16-bit flag after the MD5 digest goes.
     constexpr std::size_t kFlags = 8 + 3 * 256, kSha1Flag = kFlags + 2 + 16;
     auto format0 = stored;
     format0[0] = 0;
-    format0.erase(format0.begin() + kSha1Flag, format0.begin() + kSha1Flag + 2 + 20);
+    format0.erase(format0.begin() + kSha1Flag, format0.begin() + kSha1Flag + 2);
     EXPECT_EQ(LoadInto(loaded, format0), kNothingThrown);
     EXPECT_TRUE(loaded == original && loaded.m_bHasDigest16 && !loaded.m_bHasDigestSha1);
     // Format 3, algorithm 4, a key of 2,049 bits, a signature of 65,535 bits, a serial count past the end.
     const std::pair<std::size_t, std::vector<BYTE>> refused[] = {
-        {0, {3}}, {2, {4, 0}}, {4, {0x01, 0x08}}, {6, {0xFF, 0xFF}}, {kSha1Flag + 22, {0xFF, 0xFF}}};
+        {0, {3}}, {2, {4, 0}}, {4, {0x01, 0x08}}, {6, {0xFF, 0xFF}}, {kSha1Flag + 2, {0xFF, 0xFF}}};
     for (const auto& [at, octets] : refused) {
         auto patched = stored;
         std::copy(octets.begin(), octets.end(), patched.begin() + static_cast<long>(at));
@@ -239,9 +276,12 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
         EXPECT_TRUE(LoadInto(target, patched) != kNothingThrown && Same(target, original)) << at;
     }
 
+    CCertificate sha1 = original;
+    sha1.SignWith(PrivateKeyOf(KeyFile(512, 3)));
     CArray<CCertificate, const CCertificate&> array, back;
-    array.Add(original), array.Add(sha256);
-    EXPECT_TRUE(LoadInto(back, Stored(array)) == kNothingThrown && back.GetSize() == 2 && Same(back[1], sha256));
+    array.Add(original), array.Add(sha256), array.Add(sha1);
+    EXPECT_TRUE(LoadInto(back, Stored(array)) == kNothingThrown && back.GetSize() == 3 && Same(back[1], sha256));
+    EXPECT_TRUE(Same(back[2], sha1) && back[2].m_bHasDigestSha1);
 }
 
 TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {

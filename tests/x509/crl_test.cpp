@@ -7,6 +7,7 @@
 // libcrypto reads them, verified against the CA, asked about certificates the CA issued and
 // written back as received; lists made and signed here read alike, pass `openssl crl -CAfile`
 // and print as written.
+#include <openssl/pem.h>
 #include <openssl/x509.h>
 
 #include <ctime>
@@ -91,6 +92,10 @@ TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
          "revokedCertificates: Serial number longer than 2048 bits (userCertificate)"},
         {"2,064-bit signature", List(Fields({}), Tlv(0x03, Octets(258, 0))),
          "CRL contents is not valid (cannot get signature)"},
+        {"signed with MD5, said SHA-1 outside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010104"), FromHex("0500")}))),
+         "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
+        {"NULL parameters outside, none inside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010105")}))),
+         "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
     };
     CCertificateRevocationList original = ReadList(List(Fields({Seq({Entry({7}), Entry({8})})})));
     original.SignWith(PrivateKeyOf(KeyFile(512, 3)));
@@ -124,6 +129,13 @@ TEST(CRLStructure, ScannedListsActAsDecodedValues) {
         EXPECT_EQ(Encoded(CASN1_CertificateRevocationList(value)), octets);
         EXPECT_TRUE(value.GetCount() == 3 && CASN1_CertificateRevocationList::isValid(&value, 0) == 1);
     }
+    // Through its base classes a scanned list shows its components too: counted, copied, moved.
+    const auto scanned = [&] { return OnEncoding(der, [](CDEREncoding& e) { return CASN1_CertificateRevocationList(e); }); };
+    const CASN1_CertificateRevocationList counted = scanned(), copied = scanned();
+    EXPECT_EQ(static_cast<const CASN1_CONSTRUCTED_TYPE&>(counted).GetCount(), 3);
+    EXPECT_EQ(Encoded(CASN1_SEQUENCE(copied)), der);
+    CASN1_SEQUENCE moved;
+    EXPECT_TRUE(moved.moveFrom(new CASN1_CertificateRevocationList(scanned())) == 1 && Encoded(moved) == der);
     EXPECT_EQ(ReadList(der).m_entries[1]->m_revocationDate.m_wZoneMinutes, 60);
 }
 
@@ -164,6 +176,61 @@ TEST(CRLVersion2, ExtensionsAreReadKeptAndWrittenBackAndUnknownCriticalOnesRepor
     EXPECT_EQ(EncodingOf(first), List(Fields({Seq({Entry({5}), Entry({6})})})));
 }
 
+TEST(CRLSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused) {
+    // An empty list would un-revoke everything the issuer revoked. Read, a list takes its own
+    // decoding path (scanned from its octets) to the same check.
+    const CRSAPrivateKey issuer = PrivateKeyOf(KeyFile(2048, 3));
+    CCertificateRevocationList forged = Sample({});
+    Octets block;
+    for (;; --forged.m_lastUpdate) {  // odd blocks have a cube root
+        block = Concat({FromHex("0001ffffffff00 3021300906052b0e03021a05000414"),
+                        Sha1(Encoded(CASN1_CertificateRevocationListData(forged)))});
+        if (block.back() & 1) break;
+    }
+    PlaceForgery(forged, block, issuer);
+    EXPECT_EQ(forged.IsSignatureOKFor(issuer) + ReadList(EncodingOf(forged)).IsSignatureOKFor(issuer), 0);
+    CCertificateRevocationList genuine = forged;
+    genuine.SignWith(issuer);
+    EXPECT_EQ(ReadList(EncodingOf(genuine)).IsSignatureOKFor(issuer), 1);
+}
+
+TEST(CRLSignature, SignedPartIsDigestedAsReceivedAndChangedFieldsAreNeverTakenAsSigned) {
+    // The issuer's length in a non-minimal form, and a list in plain DER: each verifies as
+    // OpenSSL verifies the octets it received, and no longer once a field has changed.
+    const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
+    const Octets name = Name("CA");
+    std::vector<Octets> stretched = Fields({Seq({Entry({5}), Entry({6})})});
+    stretched[1] = Concat({{0x30, 0x81}, Octets(name.begin() + 1, name.end())});
+    using L = CCertificateRevocationList;
+    const std::pair<const char*, std::function<void(L&)>> changes[] = {
+        {"entry serial", [](L& l) { l.m_entries[0]->m_serialNumber.SetAt(0, 7); }},
+        {"entry removed", [](L& l) { l.m_entries.RemoveAt(1); }},
+        {"nextUpdate", [](L& l) { --l.m_nextUpdate; }},
+        {"issuer", [](L& l) { l.m_issuer = NameOf("Another CA"); }},
+    };
+    for (const auto& tbs : {stretched, Fields({Seq({Entry({5}), Entry({6})})})}) {
+        CByteArray signature;
+        key.LockDigest(sha1, Sha1(Seq(tbs)).data(), signature);
+        const Octets der = List(tbs, Tlv(0x03, Concat({{0}, OctetsOf(signature)})));
+        const unsigned char* at = der.data();
+        const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> peer(
+            d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())), X509_CRL_free);
+        const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> peerKey(
+            PEM_read_bio_PrivateKey(std::unique_ptr<BIO, decltype(&BIO_free)>(
+                                        BIO_new_file(KeyFile(512, 3).c_str(), "r"), BIO_free).get(),
+                                    nullptr, nullptr, nullptr),
+            EVP_PKEY_free);
+        EXPECT_EQ(X509_CRL_verify(peer.get(), peerKey.get()), 1);
+        EXPECT_EQ(ReadList(der).IsSignatureOKFor(key), 1);
+        for (const auto& [field, change] : changes) {
+            L crl = ReadList(der), loaded;
+            change(crl);
+            EXPECT_EQ(LoadInto(loaded, Stored(crl)), kNothingThrown) << field;
+            EXPECT_EQ(crl.IsSignatureOKFor(key) + loaded.IsSignatureOKFor(key), 0) << field;
+        }
+    }
+}
+
 TEST(CRLSignature, TheSignedPartReadOnItsOwnDropsTheCachedDigests) {
     // (Reading a whole list replaces them as reading a certificate does: see the certificates' test.)
     CCertificateRevocationList first = Sample({Serial({1})}), target = Sample({Serial({2})});
@@ -176,14 +243,13 @@ TEST(CRLSignature, TheSignedPartReadOnItsOwnDropsTheCachedDigests) {
 TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
     CCertificateRevocationList original = Sample({Serial({5}, true), Serial({0xFB})}), loaded;
     original.m_nSignatureAlgorithm = 1;
-    original = ReadList(EncodingOf(original));
-    original.SignWith(PrivateKeyOf(KeyFile(512, 3)));  // MD5 digest from reading, SHA-1 from signing
-    ASSERT_TRUE(original.m_bHasDigest16 && original.m_bHasDigestSha1);
+    original = ReadList(EncodingOf(original));  // the MD5 digest of the signed part as read
+    ASSERT_TRUE(original.m_bHasDigest16);
     const auto stored = Stored(original);
     EXPECT_EQ(LoadInto(loaded, stored), kNothingThrown);
     EXPECT_TRUE(State(loaded) == State(original) && loaded.m_entries[0]->m_serialNumber.m_bNegative);
-    // Format 0 has no SHA-1 flag: the 16-bit flag and 20 octets after the MD5 digest go.
-    constexpr std::size_t kAlgorithm = 257, kSha1Flag = kAlgorithm + 4 + 2 + 16, kEntries = kSha1Flag + 22;
+    // Format 0 has no SHA-1 flag: the 16-bit flag after the MD5 digest goes.
+    constexpr std::size_t kAlgorithm = 257, kSha1Flag = kAlgorithm + 4 + 2 + 16, kEntries = kSha1Flag + 2;
     auto format0 = stored;
     format0[0] = 0;
     format0.erase(format0.begin() + kSha1Flag, format0.begin() + kEntries);

@@ -129,8 +129,11 @@ void VerifyIssued(const CCertificate& certificate, const std::string& path, cons
 // Fails unless `crl` names `issuer`'s subject, its signature verifies with that key and it is current.
 void VerifyCRL(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& issuer,
                const std::string& issuerPath);
+// Fails when `crl` has a critical extension the library does not apply (a delta list, an issuing
+// distribution point, an entry of another issuer ...): such a list must not decide revocation.
+void RequireDecisive(const CCertificateRevocationList& crl, const std::string& crlPath);
 // The index of the entry of `crl` revoking the certificate, -1 when there is none; fails when
-// the list is of another issuer.
+// the list is of another issuer or cannot decide revocation.
 int FindRevocation(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& certificate,
                    const std::string& certificatePath);
 

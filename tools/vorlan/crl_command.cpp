@@ -18,10 +18,18 @@ void VerifyCRL(const CCertificateRevocationList& crl, const std::string& crlPath
                       ", next update " + crl.m_nextUpdate.GetTimeAsString(1, 0).str() + ")");
 }
 
+void RequireDecisive(const CCertificateRevocationList& crl, const std::string& crlPath) {
+    const CString unknown = crl.GetUnknownCriticalExtension();
+    if (!unknown.IsEmpty())
+        throw Failure(crlPath + ": its critical extension " + unknown.str() +
+                      " is not applied here, so the list cannot decide revocation");
+}
+
 int FindRevocation(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& certificate,
                    const std::string& certificatePath) {
     if (!(crl.m_issuer == certificate.m_issuer))
         throw Failure(crlPath + ": not a list of the issuer of " + certificatePath);
+    RequireDecisive(crl, crlPath);
     return crl.FindSerial(certificate.m_serialNumber);
 }
 
@@ -43,7 +51,9 @@ void Show(const std::string& path) {
 }
 
 void Verify(const std::string& path, const std::string& issuerPath) {
-    VerifyCRL(ReadCRL(path), path, ReadCertificate(issuerPath), issuerPath);
+    const CCertificateRevocationList crl = ReadCRL(path);
+    VerifyCRL(crl, path, ReadCertificate(issuerPath), issuerPath);
+    RequireDecisive(crl, path);
     std::printf("%s: OK\n", path.c_str());
 }
 

@@ -1,5 +1,6 @@
 #include "vorlan/asn1/constructed.h"
 
+#include <mutex>
 #include <utility>
 
 #include "vorlan/asn1/tagged.h"
@@ -15,9 +16,19 @@ void propagate(const CASN1ComponentArray& components, void (CASN1Type::*setter)(
 
 }  // namespace
 
+void CASN1_CONSTRUCTED_TYPE::buildOnce() const {
+    static std::mutex building;
+    const std::lock_guard<std::mutex> lock(building);
+    if (!m_bDeferred.load(std::memory_order_relaxed)) return;
+    const_cast<CASN1_CONSTRUCTED_TYPE*>(this)->buildComponents();
+    m_bDeferred.store(false, std::memory_order_release);
+}
+
 CASN1_CONSTRUCTED_TYPE& CASN1_CONSTRUCTED_TYPE::operator=(const CASN1_CONSTRUCTED_TYPE& other) {
     if (this == &other) return *this;
+    other.buildDeferred();
     CASN1_PRIMITIVE_TYPE::operator=(other);
+    releaseDeferred();
     m_components.SetSize(0);
     for (int i = 0; i < other.m_components.GetSize(); ++i) {
         const CASN1Type* component = other.m_components[i];
@@ -28,7 +39,9 @@ CASN1_CONSTRUCTED_TYPE& CASN1_CONSTRUCTED_TYPE::operator=(const CASN1_CONSTRUCTE
 
 void CASN1_CONSTRUCTED_TYPE::operatorMOVE(CASN1_CONSTRUCTED_TYPE& source) {
     if (this == &source) return;
+    source.buildDeferred();
     CASN1_PRIMITIVE_TYPE::operatorMOVE(source);
+    releaseDeferred();
     m_components.SetSize(0);
     const int n = source.m_components.GetSize();
     m_components.SetSize(n);
@@ -38,6 +51,7 @@ void CASN1_CONSTRUCTED_TYPE::operatorMOVE(CASN1_CONSTRUCTED_TYPE& source) {
 
 void CASN1_CONSTRUCTED_TYPE::AddObject(CASN1Type* component) {
     std::unique_ptr<CASN1Type> owned(component);
+    buildDeferred();
     m_components.Add(component);
     owned.release();
 }
@@ -58,6 +72,7 @@ void CASN1_CONSTRUCTED_TYPE::addConstructedComponent(CASN1Type* component) {
 
 void CASN1_CONSTRUCTED_TYPE::clear() {
     CASN1_PRIMITIVE_TYPE::clear();
+    releaseDeferred();
     m_components.SetSize(0);
 }
 
@@ -71,6 +86,7 @@ unsigned long CASN1_CONSTRUCTED_TYPE::sumComponentLengths() const {
 
 void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag,
                                            unsigned char tag) const {
+    buildDeferred();
     if (!m_bConstructed) {
         CASN1_PRIMITIVE_TYPE::writeEncoding(out, contentsOnly, useTag, tag);
         return;
@@ -98,6 +114,7 @@ void CASN1_CONSTRUCTED_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsO
 }
 
 void CASN1_CONSTRUCTED_TYPE::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
+    buildDeferred();
     if (!m_bConstructed) {
         CASN1_PRIMITIVE_TYPE::writeBackward(out);
         return;
@@ -123,6 +140,7 @@ void CASN1_CONSTRUCTED_TYPE::writeBackward(vorlan::detail::CBackwardBuffer& out)
 }
 
 void CASN1_CONSTRUCTED_TYPE::writeClearContents(CBufferedFilterNS& out) const {
+    buildDeferred();
     if (!m_bConstructed) {
         CASN1_PRIMITIVE_TYPE::writeClearContents(out);
         return;
@@ -132,6 +150,7 @@ void CASN1_CONSTRUCTED_TYPE::writeClearContents(CBufferedFilterNS& out) const {
 }
 
 unsigned long CASN1_CONSTRUCTED_TYPE::getEncodedLength(int contentsOnly) const {
+    buildDeferred();
     if (!m_bConstructed) return CASN1_PRIMITIVE_TYPE::getEncodedLength(contentsOnly);
     const unsigned long s = componentsLength(false);
     if (contentsOnly) return s;
@@ -139,6 +158,7 @@ unsigned long CASN1_CONSTRUCTED_TYPE::getEncodedLength(int contentsOnly) const {
 }
 
 unsigned long CASN1_CONSTRUCTED_TYPE::getClearContentsLength() const {
+    buildDeferred();
     if (!m_bConstructed) return CASN1_PRIMITIVE_TYPE::getClearContentsLength();
     unsigned long total = 0;
     for (int i = 0; i < m_components.GetSize(); ++i)
@@ -147,6 +167,7 @@ unsigned long CASN1_CONSTRUCTED_TYPE::getClearContentsLength() const {
 }
 
 void CASN1_CONSTRUCTED_TYPE::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
+    buildDeferred();
     if (!m_bConstructed) {
         CASN1_PRIMITIVE_TYPE::buildImplicitTAGGED(tagged);
         return;
@@ -165,6 +186,7 @@ void CASN1_CONSTRUCTED_TYPE::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
 }
 
 int CASN1_CONSTRUCTED_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
+    buildDeferred();
     if (!tagged.m_bConstructed) return CASN1_PRIMITIVE_TYPE::fromImplicit(tagged);
     if (!allowsConstructed()) return 0;
     m_bConstructed = 1;
@@ -182,21 +204,25 @@ int CASN1_CONSTRUCTED_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
 }
 
 void CASN1_CONSTRUCTED_TYPE::OnOffAlignLeft(int on) const {
+    buildDeferred();
     SetMode(m_bAlignLeft, on);
     propagate(m_components, &CASN1Type::OnOffAlignLeft, on);
 }
 
 void CASN1_CONSTRUCTED_TYPE::OnOffClearAfterGet(int on) const {
+    buildDeferred();
     SetMode(m_bClearAfterGet, on);
     propagate(m_components, &CASN1Type::OnOffClearAfterGet, on);
 }
 
 void CASN1_CONSTRUCTED_TYPE::OnOffSorted(int on) const {
+    buildDeferred();
     SetMode(m_bSorted, on);
     propagate(m_components, &CASN1Type::OnOffSorted, on);
 }
 
 void CASN1_CONSTRUCTED_TYPE::Dump(unsigned long indent, CFile* file) const {
+    buildDeferred();
     if (!m_bConstructed) {
         CASN1_PRIMITIVE_TYPE::Dump(indent, file);
         return;

@@ -1,7 +1,10 @@
 // CASN1_CONSTRUCTED_TYPE: a value that is either primitive (contents octets) or
-// constructed (an owned, ordered list of component values).
+// constructed (an owned, ordered list of component values). A subclass may leave its
+// components to be built on first use from octets it keeps (deferComponents); every accessor,
+// copy, move, encoding and walk of this class builds them first.
 #pragma once
 
+#include <atomic>
 #include <utility>
 
 #include "vorlan/asn1/primitive.h"
@@ -19,11 +22,12 @@ public:
     // Appends; the value owns the component from now on.
     virtual void AddObject(CASN1Type* component);
 
-    const CASN1ComponentArray& GetComponents() const { return m_components; }
-    CASN1ComponentArray& GetComponents() { return m_components; }
+    const CASN1ComponentArray& GetComponents() const { return buildDeferred(), m_components; }
+    CASN1ComponentArray& GetComponents() { return buildDeferred(), m_components; }
     // Bounds-checked access: an index out of range or an empty slot is a decoding failure.
-    int GetCount() const { return m_components.GetSize(); }
+    int GetCount() const { return buildDeferred(), m_components.GetSize(); }
     const CASN1Type& GetComponent(int index) const {
+        buildDeferred();
         if (index < 0 || index >= m_components.GetSize() || !m_components[index]) throwNoComponent(index);
         return *m_components[index];
     }
@@ -61,9 +65,25 @@ protected:
         return pass->Length(this, writing, [this] { return sumComponentLengths(); });
     }
 
+    // The components are left to buildComponents, which the first use calls once (safe between
+    // threads); clear, an assignment and a move into this value drop that state.
+    void deferComponents() { m_bDeferred.store(true, std::memory_order_release); }
+    int hasDeferredComponents() const { return m_bDeferred.load(std::memory_order_acquire); }
+    // Drops the state without building, for a move that hands the octets on with it; 1 when it was set.
+    int releaseDeferred() { return m_bDeferred.exchange(false, std::memory_order_acq_rel); }
+    // Fills m_components of a value left with deferComponents.
+    virtual void buildComponents() {}
+    // Builds deferred components now.
+    void buildDeferred() const {
+        if (hasDeferredComponents()) buildOnce();
+    }
+
     CASN1ComponentArray m_components;
 
 private:
+    void buildOnce() const;
     unsigned long sumComponentLengths() const;
     [[noreturn]] void throwNoComponent(int index) const;
+
+    mutable std::atomic<bool> m_bDeferred{false};
 };

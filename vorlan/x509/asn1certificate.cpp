@@ -47,7 +47,7 @@ void CASN1_Certificate::SetDataTo(CCertificate& certificate) const {
     const CASN1Type& data = reader.Next(kASN1Sequence, "tbsCertificate");
     CCertificate read;
     vorlan::detail::ReadCertificateData(data, read);
-    readSignature(reader, data, read, "Invalid Certificate's signature");
+    readSignature(reader, data, read, "Certificate contents is not valid", "Invalid Certificate's signature");
     read.m_abReceived = m_abReceived;
     certificate = read;
 }

@@ -57,7 +57,7 @@ int CASN1_CertificateRevocationList::decodeScanned(CDEREncoding& der) {
     octets = der.MemoryWindow(static_cast<DWORD>(start), static_cast<DWORD>(length));
     const std::unique_ptr<CASN1_SEQUENCE> scanned =
         octets ? vorlan::detail::ScanCRL(octets, static_cast<DWORD>(length), nullptr) : nullptr;
-    return scanned && vorlan::detail::Passes([&] { CheckCRL(*scanned, 0); }) && deferComponents(der, start, start + length);
+    return scanned && vorlan::detail::Passes([&] { CheckCRL(*scanned, 0); }) && deferReceived(der, start, start + length);
 }
 
 void CASN1_CertificateRevocationList::GetDataFrom(const CCertificateRevocationList& crl) {
@@ -71,18 +71,16 @@ void CASN1_CertificateRevocationList::SetDataTo(CCertificateRevocationList& crl)
     std::unique_ptr<CASN1_SEQUENCE> scanned;
     if (hasDeferredComponents())
         scanned = vorlan::detail::ScanCRL(m_abReceived.GetData(), static_cast<DWORD>(m_abReceived.GetSize()), &entries);
-    if (!scanned) BuildComponents();
     const CASN1_CONSTRUCTED_TYPE& list = scanned ? *scanned : static_cast<const CASN1_CONSTRUCTED_TYPE&>(*this);
     vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(list, kASN1Sequence, 1, "CertificateList");
     const CASN1Type& data = reader.Next(kASN1Sequence, "tbsCertList");
     CCertificateRevocationList read;
     vorlan::detail::ReadCRLData(data, read);
     if (scanned) vorlan::detail::MoveEntries(entries, read.m_entries);
-    readSignature(reader, data, read, "CRL contents is not valid (cannot get signature)");
+    readSignature(reader, data, read, "CRL contents is not valid", "CRL contents is not valid (cannot get signature)");
     crl = std::move(read);
 }
 
 int CASN1_CertificateRevocationList::isValid(const CASN1Type* value, int anyTag) {
-    if (const auto* list = dynamic_cast<const CASN1_SignedStructure*>(value)) list->BuildComponents();
     return vorlan::detail::Passes([&] { CheckCRL(*value, anyTag); });
 }

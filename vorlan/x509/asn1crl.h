@@ -15,8 +15,8 @@ public:
     explicit CASN1_CertificateRevocationList(const CCertificateRevocationList& crl);
     // Decodes and checks the shape; otherwise the value is cleared and the decoding exception
     // says "CRL contents is not valid" and which field failed. A list in memory in plain DER
-    // is checked by one scan of its octets, and its components are built when first used
-    // (see CASN1_SignedStructure::BuildComponents); SetDataTo reads it from the octets.
+    // is checked by one scan of its octets, and its components are built when first used;
+    // SetDataTo reads it from the octets.
     explicit CASN1_CertificateRevocationList(CDEREncoding& der);
     DECLARE_ASN1_VALUE_COPIES(CASN1_CertificateRevocationList)
     CASN1_CertificateRevocationList& operator=(const CASN1_CertificateRevocationList& other) = default;

@@ -66,10 +66,16 @@ void CCertificate::ForgetSignedPart() {
     m_abReceived.RemoveAll();
 }
 
-void CCertificate::DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+void CCertificate::EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const {
     CASN1_CertificateData data;
     vorlan::detail::BuildCertificateData(data, *this, algorithm);
-    vorlan::detail::DigestEncoding(algorithm, data, digest);
+    data.encodeTo(out);
+}
+
+void CCertificate::EncodeReadAgain(const CByteArray& octets, CByteArray& out) const {
+    CCertificate read;
+    vorlan::detail::ReadCertificateData(*vorlan::detail::DecodedOctets(octets), read);
+    read.EncodeFields(*vorlan::detail::FindSignatureAlgorithm(read.m_nSignatureAlgorithm), out);
 }
 
 void CCertificate::SetDataTo(CRSAPublicKey& key) const {
@@ -103,7 +109,7 @@ int CCertificate::IsPresentInCRL(const CCertificateRevocationList& crl) const {
 }
 
 void CCertificate::GetEncoding(CByteArray& out) const {
-    if (m_abReceived.GetSize() > 0)
+    if (m_abReceived.GetSize() > 0 && FieldsAreSigned())
         out = m_abReceived;
     else
         CASN1_Certificate(*this).encodeTo(out);
@@ -186,6 +192,7 @@ void CCertificate::Serialize(CArchive& ar) {
     loaded.m_notBefore.Serialize(ar);
     loaded.m_notAfter.Serialize(ar);
     loaded.m_subject.Serialize(ar);
+    loaded.BindLoadedDigests();
     *this = loaded;
 }
 

@@ -47,8 +47,9 @@ public:
     // with its sign); the revocation dates are not looked at.
     int IsPresentInCRL(const CCertificateRevocationList& crl) const;
 
-    // The DER of the certificate: the octets it was read from, when it was read from DER and
-    // not signed since (they keep extensions and unique identifiers); else built from the fields.
+    // The DER of the certificate: the octets it was read from, when it was read from DER, not
+    // signed since and its fields are still those read (the octets keep extensions and unique
+    // identifiers); else built from the fields.
     void GetEncoding(CByteArray& out) const;
     // The extensions of the received octets (none for a certificate not read from DER); the
     // decoding exception naming the field for malformed ones.
@@ -81,7 +82,8 @@ private:
     friend class CASN1_Certificate;
     friend class CASN1_CertificateData;
 
-    void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
+    void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const override;
+    void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const override;
     void Signed() override { m_abReceived.RemoveAll(); }
     // Drops the cached digests and the received octets: the signed part is another one.
     void ForgetSignedPart();

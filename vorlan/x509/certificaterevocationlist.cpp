@@ -9,6 +9,7 @@
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/crldata.h"
 #include "vorlan/x509/signaturealgorithm.h"
+#include "vorlan/x509/structurecheck.h"
 
 IMPLEMENT_SERIAL(CCertificateRevocationList, CObject, VERSIONABLE_SCHEMA | 0)
 
@@ -85,6 +86,7 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(const CCertifi
     copies.SetSize(0, other.m_entries.GetSize());
     for (int i = 0; i < other.m_entries.GetSize(); ++i)
         copies.Add(other.m_entries[i] ? new CCRLEntry(*other.m_entries[i]) : nullptr);
+    CSignedObject::operator=(other);
     CopyFields(other);
     vorlan::detail::MoveEntries(copies, m_entries);
     return *this;
@@ -92,6 +94,7 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(const CCertifi
 
 CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRevocationList&& other) {
     if (this == &other) return *this;
+    CSignedObject::operator=(std::move(other));
     CopyFields(other);
     vorlan::detail::MoveEntries(other.m_entries, m_entries);
     other.Reindex();
@@ -99,7 +102,6 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRe
 }
 
 void CCertificateRevocationList::CopyFields(const CCertificateRevocationList& other) {
-    CSignedObject::operator=(other);
     m_lastUpdate = other.m_lastUpdate;
     m_nextUpdate = other.m_nextUpdate;
     m_issuer = other.m_issuer;
@@ -114,20 +116,23 @@ void CCertificateRevocationList::Done() {
     Reindex();
 }
 
-int CCertificateRevocationList::HasUnknownCriticalExtension() const {
+int CCertificateRevocationList::HasUnknownCriticalExtension() const { return !GetUnknownCriticalExtension().IsEmpty(); }
+
+CString CCertificateRevocationList::GetUnknownCriticalExtension() const {
     static constexpr const char* kInforming[] = {"2.5.29.20", "2.5.29.35", "2.5.29.21", "2.5.29.24"};
-    const auto unknown = [](const CCertificateExtensionArray& extensions) {
+    const auto unknown = [](const CCertificateExtensionArray& extensions) -> const CCertificateExtension* {
         for (int i = 0; i < extensions.GetSize(); ++i)
             if (extensions[i].m_bCritical &&
                 std::none_of(std::begin(kInforming), std::end(kInforming),
                              [&](const char* known) { return extensions[i].m_strIdentifier == known; }))
-                return true;
-        return false;
+                return &extensions[i];
+        return nullptr;
     };
-    if (unknown(m_extensions)) return 1;
+    if (const CCertificateExtension* extension = unknown(m_extensions)) return extension->m_strIdentifier;
     for (int i = 0; i < m_entries.GetSize(); ++i)
-        if (m_entries[i] && unknown(m_entries[i]->m_extensions)) return 1;
-    return 0;
+        if (const CCertificateExtension* extension = m_entries[i] ? unknown(m_entries[i]->m_extensions) : nullptr)
+            return extension->m_strIdentifier;
+    return CString();
 }
 
 int CCertificateRevocationList::IsSignatureOKFor(const CCertificate& issuer) const {
@@ -143,10 +148,17 @@ int CCertificateRevocationList::FindSerial(const CSerialNumber& serial) const {
 
 void CCertificateRevocationList::Reindex() const { m_pIndex.reset(); }
 
-void CCertificateRevocationList::DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const {
+void CCertificateRevocationList::EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm,
+                                              CByteArray& out) const {
     CASN1_CertificateRevocationListData data;
     vorlan::detail::BuildCRLData(data, *this, algorithm);
-    vorlan::detail::DigestEncoding(algorithm, data, digest);
+    data.encodeTo(out);
+}
+
+void CCertificateRevocationList::EncodeReadAgain(const CByteArray& octets, CByteArray& out) const {
+    CCertificateRevocationList read;
+    vorlan::detail::ReadCRLData(*vorlan::detail::DecodedOctets(octets), read);
+    read.EncodeFields(*vorlan::detail::FindSignatureAlgorithm(read.m_nSignatureAlgorithm), out);
 }
 
 CCertificateRevocationList::operator CString() const {
@@ -197,6 +209,7 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
         if (loaded.m_bVersion > 1) AfxThrowArchiveException(CArchiveException::generic);
         loaded.m_extensions.Serialize(ar);
     }
+    loaded.BindLoadedDigests();
     *this = std::move(loaded);
 }
 

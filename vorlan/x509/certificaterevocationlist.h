@@ -48,6 +48,8 @@ public:
     // less or otherwise than its entries say (a delta list, a partial or indirect one), and a
     // caller should refuse it. The signature check does not look at it.
     int HasUnknownCriticalExtension() const;
+    // The identifier of the first such extension, the list's before its entries'; empty when there is none.
+    CString GetUnknownCriticalExtension() const;
 
     // "CRL issued by:", the issuer, both times and the entries, last entry first.
     operator CString() const;  // NOLINT: the client's text conversion
@@ -71,8 +73,9 @@ private:
     friend class CASN1_CertificateRevocationListData;
     class CSerialIndex;
 
-    void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const override;
-    // Every field but the entries; the index is dropped.
+    void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const override;
+    void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const override;
+    // Every field but the entries and CSignedObject's; the index is dropped.
     void CopyFields(const CCertificateRevocationList& other);
 
     mutable std::unique_ptr<CSerialIndex> m_pIndex;

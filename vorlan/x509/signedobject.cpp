@@ -7,6 +7,14 @@
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
 
+namespace {
+
+bool SameOctets(const CByteArray& a, const CByteArray& b) {
+    return a.GetSize() == b.GetSize() && std::memcmp(a.GetData(), b.GetData(), static_cast<std::size_t>(a.GetSize())) == 0;
+}
+
+}  // namespace
+
 CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
     if (this == &other) return *this;
     m_nSignatureAlgorithm = other.m_nSignatureAlgorithm;
@@ -19,6 +27,14 @@ CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
     if (m_bHasDigestSha1) std::memcpy(m_digestSha1, other.m_digestSha1, sizeof m_digestSha1);
     m_bHasDigestSha256 = other.m_bHasDigestSha256;
     if (m_bHasDigestSha256) std::memcpy(m_digestSha256, other.m_digestSha256, sizeof m_digestSha256);
+    m_abSignedPart = other.m_abSignedPart;
+    return *this;
+}
+
+CSignedObject& CSignedObject::operator=(CSignedObject&& other) {
+    CByteArray signedPart = std::move(other.m_abSignedPart);
+    *this = other;
+    m_abSignedPart = std::move(signedPart);
     return *this;
 }
 
@@ -27,6 +43,28 @@ void CSignedObject::ForgetDigests() {
     std::memset(m_digest16, 0, sizeof m_digest16);
     std::memset(m_digestSha1, 0, sizeof m_digestSha1);
     std::memset(m_digestSha256, 0, sizeof m_digestSha256);
+    m_abSignedPart.RemoveAll();
+}
+
+int CSignedObject::FieldsAreSigned() const {
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+    if (!algorithm || m_abSignedPart.GetSize() == 0) return 0;
+    CByteArray now, then;
+    const int written = vorlan::detail::Passes([&] {
+        EncodeFields(*algorithm, now);
+        if (!SameOctets(now, m_abSignedPart)) EncodeReadAgain(m_abSignedPart, then);
+    });
+    return written && (SameOctets(now, m_abSignedPart) || SameOctets(now, then));
+}
+
+void CSignedObject::BindLoadedDigests() {
+    if (!m_bHasDigest16 && !m_bHasDigestSha1 && !m_bHasDigestSha256) return;
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+    CByteArray fields;
+    if (algorithm && vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
+        m_abSignedPart = fields;
+    else
+        ForgetDigests();
 }
 
 std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {
@@ -37,10 +75,15 @@ std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {
 
 const BYTE* CSignedObject::CachedDigest(const vorlan::detail::SSignatureAlgorithm& algorithm) const {
     const auto [field, flag] = const_cast<CSignedObject*>(this)->DigestField(algorithm.digestSize);
-    return *flag ? field : nullptr;
+    return *flag && FieldsAreSigned() ? field : nullptr;
 }
 
-void CSignedObject::CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, const BYTE* digest) {
+void CSignedObject::CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray&& signedPart,
+                                const BYTE* digest) {
+    if (!SameOctets(signedPart, m_abSignedPart)) {
+        ForgetDigests();
+        m_abSignedPart = std::move(signedPart);
+    }
     const auto [field, flag] = DigestField(algorithm.digestSize);
     std::memcpy(field, digest, static_cast<std::size_t>(algorithm.digestSize));
     *flag = 1;
@@ -52,18 +95,17 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
     const vorlan::detail::SSignatureAlgorithm& row = vorlan::detail::SigningAlgorithm(algorithm);
     const unsigned k = key.RsaOutputSize();
     if (k > kFieldSize) vorlan::detail::ThrowUnlockFormatted("CCertificate::SignWith fails - key.RsaOutputSize() = %d", k);
+    CByteArray signedPart;
+    EncodeFields(row, signedPart);
     BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
-    if (const BYTE* cached = CachedDigest(row))
-        std::memcpy(digest, cached, static_cast<std::size_t>(row.digestSize));
-    else
-        DigestFields(row, digest);
+    vorlan::detail::DigestOctets(row, {signedPart.GetData(), static_cast<std::size_t>(signedPart.GetSize())}, digest);
     BYTE signature[kFieldSize];
     key.LockDigest(row.digest, digest, signature, kFieldSize);
     // Nothing has changed up to here.
     std::memcpy(m_signature, signature, kFieldSize);
     m_nSignatureAlgorithm = row.value;
     m_wSignatureBits = static_cast<WORD>(8 * k);
-    CacheDigest(row, digest);
+    CacheDigest(row, std::move(signedPart), digest);
     Signed();
 }
 
@@ -71,23 +113,28 @@ int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const {
     const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     if (!algorithm || m_wSignatureBits > kMaxBits) return 0;
     BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
+    CByteArray fields;
     if (const BYTE* cached = CachedDigest(*algorithm))
         std::memcpy(digest, cached, static_cast<std::size_t>(algorithm->digestSize));
-    else if (!vorlan::detail::Passes([&] { DigestFields(*algorithm, digest); }))
+    else if (vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
+        vorlan::detail::DigestOctets(*algorithm, {fields.GetData(), static_cast<std::size_t>(fields.GetSize())}, digest);
+    else
         return 0;
     const std::size_t octets = (m_wSignatureBits + 7u) / 8u;
     return vorlan::detail::IsSignatureOK(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
 }
 
 void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {
-    const auto digest = [&ar](int& flag, auto& octets) {
-        WORD stored = flag ? 1 : 0;
-        if (ar.IsStoring())
+    const bool current = ar.IsStoring() && FieldsAreSigned();
+    const auto digest = [&ar, current](int& flag, auto& octets) {
+        WORD stored = current && flag ? 1 : 0;
+        if (ar.IsStoring()) {
             ar << stored;
-        else
+        } else {
             ar >> stored;
-        flag = stored != 0;
-        if (flag) SerializeOctets(ar, octets);
+            flag = stored != 0;
+        }
+        if (stored) SerializeOctets(ar, octets);
     };
     digest(m_bHasDigest16, m_digest16);
     if (format >= 1) digest(m_bHasDigestSha1, m_digestSha1);

@@ -1,6 +1,9 @@
 // CSignedObject: the RSA signature of a signed structure (a certificate, a revocation list)
 // with the cached digests of its signed part: signing, the signature check, and the archive
 // pieces of these fields. The structure says how its signed part is built from its fields.
+// The cached digests are of the signed part's octets kept beside them (as received, as signed
+// or as loaded) and count only while the fields are still those of these octets: the fields
+// are public, so every use compares them (as DER) instead of trusting a setter to say so.
 #pragma once
 
 #include <cstddef>
@@ -19,15 +22,15 @@ public:
     static constexpr int kFieldSize = CRSAPublicKey::kFieldSize;
     static constexpr unsigned short kMaxBits = CRSAPublicKey::kMaxBits;
 
-    // Signs with SHA-1 with RSA: the cached SHA-1 digest, or that of the signed part built
-    // from the fields (then cached). A key longer than 2,048 bits raises CUnlockException and,
-    // like any failure, changes nothing.
+    // Signs with SHA-1 with RSA the signed part built from the fields (its digest then cached).
+    // A key longer than 2,048 bits raises CUnlockException and, like any failure, changes nothing.
     void SignWith(const CRSAPrivateKey& key);
     // The same with `algorithm`, 2 (SHA-1) or 3 (SHA-256) with RSA; another value raises
     // CNotSupportedException.
     void SignWith(const CRSAPrivateKey& key, int algorithm);
-    // 1 when the signature is that of the signed part under the key, else 0. The signature
-    // must be exactly as long as the key's modulus, whatever the stored bit counts say.
+    // 1 when the signature is that of the signed part under the key, else 0: the signed part as
+    // received or signed while the fields are still its fields, else as the fields build it. The
+    // signature must be exactly as long as the key's modulus, whatever the stored bit counts say.
     int IsSignatureOKFor(const CRSAPublicKey& key) const;
 
     int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, each with RSA
@@ -48,26 +51,41 @@ protected:
     // The algorithm, the signature and its length; both flags, and a digest only where its
     // flag is set.
     CSignedObject& operator=(const CSignedObject& other);
+    // The same, the signed part the digests are of taken over (a list's may be large).
+    CSignedObject& operator=(CSignedObject&& other);
     ~CSignedObject() override = default;
 
-    // The digest with `algorithm` of the DER signed part built from the fields; the decoding
-    // exception when they cannot be written.
-    virtual void DigestFields(const vorlan::detail::SSignatureAlgorithm& algorithm, BYTE* digest) const = 0;
+    // The DER of the signed part built from the fields with `algorithm`; the decoding exception
+    // when they cannot be written.
+    virtual void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const = 0;
+    // The fields of the signed part `octets` (a DER signed part of this kind) built into DER
+    // again; the decoding exception when it does not read.
+    virtual void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const = 0;
     // A new signature replaces the one the object was received with.
     virtual void Signed() {}
 
+    // 1 when the fields are those of the signed part the digests were taken of: they build the
+    // same DER as that signed part's own fields (the octets themselves, when they are DER as
+    // the fields write it). 0 without a signed part, or when the fields cannot be written.
+    int FieldsAreSigned() const;
+    // Drops the digests and the signed part they are of.
     void ForgetDigests();
+    // After loading: the digests loaded are of the fields loaded (dropped when those cannot be written).
+    void BindLoadedDigests();
     // The cache field of a digest size (16 MD2 or MD5, 20 SHA-1, 32 SHA-256) and its flag.
     std::pair<BYTE*, int*> DigestField(int size);
-    // The cached digest of the algorithm's size, null when none is cached.
+    // The cached digest of the algorithm's size, null when none is cached or the fields are no
+    // longer those it was taken of.
     const BYTE* CachedDigest(const vorlan::detail::SSignatureAlgorithm& algorithm) const;
-    void CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, const BYTE* digest);
+    // Caches `digest`, of `signedPart` with `algorithm`; the other digests are dropped unless
+    // they are of the same octets.
+    void CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray&& signedPart, const BYTE* digest);
 
     // The record format to write: 2 only when a SHA-256 digest is cached, so that what has no
     // SHA-256 in it archives in format 1 as before.
     BYTE RecordFormat() const { return m_bHasDigestSha256 ? 2 : 1; }
     // Each digest after its 16-bit flag; record format 0 has no SHA-1 digest, formats 0 and 1
-    // no SHA-256 digest.
+    // no SHA-256 digest. Digests of fields since changed are stored as absent.
     void SerializeDigests(CArchive& ar, BYTE format);
     // Loading: a record format past 2, an unknown algorithm or a bit count past 2,048 (the
     // bit counts say how many octets of the fixed fields count) is the generic archive
@@ -81,4 +99,8 @@ protected:
         else if (ar.Read(field, N) != N)
             AfxThrowArchiveException(CArchiveException::endOfFile);
     }
+
+private:
+    // The DER signed part the cached digests are of; empty when none is cached.
+    CByteArray m_abSignedPart;
 };

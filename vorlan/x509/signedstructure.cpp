@@ -1,10 +1,31 @@
 #include "vorlan/x509/signedstructure.h"
 
 #include <cstring>
-#include <mutex>
 #include <utility>
 
 #include "vorlan/x509/signaturealgorithm.h"
+
+namespace {
+
+// The signature AlgorithmIdentifier of a signed part: its first SEQUENCE, after the version and
+// serial number of a certificate or the version of a list.
+const CASN1Type& SignedAlgorithm(const CASN1Type& signedPart) {
+    vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(signedPart, kASN1Sequence, 1, "signed part");
+    for (;;) {
+        if (const CASN1Type* algorithm = reader.Optional(kASN1Sequence)) return *algorithm;
+        reader.NextAny("signature");
+    }
+}
+
+bool SameEncoding(const CASN1Type& a, const CASN1Type& b) {
+    CByteArray first, second;
+    a.encodeTo(first);
+    b.encodeTo(second);
+    return first.GetSize() == second.GetSize() &&
+           std::memcmp(first.GetData(), second.GetData(), static_cast<std::size_t>(first.GetSize())) == 0;
+}
+
+}  // namespace
 
 CASN1_SignedStructure::CASN1_SignedStructure(CASN1Type* signedPart, CASN1_AlgorithmIdentifier* algorithm,
                                              CASN1_BIT_STRING* signature) {
@@ -17,8 +38,6 @@ CASN1_SignedStructure::CASN1_SignedStructure(CASN1Type* signedPart, CASN1_Algori
 
 CASN1_SignedStructure& CASN1_SignedStructure::operator=(const CASN1_SignedStructure& other) {
     if (this == &other) return *this;
-    other.BuildComponents();
-    m_bDeferred.store(false, std::memory_order_release);  // this value's own octets go
     CASN1_CONSTRUCTED_TYPE::operator=(other);
     m_abReceived = other.m_abReceived;
     m_dwSignedOffset = other.m_dwSignedOffset;
@@ -28,11 +47,12 @@ CASN1_SignedStructure& CASN1_SignedStructure::operator=(const CASN1_SignedStruct
 
 void CASN1_SignedStructure::operatorMOVE(CASN1_SignedStructure& source) {
     if (this == &source) return;
+    const int deferred = source.releaseDeferred();  // the octets to build from move along
     CASN1_CONSTRUCTED_TYPE::operatorMOVE(source);
     m_abReceived = std::move(source.m_abReceived);
     m_dwSignedOffset = std::exchange(source.m_dwSignedOffset, 0);
     m_dwSignedLength = std::exchange(source.m_dwSignedLength, 0);
-    m_bDeferred.store(source.m_bDeferred.exchange(false), std::memory_order_release);
+    if (deferred) deferComponents();
 }
 
 void CASN1_SignedStructure::clear() {
@@ -43,10 +63,10 @@ void CASN1_SignedStructure::clear() {
 void CASN1_SignedStructure::forgetReceived() {
     m_abReceived.RemoveAll();
     m_dwSignedOffset = m_dwSignedLength = 0;
-    m_bDeferred.store(false, std::memory_order_release);
+    releaseDeferred();
 }
 
-int CASN1_SignedStructure::deferComponents(CDEREncoding& der, long start, long end) {
+int CASN1_SignedStructure::deferReceived(CDEREncoding& der, long start, long end) {
     clear();
     keepReceived(der, start, end);
     if (m_dwSignedLength == 0) {
@@ -56,87 +76,16 @@ int CASN1_SignedStructure::deferComponents(CDEREncoding& der, long start, long e
     }
     m_bConstructed = 1;
     m_bIndefinite = 0;
-    m_bDeferred.store(true, std::memory_order_release);
+    deferComponents();
     return 1;
 }
 
-void CASN1_SignedStructure::BuildComponents() const {
-    if (!hasDeferredComponents()) return;
-    static std::mutex building;
-    const std::lock_guard<std::mutex> lock(building);
-    if (!m_bDeferred.load(std::memory_order_relaxed)) return;
+void CASN1_SignedStructure::buildComponents() {
     // A private copy: decoded values may keep windows on the stream they were read from.
     CDEREncoding der(0, m_abReceived);
     CASN1_SEQUENCE decoded;
     decoded.decodeFrom(der);
-    const_cast<CASN1_SignedStructure*>(this)->CASN1_CONSTRUCTED_TYPE::operatorMOVE(decoded);
-    m_bDeferred.store(false, std::memory_order_release);
-}
-
-void CASN1_SignedStructure::AddObject(CASN1Type* component) {
-    BuildComponents();
-    CASN1_SEQUENCE::AddObject(component);
-}
-
-void CASN1_SignedStructure::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag,
-                                          unsigned char tag) const {
-    BuildComponents();
-    CASN1_SEQUENCE::writeEncoding(out, contentsOnly, useTag, tag);
-}
-
-void CASN1_SignedStructure::writeBackward(vorlan::detail::CBackwardBuffer& out) const {
-    BuildComponents();
-    CASN1_SEQUENCE::writeBackward(out);
-}
-
-void CASN1_SignedStructure::writeClearContents(CBufferedFilterNS& out) const {
-    BuildComponents();
-    CASN1_SEQUENCE::writeClearContents(out);
-}
-
-void CASN1_SignedStructure::buildImplicitTAGGED(CASN1_TAGGED& tagged) {
-    BuildComponents();
-    CASN1_SEQUENCE::buildImplicitTAGGED(tagged);
-}
-
-int CASN1_SignedStructure::fromImplicit(CASN1_TAGGED& tagged) {
-    BuildComponents();
-    return CASN1_SEQUENCE::fromImplicit(tagged);
-}
-
-int CASN1_SignedStructure::fromExplicit(CASN1_TAGGED& tagged) {
-    BuildComponents();
-    return CASN1_SEQUENCE::fromExplicit(tagged);
-}
-
-unsigned long CASN1_SignedStructure::getEncodedLength(int contentsOnly) const {
-    BuildComponents();
-    return CASN1_SEQUENCE::getEncodedLength(contentsOnly);
-}
-
-unsigned long CASN1_SignedStructure::getClearContentsLength() const {
-    BuildComponents();
-    return CASN1_SEQUENCE::getClearContentsLength();
-}
-
-void CASN1_SignedStructure::OnOffAlignLeft(int on) const {
-    BuildComponents();
-    CASN1_SEQUENCE::OnOffAlignLeft(on);
-}
-
-void CASN1_SignedStructure::OnOffClearAfterGet(int on) const {
-    BuildComponents();
-    CASN1_SEQUENCE::OnOffClearAfterGet(on);
-}
-
-void CASN1_SignedStructure::OnOffSorted(int on) const {
-    BuildComponents();
-    CASN1_SEQUENCE::OnOffSorted(on);
-}
-
-void CASN1_SignedStructure::Dump(unsigned long indent, CFile* file) const {
-    BuildComponents();
-    CASN1_SEQUENCE::Dump(indent, file);
+    CASN1_CONSTRUCTED_TYPE::operatorMOVE(decoded);
 }
 
 void CASN1_SignedStructure::decodeChecked(CDEREncoding& der, void (*check)(const CASN1Type&, int),
@@ -192,17 +141,23 @@ void CASN1_SignedStructure::appendSigned(std::unique_ptr<CASN1Type> signedPart, 
 }
 
 void CASN1_SignedStructure::readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart,
-                                          CSignedObject& target, const char* badSignature) const {
+                                          CSignedObject& target, const char* contents, const char* badSignature) const {
     const vorlan::detail::SSignatureAlgorithm& algorithm = *vorlan::detail::FindSignatureAlgorithm(target.m_nSignatureAlgorithm);
+    CByteArray octets;
+    if (m_dwSignedLength != 0) {
+        octets.SetSize(static_cast<int>(m_dwSignedLength));
+        std::memcpy(octets.GetData(), m_abReceived.GetData() + m_dwSignedOffset, m_dwSignedLength);
+    } else {
+        signedPart.encodeTo(octets);
+    }
     BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
-    if (m_dwSignedLength != 0)
-        vorlan::detail::DigestOctets(algorithm, {m_abReceived.GetData() + m_dwSignedOffset, m_dwSignedLength}, digest);
-    else
-        vorlan::detail::DigestEncoding(algorithm, signedPart, digest);
-    target.ForgetDigests();
-    target.CacheDigest(algorithm, digest);
+    vorlan::detail::DigestOctets(algorithm, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())}, digest);
+    target.CacheDigest(algorithm, std::move(octets), digest);
 
-    reader.NextAny("signatureAlgorithm");
+    // As OpenSSL does, the whole AlgorithmIdentifier: NULL parameters and none differ.
+    if (!SameEncoding(reader.NextAny("signatureAlgorithm"), SignedAlgorithm(signedPart)))
+        ___throwDERDecodingException("%s (signatureAlgorithm differs from the signature algorithm of the signed part)",
+                                     contents);
     const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
     if (!signature || signature->m_dwBits > CSignedObject::kMaxBits ||
         !vorlan::detail::ClearDataAtEnd(*signature, target.m_signature, CSignedObject::kFieldSize))

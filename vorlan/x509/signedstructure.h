@@ -1,10 +1,10 @@
 // CASN1_SignedStructure: a SEQUENCE of a signed part, its signature algorithm and the
 // signature (a certificate, a revocation list). Decoded from DER it keeps the octets as
 // received, so that the signed part is digested exactly as it arrived. A structure checked
-// by a scan of its octets may leave its components to be built from them on first use.
+// by a scan of its octets may leave its components to be built from them on first use
+// (CASN1_CONSTRUCTED_TYPE::deferComponents).
 #pragma once
 
-#include <atomic>
 #include <memory>
 
 #include "vorlan/asn1/bitstring.h"
@@ -17,31 +17,6 @@ class CASN1_SignedStructure : public CASN1_SEQUENCE {
 public:
     // Also forgets the received octets.
     void clear() override;
-
-    // Components left to be built (deferComponents) are built now, once, from the received
-    // octets (safe between threads). The accessors of the components through this class and
-    // every virtual function call it first; code that walks the components through a base
-    // class of a structure decoded this way calls it before.
-    void BuildComponents() const;
-    const CASN1ComponentArray& GetComponents() const { return BuildComponents(), m_components; }
-    CASN1ComponentArray& GetComponents() { return BuildComponents(), m_components; }
-    int GetCount() const { return BuildComponents(), m_components.GetSize(); }
-    CASN1Type& GetComponent(int index) { return BuildComponents(), CASN1_SEQUENCE::GetComponent(index); }
-    const CASN1Type& GetComponent(int index) const { return BuildComponents(), CASN1_SEQUENCE::GetComponent(index); }
-
-    void AddObject(CASN1Type* component) override;
-    void writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const override;
-    void writeBackward(vorlan::detail::CBackwardBuffer& out) const override;
-    void writeClearContents(CBufferedFilterNS& out) const override;
-    void buildImplicitTAGGED(CASN1_TAGGED& tagged) override;
-    int fromImplicit(CASN1_TAGGED& tagged) override;
-    int fromExplicit(CASN1_TAGGED& tagged) override;
-    unsigned long getEncodedLength(int contentsOnly) const override;
-    unsigned long getClearContentsLength() const override;
-    void OnOffAlignLeft(int on) const override;
-    void OnOffClearAfterGet(int on) const override;
-    void OnOffSorted(int on) const override;
-    void Dump(unsigned long indent, CFile* file) const override;
 
 protected:
     CASN1_SignedStructure() = default;
@@ -70,17 +45,19 @@ protected:
     void appendSigned(std::unique_ptr<CASN1Type> signedPart, const CSignedObject& source, const char* structure);
     // After the signed part has been read into `target`: the digest of the signed part (of its
     // octets as received, when known) cached for the algorithm read, the signatureAlgorithm
-    // passed over and the signature into the fields; `badSignature` is the reason for a
-    // signature that is no BIT STRING of at most 2,048 bits.
+    // compared with the signed one and the signature read into the fields. The decoding
+    // exception says "<contents> (signatureAlgorithm differs ...)" for another algorithm and
+    // `badSignature` for a signature that is no BIT STRING of at most 2,048 bits.
     void readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart, CSignedObject& target,
-                       const char* badSignature) const;
+                       const char* contents, const char* badSignature) const;
 
     void forgetReceived();
     // Keeps the element from `start` to `end` of `der`, which a scan has checked, as received
-    // (its signed part located) and leaves the components to BuildComponents; the position
+    // (its signed part located) and leaves the components to be built from it; the position
     // moves to `end`. 0, nothing changed, when the signed part cannot be located.
-    int deferComponents(CDEREncoding& der, long start, long end);
-    int hasDeferredComponents() const { return m_bDeferred.load(std::memory_order_acquire); }
+    int deferReceived(CDEREncoding& der, long start, long end);
+    // The components, decoded from the received octets.
+    void buildComponents() override;
 
     // The DER as received; the signed part within it (length 0: not located).
     CByteArray m_abReceived;
@@ -89,7 +66,4 @@ protected:
 
 private:
     void keepReceived(CDEREncoding& der, long start, long end);
-
-    // The components are still to be built from m_abReceived.
-    mutable std::atomic<bool> m_bDeferred{false};
 };

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "vorlan/asn1/decoder.h"
+
 namespace vorlan::detail {
 namespace {
 
@@ -22,6 +24,11 @@ CStructureReader ReaderOf(const CASN1Type& value, BYTE identifier, int anyTag, c
     if (!constructed || !value.m_bConstructed || (!anyTag && value.identifier != identifier))
         ___throwDERDecodingException("%s: constructed value of identifier 0x%02x expected", structure, identifier);
     return CStructureReader(*constructed);
+}
+
+std::unique_ptr<CASN1Type> DecodedOctets(const CByteArray& octets) {
+    CDEREncoding der(0, const_cast<BYTE*>(octets.GetData()), static_cast<unsigned long>(octets.GetSize()), 0, 0);
+    return std::unique_ptr<CASN1Type>(___buildFromEncoding(der));
 }
 
 void Require(bool ok, const char* field) {

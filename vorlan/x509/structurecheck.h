@@ -67,6 +67,9 @@ int Passes(Check&& check) {
     }
 }
 
+// The value of the one DER element in `octets`, by the generic decoder.
+std::unique_ptr<CASN1Type> DecodedOctets(const CByteArray& octets);
+
 // Component `index` of `parent` as the structure T. A component the decoder left a plain
 // constructed value of T's identifier is turned into a T in place (the same components, the
 // same encoding; references to the plain value end); anything else is the decoding exception
