@@ -2,10 +2,15 @@
 // md5sum/sha1sum for digests, openssl for ciphers and certificates, slapd and ldapsearch for LDAP.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -164,6 +169,75 @@ TEST_F(Cli, KeygenSavesAPrivateArchiveThatOnlyItsOwnerReads) {
     EXPECT_NE(Shell("vorlan rsa --show-private key.bin").out.find("privateExponent"), std::string::npos);
     EXPECT_NE(Shell("vorlan keygen --bits 1024 --e3 -o k3 && vorlan rsa k3").out.find("publicExponent: 03"),
               std::string::npos);
+}
+
+// The names in the test's folder, "." and ".." left out.
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Whether process `pid` holds a file open in `folder` (its /proc fd links name the folder).
+bool HoldsFileIn(pid_t pid, const fs::path& folder) {
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const fs::path target = fs::read_symlink(fd.path(), error);
+        if (!error && target.string().rfind(folder.string() + "/", 0) == 0) return true;
+    }
+    return false;
+}
+
+TEST_F(Cli, SavesStoppedBySignalsLeaveNoTemporaryAndFinishedOnesJustTheFile) {
+    const fs::path folder = fs::canonical(dir);
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT}) {
+        // keygen holds its output open while it searches primes; it is stopped as soon as it does.
+        bool stopped = false;
+        for (int attempt = 0; attempt < 20 && !stopped; ++attempt) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                ::dup2(null, STDOUT_FILENO);
+                ::dup2(null, STDERR_FILENO);
+                if (::chdir(folder.c_str()) == 0)
+                    ::execl(VORLAN_BINARY_DIR "/bin/vorlan", "vorlan", "keygen", "--bits", "2048", "-o", "key.bin",
+                            static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            int status = 0;
+            while (::waitpid(pid, &status, WNOHANG) == 0) {
+                if (HoldsFileIn(pid, folder)) {
+                    ::kill(pid, signal);
+                    ::waitpid(pid, &status, 0);
+                    stopped = true;
+                    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << strsignal(signal);
+                    break;
+                }
+                ::usleep(200);
+            }
+            fs::remove(folder / "key.bin");  // when keygen finished first
+        }
+        ASSERT_TRUE(stopped) << strsignal(signal);
+        EXPECT_EQ(Names(folder), std::vector<std::string>()) << strsignal(signal);
+    }
+
+    // Finished saves: the file alone, in the mode of its kind, replacing the one before.
+    Data("plain", 100);
+    const std::string encrypt =
+        "umask 022 && vorlan encrypt --cipher des --key 0123456789abcdef --iv 0001020304050607 plain";
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(Shell("umask 022 && vorlan keygen --bits 512 -o key.bin").status, 0);
+        ASSERT_EQ(Shell(encrypt + " sealed").status, 0);
+        EXPECT_EQ(Names(folder), (std::vector<std::string>{"key.bin", "plain", "sealed"}));
+        struct stat key = {};
+        struct stat sealed = {};
+        ASSERT_EQ(::stat((folder / "key.bin").c_str(), &key), 0);
+        ASSERT_EQ(::stat((folder / "sealed").c_str(), &sealed), 0);
+        EXPECT_EQ(key.st_mode & 0777, 0600u);
+        EXPECT_EQ(sealed.st_mode & 0777, 0644u);
+    }
 }
 
 TEST_F(Cli, CertShowDumpAndVerifyReadOpensslCertificates) {

@@ -157,8 +157,10 @@ void WriteEncoded(const std::string& path, const CByteArray& der, const char* la
 // (any length when `length` is 0).
 std::vector<unsigned char> ParseHex(const std::string& text, size_t length, const char* what);
 
-// An output file written under a temporary name beside its final path and renamed into
-// place by Commit(); dropped without trace otherwise. Secrets are saved with mode 0600.
+// An output file that appears under its path only when Commit() succeeds, synced to disk with
+// its folder; dropped without trace otherwise, even when the program is killed (it is written
+// without a name, or under a temporary name removed on SIGHUP, SIGINT and SIGTERM where the file
+// system has no unnamed files). Secrets are saved with mode 0600; the umask applies.
 class OutputFile {
 public:
     explicit OutputFile(std::string path, unsigned mode = 0644);
@@ -171,8 +173,7 @@ public:
 
 private:
     std::string m_path;
-    std::string m_temporary;
-    unsigned m_mode;
+    std::string m_temporary;  // the file's name beside the path while it has one
     CFile m_file;
     bool m_committed = false;
 };
