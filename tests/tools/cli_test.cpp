@@ -472,6 +472,38 @@ TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
     }
 }
 
+TEST_F(Cli, CertificatesListsAndRequestsWithOctetsAfterTheirDerAreRefused) {
+    const std::string der = " --outform der -o ";
+    for (const std::string& line : {std::string("vorlan keygen --bits 512 -o key.bin"),
+                                    "vorlan cert sign --self --key key.bin --subject /CN=CA" + der + "cert",
+                                    "vorlan crl sign --issuer-cert cert --key key.bin 0A" + der + "crl",
+                                    "vorlan req new --key key.bin --subject /CN=Erika" + der + "req"})
+        ASSERT_EQ(Shell(line).status, 0) << line;
+    const struct {
+        const char *command, *file, *label;
+    } kinds[] = {{"cert show", "cert", "CERTIFICATE"},
+                 {"crl show", "crl", "X509 CRL"},
+                 {"req show", "req", "CERTIFICATE REQUEST"}};
+    for (const auto& kind : kinds) {
+        const std::string whole = ReadFile(dir / kind.file);
+        ASSERT_EQ(Shell(std::string("vorlan ") + kind.command + " " + kind.file).status, 0) << kind.file;
+        for (const std::string& trailing : {std::string(1, '\0'), std::string("\x30\x00", 2), std::string("junk")}) {
+            const std::string padded = whole + trailing;
+            WriteFile(dir / "padded.der", padded);
+            WriteFile(dir / "padded.pem", EncodePem(kind.label, reinterpret_cast<const BYTE*>(padded.data()),
+                                                    static_cast<int>(padded.size()))
+                                              .str());
+            for (const char* name : {"padded.der", "padded.pem"}) {
+                const Result r = Shell(std::string("vorlan ") + kind.command + " " + name);
+                EXPECT_EQ(r.status, 1) << kind.command << " " << name << "\n" << r.out;
+                EXPECT_EQ(r.err, "vorlan: " + std::string(name) + ": " + std::to_string(trailing.size()) +
+                                     (trailing.size() == 1 ? " trailing octet" : " trailing octets") +
+                                     " after the DER\n");
+            }
+        }
+    }
+}
+
 TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
     MakeOpensslCertificates();
     ASSERT_EQ(Shell("vorlan keygen --bits 512 -o key.bin").status, 0);

@@ -71,8 +71,9 @@ void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks);
 // The DER of a file: its first PEM block labelled `label`, or its octets when it holds no PEM.
 CByteArray ReadDER(const std::string& path, const char* label);
 
-// The value of class `Value` decoded from the DER of a file (see ReadDER); the encoding lives
-// as long as the value. A decoding failure reads "<path>: <the library's reason>".
+// The value of class `Value` decoded from the DER of a file (see ReadDER), which must hold that one
+// element; the encoding lives as long as the value. A decoding failure reads "<path>: <the library's
+// reason>".
 template <class Value>
 class Decoded {
 public:
@@ -85,6 +86,10 @@ public:
         } catch (CException* e) {
             throw Failure(name + ": " + Describe(e));
         }
+        // One element is the whole input: octets after it would pass unsigned and unseen.
+        if (const unsigned long trailing = m_encoding.Remaining())
+            throw Failure(name + ": " + std::to_string(trailing) +
+                          (trailing == 1 ? " trailing octet" : " trailing octets") + " after the DER");
     }
     Decoded(const Decoded&) = delete;
     Decoded& operator=(const Decoded&) = delete;
