@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -197,8 +196,8 @@ private:
         int error = 0;
         if (::connect(m_fd, address.ai_addr, address.ai_addrlen) != 0) {
             error = errno;
-            pollfd writable{m_fd, POLLOUT, 0};
             if (error == EINPROGRESS) {
+                pollfd writable{m_fd, POLLOUT, 0};
                 const int ready = ::poll(&writable, 1, static_cast<int>(m_timeout * 1000));
                 socklen_t size = sizeof error;
                 if (ready == 0)
@@ -246,18 +245,20 @@ void PrintAttribute(const std::string& type, const std::string& value) {
 // numeric OID, then options, each ";" and one or more of ALPHA / DIGIT / "-". Nothing else may open an
 // LDIF line: a line break in a server's type would write records of its own.
 bool IsAttributeDescription(const std::string& text) {
-    const auto isKeychar = [](unsigned char c) { return std::isalnum(c) || c == '-'; };
+    const auto isDigit = [](unsigned char c) { return c >= '0' && c <= '9'; };
+    const auto isAlpha = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    const auto isKeychar = [&](unsigned char c) { return isAlpha(c) || isDigit(c) || c == '-'; };
     const auto keystring = [&](const std::string& part) {
         return !part.empty() && std::all_of(part.begin(), part.end(), isKeychar);
     };
     // number = DIGIT / ( LDIGIT 1*DIGIT ), numericoid = number 1*( DOT number )
-    const auto numericoid = [](const std::string& part) {
+    const auto numericoid = [&](const std::string& part) {
         size_t start = 0, numbers = 0;
         for (;;) {
             const size_t dot = std::min(part.find('.', start), part.size());
             const std::string number = part.substr(start, dot - start);
             if (number.empty() || (number.size() > 1 && number[0] == '0') ||
-                !std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); }))
+                !std::all_of(number.begin(), number.end(), isDigit))
                 return false;
             ++numbers;
             if (dot == part.size()) return numbers >= 2;
@@ -266,7 +267,7 @@ bool IsAttributeDescription(const std::string& text) {
     };
     const size_t end = std::min(text.find(';'), text.size());
     const std::string type = text.substr(0, end);
-    if (!(keystring(type) && std::isalpha(static_cast<unsigned char>(type[0]))) && !numericoid(type)) return false;
+    if (!(keystring(type) && isAlpha(type[0])) && !numericoid(type)) return false;
     for (size_t start = end; start < text.size();) {
         const size_t next = std::min(text.find(';', start + 1), text.size());
         if (!keystring(text.substr(start + 1, next - start - 1))) return false;
