@@ -198,6 +198,60 @@ TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
               std::string::npos);
 }
 
+// A search entry of `count` attributes of one-octet type and value: 5 + 4 * count elements (the
+// message, its ID, the operation, the name, the list; per attribute its SEQUENCE, type, SET, value).
+Octets EntryOfTinyAttributes(size_t count) {
+    const auto wrap = [](unsigned char tag, const Octets& contents) {
+        Octets element{tag};
+        Octets length;
+        for (size_t n = contents.size(); n > 0; n >>= 8) length.insert(length.begin(), static_cast<unsigned char>(n));
+        if (contents.size() >= 0x80) element.push_back(static_cast<unsigned char>(0x80 | length.size()));
+        if (contents.size() < 0x80) length.assign(1, static_cast<unsigned char>(contents.size()));
+        element.insert(element.end(), length.begin(), length.end());
+        element.insert(element.end(), contents.begin(), contents.end());
+        return element;
+    };
+    const Octets attribute = FromHex("30080401613103040162");
+    Octets attributes;
+    for (size_t i = 0; i < count; ++i) attributes.insert(attributes.end(), attribute.begin(), attribute.end());
+    Octets entry = FromHex("0400");
+    const Octets list = wrap(0x30, attributes);
+    entry.insert(entry.end(), list.begin(), list.end());
+    Octets contents = FromHex("020101");
+    const Octets operation = wrap(0x64, entry);
+    contents.insert(contents.end(), operation.begin(), operation.end());
+    return wrap(0x30, contents);
+}
+
+// Each element decodes into a value object, so the count of elements, not the octets, bounds the
+// memory a message takes; a message of 10 MB in one-octet attributes would take some 600 MB.
+TEST(LdapMessage, MessagesOfMoreElementsThanTheBoundAreRefusedBeforeDecoding) {
+    const struct {
+        size_t attributes;
+        unsigned long bound;
+        bool decodes;
+    } rows[] = {
+        {3, 17, true}, {3, 16, false}, {0, 5, true}, {0, 4, false}, {1000000, kMaxLDAPMessageElements, false},  // 10 MB
+    };
+    for (const auto& row : rows) {
+        const Octets pdu = EntryOfTinyAttributes(row.attributes);
+        int decoded = -1;
+        const std::string reason = DecodingFailure([&] {
+            decoded = DecodeLDAPMessage(pdu.data(), pdu.size(), row.bound)
+                          ->get_protocolOp()
+                          .get_searchResEntry()
+                          .get_attributes()
+                          .getComponentCount();
+        });
+        if (row.decodes) {
+            EXPECT_EQ(reason, "") << row.attributes;
+            EXPECT_EQ(decoded, static_cast<int>(row.attributes));
+        } else {
+            EXPECT_EQ(reason, "LDAP message of more than " + std::to_string(row.bound) + " elements") << row.attributes;
+        }
+    }
+}
+
 // Operations as a caller might assemble them: built, or decoded from hex in any form (the
 // ldapjs test sends one of each builder).
 TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {

@@ -2,16 +2,27 @@
 // md5sum/sha1sum for digests, openssl for ciphers and certificates, slapd and ldapsearch for LDAP.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/ldap/ldap_test_util.h"
 #include "tests/ldap/slapd_peer.h"
 #include "vorlan/vorlan.h"
 
@@ -166,6 +177,75 @@ TEST_F(Cli, KeygenSavesAPrivateArchiveThatOnlyItsOwnerReads) {
               std::string::npos);
 }
 
+// The names in the test's folder, "." and ".." left out.
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Whether process `pid` holds a file open in `folder` (its /proc fd links name the folder).
+bool HoldsFileIn(pid_t pid, const fs::path& folder) {
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const fs::path target = fs::read_symlink(fd.path(), error);
+        if (!error && target.string().rfind(folder.string() + "/", 0) == 0) return true;
+    }
+    return false;
+}
+
+TEST_F(Cli, SavesStoppedBySignalsLeaveNoTemporaryAndFinishedOnesJustTheFile) {
+    const fs::path folder = fs::canonical(dir);
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT}) {
+        // keygen holds its output open while it searches primes; it is stopped as soon as it does.
+        bool stopped = false;
+        for (int attempt = 0; attempt < 20 && !stopped; ++attempt) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                ::dup2(null, STDOUT_FILENO);
+                ::dup2(null, STDERR_FILENO);
+                if (::chdir(folder.c_str()) == 0)
+                    ::execl(VORLAN_BINARY_DIR "/bin/vorlan", "vorlan", "keygen", "--bits", "2048", "-o", "key.bin",
+                            static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            int status = 0;
+            while (::waitpid(pid, &status, WNOHANG) == 0) {
+                if (HoldsFileIn(pid, folder)) {
+                    ::kill(pid, signal);
+                    ::waitpid(pid, &status, 0);
+                    stopped = true;
+                    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << strsignal(signal);
+                    break;
+                }
+                ::usleep(200);
+            }
+            fs::remove(folder / "key.bin");  // when keygen finished first
+        }
+        ASSERT_TRUE(stopped) << strsignal(signal);
+        EXPECT_EQ(Names(folder), std::vector<std::string>()) << strsignal(signal);
+    }
+
+    // Finished saves: the file alone, in the mode of its kind, replacing the one before.
+    Data("plain", 100);
+    const std::string encrypt =
+        "umask 022 && vorlan encrypt --cipher des --key 0123456789abcdef --iv 0001020304050607 plain";
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(Shell("umask 022 && vorlan keygen --bits 512 -o key.bin").status, 0);
+        ASSERT_EQ(Shell(encrypt + " sealed").status, 0);
+        EXPECT_EQ(Names(folder), (std::vector<std::string>{"key.bin", "plain", "sealed"}));
+        struct stat key = {};
+        struct stat sealed = {};
+        ASSERT_EQ(::stat((folder / "key.bin").c_str(), &key), 0);
+        ASSERT_EQ(::stat((folder / "sealed").c_str(), &sealed), 0);
+        EXPECT_EQ(key.st_mode & 0777, 0600u);
+        EXPECT_EQ(sealed.st_mode & 0777, 0644u);
+    }
+}
+
 TEST_F(Cli, CertShowDumpAndVerifyReadOpensslCertificates) {
     MakeOpensslCertificates();
     const Result shown = Shell("vorlan cert show ca.pem");
@@ -239,7 +319,8 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
         {"vorlan crl show crl.der", 0, "CRL issued by:\nCountry name: DE\n"},
         {"vorlan crl show - <crl.pem", 0, "Revoked Certificates:\nSerial Number: "},
         {"vorlan crl verify crl.pem --issuer ca.der", 0, "crl.pem: OK\n"},
-        {"vorlan crl verify crl.pem --issuer other.pem", 1, "crl.pem: the signature does not verify with the key of other.pem"},
+        {"vorlan crl verify crl.pem --issuer other.pem", 1,
+         "crl.pem: the signature does not verify with the key of other.pem"},
         {"vorlan crl check crl.der leaf.pem --issuer ca.pem", 1, " revoked on "},
         {"vorlan crl check crl.pem kept.pem", 0, "kept.pem: serial "},
         {"vorlan crl check crl.pem old.pem", 1, "crl.pem: not a list of the issuer of old.pem"},
@@ -259,14 +340,16 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
         {"vorlan keygen --bits 1024 -o ca.bin && vorlan keygen --bits 1024 -o user.bin && "
          "vorlan cert sign --self --key ca.bin --subject '/O=Vorlan/CN=Vorlan CA' -o vca.pem",
          0, ""},
-        {"vorlan req new --key user.bin --subject '/C=DE/O=Vorlan/CN=User' -o user.req", 0, "request for CN=User, O=Vorlan, C=DE"},
+        {"vorlan req new --key user.bin --subject '/C=DE/O=Vorlan/CN=User' -o user.req", 0,
+         "request for CN=User, O=Vorlan, C=DE"},
         {"openssl req -verify -noout -in user.req", 0, ""},
         {"vorlan req show user.req", 0, "Public key: 1024 bits\npublicExponent: 010001\n"},
         {"vorlan req verify user.req", 0, "user.req: OK\n"},
         {"vorlan cert sign --req user.req --issuer-cert vca.pem --key ca.bin --days 5 --outform der -o user.der", 0,
          "issued by CN=Vorlan CA, O=Vorlan"},
         {"openssl x509 -inform DER -in user.der -out user.pem && " + peer_verify + "user.pem", 0, "user.pem: OK"},
-        {"vorlan cert sign --req user.req --issuer-cert vca.pem --key user.bin -o x.pem", 1, "user.bin: not the key of vca.pem"},
+        {"vorlan cert sign --req user.req --issuer-cert vca.pem --key user.bin -o x.pem", 1,
+         "user.bin: not the key of vca.pem"},
         {"openssl x509 -inform DER -in user.der -noout -serial | cut -d= -f2 > serial && "
          "vorlan crl sign --issuer-cert vca.pem --key ca.bin 0A:0b $(cat serial) -o vcrl.pem",
          0, "with 2 serial numbers"},
@@ -276,7 +359,8 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
         // openssl's request signed by our CA, and our request signed by openssl's.
         {"openssl req -new -newkey rsa:1024 -nodes -keyout /dev/null -subj /CN=peer -outform DER -out peer.req "
          "2>/dev/null && vorlan req verify peer.req && vorlan cert sign --req - --issuer-cert vca.pem --key ca.bin "
-         "-o peer.pem <peer.req && " + peer_verify + "peer.pem",
+         "-o peer.pem <peer.req && " +
+             peer_verify + "peer.pem",
          0, "peer.pem: OK"},
         {issue + "theirs.pem -in user.req && vorlan cert verify theirs.pem --issuer ca.pem", 0, "theirs.pem: OK"},
     });
@@ -564,6 +648,133 @@ TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
         const Result r = Shell(failure.line);
         EXPECT_EQ(r.status, 1) << failure.line;
         EXPECT_NE(r.err.find(failure.message), std::string::npos) << failure.line << "\n" << r.err;
+    }
+}
+
+// A server on a port of its own that answers the first request with `reply` (nothing when empty)
+// and then waits until the client goes.
+class FakeLdapServer {
+public:
+    explicit FakeLdapServer(const std::string& reply) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(m_listener, 1) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            throw std::runtime_error("no listening socket");
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, reply] {
+            pollfd incoming{m_listener, POLLIN, 0};
+            if (::poll(&incoming, 1, 60000) != 1) return;  // the client never came
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            char request[4096];
+            if (!reply.empty() && ::recv(client, request, sizeof request, 0) > 0)
+                (void)!::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+            while (::recv(client, request, sizeof request, 0) > 0) {
+            }
+            ::close(client);
+        });
+    }
+    ~FakeLdapServer() {
+        m_thread.join();
+        ::close(m_listener);
+    }
+    FakeLdapServer(const FakeLdapServer&) = delete;
+    FakeLdapServer& operator=(const FakeLdapServer&) = delete;
+    std::string Url() const { return "ldap://127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    int m_listener;
+    unsigned m_port = 0;
+    std::thread m_thread;
+};
+
+// What a server sends is printed as LDIF that says only what was sent: attribute types must be
+// attribute descriptions (a line break in one would write records of its own), names and values
+// that are no safe strings go in base64.
+TEST_F(Cli, LdapSearchPrintsServersEntriesAsLdifTheyCannotBreakOutOf) {
+    using ldappeer::str;
+    using ldappeer::tlv;
+    const auto answer = [](const std::string& dn, const std::string& type, const std::string& value) {
+        const std::string entry = tlv("64", {str(dn), tlv("30", {tlv("30", {str(type), tlv("31", {str(value)})})})});
+        const testcommon::Octets octets =
+            testcommon::FromHex(ldappeer::message(entry) + ldappeer::message(tlv("65", {ldappeer::result()})));
+        return std::string(octets.begin(), octets.end());
+    };
+    const struct {
+        std::string dn, type, value, out, err;
+    } rows[] = {
+        {"cn=x", "cn", "plain", "dn: cn=x\ncn: plain\n\n", ""},
+        {"cn=x", "cn;lang-de;x-2", "a\nb", "dn: cn=x\ncn;lang-de;x-2:: YQpi\n\n", ""},
+        {"cn=x", "2.5.4.3", " lead", "dn: cn=x\n2.5.4.3:: IGxlYWQ=\n\n", ""},
+        {"cn=a\ndn: cn=evil", "c-n2", "v", "dn:: Y249YQpkbjogY249ZXZpbA==\nc-n2: v\n\n", ""},
+        {"cn=x", "cn\ndn: cn=evil", "v", "", "attribute description: \"cn\\x0Adn: cn=evil\""},
+        {"cn=x", "cn: x", "v", "", "attribute description"},
+        {"cn=x", "cn;", "v", "", "attribute description"},
+        {"cn=x", "cn;a;", "v", "", "attribute description"},
+        {"cn=x", "1cn", "v", "", "attribute description"},
+        {"cn=x", "2.05.4", "v", "", "attribute description"},
+        {"cn=x", "2.", "v", "", "attribute description"},
+        {"cn=x", "2", "v", "", "attribute description"},
+        {"cn=x", "c_n", "v", "", "attribute description"},
+        {"cn=x", "", "v", "", "attribute description"},
+    };
+    for (const auto& row : rows) {
+        const FakeLdapServer server(answer(row.dn, row.type, row.value));
+        const Result r = Shell("vorlan ldap search " + server.Url() + " -b dc=x '(cn=*)'");
+        EXPECT_EQ(r.out, row.out) << row.type;
+        if (row.err.empty()) {
+            EXPECT_EQ(r.status, 0) << row.type << "\n" << r.err;
+        } else {
+            EXPECT_EQ(r.status, 1) << row.type;
+            EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+    }
+}
+
+TEST_F(Cli, LdapCommandsGiveUpOnASilentServerAfterTheirTimeout) {
+    for (const std::string command : {"search --timeout 1 -b dc=x '(cn=*)'", "delete --timeout 2 cn=x"}) {
+        const FakeLdapServer silent("");
+        const std::string verb = command.substr(0, command.find(' '));
+        const Result r = Shell("vorlan ldap " + verb + " " + silent.Url() + command.substr(verb.size()));
+        EXPECT_EQ(r.status, 1) << command;
+        const std::string seconds = command[command.find("--timeout") + 10] == '1' ? "1 second" : "2 seconds";
+        EXPECT_EQ(r.err, "vorlan: the server did not answer within " + seconds + "\n") << command;
+    }
+}
+
+TEST_F(Cli, CertificatesListsAndRequestsWithOctetsAfterTheirDerAreRefused) {
+    const std::string der = " --outform der -o ";
+    for (const std::string& line : {std::string("vorlan keygen --bits 512 -o key.bin"),
+                                    "vorlan cert sign --self --key key.bin --subject /CN=CA" + der + "cert",
+                                    "vorlan crl sign --issuer-cert cert --key key.bin 0A" + der + "crl",
+                                    "vorlan req new --key key.bin --subject /CN=Erika" + der + "req"})
+        ASSERT_EQ(Shell(line).status, 0) << line;
+    const struct {
+        const char *command, *file, *label;
+    } kinds[] = {{"cert show", "cert", "CERTIFICATE"},
+                 {"crl show", "crl", "X509 CRL"},
+                 {"req show", "req", "CERTIFICATE REQUEST"}};
+    for (const auto& kind : kinds) {
+        const std::string whole = ReadFile(dir / kind.file);
+        ASSERT_EQ(Shell(std::string("vorlan ") + kind.command + " " + kind.file).status, 0) << kind.file;
+        for (const std::string& trailing : {std::string(1, '\0'), std::string("\x30\x00", 2), std::string("junk")}) {
+            const std::string padded = whole + trailing;
+            WriteFile(dir / "padded.der", padded);
+            WriteFile(dir / "padded.pem", EncodePem(kind.label, reinterpret_cast<const BYTE*>(padded.data()),
+                                                    static_cast<int>(padded.size()))
+                                              .str());
+            for (const char* name : {"padded.der", "padded.pem"}) {
+                const Result r = Shell(std::string("vorlan ") + kind.command + " " + name);
+                EXPECT_EQ(r.status, 1) << kind.command << " " << name << "\n" << r.out;
+                EXPECT_EQ(r.err, "vorlan: " + std::string(name) + ": " + std::to_string(trailing.size()) +
+                                     (trailing.size() == 1 ? " trailing octet" : " trailing octets") +
+                                     " after the DER\n");
+            }
+        }
     }
 }
 

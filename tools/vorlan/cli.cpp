@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -169,7 +172,7 @@ namespace {
 std::unique_ptr<CRSAPrivateKey> ReadPrivateKey(const CByteArray& der, bool pkcs8) {
     CDEREncoding encoding(0, der);
     encoding.AddRef();  // our own hold: the value tree shares the encoding
-    CWipedBytes numbers;
+    CByteArray numbers;  // wiped when freed
     if (pkcs8) {
         CASN1_SEQUENCE info;
         info.decodeFrom(encoding);
@@ -401,28 +404,125 @@ std::vector<unsigned char> ParseHex(const std::string& text, size_t length, cons
     return octets;
 }
 
-OutputFile::OutputFile(std::string path, unsigned mode) : m_path(std::move(path)), m_mode(mode) {
-    std::string pattern = m_path + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+namespace {
+
+// Names of temporaries that exist under a name for the moment, removed when SIGHUP, SIGINT or SIGTERM
+// ends the program (a signal runs no destructors).
+constexpr int kRemovalSignals[] = {SIGHUP, SIGINT, SIGTERM};
+std::array<std::atomic<const char*>, 4> g_namedTemporaries;
+
+extern "C" void RemoveNamedTemporaries(int signal) {
+    for (auto& slot : g_namedTemporaries)
+        if (const char* name = slot.load()) ::unlink(name);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// The removal signals wait while a name is made and remembered, so no name exists unremembered.
+class RemovalSignalsHeld {
+public:
+    RemovalSignalsHeld() {
+        static const bool installed = [] {
+            for (const int signal : kRemovalSignals) {
+                struct sigaction old = {};
+                ::sigaction(signal, nullptr, &old);
+                if (old.sa_handler == SIG_IGN) continue;  // e.g. under nohup: stays ignored
+                struct sigaction action = {};
+                action.sa_handler = RemoveNamedTemporaries;
+                ::sigemptyset(&action.sa_mask);
+                ::sigaction(signal, &action, nullptr);
+            }
+            return true;
+        }();
+        (void)installed;
+        sigset_t held;
+        ::sigemptyset(&held);
+        for (const int signal : kRemovalSignals) ::sigaddset(&held, signal);
+        ::pthread_sigmask(SIG_BLOCK, &held, &m_before);
+    }
+    ~RemovalSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
+    RemovalSignalsHeld(const RemovalSignalsHeld&) = delete;
+    RemovalSignalsHeld& operator=(const RemovalSignalsHeld&) = delete;
+
+private:
+    sigset_t m_before;
+};
+
+// A new name beside `path` that `make` creates, remembered for removal on signals; `make` fails
+// with EEXIST when the name is taken.
+template <class Make>
+void MakeNamedTemporary(const std::string& path, std::string& name, Make make) {
+    const RemovalSignalsHeld held;
+    const auto slot = std::find(g_namedTemporaries.begin(), g_namedTemporaries.end(), nullptr);
+    if (slot == g_namedTemporaries.end()) throw Failure(path + ": too many files being saved at once");
+    for (unsigned attempt = 0;; ++attempt) {
+        name = path + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        if (make(name.c_str())) break;
+        const int error = errno;
+        name.clear();
+        if (error != EEXIST || attempt == 99) throw Failure(path + ": " + std::strerror(error));
+    }
+    *slot = name.c_str();
+}
+
+void ForgetTemporary(const std::string& name) {
+    for (auto& slot : g_namedTemporaries) {
+        const char* held = name.c_str();
+        if (slot.compare_exchange_strong(held, nullptr)) return;
+    }
+}
+
+// The folder of a path, "." for a bare file name.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string path, unsigned mode) : m_path(std::move(path)) {
+    // A file without a name vanishes with the process however it ends; file systems without
+    // them get a named temporary, removed on failures and on the usual termination signals.
+    int fd = ::open(FolderOf(m_path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        MakeNamedTemporary(m_path, m_temporary, [&](const char* name) {
+            fd = ::open(name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+            return fd >= 0;
+        });
+    }
     if (fd < 0) throw Failure(m_path + ": " + std::strerror(errno));
-    m_temporary = pattern;
     m_file.m_hFile = fd;
-    m_file.SetFilePath(m_temporary.c_str());
+    m_file.SetFilePath(m_path.c_str());
 }
 
 OutputFile::~OutputFile() {
     if (m_committed) return;
     m_file.Abort();
+    if (m_temporary.empty()) return;
     ::unlink(m_temporary.c_str());
+    ForgetTemporary(m_temporary);
 }
 
 void OutputFile::Commit() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(m_file.m_hFile, static_cast<mode_t>(m_mode) & ~mask);
+    // On disk before it gets its final name, and the name on disk before success is reported.
+    if (::fsync(m_file.m_hFile) != 0) throw Failure(m_path + ": " + std::strerror(errno));
+    if (m_temporary.empty()) {
+        // linkat cannot replace a file, so the unnamed file is linked beside the path and renamed.
+        const std::string unnamed = "/proc/self/fd/" + std::to_string(m_file.m_hFile);
+        MakeNamedTemporary(m_path, m_temporary, [&](const char* name) {
+            return ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+        });
+    }
     m_file.Close();
     if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) throw Failure(m_path + ": " + std::strerror(errno));
+    ForgetTemporary(m_temporary);
     m_committed = true;
+    const std::string folder = FolderOf(m_path);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw Failure(folder + ": " + std::strerror(errno));
+    const int synced = ::fsync(fd), error = errno;
+    ::close(fd);
+    if (synced != 0 && error != EINVAL) throw Failure(folder + ": " + std::strerror(error));
 }
 
 }  // namespace cli

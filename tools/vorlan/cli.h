@@ -72,20 +72,9 @@ void ReadBlocks(const std::string& path, CArray<SPemBlock>& blocks);
 // The DER of a file: its first PEM block labelled `label`, or its octets when it holds no PEM.
 CByteArray ReadDER(const std::string& path, const char* label);
 
-// A CByteArray of secret octets (a key store's DER, a key's): its block is wiped when it dies.
-class CWipedBytes : public CByteArray {
-public:
-    CWipedBytes() = default;
-    explicit CWipedBytes(const CByteArray& octets) : CByteArray(octets) {}
-    CWipedBytes(const CWipedBytes&) = delete;
-    CWipedBytes& operator=(const CWipedBytes&) = delete;
-    ~CWipedBytes() override {
-        if (m_pData) SecureWipe(m_pData, static_cast<size_t>(m_nMaxSize));
-    }
-};
-
-// The value of class `Value` decoded from the DER of a file (see ReadDER); the encoding lives
-// as long as the value. A decoding failure reads "<path>: <the library's reason>".
+// The value of class `Value` decoded from the DER of a file (see ReadDER), which must hold that one
+// element; the encoding lives as long as the value. A decoding failure reads "<path>: <the library's
+// reason>".
 template <class Value>
 class Decoded {
 public:
@@ -98,6 +87,10 @@ public:
         } catch (CException* e) {
             throw Failure(name + ": " + Describe(e));
         }
+        // One element is the whole input: octets after it would pass unsigned and unseen.
+        if (const unsigned long trailing = m_encoding.Remaining())
+            throw Failure(name + ": " + std::to_string(trailing) +
+                          (trailing == 1 ? " trailing octet" : " trailing octets") + " after the DER");
     }
     Decoded(const Decoded&) = delete;
     Decoded& operator=(const Decoded&) = delete;
@@ -105,7 +98,7 @@ public:
     Value* operator->() const { return m_value.get(); }
 
 private:
-    CWipedBytes m_der;  // the octets may be secret (a key store's)
+    CByteArray m_der;  // the octets may be secret (a key store's): wiped when freed
     CDEREncoding m_encoding;
     std::unique_ptr<Value> m_value;
 };
@@ -173,8 +166,10 @@ void WriteEncoded(const std::string& path, const CByteArray& der, const char* la
 // (any length when `length` is 0).
 std::vector<unsigned char> ParseHex(const std::string& text, size_t length, const char* what);
 
-// An output file written under a temporary name beside its final path and renamed into
-// place by Commit(); dropped without trace otherwise. Secrets are saved with mode 0600.
+// An output file that appears under its path only when Commit() succeeds, synced to disk with
+// its folder; dropped without trace otherwise, even when the program is killed (it is written
+// without a name, or under a temporary name removed on SIGHUP, SIGINT and SIGTERM where the file
+// system has no unnamed files). Secrets are saved with mode 0600; the umask applies.
 class OutputFile {
 public:
     explicit OutputFile(std::string path, unsigned mode = 0644);
@@ -187,8 +182,7 @@ public:
 
 private:
     std::string m_path;
-    std::string m_temporary;
-    unsigned m_mode;
+    std::string m_temporary;  // the file's name beside the path while it has one
     CFile m_file;
     bool m_committed = false;
 };

@@ -208,7 +208,7 @@ std::vector<unsigned char> SealKeyStore(const CASN1_KCDNs& store, const std::str
     random.GetRandomBlock(file.data() + kSaltAt, kSaltSize);  // a fresh salt each time
     const SealKeys keys(password, file.data() + kSaltAt, iterations);
 
-    CWipedBytes der;
+    CByteArray der;  // wiped when freed
     store.encodeTo(der);
     CWipedVector<unsigned char> plain;
     plain.reserve(der.GetSize() + kLead * (der.GetSize() / kRecordData + 1));
@@ -239,7 +239,7 @@ std::unique_ptr<Decoded<CASN1_KCDNs>> OpenKeyStore(const std::vector<unsigned ch
     if (file.size() < sizeof kMagic || std::memcmp(file.data(), kMagic, sizeof kMagic) != 0)
         throw Failure(name + ": not a vorlan key store");
     const Failure damaged(name + ": wrong password or damaged store");
-    CWipedBytes der;
+    CByteArray der;  // wiped when freed
     try {
         // A format 1 count is below 2^24, so its first octet is 0 where format 2 has its octet.
         if (file.size() > sizeof kMagic && file[sizeof kMagic] == 0)

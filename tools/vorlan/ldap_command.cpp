@@ -1,6 +1,8 @@
 // vorlan ldap decode|search|add|modify|delete: LDAP messages as readable text, and requests
 // to a directory server over TCP, built and read through the library's LDAP classes.
+#include <fcntl.h>
 #include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -75,10 +77,26 @@ void Decode(const std::string& path) {
     PrintValue(*message, "", &CASN1_LDAPMessage::m_typeInfo, 0);
 }
 
-// A TCP connection to the server of an ldap:// URL, exchanging whole messages.
+// Text from a server on one line: printable ASCII as it is, other octets as \xHH.
+std::string Printable(const std::string& text) {
+    std::string line;
+    for (const unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            line += static_cast<char>(c);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            line += escaped;
+        }
+    }
+    return line;
+}
+
+// A TCP connection to the server of an ldap:// URL, exchanging whole messages; connecting and each
+// read wait at most `timeout` seconds.
 class Connection {
 public:
-    explicit Connection(const std::string& url) {
+    Connection(const std::string& url, unsigned timeout) : m_timeout(timeout) {
         const std::string scheme = "ldap://";
         if (url.rfind(scheme, 0) != 0) throw Failure(url + ": not an ldap:// URL");
         std::string host = url.substr(scheme.size());
@@ -96,14 +114,16 @@ public:
         int error = 0;
         for (addrinfo* a = found; a && m_fd < 0; a = a->ai_next) {
             m_fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-            if (m_fd >= 0 && ::connect(m_fd, a->ai_addr, a->ai_addrlen) != 0) {
-                error = errno;
+            if (m_fd >= 0 && (error = ConnectWithin(*a)) != 0) {
                 ::close(m_fd);
                 m_fd = -1;
             }
         }
         ::freeaddrinfo(found);
-        if (m_fd < 0) throw Failure(url + ": " + std::strerror(error));
+        if (m_fd < 0) throw Failure(url + ": " + (error == ETIMEDOUT ? TimedOut() : std::strerror(error)));
+        const timeval limit{static_cast<time_t>(m_timeout), 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     }
     ~Connection() {
         try {
@@ -123,6 +143,7 @@ public:
             const ssize_t n =
                 ::send(m_fd, octets.GetData() + sent, static_cast<size_t>(octets.GetSize() - sent), MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) throw Failure(TimedOut());
             if (n < 0) throw Failure(std::string("sending to the server: ") + std::strerror(errno));
             sent += static_cast<int>(n);
         }
@@ -142,6 +163,7 @@ public:
             unsigned char chunk[16384];
             const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) throw Failure(TimedOut());
             if (n <= 0) throw Failure("the server closed the connection");
             m_buffer.insert(m_buffer.end(), chunk, chunk + n);
         }
@@ -157,11 +179,38 @@ public:
         if (result.resultCode == ELDAPResultCode::success) return;
         std::string text =
             std::string(what) + " failed: result code " + std::to_string(static_cast<unsigned>(result.resultCode));
-        if (!result.errorMessage.empty()) text += " (" + result.errorMessage + ")";
+        if (!result.errorMessage.empty()) text += " (" + Printable(result.errorMessage) + ")";
         throw Failure(text);
     }
 
 private:
+    std::string TimedOut() const {
+        return "the server did not answer within " + std::to_string(m_timeout) + " second" +
+               (m_timeout == 1 ? "" : "s");
+    }
+
+    // 0 once connected, else the error; ETIMEDOUT after the timeout.
+    int ConnectWithin(const addrinfo& address) const {
+        const int flags = ::fcntl(m_fd, F_GETFL);
+        ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+        int error = 0;
+        if (::connect(m_fd, address.ai_addr, address.ai_addrlen) != 0) {
+            error = errno;
+            if (error == EINPROGRESS) {
+                pollfd writable{m_fd, POLLOUT, 0};
+                const int ready = ::poll(&writable, 1, static_cast<int>(m_timeout * 1000));
+                socklen_t size = sizeof error;
+                if (ready == 0)
+                    error = ETIMEDOUT;
+                else if (ready < 0 || ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+                    error = errno;
+            }
+        }
+        ::fcntl(m_fd, F_SETFL, flags);
+        return error;
+    }
+
+    unsigned m_timeout;
     int m_fd = -1;
     unsigned long m_lastID = 0;
     std::vector<unsigned char> m_buffer;
@@ -171,10 +220,11 @@ struct ServerOptions {
     std::string url;
     std::string bindDN;
     std::string password;
+    unsigned timeout = 30;
 };
 
 std::unique_ptr<Connection> Open(const ServerOptions& o) {
-    auto connection = std::make_unique<Connection>(o.url);
+    auto connection = std::make_unique<Connection>(o.url, o.timeout);
     if (!o.bindDN.empty()) connection->Request(BuildSimpleBindRequest(o.bindDN, o.password), "bind");
     return connection;
 }
@@ -189,6 +239,41 @@ void PrintAttribute(const std::string& type, const std::string& value) {
         std::printf("%s:: %s\n", type.c_str(),
                     static_cast<const char*>(
                         EncodeBase64(reinterpret_cast<const BYTE*>(value.data()), static_cast<int>(value.size()))));
+}
+
+// An attribute description of RFC 4512 section 2.5: a descriptor (ALPHA *(ALPHA / DIGIT / "-")) or a
+// numeric OID, then options, each ";" and one or more of ALPHA / DIGIT / "-". Nothing else may open an
+// LDIF line: a line break in a server's type would write records of its own.
+bool IsAttributeDescription(const std::string& text) {
+    const auto isDigit = [](unsigned char c) { return c >= '0' && c <= '9'; };
+    const auto isAlpha = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    const auto isKeychar = [&](unsigned char c) { return isAlpha(c) || isDigit(c) || c == '-'; };
+    const auto keystring = [&](const std::string& part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), isKeychar);
+    };
+    // number = DIGIT / ( LDIGIT 1*DIGIT ), numericoid = number 1*( DOT number )
+    const auto numericoid = [&](const std::string& part) {
+        size_t start = 0, numbers = 0;
+        for (;;) {
+            const size_t dot = std::min(part.find('.', start), part.size());
+            const std::string number = part.substr(start, dot - start);
+            if (number.empty() || (number.size() > 1 && number[0] == '0') ||
+                !std::all_of(number.begin(), number.end(), isDigit))
+                return false;
+            ++numbers;
+            if (dot == part.size()) return numbers >= 2;
+            start = dot + 1;
+        }
+    };
+    const size_t end = std::min(text.find(';'), text.size());
+    const std::string type = text.substr(0, end);
+    if (!(keystring(type) && isAlpha(type[0])) && !numericoid(type)) return false;
+    for (size_t start = end; start < text.size();) {
+        const size_t next = std::min(text.find(';', start + 1), text.size());
+        if (!keystring(text.substr(start + 1, next - start - 1))) return false;
+        start = next;
+    }
+    return true;
 }
 
 struct SearchOptions : ServerOptions {
@@ -214,8 +299,14 @@ void Search(const SearchOptions& o) {
         switch (static_cast<ELDAPOperation>(operation.GetValue().identifier & ~0x20)) {
             case ELDAPOperation::searchResEntry: {
                 const CASN1_SearchResultEntry& entry = operation.get_searchResEntry();
-                PrintAttribute("dn", LDAPString(entry.get_objectName()));
                 const CASN1_PartialAttributeList& attributes = entry.get_attributes();
+                for (int i = 0; i < attributes.getComponentCount(); ++i) {  // the whole record or none of it
+                    const std::string type = LDAPString(attributes.getComponent(i).get_type());
+                    if (!IsAttributeDescription(type))
+                        throw Failure("the server sent an attribute type that is no attribute description: \"" +
+                                      Printable(type) + "\"");
+                }
+                PrintAttribute("dn", LDAPString(entry.get_objectName()));
                 for (int i = 0; i < attributes.getComponentCount(); ++i) {
                     const CASN1_PartialAttribute& attribute = attributes.getComponent(i);
                     const std::string type = LDAPString(attribute.get_type());
@@ -261,6 +352,9 @@ void AddServerOptions(CLI::App* command, ServerOptions& o) {
     command->add_option("url", o.url, "server, ldap://host[:port]")->required();
     command->add_option("-D,--bind-dn", o.bindDN, "name to bind as (simple bind; anonymous without)");
     command->add_option("-w,--password", o.password, "password of the bind name");
+    command->add_option("--timeout", o.timeout, "seconds to wait for the connection and for each answer")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 86400));
 }
 
 }  // namespace

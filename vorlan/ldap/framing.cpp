@@ -19,17 +19,28 @@ public:
     bool atEnd() const { return m_p == m_end; }
 
     Element next(const char* what) {
+        const Element element = header(what);
+        m_p = element.contents + element.length;
+        return element;
+    }
+
+    // Past the next element, or into its contents when it is constructed: repeated, it visits
+    // every element at every depth once.
+    void step(const char* what) {
+        const Element element = header(what);
+        m_p = (element.identifier & kASN1Constructed) ? element.contents : element.contents + element.length;
+    }
+
+private:
+    Element header(const char* what) const {
         const unsigned long available = static_cast<unsigned long>(m_end - m_p);
         const int total = ___extractEncodingLength(m_p, available);
         if (total < 0 || static_cast<unsigned long>(total) > available)
             ___throwDERDecodingException("LDAP message: malformed or truncated %s", what);
-        const unsigned long header = (m_p[1] & kASN1LongLength) ? 2 + (m_p[1] & 0x7F) : 2;
-        const Element element{m_p[0], m_p + header, static_cast<unsigned long>(total) - header};
-        m_p += total;
-        return element;
+        const unsigned long length = (m_p[1] & kASN1LongLength) ? 2 + (m_p[1] & 0x7F) : 2;
+        return {m_p[0], m_p + length, static_cast<unsigned long>(total) - length};
     }
 
-private:
     const unsigned char* m_p;
     const unsigned char* m_end;
 };
@@ -73,6 +84,12 @@ unsigned long FrameLength(const unsigned char* p, unsigned long available, unsig
     if (total < 0 || static_cast<unsigned long>(total) > maxPdu)
         ___throwDERDecodingException("LDAP message longer than %lu octets", maxPdu);
     return static_cast<unsigned long>(total) <= available ? static_cast<unsigned long>(total) : 0;
+}
+
+void CheckLDAPElementCount(const unsigned char* p, unsigned long size, unsigned long maxElements) {
+    unsigned long count = 0;
+    for (ElementReader reader(p, size); !reader.atEnd(); reader.step("element"))
+        if (++count > maxElements) ___throwDERDecodingException("LDAP message of more than %lu elements", maxElements);
 }
 
 unsigned long GetMessageID(const unsigned char* p, unsigned long size) {

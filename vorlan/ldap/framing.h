@@ -7,6 +7,15 @@
 // indefinite length, or announces a message longer than `maxPdu` (checked from the header on).
 unsigned long FrameLength(const unsigned char* p, unsigned long available, unsigned long maxPdu);
 
+// Elements a decoded message may hold, at every depth. Each becomes a value of some 150 octets, so a
+// message of 10 MB in one-octet attributes would take 600 MB; at this bound a message takes at most
+// some 170 MB, and an entry with a million values still decodes.
+inline constexpr unsigned long kMaxLDAPMessageElements = 1UL << 20;
+
+// The decoding exception when the one message in `size` octets holds more than `maxElements`
+// elements, counted from the headers alone before anything is decoded.
+void CheckLDAPElementCount(const unsigned char* p, unsigned long size, unsigned long maxElements);
+
 // The value of the contents octets of a MessageID INTEGER: 1 for 0 to 2^31-1 written in as few
 // octets as BER allows, else 0 (negative, empty, over-long or padded).
 int ReadLDAPMessageID(const unsigned char* contents, unsigned long length, unsigned long& value);

@@ -127,7 +127,9 @@ const CASN1_LDAPControl& CASN1_LDAPMessage::getControl(int index) const {
     return vorlan::detail::memberAs<CASN1_LDAPControl>(get_controls().GetComponent(index), m_typeInfo.m_szName, "controls");
 }
 
-std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, unsigned long size) {
+std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, unsigned long size,
+                                                     unsigned long maxElements) {
+    CheckLDAPElementCount(p, size, maxElements);
     // The decoded windows hold the copy's stream; the handle itself can go with this call.
     CDEREncoding der(0, const_cast<unsigned char*>(p), size, 0, 1);
     auto message = std::make_unique<CASN1_LDAPMessage>();

@@ -7,6 +7,7 @@
 
 #include "vorlan/ldap/bind.h"
 #include "vorlan/ldap/extended.h"
+#include "vorlan/ldap/framing.h"
 #include "vorlan/ldap/search.h"
 #include "vorlan/ldap/searchresult.h"
 #include "vorlan/ldap/session.h"
@@ -76,4 +77,7 @@ class CASN1_LDAPMessage : public CASN1_SEQUENCE {
 // owns, decoded with definite lengths and primitive strings only (RFC 4511 section 5.1) and
 // validated; the decoding exception otherwise. A message the tables do not know fails here,
 // while GetMessageID and GetOperationTag (framing.h) still read it, so a client can skip it.
-std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, unsigned long size);
+// A message of more than `maxElements` elements (kMaxLDAPMessageElements, framing.h) is refused
+// before decoding, which bounds the memory one message takes.
+std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, unsigned long size,
+                                                     unsigned long maxElements = kMaxLDAPMessageElements);
