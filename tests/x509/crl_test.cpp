@@ -71,8 +71,8 @@ TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
         {"entry extension without value", List2({Entry({5}, "990101000000Z", Seq({Seq({FromHex("0603551d15")})}))}),
          ".tbsCertList.revokedCertificates.crlEntry.crlEntryExtensions.extnValue is missing)"},
         {"version 3 (INTEGER 2)", List(Fields({Seq({})}, Tlv(0x02, {2}))), ".tbsCertList.version is not valid)"},
-        {"no nextUpdate", List({kSha1WithRSA, Name("CA"), Time("980305140709Z"), Seq({Entry({5})})}),
-         ".tbsCertList.nextUpdate: identifier 0x17 expected, 0x10 found)"},
+        {"no lastUpdate", List({kSha1WithRSA, Name("CA"), Seq({Entry({5})})}),
+         ".tbsCertList.lastUpdate: identifier 0x17 expected, 0x10 found)"},
         {"lastUpdate out of shape", List({kSha1WithRSA, Name("CA"), Time("98030514070Z"), Time("480305140709Z")}),
          ".tbsCertList.lastUpdate is not valid)"},
         {"entry extensions", List(Fields({Seq({Entry({5}), Seq({Tlv(0x02, {6}), Time("990101000000Z"), Seq({})})})})),
@@ -417,8 +417,10 @@ void ExpectAsOpenSSLReads(const CCertificateRevocationList& crl, const Octets& d
     const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> peer(
         d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())), X509_CRL_free);
     ASSERT_TRUE(peer);
+    const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(peer.get());
     EXPECT_TRUE(ASN1_TIME_cmp_time_t(X509_CRL_get0_lastUpdate(peer.get()), crl.m_lastUpdate.GetTime()) == 0 &&
-                ASN1_TIME_cmp_time_t(X509_CRL_get0_nextUpdate(peer.get()), crl.m_nextUpdate.GetTime()) == 0);
+                (nextUpdate != nullptr) == (crl.m_bHasNextUpdate != 0) &&
+                (!nextUpdate || ASN1_TIME_cmp_time_t(nextUpdate, crl.m_nextUpdate.GetTime()) == 0));
     const STACK_OF(X509_REVOKED)* entries = X509_CRL_get_REVOKED(peer.get());
     ASSERT_EQ(crl.m_entries.GetSize(), std::max(0, sk_X509_REVOKED_num(entries)));
     for (int i = 0; i < crl.m_entries.GetSize(); ++i) {
@@ -465,6 +467,42 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsLibcryptoReadsThemAndVerifyAgainstTh
         ExpectAsOpenSSLReads(crl, der);
         EXPECT_TRUE(revoked.IsPresentInCRL(crl) == !row.serials.empty() && kept.IsPresentInCRL(crl) == 0);
     }
+}
+
+// A list that names no next update (RFC 5280 lets it out; `openssl ca` cannot make one, so
+// libcrypto builds it): read as libcrypto reads it, verified, written back, archived, and shown
+// as having none.
+TEST(CRLsWithOpenSSL, ListsWithoutNextUpdateReadAsLibcryptoReadsThem) {
+    const CA ca;
+    const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> peer(X509_CRL_new(), X509_CRL_free);
+    const unsigned char* at = ca.der.data();
+    const std::unique_ptr<X509, decltype(&X509_free)> issuer(d2i_X509(nullptr, &at, static_cast<long>(ca.der.size())),
+                                                             X509_free);
+    const std::unique_ptr<ASN1_TIME, decltype(&ASN1_TIME_free)> now(ASN1_TIME_set(nullptr, 1700000000), ASN1_TIME_free);
+    X509_REVOKED* entry = X509_REVOKED_new();
+    const std::unique_ptr<ASN1_INTEGER, decltype(&ASN1_INTEGER_free)> serial(ASN1_INTEGER_new(), ASN1_INTEGER_free);
+    ASN1_INTEGER_set(serial.get(), 0x0A);
+    X509_REVOKED_set_serialNumber(entry, serial.get());
+    X509_REVOKED_set_revocationDate(entry, now.get());
+    X509_CRL_add0_revoked(peer.get(), entry);
+    X509_CRL_set_issuer_name(peer.get(), X509_get_subject_name(issuer.get()));
+    X509_CRL_set1_lastUpdate(peer.get(), now.get());
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
+        PEM_read_bio_PrivateKey(std::unique_ptr<BIO, decltype(&BIO_free)>(BIO_new_file(ca.key.c_str(), "r"), BIO_free).get(),
+                                nullptr, nullptr, nullptr),
+        EVP_PKEY_free);
+    ASSERT_GT(X509_CRL_sign(peer.get(), key.get(), EVP_sha256()), 0);
+    const Octets der = Der(peer.get(), i2d_X509_CRL);
+
+    const CCertificateRevocationList crl = ReadList(der);
+    ExpectAsOpenSSLReads(crl, der);
+    EXPECT_TRUE(crl.m_bHasNextUpdate == 0 && EncodingOf(crl) == der && crl.IsSignatureOKFor(ReadCertificate(ca.der)));
+    EXPECT_NE(CString(crl).str().find("Next Update: NONE\r\n"), std::string::npos);
+    CCertificateRevocationList loaded;
+    ASSERT_EQ(LoadInto(loaded, Stored(crl)), kNothingThrown);
+    EXPECT_TRUE(loaded.m_bHasNextUpdate == 0 && EncodingOf(loaded) == der);
+    // A list that names one archives as before: no flag in the format octet.
+    EXPECT_EQ(Stored(ReadList(ca.List({"0A"}, "sha1", "")))[0] & 0x40, 0);
 }
 
 TEST(CRLsWithOpenSSL, OurListsPassOpenSSLCrlVerifyAndPrintAsWritten) {

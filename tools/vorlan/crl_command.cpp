@@ -13,7 +13,8 @@ void VerifyCRL(const CCertificateRevocationList& crl, const std::string& crlPath
     if (!crl.IsSignatureOKFor(issuer))
         throw Failure(crlPath + ": the signature does not verify with the key of " + issuerPath);
     const CUTCTime now;
-    if (!(crl.m_lastUpdate <= now && now <= crl.m_nextUpdate))
+    // A list that names no next update is never out of date by its dates.
+    if (!(crl.m_lastUpdate <= now && (!crl.m_bHasNextUpdate || now <= crl.m_nextUpdate)))
         throw Failure(crlPath + ": not current (last update " + crl.m_lastUpdate.GetTimeAsString(1, 0).str() +
                       ", next update " + crl.m_nextUpdate.GetTimeAsString(1, 0).str() + ")");
 }

@@ -104,6 +104,7 @@ CCertificateRevocationList& CCertificateRevocationList::operator=(CCertificateRe
 void CCertificateRevocationList::CopyFields(const CCertificateRevocationList& other) {
     m_lastUpdate = other.m_lastUpdate;
     m_nextUpdate = other.m_nextUpdate;
+    m_bHasNextUpdate = other.m_bHasNextUpdate;
     m_issuer = other.m_issuer;
     m_bVersion = other.m_bVersion;
     m_extensions.Copy(other.m_extensions);
@@ -164,7 +165,7 @@ void CCertificateRevocationList::EncodeReadAgain(const CByteArray& octets, CByte
 CCertificateRevocationList::operator CString() const {
     // Names are joined, not formatted: a value may hold a zero octet.
     CString text = "CRL issued by:\r\n" + CString(m_issuer) + "Last Update: " + m_lastUpdate.GetTimeAsString(1, 0) +
-                   "\r\nNext Update: " + m_nextUpdate.GetTimeAsString(1, 0) + "\r\nRevoked Certificates:\r\n";
+                   "\r\nNext Update: " + (m_bHasNextUpdate ? m_nextUpdate.GetTimeAsString(1, 0) : CString("NONE")) + "\r\nRevoked Certificates:\r\n";
     if (m_entries.GetSize() == 0) return text + "No CRL Entries\r\n";
     for (int i = m_entries.GetSize() - 1; i >= 0; --i)
         if (m_entries[i]) text += CString(*m_entries[i]) + "\r\n";
@@ -172,17 +173,18 @@ CCertificateRevocationList::operator CString() const {
 }
 
 void CCertificateRevocationList::Serialize(CArchive& ar) {
-    // The high bit of the format octet: the version 2 fields follow the issuer.
-    constexpr BYTE kVersion2 = 0x80;
+    // The high bit of the format octet: the version 2 fields follow the issuer; the next one:
+    // the list names no next update, and none is stored.
+    constexpr BYTE kVersion2 = 0x80, kNoNextUpdate = 0x40;
     if (ar.IsStoring()) {
         const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
-        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0));
+        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0) | (m_bHasNextUpdate ? 0 : kNoNextUpdate));
         SerializeOctets(ar, m_signature);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
         SerializeDigests(ar, RecordFormat());
         m_entries.Serialize(ar);
         m_lastUpdate.Serialize(ar);
-        m_nextUpdate.Serialize(ar);
+        if (m_bHasNextUpdate) m_nextUpdate.Serialize(ar);
         m_issuer.Serialize(ar);
         if (second) {
             ar << m_bVersion;
@@ -194,7 +196,7 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format;
-    const BYTE record = format & ~kVersion2;
+    const BYTE record = format & ~(kVersion2 | kNoNextUpdate);
     SerializeOctets(ar, loaded.m_signature);
     ar >> algorithm >> loaded.m_wSignatureBits;
     RequireLoadable(record, algorithm, loaded.m_wSignatureBits);
@@ -202,7 +204,8 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     loaded.SerializeDigests(ar, record);
     loaded.m_entries.Serialize(ar);
     loaded.m_lastUpdate.Serialize(ar);
-    loaded.m_nextUpdate.Serialize(ar);
+    loaded.m_bHasNextUpdate = !(format & kNoNextUpdate);
+    if (loaded.m_bHasNextUpdate) loaded.m_nextUpdate.Serialize(ar);
     loaded.m_issuer.Serialize(ar);
     if (format & kVersion2) {
         ar >> loaded.m_bVersion;

@@ -24,7 +24,10 @@ namespace {
 
 using vorlan::detail::CStructureReader;
 
-constexpr const char* kTimes[] = {"lastUpdate", "nextUpdate"};
+constexpr const char* kLastUpdate = "lastUpdate";
+constexpr const char* kNextUpdate = "nextUpdate";  // optional (RFC 5280 5.1.2.5)
+
+bool isTime(BYTE identifier) { return identifier == kASN1UTCTime || identifier == kASN1GeneralizedTime; }
 constexpr BYTE kExtensionsTag = ASN1ContextTag(0);
 constexpr const char* kEntryExtensions = "crlEntryExtensions";
 
@@ -250,7 +253,8 @@ void CheckCRLData(const CASN1Type& value, int anyTag) {
         Require(ReadVersion(*number, version) && version <= 1, "version");
     CheckField(reader, kASN1Sequence, "signature", CheckAlgorithmIdentifier);
     Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, "issuer"), 0), "issuer");
-    for (const char* time : kTimes) CheckTime(reader, time);
+    CheckTime(reader, kLastUpdate);
+    if (const CASN1Type* nextUpdate = OptionalTime(reader)) CheckTime(*nextUpdate, kNextUpdate);
     if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
         Within("revokedCertificates", [&] { CheckEntries(*entries, 0, version == 1); });
     if (const CASN1Type* tagged = version == 1 ? reader.Optional(kExtensionsTag) : nullptr)
@@ -272,8 +276,10 @@ void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
             .value;
     const CASN1Type& issuer = reader.Next(kASN1Sequence, "issuer");
     Reading("issuer", [&] { CASN1_RDNSequence::Read(issuer, crl.m_issuer); });
-    ReadTime(reader, kTimes[0], crl.m_lastUpdate);
-    ReadTime(reader, kTimes[1], crl.m_nextUpdate);
+    ReadTime(reader, kLastUpdate, crl.m_lastUpdate);
+    const CASN1Type* nextUpdate = OptionalTime(reader);
+    if (nextUpdate) ReadTime(*nextUpdate, kNextUpdate, crl.m_nextUpdate);
+    crl.m_bHasNextUpdate = nextUpdate != nullptr;
     if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
         ReadEntries(*entries, crl.m_entries);
     else
@@ -299,7 +305,7 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
         data.AddObject(NewAlgorithmIdentifier(algorithm));
         data.AddObject(new CASN1_RDNSequence(crl.m_issuer));
         data.AddObject(NewTime(crl.m_lastUpdate));
-        data.AddObject(NewTime(crl.m_nextUpdate));
+        if (crl.m_bHasNextUpdate) data.AddObject(NewTime(crl.m_nextUpdate));
         data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
         if (crl.m_extensions.GetSize() > 0) {
             auto tagged = std::make_unique<CASN1_TAGGED>(kExtensionsTag, 0);
@@ -324,7 +330,7 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
         at = list.contents;
         if (!NextElement(at, list.end, element) || element.identifier != (kASN1Sequence | kASN1Constructed))
             return nullptr;
-        // The signed part: [version], four fields, [revokedCertificates], nothing else.
+        // The signed part: [version], four fields (nextUpdate optional), [revokedCertificates], nothing else.
         auto data = std::make_unique<CASN1_SEQUENCE>();
         const BYTE* field = element.contents;
         SElement part;
@@ -333,6 +339,7 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
         for (int index = 0; field < element.end; ++index) {
             if (!NextElement(field, element.end, part)) return nullptr;
             if (index == 0 && ASN1StoredIdentifier(part.identifier) == kASN1Integer) ++fields;
+            if (index == fields - 1 && !isTime(part.identifier)) --fields;
             // The fields in front and the list's extensions go into the value.
             if (index < fields || (index <= fields + 1 && part.identifier == (kExtensionsTag | kASN1Constructed))) {
                 data->AddObject(Decoded(part));

@@ -59,7 +59,7 @@ public:
     explicit CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData)
 
-    // Algorithm, issuer, lastUpdate, nextUpdate and the entries (an empty SEQUENCE when there
+    // Algorithm, issuer, lastUpdate, nextUpdate (when the list names one) and the entries (an empty SEQUENCE when there
     // are none); no version for a version 1 list, INTEGER 1 in front and the extensions [0]
     // (when there are any) after for a version 2 list. An unknown algorithm, a name, time or
     // extension that cannot be written, or extensions in a version 1 list raise the decoding
@@ -69,7 +69,7 @@ public:
     // a failure names the field and changes nothing.
     void SetDataTo(CCertificateRevocationList& crl) const;
 
-    // [version INTEGER 0 or 1], signature, issuer, lastUpdate, nextUpdate,
+    // [version INTEGER 0 or 1], signature, issuer, lastUpdate, [nextUpdate],
     // [revokedCertificates], and with version 1 (a version 2 list) [crlExtensions [0]] and
     // entry extensions; each extension read, none twice.
     static int isValid(const CASN1Type* value, int anyTag);

@@ -54,15 +54,24 @@ const CASN1Type& NextTime(CStructureReader& reader, const char* field) {
     return generalized ? *generalized : reader.Next(kASN1UTCTime, field);
 }
 
-void CheckTime(CStructureReader& reader, const char* field) {
-    const CASN1Type& value = NextTime(reader, field);
+const CASN1Type* OptionalTime(CStructureReader& reader) {
+    const CASN1Type* generalized = reader.Optional(kASN1GeneralizedTime);
+    return generalized ? generalized : reader.Optional(kASN1UTCTime);
+}
+
+void CheckTime(CStructureReader& reader, const char* field) { CheckTime(NextTime(reader, field), field); }
+
+void CheckTime(const CASN1Type& value, const char* field) {
     Require(value.identifier == kASN1UTCTime ? CASN1_UTCTime::isValid(&value, 0)
                                              : CASN1_GeneralizedTime::isValid(&value, 0),
             field);
 }
 
 void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time) {
-    const CASN1Type& value = NextTime(reader, field);
+    ReadTime(NextTime(reader, field), field, time);
+}
+
+void ReadTime(const CASN1Type& value, const char* field, CUTCTimeFields& time) {
     Reading(field, [&] {
         if (const auto* utc = dynamic_cast<const CASN1_UTCTime*>(&value))
             utc->SetDataTo(time);
