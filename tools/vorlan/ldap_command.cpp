@@ -241,40 +241,6 @@ void PrintAttribute(const std::string& type, const std::string& value) {
                         EncodeBase64(reinterpret_cast<const BYTE*>(value.data()), static_cast<int>(value.size()))));
 }
 
-// An attribute description of RFC 4512 section 2.5: a descriptor (ALPHA *(ALPHA / DIGIT / "-")) or a
-// numeric OID, then options, each ";" and one or more of ALPHA / DIGIT / "-". Nothing else may open an
-// LDIF line: a line break in a server's type would write records of its own.
-bool IsAttributeDescription(const std::string& text) {
-    const auto isDigit = [](unsigned char c) { return c >= '0' && c <= '9'; };
-    const auto isAlpha = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
-    const auto isKeychar = [&](unsigned char c) { return isAlpha(c) || isDigit(c) || c == '-'; };
-    const auto keystring = [&](const std::string& part) {
-        return !part.empty() && std::all_of(part.begin(), part.end(), isKeychar);
-    };
-    // number = DIGIT / ( LDIGIT 1*DIGIT ), numericoid = number 1*( DOT number )
-    const auto numericoid = [&](const std::string& part) {
-        size_t start = 0, numbers = 0;
-        for (;;) {
-            const size_t dot = std::min(part.find('.', start), part.size());
-            const std::string number = part.substr(start, dot - start);
-            if (number.empty() || (number.size() > 1 && number[0] == '0') ||
-                !std::all_of(number.begin(), number.end(), isDigit))
-                return false;
-            ++numbers;
-            if (dot == part.size()) return numbers >= 2;
-            start = dot + 1;
-        }
-    };
-    const size_t end = std::min(text.find(';'), text.size());
-    const std::string type = text.substr(0, end);
-    if (!(keystring(type) && isAlpha(type[0])) && !numericoid(type)) return false;
-    for (size_t start = end; start < text.size();) {
-        const size_t next = std::min(text.find(';', start + 1), text.size());
-        if (!keystring(text.substr(start + 1, next - start - 1))) return false;
-        start = next;
-    }
-    return true;
-}
 
 struct SearchOptions : ServerOptions {
     std::string base;
@@ -302,7 +268,7 @@ void Search(const SearchOptions& o) {
                 const CASN1_PartialAttributeList& attributes = entry.get_attributes();
                 for (int i = 0; i < attributes.getComponentCount(); ++i) {  // the whole record or none of it
                     const std::string type = LDAPString(attributes.getComponent(i).get_type());
-                    if (!IsAttributeDescription(type))
+                    if (!IsLDAPAttributeDescription(type))  // else a line break in it would write records of its own
                         throw Failure("the server sent an attribute type that is no attribute description: \"" +
                                       Printable(type) + "\"");
                 }

@@ -323,6 +323,16 @@ private:
 
 }  // namespace
 
+bool IsLDAPAttributeDescription(std::string_view text) {
+    FilterParser parser(text);
+    try {
+        return !parser.attributeDescription().empty() && parser.atEnd();
+    } catch (CDERDecodingException* e) {  // a malformed option or numeric OID
+        e->Delete();
+        return false;
+    }
+}
+
 LDAPFilterPtr ParseLDAPFilter(std::string_view text) { return FilterParser(text).whole(); }
 
 std::string FormatLDAPFilter(const CASN1Type& filter) { return FilterFormatter().format(filter); }
