@@ -72,8 +72,7 @@ void vorlan::detail::CheckCertificate(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     CheckField(reader, kASN1Sequence, "tbsCertificate", CheckCertificateData);
     CheckField(reader, kASN1Sequence, "signatureAlgorithm", CheckAlgorithmIdentifier);
-    const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
-    Require(signature && signature->m_dwBits % 8 == 0, "signature");
+    reader.Next(kASN1BitString, "signature");
     reader.End(kThisStructure);
 }
 

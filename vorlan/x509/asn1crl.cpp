@@ -12,8 +12,7 @@ void CheckCRL(const CASN1Type& value, int anyTag) {
     vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
     vorlan::detail::CheckField(reader, kASN1Sequence, "tbsCertList", vorlan::detail::CheckCRLData);
     vorlan::detail::CheckField(reader, kASN1Sequence, "signatureAlgorithm", vorlan::detail::CheckAlgorithmIdentifier);
-    const auto* signature = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "signature"));
-    vorlan::detail::Require(signature && signature->m_dwBits % 8 == 0, "signature");
+    reader.Next(kASN1BitString, "signature");
     reader.End(vorlan::detail::kThisStructure);
 }
 

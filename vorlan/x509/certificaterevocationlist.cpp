@@ -105,6 +105,7 @@ void CCertificateRevocationList::CopyFields(const CCertificateRevocationList& ot
     m_lastUpdate = other.m_lastUpdate;
     m_nextUpdate = other.m_nextUpdate;
     m_bHasNextUpdate = other.m_bHasNextUpdate;
+    m_bWritesEmptyEntries = other.m_bWritesEmptyEntries;
     m_issuer = other.m_issuer;
     m_bVersion = other.m_bVersion;
     m_extensions.Copy(other.m_extensions);
@@ -174,11 +175,14 @@ CCertificateRevocationList::operator CString() const {
 
 void CCertificateRevocationList::Serialize(CArchive& ar) {
     // The high bit of the format octet: the version 2 fields follow the issuer; the next one:
-    // the list names no next update, and none is stored.
-    constexpr BYTE kVersion2 = 0x80, kNoNextUpdate = 0x40;
+    // the list names no next update, and none is stored; the third: an empty list is written
+    // without revokedCertificates.
+    constexpr BYTE kVersion2 = 0x80, kNoNextUpdate = 0x40, kNoEmptyEntries = 0x20;
     if (ar.IsStoring()) {
         const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
-        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0) | (m_bHasNextUpdate ? 0 : kNoNextUpdate));
+        const bool noEmptyEntries = !m_bWritesEmptyEntries && m_entries.GetSize() == 0;
+        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0) | (m_bHasNextUpdate ? 0 : kNoNextUpdate) |
+                                (noEmptyEntries ? kNoEmptyEntries : 0));
         SerializeOctets(ar, m_signature);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
         SerializeDigests(ar, RecordFormat());
@@ -196,7 +200,7 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format;
-    const BYTE record = format & ~(kVersion2 | kNoNextUpdate);
+    const BYTE record = format & ~(kVersion2 | kNoNextUpdate | kNoEmptyEntries);
     SerializeOctets(ar, loaded.m_signature);
     ar >> algorithm >> loaded.m_wSignatureBits;
     RequireLoadable(record, algorithm, loaded.m_wSignatureBits);
@@ -205,6 +209,7 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     loaded.m_entries.Serialize(ar);
     loaded.m_lastUpdate.Serialize(ar);
     loaded.m_bHasNextUpdate = !(format & kNoNextUpdate);
+    loaded.m_bWritesEmptyEntries = !(format & kNoEmptyEntries);
     if (loaded.m_bHasNextUpdate) loaded.m_nextUpdate.Serialize(ar);
     loaded.m_issuer.Serialize(ar);
     if (format & kVersion2) {

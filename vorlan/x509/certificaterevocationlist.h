@@ -57,7 +57,8 @@ public:
     // Format octet 1 (2 with a SHA-256 digest), the signature, algorithm, bit count and digests,
     // then the entries, both times and the issuer; a version 2 list has the format octet's high
     // bit set and its version and extensions after the issuer; a list without a next update has
-    // the next bit (0x40) set and stores no next update. Loading accepts formats 0 to 2 (each
+    // the next bit (0x40) set and stores no next update; a list without entries that leaves out
+    // revokedCertificates has the bit 0x20 set. Loading accepts formats 0 to 2 (each
     // with those bits too), refuses an unknown algorithm and a signature past 2,048 bits
     // (generic archive exception); a failed load leaves the list as it was.
     void Serialize(CArchive& ar) override;
@@ -66,6 +67,9 @@ public:
     CUTCTime m_lastUpdate;
     CUTCTime m_nextUpdate;                    // meaningful only with m_bHasNextUpdate
     BYTE m_bHasNextUpdate = 1;                // 0: the list names no next update (RFC 5280 lets it out)
+    // Without entries, 1 writes an empty revokedCertificates; 0 leaves it out, as RFC 5280 asks
+    // and as lists read without one had it, so that they write back as they were signed.
+    BYTE m_bWritesEmptyEntries = 1;
     CDistinguishedName m_issuer;
     BYTE m_bVersion = 0;                      // as encoded: 0 for version 1 (written without), 1 for version 2
     CCertificateExtensionArray m_extensions;  // crlExtensions of a version 2 list, as received

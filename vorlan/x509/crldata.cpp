@@ -280,10 +280,12 @@ void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
     const CASN1Type* nextUpdate = OptionalTime(reader);
     if (nextUpdate) ReadTime(*nextUpdate, kNextUpdate, crl.m_nextUpdate);
     crl.m_bHasNextUpdate = nextUpdate != nullptr;
-    if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
+    const CASN1Type* entries = reader.Optional(kASN1Sequence);
+    if (entries)
         ReadEntries(*entries, crl.m_entries);
     else
         crl.m_entries.RemoveAll();
+    crl.m_bWritesEmptyEntries = entries != nullptr;
     crl.m_bVersion = version == 1;
     crl.m_extensions.RemoveAll();
     if (const CASN1Type* tagged = version == 1 ? reader.Optional(kExtensionsTag) : nullptr)
@@ -306,7 +308,8 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
         data.AddObject(new CASN1_RDNSequence(crl.m_issuer));
         data.AddObject(NewTime(crl.m_lastUpdate));
         if (crl.m_bHasNextUpdate) data.AddObject(NewTime(crl.m_nextUpdate));
-        data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
+        if (crl.m_entries.GetSize() > 0 || crl.m_bWritesEmptyEntries)
+            data.AddObject(new CASN1_RevokedCertificates(crl.m_entries));
         if (crl.m_extensions.GetSize() > 0) {
             auto tagged = std::make_unique<CASN1_TAGGED>(kExtensionsTag, 0);
             tagged->AddObject(NewExtensionList(crl.m_extensions));
@@ -340,8 +343,10 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
             if (!NextElement(field, element.end, part)) return nullptr;
             if (index == 0 && ASN1StoredIdentifier(part.identifier) == kASN1Integer) ++fields;
             if (index == fields - 1 && !isTime(part.identifier)) --fields;
-            // The fields in front and the list's extensions go into the value.
-            if (index < fields || (index <= fields + 1 && part.identifier == (kExtensionsTag | kASN1Constructed))) {
+            // The fields in front, an empty revokedCertificates (its presence is kept) and the
+            // list's extensions go into the value.
+            if (index < fields || (index == fields && part.contents == part.end) ||
+                (index <= fields + 1 && part.identifier == (kExtensionsTag | kASN1Constructed))) {
                 data->AddObject(Decoded(part));
                 if (index == 0 && fields == 5) ReadVersion(data->GetComponent(0), version);
                 continue;

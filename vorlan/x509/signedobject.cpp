@@ -111,7 +111,8 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
 
 int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const {
     const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
-    if (!algorithm || m_wSignatureBits > kMaxBits) return 0;
+    // A signature of a part octet is kept as received, but no RSA signature has that form.
+    if (!algorithm || m_wSignatureBits > kMaxBits || m_wSignatureBits % 8 != 0) return 0;
     BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
     CByteArray fields;
     if (const BYTE* cached = CachedDigest(*algorithm))

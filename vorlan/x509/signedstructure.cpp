@@ -136,8 +136,9 @@ void CASN1_SignedStructure::appendSigned(std::unique_ptr<CASN1Type> signedPart, 
     const unsigned octets = (source.m_wSignatureBits + 7u) / 8u;
     AddObject(signedPart.release());
     AddObject(vorlan::detail::NewAlgorithmIdentifier(algorithm));
+    // The field holds the signature's octets as received (left-aligned in its last octets).
     AddObject(
-        new CASN1_BIT_STRING(source.m_signature + CSignedObject::kFieldSize - octets, source.m_wSignatureBits, 0));
+        new CASN1_BIT_STRING(source.m_signature + CSignedObject::kFieldSize - octets, source.m_wSignatureBits, 1));
 }
 
 void CASN1_SignedStructure::readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart,
