@@ -2,6 +2,7 @@
 
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/boolean.h"
+#include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/objectidentifier.h"
@@ -23,36 +24,20 @@ struct Cursor {
 };
 
 void require(const Cursor& at, unsigned long limit, unsigned long count) {
-    if (count > limit - at.position) ___throwDERDecodingException("Unexpected end of file");
+    if (count > limit - at.position) vorlan::detail::ThrowDERFault(vorlan::detail::EDERFault::truncated);
 }
 
-BYTE readOctet(Cursor& at, unsigned long limit) {
-    require(at, limit, 1);
-    const BYTE octet = at.der.ReadByte();
-    ++at.position;
-    return octet;
-}
-
-BYTE readIdentifier(Cursor& at, unsigned long limit) {
-    const BYTE octet = readOctet(at, limit);
-    if ((octet & kASN1TagMask) == kASN1HighTagNumber) ___throwDERDecodingException("High tag number form is not supported");
-    // Universal tag 0 belongs to the end-of-contents octets: as an element it would be
-    // written back as 00 00 and end an indefinite-length parent early.
-    if (ASN1StoredIdentifier(octet) == kASN1Universal) ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
-    return octet;
-}
-
-// A definite length from its first octet; the value is checked against the limit here.
-unsigned long readLength(Cursor& at, unsigned long limit, BYTE first) {
-    unsigned long length = first;
-    if (first & kASN1LongLength) {
-        const unsigned n = first & ~kASN1LongLength;
-        if (n > 4) ___throwDERDecodingException("4 bytes-encoded-length is only suported");
-        length = 0;
-        for (unsigned i = 0; i < n; ++i) length = (length << 8) | readOctet(at, limit);
-    }
-    require(at, limit, length);
-    return length;
+// The element's header; its form is checked against the value before its length against the limit.
+vorlan::detail::SDERHeader readHeader(Cursor& at, unsigned long limit) {
+    vorlan::detail::SDERHeader header;
+    const auto next = [&]() -> int {
+        if (at.position >= limit) return -1;
+        ++at.position;
+        return at.der.ReadByte();
+    };
+    const vorlan::detail::EDERFault fault = vorlan::detail::ReadDERHeader(next, header);
+    if (fault != vorlan::detail::EDERFault::none) vorlan::detail::ThrowDERFault(fault);
+    return header;
 }
 
 CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth);
@@ -97,33 +82,31 @@ void checkConstructedAllowed(const CASN1Type& value, int depth) {
         ___throwDERDecodingException("Constructed encodings nest deeper than %d levels", kMaxDERNestingDepth);
 }
 
-// Length octets and contents of an element whose identifier octet has been read.
-void decodeBody(CASN1Type& value, BYTE identifierOctet, Cursor& at, unsigned long limit, int depth) {
-    const BYTE first = readOctet(at, limit);
-    if (!(identifierOctet & kASN1Constructed)) {
+// The contents of an element whose header has been read.
+void decodeBody(CASN1Type& value, const vorlan::detail::SDERHeader& header, Cursor& at, unsigned long limit, int depth) {
+    if (!(header.octet & kASN1Constructed)) {
         checkPrimitiveAllowed(value);
+        require(at, limit, header.length);
         value.m_bConstructed = 0;
         value.m_bIndefinite = 0;
-        readPrimitiveContents(value, at, first == kASN1IndefiniteLength ? 0 : readLength(at, limit, first));
+        readPrimitiveContents(value, at, header.length);
         return;
     }
     checkConstructedAllowed(value, depth);
+    require(at, limit, header.length);
     value.m_bConstructed = 1;
-    if (first == kASN1IndefiniteLength) {
-        value.m_bIndefinite = 1;
+    value.m_bIndefinite = header.indefinite;
+    if (header.indefinite)
         readComponentsUntil00(value, at, limit, depth);
-    } else {
-        value.m_bIndefinite = 0;
-        const unsigned long length = readLength(at, limit, first);
-        readComponents(value, at, at.position + length, depth);
-    }
+    else
+        readComponents(value, at, at.position + header.length, depth);
 }
 
 CASN1Type* buildElement(Cursor& at, unsigned long limit, int depth) {
     at.element = at.position;
-    const BYTE identifierOctet = readIdentifier(at, limit);
-    std::unique_ptr<CASN1Type> value(___makeASN1Class(ASN1StoredIdentifier(identifierOctet)));
-    decodeBody(*value, identifierOctet, at, limit, depth);
+    const vorlan::detail::SDERHeader header = readHeader(at, limit);
+    std::unique_ptr<CASN1Type> value(___makeASN1Class(ASN1StoredIdentifier(header.octet)));
+    decodeBody(*value, header, at, limit, depth);
     return value.release();
 }
 
@@ -178,10 +161,10 @@ CASN1Type* ___buildFromEncoding(CDEREncoding& der) {
 
 void ___buildFromEncoding(CASN1Type& target, CDEREncoding& der) {
     decodeAt(der, [&](Cursor& at, unsigned long limit) {
-        const BYTE identifierOctet = readIdentifier(at, limit);
-        if (ASN1StoredIdentifier(identifierOctet) != target.identifier)
+        const vorlan::detail::SDERHeader header = readHeader(at, limit);
+        if (ASN1StoredIdentifier(header.octet) != target.identifier)
             ___throwDERDecodingException("Another class and tag number expected");
-        decodeBody(target, identifierOctet, at, limit, 0);
+        decodeBody(target, header, at, limit, 0);
     });
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "vorlan/asn1/asn1type.h"
+#include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/filters.h"
 
 IMPLEMENT_DYNAMIC(CDERDecodingException, CException)
@@ -148,7 +149,7 @@ long CDEREncoding::Seek(long offset, unsigned int from) {
 
 int CDEREncoding::reached00() {
     unsigned char octets[2];
-    if (Read(octets, 2) != 2) ___throwDERDecodingException("Unexpected end of file");
+    if (Read(octets, 2) != 2) vorlan::detail::ThrowDERFault(vorlan::detail::EDERFault::truncated);
     if (octets[0] == 0 && octets[1] == 0) return 1;
     Seek(-2, CFile::current);
     return 0;
@@ -188,24 +189,18 @@ unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned l
 }
 
 int ___extractEncodingLength(const unsigned char* octets, unsigned long available) {
+    using vorlan::detail::EDERFault;
     if (available < 2) return -1;
-    if ((octets[0] & kASN1TagMask) == kASN1HighTagNumber) return -4;
-    if (octets[1] == kASN1IndefiniteLength) return -3;
-    unsigned long length;
-    unsigned long header;
-    if (octets[1] & kASN1LongLength) {
-        const unsigned n = octets[1] & ~kASN1LongLength;
-        if (n > 4) return -2;
-        if (n + 2 > available) return -1;
-        length = 0;
-        for (unsigned i = 0; i < n; ++i) length = (length << 8) | octets[2 + i];
-        header = n + 2;
-    } else {
-        length = octets[1];
-        header = 2;
+    vorlan::detail::SDERHeader header;
+    switch (vorlan::detail::ReadDERHeader(octets, available, header, false)) {
+        case EDERFault::highTagNumber: return -4;
+        case EDERFault::longLength: return -2;
+        case EDERFault::none: break;
+        default: return -1;
     }
-    if (length > 0x7FFFFFFFul - header) return -2;
-    return static_cast<int>(header + length);
+    if (header.indefinite) return -3;
+    if (header.length > 0x7FFFFFFFul - header.size) return -2;
+    return static_cast<int>(header.size + header.length);
 }
 
 void ___throwDERDecodingException(const char* format, ...) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/filters.h"
 #include "vorlan/asn1/tagged.h"
 #include "vorlan/support/diagnostics.h"
@@ -55,7 +56,7 @@ void CASN1_PRIMITIVE_TYPE::setContents(CDEREncoding& der, unsigned long size) {
     // Callers have checked that the stream holds `size` octets: the decoder against its
     // limits, fromImplicit against the window's encoding.
     SetSize(static_cast<int>(size));
-    if (size && der.Read(GetData(), size) != size) ___throwDERDecodingException("Unexpected end of file");
+    if (size && der.Read(GetData(), size) != size) vorlan::detail::ThrowDERFault(vorlan::detail::EDERFault::truncated);
 }
 
 void CASN1_PRIMITIVE_TYPE::writeEncoding(CBufferedFilterNS& out, int contentsOnly, int useTag, unsigned char tag) const {
@@ -106,7 +107,7 @@ int CASN1_PRIMITIVE_TYPE::fromImplicit(CASN1_TAGGED& tagged) {
     m_bConstructed = 0;
     m_bIndefinite = 0;
     vorlan::detail::ReadWindow(*tagged.m_pEncoding, tagged.m_dwPosition, [&](CDEREncoding& window) {
-        if (tagged.m_dwLength > window.Remaining()) ___throwDERDecodingException("Unexpected end of file");
+        if (tagged.m_dwLength > window.Remaining()) vorlan::detail::ThrowDERFault(vorlan::detail::EDERFault::truncated);
         setContents(window, tagged.m_dwLength);
     });
     if (tagged.m_bClearAfterGet) tagged.clear();

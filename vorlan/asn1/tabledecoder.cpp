@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/octetstring.h"
 
 namespace {
@@ -196,41 +197,27 @@ private:
     };
 
     void require(unsigned long limit, unsigned long count) const {
-        if (count > limit - m_position) ___throwDERDecodingException("Unexpected end of file");
+        if (count > limit - m_position) vorlan::detail::ThrowDERFault(vorlan::detail::EDERFault::truncated);
     }
 
     Header readHeader(unsigned long limit) {
+        using vorlan::detail::EDERFault;
         // The position is read and stored once; a failure leaves it where the element starts.
         unsigned long at = m_position;
         m_element = at;
-        const auto next = [&] {
-            if (1 > limit - at) ___throwDERDecodingException("Unexpected end of file");
-            return m_base[at++];
-        };
-        const BYTE octet = next();
-        if ((octet & kASN1TagMask) == kASN1HighTagNumber)
-            ___throwDERDecodingException("High tag number form is not supported");
-        Header h{ASN1StoredIdentifier(octet), (octet & kASN1Constructed) != 0, false, 0};
-        if (h.identifier == kASN1Universal)
-            ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
-        const BYTE first = next();
-        if (first == kASN1IndefiniteLength) {
-            if (m_bStrict) ___throwDERDecodingException("Indefinite length where only the definite form is allowed");
+        vorlan::detail::SDERHeader read;
+        const EDERFault fault =
+            vorlan::detail::ReadDERHeader([&]() -> int { return at < limit ? m_base[at++] : -1; }, read);
+        if (fault != EDERFault::none) vorlan::detail::ThrowDERFault(fault);
+        Header h{ASN1StoredIdentifier(read.octet), (read.octet & kASN1Constructed) != 0, false, read.length};
+        if (read.indefinite) {
+            if (m_bStrict) vorlan::detail::ThrowDERFault(EDERFault::indefinite);
             // The primitive form reads 0x80 as an empty length, as the generic decoder does.
             h.indefinite = h.constructed;
-            m_position = at;
-            return h;
-        }
-        if (m_bStrict && h.constructed && h.identifier == kASN1OctetString)
+        } else if (m_bStrict && h.constructed && h.identifier == kASN1OctetString) {
             ___throwDERDecodingException("Constructed OCTET STRING where only the primitive form is allowed");
-        h.length = first;
-        if (first & kASN1LongLength) {
-            const unsigned n = first & ~kASN1LongLength;
-            if (n > 4) ___throwDERDecodingException("4 bytes-encoded-length is only suported");
-            h.length = 0;
-            for (unsigned i = 0; i < n; ++i) h.length = (h.length << 8) | next();
         }
-        if (h.length > limit - at) ___throwDERDecodingException("Unexpected end of file");
+        if (h.length > limit - at) vorlan::detail::ThrowDERFault(EDERFault::truncated);
         m_position = at;
         return h;
     }
@@ -376,7 +363,7 @@ unsigned long decodeCopy(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREnco
         total > 0 && static_cast<unsigned long>(total) <= remaining ? static_cast<unsigned long>(total) : remaining;
     der.Seek(static_cast<long>(start), CFile::begin);
     std::unique_ptr<unsigned char[]> octets(new unsigned char[count ? count : 1]);
-    if (der.Read(octets.get(), count) != count) ___throwDERDecodingException("Unexpected end of file");
+    if (der.Read(octets.get(), count) != count) vorlan::detail::ThrowDERFault(vorlan::detail::EDERFault::truncated);
     CDEREncoding copy(0, octets.release(), count, 1, 0);
     return decodeInMemory(target, type, copy, copy.MemoryWindow(0, count), 0, count, form);
 }

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/tagged.h"
-
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/certificaterevocationlist.h"
 #include "vorlan/x509/crlentry.h"
@@ -101,23 +101,12 @@ void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries
     vorlan::detail::MoveEntries(read, entries);
 }
 
-// One element of DER in memory: its identifier octet and contents, and where it ends.
-struct SElement {
-    BYTE identifier;
-    const BYTE* begin;
-    const BYTE* contents;
-    const BYTE* end;
-};
+using vorlan::detail::CDERReader;
+using vorlan::detail::SDERElement;
 
-// The element at `at` within [at, end), `at` moved past it; false when it is not one of
-// definite length within the range with a low tag number.
-bool NextElement(const BYTE*& at, const BYTE* end, SElement& element) {
-    const auto available = static_cast<unsigned long>(end - at);
-    const int length = available < 2 ? -1 : ___extractEncodingLength(at, std::min<unsigned long>(available, 6));
-    if (length <= 0 || static_cast<unsigned long>(length) > available) return false;
-    element = {at[0], at, at + 2 + ((at[1] & kASN1LongLength) ? (at[1] & ~kASN1LongLength) : 0), at + length};
-    at = element.end;
-    return true;
+// The next element of `reader`, false when there is none that reads.
+bool NextElement(CDERReader& reader, SDERElement& element) {
+    return !reader.AtEnd() && reader.Next(element) == vorlan::detail::EDERFault::none;
 }
 
 // Levels of constructed values in `value`, itself included.
@@ -131,7 +120,7 @@ int Levels(const CASN1Type& value) {
 }
 
 // The value of an element, by the generic decoder.
-CASN1Type* Decoded(const SElement& element) {
+CASN1Type* Decoded(const SDERElement& element) {
     CDEREncoding der(0, const_cast<BYTE*>(element.begin), static_cast<unsigned long>(element.end - element.begin), 0, 0);
     return ___buildFromEncoding(der);
 }
@@ -139,22 +128,22 @@ CASN1Type* Decoded(const SElement& element) {
 // The entries of a revokedCertificates element, each a primitive INTEGER and UTCTime that
 // read (and, with `version2`, extensions), into `entries` (only read when null); false at the
 // first that is not.
-bool ScanEntries(const SElement& list, bool version2, CArray<CCRLEntry*, CCRLEntry*>* entries) {
+bool ScanEntries(const SDERElement& list, bool version2, CArray<CCRLEntry*, CCRLEntry*>* entries) {
     CCRLEntry scratch(CSerialNumber(), Epoch());
-    SElement entry, number, time, extensions;
-    for (const BYTE* at = list.contents; at < list.end;) {
-        if (!NextElement(at, list.end, entry) || entry.identifier != (kASN1Sequence | kASN1Constructed)) return false;
-        const BYTE* field = entry.contents;
-        if (!NextElement(field, entry.end, number) || number.identifier != kASN1Integer ||
-            !NextElement(field, entry.end, time) || time.identifier != kASN1UTCTime)
+    SDERElement entry, number, time, extensions;
+    for (CDERReader reader(list); !reader.AtEnd();) {
+        if (!NextElement(reader, entry) || entry.identifier != (kASN1Sequence | kASN1Constructed)) return false;
+        CDERReader fields(entry);
+        if (!NextElement(fields, number) || number.identifier != kASN1Integer || !NextElement(fields, time) ||
+            time.identifier != kASN1UTCTime)
             return false;
         std::unique_ptr<CCRLEntry> read(entries ? new CCRLEntry(scratch) : nullptr);
         CCRLEntry& target = read ? *read : scratch;
-        if (!vorlan::detail::ReadSerial(number.contents, static_cast<int>(number.end - number.contents), target.m_serialNumber) ||
-            !target.m_revocationDate.ReadText(time.contents, static_cast<unsigned long>(time.end - time.contents)))
+        if (!vorlan::detail::ReadSerial(number.contents, static_cast<int>(number.Length()), target.m_serialNumber) ||
+            !target.m_revocationDate.ReadText(time.contents, time.Length()))
             return false;
-        if (field != entry.end) {
-            if (!version2 || !NextElement(field, entry.end, extensions) || field != entry.end ||
+        if (!fields.AtEnd()) {
+            if (!version2 || !NextElement(fields, extensions) || !fields.AtEnd() ||
                 extensions.identifier != (kASN1Sequence | kASN1Constructed))
                 return false;
             const std::unique_ptr<CASN1Type> value(Decoded(extensions));
@@ -322,30 +311,29 @@ void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateR
 }
 
 std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray<CCRLEntry*, CCRLEntry*>* entries) {
-    const BYTE* const end = octets + length;
-    const BYTE* at = octets;
-    SElement list, element;
-    if (!NextElement(at, end, list) || at != end || list.identifier != (kASN1Sequence | kASN1Constructed))
+    CDERReader whole(octets, length);
+    SDERElement list, element;
+    if (!NextElement(whole, list) || !whole.AtEnd() || list.identifier != (kASN1Sequence | kASN1Constructed))
         return nullptr;
     auto outer = std::make_unique<CASN1_SEQUENCE>();
     CArray<CCRLEntry*, CCRLEntry*> read;
+    CDERReader components(list);
     try {
-        at = list.contents;
-        if (!NextElement(at, list.end, element) || element.identifier != (kASN1Sequence | kASN1Constructed))
+        if (!NextElement(components, element) || element.identifier != (kASN1Sequence | kASN1Constructed))
             return nullptr;
         // The signed part: [version], four fields (nextUpdate optional), [revokedCertificates], nothing else.
         auto data = std::make_unique<CASN1_SEQUENCE>();
-        const BYTE* field = element.contents;
-        SElement part;
+        CDERReader fieldReader(element);
+        SDERElement part;
         int fields = 4;
         unsigned long version = 0;
-        for (int index = 0; field < element.end; ++index) {
-            if (!NextElement(field, element.end, part)) return nullptr;
+        for (int index = 0; !fieldReader.AtEnd(); ++index) {
+            if (!NextElement(fieldReader, part)) return nullptr;
             if (index == 0 && ASN1StoredIdentifier(part.identifier) == kASN1Integer) ++fields;
             if (index == fields - 1 && !isTime(part.identifier)) --fields;
             // The fields in front, an empty revokedCertificates (its presence is kept) and the
             // list's extensions go into the value.
-            if (index < fields || (index == fields && part.contents == part.end) ||
+            if (index < fields || (index == fields && part.Length() == 0) ||
                 (index <= fields + 1 && part.identifier == (kExtensionsTag | kASN1Constructed))) {
                 data->AddObject(Decoded(part));
                 if (index == 0 && fields == 5) ReadVersion(data->GetComponent(0), version);
@@ -355,9 +343,9 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
                 !ScanEntries(part, version == 1, entries ? &read : nullptr))
                 return nullptr;
         }
-        outer->AddObject(data.release());
-        while (at < list.end) {
-            if (!NextElement(at, list.end, element)) return nullptr;
+    outer->AddObject(data.release());
+        while (!components.AtEnd()) {
+            if (!NextElement(components, element)) return nullptr;
             outer->AddObject(Decoded(element));
         }
     } catch (CDERDecodingException* e) {

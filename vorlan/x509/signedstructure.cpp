@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "vorlan/asn1/derreader.h"
 #include "vorlan/x509/signaturealgorithm.h"
 
 namespace {
@@ -120,11 +121,13 @@ void CASN1_SignedStructure::keepReceived(CDEREncoding& der, long start, long end
     }
     der.Seek(end, CFile::begin);
     const BYTE* octets = m_abReceived.GetData();
-    const unsigned long header = 2 + ((octets[1] & kASN1LongLength) ? (octets[1] & ~kASN1LongLength) : 0u);
-    const int signedLength = header < length ? ___extractEncodingLength(octets + header, length - header) : -1;
-    if (signedLength > 0 && static_cast<unsigned long>(signedLength) <= length - header) {
-        m_dwSignedOffset = static_cast<DWORD>(header);
-        m_dwSignedLength = static_cast<DWORD>(signedLength);
+    vorlan::detail::SDERHeader outer;
+    vorlan::detail::SDERElement signedPart;
+    if (vorlan::detail::ReadDERHeader(octets, length, outer) == vorlan::detail::EDERFault::none &&
+        vorlan::detail::CDERReader(octets + outer.size, length - outer.size).Next(signedPart) ==
+            vorlan::detail::EDERFault::none) {
+        m_dwSignedOffset = static_cast<DWORD>(outer.size);
+        m_dwSignedLength = static_cast<DWORD>(signedPart.end - signedPart.begin);
     }
 }
 

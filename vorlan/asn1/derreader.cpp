@@ -1,0 +1,49 @@
+#include "vorlan/asn1/derreader.h"
+
+#include "vorlan/asn1/derencoding.h"
+
+namespace vorlan::detail {
+
+void ThrowDERFault(EDERFault fault) {
+    switch (fault) {
+        case EDERFault::highTagNumber: ___throwDERDecodingException("High tag number form is not supported");
+        case EDERFault::universalZero:
+            ___throwDERDecodingException("Universal tag 0 is reserved for end-of-contents octets");
+        case EDERFault::longLength: ___throwDERDecodingException("4 bytes-encoded-length is only suported");
+        case EDERFault::indefinite:
+            ___throwDERDecodingException("Indefinite length where only the definite form is allowed");
+        case EDERFault::none:
+        case EDERFault::truncated: break;
+    }
+    ___throwDERDecodingException("Unexpected end of file");
+}
+
+EDERFault ReadDERHeader(const BYTE* octets, unsigned long available, SDERHeader& header, bool element) {
+    unsigned long at = 0;
+    return ReadDERHeader([&]() -> int { return at < available ? octets[at++] : -1; }, header, element);
+}
+
+EDERFault CDERReader::Read(SDERElement& element) const {
+    SDERHeader header;
+    const auto available = static_cast<unsigned long>(m_end - m_at);
+    const EDERFault fault = ReadDERHeader(m_at, available, header, false);
+    if (fault != EDERFault::none) return fault;
+    if (header.indefinite) return EDERFault::indefinite;
+    if (header.length > available - header.size) return EDERFault::truncated;
+    element = {header.octet, m_at, m_at + header.size, m_at + header.size + header.length};
+    return EDERFault::none;
+}
+
+EDERFault CDERReader::Next(SDERElement& element) {
+    const EDERFault fault = Read(element);
+    if (fault == EDERFault::none) m_at = element.end;
+    return fault;
+}
+
+EDERFault CDERReader::Step(SDERElement& element) {
+    const EDERFault fault = Read(element);
+    if (fault == EDERFault::none) m_at = element.IsConstructed() ? element.contents : element.end;
+    return fault;
+}
+
+}  // namespace vorlan::detail
