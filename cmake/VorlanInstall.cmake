@@ -1,13 +1,50 @@
-# cmake --install: the headers of the built subsystems, the libraries, the program, a CMake
+# cmake --install: the public headers of the built subsystems, the libraries, the program, a CMake
 # package (find_package(vorlan) gives vorlan::vorlan) and vorlan.pc for pkg-config.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-foreach(name ${VORLAN_BUILT})
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/vorlan/${name} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vorlan
-          FILES_MATCHING PATTERN "*.h")
+# The public headers: vorlan/vorlan.h and what it includes, directly or through another public
+# header. The rest is the library's own machinery and does not install.
+function(vorlan_public_headers out)
+  set(pending vorlan/vorlan.h)
+  set(found "")
+  while(pending)
+    list(POP_FRONT pending header)
+    if(NOT header IN_LIST found)
+      list(APPEND found ${header})
+      file(STRINGS ${PROJECT_SOURCE_DIR}/${header} includes REGEX "^#include \"vorlan/")
+      foreach(line ${includes})
+        string(REGEX REPLACE "^#include \"(vorlan/[^\"]+)\".*" "\\1" included "${line}")
+        list(APPEND pending ${included})
+      endforeach()
+    endif()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+vorlan_public_headers(VORLAN_PUBLIC_HEADERS)
+
+# The program, the examples and the outside client use the library as its users do: through
+# public headers only.
+file(GLOB_RECURSE vorlan_clients ${PROJECT_SOURCE_DIR}/tools/*.cpp ${PROJECT_SOURCE_DIR}/tools/*.h
+     ${PROJECT_SOURCE_DIR}/examples/*.cpp ${PROJECT_SOURCE_DIR}/tests/standalone/*.cpp)
+foreach(file ${vorlan_clients})
+  file(STRINGS ${file} includes REGEX "^#include \"vorlan/")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^#include \"(vorlan/[^\"]+)\".*" "\\1" included "${line}")
+    if(NOT included IN_LIST VORLAN_PUBLIC_HEADERS)
+      file(RELATIVE_PATH shown ${PROJECT_SOURCE_DIR} ${file})
+      message(FATAL_ERROR "${shown} includes ${included}, which is not a public header (not reached from vorlan/vorlan.h)")
+    endif()
+  endforeach()
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/vorlan/vorlan.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vorlan)
+
+foreach(header ${VORLAN_PUBLIC_HEADERS})
+  get_filename_component(folder ${header} DIRECTORY)
+  string(REGEX REPLACE "^vorlan/?" "" name "${folder}")
+  if(name STREQUAL "" OR name IN_LIST VORLAN_BUILT)
+    install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder})
+  endif()
+endforeach()
 
 set(VORLAN_INSTALLED vorlan)
 if(TARGET vorlan_shared)

@@ -95,7 +95,7 @@ int ___findComponentByMemberName(const ASN1_COMPONENT_INFO* table, const CASN1Co
                                          [&](int row) { return sameName(table[row].m_szMemberName, name); });
 }
 
-int ___validateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag) {
+int ASN1ValidateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag) {
     if (!v || !v->m_bConstructed || (!anyTag && v->identifier != type.m_tagAndClass)) return 0;
     const CASN1ComponentArray* components = vorlan::detail::componentsOf(*v);
     return components && ___validateComponents(type.m_pRows, *components);

@@ -94,10 +94,10 @@ int ___findComponentByMemberName(const ASN1_COMPONENT_INFO* table, const CASN1Co
                                  const char* name);
 // Validity of a value of a named SEQUENCE/SET type: constructed, its identifier unless anyTag,
 // components by the table.
-int ___validateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag);
+int ASN1ValidateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag);
 
 // The row of the member called `name` (accessors find theirs when compiling), -1 for none.
-constexpr int ___rowOfMember(const ASN1_COMPONENT_INFO* table, const char* name) {
+constexpr int ASN1RowOfMember(const ASN1_COMPONENT_INFO* table, const char* name) {
     for (int row = 0; !table[row].m_bEndOfList; ++row) {
         const char* a = table[row].m_szMemberName;
         const char* b = name;
@@ -203,6 +203,6 @@ const T* valueAs(const CASN1Type& value) {
 
 // The index in `components` of the member of row `row`, or -1: what the generated accessors
 // use, inline so that the walk is compiled for each accessor's row.
-inline int ___findComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row) {
+inline int ASN1FindComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row) {
     return vorlan::detail::findComponent(table, components, [row](int candidate) { return candidate == row; });
 }

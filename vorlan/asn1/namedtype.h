@@ -26,7 +26,7 @@ const T& memberAs(const CASN1Type& value, const char* structure, const char* mem
 // The component of row `row` of a named value, as T.
 template <class T>
 const T& namedMember(const CASN1_CONSTRUCTED_TYPE& self, const ASN1_TYPE_INFO& type, int row) {
-    const int index = ___findComponentByRow(type.m_pRows, self.GetComponents(), row);
+    const int index = ASN1FindComponentByRow(type.m_pRows, self.GetComponents(), row);
     if (index < 0) throwMemberAbsent(type.m_szName, type.m_pRows[row].m_szMemberName);
     return memberAs<T>(self.GetComponent(index), type.m_szName, type.m_pRows[row].m_szMemberName);
 }
@@ -54,8 +54,8 @@ public:                                                                         
         identifier = m_tagAndClass;                                                                                \
         m_bConstructed = 1;                                                                                        \
     }                                                                                                              \
-    X::X(CDEREncoding& der) : X() { ___decodeNamed(*this, m_typeInfo, der); }                                      \
-    int X::isValid(const CASN1Type* value, int anyTag) { return ___validateNamed(m_typeInfo, value, anyTag); }
+    X::X(CDEREncoding& der) : X() { ASN1DecodeNamed(*this, m_typeInfo, der); }                                     \
+    int X::isValid(const CASN1Type* value, int anyTag) { return ASN1ValidateNamed(m_typeInfo, value, anyTag); }
 
 // get_<name>() of a member of class T (const and non-const); is_<name>() for an optional one.
 #define ASN1_MEMBER(T, name)     \
@@ -70,7 +70,7 @@ public:                                                                         
     T get_##name() { return std::as_const(*this).get_##name(); }
 
 #define VORLAN_ASN1_ROW_OF(X, name, optional)                      \
-    constexpr int kRow = ___rowOfMember(X::m_compInfoList, #name); \
+    constexpr int kRow = ASN1RowOfMember(X::m_compInfoList, #name); \
     static_assert(kRow >= 0, "no row " #name " in " #X);           \
     static_assert(!optional || X::m_compInfoList[kRow].m_bOptional, #name " is not optional in " #X)
 
@@ -83,7 +83,7 @@ public:                                                                         
     IMPLEMENT_ASN1_MEMBER(X, T, name)                                              \
     int X::is_##name() const {                                                     \
         VORLAN_ASN1_ROW_OF(X, name, true);                                         \
-        return ___findComponentByRow(m_compInfoList, GetComponents(), kRow) != -1; \
+        return ASN1FindComponentByRow(m_compInfoList, GetComponents(), kRow) != -1; \
     }
 #define IMPLEMENT_ASN1_CHOICE_MEMBER(X, T, name)                           \
     T X::get_##name() const {                                              \
@@ -146,7 +146,7 @@ public:                                                                         
     const T& get_##name() const;
 
 #define VORLAN_ASN1_ALTERNATIVE_ROW(X, name)                           \
-    constexpr int kRow = ___rowOfMember(X::m_alternativesList, #name); \
+    constexpr int kRow = ASN1RowOfMember(X::m_alternativesList, #name); \
     static_assert(kRow >= 0, "no alternative " #name " in " #X)
 
 #define IMPLEMENT_ASN1_ALTERNATIVE(X, name)                             \

@@ -370,7 +370,7 @@ unsigned long decodeCopy(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREnco
 
 }  // namespace
 
-void ___decodeNamed(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der, EASN1DecodeForm form) {
+void ASN1DecodeNamed(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der, EASN1DecodeForm form) {
     target.clear();
     try {
         const auto start = static_cast<unsigned long>(der.Seek(0, CFile::current));

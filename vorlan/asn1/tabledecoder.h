@@ -17,5 +17,5 @@ enum class EASN1DecodeForm { tolerant, definitePrimitiveStrings };
 // `type` (its identifier must match), and advances the position past it. Malformed input fails
 // with the decoding exception; a structure that fails the type's table with the reason
 // "<type name>::(CDEREncoding& der) - der not valid". On failure the target is cleared.
-void ___decodeNamed(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der,
-                    EASN1DecodeForm form = EASN1DecodeForm::tolerant);
+void ASN1DecodeNamed(CASN1Type& target, const ASN1_TYPE_INFO& type, CDEREncoding& der,
+                     EASN1DecodeForm form = EASN1DecodeForm::tolerant);

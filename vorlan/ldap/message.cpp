@@ -133,7 +133,7 @@ std::unique_ptr<CASN1_LDAPMessage> DecodeLDAPMessage(const unsigned char* p, uns
     // The decoded windows hold the copy's stream; the handle itself can go with this call.
     CDEREncoding der(0, const_cast<unsigned char*>(p), size, 0, 1);
     auto message = std::make_unique<CASN1_LDAPMessage>();
-    ___decodeNamed(*message, CASN1_LDAPMessage::m_typeInfo, der, EASN1DecodeForm::definitePrimitiveStrings);
+    ASN1DecodeNamed(*message, CASN1_LDAPMessage::m_typeInfo, der, EASN1DecodeForm::definitePrimitiveStrings);
     if (der.Remaining() != 0) ___throwDERDecodingException("LDAP message: octets after the message");
     return message;
 }
