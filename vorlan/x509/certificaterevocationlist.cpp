@@ -177,7 +177,7 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     // The high bit of the format octet: the version 2 fields follow the issuer; the next one:
     // the list names no next update, and none is stored; the third: an empty list is written
     // without revokedCertificates.
-    constexpr BYTE kVersion2 = 0x80, kNoNextUpdate = 0x40, kNoEmptyEntries = 0x20;
+    constexpr BYTE kVersion2 = 0x80, kNoNextUpdate = 0x40, kNoEmptyEntries = 0x10;
     if (ar.IsStoring()) {
         const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
         const bool noEmptyEntries = !m_bWritesEmptyEntries && m_entries.GetSize() == 0;

@@ -58,7 +58,7 @@ public:
     // then the entries, both times and the issuer; a version 2 list has the format octet's high
     // bit set and its version and extensions after the issuer; a list without a next update has
     // the next bit (0x40) set and stores no next update; a list without entries that leaves out
-    // revokedCertificates has the bit 0x20 set. Loading accepts formats 0 to 2 (each
+    // revokedCertificates has the bit 0x10 set. Loading accepts formats 0 to 2 (each
     // with those bits too), refuses an unknown algorithm and a signature past 2,048 bits
     // (generic archive exception); a failed load leaves the list as it was.
     void Serialize(CArchive& ar) override;
