@@ -122,7 +122,7 @@ void CCertificate::GetExtensions(CCertificateExtensionArray& extensions) const {
                      0, 0);
     der.AddRef();  // the decoded windows hold references of their own
     const CASN1_Certificate certificate(der);
-    vorlan::detail::ReadExtensions(certificate.GetComponent(0), extensions);
+    vorlan::detail::ReadCertificateExtensions(certificate.GetComponent(0), extensions);
 }
 
 int CCertificate::IsCA() const {

@@ -37,12 +37,13 @@ bool IsImplicitBitString(const CASN1Type& value) {
     return tagged && vorlan::detail::Passes([&] { vorlan::detail::Require(bits.fromImplicit(*tagged), "BIT STRING"); });
 }
 
-void CheckName(vorlan::detail::CStructureReader& reader, const char* field) {
-    vorlan::detail::Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, field), 0), field);
+void CheckName(const CASN1Type& name, const char* field) {
+    vorlan::detail::Require(CASN1_RDNSequence::isValid(&name, 0), field);
 }
 
-int FirstFieldIndex(const CASN1_CONSTRUCTED_TYPE& data) {
-    return data.GetCount() > 0 && data.GetComponent(0).identifier == kVersionTag ? 1 : 0;
+// The walk of a value the library decoded or built: its components are known to be in place.
+vorlan::detail::STBSCertificate Fields(const CASN1Type& value) {
+    return vorlan::detail::WalkTBSCertificate(value, 1, "TBSCertificate", nullptr);
 }
 
 }  // namespace
@@ -65,17 +66,17 @@ void CASN1_CertificateData::SetDataTo(CCertificate& certificate) const {
 }
 
 const CASN1_RDNSequence& CASN1_CertificateData::GetIssuer() const {
-    return vorlan::detail::TypedComponent<CASN1_RDNSequence>(*this, FirstFieldIndex(*this) + 2, "issuer");
+    return vorlan::detail::TypedComponent<CASN1_RDNSequence>(*this, *Fields(*this).issuer, "issuer");
 }
 
 const CASN1_RDNSequence& CASN1_CertificateData::GetSubject() const {
-    return vorlan::detail::TypedComponent<CASN1_RDNSequence>(*this, FirstFieldIndex(*this) + 4, "subject");
+    return vorlan::detail::TypedComponent<CASN1_RDNSequence>(*this, *Fields(*this).subject, "subject");
 }
 
-const CASN1_INTEGER& CASN1_CertificateData::GetSerialNumber() const {
-    const auto* serial = dynamic_cast<const CASN1_INTEGER*>(&GetComponent(FirstFieldIndex(*this)));
-    vorlan::detail::Require(serial != nullptr, "serialNumber");
-    return *serial;
+const CASN1_INTEGER& CASN1_CertificateData::GetSerialNumber() const { return *Fields(*this).serialNumber; }
+
+void CASN1_CertificateData::GetExtensions(CCertificateExtensionArray& extensions) const {
+    vorlan::detail::ReadCertificateExtensions(*this, extensions);
 }
 
 int CASN1_CertificateData::isValid(const CASN1Type* value, int anyTag) {
@@ -84,47 +85,69 @@ int CASN1_CertificateData::isValid(const CASN1Type* value, int anyTag) {
 
 namespace vorlan::detail {
 
+// TBSCertificate  ::=  SEQUENCE  {
+//      version         [0]  EXPLICIT Version DEFAULT v1,
+//      serialNumber         CertificateSerialNumber,
+//      signature            AlgorithmIdentifier,
+//      issuer               Name,
+//      validity             Validity,
+//      subject              Name,
+//      subjectPublicKeyInfo SubjectPublicKeyInfo,
+//      issuerUniqueID  [1]  IMPLICIT UniqueIdentifier OPTIONAL,  -- v2 or v3
+//      subjectUniqueID [2]  IMPLICIT UniqueIdentifier OPTIONAL,  -- v2 or v3
+//      extensions      [3]  EXPLICIT Extensions OPTIONAL  }      -- v3
+STBSCertificate WalkTBSCertificate(const CASN1Type& value, int anyTag, const char* structure, const char* badVersion) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, structure);
+    STBSCertificate fields;
+    if (const CASN1Type* tagged = reader.Optional(kVersionTag); tagged && !ReadVersionNumber(*tagged, fields.version)) {
+        if (badVersion) ___throwDERDecodingException("%s", badVersion);
+        Require(false, "version");
+    }
+    fields.serialNumber = &NextOf<CASN1_INTEGER>(reader, kASN1Integer, "serialNumber");
+    fields.signature = &reader.Next(kASN1Sequence, "signature");
+    fields.issuer = &reader.Next(kASN1Sequence, "issuer");
+    fields.validity = &reader.Next(kASN1Sequence, "validity");
+    fields.subject = &reader.Next(kASN1Sequence, "subject");
+    fields.subjectPublicKeyInfo = &reader.Next(kASN1Sequence, "subjectPublicKeyInfo");
+    if (fields.version >= 1)
+        for (int i = 0; i < 2; ++i) fields.uniqueIdentifiers[i] = reader.Optional(kUniqueIdentifiers[i].tag);
+    if (fields.version == 2) fields.extensions = reader.Optional(kExtensionsTag);
+    reader.End(structure);
+    return fields;
+}
+
 void CheckCertificateData(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
-    unsigned long version = 0;
-    if (const CASN1Type* tagged = reader.Optional(kVersionTag)) Require(ReadVersionNumber(*tagged, version), "version");
-    reader.Next(kASN1Integer, "serialNumber");
-    CheckField(reader, kASN1Sequence, "signature", CheckAlgorithmIdentifier);
-    CheckName(reader, "issuer");
-    CheckField(reader, kASN1Sequence, "validity", CheckValidity);
-    CheckName(reader, "subject");
-    CheckField(reader, kASN1Sequence, "subjectPublicKeyInfo", CheckSubjectPublicKeyInfo);
-    if (version >= 1)
-        for (const auto& unique : kUniqueIdentifiers)
-            if (const CASN1Type* bits = reader.Optional(unique.tag)) Require(IsImplicitBitString(*bits), unique.field);
-    if (version == 2) reader.Optional(kExtensionsTag);
-    reader.End(kThisStructure);
+    const STBSCertificate fields = WalkTBSCertificate(value, anyTag, kThisStructure, nullptr);
+    Within("signature", [&] { CheckAlgorithmIdentifier(*fields.signature, 0); });
+    CheckName(*fields.issuer, "issuer");
+    Within("validity", [&] { CheckValidity(*fields.validity, 0); });
+    CheckName(*fields.subject, "subject");
+    Within("subjectPublicKeyInfo", [&] { CheckSubjectPublicKeyInfo(*fields.subjectPublicKeyInfo, 0); });
+    for (int i = 0; i < 2; ++i)
+        if (fields.uniqueIdentifiers[i])
+            Require(IsImplicitBitString(*fields.uniqueIdentifiers[i]), kUniqueIdentifiers[i].field);
 }
 
 void ReadCertificateData(const CASN1Type& value, CCertificate& certificate) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "TBSCertificate");
-    unsigned long version = 0;
-    if (const CASN1Type* tagged = reader.Optional(kVersionTag); tagged && !ReadVersionNumber(*tagged, version))
-        ___throwDERDecodingException("Cannot decode certificate data (Invalid version number)");
-    certificate.m_bVersion = static_cast<BYTE>(version);
-
-    const auto* serial = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "serialNumber"));
-    Require(serial != nullptr, "serialNumber");
-    Reading("serialNumber", [&] { certificate.m_serialNumber = static_cast<CSerialNumber>(*serial); });
-
+    const STBSCertificate fields =
+        WalkTBSCertificate(value, 1, "TBSCertificate", "Cannot decode certificate data (Invalid version number)");
+    certificate.m_bVersion = static_cast<BYTE>(fields.version);
+    Reading("serialNumber", [&] { certificate.m_serialNumber = static_cast<CSerialNumber>(*fields.serialNumber); });
     certificate.m_nSignatureAlgorithm =
-        ReadSignatureAlgorithm(reader.Next(kASN1Sequence, "signature"),
-                               "CASN1_CertificateData::SetDataTo - unknown signature algorithm")
+        ReadSignatureAlgorithm(*fields.signature, "CASN1_CertificateData::SetDataTo - unknown signature algorithm")
             .value;
-
-    const CASN1Type& issuer = reader.Next(kASN1Sequence, "issuer");
-    Reading("issuer", [&] { CASN1_RDNSequence::Read(issuer, certificate.m_issuer); });
-    ReadValidity(reader.Next(kASN1Sequence, "validity"), certificate);
-    const CASN1Type& subject = reader.Next(kASN1Sequence, "subject");
-    Reading("subject", [&] { CASN1_RDNSequence::Read(subject, certificate.m_subject); });
+    Reading("issuer", [&] { CASN1_RDNSequence::Read(*fields.issuer, certificate.m_issuer); });
+    ReadValidity(*fields.validity, certificate);
+    Reading("subject", [&] { CASN1_RDNSequence::Read(*fields.subject, certificate.m_subject); });
     CRSAPublicKey key;
-    ReadSubjectPublicKeyInfo(reader.Next(kASN1Sequence, "subjectPublicKeyInfo"), key);
+    ReadSubjectPublicKeyInfo(*fields.subjectPublicKeyInfo, key);
     certificate.GetDataFrom(key);
+}
+
+void ReadCertificateExtensions(const CASN1Type& value, CCertificateExtensionArray& extensions) {
+    extensions.RemoveAll();
+    if (const CASN1Type* tagged = Fields(value).extensions)
+        Within("extensions", [&] { ReadTaggedExtensions(*tagged, kExtensionsTag, "[3]", extensions); });
 }
 
 void BuildCertificateData(CASN1_CertificateData& data, const CCertificate& certificate,

@@ -67,18 +67,6 @@ void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
 
 }  // namespace
 
-void ReadExtensions(const CASN1Type& tbsCertificate, CCertificateExtensionArray& extensions) {
-    extensions.RemoveAll();
-    CStructureReader reader = ReaderOf(tbsCertificate, kASN1Sequence, 1, "TBSCertificate");
-    reader.Optional(ASN1ContextTag(0));
-    for (const char* field : {"serialNumber", "signature", "issuer", "validity", "subject", "subjectPublicKeyInfo"})
-        reader.NextAny(field);
-    reader.Optional(ASN1ContextTag(1));
-    reader.Optional(ASN1ContextTag(2));
-    if (const CASN1Type* tagged = reader.Optional(ASN1ContextTag(3)))
-        Within("extensions", [&] { ReadTaggedExtensions(*tagged, ASN1ContextTag(3), "[3]", extensions); });
-}
-
 void ReadTaggedExtensions(const CASN1Type& tagged, BYTE tag, const char* name, CCertificateExtensionArray& extensions) {
     CStructureReader explicitTag = ReaderOf(tagged, tag, 0, name);
     const CASN1Type& list = explicitTag.Next(kASN1Sequence, "Extensions");

@@ -23,9 +23,6 @@ namespace vorlan::detail {
 
 inline constexpr const char* kBasicConstraints = "2.5.29.19";
 
-// The extensions of a tbsCertificate value in their order (none without the [3] component);
-// the decoding exception naming the field for a malformed one or one that appears twice.
-void ReadExtensions(const CASN1Type& tbsCertificate, CCertificateExtensionArray& extensions);
 // The Extensions inside an explicit `tag` (named `name`), or the Extensions value, into
 // `extensions` (replaced, or unchanged on failure); the decoding exception for a malformed
 // one or one that appears twice.

@@ -55,6 +55,14 @@ decltype(auto) Reading(const char* field, Convert&& convert) {
 // The next component, of `identifier`, checked by `check`; failures inside name `field`.
 void CheckField(CStructureReader& reader, BYTE identifier, const char* field, void (*check)(const CASN1Type&, int));
 
+// The next component, of `identifier` and of the class T; else the decoding exception naming `field`.
+template <class T>
+const T& NextOf(CStructureReader& reader, BYTE identifier, const char* field) {
+    const auto* typed = dynamic_cast<const T*>(&reader.Next(identifier, field));
+    Require(typed != nullptr, field);
+    return *typed;
+}
+
 // 1 when `check` passes, 0 when it raises the decoding exception.
 template <class Check>
 int Passes(Check&& check) {
@@ -84,6 +92,13 @@ const T& TypedComponent(const CASN1_CONSTRUCTED_TYPE& parent, int index, const c
     typed->moveFrom(std::exchange(slot, nullptr));
     slot = typed.release();
     return *static_cast<const T*>(slot);
+}
+// The same for `component`, a component of `parent`.
+template <class T>
+const T& TypedComponent(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& component, const char* field) {
+    int index = 0;
+    while (&parent.GetComponent(index) != &component) ++index;
+    return TypedComponent<T>(parent, index, field);
 }
 
 }  // namespace vorlan::detail
