@@ -11,6 +11,7 @@
 // g++ 12's AVX-512 intrinsics seed unused mask lanes with a self-initialised value, which
 // its uninitialised-use warning reports wherever they are inlined.
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 #endif
 
@@ -49,134 +50,219 @@ VORLAN_IFMA inline void Normalise(__m512i* acc) {
             _mm512_mask_sub_epi64(acc[v], static_cast<__mmask8>(carries >> (8 * v)), acc[v], mask), mask);
 }
 
-// r = a*b/2^(52D) + a multiple of m, by rows over the digits of b (operand scanning, the
-// reduction interleaved). Each row adds b[i]*a and u*m, u chosen to clear digit 0, and moves
-// the sum down one digit. vpmadd52luq/huq add the low and the high 52 bits of the products
-// of 52-bit digits to 64-bit lanes, so the rows add without carrying; only digit 0, which
-// u depends on, is kept whole in a scalar, and the vectors' digit 0 is left unused.
-template <int D>
-VORLAN_IFMA void AlmostMontgomery(Limb* r, const Limb* a, const Limb* b, const Limb* m, Limb k0) {
+// One almost Montgomery product of several run together.
+struct CDigitProduct {
+    Limb* r;
+    const Limb* a;
+    const Limb* b;
+    const Limb* m;
+    Limb k0;
+};
+
+// r = a*b/2^(52D) + a multiple of m for each of K products, by rows over the digits of b
+// (operand scanning, the reduction interleaved). Each row adds b[i]*a and u*m, u chosen to
+// clear digit 0, and moves the sum down one digit. vpmadd52luq/huq add the low and the high
+// 52 bits of the products of 52-bit digits to 64-bit lanes, so the rows add without carrying;
+// only digit 0, which u depends on, is kept whole in a scalar, and the vectors' digit 0 is
+// left unused. The K products' rows interleave: each waits on its u in turn.
+template <int D, int K>
+VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
     constexpr int V = (D + 7) / 8;
-    __m512i av[V], mv[V], acc[V];
-    for (int v = 0; v < V; ++v) {
-        av[v] = _mm512_loadu_si512(a + 8 * v);
-        mv[v] = _mm512_loadu_si512(m + 8 * v);
-        acc[v] = _mm512_setzero_si512();
+    __m512i av[K][V], mv[K][V], acc[K][V];
+    Limb low[K];  // digit 0 of each sum
+#pragma GCC unroll 8
+    for (int k = 0; k < K; ++k) {
+#pragma GCC unroll 8
+        for (int v = 0; v < V; ++v) {
+            av[k][v] = _mm512_loadu_si512(p[k].a + 8 * v);
+            mv[k][v] = _mm512_loadu_si512(p[k].m + 8 * v);
+            acc[k][v] = _mm512_setzero_si512();
+        }
+        low[k] = 0;
     }
-    Limb low = 0;  // digit 0 of the sum
     for (int i = 0; i < D; ++i) {
-        const Limb bi = b[i];
-        DLimb t = static_cast<DLimb>(a[0]) * bi + low;
-        const Limb u = (static_cast<Limb>(t) * k0) & kMask52;
-        t += static_cast<DLimb>(m[0]) * u;
-        low = static_cast<Limb>(t >> 52);
-        const __m512i bv = _mm512_set1_epi64(static_cast<long long>(bi));
-        const __m512i uv = _mm512_set1_epi64(static_cast<long long>(u));
-        for (int v = 0; v < V; ++v) {
-            acc[v] = _mm512_madd52lo_epu64(acc[v], av[v], bv);
-            acc[v] = _mm512_madd52lo_epu64(acc[v], mv[v], uv);
-        }
-        for (int v = 0; v + 1 < V; ++v) acc[v] = _mm512_alignr_epi64(acc[v + 1], acc[v], 1);
-        acc[V - 1] = _mm512_alignr_epi64(_mm512_setzero_si512(), acc[V - 1], 1);
-        low += static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(acc[0])));
-        // The high halves land one digit up: after the move, at the same lane.
-        for (int v = 0; v < V; ++v) {
-            acc[v] = _mm512_madd52hi_epu64(acc[v], av[v], bv);
-            acc[v] = _mm512_madd52hi_epu64(acc[v], mv[v], uv);
+#pragma GCC unroll 8
+        for (int k = 0; k < K; ++k) {
+            const Limb bi = p[k].b[i];
+            DLimb t = static_cast<DLimb>(p[k].a[0]) * bi + low[k];
+            const Limb u = (static_cast<Limb>(t) * p[k].k0) & kMask52;
+            t += static_cast<DLimb>(p[k].m[0]) * u;
+            low[k] = static_cast<Limb>(t >> 52);
+            const __m512i bv = _mm512_set1_epi64(static_cast<long long>(bi));
+            const __m512i uv = _mm512_set1_epi64(static_cast<long long>(u));
+            __m512i* sum = acc[k];
+#pragma GCC unroll 8
+            for (int v = 0; v < V; ++v) {
+                sum[v] = _mm512_madd52lo_epu64(sum[v], av[k][v], bv);
+                sum[v] = _mm512_madd52lo_epu64(sum[v], mv[k][v], uv);
+            }
+#pragma GCC unroll 8
+            for (int v = 0; v + 1 < V; ++v) sum[v] = _mm512_alignr_epi64(sum[v + 1], sum[v], 1);
+            sum[V - 1] = _mm512_alignr_epi64(_mm512_setzero_si512(), sum[V - 1], 1);
+            low[k] += static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(sum[0])));
+            // The high halves land one digit up: after the move, at the same lane.
+#pragma GCC unroll 8
+            for (int v = 0; v < V; ++v) {
+                sum[v] = _mm512_madd52hi_epu64(sum[v], av[k][v], bv);
+                sum[v] = _mm512_madd52hi_epu64(sum[v], mv[k][v], uv);
+            }
         }
     }
-    acc[0] = _mm512_mask_set1_epi64(acc[0], 1, static_cast<long long>(low));
-    Normalise<V>(acc);
-    for (int v = 0; v < V; ++v) _mm512_storeu_si512(r + 8 * v, acc[v]);
+#pragma GCC unroll 8
+    for (int k = 0; k < K; ++k) {
+        acc[k][0] = _mm512_mask_set1_epi64(acc[k][0], 1, static_cast<long long>(low[k]));
+        Normalise<V>(acc[k]);
+#pragma GCC unroll 8
+        for (int v = 0; v < V; ++v) _mm512_storeu_si512(p[k].r + 8 * v, acc[k][v]);
+    }
 }
 
-// entry = powers[index] of count entries of 8V digits, reading every entry.
+template <int D>
+VORLAN_IFMA void AlmostMontgomeryOne(Limb* r, const Limb* a, const Limb* b, const Limb* m, Limb k0) {
+    const CDigitProduct product{r, a, b, m, k0};
+    AlmostMontgomery<D, 1>(&product);
+}
+
+// entry = powers[index] of count entries of 8V digits, reading every entry; the mask of
+// each entry computed in the vector as EqualMask does.
 template <int V>
 VORLAN_IFMA void SelectDigits(Limb* entry, const Limb* powers, int count, Limb index) {
     __m512i selected[V];
     for (int v = 0; v < V; ++v) selected[v] = _mm512_setzero_si512();
-    for (int i = 0; i < count; ++i) {
-        const __m512i mask = _mm512_set1_epi64(static_cast<long long>(EqualMask(static_cast<Limb>(i), index)));
+    const __m512i wanted = _mm512_set1_epi64(static_cast<long long>(index));
+    const __m512i one = _mm512_set1_epi64(1);
+    __m512i i = _mm512_setzero_si512();
+    for (int e = 0; e < count; ++e, i = _mm512_add_epi64(i, one)) {
+        const __m512i d = _mm512_xor_si512(i, wanted);
+        const __m512i mask = _mm512_sub_epi64(
+            _mm512_srli_epi64(_mm512_or_si512(d, _mm512_sub_epi64(_mm512_setzero_si512(), d)), 63), one);
         for (int v = 0; v < V; ++v)
             selected[v] = _mm512_or_si512(selected[v],
-                                          _mm512_and_si512(_mm512_loadu_si512(powers + 8 * (i * V + v)), mask));
+                                          _mm512_and_si512(_mm512_loadu_si512(powers + 8 * (e * V + v)), mask));
     }
     for (int v = 0; v < V; ++v) _mm512_storeu_si512(entry + 8 * v, selected[v]);
 }
 
-// The powers x^0..x^(2^w - 1) as almost Montgomery forms x^i*2^(52D) mod m on D digits,
-// below 2m, the running value and the selected entry, wiped when they die.
-template <int D>
+// For each of K exponentiations: the powers x^0..x^(2^w - 1) as almost Montgomery forms
+// x^i*2^(52D) mod m on D digits, below 2m, the running value and the selected entry, wiped
+// when they die. The products of the K run together.
+template <int D, int K>
 class CDigitPowers {
 public:
     static constexpr int kLanes = (D + 7) / 8 * 8;
 
-    CDigitPowers(const CMontgomeryModulus& mod, int count) : m_count(count), m_k0(mod.minv & kMask52) {
-        DigitsFromLimbs52(m_m, D, mod.m, mod.n);
+    CDigitPowers(const CSecretPower* powers, int count, int ebits) : m_count(count), m_elimbs(ebits / 64) {
+        for (int k = 0; k < K; ++k) {
+            const CMontgomeryModulus& mod = powers[k].domain->Modulus();
+            DigitsFromLimbs52(m_t[k].m, D, mod.m, mod.n);
+            m_t[k].k0 = mod.minv & kMask52;
+            m_t[k].e = powers[k].e;
+        }
     }
     CDigitPowers(const CDigitPowers&) = delete;
     CDigitPowers& operator=(const CDigitPowers&) = delete;
-    ~CDigitPowers() {
-        SecureWipe(m_m, sizeof m_m);
-        SecureWipe(m_powers, sizeof(Limb) * kLanes * m_count);
-        SecureWipe(m_acc, sizeof m_acc);
-        SecureWipe(m_entry, sizeof m_entry);
-    }
+    ~CDigitPowers() { SecureWipe(m_t, sizeof m_t); }
 
-    // Entries 0 and 1 from rr = 2^(104D) mod m and x, both below m, of n limbs.
-    void Begin(const Limb* rr, const Limb* x, int n) {
-        DigitsFromLimbs52(m_entry, D, rr, n);
-        DigitsFromLimbs52(m_acc, D, x, n);
-        Product(m_powers[0], m_entry, kOne);
-        Product(m_powers[1], m_acc, m_entry);
+    // Entries 0 and 1 of exponentiation k from rr = 2^(104D) mod m and x, both below m, of n limbs.
+    void Begin(int k, const Limb* rr, const Limb* x, int n) {
+        CTable& t = m_t[k];
+        DigitsFromLimbs52(t.entry, D, rr, n);
+        DigitsFromLimbs52(t.acc, D, x, n);
+        AlmostMontgomeryOne<D>(t.powers[0], t.entry, kOne, t.m, t.k0);
+        AlmostMontgomeryOne<D>(t.powers[1], t.acc, t.entry, t.m, t.k0);
     }
-    void Square(int to, int from) { Product(m_powers[to], m_powers[from], m_powers[from]); }
-    void Multiply(int to, int a, int b) { Product(m_powers[to], m_powers[a], m_powers[b]); }
-    void Select(Limb index) { SelectDigits<kLanes / 8>(m_entry, m_powers[0], m_count, index); }
-    void Start() { std::copy(m_entry, m_entry + kLanes, m_acc); }
-    void SquareRunning() { Product(m_acc, m_acc, m_acc); }
-    void MultiplyRunning() { Product(m_acc, m_acc, m_entry); }
-    // The running value's x^e mod m, below m, on n limbs. Its product with 1 is at most m,
-    // and m only for a multiple of m.
-    void Finish(Limb* r, const Limb* m, int n) {
-        Product(m_acc, m_acc, kOne);
-        LimbsFromDigits52(r, n, m_acc, D);
+    void Square(int to, int from) { Multiply(to, from, from); }
+    void Multiply(int to, int a, int b) {
+        CDigitProduct products[K];
+        for (int k = 0; k < K; ++k) products[k] = {m_t[k].powers[to], m_t[k].powers[a], m_t[k].powers[b], m_t[k].m, m_t[k].k0};
+        Run(products);
+    }
+    void Select(int lo, int w) {
+        for (CTable& t : m_t) SelectDigits<kLanes / 8>(t.entry, t.powers[0], m_count, Window(t.e, m_elimbs, lo, w));
+    }
+    void Start() {
+        for (CTable& t : m_t) std::copy(t.entry, t.entry + kLanes, t.acc);
+    }
+    void SquareRunning() { Running(&CTable::acc); }
+    void MultiplyRunning() { Running(&CTable::entry); }
+    // The running value of exponentiation k, x^e mod m, below m, on n limbs. Its product
+    // with 1 is at most m, and m only for a multiple of m.
+    void Finish(int k, Limb* r, const Limb* m, int n) {
+        CTable& t = m_t[k];
+        AlmostMontgomeryOne<D>(t.acc, t.acc, kOne, t.m, t.k0);
+        LimbsFromDigits52(r, n, t.acc, D);
         SubtractIfNotBelow(r, r, m, n);
     }
 
 private:
-    void Product(Limb* r, const Limb* a, const Limb* b) {
+    struct CTable {
+        alignas(64) Limb m[kLanes];
+        alignas(64) Limb powers[1 << 5][kLanes];
+        alignas(64) Limb acc[kLanes];
+        alignas(64) Limb entry[kLanes];
+        Limb k0;
+        const Limb* e;
+    };
+
+    // acc = acc * (the table's member by)
+    void Running(Limb (CTable::*by)[kLanes]) {
+        CDigitProduct products[K];
+        for (int k = 0; k < K; ++k) products[k] = {m_t[k].acc, m_t[k].acc, m_t[k].*by, m_t[k].m, m_t[k].k0};
+        Run(products);
+    }
+    static void Run(const CDigitProduct* products) {
         __checkKillThreadFlag();
-        AlmostMontgomery<D>(r, a, b, m_m, m_k0);
+        AlmostMontgomery<D, K>(products);
     }
 
     static constexpr Limb kOne[kLanes] = {1};
 
     int m_count;
-    Limb m_k0;
-    alignas(64) Limb m_m[kLanes];
-    alignas(64) Limb m_powers[1 << 5][kLanes];
-    alignas(64) Limb m_acc[kLanes];
-    alignas(64) Limb m_entry[kLanes];
+    int m_elimbs;
+    CTable m_t[K];
 };
 
+// 2^(104D) mod m by the domain's products: 2^j entered twice is 2^j*R^2, which is 2^(104D)
+// for j = 2(52D - 64n), below 64n.
 template <int D>
-void PowerOnDigits(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
-    const CMontgomeryModulus& mod = domain.Modulus();
+void DigitSquareOfR(CMontgomeryDomain& domain, Limb* rr) {
+    const int n = domain.Length();
+    const int j = 2 * (52 * D - 64 * n);
+    std::fill(rr, rr + n, 0);
+    rr[j / 64] = Limb{1} << (j % 64);
+    domain.Enter(rr, rr);
+    domain.Enter(rr, rr);
+    domain.Residue(rr, rr);
+}
+
+template <int D, int K>
+void PowersOnDigits(const CSecretPower (&powers)[K], int ebits) {
     const int w = WindowBits(ebits);
-    CDigitPowers<D> powers(mod, 1 << w);
-    // 2^(104D) mod m by the domain's products: 2^k entered twice is 2^k*R^2, and R^2*2^k is
-    // 2^(104D) for k = 2(52D - 64n), below 64n.
-    CWipedLimbs<kMaxModLimbs> rr{}, residue;
-    const int k = 2 * (52 * D - 64 * mod.n);
-    rr.data[k / 64] = Limb{1} << (k % 64);
-    domain.Enter(rr.data, rr.data);
-    domain.Enter(rr.data, rr.data);
-    domain.Residue(rr.data, rr.data);
-    domain.Residue(residue.data, x);
-    powers.Begin(rr.data, residue.data, mod.n);
-    PowerByWindows(powers, e, ebits, w);
-    powers.Finish(r, mod.m, mod.n);
+    CDigitPowers<D, K> table(powers, 1 << w, ebits);
+    for (int k = 0; k < K; ++k) {
+        CMontgomeryDomain& domain = *powers[k].domain;
+        CWipedLimbs<kMaxModLimbs> rr, residue;
+        DigitSquareOfR<D>(domain, rr.data);
+        domain.Residue(residue.data, powers[k].x);
+        table.Begin(k, rr.data, residue.data, domain.Length());
+    }
+    PowerByWindows(table, ebits, w);
+    for (int k = 0; k < K; ++k)
+        table.Finish(k, powers[k].r, powers[k].domain->Modulus().m, powers[k].domain->Length());
+}
+
+template <int K>
+void PowersOnDigits(const CSecretPower (&powers)[K], int ebits) {
+    switch (powers[0].domain->Length()) {
+        case 8:
+            return PowersOnDigits<IfmaDigits(8), K>(powers, ebits);
+        case 16:
+            return PowersOnDigits<IfmaDigits(16), K>(powers, ebits);
+        case 24:
+            return PowersOnDigits<IfmaDigits(24), K>(powers, ebits);
+        default:
+            return PowersOnDigits<IfmaDigits(32), K>(powers, ebits);
+    }
 }
 
 #endif
@@ -193,28 +279,19 @@ bool HasIfma() {
 AlmostMontgomeryFunction IfmaAlmostMontgomery(int n) {
     switch (n) {
         case 8:
-            return AlmostMontgomery<IfmaDigits(8)>;
+            return AlmostMontgomeryOne<IfmaDigits(8)>;
         case 16:
-            return AlmostMontgomery<IfmaDigits(16)>;
+            return AlmostMontgomeryOne<IfmaDigits(16)>;
         case 24:
-            return AlmostMontgomery<IfmaDigits(24)>;
+            return AlmostMontgomeryOne<IfmaDigits(24)>;
         default:
-            return AlmostMontgomery<IfmaDigits(32)>;
+            return AlmostMontgomeryOne<IfmaDigits(32)>;
     }
 }
 
-void IfmaSecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
-    switch (domain.Length()) {
-        case 8:
-            return PowerOnDigits<IfmaDigits(8)>(domain, r, x, e, ebits);
-        case 16:
-            return PowerOnDigits<IfmaDigits(16)>(domain, r, x, e, ebits);
-        case 24:
-            return PowerOnDigits<IfmaDigits(24)>(domain, r, x, e, ebits);
-        default:
-            return PowerOnDigits<IfmaDigits(32)>(domain, r, x, e, ebits);
-    }
-}
+void IfmaSecretModExp(const CSecretPower (&one)[1], int ebits) { PowersOnDigits(one, ebits); }
+
+void IfmaSecretModExp(const CSecretPower (&pair)[2], int ebits) { PowersOnDigits(pair, ebits); }
 
 #else
 
@@ -222,7 +299,9 @@ bool HasIfma() { return false; }
 
 AlmostMontgomeryFunction IfmaAlmostMontgomery(int) { return nullptr; }
 
-void IfmaSecretModExp(CMontgomeryDomain&, Limb*, const Limb*, const Limb*, int) {}
+void IfmaSecretModExp(const CSecretPower (&)[1], int) {}
+
+void IfmaSecretModExp(const CSecretPower (&)[2], int) {}
 
 #endif
 

@@ -5,7 +5,7 @@
 // branches on the values and every table entry is read.
 #pragma once
 
-#include "vorlan/bignum/montgomerydomain.h"
+#include "vorlan/bignum/secretmodexp.h"
 
 namespace vorlan::detail {
 
@@ -15,8 +15,10 @@ bool HasIfma();
 // to 2,048 bits.
 bool HasIfmaPowers(int n);
 
-// As SecretModExp, on 52-bit digits; only to be called when HasIfmaPowers(domain.Length()).
-void IfmaSecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits);
+// As SecretModExp and SecretModExpPair, on 52-bit digits, the pair's products interleaved;
+// only to be called when HasIfmaPowers(n) for the domains' length n.
+void IfmaSecretModExp(const CSecretPower (&one)[1], int ebits);
+void IfmaSecretModExp(const CSecretPower (&pair)[2], int ebits);
 
 // The Montgomery product a*b/2^(52d) modulo m on 52-bit digits, below 2m for a and b below 2m
 // and 4m < 2^(52d), d the count of digits. Digits are held in whole vectors of 8, the

@@ -78,8 +78,9 @@ SelectEntry SelectFunction(int n) {
 // selected entry, wiped when they die.
 class CDomainPowers {
 public:
-    CDomainPowers(CMontgomeryDomain& domain, int count)
-        : m_domain(domain), m_count(count), m_n(domain.Length()), m_select(SelectFunction(m_n)) {}
+    CDomainPowers(CMontgomeryDomain& domain, int count, const Limb* e, int ebits)
+        : m_domain(domain), m_count(count), m_n(domain.Length()), m_select(SelectFunction(m_n)), m_e(e),
+          m_elimbs(ebits / 64) {}
     CDomainPowers(const CDomainPowers&) = delete;
     CDomainPowers& operator=(const CDomainPowers&) = delete;
     ~CDomainPowers() {
@@ -91,7 +92,7 @@ public:
     Limb* Entry(int i) { return m_powers + i * m_n; }
     void Square(int to, int from) { m_domain.Sqr(Entry(to), Entry(from)); }
     void Multiply(int to, int a, int b) { m_domain.Mul(Entry(to), Entry(a), Entry(b)); }
-    void Select(Limb index) { m_select(m_entry, m_powers, m_count, m_n, index); }
+    void Select(int lo, int w) { m_select(m_entry, m_powers, m_count, m_n, Window(m_e, m_elimbs, lo, w)); }
     void Start() { std::copy(m_entry, m_entry + m_n, m_acc); }
     void SquareRunning() { m_domain.Sqr(m_acc, m_acc); }
     void MultiplyRunning() { m_domain.Mul(m_acc, m_acc, m_entry); }
@@ -102,6 +103,8 @@ private:
     int m_count;
     int m_n;
     SelectEntry m_select;
+    const Limb* m_e;
+    int m_elimbs;
     Limb m_powers[(1 << 5) * kMaxSecretLimbs];
     Limb m_acc[kMaxSecretLimbs];
     Limb m_entry[kMaxSecretLimbs];
@@ -114,14 +117,24 @@ Limb EqualMask(Limb a, Limb b) {
     return ValueBarrier(((d | (0 - d)) >> 63) - 1);
 }
 
-void SecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
-    if (HasIfmaPowers(domain.Length())) return IfmaSecretModExp(domain, r, x, e, ebits);
+void LimbSecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
     const int w = WindowBits(ebits);
-    CDomainPowers powers(domain, 1 << w);
+    CDomainPowers powers(domain, 1 << w, e, ebits);
     domain.One(powers.Entry(0));
     domain.Enter(powers.Entry(1), x);
-    PowerByWindows(powers, e, ebits, w);
+    PowerByWindows(powers, ebits, w);
     powers.Finish(r);
+}
+
+void SecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
+    const CSecretPower one[] = {{&domain, r, x, e}};
+    if (HasIfmaPowers(domain.Length())) return IfmaSecretModExp(one, ebits);
+    LimbSecretModExp(domain, r, x, e, ebits);
+}
+
+void SecretModExpPair(const CSecretPower (&pair)[2], int ebits) {
+    if (HasIfmaPowers(pair[0].domain->Length())) return IfmaSecretModExp(pair, ebits);
+    for (const CSecretPower& power : pair) LimbSecretModExp(*power.domain, power.r, power.x, power.e, ebits);
 }
 
 }  // namespace vorlan::detail

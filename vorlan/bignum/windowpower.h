@@ -18,13 +18,13 @@ inline Limb Window(const Limb* e, int elimbs, int lo, int w) {
     return bits & ((Limb{1} << w) - 1);
 }
 
-// The running value = x^e for the ebits low bits of e (a multiple of 64), by windows of w
-// bits from the top. Powers holds 2^w entries, entries 0 and 1 set to x^0 and x^1, and
-// supplies Square(to, from), Multiply(to, a, b) on entries, Select(index) (the selected
-// entry, reading all), Start() (running value = selected), SquareRunning() and
-// MultiplyRunning() (by the selected entry).
+// The running value = x^e for an exponent of ebits bits (a multiple of 64), by windows of
+// w bits from the top. Powers holds 2^w entries, entries 0 and 1 set to x^0 and x^1, and
+// supplies Square(to, from) and Multiply(to, a, b) on entries, Select(lo, w) (the entry of
+// the exponent's bits lo..lo+w-1, reading all), Start() (running value = selected),
+// SquareRunning() and MultiplyRunning() (by the selected entry).
 template <class Powers>
-void PowerByWindows(Powers& powers, const Limb* e, int ebits, int w) {
+void PowerByWindows(Powers& powers, int ebits, int w) {
     for (int i = 2; i < 1 << w; ++i) {
         if (i % 2 == 0)
             powers.Square(i, i / 2);
@@ -32,14 +32,13 @@ void PowerByWindows(Powers& powers, const Limb* e, int ebits, int w) {
             powers.Multiply(i, i - 1, 1);
     }
     // The first window holds what is left over below the others.
-    const int elimbs = ebits / 64;
     int lo = (ebits - 1) / w * w;
-    powers.Select(Window(e, elimbs, lo, w));
+    powers.Select(lo, w);
     powers.Start();
     while (lo > 0) {
         lo -= w;
         for (int k = 0; k < w; ++k) powers.SquareRunning();
-        powers.Select(Window(e, elimbs, lo, w));
+        powers.Select(lo, w);
         powers.MultiplyRunning();
     }
 }
