@@ -67,8 +67,11 @@ struct CDigitProduct {
 // left unused. The K products' rows interleave: each waits on its u in turn.
 template <int D, int K>
 VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
-    constexpr int V = (D + 7) / 8;
-    __m512i av[K][V], mv[K][V], acc[K][V];
+    // Whole vectors of 8 digits, and up to 4 more in a half vector.
+    constexpr int V = D / 8 + (D % 8 > 4);
+    constexpr bool kHalf = D % 8 != 0 && D % 8 <= 4;
+    __m512i av[K][V], mv[K][V], acc[K][V + kHalf];
+    __m256i ah[K], mh[K], acch[K];
     Limb low[K];  // digit 0 of each sum
 #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
@@ -77,6 +80,11 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
             av[k][v] = _mm512_loadu_si512(p[k].a + 8 * v);
             mv[k][v] = _mm512_loadu_si512(p[k].m + 8 * v);
             acc[k][v] = _mm512_setzero_si512();
+        }
+        if constexpr (kHalf) {
+            ah[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].a + 8 * V));
+            mh[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].m + 8 * V));
+            acch[k] = _mm256_setzero_si256();
         }
         low[k] = 0;
     }
@@ -96,9 +104,18 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
                 sum[v] = _mm512_madd52lo_epu64(sum[v], av[k][v], bv);
                 sum[v] = _mm512_madd52lo_epu64(sum[v], mv[k][v], uv);
             }
+            if constexpr (kHalf) {
+                acch[k] = _mm256_madd52lo_epu64(acch[k], ah[k], _mm512_castsi512_si256(bv));
+                acch[k] = _mm256_madd52lo_epu64(acch[k], mh[k], _mm512_castsi512_si256(uv));
+            }
 #pragma GCC unroll 8
             for (int v = 0; v + 1 < V; ++v) sum[v] = _mm512_alignr_epi64(sum[v + 1], sum[v], 1);
-            sum[V - 1] = _mm512_alignr_epi64(_mm512_setzero_si512(), sum[V - 1], 1);
+            if constexpr (kHalf) {
+                sum[V - 1] = _mm512_alignr_epi64(_mm512_castsi256_si512(acch[k]), sum[V - 1], 1);
+                acch[k] = _mm256_alignr_epi64(_mm256_setzero_si256(), acch[k], 1);
+            } else {
+                sum[V - 1] = _mm512_alignr_epi64(_mm512_setzero_si512(), sum[V - 1], 1);
+            }
             low[k] += static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(sum[0])));
             // The high halves land one digit up: after the move, at the same lane.
 #pragma GCC unroll 8
@@ -106,14 +123,19 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
                 sum[v] = _mm512_madd52hi_epu64(sum[v], av[k][v], bv);
                 sum[v] = _mm512_madd52hi_epu64(sum[v], mv[k][v], uv);
             }
+            if constexpr (kHalf) {
+                acch[k] = _mm256_madd52hi_epu64(acch[k], ah[k], _mm512_castsi512_si256(bv));
+                acch[k] = _mm256_madd52hi_epu64(acch[k], mh[k], _mm512_castsi512_si256(uv));
+            }
         }
     }
 #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
+        if constexpr (kHalf) acc[k][V] = _mm512_zextsi256_si512(acch[k]);
         acc[k][0] = _mm512_mask_set1_epi64(acc[k][0], 1, static_cast<long long>(low[k]));
-        Normalise<V>(acc[k]);
+        Normalise<V + kHalf>(acc[k]);
 #pragma GCC unroll 8
-        for (int v = 0; v < V; ++v) _mm512_storeu_si512(p[k].r + 8 * v, acc[k][v]);
+        for (int v = 0; v < V + kHalf; ++v) _mm512_storeu_si512(p[k].r + 8 * v, acc[k][v]);
     }
 }
 
