@@ -1,6 +1,8 @@
 // The AVX-512 IFMA products and powers on 52-bit digits against the portable and mulx/adcx/adox
 // kernels on 64-bit limbs and against OpenSSL's BIGNUM, at every limb count they serve. They
 // run where the processor has IFMA and are reported skipped elsewhere.
+#include "vorlan/bignum/montgomeryifma.h"
+
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 
@@ -8,7 +10,6 @@
 #include <random>
 
 #include "vorlan/bignum/montgomery.h"
-#include "vorlan/bignum/montgomeryifma.h"
 
 namespace {
 
@@ -128,8 +129,7 @@ TEST(IfmaMontgomery, PowersAgreeWithTheLimbPowersAndOpenSSL) {
                 SCOPED_TRACE(testing::Message() << n << " limbs, round " << round << ", shape " << int(shape));
                 const COperands first(engine, n, round, shape), second(engine, n, round + 1, Shape::kRandom);
                 vorlan::detail::CMontgomeryDomain d1(first.m, n), d2(second.m, n);
-                Limb e1[kMaxLimbs], e2[kMaxLimbs], alone[kMaxLimbs], limbs[kMaxLimbs], r1[kMaxLimbs],
-                    r2[kMaxLimbs];
+                Limb e1[kMaxLimbs], e2[kMaxLimbs], alone[kMaxLimbs], limbs[kMaxLimbs], r1[kMaxLimbs], r2[kMaxLimbs];
                 for (int i = 0; i < n; ++i) e1[i] = engine(), e2[i] = engine();
                 const vorlan::detail::CSecretPower one[] = {{&d1, alone, first.a, e1}};
                 vorlan::detail::IfmaSecretModExp(one, 64 * n);
@@ -139,8 +139,7 @@ TEST(IfmaMontgomery, PowersAgreeWithTheLimbPowersAndOpenSSL) {
                 BN expected(BN_new());
                 BN_mod_exp(expected.get(), FromLimbs(first.a, n).get(), FromLimbs(e1, n).get(),
                            FromLimbs(first.m, n).get(), ctx.get());
-                for (const Limb* r : {alone, limbs, r1})
-                    EXPECT_EQ(BN_cmp(FromLimbs(r, n).get(), expected.get()), 0);
+                for (const Limb* r : {alone, limbs, r1}) EXPECT_EQ(BN_cmp(FromLimbs(r, n).get(), expected.get()), 0);
                 BN_mod_exp(expected.get(), FromLimbs(second.a, n).get(), FromLimbs(e2, n).get(),
                            FromLimbs(second.m, n).get(), ctx.get());
                 EXPECT_EQ(BN_cmp(FromLimbs(r2, n).get(), expected.get()), 0) << "second of the pair";

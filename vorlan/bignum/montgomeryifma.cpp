@@ -159,8 +159,8 @@ VORLAN_IFMA void SelectDigits(Limb* entry, const Limb* powers, int count, Limb i
         const __m512i mask = _mm512_sub_epi64(
             _mm512_srli_epi64(_mm512_or_si512(d, _mm512_sub_epi64(_mm512_setzero_si512(), d)), 63), one);
         for (int v = 0; v < V; ++v)
-            selected[v] = _mm512_or_si512(selected[v],
-                                          _mm512_and_si512(_mm512_loadu_si512(powers + 8 * (e * V + v)), mask));
+            selected[v] =
+                _mm512_or_si512(selected[v], _mm512_and_si512(_mm512_loadu_si512(powers + 8 * (e * V + v)), mask));
     }
     for (int v = 0; v < V; ++v) _mm512_storeu_si512(entry + 8 * v, selected[v]);
 }
@@ -196,7 +196,8 @@ public:
     void Square(int to, int from) { Multiply(to, from, from); }
     void Multiply(int to, int a, int b) {
         CDigitProduct products[K];
-        for (int k = 0; k < K; ++k) products[k] = {m_t[k].powers[to], m_t[k].powers[a], m_t[k].powers[b], m_t[k].m, m_t[k].k0};
+        for (int k = 0; k < K; ++k)
+            products[k] = {m_t[k].powers[to], m_t[k].powers[a], m_t[k].powers[b], m_t[k].m, m_t[k].k0};
         Run(products);
     }
     void Select(int lo, int w) {
@@ -241,7 +242,7 @@ private:
 
     int m_count;
     int m_elimbs;
-    CTable m_t[K];
+    CTable m_t[K]{};
 };
 
 // 2^(104D) mod m by the domain's products: 2^j entered twice is 2^j*R^2, which is 2^(104D)
@@ -269,8 +270,7 @@ void PowersOnDigits(const CSecretPower (&powers)[K], int ebits) {
         table.Begin(k, rr.data, residue.data, domain.Length());
     }
     PowerByWindows(table, ebits, w);
-    for (int k = 0; k < K; ++k)
-        table.Finish(k, powers[k].r, powers[k].domain->Modulus().m, powers[k].domain->Length());
+    for (int k = 0; k < K; ++k) table.Finish(k, powers[k].r, powers[k].domain->Modulus().m, powers[k].domain->Length());
 }
 
 template <int K>

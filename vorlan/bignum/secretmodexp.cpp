@@ -79,7 +79,11 @@ SelectEntry SelectFunction(int n) {
 class CDomainPowers {
 public:
     CDomainPowers(CMontgomeryDomain& domain, int count, const Limb* e, int ebits)
-        : m_domain(domain), m_count(count), m_n(domain.Length()), m_select(SelectFunction(m_n)), m_e(e),
+        : m_domain(domain),
+          m_count(count),
+          m_n(domain.Length()),
+          m_select(SelectFunction(m_n)),
+          m_e(e),
           m_elimbs(ebits / 64) {}
     CDomainPowers(const CDomainPowers&) = delete;
     CDomainPowers& operator=(const CDomainPowers&) = delete;
