@@ -59,6 +59,27 @@ struct CDigitProduct {
     Limb k0;
 };
 
+template <bool kHigh>
+VORLAN_IFMA inline __m512i Madd52(__m512i sum, __m512i x, __m512i y) {
+    if constexpr (kHigh) return _mm512_madd52hi_epu64(sum, x, y);
+    return _mm512_madd52lo_epu64(sum, x, y);
+}
+
+template <bool kHigh>
+VORLAN_IFMA inline __m256i Madd52(__m256i sum, __m256i x, __m512i y) {
+    if constexpr (kHigh) return _mm256_madd52hi_epu64(sum, x, _mm512_castsi512_si256(y));
+    return _mm256_madd52lo_epu64(sum, x, _mm512_castsi512_si256(y));
+}
+
+// sum += the low (or the high) 52 bits of each digit's products in a*b + m*u, for b and u
+// in every lane; up to 4 digits past the whole vectors in a half vector.
+template <bool kHigh, int V, bool kHalf>
+VORLAN_IFMA inline void AddHalves(__m512i* sum, __m256i& sumHalf, const __m512i* a, const __m512i* m, __m256i aHalf,
+                                  __m256i mHalf, __m512i b, __m512i u) {
+    for (int v = 0; v < V; ++v) sum[v] = Madd52<kHigh>(Madd52<kHigh>(sum[v], a[v], b), m[v], u);
+    if constexpr (kHalf) sumHalf = Madd52<kHigh>(Madd52<kHigh>(sumHalf, aHalf, b), mHalf, u);
+}
+
 // r = a*b/2^(52D) + a multiple of m for each of K products, by rows over the digits of b
 // (operand scanning, the reduction interleaved). Each row adds b[i]*a and u*m, u chosen to
 // clear digit 0, and moves the sum down one digit. vpmadd52luq/huq add the low and the high
@@ -81,10 +102,10 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
             mv[k][v] = _mm512_loadu_si512(p[k].m + 8 * v);
             acc[k][v] = _mm512_setzero_si512();
         }
+        ah[k] = mh[k] = acch[k] = _mm256_setzero_si256();
         if constexpr (kHalf) {
             ah[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].a + 8 * V));
             mh[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].m + 8 * V));
-            acch[k] = _mm256_setzero_si256();
         }
         low[k] = 0;
     }
@@ -99,15 +120,7 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
             const __m512i bv = _mm512_set1_epi64(static_cast<long long>(bi));
             const __m512i uv = _mm512_set1_epi64(static_cast<long long>(u));
             __m512i* sum = acc[k];
-#pragma GCC unroll 8
-            for (int v = 0; v < V; ++v) {
-                sum[v] = _mm512_madd52lo_epu64(sum[v], av[k][v], bv);
-                sum[v] = _mm512_madd52lo_epu64(sum[v], mv[k][v], uv);
-            }
-            if constexpr (kHalf) {
-                acch[k] = _mm256_madd52lo_epu64(acch[k], ah[k], _mm512_castsi512_si256(bv));
-                acch[k] = _mm256_madd52lo_epu64(acch[k], mh[k], _mm512_castsi512_si256(uv));
-            }
+            AddHalves<false, V, kHalf>(sum, acch[k], av[k], mv[k], ah[k], mh[k], bv, uv);
 #pragma GCC unroll 8
             for (int v = 0; v + 1 < V; ++v) sum[v] = _mm512_alignr_epi64(sum[v + 1], sum[v], 1);
             if constexpr (kHalf) {
@@ -118,15 +131,7 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
             }
             low[k] += static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(sum[0])));
             // The high halves land one digit up: after the move, at the same lane.
-#pragma GCC unroll 8
-            for (int v = 0; v < V; ++v) {
-                sum[v] = _mm512_madd52hi_epu64(sum[v], av[k][v], bv);
-                sum[v] = _mm512_madd52hi_epu64(sum[v], mv[k][v], uv);
-            }
-            if constexpr (kHalf) {
-                acch[k] = _mm256_madd52hi_epu64(acch[k], ah[k], _mm512_castsi512_si256(bv));
-                acch[k] = _mm256_madd52hi_epu64(acch[k], mh[k], _mm512_castsi512_si256(uv));
-            }
+            AddHalves<true, V, kHalf>(sum, acch[k], av[k], mv[k], ah[k], mh[k], bv, uv);
         }
     }
 #pragma GCC unroll 8
