@@ -59,53 +59,25 @@ struct CDigitProduct {
     Limb k0;
 };
 
-template <bool kHigh>
-VORLAN_IFMA inline __m512i Madd52(__m512i sum, __m512i x, __m512i y) {
-    if constexpr (kHigh) return _mm512_madd52hi_epu64(sum, x, y);
-    return _mm512_madd52lo_epu64(sum, x, y);
-}
-
-template <bool kHigh>
-VORLAN_IFMA inline __m256i Madd52(__m256i sum, __m256i x, __m512i y) {
-    if constexpr (kHigh) return _mm256_madd52hi_epu64(sum, x, _mm512_castsi512_si256(y));
-    return _mm256_madd52lo_epu64(sum, x, _mm512_castsi512_si256(y));
-}
-
-// sum += the low (or the high) 52 bits of each digit's products in a*b + m*u, for b and u
-// in every lane; up to 4 digits past the whole vectors in a half vector.
-template <bool kHigh, int V, bool kHalf>
-VORLAN_IFMA inline void AddHalves(__m512i* sum, __m256i& sumHalf, const __m512i* a, const __m512i* m, __m256i aHalf,
-                                  __m256i mHalf, __m512i b, __m512i u) {
-    for (int v = 0; v < V; ++v) sum[v] = Madd52<kHigh>(Madd52<kHigh>(sum[v], a[v], b), m[v], u);
-    if constexpr (kHalf) sumHalf = Madd52<kHigh>(Madd52<kHigh>(sumHalf, aHalf, b), mHalf, u);
-}
-
 // r = a*b/2^(52D) + a multiple of m for each of K products, by rows over the digits of b
 // (operand scanning, the reduction interleaved). Each row adds b[i]*a and u*m, u chosen to
 // clear digit 0, and moves the sum down one digit. vpmadd52luq/huq add the low and the high
 // 52 bits of the products of 52-bit digits to 64-bit lanes, so the rows add without carrying;
 // only digit 0, which u depends on, is kept whole in a scalar, and the vectors' digit 0 is
-// left unused. The K products' rows interleave: each waits on its u in turn.
+// left unused. The K products' rows interleave: each waits on its u in turn. Vectors of 4
+// digits: this processor moves them across lanes faster than vectors of 8.
 template <int D, int K>
 VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
-    // Whole vectors of 8 digits, and up to 4 more in a half vector.
-    constexpr int V = D / 8 + (D % 8 > 4);
-    constexpr bool kHalf = D % 8 != 0 && D % 8 <= 4;
-    __m512i av[K][V], mv[K][V], acc[K][V + kHalf];
-    __m256i ah[K], mh[K], acch[K];
+    constexpr int V = (D + 3) / 4;
+    __m256i av[K][V], mv[K][V], acc[K][V];
     Limb low[K];  // digit 0 of each sum
 #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
-#pragma GCC unroll 8
+#pragma GCC unroll 16
         for (int v = 0; v < V; ++v) {
-            av[k][v] = _mm512_loadu_si512(p[k].a + 8 * v);
-            mv[k][v] = _mm512_loadu_si512(p[k].m + 8 * v);
-            acc[k][v] = _mm512_setzero_si512();
-        }
-        ah[k] = mh[k] = acch[k] = _mm256_setzero_si256();
-        if constexpr (kHalf) {
-            ah[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].a + 8 * V));
-            mh[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].m + 8 * V));
+            av[k][v] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].a + 4 * v));
+            mv[k][v] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k].m + 4 * v));
+            acc[k][v] = _mm256_setzero_si256();
         }
         low[k] = 0;
     }
@@ -117,30 +89,35 @@ VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
             const Limb u = (static_cast<Limb>(t) * p[k].k0) & kMask52;
             t += static_cast<DLimb>(p[k].m[0]) * u;
             low[k] = static_cast<Limb>(t >> 52);
-            const __m512i bv = _mm512_set1_epi64(static_cast<long long>(bi));
-            const __m512i uv = _mm512_set1_epi64(static_cast<long long>(u));
-            __m512i* sum = acc[k];
-            AddHalves<false, V, kHalf>(sum, acch[k], av[k], mv[k], ah[k], mh[k], bv, uv);
-#pragma GCC unroll 8
-            for (int v = 0; v + 1 < V; ++v) sum[v] = _mm512_alignr_epi64(sum[v + 1], sum[v], 1);
-            if constexpr (kHalf) {
-                sum[V - 1] = _mm512_alignr_epi64(_mm512_castsi256_si512(acch[k]), sum[V - 1], 1);
-                acch[k] = _mm256_alignr_epi64(_mm256_setzero_si256(), acch[k], 1);
-            } else {
-                sum[V - 1] = _mm512_alignr_epi64(_mm512_setzero_si512(), sum[V - 1], 1);
-            }
-            low[k] += static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(sum[0])));
+            const __m256i bv = _mm256_set1_epi64x(static_cast<long long>(bi));
+            const __m256i uv = _mm256_set1_epi64x(static_cast<long long>(u));
+            __m256i* sum = acc[k];
+#pragma GCC unroll 16
+            for (int v = 0; v < V; ++v)
+                sum[v] = _mm256_madd52lo_epu64(_mm256_madd52lo_epu64(sum[v], av[k][v], bv), mv[k][v], uv);
+#pragma GCC unroll 16
+            for (int v = 0; v + 1 < V; ++v) sum[v] = _mm256_alignr_epi64(sum[v + 1], sum[v], 1);
+            sum[V - 1] = _mm256_alignr_epi64(_mm256_setzero_si256(), sum[V - 1], 1);
+            low[k] += static_cast<Limb>(_mm_cvtsi128_si64(_mm256_castsi256_si128(sum[0])));
             // The high halves land one digit up: after the move, at the same lane.
-            AddHalves<true, V, kHalf>(sum, acch[k], av[k], mv[k], ah[k], mh[k], bv, uv);
+#pragma GCC unroll 16
+            for (int v = 0; v < V; ++v)
+                sum[v] = _mm256_madd52hi_epu64(_mm256_madd52hi_epu64(sum[v], av[k][v], bv), mv[k][v], uv);
         }
     }
+    // Normalised in vectors of 8 digits, the unused ones zero.
+    constexpr int W = (V + 1) / 2;
 #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
-        if constexpr (kHalf) acc[k][V] = _mm512_zextsi256_si512(acch[k]);
-        acc[k][0] = _mm512_mask_set1_epi64(acc[k][0], 1, static_cast<long long>(low[k]));
-        Normalise<V + kHalf>(acc[k]);
+        __m512i sum[W];
 #pragma GCC unroll 8
-        for (int v = 0; v < V + kHalf; ++v) _mm512_storeu_si512(p[k].r + 8 * v, acc[k][v]);
+        for (int w = 0; w < W; ++w)
+            sum[w] = 2 * w + 1 < V ? _mm512_inserti64x4(_mm512_castsi256_si512(acc[k][2 * w]), acc[k][2 * w + 1], 1)
+                                   : _mm512_zextsi256_si512(acc[k][2 * w]);
+        sum[0] = _mm512_mask_set1_epi64(sum[0], 1, static_cast<long long>(low[k]));
+        Normalise<W>(sum);
+#pragma GCC unroll 8
+        for (int w = 0; w < W; ++w) _mm512_storeu_si512(p[k].r + 8 * w, sum[w]);
     }
 }
 
