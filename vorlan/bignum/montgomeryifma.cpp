@@ -1,6 +1,7 @@
 #include "vorlan/bignum/montgomeryifma.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "vorlan/bignum/secretmodexp.h"
 #include "vorlan/bignum/windowpower.h"
@@ -255,18 +256,24 @@ void PowersOnDigits(const CSecretPower (&powers)[K], int ebits) {
     for (int k = 0; k < K; ++k) table.Finish(k, powers[k].r, powers[k].domain->Modulus().m, powers[k].domain->Length());
 }
 
+// f(digits) with the count of digits for n limbs as a constant, for the n of HasIfmaLength.
+template <class F>
+auto WithDigits(int n, F f) {
+    switch (n) {
+        case 8:
+            return f(std::integral_constant<int, IfmaDigits(8)>());
+        case 16:
+            return f(std::integral_constant<int, IfmaDigits(16)>());
+        case 24:
+            return f(std::integral_constant<int, IfmaDigits(24)>());
+        default:
+            return f(std::integral_constant<int, IfmaDigits(32)>());
+    }
+}
+
 template <int K>
 void PowersOnDigits(const CSecretPower (&powers)[K], int ebits) {
-    switch (powers[0].domain->Length()) {
-        case 8:
-            return PowersOnDigits<IfmaDigits(8), K>(powers, ebits);
-        case 16:
-            return PowersOnDigits<IfmaDigits(16), K>(powers, ebits);
-        case 24:
-            return PowersOnDigits<IfmaDigits(24), K>(powers, ebits);
-        default:
-            return PowersOnDigits<IfmaDigits(32), K>(powers, ebits);
-    }
+    WithDigits(powers[0].domain->Length(), [&](auto d) { PowersOnDigits<d(), K>(powers, ebits); });
 }
 
 #endif
@@ -281,16 +288,7 @@ bool HasIfma() {
 }
 
 AlmostMontgomeryFunction IfmaAlmostMontgomery(int n) {
-    switch (n) {
-        case 8:
-            return AlmostMontgomeryOne<IfmaDigits(8)>;
-        case 16:
-            return AlmostMontgomeryOne<IfmaDigits(16)>;
-        case 24:
-            return AlmostMontgomeryOne<IfmaDigits(24)>;
-        default:
-            return AlmostMontgomeryOne<IfmaDigits(32)>;
-    }
+    return WithDigits(n, [](auto d) -> AlmostMontgomeryFunction { return AlmostMontgomeryOne<d()>; });
 }
 
 void IfmaSecretModExp(const CSecretPower (&one)[1], int ebits) { PowersOnDigits(one, ebits); }
@@ -309,7 +307,9 @@ void IfmaSecretModExp(const CSecretPower (&)[2], int) {}
 
 #endif
 
-bool HasIfmaPowers(int n) { return HasUnrolledKernels(n) && HasIfma(); }
+bool HasIfmaLength(int n) { return n == 8 || n == 16 || n == 24 || n == 32; }
+
+bool HasIfmaPowers(int n) { return HasIfmaLength(n) && HasIfma(); }
 
 void DigitsFromLimbs52(Limb* digits, int d, const Limb* a, int n) {
     for (int j = 0; j < (d + 7) / 8 * 8; ++j) {

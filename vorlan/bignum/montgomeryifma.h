@@ -11,8 +11,9 @@ namespace vorlan::detail {
 
 // Whether this processor runs AVX-512 IFMA (and the operating system saves its registers).
 bool HasIfma();
-// Whether the IFMA exponentiation runs here for a domain of n limbs: RSA's primes of 512
-// to 2,048 bits.
+// The limb counts of the IFMA products: RSA's primes of 512 to 2,048 bits.
+bool HasIfmaLength(int n);
+// Whether the IFMA exponentiation runs here for a domain of n limbs.
 bool HasIfmaPowers(int n);
 
 // As SecretModExp and SecretModExpPair, on 52-bit digits, the pair's products interleaved;
@@ -22,7 +23,8 @@ void IfmaSecretModExp(const CSecretPower (&pair)[2], int ebits);
 
 // The Montgomery product a*b/2^(52d) modulo m on 52-bit digits, below 2m for a and b below 2m
 // and 4m < 2^(52d), d the count of digits. Digits are held in whole vectors of 8, the
-// unused ones zero; k0 = -m^-1 mod 2^52. Only when HasIfma(), for d = IfmaDigits(n).
+// unused ones zero; k0 = -m^-1 mod 2^52. Only when HasIfma() and HasIfmaLength(n), for
+// d = IfmaDigits(n).
 using AlmostMontgomeryFunction = void (*)(Limb* r, const Limb* a, const Limb* b, const Limb* m, Limb k0);
 AlmostMontgomeryFunction IfmaAlmostMontgomery(int n);
 // The digits of 52 bits that hold n limbs with two bits to spare.
