@@ -10,9 +10,11 @@
 
 #if defined(__x86_64__)
 // g++ 12's AVX-512 intrinsics seed unused mask lanes with a self-initialised value, which
-// its uninitialised-use warning reports wherever they are inlined.
+// its uninitialised-use warnings report wherever they are inlined.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #endif
 
@@ -283,7 +285,8 @@ void PowersOnDigits(const CSecretPower (&powers)[K], int ebits) {
 #if defined(__x86_64__)
 
 bool HasIfma() {
-    static const bool ifma = __builtin_cpu_supports("avx512ifma") && __builtin_cpu_supports("avx512vl");
+    static const bool ifma =
+        (__builtin_cpu_init(), __builtin_cpu_supports("avx512ifma") && __builtin_cpu_supports("avx512vl"));
     return ifma;
 }
 
