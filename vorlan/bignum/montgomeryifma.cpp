@@ -130,24 +130,27 @@ VORLAN_IFMA void AlmostMontgomeryOne(Limb* r, const Limb* a, const Limb* b, cons
     AlmostMontgomery<D, 1>(&product);
 }
 
-// entry = powers[index] of count entries of 8V digits, reading every entry; the mask of
-// each entry computed in the vector as EqualMask does.
-template <int V>
+// entry = powers[index] of count entries of D digits, kLanes apart, reading every entry; the
+// mask of each entry computed in the vector as EqualMask does.
+template <int D, int kLanes>
 VORLAN_IFMA void SelectDigits(Limb* entry, const Limb* powers, int count, Limb index) {
-    __m512i selected[V];
-    for (int v = 0; v < V; ++v) selected[v] = _mm512_setzero_si512();
-    const __m512i wanted = _mm512_set1_epi64(static_cast<long long>(index));
-    const __m512i one = _mm512_set1_epi64(1);
-    __m512i i = _mm512_setzero_si512();
-    for (int e = 0; e < count; ++e, i = _mm512_add_epi64(i, one)) {
-        const __m512i d = _mm512_xor_si512(i, wanted);
-        const __m512i mask = _mm512_sub_epi64(
-            _mm512_srli_epi64(_mm512_or_si512(d, _mm512_sub_epi64(_mm512_setzero_si512(), d)), 63), one);
+    constexpr int V = (D + 3) / 4;
+    __m256i selected[V];
+    for (int v = 0; v < V; ++v) selected[v] = _mm256_setzero_si256();
+    const __m256i wanted = _mm256_set1_epi64x(static_cast<long long>(index));
+    const __m256i one = _mm256_set1_epi64x(1);
+    __m256i i = _mm256_setzero_si256();
+    for (int e = 0; e < count; ++e, i = _mm256_add_epi64(i, one)) {
+        const __m256i d = _mm256_xor_si256(i, wanted);
+        const __m256i mask = _mm256_sub_epi64(
+            _mm256_srli_epi64(_mm256_or_si256(d, _mm256_sub_epi64(_mm256_setzero_si256(), d)), 63), one);
+        const Limb* power = powers + e * kLanes;
         for (int v = 0; v < V; ++v)
-            selected[v] =
-                _mm512_or_si512(selected[v], _mm512_and_si512(_mm512_loadu_si512(powers + 8 * (e * V + v)), mask));
+            selected[v] = _mm256_or_si256(
+                selected[v],
+                _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(power + 4 * v)), mask));
     }
-    for (int v = 0; v < V; ++v) _mm512_storeu_si512(entry + 8 * v, selected[v]);
+    for (int v = 0; v < V; ++v) _mm256_storeu_si256(reinterpret_cast<__m256i*>(entry + 4 * v), selected[v]);
 }
 
 // For each of K exponentiations: the powers x^0..x^(2^w - 1) as almost Montgomery forms
@@ -186,7 +189,7 @@ public:
         Run(products);
     }
     void Select(int lo, int w) {
-        for (CTable& t : m_t) SelectDigits<kLanes / 8>(t.entry, t.powers[0], m_count, Window(t.e, m_elimbs, lo, w));
+        for (CTable& t : m_t) SelectDigits<D, kLanes>(t.entry, t.powers[0], m_count, Window(t.e, m_elimbs, lo, w));
     }
     void Start() {
         for (CTable& t : m_t) std::copy(t.entry, t.entry + kLanes, t.acc);
