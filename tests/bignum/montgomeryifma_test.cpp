@@ -9,18 +9,16 @@
 #include <memory>
 #include <random>
 
+#include "tests/bignum/bignumpeer.h"
 #include "vorlan/bignum/montgomery.h"
 
 namespace {
 
 using vorlan::detail::Limb;
 
-using BN = std::unique_ptr<BIGNUM, decltype([](BIGNUM* bn) { BN_free(bn); })>;
-using BNCtx = std::unique_ptr<BN_CTX, decltype([](BN_CTX* ctx) { BN_CTX_free(ctx); })>;
-
-BN FromLimbs(const Limb* x, int n) {
-    return BN(BN_lebin2bn(reinterpret_cast<const unsigned char*>(x), static_cast<int>(sizeof(Limb)) * n, nullptr));
-}
+using bignumtest::BN;
+using bignumtest::BNCtx;
+using bignumtest::FromLimbs;
 
 // x * 2^bits mod m.
 BN TimesPower(const BIGNUM* x, int bits, const BIGNUM* m, BN_CTX* ctx) {

@@ -68,7 +68,7 @@ struct CDigitProduct {
 // 52 bits of the products of 52-bit digits to 64-bit lanes, so the rows add without carrying;
 // only digit 0, which u depends on, is kept whole in a scalar, and the vectors' digit 0 is
 // left unused. The K products' rows interleave: each waits on its u in turn. Vectors of 4
-// digits: this processor moves them across lanes faster than vectors of 8.
+// digits, not 8: processors that run 8 as two halves (AMD's) move them across lanes slower.
 template <int D, int K>
 VORLAN_IFMA void AlmostMontgomery(const CDigitProduct* p) {
     constexpr int V = (D + 3) / 4;
