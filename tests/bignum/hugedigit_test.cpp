@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/bignum/bignumpeer.h"
 #include "tests/common/exceptions.h"
 #include "vorlan/bignum/hugedigit.h"
 #include "vorlan/bignum/montgomery.h"
@@ -24,8 +25,9 @@ namespace {
 
 using vorlan::detail::Limb;
 
-using BN = std::unique_ptr<BIGNUM, decltype([](BIGNUM* bn) { BN_free(bn); })>;
-using BNCtx = std::unique_ptr<BN_CTX, decltype([](BN_CTX* ctx) { BN_CTX_free(ctx); })>;
+using bignumtest::BN;
+using bignumtest::BNCtx;
+using bignumtest::FromLimbs;
 BN Hex(const char* hex) {
     BIGNUM* bn = nullptr;
     BN_hex2bn(&bn, hex);
@@ -77,10 +79,6 @@ CHugeDigit Random(std::mt19937& engine, int maxBits, bool nonZero = false) {
 // The unrolled Montgomery sizes (8, 16, 24, 32 limbs), their neighbours, and sizes that
 // end inside a limb.
 constexpr int kSizes[] = {32, 64, 128, 192, 448, 512, 576, 960, 1000, 1024, 1088, 1536, 1984, 2048, 2112};
-
-BN FromLimbs(const Limb* x, int n) {
-    return BN(BN_lebin2bn(reinterpret_cast<const unsigned char*>(x), static_cast<int>(sizeof(Limb)) * n, nullptr));
-}
 
 // Montgomery products and squares of operands below R (at or above m too) must be
 // congruent to a*b/R modulo m, also when the result is an operand. Moduli just above

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "vorlan/bignum/montgomeryifma.h"
+#include "vorlan/bignum/windowpower.h"
 #include "vorlan/support/wipe.h"
 
 namespace vorlan::detail {
@@ -11,17 +13,6 @@ namespace {
 Limb ValueBarrier(Limb x) {
     __asm__("" : "+r"(x));
     return x;
-}
-
-// Window width by exponent size: 2^w table entries against ebits / w products.
-int WindowBits(int ebits) { return ebits > 512 ? 5 : ebits > 128 ? 4 : 3; }
-
-// Bits lo..lo+w-1 of e (limbs of 64 bits, elimbs of them); a public position, a secret value.
-Limb Window(const Limb* e, int elimbs, int lo, int w) {
-    const int i = lo / 64, shift = lo % 64;
-    Limb bits = e[i] >> shift;
-    if (shift + w > 64 && i + 1 < elimbs) bits |= e[i + 1] << (64 - shift);
-    return bits & ((Limb{1} << w) - 1);
 }
 
 // entry = powers[index] of count entries of n limbs, reading every entry. Fixed lengths
@@ -83,27 +74,44 @@ SelectEntry SelectFunction(int n) {
     }
 }
 
-// The powers x^0..x^(2^w - 1) in Montgomery form, the running value and the selected
-// entry, wiped when they die.
-struct CWindowTable {
-    CWindowTable(int count, int n) : count(count), n(n), select(SelectFunction(n)) {}
-    CWindowTable(const CWindowTable&) = delete;
-    CWindowTable& operator=(const CWindowTable&) = delete;
-    ~CWindowTable() {
-        SecureWipe(powers, sizeof(Limb) * count * n);
-        SecureWipe(acc, sizeof acc);
-        SecureWipe(entry, sizeof entry);
+// The powers x^0..x^(2^w - 1) in the domain's Montgomery form, the running value and the
+// selected entry, wiped when they die.
+class CDomainPowers {
+public:
+    CDomainPowers(CMontgomeryDomain& domain, int count, const Limb* e, int ebits)
+        : m_domain(domain),
+          m_count(count),
+          m_n(domain.Length()),
+          m_select(SelectFunction(m_n)),
+          m_e(e),
+          m_elimbs(ebits / 64) {}
+    CDomainPowers(const CDomainPowers&) = delete;
+    CDomainPowers& operator=(const CDomainPowers&) = delete;
+    ~CDomainPowers() {
+        SecureWipe(m_powers, sizeof(Limb) * m_count * m_n);
+        SecureWipe(m_acc, sizeof m_acc);
+        SecureWipe(m_entry, sizeof m_entry);
     }
 
-    // entry = powers[index], reading every entry.
-    void Select(Limb index) { select(entry, powers, count, n, index); }
+    Limb* Entry(int i) { return m_powers + i * m_n; }
+    void Square(int to, int from) { m_domain.Sqr(Entry(to), Entry(from)); }
+    void Multiply(int to, int a, int b) { m_domain.Mul(Entry(to), Entry(a), Entry(b)); }
+    void Select(int lo, int w) { m_select(m_entry, m_powers, m_count, m_n, Window(m_e, m_elimbs, lo, w)); }
+    void Start() { std::copy(m_entry, m_entry + m_n, m_acc); }
+    void SquareRunning() { m_domain.Sqr(m_acc, m_acc); }
+    void MultiplyRunning() { m_domain.Mul(m_acc, m_acc, m_entry); }
+    void Finish(Limb* r) { m_domain.Leave(r, m_acc); }
 
-    int count;
-    int n;
-    SelectEntry select;
-    Limb powers[(1 << 5) * kMaxSecretLimbs];
-    Limb acc[kMaxSecretLimbs];
-    Limb entry[kMaxSecretLimbs];
+private:
+    CMontgomeryDomain& m_domain;
+    int m_count;
+    int m_n;
+    SelectEntry m_select;
+    const Limb* m_e;
+    int m_elimbs;
+    Limb m_powers[(1 << 5) * kMaxSecretLimbs];
+    Limb m_acc[kMaxSecretLimbs];
+    Limb m_entry[kMaxSecretLimbs];
 };
 
 }  // namespace
@@ -113,31 +121,24 @@ Limb EqualMask(Limb a, Limb b) {
     return ValueBarrier(((d | (0 - d)) >> 63) - 1);
 }
 
-void SecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
-    const int n = domain.Length();
+void LimbSecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
     const int w = WindowBits(ebits);
-    CWindowTable table(1 << w, n);
-    domain.One(table.powers);
-    domain.Enter(table.powers + n, x);
-    for (int i = 2; i < table.count; ++i) {
-        Limb* power = table.powers + i * n;
-        if (i % 2 == 0)
-            domain.Sqr(power, table.powers + i / 2 * n);
-        else
-            domain.Mul(power, power - n, table.powers + n);
-    }
-    // Windows from the top; the first one holds what is left over below the others.
-    const int elimbs = ebits / 64;
-    int lo = (ebits - 1) / w * w;
-    table.Select(Window(e, elimbs, lo, w));
-    std::copy(table.entry, table.entry + n, table.acc);
-    while (lo > 0) {
-        lo -= w;
-        for (int k = 0; k < w; ++k) domain.Sqr(table.acc, table.acc);
-        table.Select(Window(e, elimbs, lo, w));
-        domain.Mul(table.acc, table.acc, table.entry);
-    }
-    domain.Leave(r, table.acc);
+    CDomainPowers powers(domain, 1 << w, e, ebits);
+    domain.One(powers.Entry(0));
+    domain.Enter(powers.Entry(1), x);
+    PowerByWindows(powers, ebits, w);
+    powers.Finish(r);
+}
+
+void SecretModExp(CMontgomeryDomain& domain, Limb* r, const Limb* x, const Limb* e, int ebits) {
+    const CSecretPower one[] = {{&domain, r, x, e}};
+    if (HasIfmaPowers(domain.Length())) return IfmaSecretModExp(one, ebits);
+    LimbSecretModExp(domain, r, x, e, ebits);
+}
+
+void SecretModExpPair(const CSecretPower (&pair)[2], int ebits) {
+    if (HasIfmaPowers(pair[0].domain->Length())) return IfmaSecretModExp(pair, ebits);
+    for (const CSecretPower& power : pair) LimbSecretModExp(*power.domain, power.r, power.x, power.e, ebits);
 }
 
 }  // namespace vorlan::detail

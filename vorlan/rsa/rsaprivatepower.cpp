@@ -31,16 +31,15 @@ struct CCrtValues {
     Limb overflow;
 };
 
-// r = c^e mod the domain's prime, for c below 2^(128k): c/R by Montgomery's reduction,
-// times R by one product, then the exponentiation.
-void PowerModPrime(CMontgomeryDomain& prime, Limb* r, const Limb* c, int cn, const Limb* e) {
+// r = c mod the domain's prime, for c below 2^(128k): c/R by Montgomery's reduction, times R
+// by one product (below R, not always below the prime).
+void ResidueModPrime(CMontgomeryDomain& prime, Limb* r, const Limb* c, int cn) {
     const int k = prime.Length();
     CLimbs t;
     std::copy(c, c + cn, t.data);
     std::fill(t.data + cn, t.data + 2 * k, 0);
     prime.Reduce(r, t.data);
     prime.Enter(r, r);
-    SecretModExp(prime, r, r, e, 64 * k);
 }
 
 // s = c^d mod n through the CRT values, Garner's recombination without a branch. The
@@ -50,8 +49,10 @@ Limb PowerByCrt(const CRSAPrivateKey& key, CRsaKeyState& state, Limb* s, const L
     const CCrtValues v(key, k);
     CMontgomeryDomain dp(v.p, k, state.PrimePower(), kn), dq(v.q, k, state.PrimePower(), kn);
     CLimbs sp, sq, h, t;
-    PowerModPrime(dp, sp.data, c, kn, v.dP);
-    PowerModPrime(dq, sq.data, c, kn, v.dQ);
+    ResidueModPrime(dp, sp.data, c, kn);
+    ResidueModPrime(dq, sq.data, c, kn);
+    const CSecretPower powers[] = {{&dp, sp.data, sp.data, v.dP}, {&dq, sq.data, sq.data, v.dQ}};
+    SecretModExpPair(powers, 64 * k);
     // h = qInv * (sp - sq) mod p, the difference brought up by p when it borrows.
     dp.Residue(h.data, sq.data);
     const Limb borrow = SubLimbs(h.data, sp.data, h.data, k);
