@@ -37,27 +37,39 @@ void CheckExtensions(const CASN1Type& value, const char* field) {
     vorlan::detail::Within(field, [&] { vorlan::detail::ReadExtensionList(value, read); });
 }
 
-// An entry of a list of either version: its extensions come with version 2.
-void CheckEntry(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
-    reader.Next(kASN1Integer, "userCertificate");
-    vorlan::detail::CheckTime(reader, "revocationDate");
-    if (const CASN1Type* extensions = reader.Optional(kASN1Sequence)) CheckExtensions(*extensions, kEntryExtensions);
-    reader.End(vorlan::detail::kThisStructure);
+// CRLEntry  ::=  SEQUENCE  {
+//      userCertificate         CertificateSerialNumber,
+//      revocationDate          Time,
+//      crlEntryExtensions      Extensions OPTIONAL  }  -- version 2 only
+struct SCRLEntry {
+    const CASN1_INTEGER* userCertificate = nullptr;
+    const CASN1Type* revocationDate = nullptr;
+    const CASN1Type* crlEntryExtensions = nullptr;
+};
+
+// The one walk over an entry: its fields in order, extensions only as `version2` allows.
+SCRLEntry WalkEntry(const CASN1Type& value, int anyTag, bool version2, const char* structure) {
+    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, structure);
+    SCRLEntry fields;
+    fields.userCertificate = &vorlan::detail::NextOf<CASN1_INTEGER>(reader, kASN1Integer, "userCertificate");
+    fields.revocationDate = &vorlan::detail::NextTime(reader, "revocationDate");
+    if (version2) fields.crlEntryExtensions = reader.Optional(kASN1Sequence);
+    reader.End(structure);
+    return fields;
 }
 
-// An entry of a version 1 list: no extensions.
-void CheckVersion1Entry(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
-    reader.Next(kASN1Integer, "userCertificate");
-    vorlan::detail::CheckTime(reader, "revocationDate");
-    reader.End(vorlan::detail::kThisStructure);
+void CheckEntry(const CASN1Type& value, int anyTag, bool version2) {
+    const SCRLEntry fields = WalkEntry(value, anyTag, version2, vorlan::detail::kThisStructure);
+    vorlan::detail::CheckTime(*fields.revocationDate, "revocationDate");
+    if (fields.crlEntryExtensions) CheckExtensions(*fields.crlEntryExtensions, kEntryExtensions);
 }
 
 void CheckEntries(const CASN1Type& value, int anyTag, bool version2) {
     CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
-    while (!reader.AtEnd())
-        vorlan::detail::CheckField(reader, kASN1Sequence, "crlEntry", version2 ? CheckEntry : CheckVersion1Entry);
+    while (!reader.AtEnd()) {
+        const CASN1Type& entry = reader.Next(kASN1Sequence, "crlEntry");
+        vorlan::detail::Within("crlEntry", [&] { CheckEntry(entry, 0, version2); });
+    }
 }
 
 // The number of a version INTEGER; false when it does not read as one.
@@ -73,13 +85,13 @@ const CUTCTime& Epoch() {
 }
 
 void ReadEntry(const CASN1Type& value, CCRLEntry& entry) {
-    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, 1, "CRLEntry");
-    const auto* serial = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "userCertificate"));
-    vorlan::detail::Require(serial != nullptr, "userCertificate");
-    vorlan::detail::Reading("userCertificate", [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*serial); });
-    vorlan::detail::ReadTime(reader, "revocationDate", entry.m_revocationDate);
-    if (const CASN1Type* extensions = reader.Optional(kASN1Sequence))
-        vorlan::detail::Within(kEntryExtensions, [&] { vorlan::detail::ReadExtensionList(*extensions, entry.m_extensions); });
+    const SCRLEntry fields = WalkEntry(value, 1, true, "CRLEntry");
+    vorlan::detail::Reading("userCertificate",
+                            [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*fields.userCertificate); });
+    vorlan::detail::ReadTime(*fields.revocationDate, "revocationDate", entry.m_revocationDate);
+    if (fields.crlEntryExtensions)
+        vorlan::detail::Within(kEntryExtensions,
+                               [&] { vorlan::detail::ReadExtensionList(*fields.crlEntryExtensions, entry.m_extensions); });
     else
         entry.m_extensions.RemoveAll();
 }
@@ -181,7 +193,7 @@ void CASN1_CRLEntry::SetDataTo(CCRLEntry& entry) const {
 }
 
 int CASN1_CRLEntry::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { CheckEntry(*value, anyTag); });
+    return vorlan::detail::Passes([&] { CheckEntry(*value, anyTag, true); });
 }
 
 CASN1_RevokedCertificates::CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries) {
@@ -235,51 +247,82 @@ int CASN1_CertificateRevocationListData::isValid(const CASN1Type* value, int any
 
 namespace vorlan::detail {
 
+// TBSCertList  ::=  SEQUENCE  {
+//      version                 Version OPTIONAL,  -- if present, MUST be v2
+//      signature               AlgorithmIdentifier,
+//      issuer                  Name,
+//      thisUpdate              Time,
+//      nextUpdate              Time OPTIONAL,
+//      revokedCertificates     SEQUENCE OF CRLEntry OPTIONAL,
+//      crlExtensions           [0] EXPLICIT Extensions OPTIONAL  }  -- version 2 only
+struct STBSCertList {
+    unsigned long version = 0;  // as encoded: 1 for version 2
+    const CASN1Type* signature = nullptr;
+    const CASN1Type* issuer = nullptr;
+    const CASN1Type* thisUpdate = nullptr;
+    const CASN1Type* nextUpdate = nullptr;
+    const CASN1Type* revokedCertificates = nullptr;
+    const CASN1Type* crlExtensions = nullptr;
+};
+
+// The one walk over a TBSCertList: its fields in order, the optional ones as the version allows,
+// nothing after them. A version that does not read or passes `maxVersion` fails with
+// `badVersion`, or "version is not valid" when that is null.
+STBSCertList WalkTBSCertList(const CASN1Type& value, int anyTag, const char* structure, unsigned long maxVersion,
+                             const char* badVersion) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, structure);
+    STBSCertList fields;
+    if (const CASN1Type* number = reader.Optional(kASN1Integer);
+        number && (!ReadVersion(*number, fields.version) || fields.version > maxVersion)) {
+        if (badVersion) ___throwDERDecodingException("%s", badVersion);
+        Require(false, "version");
+    }
+    fields.signature = &reader.Next(kASN1Sequence, "signature");
+    fields.issuer = &reader.Next(kASN1Sequence, "issuer");
+    fields.thisUpdate = &NextTime(reader, kLastUpdate);
+    fields.nextUpdate = OptionalTime(reader);
+    fields.revokedCertificates = reader.Optional(kASN1Sequence);
+    if (fields.version == 1) fields.crlExtensions = reader.Optional(kExtensionsTag);
+    reader.End(structure);
+    return fields;
+}
+
 void CheckCRLData(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
-    unsigned long version = 0;
-    if (const CASN1Type* number = reader.Optional(kASN1Integer))
-        Require(ReadVersion(*number, version) && version <= 1, "version");
-    CheckField(reader, kASN1Sequence, "signature", CheckAlgorithmIdentifier);
-    Require(CASN1_RDNSequence::isValid(&reader.Next(kASN1Sequence, "issuer"), 0), "issuer");
-    CheckTime(reader, kLastUpdate);
-    if (const CASN1Type* nextUpdate = OptionalTime(reader)) CheckTime(*nextUpdate, kNextUpdate);
-    if (const CASN1Type* entries = reader.Optional(kASN1Sequence))
-        Within("revokedCertificates", [&] { CheckEntries(*entries, 0, version == 1); });
-    if (const CASN1Type* tagged = version == 1 ? reader.Optional(kExtensionsTag) : nullptr)
+    const STBSCertList fields = WalkTBSCertList(value, anyTag, kThisStructure, 1, nullptr);
+    Within("signature", [&] { CheckAlgorithmIdentifier(*fields.signature, 0); });
+    Require(CASN1_RDNSequence::isValid(fields.issuer, 0), "issuer");
+    CheckTime(*fields.thisUpdate, kLastUpdate);
+    if (fields.nextUpdate) CheckTime(*fields.nextUpdate, kNextUpdate);
+    if (fields.revokedCertificates)
+        Within("revokedCertificates", [&] { CheckEntries(*fields.revokedCertificates, 0, fields.version == 1); });
+    if (fields.crlExtensions)
         Within("crlExtensions", [&] {
             CCertificateExtensionArray read;
-            ReadTaggedExtensions(*tagged, kExtensionsTag, "[0]", read);
+            ReadTaggedExtensions(*fields.crlExtensions, kExtensionsTag, "[0]", read);
         });
-    reader.End(kThisStructure);
 }
 
 void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "TBSCertList");
-    unsigned long version = 0;
-    if (const CASN1Type* number = reader.Optional(kASN1Integer); number && !ReadVersion(*number, version))
-        ___throwDERDecodingException("Invalid CertificateRevocationListData (invalid version number)");
+    const STBSCertList fields = WalkTBSCertList(value, 1, "TBSCertList", ~0ul,
+                                                "Invalid CertificateRevocationListData (invalid version number)");
     crl.m_nSignatureAlgorithm =
-        ReadSignatureAlgorithm(reader.Next(kASN1Sequence, "signature"),
+        ReadSignatureAlgorithm(*fields.signature,
                                "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm")
             .value;
-    const CASN1Type& issuer = reader.Next(kASN1Sequence, "issuer");
-    Reading("issuer", [&] { CASN1_RDNSequence::Read(issuer, crl.m_issuer); });
-    ReadTime(reader, kLastUpdate, crl.m_lastUpdate);
-    const CASN1Type* nextUpdate = OptionalTime(reader);
-    if (nextUpdate) ReadTime(*nextUpdate, kNextUpdate, crl.m_nextUpdate);
-    crl.m_bHasNextUpdate = nextUpdate != nullptr;
-    const CASN1Type* entries = reader.Optional(kASN1Sequence);
-    if (entries)
-        ReadEntries(*entries, crl.m_entries);
+    Reading("issuer", [&] { CASN1_RDNSequence::Read(*fields.issuer, crl.m_issuer); });
+    ReadTime(*fields.thisUpdate, kLastUpdate, crl.m_lastUpdate);
+    if (fields.nextUpdate) ReadTime(*fields.nextUpdate, kNextUpdate, crl.m_nextUpdate);
+    crl.m_bHasNextUpdate = fields.nextUpdate != nullptr;
+    if (fields.revokedCertificates)
+        ReadEntries(*fields.revokedCertificates, crl.m_entries);
     else
         crl.m_entries.RemoveAll();
-    crl.m_bWritesEmptyEntries = entries != nullptr;
-    crl.m_bVersion = version == 1;
+    crl.m_bWritesEmptyEntries = fields.revokedCertificates != nullptr;
+    crl.m_bVersion = fields.version == 1;
     crl.m_extensions.RemoveAll();
-    if (const CASN1Type* tagged = version == 1 ? reader.Optional(kExtensionsTag) : nullptr)
-        Within("crlExtensions", [&] { ReadTaggedExtensions(*tagged, kExtensionsTag, "[0]", crl.m_extensions); });
-    reader.End("TBSCertList");
+    if (fields.crlExtensions)
+        Within("crlExtensions",
+               [&] { ReadTaggedExtensions(*fields.crlExtensions, kExtensionsTag, "[0]", crl.m_extensions); });
 }
 
 void BuildCRLData(CASN1_CertificateRevocationListData& data, const CCertificateRevocationList& crl,

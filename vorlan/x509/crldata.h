@@ -59,8 +59,8 @@ public:
     explicit CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData)
 
-    // Algorithm, issuer, lastUpdate, nextUpdate (when the list names one) and the entries (an empty SEQUENCE when there
-    // are none); no version for a version 1 list, INTEGER 1 in front and the extensions [0]
+    // Algorithm, issuer, lastUpdate, nextUpdate (when the list names one) and the entries (an
+    // empty SEQUENCE when there are none, unless the list was read without one); no version for a version 1 list, INTEGER 1 in front and the extensions [0]
     // (when there are any) after for a version 2 list. An unknown algorithm, a name, time or
     // extension that cannot be written, or extensions in a version 1 list raise the decoding
     // exception.
