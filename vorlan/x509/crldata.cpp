@@ -16,8 +16,6 @@
 #include "vorlan/x509/structurecheck.h"
 #include "vorlan/x509/validity.h"
 
-IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CRLEntry, CASN1_CONSTRUCTED_TYPE)
-IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
@@ -29,88 +27,11 @@ constexpr const char* kNextUpdate = "nextUpdate";  // optional (RFC 5280 5.1.2.5
 
 bool isTime(BYTE identifier) { return identifier == kASN1UTCTime || identifier == kASN1GeneralizedTime; }
 constexpr BYTE kExtensionsTag = ASN1ContextTag(0);
-constexpr const char* kEntryExtensions = "crlEntryExtensions";
-
-// Extensions that read (CCertificateExtension), or the decoding exception naming `field`.
-void CheckExtensions(const CASN1Type& value, const char* field) {
-    CCertificateExtensionArray read;
-    vorlan::detail::Within(field, [&] { vorlan::detail::ReadExtensionList(value, read); });
-}
-
-// CRLEntry  ::=  SEQUENCE  {
-//      userCertificate         CertificateSerialNumber,
-//      revocationDate          Time,
-//      crlEntryExtensions      Extensions OPTIONAL  }  -- version 2 only
-struct SCRLEntry {
-    const CASN1_INTEGER* userCertificate = nullptr;
-    const CASN1Type* revocationDate = nullptr;
-    const CASN1Type* crlEntryExtensions = nullptr;
-};
-
-// The one walk over an entry: its fields in order, extensions only as `version2` allows.
-SCRLEntry WalkEntry(const CASN1Type& value, int anyTag, bool version2, const char* structure) {
-    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, structure);
-    SCRLEntry fields;
-    fields.userCertificate = &vorlan::detail::NextOf<CASN1_INTEGER>(reader, kASN1Integer, "userCertificate");
-    fields.revocationDate = &vorlan::detail::NextTime(reader, "revocationDate");
-    if (version2) fields.crlEntryExtensions = reader.Optional(kASN1Sequence);
-    reader.End(structure);
-    return fields;
-}
-
-void CheckEntry(const CASN1Type& value, int anyTag, bool version2) {
-    const SCRLEntry fields = WalkEntry(value, anyTag, version2, vorlan::detail::kThisStructure);
-    vorlan::detail::CheckTime(*fields.revocationDate, "revocationDate");
-    if (fields.crlEntryExtensions) CheckExtensions(*fields.crlEntryExtensions, kEntryExtensions);
-}
-
-void CheckEntries(const CASN1Type& value, int anyTag, bool version2) {
-    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
-    while (!reader.AtEnd()) {
-        const CASN1Type& entry = reader.Next(kASN1Sequence, "crlEntry");
-        vorlan::detail::Within("crlEntry", [&] { CheckEntry(entry, 0, version2); });
-    }
-}
 
 // The number of a version INTEGER; false when it does not read as one.
 bool ReadVersion(const CASN1Type& value, unsigned long& number) {
     const auto* integer = dynamic_cast<const CASN1_INTEGER*>(&value);
     return integer && integer->GetInteger(number);
-}
-
-// Entries are read over a date that needs no clock, the date of 1970-01-01 00:00:00 GMT.
-const CUTCTime& Epoch() {
-    static const CUTCTime epoch(std::time_t{0});
-    return epoch;
-}
-
-void ReadEntry(const CASN1Type& value, CCRLEntry& entry) {
-    const SCRLEntry fields = WalkEntry(value, 1, true, "CRLEntry");
-    vorlan::detail::Reading("userCertificate",
-                            [&] { entry.m_serialNumber = static_cast<CSerialNumber>(*fields.userCertificate); });
-    vorlan::detail::ReadTime(*fields.revocationDate, "revocationDate", entry.m_revocationDate);
-    if (fields.crlEntryExtensions)
-        vorlan::detail::Within(kEntryExtensions,
-                               [&] { vorlan::detail::ReadExtensionList(*fields.crlEntryExtensions, entry.m_extensions); });
-    else
-        entry.m_extensions.RemoveAll();
-}
-
-// The entries of a RevokedCertificates value in place of those of `entries` (deleted), or,
-// on failure, nothing changed.
-void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries) {
-    CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, 1, "revokedCertificates");
-    const auto& list = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
-    CArray<CCRLEntry*, CCRLEntry*> read;
-    read.SetSize(0, list.GetCount());
-    vorlan::detail::Within("revokedCertificates", [&] {
-        while (!reader.AtEnd()) {
-            auto entry = std::make_unique<CCRLEntry>(CSerialNumber(), Epoch());
-            ReadEntry(reader.Next(kASN1Sequence, "crlEntry"), *entry);
-            read.Add(entry.release());
-        }
-    });
-    vorlan::detail::MoveEntries(read, entries);
 }
 
 using vorlan::detail::CDERReader;
@@ -141,7 +62,7 @@ CASN1Type* Decoded(const SDERElement& element) {
 // read (and, with `version2`, extensions), into `entries` (only read when null); false at the
 // first that is not.
 bool ScanEntries(const SDERElement& list, bool version2, CArray<CCRLEntry*, CCRLEntry*>* entries) {
-    CCRLEntry scratch(CSerialNumber(), Epoch());
+    CCRLEntry scratch(CSerialNumber(), vorlan::detail::Epoch());
     SDERElement entry, number, time, extensions;
     for (CDERReader reader(list); !reader.AtEnd();) {
         if (!NextElement(reader, entry) || entry.identifier != (kASN1Sequence | kASN1Constructed)) return false;
@@ -168,59 +89,6 @@ bool ScanEntries(const SDERElement& list, bool version2, CArray<CCRLEntry*, CCRL
 }
 
 }  // namespace
-
-CASN1_CRLEntry::CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate) {
-    std::unique_ptr<CASN1_UTCTime> ownedDate(revocationDate);
-    AddObject(userCertificate);
-    AddObject(ownedDate.release());
-}
-
-CASN1_CRLEntry::CASN1_CRLEntry(const CCRLEntry& entry) { GetDataFrom(entry); }
-
-void CASN1_CRLEntry::GetDataFrom(const CCRLEntry& entry) {
-    clear();
-    std::unique_ptr<CASN1Type> date(vorlan::detail::NewTime(entry.m_revocationDate));
-    std::unique_ptr<CASN1_SEQUENCE> extensions(entry.m_extensions.GetSize() > 0 ? vorlan::detail::NewExtensionList(entry.m_extensions) : nullptr);
-    AddObject(new CASN1_INTEGER(entry.m_serialNumber));
-    AddObject(date.release());
-    if (extensions) AddObject(extensions.release());
-}
-
-void CASN1_CRLEntry::SetDataTo(CCRLEntry& entry) const {
-    CCRLEntry read(entry);
-    ReadEntry(*this, read);
-    entry = read;
-}
-
-int CASN1_CRLEntry::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { CheckEntry(*value, anyTag, true); });
-}
-
-CASN1_RevokedCertificates::CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries) {
-    GetDataFrom(entries);
-}
-
-void CASN1_RevokedCertificates::GetDataFrom(const CArray<CCRLEntry*, CCRLEntry*>& entries) {
-    clear();
-    try {
-        for (int i = 0; i < entries.GetSize(); ++i) {
-            if (!entries[i])
-                ___throwDERDecodingException("RevokedCertificates cannot be written: entry %d is missing", i);
-            AddObject(new CASN1_CRLEntry(*entries[i]));
-        }
-    } catch (CDERDecodingException*) {
-        clear();
-        throw;
-    }
-}
-
-void CASN1_RevokedCertificates::SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entries) const {
-    ReadEntries(*this, entries);
-}
-
-int CASN1_RevokedCertificates::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { CheckEntries(*value, anyTag, true); });
-}
 
 CASN1_CertificateRevocationListData::CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl) {
     GetDataFrom(crl);
@@ -294,7 +162,7 @@ void CheckCRLData(const CASN1Type& value, int anyTag) {
     CheckTime(*fields.thisUpdate, kLastUpdate);
     if (fields.nextUpdate) CheckTime(*fields.nextUpdate, kNextUpdate);
     if (fields.revokedCertificates)
-        Within("revokedCertificates", [&] { CheckEntries(*fields.revokedCertificates, 0, fields.version == 1); });
+        Within("revokedCertificates", [&] { vorlan::detail::CheckEntries(*fields.revokedCertificates, 0, fields.version == 1); });
     if (fields.crlExtensions)
         Within("crlExtensions", [&] {
             CCertificateExtensionArray read;
@@ -314,7 +182,7 @@ void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
     if (fields.nextUpdate) ReadTime(*fields.nextUpdate, kNextUpdate, crl.m_nextUpdate);
     crl.m_bHasNextUpdate = fields.nextUpdate != nullptr;
     if (fields.revokedCertificates)
-        ReadEntries(*fields.revokedCertificates, crl.m_entries);
+        vorlan::detail::ReadEntries(*fields.revokedCertificates, crl.m_entries);
     else
         crl.m_entries.RemoveAll();
     crl.m_bWritesEmptyEntries = fields.revokedCertificates != nullptr;

@@ -1,57 +1,18 @@
-// The signed part of a revocation list and its pieces: CASN1_CRLEntry (a revoked serial number,
-// its date and, in version 2, its extensions), CASN1_RevokedCertificates (the SEQUENCE OF them)
-// and CASN1_CertificateRevocationListData (version 2 only: the version; algorithm, issuer, both
-// update times, the entries and, version 2 only, the list's extensions [0]), to and from the
-// fields of a CCertificateRevocationList.
+// CASN1_CertificateRevocationListData: the signed part of a revocation list (version 2 only: the
+// version; algorithm, issuer, both update times, the entries and, version 2 only, the list's
+// extensions [0]), to and from the fields of a CCertificateRevocationList.
 #pragma once
 
 #include <memory>
 
-#include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/sequence.h"
-#include "vorlan/asn1/utctime.h"
-#include "vorlan/framework/array.h"
+#include "vorlan/x509/asn1crlentry.h"
 
-class CCRLEntry;
 class CCertificateRevocationList;
 
 namespace vorlan::detail {
 struct SSignatureAlgorithm;
 }
-
-class CASN1_CRLEntry : public CASN1_SEQUENCE {
-public:
-    CASN1_CRLEntry() = default;
-    // Owns both from now on.
-    CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate);
-    explicit CASN1_CRLEntry(const CCRLEntry& entry);
-    DECLARE_ASN1_VALUE_FAMILY(CASN1_CRLEntry)
-
-    // The serial number with its sign, the date and any extensions; a date or extension that
-    // cannot be written raises the decoding exception.
-    void GetDataFrom(const CCRLEntry& entry);
-    // Serial, date and extensions; a failure names the field and leaves the entry unchanged.
-    void SetDataTo(CCRLEntry& entry) const;
-
-    // An INTEGER, a UTCTime and optionally entry extensions (those of a version 2 list).
-    static int isValid(const CASN1Type* value, int anyTag);
-};
-
-class CASN1_RevokedCertificates : public CASN1_SEQUENCE {
-public:
-    CASN1_RevokedCertificates() = default;
-    explicit CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries);
-    DECLARE_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates)
-
-    // One CRLEntry per entry, in order.
-    void GetDataFrom(const CArray<CCRLEntry*, CCRLEntry*>& entries);
-    // The entries, replacing (and deleting) those of the array; a failure names the field
-    // and leaves the array unchanged.
-    void SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entries) const;
-
-    // Every element a CRLEntry; may be empty.
-    static int isValid(const CASN1Type* value, int anyTag);
-};
 
 class CASN1_CertificateRevocationListData : public CASN1_SEQUENCE {
 public:
