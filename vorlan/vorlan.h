@@ -55,6 +55,7 @@
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha256.h"
 
+#include "vorlan/cipher/aes.h"
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/des.h"

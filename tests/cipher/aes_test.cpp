@@ -1,0 +1,208 @@
+// AES on both kernels (the processor's instructions and the portable bitsliced one)
+// against FIPS 197, SP 800-38A and the AESAVS files of Debian's
+// python3-cryptography-vectors, and against `openssl enc` on random lengths.
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "tests/cipher/cipher_test_util.h"
+#include "vorlan/cipher/aes.h"
+#include "vorlan/cipher/cbc.h"
+
+using namespace cipher_test;
+using vorlan::detail::CPortableAESAlgorithm;
+
+namespace {
+
+const std::filesystem::path kVectors = "/usr/lib/python3/dist-packages/cryptography_vectors/ciphers/AES";
+
+// A key of the class of its length.
+CAES128key Key128(const Bytes& k) { return MakeKey<CAES128key>(k); }
+
+template <class Key>
+Key KeyOf(const Bytes& k) { return MakeKey<Key>(k); }
+
+// The same operation through a key class of the right length; `Cipher` picks the kernel.
+template <class Cipher>
+Bytes Run(const Bytes& key, const Bytes* iv, const Bytes& data, bool encrypt) {
+    const auto run = [&](const auto& k) {
+        if (iv == nullptr) return Ecb<Cipher>(k, data, encrypt);
+        CCBC<Cipher> proc(k, iv->data());
+        Bytes out = data;  // in place, as the file and sink walks do
+        (encrypt ? proc.EncryptBlock(out.data(), out.size(), out.data(), nullptr)
+                 : proc.DecryptBlock(out.data(), out.size(), out.data(), nullptr));
+        return out;
+    };
+    if (key.size() == 16) return run(KeyOf<CAES128key>(key));
+    if (key.size() == 24) return run(KeyOf<CAES192key>(key));
+    return run(KeyOf<CAES256key>(key));
+}
+
+struct Vector {
+    std::string name;
+    bool encrypt;
+    Bytes key, iv, plain, cipher;
+    bool cbc;
+};
+
+// Both kernels give the vector's answer in its direction.
+void ExpectBothKernels(const Vector& v) {
+    const Bytes& in = v.encrypt ? v.plain : v.cipher;
+    const Bytes& expected = v.encrypt ? v.cipher : v.plain;
+    const Bytes* iv = v.cbc ? &v.iv : nullptr;
+    EXPECT_EQ(ToHex(Run<CAESAlgorithm>(v.key, iv, in, v.encrypt)), ToHex(expected)) << v.name << " fast";
+    EXPECT_EQ(ToHex(Run<CPortableAESAlgorithm>(v.key, iv, in, v.encrypt)), ToHex(expected)) << v.name << " portable";
+}
+
+TEST(AesTest, StandardsKnownAnswers) {
+    const Bytes fipsPlain = FromHex("00112233445566778899aabbccddeeff");
+    const Bytes spPlain = FromHex(
+        "6bc1bee22e409f96e93d7e117393172a ae2d8a571e03ac9c9eb76fac45af8e51"
+        "30c81c46a35ce411e5fbc1191a0a52ef f69f2445df4f9b17ad2b417be66c3710");
+    const Bytes spIv = FromHex("000102030405060708090a0b0c0d0e0f");
+    const Vector rows[] = {
+        // FIPS 197 appendix C.
+        {"FIPS-197 C.1", true, FromHex("000102030405060708090a0b0c0d0e0f"), {}, fipsPlain,
+         FromHex("69c4e0d86a7b0430d8cdb78070b4c55a"), false},
+        {"FIPS-197 C.2", true, FromHex("000102030405060708090a0b0c0d0e0f1011121314151617"), {}, fipsPlain,
+         FromHex("dda97ca4864cdfe06eaf70a0ec0d7191"), false},
+        {"FIPS-197 C.3", true, FromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"), {},
+         fipsPlain, FromHex("8ea2b7ca516745bfeafc49904b496089"), false},
+        // SP 800-38A F.2.1, F.2.3, F.2.5 (CBC).
+        {"SP800-38A F.2.1", true, FromHex("2b7e151628aed2a6abf7158809cf4f3c"), spIv, spPlain,
+         FromHex("7649abac8119b246cee98e9b12e9197d 5086cb9b507219ee95db113a917678b2"
+                 "73bed6b8e3c1743b7116e69e22229516 3ff1caa1681fac09120eca307586e1a7"),
+         true},
+        {"SP800-38A F.2.3", true, FromHex("8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b"), spIv, spPlain,
+         FromHex("4f021db243bc633d7178183a9fa071e8 b4d9ada9ad7dedf4e5e738763f69145a"
+                 "571b242012fb7ae07fa9baac3df102e0 08b0e27988598881d920a9e64f5615cd"),
+         true},
+        {"SP800-38A F.2.5", true, FromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4"), spIv,
+         spPlain,
+         FromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd6 9cfc4e967edb808d679f777bc6702c7d"
+                 "39f23369a9d9bacfa530e26304231461 b2eb05e2c39be9fcda6c19078c6a9d1b"),
+         true},
+    };
+    for (Vector v : rows) {
+        ExpectBothKernels(v);
+        v.encrypt = false;
+        ExpectBothKernels(v);
+    }
+}
+
+// The vectors of one AESAVS response file: [ENCRYPT]/[DECRYPT] sections of
+// KEY, IV, PLAINTEXT and CIPHERTEXT records.
+std::vector<Vector> ReadResponses(const std::filesystem::path& file) {
+    std::vector<Vector> vectors;
+    std::ifstream in(file);
+    std::map<std::string, std::string> record;
+    bool encrypt = true;
+    const auto flush = [&] {
+        const bool cbc = record.count("IV") != 0;
+        if (record.count("KEY") && record.count("PLAINTEXT") && record.count("CIPHERTEXT"))
+            vectors.push_back({file.filename().string() + (encrypt ? " encrypt " : " decrypt ") + record["COUNT"],
+                               encrypt, FromHex(record["KEY"]), FromHex(record["IV"]), FromHex(record["PLAINTEXT"]),
+                               FromHex(record["CIPHERTEXT"]), cbc});
+        record.clear();
+    };
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line == "[ENCRYPT]" || line == "[DECRYPT]") {
+            flush();
+            encrypt = line == "[ENCRYPT]";
+        } else if (const auto eq = line.find(" = "); eq != std::string::npos) {
+            if (line.compare(0, eq, "COUNT") == 0) flush();
+            record[line.substr(0, eq)] = line.substr(eq + 3);
+        }
+    }
+    flush();
+    return vectors;
+}
+
+class AesavsTest : public testing::TestWithParam<std::string> {};
+
+TEST_P(AesavsTest, BothKernelsGiveEveryAnswer) {
+    const std::filesystem::path file = kVectors / GetParam().substr(0, 3) / (GetParam() + ".rsp");
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " missing: install python3-cryptography-vectors";
+    const std::vector<Vector> vectors = ReadResponses(file);
+    ASSERT_FALSE(vectors.empty());
+    for (const Vector& v : vectors) ExpectBothKernels(v);
+}
+
+std::vector<std::string> AesavsFiles() {
+    std::vector<std::string> names;
+    for (const char* mode : {"ECB", "CBC"})
+        for (const char* kind : {"GFSbox", "KeySbox", "VarKey", "VarTxt", "MMT"})
+            for (const char* bits : {"128", "192", "256"}) names.push_back(std::string(mode) + kind + bits);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AesavsTest, testing::ValuesIn(AesavsFiles()),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// Our CBC with padding gives `openssl enc`'s ciphertext and takes it back, on random
+// lengths across the eight-block batches of the fast kernel and the four-block ones of
+// the portable one.
+TEST(AesTest, CbcWithPaddingMatchesOpensslEnc) {
+    std::mt19937 random(20261207);
+    const struct {
+        const char* cipher;
+        std::size_t keyLength;
+    } ciphers[] = {{"aes-128-cbc", 16}, {"aes-192-cbc", 24}, {"aes-256-cbc", 32}};
+    std::vector<std::size_t> lengths = {0, 15, 16, 127, 128, 129, 100000};
+    for (int i = 0; i < 3; ++i) lengths.push_back(random() % 100001);
+    for (const auto& c : ciphers) {
+        for (std::size_t length : lengths) {
+            const Bytes key = Pattern(c.keyLength, random()), iv = Pattern(16, random()), plain = Pattern(length, random());
+            const Bytes theirs = OpenSSLEnc(c.cipher, key, iv, plain);
+            ASSERT_EQ(theirs.size(), length - length % 16 + 16) << c.cipher << " " << length;
+            const auto check = [&](auto&& proc, auto&& again, const char* kernel) {
+                EXPECT_EQ(ToHex(EncryptAll(proc, plain)), ToHex(theirs)) << c.cipher << " " << length << kernel;
+                EXPECT_EQ(DecryptAll(again, theirs), plain) << c.cipher << " " << length << kernel;
+            };
+            const auto both = [&](const auto& k) {
+                check(CCBC<CAESAlgorithm>(k, iv.data()), CCBC<CAESAlgorithm>(k, iv.data()), " fast");
+                check(CCBC<CPortableAESAlgorithm>(k, iv.data()), CCBC<CPortableAESAlgorithm>(k, iv.data()), " portable");
+            };
+            if (c.keyLength == 16) both(KeyOf<CAES128key>(key));
+            if (c.keyLength == 24) both(KeyOf<CAES192key>(key));
+            if (c.keyLength == 32) both(KeyOf<CAES256key>(key));
+        }
+    }
+}
+
+// Keys of the wrong length are refused by the key classes and by the cipher; the wrong
+// key or damaged padding fails DecryptFinal with the padding reasons.
+TEST(AesTest, RefusesBadKeysAndBadPadding) {
+    EXPECT_FALSE(MakeKey<CAES128key>(Pattern(24)).IsValid());
+    EXPECT_FALSE(MakeKey<CAES256key>(Pattern(16)).IsValid());
+    EXPECT_TRUE(MakeKey<CAES192key>(Pattern(24)).IsValid());
+    EXPECT_EQ(CAES256key().Size(), 32u);
+    EXPECT_NE(UnlockReason([] { CAESAlgorithm(MakeKey<CAES128key>(Pattern(15)), 1, nullptr); }), kNoException);
+
+    const Bytes iv = Pattern(16, 2), plain = Pattern(40, 3);
+    const Bytes sealed = EncryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), plain);
+    ASSERT_EQ(sealed.size(), 48u);
+    // The last block's final octet flipped: the padding reads as a pad size over 16 or
+    // as the wrong pad octets.
+    Bytes damaged = sealed;
+    damaged[31] ^= 0x01;  // the previous ciphertext block flips the last plaintext octet
+    char reason[64];  // a pad size of 9 takes in the last message octet
+    std::snprintf(reason, sizeof reason, "DecryptFinal - bad padding data (%x) !", plain[39]);
+    EXPECT_EQ(UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), damaged); }),
+              reason);
+    damaged[31] ^= 0x01 ^ 0x10;  // 0x08 becomes 0x18
+    EXPECT_EQ(UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), damaged); }),
+              "DecryptFinal - bad padding: pad_size = 24!");
+    // A wrong key: the padding fails (or, rarely, the plaintext differs).
+    for (unsigned seed = 5; seed < 25; ++seed) {
+        Bytes out;
+        const std::string reason = UnlockReason(
+            [&] { out = DecryptAll(CCBC<CPortableAESAlgorithm>(Key128(Pattern(16, seed)), iv.data()), sealed); });
+        EXPECT_TRUE(reason.rfind("DecryptFinal - bad padding", 0) == 0 || out != plain) << seed;
+    }
+}
+
+}  // namespace

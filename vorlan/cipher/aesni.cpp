@@ -1,0 +1,183 @@
+// AES on the processor's AES instructions. CBC encryption is one chain of rounds per
+// block with the round keys held in registers; decryption and single blocks run eight
+// blocks side by side to fill the pipeline.
+#include "vorlan/cipher/aeskernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
+namespace vorlan::detail {
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+
+constexpr std::size_t kLanes = 8;
+
+#define VORLAN_AESNI __attribute__((target("aes,sse4.1")))
+
+VORLAN_AESNI inline __m128i Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+VORLAN_AESNI inline void Store(unsigned char* p, __m128i x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); }
+
+template <int Rounds>
+struct Keys {
+    __m128i k[Rounds + 1];
+    VORLAN_AESNI explicit Keys(const unsigned char* schedule) {
+        for (int i = 0; i <= Rounds; ++i) k[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(schedule) + i);
+    }
+    VORLAN_AESNI ~Keys() {
+        for (__m128i& key : k) key = _mm_setzero_si128();
+        asm volatile("" : : "m"(k));  // keep the clearing
+    }
+};
+
+// The equivalent inverse cipher's keys: reversed, InvMixColumns on the inner ones.
+VORLAN_AESNI void Prepare(AesSchedule& s) {
+    const auto* enc = reinterpret_cast<const __m128i*>(s.encrypt);
+    auto* dec = reinterpret_cast<__m128i*>(s.decrypt);
+    dec[0] = enc[s.rounds];
+    for (int i = 1; i < s.rounds; ++i) dec[i] = _mm_aesimc_si128(enc[s.rounds - i]);
+    dec[s.rounds] = enc[0];
+}
+
+// Up to eight blocks side by side through the rounds of `keys`.
+template <int Rounds, bool Encrypt>
+VORLAN_AESNI inline void Lanes(const Keys<Rounds>& keys, __m128i* x, std::size_t n) {
+    for (std::size_t j = 0; j < n; ++j) x[j] = _mm_xor_si128(x[j], keys.k[0]);
+    for (int i = 1; i < Rounds; ++i)
+        for (std::size_t j = 0; j < n; ++j)
+            x[j] = Encrypt ? _mm_aesenc_si128(x[j], keys.k[i]) : _mm_aesdec_si128(x[j], keys.k[i]);
+    for (std::size_t j = 0; j < n; ++j)
+        x[j] = Encrypt ? _mm_aesenclast_si128(x[j], keys.k[Rounds]) : _mm_aesdeclast_si128(x[j], keys.k[Rounds]);
+}
+
+template <int Rounds, bool Encrypt>
+VORLAN_AESNI void EachBlock(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks) {
+    const Keys<Rounds> keys(Encrypt ? s.encrypt : s.decrypt);
+    __m128i x[kLanes];
+    for (std::size_t done = 0; done < blocks; done += kLanes) {
+        const std::size_t n = blocks - done < kLanes ? blocks - done : kLanes;
+        for (std::size_t j = 0; j < n; ++j) x[j] = Load(in + kAesBlock * (done + j));
+        if (n == kLanes)
+            Lanes<Rounds, Encrypt>(keys, x, kLanes);
+        else
+            Lanes<Rounds, Encrypt>(keys, x, n);
+        for (std::size_t j = 0; j < n; ++j) Store(out + kAesBlock * (done + j), x[j]);
+    }
+}
+
+template <int Rounds>
+VORLAN_AESNI void CbcEncrypt(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks,
+                             unsigned char* chain) {
+    const Keys<Rounds> keys(s.encrypt);
+    __m128i x = Load(chain);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        // The plaintext meets the first round key off the chain's critical path.
+        x = _mm_xor_si128(x, _mm_xor_si128(Load(in + kAesBlock * b), keys.k[0]));
+        for (int i = 1; i < Rounds; ++i) x = _mm_aesenc_si128(x, keys.k[i]);
+        x = _mm_aesenclast_si128(x, keys.k[Rounds]);
+        Store(out + kAesBlock * b, x);
+    }
+    Store(chain, x);
+}
+
+template <int Rounds>
+VORLAN_AESNI void CbcDecrypt(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks,
+                             unsigned char* chain) {
+    const Keys<Rounds> keys(s.decrypt);
+    __m128i previous = Load(chain), x[kLanes];
+    for (std::size_t done = 0; done < blocks; done += kLanes) {
+        const std::size_t n = blocks - done < kLanes ? blocks - done : kLanes;
+        const unsigned char* c = in + kAesBlock * done;
+        for (std::size_t j = 0; j < n; ++j) x[j] = Load(c + kAesBlock * j);
+        if (n == kLanes)
+            Lanes<Rounds, false>(keys, x, kLanes);
+        else
+            Lanes<Rounds, false>(keys, x, n);
+        // Every ciphertext block is read before any output is written, as out may be in.
+        x[0] = _mm_xor_si128(x[0], previous);
+        for (std::size_t j = 1; j < n; ++j) x[j] = _mm_xor_si128(x[j], Load(c + kAesBlock * (j - 1)));
+        previous = Load(c + kAesBlock * (n - 1));
+        for (std::size_t j = 0; j < n; ++j) Store(out + kAesBlock * (done + j), x[j]);
+    }
+    Store(chain, previous);
+    for (__m128i& lane : x) lane = _mm_setzero_si128();
+}
+
+// The kernels for a key length, dispatched on the rounds once per call.
+template <template <int> class Kernel, class... Args>
+void ByRounds(const AesSchedule& s, Args... args) {
+    switch (s.rounds) {
+        case 10: return Kernel<10>::Run(s, args...);
+        case 12: return Kernel<12>::Run(s, args...);
+        default: return Kernel<14>::Run(s, args...);
+    }
+}
+
+template <int R>
+struct EncryptBlocks {
+    static void Run(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n) {
+        EachBlock<R, true>(s, in, out, n);
+    }
+};
+template <int R>
+struct DecryptBlocks {
+    static void Run(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n) {
+        EachBlock<R, false>(s, in, out, n);
+    }
+};
+template <int R>
+struct EncryptCbc {
+    static void Run(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n,
+                    unsigned char* chain) {
+        CbcEncrypt<R>(s, in, out, n, chain);
+    }
+};
+template <int R>
+struct DecryptCbc {
+    static void Run(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n,
+                    unsigned char* chain) {
+        CbcDecrypt<R>(s, in, out, n, chain);
+    }
+};
+
+constexpr AesKernels kAesNi = {
+    Prepare,
+    [](const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n) {
+        ByRounds<EncryptBlocks>(s, in, out, n);
+    },
+    [](const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n) {
+        ByRounds<DecryptBlocks>(s, in, out, n);
+    },
+    [](const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n, unsigned char* chain) {
+        ByRounds<EncryptCbc>(s, in, out, n, chain);
+    },
+    [](const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n, unsigned char* chain) {
+        ByRounds<DecryptCbc>(s, in, out, n, chain);
+    },
+};
+
+}  // namespace
+
+bool HasAesInstructions() {
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    return (ecx & bit_AES) != 0 && (ecx & bit_SSE4_1) != 0;
+}
+
+const AesKernels& AesNiKernels() { return kAesNi; }
+
+#else
+
+bool HasAesInstructions() { return false; }
+const AesKernels& AesNiKernels() { return PortableAesKernels(); }
+
+#endif
+
+const AesKernels& FastestAesKernels() {
+    static const AesKernels& chosen = HasAesInstructions() ? AesNiKernels() : PortableAesKernels();
+    return chosen;
+}
+
+}  // namespace vorlan::detail
