@@ -98,6 +98,7 @@
 #include "vorlan/pkcs/algorithmparameters.h"
 #include "vorlan/pkcs/attribute.h"
 #include "vorlan/pkcs/certificationrequest.h"
+#include "vorlan/pkcs/contentencryption.h"
 #include "vorlan/pkcs/contentinfo.h"
 #include "vorlan/pkcs/digesteddata.h"
 #include "vorlan/pkcs/envelopeddata.h"
