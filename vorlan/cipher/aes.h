@@ -34,11 +34,14 @@ private:
 
 namespace vorlan::detail {
 
-// AES on the portable kernels whatever the processor, for comparing the two versions.
-class CPortableAESAlgorithm : public CAESAlgorithm {
+// AES on the given kernels whatever the processor, for comparing the versions.
+template <const AesKernels& (*Kernels)()>
+class CAESAlgorithmOn : public CAESAlgorithm {
 public:
-    CPortableAESAlgorithm(const CAESkey& key, int noChaining, const unsigned char* iv)
-        : CAESAlgorithm(key, noChaining, iv, PortableAesKernels()) {}
+    CAESAlgorithmOn(const CAESkey& key, int noChaining, const unsigned char* iv)
+        : CAESAlgorithm(key, noChaining, iv, Kernels()) {}
 };
+
+using CPortableAESAlgorithm = CAESAlgorithmOn<PortableAesKernels>;
 
 }  // namespace vorlan::detail

@@ -1,5 +1,5 @@
-// The AES round functions behind CAESAlgorithm: one version on the processor's AES
-// instructions and a portable bitsliced one, both free of table look-ups indexed by
+// The AES round functions behind CAESAlgorithm: versions on the processor's AES
+// instructions (AES-NI, and VAES for CBC decryption) and a portable bitsliced one, both free of table look-ups indexed by
 // secret data and of branches on it. The kernels are chosen once per processor.
 #pragma once
 
@@ -43,9 +43,13 @@ void AesExpandKey(const unsigned char* key, std::size_t length, AesSchedule& sch
 const AesKernels& PortableAesKernels();
 // Only to be used when HasAesInstructions() is true.
 const AesKernels& AesNiKernels();
+// The AES-NI kernels with CBC decryption on VAES; only when HasVaesInstructions() is true.
+const AesKernels& VaesKernels();
 // AES-NI with SSE4.1 on x86; false elsewhere.
 bool HasAesInstructions();
-// The AES-NI kernels where the processor has them, else the portable ones.
+// Those and VAES with AVX-512 (the system saving the 512-bit registers).
+bool HasVaesInstructions();
+// The fastest kernels the processor runs: VAES, AES-NI or the portable ones.
 const AesKernels& FastestAesKernels();
 
 }  // namespace vorlan::detail

@@ -238,15 +238,24 @@ void EachBlock(const AesSchedule& s, const unsigned char* in, unsigned char* out
     }
 }
 
-// Encryption is serial: one block at a time, the other three positions idle.
+// Encryption is serial: one block at a time in the first position, the other three idle,
+// the chain kept as words between blocks.
 void CbcEncrypt(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks,
                 unsigned char* chain) {
-    CWipedOctets<kAesBlock> x;
+    CWipedArray<uint64_t, 8> q;
+    CWipedArray<uint32_t, 4> w;
+    for (int i = 0; i < 4; ++i) w.data[i] = LoadLittleEndian<uint32_t>(chain + 4 * i);
     for (std::size_t b = 0; b < blocks; ++b) {
-        for (int i = 0; i < kAesBlock; ++i) x.data[i] = in[kAesBlock * b + i] ^ chain[i];
-        EachBlock<EncryptPlanes>(s, x.data, chain, 1);
-        std::memcpy(out + kAesBlock * b, chain, kAesBlock);
+        for (int i = 0; i < 4; ++i) w.data[i] ^= LoadLittleEndian<uint32_t>(in + kAesBlock * b + 4 * i);
+        std::memset(q.data, 0, sizeof q.data);
+        InterleaveIn(q.data[0], q.data[4], w.data);
+        Ortho(q.data);
+        EncryptPlanes(s, q.data);
+        Ortho(q.data);
+        InterleaveOut(w.data, q.data[0], q.data[4]);
+        for (int i = 0; i < 4; ++i) StoreLittleEndian(w.data[i], out + kAesBlock * b + 4 * i);
     }
+    for (int i = 0; i < 4; ++i) StoreLittleEndian(w.data[i], chain + 4 * i);
 }
 
 // Four blocks at a time; the ciphertext is kept before the output may overwrite it.
