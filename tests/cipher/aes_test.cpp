@@ -1,6 +1,8 @@
 // AES on every kernel this processor runs (AES-NI, VAES, the portable bitsliced one, and
 // the one chosen at run time) against FIPS 197, SP 800-38A and the AESAVS files of
 // Debian's python3-cryptography-vectors, and against `openssl enc` on random lengths.
+#include <openssl/evp.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -154,6 +156,64 @@ std::vector<std::string> AesavsFiles() {
 
 INSTANTIATE_TEST_SUITE_P(Files, AesavsTest, testing::ValuesIn(AesavsFiles()),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// The AESAVS Monte Carlo procedure for CBC (100 keys, each over 1,000 chained blocks whose
+// input is the output two blocks before), run by each kernel and by OpenSSL's EVP: Debian's
+// package has no MCT response files, so OpenSSL is the oracle for the final key and block.
+template <class Block>
+std::pair<Bytes, Bytes> MonteCarlo(Bytes key, Bytes iv, Bytes input, Block&& block) {
+    Bytes last, output;
+    for (int i = 0; i < 100; ++i) {
+        const auto step = block(key, iv);
+        for (int j = 0; j < 1000; ++j) {
+            Bytes next = step(input);
+            input = j == 0 ? iv : output;
+            last = output;
+            output = next;
+        }
+        Bytes tail = last;  // the key's length in octets from the end of last || output
+        tail.insert(tail.end(), output.begin(), output.end());
+        for (std::size_t k = 0; k < key.size(); ++k) key[k] ^= tail[tail.size() - key.size() + k];
+        iv = output;
+        input = last;
+    }
+    return {key, output};
+}
+
+TEST(AesTest, MonteCarloAgreesWithOpenssl) {
+    for (const std::size_t length : {16u, 24u, 32u})
+        for (const bool encrypt : {true, false}) {
+            const Bytes key = Pattern(length, 31), iv = Pattern(16, 32), first = Pattern(16, 33);
+            const EVP_CIPHER* evp = length == 16 ? EVP_aes_128_cbc() : length == 24 ? EVP_aes_192_cbc() : EVP_aes_256_cbc();
+            const auto theirs = MonteCarlo(key, iv, first, [&](const Bytes& k, const Bytes& v) {
+                std::shared_ptr<EVP_CIPHER_CTX> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+                EVP_CipherInit_ex(ctx.get(), evp, nullptr, k.data(), v.data(), encrypt);
+                EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+                return [ctx](const Bytes& in) {
+                    Bytes out(16);
+                    int n = 0;
+                    EVP_CipherUpdate(ctx.get(), out.data(), &n, in.data(), 16);
+                    return out;
+                };
+            });
+            ForEachKernel([&]<class Cipher>(std::type_identity<Cipher>, const char* kernel) {
+                const auto ours = MonteCarlo(key, iv, first, [&](const Bytes& k, const Bytes& v) {
+                    std::shared_ptr<CCryptoProcessor> proc;
+                    if (length == 16) proc = std::make_shared<CCBC<Cipher>>(KeyOf<CAES128key>(k), v.data());
+                    if (length == 24) proc = std::make_shared<CCBC<Cipher>>(KeyOf<CAES192key>(k), v.data());
+                    if (length == 32) proc = std::make_shared<CCBC<Cipher>>(KeyOf<CAES256key>(k), v.data());
+                    return [proc, encrypt](const Bytes& in) {
+                        Bytes out(16);
+                        ((*proc).*(encrypt ? &CCryptoProcessor::EncryptBlock : &CCryptoProcessor::DecryptBlock))(
+                            in.data(), 16, out.data(), nullptr);
+                        return out;
+                    };
+                });
+                EXPECT_EQ(ToHex(ours.first) + " " + ToHex(ours.second), ToHex(theirs.first) + " " + ToHex(theirs.second))
+                    << length << (encrypt ? " encrypt " : " decrypt ") << kernel;
+            });
+        }
+}
 
 // Our CBC with padding gives `openssl enc`'s ciphertext and takes it back (in place), on
 // random lengths across the batches of each kernel (16 blocks for VAES, 8 for AES-NI, 4
