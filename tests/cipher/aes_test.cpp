@@ -1,6 +1,8 @@
 // AES on every kernel this processor runs (AES-NI, VAES, the portable bitsliced one, and
 // the one chosen at run time) against FIPS 197, SP 800-38A and the AESAVS files of
 // Debian's python3-cryptography-vectors, and against `openssl enc` on random lengths.
+#include "vorlan/cipher/aes.h"
+
 #include <openssl/evp.h>
 
 #include <filesystem>
@@ -10,7 +12,6 @@
 #include <type_traits>
 
 #include "tests/cipher/cipher_test_util.h"
-#include "vorlan/cipher/aes.h"
 #include "vorlan/cipher/cbc.h"
 
 using namespace cipher_test;
@@ -35,7 +36,9 @@ const std::filesystem::path kVectors = "/usr/lib/python3/dist-packages/cryptogra
 CAES128key Key128(const Bytes& k) { return MakeKey<CAES128key>(k); }
 
 template <class Key>
-Key KeyOf(const Bytes& k) { return MakeKey<Key>(k); }
+Key KeyOf(const Bytes& k) {
+    return MakeKey<Key>(k);
+}
 
 // The same operation through a key class of the right length; `Cipher` picks the kernel.
 template <class Cipher>
@@ -78,12 +81,27 @@ TEST(AesTest, StandardsKnownAnswers) {
     const Bytes spIv = FromHex("000102030405060708090a0b0c0d0e0f");
     const Vector rows[] = {
         // FIPS 197 appendix C.
-        {"FIPS-197 C.1", true, FromHex("000102030405060708090a0b0c0d0e0f"), {}, fipsPlain,
-         FromHex("69c4e0d86a7b0430d8cdb78070b4c55a"), false},
-        {"FIPS-197 C.2", true, FromHex("000102030405060708090a0b0c0d0e0f1011121314151617"), {}, fipsPlain,
-         FromHex("dda97ca4864cdfe06eaf70a0ec0d7191"), false},
-        {"FIPS-197 C.3", true, FromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"), {},
-         fipsPlain, FromHex("8ea2b7ca516745bfeafc49904b496089"), false},
+        {"FIPS-197 C.1",
+         true,
+         FromHex("000102030405060708090a0b0c0d0e0f"),
+         {},
+         fipsPlain,
+         FromHex("69c4e0d86a7b0430d8cdb78070b4c55a"),
+         false},
+        {"FIPS-197 C.2",
+         true,
+         FromHex("000102030405060708090a0b0c0d0e0f1011121314151617"),
+         {},
+         fipsPlain,
+         FromHex("dda97ca4864cdfe06eaf70a0ec0d7191"),
+         false},
+        {"FIPS-197 C.3",
+         true,
+         FromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"),
+         {},
+         fipsPlain,
+         FromHex("8ea2b7ca516745bfeafc49904b496089"),
+         false},
         // SP 800-38A F.2.1, F.2.3, F.2.5 (CBC).
         {"SP800-38A F.2.1", true, FromHex("2b7e151628aed2a6abf7158809cf4f3c"), spIv, spPlain,
          FromHex("7649abac8119b246cee98e9b12e9197d 5086cb9b507219ee95db113a917678b2"
@@ -184,7 +202,9 @@ TEST(AesTest, MonteCarloAgreesWithOpenssl) {
     for (const std::size_t length : {16u, 24u, 32u})
         for (const bool encrypt : {true, false}) {
             const Bytes key = Pattern(length, 31), iv = Pattern(16, 32), first = Pattern(16, 33);
-            const EVP_CIPHER* evp = length == 16 ? EVP_aes_128_cbc() : length == 24 ? EVP_aes_192_cbc() : EVP_aes_256_cbc();
+            const EVP_CIPHER* evp = length == 16   ? EVP_aes_128_cbc()
+                                    : length == 24 ? EVP_aes_192_cbc()
+                                                   : EVP_aes_256_cbc();
             const auto theirs = MonteCarlo(key, iv, first, [&](const Bytes& k, const Bytes& v) {
                 std::shared_ptr<EVP_CIPHER_CTX> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
                 EVP_CipherInit_ex(ctx.get(), evp, nullptr, k.data(), v.data(), encrypt);
@@ -209,7 +229,8 @@ TEST(AesTest, MonteCarloAgreesWithOpenssl) {
                         return out;
                     };
                 });
-                EXPECT_EQ(ToHex(ours.first) + " " + ToHex(ours.second), ToHex(theirs.first) + " " + ToHex(theirs.second))
+                EXPECT_EQ(ToHex(ours.first) + " " + ToHex(ours.second),
+                          ToHex(theirs.first) + " " + ToHex(theirs.second))
                     << length << (encrypt ? " encrypt " : " decrypt ") << kernel;
             });
         }
@@ -228,7 +249,8 @@ TEST(AesTest, CbcWithPaddingMatchesOpensslEnc) {
     for (int i = 0; i < 3; ++i) lengths.push_back(random() % 100001);
     for (const auto& c : ciphers) {
         for (std::size_t length : lengths) {
-            const Bytes key = Pattern(c.keyLength, random()), iv = Pattern(16, random()), plain = Pattern(length, random());
+            const Bytes key = Pattern(c.keyLength, random()), iv = Pattern(16, random()),
+                        plain = Pattern(length, random());
             const Bytes theirs = OpenSSLEnc(c.cipher, key, iv, plain);
             ASSERT_EQ(theirs.size(), length - length % 16 + 16) << c.cipher << " " << length;
             const auto every = [&](const auto& k) {
@@ -260,7 +282,7 @@ TEST(AesTest, RefusesBadKeysAndBadPadding) {
     // as the wrong pad octets.
     Bytes damaged = sealed;
     damaged[31] ^= 0x01;  // the previous ciphertext block flips the last plaintext octet
-    char reason[64];  // a pad size of 9 takes in the last message octet
+    char reason[64];      // a pad size of 9 takes in the last message octet
     std::snprintf(reason, sizeof reason, "DecryptFinal - bad padding data (%x) !", plain[39]);
     EXPECT_EQ(UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), damaged); }),
               reason);

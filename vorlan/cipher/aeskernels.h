@@ -1,6 +1,6 @@
 // The AES round functions behind CAESAlgorithm: versions on the processor's AES
-// instructions (AES-NI, and VAES for CBC decryption) and a portable bitsliced one, both free of table look-ups indexed by
-// secret data and of branches on it. The kernels are chosen once per processor.
+// instructions (AES-NI, and VAES for CBC decryption) and a portable bitsliced one, both free of table look-ups indexed
+// by secret data and of branches on it. The kernels are chosen once per processor.
 #pragma once
 
 #include <cstddef>

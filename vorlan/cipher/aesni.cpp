@@ -18,7 +18,9 @@ constexpr std::size_t kLanes = 8;
 
 #define VORLAN_AESNI __attribute__((target("aes,sse4.1")))
 
-VORLAN_AESNI inline __m128i Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+VORLAN_AESNI inline __m128i Load(const unsigned char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 VORLAN_AESNI inline void Store(unsigned char* p, __m128i x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); }
 
 template <int Rounds>
@@ -119,8 +121,8 @@ constexpr __mmask16 kAll = 0xFFFF;
 // CBC decryption of sixteen blocks per step, each register's previous ciphertext blocks
 // formed by shifting the register before it in by one block; the rest on 128-bit registers.
 template <int Rounds>
-VORLAN_VAES void CbcDecryptWide(const AesSchedule& s, const unsigned char* in, unsigned char* out,
-                                std::size_t blocks, unsigned char* chain) {
+VORLAN_VAES void CbcDecryptWide(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks,
+                                unsigned char* chain) {
     constexpr std::size_t kRegisters = 4, kStep = 4 * kRegisters;
     __m512i k[Rounds + 1];
     for (int i = 0; i <= Rounds; ++i)
@@ -153,9 +155,12 @@ VORLAN_VAES void CbcDecryptWide(const AesSchedule& s, const unsigned char* in, u
 template <template <int> class Kernel, class... Args>
 void ByRounds(const AesSchedule& s, Args... args) {
     switch (s.rounds) {
-        case 10: return Kernel<10>::Run(s, args...);
-        case 12: return Kernel<12>::Run(s, args...);
-        default: return Kernel<14>::Run(s, args...);
+        case 10:
+            return Kernel<10>::Run(s, args...);
+        case 12:
+            return Kernel<12>::Run(s, args...);
+        default:
+            return Kernel<14>::Run(s, args...);
     }
 }
 
@@ -211,7 +216,10 @@ constexpr AesKernels kAesNi = {
 };
 
 constexpr AesKernels kVaes = {
-    kAesNi.prepare, kAesNi.encrypt, kAesNi.decrypt, kAesNi.cbcEncrypt,
+    kAesNi.prepare,
+    kAesNi.encrypt,
+    kAesNi.decrypt,
+    kAesNi.cbcEncrypt,
     [](const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t n, unsigned char* chain) {
         ByRounds<DecryptCbcWide>(s, in, out, n, chain);
     },

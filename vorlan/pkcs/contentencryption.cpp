@@ -21,7 +21,10 @@ namespace {
 
 template <class Oid, class Key, class Cipher>
 constexpr CContentEncryption::Algorithm Row(EContentEncryption id, const char* name, unsigned long block) {
-    return {id, name, block, []() -> CASN1_OBJECT_IDENTIFIER* { return new Oid; },
+    return {id,
+            name,
+            block,
+            []() -> CASN1_OBJECT_IDENTIFIER* { return new Oid; },
             []() -> CKey* { return new Key; },
             [](const CKey& key, const unsigned char* iv) -> std::unique_ptr<CCryptoProcessor> {
                 return std::make_unique<CCBC<Cipher>>(static_cast<const Key&>(key), iv);
@@ -54,8 +57,8 @@ CContentEncryption::CContentEncryption(EContentEncryption algorithm)
 
 CContentEncryption::CContentEncryption(const CASN1_AlgorithmIdentifier& identifier)
     : m_algorithm(&Named(identifier.GetComponent(0))), m_key(m_algorithm->newKey()) {
-    const auto* iv = identifier.GetCount() == 2 ? dynamic_cast<const CASN1_OCTET_STRING*>(&identifier.GetComponent(1))
-                                                : nullptr;
+    const auto* iv =
+        identifier.GetCount() == 2 ? dynamic_cast<const CASN1_OCTET_STRING*>(&identifier.GetComponent(1)) : nullptr;
     if (iv == nullptr || iv->getClearContentsLength() != m_algorithm->block)
         ___throwDERDecodingException("the %s parameters are not an IV of %lu octets", m_algorithm->name,
                                      m_algorithm->block);
@@ -70,14 +73,14 @@ std::unique_ptr<CCryptoProcessor> CContentEncryption::NewProcessor() const {
     return m_algorithm->newProcessor(*m_key, m_iv);
 }
 
-CASN1_EncryptedContentInfo* CContentEncryption::Seal(CASN1_OBJECT_IDENTIFIER* contentType,
-                                                     const unsigned char* content, unsigned long length) const {
+CASN1_EncryptedContentInfo* CContentEncryption::Seal(CASN1_OBJECT_IDENTIFIER* contentType, const unsigned char* content,
+                                                     unsigned long length) const {
     std::unique_ptr<CASN1_OBJECT_IDENTIFIER> type(contentType);
     const std::unique_ptr<CCryptoProcessor> sealer = NewProcessor();
     CMemFile sealed;
     CASN1_OCTET_STRING(content, length).encryptClearContents(*sealer, sealed);
-    auto* algorithm = new CASN1_AlgorithmIdentifier(m_algorithm->newIdentifier(),
-                                                    new CASN1_OCTET_STRING(m_iv, m_algorithm->block));
+    auto* algorithm =
+        new CASN1_AlgorithmIdentifier(m_algorithm->newIdentifier(), new CASN1_OCTET_STRING(m_iv, m_algorithm->block));
     return new CASN1_EncryptedContentInfo(type.release(), algorithm,
                                           new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
 }
