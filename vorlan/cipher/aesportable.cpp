@@ -81,19 +81,24 @@ void InvSubBytes(Planes& q) {
 }
 
 // Each 64-bit plane holds the four rows of the state in 16-bit groups (four columns of
-// four blocks each).
+// four blocks each); row r turns by r columns. Rows 2 and 3 turn by two columns, then
+// rows 1 and 3 by one, in both directions.
+inline uint64_t TurnRows23ByTwo(uint64_t x) {
+    return (x & 0x00000000FFFFFFFF) | ((x & 0xFF00FF0000000000) >> 8) | ((x & 0x00FF00FF00000000) << 8);
+}
+
 void ShiftRows(Planes& q) {
-    for (uint64_t& x : q)
-        x = (x & 0x000000000000FFFF) | ((x & 0x00000000FFF00000) >> 4) | ((x & 0x00000000000F0000) << 12) |
-            ((x & 0x0000FF0000000000) >> 8) | ((x & 0x000000FF00000000) << 8) | ((x & 0xF000000000000000) >> 12) |
-            ((x & 0x0FFF000000000000) << 4);
+    for (uint64_t& x : q) {
+        const uint64_t y = TurnRows23ByTwo(x);
+        x = (y & 0x0000FFFF0000FFFF) | ((y & 0xFFF00000FFF00000) >> 4) | ((y & 0x000F0000000F0000) << 12);
+    }
 }
 
 void InvShiftRows(Planes& q) {
-    for (uint64_t& x : q)
-        x = (x & 0x000000000000FFFF) | ((x & 0x000000000FFF0000) << 4) | ((x & 0x00000000F0000000) >> 12) |
-            ((x & 0x000000FF00000000) << 8) | ((x & 0x0000FF0000000000) >> 8) | ((x & 0x000F000000000000) << 12) |
-            ((x & 0xFFF0000000000000) >> 4);
+    for (uint64_t& x : q) {
+        const uint64_t y = TurnRows23ByTwo(x);
+        x = (y & 0x0000FFFF0000FFFF) | ((y & 0x0FFF00000FFF0000) << 4) | ((y & 0xF0000000F0000000) >> 12);
+    }
 }
 
 // The next row and the row two further down, within each column.
