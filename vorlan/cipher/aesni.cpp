@@ -2,6 +2,8 @@
 // block with the round keys held in registers; decryption and single blocks run eight
 // blocks side by side to fill the pipeline, and CBC decryption sixteen at a time in four
 // 512-bit registers where the processor has VAES with AVX-512.
+#include <cstring>
+
 #include "vorlan/cipher/aeskernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -23,16 +25,21 @@ VORLAN_AESNI inline __m128i Load(const unsigned char* p) {
 }
 VORLAN_AESNI inline void Store(unsigned char* p, __m128i x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); }
 
+// Clears registers' copies that the compiler may have left on the stack; the asm keeps
+// the stores from being dropped as dead.
+template <class Array>
+inline void Clear(Array& array) {
+    std::memset(&array, 0, sizeof array);
+    asm volatile("" : : "m"(array));
+}
+
 template <int Rounds>
 struct Keys {
     __m128i k[Rounds + 1];
     VORLAN_AESNI explicit Keys(const unsigned char* schedule) {
         for (int i = 0; i <= Rounds; ++i) k[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(schedule) + i);
     }
-    VORLAN_AESNI ~Keys() {
-        for (__m128i& key : k) key = _mm_setzero_si128();
-        asm volatile("" : : "m"(k));  // keep the clearing
-    }
+    ~Keys() { Clear(k); }
 };
 
 // The equivalent inverse cipher's keys: reversed, InvMixColumns on the inner ones.
@@ -68,24 +75,30 @@ VORLAN_AESNI void EachBlock(const AesSchedule& s, const unsigned char* in, unsig
             Lanes<Rounds, Encrypt>(keys, x, n);
         for (std::size_t j = 0; j < n; ++j) Store(out + kAesBlock * (done + j), x[j]);
     }
+    Clear(x);
 }
 
 template <int Rounds>
 VORLAN_AESNI void CbcEncrypt(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks,
                              unsigned char* chain) {
+    if (blocks == 0) return;
     const Keys<Rounds> keys(s.encrypt);
-    __m128i x = Load(chain);
-    for (std::size_t b = 0; b < blocks; ++b) {
-        // The plaintext meets the first round key off the chain's critical path; the empty
-        // asm keeps the compiler from moving that XOR onto the chain.
-        __m128i whitened = _mm_xor_si128(Load(in + kAesBlock * b), keys.k[0]);
-        asm("" : "+x"(whitened));
-        x = _mm_xor_si128(x, whitened);
+    // The last round of each block runs twice: once with the last round key for the
+    // ciphertext, once with that key XOR the first round key XOR the next plaintext block,
+    // which gives the next block's state after its first round key. No XOR is left on the
+    // chain of dependent rounds, only the AES instructions.
+    const __m128i outer = _mm_xor_si128(keys.k[Rounds], keys.k[0]);
+    __m128i x = _mm_xor_si128(Load(chain), _mm_xor_si128(Load(in), keys.k[0]));
+    for (std::size_t b = 0;; ++b) {
         for (int i = 1; i < Rounds; ++i) x = _mm_aesenc_si128(x, keys.k[i]);
-        x = _mm_aesenclast_si128(x, keys.k[Rounds]);
-        Store(out + kAesBlock * b, x);
+        const __m128i cipher = _mm_aesenclast_si128(x, keys.k[Rounds]);
+        Store(out + kAesBlock * b, cipher);
+        if (b + 1 == blocks) {
+            Store(chain, cipher);
+            return;
+        }
+        x = _mm_aesenclast_si128(x, _mm_xor_si128(outer, Load(in + kAesBlock * (b + 1))));
     }
-    Store(chain, x);
 }
 
 template <int Rounds>
@@ -108,7 +121,7 @@ VORLAN_AESNI void CbcDecrypt(const AesSchedule& s, const unsigned char* in, unsi
         for (std::size_t j = 0; j < n; ++j) Store(out + kAesBlock * (done + j), x[j]);
     }
     Store(chain, previous);
-    for (__m128i& lane : x) lane = _mm_setzero_si128();
+    Clear(x);
 }
 
 #define VORLAN_VAES __attribute__((target("vaes,avx512f,aes,sse4.1")))
@@ -146,8 +159,7 @@ VORLAN_VAES void CbcDecryptWide(const AesSchedule& s, const unsigned char* in, u
         for (std::size_t j = 0; j < kRegisters; ++j) _mm512_storeu_si512(out + kAesBlock * done + 64 * j, x[j]);
     }
     Store(chain, _mm512_maskz_extracti32x4_epi32(0xF, last, 3));
-    for (__m512i& key : k) key = _mm512_setzero_si512();
-    asm volatile("" : : "m"(k));
+    Clear(k);
     CbcDecrypt<Rounds>(s, in + kAesBlock * done, out + kAesBlock * done, blocks - done, chain);
 }
 
