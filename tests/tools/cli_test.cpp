@@ -820,6 +820,11 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan dump notder", "not valid DER"},
         {"vorlan encrypt --cipher des --key 0102 --iv 0001020304050607 plain out", "--key must be 8 octets"},
         {"vorlan encrypt --cipher des --key 01020304050607zz --iv 0001020304050607 plain out", "hexadecimal"},
+        {"vorlan encrypt --cipher aes128 --key 000102030405060708090a0b0c0d0e0f --iv 0001020304050607 plain out",
+         "--iv must be 16 octets"},
+        {"vorlan encrypt --cipher aes256 --key 000102030405060708090a0b0c0d0e0f --iv 000102030405060708090a0b0c0d0e0f "
+         "plain out",
+         "--key must be 32 octets"},
         {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607 "
          "sealed out",
          "bad padding"},
