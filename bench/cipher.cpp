@@ -100,9 +100,13 @@ void BM_OpenSSL_DES_CBC(benchmark::State& state) { RunOpenSSL(state, "DES-CBC", 
 void BM_OpenSSL_3DES_CBC(benchmark::State& state) { RunOpenSSL(state, "DES-EDE3-CBC", 24); }
 void BM_OpenSSL_RC2_128_CBC(benchmark::State& state) { RunOpenSSL(state, "RC2-CBC", 16); }
 template <bool Encrypt>
-void BM_OpenSSL_AES_128_CBC(benchmark::State& state) { RunOpenSSL(state, "AES-128-CBC", 16, Encrypt); }
+void BM_OpenSSL_AES_128_CBC(benchmark::State& state) {
+    RunOpenSSL(state, "AES-128-CBC", 16, Encrypt);
+}
 template <bool Encrypt>
-void BM_OpenSSL_AES_256_CBC(benchmark::State& state) { RunOpenSSL(state, "AES-256-CBC", 32, Encrypt); }
+void BM_OpenSSL_AES_256_CBC(benchmark::State& state) {
+    RunOpenSSL(state, "AES-256-CBC", 32, Encrypt);
+}
 
 using vorlan::detail::CPortableAESAlgorithm;
 

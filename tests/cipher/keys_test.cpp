@@ -36,10 +36,9 @@ TEST(KeyTest, NewKeysOfEveryClassAreValidAndRoundTripAsObjects) {
     CAES192key aes192;
     CAES256key aes256;
     CKey plain(300);
-    const std::pair<CKey*, unsigned long> rows[] = {{&des, 8},        {&des3, 24},      {&idea, 16},
-                                                    {&rc2, 16},       {&rc2Long, 32},   {&rc5, 5},
-                                                    {&aes128, 16},    {&aes192, 24},    {&aes256, 32},
-                                                    {&plain, 300}};
+    const std::pair<CKey*, unsigned long> rows[] = {{&des, 8},      {&des3, 24},  {&idea, 16},   {&rc2, 16},
+                                                    {&rc2Long, 32}, {&rc5, 5},    {&aes128, 16}, {&aes192, 24},
+                                                    {&aes256, 32},  {&plain, 300}};
     for (auto [key, size] : rows) {
         EXPECT_EQ(key->Size(), size);
         EXPECT_TRUE(key->IsValid());

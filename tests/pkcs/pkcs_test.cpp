@@ -565,8 +565,9 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
         auto* enveloped = new CASN1_EnvelopedData(Sealed(sealer, content));
         CByteArray wrapped;
         peer.publicKey().LockKey(sealer.GetKey(), wrapped);
-        enveloped->AddRecipientInfo(new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption),
-                                                            new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+        enveloped->AddRecipientInfo(
+            new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption),
+                                    new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
         const Octets message = Encoded(CASN1_ContentInfo(new CASN1_envelopedData, enveloped));
         EXPECT_EQ(Openssl("smime -decrypt" + recipient, message), content);
         EXPECT_EQ(Openssl("cms -decrypt" + recipient, message), content);
@@ -585,7 +586,8 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
         EXPECT_EQ(Openssl("cms -EncryptedData_decrypt -binary -inform DER" + secret, Encoded(encrypted)), content);
 
         auto* both = new CASN1_SignedAndEnvelopedData(Sealed(sealer, content));
-        both->AddRecipientInfo(new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption, nullptr),
+        both->AddRecipientInfo(new CASN1_RecipientInfo(peer.issuerAndSerial(),
+                                                       Algorithm(new CASN1_rsaEncryption, nullptr),
                                                        new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
         both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1));
         both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1, nullptr));
@@ -616,8 +618,10 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
 TEST(PkcsContentEncryption, RefusesOtherAlgorithmsIvsKeysAndPadding) {
     const Octets iv16 = Pattern(16, 1);
     const std::pair<CASN1_AlgorithmIdentifier*, const char*> refused[] = {
-        {Algorithm(new CASN1_RC2_CBC, NewOctets(Pattern(8))), "unknown content encryption algorithm 1.2.840.113549.3.2"},
-        {Algorithm(new CASN1_aes128_CBC, NewOctets(Pattern(8))), "the aes-128-cbc parameters are not an IV of 16 octets"},
+        {Algorithm(new CASN1_RC2_CBC, NewOctets(Pattern(8))),
+         "unknown content encryption algorithm 1.2.840.113549.3.2"},
+        {Algorithm(new CASN1_aes128_CBC, NewOctets(Pattern(8))),
+         "the aes-128-cbc parameters are not an IV of 16 octets"},
         {Algorithm(new CASN1_aes256_CBC), "the aes-256-cbc parameters are not an IV of 16 octets"},
         {Algorithm(new CASN1_DES_EDE3_CBC, NewOctets(iv16)), "the des-ede3-cbc parameters are not an IV of 8 octets"},
     };

@@ -460,8 +460,8 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
 
     // The content of 5000 octets ends in 8 octets of padding: flipping the last octet of the
     // next-to-last AES block turns the last pad octet into 09, which is refused alike.
-    ExpectAll({{"python3 -c \"d = bytearray(open('e.der', 'rb').read()); d[-17] ^= 1; open('h.der', 'wb').write(d)\" && "
-                "vorlan smime decrypt h.der --recip me.pem --key me.bin -o w2",
+    ExpectAll({{"python3 -c \"d = bytearray(open('e.der', 'rb').read()); d[-17] ^= 1; "
+                "open('h.der', 'wb').write(d)\" && vorlan smime decrypt h.der --recip me.pem --key me.bin -o w2",
                 1, "vorlan: h.der: the content does not decrypt with this key"}});
     EXPECT_FALSE(fs::exists(dir / "w2"));
 }

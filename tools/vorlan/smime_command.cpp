@@ -322,8 +322,8 @@ void AddSmimeCommands(CLI::App& app) {
                        "verified as trusted");
     verify->add_option("-o,--output", v->out, "file to write the content to");
 
-    auto [encrypt, e] = command("encrypt", "Encrypt a file for recipients' certificates (AES-256-CBC by default)",
-                                Encrypt);
+    auto [encrypt, e] =
+        command("encrypt", "Encrypt a file for recipients' certificates (AES-256-CBC by default)", Encrypt);
     encrypt->add_option("file", e->in, inHelp)->required();
     encrypt->add_option("--cipher", e->cipher, "content cipher, CBC mode: aes128, aes192, aes256 or des3")
         ->capture_default_str()

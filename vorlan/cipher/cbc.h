@@ -115,26 +115,34 @@ protected:
         if constexpr (requires(const Cipher& c) { c.EncryptCBC(in, len, out, chain); }) {
             Cipher::EncryptCBC(in, len, out, chain);
             HintBlocks(len, progress);
-            return;
+        } else {
+            vorlan::detail::ChainedWalk(
+                in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::EncryptPreProcess(from, to, chain);
+                },
+                [&](const unsigned char* from, unsigned char* to) { Cipher::EncipherAlgorithm(from, to); },
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::EncryptPostProcess(from, to, chain);
+                });
         }
-        vorlan::detail::ChainedWalk(
-            in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPreProcess(from, to, chain); },
-            [&](const unsigned char* from, unsigned char* to) { Cipher::EncipherAlgorithm(from, to); },
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPostProcess(from, to, chain); });
     }
     void DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->decChain.data();
         if constexpr (requires(const Cipher& c) { c.DecryptCBC(in, len, out, chain); }) {
             Cipher::DecryptCBC(in, len, out, chain);
             HintBlocks(len, progress);
-            return;
+        } else {
+            vorlan::detail::ChainedWalk(
+                in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::DecryptPreProcess(from, to, chain);
+                },
+                [&](const unsigned char* from, unsigned char* to) { Cipher::DecipherAlgorithm(from, to); },
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::DecryptPostProcess(from, to, chain);
+                });
         }
-        vorlan::detail::ChainedWalk(
-            in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPreProcess(from, to, chain); },
-            [&](const unsigned char* from, unsigned char* to) { Cipher::DecipherAlgorithm(from, to); },
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPostProcess(from, to, chain); });
     }
 
 private:
