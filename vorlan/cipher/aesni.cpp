@@ -240,7 +240,15 @@ constexpr AesKernels kVaes = {
 }  // namespace
 
 bool HasVaesInstructions() {
-    return HasAesInstructions() && __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx512f");
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!HasAesInstructions() || !__get_cpuid(1, &eax, &ebx, &ecx, &edx) || (ecx & bit_OSXSAVE) == 0) return false;
+    // The system must save the AVX-512 state: SSE, AVX, the mask and both upper register halves.
+    constexpr unsigned int kAvx512State = 0xE6;
+    unsigned int low = 0, high = 0;
+    asm("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    if ((low & kAvx512State) != kAvx512State) return false;
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+    return (ebx & bit_AVX512F) != 0 && (ecx & bit_VAES) != 0;
 }
 
 const AesKernels& VaesKernels() { return kVaes; }
