@@ -109,6 +109,7 @@ void BM_OpenSSL_AES_256_CBC(benchmark::State& state) {
 }
 
 using vorlan::detail::CPortableAESAlgorithm;
+using CAesNiAlgorithm = vorlan::detail::CAESAlgorithmOn<vorlan::detail::AesNiKernels>;
 
 }  // namespace
 
@@ -129,6 +130,13 @@ BENCHMARK(BM_Vorlan_AES_CBC<CAES256key, CAESAlgorithm, true>)->Name("BM_Vorlan_A
 BENCHMARK(BM_OpenSSL_AES_256_CBC<true>)->Name("BM_OpenSSL_AES_256_CBC_Encrypt")->Arg(1 << 20);
 BENCHMARK(BM_Vorlan_AES_CBC<CAES256key, CAESAlgorithm, false>)->Name("BM_Vorlan_AES_256_CBC_Decrypt")->Arg(1 << 20);
 BENCHMARK(BM_OpenSSL_AES_256_CBC<false>)->Name("BM_OpenSSL_AES_256_CBC_Decrypt")->Arg(1 << 20);
+// CBC decryption on AES-NI alone, as processors without VAES run it.
+BENCHMARK(BM_Vorlan_AES_CBC<CAES128key, CAesNiAlgorithm, false>)
+    ->Name("BM_VorlanAesNi_AES_128_CBC_Decrypt")
+    ->Arg(1 << 20);
+BENCHMARK(BM_Vorlan_AES_CBC<CAES256key, CAesNiAlgorithm, false>)
+    ->Name("BM_VorlanAesNi_AES_256_CBC_Decrypt")
+    ->Arg(1 << 20);
 BENCHMARK(BM_Vorlan_AES_CBC<CAES128key, CPortableAESAlgorithm, true>)
     ->Name("BM_VorlanPortable_AES_128_CBC_Encrypt")
     ->Arg(1 << 20);

@@ -52,30 +52,36 @@ VORLAN_AESNI void Prepare(AesSchedule& s) {
 }
 
 // Up to eight blocks side by side through the rounds of `keys`.
-template <int Rounds, bool Encrypt>
-VORLAN_AESNI inline void Lanes(const Keys<Rounds>& keys, __m128i* x, std::size_t n) {
-    for (std::size_t j = 0; j < n; ++j) x[j] = _mm_xor_si128(x[j], keys.k[0]);
+// N blocks side by side through the rounds of `keys`; N is a constant, so that the
+// blocks stay in registers.
+template <int Rounds, bool Encrypt, std::size_t N>
+VORLAN_AESNI inline void Lanes(const Keys<Rounds>& keys, __m128i (&x)[N]) {
+    for (__m128i& block : x) block = _mm_xor_si128(block, keys.k[0]);
     for (int i = 1; i < Rounds; ++i)
-        for (std::size_t j = 0; j < n; ++j)
-            x[j] = Encrypt ? _mm_aesenc_si128(x[j], keys.k[i]) : _mm_aesdec_si128(x[j], keys.k[i]);
-    for (std::size_t j = 0; j < n; ++j)
-        x[j] = Encrypt ? _mm_aesenclast_si128(x[j], keys.k[Rounds]) : _mm_aesdeclast_si128(x[j], keys.k[Rounds]);
+        for (__m128i& block : x)
+            block = Encrypt ? _mm_aesenc_si128(block, keys.k[i]) : _mm_aesdec_si128(block, keys.k[i]);
+    for (__m128i& block : x)
+        block = Encrypt ? _mm_aesenclast_si128(block, keys.k[Rounds]) : _mm_aesdeclast_si128(block, keys.k[Rounds]);
+}
+
+// Whole groups of N blocks from `done` on; returns where they end.
+template <std::size_t N, class Group>
+VORLAN_AESNI inline std::size_t Groups(std::size_t done, std::size_t blocks, Group&& group) {
+    for (; done + N <= blocks; done += N) group(done);
+    return done;
 }
 
 template <int Rounds, bool Encrypt>
 VORLAN_AESNI void EachBlock(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks) {
     const Keys<Rounds> keys(Encrypt ? s.encrypt : s.decrypt);
-    __m128i x[kLanes];
-    for (std::size_t done = 0; done < blocks; done += kLanes) {
-        const std::size_t n = blocks - done < kLanes ? blocks - done : kLanes;
-        for (std::size_t j = 0; j < n; ++j) x[j] = Load(in + kAesBlock * (done + j));
-        if (n == kLanes)
-            Lanes<Rounds, Encrypt>(keys, x, kLanes);
-        else
-            Lanes<Rounds, Encrypt>(keys, x, n);
-        for (std::size_t j = 0; j < n; ++j) Store(out + kAesBlock * (done + j), x[j]);
-    }
-    Clear(x);
+    const auto group = [&]<std::size_t N>(std::size_t done) VORLAN_AESNI {
+        __m128i x[N];
+        for (std::size_t j = 0; j < N; ++j) x[j] = Load(in + kAesBlock * (done + j));
+        Lanes<Rounds, Encrypt>(keys, x);
+        for (std::size_t j = 0; j < N; ++j) Store(out + kAesBlock * (done + j), x[j]);
+    };
+    const std::size_t done = Groups<kLanes>(0, blocks, [&](std::size_t at) { group.template operator()<kLanes>(at); });
+    Groups<1>(done, blocks, [&](std::size_t at) { group.template operator()<1>(at); });
 }
 
 template <int Rounds>
@@ -105,23 +111,21 @@ template <int Rounds>
 VORLAN_AESNI void CbcDecrypt(const AesSchedule& s, const unsigned char* in, unsigned char* out, std::size_t blocks,
                              unsigned char* chain) {
     const Keys<Rounds> keys(s.decrypt);
-    __m128i previous = Load(chain), x[kLanes];
-    for (std::size_t done = 0; done < blocks; done += kLanes) {
-        const std::size_t n = blocks - done < kLanes ? blocks - done : kLanes;
+    __m128i previous = Load(chain);
+    const auto group = [&]<std::size_t N>(std::size_t done) VORLAN_AESNI {
         const unsigned char* c = in + kAesBlock * done;
-        for (std::size_t j = 0; j < n; ++j) x[j] = Load(c + kAesBlock * j);
-        if (n == kLanes)
-            Lanes<Rounds, false>(keys, x, kLanes);
-        else
-            Lanes<Rounds, false>(keys, x, n);
+        __m128i x[N];
+        for (std::size_t j = 0; j < N; ++j) x[j] = Load(c + kAesBlock * j);
+        Lanes<Rounds, false>(keys, x);
         // Every ciphertext block is read before any output is written, as out may be in.
         x[0] = _mm_xor_si128(x[0], previous);
-        for (std::size_t j = 1; j < n; ++j) x[j] = _mm_xor_si128(x[j], Load(c + kAesBlock * (j - 1)));
-        previous = Load(c + kAesBlock * (n - 1));
-        for (std::size_t j = 0; j < n; ++j) Store(out + kAesBlock * (done + j), x[j]);
-    }
+        for (std::size_t j = 1; j < N; ++j) x[j] = _mm_xor_si128(x[j], Load(c + kAesBlock * (j - 1)));
+        previous = Load(c + kAesBlock * (N - 1));
+        for (std::size_t j = 0; j < N; ++j) Store(out + kAesBlock * (done + j), x[j]);
+    };
+    const std::size_t done = Groups<kLanes>(0, blocks, [&](std::size_t at) { group.template operator()<kLanes>(at); });
+    Groups<1>(done, blocks, [&](std::size_t at) { group.template operator()<1>(at); });
     Store(chain, previous);
-    Clear(x);
 }
 
 #define VORLAN_VAES __attribute__((target("vaes,avx512f,aes,sse4.1")))
