@@ -32,12 +32,12 @@ namespace {
 
 const std::filesystem::path kVectors = "/usr/lib/python3/dist-packages/cryptography_vectors/ciphers/AES";
 
-// A key of the class of its length.
-CAES128key Key128(const Bytes& k) { return MakeKey<CAES128key>(k); }
-
-template <class Key>
-Key KeyOf(const Bytes& k) {
-    return MakeKey<Key>(k);
+// f(key) with the octets in a key of the class of their length: 16, 24 or 32.
+template <class F>
+auto WithKey(const Bytes& octets, F&& f) {
+    if (octets.size() == 16) return f(MakeKey<CAES128key>(octets));
+    if (octets.size() == 24) return f(MakeKey<CAES192key>(octets));
+    return f(MakeKey<CAES256key>(octets));
 }
 
 // The same operation through a key class of the right length; `Cipher` picks the kernel.
@@ -51,9 +51,7 @@ Bytes Run(const Bytes& key, const Bytes* iv, const Bytes& data, bool encrypt) {
                  : proc.DecryptBlock(out.data(), out.size(), out.data(), nullptr));
         return out;
     };
-    if (key.size() == 16) return run(KeyOf<CAES128key>(key));
-    if (key.size() == 24) return run(KeyOf<CAES192key>(key));
-    return run(KeyOf<CAES256key>(key));
+    return WithKey(key, run);
 }
 
 struct Vector {
@@ -218,10 +216,9 @@ TEST(AesTest, MonteCarloAgreesWithOpenssl) {
             });
             ForEachKernel([&]<class Cipher>(std::type_identity<Cipher>, const char* kernel) {
                 const auto ours = MonteCarlo(key, iv, first, [&](const Bytes& k, const Bytes& v) {
-                    std::shared_ptr<CCryptoProcessor> proc;
-                    if (length == 16) proc = std::make_shared<CCBC<Cipher>>(KeyOf<CAES128key>(k), v.data());
-                    if (length == 24) proc = std::make_shared<CCBC<Cipher>>(KeyOf<CAES192key>(k), v.data());
-                    if (length == 32) proc = std::make_shared<CCBC<Cipher>>(KeyOf<CAES256key>(k), v.data());
+                    const std::shared_ptr<CCryptoProcessor> proc = WithKey(k, [&](const auto& typed) {
+                        return std::shared_ptr<CCryptoProcessor>(std::make_shared<CCBC<Cipher>>(typed, v.data()));
+                    });
                     return [proc, encrypt](const Bytes& in) {
                         Bytes out(16);
                         ((*proc).*(encrypt ? &CCryptoProcessor::EncryptBlock : &CCryptoProcessor::DecryptBlock))(
@@ -263,9 +260,7 @@ TEST(AesTest, CbcWithPaddingMatchesOpensslEnc) {
                     EXPECT_EQ(inPlace, plain) << c.cipher << " " << length << " " << kernel;
                 });
             };
-            if (c.keyLength == 16) every(KeyOf<CAES128key>(key));
-            if (c.keyLength == 24) every(KeyOf<CAES192key>(key));
-            if (c.keyLength == 32) every(KeyOf<CAES256key>(key));
+            WithKey(key, every);
         }
     }
 }
@@ -276,7 +271,7 @@ TEST(AesTest, RefusesBadKeysAndBadPadding) {
     EXPECT_NE(UnlockReason([] { CAESAlgorithm(MakeKey<CAES128key>(Pattern(15)), 1, nullptr); }), kNoException);
 
     const Bytes iv = Pattern(16, 2), plain = Pattern(40, 3);
-    const Bytes sealed = EncryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), plain);
+    const Bytes sealed = EncryptAll(CCBC<CAESAlgorithm>(MakeKey<CAES128key>(Pattern(16, 4)), iv.data()), plain);
     ASSERT_EQ(sealed.size(), 48u);
     // The last block's final octet flipped: the padding reads as a pad size over 16 or
     // as the wrong pad octets.
@@ -284,16 +279,19 @@ TEST(AesTest, RefusesBadKeysAndBadPadding) {
     damaged[31] ^= 0x01;  // the previous ciphertext block flips the last plaintext octet
     char reason[64];      // a pad size of 9 takes in the last message octet
     std::snprintf(reason, sizeof reason, "DecryptFinal - bad padding data (%x) !", plain[39]);
-    EXPECT_EQ(UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), damaged); }),
-              reason);
+    EXPECT_EQ(
+        UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(MakeKey<CAES128key>(Pattern(16, 4)), iv.data()), damaged); }),
+        reason);
     damaged[31] ^= 0x01 ^ 0x10;  // 0x08 becomes 0x18
-    EXPECT_EQ(UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(Key128(Pattern(16, 4)), iv.data()), damaged); }),
-              "DecryptFinal - bad padding: pad_size = 24!");
+    EXPECT_EQ(
+        UnlockReason([&] { DecryptAll(CCBC<CAESAlgorithm>(MakeKey<CAES128key>(Pattern(16, 4)), iv.data()), damaged); }),
+        "DecryptFinal - bad padding: pad_size = 24!");
     // A wrong key: the padding fails (or, rarely, the plaintext differs).
     for (unsigned seed = 5; seed < 25; ++seed) {
         Bytes out;
-        const std::string reason = UnlockReason(
-            [&] { out = DecryptAll(CCBC<CPortableAESAlgorithm>(Key128(Pattern(16, seed)), iv.data()), sealed); });
+        const std::string reason = UnlockReason([&] {
+            out = DecryptAll(CCBC<CPortableAESAlgorithm>(MakeKey<CAES128key>(Pattern(16, seed)), iv.data()), sealed);
+        });
         EXPECT_TRUE(reason.rfind("DecryptFinal - bad padding", 0) == 0 || out != plain) << seed;
     }
 }
