@@ -55,6 +55,7 @@
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha256.h"
 
+#include "vorlan/cipher/aes.h"
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/des.h"
@@ -97,6 +98,7 @@
 #include "vorlan/pkcs/algorithmparameters.h"
 #include "vorlan/pkcs/attribute.h"
 #include "vorlan/pkcs/certificationrequest.h"
+#include "vorlan/pkcs/contentencryption.h"
 #include "vorlan/pkcs/contentinfo.h"
 #include "vorlan/pkcs/digesteddata.h"
 #include "vorlan/pkcs/envelopeddata.h"

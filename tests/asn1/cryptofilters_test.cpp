@@ -11,6 +11,7 @@
 
 #include "asn1_test_util.h"
 #include "tests/cipher/cipher_test_util.h"
+#include "vorlan/cipher/aes.h"
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/des.h"
 #include "vorlan/cipher/rc5.h"
@@ -22,9 +23,9 @@ namespace {
 
 using namespace testcommon;
 
-const Octets kIv = FromHex("1234567890abcdef");
-constexpr unsigned long K = 8;                                       // the cipher block of all three ciphers
-constexpr unsigned long B = vorlan::detail::kCipherBlocksPerSinkBlock * K;  // the sinks' block
+const Octets kIv = FromHex("1234567890abcdef 0f1e2d3c4b5a6978");  // ciphers of 8-octet blocks take the first half
+constexpr unsigned long K = 8;                                       // the cipher block of DES
+constexpr unsigned long B = vorlan::detail::kCipherBlocksPerSinkBlock * K;  // the sinks' block with DES
 
 template <class Processor, class Key, auto... args>
 std::unique_ptr<CCryptoProcessor> makeProcessor(const Octets& octets) {
@@ -35,17 +36,19 @@ std::unique_ptr<CCryptoProcessor> makeProcessor(const Octets& octets) {
 struct Cipher {
     const char* name;
     const char* openSSL;  // OpenSSL's name of the same cipher with PKCS#5 padding; null for unpadded RC5
+    unsigned long block;
     Octets key;
     std::unique_ptr<CCryptoProcessor> (*make)(const Octets& key);
     std::unique_ptr<CCryptoProcessor> Fresh() const { return make(key); }
 };
 
 const Cipher kCiphers[] = {
-    {"DES", "DES-CBC", FromHex("0123456789abcdef"), makeProcessor<CCBC<CDESAlgorithm>, CDESkey>},
-    {"TripleDES", "DES-EDE3-CBC", FromHex("0123456789abcdef fedcba9876543210 89abcdef01234567"),
+    {"DES", "DES-CBC", K, FromHex("0123456789abcdef"), makeProcessor<CCBC<CDESAlgorithm>, CDESkey>},
+    {"TripleDES", "DES-EDE3-CBC", K, FromHex("0123456789abcdef fedcba9876543210 89abcdef01234567"),
      makeProcessor<CCBC<CTripleDESAlgorithm>, CTripleDESkey>},
-    {"RC5Unpadded", nullptr, FromHex("0123456789abcdef fedcba9876543210"),
+    {"RC5Unpadded", nullptr, K, FromHex("0123456789abcdef fedcba9876543210"),
      makeProcessor<CCBC<CRC5Algorithm>, CRC5key, 12ul, K>},
+    {"AES256", "AES-256-CBC", 16, Pattern(32, 3), makeProcessor<CCBC<CAESAlgorithm>, CAES256key>},
 };
 
 Octets memFileOctets(const CMemFile& file) { return Octets(file.GetBuffer(), file.GetBuffer() + file.GetLength()); }
@@ -82,14 +85,15 @@ Octets collect(int kind, Operation&& operation) {
 // are refused with their reason. 40 * B - 1 octets pad to exactly 40 sink blocks, the last of
 // them held back for DecryptFinal.
 TEST(EncodingCipher, StreamedEqualsOneShotInEveryTargetAndPartialBlocksFail) {
-    for (const Cipher& cipher : kCiphers)
-        for (const unsigned long length : {0ul, 1ul, K - 1, K, B - 1, B, B + 1, 40 * B - 1, 40 * B}) {
+    for (const Cipher& cipher : kCiphers) {
+        const unsigned long k = cipher.block, b = vorlan::detail::kCipherBlocksPerSinkBlock * k;
+        for (const unsigned long length : {0ul, 1ul, k - 1, k, b - 1, b, b + 1, 40 * b - 1, 40 * b}) {
             const Octets octets = Pattern(length, static_cast<unsigned>(length));
             // Without padding only whole blocks can be encrypted.
-            const bool whole = length % K == 0, encrypts = whole || cipher.openSSL;
+            const bool whole = length % k == 0, encrypts = whole || cipher.openSSL;
             const Octets expected = encrypts ? cipher_test::EncryptAll(*cipher.Fresh(), octets) : Octets();
-            EXPECT_TRUE(!cipher.openSSL ||
-                        expected == cipher_test::OpenSSLEnc(cipher.openSSL, cipher.key, kIv, octets));
+            const Octets iv(kIv.begin(), kIv.begin() + static_cast<long>(k));
+            EXPECT_TRUE(!cipher.openSSL || expected == cipher_test::OpenSSLEnc(cipher.openSSL, cipher.key, iv, octets));
             const CASN1_OCTET_STRING value(octets.data(), octets.size());
             for (int kind = 0; kind < 4; ++kind) {
                 SCOPED_TRACE(testing::Message() << cipher.name << ", " << length << " octets, " << kTargets[kind]);
@@ -101,8 +105,9 @@ TEST(EncodingCipher, StreamedEqualsOneShotInEveryTargetAndPartialBlocksFail) {
                 const auto encrypt = [&] { return run([&](auto& p, auto& t) { value.encryptEncoding(p, t, 1); }); };
                 if (!whole || length == 0) {  // as ciphertext, these contents are no whole number of blocks
                     EXPECT_EQ(UnlockReason([&] { run([&](auto& p, auto& t) { value.decryptClearContents(p, t); }); }),
-                              "CheckCiphertextSize - in_size = " + std::to_string(length) +
-                                  ", m_block_size = 8, (in_size % m_block_size) = " + std::to_string(length % K) + "!");
+                              "CheckCiphertextSize - in_size = " + std::to_string(length) + ", m_block_size = " +
+                                  std::to_string(k) + ", (in_size % m_block_size) = " + std::to_string(length % k) +
+                                  "!");
                 }
                 const std::string refusal = "CheckPlaintextSize - in_size = " + std::to_string(length);
                 if (!encrypts) {
@@ -117,6 +122,7 @@ TEST(EncodingCipher, StreamedEqualsOneShotInEveryTargetAndPartialBlocksFail) {
                 EXPECT_EQ(run([&](auto& p, auto& t) { held.decryptEncoding(p, t, 1); }), octets);
             }
         }
+    }
 }
 
 // ---- digests ----------------------------------------------------------------

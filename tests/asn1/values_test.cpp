@@ -206,6 +206,8 @@ const WellKnownRow kRows[] = {
     ROW(envelopedData, RSADSI "1.7.3"), ROW(signedAndEnvelopedData, RSADSI "1.7.4"), ROW(digestedData, RSADSI "1.7.5"),
     ROW(encryptedData, RSADSI "1.7.6"), ROW(DES_CBC, "1.3.14.3.2.7"), ROW(DES_EDE3_CBC, RSADSI "3.7"),
     ROW(RC2_CBC, RSADSI "3.2"), ROW(RC5_CBC, RSADSI "3.8"), ROW(RC5_CBC_Pad, RSADSI "3.9"),
+    ROW(aes128_CBC, "2.16.840.1.101.3.4.1.2"), ROW(aes192_CBC, "2.16.840.1.101.3.4.1.22"),
+    ROW(aes256_CBC, "2.16.840.1.101.3.4.1.42"),
 };
 
 // OpenSSL's DER of a dotted identifier, or "" when it refuses the text.

@@ -4,6 +4,7 @@
 
 #include "tests/cipher/cipher_test_util.h"
 #include "tests/common/exceptions.h"
+#include "vorlan/cipher/aes.h"
 #include "vorlan/cipher/cbc.h"
 #include "vorlan/cipher/des.h"
 #include "vorlan/cipher/rc5.h"
@@ -88,11 +89,11 @@ TEST(FileEncryptionTest, LengthLimitsTheInputAndBadSizesFail) {
 }
 
 // Our file equals `openssl enc` of it, and our decryption of theirs gives the file back.
-template <class Cipher>
-void ExpectFilesInteroperateWithOpenSSLEnc(const char* opensslName, const Bytes& keyOctets) {
-    const auto key = MakeKey<typename Cipher::KeyType>(keyOctets);
+template <class Cipher, class Key = typename Cipher::KeyType>
+void ExpectFilesInteroperateWithOpenSSLEnc(const char* opensslName, const Bytes& keyOctets, std::size_t block = 8) {
+    const auto key = MakeKey<Key>(keyOctets);
     for (std::size_t size : {0u, 1u, 7u, 8u, 9u, 64u, 1000u, 4095u, 4096u, 10000u}) {
-        const Bytes iv = Pattern(8, static_cast<unsigned>(size) + 50), plain = Pattern(size, 7);
+        const Bytes iv = Pattern(block, static_cast<unsigned>(size) + 50), plain = Pattern(size, 7);
         const Bytes theirs = OpenSSLEnc(opensslName, keyOctets, iv, plain);
         CCBC<Cipher> encrypt(key, iv.data()), decrypt(key, iv.data());
         EXPECT_EQ(ToHex(Walk(encrypt, true, plain, 4096)), ToHex(theirs)) << opensslName << " " << size;
@@ -100,9 +101,21 @@ void ExpectFilesInteroperateWithOpenSSLEnc(const char* opensslName, const Bytes&
     }
 }
 
-TEST(FileEncryptionTest, DesAndTripleDesFilesInteroperateWithOpenSSLEnc) {
+TEST(FileEncryptionTest, DesTripleDesAndAesFilesInteroperateWithOpenSSLEnc) {
     ExpectFilesInteroperateWithOpenSSLEnc<CDESAlgorithm>("des-cbc", FromHex("0123456789abcdef"));
     ExpectFilesInteroperateWithOpenSSLEnc<CTripleDESAlgorithm>("des-ede3-cbc", Pattern(24, 12));
+    ExpectFilesInteroperateWithOpenSSLEnc<CAESAlgorithm, CAES128key>("aes-128-cbc", Pattern(16, 13), 16);
+}
+
+// AES's own CBC walks (several blocks per call) still send one hint per block.
+TEST(FileEncryptionTest, AesSendsOneHintPerBlock) {
+    CCBC<CAESAlgorithm> aes(MakeKey<CAES128key>(Pattern(16, 13)), Pattern(16).data());
+    CMessageRecorder window;
+    CProgress progress(&window, 1);
+    Walk(aes, true, Pattern(100), 32, &progress, 1);
+    auto expected = SetUpMessages(7, 1, 1, 1, true);
+    expected.insert(expected.end(), 7, Message{PBM_DELTAPOS, 1, 0, true});
+    EXPECT_EQ(window.messages, expected);
 }
 
 }  // namespace

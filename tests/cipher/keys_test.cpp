@@ -32,9 +32,13 @@ TEST(KeyTest, NewKeysOfEveryClassAreValidAndRoundTripAsObjects) {
     CIDEAkey idea;
     CRC2key rc2(128), rc2Long(255);
     CRC5key rc5;
+    CAES128key aes128;
+    CAES192key aes192;
+    CAES256key aes256;
     CKey plain(300);
-    const std::pair<CKey*, unsigned long> rows[] = {{&des, 8},      {&des3, 24}, {&idea, 16},  {&rc2, 16},
-                                                    {&rc2Long, 32}, {&rc5, 5},   {&plain, 300}};
+    const std::pair<CKey*, unsigned long> rows[] = {{&des, 8},      {&des3, 24},  {&idea, 16},   {&rc2, 16},
+                                                    {&rc2Long, 32}, {&rc5, 5},    {&aes128, 16}, {&aes192, 24},
+                                                    {&aes256, 32},  {&plain, 300}};
     for (auto [key, size] : rows) {
         EXPECT_EQ(key->Size(), size);
         EXPECT_TRUE(key->IsValid());
@@ -59,7 +63,9 @@ TEST(KeyTest, SetReplacesOctetsAndReportsValidity) {
         {set(CTripleDESkey(), Bytes(24, 0)), true}, {set(CDESkey(), Bytes(8, 0)), false},
         {set(CIDEAkey(), Bytes(15, 1)), false},     {set(CRC5key(), Pattern(255)), true},
         {set(CRC5key(), Pattern(256)), false},      {set(CRC5key(), {}), true},
-        {set(CRC2key(64), Pattern(7)), false},      {set(CRC2key(64), Pattern(16)), true}};
+        {set(CRC2key(64), Pattern(7)), false},      {set(CRC2key(64), Pattern(16)), true},
+        {set(CAES128key(), Pattern(16)), true},     {set(CAES128key(), Pattern(32)), false},
+        {set(CAES256key(), Pattern(24)), false},    {set(CAES192key(), Pattern(24)), true}};
     for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
     CDESkey des;
     EXPECT_TRUE(!des.Set(FromHex("0101").data(), 2) && Hex(des) == "0101" && !CRC2key(100).IsValid());

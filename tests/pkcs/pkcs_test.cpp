@@ -6,17 +6,17 @@
 // octet.
 #include <functional>
 
+#include "tests/common/unlock_reason.h"
 #include "tests/x509/peer.h"
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/strings.h"
 #include "vorlan/asn1/wellknownoids.h"
-#include "vorlan/cipher/cbc.h"
-#include "vorlan/cipher/tripledes.h"
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha256.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/pkcs/algorithmparameters.h"
 #include "vorlan/pkcs/certificationrequest.h"
+#include "vorlan/pkcs/contentencryption.h"
 #include "vorlan/pkcs/digesteddata.h"
 #include "vorlan/pkcs/envelopeddata.h"
 #include "vorlan/pkcs/signedandenvelopeddata.h"
@@ -292,20 +292,20 @@ CASN1_AlgorithmIdentifier* Algorithm(CASN1_OBJECT_IDENTIFIER* identifier, CASN1T
     return new CASN1_AlgorithmIdentifier(identifier, parameters);
 }
 
-// Content enciphered with triple DES CBC under `key` and `iv`, and opened again.
-CASN1_EncryptedContentInfo* Seal(const CTripleDESkey& key, const Octets& iv, const Octets& content) {
-    CCBC<CTripleDESAlgorithm> sealer(key, iv.data());
-    CMemFile sealed;
-    std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content))->encryptClearContents(sealer, sealed);
-    return new CASN1_EncryptedContentInfo(new CASN1_data, Algorithm(new CASN1_DES_EDE3_CBC, NewOctets(iv)),
-                                          new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength()));
-}
-Octets Opened(const CTripleDESkey& key, const CASN1_EncryptedContentInfo& info) {
-    CCBC<CTripleDESAlgorithm> opener(key, Clear(info.GetContentEncryptionAlgorithm().GetComponent(1)).data());
+// The plaintext of encrypted content, opened with the opener's key and IV.
+Octets Opened(const CContentEncryption& opener, const CASN1_EncryptedContentInfo& info) {
     CMemFile out;
-    info.GetEncryptedContent().decryptClearContents(opener, out);
+    opener.Open(info, out);
     return Octets(out.GetBuffer(), out.GetBuffer() + out.GetLength());
 }
+
+CASN1_EncryptedContentInfo* Sealed(const CContentEncryption& sealer, const Octets& content) {
+    return sealer.Seal(new CASN1_data, content.data(), content.size());
+}
+
+// The content ciphers with their openssl option names.
+const std::pair<EContentEncryption, std::string> kContentCiphers[] = {
+    {des_ede3_cbc, "des3"}, {aes128_cbc, "aes128"}, {aes192_cbc, "aes192"}, {aes256_cbc, "aes256"}};
 
 // Both ways per digest, with and without signed attributes: what `openssl smime -sign` makes
 // verifies here, and what is built here the same way passes its -verify.
@@ -538,33 +538,69 @@ TEST(PkcsOpenssl, RequestsCheckBothWays) {
     }
 }
 
-// Enveloped messages both ways with the openssl command; digested, encrypted and
-// signed-and-enveloped data (which it cannot process) round-trip here.
-TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWaysAndOtherTypesRoundTrip) {
+// Enveloped messages both ways with openssl smime (and cms) for every content cipher, encrypted
+// data both ways with openssl cms; signed-and-enveloped and digested data (which openssl
+// cannot process) round-trip here.
+TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTrip) {
     const Peer& peer = ThePeer();
-    const Octets content = Pattern(4099, 5), iv = Pattern(8, 11);
-    const CASN1_EnvelopedData received(
-        Decoded<CASN1_ContentInfo>(Openssl("smime -encrypt -des3 -binary -outform DER", content, peer.cert)));
-    const CASN1_RecipientInfo& recipient = received.GetRecipientInfo(0);
-    EXPECT_EQ(Encoded(recipient.GetIssuerAndSerialNumber()), peer.named());
-    EXPECT_EQ(Encoded(recipient.GetKeyEncryptionAlgorithm().GetComponent(0)), Encoded(CASN1_rsaEncryption()));
-    CByteArray locked;
-    recipient.GetEncryptedKey().GetClearData(locked, 1);
-    CTripleDESkey key;
-    peer.privateKey.UnlockKey(locked, key, peer.privateKey.bits);
-    EXPECT_TRUE(received.GetEncryptedContentInfo().GetContentType() == CASN1_data());
-    EXPECT_EQ(Opened(key, received.GetEncryptedContentInfo()), content);
+    const Octets content = Pattern(4099, 5);
+    const std::string recipient = " -binary -inform DER -recip " + peer.cert + " -inkey " + peer.key;
+    for (const auto& [algorithm, name] : kContentCiphers) {
+        SCOPED_TRACE(name);
+        const CASN1_EnvelopedData received(Decoded<CASN1_ContentInfo>(
+            Openssl("smime -encrypt -" + name + " -binary -outform DER", content, peer.cert)));
+        const CASN1_RecipientInfo& recipientInfo = received.GetRecipientInfo(0);
+        EXPECT_EQ(Encoded(recipientInfo.GetIssuerAndSerialNumber()), peer.named());
+        EXPECT_EQ(Encoded(recipientInfo.GetKeyEncryptionAlgorithm().GetComponent(0)), Encoded(CASN1_rsaEncryption()));
+        CByteArray locked;
+        recipientInfo.GetEncryptedKey().GetClearData(locked, 1);
+        CContentEncryption opener(received.GetEncryptedContentInfo().GetContentEncryptionAlgorithm());
+        EXPECT_EQ(opener.GetAlgorithm(), algorithm);
+        peer.privateKey.UnlockKey(locked, opener.GetKey(), peer.privateKey.bits);
+        EXPECT_TRUE(received.GetEncryptedContentInfo().GetContentType() == CASN1_data());
+        EXPECT_EQ(Opened(opener, received.GetEncryptedContentInfo()), content);
 
-    // The other way, with a fresh key and IV.
-    CTripleDESkey fresh;
-    auto* enveloped = new CASN1_EnvelopedData(Seal(fresh, iv, content));
-    CByteArray wrapped;
-    peer.publicKey().LockKey(fresh, wrapped);
-    enveloped->AddRecipientInfo(new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption),
-                                                        new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
-    EXPECT_EQ(Openssl("smime -decrypt -binary -inform DER -recip " + peer.cert + " -inkey " + peer.key,
-                      Encoded(CASN1_ContentInfo(new CASN1_envelopedData, enveloped))),
-              content);
+        // The other way, with a fresh key and IV.
+        const CContentEncryption sealer(algorithm);
+        auto* enveloped = new CASN1_EnvelopedData(Sealed(sealer, content));
+        CByteArray wrapped;
+        peer.publicKey().LockKey(sealer.GetKey(), wrapped);
+        enveloped->AddRecipientInfo(
+            new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption),
+                                    new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+        const Octets message = Encoded(CASN1_ContentInfo(new CASN1_envelopedData, enveloped));
+        EXPECT_EQ(Openssl("smime -decrypt" + recipient, message), content);
+        EXPECT_EQ(Openssl("cms -decrypt" + recipient, message), content);
+
+        // Encrypted data under the same key: openssl cms's opens here, ours there.
+        const std::string secret = " -secretkey " + ToHex(sealer.GetKey().Data(), sealer.GetKey().Size());
+        CContentEncryption theirs(
+            CASN1_EncryptedData(Decoded<CASN1_ContentInfo>(Openssl(
+                                    "cms -EncryptedData_encrypt -" + name + secret + " -binary -outform DER", content)))
+                .GetEncryptedContentInfo()
+                .GetContentEncryptionAlgorithm());
+        theirs.GetKey() = sealer.GetKey();
+        const CASN1_EncryptedData theirData(Decoded<CASN1_ContentInfo>(ReadFile(InScratch("out"))));
+        EXPECT_EQ(Opened(theirs, theirData.GetEncryptedContentInfo()), content);
+        const CASN1_ContentInfo encrypted(new CASN1_encryptedData, new CASN1_EncryptedData(Sealed(sealer, content)));
+        EXPECT_EQ(Openssl("cms -EncryptedData_decrypt -binary -inform DER" + secret, Encoded(encrypted)), content);
+
+        auto* both = new CASN1_SignedAndEnvelopedData(Sealed(sealer, content));
+        both->AddRecipientInfo(new CASN1_RecipientInfo(peer.issuerAndSerial(),
+                                                       Algorithm(new CASN1_rsaEncryption, nullptr),
+                                                       new CASN1_OCTET_STRING(wrapped.GetData(), wrapped.GetSize())));
+        both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1));
+        both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1, nullptr));
+        const CASN1_SignedAndEnvelopedData readBoth(
+            Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
+        EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
+        EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
+        CContentEncryption bothOpener(readBoth.GetEncryptedContentInfo().GetContentEncryptionAlgorithm());
+        CByteArray bothKey;
+        readBoth.GetRecipientInfo(0).GetEncryptedKey().GetClearData(bothKey, 1);
+        peer.privateKey.UnlockKey(bothKey, bothOpener.GetKey(), peer.privateKey.bits);
+        EXPECT_EQ(Opened(bothOpener, readBoth.GetEncryptedContentInfo()), content);
+    }
 
     auto* data = new CASN1_ContentInfo(new CASN1_data, NewOctets(content));
     const Octets digest = kSha1Row.digest(data->GetContent());
@@ -575,22 +611,44 @@ TEST(PkcsOpenssl, EnvelopedMessagesOpenBothWaysAndOtherTypesRoundTrip) {
     Octets stated(20);
     EXPECT_EQ(readDigested.GetDigest(stated.data(), 20), 1);
     EXPECT_EQ(stated, kSha1Row.digest(readDigested.GetContentInfo().GetContent()));
+}
 
-    const CASN1_ContentInfo encrypted(new CASN1_encryptedData, new CASN1_EncryptedData(Seal(fresh, iv, content)));
-    EXPECT_EQ(
-        Opened(fresh, CASN1_EncryptedData(Decoded<CASN1_ContentInfo>(Encoded(encrypted))).GetEncryptedContentInfo()),
-        content);
+// Content ciphers other than the four, and parameters that are no IV of one block, are
+// refused when read; a wrong key or damaged padding when the content is opened.
+TEST(PkcsContentEncryption, RefusesOtherAlgorithmsIvsKeysAndPadding) {
+    const Octets iv16 = Pattern(16, 1);
+    const std::pair<CASN1_AlgorithmIdentifier*, const char*> refused[] = {
+        {Algorithm(new CASN1_RC2_CBC, NewOctets(Pattern(8))),
+         "unknown content encryption algorithm 1.2.840.113549.3.2"},
+        {Algorithm(new CASN1_aes128_CBC, NewOctets(Pattern(8))),
+         "the aes-128-cbc parameters are not an IV of 16 octets"},
+        {Algorithm(new CASN1_aes256_CBC), "the aes-256-cbc parameters are not an IV of 16 octets"},
+        {Algorithm(new CASN1_DES_EDE3_CBC, NewOctets(iv16)), "the des-ede3-cbc parameters are not an IV of 8 octets"},
+    };
+    for (const auto& [identifier, reason] : refused) {
+        const std::unique_ptr<CASN1_AlgorithmIdentifier> owner(identifier);
+        EXPECT_EQ(DecodingReason([&] { CContentEncryption opener(*identifier); }), reason);
+    }
 
-    auto* both = new CASN1_SignedAndEnvelopedData(Seal(fresh, iv, content));
-    both->AddRecipientInfo(
-        new CASN1_RecipientInfo(peer.issuerAndSerial(), Algorithm(new CASN1_rsaEncryption, nullptr), NewOctets(iv)));
-    both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1));
-    both->AddDigestAlgorithmIdentifier(Algorithm(new CASN1_sha1, nullptr));
-    const CASN1_SignedAndEnvelopedData readBoth(
-        Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
-    EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
-    EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
-    EXPECT_EQ(Opened(fresh, readBoth.GetEncryptedContentInfo()), content);
+    // Fixed keys and IV, so that the wrong key's failure is the same on every run.
+    const std::unique_ptr<CASN1_AlgorithmIdentifier> aes256(Algorithm(new CASN1_aes256_CBC, NewOctets(iv16)));
+    CContentEncryption sealer(*aes256), wrongKey(*aes256);
+    sealer.GetKey().Set(Pattern(32, 3).data(), 32);
+    wrongKey.GetKey().Set(Pattern(32, 4).data(), 32);
+    const Octets content = Pattern(40, 2);  // 8 octets of padding
+    const std::unique_ptr<CASN1_EncryptedContentInfo> info(Sealed(sealer, content));
+    EXPECT_EQ(Opened(sealer, *info), content);
+    const std::string reason = UnlockReason([&] { Opened(wrongKey, *info); });
+    EXPECT_EQ(reason.rfind("DecryptFinal - bad padding", 0), 0u) << reason;
+    // The last octet of the next-to-last block flips the last pad octet from 08 to 09.
+    Octets ciphertext = Clear(info->GetEncryptedContent());
+    ciphertext[ciphertext.size() - 17] ^= 0x01;
+    const std::unique_ptr<CASN1_EncryptedContentInfo> damaged(new CASN1_EncryptedContentInfo(
+        new CASN1_data, static_cast<CASN1_AlgorithmIdentifier*>(info->GetContentEncryptionAlgorithm().clone()),
+        NewOctets(ciphertext)));
+    CContentEncryption opener(damaged->GetContentEncryptionAlgorithm());
+    opener.GetKey() = sealer.GetKey();
+    EXPECT_EQ(UnlockReason([&] { Opened(opener, *damaged); }).rfind("DecryptFinal - bad padding data", 0), 0u);
 }
 
 }  // namespace

@@ -138,13 +138,19 @@ TEST_F(Cli, EncryptEqualsOpensslEncAndDecryptInvertsIt) {
         const char* cipher;
         const char* openssl;
         const char* key;
+        const char* iv;
     };
+    const char* iv8 = "0001020304050607";
+    const char* iv16 = "000102030405060708090a0b0c0d0e0f";
     const Row rows[] = {
-        {"des", "des-cbc", "133457799bbcdff1"},
-        {"des3", "des-ede3-cbc", "0123456789abcdeffedcba987654321089abcdef01234567"},
+        {"des", "des-cbc", "133457799bbcdff1", iv8},
+        {"des3", "des-ede3-cbc", "0123456789abcdeffedcba987654321089abcdef01234567", iv8},
+        {"aes128", "aes-128-cbc", "2b7e151628aed2a6abf7158809cf4f3c", iv16},
+        {"aes192", "aes-192-cbc", "8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b", iv16},
+        {"aes256", "aes-256-cbc", "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4", iv16},
     };
-    const char* iv = "0001020304050607";
     for (const Row& row : rows) {
+        const char* iv = row.iv;
         for (size_t size : {0, 7, 8, 9, 70000}) {
             const std::string plain = Data("plain", size);
             const std::string key = std::string(" --key ") + row.key + " --iv " + iv;
@@ -406,10 +412,22 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
         {"vorlan smime verify d.pem --content other", 1, "d.pem: the signature of CN=Peer does not verify"},
         {"vorlan smime verify t.der --issuer me.pem", 1, "the signer's certificate: its issuer is not the subject"},
         {"vorlan smime verify d.pem", 1, "detached; give the content with --content"},
+        // AES-256 by default, opened by openssl smime and cms; the other content ciphers on request.
         {"vorlan smime encrypt --outform der -o e.der content peer.pem me.pem && " + openssl +
              "-decrypt -inform DER -in e.der -recip peer.pem -inkey peer.key -out v && cmp v content && "
+             "openssl cms -decrypt -binary -inform DER -in e.der -recip peer.pem -inkey peer.key -out v && "
+             "cmp v content && openssl asn1parse -inform DER -in e.der | grep -c ':aes-256-cbc' && "
              "vorlan smime decrypt e.der --recip me.pem --key me.bin -o v && cmp v content",
+         0, "1\n"},
+        {"for c in aes128 aes192 des3; do vorlan smime encrypt --cipher $c -o e.$c content peer.pem && " + openssl +
+             "-decrypt -inform PEM -in e.$c -recip peer.pem -inkey peer.key -out v && cmp v content || exit 1; done",
          0, ""},
+        {"for c in aes128 aes192 aes256; do " + openssl + "-encrypt -$c -outform DER -in content -out f.$c me.pem && "
+             "vorlan smime decrypt f.$c --recip me.pem --key me.bin -o v && cmp v content || exit 1; done",
+         0, ""},
+        {openssl + "-encrypt -camellia128 -outform DER -in content -out c.der me.pem && "
+                   "vorlan smime decrypt c.der --recip me.pem --key me.bin -o v2",
+         1, "c.der: unknown content encryption algorithm 1.2.392.200011.61.1.1.1.2"},
         // openssl's keys as they are: PKCS #8 and, after openssl rsa -traditional, PKCS #1.
         {"vorlan smime sign --signer peer.pem --key peer.key -o p.pem content && " + openssl +
              "-verify -noverify -in p.pem -inform PEM -out v && cmp v content && openssl rsa -in peer.key -traditional "
@@ -439,6 +457,13 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
         EXPECT_EQ(damaged.err, "vorlan: g.der: the content does not decrypt with this key\n") << damaged.out;
     }
     EXPECT_FALSE(fs::exists(dir / "w") && ReadFile(dir / "w") == ReadFile(dir / "content"));
+
+    // The content of 5000 octets ends in 8 octets of padding: flipping the last octet of the
+    // next-to-last AES block turns the last pad octet into 09, which is refused alike.
+    ExpectAll({{"python3 -c \"d = bytearray(open('e.der', 'rb').read()); d[-17] ^= 1; "
+                "open('h.der', 'wb').write(d)\" && vorlan smime decrypt h.der --recip me.pem --key me.bin -o w2",
+                1, "vorlan: h.der: the content does not decrypt with this key"}});
+    EXPECT_FALSE(fs::exists(dir / "w2"));
 }
 
 // NIST PKITS's S/MIME messages (Debian's python3-cryptography-vectors), each checked against the
@@ -802,6 +827,11 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan dump notder", "not valid DER"},
         {"vorlan encrypt --cipher des --key 0102 --iv 0001020304050607 plain out", "--key must be 8 octets"},
         {"vorlan encrypt --cipher des --key 01020304050607zz --iv 0001020304050607 plain out", "hexadecimal"},
+        {"vorlan encrypt --cipher aes128 --key 000102030405060708090a0b0c0d0e0f --iv 0001020304050607 plain out",
+         "--iv must be 16 octets"},
+        {"vorlan encrypt --cipher aes256 --key 000102030405060708090a0b0c0d0e0f --iv 000102030405060708090a0b0c0d0e0f "
+         "plain out",
+         "--key must be 32 octets"},
         {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607 "
          "sealed out",
          "bad padding"},

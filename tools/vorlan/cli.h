@@ -209,8 +209,9 @@ CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertifi
 // verifies with its certificate in the message; those certificates are appended to `signers`.
 std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const std::vector<unsigned char>* detached,
                                          const std::string& name, std::vector<CCertificate>& signers);
-// Enveloped data: the content under a fresh triple-DES key and IV, the key wrapped for each recipient.
-CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::vector<CCertificate>& recipients);
+// Enveloped data: the content under a fresh key and IV of the algorithm, the key wrapped for each recipient.
+CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::vector<CCertificate>& recipients,
+                          EContentEncryption algorithm = aes256_cbc);
 // The content of enveloped data for the recipient, written to `out`.
 void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& recipient, const CRSAPrivateKey& key,
                     const std::string& name, CFile& out);

@@ -27,7 +27,11 @@ Key MakeKey(const std::string& hex, Key key) {
 }
 
 std::unique_ptr<CCryptoProcessor> MakeCipher(const CryptOptions& o) {
-    const std::vector<unsigned char> iv = ParseHex(o.iv, o.cipher == "rc5" ? o.blockSize : 8, "--iv");
+    const bool aes = o.cipher.rfind("aes", 0) == 0;
+    const std::vector<unsigned char> iv = ParseHex(o.iv, o.cipher == "rc5" ? o.blockSize : aes ? 16 : 8, "--iv");
+    if (o.cipher == "aes128") return std::make_unique<CCBC<CAESAlgorithm>>(MakeKey(o.key, CAES128key()), iv.data());
+    if (o.cipher == "aes192") return std::make_unique<CCBC<CAESAlgorithm>>(MakeKey(o.key, CAES192key()), iv.data());
+    if (o.cipher == "aes256") return std::make_unique<CCBC<CAESAlgorithm>>(MakeKey(o.key, CAES256key()), iv.data());
     if (o.cipher == "des") return std::make_unique<CCBC<CDESAlgorithm>>(MakeKey(o.key, CDESkey()), iv.data());
     if (o.cipher == "des3")
         return std::make_unique<CCBC<CTripleDESAlgorithm>>(MakeKey(o.key, CTripleDESkey()), iv.data());
@@ -65,8 +69,8 @@ void Run(const CryptOptions& o, bool encrypt) {
 void AddCryptCommand(CLI::App& app, const char* name, const char* description, bool encrypt) {
     auto* command = app.add_subcommand(name, description);
     auto options = std::make_shared<CryptOptions>();
-    command->add_option("--cipher", options->cipher, "des, des3, idea, rc2 or rc5 (CBC mode)")
-        ->check(CLI::IsMember({"des", "des3", "idea", "rc2", "rc5"}))
+    command->add_option("--cipher", options->cipher, "aes128, aes192, aes256, des, des3, idea, rc2 or rc5 (CBC mode)")
+        ->check(CLI::IsMember({"aes128", "aes192", "aes256", "des", "des3", "idea", "rc2", "rc5"}))
         ->capture_default_str();
     command->add_option("--key", options->key, "key octets in hexadecimal")->required();
     command->add_option("--iv", options->iv, "initialisation vector in hexadecimal (one block)")->required();

@@ -1,5 +1,6 @@
 // vorlan smime sign|verify|encrypt|decrypt: PKCS #7 signed and enveloped messages in the form
-// of `openssl smime ... -binary -outform DER` (or PEM), RSA with SHA-1 or SHA-256, triple DES.
+// of `openssl smime ... -binary -outform DER` (or PEM), RSA with SHA-1 or SHA-256, AES-CBC or
+// triple DES.
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -160,22 +161,17 @@ std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const
     }
 }
 
-CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::vector<CCertificate>& recipients) {
-    const CTripleDESkey key;
-    BYTE iv[8];
-    CRandomsGenerator().GetRandomBlock(iv, sizeof iv);
-    CCBC<CTripleDESAlgorithm> sealer(key, iv);
-    CMemFile sealed;
-    CASN1_OCTET_STRING(content.data(), content.size()).encryptClearContents(sealer, sealed);
-    auto* enveloped = new CASN1_EnvelopedData(new CASN1_EncryptedContentInfo(
-        new CASN1_data, new CASN1_AlgorithmIdentifier(new CASN1_DES_EDE3_CBC, new CASN1_OCTET_STRING(iv, sizeof iv)),
-        new CASN1_OCTET_STRING(sealed.GetBuffer(), sealed.GetLength())));
+CByteArray EncryptMessage(const std::vector<unsigned char>& content, const std::vector<CCertificate>& recipients,
+                          EContentEncryption algorithm) {
+    const CContentEncryption sealer(algorithm);
+    auto* enveloped = new CASN1_EnvelopedData(
+        sealer.Seal(new CASN1_data, content.data(), static_cast<unsigned long>(content.size())));
     CASN1_ContentInfo message(new CASN1_envelopedData, enveloped);
     for (const CCertificate& recipient : recipients) {
         CRSAPublicKey publicKey;
         recipient.SetDataTo(publicKey);
         CByteArray wrapped;
-        publicKey.LockKey(key, wrapped);
+        publicKey.LockKey(sealer.GetKey(), wrapped);
         enveloped->AddRecipientInfo(
             new CASN1_RecipientInfo(new CASN1_IssuerAndSerialNumber(recipient),
                                     new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL),
@@ -202,12 +198,7 @@ void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& certif
             throw Failure(name + ": not encrypted for " + certificate.m_subject.GetOneLine().str() + ", serial " +
                           CString(certificate.m_serialNumber).str());
         const CASN1_EncryptedContentInfo& encrypted = enveloped.GetEncryptedContentInfo();
-        const CASN1_AlgorithmIdentifier& algorithm = encrypted.GetContentEncryptionAlgorithm();
-        const auto* identifier = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&algorithm.GetComponent(0));
-        if (!identifier || !(*identifier == CASN1_DES_EDE3_CBC()) || algorithm.GetCount() != 2)
-            throw Failure(name + ": the content is not encrypted with des-ede3-cbc");
-        const std::vector<unsigned char> iv = ClearData(algorithm.GetComponent(1));
-        if (iv.size() != 8) throw Failure(name + ": the des-ede3-cbc IV is not 8 octets");
+        CContentEncryption opener(encrypted.GetContentEncryptionAlgorithm());
         if (!encrypted.IsEncryptedContent()) throw Failure(name + ": no encrypted content");
         CByteArray wrapped;
         mine->GetEncryptedKey().GetClearData(wrapped, 1);
@@ -215,10 +206,8 @@ void DecryptMessage(const CASN1_ContentInfo& message, const CCertificate& certif
         // message and a forged one end alike: the content does not decrypt. One message for
         // all of them, so that none tells an attacker more than the others.
         try {
-            CTripleDESkey key;
-            privateKey.UnlockKey(wrapped, key, privateKey.bits);
-            CCBC<CTripleDESAlgorithm> opener(key, iv.data());
-            encrypted.GetEncryptedContent().decryptClearContents(opener, out);
+            privateKey.UnlockKey(wrapped, opener.GetKey(), privateKey.bits);
+            opener.Open(encrypted, out);
         } catch (CException* e) {
             e->Delete();
             throw Failure(name + ": the content does not decrypt with this key");
@@ -238,6 +227,7 @@ struct Options {
     std::string content;
     std::string issuer;
     std::vector<std::string> recipients;
+    std::string cipher = "aes256";
     std::string in;
     std::string outform;
     std::string out;
@@ -281,7 +271,11 @@ void Verify(const Options& o) {
 void Encrypt(const Options& o) {
     std::vector<CCertificate> recipients;
     for (const std::string& path : o.recipients) recipients.push_back(ReadCertificate(path));
-    WriteEncoded(o.out, EncryptMessage(ReadAll(o.in), recipients), kLabel, o.outform);
+    const EContentEncryption algorithm = o.cipher == "des3"     ? des_ede3_cbc
+                                         : o.cipher == "aes128" ? aes128_cbc
+                                         : o.cipher == "aes192" ? aes192_cbc
+                                                                : aes256_cbc;
+    WriteEncoded(o.out, EncryptMessage(ReadAll(o.in), recipients, algorithm), kLabel, o.outform);
 }
 
 void Decrypt(const Options& o) {
@@ -328,13 +322,18 @@ void AddSmimeCommands(CLI::App& app) {
                        "verified as trusted");
     verify->add_option("-o,--output", v->out, "file to write the content to");
 
-    auto [encrypt, e] = command("encrypt", "Encrypt a file for recipients' certificates with des-ede3-cbc", Encrypt);
+    auto [encrypt, e] =
+        command("encrypt", "Encrypt a file for recipients' certificates (AES-256-CBC by default)", Encrypt);
     encrypt->add_option("file", e->in, inHelp)->required();
+    encrypt->add_option("--cipher", e->cipher, "content cipher, CBC mode: aes128, aes192, aes256 or des3")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"aes128", "aes192", "aes256", "des3"}));
     encrypt->add_option("recipient", e->recipients, "recipients' certificates, DER or PEM")->required();
     AddOutform(encrypt, e->outform);
     encrypt->add_option("-o,--output", e->out, "message file to write")->required();
 
-    auto [decrypt, d] = command("decrypt", "Decrypt an enveloped message with a recipient's key", Decrypt);
+    auto [decrypt, d] = command(
+        "decrypt", "Decrypt an enveloped message (AES-128/192/256-CBC or triple DES) with a recipient's key", Decrypt);
     decrypt->add_option("file", d->in, messageHelp)->required();
     decrypt->add_option("--recip", d->certificate, "the recipient's certificate")->required();
     decrypt->add_option("--key", d->key, "the recipient's private key: keygen's file or PEM (PKCS #1, PKCS #8)")

@@ -108,21 +108,46 @@ protected:
         Cipher::DecipherAlgorithm(in, out);
     }
 
-    // The chained walks without virtual calls per block.
+    // The chained walks without virtual calls per block; a cipher with CBC walks of its
+    // own (several blocks at once) runs them and the hints follow.
     void EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->encChain.data();
-        vorlan::detail::ChainedWalk(
-            in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPreProcess(from, to, chain); },
-            [&](const unsigned char* from, unsigned char* to) { Cipher::EncipherAlgorithm(from, to); },
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::EncryptPostProcess(from, to, chain); });
+        if constexpr (requires(const Cipher& c) { c.EncryptCBC(in, len, out, chain); }) {
+            Cipher::EncryptCBC(in, len, out, chain);
+            HintBlocks(len, progress);
+        } else {
+            vorlan::detail::ChainedWalk(
+                in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::EncryptPreProcess(from, to, chain);
+                },
+                [&](const unsigned char* from, unsigned char* to) { Cipher::EncipherAlgorithm(from, to); },
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::EncryptPostProcess(from, to, chain);
+                });
+        }
     }
     void DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->decChain.data();
-        vorlan::detail::ChainedWalk(
-            in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPreProcess(from, to, chain); },
-            [&](const unsigned char* from, unsigned char* to) { Cipher::DecipherAlgorithm(from, to); },
-            [&](const unsigned char* from, unsigned char* to) { CCBC_ModeProcessor::DecryptPostProcess(from, to, chain); });
+        if constexpr (requires(const Cipher& c) { c.DecryptCBC(in, len, out, chain); }) {
+            Cipher::DecryptCBC(in, len, out, chain);
+            HintBlocks(len, progress);
+        } else {
+            vorlan::detail::ChainedWalk(
+                in, len, out, Cipher::blockSize, this->Temp1(), this->Temp2(), progress,
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::DecryptPreProcess(from, to, chain);
+                },
+                [&](const unsigned char* from, unsigned char* to) { Cipher::DecipherAlgorithm(from, to); },
+                [&](const unsigned char* from, unsigned char* to) {
+                    CCBC_ModeProcessor::DecryptPostProcess(from, to, chain);
+                });
+        }
+    }
+
+private:
+    void HintBlocks(unsigned long len, CProgress* progress) const {
+        if (progress == nullptr) return;
+        for (unsigned long offset = 0; offset < len; offset += Cipher::blockSize) progress->Hint(1);
     }
 };

@@ -14,6 +14,10 @@ IMPLEMENT_SERIAL(CTripleDESkey, CKey, 1)
 IMPLEMENT_SERIAL(CIDEAkey, CKey, 1)
 IMPLEMENT_SERIAL(CRC2key, CKey, 1)
 IMPLEMENT_SERIAL(CRC5key, CKey, 1)
+IMPLEMENT_DYNAMIC(CAESkey, CKey)
+IMPLEMENT_SERIAL(CAES128key, CAESkey, 1)
+IMPLEMENT_SERIAL(CAES192key, CAESkey, 1)
+IMPLEMENT_SERIAL(CAES256key, CAESkey, 1)
 
 namespace {
 
@@ -148,6 +152,8 @@ unsigned short CRC2key::VersionToBits(unsigned short version) {
 CRC5key::CRC5key() : CKey(5) {}
 
 int CRC5key::IsValid() const { return Size() <= 255; }
+
+int CAESkey::IsValid() const { return Size() == 16 || Size() == 24 || Size() == 32; }
 
 void AdjustDESKeyParity(unsigned char* key, unsigned long len) {
     for (unsigned long i = 0; i < len; ++i) {

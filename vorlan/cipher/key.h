@@ -82,6 +82,38 @@ public:
     int IsValid() const override;
 };
 
+// AES keys of 16, 24 or 32 octets; each length has its class, which archives it.
+class CAESkey : public CKey {
+    DECLARE_DYNAMIC(CAESkey)
+public:
+    int IsValid() const override;
+
+protected:
+    // octets random octets.
+    explicit CAESkey(unsigned short octets) : CKey(octets) {}
+};
+
+class CAES128key : public CAESkey {
+    DECLARE_SERIAL(CAES128key)
+public:
+    CAES128key() : CAESkey(16) {}
+    int IsValid() const override { return Size() == 16; }
+};
+
+class CAES192key : public CAESkey {
+    DECLARE_SERIAL(CAES192key)
+public:
+    CAES192key() : CAESkey(24) {}
+    int IsValid() const override { return Size() == 24; }
+};
+
+class CAES256key : public CAESkey {
+    DECLARE_SERIAL(CAES256key)
+public:
+    CAES256key() : CAESkey(32) {}
+    int IsValid() const override { return Size() == 32; }
+};
+
 // DES keys keep their parity in the most significant bit of each octet: bit 7 is set
 // so that every octet has an odd number of one bits.
 void AdjustDESKeyParity(unsigned char* key, unsigned long len);
