@@ -23,7 +23,7 @@ EDERFault ReadDERHeader(const BYTE* octets, unsigned long available, SDERHeader&
     return ReadDERHeader([&]() -> int { return at < available ? octets[at++] : -1; }, header, element);
 }
 
-EDERFault CDERReader::Read(SDERElement& element) const {
+EDERFault CDERReader::ReadLong(SDERElement& element) const {
     SDERHeader header;
     const auto available = static_cast<unsigned long>(m_end - m_at);
     const EDERFault fault = ReadDERHeader(m_at, available, header, false);
@@ -32,18 +32,6 @@ EDERFault CDERReader::Read(SDERElement& element) const {
     if (header.length > available - header.size) return EDERFault::truncated;
     element = {header.octet, m_at, m_at + header.size, m_at + header.size + header.length};
     return EDERFault::none;
-}
-
-EDERFault CDERReader::Next(SDERElement& element) {
-    const EDERFault fault = Read(element);
-    if (fault == EDERFault::none) m_at = element.end;
-    return fault;
-}
-
-EDERFault CDERReader::Step(SDERElement& element) {
-    const EDERFault fault = Read(element);
-    if (fault == EDERFault::none) m_at = element.IsConstructed() ? element.contents : element.end;
-    return fault;
 }
 
 }  // namespace vorlan::detail

@@ -79,13 +79,30 @@ public:
     bool AtEnd() const { return m_at == m_end; }
 
     // The next element; the reader moves past it.
-    EDERFault Next(SDERElement& element);
+    EDERFault Next(SDERElement& element) {
+        const EDERFault fault = Read(element);
+        if (fault == EDERFault::none) m_at = element.end;
+        return fault;
+    }
     // The next element; the reader moves into its contents when it is constructed, past it
     // otherwise, so that repeated steps visit every element at every depth once.
-    EDERFault Step(SDERElement& element);
+    EDERFault Step(SDERElement& element) {
+        const EDERFault fault = Read(element);
+        if (fault == EDERFault::none) m_at = element.IsConstructed() ? element.contents : element.end;
+        return fault;
+    }
 
 private:
-    EDERFault Read(SDERElement& element) const;
+    // The short form of length, most elements' own, read here; the others by ReadLong.
+    EDERFault Read(SDERElement& element) const {
+        const auto available = static_cast<unsigned long>(m_end - m_at);
+        if (available < 2 || (m_at[0] & kASN1TagMask) == kASN1HighTagNumber || (m_at[1] & kASN1LongLength))
+            return ReadLong(element);
+        if (m_at[1] > available - 2) return EDERFault::truncated;
+        element = {m_at[0], m_at, m_at + 2, m_at + 2 + m_at[1]};
+        return EDERFault::none;
+    }
+    EDERFault ReadLong(SDERElement& element) const;
 
     const BYTE* m_at;
     const BYTE* m_end;
