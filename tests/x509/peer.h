@@ -231,7 +231,7 @@ inline Octets Sha1(const Octets& data) {
     return digest;
 }
 inline const Octets kSha1WithRSA = Seq({FromHex("06092a864886f70d010105"), FromHex("0500")});
-inline const Octets kSha384WithRSA = Seq({FromHex("06092a864886f70d01010c"), FromHex("0500")});
+inline const Octets kSha224WithRSA = Seq({FromHex("06092a864886f70d01010e"), FromHex("0500")});
 inline const Octets kSignature = FromHex("030400010203");
 // A client's name of RDNs given first to last, and one of a common name (also as DER).
 inline CDistinguishedName NameOf(

@@ -178,8 +178,10 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     constexpr BYTE kVersion2 = 0x80, kNoNextUpdate = 0x40;
     if (ar.IsStoring()) {
         const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
-        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0) | (m_bHasNextUpdate ? 0 : kNoNextUpdate));
-        SerializeOctets(ar, m_signature);
+        const bool wide = NeedsWideFields({}, 0);
+        ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0) | (m_bHasNextUpdate ? 0 : kNoNextUpdate) |
+                                (wide ? kWideFields : 0));
+        SerializeField(ar, m_signature, wide);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
         SerializeDigests(ar, RecordFormat());
         m_entries.Serialize(ar);
@@ -196,10 +198,11 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format;
-    const BYTE record = format & ~(kVersion2 | kNoNextUpdate);
-    SerializeOctets(ar, loaded.m_signature);
+    const BYTE record = format & ~(kVersion2 | kNoNextUpdate | kWideFields);
+    const bool wide = format & kWideFields;
+    SerializeField(ar, loaded.m_signature, wide);
     ar >> algorithm >> loaded.m_wSignatureBits;
-    RequireLoadable(record, algorithm, loaded.m_wSignatureBits);
+    RequireLoadable(record, algorithm, loaded.m_wSignatureBits, wide);
     loaded.m_nSignatureAlgorithm = algorithm;
     loaded.SerializeDigests(ar, record);
     loaded.m_entries.Serialize(ar);
