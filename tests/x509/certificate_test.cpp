@@ -135,11 +135,11 @@ TEST(CertificateStructure, ShapesFollowTheVersionAndShapesAndConversionsNameTheF
 }
 
 TEST(CertificateSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused) {
-    const CRSAPrivateKey issuer = PrivateKeyOf(KeyFile(2048, 3));
     // 00 01, `pads` octets FF, 00, DigestInfo, SHA-1(tbs): four as in the attack on a check of the
     // signature's own length, eight as a block parser requires.
-    for (int pads : {4, 8}) {
-        SCOPED_TRACE(pads);
+    for (const auto& [issuerBits, pads] : {std::pair{2048, 4}, {2048, 8}, {4096, 4}, {4096, 8}}) {
+        SCOPED_TRACE(testing::Message() << issuerBits << " bits, " << pads << " pads");
+        const CRSAPrivateKey issuer = PrivateKeyOf(KeyFile(issuerBits, 3));
         CCertificate forged = Sample(PrivateKeyOf(KeyFile(512, 3)));
         Octets block;
         for (BYTE serial = 1; !(block.size() && (block.back() & 1)); ++serial) {  // odd blocks have a cube root
@@ -152,8 +152,8 @@ TEST(CertificateSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused
         CCertificate genuine = forged;
         genuine.SignWith(issuer);
         EXPECT_EQ(ReadCertificate(EncodingOf(genuine)).IsSignatureOKFor(issuer), 1);
-        for (WORD bits : {2040, 2056, 65535}) {  // stored bit counts shorter or longer than the modulus
-            genuine.m_wSignatureBits = bits;
+        for (int bits : {issuerBits - 8, issuerBits + 8, 65535}) {  // stored bit counts shorter or longer than the modulus
+            genuine.m_wSignatureBits = static_cast<WORD>(bits);
             EXPECT_EQ(genuine.IsSignatureOKFor(issuer), 0) << bits;
         }
     }

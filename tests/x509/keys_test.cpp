@@ -25,7 +25,7 @@ Key ReadBack(const std::string& keyFile, const char* form) {
 }
 
 TEST(KeyStructures, OpenSSLKeysReadAndWriteBackOctetForOctet) {
-    for (auto [bits, exponent] : {std::pair{512, 3}, {1024, 65537}, {2048, 65537}, {2048, 3}}) {
+    for (auto [bits, exponent] : {std::pair{512, 3}, {1024, 65537}, {2048, 65537}, {2048, 3}, {3072, 65537}, {4096, 3}}) {
         SCOPED_TRACE(testing::Message() << bits << " bits, e = " << exponent);
         const std::string file = KeyFile(bits, exponent);
         const auto key = ReadBack<CASN1_PrivateKey, CRSAPrivateKey>(file, "-traditional");
