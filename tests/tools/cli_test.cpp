@@ -413,6 +413,9 @@ TEST_F(Cli, LongKeysAndLongDigestsWorkBothWaysWithOpenssl) {
              "-encrypt -des3 -outform PEM -in content -out e.pem ca.pem && vorlan smime decrypt e.pem --recip ca.pem --key ca.bin "
              "-o v && cmp v content",
          0, ""},
+        {"vorlan keystore add ks -p s3cret --name ca --key ca.bin --cert ca.pem && vorlan keystore export ks -p s3cret "
+         "--name ca -o back.bin && cmp back.bin ca.bin && vorlan keystore list ks -p s3cret",
+         0, "ca: RSA private key, 4096 bits"},
     });
 }
 
