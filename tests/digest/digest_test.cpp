@@ -269,8 +269,8 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
             }
 }
 
-// Digests run the SHA instructions where the processor has them (as this one does); the
-// portable paths that run elsewhere are checked on their own.
+// Digests run the SHA instructions (and SHA-512 its SSE2 schedule) where the processor has
+// them (as this one does); the portable paths that run elsewhere are checked on their own.
 template <int Words>
 Octets StateOctets(const std::uint32_t (&state)[Words]) {
     Octets out;
@@ -287,6 +287,13 @@ TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
     vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
     EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
     EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
+        std::uint64_t sha512[8];
+    std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), sha512);
+    vorlan::detail::Sha512CompressPortable(sha512, blocks.data(), 4);
+    Octets state;
+    for (const std::uint64_t word : sha512)
+        for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
+    EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(Octets(blocks.begin(), blocks.begin() + 512))));
 }
 
 // Name2UniqueID gives upper-case hexadecimal of the first `count` octets; counts outside

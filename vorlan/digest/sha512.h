@@ -34,8 +34,10 @@ inline constexpr std::uint64_t kSha512RoundConstants[80] = {
     0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817,
 };
 
-// The compression function over whole 128-octet blocks.
+// The compression function over whole 128-octet blocks: the fastest version this processor
+// runs (with SSE2 and BMI2 on x86-64), or the portable one.
 void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
+void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 
 class CSha512FamilyDigestMaker : public CDigestMaker {
 public:
