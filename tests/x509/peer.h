@@ -279,7 +279,7 @@ inline std::string SignedState(const CSignedObject& o) {
     return std::to_string(o.m_nSignatureAlgorithm) + "/" + std::to_string(o.m_wSignatureBits) +
            ToHex(o.m_signature, CSignedObject::kFieldSize) + std::to_string(o.m_bHasDigest16) + ToHex(o.m_digest16, 16) +
            std::to_string(o.m_bHasDigestSha1) + ToHex(o.m_digestSha1, 20) + std::to_string(o.m_bHasDigestSha256) +
-           ToHex(o.m_digestSha256, 32);
+           ToHex(o.m_digestSha256, 32) + std::to_string(o.m_bHasDigestLong) + ToHex(o.m_digestLong, 64);
 }
 
 }  // namespace x509test
