@@ -318,12 +318,12 @@ CDistinguishedName ParseSubject(const std::string& text) {
 }
 
 Digest MakeDigest(const std::string& name) {
-    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16};
-    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16};
-    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20};
-    if (name == "sha256") return {std::make_unique<CSHA256DigestMaker>(), 32};
-    if (name == "sha384") return {std::make_unique<CSHA384DigestMaker>(), 48};
-    if (name == "sha512") return {std::make_unique<CSHA512DigestMaker>(), 64};
+    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16, 16};
+    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16, 64};
+    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20, 64};
+    if (name == "sha256") return {std::make_unique<CSHA256DigestMaker>(), 32, 64};
+    if (name == "sha384") return {std::make_unique<CSHA384DigestMaker>(), 48, 128};
+    if (name == "sha512") return {std::make_unique<CSHA512DigestMaker>(), 64, 128};
     throw Failure("unknown digest \"" + name + "\"");
 }
 

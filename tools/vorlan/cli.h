@@ -135,10 +135,12 @@ std::string Lines(const CString& text);
 // A name in the openssl -subj form: "/C=DE/O=Example/CN=Erika", several attributes of one
 // RDN joined by "+", "\" taking the next character as it is.
 CDistinguishedName ParseSubject(const std::string& text);
-// A digest maker by name (md2, md5, sha1, sha256, sha384, sha512) and its digest size.
+// A digest maker by name (md2, md5, sha1, sha256, sha384, sha512), its digest size and the
+// octets of its blocks (one progress hint each).
 struct Digest {
     std::unique_ptr<CDigestMaker> maker;
     int size;
+    int block;
 };
 Digest MakeDigest(const std::string& name);
 

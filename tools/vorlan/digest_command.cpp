@@ -6,17 +6,15 @@
 namespace cli {
 namespace {
 
-constexpr unsigned long long kHintBlock = 64;  // octets per progress hint (one compressed block)
-
 std::string DigestOf(const std::string& algorithm, const std::string& path) {
-    auto [digest, size] = MakeDigest(algorithm);
+    auto [digest, size, block] = MakeDigest(algorithm);
     if (path == "-") {
         const std::vector<unsigned char> data = ReadAll(path);
         digest->UpdateBlock(data.data(), static_cast<int>(data.size()), nullptr, 1, 1);
     } else {
         CFile file;
         OpenInput(file, path);
-        TerminalProgress bar(path, file.GetLength() / kHintBlock + 1);
+        TerminalProgress bar(path, file.GetLength() / static_cast<unsigned long long>(block) + 1);
         digest->UpdateFile(file, 0, bar.Progress(), 1);
     }
     unsigned char out[64];  // the longest digest, SHA-512's

@@ -44,10 +44,10 @@ const SMessageDigest& MessageDigestOf(const CASN1_OBJECT_IDENTIFIER& algorithm) 
 // The digest of the content with the algorithm of the identifier.
 std::vector<unsigned char> DigestWith(const CASN1_OBJECT_IDENTIFIER& algorithm,
                                       const std::vector<unsigned char>& content) {
-    auto [maker, size] = MakeDigest(MessageDigestOf(algorithm).name);
-    maker->UpdateBlock(content.data(), static_cast<int>(content.size()), nullptr, 1, 1);
-    std::vector<unsigned char> digest(static_cast<size_t>(size));
-    maker->GetCurrentDigest(digest.data());
+    const Digest made = MakeDigest(MessageDigestOf(algorithm).name);
+    made.maker->UpdateBlock(content.data(), static_cast<int>(content.size()), nullptr, 1, 1);
+    std::vector<unsigned char> digest(static_cast<size_t>(made.size));
+    made.maker->GetCurrentDigest(digest.data());
     return digest;
 }
 
