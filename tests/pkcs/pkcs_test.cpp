@@ -519,10 +519,13 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
 
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
-    for (const char* md : {"-sha1", ""}) {  // OpenSSL's default: SHA-256
+    // OpenSSL's default: SHA-256; SHA-384 and SHA-512 with a key of 4,096 bits.
+    for (const auto& [md, key] : {std::pair{"-sha1", peer.key}, {"", peer.key}, {"-sha384", KeyFile(4096)},
+                                  {"-sha512", KeyFile(4096)}}) {
         Octets der = Openssl("req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -outform DER -key " +
-                             peer.key);
+                             key);
         EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
+        EXPECT_EQ(Encoded(Decoded<CASN1_CertificationRequest>(der)), der) << md;
         der[der.size() - 1] ^= 1;
         EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md;
     }

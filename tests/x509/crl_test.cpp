@@ -383,12 +383,16 @@ TEST(CertificationChain, IsSubChainOfFindsOneContiguousRunInOrder) {
 }
 
 struct CA {
-    fs::path dir = InScratch("ca");
-    std::string key = KeyFile(2048);
-    Octets der = PeerCertificate(key, "C=DE\nCN=Vorlan CRL CA\n", "-sha1");
-    std::string pem = Pem(der, "crl-ca");
+    explicit CA(int bits = 2048)
+        : key(KeyFile(bits)), der(PeerCertificate(key, "C=DE\nCN=Vorlan CRL CA\n", bits > 2048 ? "-sha512" : "-sha1")),
+          pem(Pem(der, "crl-ca-" + std::to_string(bits))) {
+        fs::create_directories(dir);
+    }
 
-    CA() { fs::create_directories(dir); }
+    fs::path dir = InScratch("ca");
+    std::string key;
+    Octets der;
+    std::string pem;
 
     // The list of `openssl ca -gencrl` revoking the serials (hex) on successive dates, as DER;
     // with `reason`, a version 2 list with a CRL number (0x1000) and that reason on each entry.
@@ -468,6 +472,14 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsLibcryptoReadsThemAndVerifyAgainstTh
         ExpectAsOpenSSLReads(crl, der);
         EXPECT_TRUE(revoked.IsPresentInCRL(crl) == !row.serials.empty() && kept.IsPresentInCRL(crl) == 0);
     }
+    // A CA of 4,096 bits (itself signed with SHA-512) whose list is signed with SHA-384.
+    const CA wide(4096);
+    const Octets der = wide.List({"0A", "8001"}, "sha384", "keyCompromise");
+    const CCertificateRevocationList crl = ReadList(der);
+    const CCertificate wideCertificate = ReadCertificate(wide.der);
+    EXPECT_TRUE(EncodingOf(crl) == der && crl.m_nSignatureAlgorithm == 4 && wideCertificate.m_nSignatureAlgorithm == 5);
+    EXPECT_TRUE(crl.IsSignatureOKFor(wideCertificate) == 1 && crl.IsSignatureOKFor(caCertificate) == 0 &&
+                wideCertificate.IsSignatureOKFor(wideCertificate) == 1);
 }
 
 // A list that names no next update (RFC 5280 lets it out; `openssl ca` cannot make one, so
