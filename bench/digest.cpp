@@ -1,4 +1,4 @@
-// MD5, SHA-1 and SHA-256 throughput beside OpenSSL's EVP digests on 8 KiB and 1 MiB buffers,
+// MD5, SHA-1, SHA-256, SHA-384 and SHA-512 throughput beside OpenSSL's EVP digests on 8 KiB and 1 MiB buffers,
 // the portable SHA compressions on their own, and MD2 (which OpenSSL here lacks).
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
@@ -13,6 +13,7 @@
 #include "vorlan/digest/sha1compress.h"
 #include "vorlan/digest/sha256.h"
 #include "vorlan/digest/sha256compress.h"
+#include "vorlan/digest/sha512.h"
 
 namespace {
 
@@ -65,6 +66,8 @@ void Portable(benchmark::State& state) {
 void Md5OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_md5()); }
 void Sha1OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha1()); }
 void Sha256OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha256()); }
+void Sha384OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha384()); }
+void Sha512OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha512()); }
 
 constexpr std::int64_t small = 8 << 10;
 constexpr std::int64_t large = 1 << 20;
@@ -83,6 +86,10 @@ BENCHMARK(Portable<vorlan::detail::Sha256Traits, vorlan::detail::Sha256CompressP
     ->Name("SHA256/vorlan-portable-compression")
     ->Arg(small)
     ->Arg(large);
+BENCHMARK(Ours<CSHA384DigestMaker>)->Name("SHA384/vorlan")->Arg(small)->Arg(large);
+BENCHMARK(Sha384OpenSsl)->Name("SHA384/openssl")->Arg(small)->Arg(large);
+BENCHMARK(Ours<CSHA512DigestMaker>)->Name("SHA512/vorlan")->Arg(small)->Arg(large);
+BENCHMARK(Sha512OpenSsl)->Name("SHA512/openssl")->Arg(small)->Arg(large);
 BENCHMARK(Ours<CMD2DigestMaker>)->Name("MD2/vorlan")->Arg(small)->Arg(large);
 
 }  // namespace

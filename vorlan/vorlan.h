@@ -54,6 +54,7 @@
 #include "vorlan/digest/md5.h"
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha256.h"
+#include "vorlan/digest/sha512.h"
 
 #include "vorlan/cipher/aes.h"
 #include "vorlan/cipher/cbc.h"

@@ -78,14 +78,14 @@ CHugeDigit Random(std::mt19937& engine, int maxBits, bool nonZero = false) {
 
 // The unrolled Montgomery sizes (8, 16, 24, 32 limbs), their neighbours, and sizes that
 // end inside a limb.
-constexpr int kSizes[] = {32, 64, 128, 192, 448, 512, 576, 960, 1000, 1024, 1088, 1536, 1984, 2048, 2112};
+constexpr int kSizes[] = {32, 64, 128, 192, 448, 512, 576, 960, 1000, 1024, 1088, 1536, 1984, 2048, 2112, 3072, 4096};
 
 // Montgomery products and squares of operands below R (at or above m too) must be
 // congruent to a*b/R modulo m, also when the result is an operand. Moduli just above
 // R/2, random, and all ones reach the rare carries.
 void ExpectMontgomeryProducts(vorlan::detail::CMontgomeryKernels kernels, int n, int round, std::mt19937_64& engine,
                               BN_CTX* ctx) {
-    Limb m[33], a[33], b[33], r[33], scratch[66];
+    Limb m[65], a[65], b[65], r[65], scratch[130];  // up to 4,096 bits and a limb
     const auto fill = [&](Limb* x, int shape) {
         for (int i = 0; i < n; ++i) x[i] = shape == 1 ? ~Limb{0} : shape == 2 ? Limb{1} << 63 : engine();
     };
@@ -257,9 +257,10 @@ TEST(HugeDigitLayout, LimitsThrowInsteadOfWritingAndLengthsAndOctetStringsKeepTh
 
     const unsigned char oneBit[] = {0, 0, 1};
     EXPECT_TRUE(___countBits(oneBit, 3) == 1 && ___countBits(oneBit, 2) == 0 && ___countBits(oneBit, -5) == 0);
-    std::vector<unsigned char> octets(70000, 0xFF);  // only the last 256 octets count
-    octets[70000 - 256] = 0x01;
-    EXPECT_EQ(___countBits(octets.data(), static_cast<int>(octets.size())), 2041);
+    std::vector<unsigned char> octets(70000, 0xFF);  // only the last 512 octets count
+    octets[70000 - 512] = 0x01;
+    EXPECT_EQ(___countBits(octets.data(), static_cast<int>(octets.size())), 4089);
+    octets[70000 - 512] = 0xFF;
     // Decode fills the current length (64 digits) from the end of the string.
     for (size_t i = 0; i < 300; ++i) octets[i] = static_cast<unsigned char>(i * 7 + 1);
     CHugeDigit x;

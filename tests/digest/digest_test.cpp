@@ -1,7 +1,7 @@
 // The digest makers against the RFC 1319, RFC 1321, FIPS 180-1 and FIPS 180-4 known answers
 // and OpenSSL (which has no MD2), and the block-feeding contract of CDigestMaker: splits,
 // progress hints, copies and resets, file digests, the state around a finish, the
-// portable SHA-1 and SHA-256 compression paths, and the MD5 helpers.
+// portable SHA-1 and SHA-256 compression paths, SHA-384 and SHA-512, and the MD5 helpers.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -9,6 +9,7 @@
 #include <openssl/sha.h>
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "tests/common/exceptions.h"
@@ -21,6 +22,7 @@
 #include "vorlan/digest/sha1compress.h"
 #include "vorlan/digest/sha256.h"
 #include "vorlan/digest/sha256compress.h"
+#include "vorlan/digest/sha512.h"
 #include "vorlan/framework/file.h"
 
 namespace {
@@ -76,11 +78,26 @@ Octets Sha256Chaining(const Octets& blocks) {
     });
 }
 
+// SHA-384 and SHA-512 share one compression function and SHA512_Transform; SHA-384's
+// current digest shows the first six of the eight words.
+template <int (*Init)(SHA512_CTX*), int Words>
+Octets Sha512Chaining(const Octets& blocks) {
+    SHA512_CTX context{};
+    Init(&context);
+    for (std::size_t i = 0; i < blocks.size(); i += 128) SHA512_Transform(&context, &blocks[i]);
+    Octets out;
+    for (const std::uint64_t word : std::span(context.h, Words))
+        for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
+    return out;
+}
+
 const Algorithm kMD2{"MD2", 16, 16, nullptr, Make<CMD2DigestMaker>, nullptr, false},
     kMD5{"MD5", 16, 64, EVP_md5, Make<CMD5DigestMaker>, Md5Chaining, false},
     kSHA1{"SHA1", 20, 64, EVP_sha1, Make<CSHA1DigestMaker>, Sha1Chaining, true},
     kSHA256{"SHA256", 32, 64, EVP_sha256, Make<CSHA256DigestMaker>, Sha256Chaining, true},
-    kAlgorithms[] = {kMD2, kMD5, kSHA1, kSHA256};
+    kSHA384{"SHA384", 48, 128, EVP_sha384, Make<CSHA384DigestMaker>, Sha512Chaining<SHA384_Init, 6>, true},
+    kSHA512{"SHA512", 64, 128, EVP_sha512, Make<CSHA512DigestMaker>, Sha512Chaining<SHA512_Init, 8>, true},
+    kAlgorithms[] = {kMD2, kMD5, kSHA1, kSHA256, kSHA384, kSHA512};
 
 void Feed(CDigestMaker& maker, const Octets& data, int final, CProgress* progress = nullptr) {
     maker.UpdateBlock(data.data(), static_cast<int>(data.size()), progress, final, 1);
@@ -101,6 +118,8 @@ Octets Reference(const Algorithm& algorithm, Octets message, const Octets& more 
 const std::string alphanumeric = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 const std::string digits80 = "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
 const std::string million(1000000, 'a');
+const std::string kTwoBlocks512 =
+    "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
 
 const std::tuple<const Algorithm&, std::string, const char*> kVectors[] = {
     // RFC 1319 appendix A.5
@@ -126,6 +145,21 @@ const std::tuple<const Algorithm&, std::string, const char*> kVectors[] = {
     {kSHA256, "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
      "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
     {kSHA256, million, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    // FIPS 180-4 examples (NIST's SHA-384 and SHA-512 one- and two-block messages) and one million "a"
+    {kSHA384, "abc",
+     "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+    {kSHA384, kTwoBlocks512,
+     "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039"},
+    {kSHA384, million,
+     "9d0e1809716474cb086e834e310a4a1ced149e9c00f248527972cec5704c2a5b07b8b3dc38ecc4ebae97ddd87f3d8985"},
+    {kSHA512, "",
+     "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e"},
+    {kSHA512, "abc",
+     "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+    {kSHA512, kTwoBlocks512,
+     "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+    {kSHA512, million,
+     "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973ebde0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
 };
 
 // Three pieces cut at every pair of points (a few for the long messages), the last finishing.
@@ -195,10 +229,14 @@ TEST(DigestMaker, UpdateFileGivesTheDigestAndItsProgressMessages) {
         }
 }
 
-// 0x80, zeros up to 8 short of a block end, and the 64-bit bit count.
-void AppendPadding(Octets& data, std::uint64_t lengthBits, bool bigEndian) {
+// 0x80, zeros up to the length field (8 octets, 16 for 128-octet blocks) short of a block end,
+// and the bit count.
+void AppendPadding(Octets& data, std::uint64_t lengthBits, const Algorithm& algorithm) {
+    const bool bigEndian = algorithm.bigEndian;
+    const std::size_t block = algorithm.blockSize, field = block / 8;
     data.push_back(0x80);
-    while (data.size() % 64 != 56) data.push_back(0);
+    while (data.size() % block != block - field) data.push_back(0);
+    data.insert(data.end(), field - 8, 0);
     for (int i = 0; i < 8; ++i)
         data.push_back(static_cast<unsigned char>(lengthBits >> (bigEndian ? 56 - 8 * i : 8 * i)));
 }
@@ -219,20 +257,20 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
                 Feed(*copy, n, 1);
                 EXPECT_EQ(algorithm.Of(*copy), Reference(algorithm, m, n)) << algorithm.name << " " << first;
                 if (!algorithm.openssl) continue;  // MD2 has no chaining value in OpenSSL
-                EXPECT_EQ(algorithm.Of(*maker), algorithm.chaining(Octets(m.begin(), m.end() - first % 64)));
+                EXPECT_EQ(algorithm.Of(*maker), algorithm.chaining(Octets(m.begin(), m.end() - first % algorithm.blockSize)));
                 Feed(*maker, {}, 1);
                 EXPECT_EQ(algorithm.Of(*maker), Reference(algorithm, m)) << first;
                 Feed(*maker, n, 1);
                 Octets fed = m;
-                AppendPadding(fed, 8 * first, algorithm.bigEndian);
+                AppendPadding(fed, 8 * first, algorithm);
                 fed.insert(fed.end(), n.begin(), n.end());
-                AppendPadding(fed, 8 * (first + second), algorithm.bigEndian);
+                AppendPadding(fed, 8 * (first + second), algorithm);
                 EXPECT_EQ(algorithm.Of(*maker), algorithm.chaining(fed)) << first << "+" << second;
             }
 }
 
-// Digests run the SHA instructions where the processor has them (as this one does); the
-// portable paths that run elsewhere are checked on their own.
+// Digests run the SHA instructions (and SHA-512 its SSE2 schedule) where the processor has
+// them (as this one does); the portable paths that run elsewhere are checked on their own.
 template <int Words>
 Octets StateOctets(const std::uint32_t (&state)[Words]) {
     Octets out;
@@ -249,6 +287,13 @@ TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
     vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
     EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
     EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
+        std::uint64_t sha512[8];
+    std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), sha512);
+    vorlan::detail::Sha512CompressPortable(sha512, blocks.data(), 4);
+    Octets state;
+    for (const std::uint64_t word : sha512)
+        for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
+    EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(Octets(blocks.begin(), blocks.begin() + 512))));
 }
 
 // Name2UniqueID gives upper-case hexadecimal of the first `count` octets; counts outside

@@ -13,6 +13,7 @@
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha256.h"
+#include "vorlan/digest/sha512.h"
 #include "vorlan/framework/memfile.h"
 #include "vorlan/pkcs/algorithmparameters.h"
 #include "vorlan/pkcs/certificationrequest.h"
@@ -278,7 +279,8 @@ struct DigestRow {
     EDigestAlgorithm algorithm;
 };
 const DigestRow kSha1Row{"sha1", Digest<CSHA1DigestMaker, 20>, sha1},
-    kSha256Row{"sha256", Digest<CSHA256DigestMaker, 32>, sha256};
+    kSha256Row{"sha256", Digest<CSHA256DigestMaker, 32>, sha256},
+    kSha384Row{"sha384", Digest<CSHA384DigestMaker, 48>, sha384}, kSha512Row{"sha512", Digest<CSHA512DigestMaker, 64>, sha512};
 
 Octets Clear(const CASN1Type& value) {
     CByteArray octets;
@@ -312,7 +314,8 @@ const std::pair<EContentEncryption, std::string> kContentCiphers[] = {
 TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
     const Peer& peer = ThePeer();
     const Octets content = Pattern(3000, 7);
-    for (const auto& [md, withAttributes] : {std::pair{kSha1Row, true}, {kSha1Row, false}, {kSha256Row, true}}) {
+    for (const auto& [md, withAttributes] : {std::pair{kSha1Row, true}, {kSha1Row, false}, {kSha256Row, true},
+                                                              {kSha384Row, false}, {kSha512Row, true}}) {
         SCOPED_TRACE(md.md + std::string(withAttributes ? "" : " -noattr"));
         const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
             Openssl("smime -sign -md " + std::string(md.md) + " -nodetach -binary -outform DER -signer " + peer.cert +
@@ -326,7 +329,7 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
         Octets digest = md.digest(data);
         const int n = static_cast<int>(digest.size());
         EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 1);
-        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), 20 + 32 - n), 0);
+        EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n - 1), 0);
         // A version 3 certificate moved out of the message still reads whole and verifies.
         const std::unique_ptr<CASN1_SET> certificates(CASN1_SignedData(message).GetCertificates(1));
         CASN1_Certificate taken;
@@ -478,7 +481,7 @@ TEST(PkcsOpenssl, IssuerAndSerialNumberKeepsUnknownAttributesAndNegativeSerials)
               Encoded(message.GetSignerInfo(0).GetIssuerAndSerialNumber()));
 }
 
-TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {
+TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {  // EC keys; RSA up to 4,096 bits
     const Peer& peer = ThePeer();
     const std::string big = InScratch("big.pem").string(), ec = InScratch("ec.pem").string();
     x509test::Shell("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
@@ -493,8 +496,7 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
     const std::unique_ptr<CASN1_SET> certificates(bag.GetCertificates(1));
     ASSERT_EQ(certificates->GetCount(), 3);
     // In the order given; the EC certificate is signed with ECDSA, which is found first.
-    const char* reasons[] = {"", "SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)",
-                             "CASN1_CertificateData::SetDataTo - unknown signature algorithm"};
+    const char* reasons[] = {"", "", "CASN1_CertificateData::SetDataTo - unknown signature algorithm"};
     for (int i = 0; i < 3; ++i) {
         const CASN1Type& certificate = certificates->GetComponent(i);
         EXPECT_EQ(CASN1_Certificate::isValid(&certificate, 0), 1);
@@ -502,20 +504,28 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
         EXPECT_EQ(DecodingReason([&] { Decoded<CASN1_Certificate>(Encoded(certificate)).SetDataTo(read); }),
                   reasons[i]);
     }
-    // A message signed with the long key reads; no key the library holds verifies it.
+    // A message signed with the 4,096-bit key verifies with that key only.
     const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
         Openssl("smime -sign -md sha256 -nodetach -binary -outform DER -signer " + big + " -inkey " + KeyFile(4096),
                 Pattern(100, 1))));
     const Octets digest = Digest<CSHA256DigestMaker, 32>(message.GetContentInfo().GetContent());
     EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), 32), 0);
+    CCertificate signer;
+    Decoded<CASN1_Certificate>(Encoded(certificates->GetComponent(1))).SetDataTo(signer);
+    CRSAPublicKey bigKey;
+    signer.SetDataTo(bigKey);
+    EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(bigKey, CASN1_data(), digest.data(), 32), 1);
 }
 
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
-    for (const char* md : {"-sha1", ""}) {  // OpenSSL's default: SHA-256
+    // OpenSSL's default: SHA-256; SHA-384 and SHA-512 with a key of 4,096 bits.
+    for (const auto& [md, key] : {std::pair{"-sha1", peer.key}, {"", peer.key}, {"-sha384", KeyFile(4096)},
+                                  {"-sha512", KeyFile(4096)}}) {
         Octets der = Openssl("req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -outform DER -key " +
-                             peer.key);
+                             key);
         EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
+        EXPECT_EQ(Encoded(Decoded<CASN1_CertificationRequest>(der)), der) << md;
         der[der.size() - 1] ^= 1;
         EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md;
     }

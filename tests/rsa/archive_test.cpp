@@ -11,19 +11,24 @@ const CRSAPrivateKey& SampleKey() { return KeysFrom(true, 1024).ours; }
 
 // Public part: version, length (2), bits (2), two fields; then the private part.
 constexpr std::size_t kPublicSize = 1 + 2 + 2 + 256 + 256;
+constexpr int kField = CRSAPublicKey::kFieldSize, kHalf = CRSAPrivateKey::kHalfFieldSize;
 
 template <class Key>
 Octets Serialized(const Key& key) {
     return Store([&](CArchive& ar) { const_cast<Key&>(key).Serialize(ar); });
 }
 
+// Keys of up to 2,048 bits store fields of 256 octets (halves of 128), as they always did; longer
+// ones the whole fields, with that field length.
 TEST(RsaArchive, KeysRoundTripInTheirLayoutAsObjectsOfTheirClass) {
-    const CRSAPrivateKey& key = SampleKey();
+    for (const auto& [bits, stored, head] : {std::tuple{1024, 256, "0000010004"}, {4096, 512, "0000020010"}}) {
+    const CRSAPrivateKey& key = KeysFrom(true, bits).ours;
     CRSAPublicKey publicOnly = key;
     const Octets form = Serialized(key);
-    ASSERT_EQ(form.size(), kPublicSize + 1 + 2 + 256 + 2 + 256 + 256 + 128);
-    EXPECT_EQ(ToHex(Octets(form.begin(), form.begin() + 5)), "0000010004");
-    EXPECT_EQ(Octets(form.end() - 128, form.end()), Octets(key.coefficient, key.coefficient + 128));
+    const std::size_t half = static_cast<std::size_t>(stored) / 2;
+    ASSERT_EQ(form.size(), 5 + 2 * stored + 1 + 2 + stored + 2 + 2 * stored + half);
+    EXPECT_EQ(ToHex(Octets(form.begin(), form.begin() + 5)), head);
+    EXPECT_EQ(Octets(form.end() - half, form.end()), Octets(key.coefficient + kHalf - half, key.coefficient + kHalf));
     Loader in(Store([&](CArchive& ar) { ar << &key << &publicOnly; }));
     CRSAPrivateKey* privateBack = nullptr;
     CRSAPublicKey* publicBack = nullptr;
@@ -35,6 +40,7 @@ TEST(RsaArchive, KeysRoundTripInTheirLayoutAsObjectsOfTheirClass) {
     EXPECT_TRUE(publicBack->GetRuntimeClass() == RUNTIME_CLASS(CRSAPublicKey) && *publicBack == key);
     EXPECT_TRUE(privateBack->GetRuntimeClass() == RUNTIME_CLASS(CRSAPrivateKey) &&
                 RUNTIME_CLASS(CRSAPrivateKey)->m_wSchema == 1);
+    }
 }
 
 // Shorter stored fields are right-aligned with zeros in front: public L = 2, bits 512,
@@ -45,9 +51,10 @@ TEST(RsaArchive, ShortFieldsLoadRightAligned) {
     CRSAPrivateKey key;
     key.Serialize(in.ar);
     EXPECT_EQ(key.bits, 512);
-    EXPECT_EQ(ToHex(key.modulus, 256) + ToHex(key.prime1, 128), std::string(508, '0') + "abcd" + std::string(256, '0'));
-    EXPECT_EQ(ToHex(key.publicExponent + 254, 2) + ToHex(key.privateExponent + 254, 2), "01030042");
-    EXPECT_EQ(ToHex(key.prime2 + 124, 4) + ToHex(key.exponent2 + 126, 2) + ToHex(key.coefficient + 126, 2),
+    EXPECT_EQ(ToHex(key.modulus, kField) + ToHex(key.prime1, kHalf),
+              std::string(2 * kField - 4, '0') + "abcd" + std::string(2 * kHalf, '0'));
+    EXPECT_EQ(ToHex(key.publicExponent + kField - 2, 2) + ToHex(key.privateExponent + kField - 2, 2), "01030042");
+    EXPECT_EQ(ToHex(key.prime2 + kHalf - 4, 4) + ToHex(key.exponent2 + kHalf - 2, 2) + ToHex(key.coefficient + kHalf - 2, 2),
               "010203040708090a");
 }
 
@@ -60,15 +67,15 @@ TEST(RsaArchive, LoadingRefusesOutOfRangeFieldsAndKeepsTheKey) {
     };
     const std::tuple<const char*, Octets, int> rows[] = {
         {"public version 1", patch(0, {1}), CArchiveException::generic},
-        {"field length 257", patch(1, {0x01, 0x01}), CArchiveException::badSchema},
+        {"field length 513", patch(1, {0x01, 0x02}), CArchiveException::badSchema},
         {"bits 507", patch(3, {0xFB, 0x01}), CArchiveException::generic},
-        {"bits 2049", patch(3, {0x01, 0x08}), CArchiveException::generic},
+        {"bits 4097", patch(3, {0x01, 0x10}), CArchiveException::generic},
         {"private version 1", patch(kPublicSize, {1}), CArchiveException::generic},
-        {"private exponent length 257", patch(kPublicSize + 1, {0x01, 0x01}), CArchiveException::badSchema},
-        {"primes length 257", patch(kPublicSize + 3 + 256, {0x01, 0x01}), CArchiveException::badSchema},
+        {"private exponent length 513", patch(kPublicSize + 1, {0x01, 0x02}), CArchiveException::badSchema},
+        {"primes length 513", patch(kPublicSize + 3 + 256, {0x01, 0x02}), CArchiveException::badSchema},
         {"truncated", patch(0, {}, true), CArchiveException::endOfFile},
         {"bits 508", patch(3, {0xFC, 0x01}), kNothingThrown},
-        {"bits 2048", patch(3, {0x00, 0x08}), kNothingThrown}};
+        {"bits 4096", patch(3, {0x00, 0x10}), kNothingThrown}};
     for (const auto& [name, octets, cause] : rows) {
         Loader in(octets);
         CRSAPrivateKey key = SampleKey();

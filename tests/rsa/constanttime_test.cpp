@@ -22,7 +22,7 @@ namespace {
 TEST(RsaConstantTime, PrivateOperationBranchesOnNoSecret) {
     if (!RUNNING_ON_VALGRIND) GTEST_SKIP() << "meaningful under valgrind only";
     const Octets hash = Pattern(20);
-    for (auto [bits, useF4, crt] : {std::tuple{512, 0, true}, {1024, 1, true}, {1024, 1, false}, {2048, 1, true}}) {
+    for (auto [bits, useF4, crt] : {std::tuple{512, 0, true}, {1024, 1, true}, {1024, 1, false}, {2048, 1, true}, {3072, 1, true}, {4096, 1, true}}) {
         SCOPED_TRACE(testing::Message() << bits << " bits, F4 " << useF4 << (crt ? "" : ", no CRT values"));
         const KeyPairs& keys = KeysFrom(true, bits, useF4);
         CRSAPrivateKey key = keys.ours;

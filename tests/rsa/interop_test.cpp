@@ -11,10 +11,11 @@ namespace {
 
 // Keys made by OpenSSL and by CRSAKeyPair, of several sizes and both public exponents;
 // 1,025 bits gives primes of one bit beyond a limb. Signing is deterministic: our
-// signatures equal OpenSSL's.
+// signatures equal OpenSSL's. SHA-384 and SHA-512 DigestInfos need keys of 624 and 752 bits.
 TEST(Interop, SignaturesAndWrappedKeysGoBothWays) {
     for (auto [byOpenSSL, bits, useF4] : {std::tuple{true, 512, 0}, {true, 1024, 1}, {true, 2048, 1}, {true, 2048, 0},
-                                          {false, 513, 0}, {false, 1025, 1}}) {
+                                          {true, 3072, 1}, {true, 4096, 1}, {true, 4096, 0}, {false, 513, 0},
+                                          {false, 1025, 1}, {false, 3072, 1}, {false, 4096, 1}}) {
         SCOPED_TRACE(testing::Message() << (byOpenSSL ? "OpenSSL " : "CRSAKeyPair ") << bits << " bits, F4 " << useF4);
         const KeyPairs& keys = KeysFrom(byOpenSSL, bits, useF4);
         const CRSAPrivateKey& ours = keys.ours;
@@ -23,8 +24,11 @@ TEST(Interop, SignaturesAndWrappedKeysGoBothWays) {
             {md2, "3020300c06082a864886f70d020205000410", 16},
             {md5, "3020300c06082a864886f70d020505000410", 16},
             {sha1, "3021300906052b0e03021a05000414", 20},
-            {sha256, "3031300d060960864801650304020105000420", 32}};
+            {sha256, "3031300d060960864801650304020105000420", 32},
+            {sha384, "3041300d060960864801650304020205000430", 48},
+            {sha512, "3051300d060960864801650304020305000440", 64}};
         for (const auto& [alg, header, size] : digests) {
+            if (19 + size + 11 > ours.RsaOutputSize()) continue;
             const Octets hash = Pattern(size, alg);
             Octets info = FromHex(header);
             info.insert(info.end(), hash.begin(), hash.end());

@@ -13,19 +13,20 @@
 namespace rsatest {
 namespace {
 
-// Generated keys of 512 to 2,048 bits with either exponent. OpenSSL's key check covers
+// Generated keys of 512 to 4,096 bits with either exponent. OpenSSL's key check covers
 // the primes, n = p q, d and the CRT values; d is also e's inverse modulo (p-1)(q-1), p > q,
 // and each prime has its half of the bits, the top two set, and is spread over its range:
 // a start drawn from too few random bits would leave it within 2^256 of the lower bound.
 TEST(KeyPair, GeneratedKeysHaveEveryPropertyOfAnRsaKey) {
     std::unique_ptr<BN_CTX, Deleter<BN_CTX_free>> ctx(BN_CTX_new());
-    for (const auto& [bits, useF4] : {std::pair{512, 1}, {513, 0}, {513, 1}, {1024, 0}, {2048, 1}}) {
+    for (const auto& [bits, useF4] : {std::pair{512, 1}, {513, 0}, {513, 1}, {1024, 0}, {2048, 1}, {3072, 1}, {4096, 0}}) {
         SCOPED_TRACE(testing::Message() << bits << " bits, F4 " << useF4);
         const CRSAKeyPair pair(static_cast<unsigned short>(bits), useF4, reinterpret_cast<const BYTE*>("seed"), 4,
                                nullptr);
         const Numbers k = NumbersOf(pair);
         EXPECT_TRUE(pair.bits == bits && BN_num_bits(k[N].get()) == bits && BN_cmp(k[P].get(), k[Q].get()) > 0);
-        EXPECT_EQ(ToHex(pair.publicExponent, 256), std::string(506, '0') + (useF4 ? "010001" : "000003"));
+        EXPECT_EQ(ToHex(pair.publicExponent, CRSAPublicKey::kFieldSize),
+                  std::string(2 * CRSAPublicKey::kFieldSize - 6, '0') + (useF4 ? "010001" : "000003"));
         BN low(BN_new()), offset(BN_new()), pm1(BN_dup(k[P].get())), qm1(BN_dup(k[Q].get()));
         for (const auto& [prime, primeBits] : {std::pair{P, (bits + 1) / 2}, {Q, bits - (bits + 1) / 2}}) {
             BN_zero(low.get());
@@ -50,9 +51,10 @@ TEST(KeyPair, GeneratedKeysHaveEveryPropertyOfAnRsaKey) {
 // searches (a search that starts while the position is still 0 sets the range up again);
 // SetUp(1, 0, 1, 1) and SetUp(0, 0, 1, 0) last.
 TEST(KeyPair, ProgressStartsAtZeroStepsByOneAndEnds) {
+    for (unsigned short bits : {768, 3072}) {
     CMessageRecorder bar;
     CProgress progress(&bar, 0);
-    const CRSAKeyPair pair(768, 1, nullptr, 0, &progress);
+    const CRSAKeyPair pair(bits, 1, nullptr, 0, &progress);
     const std::vector<Message>& m = bar.messages;
     ASSERT_GE(m.size(), 9u);
     auto expectedLast = SetUpMessages(1, 0, 1, 1), end = SetUpMessages(0, 0, 1, 0);
@@ -65,13 +67,14 @@ TEST(KeyPair, ProgressStartsAtZeroStepsByOneAndEnds) {
         EXPECT_TRUE((position == 0 && m[i + 2].wParam == 0) || m[i + 2].wParam == ++position) << i;
     }
     EXPECT_TRUE(position > 0 && position <= 100u) << position;
+    }
 }
 
 // Sizes the fields cannot hold are refused. At ten bits the primes would lie in [24, 31],
 // whose primes 29 and 31 are trial divisors: the search fails, with the reason for its
 // progress object.
 TEST(KeyPair, RefusesUnsupportedSizesAndReportsAnExhaustedSearch) {
-    for (unsigned short bits : {0, 1, 3, 2049, 4096, 65535})
+    for (unsigned short bits : {0, 1, 3, 4097, 8192, 65535})
         EXPECT_EQ(UnlockReason([&] { CRSAKeyPair(bits, 1, nullptr, 0, nullptr); }),
                   "CRSAKeyPair::CRSAKeyPair - key size is not supported")
             << bits;
@@ -93,7 +96,7 @@ TEST(KeyPair, TestKeysCountsEveryFailedCheck) {
     auto expected = SetUpMessages(6, 1, 1, 1);
     expected.insert(expected.end(), 6, Message{PBM_DELTAPOS, 1, 0});
     EXPECT_EQ(bar.messages, expected);
-    pair.privateExponent[255] ^= 0x02;
+    pair.privateExponent[CRSAPublicKey::kFieldSize - 1] ^= 0x02;
     EXPECT_TRUE(pair.TestKeys(4, nullptr, 0) == 8 && pair.TestKeys(4, nullptr, 1) == 1);
 }
 
@@ -106,7 +109,7 @@ TEST(KeyPair, GenerationIsCancelledFromAnotherThread) {
         target.m_nThreadID = GetCurrentThreadId();
         started = true;
         outcome = Outcome([] {
-            for (int i = 0; i < 50; ++i) CRSAKeyPair(2048, 1, nullptr, 0, nullptr);
+            for (int i = 0; i < 50; ++i) CRSAKeyPair(4096, 1, nullptr, 0, nullptr);
         });
     });
     while (!started) std::this_thread::yield();

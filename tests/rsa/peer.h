@@ -5,14 +5,17 @@
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
+#include <openssl/pem.h>
 #include <openssl/rsa.h>
 
 #include <array>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <string>
 #include <tuple>
 
 #include "tests/common/octets.h"
@@ -79,15 +82,17 @@ inline PKey PeerKey(const Numbers& numbers, int count = 8) {
     return PKey(key);
 }
 
-// An OpenSSL key of `bits` bits with the public exponent 65537 (useF4) or 3.
+// An OpenSSL key of `bits` bits with the public exponent 65537 (useF4) or 3, made by the openssl
+// command: in this process, under memcheck, the longer keys would take minutes.
 inline PKey PeerKeyPair(int bits, int useF4) {
-    PKeyCtx ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-    const BN e(BN_new());
-    BN_set_word(e.get(), useF4 ? 65537 : 3);
-    EVP_PKEY* key = nullptr;
-    Check(EVP_PKEY_keygen_init(ctx.get()) == 1 && EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) == 1 &&
-              EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx.get(), e.get()) == 1 && EVP_PKEY_keygen(ctx.get(), &key) == 1,
-          "keygen");
+    const std::string command = "openssl genrsa " + std::string(useF4 ? "" : "-3 ") + std::to_string(bits) + " 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string pem;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) pem.append(buffer, n);
+    std::unique_ptr<BIO, Deleter<BIO_free>> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr);
+    Check(key != nullptr, "openssl genrsa");
     return PKey(key);
 }
 

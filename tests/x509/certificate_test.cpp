@@ -95,21 +95,21 @@ TEST(CertificateStructure, ShapesFollowTheVersionAndShapesAndConversionsNameTheF
         {"signature of 4 unused bits (kept, never verifies)", Certificate(Fields(), FromHex("030204f0")), ""},
         {"a fourth component", Certificate(Fields(), kSignature, FromHex("0500")),
          ": unexpected component 0x05 after the last field)"},
-        {"SHA-384", Certificate(Fields(1, kSha384WithRSA)),
+        {"SHA-224", Certificate(Fields(1, kSha224WithRSA)),
          "CASN1_CertificateData::SetDataTo - unknown signature algorithm"},
         {"month 13", Certificate(Fields(3, Validity("481305140709Z"))),
          "CASN1_UTCTime::SetDataTo - invalid contents (notAfter)"},
         {"fraction of a second", Certificate(Fields(3, Validity("20500305140709.5Z", 0x18))),
          "CASN1_GeneralizedTime::SetDataTo - invalid contents (notAfter)"},
-        {"4,097-bit key", Certificate(Fields(5, KeyInfo(Seq({Tlv(0x02, Octets(513, 0x7F)), Tlv(0x02, {3})})))),
-         "SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)"},
+        {"4,111-bit key", Certificate(Fields(5, KeyInfo(Seq({Tlv(0x02, Octets(514, 0x7F)), Tlv(0x02, {3})})))),
+         "SubjectPublicKeyInfo contents is not valid (RSA key longer than 4096 bits)"},
         {"EC key", Certificate(Fields(5, KeyInfo(Concat({{4}, Octets(64, 0x31)}), 0,
                                                  Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")})))),
          "SubjectPublicKeyInfo contents is not valid (key algorithm 1.2.840.10045.2.1 is not RSA)"},
         {"key length 65,536", Certificate(Fields(5, KeyInfo(SmallKey(), 0, Seq({FromHex("06092a864886f70d010101"),
                                                                                 FromHex("0203010000")})))),
          "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
-        {"2,064-bit signature", Certificate(Fields(), Tlv(0x03, Octets(258, 0))), "Invalid Certificate's signature"},
+        {"4,104-bit signature", Certificate(Fields(), Tlv(0x03, Octets(514, 0))), "Invalid Certificate's signature"},
         {"signed with SHA-256, said SHA-1 outside",
          Certificate(Fields(1, Seq({FromHex("06092a864886f70d01010b"), FromHex("0500")}))),
          "Certificate contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
@@ -135,11 +135,11 @@ TEST(CertificateStructure, ShapesFollowTheVersionAndShapesAndConversionsNameTheF
 }
 
 TEST(CertificateSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused) {
-    const CRSAPrivateKey issuer = PrivateKeyOf(KeyFile(2048, 3));
     // 00 01, `pads` octets FF, 00, DigestInfo, SHA-1(tbs): four as in the attack on a check of the
     // signature's own length, eight as a block parser requires.
-    for (int pads : {4, 8}) {
-        SCOPED_TRACE(pads);
+    for (const auto& [issuerBits, pads] : {std::pair{2048, 4}, {2048, 8}, {4096, 4}, {4096, 8}}) {
+        SCOPED_TRACE(testing::Message() << issuerBits << " bits, " << pads << " pads");
+        const CRSAPrivateKey issuer = PrivateKeyOf(KeyFile(issuerBits, 3));
         CCertificate forged = Sample(PrivateKeyOf(KeyFile(512, 3)));
         Octets block;
         for (BYTE serial = 1; !(block.size() && (block.back() & 1)); ++serial) {  // odd blocks have a cube root
@@ -152,8 +152,8 @@ TEST(CertificateSignature, ShortSignatureForgedForAnExponentThreeIssuerIsRefused
         CCertificate genuine = forged;
         genuine.SignWith(issuer);
         EXPECT_EQ(ReadCertificate(EncodingOf(genuine)).IsSignatureOKFor(issuer), 1);
-        for (WORD bits : {2040, 2056, 65535}) {  // stored bit counts shorter or longer than the modulus
-            genuine.m_wSignatureBits = bits;
+        for (int bits : {issuerBits - 8, issuerBits + 8, 65535}) {  // stored bit counts shorter or longer than the modulus
+            genuine.m_wSignatureBits = static_cast<WORD>(bits);
             EXPECT_EQ(genuine.IsSignatureOKFor(issuer), 0) << bits;
         }
     }
@@ -190,7 +190,7 @@ TEST(CertificateSignature, ChangedFieldsAreNeverTakenAsSigned) {
         {"issuer", [](C& c) { c.m_issuer = NameOf("Forged"); }},
         {"serial", [](C& c) { c.m_serialNumber.SetAt(0, 8); }},
         {"notAfter", [](C& c) { --c.m_notAfter; }},
-        {"modulus", [](C& c) { c.m_modulus[255] ^= 2; }},
+        {"modulus", [](C& c) { c.m_modulus[CCertificate::kFieldSize - 1] ^= 2; }},
         {"algorithm", [](C& c) { c.m_nSignatureAlgorithm = 3; }},
     };
     for (const auto& [name, change] : changes) {
@@ -210,21 +210,24 @@ TEST(CertificateSignature, SigningUsesTheWholeModulusAndRefusesLongKeysAndUnknow
     certificate.m_nSignatureAlgorithm = 1;
     certificate.SignWith(key);
     EXPECT_TRUE(certificate.m_nSignatureAlgorithm == 2 && certificate.m_wSignatureBits == 512);
-    EXPECT_EQ(Octets(certificate.m_signature, certificate.m_signature + 192), Octets(192, 0));
+    EXPECT_EQ(Octets(certificate.m_signature, certificate.m_signature + 448), Octets(448, 0));
     EXPECT_EQ(certificate.IsSignatureOKFor(key), 1);
     EXPECT_EQ(certificate.IsSignatureOKFor(PrivateKeyOf(KeyFile(1024, 3))), 0);
-    for (int algorithm : {3, 2}) {
-        certificate.SignWith(key, algorithm);
+    // SHA-384's and SHA-512's DigestInfo need more than 512 bits.
+    const CRSAPrivateKey longer = PrivateKeyOf(KeyFile(1024, 3));
+    for (int algorithm : {5, 4, 3, 2}) {
+        const CRSAPrivateKey& signer = algorithm > 3 ? longer : key;
+        certificate.SignWith(signer, algorithm);
         EXPECT_TRUE(certificate.m_nSignatureAlgorithm == algorithm &&
-                    ReadCertificate(EncodingOf(certificate)).IsSignatureOKFor(key) == 1) << algorithm;
+                    ReadCertificate(EncodingOf(certificate)).IsSignatureOKFor(signer) == 1) << algorithm;
     }
     // Each signed part names its algorithm: the digest of the one signed before is of another signed part.
-    EXPECT_TRUE(certificate.m_bHasDigestSha1 && !certificate.m_bHasDigestSha256);
+    EXPECT_TRUE(certificate.m_bHasDigestSha1 && !certificate.m_bHasDigestSha256 && !certificate.m_bHasDigestLong);
     const CCertificate before = certificate;
     EXPECT_NE(MessageOf<CNotSupportedException>([&] { certificate.SignWith(key, 1); }), kNoException);
-    key.bits = 4096;
+    key.bits = 4097;
     EXPECT_EQ(MessageOf<CUnlockException>([&] { certificate.SignWith(key); }),
-              "CCertificate::SignWith fails - key.RsaOutputSize() = 512");
+              "CCertificate::SignWith fails - key.RsaOutputSize() = 513");
     EXPECT_TRUE(Same(certificate, before));
 }
 
@@ -266,9 +269,10 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     format0.erase(format0.begin() + kSha1Flag, format0.begin() + kSha1Flag + 2);
     EXPECT_EQ(LoadInto(loaded, format0), kNothingThrown);
     EXPECT_TRUE(loaded == original && loaded.m_bHasDigest16 && !loaded.m_bHasDigestSha1);
-    // Format 3, algorithm 4, a key of 2,049 bits, a signature of 65,535 bits, a serial count past the end.
+    // Format 4, algorithm 6, a key of 2,049 bits in narrow fields, a signature of 65,535 bits, a
+    // serial count past the end.
     const std::pair<std::size_t, std::vector<BYTE>> refused[] = {
-        {0, {3}}, {2, {4, 0}}, {4, {0x01, 0x08}}, {6, {0xFF, 0xFF}}, {kSha1Flag + 2, {0xFF, 0xFF}}};
+        {0, {4}}, {2, {6, 0}}, {4, {0x01, 0x08}}, {6, {0xFF, 0xFF}}, {kSha1Flag + 2, {0xFF, 0xFF}}};
     for (const auto& [at, octets] : refused) {
         auto patched = stored;
         std::copy(octets.begin(), octets.end(), patched.begin() + static_cast<long>(at));
@@ -289,7 +293,7 @@ TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
     const std::pair<const char*, std::function<void(CCertificate&)>> rows[] = {
         {"algorithm 7", [](CCertificate& c) { c.m_nSignatureAlgorithm = 7; }},
         {"version 4", [](CCertificate& c) { c.m_bVersion = 3; }},
-        {"signature of 2,056 bits", [](CCertificate& c) { c.m_wSignatureBits = 2056; }},
+        {"signature of 4,104 bits", [](CCertificate& c) { c.m_wSignatureBits = 4104; }},
     };
     for (const auto& [name, spoil] : rows) {
         CCertificate certificate = Sample(key);
@@ -306,7 +310,7 @@ TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
 
 TEST(CertificateObject, TextFormListsTheFieldsAndTheKeyInLinesOfSixtyDigits) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(1024, 65537));
-    const std::string modulus = ToHex(key.modulus + 128, 128);
+    const std::string modulus = ToHex(key.modulus + CRSAPublicKey::kFieldSize - 128, 128);
     std::string lines;
     for (std::size_t at = 0; at < modulus.size(); at += 60)
         lines += (at ? "\r\n      " : "      ") + modulus.substr(at, 60);

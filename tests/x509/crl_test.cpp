@@ -82,7 +82,7 @@ TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
         {"signature of 4 unused bits (kept, never verifies)", List(Fields({}), FromHex("030204f0")), ""},
         {"a fourth component", List(Fields({}), kSignature, FromHex("0500")),
          ": unexpected component 0x05 after the last field)"},
-        {"SHA-384", List(Fields({}, {}, kSha384WithRSA)),
+        {"SHA-224", List(Fields({}, {}, kSha224WithRSA)),
          "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm"},
         {"month 13", List(Fields({}, {}, kSha1WithRSA, "481305140709Z")),
          "CASN1_UTCTime::SetDataTo - invalid contents (nextUpdate)"},
@@ -90,7 +90,7 @@ TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
          "revokedCertificates: CASN1_UTCTime::SetDataTo - invalid contents (revocationDate)"},
         {"2,056-bit serial", List(Fields({Seq({Entry(Concat({{1}, Octets(256, 0)}))})})),
          "revokedCertificates: Serial number longer than 2048 bits (userCertificate)"},
-        {"2,064-bit signature", List(Fields({}), Tlv(0x03, Octets(258, 0))),
+        {"4,104-bit signature", List(Fields({}), Tlv(0x03, Octets(514, 0))),
          "CRL contents is not valid (cannot get signature)"},
         {"signed with MD5, said SHA-1 outside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010104"), FromHex("0500")}))),
          "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
@@ -262,9 +262,10 @@ TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
     EXPECT_EQ(LoadInto(loaded, format0), kNothingThrown);
     EXPECT_TRUE(loaded.m_bHasDigest16 && !loaded.m_bHasDigestSha1 && loaded.m_entries.GetSize() == 2);
 
-    // Format 3, algorithm 4, signatures of 2,056 and 65,535 bits, entry format 2, an entry count past the end.
+    // Format 4, algorithm 6, signatures of 2,056 (in narrow fields) and 65,535 bits, entry format 2,
+    // an entry count past the end.
     const std::pair<std::size_t, std::vector<BYTE>> refused[] = {
-        {0, {3}},           {kAlgorithm, {4, 0}}, {kAlgorithm + 2, {0x08, 0x08}}, {kAlgorithm + 2, {0xFF, 0xFF}},
+        {0, {4}},           {kAlgorithm, {6, 0}}, {kAlgorithm + 2, {0x08, 0x08}}, {kAlgorithm + 2, {0xFF, 0xFF}},
         {kEntries + 2, {2}}, {kEntries, {0xFE, 0xFF}}};
     for (const auto& [at, octets] : refused) {
         auto patched = stored;
@@ -388,12 +389,16 @@ TEST(CertificationChain, IsSubChainOfFindsOneContiguousRunInOrder) {
 }
 
 struct CA {
-    fs::path dir = InScratch("ca");
-    std::string key = KeyFile(2048);
-    Octets der = PeerCertificate(key, "C=DE\nCN=Vorlan CRL CA\n", "-sha1");
-    std::string pem = Pem(der, "crl-ca");
+    explicit CA(int bits = 2048)
+        : key(KeyFile(bits)), der(PeerCertificate(key, "C=DE\nCN=Vorlan CRL CA\n", bits > 2048 ? "-sha512" : "-sha1")),
+          pem(Pem(der, "crl-ca-" + std::to_string(bits))) {
+        fs::create_directories(dir);
+    }
 
-    CA() { fs::create_directories(dir); }
+    fs::path dir = InScratch("ca");
+    std::string key;
+    Octets der;
+    std::string pem;
 
     // The list of `openssl ca -gencrl` revoking the serials (hex) on successive dates, as DER;
     // with `reason`, a version 2 list with a CRL number (0x1000) and that reason on each entry.
@@ -473,6 +478,14 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsLibcryptoReadsThemAndVerifyAgainstTh
         ExpectAsOpenSSLReads(crl, der);
         EXPECT_TRUE(revoked.IsPresentInCRL(crl) == !row.serials.empty() && kept.IsPresentInCRL(crl) == 0);
     }
+    // A CA of 4,096 bits (itself signed with SHA-512) whose list is signed with SHA-384.
+    const CA wide(4096);
+    const Octets der = wide.List({"0A", "8001"}, "sha384", "keyCompromise");
+    const CCertificateRevocationList crl = ReadList(der);
+    const CCertificate wideCertificate = ReadCertificate(wide.der);
+    EXPECT_TRUE(EncodingOf(crl) == der && crl.m_nSignatureAlgorithm == 4 && wideCertificate.m_nSignatureAlgorithm == 5);
+    EXPECT_TRUE(crl.IsSignatureOKFor(wideCertificate) == 1 && crl.IsSignatureOKFor(caCertificate) == 0 &&
+                wideCertificate.IsSignatureOKFor(wideCertificate) == 1);
 }
 
 // A list that names no next update (RFC 5280 lets it out; `openssl ca` cannot make one, so

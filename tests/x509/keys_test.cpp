@@ -25,7 +25,7 @@ Key ReadBack(const std::string& keyFile, const char* form) {
 }
 
 TEST(KeyStructures, OpenSSLKeysReadAndWriteBackOctetForOctet) {
-    for (auto [bits, exponent] : {std::pair{512, 3}, {1024, 65537}, {2048, 65537}, {2048, 3}}) {
+    for (auto [bits, exponent] : {std::pair{512, 3}, {1024, 65537}, {2048, 65537}, {2048, 3}, {3072, 65537}, {4096, 3}}) {
         SCOPED_TRACE(testing::Message() << bits << " bits, e = " << exponent);
         const std::string file = KeyFile(bits, exponent);
         const auto key = ReadBack<CASN1_PrivateKey, CRSAPrivateKey>(file, "-traditional");
@@ -67,14 +67,14 @@ int Valid(const Octets& der) {
 
 TEST(KeyStructures, ChecksFollowTheSchema) {
     const struct { const char* name; int (*valid)(const Octets&); Octets der; int expected; } rows[] = {
-        {"2,048-bit modulus with its sign octet", Valid<CASN1_PublicKey>, Seq({Modulus(257), Int({3})}), 1},
-        {"258-octet modulus", Valid<CASN1_PublicKey>, Seq({Modulus(258), Int({3})}), 0},
+        {"4,096-bit modulus with its sign octet", Valid<CASN1_PublicKey>, Seq({Modulus(513), Int({3})}), 1},
+        {"514-octet modulus", Valid<CASN1_PublicKey>, Seq({Modulus(514), Int({3})}), 0},
         {"one number", Valid<CASN1_PublicKey>, Seq({Modulus(65)}), 0},
         {"three numbers", Valid<CASN1_PublicKey>, Seq({Modulus(65), Int({3}), Int({3})}), 0},
         {"exponent as OCTET STRING", Valid<CASN1_PublicKey>, Seq({Modulus(65), Tlv(0x04, {3})}), 0},
         {"private key of nine numbers", Valid<CASN1_PrivateKey>, Private(), 1},
         {"private key version 1", Valid<CASN1_PrivateKey>, Private(0, Int({1})), 0},
-        {"prime of 130 octets", Valid<CASN1_PrivateKey>, Private(4, Modulus(130)), 0},
+        {"prime of 258 octets", Valid<CASN1_PrivateKey>, Private(4, Modulus(258)), 0},
         {"eight numbers", Valid<CASN1_PrivateKey>, Private(0, Int({0}), 8), 0},
         {"identifier alone", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption}), 1},
         {"identifier and NULL", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption, kNull}), 1},
@@ -85,7 +85,7 @@ TEST(KeyStructures, ChecksFollowTheSchema) {
         {"key bits not DER", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, FromHex("30ff00")), 0},
         {"key bits of three numbers", Valid<CASN1_SubjectPublicKeyInfo>,
          Info(kNull, Seq({Int({5}), Int({3}), Int({3})})), 0},
-        {"RSA key past 2,048 bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Modulus(513), Int({3})})), 1},
+        {"RSA key past 4,096 bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Modulus(1025), Int({3})})), 1},
         {"elliptic curve key, not DER", Valid<CASN1_SubjectPublicKeyInfo>,
          Seq({Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")}), Tlv(0x03, FromHex("0004ffee"))}), 1},
         {"key info with a third component", Valid<CASN1_SubjectPublicKeyInfo>,
@@ -99,8 +99,8 @@ TEST(KeyStructures, AlgorithmParametersStateTheKeyLengthUpToTheFields) {
         {"NULL: the modulus length", kNull, 64},
         {"none: the modulus length", {}, 64},
         {"INTEGER 1024 whatever the modulus", Int(FromHex("0400")), 1024},
-        {"INTEGER 2048", Int(FromHex("0800")), 2048},
-        {"INTEGER 2049, past the key fields", Int(FromHex("0801")), -1},
+        {"INTEGER 4096", Int(FromHex("1000")), 4096},
+        {"INTEGER 4097, past the key fields", Int(FromHex("1001")), -1},
         {"INTEGER 65536", Int(FromHex("010000")), -1},
         {"BOOLEAN", FromHex("0101ff"), -1},
     };
@@ -114,7 +114,7 @@ TEST(KeyStructures, AlgorithmParametersStateTheKeyLengthUpToTheFields) {
                                : "")
             << row.name;
         EXPECT_EQ(key.bits, row.bits < 0 ? 7 : row.bits) << row.name;
-        EXPECT_TRUE(row.bits < 0 || key.publicExponent[255] == 3) << row.name;
+        EXPECT_TRUE(row.bits < 0 || key.publicExponent[CRSAPublicKey::kFieldSize - 1] == 3) << row.name;
     }
 }
 
@@ -130,7 +130,7 @@ TEST(KeyStructures, NumbersPastTheFieldsAreRefusedAndTheKeyKept) {
     const CRSAPrivateKey original = PrivateKeyOf(KeyFile(512, 3));
     for (int oversized = 0; oversized < 8; ++oversized) {
         CASN1_PrivateKey structure(original);
-        const Octets tooLong(oversized < 3 ? 257 : 129, 0x11);
+        const Octets tooLong(oversized < 3 ? 513 : 257, 0x11);
         dynamic_cast<CASN1_INTEGER&>(*structure.GetComponents()[1 + oversized]) =
             CASN1_INTEGER(tooLong.data(), static_cast<unsigned short>(tooLong.size()));
         CRSAPrivateKey key = original;
@@ -138,7 +138,7 @@ TEST(KeyStructures, NumbersPastTheFieldsAreRefusedAndTheKeyKept) {
         EXPECT_EQ(Numbers(key), Numbers(original)) << reasons[oversized];
     }
     CASN1_PublicKey structure(original);
-    dynamic_cast<CASN1_INTEGER&>(*structure.GetComponents()[1]) = CASN1_INTEGER(Octets(257, 1).data(), 257);
+    dynamic_cast<CASN1_INTEGER&>(*structure.GetComponents()[1]) = CASN1_INTEGER(Octets(513, 1).data(), 513);
     CRSAPublicKey key;
     EXPECT_EQ(DecodingReason([&] { structure.SetDataTo(key); }),
               "PublicKey contents is not valid (invalid public exponent)");

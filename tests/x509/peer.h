@@ -231,7 +231,7 @@ inline Octets Sha1(const Octets& data) {
     return digest;
 }
 inline const Octets kSha1WithRSA = Seq({FromHex("06092a864886f70d010105"), FromHex("0500")});
-inline const Octets kSha384WithRSA = Seq({FromHex("06092a864886f70d01010c"), FromHex("0500")});
+inline const Octets kSha224WithRSA = Seq({FromHex("06092a864886f70d01010e"), FromHex("0500")});
 inline const Octets kSignature = FromHex("030400010203");
 // A client's name of RDNs given first to last, and one of a common name (also as DER).
 inline CDistinguishedName NameOf(
@@ -263,7 +263,7 @@ inline void PlaceForgery(CSignedObject& object, const Octets& block, const CRSAP
         BN_mul(cube, cube, root, ctx.get());
         if (BN_is_bit_set(cube, i) != BN_is_bit_set(target, i)) BN_set_bit(root, i);
     }
-    BN_bn2binpad(root, object.m_signature + 256 - block.size(), static_cast<int>(block.size()));
+    BN_bn2binpad(root, object.m_signature + CSignedObject::kFieldSize - block.size(), static_cast<int>(block.size()));
     object.m_wSignatureBits = static_cast<WORD>(bits);
     BIGNUM* modulus = BN_bin2bn(issuer.modulus, CRSAPublicKey::kFieldSize, nullptr);
     BN_set_word(cube, 3);
@@ -277,9 +277,9 @@ inline void PlaceForgery(CSignedObject& object, const Octets& block, const CRSAP
 // The signature fields and the cached digests of a certificate or list, for comparisons.
 inline std::string SignedState(const CSignedObject& o) {
     return std::to_string(o.m_nSignatureAlgorithm) + "/" + std::to_string(o.m_wSignatureBits) +
-           ToHex(o.m_signature, 256) + std::to_string(o.m_bHasDigest16) + ToHex(o.m_digest16, 16) +
+           ToHex(o.m_signature, CSignedObject::kFieldSize) + std::to_string(o.m_bHasDigest16) + ToHex(o.m_digest16, 16) +
            std::to_string(o.m_bHasDigestSha1) + ToHex(o.m_digestSha1, 20) + std::to_string(o.m_bHasDigestSha256) +
-           ToHex(o.m_digestSha256, 32);
+           ToHex(o.m_digestSha256, 32) + std::to_string(o.m_bHasDigestLong) + ToHex(o.m_digestLong, 64);
 }
 
 }  // namespace x509test

@@ -49,6 +49,7 @@ struct SignOptions {
     std::string key;
     std::string subject;
     unsigned days = 365;
+    std::string md;
     std::string outform;
     std::string out;
 };
@@ -71,7 +72,7 @@ void Sign(const SignOptions& o) {
         RequireKeyOf(*key, o.key, issuer, o.issuer);
         issuerName = issuer.m_subject;
     }
-    Issue(certificate, issuerName, *key, o.days);
+    Issue(certificate, issuerName, *key, o.days, o.md);
     CByteArray der;
     certificate.GetEncoding(der);
     WriteEncoded(o.out, der, "CERTIFICATE", o.outform);
@@ -102,7 +103,7 @@ void AddCertCommands(CLI::App& app) {
 
     auto* sign = cert->add_subcommand(
         "sign",
-        "Issue a certificate signed with SHA-1 with RSA: self-signed, or from a request with a CA's key "
+        "Issue a certificate signed with RSA: self-signed, or from a request with a CA's key "
         "(as openssl x509 -req)");
     auto options = std::make_shared<SignOptions>();
     sign->add_flag("--self", options->self, "self-signed: issuer and subject are the same, the key is --key's");
@@ -112,6 +113,7 @@ void AddCertCommands(CLI::App& app) {
         ->required();
     sign->add_option("--subject", options->subject,
                      "subject as in openssl -subj: /C=DE/O=Example/CN=Erika (with --req: replaces the request's)");
+    AddMd(sign, options->md);
     sign->add_option("--days", options->days, "days of validity from now")
         ->capture_default_str()
         ->check(CLI::Range(1u, 100000u));

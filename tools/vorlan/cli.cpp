@@ -318,10 +318,12 @@ CDistinguishedName ParseSubject(const std::string& text) {
 }
 
 Digest MakeDigest(const std::string& name) {
-    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16};
-    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16};
-    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20};
-    if (name == "sha256") return {std::make_unique<CSHA256DigestMaker>(), 32};
+    if (name == "md2") return {std::make_unique<CMD2DigestMaker>(), 16, 16};
+    if (name == "md5") return {std::make_unique<CMD5DigestMaker>(), 16, 64};
+    if (name == "sha1") return {std::make_unique<CSHA1DigestMaker>(), 20, 64};
+    if (name == "sha256") return {std::make_unique<CSHA256DigestMaker>(), 32, 64};
+    if (name == "sha384") return {std::make_unique<CSHA384DigestMaker>(), 48, 128};
+    if (name == "sha512") return {std::make_unique<CSHA512DigestMaker>(), 64, 128};
     throw Failure("unknown digest \"" + name + "\"");
 }
 
@@ -347,19 +349,23 @@ void SetValidity(CUTCTime& from, CUTCTime& until, unsigned days) {
     if (until.m_wYear >= 2050) throw Failure("--days: the validity must end before 2050 (UTCTime)");
 }
 
-void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CRSAPrivateKey& signer, unsigned days) {
+void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CRSAPrivateKey& signer, unsigned days,
+           const std::string& md) {
     certificate.m_issuer = issuer;
     certificate.m_serialNumber = RandomSerial();
     SetValidity(certificate.m_notBefore, certificate.m_notAfter, days);
-    certificate.SignWith(signer);
+    certificate.SignWith(signer, SignatureAlgorithmOf(md));
 }
 
-CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key) {
+CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key, const std::string& md) {
     CASN1_SET noAttributes;
     auto* info = new CASN1_CertificationRequestInfo(new CASN1_RDNSequence(subject), new CASN1_SubjectPublicKeyInfo(key),
                                                     noAttributes);
     CByteArray der;
-    CASN1_CertificationRequest(info, key).encodeTo(der);
+    CASN1_CertificationRequest request;
+    request.AddObject(info);
+    request.SignWith(key, SignatureAlgorithmOf(md));
+    request.encodeTo(der);
     return der;
 }
 
@@ -379,6 +385,23 @@ void AddOutform(CLI::App* command, std::string& outform) {
     command->add_option("--outform", outform, "pem or der")
         ->capture_default_str()
         ->check(CLI::IsMember({"pem", "der"}));
+}
+
+const char* const kMdNames[] = {"sha1", "sha256", "sha384", "sha512"};
+
+void AddMd(CLI::App* command, std::string& md) {
+    md = "sha1";
+    command->add_option("--md", md, "digest: sha1, sha256, sha384 or sha512")
+        ->capture_default_str()
+        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kMdNames), std::end(kMdNames))));
+}
+
+int SignatureAlgorithmOf(const std::string& md) {
+    for (int i = 0; const char* name : kMdNames) {  // the algorithms 2 to 5
+        if (md == name) return 2 + i;
+        ++i;
+    }
+    throw Failure("unknown digest \"" + md + "\"");
 }
 
 void WriteEncoded(const std::string& path, const CByteArray& der, const char* label, const std::string& outform) {

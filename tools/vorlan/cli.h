@@ -135,10 +135,12 @@ std::string Lines(const CString& text);
 // A name in the openssl -subj form: "/C=DE/O=Example/CN=Erika", several attributes of one
 // RDN joined by "+", "\" taking the next character as it is.
 CDistinguishedName ParseSubject(const std::string& text);
-// A digest maker by name (md2, md5, sha1, sha256) and its digest size.
+// A digest maker by name (md2, md5, sha1, sha256, sha384, sha512), its digest size and the
+// octets of its blocks (one progress hint each).
 struct Digest {
     std::unique_ptr<CDigestMaker> maker;
     int size;
+    int block;
 };
 Digest MakeDigest(const std::string& name);
 
@@ -148,18 +150,25 @@ std::string FieldHex(const BYTE* field, size_t size);
 CSerialNumber RandomSerial();
 // `from` now and `until` `days` later; fails when the end cannot be written as a UTCTime.
 void SetValidity(CUTCTime& from, CUTCTime& until, unsigned days);
-// A new serial number, validity from now for `days`, the issuer's name and the signature (SHA-1
-// with RSA) of `signer`.
-void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CRSAPrivateKey& signer, unsigned days);
-// The DER of a PKCS #10 request for `subject` and the key, signed with it.
-CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key);
+// A new serial number, validity from now for `days`, the issuer's name and the signature (RSA with
+// the --md digest `md`) of `signer`.
+void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CRSAPrivateKey& signer, unsigned days,
+           const std::string& md = "sha1");
+// The DER of a PKCS #10 request for `subject` and the key, signed with it (RSA with the --md digest `md`).
+CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key, const std::string& md = "sha1");
 // Subject and key of a request whose signature verifies with the key it carries.
 void TakeRequest(const CASN1_CertificationRequest& request, const std::string& name, CCertificate& certificate);
-// A list of `issuer` revoking `serials` now, signed with its key; the next update `days` later.
+// A list of `issuer` revoking `serials` now, signed with its key (RSA with the --md digest `md`);
+// the next update `days` later.
 CCertificateRevocationList RevocationList(const CCertificate& issuer, const CRSAPrivateKey& key,
-                                          const std::vector<CSerialNumber>& serials, unsigned days);
+                                          const std::vector<CSerialNumber>& serials, unsigned days,
+                                          const std::string& md = "sha1");
 // The --outform option (pem or der) and DER written as such, complete or not at all.
 void AddOutform(CLI::App* command, std::string& outform);
+// --md: the digest that signatures are made with, sha1 (the default), sha256, sha384 or sha512.
+void AddMd(CLI::App* command, std::string& md);
+// The signature algorithm (CSignedObject::m_nSignatureAlgorithm) of RSA with an --md digest.
+int SignatureAlgorithmOf(const std::string& md);
 void WriteEncoded(const std::string& path, const CByteArray& der, const char* label, const std::string& outform);
 
 // Octets from hexadecimal text; fails with `what` in the message unless it holds exactly `length` octets
@@ -201,10 +210,10 @@ void AddSmimeCommands(CLI::App& app);
 void AddKeystoreCommands(CLI::App& app);
 
 // PKCS #7 messages as the smime commands make and open them; `name` opens the failures' texts.
-// Signed data holding the content and the signer's certificate, signed with SHA-1 or SHA-256 and,
-// with `attributes`, over the signed attributes contentType and messageDigest.
+// Signed data holding the content and the signer's certificate, signed with RSA and the --md digest
+// `md` and, with `attributes`, over the signed attributes contentType and messageDigest.
 CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertificate& signer, const CRSAPrivateKey& key,
-                       bool sha256, bool attributes);
+                       const std::string& md, bool attributes);
 // The content of signed data (the detached content when given) once every signer's signature
 // verifies with its certificate in the message; those certificates are appended to `signers`.
 std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const std::vector<unsigned char>* detached,

@@ -35,12 +35,13 @@ int FindRevocation(const CCertificateRevocationList& crl, const std::string& crl
 }
 
 CCertificateRevocationList RevocationList(const CCertificate& issuer, const CRSAPrivateKey& key,
-                                          const std::vector<CSerialNumber>& serials, unsigned days) {
+                                          const std::vector<CSerialNumber>& serials, unsigned days,
+                                          const std::string& md) {
     CCertificateRevocationList crl;
     crl.m_issuer = issuer.m_subject;
     SetValidity(crl.m_lastUpdate, crl.m_nextUpdate, days);
     for (const CSerialNumber& serial : serials) crl.m_entries.Add(new CCRLEntry(serial, crl.m_lastUpdate));
-    crl.SignWith(key);
+    crl.SignWith(key, SignatureAlgorithmOf(md));
     return crl;
 }
 
@@ -79,6 +80,7 @@ struct SignOptions {
     std::string key;
     std::vector<std::string> serials;
     unsigned days = 30;
+    std::string md;
     std::string outform;
     std::string out;
 };
@@ -102,7 +104,7 @@ void Sign(const SignOptions& o) {
     RequireKeyOf(*key, o.key, issuer, o.issuer);
     std::vector<CSerialNumber> serials;
     for (const std::string& serial : o.serials) serials.push_back(ParseSerial(serial));
-    const CCertificateRevocationList crl = RevocationList(issuer, *key, serials, o.days);
+    const CCertificateRevocationList crl = RevocationList(issuer, *key, serials, o.days, o.md);
     CByteArray der;
     CASN1_CertificateRevocationList(crl).encodeTo(der);
     WriteEncoded(o.out, der, "X509 CRL", o.outform);
@@ -139,13 +141,14 @@ void AddCrlCommands(CLI::App& app) {
     check->add_option("--issuer", *checkIssuer, "verify the list with the issuer's certificate first");
     check->callback([checkPath, certificate, checkIssuer] { Check(*checkPath, *certificate, *checkIssuer); });
 
-    auto* sign = crl->add_subcommand("sign", "Issue a list revoking serial numbers now, signed with SHA-1 with RSA");
+    auto* sign = crl->add_subcommand("sign", "Issue a list revoking serial numbers now, signed with RSA");
     auto options = std::make_shared<SignOptions>();
     sign->add_option("serial", options->serials, "serial numbers to revoke, hexadecimal (as openssl prints them)");
     sign->add_option("--issuer-cert", options->issuer, "the CA's certificate, whose subject is the list's issuer")
         ->required();
     sign->add_option("--key", options->key, "the CA's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
         ->required();
+    AddMd(sign, options->md);
     sign->add_option("--days", options->days, "days until the next update")
         ->capture_default_str()
         ->check(CLI::Range(1u, 100000u));

@@ -227,7 +227,7 @@ int RunDemo(unsigned bits) {
     walk.Step("A signed and an enveloped message (PKCS #7), opened again");
     const std::vector<unsigned char> content(text.begin(), text.end());
     walk.Check("the signed message verifies with the certificate it carries and holds the text", Holds([&] {
-                   const CByteArray message = SignMessage(content, certificate, *user, false, true);
+                   const CByteArray message = SignMessage(content, certificate, *user, "sha1", true);
                    std::printf("   signed message: %d octets\n", message.GetSize());
                    std::vector<CCertificate> signers;
                    return VerifyMessage(*Decoded<CASN1_ContentInfo>(message, "signed"), nullptr, "signed", signers) ==
@@ -283,7 +283,7 @@ int RunDemo(unsigned bits) {
 void AddDemoCommand(CLI::App& app) {
     auto* demo = app.add_subcommand("demo", "Walk through the library end to end, checking every step");
     auto bits = std::make_shared<unsigned>(1024);
-    demo->add_option("--bits", *bits, "RSA key size")->capture_default_str()->check(CLI::Range(512, 2048));
+    demo->add_option("--bits", *bits, "RSA key size")->capture_default_str()->check(CLI::Range(512, 4096));
     demo->callback([bits] {
         const int status = RunDemo(*bits);
         if (status != 0) throw Failure("some checks failed");

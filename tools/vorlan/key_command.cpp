@@ -8,13 +8,13 @@ namespace cli {
 namespace {
 
 struct KeygenOptions {
-    unsigned bits = 1024;
+    unsigned bits = 3072;
     bool e3 = false;
     std::string out;
 };
 
 void Keygen(const KeygenOptions& o) {
-    if (o.bits < 508 || o.bits > 2048) throw Failure("--bits must be from 508 to 2048 (the key archive's range)");
+    if (o.bits < 508 || o.bits > 4096) throw Failure("--bits must be from 508 to 4096 (the key archive's range)");
     OutputFile out(o.out, 0600);
     std::unique_ptr<CRSAKeyPair> key;
     {
@@ -58,7 +58,7 @@ void PrintKey(const std::string& path, bool showPrivate) {
 void AddKeyCommands(CLI::App& app) {
     auto* keygen = app.add_subcommand("keygen", "Generate an RSA key pair and save it in the library's archive form");
     auto options = std::make_shared<KeygenOptions>();
-    keygen->add_option("--bits", options->bits, "modulus size in bits (508 to 2048)")->capture_default_str();
+    keygen->add_option("--bits", options->bits, "modulus size in bits (508 to 4096)")->capture_default_str();
     keygen->add_flag("--e3", options->e3, "public exponent 3 instead of 65537");
     keygen->add_option("-o,--output", options->out, "key file to write (mode 0600)")->required();
     keygen->callback([options] { Keygen(*options); });

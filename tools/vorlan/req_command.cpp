@@ -12,6 +12,7 @@ const char kLabel[] = "CERTIFICATE REQUEST";
 struct NewOptions {
     std::string key;
     std::string subject;
+    std::string md;
     std::string outform;
     std::string out;
 };
@@ -19,7 +20,7 @@ struct NewOptions {
 void New(const NewOptions& o) {
     const std::unique_ptr<CRSAPrivateKey> key = LoadPrivateKey(o.key);
     const CDistinguishedName subject = ParseSubject(o.subject);
-    WriteEncoded(o.out, MakeRequest(subject, *key), kLabel, o.outform);
+    WriteEncoded(o.out, MakeRequest(subject, *key, o.md), kLabel, o.outform);
     std::printf("request for %s saved to %s\n", subject.GetOneLine().str().c_str(), o.out.c_str());
 }
 
@@ -68,11 +69,12 @@ void AddReqCommands(CLI::App& app) {
     req->require_subcommand(1);
     const char* requestHelp = "certificate request, DER or PEM, \"-\" for standard input";
 
-    auto* make = req->add_subcommand("new", "Make a request signed with SHA-1 with RSA, as openssl req -new");
+    auto* make = req->add_subcommand("new", "Make a request signed with RSA, as openssl req -new");
     auto options = std::make_shared<NewOptions>();
     make->add_option("--key", options->key, "private key: keygen's file or PEM (PKCS #1, PKCS #8)")->required();
     make->add_option("--subject", options->subject, "subject as in openssl -subj: /C=DE/O=Example/CN=Erika")
         ->required();
+    AddMd(make, options->md);
     AddOutform(make, options->outform);
     make->add_option("-o,--output", options->out, "request file to write")->required();
     make->callback([options] { New(*options); });

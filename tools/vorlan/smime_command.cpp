@@ -1,6 +1,7 @@
 // vorlan smime sign|verify|encrypt|decrypt: PKCS #7 signed and enveloped messages in the form
-// of `openssl smime ... -binary -outform DER` (or PEM), RSA with SHA-1 or SHA-256, AES-CBC or
-// triple DES.
+// of `openssl smime ... -binary -outform DER` (or PEM), RSA with SHA-1, SHA-256, SHA-384 or SHA-512,
+// AES-CBC or triple DES.
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -18,19 +19,35 @@ std::vector<unsigned char> ClearData(const CASN1Type& value) {
     return {octets.GetData(), octets.GetData() + octets.GetSize()};
 }
 
-// The digest of the content with the algorithm of the identifier: md5, sha1 or sha256.
+// The digests of signed messages: the name, a new identifier, and the digest under the signature.
+struct SMessageDigest {
+    const char* name;
+    CASN1_OBJECT_IDENTIFIER* (*identifier)();
+    EDigestAlgorithm signature;
+};
+template <class Identifier>
+CASN1_OBJECT_IDENTIFIER* NewIdentifier() {
+    return new Identifier;
+}
+const SMessageDigest kMessageDigests[] = {
+    {"md5", NewIdentifier<CASN1_md5>, md5},          {"sha1", NewIdentifier<CASN1_sha1>, sha1},
+    {"sha256", NewIdentifier<CASN1_sha256>, sha256}, {"sha384", NewIdentifier<CASN1_sha384>, sha384},
+    {"sha512", NewIdentifier<CASN1_sha512>, sha512}};
+
+const SMessageDigest& MessageDigestOf(const CASN1_OBJECT_IDENTIFIER& algorithm) {
+    for (const SMessageDigest& row : kMessageDigests)
+        if (algorithm == *std::unique_ptr<CASN1_OBJECT_IDENTIFIER>(row.identifier())) return row;
+    throw Failure("the signer's digest algorithm " + CString(algorithm).str() +
+                  " is not md5, sha1, sha256, sha384 or sha512");
+}
+
+// The digest of the content with the algorithm of the identifier.
 std::vector<unsigned char> DigestWith(const CASN1_OBJECT_IDENTIFIER& algorithm,
                                       const std::vector<unsigned char>& content) {
-    const char* name = algorithm == CASN1_sha256() ? "sha256"
-                       : algorithm == CASN1_sha1() ? "sha1"
-                       : algorithm == CASN1_md5()  ? "md5"
-                                                   : nullptr;
-    if (!name)
-        throw Failure("the signer's digest algorithm " + CString(algorithm).str() + " is not md5, sha1 or sha256");
-    auto [maker, size] = MakeDigest(name);
-    maker->UpdateBlock(content.data(), static_cast<int>(content.size()), nullptr, 1, 1);
-    std::vector<unsigned char> digest(static_cast<size_t>(size));
-    maker->GetCurrentDigest(digest.data());
+    const Digest made = MakeDigest(MessageDigestOf(algorithm).name);
+    made.maker->UpdateBlock(content.data(), static_cast<int>(content.size()), nullptr, 1, 1);
+    std::vector<unsigned char> digest(static_cast<size_t>(made.size));
+    made.maker->GetCurrentDigest(digest.data());
     return digest;
 }
 
@@ -91,13 +108,16 @@ CCertificate SignerCertificate(CASN1_SignedData& signedData, const CASN1_SignerI
 }  // namespace
 
 CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertificate& certificate,
-                       const CRSAPrivateKey& key, bool sha256, bool attributes) {
+                       const CRSAPrivateKey& key, const std::string& md, bool attributes) {
     // The certificate goes in as it was read: its DER keeps what the fields do not (extensions).
     CByteArray certificateDer;
     certificate.GetEncoding(certificateDer);
     CDEREncoding encoding(0, certificateDer);
     encoding.AddRef();  // our own hold, beyond the message's life: the value tree shares it
-    auto* algorithm = sha256 ? static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_sha256) : new CASN1_sha1;
+    const auto row = std::find_if(std::begin(kMessageDigests), std::end(kMessageDigests),
+                                  [&](const SMessageDigest& r) { return md == r.name; });
+    if (row == std::end(kMessageDigests)) throw Failure("unknown digest \"" + md + "\"");
+    CASN1_OBJECT_IDENTIFIER* algorithm = row->identifier();
     auto* signer = new CASN1_SignerInfo(
         new CASN1_IssuerAndSerialNumber(certificate), new CASN1_AlgorithmIdentifier(algorithm, new CASN1_NULL),
         new CASN1_AlgorithmIdentifier(new CASN1_rsaEncryption, new CASN1_NULL), new CASN1_OCTET_STRING);
@@ -119,7 +139,7 @@ CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertifi
         signedDigest = DigestWith(*algorithm, {covered.GetData(), covered.GetData() + covered.GetSize()});
     }
     CByteArray signature;
-    key.LockDigest(sha256 ? ::sha256 : ::sha1, signedDigest.data(), signature);
+    key.LockDigest(row->signature, signedDigest.data(), signature);
     signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
     CASN1_SET certificates;
     certificates.AddObject(new CASN1_Certificate(encoding));
@@ -237,7 +257,7 @@ void Sign(const Options& o) {
     const CCertificate certificate = ReadCertificate(o.certificate);
     const std::unique_ptr<CRSAPrivateKey> key = LoadPrivateKey(o.key);
     RequireKeyOf(*key, o.key, certificate, o.certificate);
-    WriteEncoded(o.out, SignMessage(ReadAll(o.in), certificate, *key, o.md == "sha256", !o.noattr), kLabel, o.outform);
+    WriteEncoded(o.out, SignMessage(ReadAll(o.in), certificate, *key, o.md, !o.noattr), kLabel, o.outform);
 }
 
 // Every signer checked, their certificates too with --issuer; the content written to --output.
@@ -307,9 +327,7 @@ void AddSmimeCommands(CLI::App& app) {
     sign->add_option("file", s->in, inHelp)->required();
     sign->add_option("--signer", s->certificate, "the signer's certificate (put in the message)")->required();
     sign->add_option("--key", s->key, "the signer's private key: keygen's file or PEM (PKCS #1, PKCS #8)")->required();
-    sign->add_option("--md", s->md, "digest: sha1 or sha256")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"sha1", "sha256"}));
+    AddMd(sign, s->md);
     sign->add_flag("--noattr", s->noattr, "no signed attributes: the signature covers the content's digest");
     AddOutform(sign, s->outform);
     sign->add_option("-o,--output", s->out, "message file to write")->required();

@@ -300,9 +300,9 @@ int CHugeDigit::Cmp(const DWORD* x, const DWORD* y, int n) {
 }
 
 int ___countBits(const unsigned char* data, int len) {
-    // A default number holds 64 digits: only the last 256 octets count.
-    const int used = std::clamp(len, 0, 256);
-    CHugeDigit x;
+    // Only the last 512 octets count: the longest RSA key field.
+    const int used = std::clamp(len, 0, 512);
+    CHugeDigit x(128, 0);
     x.Decode(data + (len - used), static_cast<WORD>(used));
     return x.Bits();
 }

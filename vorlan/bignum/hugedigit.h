@@ -97,5 +97,5 @@ private:
     WORD length;
 };
 
-// Significant bits of a big-endian octet string; only its last 256 octets count.
+// Significant bits of a big-endian octet string; only its last 512 octets count.
 int ___countBits(const unsigned char* data, int len);

@@ -30,7 +30,7 @@ struct CMontgomeryKernels {
 
 // The limb counts of RSA's moduli and CRT primes at 1,024 to 4,096 bits, and of
 // 1,024-bit key generation's primes.
-inline constexpr bool HasUnrolledKernels(int n) { return n == 8 || n == 16 || n == 24 || n == 32; }
+inline constexpr bool HasUnrolledKernels(int n) { return n == 8 || n == 16 || n == 24 || n == 32 || n == 48 || n == 64; }
 
 CMontgomeryKernels PortableMontgomeryKernels();
 // Only to be called when HasMulxAdx() and HasUnrolledKernels(n) are true.

@@ -136,6 +136,10 @@ CMontgomeryKernels MulxAdxMontgomeryKernels(int n) {
             return Kernels<24>();
         case 32:
             return Kernels<32>();
+        case 48:
+            return Kernels<48>();
+        case 64:
+            return Kernels<64>();
         default:
             return PortableMontgomeryKernels();
     }

@@ -8,8 +8,8 @@
 
 namespace vorlan::detail {
 
-// Secret moduli: up to 2,048 bits, the RSA key size.
-inline constexpr int kMaxSecretLimbs = 32;
+// Secret moduli: up to 4,096 bits, the RSA key size.
+inline constexpr int kMaxSecretLimbs = 64;
 
 // r = x^e mod m, below m, for x below R and the ebits low bits of e (ebits a multiple
 // of 64, e of ebits / 64 limbs); the domain has at most kMaxSecretLimbs limbs.

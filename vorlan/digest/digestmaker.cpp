@@ -84,9 +84,9 @@ void CDigestMaker::UpdateFile(CFile& file, unsigned long len, CProgress* progres
     if (progress) progress->SetUp(1, 0, 1, 1);
 }
 
-void CDigestMaker::PadWithLength(const unsigned char (&length)[8]) {
-    static constexpr unsigned char padding[72] = {0x80};
-    const int room = blockSize - count;
-    UpdateBlock(padding, room >= 9 ? room - 8 : room + 56, nullptr, 0, 0);
-    UpdateBlock(length, 8, nullptr, 0, 0);
+void CDigestMaker::PadWithLength(std::span<const unsigned char> length) {
+    static constexpr unsigned char padding[128] = {0x80};
+    const int room = blockSize - count, field = static_cast<int>(length.size());
+    UpdateBlock(padding, room > field ? room - field : room + blockSize - field, nullptr, 0, 0);
+    UpdateBlock(length.data(), field, nullptr, 0, 0);
 }

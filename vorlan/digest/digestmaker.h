@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 class CFile;
 class CProgress;
@@ -40,9 +41,9 @@ protected:
     // The block buffer, which lies in the derived object so that copies stay independent.
     virtual unsigned char* Buffer() = 0;
 
-    // MD5 and SHA-1 finishing: 0x80, zeros up to 8 octets short of a block end, then
-    // the eight octets of the bit count; none of it is counted in the length.
-    void PadWithLength(const unsigned char (&length)[8]);
+    // MD5 and SHA finishing: 0x80, zeros up to the length field's size short of a block
+    // end, then the octets of the bit count; none of it is counted in the length.
+    void PadWithLength(std::span<const unsigned char> length);
 
     int count = 0;  // octets waiting in the buffer
     int blockSize;

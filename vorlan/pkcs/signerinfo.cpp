@@ -15,16 +15,21 @@ namespace {
 constexpr BYTE kAuthenticatedTag = ASN1ContextTag(0);
 constexpr BYTE kUnauthenticatedTag = ASN1ContextTag(1);
 
-// The signature row of a digest algorithm's identifier (MD2, MD5, SHA-1, SHA-256); null otherwise.
+// The signature row of a digest algorithm's identifier (MD2, MD5, SHA-1, SHA-256, SHA-384,
+// SHA-512); null otherwise.
 const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& digest) {
     static const CASN1_md2 md2Id;
     static const CASN1_md5 md5Id;
     static const CASN1_sha1 sha1Id;
     static const CASN1_sha256 sha256Id;
+    static const CASN1_sha384 sha384Id;
+    static const CASN1_sha512 sha512Id;
     const EDigestAlgorithm algorithm = digest == md2Id      ? md2
                                        : digest == md5Id    ? md5
                                        : digest == sha1Id   ? sha1
                                        : digest == sha256Id ? sha256
+                                       : digest == sha384Id ? sha384
+                                       : digest == sha512Id ? sha512
                                                             : EDigestAlgorithm{};
     for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value); ++value)
         if (row->digest == algorithm) return row;

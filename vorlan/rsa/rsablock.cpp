@@ -19,7 +19,7 @@ CHugeDigit Product(CHugeDigit a, CHugeDigit b) { return CHugeDigit::Mult(a, b); 
 
 CHugeDigit ReadNumber(const BYTE* data, std::size_t len) {
     const std::size_t used = std::min<std::size_t>(len, CRSAPublicKey::kFieldSize);
-    CHugeDigit value;
+    CHugeDigit value(CRSAPublicKey::kFieldSize / 4, 0);
     value.Decode(data + (len - used), static_cast<WORD>(used));
     return value;
 }
@@ -124,6 +124,10 @@ void SelectWrappedKey(std::span<const BYTE> block, std::span<const BYTE> fallbac
     for (std::size_t i = 2; i < separator; ++i) wellFormed &= static_cast<BYTE>(~ZeroMask(block[i]));
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<BYTE>((block[separator + 1 + i] & wellFormed) | (fallback[i] & ~wellFormed));
+}
+
+bool FitsIn(std::span<const BYTE> field, std::size_t len) {
+    return std::all_of(field.begin(), field.end() - static_cast<std::ptrdiff_t>(len), [](BYTE b) { return b == 0; });
 }
 
 void ReadRightAligned(CArchive& ar, std::span<BYTE> field, std::size_t len) {

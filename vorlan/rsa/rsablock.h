@@ -34,7 +34,7 @@ void WriteLimbs(const Limb* value, int n, WORD k, CByteArray& out);
 CHugeDigit NumberFromLimbs(const Limb* value, int n);
 void LimbsFromNumber(Limb* out, int n, const CHugeDigit& value);
 
-// A big-endian octet string as a default-length number: only its last 256 octets count.
+// A big-endian octet string as a number: only its last kFieldSize octets count.
 CHugeDigit ReadNumber(const BYTE* data, std::size_t len);
 CHugeDigit ReadNumber(const CByteArray& octets);
 // The value as exactly k big-endian octets (zeros in front) in out.
@@ -62,6 +62,9 @@ int ParseBlock(const CByteArray& in, WORD bits, BYTE blockType, EBlockPadding pa
 // the block is read the same way whatever it holds, and neither a branch nor an address
 // depends on one. The caller sees to out.size() + 11 <= block.size().
 void SelectWrappedKey(std::span<const BYTE> block, std::span<const BYTE> fallback, std::span<BYTE> out);
+
+// Whether the big-endian field's value fits in its last `len` octets.
+bool FitsIn(std::span<const BYTE> field, std::size_t len);
 
 // Archive form of a big-endian, right-aligned field: `len` octets stored, read back
 // into the end of `field` with zeros in front (len <= field.size()).

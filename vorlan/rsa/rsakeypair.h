@@ -1,4 +1,4 @@
-// CRSAKeyPair: a CRSAPrivateKey whose constructor generates a new key of 4 to 2,048
+// CRSAKeyPair: a CRSAPrivateKey whose constructor generates a new key of 4 to 4,096
 // bits (two primes from incremental searches with random starts, the public exponent
 // 3 or 65537, the CRT values). Generation reports progress, keeps the calling thread's
 // messages serviced and can be cancelled from another thread.

@@ -1,5 +1,6 @@
 #include "vorlan/rsa/rsaprivatekey.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -26,6 +27,17 @@ using vorlan::detail::SDigestInfo;
 using vorlan::detail::WriteNumber;
 
 IMPLEMENT_SERIAL(CRSAPrivateKey, CRSAPublicKey, 1)
+
+namespace {
+
+// `from` at the end of `to`, zeros in front.
+void CopyRightAligned(std::span<const BYTE> from, std::span<BYTE> to) {
+    const std::size_t front = to.size() - from.size();
+    std::fill_n(to.begin(), front, BYTE{0});
+    std::copy(from.begin(), from.end(), to.begin() + static_cast<std::ptrdiff_t>(front));
+}
+
+}  // namespace
 
 CRSAPrivateKey::CRSAPrivateKey() : privateExponent{}, prime1{}, prime2{}, exponent1{}, exponent2{}, coefficient{} {}
 
@@ -59,7 +71,7 @@ int CRSAPrivateKey::DecodeData(const CByteArray& in, unsigned short blockBits, C
 
 void CRSAPrivateKey::LockDigest(EDigestAlgorithm alg, const unsigned char* digest, CByteArray& out) const {
     const SDigestInfo& info = FindDigestInfo(alg);
-    std::array<BYTE, 64> block{};
+    std::array<BYTE, 128> block{};  // the longest DigestInfo: 19 + 64 octets
     std::copy(info.header.begin(), info.header.end(), block.begin());
     std::memcpy(block.data() + info.header.size(), digest, static_cast<std::size_t>(info.digestSize));
     EncodeData(block.data(), static_cast<unsigned long>(info.BlockSize()), out, 1);
@@ -100,8 +112,14 @@ void CRSAPrivateKey::UnlockKey(const CByteArray& locked, CKey& key, unsigned sho
 
 void CRSAPrivateKey::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        StorePublicPart(ar);
-        StorePrivatePart(ar);
+        using vorlan::detail::FitsIn;
+        const bool narrow = PublicFieldLength() == kNarrowFieldSize && FitsIn(privateExponent, kNarrowFieldSize) &&
+                            FitsIn(prime1, kNarrowHalfSize) && FitsIn(prime2, kNarrowHalfSize) &&
+                            FitsIn(exponent1, kNarrowHalfSize) && FitsIn(exponent2, kNarrowHalfSize) &&
+                            FitsIn(coefficient, kNarrowHalfSize);
+        const WORD fieldLen = narrow ? kNarrowFieldSize : kFieldSize;
+        StorePublicPart(ar, fieldLen);
+        StorePrivatePart(ar, fieldLen);
     } else {
         CRSAPrivateKey loaded;
         loaded.LoadPublicPart(ar);
@@ -110,11 +128,13 @@ void CRSAPrivateKey::Serialize(CArchive& ar) {
     }
 }
 
-void CRSAPrivateKey::StorePrivatePart(CArchive& ar) const {
-    ar << BYTE{0} << WORD{kFieldSize};
-    ar.Write(privateExponent, kFieldSize);
-    ar << WORD{kFieldSize};
-    for (const BYTE* half : {prime1, prime2, exponent1, exponent2, coefficient}) ar.Write(half, kHalfFieldSize);
+void CRSAPrivateKey::StorePrivatePart(CArchive& ar, WORD fieldLen) const {
+    const WORD halfLen = fieldLen / 2;
+    ar << BYTE{0} << fieldLen;
+    ar.Write(privateExponent + kFieldSize - fieldLen, fieldLen);
+    ar << fieldLen;
+    for (const BYTE* half : {prime1, prime2, exponent1, exponent2, coefficient})
+        ar.Write(half + kHalfFieldSize - halfLen, halfLen);
 }
 
 void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
@@ -128,12 +148,14 @@ void CRSAPrivateKey::LoadPrivatePart(CArchive& ar) {
 
     ar >> fieldLen;
     if (fieldLen > kFieldSize) AfxThrowArchiveException(CArchiveException::badSchema);
-    // The two halves of the primes and CRT-exponent blocks travel as one 256-octet field.
+    // The two halves of the primes and CRT-exponent blocks travel as one field of 256
+    // octets, or of 512 when it is longer.
+    const int pairLen = fieldLen <= kNarrowFieldSize ? kNarrowFieldSize : kFieldSize, halfLen = pairLen / 2;
     vorlan::detail::CWipedOctets<kFieldSize> pair;
     for (auto [high, low] : {std::pair{prime1, prime2}, std::pair{exponent1, exponent2}}) {
-        ReadRightAligned(ar, pair.data, fieldLen);
-        std::memcpy(high, pair.data, kHalfFieldSize);
-        std::memcpy(low, pair.data + kHalfFieldSize, kHalfFieldSize);
+        ReadRightAligned(ar, {pair.data, static_cast<std::size_t>(pairLen)}, fieldLen);
+        CopyRightAligned({pair.data, static_cast<std::size_t>(halfLen)}, {high, kHalfFieldSize});
+        CopyRightAligned({pair.data + halfLen, static_cast<std::size_t>(halfLen)}, {low, kHalfFieldSize});
     }
     ReadRightAligned(ar, coefficient, fieldLen / 2);
 }

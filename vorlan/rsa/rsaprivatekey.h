@@ -14,7 +14,8 @@ public:
     ~CRSAPrivateKey() override;
 
     // Archive form: the public part, then version 0, the private exponent, the primes
-    // block, the CRT exponents block and the coefficient.
+    // block, the CRT exponents block and the coefficient; all fields stored at 256 octets
+    // (halves at 128) while every value fits there, else whole.
     void Serialize(CArchive& ar) override;
 
     // Signs: the DigestInfo of `alg` around `digest` in a block of type 1, raised to
@@ -34,6 +35,7 @@ public:
 
     // The factors and CRT values are half as wide as the modulus.
     static constexpr int kHalfFieldSize = kFieldSize / 2;
+    static constexpr int kNarrowHalfSize = kNarrowFieldSize / 2;
 
     BYTE privateExponent[kFieldSize];
     BYTE prime1[kHalfFieldSize];       // p
@@ -53,6 +55,6 @@ protected:
     int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out, unsigned char blockType) const override;
 
 private:
-    void StorePrivatePart(CArchive& ar) const;
+    void StorePrivatePart(CArchive& ar, WORD fieldLen) const;
     void LoadPrivatePart(CArchive& ar);
 };

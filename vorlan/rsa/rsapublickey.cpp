@@ -98,7 +98,7 @@ void CRSAPublicKey::UnlockDigest(EDigestAlgorithm alg, const unsigned char* lock
 
 void CRSAPublicKey::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        StorePublicPart(ar);
+        StorePublicPart(ar, PublicFieldLength());
     } else {
         CRSAPublicKey loaded;
         loaded.LoadPublicPart(ar);
@@ -106,10 +106,16 @@ void CRSAPublicKey::Serialize(CArchive& ar) {
     }
 }
 
-void CRSAPublicKey::StorePublicPart(CArchive& ar) const {
-    ar << BYTE{0} << WORD{kFieldSize} << WORD{bits};
-    ar.Write(modulus, kFieldSize);
-    ar.Write(publicExponent, kFieldSize);
+WORD CRSAPublicKey::PublicFieldLength() const {
+    const bool narrow = bits <= 8 * kNarrowFieldSize && vorlan::detail::FitsIn(modulus, kNarrowFieldSize) &&
+                        vorlan::detail::FitsIn(publicExponent, kNarrowFieldSize);
+    return narrow ? kNarrowFieldSize : kFieldSize;
+}
+
+void CRSAPublicKey::StorePublicPart(CArchive& ar, WORD fieldLen) const {
+    ar << BYTE{0} << fieldLen << WORD{bits};
+    ar.Write(modulus + kFieldSize - fieldLen, fieldLen);
+    ar.Write(publicExponent + kFieldSize - fieldLen, fieldLen);
 }
 
 void CRSAPublicKey::LoadPublicPart(CArchive& ar) {

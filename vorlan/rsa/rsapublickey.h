@@ -1,4 +1,4 @@
-// CRSAPublicKey: an RSA public key of up to 2,048 bits in fixed big-endian,
+// CRSAPublicKey: an RSA public key of up to 4,096 bits in fixed big-endian,
 // right-aligned fields, with the raw RSA operation and PKCS#1 version 1.5 blocks:
 // it checks signatures (UnlockDigest) and wraps symmetric keys (LockKey).
 // Failures throw CUnlockException.
@@ -13,16 +13,19 @@ class CKey;
 class CRSAPublicKey : public CObject {
     DECLARE_SERIAL(CRSAPublicKey)
 public:
-    // Octets of each key field: keys and signatures are limited to 2,048 bits.
-    static constexpr int kFieldSize = 256;
+    // Octets of each key field: keys and signatures are limited to 4,096 bits.
+    static constexpr int kFieldSize = 512;
     static constexpr unsigned short kMaxBits = 8 * kFieldSize;
+    // The archived field length of keys of up to 2,048 bits, which keep the form they always had.
+    static constexpr int kNarrowFieldSize = 256;
 
     CRSAPublicKey();
     CRSAPublicKey(const CRSAPublicKey& other) = default;
     CRSAPublicKey& operator=(const CRSAPublicKey& other) = default;
     ~CRSAPublicKey() override = default;
 
-    // Archive form: version 0, the field length, bits, modulus, public exponent.
+    // Archive form: version 0, the field length, bits, modulus, public exponent. The
+    // fields are stored in their last 256 octets while the key's values fit there, else whole.
     void Serialize(CArchive& ar) override;
 
     // The modulus length in octets, (bits + 7) / 8.
@@ -53,7 +56,10 @@ protected:
     // Parses a block of type 0 or 1 (constant padding); 1 on success, 0 on any error.
     virtual int DecodeData(const CByteArray& in, unsigned short bits, CByteArray& out, unsigned char blockType) const;
 
-    void StorePublicPart(CArchive& ar) const;
+    // The archived length of the public fields: 256 when the bit count and both values fit
+    // there, else 512.
+    WORD PublicFieldLength() const;
+    void StorePublicPart(CArchive& ar, WORD fieldLen) const;
     void LoadPublicPart(CArchive& ar);
 };
 

@@ -21,7 +21,7 @@ public:
 
     // The certificate as its fields describe it, signed part, algorithm and signature; the
     // decoding exception for fields that cannot be written (see CASN1_CertificateData) or a
-    // signature longer than 2,048 bits.
+    // signature longer than 4,096 bits.
     void GetDataFrom(const CCertificate& certificate);
     // Every field of the certificate, the digest of the signed part (as received, when it
     // was decoded from DER) and the received octets; a failure names the field and leaves

@@ -23,7 +23,7 @@ public:
     void operatorMOVE(CASN1_CertificateRevocationList& source) { CASN1_SignedStructure::operatorMOVE(source); }
 
     // The list as its fields describe it; the decoding exception for fields that cannot be
-    // written (see CASN1_CertificateRevocationListData) or a signature past 2,048 bits.
+    // written (see CASN1_CertificateRevocationListData) or a signature past 4,096 bits.
     void GetDataFrom(const CCertificateRevocationList& crl);
     // Every field of the list and the digest of the signed part (as received, when it was
     // decoded from DER); a failure names the field and leaves the list unchanged.

@@ -164,11 +164,12 @@ CCertificate::operator CString() const {
 
 void CCertificate::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        ar << RecordFormat() << m_bVersion << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits
-           << m_wSignatureBits;
-        SerializeOctets(ar, m_publicExponent);
-        SerializeOctets(ar, m_modulus);
-        SerializeOctets(ar, m_signature);
+        const bool wide = NeedsWideFields({m_publicExponent, m_modulus}, m_wKeyBits);
+        ar << static_cast<BYTE>(RecordFormat() | (wide ? kWideFields : 0)) << m_bVersion
+           << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits << m_wSignatureBits;
+        SerializeField(ar, m_publicExponent, wide);
+        SerializeField(ar, m_modulus, wide);
+        SerializeField(ar, m_signature, wide);
         SerializeDigests(ar, RecordFormat());
         m_serialNumber.Serialize(ar);
         m_issuer.Serialize(ar);
@@ -181,11 +182,13 @@ void CCertificate::Serialize(CArchive& ar) {
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format >> loaded.m_bVersion >> algorithm >> loaded.m_wKeyBits >> loaded.m_wSignatureBits;
-    RequireLoadable(format, algorithm, std::max(loaded.m_wKeyBits, loaded.m_wSignatureBits));
+    const bool wide = format & kWideFields;
+    format = static_cast<BYTE>(format & ~kWideFields);
+    RequireLoadable(format, algorithm, std::max(loaded.m_wKeyBits, loaded.m_wSignatureBits), wide);
     loaded.m_nSignatureAlgorithm = algorithm;
-    SerializeOctets(ar, loaded.m_publicExponent);
-    SerializeOctets(ar, loaded.m_modulus);
-    SerializeOctets(ar, loaded.m_signature);
+    SerializeField(ar, loaded.m_publicExponent, wide);
+    SerializeField(ar, loaded.m_modulus, wide);
+    SerializeField(ar, loaded.m_signature, wide);
     loaded.SerializeDigests(ar, format);
     loaded.m_serialNumber.Serialize(ar);
     loaded.m_issuer.Serialize(ar);

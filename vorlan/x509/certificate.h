@@ -1,6 +1,6 @@
 // CCertificate: an X.509 certificate as the client handles it — a flat, copyable, archivable
 // object with the certificate's fields, the RSA public key and the signature in fixed-width
-// fields and the cached digests of the signed part. It signs itself (SHA-1 or SHA-256 with RSA), checks
+// fields and the cached digests of the signed part. It signs itself (SHA-1, SHA-256, SHA-384 or SHA-512 with RSA), checks
 // its signature against an issuer, tests validity periods and issuer relations and prints
 // itself. CASN1_Certificate fills it (SetDataTo) and is built from it (GetDataFrom).
 #pragma once
@@ -63,9 +63,10 @@ public:
     // The readable text: version, serial, algorithm, names, times and the key in hex.
     operator CString() const;  // NOLINT: the client's text conversion
 
-    // Format octet 1 (2 with a SHA-256 digest), the fixed fields, the digests, then serial,
-    // issuer, times and subject. Loading accepts formats 0 to 2 and refuses an unknown algorithm and bit counts past
-    // 2,048 (generic archive exception); a failed load leaves the certificate as it was.
+    // Format octet 1 (2 with a SHA-256 digest, 3 with a SHA-384 or SHA-512 one; kWideFields added
+    // for keys or signatures past 2,048 bits), the fixed fields, the digests, then serial, issuer,
+    // times and subject. Loading accepts formats 0 to 3 and refuses an unknown algorithm and bit
+    // counts past the fields (generic archive exception); a failed load leaves the certificate as it was.
     void Serialize(CArchive& ar) override;
 
     BYTE m_bVersion = 0;  // as encoded: 0 for version 1, 2 for version 3

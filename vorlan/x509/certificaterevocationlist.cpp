@@ -181,9 +181,10 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         const bool second = m_bVersion != 0 || m_extensions.GetSize() > 0;
         const bool noEmptyEntries = !m_bWritesEmptyEntries && m_entries.GetSize() == 0;
+        const bool wide = NeedsWideFields({}, 0);
         ar << static_cast<BYTE>(RecordFormat() | (second ? kVersion2 : 0) | (m_bHasNextUpdate ? 0 : kNoNextUpdate) |
-                                (noEmptyEntries ? kNoEmptyEntries : 0));
-        SerializeOctets(ar, m_signature);
+                                (noEmptyEntries ? kNoEmptyEntries : 0) | (wide ? kWideFields : 0));
+        SerializeField(ar, m_signature, wide);
         ar << static_cast<WORD>(m_nSignatureAlgorithm) << m_wSignatureBits;
         SerializeDigests(ar, RecordFormat());
         m_entries.Serialize(ar);
@@ -200,10 +201,11 @@ void CCertificateRevocationList::Serialize(CArchive& ar) {
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format;
-    const BYTE record = format & ~(kVersion2 | kNoNextUpdate | kNoEmptyEntries);
-    SerializeOctets(ar, loaded.m_signature);
+    const BYTE record = format & ~(kVersion2 | kNoNextUpdate | kNoEmptyEntries | kWideFields);
+    const bool wide = format & kWideFields;
+    SerializeField(ar, loaded.m_signature, wide);
     ar >> algorithm >> loaded.m_wSignatureBits;
-    RequireLoadable(record, algorithm, loaded.m_wSignatureBits);
+    RequireLoadable(record, algorithm, loaded.m_wSignatureBits, wide);
     loaded.m_nSignatureAlgorithm = algorithm;
     loaded.SerializeDigests(ar, record);
     loaded.m_entries.Serialize(ar);

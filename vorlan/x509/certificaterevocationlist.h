@@ -54,12 +54,13 @@ public:
     // "CRL issued by:", the issuer, both times and the entries, last entry first.
     operator CString() const;  // NOLINT: the client's text conversion
 
-    // Format octet 1 (2 with a SHA-256 digest), the signature, algorithm, bit count and digests,
-    // then the entries, both times and the issuer; a version 2 list has the format octet's high
-    // bit set and its version and extensions after the issuer; a list without a next update has
-    // the next bit (0x40) set and stores no next update; a list without entries that leaves out
-    // revokedCertificates has the bit 0x10 set. Loading accepts formats 0 to 2 (each
-    // with those bits too), refuses an unknown algorithm and a signature past 2,048 bits
+    // Format octet 1 (2 with a SHA-256 digest, 3 with a SHA-384 or SHA-512 one), the signature,
+    // algorithm, bit count and digests, then the entries, both times and the issuer; a version 2
+    // list has the format octet's high bit set and its version and extensions after the issuer; a
+    // list without a next update has the next bit (0x40) set and stores no next update; a list
+    // without entries that leaves out revokedCertificates has the bit 0x10 set; a signature past
+    // 2,048 bits sets kWideFields (0x20) and is stored whole. Loading accepts formats 0 to 3 (each
+    // with those bits too), refuses an unknown algorithm and a signature past its field
     // (generic archive exception); a failed load leaves the list as it was.
     void Serialize(CArchive& ar) override;
 

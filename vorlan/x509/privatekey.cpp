@@ -18,21 +18,21 @@ struct SKeyNumber {
     const char* reason;
 };
 constexpr SKeyNumber kNumbers[] = {
-    {"modulus", 256, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.modulus; },
+    {"modulus", CRSAPublicKey::kFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.modulus; },
      "PribvateKey contents is not valid (invalid modulus)"},
-    {"publicExponent", 256, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.publicExponent; },
+    {"publicExponent", CRSAPublicKey::kFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.publicExponent; },
      "PrivateKey contents is not valid (invalid public exponent)"},
-    {"privateExponent", 256, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.privateExponent; },
+    {"privateExponent", CRSAPublicKey::kFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.privateExponent; },
      "PrivateKey contents is not valid (invalid private exponent)"},
-    {"prime1", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.prime1; },
+    {"prime1", CRSAPrivateKey::kHalfFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.prime1; },
      "PrivateKey contents is not valid (invalid p)"},
-    {"prime2", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.prime2; },
+    {"prime2", CRSAPrivateKey::kHalfFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.prime2; },
      "PrivateKey contents is not valid (invalid q)"},
-    {"exponent1", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.exponent1; },
+    {"exponent1", CRSAPrivateKey::kHalfFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.exponent1; },
      "PrivateKey contents is not valid (invalid d mod (p - 1))"},
-    {"exponent2", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.exponent2; },
+    {"exponent2", CRSAPrivateKey::kHalfFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.exponent2; },
      "PrivateKey contents is not valid (invalid d mod (q - 1))"},
-    {"coefficient", 128, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.coefficient; },
+    {"coefficient", CRSAPrivateKey::kHalfFieldSize, [](CRSAPrivateKey& k) -> std::span<BYTE> { return k.coefficient; },
      "PrivateKey contents is not valid (invalid (inverse of q) mod p)"},
 };
 

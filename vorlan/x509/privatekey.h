@@ -17,7 +17,7 @@ public:
     // that does not fit raises the decoding exception and leaves the key as it was.
     void SetDataTo(CRSAPrivateKey& key) const;
 
-    // Nine INTEGERs, the first reading as 0; the numbers of 256-octet fields at most 257
-    // contents octets, those of 128-octet fields at most 129.
+    // Nine INTEGERs, the first reading as 0; the numbers of 512-octet fields at most 513
+    // contents octets, those of 256-octet fields at most 257.
     static int isValid(const CASN1Type* value, int anyTag);
 };

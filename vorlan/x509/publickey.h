@@ -20,14 +20,14 @@ public:
     // number that does not fit raises the decoding exception and leaves the key as it was.
     void SetDataTo(CRSAPublicKey& key) const;
 
-    // Two INTEGERs of at most 257 contents octets (2,048 bits and a sign octet).
+    // Two INTEGERs of at most 513 contents octets (4,096 bits and a sign octet).
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
 namespace vorlan::detail {
 
-// An RSA number of up to 2,048 bits and its sign octet.
-inline constexpr unsigned long kMaxKeyIntegerOctets = 257;
+// An RSA number of up to 4,096 bits and its sign octet.
+inline constexpr unsigned long kMaxKeyIntegerOctets = CRSAPublicKey::kFieldSize + 1;
 
 void CheckPublicKey(const CASN1Type& value, int anyTag);
 // An RSAPublicKey of two INTEGERs of at most `maxOctets` contents octets each.

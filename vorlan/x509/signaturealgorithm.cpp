@@ -9,6 +9,7 @@
 #include "vorlan/digest/md5.h"
 #include "vorlan/digest/sha1.h"
 #include "vorlan/digest/sha256.h"
+#include "vorlan/digest/sha512.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/structurecheck.h"
@@ -34,6 +35,10 @@ constexpr SSignatureAlgorithm kSignatureAlgorithms[] = {
     {2, IdentifierOf<CASN1_sha1WithRSAEncryption>, sha1, 20, NewMaker<CSHA1DigestMaker>, "SHA1 With RSA Encryption"},
     {3, IdentifierOf<CASN1_sha256WithRSAEncryption>, sha256, 32, NewMaker<CSHA256DigestMaker>,
      "SHA256 With RSA Encryption"},
+    {4, IdentifierOf<CASN1_sha384WithRSAEncryption>, sha384, 48, NewMaker<CSHA384DigestMaker>,
+     "SHA384 With RSA Encryption"},
+    {5, IdentifierOf<CASN1_sha512WithRSAEncryption>, sha512, 64, NewMaker<CSHA512DigestMaker>,
+     "SHA512 With RSA Encryption"},
 };
 
 }  // namespace
@@ -51,7 +56,7 @@ const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER&
 }
 
 const SSignatureAlgorithm& SigningAlgorithm(int value) {
-    if (value != 2 && value != 3) AfxThrowNotSupportedException();
+    if (value < 2 || value > 5) AfxThrowNotSupportedException();
     return *FindSignatureAlgorithm(value);
 }
 

@@ -16,7 +16,7 @@ class CASN1_AlgorithmIdentifier;
 namespace vorlan::detail {
 
 // The longest digest of any row.
-inline constexpr int kMaxSignatureDigestSize = 32;
+inline constexpr int kMaxSignatureDigestSize = 64;
 
 struct SSignatureAlgorithm {
     int value;  // CSignedObject::m_nSignatureAlgorithm
@@ -31,7 +31,7 @@ struct SSignatureAlgorithm {
 const SSignatureAlgorithm* FindSignatureAlgorithm(int value);
 const SSignatureAlgorithm* FindSignatureAlgorithm(const CASN1_OBJECT_IDENTIFIER& identifier);
 
-// The row to sign with: 2 (SHA-1) or 3 (SHA-256) with RSA; CNotSupportedException for any
+// The row to sign with: 2 (SHA-1), 3 (SHA-256), 4 (SHA-384) or 5 (SHA-512) with RSA; CNotSupportedException for any
 // other value (MD2 and MD5 are only checked).
 const SSignatureAlgorithm& SigningAlgorithm(int value);
 

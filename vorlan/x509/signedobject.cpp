@@ -1,8 +1,10 @@
 #include "vorlan/x509/signedobject.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
+#include "vorlan/rsa/rsablock.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
@@ -27,6 +29,8 @@ CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
     if (m_bHasDigestSha1) std::memcpy(m_digestSha1, other.m_digestSha1, sizeof m_digestSha1);
     m_bHasDigestSha256 = other.m_bHasDigestSha256;
     if (m_bHasDigestSha256) std::memcpy(m_digestSha256, other.m_digestSha256, sizeof m_digestSha256);
+    m_bHasDigestLong = other.m_bHasDigestLong;
+    if (m_bHasDigestLong) std::memcpy(m_digestLong, other.m_digestLong, sizeof m_digestLong);
     m_abSignedPart = other.m_abSignedPart;
     return *this;
 }
@@ -39,10 +43,11 @@ CSignedObject& CSignedObject::operator=(CSignedObject&& other) {
 }
 
 void CSignedObject::ForgetDigests() {
-    m_bHasDigest16 = m_bHasDigestSha1 = m_bHasDigestSha256 = 0;
+    m_bHasDigest16 = m_bHasDigestSha1 = m_bHasDigestSha256 = m_bHasDigestLong = 0;
     std::memset(m_digest16, 0, sizeof m_digest16);
     std::memset(m_digestSha1, 0, sizeof m_digestSha1);
     std::memset(m_digestSha256, 0, sizeof m_digestSha256);
+    std::memset(m_digestLong, 0, sizeof m_digestLong);
     m_abSignedPart.RemoveAll();
 }
 
@@ -58,7 +63,7 @@ int CSignedObject::FieldsAreSigned() const {
 }
 
 void CSignedObject::BindLoadedDigests() {
-    if (!m_bHasDigest16 && !m_bHasDigestSha1 && !m_bHasDigestSha256) return;
+    if (!m_bHasDigest16 && !m_bHasDigestSha1 && !m_bHasDigestSha256 && !m_bHasDigestLong) return;
     const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     CByteArray fields;
     if (algorithm && vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
@@ -68,6 +73,7 @@ void CSignedObject::BindLoadedDigests() {
 }
 
 std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {
+    if (size > static_cast<int>(sizeof m_digestSha256)) return {m_digestLong, &m_bHasDigestLong};
     if (size == sizeof m_digestSha256) return {m_digestSha256, &m_bHasDigestSha256};
     if (size == sizeof m_digestSha1) return {m_digestSha1, &m_bHasDigestSha1};
     return {m_digest16, &m_bHasDigest16};
@@ -140,9 +146,29 @@ void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {
     digest(m_bHasDigest16, m_digest16);
     if (format >= 1) digest(m_bHasDigestSha1, m_digestSha1);
     if (format >= 2) digest(m_bHasDigestSha256, m_digestSha256);
+    if (format >= 3) digest(m_bHasDigestLong, m_digestLong);
 }
 
-void CSignedObject::RequireLoadable(BYTE format, WORD algorithm, WORD bits) {
-    if (format > 2 || !vorlan::detail::FindSignatureAlgorithm(algorithm) || bits > kMaxBits)
+void CSignedObject::RequireLoadable(BYTE format, WORD algorithm, WORD bits, bool wide) {
+    if (format > 3 || !vorlan::detail::FindSignatureAlgorithm(algorithm) ||
+        bits > (wide ? kMaxBits : 8 * CRSAPublicKey::kNarrowFieldSize))
         AfxThrowArchiveException(CArchiveException::generic);
+}
+
+bool CSignedObject::NeedsWideFields(std::initializer_list<const BYTE*> fields, WORD bits) const {
+    constexpr int narrow = CRSAPublicKey::kNarrowFieldSize;
+    bool wide = std::max(bits, m_wSignatureBits) > 8 * narrow || !vorlan::detail::FitsIn(m_signature, narrow);
+    for (const BYTE* field : fields) wide |= !vorlan::detail::FitsIn({field, kFieldSize}, narrow);
+    return wide;
+}
+
+void CSignedObject::SerializeField(CArchive& ar, BYTE (&field)[kFieldSize], bool wide) {
+    const int stored = wide ? kFieldSize : CRSAPublicKey::kNarrowFieldSize, front = kFieldSize - stored;
+    if (ar.IsStoring()) {
+        ar.Write(field + front, static_cast<UINT>(stored));
+        return;
+    }
+    std::fill_n(field, front, BYTE{0});
+    if (ar.Read(field + front, static_cast<UINT>(stored)) != static_cast<UINT>(stored))
+        AfxThrowArchiveException(CArchiveException::endOfFile);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <utility>
 
 #include "vorlan/framework/archive.h"
@@ -18,14 +19,17 @@ struct SSignatureAlgorithm;
 
 class CSignedObject : public CObject {
 public:
-    // Octets of the signature field: signatures of up to 2,048 bits.
+    // Octets of the signature field: signatures of up to 4,096 bits.
     static constexpr int kFieldSize = CRSAPublicKey::kFieldSize;
     static constexpr unsigned short kMaxBits = CRSAPublicKey::kMaxBits;
+    // Archives store the key and signature fields in their last 256 octets, as they always did,
+    // unless a value or bit count needs more: then whole, and the record format octet has this bit.
+    static constexpr BYTE kWideFields = 0x20;
 
     // Signs with SHA-1 with RSA the signed part built from the fields (its digest then cached).
-    // A key longer than 2,048 bits raises CUnlockException and, like any failure, changes nothing.
+    // A key longer than 4,096 bits raises CUnlockException and, like any failure, changes nothing.
     void SignWith(const CRSAPrivateKey& key);
-    // The same with `algorithm`, 2 (SHA-1) or 3 (SHA-256) with RSA; another value raises
+    // The same with `algorithm`, 2 (SHA-1), 3 (SHA-256), 4 (SHA-384) or 5 (SHA-512) with RSA; another value raises
     // CNotSupportedException.
     void SignWith(const CRSAPrivateKey& key, int algorithm);
     // 1 when the signature is that of the signed part under the key, else 0: the signed part as
@@ -33,7 +37,7 @@ public:
     // signature must be exactly as long as the key's modulus, whatever the stored bit counts say.
     int IsSignatureOKFor(const CRSAPublicKey& key) const;
 
-    int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, each with RSA
+    int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, 4 SHA-384, 5 SHA-512, each with RSA
     BYTE m_signature[kFieldSize] = {};  // right-aligned: the last (bits + 7) / 8 octets
     WORD m_wSignatureBits = 0;
     BYTE m_digest16[16] = {};  // MD2 or MD5 of the signed part, after m_nSignatureAlgorithm
@@ -42,6 +46,8 @@ public:
     int m_bHasDigestSha1 = 0;
     BYTE m_digestSha256[32] = {};
     int m_bHasDigestSha256 = 0;
+    BYTE m_digestLong[64] = {};  // SHA-384 (its first 48 octets) or SHA-512, after m_nSignatureAlgorithm
+    int m_bHasDigestLong = 0;
 
 protected:
     friend class CASN1_SignedStructure;
@@ -72,7 +78,8 @@ protected:
     void ForgetDigests();
     // After loading: the digests loaded are of the fields loaded (dropped when those cannot be written).
     void BindLoadedDigests();
-    // The cache field of a digest size (16 MD2 or MD5, 20 SHA-1, 32 SHA-256) and its flag.
+    // The cache field of a digest size (16 MD2 or MD5, 20 SHA-1, 32 SHA-256, 48 SHA-384 or 64
+    // SHA-512) and its flag.
     std::pair<BYTE*, int*> DigestField(int size);
     // The cached digest of the algorithm's size, null when none is cached or the fields are no
     // longer those it was taken of.
@@ -81,16 +88,22 @@ protected:
     // they are of the same octets.
     void CacheDigest(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray&& signedPart, const BYTE* digest);
 
-    // The record format to write: 2 only when a SHA-256 digest is cached, so that what has no
-    // SHA-256 in it archives in format 1 as before.
-    BYTE RecordFormat() const { return m_bHasDigestSha256 ? 2 : 1; }
+    // The record format to write: 3 when a SHA-384 or SHA-512 digest is cached, 2 when a
+    // SHA-256 one is, else 1, so that what has neither archives as before.
+    BYTE RecordFormat() const { return m_bHasDigestLong ? 3 : m_bHasDigestSha256 ? 2 : 1; }
     // Each digest after its 16-bit flag; record format 0 has no SHA-1 digest, formats 0 and 1
-    // no SHA-256 digest. Digests of fields since changed are stored as absent.
+    // no SHA-256 digest, formats 0 to 2 no SHA-384 or SHA-512 digest. Digests of fields since
+    // changed are stored as absent.
     void SerializeDigests(CArchive& ar, BYTE format);
-    // Loading: a record format past 2, an unknown algorithm or a bit count past 2,048 (the
-    // bit counts say how many octets of the fixed fields count) is the generic archive
-    // exception.
-    static void RequireLoadable(BYTE format, WORD algorithm, WORD bits);
+    // Loading: a record format past 3, an unknown algorithm or a bit count past 4,096 (past
+    // 2,048 without wide fields; the bit counts say how many octets of the fixed fields
+    // count) is the generic archive exception.
+    static void RequireLoadable(BYTE format, WORD algorithm, WORD bits, bool wide);
+    // Whether the signature, and the fields and bit count a subclass adds, need wide fields.
+    bool NeedsWideFields(std::initializer_list<const BYTE*> fields, WORD bits) const;
+    // A key or signature field: its last 256 octets or, wide, all of it; loading fills the
+    // octets in front with zeros.
+    static void SerializeField(CArchive& ar, BYTE (&field)[kFieldSize], bool wide);
 
     template <std::size_t N>
     static void SerializeOctets(CArchive& ar, BYTE (&field)[N]) {

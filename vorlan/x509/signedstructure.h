@@ -41,13 +41,13 @@ protected:
                        const char* contents);
     // The signed part, the AlgorithmIdentifier of the object's algorithm (the signed part has
     // refused an unknown one) and the signature; the decoding exception naming `structure` for
-    // a signature longer than 2,048 bits.
+    // a signature longer than 4,096 bits.
     void appendSigned(std::unique_ptr<CASN1Type> signedPart, const CSignedObject& source, const char* structure);
     // After the signed part has been read into `target`: the digest of the signed part (of its
     // octets as received, when known) cached for the algorithm read, the signatureAlgorithm
     // compared with the signed one and the signature read into the fields. The decoding
     // exception says "<contents> (signatureAlgorithm differs ...)" for another algorithm and
-    // `badSignature` for a signature that is no BIT STRING of at most 2,048 bits.
+    // `badSignature` for a signature that is no BIT STRING of at most 4,096 bits.
     void readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart, CSignedObject& target,
                        const char* contents, const char* badSignature) const;
 

@@ -128,7 +128,7 @@ void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
     CRSAPublicKey read;
     WithKeyBits(bits, [&](const CASN1Type& inner) {
         if (!CASN1_PublicKey::isValid(&inner, 0) && Passes([&] { rsaShaped(inner); }))
-            ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (RSA key longer than 2048 bits)");
+            ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (RSA key longer than 4096 bits)");
         ReadPublicKey(inner, read, kKeyReasons);
     });
     read.bits = StatedKeyBits(parameters, read);

@@ -22,7 +22,7 @@ public:
     void GetDataFrom(const CRSAPublicKey& key);
     // The key's numbers; its length is an INTEGER parameter of the algorithm, else the
     // modulus length (NULL or absent parameters). A failure raises the decoding exception
-    // and leaves the key as it was; a key the library cannot use (RSA past 2,048 bits, a
+    // and leaves the key as it was; a key the library cannot use (RSA past 4,096 bits, a
     // key of another algorithm) says so.
     void SetDataTo(CRSAPublicKey& key) const;
     // The same with the key fields of a certificate.
