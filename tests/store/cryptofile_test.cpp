@@ -298,27 +298,64 @@ private:
     DWORD m_size = 0;
 };
 
-// Every stop of every underlying write of appends, overwrites and cuts: the failure reaches
-// the caller, the stored file opens with the old content or the new, and the stream's length
-// is the stored one.
-TEST(CryptoFile, AWriteOrCutStoppedAtAnyOctetLeavesTheOldContentOrTheNew) {
-    constexpr unsigned long kRecord = 256;
-    constexpr DWORD kNoCut = 0xFFFFFFFF;
-    // old length, octets written at a position, length cut to
-    const std::tuple<const char*, DWORD, DWORD, DWORD, DWORD> rows[] = {
-        {"new stream", 0, 0, 20, kNoCut},
-        {"append within the last record", 1000, 1000, 10, kNoCut},
-        {"append across records", 1000, 1000, 600, kNoCut},
-        {"append after a full record", 1024, 1024, 30, kNoCut},
-        {"overwrite within the last record", 1000, 900, 20, kNoCut},
-        {"overwrite across the end", 1000, 980, 50, kNoCut},
-        {"cut on a record boundary", 1000, 0, 0, 768},
-        {"cut inside a record", 1000, 0, 0, 520},
-        {"cut inside the last record", 1000, 0, 0, 992},
-        {"cut to nothing", 1000, 0, 0, 0},
-    };
+// Appends, overwrites and cuts of a 1,000-octet stream in records of 256: old length, octets
+// written at a position, length cut to.
+constexpr unsigned long kRecord = 256;
+constexpr DWORD kNoCut = 0xFFFFFFFF;
+const std::tuple<const char*, DWORD, DWORD, DWORD, DWORD> kChanges[] = {
+    {"new stream", 0, 0, 20, kNoCut},
+    {"append within the last record", 1000, 1000, 10, kNoCut},
+    {"append across records", 1000, 1000, 600, kNoCut},
+    {"append after a full record", 1024, 1024, 30, kNoCut},
+    {"overwrite within the last record", 1000, 900, 20, kNoCut},
+    {"overwrite across the end", 1000, 980, 50, kNoCut},
+    {"cut on a record boundary", 1000, 0, 0, 768},
+    {"cut inside a record", 1000, 0, 0, 520},
+    {"cut inside the last record", 1000, 0, 0, 992},
+    {"cut to nothing", 1000, 0, 0, 0},
+};
+
+// The change of a row made through a stream on `file`: the cause of its failure and the
+// stream's length after it.
+std::pair<int, DWORD> Change(CFile& file, CCryptoProcessor& proc, DWORD at, const Bytes& written, DWORD cut) {
+    CCryptoFile stream(&file, proc, kRecord, FALSE);
+    const int cause = FileCause([&] {
+        stream.Seek(static_cast<LONG>(at), CFile::begin);
+        cut == kNoCut ? stream.Write(written.data(), static_cast<UINT>(written.size())) : stream.SetLength(cut);
+    });
+    return {cause, stream.GetLength()};
+}
+
+// A memory file that, after every underlying write, counts whether its octets open as a
+// stream: what a process killed between two system calls leaves behind.
+class CrashPointFile : public CMemFile {
+public:
+    explicit CrashPointFile(const Bytes& contents) { CMemFile::Write(contents.data(), static_cast<UINT>(contents.size())); }
+    void Write(const void* buffer, UINT count) override {
+        CMemFile::Write(buffer, count);
+        ++writes;
+        unopenable += FileCause([&] { ReadAll(Contents(*this), *TripleDes(), kRecord); }) != kNothingThrown;
+    }
+    int writes = 0, unopenable = 0;
+};
+
+// Each underlying write of a change leaves a file that opens: overwrites reaching the old last
+// block once stored that block on its own first, and a process killed right after it left a
+// file of the old length whose padding was gone.
+TEST(CryptoFile, EveryUnderlyingWriteOfAChangeLeavesAFileThatOpens) {
     auto proc = TripleDes();
-    for (const auto& [name, length, at, count, cut] : rows) {
+    for (const auto& [name, length, at, count, cut] : kChanges) {
+        CrashPointFile file(StoredOf(Pattern(length, 1), *proc, kRecord));
+        EXPECT_EQ(Change(file, *proc, at, Pattern(count, 2), cut).first, kNothingThrown) << name;
+        EXPECT_EQ(file.unopenable, 0) << name << ", of " << file.writes << " writes";
+    }
+}
+
+// Every stop of every underlying write of the changes: the failure reaches the caller, the
+// stored file opens with the old content or the new, and the stream's length is the stored one.
+TEST(CryptoFile, AWriteOrCutStoppedAtAnyOctetLeavesTheOldContentOrTheNew) {
+    auto proc = TripleDes();
+    for (const auto& [name, length, at, count, cut] : kChanges) {
         const Bytes before = Pattern(length, 1), written = Pattern(count, 2), stored = StoredOf(before, *proc, kRecord);
         Bytes after = before;
         after.resize(std::max(length, at + count));
@@ -326,16 +363,7 @@ TEST(CryptoFile, AWriteOrCutStoppedAtAnyOctetLeavesTheOldContentOrTheNew) {
         if (cut != kNoCut) after.resize(cut);
         for (UINT budget = 0;; ++budget) {
             FullDiskFile file(stored, budget);
-            int cause = kNothingThrown;
-            DWORD streamLength = 0;
-            {
-                CCryptoFile stream(&file, *proc, kRecord, FALSE);
-                cause = FileCause([&, at = at, count = count, cut = cut] {
-                    stream.Seek(static_cast<LONG>(at), CFile::begin);
-                    cut == kNoCut ? stream.Write(written.data(), count) : stream.SetLength(cut);
-                });
-                streamLength = stream.GetLength();
-            }
+            const auto [cause, streamLength] = Change(file, *proc, at, written, cut);
             const std::string where = std::string(name) + ", stopped after " + std::to_string(budget);
             Bytes got;
             ASSERT_NO_THROW(got = ReadAll(Contents(file), *proc, kRecord)) << where;

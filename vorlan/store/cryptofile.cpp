@@ -133,10 +133,11 @@ void CCryptoFile::Store(DWORD offset, const unsigned char* data, DWORD len) {
     file.Write(data, len);
 }
 
-// When the new octets reach the old last block (the padding), that block goes first: until
-// the rest is stored, a reader finds no valid padding rather than the old length with
-// changed octets before it. When the underlying file fails, it is cut back to its old size
-// and the octets read beforehand are written back, which takes no new space on a full disk.
+// The new octets go in one write, so a process killed between two system calls leaves the
+// old stored form or the new, both of which open (storing the old last block on its own first
+// left a window in which the file had lost its padding and opened no more). When the
+// underlying file fails, it is cut back to its old size and the octets read beforehand are
+// written back, which takes no new space on a full disk.
 void CCryptoFile::Replace(DWORD offset, const unsigned char* data, DWORD len) {
     CFile& file = Underlying();
     const DWORD end = offset + len;
@@ -147,10 +148,6 @@ void CCryptoFile::Replace(DWORD offset, const unsigned char* data, DWORD len) {
         if (file.Read(m_replaced.data(), replaced) != replaced) ThrowFormat();
     }
     try {
-        if (offset + kPadBlock < m_stored && end >= m_stored) {
-            const DWORD lastBlock = m_stored - kPadBlock;
-            Store(lastBlock, data + (lastBlock - offset), kPadBlock);
-        }
         Store(offset, data, len);
     } catch (...) {
         Quietly([&] {
