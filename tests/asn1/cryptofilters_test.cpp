@@ -25,7 +25,6 @@ using namespace testcommon;
 
 const Octets kIv = FromHex("1234567890abcdef 0f1e2d3c4b5a6978");  // ciphers of 8-octet blocks take the first half
 constexpr unsigned long K = 8;                                       // the cipher block of DES
-constexpr unsigned long B = vorlan::detail::kCipherBlocksPerSinkBlock * K;  // the sinks' block with DES
 
 template <class Processor, class Key, auto... args>
 std::unique_ptr<CCryptoProcessor> makeProcessor(const Octets& octets) {
@@ -82,7 +81,7 @@ Octets collect(int kind, Operation&& operation) {
 
 // Streamed into every target, encryption and decryption equal the one-shot result of a fresh
 // processor (itself OpenSSL's CBC where it pads); contents that are no whole number of blocks
-// are refused with their reason. 40 * B - 1 octets pad to exactly 40 sink blocks, the last of
+// are refused with their reason. 40 * b - 1 octets pad to exactly 40 sink blocks, the last of
 // them held back for DecryptFinal.
 TEST(EncodingCipher, StreamedEqualsOneShotInEveryTargetAndPartialBlocksFail) {
     for (const Cipher& cipher : kCiphers) {

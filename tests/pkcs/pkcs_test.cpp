@@ -637,7 +637,7 @@ TEST(PkcsContentEncryption, RefusesOtherAlgorithmsIvsKeysAndPadding) {
     };
     for (const auto& [identifier, reason] : refused) {
         const std::unique_ptr<CASN1_AlgorithmIdentifier> owner(identifier);
-        EXPECT_EQ(DecodingReason([&] { CContentEncryption opener(*identifier); }), reason);
+        EXPECT_EQ(DecodingReason([&] { CContentEncryption opener(*owner); }), reason);
     }
 
     // Fixed keys and IV, so that the wrong key's failure is the same on every run.
