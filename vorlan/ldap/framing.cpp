@@ -60,6 +60,9 @@ unsigned long FrameLength(const unsigned char* p, unsigned long available, unsig
 }
 
 void CheckLDAPElementCount(const unsigned char* p, unsigned long size, unsigned long maxElements) {
+    // Each element has identifier and length octets of its own: `size` octets hold at most
+    // size / 2 elements, so most messages need no count.
+    if (size / 2 <= maxElements) return;
     unsigned long count = 0;
     SDERElement element;
     for (CDERReader reader(p, size); !reader.AtEnd(); ++count) {
