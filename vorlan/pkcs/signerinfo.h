@@ -36,7 +36,11 @@ public:
     // `contentDigest` (of the signer's digest algorithm, MD2, MD5, SHA-1 or SHA-256), made with
     // rsaEncryption or the RSA signature algorithm of that digest. With signed attributes the
     // signature covers them, and they must hold exactly one contentType, `contentType`, and
-    // one messageDigest, `contentDigest`; without them the content must be data. Else 0.
+    // one messageDigest, `contentDigest`; without them the content must be data. Else 0, and
+    // LastDecodingReason() on the calling thread says why: "unknown digest", "signature
+    // algorithm is not RSA with the signer's digest", "signed content type differs", "message
+    // digest differs", "content other than data signed without attributes", "signature
+    // differs", or the reason of a malformed field.
     int IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
                          const unsigned char* contentDigest, int length) const;
 
