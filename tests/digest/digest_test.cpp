@@ -269,7 +269,7 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
             }
 }
 
-// Digests run the SHA instructions (and SHA-512 its SSE2 schedule) where the processor has
+// Digests run the SHA instructions (and SHA-512 its AVX2 schedule) where the processor has
 // them (as this one does); the portable paths that run elsewhere are checked on their own.
 template <int Words>
 Octets StateOctets(const std::uint32_t (&state)[Words]) {

@@ -35,7 +35,7 @@ inline constexpr std::uint64_t kSha512RoundConstants[80] = {
 };
 
 // The compression function over whole 128-octet blocks: the fastest version this processor
-// runs (with SSE2 and BMI2 on x86-64), or the portable one.
+// runs (with AVX2 and BMI2 on x86-64), or the portable one.
 void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 
