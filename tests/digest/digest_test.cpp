@@ -269,8 +269,9 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
             }
 }
 
-// Digests run the SHA instructions (and SHA-512 its AVX2 schedule) where the processor has
-// them (as this one does); the portable paths that run elsewhere are checked on their own.
+// Digests run the SHA instructions (and SHA-512 its vector schedules) where the processor has
+// them (as this one does); the portable paths that run elsewhere are checked on their own, and
+// every SHA-512 version this processor runs on five blocks (two pairs and a single one).
 template <int Words>
 Octets StateOctets(const std::uint32_t (&state)[Words]) {
     Octets out;
@@ -278,7 +279,7 @@ Octets StateOctets(const std::uint32_t (&state)[Words]) {
     return out;
 }
 
-TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
+TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     const Octets blocks = Pattern(64 * 9, 4);
     std::uint32_t sha1[5], sha256[8];
     std::copy(std::begin(vorlan::detail::Sha1Traits::initialState), std::end(vorlan::detail::Sha1Traits::initialState), sha1);
@@ -287,13 +288,18 @@ TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
     vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
     EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
     EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
+    const Octets blocks512 = Pattern(128 * 5, 4);
+    const auto compressors = vorlan::detail::Sha512Compressors();
+    EXPECT_EQ(compressors.back(), vorlan::detail::Sha512CompressPortable);
+    for (std::size_t version = 0; version < compressors.size(); ++version) {
         std::uint64_t sha512[8];
-    std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), sha512);
-    vorlan::detail::Sha512CompressPortable(sha512, blocks.data(), 4);
-    Octets state;
-    for (const std::uint64_t word : sha512)
-        for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
-    EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(Octets(blocks.begin(), blocks.begin() + 512))));
+        std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), sha512);
+        compressors[version](sha512, blocks512.data(), 5);
+        Octets state;
+        for (const std::uint64_t word : sha512)
+            for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
+        EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(blocks512))) << "version " << version;
+    }
 }
 
 // Name2UniqueID gives upper-case hexadecimal of the first `count` octets; counts outside

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -53,10 +54,11 @@ std::uint64_t SmallSigma1(std::uint64_t x) { return std::rotr(x, 19) ^ std::rotr
 // The message schedules of two blocks at once, each 128-bit lane of an AVX2 register holding two
 // words of one block (x[i % 8] holds words 2i and 2i + 1): W[u..u+1] = s1(W[u-2..u-1]) +
 // W[u-7..u-6] + s0(W[u-15..u-14]) + W[u-16..u-15]. W + K goes to wk, which keeps the two blocks'
-// pairs in turn.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i RotateRight(__m256i x, int n) {
-    return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
-}
+// pairs in turn. The sigmas are written on the compiler's vector type, which becomes vprorq and
+// vpternlogq in the kernel that allows AVX-512VL.
+using Words4 = std::uint64_t __attribute__((vector_size(32)));
+
+[[gnu::target("avx2"), gnu::always_inline]] inline Words4 RotateRight(Words4 x, int n) { return (x >> n) | (x << (64 - n)); }
 
 // W + K of the pair i of both blocks.
 [[gnu::target("avx2"), gnu::always_inline]] inline void StoreSum(const __m256i (&x)[8], std::uint64_t* wk, int i) {
@@ -80,19 +82,20 @@ std::uint64_t SmallSigma1(std::uint64_t x) { return std::rotr(x, 19) ^ std::rotr
 
 // Words 16 + 2k and 17 + 2k of both blocks.
 [[gnu::target("avx2"), gnu::always_inline]] inline void SchedulePair(__m256i (&x)[8], std::uint64_t* wk, int k) {
-    const __m256i w15 = _mm256_alignr_epi8(x[(k + 1) % 8], x[k % 8], 8);
-    const __m256i w7 = _mm256_alignr_epi8(x[(k + 5) % 8], x[(k + 4) % 8], 8);
-    const __m256i w2 = x[(k + 7) % 8];
-    const __m256i s0 = _mm256_xor_si256(_mm256_xor_si256(RotateRight(w15, 1), RotateRight(w15, 8)), _mm256_srli_epi64(w15, 7));
-    const __m256i s1 = _mm256_xor_si256(_mm256_xor_si256(RotateRight(w2, 19), RotateRight(w2, 61)), _mm256_srli_epi64(w2, 6));
-    x[k % 8] = _mm256_add_epi64(_mm256_add_epi64(x[k % 8], s0), _mm256_add_epi64(w7, s1));
+    const auto w15 = reinterpret_cast<Words4>(_mm256_alignr_epi8(x[(k + 1) % 8], x[k % 8], 8));
+    const auto w7 = reinterpret_cast<Words4>(_mm256_alignr_epi8(x[(k + 5) % 8], x[(k + 4) % 8], 8));
+    const auto w2 = reinterpret_cast<Words4>(x[(k + 7) % 8]);
+    const Words4 s0 = RotateRight(w15, 1) ^ RotateRight(w15, 8) ^ (w15 >> 7);
+    const Words4 s1 = RotateRight(w2, 19) ^ RotateRight(w2, 61) ^ (w2 >> 6);
+    x[k % 8] = reinterpret_cast<__m256i>(reinterpret_cast<Words4>(x[k % 8]) + s0 + w7 + s1);
     StoreSum(x, wk, k + 8);
 }
 
 // Blocks in pairs: the rounds of the first run the schedule steps of both sixteen rounds ahead,
 // the rounds of the second only read theirs. BMI2's rorx rotates without touching the flags
 // or the source.
-[[gnu::target("avx2,bmi2")]] void CompressAvx2Bmi2(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+[[gnu::target("avx2,bmi2"), gnu::always_inline]] inline void CompressPairs(std::uint64_t (&state)[8],
+                                                                         const unsigned char* data, int blocks) {
     alignas(32) std::uint64_t wk[160];
     for (; blocks > 0; blocks -= 2, data += 256) {
         __m256i x[8];
@@ -117,6 +120,15 @@ std::uint64_t SmallSigma1(std::uint64_t x) { return std::rotr(x, 19) ^ std::rotr
     }
     SecureWipe(wk, sizeof wk);
 }
+
+[[gnu::target("avx2,bmi2")]] void CompressAvx2Bmi2(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+    CompressPairs(state, data, blocks);
+}
+
+[[gnu::target("avx512vl,avx2,bmi2")]] void CompressAvx512Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
+                                                            int blocks) {
+    CompressPairs(state, data, blocks);
+}
 #endif
 
 }  // namespace
@@ -137,13 +149,24 @@ void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data
     SecureWipe(w, sizeof w);
 }
 
-void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+std::span<const Sha512CompressFunction> Sha512Compressors() {
+    static const std::vector<Sha512CompressFunction> runnable = [] {
+        std::vector<Sha512CompressFunction> list;
 #if defined(__x86_64__)
-    static const auto chosen = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") ? CompressAvx2Bmi2 : Sha512CompressPortable;
-    chosen(state, data, blocks);
-#else
-    Sha512CompressPortable(state, data, blocks);
+        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) {
+            if (__builtin_cpu_supports("avx512vl")) list.push_back(CompressAvx512Bmi2);
+            list.push_back(CompressAvx2Bmi2);
+        }
 #endif
+        list.push_back(Sha512CompressPortable);
+        return list;
+    }();
+    return runnable;
+}
+
+void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+    static const Sha512CompressFunction chosen = Sha512Compressors().front();
+    chosen(state, data, blocks);
 }
 
 CSha512FamilyDigestMaker::CSha512FamilyDigestMaker(const std::uint64_t (&initialState)[8], int digestSize)
