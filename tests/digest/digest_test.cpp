@@ -293,7 +293,8 @@ TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     EXPECT_EQ(compressors.back(), vorlan::detail::Sha512CompressPortable);
     for (std::size_t version = 0; version < compressors.size(); ++version) {
         std::uint64_t sha512[8];
-        std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), sha512);
+        std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState),
+                  sha512);
         compressors[version](sha512, blocks512.data(), 5);
         Octets state;
         for (const std::uint64_t word : sha512)

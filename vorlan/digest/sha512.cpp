@@ -58,7 +58,9 @@ std::uint64_t SmallSigma1(std::uint64_t x) { return std::rotr(x, 19) ^ std::rotr
 // vpternlogq in the kernel that allows AVX-512VL.
 using Words4 = std::uint64_t __attribute__((vector_size(32)));
 
-[[gnu::target("avx2"), gnu::always_inline]] inline Words4 RotateRight(Words4 x, int n) { return (x >> n) | (x << (64 - n)); }
+[[gnu::target("avx2"), gnu::always_inline]] inline Words4 RotateRight(Words4 x, int n) {
+    return (x >> n) | (x << (64 - n));
+}
 
 // W + K of the pair i of both blocks.
 [[gnu::target("avx2"), gnu::always_inline]] inline void StoreSum(const __m256i (&x)[8], std::uint64_t* wk, int i) {
@@ -69,7 +71,7 @@ using Words4 = std::uint64_t __attribute__((vector_size(32)));
 
 // The first sixteen words of the blocks at a and b (which may be the same block).
 [[gnu::target("avx2"), gnu::always_inline]] inline void LoadPair(__m256i (&x)[8], std::uint64_t* wk,
-                                                               const unsigned char* a, const unsigned char* b) {
+                                                                 const unsigned char* a, const unsigned char* b) {
     const __m256i byteSwap =
         _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL, 0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
     for (int i = 0; i < 8; ++i) {
@@ -95,7 +97,7 @@ using Words4 = std::uint64_t __attribute__((vector_size(32)));
 // the rounds of the second only read theirs. BMI2's rorx rotates without touching the flags
 // or the source.
 [[gnu::target("avx2,bmi2"), gnu::always_inline]] inline void CompressPairs(std::uint64_t (&state)[8],
-                                                                         const unsigned char* data, int blocks) {
+                                                                           const unsigned char* data, int blocks) {
     alignas(32) std::uint64_t wk[160];
     for (; blocks > 0; blocks -= 2, data += 256) {
         __m256i x[8];
@@ -126,7 +128,7 @@ using Words4 = std::uint64_t __attribute__((vector_size(32)));
 }
 
 [[gnu::target("avx512vl,avx2,bmi2")]] void CompressAvx512Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
-                                                            int blocks) {
+                                                              int blocks) {
     CompressPairs(state, data, blocks);
 }
 #endif
@@ -153,6 +155,7 @@ std::span<const Sha512CompressFunction> Sha512Compressors() {
     static const std::vector<Sha512CompressFunction> runnable = [] {
         std::vector<Sha512CompressFunction> list;
 #if defined(__x86_64__)
+        __builtin_cpu_init();  // in case this first runs in a static constructor
         if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) {
             if (__builtin_cpu_supports("avx512vl")) list.push_back(CompressAvx512Bmi2);
             list.push_back(CompressAvx2Bmi2);
