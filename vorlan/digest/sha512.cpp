@@ -15,9 +15,10 @@ namespace vorlan::detail {
 
 namespace {
 
-// The working variables and one round of FIPS 180-4, 6.4.2, given W[t] + K[t]. Maj(a, b, c)
-// is b ^ ((a ^ b) & (b ^ c)), and b ^ c is the last round's a ^ b; the terms that do not
-// wait for e or a are added first.
+// The working variables and one round of FIPS 180-4, 6.4.2, given W[t] + K[t]. Ch(e, f, g) is
+// (e & f) + (~e & g), whose terms share no bit and are added as they come (~e & g is one andn
+// with BMI1). Maj(a, b, c) is b ^ ((a ^ b) & (b ^ c)), and b ^ c is the last round's a ^ b; the
+// terms that do not wait for e or a are added first.
 struct CRounds {
     std::uint64_t a, b, c, d, e, f, g, h, bc;
 
@@ -27,7 +28,7 @@ struct CRounds {
 
     [[gnu::always_inline]] void Round(std::uint64_t wk) {
         const std::uint64_t t1 =
-            (h + wk) + (g ^ (e & (f ^ g))) + (std::rotr(e, 14) ^ std::rotr(e, 18) ^ std::rotr(e, 41));
+            (h + wk) + (e & f) + (~e & g) + (std::rotr(e, 14) ^ std::rotr(e, 18) ^ std::rotr(e, 41));
         const std::uint64_t ab = a ^ b;
         const std::uint64_t t2 = (std::rotr(a, 28) ^ std::rotr(a, 34) ^ std::rotr(a, 39)) + (b ^ (ab & bc));
         bc = ab;
@@ -96,8 +97,8 @@ using Words4 = std::uint64_t __attribute__((vector_size(32)));
 // Blocks in pairs: the rounds of the first run the schedule steps of both sixteen rounds ahead,
 // the rounds of the second only read theirs. BMI2's rorx rotates without touching the flags
 // or the source.
-[[gnu::target("avx2,bmi2"), gnu::always_inline]] inline void CompressPairs(std::uint64_t (&state)[8],
-                                                                           const unsigned char* data, int blocks) {
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline void CompressPairs(std::uint64_t (&state)[8],
+                                                                               const unsigned char* data, int blocks) {
     alignas(32) std::uint64_t wk[160];
     for (; blocks > 0; blocks -= 2, data += 256) {
         __m256i x[8];
@@ -123,12 +124,13 @@ using Words4 = std::uint64_t __attribute__((vector_size(32)));
     SecureWipe(wk, sizeof wk);
 }
 
-[[gnu::target("avx2,bmi2")]] void CompressAvx2Bmi2(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+[[gnu::target("avx2,bmi,bmi2")]] void CompressAvx2Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
+                                                       int blocks) {
     CompressPairs(state, data, blocks);
 }
 
-[[gnu::target("avx512vl,avx2,bmi2")]] void CompressAvx512Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
-                                                              int blocks) {
+[[gnu::target("avx512vl,avx2,bmi,bmi2")]] void CompressAvx512Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
+                                                                  int blocks) {
     CompressPairs(state, data, blocks);
 }
 #endif
@@ -156,7 +158,7 @@ std::span<const Sha512CompressFunction> Sha512Compressors() {
         std::vector<Sha512CompressFunction> list;
 #if defined(__x86_64__)
         __builtin_cpu_init();  // in case this first runs in a static constructor
-        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) {
+        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
             if (__builtin_cpu_supports("avx512vl")) list.push_back(CompressAvx512Bmi2);
             list.push_back(CompressAvx2Bmi2);
         }

@@ -40,7 +40,7 @@ using Sha512CompressFunction = void (*)(std::uint64_t (&state)[8], const unsigne
 // The compression function over whole 128-octet blocks: the fastest version this processor runs.
 void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
-// The versions this processor runs, fastest first: on x86-64 with AVX2 and BMI2, two blocks at a
+// The versions this processor runs, fastest first: on x86-64 with AVX2, BMI1 and BMI2, two blocks at a
 // time with the message schedules in vector registers (the faster one also with AVX-512VL's
 // rotates), and always the portable one last.
 std::span<const Sha512CompressFunction> Sha512Compressors();
