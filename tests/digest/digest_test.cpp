@@ -1,7 +1,8 @@
 // The digest makers against the RFC 1319, RFC 1321, FIPS 180-1 and FIPS 180-4 known answers
 // and OpenSSL (which has no MD2), and the block-feeding contract of CDigestMaker: splits,
 // progress hints, copies and resets, file digests, the state around a finish, the
-// portable SHA-1 and SHA-256 compression paths, SHA-384 and SHA-512, and the MD5 helpers.
+// portable SHA-1 and SHA-256 compression paths, SHA-384 and SHA-512 (each of its compression
+// versions that this processor runs), and the MD5 helpers.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
