@@ -1,5 +1,5 @@
 // MD5, SHA-1, SHA-256, SHA-384 and SHA-512 throughput beside OpenSSL's EVP digests on 8 KiB and 1 MiB buffers,
-// the portable SHA compressions on their own, and MD2 (which OpenSSL here lacks).
+// the portable SHA compressions and each SHA-512 compression on their own, and MD2 (which OpenSSL here lacks).
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
@@ -63,6 +63,25 @@ void Portable(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
+// Each SHA-512 compression this processor runs (range(1) indexes them, fastest first; the last is the
+// portable one).
+void Sha512Compression(benchmark::State& state) {
+    const auto compressors = vorlan::detail::Sha512Compressors();
+    const auto version = static_cast<std::size_t>(state.range(1));
+    if (version >= compressors.size()) {
+        state.SkipWithError("not run by this processor");
+        return;
+    }
+    const auto data = Buffer(static_cast<std::size_t>(state.range(0)));
+    std::uint64_t words[8];
+    std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), words);
+    for (auto _ : state) {
+        compressors[version](words, data.data(), static_cast<int>(data.size() / 128));
+        benchmark::DoNotOptimize(words);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+
 void Md5OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_md5()); }
 void Sha1OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha1()); }
 void Sha256OpenSsl(benchmark::State& state) { OpenSsl(state, EVP_sha256()); }
@@ -90,6 +109,7 @@ BENCHMARK(Ours<CSHA384DigestMaker>)->Name("SHA384/vorlan")->Arg(small)->Arg(larg
 BENCHMARK(Sha384OpenSsl)->Name("SHA384/openssl")->Arg(small)->Arg(large);
 BENCHMARK(Ours<CSHA512DigestMaker>)->Name("SHA512/vorlan")->Arg(small)->Arg(large);
 BENCHMARK(Sha512OpenSsl)->Name("SHA512/openssl")->Arg(small)->Arg(large);
+BENCHMARK(Sha512Compression)->Name("SHA512/vorlan-compression")->ArgsProduct({{large}, {0, 1, 2}});
 BENCHMARK(Ours<CMD2DigestMaker>)->Name("MD2/vorlan")->Arg(small)->Arg(large);
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The digest makers against the RFC 1319, RFC 1321, FIPS 180-1 and FIPS 180-4 known answers
 // and OpenSSL (which has no MD2), and the block-feeding contract of CDigestMaker: splits,
 // progress hints, copies and resets, file digests, the state around a finish, the
-// portable SHA-1 and SHA-256 compression paths, SHA-384 and SHA-512, and the MD5 helpers.
+// portable SHA-1 and SHA-256 compression paths, SHA-384 and SHA-512 (each of its compression
+// versions that this processor runs), and the MD5 helpers.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -269,8 +270,9 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
             }
 }
 
-// Digests run the SHA instructions (and SHA-512 its SSE2 schedule) where the processor has
-// them (as this one does); the portable paths that run elsewhere are checked on their own.
+// Digests run the SHA instructions (and SHA-512 its vector schedules) where the processor has
+// them (as this one does); the portable paths that run elsewhere are checked on their own, and
+// every SHA-512 version this processor runs on five blocks (two pairs and a single one).
 template <int Words>
 Octets StateOctets(const std::uint32_t (&state)[Words]) {
     Octets out;
@@ -278,7 +280,7 @@ Octets StateOctets(const std::uint32_t (&state)[Words]) {
     return out;
 }
 
-TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
+TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     const Octets blocks = Pattern(64 * 9, 4);
     std::uint32_t sha1[5], sha256[8];
     std::copy(std::begin(vorlan::detail::Sha1Traits::initialState), std::end(vorlan::detail::Sha1Traits::initialState), sha1);
@@ -287,13 +289,19 @@ TEST(DigestMaker, PortableShaCompressionsGiveOpenSslsChainingValue) {
     vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
     EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
     EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
+    const Octets blocks512 = Pattern(128 * 5, 4);
+    const auto compressors = vorlan::detail::Sha512Compressors();
+    EXPECT_EQ(compressors.back(), vorlan::detail::Sha512CompressPortable);
+    for (std::size_t version = 0; version < compressors.size(); ++version) {
         std::uint64_t sha512[8];
-    std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState), sha512);
-    vorlan::detail::Sha512CompressPortable(sha512, blocks.data(), 4);
-    Octets state;
-    for (const std::uint64_t word : sha512)
-        for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
-    EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(Octets(blocks.begin(), blocks.begin() + 512))));
+        std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState),
+                  sha512);
+        compressors[version](sha512, blocks512.data(), 5);
+        Octets state;
+        for (const std::uint64_t word : sha512)
+            for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
+        EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(blocks512))) << "version " << version;
+    }
 }
 
 // Name2UniqueID gives upper-case hexadecimal of the first `count` octets; counts outside

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -14,9 +15,10 @@ namespace vorlan::detail {
 
 namespace {
 
-// The working variables and one round of FIPS 180-4, 6.4.2, given W[t] + K[t]. Maj(a, b, c)
-// is b ^ ((a ^ b) & (b ^ c)), and b ^ c is the last round's a ^ b; the terms that do not
-// wait for e or a are added first.
+// The working variables and one round of FIPS 180-4, 6.4.2, given W[t] + K[t]. Ch(e, f, g) is
+// (e & f) + (~e & g), whose terms share no bit and are added as they come (~e & g is one andn
+// with BMI1). Maj(a, b, c) is b ^ ((a ^ b) & (b ^ c)), and b ^ c is the last round's a ^ b; the
+// terms that do not wait for e or a are added first.
 struct CRounds {
     std::uint64_t a, b, c, d, e, f, g, h, bc;
 
@@ -26,7 +28,7 @@ struct CRounds {
 
     [[gnu::always_inline]] void Round(std::uint64_t wk) {
         const std::uint64_t t1 =
-            (h + wk) + (g ^ (e & (f ^ g))) + (std::rotr(e, 14) ^ std::rotr(e, 18) ^ std::rotr(e, 41));
+            (h + wk) + (e & f) + (~e & g) + (std::rotr(e, 14) ^ std::rotr(e, 18) ^ std::rotr(e, 41));
         const std::uint64_t ab = a ^ b;
         const std::uint64_t t2 = (std::rotr(a, 28) ^ std::rotr(a, 34) ^ std::rotr(a, 39)) + (b ^ (ab & bc));
         bc = ab;
@@ -50,40 +52,86 @@ std::uint64_t SmallSigma0(std::uint64_t x) { return std::rotr(x, 1) ^ std::rotr(
 std::uint64_t SmallSigma1(std::uint64_t x) { return std::rotr(x, 19) ^ std::rotr(x, 61) ^ (x >> 6); }
 
 #if defined(__x86_64__)
-// Two message words at once in SSE2 registers, which the rounds on the general registers leave
-// free: W[u], W[u+1] = s1(W[u-2..u-1]) + W[u-7..u-6] + s0(W[u-15..u-14]) + W[u-16..u-15].
-__m128i RotateRight(__m128i x, int n) { return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n)); }
+// The message schedules of two blocks at once, each 128-bit lane of an AVX2 register holding two
+// words of one block (x[i % 8] holds words 2i and 2i + 1): W[u..u+1] = s1(W[u-2..u-1]) +
+// W[u-7..u-6] + s0(W[u-15..u-14]) + W[u-16..u-15]. W + K goes to wk, which keeps the two blocks'
+// pairs in turn. The sigmas are written on the compiler's vector type, which becomes vprorq and
+// vpternlogq in the kernel that allows AVX-512VL.
+using Words4 = std::uint64_t __attribute__((vector_size(32)));
 
-// W[u..u+1], and W[u..u+1] + K[u..u+1] in wk.
-[[gnu::always_inline]] inline void SchedulePair(std::uint64_t* w, std::uint64_t* wk, int u) {
-    const auto at = [](const std::uint64_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-    const __m128i w15 = at(w + u - 15), w2 = at(w + u - 2);
-    const __m128i s0 = _mm_xor_si128(_mm_xor_si128(RotateRight(w15, 1), RotateRight(w15, 8)), _mm_srli_epi64(w15, 7));
-    const __m128i s1 = _mm_xor_si128(_mm_xor_si128(RotateRight(w2, 19), RotateRight(w2, 61)), _mm_srli_epi64(w2, 6));
-    const __m128i next = _mm_add_epi64(_mm_add_epi64(at(w + u - 16), s0), _mm_add_epi64(at(w + u - 7), s1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + u), next);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(wk + u), _mm_add_epi64(next, at(kSha512RoundConstants + u)));
+[[gnu::target("avx2"), gnu::always_inline]] inline Words4 RotateRight(Words4 x, int n) {
+    return (x >> n) | (x << (64 - n));
 }
 
-// The schedule pairs run sixteen rounds ahead of the rounds that take them; BMI2's rorx rotates
-// without touching the flags or the source.
-[[gnu::target("bmi2")]] void CompressSse2Bmi2(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
-    alignas(16) std::uint64_t w[80], wk[80];
-    for (; blocks > 0; --blocks, data += 128) {
-        for (int i = 0; i < 16; ++i) {
-            w[i] = LoadBigEndian<std::uint64_t>(data + 8 * i);
-            wk[i] = w[i] + kSha512RoundConstants[i];
-        }
-        CRounds v(state);
+// W + K of the pair i of both blocks.
+[[gnu::target("avx2"), gnu::always_inline]] inline void StoreSum(const __m256i (&x)[8], std::uint64_t* wk, int i) {
+    const __m256i k =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * i)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + 4 * i), _mm256_add_epi64(x[i % 8], k));
+}
+
+// The first sixteen words of the blocks at a and b (which may be the same block).
+[[gnu::target("avx2"), gnu::always_inline]] inline void LoadPair(__m256i (&x)[8], std::uint64_t* wk,
+                                                                 const unsigned char* a, const unsigned char* b) {
+    const __m256i byteSwap =
+        _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL, 0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
+    for (int i = 0; i < 8; ++i) {
+        x[i] = _mm256_shuffle_epi8(_mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(b + 16 * i),
+                                                       reinterpret_cast<const __m128i*>(a + 16 * i)),
+                                   byteSwap);
+        StoreSum(x, wk, i);
+    }
+}
+
+// Words 16 + 2k and 17 + 2k of both blocks.
+[[gnu::target("avx2"), gnu::always_inline]] inline void SchedulePair(__m256i (&x)[8], std::uint64_t* wk, int k) {
+    const auto w15 = reinterpret_cast<Words4>(_mm256_alignr_epi8(x[(k + 1) % 8], x[k % 8], 8));
+    const auto w7 = reinterpret_cast<Words4>(_mm256_alignr_epi8(x[(k + 5) % 8], x[(k + 4) % 8], 8));
+    const auto w2 = reinterpret_cast<Words4>(x[(k + 7) % 8]);
+    const Words4 s0 = RotateRight(w15, 1) ^ RotateRight(w15, 8) ^ (w15 >> 7);
+    const Words4 s1 = RotateRight(w2, 19) ^ RotateRight(w2, 61) ^ (w2 >> 6);
+    x[k % 8] = reinterpret_cast<__m256i>(reinterpret_cast<Words4>(x[k % 8]) + s0 + w7 + s1);
+    StoreSum(x, wk, k + 8);
+}
+
+// Blocks in pairs: the rounds of the first run the schedule steps of both sixteen rounds ahead,
+// the rounds of the second only read theirs. BMI2's rorx rotates without touching the flags
+// or the source.
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline void CompressPairs(std::uint64_t (&state)[8],
+                                                                               const unsigned char* data, int blocks) {
+    alignas(32) std::uint64_t wk[160];
+    for (; blocks > 0; blocks -= 2, data += 256) {
+        __m256i x[8];
+        LoadPair(x, wk, data, blocks > 1 ? data + 128 : data);
+        // The rounds read W + K through a pointer the compiler does not trace to the stores, so
+        // each is a load folded into an add rather than an extraction from a vector register.
+        const std::uint64_t* in = wk;
+        asm("" : "+r"(in));
+        const auto at = [in](int b, int t) { return in[4 * (t / 2) + 2 * b + t % 2]; };
+        CRounds first(state);
 #pragma GCC unroll 80
         for (int t = 0; t < 80; ++t) {
-            if (t % 2 == 0 && t < 64) SchedulePair(w, wk, t + 16);
-            v.Round(wk[t]);
+            if (t % 2 == 0 && t < 64) SchedulePair(x, wk, t / 2);
+            first.Round(at(0, t));
         }
-        v.AddTo(state);
+        first.AddTo(state);
+        if (blocks == 1) break;
+        CRounds second(state);
+#pragma GCC unroll 80
+        for (int t = 0; t < 80; ++t) second.Round(at(1, t));
+        second.AddTo(state);
     }
-    SecureWipe(w, sizeof w);
     SecureWipe(wk, sizeof wk);
+}
+
+[[gnu::target("avx2,bmi,bmi2")]] void CompressAvx2Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
+                                                       int blocks) {
+    CompressPairs(state, data, blocks);
+}
+
+[[gnu::target("avx512vl,avx2,bmi,bmi2")]] void CompressAvx512Bmi2(std::uint64_t (&state)[8], const unsigned char* data,
+                                                                  int blocks) {
+    CompressPairs(state, data, blocks);
 }
 #endif
 
@@ -105,13 +153,25 @@ void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data
     SecureWipe(w, sizeof w);
 }
 
-void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+std::span<const Sha512CompressFunction> Sha512Compressors() {
+    static const std::vector<Sha512CompressFunction> runnable = [] {
+        std::vector<Sha512CompressFunction> list;
 #if defined(__x86_64__)
-    static const auto chosen = __builtin_cpu_supports("bmi2") ? CompressSse2Bmi2 : Sha512CompressPortable;
-    chosen(state, data, blocks);
-#else
-    Sha512CompressPortable(state, data, blocks);
+        __builtin_cpu_init();  // in case this first runs in a static constructor
+        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
+            if (__builtin_cpu_supports("avx512vl")) list.push_back(CompressAvx512Bmi2);
+            list.push_back(CompressAvx2Bmi2);
+        }
 #endif
+        list.push_back(Sha512CompressPortable);
+        return list;
+    }();
+    return runnable;
+}
+
+void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks) {
+    static const Sha512CompressFunction chosen = Sha512Compressors().front();
+    chosen(state, data, blocks);
 }
 
 CSha512FamilyDigestMaker::CSha512FamilyDigestMaker(const std::uint64_t (&initialState)[8], int digestSize)

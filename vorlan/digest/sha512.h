@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "vorlan/digest/digestmaker.h"
 
@@ -34,10 +35,15 @@ inline constexpr std::uint64_t kSha512RoundConstants[80] = {
     0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817,
 };
 
-// The compression function over whole 128-octet blocks: the fastest version this processor
-// runs (with SSE2 and BMI2 on x86-64), or the portable one.
+using Sha512CompressFunction = void (*)(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
+
+// The compression function over whole 128-octet blocks: the fastest version this processor runs.
 void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
+// The versions this processor runs, fastest first: on x86-64 with AVX2, BMI1 and BMI2, two blocks at a
+// time with the message schedules in vector registers (the faster one also with AVX-512VL's
+// rotates), and always the portable one last.
+std::span<const Sha512CompressFunction> Sha512Compressors();
 
 class CSha512FamilyDigestMaker : public CDigestMaker {
 public:
