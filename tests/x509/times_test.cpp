@@ -5,6 +5,7 @@
 
 #include "peer.h"
 #include "vorlan/framework/memfile.h"
+#include "vorlan/x509/times.h"
 #include "vorlan/x509/utctime.h"
 #include "vorlan/x509/validity.h"
 

@@ -49,4 +49,9 @@ void FromValue(CASN1_CONSTRUCTED_TYPE& self, const CASN1Type& value, PkcsCheck i
 void FromContent(CASN1_CONSTRUCTED_TYPE& self, const CASN1_ContentInfo& contentInfo,
                  const CASN1_OBJECT_IDENTIFIER& type, PkcsCheck isValid, const char* reason);
 
+// certificates, crls and signerInfos of SignedData or SignedAndEnvelopedData, then the end of
+// `structure`. Signers need a digest algorithm among `digestAlgorithms`: the SET may be empty
+// only when there are none.
+void CheckSignedTail(CStructureReader& reader, const CASN1Type& digestAlgorithms, const char* structure);
+
 }  // namespace vorlan::detail

@@ -1,5 +1,6 @@
 #include "vorlan/pkcs/signedcontent.h"
 
+#include "vorlan/pkcs/pkcsstructure.h"
 #include <memory>
 
 

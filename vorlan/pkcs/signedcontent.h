@@ -2,7 +2,7 @@
 // algorithms, the optional [0] certificates and [1] revocation lists and the signers, last.
 #pragma once
 
-#include "vorlan/pkcs/pkcsstructure.h"
+#include "vorlan/asn1/set.h"
 #include "vorlan/pkcs/signerinfo.h"
 
 class CASN1_SignedContent : public CASN1_SEQUENCE {
@@ -39,9 +39,3 @@ private:
     int certificatesIndex() const { return digestAlgorithmsIndex() + 2; }
     int crlsIndex() const { return certificatesIndex() + IsCertificates(); }
 };
-
-namespace vorlan::detail {
-// certificates, crls and signerInfos, then the end of `structure`. Signers need a digest
-// algorithm among `digestAlgorithms`: the SET may be empty only when there are none.
-void CheckSignedTail(CStructureReader& reader, const CASN1Type& digestAlgorithms, const char* structure);
-}  // namespace vorlan::detail

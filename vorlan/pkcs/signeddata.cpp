@@ -4,6 +4,7 @@
 
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/wellknownoids.h"
+#include "vorlan/pkcs/pkcsstructure.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignedData, CASN1_CONSTRUCTED_TYPE)
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/structurecheck.h"
 
 namespace {
 

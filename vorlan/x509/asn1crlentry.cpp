@@ -4,7 +4,7 @@
 
 #include "vorlan/x509/crlentry.h"
 #include "vorlan/x509/structurecheck.h"
-#include "vorlan/x509/validity.h"
+#include "vorlan/x509/times.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CRLEntry, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates, CASN1_CONSTRUCTED_TYPE)

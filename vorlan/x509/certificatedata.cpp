@@ -8,6 +8,7 @@
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
 #include "vorlan/x509/subjectpublickeyinfo.h"
+#include "vorlan/x509/times.h"
 #include "vorlan/x509/validity.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificateData, CASN1_CONSTRUCTED_TYPE)

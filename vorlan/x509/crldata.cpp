@@ -14,7 +14,7 @@
 #include "vorlan/x509/rdnsequence.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
-#include "vorlan/x509/validity.h"
+#include "vorlan/x509/times.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData, CASN1_CONSTRUCTED_TYPE)
 

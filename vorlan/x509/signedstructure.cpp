@@ -5,6 +5,7 @@
 
 #include "vorlan/asn1/derreader.h"
 #include "vorlan/x509/signaturealgorithm.h"
+#include "vorlan/x509/structurecheck.h"
 
 namespace {
 

@@ -11,7 +11,9 @@
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/signedobject.h"
-#include "vorlan/x509/structurecheck.h"
+
+template <class Value>
+class CASN1ComponentReader;
 
 class CASN1_SignedStructure : public CASN1_SEQUENCE {
 public:
@@ -48,8 +50,8 @@ protected:
     // compared with the signed one and the signature read into the fields. The decoding
     // exception says "<contents> (signatureAlgorithm differs ...)" for another algorithm and
     // `badSignature` for a signature that is no BIT STRING of at most 4,096 bits.
-    void readSignature(vorlan::detail::CStructureReader& reader, const CASN1Type& signedPart, CSignedObject& target,
-                       const char* contents, const char* badSignature) const;
+    void readSignature(CASN1ComponentReader<const CASN1_CONSTRUCTED_TYPE>& reader, const CASN1Type& signedPart,
+                       CSignedObject& target, const char* contents, const char* badSignature) const;
 
     void forgetReceived();
     // Keeps the element from `start` to `end` of `der`, which a scan has checked, as received

@@ -4,6 +4,7 @@
 
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/structurecheck.h"
+#include "vorlan/x509/times.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_Validity, CASN1_CONSTRUCTED_TYPE)
 

@@ -1,11 +1,9 @@
 // CASN1_Validity: the validity period of a certificate, notBefore and notAfter, to and from
-// the times of a CCertificate; and the times of certificates and revocation lists, a UTCTime
-// or (years past 2049) a GeneralizedTime.
+// the times of a CCertificate.
 #pragma once
 
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/asn1/utctime.h"
-#include "vorlan/x509/structurecheck.h"
 #include "vorlan/x509/utctime.h"
 
 class CCertificate;
@@ -27,23 +25,3 @@ public:
     // Exactly two times, each a UTCTime or a GeneralizedTime.
     static int isValid(const CASN1Type* value, int anyTag);
 };
-
-namespace vorlan::detail {
-void CheckValidity(const CASN1Type& value, int anyTag);
-void ReadValidity(const CASN1Type& value, CCertificate& certificate);
-// The next component, a UTCTime or a GeneralizedTime named `field`; the decoding exception
-// for another identifier.
-const CASN1Type& NextTime(CStructureReader& reader, const char* field);
-// The next component when it is a UTCTime or a GeneralizedTime; null, nothing read, otherwise.
-const CASN1Type* OptionalTime(CStructureReader& reader);
-// The same, and its text of sound shape; failures name the field.
-void CheckTime(CStructureReader& reader, const char* field);
-void CheckTime(const CASN1Type& value, const char* field);
-// The next time named `field` into `time`, kept in the form it arrived in; failures name the field.
-void ReadTime(CStructureReader& reader, const char* field, CUTCTimeFields& time);
-void ReadTime(const CASN1Type& value, const char* field, CUTCTimeFields& time);
-// The value a certificate or list writes for `time`: the UTCTime of its shape, or a
-// GeneralizedTime in GMT for a time read from one and for a year outside 1950-2049, which two
-// digits cannot carry (RFC 5280 4.1.2.5). The decoding exception for a time that cannot be written.
-CASN1Type* NewTime(const CUTCTime& time);
-}  // namespace vorlan::detail
