@@ -309,6 +309,39 @@ CASN1_EncryptedContentInfo* Sealed(const CContentEncryption& sealer, const Octet
 const std::pair<EContentEncryption, std::string> kContentCiphers[] = {
     {des_ede3_cbc, "des3"}, {aes128_cbc, "aes128"}, {aes192_cbc, "aes192"}, {aes256_cbc, "aes256"}};
 
+CASN1_Attribute* Attribute(CASN1_OBJECT_IDENTIFIER* type, const std::vector<CASN1Type*>& values) {
+    CASN1_SET set;
+    for (CASN1Type* value : values) set.AddObject(value);
+    return new CASN1_Attribute(type, new CASN1_SET(set));
+}
+
+// Signed data of `content` of `type` with the peer's certificate, signed here with `md`; with
+// `attributes` the signature covers them.
+Octets SignedHere(const Peer& peer, const DigestRow& md, CASN1_AlgorithmIdentifier* digestAlgorithm,
+                  CASN1_AlgorithmIdentifier* signatureAlgorithm, const std::vector<CASN1_Attribute*>& attributes,
+                  CASN1_OBJECT_IDENTIFIER* type, const Octets& content) {
+    auto* signer =
+        new CASN1_SignerInfo(peer.issuerAndSerial(), digestAlgorithm, signatureAlgorithm, new CASN1_OCTET_STRING);
+    Octets signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
+    if (!attributes.empty()) {
+        CASN1_SET set;
+        for (CASN1_Attribute* one : attributes) set.AddObject(one);
+        signer->SetAuthenticatedAttributes(set);
+        CByteArray covered;
+        signer->GetAuthenticatedAttributesEncoding(covered);
+        signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
+    }
+    CByteArray signature;
+    peer.privateKey.LockDigest(md.algorithm, signedDigest.data(), signature);
+    signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
+    auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(type, NewOctets(content)));
+    CASN1_SET certificates;
+    certificates.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
+    signedData->SetCertificates(certificates);
+    signedData->AddSignerInfo(signer);
+    return Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData));
+}
+
 // Both ways per digest, with and without signed attributes: what `openssl smime -sign` makes
 // verifies here, and what is built here the same way passes its -verify.
 TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
@@ -339,34 +372,16 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
         EXPECT_EQ(signerCertificate.m_bVersion, 2);
         EXPECT_EQ(signerCertificate.IsSignatureOKFor(signerCertificate), 1);
 
-        // The other way: the same signer built here.
-        auto* built = new CASN1_SignerInfo(
-            peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(signer.GetDigestAlgorithm()),
-            new CASN1_AlgorithmIdentifier(signer.GetDigestEncyptionAlgorithm()), new CASN1_OCTET_STRING);
-        Octets signedDigest = digest;
-        if (withAttributes) {  // given out of DER order
-            CASN1_SET attributes, type, stated;
-            type.AddObject(new CASN1_data);
-            stated.AddObject(NewOctets(digest));
-            attributes.AddObject(new CASN1_Attribute(new CASN1_messageDigest, new CASN1_SET(stated)));
-            attributes.AddObject(new CASN1_Attribute(new CASN1_contentType, new CASN1_SET(type)));
-            built->SetAuthenticatedAttributes(attributes);
-            CByteArray covered;
-            built->GetAuthenticatedAttributesEncoding(covered);
-            signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
-        }
-        CByteArray signature;
-        peer.privateKey.LockDigest(md.algorithm, signedDigest.data(), signature);
-        built->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
-        auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(new CASN1_data, NewOctets(content)));
-        CASN1_SET certificateSet;
-        certificateSet.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
-        signedData->SetCertificates(certificateSet);
-        signedData->AddSignerInfo(built);
-        EXPECT_EQ(signedData->GetDigestAlgorithms().GetCount(), 1);
-        EXPECT_EQ(Openssl("smime -verify -noverify -binary -inform DER",
-                          Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData))),
-                  content);
+        // The other way: the same signer built here, attributes given out of DER order.
+        std::vector<CASN1_Attribute*> attributes;
+        if (withAttributes)
+            attributes = {Attribute(new CASN1_messageDigest, {NewOctets(digest)}),
+                          Attribute(new CASN1_contentType, {new CASN1_data})};
+        const Octets built = SignedHere(peer, md, new CASN1_AlgorithmIdentifier(signer.GetDigestAlgorithm()),
+                                        new CASN1_AlgorithmIdentifier(signer.GetDigestEncyptionAlgorithm()),
+                                        attributes, new CASN1_data, content);
+        EXPECT_EQ(CASN1_SignedData(Decoded<CASN1_ContentInfo>(built)).GetDigestAlgorithms().GetCount(), 1);
+        EXPECT_EQ(Openssl("smime -verify -noverify -binary -inform DER", built), content);
         digest[0] ^= 1;
         EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 0);
     }
@@ -391,15 +406,11 @@ TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
         type->AddIDComponent(4);
         return type;
     };
-    const auto attribute = [](CASN1_OBJECT_IDENTIFIER* type, const std::vector<CASN1Type*>& values) {
-        CASN1_SET set;
-        for (CASN1Type* value : values) set.AddObject(value);
-        return new CASN1_Attribute(type, new CASN1_SET(set));
-    };
-    const auto type = [&](CASN1_OBJECT_IDENTIFIER* named) { return attribute(new CASN1_contentType, {named}); };
-    const auto stated = [&](const Octets& octets) { return attribute(new CASN1_messageDigest, {NewOctets(octets)}); };
+    const auto type = [](CASN1_OBJECT_IDENTIFIER* named) { return Attribute(new CASN1_contentType, {named}); };
+    const auto stated = [](const Octets& octets) { return Attribute(new CASN1_messageDigest, {NewOctets(octets)}); };
     using Attributes = std::function<std::vector<CASN1_Attribute*>()>;
-    const Attributes none, regular = [&] { return std::vector{type(new CASN1_data), stated(digest)}; };
+    const Attributes none = [] { return std::vector<CASN1_Attribute*>{}; },
+                     regular = [&] { return std::vector{type(new CASN1_data), stated(digest)}; };
     const struct Row {
         const char* name;
         Attributes attributes;
@@ -419,7 +430,7 @@ TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
         {"no messageDigest", [&] { return std::vector{type(new CASN1_data)}; }, [] { return new CASN1_rsaEncryption; },
          false, false, false},
         {"contentType of two values",
-         [&] { return std::vector{attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; },
+         [&] { return std::vector{Attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; },
          [] { return new CASN1_rsaEncryption; }, false, false, false},
         {"a second messageDigest", [&] { return std::vector{type(new CASN1_data), stated(digest), stated(otherDigest)}; },
          [] { return new CASN1_rsaEncryption; }, false, false, false},
@@ -430,27 +441,10 @@ TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
         {"content 1.2.3.4 without attributes", none, [] { return new CASN1_rsaEncryption; }, true, false, true},
     };
     for (const Row& row : rows) {
-        auto* signer = new CASN1_SignerInfo(peer.issuerAndSerial(), Algorithm(new CASN1_sha256),
-                                            Algorithm(row.algorithm()), new CASN1_OCTET_STRING);
-        Octets signedDigest = digest;
-        if (row.attributes) {
-            CASN1_SET attributes;
-            for (CASN1_Attribute* one : row.attributes()) attributes.AddObject(one);
-            signer->SetAuthenticatedAttributes(attributes);
-            CByteArray covered;
-            signer->GetAuthenticatedAttributesEncoding(covered);
-            signedDigest = kSha256Row.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
-        }
-        CByteArray signature;
-        peer.privateKey.LockDigest(sha256, signedDigest.data(), signature);
-        signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
-        auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(
-            row.otherContent ? other() : static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_data), NewOctets(content)));
-        CASN1_SET certificates;
-        certificates.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
-        signedData->SetCertificates(certificates);
-        signedData->AddSignerInfo(signer);
-        const Octets der = Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData));
+        const Octets der = SignedHere(peer, kSha256Row, Algorithm(new CASN1_sha256), Algorithm(row.algorithm()),
+                                      row.attributes(),
+                                      row.otherContent ? other() : static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_data),
+                                      content);
 
         const CASN1_SignedData read(Decoded<CASN1_ContentInfo>(der));
         EXPECT_EQ(read.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), read.GetContentInfo().GetContentType(),
