@@ -301,6 +301,15 @@ Octets Opened(const CContentEncryption& opener, const CASN1_EncryptedContentInfo
     return Octets(out.GetBuffer(), out.GetBuffer() + out.GetLength());
 }
 
+// The content of a message for the peer, its key unlocked from `recipient`.
+Octets OpenedFor(const Peer& peer, const CASN1_RecipientInfo& recipient, const CASN1_EncryptedContentInfo& info) {
+    CByteArray locked;
+    recipient.GetEncryptedKey().GetClearData(locked, 1);
+    CContentEncryption opener(info.GetContentEncryptionAlgorithm());
+    peer.privateKey.UnlockKey(locked, opener.GetKey(), peer.privateKey.bits);
+    return Opened(opener, info);
+}
+
 CASN1_EncryptedContentInfo* Sealed(const CContentEncryption& sealer, const Octets& content) {
     return sealer.Seal(new CASN1_data, content.data(), content.size());
 }
@@ -556,13 +565,10 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
         const CASN1_RecipientInfo& recipientInfo = received.GetRecipientInfo(0);
         EXPECT_EQ(Encoded(recipientInfo.GetIssuerAndSerialNumber()), peer.named());
         EXPECT_EQ(Encoded(recipientInfo.GetKeyEncryptionAlgorithm().GetComponent(0)), Encoded(CASN1_rsaEncryption()));
-        CByteArray locked;
-        recipientInfo.GetEncryptedKey().GetClearData(locked, 1);
-        CContentEncryption opener(received.GetEncryptedContentInfo().GetContentEncryptionAlgorithm());
-        EXPECT_EQ(opener.GetAlgorithm(), algorithm);
-        peer.privateKey.UnlockKey(locked, opener.GetKey(), peer.privateKey.bits);
+        EXPECT_EQ(CContentEncryption(received.GetEncryptedContentInfo().GetContentEncryptionAlgorithm()).GetAlgorithm(),
+                  algorithm);
         EXPECT_TRUE(received.GetEncryptedContentInfo().GetContentType() == CASN1_data());
-        EXPECT_EQ(Opened(opener, received.GetEncryptedContentInfo()), content);
+        EXPECT_EQ(OpenedFor(peer, recipientInfo, received.GetEncryptedContentInfo()), content);
 
         // The other way, with a fresh key and IV.
         const CContentEncryption sealer(algorithm);
@@ -599,11 +605,7 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
             Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
         EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
         EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
-        CContentEncryption bothOpener(readBoth.GetEncryptedContentInfo().GetContentEncryptionAlgorithm());
-        CByteArray bothKey;
-        readBoth.GetRecipientInfo(0).GetEncryptedKey().GetClearData(bothKey, 1);
-        peer.privateKey.UnlockKey(bothKey, bothOpener.GetKey(), peer.privateKey.bits);
-        EXPECT_EQ(Opened(bothOpener, readBoth.GetEncryptedContentInfo()), content);
+        EXPECT_EQ(OpenedFor(peer, readBoth.GetRecipientInfo(0), readBoth.GetEncryptedContentInfo()), content);
     }
 
     auto* data = new CASN1_ContentInfo(new CASN1_data, NewOctets(content));
