@@ -420,34 +420,33 @@ TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
     using Attributes = std::function<std::vector<CASN1_Attribute*>()>;
     const Attributes none = [] { return std::vector<CASN1_Attribute*>{}; },
                      regular = [&] { return std::vector{type(new CASN1_data), stated(digest)}; };
+    using Signature = std::function<CASN1_OBJECT_IDENTIFIER*()>;
+    const Signature rsa = [] { return new CASN1_rsaEncryption; };
     const struct Row {
         const char* name;
         Attributes attributes;
-        std::function<CASN1_OBJECT_IDENTIFIER*()> algorithm;
+        Signature algorithm;
         bool otherContent;  // of type 1.2.3.4 instead of data
         bool ok;
         bool opensslOk;
     } rows[] = {
-        {"as openssl signs", regular, [] { return new CASN1_rsaEncryption; }, false, true, true},
+        {"as openssl signs", regular, rsa, false, true, true},
         {"sha256WithRSAEncryption", regular, [] { return new CASN1_sha256WithRSAEncryption; }, false, true, true},
         {"md5WithRSAEncryption", regular, [] { return new CASN1_md5WithRSAEncryption; }, false, false, true},
         {"sha1WithRSAEncryption", regular, [] { return new CASN1_sha1WithRSAEncryption; }, false, false, true},
-        {"contentType signedData", [&] { return std::vector{type(new CASN1_signedData), stated(digest)}; },
-         [] { return new CASN1_rsaEncryption; }, false, false, true},
-        {"no contentType", [&] { return std::vector{stated(digest)}; }, [] { return new CASN1_rsaEncryption; }, false,
-         false, false},
-        {"no messageDigest", [&] { return std::vector{type(new CASN1_data)}; }, [] { return new CASN1_rsaEncryption; },
-         false, false, false},
+        {"contentType signedData", [&] { return std::vector{type(new CASN1_signedData), stated(digest)}; }, rsa, false,
+         false, true},
+        {"no contentType", [&] { return std::vector{stated(digest)}; }, rsa, false, false, false},
+        {"no messageDigest", [&] { return std::vector{type(new CASN1_data)}; }, rsa, false, false, false},
         {"contentType of two values",
-         [&] { return std::vector{Attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; },
-         [] { return new CASN1_rsaEncryption; }, false, false, false},
+         [&] { return std::vector{Attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; }, rsa,
+         false, false, false},
         {"a second messageDigest", [&] { return std::vector{type(new CASN1_data), stated(digest), stated(otherDigest)}; },
-         [] { return new CASN1_rsaEncryption; }, false, false, false},
-        {"content 1.2.3.4 so named", [&] { return std::vector{type(other()), stated(digest)}; },
-         [] { return new CASN1_rsaEncryption; }, true, true, true},
-        {"content 1.2.3.4 named data", regular, [] { return new CASN1_rsaEncryption; }, true, false, true},
-        {"data without attributes", none, [] { return new CASN1_rsaEncryption; }, false, true, true},
-        {"content 1.2.3.4 without attributes", none, [] { return new CASN1_rsaEncryption; }, true, false, true},
+         rsa, false, false, false},
+        {"content 1.2.3.4 so named", [&] { return std::vector{type(other()), stated(digest)}; }, rsa, true, true, true},
+        {"content 1.2.3.4 named data", regular, rsa, true, false, true},
+        {"data without attributes", none, rsa, false, true, true},
+        {"content 1.2.3.4 without attributes", none, rsa, true, false, true},
     };
     for (const Row& row : rows) {
         const Octets der = SignedHere(peer, kSha256Row, Algorithm(new CASN1_sha256), Algorithm(row.algorithm()),
