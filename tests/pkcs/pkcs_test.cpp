@@ -301,6 +301,15 @@ Octets Opened(const CContentEncryption& opener, const CASN1_EncryptedContentInfo
     return Octets(out.GetBuffer(), out.GetBuffer() + out.GetLength());
 }
 
+// The content of a message for the peer, its key unlocked from `recipient`.
+Octets OpenedFor(const Peer& peer, const CASN1_RecipientInfo& recipient, const CASN1_EncryptedContentInfo& info) {
+    CByteArray locked;
+    recipient.GetEncryptedKey().GetClearData(locked, 1);
+    CContentEncryption opener(info.GetContentEncryptionAlgorithm());
+    peer.privateKey.UnlockKey(locked, opener.GetKey(), peer.privateKey.bits);
+    return Opened(opener, info);
+}
+
 CASN1_EncryptedContentInfo* Sealed(const CContentEncryption& sealer, const Octets& content) {
     return sealer.Seal(new CASN1_data, content.data(), content.size());
 }
@@ -308,6 +317,39 @@ CASN1_EncryptedContentInfo* Sealed(const CContentEncryption& sealer, const Octet
 // The content ciphers with their openssl option names.
 const std::pair<EContentEncryption, std::string> kContentCiphers[] = {
     {des_ede3_cbc, "des3"}, {aes128_cbc, "aes128"}, {aes192_cbc, "aes192"}, {aes256_cbc, "aes256"}};
+
+CASN1_Attribute* Attribute(CASN1_OBJECT_IDENTIFIER* type, const std::vector<CASN1Type*>& values) {
+    CASN1_SET set;
+    for (CASN1Type* value : values) set.AddObject(value);
+    return new CASN1_Attribute(type, new CASN1_SET(set));
+}
+
+// Signed data of `content` of `type` with the peer's certificate, signed here with `md`; with
+// `attributes` the signature covers them.
+Octets SignedHere(const Peer& peer, const DigestRow& md, CASN1_AlgorithmIdentifier* digestAlgorithm,
+                  CASN1_AlgorithmIdentifier* signatureAlgorithm, const std::vector<CASN1_Attribute*>& attributes,
+                  CASN1_OBJECT_IDENTIFIER* type, const Octets& content) {
+    auto* signer =
+        new CASN1_SignerInfo(peer.issuerAndSerial(), digestAlgorithm, signatureAlgorithm, new CASN1_OCTET_STRING);
+    Octets signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(content)));
+    if (!attributes.empty()) {
+        CASN1_SET set;
+        for (CASN1_Attribute* one : attributes) set.AddObject(one);
+        signer->SetAuthenticatedAttributes(set);
+        CByteArray covered;
+        signer->GetAuthenticatedAttributesEncoding(covered);
+        signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
+    }
+    CByteArray signature;
+    peer.privateKey.LockDigest(md.algorithm, signedDigest.data(), signature);
+    signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
+    auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(type, NewOctets(content)));
+    CASN1_SET certificates;
+    certificates.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
+    signedData->SetCertificates(certificates);
+    signedData->AddSignerInfo(signer);
+    return Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData));
+}
 
 // Both ways per digest, with and without signed attributes: what `openssl smime -sign` makes
 // verifies here, and what is built here the same way passes its -verify.
@@ -339,34 +381,16 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
         EXPECT_EQ(signerCertificate.m_bVersion, 2);
         EXPECT_EQ(signerCertificate.IsSignatureOKFor(signerCertificate), 1);
 
-        // The other way: the same signer built here.
-        auto* built = new CASN1_SignerInfo(
-            peer.issuerAndSerial(), new CASN1_AlgorithmIdentifier(signer.GetDigestAlgorithm()),
-            new CASN1_AlgorithmIdentifier(signer.GetDigestEncyptionAlgorithm()), new CASN1_OCTET_STRING);
-        Octets signedDigest = digest;
-        if (withAttributes) {  // given out of DER order
-            CASN1_SET attributes, type, stated;
-            type.AddObject(new CASN1_data);
-            stated.AddObject(NewOctets(digest));
-            attributes.AddObject(new CASN1_Attribute(new CASN1_messageDigest, new CASN1_SET(stated)));
-            attributes.AddObject(new CASN1_Attribute(new CASN1_contentType, new CASN1_SET(type)));
-            built->SetAuthenticatedAttributes(attributes);
-            CByteArray covered;
-            built->GetAuthenticatedAttributesEncoding(covered);
-            signedDigest = md.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
-        }
-        CByteArray signature;
-        peer.privateKey.LockDigest(md.algorithm, signedDigest.data(), signature);
-        built->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
-        auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(new CASN1_data, NewOctets(content)));
-        CASN1_SET certificateSet;
-        certificateSet.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
-        signedData->SetCertificates(certificateSet);
-        signedData->AddSignerInfo(built);
-        EXPECT_EQ(signedData->GetDigestAlgorithms().GetCount(), 1);
-        EXPECT_EQ(Openssl("smime -verify -noverify -binary -inform DER",
-                          Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData))),
-                  content);
+        // The other way: the same signer built here, attributes given out of DER order.
+        std::vector<CASN1_Attribute*> attributes;
+        if (withAttributes)
+            attributes = {Attribute(new CASN1_messageDigest, {NewOctets(digest)}),
+                          Attribute(new CASN1_contentType, {new CASN1_data})};
+        const Octets built = SignedHere(peer, md, new CASN1_AlgorithmIdentifier(signer.GetDigestAlgorithm()),
+                                        new CASN1_AlgorithmIdentifier(signer.GetDigestEncyptionAlgorithm()),
+                                        attributes, new CASN1_data, content);
+        EXPECT_EQ(CASN1_SignedData(Decoded<CASN1_ContentInfo>(built)).GetDigestAlgorithms().GetCount(), 1);
+        EXPECT_EQ(Openssl("smime -verify -noverify -binary -inform DER", built), content);
         digest[0] ^= 1;
         EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 0);
     }
@@ -391,66 +415,44 @@ TEST(PkcsOpenssl, SignaturesBindContentTypeDigestAndAlgorithm) {
         type->AddIDComponent(4);
         return type;
     };
-    const auto attribute = [](CASN1_OBJECT_IDENTIFIER* type, const std::vector<CASN1Type*>& values) {
-        CASN1_SET set;
-        for (CASN1Type* value : values) set.AddObject(value);
-        return new CASN1_Attribute(type, new CASN1_SET(set));
-    };
-    const auto type = [&](CASN1_OBJECT_IDENTIFIER* named) { return attribute(new CASN1_contentType, {named}); };
-    const auto stated = [&](const Octets& octets) { return attribute(new CASN1_messageDigest, {NewOctets(octets)}); };
+    const auto type = [](CASN1_OBJECT_IDENTIFIER* named) { return Attribute(new CASN1_contentType, {named}); };
+    const auto stated = [](const Octets& octets) { return Attribute(new CASN1_messageDigest, {NewOctets(octets)}); };
     using Attributes = std::function<std::vector<CASN1_Attribute*>()>;
-    const Attributes none, regular = [&] { return std::vector{type(new CASN1_data), stated(digest)}; };
+    const Attributes none = [] { return std::vector<CASN1_Attribute*>{}; },
+                     regular = [&] { return std::vector{type(new CASN1_data), stated(digest)}; };
+    using Signature = std::function<CASN1_OBJECT_IDENTIFIER*()>;
+    const Signature rsa = [] { return new CASN1_rsaEncryption; };
     const struct Row {
         const char* name;
         Attributes attributes;
-        std::function<CASN1_OBJECT_IDENTIFIER*()> algorithm;
+        Signature algorithm;
         bool otherContent;  // of type 1.2.3.4 instead of data
         bool ok;
         bool opensslOk;
     } rows[] = {
-        {"as openssl signs", regular, [] { return new CASN1_rsaEncryption; }, false, true, true},
+        {"as openssl signs", regular, rsa, false, true, true},
         {"sha256WithRSAEncryption", regular, [] { return new CASN1_sha256WithRSAEncryption; }, false, true, true},
         {"md5WithRSAEncryption", regular, [] { return new CASN1_md5WithRSAEncryption; }, false, false, true},
         {"sha1WithRSAEncryption", regular, [] { return new CASN1_sha1WithRSAEncryption; }, false, false, true},
-        {"contentType signedData", [&] { return std::vector{type(new CASN1_signedData), stated(digest)}; },
-         [] { return new CASN1_rsaEncryption; }, false, false, true},
-        {"no contentType", [&] { return std::vector{stated(digest)}; }, [] { return new CASN1_rsaEncryption; }, false,
-         false, false},
-        {"no messageDigest", [&] { return std::vector{type(new CASN1_data)}; }, [] { return new CASN1_rsaEncryption; },
-         false, false, false},
+        {"contentType signedData", [&] { return std::vector{type(new CASN1_signedData), stated(digest)}; }, rsa, false,
+         false, true},
+        {"no contentType", [&] { return std::vector{stated(digest)}; }, rsa, false, false, false},
+        {"no messageDigest", [&] { return std::vector{type(new CASN1_data)}; }, rsa, false, false, false},
         {"contentType of two values",
-         [&] { return std::vector{attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; },
-         [] { return new CASN1_rsaEncryption; }, false, false, false},
+         [&] { return std::vector{Attribute(new CASN1_contentType, {new CASN1_data, other()}), stated(digest)}; }, rsa,
+         false, false, false},
         {"a second messageDigest", [&] { return std::vector{type(new CASN1_data), stated(digest), stated(otherDigest)}; },
-         [] { return new CASN1_rsaEncryption; }, false, false, false},
-        {"content 1.2.3.4 so named", [&] { return std::vector{type(other()), stated(digest)}; },
-         [] { return new CASN1_rsaEncryption; }, true, true, true},
-        {"content 1.2.3.4 named data", regular, [] { return new CASN1_rsaEncryption; }, true, false, true},
-        {"data without attributes", none, [] { return new CASN1_rsaEncryption; }, false, true, true},
-        {"content 1.2.3.4 without attributes", none, [] { return new CASN1_rsaEncryption; }, true, false, true},
+         rsa, false, false, false},
+        {"content 1.2.3.4 so named", [&] { return std::vector{type(other()), stated(digest)}; }, rsa, true, true, true},
+        {"content 1.2.3.4 named data", regular, rsa, true, false, true},
+        {"data without attributes", none, rsa, false, true, true},
+        {"content 1.2.3.4 without attributes", none, rsa, true, false, true},
     };
     for (const Row& row : rows) {
-        auto* signer = new CASN1_SignerInfo(peer.issuerAndSerial(), Algorithm(new CASN1_sha256),
-                                            Algorithm(row.algorithm()), new CASN1_OCTET_STRING);
-        Octets signedDigest = digest;
-        if (row.attributes) {
-            CASN1_SET attributes;
-            for (CASN1_Attribute* one : row.attributes()) attributes.AddObject(one);
-            signer->SetAuthenticatedAttributes(attributes);
-            CByteArray covered;
-            signer->GetAuthenticatedAttributesEncoding(covered);
-            signedDigest = kSha256Row.digest(*std::unique_ptr<CASN1_OCTET_STRING>(NewOctets(OctetsOf(covered))));
-        }
-        CByteArray signature;
-        peer.privateKey.LockDigest(sha256, signedDigest.data(), signature);
-        signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
-        auto* signedData = new CASN1_SignedData(new CASN1_ContentInfo(
-            row.otherContent ? other() : static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_data), NewOctets(content)));
-        CASN1_SET certificates;
-        certificates.AddObject(Decoded<CASN1_SEQUENCE>(peer.certDer).clone());
-        signedData->SetCertificates(certificates);
-        signedData->AddSignerInfo(signer);
-        const Octets der = Encoded(CASN1_ContentInfo(new CASN1_signedData, signedData));
+        const Octets der = SignedHere(peer, kSha256Row, Algorithm(new CASN1_sha256), Algorithm(row.algorithm()),
+                                      row.attributes(),
+                                      row.otherContent ? other() : static_cast<CASN1_OBJECT_IDENTIFIER*>(new CASN1_data),
+                                      content);
 
         const CASN1_SignedData read(Decoded<CASN1_ContentInfo>(der));
         EXPECT_EQ(read.GetSignerInfo(0).IsSignatureOKFor(peer.publicKey(), read.GetContentInfo().GetContentType(),
@@ -562,13 +564,10 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
         const CASN1_RecipientInfo& recipientInfo = received.GetRecipientInfo(0);
         EXPECT_EQ(Encoded(recipientInfo.GetIssuerAndSerialNumber()), peer.named());
         EXPECT_EQ(Encoded(recipientInfo.GetKeyEncryptionAlgorithm().GetComponent(0)), Encoded(CASN1_rsaEncryption()));
-        CByteArray locked;
-        recipientInfo.GetEncryptedKey().GetClearData(locked, 1);
-        CContentEncryption opener(received.GetEncryptedContentInfo().GetContentEncryptionAlgorithm());
-        EXPECT_EQ(opener.GetAlgorithm(), algorithm);
-        peer.privateKey.UnlockKey(locked, opener.GetKey(), peer.privateKey.bits);
+        EXPECT_EQ(CContentEncryption(received.GetEncryptedContentInfo().GetContentEncryptionAlgorithm()).GetAlgorithm(),
+                  algorithm);
         EXPECT_TRUE(received.GetEncryptedContentInfo().GetContentType() == CASN1_data());
-        EXPECT_EQ(Opened(opener, received.GetEncryptedContentInfo()), content);
+        EXPECT_EQ(OpenedFor(peer, recipientInfo, received.GetEncryptedContentInfo()), content);
 
         // The other way, with a fresh key and IV.
         const CContentEncryption sealer(algorithm);
@@ -605,11 +604,7 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
             Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
         EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
         EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
-        CContentEncryption bothOpener(readBoth.GetEncryptedContentInfo().GetContentEncryptionAlgorithm());
-        CByteArray bothKey;
-        readBoth.GetRecipientInfo(0).GetEncryptedKey().GetClearData(bothKey, 1);
-        peer.privateKey.UnlockKey(bothKey, bothOpener.GetKey(), peer.privateKey.bits);
-        EXPECT_EQ(Opened(bothOpener, readBoth.GetEncryptedContentInfo()), content);
+        EXPECT_EQ(OpenedFor(peer, readBoth.GetRecipientInfo(0), readBoth.GetEncryptedContentInfo()), content);
     }
 
     auto* data = new CASN1_ContentInfo(new CASN1_data, NewOctets(content));

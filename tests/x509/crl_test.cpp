@@ -56,6 +56,16 @@ CCertificateRevocationList Sample(std::initializer_list<CSerialNumber> serials =
         crl.m_entries.Add(new CCRLEntry(serial, CUTCTime(CString("990101000000Z"))));
     return crl;
 }
+using PeerList = std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)>;
+using PeerKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+PeerList PeerListOf(const Octets& der) {
+    const unsigned char* at = der.data();
+    return {d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())), X509_CRL_free};
+}
+PeerKey PeerKeyOf(const std::string& keyFile) {
+    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(keyFile.c_str(), "r"), BIO_free);
+    return {PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free};
+}
 // Everything a list holds, for comparisons: text, signature fields and digests.
 std::string State(const CCertificateRevocationList& crl) { return CString(crl).str() + SignedState(crl); }
 
@@ -218,15 +228,7 @@ TEST(CRLSignature, SignedPartIsDigestedAsReceivedAndChangedFieldsAreNeverTakenAs
         CByteArray signature;
         key.LockDigest(sha1, Sha1(Seq(tbs)).data(), signature);
         const Octets der = List(tbs, Tlv(0x03, Concat({{0}, OctetsOf(signature)})));
-        const unsigned char* at = der.data();
-        const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> peer(
-            d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())), X509_CRL_free);
-        const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> peerKey(
-            PEM_read_bio_PrivateKey(std::unique_ptr<BIO, decltype(&BIO_free)>(
-                                        BIO_new_file(KeyFile(512, 3).c_str(), "r"), BIO_free).get(),
-                                    nullptr, nullptr, nullptr),
-            EVP_PKEY_free);
-        EXPECT_EQ(X509_CRL_verify(peer.get(), peerKey.get()), 1);
+        EXPECT_EQ(X509_CRL_verify(PeerListOf(der).get(), PeerKeyOf(KeyFile(512, 3)).get()), 1);
         EXPECT_EQ(ReadList(der).IsSignatureOKFor(key), 1);
         for (const auto& [field, change] : changes) {
             L crl = ReadList(der), loaded;
@@ -424,9 +426,7 @@ struct CA {
 
 // The times and each entry of `crl` as libcrypto reads them from `der`.
 void ExpectAsOpenSSLReads(const CCertificateRevocationList& crl, const Octets& der) {
-    const unsigned char* at = der.data();
-    const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> peer(
-        d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())), X509_CRL_free);
+    const PeerList peer = PeerListOf(der);
     ASSERT_TRUE(peer);
     const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(peer.get());
     EXPECT_TRUE(ASN1_TIME_cmp_time_t(X509_CRL_get0_lastUpdate(peer.get()), crl.m_lastUpdate.GetTime()) == 0 &&
@@ -493,7 +493,7 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsLibcryptoReadsThemAndVerifyAgainstTh
 // as having none.
 TEST(CRLsWithOpenSSL, ListsWithoutNextUpdateReadAsLibcryptoReadsThem) {
     const CA ca;
-    const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> peer(X509_CRL_new(), X509_CRL_free);
+    const PeerList peer(X509_CRL_new(), X509_CRL_free);
     const unsigned char* at = ca.der.data();
     const std::unique_ptr<X509, decltype(&X509_free)> issuer(d2i_X509(nullptr, &at, static_cast<long>(ca.der.size())),
                                                              X509_free);
@@ -506,11 +506,7 @@ TEST(CRLsWithOpenSSL, ListsWithoutNextUpdateReadAsLibcryptoReadsThem) {
     X509_CRL_add0_revoked(peer.get(), entry);
     X509_CRL_set_issuer_name(peer.get(), X509_get_subject_name(issuer.get()));
     X509_CRL_set1_lastUpdate(peer.get(), now.get());
-    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        PEM_read_bio_PrivateKey(std::unique_ptr<BIO, decltype(&BIO_free)>(BIO_new_file(ca.key.c_str(), "r"), BIO_free).get(),
-                                nullptr, nullptr, nullptr),
-        EVP_PKEY_free);
-    ASSERT_GT(X509_CRL_sign(peer.get(), key.get(), EVP_sha256()), 0);
+    ASSERT_GT(X509_CRL_sign(peer.get(), PeerKeyOf(ca.key).get(), EVP_sha256()), 0);
     const Octets der = Der(peer.get(), i2d_X509_CRL);
 
     const CCertificateRevocationList crl = ReadList(der);

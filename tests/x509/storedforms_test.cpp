@@ -17,14 +17,21 @@ CRSAPrivateKey StoredKey() {
     return key;
 }
 
+// The stored certificate and list of `key`, signed with the given algorithms.
+std::pair<CCertificate, CCertificateRevocationList> SignedBy(const CRSAPrivateKey& key, int certificateAlgorithm,
+                                                             int listAlgorithm) {
+    std::pair<CCertificate, CCertificateRevocationList> both{ReadCertificate(ReadFile(kData / "x509_sha1_2048.der")),
+                                                                ReadList(ReadFile(kData / "crl_version2.der"))};
+    both.first.GetDataFrom(key);
+    both.first.SignWith(key, certificateAlgorithm);
+    both.second.SignWith(key, listAlgorithm);
+    return both;
+}
+
 TEST(StoredForms, TwoThousandFortyEightBitFormsAreThoseOfTheNarrowFields) {
     const CRSAPrivateKey key = StoredKey();
     ASSERT_EQ(key.bits, 2048);
-    CCertificate certificate = ReadCertificate(ReadFile(kData / "x509_sha1_2048.der"));
-    certificate.GetDataFrom(key);
-    certificate.SignWith(key, 3);
-    CCertificateRevocationList crl = ReadList(ReadFile(kData / "crl_version2.der"));
-    crl.SignWith(key);
+    const auto [certificate, crl] = SignedBy(key, 3, 2);
     const std::pair<const char*, Octets> forms[] = {
         {"key.arc", Stored(key)},
         {"publickey.arc", Stored(CRSAPublicKey(key))},
@@ -44,11 +51,7 @@ TEST(StoredForms, TwoThousandFortyEightBitFormsAreThoseOfTheNarrowFields) {
 // whole; a narrow record may not state more than 2,048 bits.
 TEST(StoredForms, LongerKeysAndSignaturesArchiveWholeFields) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(4096));
-    CCertificate certificate = ReadCertificate(ReadFile(kData / "x509_sha1_2048.der"));
-    certificate.GetDataFrom(key);
-    certificate.SignWith(key, 5);
-    CCertificateRevocationList crl = ReadList(ReadFile(kData / "crl_version2.der"));
-    crl.SignWith(key, 4);
+    const auto [certificate, crl] = SignedBy(key, 5, 4);
     const Octets certificateForm = Stored(certificate), crlForm = Stored(crl);
     EXPECT_EQ(certificateForm[0], 0x23);
     EXPECT_EQ(crlForm[0] & 0x3F, 0x23);
