@@ -534,21 +534,21 @@ TEST_F(Cli, KeystoreKeepsKeysInASealedStreamThatOpensslOpens) {
          "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a "
          "back.bin",
          0, "600\n"},
-        {"vorlan keystore list ks -p wrong", 1, "ks: wrong password or damaged store"},
         {"vorlan keystore add ks -p s3cret --name erika --key k.bin", 1, "ks: already holds \"erika\""},
         {"vorlan keystore export ks -p s3cret --name nobody -o x", 1, "ks: holds no \"nobody\""},
         {"vorlan keystore list k.pem -p s3cret", 1, "k.pem: not a vorlan key store"},
+        {"vorlan keystore list ks -p s3cret", 0, "2 records"},
     });
-    EXPECT_NE(Shell("vorlan keystore list ks -p s3cret").out.find("2 records"), std::string::npos);
 }
 
-// Every octet of a store changed (each bit position in turn), cut short or made longer: refused
-// as damage, never listed, where a store without a MAC listed most such changes.
-TEST_F(Cli, KeystoreRefusesEveryChangeAsDamage) {
+// Every octet of a store changed (each bit position in turn), cut short or made longer, and
+// iteration counts outside 1 to 10,000,000 (a forged 0 with a MAC that is right for it derives as 1
+// would, a huge one would derive for hours): refused as damage, never listed, where a store without
+// a MAC listed most such changes. A store written before stores were sealed (no format octet, no
+// MAC) lists and exports; the next save writes it sealed.
+TEST_F(Cli, KeystoreRefusesEveryChangeAsDamageAndSealsTheEarlierForm) {
     ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
-                    "--owner /CN=K --iterations 1")
-                  .status,
-              0);
+                    "--owner /CN=K --iterations 1").status, 0);
     const std::string store = ReadFile(dir / "ks");
     std::string names, expected;
     const auto variant = [&](const std::string& name, const std::string& octets, const char* message) {
@@ -573,48 +573,31 @@ TEST_F(Cli, KeystoreRefusesEveryChangeAsDamage) {
     EXPECT_EQ(
         Shell("for f in" + names + "; do r=$(vorlan keystore list $f -p s3cret 2>&1); echo \"$f $? $r\"; done").out,
         expected);
-    EXPECT_EQ(Shell("vorlan keystore list ks -p wrong").err, "vorlan: ks: wrong password or damaged store\n");
-    EXPECT_EQ(Shell("vorlan keystore list ks -p s3cret").out,
-              "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n");
-}
-
-// A store written before stores were sealed (no format octet, no MAC) lists and exports; the next
-// save writes it sealed.
-TEST_F(Cli, KeystoreReadsTheEarlierFormAndSealsItOnTheNextSave) {
-    fs::copy_file(VORLAN_TEST_DATA "/keystore_old.vks", dir / "old.vks");
-    const std::string listed = "old: RSA private key, 512 bits\n   owner: CN=Old, O=Vorlan Test\n";
-    ExpectAll({
-        {"vorlan keystore list old.vks -p s3cret", 0, listed + "1 record\n"},
-        {"vorlan keystore export old.vks -p s3cret --name old -o old.bin && vorlan rsa old.bin", 0,
-         "modulus: "
-         "A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
-         "D657407C24B8A1DDA62DD807AF7\n"},
-        {"vorlan keystore list old.vks -p wrong", 1, "old.vks: wrong password or damaged store"},
-        {"vorlan keystore add old.vks -p s3cret --name new --key old.bin --iterations 1 >/dev/null && "
-         "od -An -tx1 -N13 old.vks && vorlan keystore list old.vks -p s3cret",
-         0, " 76 6f 72 6c 61 6e 6b 73 02 00 00 00 01\n" + listed + "new: RSA private key, 512 bits\n2 records\n"},
-    });
-}
-
-// Iteration counts of 1 to 10,000,000 only: a forged count of 0 with a MAC that is right for
-// it (0 derives as 1 would) and a count that would derive for hours are refused; add refuses both.
-TEST_F(Cli, KeystoreIterationCountsOutsideOneToTheCapAreRefused) {
-    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
-                    "--iterations 1")
-                  .status,
-              0);
     const auto forged = [](const std::string& count) {
         return kStoreKeys + "cp ks z && keys z 1 && printf '" + count +
                "' | dd of=z bs=1 seek=9 conv=notrunc 2>/dev/null && head -c -32 z >body && mac <body >m && "
                "cat body m >z && vorlan keystore list z -p s3cret";
     };
+    fs::copy_file(VORLAN_TEST_DATA "/keystore_old.vks", dir / "old.vks");
+    const std::string k = "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n",
+                      listed = "old: RSA private key, 512 bits\n   owner: CN=Old, O=Vorlan Test\n";
     ExpectAll({
-        {forged("\\000\\000\\000\\001"), 0, "k: RSA private key, 512 bits\n1 record\n"},  // the forger is right
+        {"vorlan keystore list ks -p s3cret", 0, k},
+        {"vorlan keystore list ks -p wrong 2>&1", 1, "vorlan: ks: wrong password or damaged store\n"},
+        {forged("\\000\\000\\000\\001"), 0, k},  // the forger is right
         {forged("\\000\\000\\000\\000"), 1, "z: wrong password or damaged store"},
         {forged("\\377\\377\\377\\377"), 1, "z: wrong password or damaged store"},
         {"vorlan keystore add ks -p s3cret --name n --key k.bin --iterations 0", 105, "not in range 1 to 10000000"},
         {"vorlan keystore add ks -p s3cret --name n --key k.bin --iterations 10000001", 105,
          "not in range 1 to 10000000"},
+        {"vorlan keystore list old.vks -p s3cret", 0, listed + "1 record\n"},
+        {"vorlan keystore export old.vks -p s3cret --name old -o old.bin && vorlan rsa old.bin", 0,
+         "modulus: A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
+         "D657407C24B8A1DDA62DD807AF7\n"},
+        {"vorlan keystore list old.vks -p wrong", 1, "old.vks: wrong password or damaged store"},
+        {"vorlan keystore add old.vks -p s3cret --name new --key old.bin --iterations 1 >/dev/null && "
+         "od -An -tx1 -N13 old.vks && vorlan keystore list old.vks -p s3cret",
+         0, " 76 6f 72 6c 61 6e 6b 73 02 00 00 00 01\n" + listed + "new: RSA private key, 512 bits\n2 records\n"},
     });
 }
 
@@ -624,17 +607,14 @@ TEST_F(Cli, LdapDecodePrintsEveryMemberByName) {
     search.attributes = {"cn", "mail"};
     CByteArray pdu;
     BuildLDAPMessage(7, BuildSearchRequest(search, ParseLDAPFilter("(&(objectClass=person)(cn=E*))")))->encodeTo(pdu);
-    const std::string der(reinterpret_cast<const char*>(pdu.GetData()), static_cast<size_t>(pdu.GetSize()));
-    WriteFile(dir / "search.der", der);
+    WriteFile(dir / "search.der", std::string(pdu.GetData(), pdu.GetData() + pdu.GetSize()));
     WriteFile(dir / "search.pem", EncodePem("LDAP MESSAGE", pdu.GetData(), pdu.GetSize()).str());
-    const Result r = Shell("vorlan ldap decode search.der");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "messageID: 7\nprotocolOp: searchRequest\n  baseObject: dc=example,dc=com\n  scope: 2\n"
-              "  derefAliases: 0\n  sizeLimit: 0\n  timeLimit: 0\n  typesOnly: FALSE\n"
-              "  filter: (&(objectClass=person)(cn=E*))\n  attributes:\n    -: cn\n    -: mail\n");
-    EXPECT_EQ(Shell("vorlan ldap decode search.pem").out, r.out);
-    EXPECT_EQ(Shell("vorlan ldap decode - <search.der").out, r.out);
+    ExpectAll({{"vorlan ldap decode search.der >a && vorlan ldap decode search.pem | cmp - a && "
+                "vorlan ldap decode - <search.der | cmp - a && cat a",
+                0,
+                "messageID: 7\nprotocolOp: searchRequest\n  baseObject: dc=example,dc=com\n  scope: 2\n"
+                "  derefAliases: 0\n  sizeLimit: 0\n  timeLimit: 0\n  typesOnly: FALSE\n"
+                "  filter: (&(objectClass=person)(cn=E*))\n  attributes:\n    -: cn\n    -: mail\n"}});
 }
 
 TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
@@ -731,24 +711,18 @@ TEST_F(Cli, LdapSearchPrintsServersEntriesAsLdifTheyCannotBreakOutOf) {
             testcommon::FromHex(ldappeer::message(entry) + ldappeer::message(tlv("65", {ldappeer::result()})));
         return std::string(octets.begin(), octets.end());
     };
-    const struct {
+    struct Row {
         std::string dn, type, value, out, err;
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {"cn=x", "cn", "plain", "dn: cn=x\ncn: plain\n\n", ""},
         {"cn=x", "cn;lang-de;x-2", "a\nb", "dn: cn=x\ncn;lang-de;x-2:: YQpi\n\n", ""},
         {"cn=x", "2.5.4.3", " lead", "dn: cn=x\n2.5.4.3:: IGxlYWQ=\n\n", ""},
         {"cn=a\ndn: cn=evil", "c-n2", "v", "dn:: Y249YQpkbjogY249ZXZpbA==\nc-n2: v\n\n", ""},
         {"cn=x", "cn\ndn: cn=evil", "v", "", "attribute description: \"cn\\x0Adn: cn=evil\""},
-        {"cn=x", "cn: x", "v", "", "attribute description"},
-        {"cn=x", "cn;", "v", "", "attribute description"},
-        {"cn=x", "cn;a;", "v", "", "attribute description"},
-        {"cn=x", "1cn", "v", "", "attribute description"},
-        {"cn=x", "2.05.4", "v", "", "attribute description"},
-        {"cn=x", "2.", "v", "", "attribute description"},
-        {"cn=x", "2", "v", "", "attribute description"},
-        {"cn=x", "c_n", "v", "", "attribute description"},
-        {"cn=x", "", "v", "", "attribute description"},
     };
+    for (const char* type : {"cn: x", "cn;", "cn;a;", "1cn", "2.05.4", "2.", "2", "c_n", ""})
+        rows.push_back({"cn=x", type, "v", "", "attribute description"});
     for (const auto& row : rows) {
         const FakeLdapServer server(answer(row.dn, row.type, row.value));
         const Result r = Shell("vorlan ldap search " + server.Url() + " -b dc=x '(cn=*)'");
