@@ -608,40 +608,22 @@ TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
     const std::string admin = url + "-D " + ldappeer::kRootDN + " -w " + ldappeer::kRootPassword + " ";
     const std::string ldapsearch = std::string("ldapsearch -LLL -x -H") + url + "-b " + ldappeer::kSuffix + " ";
     const std::string erika = "cn=Erika,dc=example,dc=com";
-    for (const std::string& line :
-         {"vorlan ldap add" + admin + "dc=example,dc=com objectClass=dcObject objectClass=organization o=Example dc=example",
-          "vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=Mustermann 'description=M\xC3\xBCller'",
-          "vorlan ldap add" + admin + "cn=Ann,dc=example,dc=com objectClass=person cn=Ann sn=Lee 'description= x'",
-          "vorlan ldap modify" + admin + erika + " sn=Muster sn=M",
-          "vorlan ldap modify --operation add" + admin + erika + " telephoneNumber=123",
-          "vorlan ldap delete" + admin + "cn=Ann,dc=example,dc=com"}) {
-        const Result r = Shell(line);
-        ASSERT_EQ(r.status, 0) << line << "\n" << r.err;
-    }
-    const struct {
-        const char* filter;
-        const char* attributes;
-    } searches[] = {{"'(objectClass=*)'", ""}, {"'(&(objectClass=person)(sn=M*))'", " sn description"}};
-    for (const auto& search : searches) {
-        const Result ours = Shell("vorlan ldap search" + url + "-b " + ldappeer::kSuffix + " " + search.filter +
-                                  search.attributes);
-        EXPECT_EQ(ours.status, 0) << ours.err;
-        EXPECT_EQ(ours.out, Shell(ldapsearch + search.filter + search.attributes).out) << search.filter;
-    }
-    EXPECT_NE(Shell("vorlan ldap search" + url + "-b dc=example,dc=com '(cn=Erika)' sn").out.find("sn: M\n"),
-              std::string::npos);
-    const struct {
-        std::string line, message;
-    } failures[] = {
-        {"vorlan ldap delete" + url + "-D " + ldappeer::kRootDN + " -w wrong " + erika, "bind failed: result code 49"},
-        {"vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=M", "add failed: result code 68"},
-        {"vorlan ldap search" + url + "-b dc=nowhere '(cn=x)'", "search failed: result code 32"},
-    };
-    for (const auto& failure : failures) {
-        const Result r = Shell(failure.line);
-        EXPECT_EQ(r.status, 1) << failure.line;
-        EXPECT_NE(r.err.find(failure.message), std::string::npos) << failure.line << "\n" << r.err;
-    }
+    const std::string search = "vorlan ldap search" + url + "-b " + ldappeer::kSuffix + " ";
+    ExpectAll({
+        {"vorlan ldap add" + admin + "dc=example,dc=com objectClass=dcObject objectClass=organization o=Example dc=example"
+             " && vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=Mustermann 'description=M\xC3\xBCller'"
+             " && vorlan ldap add" + admin + "cn=Ann,dc=example,dc=com objectClass=person cn=Ann sn=Lee 'description= x'"
+             " && vorlan ldap modify" + admin + erika + " sn=Muster sn=M && vorlan ldap modify --operation add" + admin +
+             erika + " telephoneNumber=123 && vorlan ldap delete" + admin + "cn=Ann,dc=example,dc=com",
+         0, ""},
+        {search + "'(objectClass=*)' >a && " + ldapsearch + "'(objectClass=*)' | cmp - a", 0, ""},
+        {search + "'(&(objectClass=person)(sn=M*))' sn description >a && " + ldapsearch +
+             "'(&(objectClass=person)(sn=M*))' sn description | cmp - a && cat a",
+         0, "sn: M\n"},
+        {"vorlan ldap delete" + url + "-D " + ldappeer::kRootDN + " -w wrong " + erika, 1, "bind failed: result code 49"},
+        {"vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=M", 1, "add failed: result code 68"},
+        {"vorlan ldap search" + url + "-b dc=nowhere '(cn=x)'", 1, "search failed: result code 32"},
+    });
 }
 
 // A server on a port of its own that answers the first request with `reply` (nothing when empty)
@@ -737,32 +719,21 @@ TEST_F(Cli, LdapCommandsGiveUpOnASilentServer) {
 
 TEST_F(Cli, CertificatesListsAndRequestsWithOctetsAfterTheirDerAreRefused) {
     const std::string der = " --outform der -o ";
-    for (const std::string& line : {std::string("vorlan keygen --bits 512 -o key.bin"),
-                                    "vorlan cert sign --self --key key.bin --subject /CN=CA" + der + "cert",
-                                    "vorlan crl sign --issuer-cert cert --key key.bin 0A" + der + "crl",
-                                    "vorlan req new --key key.bin --subject /CN=Erika" + der + "req"})
-        ASSERT_EQ(Shell(line).status, 0) << line;
-    const struct {
-        const char *command, *file, *label;
-    } kinds[] = {{"cert show", "cert", "CERTIFICATE"},
-                 {"crl show", "crl", "X509 CRL"},
-                 {"req show", "req", "CERTIFICATE REQUEST"}};
-    for (const auto& kind : kinds) {
-        const std::string whole = ReadFile(dir / kind.file);
-        ASSERT_EQ(Shell(std::string("vorlan ") + kind.command + " " + kind.file).status, 0) << kind.file;
+    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o key.bin && vorlan cert sign --self --key key.bin --subject /CN=CA" + der +
+                    "cert && vorlan crl sign --issuer-cert cert --key key.bin 0A" + der + "crl && vorlan req new --key "
+                    "key.bin --subject /CN=Erika" + der + "req && vorlan cert show cert && vorlan crl show crl && "
+                    "vorlan req show req").status, 0);
+    for (const auto& [kind, label] : std::initializer_list<std::pair<std::string, const char*>>{
+             {"cert", "CERTIFICATE"}, {"crl", "X509 CRL"}, {"req", "CERTIFICATE REQUEST"}}) {
         for (const std::string& trailing : {std::string(1, '\0'), std::string("\x30\x00", 2), std::string("junk")}) {
-            const std::string padded = whole + trailing;
+            const std::string padded = ReadFile(dir / kind) + trailing;
             WriteFile(dir / "padded.der", padded);
-            WriteFile(dir / "padded.pem", EncodePem(kind.label, reinterpret_cast<const BYTE*>(padded.data()),
-                                                    static_cast<int>(padded.size()))
-                                              .str());
-            for (const char* name : {"padded.der", "padded.pem"}) {
-                const Result r = Shell(std::string("vorlan ") + kind.command + " " + name);
-                EXPECT_EQ(r.status, 1) << kind.command << " " << name << "\n" << r.out;
-                EXPECT_EQ(r.err, "vorlan: " + std::string(name) + ": " + std::to_string(trailing.size()) +
-                                     (trailing.size() == 1 ? " trailing octet" : " trailing octets") +
-                                     " after the DER\n");
-            }
+            WriteFile(dir / "padded.pem",
+                      EncodePem(label, reinterpret_cast<const BYTE*>(padded.data()), static_cast<int>(padded.size())).str());
+            for (const std::string name : {"padded.der", "padded.pem"})
+                ExpectAll({{"vorlan " + kind + " show " + name + " 2>&1", 1,
+                            "vorlan: " + name + ": " + std::to_string(trailing.size()) +
+                                (trailing.size() == 1 ? " trailing octet" : " trailing octets") + " after the DER\n"}});
         }
     }
 }
