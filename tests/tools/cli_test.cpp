@@ -745,21 +745,14 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
     WriteFile(dir / "notder", "\x30\x85 this is not DER");
     const std::string des3 = "--cipher des3 --key 0123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607";
     ASSERT_EQ(Shell("vorlan encrypt " + des3 + " plain sealed").status, 0);
-    struct Row {
-        std::string line;
-        std::string message;
-    };
-    const Row rows[] = {
+    const std::string iv8 = " --iv 0001020304050607 ", key16 = " --key 000102030405060708090a0b0c0d0e0f";
+    const std::pair<std::string, std::string> rows[] = {
         {"vorlan dump notder", "not valid DER"},
-        {"vorlan encrypt --cipher des --key 0102 --iv 0001020304050607 plain out", "--key must be 8 octets"},
-        {"vorlan encrypt --cipher des --key 01020304050607zz --iv 0001020304050607 plain out", "hexadecimal"},
-        {"vorlan encrypt --cipher aes128 --key 000102030405060708090a0b0c0d0e0f --iv 0001020304050607 plain out",
-         "--iv must be 16 octets"},
-        {"vorlan encrypt --cipher aes256 --key 000102030405060708090a0b0c0d0e0f --iv 000102030405060708090a0b0c0d0e0f "
-         "plain out",
-         "--key must be 32 octets"},
-        {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607 "
-         "sealed out",
+        {"vorlan encrypt --cipher des --key 0102" + iv8 + "plain out", "--key must be 8 octets"},
+        {"vorlan encrypt --cipher des --key 01020304050607zz" + iv8 + "plain out", "hexadecimal"},
+        {"vorlan encrypt --cipher aes128" + key16 + iv8 + "plain out", "--iv must be 16 octets"},
+        {"vorlan encrypt --cipher aes256" + key16 + " --iv" + key16.substr(6) + " plain out", "--key must be 32 octets"},
+        {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567" + iv8 + "sealed out",
          "bad padding"},
         {"vorlan decrypt " + des3 + " plain out", "CheckCiphertextSize"},  // 100 octets: not whole blocks
         {"vorlan encrypt " + des3 + " missing out", "file not found"},
@@ -788,13 +781,13 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x)'", "Connection refused"},
         {"vorlan ldap add ldap://127.0.0.1:1 cn=x cn", "\"cn\" is not type=value"},
     };
-    for (const Row& row : rows) {
-        const Result r = Shell(row.line);
-        EXPECT_NE(r.status, 0) << row.line;
-        EXPECT_NE(r.err.find(row.message), std::string::npos) << row.line << "\n" << r.err;
+    for (const auto& [line, message] : rows) {
+        const Result r = Shell(line);
+        EXPECT_NE(r.status, 0) << line;
+        EXPECT_NE(r.err.find(message), std::string::npos) << line << "\n" << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         for (const auto& entry : fs::directory_iterator(dir))
-            EXPECT_EQ(entry.path().filename().string().rfind("out", 0), std::string::npos) << row.line;
+            EXPECT_EQ(entry.path().filename().string().rfind("out", 0), std::string::npos) << line;
     }
 }
 
