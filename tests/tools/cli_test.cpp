@@ -387,6 +387,8 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
          0, "The content matches the signature of CN=Peer, checked with the certificate in the message\n"
             "The signer is not verified as trusted: give --issuer to check the signer's certificate\n"},
         // Why a signature fails: without signed attributes the signature itself, with them the digest they state.
+        // Anyone can make a certificate and sign with it: without --issuer no success is claimed.
+        {"vorlan smime verify d.pem --content content 2>&1 | grep -c 'Verification successful'", 1, "0\n"},
         {"vorlan smime verify d.pem --content other", 1,
          "d.pem: the signature of CN=Peer does not verify (signature differs)\n"},
         {openssl + "-sign -md sha256 -outform DER" + peer + "a.der && vorlan smime verify a.der --content other", 1,
@@ -423,9 +425,6 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
          1, "f.der: not encrypted for CN=Me, serial "},
     });
     EXPECT_FALSE(fs::exists(dir / "v2"));
-    // Anyone can make a certificate and sign with it: without --issuer no success is claimed.
-    const Result untrusted = Shell("vorlan smime verify d.pem --content content");
-    EXPECT_EQ((untrusted.out + untrusted.err).find("Verification successful"), std::string::npos) << untrusted.out;
 
     // A damaged wrapped key says nothing of why: a random key takes its place and the content
     // does not decrypt (the one message), or in the odd case that its padding passes, decrypts
