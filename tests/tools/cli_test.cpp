@@ -113,7 +113,9 @@ protected:
     fs::path dir;
 };
 
-TEST_F(Cli, DemoDigestsCiphersAndKeygenAgreeWithCoreutilsAndOpenssl) {
+// The demo, help and version; digests as coreutils print them, ciphers as openssl enc makes them;
+// keygen's archives, their secrets shown only when asked.
+TEST_F(Cli, DemoHelpDigestsCiphersAndKeygenAnswerAsTheirPeersDo) {
     for (size_t size : {0, 1, 64, 1000, 300000}) Data(std::string("f").append(std::to_string(size)), size);
     WriteFile(dir / "abc", "abc");
     const std::string files = "f0 f1 f64 f1000 f300000";
