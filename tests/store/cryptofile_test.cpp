@@ -339,24 +339,18 @@ public:
     int writes = 0, unopenable = 0;
 };
 
-// Each underlying write of a change leaves a file that opens: overwrites reaching the old last
-// block once stored that block on its own first, and a process killed right after it left a
-// file of the old length whose padding was gone.
-TEST(CryptoFile, EveryUnderlyingWriteOfAChangeLeavesAFileThatOpens) {
-    auto proc = TripleDes();
-    for (const auto& [name, length, at, count, cut] : kChanges) {
-        CrashPointFile file(StoredOf(Pattern(length, 1), *proc, kRecord));
-        EXPECT_EQ(Change(file, *proc, at, Pattern(count, 2), cut).first, kNothingThrown) << name;
-        EXPECT_EQ(file.unopenable, 0) << name << ", of " << file.writes << " writes";
-    }
-}
-
-// Every stop of every underlying write of the changes: the failure reaches the caller, the
-// stored file opens with the old content or the new, and the stream's length is the stored one.
-TEST(CryptoFile, AWriteOrCutStoppedAtAnyOctetLeavesTheOldContentOrTheNew) {
+// Each underlying write of a change leaves a file that opens (overwrites reaching the old last
+// block once stored that block on its own first, and a process killed right after it left a file
+// of the old length whose padding was gone). Every stop of every underlying write: the failure
+// reaches the caller, the stored file opens with the old content or the new, and the stream's
+// length is the stored one.
+TEST(CryptoFile, AWriteOrCutKilledOrStoppedAtAnyOctetLeavesTheOldContentOrTheNew) {
     auto proc = TripleDes();
     for (const auto& [name, length, at, count, cut] : kChanges) {
         const Bytes before = Pattern(length, 1), written = Pattern(count, 2), stored = StoredOf(before, *proc, kRecord);
+        CrashPointFile crashing(stored);
+        EXPECT_EQ(Change(crashing, *proc, at, written, cut).first, kNothingThrown) << name;
+        EXPECT_EQ(crashing.unopenable, 0) << name << ", of " << crashing.writes << " writes";
         Bytes after = before;
         after.resize(std::max(length, at + count));
         std::copy(written.begin(), written.end(), after.begin() + at);

@@ -1,6 +1,6 @@
-// Key store records and stores: a private and a public record round-trip through DER with
-// every getter, records of plain values answer by their structure, records refused when built
-// or added rather than when read back, hostile stores.
+// Key store records and stores: private and public records, built, decoded and made of plain
+// values, round-trip through DER with every getter; records refused when built or added rather
+// than when read back; hostile stores.
 #include "vorlan/store/keystore.h"
 
 #include "tests/common/exceptions.h"
@@ -32,42 +32,60 @@ CASN1_KCDNs Decoded(const Octets& der) {
     return OnEncoding(der, [](CDEREncoding& e) { return CASN1_KCDNs(e); });
 }
 
+// Records in a store as built and as decoded, a record decoded on its own, one put together with
+// AddObject from the plain values the decoder makes, and one of a store decoded as a plain SEQUENCE
+// OF: each getter answers by the structure and refuses where the record cannot.
 TEST(KeyStore, RecordsRoundTripThroughDerWithTypedAccess) {
     const CDistinguishedName owner("owner@example.com");
     auto mine = std::make_unique<CRecord>(Key(), CString("mine"), &owner);
     mine->AddCertificate(SelfSigned("a@example.com"));
     mine->AddCertificate(SelfSigned("b@example.com"));
+    const Octets record = Encoded(*mine);
     CASN1_KCDNs built;
     built.AddObject(mine.release());
     built.AddObject(new CRecord(static_cast<const CRSAPublicKey&>(Key()), CString("theirs"), nullptr));
     const Octets der = Encoded(built);
-    CASN1_KCDNs decoded = Decoded(der);
-    // Each getter works on both record forms where it can and refuses where it cannot.
+    CASN1_KCDNs decoded = Decoded(der), ofPlain;
+    CRecord alone, assembled, theirsAlone;
+    Decode(alone, record);
+    const std::unique_ptr<CASN1Type> plain = Built(record);
+    const auto& parts = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(*plain);
+    for (int i = 0; i < parts.GetCount(); ++i) assembled.AddObject(parts.GetComponent(i).clone());
+    Decode(ofPlain, Seq({record}));
+    Decode(theirsAlone, Encoded(built.GetRecord(1)));
     for (const CASN1_KCDNs* store : {&built, &decoded}) {
         ASSERT_EQ(store->GetCount(), 2);
-        const CRecord& mine = store->GetRecord(store->FindRecord("mine"));
-        const CRecord& theirs = store->GetRecord(store->FindRecord("theirs"));
-        EXPECT_EQ(store->FindRecord("nobody"), -1);
-        EXPECT_TRUE(mine.IsPrivateKey() && mine.IsDistinguishedName());
-        EXPECT_FALSE(theirs.IsPrivateKey() || theirs.IsDistinguishedName());
+        EXPECT_TRUE(store->FindRecord("mine") == 0 && store->FindRecord("theirs") == 1 && store->FindRecord("nobody") == -1);
+    }
+    for (const CRecord* mine : {&built.GetRecord(0), &decoded.GetRecord(0), &alone, &assembled, &ofPlain.GetRecord(0)}) {
+        ASSERT_TRUE(mine->IsPrivateKey() && mine->IsDistinguishedName());
         CRSAPrivateKey privateKey;
-        mine.GetPrivateKey(privateKey);
+        mine->GetPrivateKey(privateKey);
         EXPECT_EQ(0, std::memcmp(privateKey.coefficient, Key().coefficient, sizeof privateKey.coefficient));
-        CRSAPublicKey fromPrivate, fromPublic;
-        mine.GetPublicKey(fromPrivate);
-        theirs.GetPublicKey(fromPublic);
-        EXPECT_TRUE(fromPrivate == Key() && fromPublic == Key());
-        EXPECT_TRUE(Refused([&] { theirs.GetPrivateKey(privateKey); }));
+        EXPECT_EQ(0, std::memcmp(privateKey.privateExponent, Key().privateExponent, sizeof privateKey.privateExponent));
+        CRSAPublicKey publicKey;
+        mine->GetPublicKey(publicKey);
+        EXPECT_TRUE(publicKey == Key());
         CDistinguishedName read;
-        mine.GetDistinguishedName(read);
+        mine->GetDistinguishedName(read);
         EXPECT_TRUE(read == owner);
-        EXPECT_TRUE(Refused([&] { theirs.GetDistinguishedName(read); }));
-        ASSERT_EQ(mine.GetCertificateCount(), 2);
+        ASSERT_EQ(mine->GetCertificateCount(), 2);
         CCertificate second;
-        mine.GetCertificate(1).SetDataTo(second);
+        mine->GetCertificate(1).SetDataTo(second);
         EXPECT_TRUE(second.m_subject == CDistinguishedName("b@example.com") && second.IsSignatureOKFor(Key()));
-        EXPECT_TRUE(Refused([&] { mine.GetCertificate(2); }));
-        EXPECT_EQ(theirs.GetCertificateCount(), 0);
+        EXPECT_TRUE(Refused([&] { mine->GetCertificate(2); }));
+        EXPECT_EQ(Encoded(*mine), record);
+    }
+    for (const CRecord* theirs : {&built.GetRecord(1), &decoded.GetRecord(1), &theirsAlone}) {
+        EXPECT_FALSE(theirs->IsPrivateKey() || theirs->IsDistinguishedName());
+        CRSAPublicKey publicKey;
+        theirs->GetPublicKey(publicKey);
+        EXPECT_TRUE(publicKey == Key());
+        CRSAPrivateKey privateKey;
+        EXPECT_TRUE(Refused([&] { theirs->GetPrivateKey(privateKey); }));
+        CDistinguishedName read;
+        EXPECT_TRUE(Refused([&] { theirs->GetDistinguishedName(read); }));
+        EXPECT_EQ(theirs->GetCertificateCount(), 0);
     }
     EXPECT_EQ(Encoded(decoded), der);
     EXPECT_EQ(Encoded(CASN1_KCDNs(decoded)), der);
@@ -76,46 +94,6 @@ TEST(KeyStore, RecordsRoundTripThroughDerWithTypedAccess) {
     EXPECT_TRUE(Refused([&] { decoded.RemoveRecord(1); }));
     for (std::size_t cut = 0; cut < der.size(); cut += 7)
         EXPECT_TRUE(Refused([&] { Decoded(Octets(der.begin(), der.begin() + cut)); })) << cut;
-}
-
-// A record decoded on its own, one put together with AddObject from the plain values the decoder
-// makes, and a record of a store decoded as a plain SEQUENCE OF answer as a built record does.
-TEST(KeyStore, RecordsOfPlainValuesAnswerByTheirStructure) {
-    const CDistinguishedName owner("owner@example.com");
-    CRecord built(Key(), CString("mine"), &owner);
-    built.AddCertificate(SelfSigned("a@example.com"));
-    const Octets der = Encoded(built);
-    CRecord decoded, assembled;
-    Decode(decoded, der);
-    const std::unique_ptr<CASN1Type> plain = Built(der);
-    const auto& parts = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(*plain);
-    for (int i = 0; i < parts.GetCount(); ++i) assembled.AddObject(parts.GetComponent(i).clone());
-    CASN1_KCDNs store;
-    Decode(store, Seq({der}));
-    for (const CRecord* record : {&decoded, &assembled, &store.GetRecord(0)}) {
-        ASSERT_TRUE(record->IsPrivateKey());
-        CRSAPrivateKey privateKey;
-        record->GetPrivateKey(privateKey);
-        EXPECT_EQ(0, std::memcmp(privateKey.privateExponent, Key().privateExponent, sizeof privateKey.privateExponent));
-        CRSAPublicKey publicKey;
-        record->GetPublicKey(publicKey);
-        EXPECT_TRUE(publicKey == Key());
-        CDistinguishedName read;
-        record->GetDistinguishedName(read);
-        EXPECT_TRUE(read == owner);
-        CCertificate certificate;
-        record->GetCertificate(0).SetDataTo(certificate);
-        EXPECT_TRUE(certificate.m_subject == CDistinguishedName("a@example.com") &&
-                    certificate.IsSignatureOKFor(Key()));
-        EXPECT_EQ(Encoded(*record), der);
-    }
-    CRecord theirs;
-    Decode(theirs, Encoded(CRecord(static_cast<const CRSAPublicKey&>(Key()), CString("theirs"), nullptr)));
-    CRSAPublicKey publicKey;
-    theirs.GetPublicKey(publicKey);
-    EXPECT_TRUE(!theirs.IsPrivateKey() && publicKey == Key());
-    CRSAPrivateKey privateKey;
-    EXPECT_TRUE(Refused([&] { theirs.GetPrivateKey(privateKey); }));
 }
 
 // What the library could not read back is refused before it reaches a store, and leaves no

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -54,10 +55,12 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    // Runs a shell command line in the test's directory; "vorlan" is the built program.
+    // Runs a shell command line in the test's directory; "vorlan" is the built program, and
+    // `has TEXT...` fails naming the first text its standard input does not hold.
     Result Shell(const std::string& line) const {
         const std::string command = "cd '" + dir.string() + "' && vorlan() { '" VORLAN_BINARY_DIR "/bin/vorlan' \"$@\"; }; " +
-                                    "{ " + line + "; } >out.txt 2>err.txt";
+                                    "has() { i=$(cat); for t; do case \"$i\" in *\"$t\"*) ;; *) echo \"missing: $t\"; "
+                                    "echo \"$i\"; return 1;; esac; done; }; { " + line + "; } >out.txt 2>err.txt";
         const int raw = std::system(command.c_str());
         Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"), ReadFile(dir / "err.txt")};
         fs::remove(dir / "out.txt");
@@ -110,77 +113,47 @@ protected:
     fs::path dir;
 };
 
-TEST_F(Cli, DemoRunsEveryStepAndReportsAllChecksPassed) {
-    const Result r = Shell("vorlan demo");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("all 20 checks passed"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("FAILED"), std::string::npos);
-}
-
-TEST_F(Cli, DigestLinesEqualCoreutilsForFilesAndStandardInput) {
+// The demo, help and version; digests as coreutils print them, ciphers as openssl enc makes them;
+// keygen's archives, their secrets shown only when asked.
+TEST_F(Cli, DemoHelpDigestsCiphersAndKeygenAnswerAsTheirPeersDo) {
     for (size_t size : {0, 1, 64, 1000, 300000}) Data(std::string("f").append(std::to_string(size)), size);
-    const std::string files = "f0 f1 f64 f1000 f300000";
-    for (const char* algorithm : {"md5", "sha1", "sha256", "sha384", "sha512"}) {
-        const Result ours = Shell(std::string("vorlan digest ") + algorithm + " " + files);
-        const Result theirs = Shell(std::string(algorithm) + "sum " + files);
-        EXPECT_EQ(ours.status, 0) << ours.err;
-        EXPECT_EQ(ours.out, theirs.out) << algorithm;
-        EXPECT_EQ(Shell(std::string("vorlan digest ") + algorithm + " - <f1000").out,
-                  Shell(std::string(algorithm) + "sum - <f1000").out);
-    }
-    // RFC 1319's "abc".
     WriteFile(dir / "abc", "abc");
-    EXPECT_EQ(Shell("vorlan digest md2 abc").out, "da853b0d3f88d99b30283a69e6ded6bb  abc\n");
-}
-
-TEST_F(Cli, EncryptEqualsOpensslEncAndDecryptInvertsIt) {
-    struct Row {
-        const char* cipher;
-        const char* openssl;
-        const char* key;
-        const char* iv;
+    const std::string files = "f0 f1 f64 f1000 f300000";
+    std::vector<Expected> rows = {
+        {"vorlan demo >d && ! grep FAILED d && cat d", 0, "all 20 checks passed"},
+        {"vorlan --version && ! vorlan 2>/dev/null", 0, "vorlan 1.0.0\n"},
+        {"for c in '' demo dump digest encrypt decrypt keygen rsa cert 'cert show' 'cert verify' 'cert sign' "
+         "'crl show' 'crl verify' 'crl check' 'crl sign' 'req new' 'req show' 'req verify' 'smime sign' "
+         "'smime verify' 'smime encrypt' 'smime decrypt' 'keystore list' 'keystore add' 'keystore export' ldap "
+         "'ldap decode' 'ldap search' 'ldap add' 'ldap modify' 'ldap delete'; do "
+         "vorlan $c --help >h && grep -q Usage: h || { echo \"no help: $c\"; exit 1; }; done",
+         0, ""},
+        {"for a in md5 sha1 sha256 sha384 sha512; do vorlan digest $a " + files + " >o && ${a}sum " + files +
+             " | cmp - o && vorlan digest $a - <f1000 >o && ${a}sum - <f1000 | cmp - o || exit 1; done",
+         0, ""},
+        {"vorlan digest md2 abc", 0, "da853b0d3f88d99b30283a69e6ded6bb  abc\n"},  // RFC 1319's "abc"
+        {"vorlan keygen --bits 512 -o key.bin && vorlan rsa key.bin", 0, "RSA private key, 512 bits"},
+        {"vorlan rsa key.bin", 0, "publicExponent: 010001"},
+        {"vorlan rsa key.bin | grep -c privateExponent", 1, "0\n"},  // secrets only when asked
+        {"vorlan rsa --show-private key.bin", 0, "privateExponent"},
+        {"vorlan keygen --bits 1024 --e3 -o k3 && vorlan rsa k3", 0, "publicExponent: 03"},
     };
-    const char* iv8 = "0001020304050607";
-    const char* iv16 = "000102030405060708090a0b0c0d0e0f";
-    const Row rows[] = {
-        {"des", "des-cbc", "133457799bbcdff1", iv8},
-        {"des3", "des-ede3-cbc", "0123456789abcdeffedcba987654321089abcdef01234567", iv8},
-        {"aes128", "aes-128-cbc", "2b7e151628aed2a6abf7158809cf4f3c", iv16},
-        {"aes192", "aes-192-cbc", "8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b", iv16},
-        {"aes256", "aes-256-cbc", "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4", iv16},
-    };
-    for (const Row& row : rows) {
-        const char* iv = row.iv;
-        for (size_t size : {0, 7, 8, 9, 70000}) {
-            const std::string plain = Data("plain", size);
-            const std::string key = std::string(" --key ") + row.key + " --iv " + iv;
-            ASSERT_EQ(Shell(std::string("vorlan encrypt --cipher ") + row.cipher + key + " plain ours").status, 0);
-            ASSERT_EQ(Shell(std::string("openssl enc -provider legacy -provider default -nosalt -") + row.openssl +
-                            " -K " + row.key + " -iv " + iv + " -in plain -out theirs")
-                          .status,
-                      0);
-            EXPECT_EQ(ReadFile(dir / "ours"), ReadFile(dir / "theirs")) << row.cipher << " " << size;
-            ASSERT_EQ(Shell(std::string("vorlan decrypt --cipher ") + row.cipher + key + " theirs back").status, 0);
-            EXPECT_EQ(ReadFile(dir / "back"), plain) << row.cipher << " " << size;
-        }
+    // Each cipher against openssl enc at sizes around its block, and decrypting what openssl made.
+    const char *iv8 = "0001020304050607", *iv16 = "000102030405060708090a0b0c0d0e0f";
+    for (const auto& [ours, theirs, key, iv] : std::initializer_list<std::array<const char*, 4>>{
+             {"des", "des-cbc", "133457799bbcdff1", iv8},
+             {"des3", "des-ede3-cbc", "0123456789abcdeffedcba987654321089abcdef01234567", iv8},
+             {"aes128", "aes-128-cbc", "2b7e151628aed2a6abf7158809cf4f3c", iv16},
+             {"aes192", "aes-192-cbc", "8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b", iv16},
+             {"aes256", "aes-256-cbc", "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4", iv16}}) {
+        const std::string k = std::string(" --key ") + key + " --iv " + iv + " ";
+        rows.push_back({std::string("for n in 0 7 8 9 70000; do head -c $n f300000 >p && vorlan encrypt --cipher ") +
+                            ours + k + "p a && openssl enc -provider legacy -provider default -nosalt -" + theirs +
+                            " -K " + key + " -iv " + iv + " -in p -out b && cmp a b && vorlan decrypt --cipher " +
+                            ours + k + "b c && cmp c p || { echo size $n; exit 1; }; done",
+                        0, ""});
     }
-}
-
-TEST_F(Cli, KeygenSavesAPrivateArchiveThatOnlyItsOwnerReads) {
-    const Result made = Shell("vorlan keygen --bits 512 -o key.bin");
-    ASSERT_EQ(made.status, 0) << made.err;
-    struct stat info {};
-    ASSERT_EQ(::stat((dir / "key.bin").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-
-    const Result shown = Shell("vorlan rsa key.bin");
-    EXPECT_EQ(shown.status, 0) << shown.err;
-    EXPECT_NE(shown.out.find("RSA private key, 512 bits"), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("publicExponent: 010001"), std::string::npos);
-    EXPECT_EQ(shown.out.find("privateExponent"), std::string::npos);  // secrets only when asked
-    EXPECT_NE(Shell("vorlan rsa --show-private key.bin").out.find("privateExponent"), std::string::npos);
-    EXPECT_NE(Shell("vorlan keygen --bits 1024 --e3 -o k3 && vorlan rsa k3").out.find("publicExponent: 03"),
-              std::string::npos);
+    ExpectAll(rows);
 }
 
 // The names in the test's folder, "." and ".." left out.
@@ -237,74 +210,43 @@ TEST_F(Cli, SavesStoppedBySignalsLeaveNoTemporaryAndFinishedOnesJustTheFile) {
 
     // Finished saves: the file alone, in the mode of its kind, replacing the one before.
     Data("plain", 100);
-    const std::string encrypt =
-        "umask 022 && vorlan encrypt --cipher des --key 0123456789abcdef --iv 0001020304050607 plain";
-    for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(Shell("umask 022 && vorlan keygen --bits 512 -o key.bin").status, 0);
-        ASSERT_EQ(Shell(encrypt + " sealed").status, 0);
-        EXPECT_EQ(Names(folder), (std::vector<std::string>{"key.bin", "plain", "sealed"}));
-        struct stat key = {};
-        struct stat sealed = {};
-        ASSERT_EQ(::stat((folder / "key.bin").c_str(), &key), 0);
-        ASSERT_EQ(::stat((folder / "sealed").c_str(), &sealed), 0);
-        EXPECT_EQ(key.st_mode & 0777, 0600u);
-        EXPECT_EQ(sealed.st_mode & 0777, 0644u);
-    }
+    const std::string save = "umask 022 && vorlan keygen --bits 512 -o key.bin >/dev/null && vorlan encrypt --cipher des --key "
+                             "0123456789abcdef --iv 0001020304050607 plain sealed && stat -c '%a %n' key.bin sealed";
+    ExpectAll({{save + " && " + save, 0, "600 key.bin\n644 sealed\n600 key.bin\n644 sealed\n"}});
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"key.bin", "plain", "sealed"}));
 }
 
 TEST_F(Cli, CertShowDumpAndVerifyReadOpensslCertificates) {
     MakeOpensslCertificates();
-    const Result shown = Shell("vorlan cert show ca.pem");
-    EXPECT_EQ(shown.status, 0) << shown.err;
-    for (const char* text :
-         {"Syntax Version: 2", "SHA1 With RSA Encryption", "Organization name: Vorlan Test", "Common name: CA",
-          "      2048 bits", "\nExtensions:\n", "   2.5.29.19, critical, cA: TRUE", "   2.5.29.14\n"})
-        EXPECT_NE(shown.out.find(text), std::string::npos) << text << "\n" << shown.out;
-    EXPECT_EQ(shown.out.find('\r'), std::string::npos);
-    EXPECT_EQ(Shell("vorlan cert show ca.der").out, shown.out);
-    EXPECT_EQ(Shell("vorlan cert show - <ca.der").out, shown.out);
-    EXPECT_NE(Shell("vorlan cert show leaf.der").out.find("Extensions: none"), std::string::npos);
-    const Result dumped = Shell("vorlan dump ca.der");
-    EXPECT_NE(dumped.out.find("OID = 2.5.4.3"), std::string::npos) << dumped.out;  // commonName
-    EXPECT_NE(dumped.out.find("Vorlan Test"), std::string::npos);
-    EXPECT_EQ(Shell("vorlan dump ca.pem").out, dumped.out);
-    EXPECT_EQ(Shell("vorlan dump - <ca.der").out, dumped.out);
-    for (const char* line : {"vorlan cert verify leaf.pem --issuer ca.der", "vorlan cert verify ca.pem"}) {
-        const Result r = Shell(line);
-        EXPECT_EQ(r.status, 0) << line << r.err;
-        EXPECT_NE(r.out.find(": OK"), std::string::npos) << line;
-    }
+    ExpectAll({
+        {"vorlan cert show ca.pem >a && vorlan cert show ca.der | cmp - a && vorlan cert show - <ca.der | cmp - a && "
+         "! grep -c \"$(printf '\\r')\" a", 0, "0\n"},
+        {"vorlan cert show ca.pem | has 'Syntax Version: 2' 'SHA1 With RSA Encryption' 'Organization name: Vorlan Test' "
+         "'Common name: CA' '      2048 bits' '   2.5.29.19, critical, cA: TRUE' && vorlan cert show ca.pem | "
+         "grep -x -e Extensions: -e '   2.5.29.14'", 0, "Extensions:\n   2.5.29.14\n"},
+        {"vorlan cert show leaf.der", 0, "Extensions: none"},
+        {"vorlan dump ca.der >a && vorlan dump ca.pem | cmp - a && vorlan dump - <ca.der | cmp - a && cat a", 0,
+         "OID = 2.5.4.3"},  // commonName
+        {"vorlan dump ca.der", 0, "Vorlan Test"},
+        {"vorlan cert verify leaf.pem --issuer ca.der", 0, ": OK"},
+        {"vorlan cert verify ca.pem", 0, ": OK"},
+    });
 }
 
 TEST_F(Cli, CertSignMakesSelfSignedCertificatesThatOpensslVerifies) {
-    ASSERT_EQ(Shell("vorlan keygen --bits 1024 -o key.bin").status, 0);
-    const struct {
-        const char* options;
-        const char* inform;
-        std::vector<std::string> shown;  // as openssl x509 -text prints the subject
-    } rows[] = {
-        {"--subject '/C=DE/O=Vorlan Test/CN=Erika' --days 30 -o c.pem",
-         "PEM",
-         {"Subject: C = DE, O = Vorlan Test, CN = Erika"}},
-        {"--subject '/CN=J\xC3\xBCrgen+emailAddress=J@Example.org/O=A\\/B' --outform der -o c.der",
-         "DER",
-         {"CN = J", "emailAddress = j@example.org", ", O = A/B\n"}},
-    };
-    for (const auto& row : rows) {
-        const std::string file = std::string("c.") + (row.inform[0] == 'P' ? "pem" : "der");
-        const Result made = Shell(std::string("vorlan cert sign --self --key key.bin ") + row.options);
-        ASSERT_EQ(made.status, 0) << made.err;
-        const Result printed = Shell(std::string("openssl x509 -noout -text -inform ") + row.inform + " -in " + file);
-        std::vector<std::string> shown = row.shown;
-        shown.insert(shown.end(), {"sha1WithRSAEncryption", "Public-Key: (1024 bit)"});
-        for (const std::string& text : shown)
-            EXPECT_NE(printed.out.find(text), std::string::npos) << text << "\n" << printed.out;
-        ASSERT_EQ(Shell(std::string("openssl x509 -inform ") + row.inform + " -in " + file + " -out peer.pem").status,
-                  0);
-        const Result verdict = Shell("openssl verify -auth_level 0 -CAfile peer.pem peer.pem");
-        EXPECT_EQ(verdict.status, 0) << verdict.out << verdict.err;
-        EXPECT_EQ(Shell("vorlan cert verify " + file).out, file + ": OK\n");
-    }
+    const std::string checked = " | has sha1WithRSAEncryption 'Public-Key: (1024 bit)' ";
+    const std::string verify = " -out peer.pem && openssl verify -auth_level 0 -CAfile peer.pem peer.pem && vorlan cert verify c.";
+    ExpectAll({
+        {"vorlan keygen --bits 1024 -o key.bin && vorlan cert sign --self --key key.bin --subject "
+         "'/C=DE/O=Vorlan Test/CN=Erika' --days 30 -o c.pem && openssl x509 -noout -text -in c.pem" + checked +
+             "'Subject: C = DE, O = Vorlan Test, CN = Erika' && openssl x509 -in c.pem" + verify + "pem",
+         0, "c.pem: OK\n"},
+        {"vorlan cert sign --self --key key.bin --subject '/CN=J\xC3\xBCrgen+emailAddress=J@Example.org/O=A\\/B' "
+         "--outform der -o c.der && openssl x509 -noout -text -inform DER -in c.der >t && grep -q ', O = A/B$' t"
+             " && cat t" + checked + "'CN = J' 'emailAddress = j@example.org' && openssl x509 -inform DER -in c.der" +
+             verify + "der",
+         0, "c.der: OK\n"},
+    });
 }
 
 TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
@@ -447,6 +389,8 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
          0, "The content matches the signature of CN=Peer, checked with the certificate in the message\n"
             "The signer is not verified as trusted: give --issuer to check the signer's certificate\n"},
         // Why a signature fails: without signed attributes the signature itself, with them the digest they state.
+        // Anyone can make a certificate and sign with it: without --issuer no success is claimed.
+        {"vorlan smime verify d.pem --content content 2>&1 | grep -c 'Verification successful'", 1, "0\n"},
         {"vorlan smime verify d.pem --content other", 1,
          "d.pem: the signature of CN=Peer does not verify (signature differs)\n"},
         {openssl + "-sign -md sha256 -outform DER" + peer + "a.der && vorlan smime verify a.der --content other", 1,
@@ -483,9 +427,6 @@ TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
          1, "f.der: not encrypted for CN=Me, serial "},
     });
     EXPECT_FALSE(fs::exists(dir / "v2"));
-    // Anyone can make a certificate and sign with it: without --issuer no success is claimed.
-    const Result untrusted = Shell("vorlan smime verify d.pem --content content");
-    EXPECT_EQ((untrusted.out + untrusted.err).find("Verification successful"), std::string::npos) << untrusted.out;
 
     // A damaged wrapped key says nothing of why: a random key takes its place and the content
     // does not decrypt (the one message), or in the odd case that its padding passes, decrypts
@@ -570,30 +511,29 @@ TEST_F(Cli, KeystoreKeepsKeysInASealedStreamThatOpensslOpens) {
          "k.pem "
          "--cert k.pem --cert k.pem --cert k.pem --cert k.pem --cert k.pem && od -An -tx1 -N13 ks",
          0, " 76 6f 72 6c 61 6e 6b 73 02 00 01 86 a0\n"},  // "vorlanks", format 2, 100000 iterations
-        {opened, 0, "MAC verified\nrecords: 2\n"},
-        {opened, 0, "prim: OCTET STRING      :erika\n"},
-        {opened, 0, "prim: OCTET STRING      :second\n"},
+        {"{ " + opened + "; } >o && has 'MAC verified' 'records: 2' 'prim: OCTET STRING      :erika' "
+             "'prim: OCTET STRING      :second' <o", 0, ""},
         {"vorlan keystore list ks -p s3cret", 0,
          "erika: RSA private key, 1024 bits\n   owner: CN=Erika, O=X\n   certificate: CN=Me, serial "},
         {"vorlan keystore export ks -p s3cret --name erika -o back.bin --certs back.pem && cmp back.pem k.pem && "
          "vorlan rsa --show-private back.bin > a && vorlan rsa --show-private k.bin > b && cmp a b && stat -c %a "
          "back.bin",
          0, "600\n"},
-        {"vorlan keystore list ks -p wrong", 1, "ks: wrong password or damaged store"},
         {"vorlan keystore add ks -p s3cret --name erika --key k.bin", 1, "ks: already holds \"erika\""},
         {"vorlan keystore export ks -p s3cret --name nobody -o x", 1, "ks: holds no \"nobody\""},
         {"vorlan keystore list k.pem -p s3cret", 1, "k.pem: not a vorlan key store"},
+        {"vorlan keystore list ks -p s3cret", 0, "2 records"},
     });
-    EXPECT_NE(Shell("vorlan keystore list ks -p s3cret").out.find("2 records"), std::string::npos);
 }
 
-// Every octet of a store changed (each bit position in turn), cut short or made longer: refused
-// as damage, never listed, where a store without a MAC listed most such changes.
-TEST_F(Cli, KeystoreRefusesEveryChangeAsDamage) {
+// Every octet of a store changed (each bit position in turn), cut short or made longer, and
+// iteration counts outside 1 to 10,000,000 (a forged 0 with a MAC that is right for it derives as 1
+// would, a huge one would derive for hours): refused as damage, never listed, where a store without
+// a MAC listed most such changes. A store written before stores were sealed (no format octet, no
+// MAC) lists and exports; the next save writes it sealed.
+TEST_F(Cli, KeystoreRefusesEveryChangeAsDamageAndSealsTheEarlierForm) {
     ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
-                    "--owner /CN=K --iterations 1")
-                  .status,
-              0);
+                    "--owner /CN=K --iterations 1").status, 0);
     const std::string store = ReadFile(dir / "ks");
     std::string names, expected;
     const auto variant = [&](const std::string& name, const std::string& octets, const char* message) {
@@ -618,48 +558,31 @@ TEST_F(Cli, KeystoreRefusesEveryChangeAsDamage) {
     EXPECT_EQ(
         Shell("for f in" + names + "; do r=$(vorlan keystore list $f -p s3cret 2>&1); echo \"$f $? $r\"; done").out,
         expected);
-    EXPECT_EQ(Shell("vorlan keystore list ks -p wrong").err, "vorlan: ks: wrong password or damaged store\n");
-    EXPECT_EQ(Shell("vorlan keystore list ks -p s3cret").out,
-              "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n");
-}
-
-// A store written before stores were sealed (no format octet, no MAC) lists and exports; the next
-// save writes it sealed.
-TEST_F(Cli, KeystoreReadsTheEarlierFormAndSealsItOnTheNextSave) {
-    fs::copy_file(VORLAN_TEST_DATA "/keystore_old.vks", dir / "old.vks");
-    const std::string listed = "old: RSA private key, 512 bits\n   owner: CN=Old, O=Vorlan Test\n";
-    ExpectAll({
-        {"vorlan keystore list old.vks -p s3cret", 0, listed + "1 record\n"},
-        {"vorlan keystore export old.vks -p s3cret --name old -o old.bin && vorlan rsa old.bin", 0,
-         "modulus: "
-         "A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
-         "D657407C24B8A1DDA62DD807AF7\n"},
-        {"vorlan keystore list old.vks -p wrong", 1, "old.vks: wrong password or damaged store"},
-        {"vorlan keystore add old.vks -p s3cret --name new --key old.bin --iterations 1 >/dev/null && "
-         "od -An -tx1 -N13 old.vks && vorlan keystore list old.vks -p s3cret",
-         0, " 76 6f 72 6c 61 6e 6b 73 02 00 00 00 01\n" + listed + "new: RSA private key, 512 bits\n2 records\n"},
-    });
-}
-
-// Iteration counts of 1 to 10,000,000 only: a forged count of 0 with a MAC that is right for
-// it (0 derives as 1 would) and a count that would derive for hours are refused; add refuses both.
-TEST_F(Cli, KeystoreIterationCountsOutsideOneToTheCapAreRefused) {
-    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o k.bin && vorlan keystore add ks -p s3cret --name k --key k.bin "
-                    "--iterations 1")
-                  .status,
-              0);
     const auto forged = [](const std::string& count) {
         return kStoreKeys + "cp ks z && keys z 1 && printf '" + count +
                "' | dd of=z bs=1 seek=9 conv=notrunc 2>/dev/null && head -c -32 z >body && mac <body >m && "
                "cat body m >z && vorlan keystore list z -p s3cret";
     };
+    fs::copy_file(VORLAN_TEST_DATA "/keystore_old.vks", dir / "old.vks");
+    const std::string k = "k: RSA private key, 512 bits\n   owner: CN=K\n1 record\n",
+                      listed = "old: RSA private key, 512 bits\n   owner: CN=Old, O=Vorlan Test\n";
     ExpectAll({
-        {forged("\\000\\000\\000\\001"), 0, "k: RSA private key, 512 bits\n1 record\n"},  // the forger is right
+        {"vorlan keystore list ks -p s3cret", 0, k},
+        {"vorlan keystore list ks -p wrong 2>&1", 1, "vorlan: ks: wrong password or damaged store\n"},
+        {forged("\\000\\000\\000\\001"), 0, k},  // the forger is right
         {forged("\\000\\000\\000\\000"), 1, "z: wrong password or damaged store"},
         {forged("\\377\\377\\377\\377"), 1, "z: wrong password or damaged store"},
         {"vorlan keystore add ks -p s3cret --name n --key k.bin --iterations 0", 105, "not in range 1 to 10000000"},
         {"vorlan keystore add ks -p s3cret --name n --key k.bin --iterations 10000001", 105,
          "not in range 1 to 10000000"},
+        {"vorlan keystore list old.vks -p s3cret", 0, listed + "1 record\n"},
+        {"vorlan keystore export old.vks -p s3cret --name old -o old.bin && vorlan rsa old.bin", 0,
+         "modulus: A6383FC4ACD29B358BF3FE1F302EA7EAFAD0123D1D85638777DD063D31AF96E209B4BE54596BB587B95AED0A07D4C0D7F45EC"
+         "D657407C24B8A1DDA62DD807AF7\n"},
+        {"vorlan keystore list old.vks -p wrong", 1, "old.vks: wrong password or damaged store"},
+        {"vorlan keystore add old.vks -p s3cret --name new --key old.bin --iterations 1 >/dev/null && "
+         "od -An -tx1 -N13 old.vks && vorlan keystore list old.vks -p s3cret",
+         0, " 76 6f 72 6c 61 6e 6b 73 02 00 00 00 01\n" + listed + "new: RSA private key, 512 bits\n2 records\n"},
     });
 }
 
@@ -669,17 +592,14 @@ TEST_F(Cli, LdapDecodePrintsEveryMemberByName) {
     search.attributes = {"cn", "mail"};
     CByteArray pdu;
     BuildLDAPMessage(7, BuildSearchRequest(search, ParseLDAPFilter("(&(objectClass=person)(cn=E*))")))->encodeTo(pdu);
-    const std::string der(reinterpret_cast<const char*>(pdu.GetData()), static_cast<size_t>(pdu.GetSize()));
-    WriteFile(dir / "search.der", der);
+    WriteFile(dir / "search.der", std::string(pdu.GetData(), pdu.GetData() + pdu.GetSize()));
     WriteFile(dir / "search.pem", EncodePem("LDAP MESSAGE", pdu.GetData(), pdu.GetSize()).str());
-    const Result r = Shell("vorlan ldap decode search.der");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "messageID: 7\nprotocolOp: searchRequest\n  baseObject: dc=example,dc=com\n  scope: 2\n"
-              "  derefAliases: 0\n  sizeLimit: 0\n  timeLimit: 0\n  typesOnly: FALSE\n"
-              "  filter: (&(objectClass=person)(cn=E*))\n  attributes:\n    -: cn\n    -: mail\n");
-    EXPECT_EQ(Shell("vorlan ldap decode search.pem").out, r.out);
-    EXPECT_EQ(Shell("vorlan ldap decode - <search.der").out, r.out);
+    ExpectAll({{"vorlan ldap decode search.der >a && vorlan ldap decode search.pem | cmp - a && "
+                "vorlan ldap decode - <search.der | cmp - a && cat a",
+                0,
+                "messageID: 7\nprotocolOp: searchRequest\n  baseObject: dc=example,dc=com\n  scope: 2\n"
+                "  derefAliases: 0\n  sizeLimit: 0\n  timeLimit: 0\n  typesOnly: FALSE\n"
+                "  filter: (&(objectClass=person)(cn=E*))\n  attributes:\n    -: cn\n    -: mail\n"}});
 }
 
 TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
@@ -688,40 +608,22 @@ TEST_F(Cli, LdapUpdatesAndSearchesASlapdAsLdapsearchShowsIt) {
     const std::string admin = url + "-D " + ldappeer::kRootDN + " -w " + ldappeer::kRootPassword + " ";
     const std::string ldapsearch = std::string("ldapsearch -LLL -x -H") + url + "-b " + ldappeer::kSuffix + " ";
     const std::string erika = "cn=Erika,dc=example,dc=com";
-    for (const std::string& line :
-         {"vorlan ldap add" + admin + "dc=example,dc=com objectClass=dcObject objectClass=organization o=Example dc=example",
-          "vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=Mustermann 'description=M\xC3\xBCller'",
-          "vorlan ldap add" + admin + "cn=Ann,dc=example,dc=com objectClass=person cn=Ann sn=Lee 'description= x'",
-          "vorlan ldap modify" + admin + erika + " sn=Muster sn=M",
-          "vorlan ldap modify --operation add" + admin + erika + " telephoneNumber=123",
-          "vorlan ldap delete" + admin + "cn=Ann,dc=example,dc=com"}) {
-        const Result r = Shell(line);
-        ASSERT_EQ(r.status, 0) << line << "\n" << r.err;
-    }
-    const struct {
-        const char* filter;
-        const char* attributes;
-    } searches[] = {{"'(objectClass=*)'", ""}, {"'(&(objectClass=person)(sn=M*))'", " sn description"}};
-    for (const auto& search : searches) {
-        const Result ours = Shell("vorlan ldap search" + url + "-b " + ldappeer::kSuffix + " " + search.filter +
-                                  search.attributes);
-        EXPECT_EQ(ours.status, 0) << ours.err;
-        EXPECT_EQ(ours.out, Shell(ldapsearch + search.filter + search.attributes).out) << search.filter;
-    }
-    EXPECT_NE(Shell("vorlan ldap search" + url + "-b dc=example,dc=com '(cn=Erika)' sn").out.find("sn: M\n"),
-              std::string::npos);
-    const struct {
-        std::string line, message;
-    } failures[] = {
-        {"vorlan ldap delete" + url + "-D " + ldappeer::kRootDN + " -w wrong " + erika, "bind failed: result code 49"},
-        {"vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=M", "add failed: result code 68"},
-        {"vorlan ldap search" + url + "-b dc=nowhere '(cn=x)'", "search failed: result code 32"},
-    };
-    for (const auto& failure : failures) {
-        const Result r = Shell(failure.line);
-        EXPECT_EQ(r.status, 1) << failure.line;
-        EXPECT_NE(r.err.find(failure.message), std::string::npos) << failure.line << "\n" << r.err;
-    }
+    const std::string search = "vorlan ldap search" + url + "-b " + ldappeer::kSuffix + " ";
+    ExpectAll({
+        {"vorlan ldap add" + admin + "dc=example,dc=com objectClass=dcObject objectClass=organization o=Example dc=example"
+             " && vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=Mustermann 'description=M\xC3\xBCller'"
+             " && vorlan ldap add" + admin + "cn=Ann,dc=example,dc=com objectClass=person cn=Ann sn=Lee 'description= x'"
+             " && vorlan ldap modify" + admin + erika + " sn=Muster sn=M && vorlan ldap modify --operation add" + admin +
+             erika + " telephoneNumber=123 && vorlan ldap delete" + admin + "cn=Ann,dc=example,dc=com",
+         0, ""},
+        {search + "'(objectClass=*)' >a && " + ldapsearch + "'(objectClass=*)' | cmp - a", 0, ""},
+        {search + "'(&(objectClass=person)(sn=M*))' sn description >a && " + ldapsearch +
+             "'(&(objectClass=person)(sn=M*))' sn description | cmp - a && cat a",
+         0, "sn: M\n"},
+        {"vorlan ldap delete" + url + "-D " + ldappeer::kRootDN + " -w wrong " + erika, 1, "bind failed: result code 49"},
+        {"vorlan ldap add" + admin + erika + " objectClass=person cn=Erika sn=M", 1, "add failed: result code 68"},
+        {"vorlan ldap search" + url + "-b dc=nowhere '(cn=x)'", 1, "search failed: result code 32"},
+    });
 }
 
 // A server on a port of its own that answers the first request with `reply` (nothing when empty)
@@ -776,24 +678,18 @@ TEST_F(Cli, LdapSearchPrintsServersEntriesAsLdifTheyCannotBreakOutOf) {
             testcommon::FromHex(ldappeer::message(entry) + ldappeer::message(tlv("65", {ldappeer::result()})));
         return std::string(octets.begin(), octets.end());
     };
-    const struct {
+    struct Row {
         std::string dn, type, value, out, err;
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {"cn=x", "cn", "plain", "dn: cn=x\ncn: plain\n\n", ""},
         {"cn=x", "cn;lang-de;x-2", "a\nb", "dn: cn=x\ncn;lang-de;x-2:: YQpi\n\n", ""},
         {"cn=x", "2.5.4.3", " lead", "dn: cn=x\n2.5.4.3:: IGxlYWQ=\n\n", ""},
         {"cn=a\ndn: cn=evil", "c-n2", "v", "dn:: Y249YQpkbjogY249ZXZpbA==\nc-n2: v\n\n", ""},
         {"cn=x", "cn\ndn: cn=evil", "v", "", "attribute description: \"cn\\x0Adn: cn=evil\""},
-        {"cn=x", "cn: x", "v", "", "attribute description"},
-        {"cn=x", "cn;", "v", "", "attribute description"},
-        {"cn=x", "cn;a;", "v", "", "attribute description"},
-        {"cn=x", "1cn", "v", "", "attribute description"},
-        {"cn=x", "2.05.4", "v", "", "attribute description"},
-        {"cn=x", "2.", "v", "", "attribute description"},
-        {"cn=x", "2", "v", "", "attribute description"},
-        {"cn=x", "c_n", "v", "", "attribute description"},
-        {"cn=x", "", "v", "", "attribute description"},
     };
+    for (const char* type : {"cn: x", "cn;", "cn;a;", "1cn", "2.05.4", "2.", "2", "c_n", ""})
+        rows.push_back({"cn=x", type, "v", "", "attribute description"});
     for (const auto& row : rows) {
         const FakeLdapServer server(answer(row.dn, row.type, row.value));
         const Result r = Shell("vorlan ldap search " + server.Url() + " -b dc=x '(cn=*)'");
@@ -823,32 +719,21 @@ TEST_F(Cli, LdapCommandsGiveUpOnASilentServer) {
 
 TEST_F(Cli, CertificatesListsAndRequestsWithOctetsAfterTheirDerAreRefused) {
     const std::string der = " --outform der -o ";
-    for (const std::string& line : {std::string("vorlan keygen --bits 512 -o key.bin"),
-                                    "vorlan cert sign --self --key key.bin --subject /CN=CA" + der + "cert",
-                                    "vorlan crl sign --issuer-cert cert --key key.bin 0A" + der + "crl",
-                                    "vorlan req new --key key.bin --subject /CN=Erika" + der + "req"})
-        ASSERT_EQ(Shell(line).status, 0) << line;
-    const struct {
-        const char *command, *file, *label;
-    } kinds[] = {{"cert show", "cert", "CERTIFICATE"},
-                 {"crl show", "crl", "X509 CRL"},
-                 {"req show", "req", "CERTIFICATE REQUEST"}};
-    for (const auto& kind : kinds) {
-        const std::string whole = ReadFile(dir / kind.file);
-        ASSERT_EQ(Shell(std::string("vorlan ") + kind.command + " " + kind.file).status, 0) << kind.file;
+    ASSERT_EQ(Shell("vorlan keygen --bits 512 -o key.bin && vorlan cert sign --self --key key.bin --subject /CN=CA" + der +
+                    "cert && vorlan crl sign --issuer-cert cert --key key.bin 0A" + der + "crl && vorlan req new --key "
+                    "key.bin --subject /CN=Erika" + der + "req && vorlan cert show cert && vorlan crl show crl && "
+                    "vorlan req show req").status, 0);
+    for (const auto& [kind, label] : std::initializer_list<std::pair<std::string, const char*>>{
+             {"cert", "CERTIFICATE"}, {"crl", "X509 CRL"}, {"req", "CERTIFICATE REQUEST"}}) {
         for (const std::string& trailing : {std::string(1, '\0'), std::string("\x30\x00", 2), std::string("junk")}) {
-            const std::string padded = whole + trailing;
+            const std::string padded = ReadFile(dir / kind) + trailing;
             WriteFile(dir / "padded.der", padded);
-            WriteFile(dir / "padded.pem", EncodePem(kind.label, reinterpret_cast<const BYTE*>(padded.data()),
-                                                    static_cast<int>(padded.size()))
-                                              .str());
-            for (const char* name : {"padded.der", "padded.pem"}) {
-                const Result r = Shell(std::string("vorlan ") + kind.command + " " + name);
-                EXPECT_EQ(r.status, 1) << kind.command << " " << name << "\n" << r.out;
-                EXPECT_EQ(r.err, "vorlan: " + std::string(name) + ": " + std::to_string(trailing.size()) +
-                                     (trailing.size() == 1 ? " trailing octet" : " trailing octets") +
-                                     " after the DER\n");
-            }
+            WriteFile(dir / "padded.pem",
+                      EncodePem(label, reinterpret_cast<const BYTE*>(padded.data()), static_cast<int>(padded.size())).str());
+            for (const std::string name : {"padded.der", "padded.pem"})
+                ExpectAll({{"vorlan " + kind + " show " + name + " 2>&1", 1,
+                            "vorlan: " + name + ": " + std::to_string(trailing.size()) +
+                                (trailing.size() == 1 ? " trailing octet" : " trailing octets") + " after the DER\n"}});
         }
     }
 }
@@ -860,21 +745,14 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
     WriteFile(dir / "notder", "\x30\x85 this is not DER");
     const std::string des3 = "--cipher des3 --key 0123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607";
     ASSERT_EQ(Shell("vorlan encrypt " + des3 + " plain sealed").status, 0);
-    struct Row {
-        std::string line;
-        std::string message;
-    };
-    const Row rows[] = {
+    const std::string iv8 = " --iv 0001020304050607 ", key16 = " --key 000102030405060708090a0b0c0d0e0f";
+    const std::pair<std::string, std::string> rows[] = {
         {"vorlan dump notder", "not valid DER"},
-        {"vorlan encrypt --cipher des --key 0102 --iv 0001020304050607 plain out", "--key must be 8 octets"},
-        {"vorlan encrypt --cipher des --key 01020304050607zz --iv 0001020304050607 plain out", "hexadecimal"},
-        {"vorlan encrypt --cipher aes128 --key 000102030405060708090a0b0c0d0e0f --iv 0001020304050607 plain out",
-         "--iv must be 16 octets"},
-        {"vorlan encrypt --cipher aes256 --key 000102030405060708090a0b0c0d0e0f --iv 000102030405060708090a0b0c0d0e0f "
-         "plain out",
-         "--key must be 32 octets"},
-        {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567 --iv 0001020304050607 "
-         "sealed out",
+        {"vorlan encrypt --cipher des --key 0102" + iv8 + "plain out", "--key must be 8 octets"},
+        {"vorlan encrypt --cipher des --key 01020304050607zz" + iv8 + "plain out", "hexadecimal"},
+        {"vorlan encrypt --cipher aes128" + key16 + iv8 + "plain out", "--iv must be 16 octets"},
+        {"vorlan encrypt --cipher aes256" + key16 + " --iv" + key16.substr(6) + " plain out", "--key must be 32 octets"},
+        {"vorlan decrypt --cipher des3 --key 1123456789abcdeffedcba987654321089abcdef01234567" + iv8 + "sealed out",
          "bad padding"},
         {"vorlan decrypt " + des3 + " plain out", "CheckCiphertextSize"},  // 100 octets: not whole blocks
         {"vorlan encrypt " + des3 + " missing out", "file not found"},
@@ -903,29 +781,14 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan ldap search ldap://127.0.0.1:1 -b dc=x '(cn=x)'", "Connection refused"},
         {"vorlan ldap add ldap://127.0.0.1:1 cn=x cn", "\"cn\" is not type=value"},
     };
-    for (const Row& row : rows) {
-        const Result r = Shell(row.line);
-        EXPECT_NE(r.status, 0) << row.line;
-        EXPECT_NE(r.err.find(row.message), std::string::npos) << row.line << "\n" << r.err;
+    for (const auto& [line, message] : rows) {
+        const Result r = Shell(line);
+        EXPECT_NE(r.status, 0) << line;
+        EXPECT_NE(r.err.find(message), std::string::npos) << line << "\n" << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         for (const auto& entry : fs::directory_iterator(dir))
-            EXPECT_EQ(entry.path().filename().string().rfind("out", 0), std::string::npos) << row.line;
+            EXPECT_EQ(entry.path().filename().string().rfind("out", 0), std::string::npos) << line;
     }
-}
-
-TEST_F(Cli, HelpAndVersionAnswerForTheProgramAndEveryCommand) {
-    EXPECT_EQ(Shell("vorlan --version").out, "vorlan 1.0.0\n");
-    for (const char* command : {"", "demo", "dump", "digest", "encrypt", "decrypt", "keygen", "rsa", "cert",
-                                "cert show", "cert verify", "cert sign", "crl show", "crl verify", "crl check",
-                                "crl sign", "req new", "req show", "req verify", "smime sign", "smime verify",
-                                "smime encrypt", "smime decrypt", "keystore list", "keystore add",
-                                "keystore export", "ldap", "ldap decode", "ldap search", "ldap add",
-                                "ldap modify", "ldap delete"}) {
-        const Result r = Shell(std::string("vorlan ") + command + " --help");
-        EXPECT_EQ(r.status, 0) << command;
-        EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;
-    }
-    EXPECT_NE(Shell("vorlan").status, 0);
 }
 
 }  // namespace
