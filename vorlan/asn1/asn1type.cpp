@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "vorlan/asn1/backwardbuffer.h"
 #include "vorlan/asn1/decoder.h"
+#include "vorlan/asn1/encodingpass.h"
 #include "vorlan/asn1/filters.h"
 #include "vorlan/asn1/tagged.h"
+#include "vorlan/asn1/valuealloc.h"
 #include "vorlan/support/bytearraypro.h"
 #include "vorlan/support/diagnostics.h"
 
@@ -35,6 +38,12 @@ constexpr TypeName kTypeNames[] = {
 constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "CSPEC, %d (0x%x)", "PRIV, %d (0x%x)"};
 
 }  // namespace
+
+// Value objects and their component arrays take their blocks from the thread's kept blocks.
+void* CASN1Type::operator new(size_t size) { return vorlan::detail::TakeBlock(size); }
+void CASN1Type::operator delete(void* block, size_t size) noexcept { vorlan::detail::KeepBlock(block, size); }
+void* AllocateElementBlock(CASN1Type**, size_t bytes) { return vorlan::detail::TakeBlock(bytes); }
+void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept { vorlan::detail::KeepBlock(block, bytes); }
 
 std::size_t vorlan::detail::EncodingPass::Open(const void* value) {
     if (m_nSize == m_nCapacity) {

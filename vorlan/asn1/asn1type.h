@@ -6,10 +6,8 @@
 #include <cstddef>
 #include <memory>
 
-#include "vorlan/asn1/backwardbuffer.h"
 #include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/derencoding.h"
-#include "vorlan/asn1/valuealloc.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/file.h"
@@ -21,14 +19,15 @@ class CDigestMaker;
 
 namespace vorlan::detail {
 struct ValueAccess;
+class CBackwardBuffer;
 }
 
 class CASN1Type {
 public:
     // Value objects are made and freed in large numbers: their blocks are kept and reused per
     // thread (valuealloc.h).
-    static void* operator new(size_t size) { return vorlan::detail::TakeBlock(size); }
-    static void operator delete(void* block, size_t size) noexcept { vorlan::detail::KeepBlock(block, size); }
+    static void* operator new(size_t size);
+    static void operator delete(void* block, size_t size) noexcept;
 
     // The DER encoding into a target; contentsOnly drops identifier and length,
     // useTag writes `tag` in place of the own identifier.
@@ -134,8 +133,8 @@ int ___cmp(const CASN1Type& a, const CASN1Type& b);
 
 // Arrays of component pointers own their components; their storage is kept like the values'.
 void DestructElements(CASN1Type** elements, int count);
-inline void* AllocateElementBlock(CASN1Type**, size_t bytes) { return vorlan::detail::TakeBlock(bytes); }
-inline void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept { vorlan::detail::KeepBlock(block, bytes); }
+void* AllocateElementBlock(CASN1Type**, size_t bytes);
+void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept;
 
 namespace vorlan::detail {
 
@@ -151,65 +150,6 @@ struct ValueAccess {
     static void setContents(CASN1Type& v, CDEREncoding& der, unsigned long size) { v.setContents(der, size); }
     static int allowsConstructed(const CASN1Type& v) { return v.allowsConstructed(); }
     static int allowsPrimitive(const CASN1Type& v) { return v.allowsPrimitive(); }
-};
-
-// One encoding pass over a tree that does not change meanwhile (the outermost guard of a
-// thread counts). The pass keeps the contents length of each constructed value it sums, in
-// the order in which the writers then ask for them, so nested writers do not re-walk their
-// subtrees and encoding stays linear in the tree size. The values are only read, so threads
-// may encode one tree at once.
-class EncodingPass {
-public:
-    EncodingPass() : m_bOuter(s_pCurrent == nullptr) {
-        if (m_bOuter) s_pCurrent = this;
-    }
-    EncodingPass(const EncodingPass&) = delete;
-    EncodingPass& operator=(const EncodingPass&) = delete;
-    ~EncodingPass() {
-        if (m_bOuter) s_pCurrent = nullptr;
-    }
-    // The pass in progress in this thread, null outside any pass.
-    static EncodingPass* Current() { return s_pCurrent; }
-
-    // The contents length of `value`, which `sum` adds up from its components. A writer about
-    // to write the components takes the length (`take`): the pass then expects the next value.
-    template <class Sum>
-    unsigned long Length(const void* value, bool take, Sum&& sum) {
-        if (m_nSumming == 0 && m_nNext < m_nSize && m_pSlots[m_nNext].value == value)
-            return take ? m_pSlots[m_nNext++].length : m_pSlots[m_nNext].length;
-        // Not the value expected: what was kept ahead is dropped, and this value's subtree is
-        // summed afresh, each constructed value in it keeping its slot in writing order.
-        if (m_nSumming == 0) m_nSize = m_nNext;
-        const std::size_t slot = Open(value);
-        ++m_nSumming;
-        const unsigned long length = sum();
-        m_pSlots[slot].length = length;
-        if (--m_nSumming == 0) m_nNext = take ? slot + 1 : slot;
-        return length;
-    }
-
-private:
-    struct Slot {
-        const void* value;
-        unsigned long length;
-    };
-    // A certificate has some 50 constructed values: most trees never leave the inline slots.
-    static constexpr std::size_t kInlineSlots = 64;
-
-    // A new slot for `value` at the end.
-    std::size_t Open(const void* value);
-
-    // Defined here, constant-initialised, so readers need no thread-local initialisation call.
-    static inline thread_local EncodingPass* s_pCurrent = nullptr;
-
-    bool m_bOuter;
-    int m_nSumming = 0;
-    std::size_t m_nSize = 0;
-    std::size_t m_nNext = 0;
-    std::size_t m_nCapacity = kInlineSlots;
-    Slot* m_pSlots = m_inline;
-    std::unique_ptr<Slot[]> m_pGrown;
-    Slot m_inline[kInlineSlots];
 };
 
 // Moves `source` into `self` through the data class D when the identifiers match; source dies.

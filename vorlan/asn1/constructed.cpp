@@ -3,6 +3,9 @@
 #include <mutex>
 #include <utility>
 
+#include "vorlan/asn1/backwardbuffer.h"
+#include "vorlan/asn1/definiteheader.h"
+#include "vorlan/asn1/encodingpass.h"
 #include "vorlan/asn1/tagged.h"
 #include "vorlan/support/diagnostics.h"
 
@@ -15,6 +18,12 @@ void propagate(const CASN1ComponentArray& components, void (CASN1Type::*setter)(
 }
 
 }  // namespace
+
+unsigned long CASN1_CONSTRUCTED_TYPE::componentsLength(bool writing) const {
+    vorlan::detail::EncodingPass* pass = vorlan::detail::EncodingPass::Current();
+    if (!pass) return sumComponentLengths();
+    return pass->Length(this, writing, [this] { return sumComponentLengths(); });
+}
 
 void CASN1_CONSTRUCTED_TYPE::buildOnce() const {
     static std::mutex building;

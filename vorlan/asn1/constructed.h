@@ -59,11 +59,7 @@ protected:
 
     // Sum of the components' whole encodings; within an encoding pass summed once. A writer
     // takes it just before writing the components.
-    unsigned long componentsLength(bool writing) const {
-        vorlan::detail::EncodingPass* pass = vorlan::detail::EncodingPass::Current();
-        if (!pass) return sumComponentLengths();
-        return pass->Length(this, writing, [this] { return sumComponentLengths(); });
-    }
+    unsigned long componentsLength(bool writing) const;
 
     // The components are left to buildComponents, which the first use calls once (safe between
     // threads); clear, an assignment and a move into this value drop that state.

@@ -8,6 +8,7 @@
 #include "vorlan/asn1/asn1type.h"
 #include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/filters.h"
+#include "vorlan/asn1/sharedstream.h"
 
 IMPLEMENT_DYNAMIC(CDERDecodingException, CException)
 
@@ -64,6 +65,10 @@ CDEREncoding::CDEREncoding(int autoDelete, vorlan::detail::SharedStream& stream)
 }
 
 CDEREncoding::~CDEREncoding() { CDEREncoding::Clear(); }
+
+const unsigned char* CDEREncoding::MemoryWindow(DWORD position, DWORD length) const {
+    return m_pStream ? m_pStream->MemoryWindow(position, length) : nullptr;
+}
 
 CDEREncoding& CDEREncoding::operator=(const CByteArray& octets) {
     hold(vorlan::detail::MemoryStream(const_cast<BYTE*>(octets.GetData()),

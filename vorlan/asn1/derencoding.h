@@ -5,7 +5,6 @@
 #include <bit>
 
 #include "vorlan/asn1/identifier.h"
-#include "vorlan/asn1/sharedstream.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/file.h"
@@ -13,6 +12,10 @@
 #include "vorlan/support/sharedexception.h"
 
 class CASN1Type;
+
+namespace vorlan::detail {
+class SharedStream;
+}
 
 // Reference-counted base: Release() at zero runs Clear() and, with auto-delete, deletes.
 class CUnknown {
@@ -71,9 +74,7 @@ public:
     unsigned long Remaining() const;
     CFile* GetFile() const { return m_pFile; }
     // The octets of a window read in place when the stream is in memory; null otherwise.
-    const unsigned char* MemoryWindow(DWORD position, DWORD length) const {
-        return m_pStream ? m_pStream->MemoryWindow(position, length) : nullptr;
-    }
+    const unsigned char* MemoryWindow(DWORD position, DWORD length) const;
     // The stream that windows decoded from this handle share; null after Clear.
     vorlan::detail::SharedStream* GetStream() const { return m_pStream; }
 
@@ -84,30 +85,6 @@ private:
     vorlan::detail::SharedStream* m_pStream = nullptr;
     CFile* m_pFile = nullptr;
 };
-
-namespace vorlan::detail {
-
-// Runs `read` on a handle of `stream` positioned at `position`, then puts the stream's position
-// back: reading a window leaves the next decode from the encoding where it was.
-template <class Read>
-void ReadWindow(SharedStream& stream, DWORD position, Read&& read) {
-    CDEREncoding window(0, stream);
-    struct Resume {
-        CFile& file;
-        long position;
-        ~Resume() {
-            try {
-                file.Seek(position, CFile::begin);
-            } catch (CException* e) {
-                e->Delete();
-            }
-        }
-    } resume{*stream.m_pFile, window.Seek(0, CFile::current)};
-    window.Seek(static_cast<long>(position), CFile::begin);
-    read(window);
-}
-
-}  // namespace vorlan::detail
 
 // Elements of framework arrays of encodings hold one reference each.
 void ConstructElements(CDEREncoding* elements, int count);

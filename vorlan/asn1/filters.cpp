@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vorlan/asn1/asn1type.h"
+#include "vorlan/asn1/sharedstream.h"
 #include "vorlan/support/terminate.h"
 
 namespace vorlan::detail {

@@ -5,6 +5,7 @@
 #include "vorlan/asn1/asn1type.h"
 #include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/derencoding.h"
+#include "vorlan/asn1/encodingpass.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/file.h"
 

@@ -1,5 +1,7 @@
 #include "vorlan/asn1/octetstring.h"
 
+#include "vorlan/asn1/sharedstream.h"
+
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_OCTET_STRING, CASN1_TAGGED)
 
 CASN1_OCTET_STRING::CASN1_OCTET_STRING(const unsigned char* data, unsigned long size)

@@ -2,8 +2,11 @@
 
 #include <cstdio>
 
+#include "vorlan/asn1/backwardbuffer.h"
+#include "vorlan/asn1/definiteheader.h"
 #include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/filters.h"
+#include "vorlan/asn1/sharedstream.h"
 #include "vorlan/asn1/tagged.h"
 #include "vorlan/support/diagnostics.h"
 #include "vorlan/support/memfilepro.h"

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "vorlan/asn1/derencoding.h"
 #include "vorlan/framework/file.h"
 #include "vorlan/framework/memfile.h"
 
@@ -55,5 +56,29 @@ SharedStream* MemoryStream();
 // failure), a private copy, or (neither) the caller's buffer read in place. The creator
 // holds the one reference.
 SharedStream* MemoryStream(unsigned char* buffer, unsigned long length, int adopt, int copy);
+
+}  // namespace vorlan::detail
+
+namespace vorlan::detail {
+
+// Runs `read` on a handle of `stream` positioned at `position`, then puts the stream's position
+// back: reading a window leaves the next decode from the encoding where it was.
+template <class Read>
+void ReadWindow(SharedStream& stream, DWORD position, Read&& read) {
+    CDEREncoding window(0, stream);
+    struct Resume {
+        CFile& file;
+        long position;
+        ~Resume() {
+            try {
+                file.Seek(position, CFile::begin);
+            } catch (CException* e) {
+                e->Delete();
+            }
+        }
+    } resume{*stream.m_pFile, window.Seek(0, CFile::current)};
+    window.Seek(static_cast<long>(position), CFile::begin);
+    read(window);
+}
 
 }  // namespace vorlan::detail

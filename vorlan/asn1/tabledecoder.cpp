@@ -6,6 +6,7 @@
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/derreader.h"
 #include "vorlan/asn1/octetstring.h"
+#include "vorlan/asn1/sharedstream.h"
 
 namespace {
 

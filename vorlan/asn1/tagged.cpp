@@ -1,6 +1,9 @@
 #include "vorlan/asn1/tagged.h"
 
+#include "vorlan/asn1/backwardbuffer.h"
+#include "vorlan/asn1/definiteheader.h"
 #include "vorlan/asn1/filters.h"
+#include "vorlan/asn1/sharedstream.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_TAGGED, CASN1_TAGGED)
 

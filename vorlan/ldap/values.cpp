@@ -4,6 +4,7 @@
 #include "vorlan/asn1/componenttable.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/octetstring.h"
+#include "vorlan/asn1/sharedstream.h"
 
 std::string_view LDAPOctets(const CASN1Type& value) {
     if (!value.m_bConstructed) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "vorlan/asn1/definiteheader.h"
 #include "vorlan/x509/certificaterevocationlist.h"
 #include "vorlan/x509/structurecheck.h"
 

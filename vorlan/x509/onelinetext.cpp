@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "vorlan/asn1/definiteheader.h"
 #include "vorlan/asn1/primitive.h"
 #include "vorlan/support/hex.h"
 #include "vorlan/support/utf8.h"
