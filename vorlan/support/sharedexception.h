@@ -38,17 +38,21 @@ class ReasonException : public CException {
 public:
     // The calling thread's last reason, "" when none.
     static const char* LastReason() { return t_reason; }
+    // Counts the reasons set on the calling thread (appending to one does not count): a
+    // reason that is still the same one has the same count.
+    static unsigned ReasonCount() { return t_count; }
 
     [[noreturn]] static void Throw(const char* format, ...) __attribute__((format(printf, 1, 2))) {
         va_list args;
         va_start(args, format);
-        FormatReason(t_reason, false, format, args);
+        SetReasonV(format, args);
         va_end(args);
         ThrowShared<E>();
     }
     // The reason alone, for a variadic thrower that ends its arguments before throwing.
     static void SetReasonV(const char* format, va_list args) __attribute__((format(printf, 1, 0))) {
         FormatReason(t_reason, false, format, args);
+        ++t_count;
     }
     // Adds to the reason of a throw in flight (where it happened, what it wrapped).
     static void Append(const char* format, ...) __attribute__((format(printf, 1, 2))) {
@@ -68,6 +72,7 @@ protected:
 private:
     // Constant-initialised: no per-thread construction on the throwing path.
     static inline thread_local char t_reason[kReasonSize] = {};
+    static inline thread_local unsigned t_count = 0;
 };
 
 }  // namespace vorlan::detail

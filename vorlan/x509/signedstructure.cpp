@@ -96,15 +96,13 @@ void CASN1_SignedStructure::decodeChecked(CDEREncoding& der, void (*check)(const
     decodeFrom(der);
     const long end = der.Seek(0, CFile::current);
     try {
-        check(*this, 0);
+        // "Certificate contents is not valid (tbsCertificate.serialNumber is missing)"
+        vorlan::detail::Annotated(vorlan::detail::EFieldJoin::kWrap, contents,
+                                  [&] { vorlan::detail::Within(structure, [&] { check(*this, 0); }); });
     } catch (CDERDecodingException*) {
         clear();
         der.Seek(end, CFile::begin);
-        vorlan::detail::PrefixReason(structure);
-        char reason[vorlan::detail::kReasonSize];
-        std::strncpy(reason, LastDecodingReason(), sizeof reason - 1);
-        reason[sizeof reason - 1] = '\0';
-        ___throwDERDecodingException("%s (%s)", contents, reason);
+        throw;
     }
     keepReceived(der, start, end);
 }

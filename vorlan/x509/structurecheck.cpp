@@ -40,17 +40,50 @@ void CheckField(CStructureReader& reader, BYTE identifier, const char* field, vo
     Within(field, [&] { check(component, 0); });
 }
 
-void PrefixReason(const char* field) {
-    char reason[vorlan::detail::kReasonSize];
+namespace {
+
+// The innermost frame of the calling thread's path, and the count of the last reason rendered.
+thread_local const CFieldFrame* t_pInnermost = nullptr;
+thread_local unsigned t_nRendered = ~0u;
+
+// The reason with `field` joined as `join` says.
+void Join(EFieldJoin join, const char* field) {
+    char reason[kReasonSize];
     std::strncpy(reason, LastDecodingReason(), sizeof reason - 1);
     reason[sizeof reason - 1] = '\0';
-    // A field of the structure, the structure itself, or a sentence of a lower layer.
-    SetReason(std::islower(static_cast<unsigned char>(reason[0])) ? "%s.%s"
-              : reason[0] == ':'                                  ? "%s%s"
-                                                                  : "%s: %s",
-              field, reason);
+    switch (join) {
+        case EFieldJoin::kPath:
+            // A field of the structure, the structure itself, or a sentence of a lower layer.
+            SetReason(std::islower(static_cast<unsigned char>(reason[0])) ? "%s.%s"
+                      : reason[0] == ':'                                  ? "%s%s"
+                                                                          : "%s: %s",
+                      field, reason);
+            break;
+        case EFieldJoin::kNote:
+            SetReason("%s (%s)", reason, field);
+            break;
+        case EFieldJoin::kWrap:
+            SetReason("%s (%s)", field, reason);
+            break;
+        case EFieldJoin::kBoundary:
+            break;
+    }
 }
 
-void SuffixReason(const char* field) { CDERDecodingException::Append(" (%s)", field); }
+}  // namespace
+
+CFieldFrame::CFieldFrame(EFieldJoin join, const char* field)
+    : m_join(join), m_field(field), m_pOuter(t_pInnermost) {
+    t_pInnermost = this;
+}
+
+CFieldFrame::~CFieldFrame() { t_pInnermost = m_pOuter; }
+
+void CFieldFrame::Render() const {
+    if (CDERDecodingException::ReasonCount() == t_nRendered) return;
+    for (const CFieldFrame* frame = this; frame && frame->m_join != EFieldJoin::kBoundary; frame = frame->m_pOuter)
+        Join(frame->m_join, frame->m_field);
+    t_nRendered = CDERDecodingException::ReasonCount();
+}
 
 }  // namespace vorlan::detail

@@ -23,19 +23,45 @@ CStructureReader ReaderOf(const CASN1Type& value, BYTE identifier, int anyTag, c
 // The decoding exception "<field> is not valid" unless `ok`.
 void Require(bool ok, const char* field);
 
-// The path through `field` in front of the reason of the decoding failure in flight:
-// "<field>.serialNumber is missing", "<field>: unexpected component ...".
-void PrefixReason(const char* field);
-// " (<field>)" after it.
-void SuffixReason(const char* field);
+// How a field of the path joins the reason of a failure inside it.
+enum class EFieldJoin {
+    kPath,     // in front: "<field>.serialNumber is missing", "<field>: unexpected component ...",
+               // "<field>: <a lower layer's sentence>"
+    kNote,     // after: "<reason> (<field>)"
+    kWrap,     // around: "<field> (<reason>)"
+    kBoundary  // a check that gives 0 on failure: the fields outside it are not part of its reason
+};
 
-// Runs `run`; a decoding failure inside goes on with `annotate(field)` applied to its reason.
+// One field of the path being read on this thread, from construction to destruction. The
+// frames link the calling thread's path, innermost first. The reason of a decoding failure is
+// rendered from them once, by the innermost frame it passes: joined with every field from
+// there out to the nearest boundary, in today's words.
+class CFieldFrame {
+public:
+    CFieldFrame(EFieldJoin join, const char* field);
+    CFieldFrame(const CFieldFrame&) = delete;
+    CFieldFrame& operator=(const CFieldFrame&) = delete;
+    ~CFieldFrame();
+
+    // The reason of the decoding failure in flight, joined with the fields from this frame
+    // out to the nearest boundary; nothing when a frame inside has rendered it already.
+    void Render() const;
+
+private:
+    EFieldJoin m_join;
+    const char* m_field;
+    const CFieldFrame* m_pOuter;
+};
+
+// Runs `run` inside the field `field`; a decoding failure inside goes on with its reason
+// joined to the path.
 template <class Run>
-decltype(auto) Annotated(void (*annotate)(const char*), const char* field, Run&& run) {
+decltype(auto) Annotated(EFieldJoin join, const char* field, Run&& run) {
+    const CFieldFrame frame(join, field);
     try {
         return run();
     } catch (CDERDecodingException*) {
-        annotate(field);
+        frame.Render();
         throw;
     }
 }
@@ -43,13 +69,13 @@ decltype(auto) Annotated(void (*annotate)(const char*), const char* field, Run&&
 // A check whose failures name the path through `field` ("validity.notAfter: ...").
 template <class Check>
 decltype(auto) Within(const char* field, Check&& check) {
-    return Annotated(PrefixReason, field, std::forward<Check>(check));
+    return Annotated(EFieldJoin::kPath, field, std::forward<Check>(check));
 }
 
 // A conversion whose failure keeps its own reason and adds the field it was reading.
 template <class Convert>
 decltype(auto) Reading(const char* field, Convert&& convert) {
-    return Annotated(SuffixReason, field, std::forward<Convert>(convert));
+    return Annotated(EFieldJoin::kNote, field, std::forward<Convert>(convert));
 }
 
 // The next component, of `identifier`, checked by `check`; failures inside name `field`.
@@ -63,9 +89,11 @@ const T& NextOf(CStructureReader& reader, BYTE identifier, const char* field) {
     return *typed;
 }
 
-// 1 when `check` passes, 0 when it raises the decoding exception.
+// 1 when `check` passes, 0 when it raises the decoding exception; LastDecodingReason() then
+// says why, with the path of the fields inside the check.
 template <class Check>
 int Passes(Check&& check) {
+    const CFieldFrame boundary(EFieldJoin::kBoundary, nullptr);
     try {
         check();
         return 1;
