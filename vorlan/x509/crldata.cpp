@@ -25,7 +25,6 @@ using vorlan::detail::CStructureReader;
 constexpr const char* kLastUpdate = "lastUpdate";
 constexpr const char* kNextUpdate = "nextUpdate";  // optional (RFC 5280 5.1.2.5)
 
-bool isTime(BYTE identifier) { return identifier == kASN1UTCTime || identifier == kASN1GeneralizedTime; }
 constexpr BYTE kExtensionsTag = ASN1ContextTag(0);
 
 // The number of a version INTEGER; false when it does not read as one.
@@ -57,6 +56,59 @@ CASN1Type* Decoded(const SDERElement& element) {
     CDEREncoding der(0, const_cast<BYTE*>(element.begin), static_cast<unsigned long>(element.end - element.begin), 0, 0);
     return ___buildFromEncoding(der);
 }
+
+// The number of a version INTEGER element; false when it does not read as one.
+bool ReadVersion(const SDERElement& element, unsigned long& number) {
+    const std::unique_ptr<CASN1Type> value(Decoded(element));
+    return ReadVersion(*value, number);
+}
+
+// The fields of a structure read straight from its element, as CStructureReader reads those of
+// a decoded value: the scanner walks a list by the walk of its decoded form. A TBSCertList's
+// seven fields are the most one walk takes.
+class CElementFields {
+public:
+    using Component = const SDERElement;
+
+    explicit CElementFields(const SDERElement& element) : m_reader(element) {}
+
+    const SDERElement* Optional(BYTE identifier) {
+        if (!Peek() || ASN1StoredIdentifier(m_next.identifier) != identifier) return nullptr;
+        if (m_nTaken == kMaxFields) ___throwDERDecodingException("more fields than a structure has");
+        m_taken[m_nTaken] = m_next;
+        m_bPeeked = false;
+        return &m_taken[m_nTaken++];
+    }
+    const SDERElement& Next(BYTE identifier, const char* field) {
+        if (const SDERElement* element = Optional(identifier)) return *element;
+        ___throwDERDecodingException("%s is missing", field);
+    }
+    void End(const char* structure) {
+        if (Peek()) ___throwDERDecodingException("%s: unexpected component after the last field", structure);
+    }
+    // The version INTEGER, when the first field taken is one.
+    const SDERElement* Version() const {
+        return m_nTaken > 0 && ASN1StoredIdentifier(m_taken[0].identifier) == kASN1Integer ? &m_taken[0] : nullptr;
+    }
+
+private:
+    static constexpr int kMaxFields = 7;
+
+    // The next element into m_next, read once; false at the end. A header that does not read is
+    // the decoding exception.
+    bool Peek() {
+        if (m_bPeeked || m_reader.AtEnd()) return m_bPeeked;
+        if (const vorlan::detail::EDERFault fault = m_reader.Next(m_next); fault != vorlan::detail::EDERFault::none)
+            vorlan::detail::ThrowDERFault(fault);
+        return m_bPeeked = true;
+    }
+
+    CDERReader m_reader;
+    SDERElement m_next;
+    bool m_bPeeked = false;
+    SDERElement m_taken[kMaxFields];
+    int m_nTaken = 0;
+};
 
 // The entries of a revokedCertificates element, each a primitive INTEGER and UTCTime that
 // read (and, with `version2`, extensions), into `entries` (only read when null); false at the
@@ -123,25 +175,26 @@ namespace vorlan::detail {
 //      nextUpdate              Time OPTIONAL,
 //      revokedCertificates     SEQUENCE OF CRLEntry OPTIONAL,
 //      crlExtensions           [0] EXPLICIT Extensions OPTIONAL  }  -- version 2 only
+template <class Component>
 struct STBSCertList {
     unsigned long version = 0;  // as encoded: 1 for version 2
-    const CASN1Type* signature = nullptr;
-    const CASN1Type* issuer = nullptr;
-    const CASN1Type* thisUpdate = nullptr;
-    const CASN1Type* nextUpdate = nullptr;
-    const CASN1Type* revokedCertificates = nullptr;
-    const CASN1Type* crlExtensions = nullptr;
+    Component* signature = nullptr;
+    Component* issuer = nullptr;
+    Component* thisUpdate = nullptr;
+    Component* nextUpdate = nullptr;
+    Component* revokedCertificates = nullptr;
+    Component* crlExtensions = nullptr;
 };
 
 // The one walk over a TBSCertList: its fields in order, the optional ones as the version allows,
-// nothing after them. A version that does not read or passes `maxVersion` fails with
-// `badVersion`, or "version is not valid" when that is null.
-STBSCertList WalkTBSCertList(const CASN1Type& value, int anyTag, const char* structure, unsigned long maxVersion,
-                             const char* badVersion) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, structure);
-    STBSCertList fields;
-    if (const CASN1Type* number = reader.Optional(kASN1Integer);
-        number && (!ReadVersion(*number, fields.version) || fields.version > maxVersion)) {
+// nothing after them. Reader reads decoded components or, for the scanner, elements in memory.
+// A version that does not read or passes `maxVersion` fails with `badVersion`, or "version is
+// not valid" when that is null.
+template <class Reader>
+STBSCertList<typename Reader::Component> WalkTBSCertList(Reader& reader, const char* structure, unsigned long maxVersion,
+                                                         const char* badVersion) {
+    STBSCertList<typename Reader::Component> fields;
+    if (auto* number = reader.Optional(kASN1Integer); number && (!ReadVersion(*number, fields.version) || fields.version > maxVersion)) {
         if (badVersion) ___throwDERDecodingException("%s", badVersion);
         Require(false, "version");
     }
@@ -155,8 +208,15 @@ STBSCertList WalkTBSCertList(const CASN1Type& value, int anyTag, const char* str
     return fields;
 }
 
+// The same over a decoded value.
+STBSCertList<const CASN1Type> WalkTBSCertList(const CASN1Type& value, int anyTag, const char* structure,
+                                              unsigned long maxVersion, const char* badVersion) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, structure);
+    return WalkTBSCertList(reader, structure, maxVersion, badVersion);
+}
+
 void CheckCRLData(const CASN1Type& value, int anyTag) {
-    const STBSCertList fields = WalkTBSCertList(value, anyTag, kThisStructure, 1, nullptr);
+    const auto fields = WalkTBSCertList(value, anyTag, kThisStructure, 1, nullptr);
     Within("signature", [&] { CheckAlgorithmIdentifier(*fields.signature, 0); });
     Require(CASN1_RDNSequence::isValid(fields.issuer, 0), "issuer");
     CheckTime(*fields.thisUpdate, kLastUpdate);
@@ -171,7 +231,7 @@ void CheckCRLData(const CASN1Type& value, int anyTag) {
 }
 
 void ReadCRLData(const CASN1Type& value, CCertificateRevocationList& crl) {
-    const STBSCertList fields = WalkTBSCertList(value, 1, "TBSCertList", ~0ul,
+    const auto fields = WalkTBSCertList(value, 1, "TBSCertList", ~0ul,
                                                 "Invalid CertificateRevocationListData (invalid version number)");
     crl.m_nSignatureAlgorithm =
         ReadSignatureAlgorithm(*fields.signature,
@@ -232,29 +292,21 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
     try {
         if (!NextElement(components, element) || element.identifier != (kASN1Sequence | kASN1Constructed))
             return nullptr;
-        // The signed part: [version], four fields (nextUpdate optional), [revokedCertificates], nothing else.
-        auto data = std::make_unique<CASN1_SEQUENCE>();
-        CDERReader fieldReader(element);
-        SDERElement part;
-        int fields = 4;
-        unsigned long version = 0;
-        for (int index = 0; !fieldReader.AtEnd(); ++index) {
-            if (!NextElement(fieldReader, part)) return nullptr;
-            if (index == 0 && ASN1StoredIdentifier(part.identifier) == kASN1Integer) ++fields;
-            if (index == fields - 1 && !isTime(part.identifier)) --fields;
-            // The fields in front, an empty revokedCertificates (its presence is kept) and the
-            // list's extensions go into the value.
-            if (index < fields || (index == fields && part.Length() == 0) ||
-                (index <= fields + 1 && part.identifier == (kExtensionsTag | kASN1Constructed))) {
-                data->AddObject(Decoded(part));
-                if (index == 0 && fields == 5) ReadVersion(data->GetComponent(0), version);
-                continue;
-            }
-            if (index > fields || part.identifier != (kASN1Sequence | kASN1Constructed) ||
-                !ScanEntries(part, version == 1, entries ? &read : nullptr))
+        // The signed part's fields go into the value, but for entries, which are read straight
+        // from their octets; an empty revokedCertificates goes in too, its presence is kept.
+        CElementFields reader(element);
+        const auto fields = WalkTBSCertList(reader, kThisStructure, ~0ul, nullptr);
+        const SDERElement* entriesElement = fields.revokedCertificates;
+        if (entriesElement && entriesElement->Length() > 0) {
+            if (!entriesElement->IsConstructed() || !ScanEntries(*entriesElement, fields.version == 1, entries ? &read : nullptr))
                 return nullptr;
+            entriesElement = nullptr;
         }
-    outer->AddObject(data.release());
+        auto data = std::make_unique<CASN1_SEQUENCE>();
+        for (const SDERElement* field : {reader.Version(), fields.signature, fields.issuer, fields.thisUpdate,
+                                         fields.nextUpdate, entriesElement, fields.crlExtensions})
+            if (field) data->AddObject(Decoded(*field));
+        outer->AddObject(data.release());
         while (!components.AtEnd()) {
             if (!NextElement(components, element)) return nullptr;
             outer->AddObject(Decoded(element));

@@ -11,10 +11,18 @@ namespace vorlan::detail {
 void CheckValidity(const CASN1Type& value, int anyTag);
 void ReadValidity(const CASN1Type& value, CCertificate& certificate);
 // The next component, a UTCTime or a GeneralizedTime named `field`; the decoding exception
-// for another identifier.
-const CASN1Type& NextTime(CStructureReader& reader, const char* field);
+// for another identifier. Reader reads components (CStructureReader) or elements.
+template <class Reader>
+auto& NextTime(Reader& reader, const char* field) {
+    auto* generalized = reader.Optional(kASN1GeneralizedTime);
+    return generalized ? *generalized : reader.Next(kASN1UTCTime, field);
+}
 // The next component when it is a UTCTime or a GeneralizedTime; null, nothing read, otherwise.
-const CASN1Type* OptionalTime(CStructureReader& reader);
+template <class Reader>
+auto* OptionalTime(Reader& reader) {
+    auto* generalized = reader.Optional(kASN1GeneralizedTime);
+    return generalized ? generalized : reader.Optional(kASN1UTCTime);
+}
 // The same, and its text of sound shape; failures name the field.
 void CheckTime(CStructureReader& reader, const char* field);
 void CheckTime(const CASN1Type& value, const char* field);

@@ -50,16 +50,6 @@ void ReadValidity(const CASN1Type& value, CCertificate& certificate) {
     certificate.m_notAfter = times[1];
 }
 
-const CASN1Type& NextTime(CStructureReader& reader, const char* field) {
-    const CASN1Type* generalized = reader.Optional(kASN1GeneralizedTime);
-    return generalized ? *generalized : reader.Next(kASN1UTCTime, field);
-}
-
-const CASN1Type* OptionalTime(CStructureReader& reader) {
-    const CASN1Type* generalized = reader.Optional(kASN1GeneralizedTime);
-    return generalized ? generalized : reader.Optional(kASN1UTCTime);
-}
-
 void CheckTime(CStructureReader& reader, const char* field) { CheckTime(NextTime(reader, field), field); }
 
 void CheckTime(const CASN1Type& value, const char* field) {
