@@ -75,13 +75,6 @@ void readPrimitiveContents(CASN1Type& value, Cursor& at, unsigned long length) {
     at.position += length;
 }
 
-void checkConstructedAllowed(const CASN1Type& value, int depth) {
-    if (!ValueAccess::allowsConstructed(value))
-        ___throwDERDecodingException("Encoded type does not allow constructed encoding method");
-    if (depth >= kMaxDERNestingDepth)
-        ___throwDERDecodingException("Constructed encodings nest deeper than %d levels", kMaxDERNestingDepth);
-}
-
 // The contents of an element whose header has been read.
 void decodeBody(CASN1Type& value, const vorlan::detail::SDERHeader& header, Cursor& at, unsigned long limit, int depth) {
     if (!(header.octet & kASN1Constructed)) {
@@ -92,7 +85,7 @@ void decodeBody(CASN1Type& value, const vorlan::detail::SDERHeader& header, Curs
         readPrimitiveContents(value, at, header.length);
         return;
     }
-    checkConstructedAllowed(value, depth);
+    vorlan::detail::CheckConstructedEncoding(value, depth);
     require(at, limit, header.length);
     value.m_bConstructed = 1;
     value.m_bIndefinite = header.indefinite;
@@ -176,7 +169,7 @@ void ___getContentsFromEncoding(CASN1Type& target, CDEREncoding& der, unsigned l
             readPrimitiveContents(target, at, length);
             return;
         }
-        checkConstructedAllowed(target, 0);
+        vorlan::detail::CheckConstructedEncoding(target, 0);
         if (target.m_bIndefinite) {
             readComponentsUntil00(target, at, limit, 0);
         } else {

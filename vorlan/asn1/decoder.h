@@ -9,7 +9,7 @@
 
 #include "vorlan/asn1/asn1type.h"
 
-inline constexpr int kMaxDERNestingDepth = 128;
+inline constexpr int kMaxDERNestingDepth = kDERLimits.nestingDepth;
 
 // The value class for an identifier octet (constructed bit cleared); the caller owns it.
 CASN1Type* ___makeASN1Class(unsigned char identifier);

@@ -1,5 +1,6 @@
 #include "vorlan/asn1/derreader.h"
 
+#include "vorlan/asn1/asn1type.h"
 #include "vorlan/asn1/derencoding.h"
 
 namespace vorlan::detail {
@@ -16,6 +17,13 @@ void ThrowDERFault(EDERFault fault) {
         case EDERFault::truncated: break;
     }
     ___throwDERDecodingException("Unexpected end of file");
+}
+
+void CheckConstructedEncoding(const CASN1Type& value, int depth) {
+    if (!ValueAccess::allowsConstructed(value))
+        ___throwDERDecodingException("Encoded type does not allow constructed encoding method");
+    if (depth >= kDERLimits.nestingDepth)
+        ___throwDERDecodingException("Constructed encodings nest deeper than %d levels", kDERLimits.nestingDepth);
 }
 
 EDERFault ReadDERHeader(const BYTE* octets, unsigned long available, SDERHeader& header, bool element) {

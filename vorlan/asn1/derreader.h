@@ -7,16 +7,18 @@
 
 #include "vorlan/asn1/identifier.h"
 
-namespace vorlan::detail {
+class CASN1Type;
 
-// Length octets after the first: lengths below 2^32.
-inline constexpr unsigned kMaxDERLengthOctets = 4;
+namespace vorlan::detail {
 
 // Why a header (or the contents it announces) does not read.
 enum class EDERFault { none, truncated, highTagNumber, universalZero, longLength, indefinite };
 
 // The decoding exception with the fault's reason text.
 [[noreturn]] void ThrowDERFault(EDERFault fault);
+// The decoding exception unless `value` may be encoded constructed and a constructed encoding
+// at `depth` is within the nesting limit.
+void CheckConstructedEncoding(const CASN1Type& value, int depth);
 
 struct SDERHeader {
     BYTE octet = 0;             // the identifier octet as encoded
@@ -44,7 +46,7 @@ EDERFault ReadDERHeader(NextOctet&& next, SDERHeader& header, bool element = tru
         return EDERFault::none;
     }
     const unsigned count = static_cast<unsigned>(first) & ~kASN1LongLength;
-    if (count > kMaxDERLengthOctets) return EDERFault::longLength;
+    if (count > kDERLimits.lengthOctets) return EDERFault::longLength;
     for (unsigned i = 0; i < count; ++i) {
         const int length = next();
         if (length < 0) return EDERFault::truncated;

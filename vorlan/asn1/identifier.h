@@ -43,6 +43,13 @@ inline constexpr BYTE kASN1BMPString = 0x1E;
 inline constexpr BYTE kASN1LongLength = 0x80;
 inline constexpr BYTE kASN1IndefiniteLength = 0x80;
 
+// The limits every reader of DER holds an encoding to.
+struct SDERLimits {
+    unsigned lengthOctets;  // length octets after the first: lengths below 2^32
+    int nestingDepth;       // levels of constructed encodings (real data stay far below)
+};
+inline constexpr SDERLimits kDERLimits{4, 128};
+
 // The stored identifier of an identifier octet: the constructed bit cleared.
 constexpr BYTE ASN1StoredIdentifier(BYTE octet) { return static_cast<BYTE>(octet & ~kASN1Constructed); }
 // Stored identifiers of [n], [APPLICATION n] and [PRIVATE n] (n below 31).

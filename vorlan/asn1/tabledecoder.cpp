@@ -251,10 +251,7 @@ private:
     // The checks and flags of a constructed element; its components come next.
     ElementSource beginConstructed(CASN1Type& value, CASN1_CONSTRUCTED_TYPE* own, const Header& h, unsigned long limit,
                                    int depth) {
-        if (!ValueAccess::allowsConstructed(value))
-            ___throwDERDecodingException("Encoded type does not allow constructed encoding method");
-        if (depth >= kMaxDERNestingDepth)
-            ___throwDERDecodingException("Constructed encodings nest deeper than %d levels", kMaxDERNestingDepth);
+        vorlan::detail::CheckConstructedEncoding(value, depth);
         value.m_bConstructed = 1;
         value.m_bIndefinite = h.indefinite;
         return ElementSource(*this, value, own, h, limit, depth);
