@@ -20,9 +20,10 @@ enum ERecordComponent { kVersion, kKey, kName, kCertificates, kOwner };
 
 void CheckRecord(const CASN1Type& value, int anyTag) {
     vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, "key store record");
-    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
     unsigned long number = 1;
-    vorlan::detail::Require(version && version->GetInteger(number) && number == 0, "version");
+    vorlan::detail::Require(
+        vorlan::detail::NextOf<CASN1_INTEGER>(reader, kASN1Integer, "version").GetInteger(number) && number == 0,
+        "version");
     const CASN1Type& key = reader.Next(kASN1Sequence, "key");
     vorlan::detail::Require(CASN1_PublicKey::isValid(&key, 0) || CASN1_PrivateKey::isValid(&key, 0), "key");
     const CASN1Type& name = reader.Next(kASN1OctetString, "name");

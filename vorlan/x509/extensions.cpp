@@ -53,10 +53,7 @@ CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted) {
 
 void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 0, "Extension");
-    const auto* identifier =
-        dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&reader.Next(kASN1ObjectIdentifier, "extnID"));
-    Require(identifier != nullptr, "extnID");
-    identifier->GetDecimalDottedString(extension.m_strIdentifier);
+    NextOf<CASN1_OBJECT_IDENTIFIER>(reader, kASN1ObjectIdentifier, "extnID").GetDecimalDottedString(extension.m_strIdentifier);
     const auto* critical = dynamic_cast<const CASN1_BOOLEAN*>(reader.Optional(kASN1Boolean));
     extension.m_bCritical = critical && critical->GetBoolean();
     const CASN1Type& octets = reader.Next(kASN1OctetString, "extnValue");

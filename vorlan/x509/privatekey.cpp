@@ -38,9 +38,10 @@ constexpr SKeyNumber kNumbers[] = {
 
 void CheckPrivateKey(const CASN1Type& value, int anyTag) {
     vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(value, kASN1Sequence, anyTag, vorlan::detail::kThisStructure);
-    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
     unsigned long number = 1;
-    vorlan::detail::Require(version && version->GetInteger(number) && number == 0, "version");
+    vorlan::detail::Require(
+        vorlan::detail::NextOf<CASN1_INTEGER>(reader, kASN1Integer, "version").GetInteger(number) && number == 0,
+        "version");
     // Each number fits its field with a sign octet in front.
     for (const SKeyNumber& row : kNumbers)
         vorlan::detail::Require(reader.Next(kASN1Integer, row.field).getEncodedLength(1) <= row.octets + 1, row.field);

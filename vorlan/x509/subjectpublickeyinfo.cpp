@@ -101,11 +101,11 @@ void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, kThisStructure);
     const CASN1Type& algorithm = reader.Next(kASN1Sequence, "algorithm");
     Within("algorithm", [&] { CheckAlgorithmIdentifier(algorithm, 0); });
-    const auto* bits = dynamic_cast<const CASN1_BIT_STRING*>(&reader.Next(kASN1BitString, "subjectPublicKey"));
-    Require(bits && bits->m_dwBits % 8 == 0, "subjectPublicKey");
+    const auto& bits = NextOf<CASN1_BIT_STRING>(reader, kASN1BitString, "subjectPublicKey");
+    Require(bits.m_dwBits % 8 == 0, "subjectPublicKey");
     if (IsRSAEncryption(static_cast<const CASN1_CONSTRUCTED_TYPE&>(algorithm).GetComponent(0)))
         Within("subjectPublicKey",
-               [&] { WithKeyBits(*bits, [](const CASN1Type& key) { CheckPublicKeyOf(key, 0, kAnyLength); }); });
+               [&] { WithKeyBits(bits, [](const CASN1Type& key) { CheckPublicKeyOf(key, 0, kAnyLength); }); });
     reader.End(kThisStructure);
 }
 
