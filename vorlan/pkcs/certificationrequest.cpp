@@ -10,9 +10,39 @@
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificationRequestInfo, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificationRequest, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::Typed;
+
 namespace {
+
 constexpr BYTE kAttributesTag = ASN1ContextTag(0);
 constexpr int kSha1WithRSA = 2;
+
+// CertificationRequestInfo ::= SEQUENCE {
+//      version       INTEGER { v1(0) } (v1,...),
+//      subject       Name,
+//      subjectPKInfo SubjectPublicKeyInfo{{ PKInfoAlgorithms }},
+//      attributes    [0] Attributes{{ CRIAttributes }} }
+struct SCertificationRequestInfo {
+    const CASN1Type* subject = nullptr;
+    const CASN1Type* subjectPKInfo = nullptr;
+    const CASN1Type* attributes = nullptr;
+};
+
+SCertificationRequestInfo WalkCertificationRequestInfo(const CASN1Type& value, int anyTag, bool check) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequestInfo", check);
+    SCertificationRequestInfo fields;
+    walk.Version(0, "CertificationRequestInfo is not valid (cannot get version number)");
+    fields.subject = &walk.Checked(CASN1_RDNSequence::isValid, "subject");
+    fields.subjectPKInfo = &walk.Checked(CASN1_SubjectPublicKeyInfo::isValid, "subjectPublicKeyInfo");
+    fields.attributes = &walk.SetOf(kAttributesTag, CASN1_Attribute::isValid, "attributes");
+    walk.End();
+    return fields;
+}
+
+SCertificationRequestInfo Fields(const CASN1_CertificationRequestInfo& value) {
+    return WalkCertificationRequestInfo(value, 1, false);
+}
+
 }  // namespace
 
 CASN1_CertificationRequestInfo::CASN1_CertificationRequestInfo(CASN1_RDNSequence* subject,
@@ -20,40 +50,60 @@ CASN1_CertificationRequestInfo::CASN1_CertificationRequestInfo(CASN1_RDNSequence
     std::unique_ptr<CASN1_RDNSequence> ownedSubject(subject);
     std::unique_ptr<CASN1_SubjectPublicKeyInfo> ownedKey(key);
     const std::unique_ptr<CASN1_SET> sorted(vorlan::detail::NewSortedCopy(attributes));
-    AddObject(new CASN1_INTEGER(0ul));
-    AddObject(ownedSubject.release());
-    AddObject(ownedKey.release());
-    AddObject(vorlan::detail::NewImplicitSet(kAttributesTag, *sorted));
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), ownedSubject.release(), ownedKey.release(),
+                              vorlan::detail::NewImplicitSet(kAttributesTag, *sorted));
 }
 
 CASN1_RDNSequence& CASN1_CertificationRequestInfo::GetSubject() const {
-    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, 1, "CertificationRequestInfo.subject");
+    return Typed<CASN1_RDNSequence>(*this, Fields(*this).subject, "CertificationRequestInfo.subject");
 }
 
 CASN1_SubjectPublicKeyInfo& CASN1_CertificationRequestInfo::GetSubjectPublicKeyInfo() const {
-    return vorlan::detail::Typed<CASN1_SubjectPublicKeyInfo>(*this, 2, "CertificationRequestInfo.subjectPublicKeyInfo");
+    return Typed<CASN1_SubjectPublicKeyInfo>(*this, Fields(*this).subjectPKInfo,
+                                             "CertificationRequestInfo.subjectPublicKeyInfo");
 }
 
-CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const { return vorlan::detail::SetFromImplicit(*this, 3, 0); }
+CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const {
+    return vorlan::detail::SetFromImplicit(*this, *Fields(*this).attributes, 0);
+}
 
 int CASN1_CertificationRequestInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "CertificationRequestInfo");
-        CheckVersion(reader, 0, "CertificationRequestInfo is not valid (cannot get version number)");
-        CheckNext(reader, CASN1_RDNSequence::isValid, "subject");
-        CheckNext(reader, CASN1_SubjectPublicKeyInfo::isValid, "subjectPublicKeyInfo");
-        CheckSetOf(reader.Next(kAttributesTag, "attributes"), 1, CASN1_Attribute::isValid, "attributes");
-        reader.End("CertificationRequestInfo");
-    });
+    return vorlan::detail::Passes([&] { WalkCertificationRequestInfo(*value, anyTag, true); });
 }
+
+namespace {
+
+// CertificationRequest ::= SEQUENCE {
+//      certificationRequestInfo CertificationRequestInfo,
+//      signatureAlgorithm AlgorithmIdentifier{{ SignatureAlgorithms }},
+//      signature          BIT STRING }
+struct SCertificationRequest {
+    const CASN1Type* certificationRequestInfo = nullptr;
+    const CASN1Type* signatureAlgorithm = nullptr;
+    const CASN1Type* signature = nullptr;
+};
+
+SCertificationRequest WalkCertificationRequest(const CASN1Type& value, int anyTag, bool check) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequest", check);
+    SCertificationRequest fields;
+    fields.certificationRequestInfo =
+        &walk.Checked(CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
+    // A request being made holds its information alone until it is signed.
+    if (!check && walk.AtEnd()) return fields;
+    fields.signatureAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm");
+    fields.signature = &walk.Next(kASN1BitString, "signature");
+    walk.End();
+    return fields;
+}
+
+SCertificationRequest Fields(const CASN1_CertificationRequest& value) { return WalkCertificationRequest(value, 1, false); }
+
+}  // namespace
 
 CASN1_CertificationRequest::CASN1_CertificationRequest(CASN1_CertificationRequestInfo* info,
                                                        CASN1_AlgorithmIdentifier* algorithm,
                                                        CASN1_BIT_STRING* signature) {
-    std::unique_ptr<CASN1Type> owned[] = {std::unique_ptr<CASN1Type>(info), std::unique_ptr<CASN1Type>(algorithm),
-                                          std::unique_ptr<CASN1Type>(signature)};
-    for (auto& component : owned) AddObject(component.release());
+    vorlan::detail::AppendAll(*this, info, algorithm, signature);
 }
 
 CASN1_CertificationRequest::CASN1_CertificationRequest(CASN1_CertificationRequestInfo* info,
@@ -67,15 +117,17 @@ CASN1_CertificationRequest::CASN1_CertificationRequest(CDEREncoding& der) {
 }
 
 CASN1_CertificationRequestInfo& CASN1_CertificationRequest::GetCertificationRequestInfo() const {
-    return vorlan::detail::Typed<CASN1_CertificationRequestInfo>(*this, 0, "CertificationRequest.certificationRequestInfo");
+    return Typed<CASN1_CertificationRequestInfo>(*this, Fields(*this).certificationRequestInfo,
+                                                 "CertificationRequest.certificationRequestInfo");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_CertificationRequest::GetSignatureAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "CertificationRequest.signatureAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).signatureAlgorithm,
+                                            "CertificationRequest.signatureAlgorithm");
 }
 
 CASN1_BIT_STRING& CASN1_CertificationRequest::GetSignature() const {
-    return vorlan::detail::Typed<CASN1_BIT_STRING>(*this, 2, "CertificationRequest.signature");
+    return Typed<CASN1_BIT_STRING>(*this, Fields(*this).signature, "CertificationRequest.signature");
 }
 
 void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key) { SignWith(key, kSha1WithRSA); }
@@ -89,16 +141,15 @@ void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key, int algorit
     auto identifier = std::unique_ptr<CASN1_AlgorithmIdentifier>(vorlan::detail::NewAlgorithmIdentifier(row));
     auto bits = std::make_unique<CASN1_BIT_STRING>(signature.GetData(),
                                                    8ul * static_cast<unsigned long>(signature.GetSize()), 1);
-    while (GetCount() > 1) {
-        m_components.RemoveAt(GetCount() - 1);  // deletes it
-    }
-    AddObject(identifier.release());
-    AddObject(bits.release());
+    const SCertificationRequest fields = Fields(*this);
+    for (const CASN1Type* old : {fields.signatureAlgorithm, fields.signature})
+        if (old) vorlan::detail::RemoveComponent(*this, *old, true);
+    vorlan::detail::AppendAll(*this, identifier.release(), bits.release());
 }
 
 int CASN1_CertificationRequest::IsSignatureOK() const {
     return vorlan::detail::Passes([&] {
-        const auto& identifier = vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetSignatureAlgorithm(), 0, "algorithm");
+        const auto& identifier = Typed<CASN1_OBJECT_IDENTIFIER>(GetSignatureAlgorithm(), 0, "algorithm");
         const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(identifier);
         const CASN1_BIT_STRING& signature = GetSignature();
         if (!row || signature.m_dwBits % 8 != 0) ___throwDERDecodingException("signature not checkable");
@@ -114,12 +165,5 @@ int CASN1_CertificationRequest::IsSignatureOK() const {
 }
 
 int CASN1_CertificationRequest::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "CertificationRequest");
-        CheckNext(reader, CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm");
-        reader.Next(kASN1BitString, "signature");
-        reader.End("CertificationRequest");
-    });
+    return vorlan::detail::Passes([&] { WalkCertificationRequest(*value, anyTag, true); });
 }

@@ -18,6 +18,27 @@ bool IsExplicitWrapper(const CASN1Type& value) {
            tagged->GetComponents()[0];
 }
 
+// ContentInfo ::= SEQUENCE {
+//      contentType ContentType,
+//      content [0] EXPLICIT ANY DEFINED BY contentType OPTIONAL }
+struct SContentInfo {
+    const CASN1Type* contentType = nullptr;
+    const CASN1Type* content = nullptr;  // the [0] wrapper
+};
+
+SContentInfo WalkContentInfo(const CASN1Type& value, int anyTag, bool check) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "ContentInfo", check);
+    SContentInfo fields;
+    fields.contentType = &walk.Next(kASN1ObjectIdentifier, "contentType");
+    fields.content = walk.Optional(kContentTag);
+    if (check && fields.content && !IsExplicitWrapper(*fields.content))
+        ___throwDERDecodingException("ContentInfo.content is not valid");
+    walk.End();
+    return fields;
+}
+
+SContentInfo Fields(const CASN1Type& value) { return WalkContentInfo(value, 1, false); }
+
 }  // namespace
 
 CASN1_ContentInfo::CASN1_ContentInfo(CASN1_OBJECT_IDENTIFIER* type) { AddObject(type); }
@@ -55,30 +76,21 @@ CASN1_ContentInfo::CASN1_ContentInfo(CDEREncoding& der) {
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_ContentInfo::GetContentType() const {
-    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "contentType");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, Fields(*this).contentType, "contentType");
 }
 
-int CASN1_ContentInfo::IsContent() const { return GetCount() > 1; }
+int CASN1_ContentInfo::IsContent() const { return Fields(*this).content != nullptr; }
 
 CASN1Type& CASN1_ContentInfo::GetContent() const {
-    const CASN1Type& wrapper = GetComponent(1);
-    if (!IsExplicitWrapper(wrapper)) ___throwDERDecodingException("ContentInfo content is not valid");
-    return const_cast<CASN1Type&>(dynamic_cast<const CASN1_TAGGED&>(wrapper).GetComponent(0));
+    const CASN1Type* wrapper = Fields(*this).content;
+    if (!wrapper || !IsExplicitWrapper(*wrapper)) ___throwDERDecodingException("ContentInfo content is not valid");
+    return const_cast<CASN1Type&>(dynamic_cast<const CASN1_TAGGED&>(*wrapper).GetComponent(0));
 }
 
 void CASN1_ContentInfo::DeleteContent() {
-    if (!IsContent()) return;
-    m_components.RemoveAt(1);  // deletes it
+    if (const CASN1Type* content = Fields(*this).content) vorlan::detail::RemoveComponent(*this, *content, true);
 }
 
 int CASN1_ContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { vorlan::detail::CheckContentInfo(*value, anyTag); });
-}
-
-void vorlan::detail::CheckContentInfo(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, "ContentInfo");
-    reader.Next(kASN1ObjectIdentifier, "contentType");
-    if (const CASN1Type* content = reader.Optional(kContentTag))
-        if (!IsExplicitWrapper(*content)) ___throwDERDecodingException("ContentInfo.content is not valid");
-    reader.End("ContentInfo");
+    return vorlan::detail::Passes([&] { WalkContentInfo(*value, anyTag, true); });
 }

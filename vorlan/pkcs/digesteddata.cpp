@@ -1,7 +1,5 @@
 #include "vorlan/pkcs/digesteddata.h"
 
-#include <memory>
-
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/pkcs/pkcsstructure.h"
@@ -9,17 +7,41 @@
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_DigestedData, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
+
 constexpr const char* kInvalid = "DigestedData contents is not valid";
+
+// DigestedData ::= SEQUENCE {
+//      version Version,
+//      digestAlgorithm DigestAlgorithmIdentifier,
+//      contentInfo ContentInfo,
+//      digest Digest }
+struct SDigestedData {
+    const CASN1Type* digestAlgorithm = nullptr;
+    const CASN1Type* contentInfo = nullptr;
+    const CASN1Type* digest = nullptr;
+};
+
+SDigestedData WalkDigestedData(const CASN1Type& value, int anyTag, bool check) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "DigestedData", check);
+    SDigestedData fields;
+    walk.Version(0, "DigestedData is not valid (cannot get the version number)");
+    fields.digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
+    fields.contentInfo = &walk.Checked(CASN1_ContentInfo::isValid, "contentInfo");
+    fields.digest = &walk.Next(kASN1OctetString, "digest");
+    walk.End();
+    return fields;
 }
+
+SDigestedData Fields(const CASN1Type& value) { return WalkDigestedData(value, 1, false); }
+
+}  // namespace
 
 CASN1_DigestedData::CASN1_DigestedData(const CASN1_AlgorithmIdentifier& digestAlgorithm, CASN1_ContentInfo* content,
                                        const unsigned char* digest, int length) {
     std::unique_ptr<CASN1_ContentInfo> owned(content);
     if (length < 0) ___throwDERDecodingException("DigestedData digest length %d is negative", length);
-    AddObject(new CASN1_INTEGER(0ul));
-    AddObject(digestAlgorithm.clone());
-    AddObject(owned.release());
-    AddObject(new CASN1_OCTET_STRING(digest, static_cast<unsigned long>(length)));
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), digestAlgorithm.clone(), owned.release(),
+                              new CASN1_OCTET_STRING(digest, static_cast<unsigned long>(length)));
 }
 
 CASN1_DigestedData::CASN1_DigestedData(CDEREncoding& der) { vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid); }
@@ -29,27 +51,20 @@ CASN1_DigestedData::CASN1_DigestedData(const CASN1_ContentInfo& message) {
 }
 
 CASN1_AlgorithmIdentifier& CASN1_DigestedData::GetDigestAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "DigestedData.digestAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).digestAlgorithm,
+                                                            "DigestedData.digestAlgorithm");
 }
 
 CASN1_ContentInfo& CASN1_DigestedData::GetContentInfo() const {
-    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, 2, "DigestedData.contentInfo");
+    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, Fields(*this).contentInfo, "DigestedData.contentInfo");
 }
 
 int CASN1_DigestedData::GetDigest(unsigned char* out, int length) const {
-    const auto& digest = vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, 3, "DigestedData.digest");
+    const auto& digest = vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, Fields(*this).digest, "DigestedData.digest");
     if (length < 0 || static_cast<unsigned long>(length) != digest.getClearContentsLength()) return 0;
     return digest.GetClearData(out, static_cast<unsigned long>(length), 1, 0);
 }
 
 int CASN1_DigestedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "DigestedData");
-        CheckVersion(reader, 0, "DigestedData is not valid (cannot get the version number)");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
-        CheckNext(reader, CASN1_ContentInfo::isValid, "contentInfo");
-        reader.Next(kASN1OctetString, "digest");
-        reader.End("DigestedData");
-    });
+    return vorlan::detail::Passes([&] { WalkDigestedData(*value, anyTag, true); });
 }

@@ -9,15 +9,36 @@
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignedData, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
+
 constexpr const char* kInvalid = "SignedData contents is not valid";
+
+struct SSignedData : vorlan::detail::SSignedParts {
+    const CASN1Type* contentInfo = nullptr;
+};
+
+// SignedData ::= SEQUENCE {
+//      version Version,
+//      digestAlgorithms DigestAlgorithmIdentifiers,
+//      contentInfo ContentInfo,
+//      certificates [0] IMPLICIT ExtendedCertificatesAndCertificates OPTIONAL,
+//      crls [1] IMPLICIT CertificateRevocationLists OPTIONAL,
+//      signerInfos SignerInfos }
+SSignedData WalkSignedData(const CASN1Type& value, int anyTag, bool check) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "SignedData", check);
+    SSignedData fields;
+    walk.Version(1, "SignedData is not valid (cannot get version number)");
+    fields.digestAlgorithms = &walk.SetOf(kASN1Set, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
+    fields.contentInfo = &walk.Checked(CASN1_ContentInfo::isValid, "contentInfo");
+    vorlan::detail::WalkSignedTail(walk, fields, "SignedData");
+    return fields;
 }
 
+SSignedData Fields(const CASN1Type& value) { return WalkSignedData(value, 1, false); }
+
+}  // namespace
+
 CASN1_SignedData::CASN1_SignedData(CASN1_ContentInfo* content) {
-    std::unique_ptr<CASN1_ContentInfo> owned(content);
-    AddObject(new CASN1_INTEGER(1));
-    AddObject(new CASN1_SET);
-    AddObject(owned.release());
-    AddObject(new CASN1_SET);
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(1), new CASN1_SET, content, new CASN1_SET);
 }
 
 CASN1_SignedData::CASN1_SignedData(CDEREncoding& der) { vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid); }
@@ -27,17 +48,11 @@ CASN1_SignedData::CASN1_SignedData(const CASN1_ContentInfo& message) {
 }
 
 CASN1_ContentInfo& CASN1_SignedData::GetContentInfo() const {
-    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, 2, "SignedData.contentInfo");
+    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, Fields(*this).contentInfo, "SignedData.contentInfo");
 }
 
+vorlan::detail::SSignedParts CASN1_SignedData::signedParts() const { return Fields(*this); }
+
 int CASN1_SignedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignedData");
-        CheckVersion(reader, 1, "SignedData is not valid (cannot get version number)");
-        const CASN1Type& digestAlgorithms = reader.Next(kASN1Set, "digestAlgorithms");
-        CheckSetOf(digestAlgorithms, 0, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
-        CheckNext(reader, CASN1_ContentInfo::isValid, "contentInfo");
-        CheckSignedTail(reader, digestAlgorithms, "SignedData");
-    });
+    return vorlan::detail::Passes([&] { WalkSignedData(*value, anyTag, true); });
 }

@@ -54,47 +54,72 @@ T& SoleValue(const CASN1_SET& attributes, const CASN1_OBJECT_IDENTIFIER& type, c
     return *value;
 }
 
+// SignerInfo ::= SEQUENCE {
+//      version Version,
+//      issuerAndSerialNumber IssuerAndSerialNumber,
+//      digestAlgorithm DigestAlgorithmIdentifier,
+//      authenticatedAttributes [0] IMPLICIT Attributes OPTIONAL,
+//      digestEncryptionAlgorithm DigestEncryptionAlgorithmIdentifier,
+//      encryptedDigest EncryptedDigest,
+//      unauthenticatedAttributes [1] IMPLICIT Attributes OPTIONAL }
+struct SSignerInfo {
+    const CASN1Type* issuerAndSerialNumber = nullptr;
+    const CASN1Type* digestAlgorithm = nullptr;
+    const CASN1Type* authenticatedAttributes = nullptr;
+    const CASN1Type* digestEncryptionAlgorithm = nullptr;
+    const CASN1Type* encryptedDigest = nullptr;
+    const CASN1Type* unauthenticatedAttributes = nullptr;
+};
+
+SSignerInfo WalkSignerInfo(const CASN1Type& value, int anyTag, bool check) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "SignerInfo", check);
+    SSignerInfo fields;
+    walk.Version(1, "SignerInfo is not valid (cannot get version number)");
+    fields.issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
+    fields.digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
+    fields.authenticatedAttributes =
+        walk.OptionalSetOf(kAuthenticatedTag, CASN1_Attribute::isValid, "authenticatedAttributes");
+    fields.digestEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestEncryptionAlgorithm");
+    fields.encryptedDigest = &walk.Next(kASN1OctetString, "encryptedDigest");
+    fields.unauthenticatedAttributes =
+        walk.OptionalSetOf(kUnauthenticatedTag, CASN1_Attribute::isValid, "unauthenticatedAttributes");
+    walk.End();
+    return fields;
+}
+
+SSignerInfo Fields(const CASN1Type& value) { return WalkSignerInfo(value, 1, false); }
+
 }  // namespace
 
 CASN1_SignerInfo::CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber,
                                    CASN1_AlgorithmIdentifier* digestAlgorithm,
                                    CASN1_AlgorithmIdentifier* digestEncryptionAlgorithm,
                                    CASN1_OCTET_STRING* encryptedDigest) {
-    std::unique_ptr<CASN1Type> owned[] = {
-        std::unique_ptr<CASN1Type>(issuerAndSerialNumber), std::unique_ptr<CASN1Type>(digestAlgorithm),
-        std::unique_ptr<CASN1Type>(digestEncryptionAlgorithm), std::unique_ptr<CASN1Type>(encryptedDigest)};
-    AddObject(new CASN1_INTEGER(1));
-    for (auto& component : owned) AddObject(component.release());
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(1), issuerAndSerialNumber, digestAlgorithm,
+                              digestEncryptionAlgorithm, encryptedDigest);
 }
 
-int CASN1_SignerInfo::IsAuthenticatedAttributes() const {
-    return GetCount() >= 6 && vorlan::detail::HasTagAt(*this, 3, kAuthenticatedTag);
-}
+int CASN1_SignerInfo::IsAuthenticatedAttributes() const { return Fields(*this).authenticatedAttributes != nullptr; }
 
-int CASN1_SignerInfo::IsUnauthenticatedAttributes() const {
-    const int at = afterAttributes() + 2;
-    return GetCount() > at && vorlan::detail::HasTagAt(*this, at, kUnauthenticatedTag);
-}
+int CASN1_SignerInfo::IsUnauthenticatedAttributes() const { return Fields(*this).unauthenticatedAttributes != nullptr; }
 
 CASN1_SET* CASN1_SignerInfo::GetAuthenticatedAttributes(int clearAfterGet) {
-    if (!IsAuthenticatedAttributes()) ___throwDERDecodingException("SignerInfo has no authenticated attributes");
-    return vorlan::detail::SetFromImplicit(*this, 3, clearAfterGet);
+    const CASN1Type* attributes = Fields(*this).authenticatedAttributes;
+    if (!attributes) ___throwDERDecodingException("SignerInfo has no authenticated attributes");
+    return vorlan::detail::SetFromImplicit(*this, *attributes, clearAfterGet);
 }
 
 CASN1_SET* CASN1_SignerInfo::GetUnauthenticatedAttributes(int clearAfterGet) {
-    if (!IsUnauthenticatedAttributes()) ___throwDERDecodingException("SignerInfo has no unauthenticated attributes");
-    return vorlan::detail::SetFromImplicit(*this, afterAttributes() + 2, clearAfterGet);
+    const CASN1Type* attributes = Fields(*this).unauthenticatedAttributes;
+    if (!attributes) ___throwDERDecodingException("SignerInfo has no unauthenticated attributes");
+    return vorlan::detail::SetFromImplicit(*this, *attributes, clearAfterGet);
 }
 
 void CASN1_SignerInfo::SetAuthenticatedAttributes(const CASN1_SET& attributes) {
     const std::unique_ptr<CASN1_SET> sorted(vorlan::detail::NewSortedCopy(attributes));
-    CASN1_TAGGED* tagged = vorlan::detail::NewImplicitSet(kAuthenticatedTag, *sorted);
-    if (IsAuthenticatedAttributes()) {
-        delete m_components[3];
-        m_components[3] = tagged;
-    } else {
-        m_components.InsertAt(3, tagged);
-    }
+    const SSignerInfo fields = Fields(*this);
+    vorlan::detail::PutComponent(*this, fields.authenticatedAttributes, *fields.digestEncryptionAlgorithm,
+                                 vorlan::detail::NewImplicitSet(kAuthenticatedTag, *sorted));
 }
 
 void CASN1_SignerInfo::GetAuthenticatedAttributesEncoding(CByteArray& out) const {
@@ -103,19 +128,22 @@ void CASN1_SignerInfo::GetAuthenticatedAttributesEncoding(CByteArray& out) const
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_SignerInfo::GetIssuerAndSerialNumber() const {
-    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "SignerInfo.issuerAndSerialNumber");
+    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, Fields(*this).issuerAndSerialNumber,
+                                                              "SignerInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "SignerInfo.digestAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).digestAlgorithm,
+                                                            "SignerInfo.digestAlgorithm");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestEncyptionAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, afterAttributes(), "SignerInfo.digestEncryptionAlgorithm");
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).digestEncryptionAlgorithm,
+                                                            "SignerInfo.digestEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_SignerInfo::GetEncryptedDigest() const {
-    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, afterAttributes() + 1, "SignerInfo.encryptedDigest");
+    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, Fields(*this).encryptedDigest, "SignerInfo.encryptedDigest");
 }
 
 int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
@@ -157,18 +185,5 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJ
 }
 
 int CASN1_SignerInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignerInfo");
-        CheckVersion(reader, 1, "SignerInfo is not valid (cannot get version number)");
-        CheckNext(reader, CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
-        if (const CASN1Type* signedAttributes = reader.Optional(kAuthenticatedTag))
-            CheckSetOf(*signedAttributes, 1, CASN1_Attribute::isValid, "authenticatedAttributes");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "digestEncryptionAlgorithm");
-        reader.Next(kASN1OctetString, "encryptedDigest");
-        if (const CASN1Type* unsignedAttributes = reader.Optional(kUnauthenticatedTag))
-            CheckSetOf(*unsignedAttributes, 1, CASN1_Attribute::isValid, "unauthenticatedAttributes");
-        reader.End("SignerInfo");
-    });
+    return vorlan::detail::Passes([&] { WalkSignerInfo(*value, anyTag, true); });
 }
