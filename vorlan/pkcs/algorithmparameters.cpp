@@ -37,20 +37,14 @@ void BlockIV(const CASN1_CONSTRUCTED_TYPE& value, const CASN1Type* octets, unsig
 //      rc2ParameterVersion INTEGER,
 //      iv OCTET STRING (8) }
 struct SRC2Parameter {
-    const CASN1Type* rc2ParameterVersion = nullptr;
-    const CASN1Type* iv = nullptr;
+    const CASN1Type *rc2ParameterVersion, *iv;
 };
 
-SRC2Parameter WalkRC2Parameter(const CASN1Type& value, int anyTag, bool check) {
+SRC2Parameter WalkRC2Parameter(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "RC2-CBCParameter", check);
-    SRC2Parameter fields;
-    fields.rc2ParameterVersion = &walk.Next(kASN1Integer, "rc2ParameterVersion");
-    fields.iv = &walk.Next(kASN1OctetString, "iv");
-    walk.End();
-    return fields;
+    return walk.Ended(SRC2Parameter{.rc2ParameterVersion = &walk.Next(kASN1Integer, "rc2ParameterVersion"),
+                                    .iv = &walk.Next(kASN1OctetString, "iv")});
 }
-
-SRC2Parameter Fields(const CASN1_RC2AlgorithmParameter& value) { return WalkRC2Parameter(value, 1, false); }
 
 }  // namespace
 
@@ -68,17 +62,19 @@ CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(const CASN1Type& parame
 }
 
 unsigned short CASN1_RC2AlgorithmParameter::GetEffectiveBits() const {
-    const unsigned long version = NumberOf(*this, Fields(*this).rc2ParameterVersion, "rc2ParameterVersion");
+    const unsigned long version = NumberOf(*this, WalkRC2Parameter(*this).rc2ParameterVersion, "rc2ParameterVersion");
     if (version < kRC2FirstBitsVersion && CRC2key::IsValidVersion(static_cast<unsigned short>(version)))
         return CRC2key::VersionToBits(static_cast<unsigned short>(version));
     if (version >= kRC2FirstBitsVersion && version <= kRC2MaxBits) return static_cast<unsigned short>(version);
     ___throwDERDecodingException("RC2 parameter version %lu gives no effective key length", version);
 }
 
-void CASN1_RC2AlgorithmParameter::GetIV(CByteArray& iv) const { BlockIV(*this, Fields(*this).iv, kRC2BlockSize, iv); }
+void CASN1_RC2AlgorithmParameter::GetIV(CByteArray& iv) const {
+    BlockIV(*this, WalkRC2Parameter(*this).iv, kRC2BlockSize, iv);
+}
 
 int CASN1_RC2AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkRC2Parameter(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkRC2Parameter, value, anyTag);
 }
 
 namespace {
@@ -89,14 +85,12 @@ namespace {
 //      blockSizeInBits INTEGER (64, 128),
 //      iv OCTET STRING OPTIONAL }
 struct SRC5Parameter {
-    const CASN1Type* rounds = nullptr;
-    const CASN1Type* blockSizeInBits = nullptr;
-    const CASN1Type* iv = nullptr;
+    const CASN1Type *rounds, *blockSizeInBits, *iv;
 };
 
-SRC5Parameter WalkRC5Parameter(const CASN1Type& value, int anyTag, bool check) {
+SRC5Parameter WalkRC5Parameter(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "RC5-CBC-Parameters", check);
-    SRC5Parameter fields;
+    SRC5Parameter fields{};
     const auto* version = dynamic_cast<const CASN1_INTEGER*>(&walk.Next(kASN1Integer, "version"));
     unsigned long number = 0;
     if (check && (!version || !version->GetInteger(number) || number < kRC5Version))
@@ -107,8 +101,6 @@ SRC5Parameter WalkRC5Parameter(const CASN1Type& value, int anyTag, bool check) {
     if (!walk.AtEnd()) fields.iv = &walk.Next(kASN1OctetString, "iv");
     return fields;
 }
-
-SRC5Parameter Fields(const CASN1_RC5AlgorithmParameter& value) { return WalkRC5Parameter(value, 1, false); }
 
 }  // namespace
 
@@ -127,26 +119,28 @@ CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(const CASN1Type& parame
 }
 
 unsigned long CASN1_RC5AlgorithmParameter::GetRounds() const {
-    const unsigned long rounds = NumberOf(*this, Fields(*this).rounds, "rounds");
+    const unsigned long rounds = NumberOf(*this, WalkRC5Parameter(*this).rounds, "rounds");
     if (!CRC5PadAlgorithm::IsValidRounds(rounds)) ___throwDERDecodingException("RC5 rounds %lu refused", rounds);
     return rounds;
 }
 
 unsigned long CASN1_RC5AlgorithmParameter::GetBlockSize() const {
-    const unsigned long bits = NumberOf(*this, Fields(*this).blockSizeInBits, "blockSizeInBits");
+    const unsigned long bits = NumberOf(*this, WalkRC5Parameter(*this).blockSizeInBits, "blockSizeInBits");
     if (bits % 8 != 0 || !CRC5PadAlgorithm::IsValidBlockSize(bits / 8))
         ___throwDERDecodingException("RC5 block size of %lu bits refused", bits);
     return bits / 8;
 }
 
-int CASN1_RC5AlgorithmParameter::IsIV() const { return Fields(*this).iv != nullptr; }
+int CASN1_RC5AlgorithmParameter::IsIV() const { return WalkRC5Parameter(*this).iv != nullptr; }
 
 CASN1_OCTET_STRING& CASN1_RC5AlgorithmParameter::GetIV() const {
-    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, Fields(*this).iv, "iv");
+    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, WalkRC5Parameter(*this).iv, "iv");
 }
 
-void CASN1_RC5AlgorithmParameter::GetIV(CByteArray& iv) const { BlockIV(*this, Fields(*this).iv, GetBlockSize(), iv); }
+void CASN1_RC5AlgorithmParameter::GetIV(CByteArray& iv) const {
+    BlockIV(*this, WalkRC5Parameter(*this).iv, GetBlockSize(), iv);
+}
 
 int CASN1_RC5AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkRC5Parameter(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkRC5Parameter, value, anyTag);
 }

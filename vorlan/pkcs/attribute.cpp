@@ -15,20 +15,15 @@ namespace {
 //      type AttributeType,
 //      values SET OF AttributeValue }
 struct SAttribute {
-    const CASN1Type* type = nullptr;
-    const CASN1Type* values = nullptr;
+    const CASN1Type *type, *values;
 };
 
-SAttribute WalkAttribute(const CASN1Type& value, int anyTag, bool check) {
+SAttribute WalkAttribute(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "Attribute", check);
-    SAttribute fields;
-    fields.type = &walk.Next(kASN1ObjectIdentifier, "type");
-    fields.values = &walk.SetOf(kASN1Set, [](const CASN1Type*, int) { return 1; }, "values");
-    walk.End();
-    return fields;
+    return walk.Ended(SAttribute{.type = &walk.Next(kASN1ObjectIdentifier, "type"),
+                                 .values = &walk.SetOf(
+                                     kASN1Set, [](const CASN1Type*, int) { return 1; }, "values")});
 }
-
-SAttribute Fields(const CASN1_Attribute& value) { return WalkAttribute(value, 1, false); }
 
 }  // namespace
 
@@ -37,15 +32,15 @@ CASN1_Attribute::CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* value
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_Attribute::GetID() const {
-    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, Fields(*this).type, "Attribute.type");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, WalkAttribute(*this).type, "Attribute.type");
 }
 
 CASN1_SET& CASN1_Attribute::GetValues() const {
-    return vorlan::detail::Typed<CASN1_SET>(*this, Fields(*this).values, "Attribute.values");
+    return vorlan::detail::Typed<CASN1_SET>(*this, WalkAttribute(*this).values, "Attribute.values");
 }
 
 int CASN1_Attribute::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkAttribute(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkAttribute, value, anyTag);
 }
 
 namespace {
@@ -54,21 +49,13 @@ namespace {
 //      issuer Name,
 //      serialNumber CertificateSerialNumber }
 struct SIssuerAndSerialNumber {
-    const CASN1Type* issuer = nullptr;
-    const CASN1Type* serialNumber = nullptr;
+    const CASN1Type *issuer, *serialNumber;
 };
 
-SIssuerAndSerialNumber WalkIssuerAndSerialNumber(const CASN1Type& value, int anyTag, bool check) {
+SIssuerAndSerialNumber WalkIssuerAndSerialNumber(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "IssuerAndSerialNumber", check);
-    SIssuerAndSerialNumber fields;
-    fields.issuer = &walk.Checked(CASN1_RDNSequence::isValid, "issuer");
-    fields.serialNumber = &walk.Next(kASN1Integer, "serialNumber");
-    walk.End();
-    return fields;
-}
-
-SIssuerAndSerialNumber Fields(const CASN1_IssuerAndSerialNumber& value) {
-    return WalkIssuerAndSerialNumber(value, 1, false);
+    return walk.Ended(SIssuerAndSerialNumber{.issuer = &walk.Checked(CASN1_RDNSequence::isValid, "issuer"),
+                                             .serialNumber = &walk.Next(kASN1Integer, "serialNumber")});
 }
 
 }  // namespace
@@ -89,13 +76,15 @@ CASN1_IssuerAndSerialNumber::CASN1_IssuerAndSerialNumber(const CCertificate& cer
 }
 
 CASN1_RDNSequence& CASN1_IssuerAndSerialNumber::GetIssuer() const {
-    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, Fields(*this).issuer, "IssuerAndSerialNumber.issuer");
+    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, WalkIssuerAndSerialNumber(*this).issuer,
+                                                    "IssuerAndSerialNumber.issuer");
 }
 
 CASN1_INTEGER& CASN1_IssuerAndSerialNumber::GetSerialNumber() const {
-    return vorlan::detail::Typed<CASN1_INTEGER>(*this, Fields(*this).serialNumber, "IssuerAndSerialNumber.serialNumber");
+    return vorlan::detail::Typed<CASN1_INTEGER>(*this, WalkIssuerAndSerialNumber(*this).serialNumber,
+                                                "IssuerAndSerialNumber.serialNumber");
 }
 
 int CASN1_IssuerAndSerialNumber::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkIssuerAndSerialNumber(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkIssuerAndSerialNumber, value, anyTag);
 }

@@ -23,24 +23,16 @@ constexpr int kSha1WithRSA = 2;
 //      subjectPKInfo SubjectPublicKeyInfo{{ PKInfoAlgorithms }},
 //      attributes    [0] Attributes{{ CRIAttributes }} }
 struct SCertificationRequestInfo {
-    const CASN1Type* subject = nullptr;
-    const CASN1Type* subjectPKInfo = nullptr;
-    const CASN1Type* attributes = nullptr;
+    const CASN1Type *subject, *subjectPKInfo, *attributes;
 };
 
-SCertificationRequestInfo WalkCertificationRequestInfo(const CASN1Type& value, int anyTag, bool check) {
+SCertificationRequestInfo WalkCertificationRequestInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequestInfo", check);
-    SCertificationRequestInfo fields;
     walk.Version(0, "CertificationRequestInfo is not valid (cannot get version number)");
-    fields.subject = &walk.Checked(CASN1_RDNSequence::isValid, "subject");
-    fields.subjectPKInfo = &walk.Checked(CASN1_SubjectPublicKeyInfo::isValid, "subjectPublicKeyInfo");
-    fields.attributes = &walk.SetOf(kAttributesTag, CASN1_Attribute::isValid, "attributes");
-    walk.End();
-    return fields;
-}
-
-SCertificationRequestInfo Fields(const CASN1_CertificationRequestInfo& value) {
-    return WalkCertificationRequestInfo(value, 1, false);
+    return walk.Ended(SCertificationRequestInfo{
+        .subject = &walk.Checked(CASN1_RDNSequence::isValid, "subject"),
+        .subjectPKInfo = &walk.Checked(CASN1_SubjectPublicKeyInfo::isValid, "subjectPublicKeyInfo"),
+        .attributes = &walk.SetOf(kAttributesTag, CASN1_Attribute::isValid, "attributes")});
 }
 
 }  // namespace
@@ -55,20 +47,21 @@ CASN1_CertificationRequestInfo::CASN1_CertificationRequestInfo(CASN1_RDNSequence
 }
 
 CASN1_RDNSequence& CASN1_CertificationRequestInfo::GetSubject() const {
-    return Typed<CASN1_RDNSequence>(*this, Fields(*this).subject, "CertificationRequestInfo.subject");
+    return Typed<CASN1_RDNSequence>(*this, WalkCertificationRequestInfo(*this).subject,
+                                    "CertificationRequestInfo.subject");
 }
 
 CASN1_SubjectPublicKeyInfo& CASN1_CertificationRequestInfo::GetSubjectPublicKeyInfo() const {
-    return Typed<CASN1_SubjectPublicKeyInfo>(*this, Fields(*this).subjectPKInfo,
+    return Typed<CASN1_SubjectPublicKeyInfo>(*this, WalkCertificationRequestInfo(*this).subjectPKInfo,
                                              "CertificationRequestInfo.subjectPublicKeyInfo");
 }
 
 CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const {
-    return vorlan::detail::SetFromImplicit(*this, *Fields(*this).attributes, 0);
+    return vorlan::detail::SetFromImplicit(*this, *WalkCertificationRequestInfo(*this).attributes, 0);
 }
 
 int CASN1_CertificationRequestInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkCertificationRequestInfo(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkCertificationRequestInfo, value, anyTag);
 }
 
 namespace {
@@ -78,25 +71,19 @@ namespace {
 //      signatureAlgorithm AlgorithmIdentifier{{ SignatureAlgorithms }},
 //      signature          BIT STRING }
 struct SCertificationRequest {
-    const CASN1Type* certificationRequestInfo = nullptr;
-    const CASN1Type* signatureAlgorithm = nullptr;
-    const CASN1Type* signature = nullptr;
+    const CASN1Type *certificationRequestInfo, *signatureAlgorithm, *signature;
 };
 
-SCertificationRequest WalkCertificationRequest(const CASN1Type& value, int anyTag, bool check) {
+SCertificationRequest WalkCertificationRequest(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequest", check);
-    SCertificationRequest fields;
-    fields.certificationRequestInfo =
-        &walk.Checked(CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
+    const CASN1Type& info = walk.Checked(CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
     // A request being made holds its information alone until it is signed.
-    if (!check && walk.AtEnd()) return fields;
-    fields.signatureAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm");
-    fields.signature = &walk.Next(kASN1BitString, "signature");
-    walk.End();
-    return fields;
+    if (!check && walk.AtEnd()) return {&info, nullptr, nullptr};
+    return walk.Ended(SCertificationRequest{
+        .certificationRequestInfo = &info,
+        .signatureAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm"),
+        .signature = &walk.Next(kASN1BitString, "signature")});
 }
-
-SCertificationRequest Fields(const CASN1_CertificationRequest& value) { return WalkCertificationRequest(value, 1, false); }
 
 }  // namespace
 
@@ -117,17 +104,17 @@ CASN1_CertificationRequest::CASN1_CertificationRequest(CDEREncoding& der) {
 }
 
 CASN1_CertificationRequestInfo& CASN1_CertificationRequest::GetCertificationRequestInfo() const {
-    return Typed<CASN1_CertificationRequestInfo>(*this, Fields(*this).certificationRequestInfo,
+    return Typed<CASN1_CertificationRequestInfo>(*this, WalkCertificationRequest(*this).certificationRequestInfo,
                                                  "CertificationRequest.certificationRequestInfo");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_CertificationRequest::GetSignatureAlgorithm() const {
-    return Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).signatureAlgorithm,
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkCertificationRequest(*this).signatureAlgorithm,
                                             "CertificationRequest.signatureAlgorithm");
 }
 
 CASN1_BIT_STRING& CASN1_CertificationRequest::GetSignature() const {
-    return Typed<CASN1_BIT_STRING>(*this, Fields(*this).signature, "CertificationRequest.signature");
+    return Typed<CASN1_BIT_STRING>(*this, WalkCertificationRequest(*this).signature, "CertificationRequest.signature");
 }
 
 void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key) { SignWith(key, kSha1WithRSA); }
@@ -141,7 +128,7 @@ void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key, int algorit
     auto identifier = std::unique_ptr<CASN1_AlgorithmIdentifier>(vorlan::detail::NewAlgorithmIdentifier(row));
     auto bits = std::make_unique<CASN1_BIT_STRING>(signature.GetData(),
                                                    8ul * static_cast<unsigned long>(signature.GetSize()), 1);
-    const SCertificationRequest fields = Fields(*this);
+    const SCertificationRequest fields = WalkCertificationRequest(*this);
     for (const CASN1Type* old : {fields.signatureAlgorithm, fields.signature})
         if (old) vorlan::detail::RemoveComponent(*this, *old, true);
     vorlan::detail::AppendAll(*this, identifier.release(), bits.release());
@@ -159,11 +146,12 @@ int CASN1_CertificationRequest::IsSignatureOK() const {
         vorlan::detail::DigestEncoding(*row, GetCertificationRequestInfo(), digest);
         CByteArray octets;
         const_cast<CASN1_BIT_STRING&>(signature).GetClearData(octets, 1);
-        if (!vorlan::detail::IsSignatureOK(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())}, digest))
+        if (!vorlan::detail::IsSignatureOK(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())},
+                                           digest))
             ___throwDERDecodingException("signature differs");
     });
 }
 
 int CASN1_CertificationRequest::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkCertificationRequest(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkCertificationRequest, value, anyTag);
 }

@@ -22,22 +22,17 @@ bool IsExplicitWrapper(const CASN1Type& value) {
 //      contentType ContentType,
 //      content [0] EXPLICIT ANY DEFINED BY contentType OPTIONAL }
 struct SContentInfo {
-    const CASN1Type* contentType = nullptr;
-    const CASN1Type* content = nullptr;  // the [0] wrapper
+    const CASN1Type *contentType, *content;
 };
 
-SContentInfo WalkContentInfo(const CASN1Type& value, int anyTag, bool check) {
+SContentInfo WalkContentInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "ContentInfo", check);
-    SContentInfo fields;
-    fields.contentType = &walk.Next(kASN1ObjectIdentifier, "contentType");
-    fields.content = walk.Optional(kContentTag);
+    const SContentInfo fields{.contentType = &walk.Next(kASN1ObjectIdentifier, "contentType"),
+                              .content = walk.Optional(kContentTag)};
     if (check && fields.content && !IsExplicitWrapper(*fields.content))
         ___throwDERDecodingException("ContentInfo.content is not valid");
-    walk.End();
-    return fields;
+    return walk.Ended(fields);
 }
-
-SContentInfo Fields(const CASN1Type& value) { return WalkContentInfo(value, 1, false); }
 
 }  // namespace
 
@@ -76,21 +71,22 @@ CASN1_ContentInfo::CASN1_ContentInfo(CDEREncoding& der) {
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_ContentInfo::GetContentType() const {
-    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, Fields(*this).contentType, "contentType");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, WalkContentInfo(*this).contentType, "contentType");
 }
 
-int CASN1_ContentInfo::IsContent() const { return Fields(*this).content != nullptr; }
+int CASN1_ContentInfo::IsContent() const { return WalkContentInfo(*this).content != nullptr; }
 
 CASN1Type& CASN1_ContentInfo::GetContent() const {
-    const CASN1Type* wrapper = Fields(*this).content;
+    const CASN1Type* wrapper = WalkContentInfo(*this).content;
     if (!wrapper || !IsExplicitWrapper(*wrapper)) ___throwDERDecodingException("ContentInfo content is not valid");
     return const_cast<CASN1Type&>(dynamic_cast<const CASN1_TAGGED&>(*wrapper).GetComponent(0));
 }
 
 void CASN1_ContentInfo::DeleteContent() {
-    if (const CASN1Type* content = Fields(*this).content) vorlan::detail::RemoveComponent(*this, *content, true);
+    if (const CASN1Type* content = WalkContentInfo(*this).content)
+        vorlan::detail::RemoveComponent(*this, *content, true);
 }
 
 int CASN1_ContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkContentInfo(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkContentInfo, value, anyTag);
 }

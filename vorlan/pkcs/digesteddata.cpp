@@ -16,23 +16,17 @@ constexpr const char* kInvalid = "DigestedData contents is not valid";
 //      contentInfo ContentInfo,
 //      digest Digest }
 struct SDigestedData {
-    const CASN1Type* digestAlgorithm = nullptr;
-    const CASN1Type* contentInfo = nullptr;
-    const CASN1Type* digest = nullptr;
+    const CASN1Type *digestAlgorithm, *contentInfo, *digest;
 };
 
-SDigestedData WalkDigestedData(const CASN1Type& value, int anyTag, bool check) {
+SDigestedData WalkDigestedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "DigestedData", check);
-    SDigestedData fields;
     walk.Version(0, "DigestedData is not valid (cannot get the version number)");
-    fields.digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
-    fields.contentInfo = &walk.Checked(CASN1_ContentInfo::isValid, "contentInfo");
-    fields.digest = &walk.Next(kASN1OctetString, "digest");
-    walk.End();
-    return fields;
+    return walk.Ended(
+        SDigestedData{.digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm"),
+                      .contentInfo = &walk.Checked(CASN1_ContentInfo::isValid, "contentInfo"),
+                      .digest = &walk.Next(kASN1OctetString, "digest")});
 }
-
-SDigestedData Fields(const CASN1Type& value) { return WalkDigestedData(value, 1, false); }
 
 }  // namespace
 
@@ -44,27 +38,31 @@ CASN1_DigestedData::CASN1_DigestedData(const CASN1_AlgorithmIdentifier& digestAl
                               new CASN1_OCTET_STRING(digest, static_cast<unsigned long>(length)));
 }
 
-CASN1_DigestedData::CASN1_DigestedData(CDEREncoding& der) { vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid); }
+CASN1_DigestedData::CASN1_DigestedData(CDEREncoding& der) {
+    vorlan::detail::DecodeChecked(*this, der, isValid, kInvalid);
+}
 
 CASN1_DigestedData::CASN1_DigestedData(const CASN1_ContentInfo& message) {
     vorlan::detail::FromContent(*this, message, CASN1_digestedData(), isValid, kInvalid);
 }
 
 CASN1_AlgorithmIdentifier& CASN1_DigestedData::GetDigestAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).digestAlgorithm,
+    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, WalkDigestedData(*this).digestAlgorithm,
                                                             "DigestedData.digestAlgorithm");
 }
 
 CASN1_ContentInfo& CASN1_DigestedData::GetContentInfo() const {
-    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, Fields(*this).contentInfo, "DigestedData.contentInfo");
+    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, WalkDigestedData(*this).contentInfo,
+                                                    "DigestedData.contentInfo");
 }
 
 int CASN1_DigestedData::GetDigest(unsigned char* out, int length) const {
-    const auto& digest = vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, Fields(*this).digest, "DigestedData.digest");
+    const auto& digest =
+        vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, WalkDigestedData(*this).digest, "DigestedData.digest");
     if (length < 0 || static_cast<unsigned long>(length) != digest.getClearContentsLength()) return 0;
     return digest.GetClearData(out, static_cast<unsigned long>(length), 1, 0);
 }
 
 int CASN1_DigestedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkDigestedData(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkDigestedData, value, anyTag);
 }

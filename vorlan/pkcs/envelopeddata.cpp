@@ -25,22 +25,16 @@ constexpr const char* kInvalidEncrypted = "EncryptedData contents is not valid";
 //      contentEncryptionAlgorithm ContentEncryptionAlgorithmIdentifier,
 //      encryptedContent [0] IMPLICIT EncryptedContent OPTIONAL }
 struct SEncryptedContentInfo {
-    const CASN1Type* contentType = nullptr;
-    const CASN1Type* contentEncryptionAlgorithm = nullptr;
-    const CASN1Type* encryptedContent = nullptr;
+    const CASN1Type *contentType, *contentEncryptionAlgorithm, *encryptedContent;
 };
 
-SEncryptedContentInfo WalkEncryptedContentInfo(const CASN1Type& value, int anyTag, bool check) {
+SEncryptedContentInfo WalkEncryptedContentInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
     CPkcsWalk walk(value, anyTag, "EncryptedContentInfo", check);
-    SEncryptedContentInfo fields;
-    fields.contentType = &walk.Next(kASN1ObjectIdentifier, "contentType");
-    fields.contentEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "contentEncryptionAlgorithm");
-    fields.encryptedContent = walk.Optional(kEncryptedContentTag);
-    walk.End();
-    return fields;
+    return walk.Ended(SEncryptedContentInfo{
+        .contentType = &walk.Next(kASN1ObjectIdentifier, "contentType"),
+        .contentEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "contentEncryptionAlgorithm"),
+        .encryptedContent = walk.Optional(kEncryptedContentTag)});
 }
-
-SEncryptedContentInfo Fields(const CASN1_EncryptedContentInfo& value) { return WalkEncryptedContentInfo(value, 1, false); }
 
 // The one [0] IMPLICIT component of encrypted content; owns `content`.
 CASN1_TAGGED* NewEncryptedContent(CASN1_TAGGED* content) {
@@ -63,27 +57,31 @@ CASN1_EncryptedContentInfo::CASN1_EncryptedContentInfo(CASN1_OBJECT_IDENTIFIER* 
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_EncryptedContentInfo::GetContentType() const {
-    return Typed<CASN1_OBJECT_IDENTIFIER>(*this, Fields(*this).contentType, "EncryptedContentInfo.contentType");
+    return Typed<CASN1_OBJECT_IDENTIFIER>(*this, WalkEncryptedContentInfo(*this).contentType,
+                                          "EncryptedContentInfo.contentType");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_EncryptedContentInfo::GetContentEncryptionAlgorithm() const {
-    return Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).contentEncryptionAlgorithm,
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkEncryptedContentInfo(*this).contentEncryptionAlgorithm,
                                             "EncryptedContentInfo.contentEncryptionAlgorithm");
 }
 
-int CASN1_EncryptedContentInfo::IsEncryptedContent() const { return Fields(*this).encryptedContent != nullptr; }
+int CASN1_EncryptedContentInfo::IsEncryptedContent() const {
+    return WalkEncryptedContentInfo(*this).encryptedContent != nullptr;
+}
 
 CASN1_TAGGED& CASN1_EncryptedContentInfo::GetEncryptedContent() const {
-    return Typed<CASN1_TAGGED>(*this, Fields(*this).encryptedContent, "EncryptedContentInfo.encryptedContent");
+    return Typed<CASN1_TAGGED>(*this, WalkEncryptedContentInfo(*this).encryptedContent,
+                               "EncryptedContentInfo.encryptedContent");
 }
 
 void CASN1_EncryptedContentInfo::ReleaseContent() {
-    if (const CASN1Type* content = Fields(*this).encryptedContent)
+    if (const CASN1Type* content = WalkEncryptedContentInfo(*this).encryptedContent)
         vorlan::detail::RemoveComponent(*this, *content, false);
 }
 
 int CASN1_EncryptedContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkEncryptedContentInfo(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkEncryptedContentInfo, value, anyTag);
 }
 
 namespace {
@@ -94,23 +92,17 @@ namespace {
 //      keyEncryptionAlgorithm KeyEncryptionAlgorithmIdentifier,
 //      encryptedKey EncryptedKey }
 struct SRecipientInfo {
-    const CASN1Type* issuerAndSerialNumber = nullptr;
-    const CASN1Type* keyEncryptionAlgorithm = nullptr;
-    const CASN1Type* encryptedKey = nullptr;
+    const CASN1Type *issuerAndSerialNumber, *keyEncryptionAlgorithm, *encryptedKey;
 };
 
-SRecipientInfo WalkRecipientInfo(const CASN1Type& value, int anyTag, bool check) {
+SRecipientInfo WalkRecipientInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
     CPkcsWalk walk(value, anyTag, "RecipientInfo", check);
-    SRecipientInfo fields;
     walk.Version(0, "RecipientInfo is not valid (cannot get version number)");
-    fields.issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
-    fields.keyEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "keyEncryptionAlgorithm");
-    fields.encryptedKey = &walk.Next(kASN1OctetString, "encryptedKey");
-    walk.End();
-    return fields;
+    return walk.Ended(SRecipientInfo{
+        .issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber"),
+        .keyEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "keyEncryptionAlgorithm"),
+        .encryptedKey = &walk.Next(kASN1OctetString, "encryptedKey")});
 }
-
-SRecipientInfo Fields(const CASN1_RecipientInfo& value) { return WalkRecipientInfo(value, 1, false); }
 
 }  // namespace
 
@@ -122,21 +114,21 @@ CASN1_RecipientInfo::CASN1_RecipientInfo(CASN1_IssuerAndSerialNumber* issuerAndS
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_RecipientInfo::GetIssuerAndSerialNumber() const {
-    return Typed<CASN1_IssuerAndSerialNumber>(*this, Fields(*this).issuerAndSerialNumber,
+    return Typed<CASN1_IssuerAndSerialNumber>(*this, WalkRecipientInfo(*this).issuerAndSerialNumber,
                                               "RecipientInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_RecipientInfo::GetKeyEncryptionAlgorithm() const {
-    return Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).keyEncryptionAlgorithm,
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkRecipientInfo(*this).keyEncryptionAlgorithm,
                                             "RecipientInfo.keyEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_RecipientInfo::GetEncryptedKey() const {
-    return Typed<CASN1_OCTET_STRING>(*this, Fields(*this).encryptedKey, "RecipientInfo.encryptedKey");
+    return Typed<CASN1_OCTET_STRING>(*this, WalkRecipientInfo(*this).encryptedKey, "RecipientInfo.encryptedKey");
 }
 
 int CASN1_RecipientInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkRecipientInfo(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkRecipientInfo, value, anyTag);
 }
 
 namespace {
@@ -146,21 +138,16 @@ namespace {
 //      recipientInfos RecipientInfos,
 //      encryptedContentInfo EncryptedContentInfo }
 struct SEnvelopedData {
-    const CASN1Type* recipientInfos = nullptr;
-    const CASN1Type* encryptedContentInfo = nullptr;
+    const CASN1Type *recipientInfos, *encryptedContentInfo;
 };
 
-SEnvelopedData WalkEnvelopedData(const CASN1Type& value, int anyTag, bool check) {
+SEnvelopedData WalkEnvelopedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
     CPkcsWalk walk(value, anyTag, "EnvelopedData", check);
-    SEnvelopedData fields;
     walk.Version(0, "EnvelopedData is not valid (cannot get version number)");
-    fields.recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos");
-    fields.encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
-    walk.End();
-    return fields;
+    return walk.Ended(SEnvelopedData{
+        .recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos"),
+        .encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo")});
 }
-
-SEnvelopedData Fields(const CASN1_EnvelopedData& value) { return WalkEnvelopedData(value, 1, false); }
 
 }  // namespace
 
@@ -182,7 +169,7 @@ void CASN1_EnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipientInfo) {
 }
 
 CASN1_SET& CASN1_EnvelopedData::GetRecipientInfos() const {
-    return Typed<CASN1_SET>(*this, Fields(*this).recipientInfos, "EnvelopedData.recipientInfos");
+    return Typed<CASN1_SET>(*this, WalkEnvelopedData(*this).recipientInfos, "EnvelopedData.recipientInfos");
 }
 
 CASN1_RecipientInfo& CASN1_EnvelopedData::GetRecipientInfo(int index) const {
@@ -190,12 +177,12 @@ CASN1_RecipientInfo& CASN1_EnvelopedData::GetRecipientInfo(int index) const {
 }
 
 CASN1_EncryptedContentInfo& CASN1_EnvelopedData::GetEncryptedContentInfo() const {
-    return Typed<CASN1_EncryptedContentInfo>(*this, Fields(*this).encryptedContentInfo,
+    return Typed<CASN1_EncryptedContentInfo>(*this, WalkEnvelopedData(*this).encryptedContentInfo,
                                              "EnvelopedData.encryptedContentInfo");
 }
 
 int CASN1_EnvelopedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkEnvelopedData(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkEnvelopedData, value, anyTag);
 }
 
 namespace {
@@ -203,7 +190,7 @@ namespace {
 // EncryptedData ::= SEQUENCE {
 //      version Version,
 //      encryptedContentInfo EncryptedContentInfo }
-const CASN1Type& WalkEncryptedData(const CASN1Type& value, int anyTag, bool check) {
+const CASN1Type& WalkEncryptedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
     CPkcsWalk walk(value, anyTag, "EncryptedData", check);
     walk.Version(0, "EncryptedData is not valid (cannot get version number)");
     const CASN1Type& encryptedContentInfo = walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
@@ -226,10 +213,9 @@ CASN1_EncryptedData::CASN1_EncryptedData(const CASN1_ContentInfo& message) {
 }
 
 CASN1_EncryptedContentInfo& CASN1_EncryptedData::GetEncryptedContentInfo() const {
-    return Typed<CASN1_EncryptedContentInfo>(*this, &WalkEncryptedData(*this, 1, false),
-                                             "EncryptedData.encryptedContentInfo");
+    return Typed<CASN1_EncryptedContentInfo>(*this, &WalkEncryptedData(*this), "EncryptedData.encryptedContentInfo");
 }
 
 int CASN1_EncryptedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkEncryptedData(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkEncryptedData, value, anyTag);
 }

@@ -6,6 +6,14 @@
 namespace vorlan::detail {
 namespace {
 
+// A constructed value (any identifier when anyTag, else SET) whose elements all pass `element`.
+void CheckSetOf(const CASN1Type& value, int anyTag, PkcsCheck element, const char* field) {
+    if (!CASN1_SET::isValid(&value, anyTag)) ___throwDERDecodingException("%s is not a SET", field);
+    CStructureReader reader(dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value));
+    while (!reader.AtEnd())
+        if (!element(&reader.NextAny(field), 0)) ___throwDERDecodingException("%s is not valid", field);
+}
+
 int IndexOf(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& component) {
     int index = 0;
     while (&parent.GetComponent(index) != &component) ++index;
@@ -41,13 +49,6 @@ const CASN1Type* CPkcsWalk::OptionalSetOf(BYTE identifier, PkcsCheck element, co
     const CASN1Type* set = Optional(identifier);
     if (set && m_check) CheckSetOf(*set, 1, element, field);
     return set;
-}
-
-void CheckSetOf(const CASN1Type& value, int anyTag, PkcsCheck element, const char* field) {
-    if (!CASN1_SET::isValid(&value, anyTag)) ___throwDERDecodingException("%s is not a SET", field);
-    CStructureReader reader(dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value));
-    while (!reader.AtEnd())
-        if (!element(&reader.NextAny(field), 0)) ___throwDERDecodingException("%s is not valid", field);
 }
 
 void PutComponent(CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type* present, const CASN1Type& next,

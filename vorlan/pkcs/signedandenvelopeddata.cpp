@@ -8,13 +8,14 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignedAndEnvelopedData, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::Typed;
+
 namespace {
 
 constexpr const char* kInvalid = "SignedAndEnvelopedData contents is not valid";
 
 struct SSignedAndEnvelopedData : vorlan::detail::SSignedParts {
-    const CASN1Type* recipientInfos = nullptr;
-    const CASN1Type* encryptedContentInfo = nullptr;
+    const CASN1Type *recipientInfos, *encryptedContentInfo;
 };
 
 // SignedAndEnvelopedData ::= SEQUENCE {
@@ -25,18 +26,16 @@ struct SSignedAndEnvelopedData : vorlan::detail::SSignedParts {
 //      certificates [0] IMPLICIT ExtendedCertificatesAndCertificates OPTIONAL,
 //      crls [1] IMPLICIT CertificateRevocationLists OPTIONAL,
 //      signerInfos SignerInfos }
-SSignedAndEnvelopedData WalkSignedAndEnvelopedData(const CASN1Type& value, int anyTag, bool check) {
+SSignedAndEnvelopedData WalkSignedAndEnvelopedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "SignedAndEnvelopedData", check);
-    SSignedAndEnvelopedData fields;
     walk.Version(1, "SignedAndEnvelopedData is not valid (cannot get version number)");
+    SSignedAndEnvelopedData fields{};
     fields.recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos");
     fields.digestAlgorithms = &walk.SetOf(kASN1Set, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
     fields.encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
     vorlan::detail::WalkSignedTail(walk, fields, "SignedAndEnvelopedData");
     return fields;
 }
-
-SSignedAndEnvelopedData Fields(const CASN1Type& value) { return WalkSignedAndEnvelopedData(value, 1, false); }
 
 }  // namespace
 
@@ -58,20 +57,23 @@ void CASN1_SignedAndEnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipie
 }
 
 CASN1_SET& CASN1_SignedAndEnvelopedData::GetRecipientInfos() const {
-    return vorlan::detail::Typed<CASN1_SET>(*this, Fields(*this).recipientInfos, "SignedAndEnvelopedData.recipientInfos");
+    return Typed<CASN1_SET>(*this, WalkSignedAndEnvelopedData(*this).recipientInfos,
+                            "SignedAndEnvelopedData.recipientInfos");
 }
 
 CASN1_RecipientInfo& CASN1_SignedAndEnvelopedData::GetRecipientInfo(int index) const {
-    return vorlan::detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
+    return Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
 }
 
 CASN1_EncryptedContentInfo& CASN1_SignedAndEnvelopedData::GetEncryptedContentInfo() const {
-    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, Fields(*this).encryptedContentInfo,
-                                                             "SignedAndEnvelopedData.encryptedContentInfo");
+    return Typed<CASN1_EncryptedContentInfo>(*this, WalkSignedAndEnvelopedData(*this).encryptedContentInfo,
+                                             "SignedAndEnvelopedData.encryptedContentInfo");
 }
 
-vorlan::detail::SSignedParts CASN1_SignedAndEnvelopedData::signedParts() const { return Fields(*this); }
+vorlan::detail::SSignedParts CASN1_SignedAndEnvelopedData::signedParts() const {
+    return WalkSignedAndEnvelopedData(*this);
+}
 
 int CASN1_SignedAndEnvelopedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkSignedAndEnvelopedData(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkSignedAndEnvelopedData, value, anyTag);
 }

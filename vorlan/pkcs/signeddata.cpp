@@ -1,7 +1,5 @@
 #include "vorlan/pkcs/signeddata.h"
 
-#include <memory>
-
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/pkcs/pkcsstructure.h"
@@ -13,7 +11,7 @@ namespace {
 constexpr const char* kInvalid = "SignedData contents is not valid";
 
 struct SSignedData : vorlan::detail::SSignedParts {
-    const CASN1Type* contentInfo = nullptr;
+    const CASN1Type* contentInfo;
 };
 
 // SignedData ::= SEQUENCE {
@@ -23,17 +21,15 @@ struct SSignedData : vorlan::detail::SSignedParts {
 //      certificates [0] IMPLICIT ExtendedCertificatesAndCertificates OPTIONAL,
 //      crls [1] IMPLICIT CertificateRevocationLists OPTIONAL,
 //      signerInfos SignerInfos }
-SSignedData WalkSignedData(const CASN1Type& value, int anyTag, bool check) {
+SSignedData WalkSignedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
     vorlan::detail::CPkcsWalk walk(value, anyTag, "SignedData", check);
-    SSignedData fields;
     walk.Version(1, "SignedData is not valid (cannot get version number)");
+    SSignedData fields{};
     fields.digestAlgorithms = &walk.SetOf(kASN1Set, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
     fields.contentInfo = &walk.Checked(CASN1_ContentInfo::isValid, "contentInfo");
     vorlan::detail::WalkSignedTail(walk, fields, "SignedData");
     return fields;
 }
-
-SSignedData Fields(const CASN1Type& value) { return WalkSignedData(value, 1, false); }
 
 }  // namespace
 
@@ -48,11 +44,11 @@ CASN1_SignedData::CASN1_SignedData(const CASN1_ContentInfo& message) {
 }
 
 CASN1_ContentInfo& CASN1_SignedData::GetContentInfo() const {
-    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, Fields(*this).contentInfo, "SignedData.contentInfo");
+    return vorlan::detail::Typed<CASN1_ContentInfo>(*this, WalkSignedData(*this).contentInfo, "SignedData.contentInfo");
 }
 
-vorlan::detail::SSignedParts CASN1_SignedData::signedParts() const { return Fields(*this); }
+vorlan::detail::SSignedParts CASN1_SignedData::signedParts() const { return WalkSignedData(*this); }
 
 int CASN1_SignedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkSignedData(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkSignedData, value, anyTag);
 }

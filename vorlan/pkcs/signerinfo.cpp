@@ -10,6 +10,9 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignerInfo, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::CPkcsWalk;
+using vorlan::detail::Typed;
+
 namespace {
 
 constexpr BYTE kAuthenticatedTag = ASN1ContextTag(0);
@@ -31,7 +34,8 @@ const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTI
                                        : digest == sha384Id ? sha384
                                        : digest == sha512Id ? sha512
                                                             : EDigestAlgorithm{};
-    for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value); ++value)
+    for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value);
+         ++value)
         if (row->digest == algorithm) return row;
     return nullptr;
 }
@@ -42,7 +46,7 @@ template <class T>
 T& SoleValue(const CASN1_SET& attributes, const CASN1_OBJECT_IDENTIFIER& type, const char* name) {
     const CASN1_SET* values = nullptr;
     for (int i = 0; i < attributes.GetCount(); ++i) {
-        const auto& attribute = vorlan::detail::Typed<CASN1_Attribute>(attributes, i, "attribute");
+        const auto& attribute = Typed<CASN1_Attribute>(attributes, i, "attribute");
         if (!(attribute.GetID() == type)) continue;
         if (values || attribute.GetValues().GetCount() != 1)
             ___throwDERDecodingException("the %s attribute is not one value", name);
@@ -63,31 +67,30 @@ T& SoleValue(const CASN1_SET& attributes, const CASN1_OBJECT_IDENTIFIER& type, c
 //      encryptedDigest EncryptedDigest,
 //      unauthenticatedAttributes [1] IMPLICIT Attributes OPTIONAL }
 struct SSignerInfo {
-    const CASN1Type* issuerAndSerialNumber = nullptr;
-    const CASN1Type* digestAlgorithm = nullptr;
-    const CASN1Type* authenticatedAttributes = nullptr;
-    const CASN1Type* digestEncryptionAlgorithm = nullptr;
-    const CASN1Type* encryptedDigest = nullptr;
-    const CASN1Type* unauthenticatedAttributes = nullptr;
+    const CASN1Type *issuerAndSerialNumber, *digestAlgorithm, *authenticatedAttributes, *digestEncryptionAlgorithm,
+        *encryptedDigest, *unauthenticatedAttributes;
 };
 
-SSignerInfo WalkSignerInfo(const CASN1Type& value, int anyTag, bool check) {
-    vorlan::detail::CPkcsWalk walk(value, anyTag, "SignerInfo", check);
-    SSignerInfo fields;
+SSignerInfo WalkSignerInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "SignerInfo", check);
     walk.Version(1, "SignerInfo is not valid (cannot get version number)");
-    fields.issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
-    fields.digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
-    fields.authenticatedAttributes =
-        walk.OptionalSetOf(kAuthenticatedTag, CASN1_Attribute::isValid, "authenticatedAttributes");
-    fields.digestEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestEncryptionAlgorithm");
-    fields.encryptedDigest = &walk.Next(kASN1OctetString, "encryptedDigest");
-    fields.unauthenticatedAttributes =
-        walk.OptionalSetOf(kUnauthenticatedTag, CASN1_Attribute::isValid, "unauthenticatedAttributes");
-    walk.End();
-    return fields;
+    return walk.Ended(SSignerInfo{
+        .issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber"),
+        .digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm"),
+        .authenticatedAttributes =
+            walk.OptionalSetOf(kAuthenticatedTag, CASN1_Attribute::isValid, "authenticatedAttributes"),
+        .digestEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestEncryptionAlgorithm"),
+        .encryptedDigest = &walk.Next(kASN1OctetString, "encryptedDigest"),
+        .unauthenticatedAttributes =
+            walk.OptionalSetOf(kUnauthenticatedTag, CASN1_Attribute::isValid, "unauthenticatedAttributes")});
 }
 
-SSignerInfo Fields(const CASN1Type& value) { return WalkSignerInfo(value, 1, false); }
+// The attributes of `signer` under `tagged` as a new SET (SetFromImplicit); "SignerInfo has no
+// <kind> attributes" without them.
+CASN1_SET* AttributeSet(const CASN1_SignerInfo& signer, const CASN1Type* tagged, const char* kind, int clearAfterGet) {
+    if (!tagged) ___throwDERDecodingException("SignerInfo has no %s attributes", kind);
+    return vorlan::detail::SetFromImplicit(signer, *tagged, clearAfterGet);
+}
 
 }  // namespace
 
@@ -99,25 +102,25 @@ CASN1_SignerInfo::CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialN
                               digestEncryptionAlgorithm, encryptedDigest);
 }
 
-int CASN1_SignerInfo::IsAuthenticatedAttributes() const { return Fields(*this).authenticatedAttributes != nullptr; }
+int CASN1_SignerInfo::IsAuthenticatedAttributes() const {
+    return WalkSignerInfo(*this).authenticatedAttributes != nullptr;
+}
 
-int CASN1_SignerInfo::IsUnauthenticatedAttributes() const { return Fields(*this).unauthenticatedAttributes != nullptr; }
+int CASN1_SignerInfo::IsUnauthenticatedAttributes() const {
+    return WalkSignerInfo(*this).unauthenticatedAttributes != nullptr;
+}
 
 CASN1_SET* CASN1_SignerInfo::GetAuthenticatedAttributes(int clearAfterGet) {
-    const CASN1Type* attributes = Fields(*this).authenticatedAttributes;
-    if (!attributes) ___throwDERDecodingException("SignerInfo has no authenticated attributes");
-    return vorlan::detail::SetFromImplicit(*this, *attributes, clearAfterGet);
+    return AttributeSet(*this, WalkSignerInfo(*this).authenticatedAttributes, "authenticated", clearAfterGet);
 }
 
 CASN1_SET* CASN1_SignerInfo::GetUnauthenticatedAttributes(int clearAfterGet) {
-    const CASN1Type* attributes = Fields(*this).unauthenticatedAttributes;
-    if (!attributes) ___throwDERDecodingException("SignerInfo has no unauthenticated attributes");
-    return vorlan::detail::SetFromImplicit(*this, *attributes, clearAfterGet);
+    return AttributeSet(*this, WalkSignerInfo(*this).unauthenticatedAttributes, "unauthenticated", clearAfterGet);
 }
 
 void CASN1_SignerInfo::SetAuthenticatedAttributes(const CASN1_SET& attributes) {
     const std::unique_ptr<CASN1_SET> sorted(vorlan::detail::NewSortedCopy(attributes));
-    const SSignerInfo fields = Fields(*this);
+    const SSignerInfo fields = WalkSignerInfo(*this);
     vorlan::detail::PutComponent(*this, fields.authenticatedAttributes, *fields.digestEncryptionAlgorithm,
                                  vorlan::detail::NewImplicitSet(kAuthenticatedTag, *sorted));
 }
@@ -128,22 +131,21 @@ void CASN1_SignerInfo::GetAuthenticatedAttributesEncoding(CByteArray& out) const
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_SignerInfo::GetIssuerAndSerialNumber() const {
-    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, Fields(*this).issuerAndSerialNumber,
-                                                              "SignerInfo.issuerAndSerialNumber");
+    return Typed<CASN1_IssuerAndSerialNumber>(*this, WalkSignerInfo(*this).issuerAndSerialNumber,
+                                              "SignerInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).digestAlgorithm,
-                                                            "SignerInfo.digestAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkSignerInfo(*this).digestAlgorithm, "SignerInfo.digestAlgorithm");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestEncyptionAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, Fields(*this).digestEncryptionAlgorithm,
-                                                            "SignerInfo.digestEncryptionAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkSignerInfo(*this).digestEncryptionAlgorithm,
+                                            "SignerInfo.digestEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_SignerInfo::GetEncryptedDigest() const {
-    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, Fields(*this).encryptedDigest, "SignerInfo.encryptedDigest");
+    return Typed<CASN1_OCTET_STRING>(*this, WalkSignerInfo(*this).encryptedDigest, "SignerInfo.encryptedDigest");
 }
 
 int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
@@ -153,10 +155,9 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJ
     static const CASN1_contentType contentTypeAttribute;
     static const CASN1_messageDigest messageDigestAttribute;
     return vorlan::detail::Passes([&] {
-        const auto* row = RowOfDigest(vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
+        const auto* row = RowOfDigest(Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
         if (!row || length != row->digestSize) ___throwDERDecodingException("unknown digest");
-        const auto& encryption =
-            vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestEncyptionAlgorithm(), 0, "algorithm");
+        const auto& encryption = Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestEncyptionAlgorithm(), 0, "algorithm");
         if (!(encryption == rsaEncryption) && !(encryption == row->identifier()))
             ___throwDERDecodingException("signature algorithm is not RSA with the signer's digest");
         unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
@@ -172,18 +173,19 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJ
                 ___throwDERDecodingException("message digest differs");
             CByteArray covered;
             set->encodeTo(covered);
-            vorlan::detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())}, digest);
+            vorlan::detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())},
+                                         digest);
         } else if (!(contentType == data)) {
             ___throwDERDecodingException("content other than data signed without attributes");
         }
         CByteArray signature;
         GetEncryptedDigest().GetClearData(signature, 1);
-        if (!vorlan::detail::IsSignatureOK(*row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())},
-                                   digest))
+        if (!vorlan::detail::IsSignatureOK(
+                *row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())}, digest))
             ___throwDERDecodingException("signature differs");
     });
 }
 
 int CASN1_SignerInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { WalkSignerInfo(*value, anyTag, true); });
+    return vorlan::detail::Valid(WalkSignerInfo, value, anyTag);
 }
