@@ -46,6 +46,29 @@ SRC2Parameter WalkRC2Parameter(const CASN1Type& value, int anyTag = 1, bool chec
                                     .iv = &walk.Next(kASN1OctetString, "iv")});
 }
 
+// RC5-CBC-Parameters ::= SEQUENCE {
+//      version INTEGER (v1-0(16)),
+//      rounds INTEGER (8..127),
+//      blockSizeInBits INTEGER (64, 128),
+//      iv OCTET STRING OPTIONAL }
+struct SRC5Parameter {
+    const CASN1Type *rounds, *blockSizeInBits, *iv;
+};
+
+SRC5Parameter WalkRC5Parameter(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "RC5-CBC-Parameters", check);
+    SRC5Parameter fields{};
+    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&walk.Next(kASN1Integer, "version"));
+    unsigned long number = 0;
+    if (check && (!version || !version->GetInteger(number) || number < kRC5Version))
+        ___throwDERDecodingException("RC5-CBC-Parameters.version is not valid");
+    fields.rounds = &walk.Next(kASN1Integer, "rounds");
+    fields.blockSizeInBits = &walk.Next(kASN1Integer, "blockSizeInBits");
+    // Components after the IV are not examined.
+    if (!walk.AtEnd()) fields.iv = &walk.Next(kASN1OctetString, "iv");
+    return fields;
+}
+
 }  // namespace
 
 CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(unsigned short effectiveBits, const unsigned char* iv) {
@@ -76,33 +99,6 @@ void CASN1_RC2AlgorithmParameter::GetIV(CByteArray& iv) const {
 int CASN1_RC2AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
     return vorlan::detail::Valid(WalkRC2Parameter, value, anyTag);
 }
-
-namespace {
-
-// RC5-CBC-Parameters ::= SEQUENCE {
-//      version INTEGER (v1-0(16)),
-//      rounds INTEGER (8..127),
-//      blockSizeInBits INTEGER (64, 128),
-//      iv OCTET STRING OPTIONAL }
-struct SRC5Parameter {
-    const CASN1Type *rounds, *blockSizeInBits, *iv;
-};
-
-SRC5Parameter WalkRC5Parameter(const CASN1Type& value, int anyTag = 1, bool check = false) {
-    vorlan::detail::CPkcsWalk walk(value, anyTag, "RC5-CBC-Parameters", check);
-    SRC5Parameter fields{};
-    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&walk.Next(kASN1Integer, "version"));
-    unsigned long number = 0;
-    if (check && (!version || !version->GetInteger(number) || number < kRC5Version))
-        ___throwDERDecodingException("RC5-CBC-Parameters.version is not valid");
-    fields.rounds = &walk.Next(kASN1Integer, "rounds");
-    fields.blockSizeInBits = &walk.Next(kASN1Integer, "blockSizeInBits");
-    // Components after the IV are not examined.
-    if (!walk.AtEnd()) fields.iv = &walk.Next(kASN1OctetString, "iv");
-    return fields;
-}
-
-}  // namespace
 
 CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(unsigned long rounds, unsigned long blockSizeInBits,
                                                          const unsigned char* iv) {

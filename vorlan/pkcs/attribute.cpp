@@ -25,6 +25,19 @@ SAttribute WalkAttribute(const CASN1Type& value, int anyTag = 1, bool check = fa
                                      kASN1Set, [](const CASN1Type*, int) { return 1; }, "values")});
 }
 
+// IssuerAndSerialNumber ::= SEQUENCE {
+//      issuer Name,
+//      serialNumber CertificateSerialNumber }
+struct SIssuerAndSerialNumber {
+    const CASN1Type *issuer, *serialNumber;
+};
+
+SIssuerAndSerialNumber WalkIssuerAndSerialNumber(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "IssuerAndSerialNumber", check);
+    return walk.Ended(SIssuerAndSerialNumber{.issuer = &walk.Checked(CASN1_RDNSequence::isValid, "issuer"),
+                                             .serialNumber = &walk.Next(kASN1Integer, "serialNumber")});
+}
+
 }  // namespace
 
 CASN1_Attribute::CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* values) {
@@ -42,23 +55,6 @@ CASN1_SET& CASN1_Attribute::GetValues() const {
 int CASN1_Attribute::isValid(const CASN1Type* value, int anyTag) {
     return vorlan::detail::Valid(WalkAttribute, value, anyTag);
 }
-
-namespace {
-
-// IssuerAndSerialNumber ::= SEQUENCE {
-//      issuer Name,
-//      serialNumber CertificateSerialNumber }
-struct SIssuerAndSerialNumber {
-    const CASN1Type *issuer, *serialNumber;
-};
-
-SIssuerAndSerialNumber WalkIssuerAndSerialNumber(const CASN1Type& value, int anyTag = 1, bool check = false) {
-    vorlan::detail::CPkcsWalk walk(value, anyTag, "IssuerAndSerialNumber", check);
-    return walk.Ended(SIssuerAndSerialNumber{.issuer = &walk.Checked(CASN1_RDNSequence::isValid, "issuer"),
-                                             .serialNumber = &walk.Next(kASN1Integer, "serialNumber")});
-}
-
-}  // namespace
 
 CASN1_IssuerAndSerialNumber::CASN1_IssuerAndSerialNumber(CASN1_RDNSequence* issuer, CASN1_INTEGER* serialNumber) {
     vorlan::detail::AppendAll(*this, issuer, serialNumber);

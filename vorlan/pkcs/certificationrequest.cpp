@@ -35,6 +35,25 @@ SCertificationRequestInfo WalkCertificationRequestInfo(const CASN1Type& value, i
         .attributes = &walk.SetOf(kAttributesTag, CASN1_Attribute::isValid, "attributes")});
 }
 
+// CertificationRequest ::= SEQUENCE {
+//      certificationRequestInfo CertificationRequestInfo,
+//      signatureAlgorithm AlgorithmIdentifier{{ SignatureAlgorithms }},
+//      signature          BIT STRING }
+struct SCertificationRequest {
+    const CASN1Type *certificationRequestInfo, *signatureAlgorithm, *signature;
+};
+
+SCertificationRequest WalkCertificationRequest(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequest", check);
+    const CASN1Type& info = walk.Checked(CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
+    // A request being made holds its information alone until it is signed.
+    if (!check && walk.AtEnd()) return {&info, nullptr, nullptr};
+    return walk.Ended(SCertificationRequest{
+        .certificationRequestInfo = &info,
+        .signatureAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm"),
+        .signature = &walk.Next(kASN1BitString, "signature")});
+}
+
 }  // namespace
 
 CASN1_CertificationRequestInfo::CASN1_CertificationRequestInfo(CASN1_RDNSequence* subject,
@@ -63,29 +82,6 @@ CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const {
 int CASN1_CertificationRequestInfo::isValid(const CASN1Type* value, int anyTag) {
     return vorlan::detail::Valid(WalkCertificationRequestInfo, value, anyTag);
 }
-
-namespace {
-
-// CertificationRequest ::= SEQUENCE {
-//      certificationRequestInfo CertificationRequestInfo,
-//      signatureAlgorithm AlgorithmIdentifier{{ SignatureAlgorithms }},
-//      signature          BIT STRING }
-struct SCertificationRequest {
-    const CASN1Type *certificationRequestInfo, *signatureAlgorithm, *signature;
-};
-
-SCertificationRequest WalkCertificationRequest(const CASN1Type& value, int anyTag = 1, bool check = false) {
-    vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequest", check);
-    const CASN1Type& info = walk.Checked(CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
-    // A request being made holds its information alone until it is signed.
-    if (!check && walk.AtEnd()) return {&info, nullptr, nullptr};
-    return walk.Ended(SCertificationRequest{
-        .certificationRequestInfo = &info,
-        .signatureAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm"),
-        .signature = &walk.Next(kASN1BitString, "signature")});
-}
-
-}  // namespace
 
 CASN1_CertificationRequest::CASN1_CertificationRequest(CASN1_CertificationRequestInfo* info,
                                                        CASN1_AlgorithmIdentifier* algorithm,

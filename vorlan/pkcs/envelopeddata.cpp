@@ -45,6 +45,51 @@ CASN1_TAGGED* NewEncryptedContent(CASN1_TAGGED* content) {
     return tagged.release();
 }
 
+// RecipientInfo ::= SEQUENCE {
+//      version Version,
+//      issuerAndSerialNumber IssuerAndSerialNumber,
+//      keyEncryptionAlgorithm KeyEncryptionAlgorithmIdentifier,
+//      encryptedKey EncryptedKey }
+struct SRecipientInfo {
+    const CASN1Type *issuerAndSerialNumber, *keyEncryptionAlgorithm, *encryptedKey;
+};
+
+SRecipientInfo WalkRecipientInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "RecipientInfo", check);
+    walk.Version(0, "RecipientInfo is not valid (cannot get version number)");
+    return walk.Ended(SRecipientInfo{
+        .issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber"),
+        .keyEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "keyEncryptionAlgorithm"),
+        .encryptedKey = &walk.Next(kASN1OctetString, "encryptedKey")});
+}
+
+// EnvelopedData ::= SEQUENCE {
+//      version Version,
+//      recipientInfos RecipientInfos,
+//      encryptedContentInfo EncryptedContentInfo }
+struct SEnvelopedData {
+    const CASN1Type *recipientInfos, *encryptedContentInfo;
+};
+
+SEnvelopedData WalkEnvelopedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "EnvelopedData", check);
+    walk.Version(0, "EnvelopedData is not valid (cannot get version number)");
+    return walk.Ended(SEnvelopedData{
+        .recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos"),
+        .encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo")});
+}
+
+// EncryptedData ::= SEQUENCE {
+//      version Version,
+//      encryptedContentInfo EncryptedContentInfo }
+const CASN1Type& WalkEncryptedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "EncryptedData", check);
+    walk.Version(0, "EncryptedData is not valid (cannot get version number)");
+    const CASN1Type& encryptedContentInfo = walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
+    walk.End();
+    return encryptedContentInfo;
+}
+
 }  // namespace
 
 CASN1_EncryptedContentInfo::CASN1_EncryptedContentInfo(CASN1_OBJECT_IDENTIFIER* contentType,
@@ -84,28 +129,6 @@ int CASN1_EncryptedContentInfo::isValid(const CASN1Type* value, int anyTag) {
     return vorlan::detail::Valid(WalkEncryptedContentInfo, value, anyTag);
 }
 
-namespace {
-
-// RecipientInfo ::= SEQUENCE {
-//      version Version,
-//      issuerAndSerialNumber IssuerAndSerialNumber,
-//      keyEncryptionAlgorithm KeyEncryptionAlgorithmIdentifier,
-//      encryptedKey EncryptedKey }
-struct SRecipientInfo {
-    const CASN1Type *issuerAndSerialNumber, *keyEncryptionAlgorithm, *encryptedKey;
-};
-
-SRecipientInfo WalkRecipientInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
-    CPkcsWalk walk(value, anyTag, "RecipientInfo", check);
-    walk.Version(0, "RecipientInfo is not valid (cannot get version number)");
-    return walk.Ended(SRecipientInfo{
-        .issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber"),
-        .keyEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "keyEncryptionAlgorithm"),
-        .encryptedKey = &walk.Next(kASN1OctetString, "encryptedKey")});
-}
-
-}  // namespace
-
 CASN1_RecipientInfo::CASN1_RecipientInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber,
                                          CASN1_AlgorithmIdentifier* keyEncryptionAlgorithm,
                                          CASN1_OCTET_STRING* encryptedKey) {
@@ -130,26 +153,6 @@ CASN1_OCTET_STRING& CASN1_RecipientInfo::GetEncryptedKey() const {
 int CASN1_RecipientInfo::isValid(const CASN1Type* value, int anyTag) {
     return vorlan::detail::Valid(WalkRecipientInfo, value, anyTag);
 }
-
-namespace {
-
-// EnvelopedData ::= SEQUENCE {
-//      version Version,
-//      recipientInfos RecipientInfos,
-//      encryptedContentInfo EncryptedContentInfo }
-struct SEnvelopedData {
-    const CASN1Type *recipientInfos, *encryptedContentInfo;
-};
-
-SEnvelopedData WalkEnvelopedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
-    CPkcsWalk walk(value, anyTag, "EnvelopedData", check);
-    walk.Version(0, "EnvelopedData is not valid (cannot get version number)");
-    return walk.Ended(SEnvelopedData{
-        .recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos"),
-        .encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo")});
-}
-
-}  // namespace
 
 CASN1_EnvelopedData::CASN1_EnvelopedData(CASN1_EncryptedContentInfo* content) {
     vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), new CASN1_SET, content);
@@ -184,21 +187,6 @@ CASN1_EncryptedContentInfo& CASN1_EnvelopedData::GetEncryptedContentInfo() const
 int CASN1_EnvelopedData::isValid(const CASN1Type* value, int anyTag) {
     return vorlan::detail::Valid(WalkEnvelopedData, value, anyTag);
 }
-
-namespace {
-
-// EncryptedData ::= SEQUENCE {
-//      version Version,
-//      encryptedContentInfo EncryptedContentInfo }
-const CASN1Type& WalkEncryptedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
-    CPkcsWalk walk(value, anyTag, "EncryptedData", check);
-    walk.Version(0, "EncryptedData is not valid (cannot get version number)");
-    const CASN1Type& encryptedContentInfo = walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
-    walk.End();
-    return encryptedContentInfo;
-}
-
-}  // namespace
 
 CASN1_EncryptedData::CASN1_EncryptedData(CASN1_EncryptedContentInfo* content) {
     vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), content);
