@@ -26,8 +26,9 @@ CPkcsWalk::CPkcsWalk(const CASN1Type& value, int anyTag, const char* structure, 
     : m_reader(ReaderOf(value, kASN1Sequence, anyTag, structure)), m_structure(structure), m_check(check) {}
 
 void CPkcsWalk::Version(unsigned long expected, const char* unreadable) {
-    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&Next(kASN1Integer, "version"));
+    const CASN1Type& component = Next(kASN1Integer, "version");
     if (!m_check) return;
+    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&component);
     unsigned long number = 0;
     if (!version || !version->GetInteger(number)) ___throwDERDecodingException("%s", unreadable);
     if (number != expected) ___throwDERDecodingException("version %lu, %lu expected", number, expected);
