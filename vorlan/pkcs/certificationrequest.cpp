@@ -76,7 +76,7 @@ CASN1_SubjectPublicKeyInfo& CASN1_CertificationRequestInfo::GetSubjectPublicKeyI
 }
 
 CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const {
-    return vorlan::detail::SetFromImplicit(*this, *WalkCertificationRequestInfo(*this).attributes, 0);
+    return vorlan::detail::SetFromImplicit(*this, WalkCertificationRequestInfo(*this).attributes, 0, "no attributes");
 }
 
 int CASN1_CertificationRequestInfo::isValid(const CASN1Type* value, int anyTag) {

@@ -69,8 +69,10 @@ void RemoveComponent(CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& component,
     parent.GetComponents().RemoveAt(index);
 }
 
-CASN1_SET* SetFromImplicit(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& tagged, int clearAfterGet) {
-    CASN1_TAGGED& implicit = Typed<CASN1_TAGGED>(parent, &tagged, "SET OF");
+CASN1_SET* SetFromImplicit(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type* tagged, int clearAfterGet,
+                           const char* missing) {
+    if (!tagged) ___throwDERDecodingException("%s", missing);
+    CASN1_TAGGED& implicit = Typed<CASN1_TAGGED>(parent, tagged, "SET OF");
     implicit.OnOffClearAfterGet(clearAfterGet);
     auto set = std::make_unique<CASN1_SET>();
     const int read = set->fromImplicit(implicit);

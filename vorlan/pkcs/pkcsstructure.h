@@ -84,10 +84,12 @@ void PutComponent(CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type* present, cons
 // `component` taken out of `parent`: deleted, or without `destroy` left to whoever holds it.
 void RemoveComponent(CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& component, bool destroy);
 
-// A new SET, the caller's, of the elements of `tagged`, an [n] IMPLICIT SET OF of `parent`:
-// copies, or with clearAfterGet the elements themselves, moved out. Either way the returned
-// elements have the move flag off, so reading them later copies as usual.
-CASN1_SET* SetFromImplicit(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& tagged, int clearAfterGet);
+// A new SET, the caller's, of the elements of `tagged`, an [n] IMPLICIT SET OF of `parent`
+// (the decoding exception `missing` when there is none): copies, or with clearAfterGet the
+// elements themselves, moved out. Either way the returned elements have the move flag off, so
+// reading them later copies as usual.
+CASN1_SET* SetFromImplicit(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type* tagged, int clearAfterGet,
+                           const char* missing);
 // `set` as an [n] IMPLICIT component (a copy; `set` stays the caller's).
 CASN1_TAGGED* NewImplicitSet(BYTE tag, const CASN1_SET& set);
 // `set` kept sorted as DER wants a SET OF: a copy of each element, inserted in order.

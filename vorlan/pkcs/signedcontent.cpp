@@ -53,15 +53,11 @@ int CASN1_SignedContent::IsCertificates() const { return signedParts().certifica
 int CASN1_SignedContent::IsCRLs() const { return signedParts().crls != nullptr; }
 
 CASN1_SET* CASN1_SignedContent::GetCertificates(int clearAfterGet) {
-    const vorlan::detail::SSignedParts parts = signedParts();
-    if (!parts.certificates) ___throwDERDecodingException("no certificates");
-    return vorlan::detail::SetFromImplicit(*this, *parts.certificates, clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, signedParts().certificates, clearAfterGet, "no certificates");
 }
 
 CASN1_SET* CASN1_SignedContent::GetCRLs(int clearAfterGet) {
-    const vorlan::detail::SSignedParts parts = signedParts();
-    if (!parts.crls) ___throwDERDecodingException("no certificate revocation lists");
-    return vorlan::detail::SetFromImplicit(*this, *parts.crls, clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, signedParts().crls, clearAfterGet, "no certificate revocation lists");
 }
 
 void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {

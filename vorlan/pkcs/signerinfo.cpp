@@ -85,13 +85,6 @@ SSignerInfo WalkSignerInfo(const CASN1Type& value, int anyTag = 1, bool check = 
             walk.OptionalSetOf(kUnauthenticatedTag, CASN1_Attribute::isValid, "unauthenticatedAttributes")});
 }
 
-// The attributes of `signer` under `tagged` as a new SET (SetFromImplicit); "SignerInfo has no
-// <kind> attributes" without them.
-CASN1_SET* AttributeSet(const CASN1_SignerInfo& signer, const CASN1Type* tagged, const char* kind, int clearAfterGet) {
-    if (!tagged) ___throwDERDecodingException("SignerInfo has no %s attributes", kind);
-    return vorlan::detail::SetFromImplicit(signer, *tagged, clearAfterGet);
-}
-
 }  // namespace
 
 CASN1_SignerInfo::CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber,
@@ -111,11 +104,13 @@ int CASN1_SignerInfo::IsUnauthenticatedAttributes() const {
 }
 
 CASN1_SET* CASN1_SignerInfo::GetAuthenticatedAttributes(int clearAfterGet) {
-    return AttributeSet(*this, WalkSignerInfo(*this).authenticatedAttributes, "authenticated", clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, WalkSignerInfo(*this).authenticatedAttributes, clearAfterGet,
+                                           "SignerInfo has no authenticated attributes");
 }
 
 CASN1_SET* CASN1_SignerInfo::GetUnauthenticatedAttributes(int clearAfterGet) {
-    return AttributeSet(*this, WalkSignerInfo(*this).unauthenticatedAttributes, "unauthenticated", clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, WalkSignerInfo(*this).unauthenticatedAttributes, clearAfterGet,
+                                           "SignerInfo has no unauthenticated attributes");
 }
 
 void CASN1_SignerInfo::SetAuthenticatedAttributes(const CASN1_SET& attributes) {
