@@ -147,6 +147,11 @@ TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
         kEncryptedContentInfo);
     EXPECT_FALSE(
         CASN1_EncryptedContentInfo(new CASN1_data, new CASN1_AlgorithmIdentifier(), nullptr).IsEncryptedContent());
+    // Released content is the caller's, whole: it outlives the structure and is deleted once.
+    const std::unique_ptr<CASN1_TAGGED> released(&retagged.GetEncryptedContent());
+    retagged.ReleaseContent();
+    EXPECT_EQ(Encoded(retagged), Seq({kData, kSha1}));
+    EXPECT_EQ(Encoded(*released), FromHex("8002ABCD"));
 
     // A negative digest length is refused; a buffer of the wrong size is left alone (the
     // digest read back whole is in the round trip of the openssl test).

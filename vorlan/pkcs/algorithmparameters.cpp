@@ -17,27 +17,63 @@ constexpr unsigned long kRC2FirstBitsVersion = 256;
 constexpr unsigned long kRC2MaxBits = 1024;
 constexpr unsigned long kRC5Version = 16;
 
-unsigned long NumberAt(const CASN1_CONSTRUCTED_TYPE& value, int index, const char* field) {
+unsigned long NumberOf(const CASN1_CONSTRUCTED_TYPE& value, const CASN1Type* integer, const char* field) {
     unsigned long number = 0;
-    if (!vorlan::detail::Typed<CASN1_INTEGER>(value, index, field).GetInteger(number))
+    if (!vorlan::detail::Typed<CASN1_INTEGER>(value, integer, field).GetInteger(number))
         ___throwDERDecodingException("%s does not read as a number", field);
     return number;
 }
 
-// The octets of the IV at `index`, which must be `blockSize` long.
-void BlockIV(const CASN1_CONSTRUCTED_TYPE& value, int index, unsigned long blockSize, CByteArray& iv) {
-    const auto& octets = vorlan::detail::Typed<CASN1_OCTET_STRING>(value, index, "iv");
-    if (octets.getClearContentsLength() != blockSize)
-        ___throwDERDecodingException("iv of %lu octets, %lu expected", octets.getClearContentsLength(), blockSize);
+// The octets of the IV `octets`, which must be `blockSize` long.
+void BlockIV(const CASN1_CONSTRUCTED_TYPE& value, const CASN1Type* octets, unsigned long blockSize, CByteArray& iv) {
+    const auto& string = vorlan::detail::Typed<CASN1_OCTET_STRING>(value, octets, "iv");
+    if (string.getClearContentsLength() != blockSize)
+        ___throwDERDecodingException("iv of %lu octets, %lu expected", string.getClearContentsLength(), blockSize);
     iv.SetSize(static_cast<int>(blockSize));
-    octets.GetClearData(iv.GetData(), blockSize, 1, 0);
+    string.GetClearData(iv.GetData(), blockSize, 1, 0);
+}
+
+// RC2-CBCParameter ::= SEQUENCE {
+//      rc2ParameterVersion INTEGER,
+//      iv OCTET STRING (8) }
+struct SRC2Parameter {
+    const CASN1Type *rc2ParameterVersion, *iv;
+};
+
+SRC2Parameter WalkRC2Parameter(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "RC2-CBCParameter", check);
+    return walk.Ended(SRC2Parameter{.rc2ParameterVersion = &walk.Next(kASN1Integer, "rc2ParameterVersion"),
+                                    .iv = &walk.Next(kASN1OctetString, "iv")});
+}
+
+// RC5-CBC-Parameters ::= SEQUENCE {
+//      version INTEGER (v1-0(16)),
+//      rounds INTEGER (8..127),
+//      blockSizeInBits INTEGER (64, 128),
+//      iv OCTET STRING OPTIONAL }
+struct SRC5Parameter {
+    const CASN1Type *rounds, *blockSizeInBits, *iv;
+};
+
+SRC5Parameter WalkRC5Parameter(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "RC5-CBC-Parameters", check);
+    SRC5Parameter fields{};
+    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&walk.Next(kASN1Integer, "version"));
+    unsigned long number = 0;
+    if (check && (!version || !version->GetInteger(number) || number < kRC5Version))
+        ___throwDERDecodingException("RC5-CBC-Parameters.version is not valid");
+    fields.rounds = &walk.Next(kASN1Integer, "rounds");
+    fields.blockSizeInBits = &walk.Next(kASN1Integer, "blockSizeInBits");
+    // Components after the IV are not examined.
+    if (!walk.AtEnd()) fields.iv = &walk.Next(kASN1OctetString, "iv");
+    return fields;
 }
 
 }  // namespace
 
 CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(unsigned short effectiveBits, const unsigned char* iv) {
-    AddObject(new CASN1_INTEGER(CRC2key::BitsToVersion(effectiveBits)));
-    AddObject(new CASN1_OCTET_STRING(iv, kRC2BlockSize));
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(CRC2key::BitsToVersion(effectiveBits)),
+                              new CASN1_OCTET_STRING(iv, kRC2BlockSize));
 }
 
 CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(CDEREncoding& der) {
@@ -49,30 +85,25 @@ CASN1_RC2AlgorithmParameter::CASN1_RC2AlgorithmParameter(const CASN1Type& parame
 }
 
 unsigned short CASN1_RC2AlgorithmParameter::GetEffectiveBits() const {
-    const unsigned long version = NumberAt(*this, 0, "rc2ParameterVersion");
+    const unsigned long version = NumberOf(*this, WalkRC2Parameter(*this).rc2ParameterVersion, "rc2ParameterVersion");
     if (version < kRC2FirstBitsVersion && CRC2key::IsValidVersion(static_cast<unsigned short>(version)))
         return CRC2key::VersionToBits(static_cast<unsigned short>(version));
     if (version >= kRC2FirstBitsVersion && version <= kRC2MaxBits) return static_cast<unsigned short>(version);
     ___throwDERDecodingException("RC2 parameter version %lu gives no effective key length", version);
 }
 
-void CASN1_RC2AlgorithmParameter::GetIV(CByteArray& iv) const { BlockIV(*this, 1, kRC2BlockSize, iv); }
+void CASN1_RC2AlgorithmParameter::GetIV(CByteArray& iv) const {
+    BlockIV(*this, WalkRC2Parameter(*this).iv, kRC2BlockSize, iv);
+}
 
 int CASN1_RC2AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "RC2-CBCParameter");
-        reader.Next(kASN1Integer, "rc2ParameterVersion");
-        reader.Next(kASN1OctetString, "iv");
-        reader.End("RC2-CBCParameter");
-    });
+    return vorlan::detail::Valid(WalkRC2Parameter, value, anyTag);
 }
 
 CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(unsigned long rounds, unsigned long blockSizeInBits,
                                                          const unsigned char* iv) {
-    AddObject(new CASN1_INTEGER(kRC5Version));
-    AddObject(new CASN1_INTEGER(rounds));
-    AddObject(new CASN1_INTEGER(blockSizeInBits));
-    AddObject(new CASN1_OCTET_STRING(iv, blockSizeInBits / 8));
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(kRC5Version), new CASN1_INTEGER(rounds),
+                              new CASN1_INTEGER(blockSizeInBits), new CASN1_OCTET_STRING(iv, blockSizeInBits / 8));
 }
 
 CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(CDEREncoding& der) {
@@ -84,36 +115,28 @@ CASN1_RC5AlgorithmParameter::CASN1_RC5AlgorithmParameter(const CASN1Type& parame
 }
 
 unsigned long CASN1_RC5AlgorithmParameter::GetRounds() const {
-    const unsigned long rounds = NumberAt(*this, 1, "rounds");
+    const unsigned long rounds = NumberOf(*this, WalkRC5Parameter(*this).rounds, "rounds");
     if (!CRC5PadAlgorithm::IsValidRounds(rounds)) ___throwDERDecodingException("RC5 rounds %lu refused", rounds);
     return rounds;
 }
 
 unsigned long CASN1_RC5AlgorithmParameter::GetBlockSize() const {
-    const unsigned long bits = NumberAt(*this, 2, "blockSizeInBits");
+    const unsigned long bits = NumberOf(*this, WalkRC5Parameter(*this).blockSizeInBits, "blockSizeInBits");
     if (bits % 8 != 0 || !CRC5PadAlgorithm::IsValidBlockSize(bits / 8))
         ___throwDERDecodingException("RC5 block size of %lu bits refused", bits);
     return bits / 8;
 }
 
-int CASN1_RC5AlgorithmParameter::IsIV() const { return vorlan::detail::HasTagAt(*this, 3, kASN1OctetString); }
+int CASN1_RC5AlgorithmParameter::IsIV() const { return WalkRC5Parameter(*this).iv != nullptr; }
 
 CASN1_OCTET_STRING& CASN1_RC5AlgorithmParameter::GetIV() const {
-    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, 3, "iv");
+    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, WalkRC5Parameter(*this).iv, "iv");
 }
 
-void CASN1_RC5AlgorithmParameter::GetIV(CByteArray& iv) const { BlockIV(*this, 3, GetBlockSize(), iv); }
+void CASN1_RC5AlgorithmParameter::GetIV(CByteArray& iv) const {
+    BlockIV(*this, WalkRC5Parameter(*this).iv, GetBlockSize(), iv);
+}
 
 int CASN1_RC5AlgorithmParameter::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "RC5-CBC-Parameters");
-        const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
-        unsigned long number = 0;
-        if (!version || !version->GetInteger(number) || number < kRC5Version)
-            ___throwDERDecodingException("RC5-CBC-Parameters.version is not valid");
-        reader.Next(kASN1Integer, "rounds");
-        reader.Next(kASN1Integer, "blockSizeInBits");
-        // Components after the IV are not examined.
-        if (!reader.AtEnd()) reader.Next(kASN1OctetString, "iv");
-    });
+    return vorlan::detail::Valid(WalkRC5Parameter, value, anyTag);
 }

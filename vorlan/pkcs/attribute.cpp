@@ -11,35 +11,53 @@ IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_IssuerAndSerialNumber, CASN1_CONSTRUCTED_TYPE)
 
 namespace {
 
-// Appends both, owning both whatever happens.
-void AppendPair(CASN1_CONSTRUCTED_TYPE& self, CASN1Type* first, CASN1Type* second) {
-    std::unique_ptr<CASN1Type> ownedSecond(second);
-    self.AddObject(first);
-    self.AddObject(ownedSecond.release());
+// Attribute ::= SEQUENCE {
+//      type AttributeType,
+//      values SET OF AttributeValue }
+struct SAttribute {
+    const CASN1Type *type, *values;
+};
+
+SAttribute WalkAttribute(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "Attribute", check);
+    return walk.Ended(SAttribute{.type = &walk.Next(kASN1ObjectIdentifier, "type"),
+                                 .values = &walk.SetOf(
+                                     kASN1Set, [](const CASN1Type*, int) { return 1; }, "values")});
+}
+
+// IssuerAndSerialNumber ::= SEQUENCE {
+//      issuer Name,
+//      serialNumber CertificateSerialNumber }
+struct SIssuerAndSerialNumber {
+    const CASN1Type *issuer, *serialNumber;
+};
+
+SIssuerAndSerialNumber WalkIssuerAndSerialNumber(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "IssuerAndSerialNumber", check);
+    return walk.Ended(SIssuerAndSerialNumber{.issuer = &walk.Checked(CASN1_RDNSequence::isValid, "issuer"),
+                                             .serialNumber = &walk.Next(kASN1Integer, "serialNumber")});
 }
 
 }  // namespace
 
-CASN1_Attribute::CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* values) { AppendPair(*this, type, values); }
-
-CASN1_OBJECT_IDENTIFIER& CASN1_Attribute::GetID() const {
-    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "Attribute.type");
+CASN1_Attribute::CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* values) {
+    vorlan::detail::AppendAll(*this, type, values);
 }
 
-CASN1_SET& CASN1_Attribute::GetValues() const { return vorlan::detail::Typed<CASN1_SET>(*this, 1, "Attribute.values"); }
+CASN1_OBJECT_IDENTIFIER& CASN1_Attribute::GetID() const {
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, WalkAttribute(*this).type, "Attribute.type");
+}
+
+CASN1_SET& CASN1_Attribute::GetValues() const {
+    return vorlan::detail::Typed<CASN1_SET>(*this, WalkAttribute(*this).values, "Attribute.values");
+}
 
 int CASN1_Attribute::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "Attribute");
-        reader.Next(kASN1ObjectIdentifier, "type");
-        vorlan::detail::CheckSetOf(
-            reader.Next(kASN1Set, "values"), 0, [](const CASN1Type*, int) { return 1; }, "values");
-        reader.End("Attribute");
-    });
+    return vorlan::detail::Valid(WalkAttribute, value, anyTag);
 }
 
 CASN1_IssuerAndSerialNumber::CASN1_IssuerAndSerialNumber(CASN1_RDNSequence* issuer, CASN1_INTEGER* serialNumber) {
-    AppendPair(*this, issuer, serialNumber);
+    vorlan::detail::AppendAll(*this, issuer, serialNumber);
 }
 
 CASN1_IssuerAndSerialNumber::CASN1_IssuerAndSerialNumber(const CCertificate& certificate) {
@@ -50,22 +68,19 @@ CASN1_IssuerAndSerialNumber::CASN1_IssuerAndSerialNumber(const CCertificate& cer
     der->AddRef();
     const std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> held(der, [](CDEREncoding* d) { d->Release(); });
     const CASN1_Certificate decoded(*der);
-    AppendPair(*this, decoded.GetIssuer().clone(), decoded.GetSerialNumber().clone());
+    vorlan::detail::AppendAll(*this, decoded.GetIssuer().clone(), decoded.GetSerialNumber().clone());
 }
 
 CASN1_RDNSequence& CASN1_IssuerAndSerialNumber::GetIssuer() const {
-    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, 0, "IssuerAndSerialNumber.issuer");
+    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, WalkIssuerAndSerialNumber(*this).issuer,
+                                                    "IssuerAndSerialNumber.issuer");
 }
 
 CASN1_INTEGER& CASN1_IssuerAndSerialNumber::GetSerialNumber() const {
-    return vorlan::detail::Typed<CASN1_INTEGER>(*this, 1, "IssuerAndSerialNumber.serialNumber");
+    return vorlan::detail::Typed<CASN1_INTEGER>(*this, WalkIssuerAndSerialNumber(*this).serialNumber,
+                                                "IssuerAndSerialNumber.serialNumber");
 }
 
 int CASN1_IssuerAndSerialNumber::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "IssuerAndSerialNumber");
-        vorlan::detail::CheckNext(reader, CASN1_RDNSequence::isValid, "issuer");
-        reader.Next(kASN1Integer, "serialNumber");
-        reader.End("IssuerAndSerialNumber");
-    });
+    return vorlan::detail::Valid(WalkIssuerAndSerialNumber, value, anyTag);
 }

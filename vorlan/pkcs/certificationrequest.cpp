@@ -10,9 +10,50 @@
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificationRequestInfo, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificationRequest, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::Typed;
+
 namespace {
+
 constexpr BYTE kAttributesTag = ASN1ContextTag(0);
 constexpr int kSha1WithRSA = 2;
+
+// CertificationRequestInfo ::= SEQUENCE {
+//      version       INTEGER { v1(0) } (v1,...),
+//      subject       Name,
+//      subjectPKInfo SubjectPublicKeyInfo{{ PKInfoAlgorithms }},
+//      attributes    [0] Attributes{{ CRIAttributes }} }
+struct SCertificationRequestInfo {
+    const CASN1Type *subject, *subjectPKInfo, *attributes;
+};
+
+SCertificationRequestInfo WalkCertificationRequestInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequestInfo", check);
+    walk.Version(0, "CertificationRequestInfo is not valid (cannot get version number)");
+    return walk.Ended(SCertificationRequestInfo{
+        .subject = &walk.Checked(CASN1_RDNSequence::isValid, "subject"),
+        .subjectPKInfo = &walk.Checked(CASN1_SubjectPublicKeyInfo::isValid, "subjectPublicKeyInfo"),
+        .attributes = &walk.SetOf(kAttributesTag, CASN1_Attribute::isValid, "attributes")});
+}
+
+// CertificationRequest ::= SEQUENCE {
+//      certificationRequestInfo CertificationRequestInfo,
+//      signatureAlgorithm AlgorithmIdentifier{{ SignatureAlgorithms }},
+//      signature          BIT STRING }
+struct SCertificationRequest {
+    const CASN1Type *certificationRequestInfo, *signatureAlgorithm, *signature;
+};
+
+SCertificationRequest WalkCertificationRequest(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "CertificationRequest", check);
+    const CASN1Type& info = walk.Checked(CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
+    // A request being made holds its information alone until it is signed.
+    if (!check && walk.AtEnd()) return {&info, nullptr, nullptr};
+    return walk.Ended(SCertificationRequest{
+        .certificationRequestInfo = &info,
+        .signatureAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm"),
+        .signature = &walk.Next(kASN1BitString, "signature")});
+}
+
 }  // namespace
 
 CASN1_CertificationRequestInfo::CASN1_CertificationRequestInfo(CASN1_RDNSequence* subject,
@@ -20,40 +61,32 @@ CASN1_CertificationRequestInfo::CASN1_CertificationRequestInfo(CASN1_RDNSequence
     std::unique_ptr<CASN1_RDNSequence> ownedSubject(subject);
     std::unique_ptr<CASN1_SubjectPublicKeyInfo> ownedKey(key);
     const std::unique_ptr<CASN1_SET> sorted(vorlan::detail::NewSortedCopy(attributes));
-    AddObject(new CASN1_INTEGER(0ul));
-    AddObject(ownedSubject.release());
-    AddObject(ownedKey.release());
-    AddObject(vorlan::detail::NewImplicitSet(kAttributesTag, *sorted));
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), ownedSubject.release(), ownedKey.release(),
+                              vorlan::detail::NewImplicitSet(kAttributesTag, *sorted));
 }
 
 CASN1_RDNSequence& CASN1_CertificationRequestInfo::GetSubject() const {
-    return vorlan::detail::Typed<CASN1_RDNSequence>(*this, 1, "CertificationRequestInfo.subject");
+    return Typed<CASN1_RDNSequence>(*this, WalkCertificationRequestInfo(*this).subject,
+                                    "CertificationRequestInfo.subject");
 }
 
 CASN1_SubjectPublicKeyInfo& CASN1_CertificationRequestInfo::GetSubjectPublicKeyInfo() const {
-    return vorlan::detail::Typed<CASN1_SubjectPublicKeyInfo>(*this, 2, "CertificationRequestInfo.subjectPublicKeyInfo");
+    return Typed<CASN1_SubjectPublicKeyInfo>(*this, WalkCertificationRequestInfo(*this).subjectPKInfo,
+                                             "CertificationRequestInfo.subjectPublicKeyInfo");
 }
 
-CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const { return vorlan::detail::SetFromImplicit(*this, 3, 0); }
+CASN1_SET* CASN1_CertificationRequestInfo::GetAttributes() const {
+    return vorlan::detail::SetFromImplicit(*this, WalkCertificationRequestInfo(*this).attributes, 0, "no attributes");
+}
 
 int CASN1_CertificationRequestInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "CertificationRequestInfo");
-        CheckVersion(reader, 0, "CertificationRequestInfo is not valid (cannot get version number)");
-        CheckNext(reader, CASN1_RDNSequence::isValid, "subject");
-        CheckNext(reader, CASN1_SubjectPublicKeyInfo::isValid, "subjectPublicKeyInfo");
-        CheckSetOf(reader.Next(kAttributesTag, "attributes"), 1, CASN1_Attribute::isValid, "attributes");
-        reader.End("CertificationRequestInfo");
-    });
+    return vorlan::detail::Valid(WalkCertificationRequestInfo, value, anyTag);
 }
 
 CASN1_CertificationRequest::CASN1_CertificationRequest(CASN1_CertificationRequestInfo* info,
                                                        CASN1_AlgorithmIdentifier* algorithm,
                                                        CASN1_BIT_STRING* signature) {
-    std::unique_ptr<CASN1Type> owned[] = {std::unique_ptr<CASN1Type>(info), std::unique_ptr<CASN1Type>(algorithm),
-                                          std::unique_ptr<CASN1Type>(signature)};
-    for (auto& component : owned) AddObject(component.release());
+    vorlan::detail::AppendAll(*this, info, algorithm, signature);
 }
 
 CASN1_CertificationRequest::CASN1_CertificationRequest(CASN1_CertificationRequestInfo* info,
@@ -67,15 +100,17 @@ CASN1_CertificationRequest::CASN1_CertificationRequest(CDEREncoding& der) {
 }
 
 CASN1_CertificationRequestInfo& CASN1_CertificationRequest::GetCertificationRequestInfo() const {
-    return vorlan::detail::Typed<CASN1_CertificationRequestInfo>(*this, 0, "CertificationRequest.certificationRequestInfo");
+    return Typed<CASN1_CertificationRequestInfo>(*this, WalkCertificationRequest(*this).certificationRequestInfo,
+                                                 "CertificationRequest.certificationRequestInfo");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_CertificationRequest::GetSignatureAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "CertificationRequest.signatureAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkCertificationRequest(*this).signatureAlgorithm,
+                                            "CertificationRequest.signatureAlgorithm");
 }
 
 CASN1_BIT_STRING& CASN1_CertificationRequest::GetSignature() const {
-    return vorlan::detail::Typed<CASN1_BIT_STRING>(*this, 2, "CertificationRequest.signature");
+    return Typed<CASN1_BIT_STRING>(*this, WalkCertificationRequest(*this).signature, "CertificationRequest.signature");
 }
 
 void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key) { SignWith(key, kSha1WithRSA); }
@@ -89,16 +124,15 @@ void CASN1_CertificationRequest::SignWith(const CRSAPrivateKey& key, int algorit
     auto identifier = std::unique_ptr<CASN1_AlgorithmIdentifier>(vorlan::detail::NewAlgorithmIdentifier(row));
     auto bits = std::make_unique<CASN1_BIT_STRING>(signature.GetData(),
                                                    8ul * static_cast<unsigned long>(signature.GetSize()), 1);
-    while (GetCount() > 1) {
-        m_components.RemoveAt(GetCount() - 1);  // deletes it
-    }
-    AddObject(identifier.release());
-    AddObject(bits.release());
+    const SCertificationRequest fields = WalkCertificationRequest(*this);
+    for (const CASN1Type* old : {fields.signatureAlgorithm, fields.signature})
+        if (old) vorlan::detail::RemoveComponent(*this, *old, true);
+    vorlan::detail::AppendAll(*this, identifier.release(), bits.release());
 }
 
 int CASN1_CertificationRequest::IsSignatureOK() const {
     return vorlan::detail::Passes([&] {
-        const auto& identifier = vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetSignatureAlgorithm(), 0, "algorithm");
+        const auto& identifier = Typed<CASN1_OBJECT_IDENTIFIER>(GetSignatureAlgorithm(), 0, "algorithm");
         const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(identifier);
         const CASN1_BIT_STRING& signature = GetSignature();
         if (!row || signature.m_dwBits % 8 != 0) ___throwDERDecodingException("signature not checkable");
@@ -108,18 +142,12 @@ int CASN1_CertificationRequest::IsSignatureOK() const {
         vorlan::detail::DigestEncoding(*row, GetCertificationRequestInfo(), digest);
         CByteArray octets;
         const_cast<CASN1_BIT_STRING&>(signature).GetClearData(octets, 1);
-        if (!vorlan::detail::IsSignatureOK(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())}, digest))
+        if (!vorlan::detail::IsSignatureOK(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())},
+                                           digest))
             ___throwDERDecodingException("signature differs");
     });
 }
 
 int CASN1_CertificationRequest::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "CertificationRequest");
-        CheckNext(reader, CASN1_CertificationRequestInfo::isValid, "certificationRequestInfo");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "signatureAlgorithm");
-        reader.Next(kASN1BitString, "signature");
-        reader.End("CertificationRequest");
-    });
+    return vorlan::detail::Valid(WalkCertificationRequest, value, anyTag);
 }

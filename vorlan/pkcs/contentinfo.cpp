@@ -18,6 +18,22 @@ bool IsExplicitWrapper(const CASN1Type& value) {
            tagged->GetComponents()[0];
 }
 
+// ContentInfo ::= SEQUENCE {
+//      contentType ContentType,
+//      content [0] EXPLICIT ANY DEFINED BY contentType OPTIONAL }
+struct SContentInfo {
+    const CASN1Type *contentType, *content;
+};
+
+SContentInfo WalkContentInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "ContentInfo", check);
+    const SContentInfo fields{.contentType = &walk.Next(kASN1ObjectIdentifier, "contentType"),
+                              .content = walk.Optional(kContentTag)};
+    if (check && fields.content && !IsExplicitWrapper(*fields.content))
+        ___throwDERDecodingException("ContentInfo.content is not valid");
+    return walk.Ended(fields);
+}
+
 }  // namespace
 
 CASN1_ContentInfo::CASN1_ContentInfo(CASN1_OBJECT_IDENTIFIER* type) { AddObject(type); }
@@ -55,30 +71,22 @@ CASN1_ContentInfo::CASN1_ContentInfo(CDEREncoding& der) {
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_ContentInfo::GetContentType() const {
-    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "contentType");
+    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, WalkContentInfo(*this).contentType, "contentType");
 }
 
-int CASN1_ContentInfo::IsContent() const { return GetCount() > 1; }
+int CASN1_ContentInfo::IsContent() const { return WalkContentInfo(*this).content != nullptr; }
 
 CASN1Type& CASN1_ContentInfo::GetContent() const {
-    const CASN1Type& wrapper = GetComponent(1);
-    if (!IsExplicitWrapper(wrapper)) ___throwDERDecodingException("ContentInfo content is not valid");
-    return const_cast<CASN1Type&>(dynamic_cast<const CASN1_TAGGED&>(wrapper).GetComponent(0));
+    const CASN1Type* wrapper = WalkContentInfo(*this).content;
+    if (!wrapper || !IsExplicitWrapper(*wrapper)) ___throwDERDecodingException("ContentInfo content is not valid");
+    return const_cast<CASN1Type&>(dynamic_cast<const CASN1_TAGGED&>(*wrapper).GetComponent(0));
 }
 
 void CASN1_ContentInfo::DeleteContent() {
-    if (!IsContent()) return;
-    m_components.RemoveAt(1);  // deletes it
+    if (const CASN1Type* content = WalkContentInfo(*this).content)
+        vorlan::detail::RemoveComponent(*this, *content, true);
 }
 
 int CASN1_ContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] { vorlan::detail::CheckContentInfo(*value, anyTag); });
-}
-
-void vorlan::detail::CheckContentInfo(const CASN1Type& value, int anyTag) {
-    CStructureReader reader = ReaderOf(value, kASN1Sequence, anyTag, "ContentInfo");
-    reader.Next(kASN1ObjectIdentifier, "contentType");
-    if (const CASN1Type* content = reader.Optional(kContentTag))
-        if (!IsExplicitWrapper(*content)) ___throwDERDecodingException("ContentInfo.content is not valid");
-    reader.End("ContentInfo");
+    return vorlan::detail::Valid(WalkContentInfo, value, anyTag);
 }

@@ -38,7 +38,3 @@ public:
 private:
     void appendWrapped(CASN1Type* content);
 };
-
-namespace vorlan::detail {
-void CheckContentInfo(const CASN1Type& value, int anyTag);
-}  // namespace vorlan::detail

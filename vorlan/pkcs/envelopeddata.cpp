@@ -11,23 +11,33 @@ IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_RecipientInfo, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_EnvelopedData, CASN1_CONSTRUCTED_TYPE)
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_EncryptedData, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::CPkcsWalk;
+using vorlan::detail::Typed;
+
 namespace {
 
 constexpr BYTE kEncryptedContentTag = ASN1ContextTag(0);
 constexpr const char* kInvalidEnveloped = "EnvelopedData contents is not valid";
 constexpr const char* kInvalidEncrypted = "EncryptedData contents is not valid";
 
-// Appends the given components in order, owning all of them whatever happens.
-template <class... Components>
-void AppendAll(CASN1_CONSTRUCTED_TYPE& self, Components*... components) {
-    std::unique_ptr<CASN1Type> owned[] = {std::unique_ptr<CASN1Type>(components)...};
-    for (auto& component : owned)
-        if (component) self.AddObject(component.release());
+// EncryptedContentInfo ::= SEQUENCE {
+//      contentType ContentType,
+//      contentEncryptionAlgorithm ContentEncryptionAlgorithmIdentifier,
+//      encryptedContent [0] IMPLICIT EncryptedContent OPTIONAL }
+struct SEncryptedContentInfo {
+    const CASN1Type *contentType, *contentEncryptionAlgorithm, *encryptedContent;
+};
+
+SEncryptedContentInfo WalkEncryptedContentInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "EncryptedContentInfo", check);
+    return walk.Ended(SEncryptedContentInfo{
+        .contentType = &walk.Next(kASN1ObjectIdentifier, "contentType"),
+        .contentEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "contentEncryptionAlgorithm"),
+        .encryptedContent = walk.Optional(kEncryptedContentTag)});
 }
 
-}  // namespace
-
-CASN1_TAGGED* vorlan::detail::NewEncryptedContent(CASN1_TAGGED* content) {
+// The one [0] IMPLICIT component of encrypted content; owns `content`.
+CASN1_TAGGED* NewEncryptedContent(CASN1_TAGGED* content) {
     std::unique_ptr<CASN1_TAGGED> owned(content);
     if (!content || content->identifier == kEncryptedContentTag) return owned.release();
     auto tagged = std::make_unique<CASN1_TAGGED>(kEncryptedContentTag, 0);
@@ -35,75 +45,117 @@ CASN1_TAGGED* vorlan::detail::NewEncryptedContent(CASN1_TAGGED* content) {
     return tagged.release();
 }
 
+// RecipientInfo ::= SEQUENCE {
+//      version Version,
+//      issuerAndSerialNumber IssuerAndSerialNumber,
+//      keyEncryptionAlgorithm KeyEncryptionAlgorithmIdentifier,
+//      encryptedKey EncryptedKey }
+struct SRecipientInfo {
+    const CASN1Type *issuerAndSerialNumber, *keyEncryptionAlgorithm, *encryptedKey;
+};
+
+SRecipientInfo WalkRecipientInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "RecipientInfo", check);
+    walk.Version(0, "RecipientInfo is not valid (cannot get version number)");
+    return walk.Ended(SRecipientInfo{
+        .issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber"),
+        .keyEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "keyEncryptionAlgorithm"),
+        .encryptedKey = &walk.Next(kASN1OctetString, "encryptedKey")});
+}
+
+// EnvelopedData ::= SEQUENCE {
+//      version Version,
+//      recipientInfos RecipientInfos,
+//      encryptedContentInfo EncryptedContentInfo }
+struct SEnvelopedData {
+    const CASN1Type *recipientInfos, *encryptedContentInfo;
+};
+
+SEnvelopedData WalkEnvelopedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "EnvelopedData", check);
+    walk.Version(0, "EnvelopedData is not valid (cannot get version number)");
+    return walk.Ended(SEnvelopedData{
+        .recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos"),
+        .encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo")});
+}
+
+// EncryptedData ::= SEQUENCE {
+//      version Version,
+//      encryptedContentInfo EncryptedContentInfo }
+const CASN1Type& WalkEncryptedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "EncryptedData", check);
+    walk.Version(0, "EncryptedData is not valid (cannot get version number)");
+    const CASN1Type& encryptedContentInfo = walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
+    walk.End();
+    return encryptedContentInfo;
+}
+
+}  // namespace
+
 CASN1_EncryptedContentInfo::CASN1_EncryptedContentInfo(CASN1_OBJECT_IDENTIFIER* contentType,
                                                        CASN1_AlgorithmIdentifier* algorithm,
                                                        CASN1_TAGGED* encryptedContent) {
     std::unique_ptr<CASN1_OBJECT_IDENTIFIER> ownedType(contentType);
     std::unique_ptr<CASN1_AlgorithmIdentifier> ownedAlgorithm(algorithm);
-    CASN1_TAGGED* tagged = vorlan::detail::NewEncryptedContent(encryptedContent);
-    AppendAll(*this, ownedType.release(), ownedAlgorithm.release(), tagged);
+    CASN1_TAGGED* tagged = NewEncryptedContent(encryptedContent);
+    vorlan::detail::AppendAll(*this, ownedType.release(), ownedAlgorithm.release(), tagged);
 }
 
 CASN1_OBJECT_IDENTIFIER& CASN1_EncryptedContentInfo::GetContentType() const {
-    return vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(*this, 0, "EncryptedContentInfo.contentType");
+    return Typed<CASN1_OBJECT_IDENTIFIER>(*this, WalkEncryptedContentInfo(*this).contentType,
+                                          "EncryptedContentInfo.contentType");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_EncryptedContentInfo::GetContentEncryptionAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 1, "EncryptedContentInfo.contentEncryptionAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkEncryptedContentInfo(*this).contentEncryptionAlgorithm,
+                                            "EncryptedContentInfo.contentEncryptionAlgorithm");
 }
 
-int CASN1_EncryptedContentInfo::IsEncryptedContent() const { return GetCount() == 3; }
+int CASN1_EncryptedContentInfo::IsEncryptedContent() const {
+    return WalkEncryptedContentInfo(*this).encryptedContent != nullptr;
+}
 
 CASN1_TAGGED& CASN1_EncryptedContentInfo::GetEncryptedContent() const {
-    return vorlan::detail::Typed<CASN1_TAGGED>(*this, 2, "EncryptedContentInfo.encryptedContent");
+    return Typed<CASN1_TAGGED>(*this, WalkEncryptedContentInfo(*this).encryptedContent,
+                               "EncryptedContentInfo.encryptedContent");
 }
 
 void CASN1_EncryptedContentInfo::ReleaseContent() {
-    if (IsEncryptedContent()) m_components.RemoveAt(2);
+    if (const CASN1Type* content = WalkEncryptedContentInfo(*this).encryptedContent)
+        vorlan::detail::RemoveComponent(*this, *content, false);
 }
 
 int CASN1_EncryptedContentInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        vorlan::detail::CStructureReader reader = vorlan::detail::ReaderOf(*value, kASN1Sequence, anyTag, "EncryptedContentInfo");
-        reader.Next(kASN1ObjectIdentifier, "contentType");
-        vorlan::detail::CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "contentEncryptionAlgorithm");
-        reader.Optional(kEncryptedContentTag);
-        reader.End("EncryptedContentInfo");
-    });
+    return vorlan::detail::Valid(WalkEncryptedContentInfo, value, anyTag);
 }
 
 CASN1_RecipientInfo::CASN1_RecipientInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber,
                                          CASN1_AlgorithmIdentifier* keyEncryptionAlgorithm,
                                          CASN1_OCTET_STRING* encryptedKey) {
-    AppendAll(*this, new CASN1_INTEGER(0ul), issuerAndSerialNumber, keyEncryptionAlgorithm, encryptedKey);
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), issuerAndSerialNumber, keyEncryptionAlgorithm,
+                              encryptedKey);
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_RecipientInfo::GetIssuerAndSerialNumber() const {
-    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "RecipientInfo.issuerAndSerialNumber");
+    return Typed<CASN1_IssuerAndSerialNumber>(*this, WalkRecipientInfo(*this).issuerAndSerialNumber,
+                                              "RecipientInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_RecipientInfo::GetKeyEncryptionAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "RecipientInfo.keyEncryptionAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkRecipientInfo(*this).keyEncryptionAlgorithm,
+                                            "RecipientInfo.keyEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_RecipientInfo::GetEncryptedKey() const {
-    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, 3, "RecipientInfo.encryptedKey");
+    return Typed<CASN1_OCTET_STRING>(*this, WalkRecipientInfo(*this).encryptedKey, "RecipientInfo.encryptedKey");
 }
 
 int CASN1_RecipientInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "RecipientInfo");
-        CheckVersion(reader, 0, "RecipientInfo is not valid (cannot get version number)");
-        CheckNext(reader, CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "keyEncryptionAlgorithm");
-        reader.Next(kASN1OctetString, "encryptedKey");
-        reader.End("RecipientInfo");
-    });
+    return vorlan::detail::Valid(WalkRecipientInfo, value, anyTag);
 }
 
 CASN1_EnvelopedData::CASN1_EnvelopedData(CASN1_EncryptedContentInfo* content) {
-    AppendAll(*this, new CASN1_INTEGER(0ul), new CASN1_SET, content);
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), new CASN1_SET, content);
 }
 
 CASN1_EnvelopedData::CASN1_EnvelopedData(CDEREncoding& der) {
@@ -120,30 +172,24 @@ void CASN1_EnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipientInfo) {
 }
 
 CASN1_SET& CASN1_EnvelopedData::GetRecipientInfos() const {
-    return vorlan::detail::Typed<CASN1_SET>(*this, 1, "EnvelopedData.recipientInfos");
+    return Typed<CASN1_SET>(*this, WalkEnvelopedData(*this).recipientInfos, "EnvelopedData.recipientInfos");
 }
 
 CASN1_RecipientInfo& CASN1_EnvelopedData::GetRecipientInfo(int index) const {
-    return vorlan::detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
+    return Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
 }
 
 CASN1_EncryptedContentInfo& CASN1_EnvelopedData::GetEncryptedContentInfo() const {
-    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, 2, "EnvelopedData.encryptedContentInfo");
+    return Typed<CASN1_EncryptedContentInfo>(*this, WalkEnvelopedData(*this).encryptedContentInfo,
+                                             "EnvelopedData.encryptedContentInfo");
 }
 
 int CASN1_EnvelopedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "EnvelopedData");
-        CheckVersion(reader, 0, "EnvelopedData is not valid (cannot get version number)");
-        CheckSetOf(reader.Next(kASN1Set, "recipientInfos"), 0, CASN1_RecipientInfo::isValid, "recipientInfos");
-        CheckNext(reader, CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
-        reader.End("EnvelopedData");
-    });
+    return vorlan::detail::Valid(WalkEnvelopedData, value, anyTag);
 }
 
 CASN1_EncryptedData::CASN1_EncryptedData(CASN1_EncryptedContentInfo* content) {
-    AppendAll(*this, new CASN1_INTEGER(0ul), content);
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(0ul), content);
 }
 
 CASN1_EncryptedData::CASN1_EncryptedData(CDEREncoding& der) {
@@ -155,15 +201,9 @@ CASN1_EncryptedData::CASN1_EncryptedData(const CASN1_ContentInfo& message) {
 }
 
 CASN1_EncryptedContentInfo& CASN1_EncryptedData::GetEncryptedContentInfo() const {
-    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, 1, "EncryptedData.encryptedContentInfo");
+    return Typed<CASN1_EncryptedContentInfo>(*this, &WalkEncryptedData(*this), "EncryptedData.encryptedContentInfo");
 }
 
 int CASN1_EncryptedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "EncryptedData");
-        CheckVersion(reader, 0, "EncryptedData is not valid (cannot get version number)");
-        CheckNext(reader, CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
-        reader.End("EncryptedData");
-    });
+    return vorlan::detail::Valid(WalkEncryptedData, value, anyTag);
 }

@@ -79,8 +79,3 @@ public:
 
     static int isValid(const CASN1Type* value, int anyTag);
 };
-
-namespace vorlan::detail {
-// The one [0] IMPLICIT component of encrypted content; owns `content`.
-CASN1_TAGGED* NewEncryptedContent(CASN1_TAGGED* content);
-}  // namespace vorlan::detail

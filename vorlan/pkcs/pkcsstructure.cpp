@@ -4,37 +4,79 @@
 #include "vorlan/pkcs/contentinfo.h"
 
 namespace vorlan::detail {
+namespace {
 
-void CheckVersion(CStructureReader& reader, unsigned long expected, const char* unreadable) {
-    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&reader.Next(kASN1Integer, "version"));
+// A constructed value (any identifier when anyTag, else SET) whose elements all pass `element`.
+void CheckSetOf(const CASN1Type& value, int anyTag, PkcsCheck element, const char* field) {
+    if (!CASN1_SET::isValid(&value, anyTag)) ___throwDERDecodingException("%s is not a SET", field);
+    CStructureReader reader(dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value));
+    while (!reader.AtEnd())
+        if (!element(&reader.NextAny(field), 0)) ___throwDERDecodingException("%s is not valid", field);
+}
+
+int IndexOf(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& component) {
+    int index = 0;
+    while (&parent.GetComponent(index) != &component) ++index;
+    return index;
+}
+
+}  // namespace
+
+CPkcsWalk::CPkcsWalk(const CASN1Type& value, int anyTag, const char* structure, bool check)
+    : m_reader(ReaderOf(value, kASN1Sequence, anyTag, structure)), m_structure(structure), m_check(check) {}
+
+void CPkcsWalk::Version(unsigned long expected, const char* unreadable) {
+    const CASN1Type& component = Next(kASN1Integer, "version");
+    if (!m_check) return;
+    const auto* version = dynamic_cast<const CASN1_INTEGER*>(&component);
     unsigned long number = 0;
     if (!version || !version->GetInteger(number)) ___throwDERDecodingException("%s", unreadable);
     if (number != expected) ___throwDERDecodingException("version %lu, %lu expected", number, expected);
 }
 
-const CASN1Type& CheckNext(CStructureReader& reader, PkcsCheck check, const char* field) {
-    const CASN1Type& component = reader.NextAny(field);
-    if (!check(&component, 0)) ___throwDERDecodingException("%s is not valid", field);
+const CASN1Type& CPkcsWalk::Checked(PkcsCheck isValid, const char* field) {
+    const CASN1Type& component = m_reader.NextAny(field);
+    if (m_check && !isValid(&component, 0)) ___throwDERDecodingException("%s is not valid", field);
     return component;
 }
 
-void CheckSetOf(const CASN1Type& value, int anyTag, PkcsCheck element, const char* field) {
-    if (!CASN1_SET::isValid(&value, anyTag)) ___throwDERDecodingException("%s is not a SET", field);
-    CStructureReader reader(dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value));
-    while (!reader.AtEnd()) CheckNext(reader, element, field);
+const CASN1Type& CPkcsWalk::SetOf(BYTE identifier, PkcsCheck element, const char* field) {
+    const CASN1Type& set = Next(identifier, field);
+    if (m_check) CheckSetOf(set, identifier != kASN1Set, element, field);
+    return set;
 }
 
-int HasTagAt(const CASN1_CONSTRUCTED_TYPE& parent, int index, BYTE tag) {
-    return index < parent.GetCount() && parent.GetComponents()[index] &&
-           parent.GetComponents()[index]->identifier == tag;
+const CASN1Type* CPkcsWalk::OptionalSetOf(BYTE identifier, PkcsCheck element, const char* field) {
+    const CASN1Type* set = Optional(identifier);
+    if (set && m_check) CheckSetOf(*set, 1, element, field);
+    return set;
 }
 
-CASN1_SET* SetFromImplicit(const CASN1_CONSTRUCTED_TYPE& parent, int index, int clearAfterGet) {
-    CASN1_TAGGED& tagged = Typed<CASN1_TAGGED>(parent, index, "SET OF");
-    tagged.OnOffClearAfterGet(clearAfterGet);
+void PutComponent(CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type* present, const CASN1Type& next,
+                  CASN1Type* component) {
+    if (present) {
+        CASN1Type*& slot = parent.GetComponents()[IndexOf(parent, *present)];
+        delete slot;
+        slot = component;
+    } else {
+        parent.GetComponents().InsertAt(IndexOf(parent, next), component);
+    }
+}
+
+void RemoveComponent(CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type& component, bool destroy) {
+    const int index = IndexOf(parent, component);
+    if (!destroy) parent.GetComponents()[index] = nullptr;
+    parent.GetComponents().RemoveAt(index);
+}
+
+CASN1_SET* SetFromImplicit(const CASN1_CONSTRUCTED_TYPE& parent, const CASN1Type* tagged, int clearAfterGet,
+                           const char* missing) {
+    if (!tagged) ___throwDERDecodingException("%s", missing);
+    CASN1_TAGGED& implicit = Typed<CASN1_TAGGED>(parent, tagged, "SET OF");
+    implicit.OnOffClearAfterGet(clearAfterGet);
     auto set = std::make_unique<CASN1_SET>();
-    const int read = set->fromImplicit(tagged);
-    tagged.OnOffClearAfterGet(0);
+    const int read = set->fromImplicit(implicit);
+    implicit.OnOffClearAfterGet(0);
     set->OnOffClearAfterGet(0);
     if (!read) ___throwDERDecodingException("SET OF cannot be read");
     return set.release();

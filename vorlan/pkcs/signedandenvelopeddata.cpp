@@ -8,17 +8,39 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignedAndEnvelopedData, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::Typed;
+
 namespace {
+
 constexpr const char* kInvalid = "SignedAndEnvelopedData contents is not valid";
+
+struct SSignedAndEnvelopedData : vorlan::detail::SSignedParts {
+    const CASN1Type *recipientInfos, *encryptedContentInfo;
+};
+
+// SignedAndEnvelopedData ::= SEQUENCE {
+//      version Version,
+//      recipientInfos RecipientInfos,
+//      digestAlgorithms DigestAlgorithmIdentifiers,
+//      encryptedContentInfo EncryptedContentInfo,
+//      certificates [0] IMPLICIT ExtendedCertificatesAndCertificates OPTIONAL,
+//      crls [1] IMPLICIT CertificateRevocationLists OPTIONAL,
+//      signerInfos SignerInfos }
+SSignedAndEnvelopedData WalkSignedAndEnvelopedData(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    vorlan::detail::CPkcsWalk walk(value, anyTag, "SignedAndEnvelopedData", check);
+    walk.Version(1, "SignedAndEnvelopedData is not valid (cannot get version number)");
+    SSignedAndEnvelopedData fields{};
+    fields.recipientInfos = &walk.SetOf(kASN1Set, CASN1_RecipientInfo::isValid, "recipientInfos");
+    fields.digestAlgorithms = &walk.SetOf(kASN1Set, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
+    fields.encryptedContentInfo = &walk.Checked(CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
+    vorlan::detail::WalkSignedTail(walk, fields, "SignedAndEnvelopedData");
+    return fields;
 }
 
+}  // namespace
+
 CASN1_SignedAndEnvelopedData::CASN1_SignedAndEnvelopedData(CASN1_EncryptedContentInfo* content) {
-    std::unique_ptr<CASN1_EncryptedContentInfo> owned(content);
-    AddObject(new CASN1_INTEGER(1));
-    AddObject(new CASN1_SET);
-    AddObject(new CASN1_SET);
-    AddObject(owned.release());
-    AddObject(new CASN1_SET);
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(1), new CASN1_SET, new CASN1_SET, content, new CASN1_SET);
 }
 
 CASN1_SignedAndEnvelopedData::CASN1_SignedAndEnvelopedData(CDEREncoding& der) {
@@ -35,26 +57,23 @@ void CASN1_SignedAndEnvelopedData::AddRecipientInfo(CASN1_RecipientInfo* recipie
 }
 
 CASN1_SET& CASN1_SignedAndEnvelopedData::GetRecipientInfos() const {
-    return vorlan::detail::Typed<CASN1_SET>(*this, 1, "SignedAndEnvelopedData.recipientInfos");
+    return Typed<CASN1_SET>(*this, WalkSignedAndEnvelopedData(*this).recipientInfos,
+                            "SignedAndEnvelopedData.recipientInfos");
 }
 
 CASN1_RecipientInfo& CASN1_SignedAndEnvelopedData::GetRecipientInfo(int index) const {
-    return vorlan::detail::Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
+    return Typed<CASN1_RecipientInfo>(GetRecipientInfos(), index, "recipientInfo");
 }
 
 CASN1_EncryptedContentInfo& CASN1_SignedAndEnvelopedData::GetEncryptedContentInfo() const {
-    return vorlan::detail::Typed<CASN1_EncryptedContentInfo>(*this, 3, "SignedAndEnvelopedData.encryptedContentInfo");
+    return Typed<CASN1_EncryptedContentInfo>(*this, WalkSignedAndEnvelopedData(*this).encryptedContentInfo,
+                                             "SignedAndEnvelopedData.encryptedContentInfo");
+}
+
+vorlan::detail::SSignedParts CASN1_SignedAndEnvelopedData::signedParts() const {
+    return WalkSignedAndEnvelopedData(*this);
 }
 
 int CASN1_SignedAndEnvelopedData::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignedAndEnvelopedData");
-        CheckVersion(reader, 1, "SignedAndEnvelopedData is not valid (cannot get version number)");
-        CheckSetOf(reader.Next(kASN1Set, "recipientInfos"), 0, CASN1_RecipientInfo::isValid, "recipientInfos");
-        const CASN1Type& digestAlgorithms = reader.Next(kASN1Set, "digestAlgorithms");
-        CheckSetOf(digestAlgorithms, 0, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithms");
-        CheckNext(reader, CASN1_EncryptedContentInfo::isValid, "encryptedContentInfo");
-        CheckSignedTail(reader, digestAlgorithms, "SignedAndEnvelopedData");
-    });
+    return vorlan::detail::Valid(WalkSignedAndEnvelopedData, value, anyTag);
 }

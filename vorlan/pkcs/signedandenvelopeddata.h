@@ -25,5 +25,5 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
-    int digestAlgorithmsIndex() const override { return 2; }
+    vorlan::detail::SSignedParts signedParts() const override;
 };

@@ -1,8 +1,8 @@
 #include "vorlan/pkcs/signedcontent.h"
 
-#include "vorlan/pkcs/pkcsstructure.h"
 #include <memory>
 
+#include "vorlan/pkcs/pkcsstructure.h"
 
 namespace {
 
@@ -37,54 +37,44 @@ void CASN1_SignedContent::AddSignerInfo(CASN1_SignerInfo* signerInfo) {
 }
 
 CASN1_SET& CASN1_SignedContent::GetDigestAlgorithms() const {
-    return vorlan::detail::Typed<CASN1_SET>(*this, digestAlgorithmsIndex(), "digestAlgorithms");
+    return vorlan::detail::Typed<CASN1_SET>(*this, signedParts().digestAlgorithms, "digestAlgorithms");
 }
 
 CASN1_SET& CASN1_SignedContent::GetSignerInfos() const {
-    return vorlan::detail::Typed<CASN1_SET>(*this, GetCount() - 1, "signerInfos");
+    return vorlan::detail::Typed<CASN1_SET>(*this, signedParts().signerInfos, "signerInfos");
 }
 
 CASN1_SignerInfo& CASN1_SignedContent::GetSignerInfo(int index) const {
     return vorlan::detail::Typed<CASN1_SignerInfo>(GetSignerInfos(), index, "signerInfo");
 }
 
-int CASN1_SignedContent::IsCertificates() const {
-    return GetCount() > certificatesIndex() + 1 && vorlan::detail::HasTagAt(*this, certificatesIndex(), kCertificatesTag);
-}
+int CASN1_SignedContent::IsCertificates() const { return signedParts().certificates != nullptr; }
 
-int CASN1_SignedContent::IsCRLs() const {
-    return GetCount() > crlsIndex() + 1 && vorlan::detail::HasTagAt(*this, crlsIndex(), kCRLsTag);
-}
+int CASN1_SignedContent::IsCRLs() const { return signedParts().crls != nullptr; }
 
 CASN1_SET* CASN1_SignedContent::GetCertificates(int clearAfterGet) {
-    if (!IsCertificates()) ___throwDERDecodingException("no certificates");
-    return vorlan::detail::SetFromImplicit(*this, certificatesIndex(), clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, signedParts().certificates, clearAfterGet, "no certificates");
 }
 
 CASN1_SET* CASN1_SignedContent::GetCRLs(int clearAfterGet) {
-    if (!IsCRLs()) ___throwDERDecodingException("no certificate revocation lists");
-    return vorlan::detail::SetFromImplicit(*this, crlsIndex(), clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, signedParts().crls, clearAfterGet, "no certificate revocation lists");
 }
 
 void CASN1_SignedContent::SetCertificates(CASN1_SET& certificates) {
-    CASN1_TAGGED* tagged = vorlan::detail::NewImplicitSet(kCertificatesTag, certificates);
-    if (IsCertificates()) {
-        delete m_components[certificatesIndex()];
-        m_components[certificatesIndex()] = tagged;
-    } else {
-        m_components.InsertAt(certificatesIndex(), tagged);
-    }
+    const vorlan::detail::SSignedParts parts = signedParts();
+    vorlan::detail::PutComponent(*this, parts.certificates, parts.crls ? *parts.crls : *parts.signerInfos,
+                                 vorlan::detail::NewImplicitSet(kCertificatesTag, certificates));
 }
 
-void vorlan::detail::CheckSignedTail(CStructureReader& reader, const CASN1Type& digestAlgorithms,
-                                     const char* structure) {
-    if (const CASN1Type* certificates = reader.Optional(kCertificatesTag))
-        CheckSetOf(*certificates, 1, isBagElement, "certificates");
-    if (const CASN1Type* crls = reader.Optional(kCRLsTag)) CheckSetOf(*crls, 1, isBagElement, "crls");
-    const CASN1Type& signerInfos = reader.Next(kASN1Set, "signerInfos");
-    CheckSetOf(signerInfos, 0, CASN1_SignerInfo::isValid, "signerInfos");
-    if (dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(signerInfos).GetCount() > 0 &&
-        dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(digestAlgorithms).GetCount() == 0)
+//      certificates [0] IMPLICIT ExtendedCertificatesAndCertificates OPTIONAL,
+//      crls [1] IMPLICIT CertificateRevocationLists OPTIONAL,
+//      signerInfos SignerInfos }
+void vorlan::detail::WalkSignedTail(CPkcsWalk& walk, SSignedParts& parts, const char* structure) {
+    parts.certificates = walk.OptionalSetOf(kCertificatesTag, isBagElement, "certificates");
+    parts.crls = walk.OptionalSetOf(kCRLsTag, isBagElement, "crls");
+    parts.signerInfos = &walk.SetOf(kASN1Set, CASN1_SignerInfo::isValid, "signerInfos");
+    if (walk.Checks() && dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(*parts.signerInfos).GetCount() > 0 &&
+        dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(*parts.digestAlgorithms).GetCount() == 0)
         ___throwDERDecodingException("%s has signers but no digestAlgorithms", structure);
-    reader.End(structure);
+    walk.End();
 }

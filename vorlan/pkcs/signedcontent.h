@@ -5,6 +5,10 @@
 #include "vorlan/asn1/set.h"
 #include "vorlan/pkcs/signerinfo.h"
 
+namespace vorlan::detail {
+struct SSignedParts;
+}
+
 class CASN1_SignedContent : public CASN1_SEQUENCE {
 public:
     // Adds when no algorithm of the same identifier is there yet; owned from now on.
@@ -32,10 +36,6 @@ protected:
     CASN1_SignedContent(const CASN1_SignedContent&) = default;
     CASN1_SignedContent& operator=(const CASN1_SignedContent&) = default;
 
-    // The index of digestAlgorithms; the optional sets come two further on.
-    virtual int digestAlgorithmsIndex() const = 0;
-
-private:
-    int certificatesIndex() const { return digestAlgorithmsIndex() + 2; }
-    int crlsIndex() const { return certificatesIndex() + IsCertificates(); }
+    // The shared parts, located by the walk of the structure.
+    virtual vorlan::detail::SSignedParts signedParts() const = 0;
 };

@@ -21,5 +21,5 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
-    int digestAlgorithmsIndex() const override { return 1; }
+    vorlan::detail::SSignedParts signedParts() const override;
 };

@@ -10,6 +10,9 @@
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignerInfo, CASN1_CONSTRUCTED_TYPE)
 
+using vorlan::detail::CPkcsWalk;
+using vorlan::detail::Typed;
+
 namespace {
 
 constexpr BYTE kAuthenticatedTag = ASN1ContextTag(0);
@@ -31,7 +34,8 @@ const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTI
                                        : digest == sha384Id ? sha384
                                        : digest == sha512Id ? sha512
                                                             : EDigestAlgorithm{};
-    for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value); ++value)
+    for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value);
+         ++value)
         if (row->digest == algorithm) return row;
     return nullptr;
 }
@@ -42,7 +46,7 @@ template <class T>
 T& SoleValue(const CASN1_SET& attributes, const CASN1_OBJECT_IDENTIFIER& type, const char* name) {
     const CASN1_SET* values = nullptr;
     for (int i = 0; i < attributes.GetCount(); ++i) {
-        const auto& attribute = vorlan::detail::Typed<CASN1_Attribute>(attributes, i, "attribute");
+        const auto& attribute = Typed<CASN1_Attribute>(attributes, i, "attribute");
         if (!(attribute.GetID() == type)) continue;
         if (values || attribute.GetValues().GetCount() != 1)
             ___throwDERDecodingException("the %s attribute is not one value", name);
@@ -54,47 +58,66 @@ T& SoleValue(const CASN1_SET& attributes, const CASN1_OBJECT_IDENTIFIER& type, c
     return *value;
 }
 
+// SignerInfo ::= SEQUENCE {
+//      version Version,
+//      issuerAndSerialNumber IssuerAndSerialNumber,
+//      digestAlgorithm DigestAlgorithmIdentifier,
+//      authenticatedAttributes [0] IMPLICIT Attributes OPTIONAL,
+//      digestEncryptionAlgorithm DigestEncryptionAlgorithmIdentifier,
+//      encryptedDigest EncryptedDigest,
+//      unauthenticatedAttributes [1] IMPLICIT Attributes OPTIONAL }
+struct SSignerInfo {
+    const CASN1Type *issuerAndSerialNumber, *digestAlgorithm, *authenticatedAttributes, *digestEncryptionAlgorithm,
+        *encryptedDigest, *unauthenticatedAttributes;
+};
+
+SSignerInfo WalkSignerInfo(const CASN1Type& value, int anyTag = 1, bool check = false) {
+    CPkcsWalk walk(value, anyTag, "SignerInfo", check);
+    walk.Version(1, "SignerInfo is not valid (cannot get version number)");
+    return walk.Ended(SSignerInfo{
+        .issuerAndSerialNumber = &walk.Checked(CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber"),
+        .digestAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm"),
+        .authenticatedAttributes =
+            walk.OptionalSetOf(kAuthenticatedTag, CASN1_Attribute::isValid, "authenticatedAttributes"),
+        .digestEncryptionAlgorithm = &walk.Checked(CASN1_AlgorithmIdentifier::isValid, "digestEncryptionAlgorithm"),
+        .encryptedDigest = &walk.Next(kASN1OctetString, "encryptedDigest"),
+        .unauthenticatedAttributes =
+            walk.OptionalSetOf(kUnauthenticatedTag, CASN1_Attribute::isValid, "unauthenticatedAttributes")});
+}
+
 }  // namespace
 
 CASN1_SignerInfo::CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber,
                                    CASN1_AlgorithmIdentifier* digestAlgorithm,
                                    CASN1_AlgorithmIdentifier* digestEncryptionAlgorithm,
                                    CASN1_OCTET_STRING* encryptedDigest) {
-    std::unique_ptr<CASN1Type> owned[] = {
-        std::unique_ptr<CASN1Type>(issuerAndSerialNumber), std::unique_ptr<CASN1Type>(digestAlgorithm),
-        std::unique_ptr<CASN1Type>(digestEncryptionAlgorithm), std::unique_ptr<CASN1Type>(encryptedDigest)};
-    AddObject(new CASN1_INTEGER(1));
-    for (auto& component : owned) AddObject(component.release());
+    vorlan::detail::AppendAll(*this, new CASN1_INTEGER(1), issuerAndSerialNumber, digestAlgorithm,
+                              digestEncryptionAlgorithm, encryptedDigest);
 }
 
 int CASN1_SignerInfo::IsAuthenticatedAttributes() const {
-    return GetCount() >= 6 && vorlan::detail::HasTagAt(*this, 3, kAuthenticatedTag);
+    return WalkSignerInfo(*this).authenticatedAttributes != nullptr;
 }
 
 int CASN1_SignerInfo::IsUnauthenticatedAttributes() const {
-    const int at = afterAttributes() + 2;
-    return GetCount() > at && vorlan::detail::HasTagAt(*this, at, kUnauthenticatedTag);
+    return WalkSignerInfo(*this).unauthenticatedAttributes != nullptr;
 }
 
 CASN1_SET* CASN1_SignerInfo::GetAuthenticatedAttributes(int clearAfterGet) {
-    if (!IsAuthenticatedAttributes()) ___throwDERDecodingException("SignerInfo has no authenticated attributes");
-    return vorlan::detail::SetFromImplicit(*this, 3, clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, WalkSignerInfo(*this).authenticatedAttributes, clearAfterGet,
+                                           "SignerInfo has no authenticated attributes");
 }
 
 CASN1_SET* CASN1_SignerInfo::GetUnauthenticatedAttributes(int clearAfterGet) {
-    if (!IsUnauthenticatedAttributes()) ___throwDERDecodingException("SignerInfo has no unauthenticated attributes");
-    return vorlan::detail::SetFromImplicit(*this, afterAttributes() + 2, clearAfterGet);
+    return vorlan::detail::SetFromImplicit(*this, WalkSignerInfo(*this).unauthenticatedAttributes, clearAfterGet,
+                                           "SignerInfo has no unauthenticated attributes");
 }
 
 void CASN1_SignerInfo::SetAuthenticatedAttributes(const CASN1_SET& attributes) {
     const std::unique_ptr<CASN1_SET> sorted(vorlan::detail::NewSortedCopy(attributes));
-    CASN1_TAGGED* tagged = vorlan::detail::NewImplicitSet(kAuthenticatedTag, *sorted);
-    if (IsAuthenticatedAttributes()) {
-        delete m_components[3];
-        m_components[3] = tagged;
-    } else {
-        m_components.InsertAt(3, tagged);
-    }
+    const SSignerInfo fields = WalkSignerInfo(*this);
+    vorlan::detail::PutComponent(*this, fields.authenticatedAttributes, *fields.digestEncryptionAlgorithm,
+                                 vorlan::detail::NewImplicitSet(kAuthenticatedTag, *sorted));
 }
 
 void CASN1_SignerInfo::GetAuthenticatedAttributesEncoding(CByteArray& out) const {
@@ -103,19 +126,21 @@ void CASN1_SignerInfo::GetAuthenticatedAttributesEncoding(CByteArray& out) const
 }
 
 CASN1_IssuerAndSerialNumber& CASN1_SignerInfo::GetIssuerAndSerialNumber() const {
-    return vorlan::detail::Typed<CASN1_IssuerAndSerialNumber>(*this, 1, "SignerInfo.issuerAndSerialNumber");
+    return Typed<CASN1_IssuerAndSerialNumber>(*this, WalkSignerInfo(*this).issuerAndSerialNumber,
+                                              "SignerInfo.issuerAndSerialNumber");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, 2, "SignerInfo.digestAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkSignerInfo(*this).digestAlgorithm, "SignerInfo.digestAlgorithm");
 }
 
 CASN1_AlgorithmIdentifier& CASN1_SignerInfo::GetDigestEncyptionAlgorithm() const {
-    return vorlan::detail::Typed<CASN1_AlgorithmIdentifier>(*this, afterAttributes(), "SignerInfo.digestEncryptionAlgorithm");
+    return Typed<CASN1_AlgorithmIdentifier>(*this, WalkSignerInfo(*this).digestEncryptionAlgorithm,
+                                            "SignerInfo.digestEncryptionAlgorithm");
 }
 
 CASN1_OCTET_STRING& CASN1_SignerInfo::GetEncryptedDigest() const {
-    return vorlan::detail::Typed<CASN1_OCTET_STRING>(*this, afterAttributes() + 1, "SignerInfo.encryptedDigest");
+    return Typed<CASN1_OCTET_STRING>(*this, WalkSignerInfo(*this).encryptedDigest, "SignerInfo.encryptedDigest");
 }
 
 int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
@@ -125,10 +150,9 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJ
     static const CASN1_contentType contentTypeAttribute;
     static const CASN1_messageDigest messageDigestAttribute;
     return vorlan::detail::Passes([&] {
-        const auto* row = RowOfDigest(vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
+        const auto* row = RowOfDigest(Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
         if (!row || length != row->digestSize) ___throwDERDecodingException("unknown digest");
-        const auto& encryption =
-            vorlan::detail::Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestEncyptionAlgorithm(), 0, "algorithm");
+        const auto& encryption = Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestEncyptionAlgorithm(), 0, "algorithm");
         if (!(encryption == rsaEncryption) && !(encryption == row->identifier()))
             ___throwDERDecodingException("signature algorithm is not RSA with the signer's digest");
         unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
@@ -144,31 +168,19 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJ
                 ___throwDERDecodingException("message digest differs");
             CByteArray covered;
             set->encodeTo(covered);
-            vorlan::detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())}, digest);
+            vorlan::detail::DigestOctets(*row, {covered.GetData(), static_cast<std::size_t>(covered.GetSize())},
+                                         digest);
         } else if (!(contentType == data)) {
             ___throwDERDecodingException("content other than data signed without attributes");
         }
         CByteArray signature;
         GetEncryptedDigest().GetClearData(signature, 1);
-        if (!vorlan::detail::IsSignatureOK(*row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())},
-                                   digest))
+        if (!vorlan::detail::IsSignatureOK(
+                *row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())}, digest))
             ___throwDERDecodingException("signature differs");
     });
 }
 
 int CASN1_SignerInfo::isValid(const CASN1Type* value, int anyTag) {
-    return vorlan::detail::Passes([&] {
-        using namespace vorlan::detail;
-        CStructureReader reader = ReaderOf(*value, kASN1Sequence, anyTag, "SignerInfo");
-        CheckVersion(reader, 1, "SignerInfo is not valid (cannot get version number)");
-        CheckNext(reader, CASN1_IssuerAndSerialNumber::isValid, "issuerAndSerialNumber");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "digestAlgorithm");
-        if (const CASN1Type* signedAttributes = reader.Optional(kAuthenticatedTag))
-            CheckSetOf(*signedAttributes, 1, CASN1_Attribute::isValid, "authenticatedAttributes");
-        CheckNext(reader, CASN1_AlgorithmIdentifier::isValid, "digestEncryptionAlgorithm");
-        reader.Next(kASN1OctetString, "encryptedDigest");
-        if (const CASN1Type* unsignedAttributes = reader.Optional(kUnauthenticatedTag))
-            CheckSetOf(*unsignedAttributes, 1, CASN1_Attribute::isValid, "unauthenticatedAttributes");
-        reader.End("SignerInfo");
-    });
+    return vorlan::detail::Valid(WalkSignerInfo, value, anyTag);
 }

@@ -45,8 +45,4 @@ public:
                          const unsigned char* contentDigest, int length) const;
 
     static int isValid(const CASN1Type* value, int anyTag);
-
-private:
-    // Index of digestEncryptionAlgorithm: after the signed attributes when there are some.
-    int afterAttributes() const { return 3 + IsAuthenticatedAttributes(); }
 };
