@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/common/archive_io.h"
+#include "tests/common/der.h"
 #include "tests/common/exceptions.h"
 #include "tests/common/octets.h"
 #include "tests/common/temp_file.h"
@@ -34,6 +35,7 @@
 namespace asn1test {
 
 using testcommon::Octets;
+using testcommon::Tlv;
 inline Octets fromHex(const std::string& hex) { return testcommon::FromHex(hex); }
 
 inline std::string toHex(const unsigned char* data, size_t n) {

@@ -98,26 +98,15 @@ CASN1_CONSTRUCTED_TYPE* componentOf(CASN1Type& value, int index) {
     return constructed ? dynamic_cast<CASN1_CONSTRUCTED_TYPE*>(constructed->GetComponents()[index]) : nullptr;
 }
 
-// One DER element with a definite length (test-side builder, independent of the encoder).
-Octets tlv(unsigned char identifier, const Octets& contents) {
-    Octets out{identifier}, length;
-    for (size_t v = contents.size(); v; v >>= 8) length.insert(length.begin(), static_cast<unsigned char>(v));
-    if (contents.size() < 128) length = {static_cast<unsigned char>(contents.size())};
-    else length.insert(length.begin(), static_cast<unsigned char>(0x80 | length.size()));
-    out.insert(out.end(), length.begin(), length.end());
-    out.insert(out.end(), contents.begin(), contents.end());
-    return out;
-}
-
 // A SEQUENCE of `count` elements of `size` contents octets each, of INTEGER (a primitive
 // class), UTF8String (a window on the decoded octets) and PrintableString (a string class).
 Octets sequenceOf(unsigned char identifier, size_t size, int count) {
     Octets body;
     for (int i = 0; i < count; ++i) {
-        const Octets element = tlv(identifier, Octets(size, static_cast<unsigned char>(0x41 + i % 26)));
+        const Octets element = Tlv(identifier, Octets(size, static_cast<unsigned char>(0x41 + i % 26)));
         body.insert(body.end(), element.begin(), element.end());
     }
-    return tlv(0x30, body);
+    return Tlv(0x30, body);
 }
 
 TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
@@ -159,13 +148,13 @@ TEST(EncodeFastPath, EncodeToByteArrayRefusesWriterLongerThanItsLength) {
 }
 
 TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
-    Octets deep = tlv(0x02, {1}), wide, mixed = fromHex("A110 3080 3003020105 3180020107 0000 0000");
-    for (int i = 0; i < 100; ++i) deep = tlv(0x30, deep);
+    Octets deep = Tlv(0x02, {1}), wide, mixed = fromHex("A110 3080 3003020105 3180020107 0000 0000");
+    for (int i = 0; i < 100; ++i) deep = Tlv(0x30, deep);
     for (int i = 0; i < 100; ++i) {
-        const Octets element = tlv(0x30, tlv(0x02, {static_cast<unsigned char>(i)}));
+        const Octets element = Tlv(0x30, Tlv(0x02, {static_cast<unsigned char>(i)}));
         wide.insert(wide.end(), element.begin(), element.end());
     }
-    wide = tlv(0x30, wide);
+    wide = Tlv(0x30, wide);
     // More constructed values than the pass keeps inline, and indefinite lengths among definite ones.
     for (const Octets& octets : {deep, wide, mixed}) {
         const auto tree = decode(octets);

@@ -1,4 +1,4 @@
-// Octets in and out of the library for the LDAP tests: PDUs written as nested TLVs in hex,
+// Octets in and out of the library for the LDAP tests: PDUs written in hex (tests/common/der.h),
 // generic decoding, decoding failures, and the npm package @ldapjs/messages as a peer.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/der.h"
 #include "tests/common/octets.h"
 #include "tests/common/temp_file.h"
 #include "vorlan/asn1/decoder.h"
@@ -20,6 +21,7 @@ namespace ldappeer {
 using testcommon::FromHex;
 using testcommon::Octets;
 using testcommon::ToHex;
+using namespace testcommon::hexder;
 
 inline std::string EncodedHex(const CASN1Type& value) {
     CByteArray out;
@@ -48,21 +50,6 @@ inline std::string DecodingFailure(const std::function<void()>& action) {
     return "";
 }
 
-// Identifier `tag` (hex), the definite length of the contents and the contents (hex).
-inline std::string tlv(const std::string& tag, std::initializer_list<std::string> parts = {}) {
-    std::string contents;
-    for (const std::string& part : parts) contents += ToHex(FromHex(part));
-    const size_t n = contents.size() / 2;
-    const std::string length = ToHex(Octets{static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)});
-    return tag + (n < 128 ? length.substr(2) : n < 256 ? "81" + length.substr(2) : "82" + length) + contents;
-}
-// A primitive string under `tag` (an OCTET STRING by default).
-inline std::string str(const std::string& text, const std::string& tag = "04") {
-    return tlv(tag, {ToHex(Octets(text.begin(), text.end()))});
-}
-inline std::string num(unsigned value, const std::string& tag = "02") {
-    return tlv(tag, {ToHex(Octets{static_cast<unsigned char>(value)})});
-}
 // resultCode, matchedDN, errorMessage.
 inline std::string result(unsigned code = 0) { return num(code, "0a") + str("") + str(""); }
 inline std::string message(const std::string& operation, const std::string& id = "020101") {

@@ -201,26 +201,11 @@ TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
 // A search entry of `count` attributes of one-octet type and value: 5 + 4 * count elements (the
 // message, its ID, the operation, the name, the list; per attribute its SEQUENCE, type, SET, value).
 Octets EntryOfTinyAttributes(size_t count) {
-    const auto wrap = [](unsigned char tag, const Octets& contents) {
-        Octets element{tag};
-        Octets length;
-        for (size_t n = contents.size(); n > 0; n >>= 8) length.insert(length.begin(), static_cast<unsigned char>(n));
-        if (contents.size() >= 0x80) element.push_back(static_cast<unsigned char>(0x80 | length.size()));
-        if (contents.size() < 0x80) length.assign(1, static_cast<unsigned char>(contents.size()));
-        element.insert(element.end(), length.begin(), length.end());
-        element.insert(element.end(), contents.begin(), contents.end());
-        return element;
-    };
     const Octets attribute = FromHex("30080401613103040162");
     Octets attributes;
     for (size_t i = 0; i < count; ++i) attributes.insert(attributes.end(), attribute.begin(), attribute.end());
-    Octets entry = FromHex("0400");
-    const Octets list = wrap(0x30, attributes);
-    entry.insert(entry.end(), list.begin(), list.end());
-    Octets contents = FromHex("020101");
-    const Octets operation = wrap(0x64, entry);
-    contents.insert(contents.end(), operation.begin(), operation.end());
-    return wrap(0x30, contents);
+    using testcommon::Concat, testcommon::Tlv;
+    return Tlv(0x30, Concat({FromHex("020101"), Tlv(0x64, Concat({FromHex("0400"), Tlv(0x30, attributes)}))}));
 }
 
 // Each element decodes into a value object, so the count of elements, not the octets, bounds the

@@ -29,7 +29,6 @@ using namespace x509test;
 
 // DER building blocks: elements from their parts, a few fixed values (identifiers, a name, an
 // algorithm, a small RSA key) and typed decoding.
-Octets Set(const std::vector<Octets>& parts) { return Tlv(0x31, Concat(parts)); }
 Octets Ctx(unsigned n, const std::vector<Octets>& parts) { return Tlv(0xA0 | n, Concat(parts)); }
 Octets Int(unsigned char n) { return {0x02, 0x01, n}; }
 

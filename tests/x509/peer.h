@@ -1,4 +1,4 @@
-// Helpers of the x509 tests: DER built by hand, the library's refusals, archives, and the
+// Helpers of the x509 tests: DER read and written through the library's refusals, archives, and the
 // openssl command as the peer (keys made once per build tree, certificates of `openssl req`).
 #pragma once
 
@@ -17,6 +17,7 @@
 #include <string>
 
 #include "tests/common/archive_io.h"
+#include "tests/common/der.h"
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/x509/asn1certificate.h"
@@ -142,22 +143,6 @@ inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {
     structure.SetDataTo(key);
     return key;
 }
-
-// A DER element of identifier octet `tag` around `contents` (definite length, up to 65,535 octets).
-inline Octets Tlv(unsigned char tag, const Octets& contents) {
-    const auto n = static_cast<unsigned char>(contents.size()), high = static_cast<unsigned char>(contents.size() >> 8);
-    Octets out = contents.size() < 128 ? Octets{tag, n} : high ? Octets{tag, 0x82, high, n} : Octets{tag, 0x81, n};
-    out.insert(out.end(), contents.begin(), contents.end());
-    return out;
-}
-
-inline Octets Concat(const std::vector<Octets>& parts) {
-    Octets out;
-    for (const Octets& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-inline Octets Seq(const std::vector<Octets>& parts) { return Tlv(0x30, Concat(parts)); }
-inline Octets Text(unsigned char tag, const std::string& text) { return Tlv(tag, Octets(text.begin(), text.end())); }
 
 // The certificate of DER octets, as a client reads a received one.
 inline CCertificate ReadCertificate(const Octets& der) {
