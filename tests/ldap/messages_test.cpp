@@ -6,6 +6,7 @@
 // alike.
 #include <gtest/gtest.h>
 
+#include "tests/common/rows.h"
 #include "tests/ldap/ldap_test_util.h"
 #include "vorlan/ldap/filterstring.h"
 #include "vorlan/ldap/framing.h"
@@ -28,15 +29,16 @@ std::string search(const std::string& filter, const std::string& extra = "") {
 // every way in their test, controls with all members in the accessor test. The last rows are
 // forms LDAP forbids (indefinite lengths, constructed strings) which only the strict decode
 // refuses.
-TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
-    struct Row {
-        const char* what;
-        std::string hex;
-        int expected;
-        bool strictRefuses = false;
-    };
+struct AlternativeRow {
+    const char* name;
+    std::string hex;
+    int expected;
+    bool strictRefuses = false;
+    friend void PrintTo(const AlternativeRow& row, std::ostream* out) { *out << row.name; }
+};
+std::vector<AlternativeRow> AlternativeRows() {
     const std::string present = str("cn", "87"), cd = str("d") + str("c"), sk = tlv("a1", {tlv("30", {str("cn")})});
-    const std::vector<Row> rows = {
+    return {
         {"searchResFull", message(tlv("30", {kEntry, tlv("73", {str("u")}), tlv("65", {result()})})), 7},
         {"compareResponse", message(tlv("6f", {result(6), str("", "89")})), 17},
         {"sessionRequest", message(tlv("71", {tlv("30", {str("1.2"), str("v")})})), 19},
@@ -87,16 +89,19 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"indefinite entry", message("6480" + str("cn=a") + "30000000"), 4, true},
         {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {cd}), str("")})), 13, true},
     };
-    for (const Row& row : rows) {
-        const Decoded d = DecodeEveryWay(row.hex);
-        EXPECT_EQ(d.tolerant, row.expected) << row.what << ": " << d.reason;
-        EXPECT_EQ(d.strict, row.strictRefuses ? kInvalid : row.expected) << row.what;
-        EXPECT_EQ(d.generic, row.expected) << row.what;
-        if (row.expected != kInvalid && !row.strictRefuses) {
-            EXPECT_EQ(d.reencoded, row.hex) << row.what;
-        }
-    }
 }
+
+using LdapMessageAlternatives = testing::TestWithParam<AlternativeRow>;
+TEST_P(LdapMessageAlternatives, EveryAlternativeAndTheMembersThatDecideValidity) {
+    const AlternativeRow& row = GetParam();
+    const Decoded d = DecodeEveryWay(row.hex);
+    EXPECT_EQ(d.tolerant, row.expected) << d.reason;
+    EXPECT_EQ(d.strict, row.strictRefuses ? kInvalid : row.expected);
+    EXPECT_EQ(d.generic, row.expected);
+    EXPECT_TRUE(row.expected == kInvalid || row.strictRefuses || d.reencoded == row.hex) << d.reencoded;
+}
+INSTANTIATE_TEST_SUITE_P(Alternatives, LdapMessageAlternatives, testing::ValuesIn(AlternativeRows()),
+                         testcommon::RowName());
 
 // Members of decoded messages through their accessors and helpers (the slapd test reads
 // entries through them too); past the members, the decoding exception, never an index -1 or a

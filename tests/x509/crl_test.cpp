@@ -14,6 +14,7 @@
 #include <map>
 
 #include "peer.h"
+#include "tests/common/rows.h"
 #include "vorlan/x509/certificationchain.h"
 
 namespace x509test {
@@ -69,10 +70,16 @@ PeerKey PeerKeyOf(const std::string& keyFile) {
 // Everything a list holds, for comparisons: text, signature fields and digests.
 std::string State(const CCertificateRevocationList& crl) { return CString(crl).str() + SignedState(crl); }
 
-TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
-    // A reason from "." or ":" on follows "CRL contents is not valid (CertificateList": the shape's;
-    // another is the conversion's, which then changes nothing; empty: both pass.
-    const struct { const char* name; Octets der; std::string reason; } rows[] = {
+// A reason from "." or ":" on follows "CRL contents is not valid (CertificateList": the shape's;
+// another is the conversion's, which then changes nothing; empty: both pass.
+struct ShapeRow {
+    const char* name;
+    Octets der;
+    std::string reason;
+    friend void PrintTo(const ShapeRow& row, std::ostream* out) { *out << row.name; }
+};
+std::vector<ShapeRow> ShapeRows() {
+    return {
         {"no version, one entry", List(Fields({Seq({Entry({5})})})), ""},
         {"version 0, no revokedCertificates", List(Fields({}, Tlv(0x02, {0}))), ""},
         {"version 2 list with entry and list extensions", List2({Entry({5}, "990101000000Z", Seq({kReason}))}), ""},
@@ -107,21 +114,25 @@ TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
         {"NULL parameters outside, none inside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010105")}))),
          "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
     };
+}
+
+using CRLShapes = testing::TestWithParam<ShapeRow>;
+TEST_P(CRLShapes, ShapesAndConversionsNameTheFailingField) {
+    const ShapeRow& row = GetParam();
+    const bool shape = row.reason.find_first_of(".:") == 0;
+    const auto decode = [](CDEREncoding& e) { CASN1_CertificateRevocationList list(e); };
+    EXPECT_EQ(DecodingReason([&] { OnEncoding(row.der, decode); }),
+              shape ? "CRL contents is not valid (CertificateList" + row.reason : "");
+    CASN1_SEQUENCE plain;
+    Decode(plain, row.der);
+    EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&plain, 0), !shape);
     CCertificateRevocationList original = ReadList(List(Fields({Seq({Entry({7}), Entry({8})})})));
     original.SignWith(PrivateKeyOf(KeyFile(512, 3)));
-    const auto decode = [](CDEREncoding& e) { CASN1_CertificateRevocationList list(e); };
-    for (const auto& row : rows) {
-        const bool shape = row.reason.find_first_of(".:") == 0;
-        EXPECT_EQ(DecodingReason([&] { OnEncoding(row.der, decode); }),
-                  shape ? "CRL contents is not valid (CertificateList" + row.reason : "") << row.name;
-        CASN1_SEQUENCE plain;
-        Decode(plain, row.der);
-        EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&plain, 0), !shape) << row.name;
-        CCertificateRevocationList target = original;
-        EXPECT_EQ(shape ? row.reason : ReadInto(target, row.der), row.reason) << row.name;
-        EXPECT_TRUE(row.reason.empty() || State(target) == State(original)) << row.name;
-    }
+    CCertificateRevocationList target = original;
+    EXPECT_EQ(shape ? row.reason : ReadInto(target, row.der), row.reason);
+    EXPECT_TRUE(row.reason.empty() || State(target) == State(original));
 }
+INSTANTIATE_TEST_SUITE_P(Shapes, CRLShapes, testing::ValuesIn(ShapeRows()), RowName());
 
 TEST(CRLStructure, ScannedListsActAsDecodedValues) {
     // Plain DER is scanned and its components built on first use; the indefinite form goes
