@@ -3,6 +3,7 @@
 // (truncations, lengths past the data or the parent, huge claimed lengths, deep nesting;
 // mutated encodings: fuzz/der_roundtrip.cpp), and the component reader.
 #include "asn1_test_util.h"
+#include "tests/common/rows.h"
 
 using namespace asn1test;
 
@@ -50,43 +51,61 @@ TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
     EXPECT_EQ(clearHex(*decode(fromHex("240704026162040163"))), "616263");
 }
 
-TEST(Decoder, FailuresCarryTheirReasonAndOffsetInTheSharedInstanceWithItsRunTimeClass) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"1F0100", "High tag number form is not supported (at octet 0)"},
-        {"02850000000001", "4 bytes-encoded-length is only suported (at octet 0)"},
-        {"010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 0)"},
-        {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2 (at octet 0)"},
-        {"050100", "Encoded NULL value has invalid length (at octet 0)"},
-        {"060178", "Encoded OBJECT IDENTIFIER value is not valid (at octet 0)"},
-        {"0600", "Encoded OBJECT IDENTIFIER has invalid size (at octet 0)"},
-        {"0300", "Invalid data size in BIT STRING (at octet 0)"},
-        {"030103", "Invalid data size in BIT STRING (at octet 0)"},
-        {"03020800", "Invalid number of padding bits in BIT STRING (at octet 0)"},
-        {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12 (at octet 0)"},
-        {"160180", "IA5String contents is not valid (at octet 0)"},
-        {"130109", "PrintableString contents is not valid (at octet 0)"},
-        {"1E03000041", "BMPString contents is not valid (at octet 0)"},
-        {"1C03000041", "UniversalString contents is not valid (at octet 0)"},
-        {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted (at octet 0)"},
-        {"3306130141130109", "PrintableString contents is not valid (at octet 5)"},
-        {"1001", "Encoded type does not allow primitive encoding method (at octet 0)"},
-        {"2203020101", "Encoded type does not allow constructed encoding method (at octet 0)"},
-        // The offset is that of the innermost element that failed.
-        {"3006020101010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 5)"},
-        {"300605 00A0030201", "Unexpected end of file (at octet 4)"},
-        {"300302020101", "Unexpected end of file (at octet 2)"},  // the component runs past its parent
-        {"3004A103050000", "Unexpected end of file (at octet 2)"},
-        // An empty universal-0 element would come back as end-of-contents.
-        {"30800080050000000000", "Universal tag 0 is reserved for end-of-contents octets (at octet 2)"},
-        {"0000", "Universal tag 0 is reserved for end-of-contents octets (at octet 0)"},
-    };
-    for (const auto& [hex, reason] : rows) EXPECT_EQ(decodingFailure(fromHex(hex)), reason) << hex;
+// The octets in hex (the row's name) and the reason with the offset of the failure.
+struct FailureRow {
+    const char* name;
+    const char* reason;
+    friend void PrintTo(const FailureRow& row, std::ostream* out) { *out << row.name; }
+};
+constexpr const char* kEof = "Unexpected end of file (at octet 0)";
+const FailureRow kFailures[] = {
+    {"1F0100", "High tag number form is not supported (at octet 0)"},
+    {"02850000000001", "4 bytes-encoded-length is only suported (at octet 0)"},
+    {"010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 0)"},
+    {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2 (at octet 0)"},
+    {"050100", "Encoded NULL value has invalid length (at octet 0)"},
+    {"060178", "Encoded OBJECT IDENTIFIER value is not valid (at octet 0)"},
+    {"0600", "Encoded OBJECT IDENTIFIER has invalid size (at octet 0)"},
+    {"0300", "Invalid data size in BIT STRING (at octet 0)"},
+    {"030103", "Invalid data size in BIT STRING (at octet 0)"},
+    {"03020800", "Invalid number of padding bits in BIT STRING (at octet 0)"},
+    {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12 (at octet 0)"},
+    {"160180", "IA5String contents is not valid (at octet 0)"},
+    {"130109", "PrintableString contents is not valid (at octet 0)"},
+    {"1E03000041", "BMPString contents is not valid (at octet 0)"},
+    {"1C03000041", "UniversalString contents is not valid (at octet 0)"},
+    {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted (at octet 0)"},
+    {"3306130141130109", "PrintableString contents is not valid (at octet 5)"},
+    {"1001", "Encoded type does not allow primitive encoding method (at octet 0)"},
+    {"2203020101", "Encoded type does not allow constructed encoding method (at octet 0)"},
+    // The offset is that of the innermost element that failed.
+    {"3006020101010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 5)"},
+    {"300605 00A0030201", "Unexpected end of file (at octet 4)"},
+    {"300302020101", "Unexpected end of file (at octet 2)"},  // the component runs past its parent
+    {"3004A103050000", "Unexpected end of file (at octet 2)"},
+    // An empty universal-0 element would come back as end-of-contents.
+    {"30800080050000000000", "Universal tag 0 is reserved for end-of-contents octets (at octet 2)"},
+    {"0000", "Universal tag 0 is reserved for end-of-contents octets (at octet 0)"},
     // Lengths past the data (huge claimed lengths, also of a tagged window, are not allocated for), an
     // indefinite parent with a component past the end or without its end octets.
-    for (const char* hex : {"0484FFFFFFFF", "30847FFFFFFF0500", "0284800000000102", "4184FFFFFFF0", "04050102", "3081",
-                            "30800500", "308004020101", "3080050000"})
-        EXPECT_EQ(decodingFailure(fromHex(hex)), "Unexpected end of file (at octet 0)") << hex;
-    // The failure is the shared instance, with its run-time class.
+    {"0484FFFFFFFF", kEof},
+    {"30847FFFFFFF0500", kEof},
+    {"0284800000000102", kEof},
+    {"4184FFFFFFF0", kEof},
+    {"04050102", kEof},
+    {"3081", kEof},
+    {"30800500", kEof},
+    {"308004020101", kEof},
+    {"3080050000", kEof},
+};
+
+using DecoderFailures = testing::TestWithParam<FailureRow>;
+TEST_P(DecoderFailures, FailuresCarryTheirReasonAndOffset) {
+    EXPECT_EQ(decodingFailure(fromHex(GetParam().name)), GetParam().reason);
+}
+INSTANTIATE_TEST_SUITE_P(Reasons, DecoderFailures, testing::ValuesIn(kFailures), testcommon::RowName());
+
+TEST(Decoder, FailureIsTheSharedInstanceWithItsRunTimeClass) {
     SharedEncoding stream(fromHex("0500" "010105"));  // the second message is bad
     std::unique_ptr<CASN1Type> first(___buildFromEncoding(*stream.der));
     try {

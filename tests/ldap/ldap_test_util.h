@@ -12,6 +12,7 @@
 
 #include "tests/common/der.h"
 #include "tests/common/octets.h"
+#include "tests/common/shell.h"
 #include "tests/common/temp_file.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/ldap/message.h"
@@ -87,23 +88,13 @@ inline Decoded DecodeEveryWay(const std::string& hex) {
     return d;
 }
 
-// Standard output of a shell command; throws when it exits non-zero.
-inline std::string Run(const std::string& command) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char block[4096];
-    for (size_t n; pipe && (n = std::fread(block, 1, sizeof block, pipe)) > 0;) output.append(block, n);
-    if (!pipe || ::pclose(pipe) != 0) throw std::runtime_error("failed: " + command + "\n" + output);
-    return output;
-}
-
 // The output lines of `ldapjs_peer.js command` given `input`, one line each; the pinned
 // packages are installed once into the build folder (concurrent test processes under a lock).
 inline std::vector<std::string> Ldapjs(const std::string& command, const std::vector<std::string>& input = {}) {
     static const std::string modules = [] {
         const std::string folder = VORLAN_BINARY_DIR "/ldapjs";
         std::filesystem::create_directories(folder);
-        Run("cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
+        testcommon::ShellOutput("cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
             "npm install --no-audit --no-fund --silent @ldapjs/messages@1.3.0 @ldapjs/filter@2.1.1 >&2'");
         return folder + "/node_modules";
     }();
@@ -112,7 +103,7 @@ inline std::vector<std::string> Ldapjs(const std::string& command, const std::ve
     testcommon::TempFile in(std::vector<unsigned char>(text.begin(), text.end()));
     const auto script = std::filesystem::path(__FILE__).parent_path() / "ldapjs_peer.js";
     std::istringstream output(
-        Run("NODE_PATH='" + modules + "' node '" + script.string() + "' " + command + " < " + in.Path()));
+        testcommon::ShellOutput("NODE_PATH='" + modules + "' node '" + script.string() + "' " + command + " < " + in.Path()));
     std::vector<std::string> lines;
     for (std::string line; std::getline(output, line);) lines.push_back(line);
     return lines;

@@ -6,7 +6,6 @@
 // octet.
 #include <functional>
 
-#include "tests/common/rows.h"
 #include "tests/common/unlock_reason.h"
 #include "tests/x509/peer.h"
 #include "vorlan/asn1/null.h"
@@ -56,14 +55,14 @@ T Decoded(const Octets& der) {
 
 // Valid shapes that messages of the openssl command have (its signers with and without signed
 // attributes, recipients, encrypted content) and the round-tripped types are read there.
-struct ShapeRow {
+struct IsValidRow {
     const char* name;
     int (*isValid)(const CASN1Type*, int);
     Octets der;
     int valid;
-    friend void PrintTo(const ShapeRow& row, std::ostream* out) { *out << row.name; }
+    friend void PrintTo(const IsValidRow& row, std::ostream* out) { *out << row.name; }
 };
-std::vector<ShapeRow> ShapeRows() {
+std::vector<IsValidRow> IsValidRows() {
     const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
     const Octets signedAttrs = Ctx(0, {kAttribute}), unsignedAttrs = Ctx(1, {kAttribute});
     const Octets recipient = Seq({Int(0), kIssuerAndSerial, kRsa, kOctets});
@@ -139,14 +138,14 @@ std::vector<ShapeRow> ShapeRows() {
     };
 }
 
-using PkcsShapes = testing::TestWithParam<ShapeRow>;
+using PkcsShapes = testing::TestWithParam<IsValidRow>;
 TEST_P(PkcsShapes, IsValidFollowsEachStructuresComponentRules) {
-    const ShapeRow& row = GetParam();
+    const IsValidRow& row = GetParam();
     const auto value = std::unique_ptr<CASN1Type>(Decoded<CASN1_SEQUENCE>(row.der).clone());
     EXPECT_EQ(row.isValid(value.get(), 0), row.valid);
     EXPECT_EQ(row.isValid(value.get(), 1), row.valid);
 }
-INSTANTIATE_TEST_SUITE_P(Shapes, PkcsShapes, testing::ValuesIn(ShapeRows()), RowName());
+INSTANTIATE_TEST_SUITE_P(Shapes, PkcsShapes, testing::ValuesIn(IsValidRows()), RowName());
 
 TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     const Octets wrapped = FromHex("3080 06092A864886F70D010701 A004 0402ABCD 0000");

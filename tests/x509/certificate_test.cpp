@@ -10,7 +10,6 @@
 
 #include "peer.h"
 #include "tests/common/exceptions.h"
-#include "tests/common/rows.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/extensions.h"
 #include "vorlan/x509/publickey.h"
@@ -31,7 +30,7 @@ X509Ptr Parse(const Octets& der) {
 Octets Validity(const std::string& notAfter = "480305140709Z", unsigned char tag = 0x17) {
     return Seq({Text(0x17, "980305140709Z"), Text(tag, notAfter)});
 }
-// A 512-bit key of exponent 3 (not the key of anything: the shapes' certificates are never verified).
+// A 512-bit key of exponent 3, the key of nothing.
 const Octets kSmallKey = Seq({Tlv(0x02, Concat({{0}, Octets(64, 0xC5)})), Tlv(0x02, {3})});
 Octets KeyInfo(const Octets& key = kSmallKey, unsigned char unused = 0,
                const Octets& algorithm = Seq({FromHex("06092a864886f70d010101"), FromHex("0500")})) {
@@ -74,12 +73,6 @@ CCertificate Peer(const std::string& digest, const std::string& cn) {
 
 // A reason from "." or ":" on follows "Certificate contents is not valid (Certificate": the
 // shape's; another is the conversion's, which then changes nothing; empty: both pass.
-struct ShapeRow {
-    const char* name;
-    Octets der;
-    std::string reason;
-    friend void PrintTo(const ShapeRow& row, std::ostream* out) { *out << row.name; }
-};
 std::vector<ShapeRow> ShapeRows() {
     return {
         {"version 1, six components", Certificate(Fields()), ""},
@@ -245,6 +238,7 @@ TEST(CertificateSignature, SignedPartIsDigestedAsReceivedAsOpenSSLDoes) {
     const Octets name = Name("Leaf");
     std::vector<Octets> fields = Versioned(2);
     fields[5] = Concat({{0x30, 0x81}, Octets(name.begin() + 1, name.end())});
+    fields[6] = KeyInfo(Encoded(CASN1_PublicKey(key)));  // self-signed
     CByteArray signature;
     key.LockDigest(sha1, Sha1(Seq(fields)).data(), signature);
     const Octets der = Certificate(fields, Tlv(0x03, Concat({{0}, OctetsOf(signature)})));

@@ -14,7 +14,6 @@
 #include <map>
 
 #include "peer.h"
-#include "tests/common/rows.h"
 #include "vorlan/x509/certificationchain.h"
 
 namespace x509test {
@@ -72,12 +71,6 @@ std::string State(const CCertificateRevocationList& crl) { return CString(crl).s
 
 // A reason from "." or ":" on follows "CRL contents is not valid (CertificateList": the shape's;
 // another is the conversion's, which then changes nothing; empty: both pass.
-struct ShapeRow {
-    const char* name;
-    Octets der;
-    std::string reason;
-    friend void PrintTo(const ShapeRow& row, std::ostream* out) { *out << row.name; }
-};
 std::vector<ShapeRow> ShapeRows() {
     return {
         {"no version, one entry", List(Fields({Seq({Entry({5})})})), ""},

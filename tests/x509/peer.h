@@ -18,6 +18,8 @@
 
 #include "tests/common/archive_io.h"
 #include "tests/common/der.h"
+#include "tests/common/rows.h"
+#include "tests/common/shell.h"
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/x509/asn1certificate.h"
@@ -40,16 +42,7 @@ inline void WriteFile(const fs::path& path, const std::string& data) { std::ofst
 inline void WriteFile(const fs::path& path, const Octets& o) { WriteFile(path, std::string(o.begin(), o.end())); }
 
 // Standard output and error of a shell command; the command must succeed unless `status` takes its code.
-inline std::string Shell(const std::string& command, int* status = nullptr) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
-    const int code = pclose(pipe.release());
-    if (status) *status = code;
-    if (code != 0 && !status) throw std::runtime_error(command + ": " + out);
-    return out;
-}
+inline std::string Shell(const std::string& command, int* status = nullptr) { return ShellOutput(command + " 2>&1", status); }
 
 // A directory of this test process, removed when it ends.
 inline fs::path InScratch(const std::string& name) {
@@ -143,6 +136,14 @@ inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {
     structure.SetDataTo(key);
     return key;
 }
+
+// A row of a table of shapes: the DER and the reason it is refused with, "" when it is read.
+struct ShapeRow {
+    const char* name;
+    Octets der;
+    std::string reason;
+    friend void PrintTo(const ShapeRow& row, std::ostream* out) { *out << row.name; }
+};
 
 // The certificate of DER octets, as a client reads a received one.
 inline CCertificate ReadCertificate(const Octets& der) {
