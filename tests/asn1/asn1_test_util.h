@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/common/archive_io.h"
+#include "tests/common/decoding.h"
 #include "tests/common/der.h"
 #include "tests/common/exceptions.h"
 #include "tests/common/octets.h"
@@ -75,18 +76,11 @@ struct SharedEncoding {
     CDEREncoding* der;
 };
 
-inline std::unique_ptr<CASN1Type> decode(const Octets& octets) {
-    SharedEncoding shared(octets);
-    return std::unique_ptr<CASN1Type>(___buildFromEncoding(*shared.der));
-}
-
-// The message of the decoding failure an action (or decoding the octets) raises, "" when it raises none.
-inline std::string decodingFailureOf(const std::function<void()>& action) {
-    const std::string message = testcommon::MessageOf<CDERDecodingException>(action);
-    return message == testcommon::kNoException ? "" : message;
-}
+using testcommon::Built;
+// The reason of the decoding failure of an action or of the octets, "" when there is none.
+using testcommon::DecodingReason;
 inline std::string decodingFailure(const Octets& octets) {
-    return decodingFailureOf([&] { decode(octets); });
+    return DecodingReason([&] { Built(octets); });
 }
 
 inline Octets certificate() {

@@ -48,9 +48,9 @@ TEST(DEREncoding, BufferModesFailuresAndFileCopies) {
     }
 
     CDEREncoding empty(0, CByteArray());
-    EXPECT_EQ(decodingFailureOf([&] { empty.ReadByte(); }),
+    EXPECT_EQ(DecodingReason([&] { empty.ReadByte(); }),
               "CException -> CDERDecodingException: unexpected end of file");
-    EXPECT_EQ(decodingFailureOf([&] { empty.Seek(-5, CFile::begin); }),
+    EXPECT_EQ(DecodingReason([&] { empty.Seek(-5, CFile::begin); }),
               "CException -> CDERDecodingException: bad seek");
     EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException: bad seek");
 
@@ -115,7 +115,7 @@ TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
     const std::vector<Octets> inputs = {certificate(), sequenceOf(0x02, 5, 300), sequenceOf(0x1A, 33, 80),
                                         sequenceOf(0x13, 130, 20), sequenceOf(0x04, 1500, 3)};
     for (const Octets& input : inputs) {
-        auto value = decode(input);
+        auto value = Built(input);
         for (unsigned long blockSize : {7ul, 64ul, 1024ul}) {
             RecordingSink sink(blockSize);
             value->writeEncoding(sink, 0, 0, 0);
@@ -157,7 +157,7 @@ TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
     wide = Tlv(0x30, wide);
     // More constructed values than the pass keeps inline, and indefinite lengths among definite ones.
     for (const Octets& octets : {deep, wide, mixed}) {
-        const auto tree = decode(octets);
+        const auto tree = Built(octets);
         EXPECT_EQ(encodedHex(*tree), toHex(octets));  // the whole tree summed, then written
         CMemFile written;  // summed by the writers on the way
         tree->encodeTo(static_cast<CFile&>(written));
@@ -171,7 +171,7 @@ TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
 }
 
 TEST(EncodeFastPath, EncodingFollowsChangesMadeBetweenEncodings) {
-    auto cert = decode(certificate());
+    auto cert = Built(certificate());
     const unsigned long before = cert->getEncodedLength(0);
     auto* body = componentOf(*cert, 0);
     ASSERT_NE(body, nullptr);
@@ -199,7 +199,7 @@ TEST(EncodeFastPath, EncodingFollowsChangesMadeBetweenEncodings) {
     issuer->AddObject(issuer->GetComponents()[0]->clone());
     CByteArray grown;
     cert->encodeTo(grown);
-    auto reread = decode(Octets(grown.GetData(), grown.GetData() + grown.GetSize()));
+    auto reread = Built(Octets(grown.GetData(), grown.GetData() + grown.GetSize()));
     EXPECT_EQ(componentOf(*componentOf(*reread, 0), 3)->GetComponents().GetSize(), names + 1);
     EXPECT_NE(static_cast<unsigned long>(grown.GetSize()), before);
 }

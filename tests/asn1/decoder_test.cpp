@@ -12,13 +12,13 @@ TEST(Decoder, ClassAndFormFollowTheIdentifierAndGetContentsTheTargetsOwnForm) {
     std::unique_ptr<CASN1Type> open(___buildFromEncoding(*indefinite.der));
     EXPECT_EQ(indefinite.der->Seek(0, CFile::current), 7);  // just past the end-of-contents octets
 
-    auto explicitTag = decode(fromHex("A103020105")), window = decode(fromHex("8102ABCD"));
+    auto explicitTag = Built(fromHex("A103020105")), window = Built(fromHex("8102ABCD"));
     auto& tagged = dynamic_cast<CASN1_TAGGED&>(*explicitTag);
     EXPECT_TRUE(tagged.identifier == 0x81 && encodedHex(*tagged.GetComponents()[0]) == "020105");
     EXPECT_TRUE(dynamic_cast<CASN1_TAGGED&>(*window).m_dwPosition == 2u && clearHex(*window) == "ABCD");
 
-    EXPECT_EQ(dynamic_cast<CASN1_OCTET_STRING&>(*decode(fromHex("0480"))).getClearContentsLength(), 0u);
-    EXPECT_EQ(encodedHex(*decode(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
+    EXPECT_EQ(dynamic_cast<CASN1_OCTET_STRING&>(*Built(fromHex("0480"))).getClearContentsLength(), 0u);
+    EXPECT_EQ(encodedHex(*Built(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
     // Contents read into a target follow the target's own form.
     SharedEncoding contents(fromHex("0201050500"));
     CASN1_SEQUENCE sequence;
@@ -43,12 +43,12 @@ TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
     };
     for (const char* hex : rows) {
         ASSERT_EQ(decodingFailure(fromHex(hex)), "") << hex;
-        EXPECT_EQ(encodedHex(*decode(fromHex(hex))), hex);
+        EXPECT_EQ(encodedHex(*Built(fromHex(hex))), hex);
     }
     // A segmented string has the clear contents of its primitive form.
-    auto bits = decode(fromHex("2308030200AA030204B0"));
+    auto bits = Built(fromHex("2308030200AA030204B0"));
     EXPECT_TRUE(dynamic_cast<CASN1_BIT_STRING&>(*bits).m_dwBits == 12u && clearHex(*bits, 0) == "0AAB");
-    EXPECT_EQ(clearHex(*decode(fromHex("240704026162040163"))), "616263");
+    EXPECT_EQ(clearHex(*Built(fromHex("240704026162040163"))), "616263");
 }
 
 // The octets in hex (the row's name) and the reason with the offset of the failure.
@@ -157,14 +157,14 @@ const char* kRecord = "3013A003020102020105300506032B0601A3020500";
 
 // Bounds-checked component access, and fields read in schema order.
 TEST(ComponentReader, IndexOutOfRangeIsADecodingFailureFieldsAreReadInSchemaOrderAndFailuresNameThem) {
-    auto value = decode(fromHex(kRecord));
+    auto value = Built(fromHex(kRecord));
     auto& record = dynamic_cast<CASN1_SEQUENCE&>(*value);
     const auto& constant = record;
     ASSERT_EQ(record.GetCount(), 4);
     EXPECT_TRUE(encodedHex(record.GetComponent(1)) == "020105" && encodedHex(constant.GetComponent(3)) == "A3020500");
-    EXPECT_EQ(decodingFailureOf([&] { record.GetComponent(4); }), "Component 4 requested of 4");
-    EXPECT_EQ(decodingFailureOf([&] { constant.GetComponent(-1); }), "Component -1 requested of 4");
-    EXPECT_EQ(decodingFailureOf([&] { CASN1_SEQUENCE().GetComponent(0); }), "Component 0 requested of 0");
+    EXPECT_EQ(DecodingReason([&] { record.GetComponent(4); }), "Component 4 requested of 4");
+    EXPECT_EQ(DecodingReason([&] { constant.GetComponent(-1); }), "Component -1 requested of 4");
+    EXPECT_EQ(DecodingReason([&] { CASN1_SEQUENCE().GetComponent(0); }), "Component 0 requested of 0");
 
     CASN1ComponentReader reader(constant);
     static_assert(std::is_same_v<decltype(reader)::Component, const CASN1Type>);
@@ -174,7 +174,7 @@ TEST(ComponentReader, IndexOutOfRangeIsADecodingFailureFieldsAreReadInSchemaOrde
     EXPECT_EQ(reader.Optional(ASN1ContextTag(1)), nullptr);  // absent, nothing consumed
     // Present, then nothing past the end.
     EXPECT_TRUE(reader.Optional(ASN1ContextTag(3)) && !reader.Optional(kASN1Null) && reader.AtEnd());
-    EXPECT_EQ(decodingFailureOf([&] { reader.End("TBSCertificate"); }), "");
+    EXPECT_EQ(DecodingReason([&] { reader.End("TBSCertificate"); }), "");
 
     // Failures name the field.
     using Reader = CASN1ComponentReader<CASN1_CONSTRUCTED_TYPE>;
@@ -189,6 +189,6 @@ TEST(ComponentReader, IndexOutOfRangeIsADecodingFailureFieldsAreReadInSchemaOrde
     };
     for (const auto& [program, reason] : rows) {
         Reader reader(record);
-        EXPECT_EQ(decodingFailureOf([&, &program = program] { program(reader); }), reason);
+        EXPECT_EQ(DecodingReason([&, &program = program] { program(reader); }), reason);
     }
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/decoding.h"
 #include "tests/common/der.h"
 #include "tests/common/octets.h"
 #include "tests/common/shell.h"
@@ -19,6 +20,8 @@
 
 namespace ldappeer {
 
+using testcommon::Built;
+using testcommon::DecodingReason;
 using testcommon::FromHex;
 using testcommon::Octets;
 using testcommon::ToHex;
@@ -28,27 +31,6 @@ inline std::string EncodedHex(const CASN1Type& value) {
     CByteArray out;
     value.encodeTo(out);
     return ToHex(out.GetData(), static_cast<size_t>(out.GetSize()));
-}
-
-// A value decoded generically from hex (the encoding it windows stays alive with it).
-inline std::unique_ptr<CASN1Type> DecodeHex(const std::string& hex) {
-    const Octets octets = FromHex(hex);
-    const std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> der(
-        new CDEREncoding(1, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1),
-        [](CDEREncoding* used) { used->Release(); });
-    der->AddRef();
-    return std::unique_ptr<CASN1Type>(___buildFromEncoding(*der));
-}
-
-// The reason of the decoding exception `action` raises, "" when it raises none.
-inline std::string DecodingFailure(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (CDERDecodingException* e) {
-        e->Delete();
-        return LastDecodingReason();
-    }
-    return "";
 }
 
 // resultCode, matchedDN, errorMessage.
@@ -69,22 +51,22 @@ struct Decoded {
 
 inline Decoded DecodeEveryWay(const std::string& hex) {
     Decoded d;
-    DecodingFailure([&] {
-        const std::unique_ptr<CASN1Type> value = DecodeHex(hex);
+    DecodingReason([&] {
+        const std::unique_ptr<CASN1Type> value = Built(FromHex(hex));
         if (!CASN1_LDAPMessage::isValid(value.get(), 0)) return;
         const CASN1ComponentArray& parts = dynamic_cast<const CASN1_SEQUENCE&>(*value).GetComponents();
         const int op = ___findComponentByMemberName(CASN1_LDAPMessage::m_compInfoList, parts, "protocolOp");
         d.generic = CASN1_ProtocolOpChoice::resolveAlternative(parts[op]);
     });
     const Octets octets = FromHex(hex);
-    d.reason = DecodingFailure([&] {
+    d.reason = DecodingReason([&] {
         CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
         der.AddRef();
         CASN1_LDAPMessage message(der);
         d.tolerant = message.get_protocolOp().resolve();
         d.reencoded = EncodedHex(message);
     });
-    DecodingFailure([&] { d.strict = DecodeLDAPMessage(octets.data(), octets.size())->get_protocolOp().resolve(); });
+    DecodingReason([&] { d.strict = DecodeLDAPMessage(octets.data(), octets.size())->get_protocolOp().resolve(); });
     return d;
 }
 
@@ -94,7 +76,8 @@ inline std::vector<std::string> Ldapjs(const std::string& command, const std::ve
     static const std::string modules = [] {
         const std::string folder = VORLAN_BINARY_DIR "/ldapjs";
         std::filesystem::create_directories(folder);
-        testcommon::ShellOutput("cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
+        testcommon::ShellOutput(
+            "cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
             "npm install --no-audit --no-fund --silent @ldapjs/messages@1.3.0 @ldapjs/filter@2.1.1 >&2'");
         return folder + "/node_modules";
     }();
@@ -102,8 +85,8 @@ inline std::vector<std::string> Ldapjs(const std::string& command, const std::ve
     for (const std::string& line : input) text += line + "\n";
     testcommon::TempFile in(std::vector<unsigned char>(text.begin(), text.end()));
     const auto script = std::filesystem::path(__FILE__).parent_path() / "ldapjs_peer.js";
-    std::istringstream output(
-        testcommon::ShellOutput("NODE_PATH='" + modules + "' node '" + script.string() + "' " + command + " < " + in.Path()));
+    std::istringstream output(testcommon::ShellOutput("NODE_PATH='" + modules + "' node '" + script.string() + "' " +
+                                                      command + " < " + in.Path()));
     std::vector<std::string> lines;
     for (std::string line; std::getline(output, line);) lines.push_back(line);
     return lines;

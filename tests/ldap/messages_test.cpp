@@ -152,7 +152,7 @@ TEST(LdapMessage, AccessorsReachDecodedMembersAndFailPastThem) {
         [&] { attribute.get_vals().getComponent(-1); },
         [&] { CASN1_ProtocolOpChoice().GetValue(); },
     };
-    for (size_t i = 0; i < past.size(); ++i) EXPECT_NE(DecodingFailure(past[i]), "") << i;
+    for (size_t i = 0; i < past.size(); ++i) EXPECT_NE(DecodingReason(past[i]), "") << i;
 }
 
 // Values assembled by hand: validity is structural, accessors check classes too.
@@ -161,8 +161,8 @@ TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
     entry->AddObject(new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>("cn=a"), 4));
     entry->AddObject(new CASN1_SEQUENCE);  // not a CASN1_PartialAttributeList
     EXPECT_TRUE(CASN1_SearchResultEntry::isValid(entry.get(), 0));
-    EXPECT_NE(DecodingFailure([&] { entry->get_attributes(); }), "");
-    EXPECT_EQ(DecodingFailure([&] { entry->get_objectName(); }), "");
+    EXPECT_NE(DecodingReason([&] { entry->get_attributes(); }), "");
+    EXPECT_EQ(DecodingReason([&] { entry->get_objectName(); }), "");
 
     CASN1_LDAPMessage m;
     m.AddObject(new CASN1_INTEGER(5));
@@ -171,7 +171,7 @@ TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
     m.AddObject(tagged.release());
     EXPECT_TRUE(CASN1_LDAPMessage::isValid(&m, 0));
     EXPECT_TRUE(m.get_protocolOp().is_searchResEntry());
-    EXPECT_NE(DecodingFailure([&] { m.get_protocolOp().get_searchResEntry(); }), "");
+    EXPECT_NE(DecodingReason([&] { m.get_protocolOp().get_searchResEntry(); }), "");
 
     // The end row has identifier 0 and still matches nothing.
     CASN1_TAGGED zero(0, 0);
@@ -194,12 +194,12 @@ TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
     for (size_t at : {1u, 3u, 6u, 8u, 14u, 16u, 18u, 22u, 24u, 27u}) {
         Octets forged = whole;
         ++forged[at];
-        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(forged.data(), forged.size()); }), "") << at;
+        EXPECT_NE(DecodingReason([&] { DecodeLDAPMessage(forged.data(), forged.size()); }), "") << at;
     }
     std::string filter = str("cn", "87");
     for (int level = 0; level < 130; ++level) filter = tlv("a2", {filter});
     const Octets deep = FromHex(message(search(filter)));
-    EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
+    EXPECT_NE(DecodingReason([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
               std::string::npos);
 }
 
@@ -226,7 +226,7 @@ TEST(LdapMessage, MessagesOfMoreElementsThanTheBoundAreRefusedBeforeDecoding) {
     for (const auto& row : rows) {
         const Octets pdu = EntryOfTinyAttributes(row.attributes);
         int decoded = -1;
-        const std::string reason = DecodingFailure([&] {
+        const std::string reason = DecodingReason([&] {
             decoded = DecodeLDAPMessage(pdu.data(), pdu.size(), row.bound)
                           ->get_protocolOp()
                           .get_searchResEntry()
@@ -246,11 +246,14 @@ TEST(LdapMessage, MessagesOfMoreElementsThanTheBoundAreRefusedBeforeDecoding) {
 // ldapjs test sends one of each builder).
 TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
     using Build = std::function<std::unique_ptr<CASN1Type>()>;
-    const auto hex = [](const std::string& operation) -> Build { return [operation] { return DecodeHex(operation); }; };
+    const auto hex = [](const std::string& operation) -> Build {
+        return [operation] { return Built(FromHex(operation)); };
+    };
     const auto search = [](const std::string& filterHex, unsigned long sizeLimit) -> Build {
         return [=] {
-            return BuildSearchRequest({.baseObject = "dc=x", .sizeLimit = sizeLimit, .attributes = {}},
-                                      LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*DecodeHex(filterHex).release())));
+            return BuildSearchRequest(
+                {.baseObject = "dc=x", .sizeLimit = sizeLimit, .attributes = {}},
+                LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*Built(FromHex(filterHex)).release())));
         };
     };
     const std::string attribute = tlv("30", {str("cn"), tlv("31", {str("a")})});
@@ -273,7 +276,7 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
     };
     for (const auto& [what, build, refused] : rows) {
         std::unique_ptr<CASN1_LDAPMessage> message;
-        const std::string reason = DecodingFailure([&, &build = build] { message = BuildLDAPMessage(7, build()); });
+        const std::string reason = DecodingReason([&, &build = build] { message = BuildLDAPMessage(7, build()); });
         EXPECT_EQ(!reason.empty(), refused) << what << ": " << reason;
         if (message) {  // what goes out decodes strictly to the same message
             const Octets out = FromHex(EncodedHex(*message));
@@ -281,7 +284,7 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
                       message->get_protocolOp().resolve());
         }
     }
-    EXPECT_NE(DecodingFailure([] { BuildLDAPMessage(0x80000000, BuildUnbindRequest()); }), "");
+    EXPECT_NE(DecodingReason([] { BuildLDAPMessage(0x80000000, BuildUnbindRequest()); }), "");
     const auto message = BuildLDAPMessage(0x7FFFFFFF, BuildUnbindRequest(),
                                           {{"1.2.840.113556.1.4.805", true, std::nullopt}, {"2.16", false, "v"}});
     EXPECT_EQ(EncodedHex(*message), tlv("30", {"02047fffffff", "4200",
@@ -331,7 +334,7 @@ TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
     };
     for (const auto& [read, hex, expected] : rows) {
         long got = kFails;
-        DecodingFailure([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
+        DecodingReason([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
         EXPECT_EQ(got, expected) << hex;
     }
 }
@@ -375,7 +378,7 @@ TEST(LdapFilterString, ParseAndFormatAsLdapjsAndRfc4515Do) {
         const LDAPFilterPtr filter = ParseLDAPFilter(text);
         EXPECT_EQ(EncodedHex(*filter), der.empty() ? theirs[i] : der) << text;
         EXPECT_EQ(FormatLDAPFilter(*filter), canonical.empty() ? text : canonical);
-        EXPECT_EQ(FormatLDAPFilter(*DecodeHex(EncodedHex(*filter))), canonical.empty() ? text : canonical);
+        EXPECT_EQ(FormatLDAPFilter(*Built(FromHex(EncodedHex(*filter)))), canonical.empty() ? text : canonical);
     }
 }
 
@@ -385,7 +388,7 @@ TEST(LdapFilterString, MalformedStringsAndFiltersServersRefuseFail) {
         "(cn~x)",  "(cn=a(b)",  "(cn=a\\2)",     "(cn=a\\zz)",   "(cn=a**b)", "(cn>=a*)", "(!(a=b)(c=d))",
         "(!)",     "(:=x)",     "(cn:dn:=x*)",   "(cn:1.2:x)",   "(1=x)",     "(1.02=x)", "(c n=x)",
         "(cn;=x)", "(cn=\xff)", "(cn=\xc0\xaf)", "(cn=x)(cn=y)", "(cn=a\0b)"s};
-    for (const std::string& text : strings) EXPECT_NE(DecodingFailure([&] { ParseLDAPFilter(text); }), "") << text;
+    for (const std::string& text : strings) EXPECT_NE(DecodingReason([&] { ParseLDAPFilter(text); }), "") << text;
     const std::vector<std::string> filters = {
         "a3040402636e",                  // equality without assertion value
         "a40c0402636e3006820161800162",  // final before initial
@@ -403,16 +406,16 @@ TEST(LdapFilterString, MalformedStringsAndFiltersServersRefuseFail) {
     };
     for (const std::string& hex : filters) {
         std::unique_ptr<CASN1Type> filter;
-        ASSERT_EQ(DecodingFailure([&] { filter = DecodeHex(hex); }), "") << hex;
-        EXPECT_NE(DecodingFailure([&] { FormatLDAPFilter(*filter); }), "") << hex;
+        ASSERT_EQ(DecodingReason([&] { filter = Built(FromHex(hex)); }), "") << hex;
+        EXPECT_NE(DecodingReason([&] { FormatLDAPFilter(*filter); }), "") << hex;
     }
     // Nesting past the bound, parsed or built.
     std::string deepest = "(a=b)";
     for (int level = 1; level < kMaxLDAPFilterNesting; ++level) deepest = "(!" + deepest + ")";
     EXPECT_EQ(FormatLDAPFilter(*ParseLDAPFilter(deepest)), deepest);
-    EXPECT_NE(DecodingFailure([&] { ParseLDAPFilter("(!" + deepest + ")"); }), "");
+    EXPECT_NE(DecodingReason([&] { ParseLDAPFilter("(!" + deepest + ")"); }), "");
     const LDAPFilterPtr built = BuildNotFilter(ParseLDAPFilter(deepest));
-    EXPECT_NE(DecodingFailure([&] { FormatLDAPFilter(*built); }), "");
+    EXPECT_NE(DecodingReason([&] { FormatLDAPFilter(*built); }), "");
 }
 
 // Decoded tolerantly, strictly and generically through the tables, each is the operation it

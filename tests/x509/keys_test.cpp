@@ -65,8 +65,15 @@ int Valid(const Octets& der) {
     return Structure::isValid(&value, 0);
 }
 
-TEST(KeyStructures, ChecksFollowTheSchema) {
-    const struct { const char* name; int (*valid)(const Octets&); Octets der; int expected; } rows[] = {
+struct SchemaRow {
+    const char* name;
+    int (*valid)(const Octets&);
+    Octets der;
+    int expected;
+    friend void PrintTo(const SchemaRow& row, std::ostream* out) { *out << row.name; }
+};
+std::vector<SchemaRow> SchemaRows() {
+    return {
         {"4,096-bit modulus with its sign octet", Valid<CASN1_PublicKey>, Seq({Modulus(513), Int({3})}), 1},
         {"514-octet modulus", Valid<CASN1_PublicKey>, Seq({Modulus(514), Int({3})}), 0},
         {"one number", Valid<CASN1_PublicKey>, Seq({Modulus(65)}), 0},
@@ -91,8 +98,10 @@ TEST(KeyStructures, ChecksFollowTheSchema) {
         {"key info with a third component", Valid<CASN1_SubjectPublicKeyInfo>,
          Seq({Seq({kRsaEncryption}), Tlv(0x03, Concat({{0}, kSmallKey})), kNull}), 0},
     };
-    for (const auto& row : rows) EXPECT_EQ(row.valid(row.der), row.expected) << row.name;
 }
+using KeySchema = testing::TestWithParam<SchemaRow>;
+TEST_P(KeySchema, ChecksFollowTheSchema) { EXPECT_EQ(GetParam().valid(GetParam().der), GetParam().expected); }
+INSTANTIATE_TEST_SUITE_P(Shapes, KeySchema, testing::ValuesIn(SchemaRows()), RowName());
 
 TEST(KeyStructures, AlgorithmParametersStateTheKeyLengthUpToTheFields) {
     const struct { const char* name; Octets parameters; int bits; } rows[] = {  // bits -1: refused

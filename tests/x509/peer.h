@@ -17,6 +17,7 @@
 #include <string>
 
 #include "tests/common/archive_io.h"
+#include "tests/common/decoding.h"
 #include "tests/common/der.h"
 #include "tests/common/rows.h"
 #include "tests/common/shell.h"
@@ -113,18 +114,7 @@ inline void Decode(CASN1Type& target, const Octets& der) {
     target.decodeFrom(encoding);
 }
 
-// What `make` builds of a decoding of DER octets (its windows keep their own copy of them).
-template <class Make>
-auto OnEncoding(const Octets& der, Make&& make) {
-    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-    encoding->AddRef();
-    std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> release(encoding, [](CDEREncoding* e) { e->Release(); });
-    return make(*encoding);
-}
-// The value the decoder builds of DER octets, and the certificate structure of them.
-inline std::unique_ptr<CASN1Type> Built(const Octets& der) {
-    return OnEncoding(der, [](CDEREncoding& e) { return std::unique_ptr<CASN1Type>(___buildFromEncoding(e)); });
-}
+// The certificate structure of DER octets.
 inline CASN1_Certificate DecodeCertificate(const Octets& der) {
     return OnEncoding(der, [](CDEREncoding& e) { return CASN1_Certificate(e); });
 }
@@ -171,21 +161,6 @@ inline Octets Encoded(const CASN1Type& value) {
     CByteArray out;
     value.encodeTo(out);
     return OctetsOf(out);
-}
-
-// Whether the action throws the exception (released afterwards); the decoding reason of one, "" for none.
-template <class Exception = CDERDecodingException>
-bool Refused(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (Exception* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
-}
-inline std::string DecodingReason(const std::function<void()>& action) {
-    return Refused(action) ? LastDecodingReason() : "";
 }
 
 // A list of DER octets read into `crl`: the decoding reason, "" when read.
