@@ -47,11 +47,7 @@ inline std::string toHex(const unsigned char* data, size_t n) {
 inline std::string toHex(const Octets& octets) { return toHex(octets.data(), octets.size()); }
 inline std::string toHex(const CByteArray& a) { return toHex(a.GetData(), static_cast<size_t>(a.GetSize())); }
 
-inline std::string encodedHex(const CASN1Type& value) {
-    CByteArray out;
-    value.encodeTo(out);
-    return toHex(out);
-}
+inline std::string encodedHex(const CASN1Type& value) { return toHex(testcommon::Encoded(value)); }
 
 inline std::string clearHex(CASN1Type& value, int alignLeft = 1) {
     CByteArray out;
@@ -83,10 +79,7 @@ inline std::string decodingFailure(const Octets& octets) {
     return DecodingReason([&] { Built(octets); });
 }
 
-inline Octets certificate() {
-    std::ifstream in(VORLAN_TEST_DATA "/asn1_cert.der", std::ios::binary);
-    return Octets(std::istreambuf_iterator<char>(in), {});
-}
+inline Octets certificate() { return testcommon::ReadFile(VORLAN_TEST_DATA "/asn1_cert.der"); }
 
 // A caller's own sink: records every block it is handed (final flag, where it lies, length) and the octets.
 using Block = std::tuple<int, const unsigned char*, unsigned long>;

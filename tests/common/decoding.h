@@ -1,11 +1,12 @@
-// Decoding through the library for the tests: the values built of DER octets and the reasons
-// of refusals.
+// DER through the library for the tests: the values built of DER octets, the reasons of
+// refusals, and the DER written of values.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "tests/common/exceptions.h"
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
 
@@ -27,16 +28,18 @@ inline std::unique_ptr<CASN1Type> Built(const Octets& der) {
 // Whether the action throws the exception (released afterwards); the decoding reason of one, "" for none.
 template <class Exception = CDERDecodingException>
 bool Refused(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (Exception* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
+    return MessageOf<Exception>(action) != kNoException;
 }
 inline std::string DecodingReason(const std::function<void()>& action) {
-    return Refused(action) ? LastDecodingReason() : "";
+    const std::string reason = MessageOf<CDERDecodingException>(action);
+    return reason == kNoException ? "" : reason;
+}
+
+// The DER the library writes of a value.
+inline Octets Encoded(const CASN1Type& value) {
+    CByteArray out;
+    value.encodeTo(out);
+    return Octets(out.GetData(), out.GetData() + out.GetSize());
 }
 
 }  // namespace testcommon

@@ -27,11 +27,7 @@ using testcommon::Octets;
 using testcommon::ToHex;
 using namespace testcommon::hexder;
 
-inline std::string EncodedHex(const CASN1Type& value) {
-    CByteArray out;
-    value.encodeTo(out);
-    return ToHex(out.GetData(), static_cast<size_t>(out.GetSize()));
-}
+inline std::string EncodedHex(const CASN1Type& value) { return ToHex(testcommon::Encoded(value)); }
 
 // resultCode, matchedDN, errorMessage.
 inline std::string result(unsigned code = 0) { return num(code, "0a") + str("") + str(""); }

@@ -21,6 +21,7 @@
 #include "tests/common/der.h"
 #include "tests/common/rows.h"
 #include "tests/common/shell.h"
+#include "tests/common/temp_file.h"
 #include "tests/common/octets.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/x509/asn1certificate.h"
@@ -33,11 +34,6 @@ namespace x509test {
 
 using namespace testcommon;
 namespace fs = std::filesystem;
-
-inline Octets ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 inline void WriteFile(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 inline void WriteFile(const fs::path& path, const Octets& o) { WriteFile(path, std::string(o.begin(), o.end())); }
@@ -155,11 +151,6 @@ Octets Der(const T* value, int (*i2d)(const T*, unsigned char**)) {
 inline Octets EncodingOf(const CCertificate& certificate) {
     CByteArray out;
     certificate.GetEncoding(out);
-    return OctetsOf(out);
-}
-inline Octets Encoded(const CASN1Type& value) {
-    CByteArray out;
-    value.encodeTo(out);
     return OctetsOf(out);
 }
 
