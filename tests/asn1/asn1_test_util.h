@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <functional>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -17,12 +15,10 @@
 #include "tests/common/decoding.h"
 #include "tests/common/der.h"
 #include "tests/common/exceptions.h"
-#include "tests/common/octets.h"
 #include "tests/common/temp_file.h"
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/boolean.h"
 #include "vorlan/asn1/componentreader.h"
-#include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/filters.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/null.h"

@@ -2,9 +2,7 @@
 // generic decoding, decoding failures, and the npm package @ldapjs/messages as a peer.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -15,7 +13,6 @@
 #include "tests/common/octets.h"
 #include "tests/common/shell.h"
 #include "tests/common/temp_file.h"
-#include "vorlan/asn1/decoder.h"
 #include "vorlan/ldap/message.h"
 
 namespace ldappeer {

@@ -1,4 +1,4 @@
-// Helpers of the x509 tests: DER read and written through the library's refusals, archives, and the
+// Helpers of the x509 tests: certificates and lists read and written, archives, and the
 // openssl command as the peer (keys made once per build tree, certificates of `openssl req`).
 #pragma once
 
@@ -7,13 +7,10 @@
 #include <openssl/sha.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "tests/common/archive_io.h"
@@ -22,8 +19,6 @@
 #include "tests/common/rows.h"
 #include "tests/common/shell.h"
 #include "tests/common/temp_file.h"
-#include "tests/common/octets.h"
-#include "vorlan/asn1/decoder.h"
 #include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/asn1crl.h"
 #include "vorlan/x509/certificate.h"
