@@ -63,7 +63,10 @@ struct IsValidRow {
     friend void PrintTo(const IsValidRow& row, std::ostream* out) { *out << row.name; }
 };
 std::vector<IsValidRow> IsValidRows() {
-    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
+    // The components before the ones that differ (a SEQUENCE of a concatenation is the same SEQUENCE).
+    const Octets signerHead = Concat({Int(1), kIssuerAndSerial, kSha1}), signer = Seq({signerHead, kRsa, kOctets});
+    const Octets signedHead = Concat({Int(1), Set({kSha1}), kContentInfo}),
+                 bagHead = Concat({Int(1), Set({}), kContentInfo});
     const Octets signedAttrs = Ctx(0, {kAttribute}), unsignedAttrs = Ctx(1, {kAttribute});
     const Octets recipient = Seq({Int(0), kIssuerAndSerial, kRsa, kOctets});
     const Octets cri = Seq({Int(0), kName, kSpki, Ctx(0, {})});
@@ -87,30 +90,24 @@ std::vector<IsValidRow> IsValidRows() {
         {"SignerInfo version 2", si, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
         {"SignerInfo version of 9 octets", si,
          Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
-        {"SignerInfo unsigned attributes", si, Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets, unsignedAttrs}), 1},
-        {"SignerInfo both attributes", si,
-         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
-        {"SignerInfo attributes in 2", si,
-         Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
-        {"SignerInfo attributes not attributes", si,
-         Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kData}), kRsa, kOctets}), 0},
-        {"SignedData no signers", sd, Seq({Int(1), Set({kSha1}), kContentInfo, Set({})}), 1},
+        {"SignerInfo unsigned attributes", si, Seq({signerHead, kRsa, kOctets, unsignedAttrs}), 1},
+        {"SignerInfo both attributes", si, Seq({signerHead, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
+        {"SignerInfo attributes in 2", si, Seq({signerHead, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
+        {"SignerInfo attributes not attributes", si, Seq({signerHead, Ctx(0, {kData}), kRsa, kOctets}), 0},
+        {"SignedData no signers", sd, Seq({signedHead, Set({})}), 1},
         {"SignedData version 2", sd, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
-        {"SignedData signerInfos missing", sd, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
+        {"SignedData signerInfos missing", sd, Seq({signedHead}), 0},
         {"SignedData certificates CRLs signer", sd,
-         Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kCertificate}), Ctx(1, {kCrl}), Set({signer})}), 1},
-        {"SignedData CRLs and a signer", sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}),
-         1},
-        {"SignedData no digest algorithm", sd, Seq({Int(1), Set({}), kContentInfo, Set({signer})}), 0},
-        {"SignedData certificate bag", sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kCertificate}), Set({})}), 1},
+         Seq({signedHead, Ctx(0, {kCertificate}), Ctx(1, {kCrl}), Set({signer})}), 1},
+        {"SignedData CRLs and a signer", sd, Seq({signedHead, Ctx(1, {kCrl}), Set({signer})}), 1},
+        {"SignedData no digest algorithm", sd, Seq({bagHead, Set({signer})}), 0},
+        {"SignedData certificate bag", sd, Seq({bagHead, Ctx(0, {kCertificate}), Set({})}), 1},
         // Bag elements of any inside are kept for the reader to judge; other elements are not.
         {"SignedData bags of any", sd,
-         Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kName, Ctx(2, {kName})}), Ctx(1, {kName}), Set({signer})}),
-         1},
-        {"SignedData OCTET STRING bag", sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kOctets}), Set({signer})}),
-         0},
-        {"SignedData primitive certificates", sd, Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
-        {"SignedData signer not a SignerInfo", sd, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}), 0},
+         Seq({signedHead, Ctx(0, {kName, Ctx(2, {kName})}), Ctx(1, {kName}), Set({signer})}), 1},
+        {"SignedData OCTET STRING bag", sd, Seq({signedHead, Ctx(0, {kOctets}), Set({signer})}), 0},
+        {"SignedData primitive certificates", sd, Seq({bagHead, FromHex("8000"), Set({})}), 0},
+        {"SignedData signer not a SignerInfo", sd, Seq({bagHead, Set({Seq({Int(1)})})}), 0},
         {"EncryptedContentInfo without content", eci, Seq({kData, kSha1}), 1},
         {"EncryptedContentInfo content in 1", eci, Seq({kData, kSha1, FromHex("8100")}), 0},
         {"RecipientInfo version 2", CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
