@@ -6,21 +6,19 @@
 #include <algorithm>
 #include <functional>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "tests/common/archive_io.h"
+#include "tests/common/decoding.h"
+#include "tests/common/der.h"
 #include "tests/common/exceptions.h"
-#include "tests/common/octets.h"
 #include "tests/common/temp_file.h"
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/boolean.h"
 #include "vorlan/asn1/componentreader.h"
-#include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/filters.h"
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/null.h"
@@ -34,6 +32,7 @@
 namespace asn1test {
 
 using testcommon::Octets;
+using testcommon::Tlv;
 inline Octets fromHex(const std::string& hex) { return testcommon::FromHex(hex); }
 
 inline std::string toHex(const unsigned char* data, size_t n) {
@@ -44,11 +43,7 @@ inline std::string toHex(const unsigned char* data, size_t n) {
 inline std::string toHex(const Octets& octets) { return toHex(octets.data(), octets.size()); }
 inline std::string toHex(const CByteArray& a) { return toHex(a.GetData(), static_cast<size_t>(a.GetSize())); }
 
-inline std::string encodedHex(const CASN1Type& value) {
-    CByteArray out;
-    value.encodeTo(out);
-    return toHex(out);
-}
+inline std::string encodedHex(const CASN1Type& value) { return toHex(testcommon::Encoded(value)); }
 
 inline std::string clearHex(CASN1Type& value, int alignLeft = 1) {
     CByteArray out;
@@ -73,24 +68,14 @@ struct SharedEncoding {
     CDEREncoding* der;
 };
 
-inline std::unique_ptr<CASN1Type> decode(const Octets& octets) {
-    SharedEncoding shared(octets);
-    return std::unique_ptr<CASN1Type>(___buildFromEncoding(*shared.der));
-}
-
-// The message of the decoding failure an action (or decoding the octets) raises, "" when it raises none.
-inline std::string decodingFailureOf(const std::function<void()>& action) {
-    const std::string message = testcommon::MessageOf<CDERDecodingException>(action);
-    return message == testcommon::kNoException ? "" : message;
-}
+using testcommon::Built;
+// The reason of the decoding failure of an action or of the octets, "" when there is none.
+using testcommon::DecodingReason;
 inline std::string decodingFailure(const Octets& octets) {
-    return decodingFailureOf([&] { decode(octets); });
+    return DecodingReason([&] { Built(octets); });
 }
 
-inline Octets certificate() {
-    std::ifstream in(VORLAN_TEST_DATA "/asn1_cert.der", std::ios::binary);
-    return Octets(std::istreambuf_iterator<char>(in), {});
-}
+inline Octets certificate() { return testcommon::ReadFile(VORLAN_TEST_DATA "/asn1_cert.der"); }
 
 // A caller's own sink: records every block it is handed (final flag, where it lies, length) and the octets.
 using Block = std::tuple<int, const unsigned char*, unsigned long>;

@@ -48,9 +48,9 @@ TEST(DEREncoding, BufferModesFailuresAndFileCopies) {
     }
 
     CDEREncoding empty(0, CByteArray());
-    EXPECT_EQ(decodingFailureOf([&] { empty.ReadByte(); }),
+    EXPECT_EQ(DecodingReason([&] { empty.ReadByte(); }),
               "CException -> CDERDecodingException: unexpected end of file");
-    EXPECT_EQ(decodingFailureOf([&] { empty.Seek(-5, CFile::begin); }),
+    EXPECT_EQ(DecodingReason([&] { empty.Seek(-5, CFile::begin); }),
               "CException -> CDERDecodingException: bad seek");
     EXPECT_STREQ(LastDecodingReason(), "CException -> CDERDecodingException: bad seek");
 
@@ -98,26 +98,15 @@ CASN1_CONSTRUCTED_TYPE* componentOf(CASN1Type& value, int index) {
     return constructed ? dynamic_cast<CASN1_CONSTRUCTED_TYPE*>(constructed->GetComponents()[index]) : nullptr;
 }
 
-// One DER element with a definite length (test-side builder, independent of the encoder).
-Octets tlv(unsigned char identifier, const Octets& contents) {
-    Octets out{identifier}, length;
-    for (size_t v = contents.size(); v; v >>= 8) length.insert(length.begin(), static_cast<unsigned char>(v));
-    if (contents.size() < 128) length = {static_cast<unsigned char>(contents.size())};
-    else length.insert(length.begin(), static_cast<unsigned char>(0x80 | length.size()));
-    out.insert(out.end(), length.begin(), length.end());
-    out.insert(out.end(), contents.begin(), contents.end());
-    return out;
-}
-
 // A SEQUENCE of `count` elements of `size` contents octets each, of INTEGER (a primitive
 // class), UTF8String (a window on the decoded octets) and PrintableString (a string class).
 Octets sequenceOf(unsigned char identifier, size_t size, int count) {
     Octets body;
     for (int i = 0; i < count; ++i) {
-        const Octets element = tlv(identifier, Octets(size, static_cast<unsigned char>(0x41 + i % 26)));
+        const Octets element = Tlv(identifier, Octets(size, static_cast<unsigned char>(0x41 + i % 26)));
         body.insert(body.end(), element.begin(), element.end());
     }
-    return tlv(0x30, body);
+    return Tlv(0x30, body);
 }
 
 TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
@@ -126,7 +115,7 @@ TEST(EncodeFastPath, ElementWritesHandOnWholeBlocksOnly) {
     const std::vector<Octets> inputs = {certificate(), sequenceOf(0x02, 5, 300), sequenceOf(0x1A, 33, 80),
                                         sequenceOf(0x13, 130, 20), sequenceOf(0x04, 1500, 3)};
     for (const Octets& input : inputs) {
-        auto value = decode(input);
+        auto value = Built(input);
         for (unsigned long blockSize : {7ul, 64ul, 1024ul}) {
             RecordingSink sink(blockSize);
             value->writeEncoding(sink, 0, 0, 0);
@@ -159,16 +148,16 @@ TEST(EncodeFastPath, EncodeToByteArrayRefusesWriterLongerThanItsLength) {
 }
 
 TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
-    Octets deep = tlv(0x02, {1}), wide, mixed = fromHex("A110 3080 3003020105 3180020107 0000 0000");
-    for (int i = 0; i < 100; ++i) deep = tlv(0x30, deep);
+    Octets deep = Tlv(0x02, {1}), wide, mixed = fromHex("A110 3080 3003020105 3180020107 0000 0000");
+    for (int i = 0; i < 100; ++i) deep = Tlv(0x30, deep);
     for (int i = 0; i < 100; ++i) {
-        const Octets element = tlv(0x30, tlv(0x02, {static_cast<unsigned char>(i)}));
+        const Octets element = Tlv(0x30, Tlv(0x02, {static_cast<unsigned char>(i)}));
         wide.insert(wide.end(), element.begin(), element.end());
     }
-    wide = tlv(0x30, wide);
+    wide = Tlv(0x30, wide);
     // More constructed values than the pass keeps inline, and indefinite lengths among definite ones.
     for (const Octets& octets : {deep, wide, mixed}) {
-        const auto tree = decode(octets);
+        const auto tree = Built(octets);
         EXPECT_EQ(encodedHex(*tree), toHex(octets));  // the whole tree summed, then written
         CMemFile written;  // summed by the writers on the way
         tree->encodeTo(static_cast<CFile&>(written));
@@ -182,7 +171,7 @@ TEST(EncodeFastPath, LengthsKeptByThePassServeEveryWritingOrder) {
 }
 
 TEST(EncodeFastPath, EncodingFollowsChangesMadeBetweenEncodings) {
-    auto cert = decode(certificate());
+    auto cert = Built(certificate());
     const unsigned long before = cert->getEncodedLength(0);
     auto* body = componentOf(*cert, 0);
     ASSERT_NE(body, nullptr);
@@ -210,7 +199,7 @@ TEST(EncodeFastPath, EncodingFollowsChangesMadeBetweenEncodings) {
     issuer->AddObject(issuer->GetComponents()[0]->clone());
     CByteArray grown;
     cert->encodeTo(grown);
-    auto reread = decode(Octets(grown.GetData(), grown.GetData() + grown.GetSize()));
+    auto reread = Built(Octets(grown.GetData(), grown.GetData() + grown.GetSize()));
     EXPECT_EQ(componentOf(*componentOf(*reread, 0), 3)->GetComponents().GetSize(), names + 1);
     EXPECT_NE(static_cast<unsigned long>(grown.GetSize()), before);
 }

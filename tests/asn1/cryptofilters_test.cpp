@@ -134,7 +134,7 @@ std::unique_ptr<CASN1_OCTET_STRING> fileBackedOctetString(const char* path, unsi
 TEST(DigestEncoding, EqualsOpenSSLsDigestOfTheWholeEncoding) {
     const Octets fileContents = Pattern(5000, 7);
     const TempFile file(fileContents);
-    const auto cert = asn1test::decode(asn1test::certificate());
+    const auto cert = asn1test::Built(asn1test::certificate());
     const auto fromFile = fileBackedOctetString(file.Path(), fileContents.size());
     // contentsOnly, useTag, tag
     const std::tuple<int, int, unsigned char> options[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0x82}};

@@ -3,6 +3,7 @@
 // (truncations, lengths past the data or the parent, huge claimed lengths, deep nesting;
 // mutated encodings: fuzz/der_roundtrip.cpp), and the component reader.
 #include "asn1_test_util.h"
+#include "tests/common/rows.h"
 
 using namespace asn1test;
 
@@ -11,13 +12,13 @@ TEST(Decoder, ClassAndFormFollowTheIdentifierAndGetContentsTheTargetsOwnForm) {
     std::unique_ptr<CASN1Type> open(___buildFromEncoding(*indefinite.der));
     EXPECT_EQ(indefinite.der->Seek(0, CFile::current), 7);  // just past the end-of-contents octets
 
-    auto explicitTag = decode(fromHex("A103020105")), window = decode(fromHex("8102ABCD"));
+    auto explicitTag = Built(fromHex("A103020105")), window = Built(fromHex("8102ABCD"));
     auto& tagged = dynamic_cast<CASN1_TAGGED&>(*explicitTag);
     EXPECT_TRUE(tagged.identifier == 0x81 && encodedHex(*tagged.GetComponents()[0]) == "020105");
     EXPECT_TRUE(dynamic_cast<CASN1_TAGGED&>(*window).m_dwPosition == 2u && clearHex(*window) == "ABCD");
 
-    EXPECT_EQ(dynamic_cast<CASN1_OCTET_STRING&>(*decode(fromHex("0480"))).getClearContentsLength(), 0u);
-    EXPECT_EQ(encodedHex(*decode(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
+    EXPECT_EQ(dynamic_cast<CASN1_OCTET_STRING&>(*Built(fromHex("0480"))).getClearContentsLength(), 0u);
+    EXPECT_EQ(encodedHex(*Built(fromHex("3081050201010500"))), "30050201010500");  // long form accepted
     // Contents read into a target follow the target's own form.
     SharedEncoding contents(fromHex("0201050500"));
     CASN1_SEQUENCE sequence;
@@ -42,51 +43,69 @@ TEST(Decoder, RoundTripsEveryUniversalClassInEveryForm) {
     };
     for (const char* hex : rows) {
         ASSERT_EQ(decodingFailure(fromHex(hex)), "") << hex;
-        EXPECT_EQ(encodedHex(*decode(fromHex(hex))), hex);
+        EXPECT_EQ(encodedHex(*Built(fromHex(hex))), hex);
     }
     // A segmented string has the clear contents of its primitive form.
-    auto bits = decode(fromHex("2308030200AA030204B0"));
+    auto bits = Built(fromHex("2308030200AA030204B0"));
     EXPECT_TRUE(dynamic_cast<CASN1_BIT_STRING&>(*bits).m_dwBits == 12u && clearHex(*bits, 0) == "0AAB");
-    EXPECT_EQ(clearHex(*decode(fromHex("240704026162040163"))), "616263");
+    EXPECT_EQ(clearHex(*Built(fromHex("240704026162040163"))), "616263");
 }
 
-TEST(Decoder, FailuresCarryTheirReasonAndOffsetInTheSharedInstanceWithItsRunTimeClass) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"1F0100", "High tag number form is not supported (at octet 0)"},
-        {"02850000000001", "4 bytes-encoded-length is only suported (at octet 0)"},
-        {"010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 0)"},
-        {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2 (at octet 0)"},
-        {"050100", "Encoded NULL value has invalid length (at octet 0)"},
-        {"060178", "Encoded OBJECT IDENTIFIER value is not valid (at octet 0)"},
-        {"0600", "Encoded OBJECT IDENTIFIER has invalid size (at octet 0)"},
-        {"0300", "Invalid data size in BIT STRING (at octet 0)"},
-        {"030103", "Invalid data size in BIT STRING (at octet 0)"},
-        {"03020800", "Invalid number of padding bits in BIT STRING (at octet 0)"},
-        {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12 (at octet 0)"},
-        {"160180", "IA5String contents is not valid (at octet 0)"},
-        {"130109", "PrintableString contents is not valid (at octet 0)"},
-        {"1E03000041", "BMPString contents is not valid (at octet 0)"},
-        {"1C03000041", "UniversalString contents is not valid (at octet 0)"},
-        {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted (at octet 0)"},
-        {"3306130141130109", "PrintableString contents is not valid (at octet 5)"},
-        {"1001", "Encoded type does not allow primitive encoding method (at octet 0)"},
-        {"2203020101", "Encoded type does not allow constructed encoding method (at octet 0)"},
-        // The offset is that of the innermost element that failed.
-        {"3006020101010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 5)"},
-        {"300605 00A0030201", "Unexpected end of file (at octet 4)"},
-        {"300302020101", "Unexpected end of file (at octet 2)"},  // the component runs past its parent
-        {"3004A103050000", "Unexpected end of file (at octet 2)"},
-        // An empty universal-0 element would come back as end-of-contents.
-        {"30800080050000000000", "Universal tag 0 is reserved for end-of-contents octets (at octet 2)"},
-        {"0000", "Universal tag 0 is reserved for end-of-contents octets (at octet 0)"},
-    };
-    for (const auto& [hex, reason] : rows) EXPECT_EQ(decodingFailure(fromHex(hex)), reason) << hex;
+// The octets in hex (the row's name) and the reason with the offset of the failure.
+struct FailureRow {
+    const char* name;
+    const char* reason;
+    friend void PrintTo(const FailureRow& row, std::ostream* out) { *out << row.name; }
+};
+constexpr const char* kEof = "Unexpected end of file (at octet 0)";
+const FailureRow kFailures[] = {
+    {"1F0100", "High tag number form is not supported (at octet 0)"},
+    {"02850000000001", "4 bytes-encoded-length is only suported (at octet 0)"},
+    {"010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 0)"},
+    {"0102FFFF", "invalid size of data in BOOLEAN. dwSize = 2 (at octet 0)"},
+    {"050100", "Encoded NULL value has invalid length (at octet 0)"},
+    {"060178", "Encoded OBJECT IDENTIFIER value is not valid (at octet 0)"},
+    {"0600", "Encoded OBJECT IDENTIFIER has invalid size (at octet 0)"},
+    {"0300", "Invalid data size in BIT STRING (at octet 0)"},
+    {"030103", "Invalid data size in BIT STRING (at octet 0)"},
+    {"03020800", "Invalid number of padding bits in BIT STRING (at octet 0)"},
+    {"2309030304AAB0030200FF", "CASN1_BIT_STRING::addConstructedComponent - m_dwBits = 12 (at octet 0)"},
+    {"160180", "IA5String contents is not valid (at octet 0)"},
+    {"130109", "PrintableString contents is not valid (at octet 0)"},
+    {"1E03000041", "BMPString contents is not valid (at octet 0)"},
+    {"1C03000041", "UniversalString contents is not valid (at octet 0)"},
+    {"2403130141", "Tag number is not the same: 0x4 current, 0x13 inserted (at octet 0)"},
+    {"3306130141130109", "PrintableString contents is not valid (at octet 5)"},
+    {"1001", "Encoded type does not allow primitive encoding method (at octet 0)"},
+    {"2203020101", "Encoded type does not allow constructed encoding method (at octet 0)"},
+    // The offset is that of the innermost element that failed.
+    {"3006020101010101", "invalid data in BOOLEAN: m_pData[0] = 1 (at octet 5)"},
+    {"300605 00A0030201", "Unexpected end of file (at octet 4)"},
+    {"300302020101", "Unexpected end of file (at octet 2)"},  // the component runs past its parent
+    {"3004A103050000", "Unexpected end of file (at octet 2)"},
+    // An empty universal-0 element would come back as end-of-contents.
+    {"30800080050000000000", "Universal tag 0 is reserved for end-of-contents octets (at octet 2)"},
+    {"0000", "Universal tag 0 is reserved for end-of-contents octets (at octet 0)"},
     // Lengths past the data (huge claimed lengths, also of a tagged window, are not allocated for), an
     // indefinite parent with a component past the end or without its end octets.
-    for (const char* hex : {"0484FFFFFFFF", "30847FFFFFFF0500", "0284800000000102", "4184FFFFFFF0", "04050102", "3081",
-                            "30800500", "308004020101", "3080050000"})
-        EXPECT_EQ(decodingFailure(fromHex(hex)), "Unexpected end of file (at octet 0)") << hex;
-    // The failure is the shared instance, with its run-time class.
+    {"0484FFFFFFFF", kEof},
+    {"30847FFFFFFF0500", kEof},
+    {"0284800000000102", kEof},
+    {"4184FFFFFFF0", kEof},
+    {"04050102", kEof},
+    {"3081", kEof},
+    {"30800500", kEof},
+    {"308004020101", kEof},
+    {"3080050000", kEof},
+};
+
+using DecoderFailures = testing::TestWithParam<FailureRow>;
+TEST_P(DecoderFailures, FailuresCarryTheirReasonAndOffset) {
+    EXPECT_EQ(decodingFailure(fromHex(GetParam().name)), GetParam().reason);
+}
+INSTANTIATE_TEST_SUITE_P(Reasons, DecoderFailures, testing::ValuesIn(kFailures), testcommon::RowName());
+
+TEST(Decoder, FailureIsTheSharedInstanceWithItsRunTimeClass) {
     SharedEncoding stream(fromHex("0500" "010105"));  // the second message is bad
     std::unique_ptr<CASN1Type> first(___buildFromEncoding(*stream.der));
     try {
@@ -138,14 +157,14 @@ const char* kRecord = "3013A003020102020105300506032B0601A3020500";
 
 // Bounds-checked component access, and fields read in schema order.
 TEST(ComponentReader, IndexOutOfRangeIsADecodingFailureFieldsAreReadInSchemaOrderAndFailuresNameThem) {
-    auto value = decode(fromHex(kRecord));
+    auto value = Built(fromHex(kRecord));
     auto& record = dynamic_cast<CASN1_SEQUENCE&>(*value);
     const auto& constant = record;
     ASSERT_EQ(record.GetCount(), 4);
     EXPECT_TRUE(encodedHex(record.GetComponent(1)) == "020105" && encodedHex(constant.GetComponent(3)) == "A3020500");
-    EXPECT_EQ(decodingFailureOf([&] { record.GetComponent(4); }), "Component 4 requested of 4");
-    EXPECT_EQ(decodingFailureOf([&] { constant.GetComponent(-1); }), "Component -1 requested of 4");
-    EXPECT_EQ(decodingFailureOf([&] { CASN1_SEQUENCE().GetComponent(0); }), "Component 0 requested of 0");
+    EXPECT_EQ(DecodingReason([&] { record.GetComponent(4); }), "Component 4 requested of 4");
+    EXPECT_EQ(DecodingReason([&] { constant.GetComponent(-1); }), "Component -1 requested of 4");
+    EXPECT_EQ(DecodingReason([&] { CASN1_SEQUENCE().GetComponent(0); }), "Component 0 requested of 0");
 
     CASN1ComponentReader reader(constant);
     static_assert(std::is_same_v<decltype(reader)::Component, const CASN1Type>);
@@ -155,7 +174,7 @@ TEST(ComponentReader, IndexOutOfRangeIsADecodingFailureFieldsAreReadInSchemaOrde
     EXPECT_EQ(reader.Optional(ASN1ContextTag(1)), nullptr);  // absent, nothing consumed
     // Present, then nothing past the end.
     EXPECT_TRUE(reader.Optional(ASN1ContextTag(3)) && !reader.Optional(kASN1Null) && reader.AtEnd());
-    EXPECT_EQ(decodingFailureOf([&] { reader.End("TBSCertificate"); }), "");
+    EXPECT_EQ(DecodingReason([&] { reader.End("TBSCertificate"); }), "");
 
     // Failures name the field.
     using Reader = CASN1ComponentReader<CASN1_CONSTRUCTED_TYPE>;
@@ -170,6 +189,6 @@ TEST(ComponentReader, IndexOutOfRangeIsADecodingFailureFieldsAreReadInSchemaOrde
     };
     for (const auto& [program, reason] : rows) {
         Reader reader(record);
-        EXPECT_EQ(decodingFailureOf([&, &program = program] { program(reader); }), reason);
+        EXPECT_EQ(DecodingReason([&, &program = program] { program(reader); }), reason);
     }
 }

@@ -21,7 +21,7 @@ std::string hexLine(std::string hex, const std::string& text, size_t indent = 3)
 
 TEST(Dump, SmallTreeOtherClassesLongContentsAndIndefiniteLengthsGiveTheExactText) {
     // { 5, TRUE, 2.5.4.3, 'ab', '1010'B }
-    const auto sequence = decode(fromHex("3013 020105 0101FF 0603550403 04026162 030204A0"));
+    const auto sequence = Built(fromHex("3013 020105 0101FF 0603550403 04026162 030204A0"));
     const std::string expected =
         "<UNIV, SEQUENCE(OF), C> SIZE: 2 + 19 = 21 (0x2 + 0x13 = 0x15)\r\n{\r\n"
         "   <UNIV, INTEGER, P> SIZE: 2 + 1 = 3 (0x2 + 0x1 = 0x3)\r\n" + hexLine("05 ", ".") + "\r\n"
@@ -47,7 +47,7 @@ TEST(Dump, SmallTreeOtherClassesLongContentsAndIndefiniteLengthsGiveTheExactText
 
 TEST(Archive, RoundTripKeepsTheDERTheTreeOutlivesTheArchiveAndLoadFailuresAreGeneric) {
     const Octets cert = certificate();
-    auto tree = decode(cert);
+    auto tree = Built(cert);
     const Octets stored = testcommon::Store([&](CArchive& ar) { tree->_Serialize(ar); });
     const Octets header = {0, static_cast<unsigned char>(cert.size()), static_cast<unsigned char>(cert.size() >> 8)};
     EXPECT_EQ(toHex(stored), toHex(header) + toHex(cert));  // format version, 16-bit length, DER

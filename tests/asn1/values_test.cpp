@@ -58,7 +58,7 @@ TEST(ValueEncoding, BuiltValuesEncodeAsDERThatOpenSSLWritesBackAndClearContentsD
     EXPECT_TRUE(clearHex(signedFF) == "FF" && signedFF.getClearContentsLength() == 1u && clearHex(zero) == "00");
     CASN1_BIT_STRING bits(&kNibble, 4, 0);
     EXPECT_EQ(clearHex(bits, 1) + "/" + clearHex(bits, 0), "A0/0A");
-    auto sequence = decode(fromHex("3007 020105 04026162"));
+    auto sequence = Built(fromHex("3007 020105 04026162"));
     EXPECT_EQ(clearHex(*sequence), "056162");
     unsigned char buffer[4] = {0xEE, 0xEE, 0xEE, 0xEE};
     EXPECT_TRUE(!sequence->GetClearData(buffer, 2, 1, 1) && sequence->GetClearData(buffer, 3, 1, 1) &&
@@ -108,10 +108,10 @@ TEST(ValueConversion, IntegersAndIdentifiersReadBackOrderIsTheEncodingsAndMovesK
     EXPECT_TRUE(CASN1_INTEGER(4294967295ul).GetInteger(value) && value == 4294967295ul);
     // Two's complement: FF is -1 and 80 00 -32768, no count or version; 00 FF is 255.
     for (const char* negative : {"0201FF", "02028000", "0205FFFFFFFFFF"}) {
-        const auto read = decode(fromHex(negative));
+        const auto read = Built(fromHex(negative));
         EXPECT_TRUE(!dynamic_cast<const CASN1_INTEGER&>(*read).GetInteger(value) && value == 4294967295ul) << negative;
     }
-    EXPECT_TRUE(dynamic_cast<const CASN1_INTEGER&>(*decode(fromHex("020200FF"))).GetInteger(value) && value == 255u);
+    EXPECT_TRUE(dynamic_cast<const CASN1_INTEGER&>(*Built(fromHex("020200FF"))).GetInteger(value) && value == 255u);
     // Identifiers under 2 with a second arc from 40, and arcs wider than 64 bits (UUID arcs).
     CASN1_OBJECT_IDENTIFIER large(2, 40), uuid(2, 25), deep;
     large.AddIDComponent(3);
@@ -232,7 +232,7 @@ TEST(WellKnownOids, EncodingDottedTextCloneAndEqualityMatchEachRow) {
         EXPECT_TRUE(encodedHex(*oid) == expected && encodedHex(copied) == expected &&
                     CString(*oid) == kRows[i].dotted && typeid(copied) == typeid(CASN1_OBJECT_IDENTIFIER))
             << kRows[i].name;
-        EXPECT_TRUE(*oid == dynamic_cast<CASN1_OBJECT_IDENTIFIER&>(*decode(fromHex(expected))) &&
+        EXPECT_TRUE(*oid == dynamic_cast<CASN1_OBJECT_IDENTIFIER&>(*Built(fromHex(expected))) &&
                     !(*oid == *kRows[(i + 1) % std::size(kRows)].make()))
             << kRows[i].name;
     }

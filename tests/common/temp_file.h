@@ -1,4 +1,4 @@
-// A file in the temporary directory, removed with the object.
+// The octets of a file, and a file in the temporary directory, removed with the object.
 #pragma once
 
 #include <unistd.h>
@@ -11,6 +11,11 @@
 #include <vector>
 
 namespace testcommon {
+
+inline std::vector<unsigned char> ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class TempFile {
 public:
@@ -27,10 +32,7 @@ public:
     ~TempFile() { std::filesystem::remove(m_path); }
 
     const char* Path() const { return m_path.c_str(); }
-    std::vector<unsigned char> Read() const {
-        std::ifstream file(m_path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    }
+    std::vector<unsigned char> Read() const { return ReadFile(m_path); }
 
 private:
     std::string m_path;

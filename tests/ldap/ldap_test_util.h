@@ -1,68 +1,31 @@
-// Octets in and out of the library for the LDAP tests: PDUs written as nested TLVs in hex,
+// Octets in and out of the library for the LDAP tests: PDUs written in hex (tests/common/der.h),
 // generic decoding, decoding failures, and the npm package @ldapjs/messages as a peer.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/common/decoding.h"
+#include "tests/common/der.h"
 #include "tests/common/octets.h"
+#include "tests/common/shell.h"
 #include "tests/common/temp_file.h"
-#include "vorlan/asn1/decoder.h"
 #include "vorlan/ldap/message.h"
 
 namespace ldappeer {
 
+using testcommon::Built;
+using testcommon::DecodingReason;
 using testcommon::FromHex;
 using testcommon::Octets;
 using testcommon::ToHex;
+using namespace testcommon::hexder;
 
-inline std::string EncodedHex(const CASN1Type& value) {
-    CByteArray out;
-    value.encodeTo(out);
-    return ToHex(out.GetData(), static_cast<size_t>(out.GetSize()));
-}
+inline std::string EncodedHex(const CASN1Type& value) { return ToHex(testcommon::Encoded(value)); }
 
-// A value decoded generically from hex (the encoding it windows stays alive with it).
-inline std::unique_ptr<CASN1Type> DecodeHex(const std::string& hex) {
-    const Octets octets = FromHex(hex);
-    const std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> der(
-        new CDEREncoding(1, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 1),
-        [](CDEREncoding* used) { used->Release(); });
-    der->AddRef();
-    return std::unique_ptr<CASN1Type>(___buildFromEncoding(*der));
-}
-
-// The reason of the decoding exception `action` raises, "" when it raises none.
-inline std::string DecodingFailure(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (CDERDecodingException* e) {
-        e->Delete();
-        return LastDecodingReason();
-    }
-    return "";
-}
-
-// Identifier `tag` (hex), the definite length of the contents and the contents (hex).
-inline std::string tlv(const std::string& tag, std::initializer_list<std::string> parts = {}) {
-    std::string contents;
-    for (const std::string& part : parts) contents += ToHex(FromHex(part));
-    const size_t n = contents.size() / 2;
-    const std::string length = ToHex(Octets{static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)});
-    return tag + (n < 128 ? length.substr(2) : n < 256 ? "81" + length.substr(2) : "82" + length) + contents;
-}
-// A primitive string under `tag` (an OCTET STRING by default).
-inline std::string str(const std::string& text, const std::string& tag = "04") {
-    return tlv(tag, {ToHex(Octets(text.begin(), text.end()))});
-}
-inline std::string num(unsigned value, const std::string& tag = "02") {
-    return tlv(tag, {ToHex(Octets{static_cast<unsigned char>(value)})});
-}
 // resultCode, matchedDN, errorMessage.
 inline std::string result(unsigned code = 0) { return num(code, "0a") + str("") + str(""); }
 inline std::string message(const std::string& operation, const std::string& id = "020101") {
@@ -81,33 +44,23 @@ struct Decoded {
 
 inline Decoded DecodeEveryWay(const std::string& hex) {
     Decoded d;
-    DecodingFailure([&] {
-        const std::unique_ptr<CASN1Type> value = DecodeHex(hex);
+    DecodingReason([&] {
+        const std::unique_ptr<CASN1Type> value = Built(FromHex(hex));
         if (!CASN1_LDAPMessage::isValid(value.get(), 0)) return;
         const CASN1ComponentArray& parts = dynamic_cast<const CASN1_SEQUENCE&>(*value).GetComponents();
         const int op = ___findComponentByMemberName(CASN1_LDAPMessage::m_compInfoList, parts, "protocolOp");
         d.generic = CASN1_ProtocolOpChoice::resolveAlternative(parts[op]);
     });
     const Octets octets = FromHex(hex);
-    d.reason = DecodingFailure([&] {
+    d.reason = DecodingReason([&] {
         CDEREncoding der(0, const_cast<unsigned char*>(octets.data()), octets.size(), 0, 0);
         der.AddRef();
         CASN1_LDAPMessage message(der);
         d.tolerant = message.get_protocolOp().resolve();
         d.reencoded = EncodedHex(message);
     });
-    DecodingFailure([&] { d.strict = DecodeLDAPMessage(octets.data(), octets.size())->get_protocolOp().resolve(); });
+    DecodingReason([&] { d.strict = DecodeLDAPMessage(octets.data(), octets.size())->get_protocolOp().resolve(); });
     return d;
-}
-
-// Standard output of a shell command; throws when it exits non-zero.
-inline std::string Run(const std::string& command) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char block[4096];
-    for (size_t n; pipe && (n = std::fread(block, 1, sizeof block, pipe)) > 0;) output.append(block, n);
-    if (!pipe || ::pclose(pipe) != 0) throw std::runtime_error("failed: " + command + "\n" + output);
-    return output;
 }
 
 // The output lines of `ldapjs_peer.js command` given `input`, one line each; the pinned
@@ -116,7 +69,8 @@ inline std::vector<std::string> Ldapjs(const std::string& command, const std::ve
     static const std::string modules = [] {
         const std::string folder = VORLAN_BINARY_DIR "/ldapjs";
         std::filesystem::create_directories(folder);
-        Run("cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
+        testcommon::ShellOutput(
+            "cd '" + folder + "' && flock .lock sh -c 'test -f node_modules/@ldapjs/messages/package.json || " +
             "npm install --no-audit --no-fund --silent @ldapjs/messages@1.3.0 @ldapjs/filter@2.1.1 >&2'");
         return folder + "/node_modules";
     }();
@@ -124,8 +78,8 @@ inline std::vector<std::string> Ldapjs(const std::string& command, const std::ve
     for (const std::string& line : input) text += line + "\n";
     testcommon::TempFile in(std::vector<unsigned char>(text.begin(), text.end()));
     const auto script = std::filesystem::path(__FILE__).parent_path() / "ldapjs_peer.js";
-    std::istringstream output(
-        Run("NODE_PATH='" + modules + "' node '" + script.string() + "' " + command + " < " + in.Path()));
+    std::istringstream output(testcommon::ShellOutput("NODE_PATH='" + modules + "' node '" + script.string() + "' " +
+                                                      command + " < " + in.Path()));
     std::vector<std::string> lines;
     for (std::string line; std::getline(output, line);) lines.push_back(line);
     return lines;

@@ -6,6 +6,7 @@
 // alike.
 #include <gtest/gtest.h>
 
+#include "tests/common/rows.h"
 #include "tests/ldap/ldap_test_util.h"
 #include "vorlan/ldap/filterstring.h"
 #include "vorlan/ldap/framing.h"
@@ -28,15 +29,16 @@ std::string search(const std::string& filter, const std::string& extra = "") {
 // every way in their test, controls with all members in the accessor test. The last rows are
 // forms LDAP forbids (indefinite lengths, constructed strings) which only the strict decode
 // refuses.
-TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
-    struct Row {
-        const char* what;
-        std::string hex;
-        int expected;
-        bool strictRefuses = false;
-    };
+struct AlternativeRow {
+    const char* name;
+    std::string hex;
+    int expected;
+    bool strictRefuses = false;
+    friend void PrintTo(const AlternativeRow& row, std::ostream* out) { *out << row.name; }
+};
+std::vector<AlternativeRow> AlternativeRows() {
     const std::string present = str("cn", "87"), cd = str("d") + str("c"), sk = tlv("a1", {tlv("30", {str("cn")})});
-    const std::vector<Row> rows = {
+    return {
         {"searchResFull", message(tlv("30", {kEntry, tlv("73", {str("u")}), tlv("65", {result()})})), 7},
         {"compareResponse", message(tlv("6f", {result(6), str("", "89")})), 17},
         {"sessionRequest", message(tlv("71", {tlv("30", {str("1.2"), str("v")})})), 19},
@@ -87,16 +89,19 @@ TEST(LdapMessage, EveryAlternativeAndTheMembersThatDecideValidity) {
         {"indefinite entry", message("6480" + str("cn=a") + "30000000"), 4, true},
         {"constructed matchedDN", message(tlv("6b", {num(0, "0a"), tlv("24", {cd}), str("")})), 13, true},
     };
-    for (const Row& row : rows) {
-        const Decoded d = DecodeEveryWay(row.hex);
-        EXPECT_EQ(d.tolerant, row.expected) << row.what << ": " << d.reason;
-        EXPECT_EQ(d.strict, row.strictRefuses ? kInvalid : row.expected) << row.what;
-        EXPECT_EQ(d.generic, row.expected) << row.what;
-        if (row.expected != kInvalid && !row.strictRefuses) {
-            EXPECT_EQ(d.reencoded, row.hex) << row.what;
-        }
-    }
 }
+
+using LdapMessageAlternatives = testing::TestWithParam<AlternativeRow>;
+TEST_P(LdapMessageAlternatives, EveryAlternativeAndTheMembersThatDecideValidity) {
+    const AlternativeRow& row = GetParam();
+    const Decoded d = DecodeEveryWay(row.hex);
+    EXPECT_EQ(d.tolerant, row.expected) << d.reason;
+    EXPECT_EQ(d.strict, row.strictRefuses ? kInvalid : row.expected);
+    EXPECT_EQ(d.generic, row.expected);
+    EXPECT_TRUE(row.expected == kInvalid || row.strictRefuses || d.reencoded == row.hex) << d.reencoded;
+}
+INSTANTIATE_TEST_SUITE_P(Alternatives, LdapMessageAlternatives, testing::ValuesIn(AlternativeRows()),
+                         testcommon::RowName());
 
 // Members of decoded messages through their accessors and helpers (the slapd test reads
 // entries through them too); past the members, the decoding exception, never an index -1 or a
@@ -147,7 +152,7 @@ TEST(LdapMessage, AccessorsReachDecodedMembersAndFailPastThem) {
         [&] { attribute.get_vals().getComponent(-1); },
         [&] { CASN1_ProtocolOpChoice().GetValue(); },
     };
-    for (size_t i = 0; i < past.size(); ++i) EXPECT_NE(DecodingFailure(past[i]), "") << i;
+    for (size_t i = 0; i < past.size(); ++i) EXPECT_NE(DecodingReason(past[i]), "") << i;
 }
 
 // Values assembled by hand: validity is structural, accessors check classes too.
@@ -156,8 +161,8 @@ TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
     entry->AddObject(new CASN1_OCTET_STRING(reinterpret_cast<const unsigned char*>("cn=a"), 4));
     entry->AddObject(new CASN1_SEQUENCE);  // not a CASN1_PartialAttributeList
     EXPECT_TRUE(CASN1_SearchResultEntry::isValid(entry.get(), 0));
-    EXPECT_NE(DecodingFailure([&] { entry->get_attributes(); }), "");
-    EXPECT_EQ(DecodingFailure([&] { entry->get_objectName(); }), "");
+    EXPECT_NE(DecodingReason([&] { entry->get_attributes(); }), "");
+    EXPECT_EQ(DecodingReason([&] { entry->get_objectName(); }), "");
 
     CASN1_LDAPMessage m;
     m.AddObject(new CASN1_INTEGER(5));
@@ -166,7 +171,7 @@ TEST(LdapMessage, HandBuiltValuesValidateAndAccessorsRefuseOtherClasses) {
     m.AddObject(tagged.release());
     EXPECT_TRUE(CASN1_LDAPMessage::isValid(&m, 0));
     EXPECT_TRUE(m.get_protocolOp().is_searchResEntry());
-    EXPECT_NE(DecodingFailure([&] { m.get_protocolOp().get_searchResEntry(); }), "");
+    EXPECT_NE(DecodingReason([&] { m.get_protocolOp().get_searchResEntry(); }), "");
 
     // The end row has identifier 0 and still matches nothing.
     CASN1_TAGGED zero(0, 0);
@@ -189,38 +194,23 @@ TEST(LdapMessage, HostileEncodingsFailWithTheDecodingException) {
     for (size_t at : {1u, 3u, 6u, 8u, 14u, 16u, 18u, 22u, 24u, 27u}) {
         Octets forged = whole;
         ++forged[at];
-        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(forged.data(), forged.size()); }), "") << at;
+        EXPECT_NE(DecodingReason([&] { DecodeLDAPMessage(forged.data(), forged.size()); }), "") << at;
     }
     std::string filter = str("cn", "87");
     for (int level = 0; level < 130; ++level) filter = tlv("a2", {filter});
     const Octets deep = FromHex(message(search(filter)));
-    EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
+    EXPECT_NE(DecodingReason([&] { DecodeLDAPMessage(deep.data(), deep.size()); }).find("nest deeper"),
               std::string::npos);
 }
 
 // A search entry of `count` attributes of one-octet type and value: 5 + 4 * count elements (the
 // message, its ID, the operation, the name, the list; per attribute its SEQUENCE, type, SET, value).
 Octets EntryOfTinyAttributes(size_t count) {
-    const auto wrap = [](unsigned char tag, const Octets& contents) {
-        Octets element{tag};
-        Octets length;
-        for (size_t n = contents.size(); n > 0; n >>= 8) length.insert(length.begin(), static_cast<unsigned char>(n));
-        if (contents.size() >= 0x80) element.push_back(static_cast<unsigned char>(0x80 | length.size()));
-        if (contents.size() < 0x80) length.assign(1, static_cast<unsigned char>(contents.size()));
-        element.insert(element.end(), length.begin(), length.end());
-        element.insert(element.end(), contents.begin(), contents.end());
-        return element;
-    };
     const Octets attribute = FromHex("30080401613103040162");
     Octets attributes;
     for (size_t i = 0; i < count; ++i) attributes.insert(attributes.end(), attribute.begin(), attribute.end());
-    Octets entry = FromHex("0400");
-    const Octets list = wrap(0x30, attributes);
-    entry.insert(entry.end(), list.begin(), list.end());
-    Octets contents = FromHex("020101");
-    const Octets operation = wrap(0x64, entry);
-    contents.insert(contents.end(), operation.begin(), operation.end());
-    return wrap(0x30, contents);
+    using testcommon::Concat, testcommon::Tlv;
+    return Tlv(0x30, Concat({FromHex("020101"), Tlv(0x64, Concat({FromHex("0400"), Tlv(0x30, attributes)}))}));
 }
 
 // Each element decodes into a value object, so the count of elements, not the octets, bounds the
@@ -236,7 +226,7 @@ TEST(LdapMessage, MessagesOfMoreElementsThanTheBoundAreRefusedBeforeDecoding) {
     for (const auto& row : rows) {
         const Octets pdu = EntryOfTinyAttributes(row.attributes);
         int decoded = -1;
-        const std::string reason = DecodingFailure([&] {
+        const std::string reason = DecodingReason([&] {
             decoded = DecodeLDAPMessage(pdu.data(), pdu.size(), row.bound)
                           ->get_protocolOp()
                           .get_searchResEntry()
@@ -256,11 +246,14 @@ TEST(LdapMessage, MessagesOfMoreElementsThanTheBoundAreRefusedBeforeDecoding) {
 // ldapjs test sends one of each builder).
 TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
     using Build = std::function<std::unique_ptr<CASN1Type>()>;
-    const auto hex = [](const std::string& operation) -> Build { return [operation] { return DecodeHex(operation); }; };
+    const auto hex = [](const std::string& operation) -> Build {
+        return [operation] { return Built(FromHex(operation)); };
+    };
     const auto search = [](const std::string& filterHex, unsigned long sizeLimit) -> Build {
         return [=] {
-            return BuildSearchRequest({.baseObject = "dc=x", .sizeLimit = sizeLimit, .attributes = {}},
-                                      LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*DecodeHex(filterHex).release())));
+            return BuildSearchRequest(
+                {.baseObject = "dc=x", .sizeLimit = sizeLimit, .attributes = {}},
+                LDAPFilterPtr(&dynamic_cast<CASN1_TAGGED&>(*Built(FromHex(filterHex)).release())));
         };
     };
     const std::string attribute = tlv("30", {str("cn"), tlv("31", {str("a")})});
@@ -283,7 +276,7 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
     };
     for (const auto& [what, build, refused] : rows) {
         std::unique_ptr<CASN1_LDAPMessage> message;
-        const std::string reason = DecodingFailure([&, &build = build] { message = BuildLDAPMessage(7, build()); });
+        const std::string reason = DecodingReason([&, &build = build] { message = BuildLDAPMessage(7, build()); });
         EXPECT_EQ(!reason.empty(), refused) << what << ": " << reason;
         if (message) {  // what goes out decodes strictly to the same message
             const Octets out = FromHex(EncodedHex(*message));
@@ -291,7 +284,7 @@ TEST(LdapRequests, BuildersRefuseFormsServersDropTheConnectionFor) {
                       message->get_protocolOp().resolve());
         }
     }
-    EXPECT_NE(DecodingFailure([] { BuildLDAPMessage(0x80000000, BuildUnbindRequest()); }), "");
+    EXPECT_NE(DecodingReason([] { BuildLDAPMessage(0x80000000, BuildUnbindRequest()); }), "");
     const auto message = BuildLDAPMessage(0x7FFFFFFF, BuildUnbindRequest(),
                                           {{"1.2.840.113556.1.4.805", true, std::nullopt}, {"2.16", false, "v"}});
     EXPECT_EQ(EncodedHex(*message), tlv("30", {"02047fffffff", "4200",
@@ -341,7 +334,7 @@ TEST(LdapFraming, FramesMessageIdsAndOperationTags) {
     };
     for (const auto& [read, hex, expected] : rows) {
         long got = kFails;
-        DecodingFailure([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
+        DecodingReason([&, &read = read, hex = hex] { got = read(FromHex(hex)); });
         EXPECT_EQ(got, expected) << hex;
     }
 }
@@ -385,7 +378,7 @@ TEST(LdapFilterString, ParseAndFormatAsLdapjsAndRfc4515Do) {
         const LDAPFilterPtr filter = ParseLDAPFilter(text);
         EXPECT_EQ(EncodedHex(*filter), der.empty() ? theirs[i] : der) << text;
         EXPECT_EQ(FormatLDAPFilter(*filter), canonical.empty() ? text : canonical);
-        EXPECT_EQ(FormatLDAPFilter(*DecodeHex(EncodedHex(*filter))), canonical.empty() ? text : canonical);
+        EXPECT_EQ(FormatLDAPFilter(*Built(FromHex(EncodedHex(*filter)))), canonical.empty() ? text : canonical);
     }
 }
 
@@ -395,7 +388,7 @@ TEST(LdapFilterString, MalformedStringsAndFiltersServersRefuseFail) {
         "(cn~x)",  "(cn=a(b)",  "(cn=a\\2)",     "(cn=a\\zz)",   "(cn=a**b)", "(cn>=a*)", "(!(a=b)(c=d))",
         "(!)",     "(:=x)",     "(cn:dn:=x*)",   "(cn:1.2:x)",   "(1=x)",     "(1.02=x)", "(c n=x)",
         "(cn;=x)", "(cn=\xff)", "(cn=\xc0\xaf)", "(cn=x)(cn=y)", "(cn=a\0b)"s};
-    for (const std::string& text : strings) EXPECT_NE(DecodingFailure([&] { ParseLDAPFilter(text); }), "") << text;
+    for (const std::string& text : strings) EXPECT_NE(DecodingReason([&] { ParseLDAPFilter(text); }), "") << text;
     const std::vector<std::string> filters = {
         "a3040402636e",                  // equality without assertion value
         "a40c0402636e3006820161800162",  // final before initial
@@ -413,16 +406,16 @@ TEST(LdapFilterString, MalformedStringsAndFiltersServersRefuseFail) {
     };
     for (const std::string& hex : filters) {
         std::unique_ptr<CASN1Type> filter;
-        ASSERT_EQ(DecodingFailure([&] { filter = DecodeHex(hex); }), "") << hex;
-        EXPECT_NE(DecodingFailure([&] { FormatLDAPFilter(*filter); }), "") << hex;
+        ASSERT_EQ(DecodingReason([&] { filter = Built(FromHex(hex)); }), "") << hex;
+        EXPECT_NE(DecodingReason([&] { FormatLDAPFilter(*filter); }), "") << hex;
     }
     // Nesting past the bound, parsed or built.
     std::string deepest = "(a=b)";
     for (int level = 1; level < kMaxLDAPFilterNesting; ++level) deepest = "(!" + deepest + ")";
     EXPECT_EQ(FormatLDAPFilter(*ParseLDAPFilter(deepest)), deepest);
-    EXPECT_NE(DecodingFailure([&] { ParseLDAPFilter("(!" + deepest + ")"); }), "");
+    EXPECT_NE(DecodingReason([&] { ParseLDAPFilter("(!" + deepest + ")"); }), "");
     const LDAPFilterPtr built = BuildNotFilter(ParseLDAPFilter(deepest));
-    EXPECT_NE(DecodingFailure([&] { FormatLDAPFilter(*built); }), "");
+    EXPECT_NE(DecodingReason([&] { FormatLDAPFilter(*built); }), "");
 }
 
 // Decoded tolerantly, strictly and generically through the tables, each is the operation it

@@ -202,7 +202,7 @@ TEST(Slapd, EveryOperationAgainstARealServer) {
     ASSERT_GT(entry.size(), 50u);
     for (size_t n = 0; n < entry.size(); ++n) {
         EXPECT_EQ(FrameLength(entry.data(), n, kMaxPdu), 0u) << n;
-        EXPECT_NE(DecodingFailure([&] { DecodeLDAPMessage(entry.data(), n); }), "") << n;
+        EXPECT_NE(DecodingReason([&] { DecodeLDAPMessage(entry.data(), n); }), "") << n;
     }
 
     // Abandon and unbind are never answered; the abandoned search may still send responses, before

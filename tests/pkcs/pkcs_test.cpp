@@ -29,7 +29,6 @@ using namespace x509test;
 
 // DER building blocks: elements from their parts, a few fixed values (identifiers, a name, an
 // algorithm, a small RSA key) and typed decoding.
-Octets Set(const std::vector<Octets>& parts) { return Tlv(0x31, Concat(parts)); }
 Octets Ctx(unsigned n, const std::vector<Octets>& parts) { return Tlv(0xA0 | n, Concat(parts)); }
 Octets Int(unsigned char n) { return {0x02, 0x01, n}; }
 
@@ -56,72 +55,93 @@ T Decoded(const Octets& der) {
 
 // Valid shapes that messages of the openssl command have (its signers with and without signed
 // attributes, recipients, encrypted content) and the round-tripped types are read there.
-TEST(PkcsShape, IsValidFollowsEachStructuresComponentRules) {
-    const Octets signer = Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets});
+struct IsValidRow {
+    const char* name;
+    int (*isValid)(const CASN1Type*, int);
+    Octets der;
+    int valid;
+    friend void PrintTo(const IsValidRow& row, std::ostream* out) { *out << row.name; }
+};
+std::vector<IsValidRow> IsValidRows() {
+    // The components before the ones that differ (a SEQUENCE of a concatenation is the same SEQUENCE).
+    const Octets signerHead = Concat({Int(1), kIssuerAndSerial, kSha1}), signer = Seq({signerHead, kRsa, kOctets});
+    const Octets signedHead = Concat({Int(1), Set({kSha1}), kContentInfo}),
+                 bagHead = Concat({Int(1), Set({}), kContentInfo});
     const Octets signedAttrs = Ctx(0, {kAttribute}), unsignedAttrs = Ctx(1, {kAttribute});
     const Octets recipient = Seq({Int(0), kIssuerAndSerial, kRsa, kOctets});
     const Octets cri = Seq({Int(0), kName, kSpki, Ctx(0, {})});
     const auto ci = CASN1_ContentInfo::isValid, si = CASN1_SignerInfo::isValid, sd = CASN1_SignedData::isValid,
                eci = CASN1_EncryptedContentInfo::isValid, sed = CASN1_SignedAndEnvelopedData::isValid,
-               rc5 = CASN1_RC5AlgorithmParameter::isValid, cr = CASN1_CertificationRequestInfo::isValid;
-    const std::tuple<int (*)(const CASN1Type*, int), Octets, int> rows[] = {
-        {ci, Seq({}), 0},
-        {ci, Seq({kData}), 1},  // type only
-        {ci, Seq({kData, Ctx(0, {})}), 0},
-        {ci, Seq({kData, FromHex("8000")}), 0},  // primitive [0]
-        {ci, Seq({kData, Ctx(0, {kOctets, kOctets})}), 0},
-        {ci, Seq({kData, Ctx(1, {kOctets})}), 0},
-        {ci, Seq({Int(1)}), 0},
-        {ci, Seq({kData, Ctx(0, {kOctets}), kData}), 0},
-        {CASN1_Attribute::isValid, kAttribute, 1},
-        {CASN1_Attribute::isValid, Seq({kContentTypeAttr, Seq({kData})}), 0},  // values not a SET
-        {CASN1_IssuerAndSerialNumber::isValid, Seq({Seq({kData}), Int(5)}), 0},
-        {si, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
-        {si, Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
-        {si, Seq({Int(1), kIssuerAndSerial, kSha1, kRsa, kOctets, unsignedAttrs}), 1},
-        {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
-        {si, Seq({Int(1), kIssuerAndSerial, kSha1, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
-        {si, Seq({Int(1), kIssuerAndSerial, kSha1, Ctx(0, {kData}), kRsa, kOctets}), 0},
-        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Set({})}), 1},
-        {sd, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
-        {sd, Seq({Int(1), Set({kSha1}), kContentInfo}), 0},
-        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kCertificate}), Ctx(1, {kCrl}), Set({signer})}), 1},
-        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(1, {kCrl}), Set({signer})}), 1},
-        {sd, Seq({Int(1), Set({}), kContentInfo, Set({signer})}), 0},  // a signer, no digest algorithm
-        {sd, Seq({Int(1), Set({}), kContentInfo, Ctx(0, {kCertificate}), Set({})}), 1},  // a certificate bag
+               rc5 = CASN1_RC5AlgorithmParameter::isValid, cr = CASN1_CertificationRequestInfo::isValid,
+               at = CASN1_Attribute::isValid, rc2 = CASN1_RC2AlgorithmParameter::isValid,
+               req = CASN1_CertificationRequest::isValid;
+    return {
+        {"ContentInfo empty", ci, Seq({}), 0},
+        {"ContentInfo type only", ci, Seq({kData}), 1},
+        {"ContentInfo empty content", ci, Seq({kData, Ctx(0, {})}), 0},
+        {"ContentInfo primitive content", ci, Seq({kData, FromHex("8000")}), 0},
+        {"ContentInfo two contents", ci, Seq({kData, Ctx(0, {kOctets, kOctets})}), 0},
+        {"ContentInfo content in 1", ci, Seq({kData, Ctx(1, {kOctets})}), 0},
+        {"ContentInfo INTEGER type", ci, Seq({Int(1)}), 0},
+        {"ContentInfo third component", ci, Seq({kData, Ctx(0, {kOctets}), kData}), 0},
+        {"Attribute", at, kAttribute, 1},
+        {"Attribute values not a SET", at, Seq({kContentTypeAttr, Seq({kData})}), 0},
+        {"IssuerAndSerialNumber not a Name", CASN1_IssuerAndSerialNumber::isValid, Seq({Seq({kData}), Int(5)}), 0},
+        {"SignerInfo version 2", si, Seq({Int(2), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
+        {"SignerInfo version of 9 octets", si,
+         Seq({FromHex("0209010000000000000001"), kIssuerAndSerial, kSha1, kRsa, kOctets}), 0},
+        {"SignerInfo unsigned attributes", si, Seq({signerHead, kRsa, kOctets, unsignedAttrs}), 1},
+        {"SignerInfo both attributes", si, Seq({signerHead, signedAttrs, kRsa, kOctets, unsignedAttrs}), 1},
+        {"SignerInfo attributes in 2", si, Seq({signerHead, signedAttrs, kRsa, kOctets, Ctx(2, {kAttribute})}), 0},
+        {"SignerInfo attributes not attributes", si, Seq({signerHead, Ctx(0, {kData}), kRsa, kOctets}), 0},
+        {"SignedData no signers", sd, Seq({signedHead, Set({})}), 1},
+        {"SignedData version 2", sd, Seq({Int(2), Set({kSha1}), kContentInfo, Set({})}), 0},
+        {"SignedData signerInfos missing", sd, Seq({signedHead}), 0},
+        {"SignedData certificates CRLs signer", sd,
+         Seq({signedHead, Ctx(0, {kCertificate}), Ctx(1, {kCrl}), Set({signer})}), 1},
+        {"SignedData CRLs and a signer", sd, Seq({signedHead, Ctx(1, {kCrl}), Set({signer})}), 1},
+        {"SignedData no digest algorithm", sd, Seq({bagHead, Set({signer})}), 0},
+        {"SignedData certificate bag", sd, Seq({bagHead, Ctx(0, {kCertificate}), Set({})}), 1},
         // Bag elements of any inside are kept for the reader to judge; other elements are not.
-        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kName, Ctx(2, {kName})}), Ctx(1, {kName}), Set({signer})}), 1},
-        {sd, Seq({Int(1), Set({kSha1}), kContentInfo, Ctx(0, {kOctets}), Set({signer})}), 0},
-        {sd, Seq({Int(1), Set({}), kContentInfo, FromHex("8000"), Set({})}), 0},
-        {sd, Seq({Int(1), Set({}), kContentInfo, Set({Seq({Int(1)})})}), 0},
-        {eci, Seq({kData, kSha1}), 1},
-        {eci, Seq({kData, kSha1, FromHex("8100")}), 0},
-        {CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
-        {CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
-        {sed, Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
-        {sed, Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
-        {sed, Seq({Int(1), Set({recipient}), Set({}), kEncryptedContentInfo, Set({signer})}), 0},
-        {CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
-        {CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
-        {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets}), 1},
-        {CASN1_RC2AlgorithmParameter::isValid, Seq({Int(58), kOctets, kOctets}), 0},
-        {rc5, Seq({Int(15), Int(12), Int(64)}), 0},
-        {rc5, Seq({Int(16), Int(12), Int(64)}), 1},
-        {rc5, Seq({Int(0x90), Int(12), Int(64)}), 0},  // -112, no version 144
-        {rc5, Seq({Int(16), Int(12), Int(64), Int(1)}), 0},
-        {cr, cri, 1},
-        {cr, Seq({Int(0), kName, kSpki, Ctx(0, {kAttribute})}), 1},
-        {cr, Seq({Int(0), kName, kSpki}), 0},
-        {cr, Seq({Int(1), kName, kSpki, Ctx(0, {})}), 0},
-        {CASN1_CertificationRequest::isValid, Seq({cri, kSha1, FromHex("030204F0")}), 1},
-        {CASN1_CertificationRequest::isValid, Seq({cri, kSha1, kOctets}), 0},
+        {"SignedData bags of any", sd,
+         Seq({signedHead, Ctx(0, {kName, Ctx(2, {kName})}), Ctx(1, {kName}), Set({signer})}), 1},
+        {"SignedData OCTET STRING bag", sd, Seq({signedHead, Ctx(0, {kOctets}), Set({signer})}), 0},
+        {"SignedData primitive certificates", sd, Seq({bagHead, FromHex("8000"), Set({})}), 0},
+        {"SignedData signer not a SignerInfo", sd, Seq({bagHead, Set({Seq({Int(1)})})}), 0},
+        {"EncryptedContentInfo without content", eci, Seq({kData, kSha1}), 1},
+        {"EncryptedContentInfo content in 1", eci, Seq({kData, kSha1, FromHex("8100")}), 0},
+        {"RecipientInfo version 2", CASN1_RecipientInfo::isValid, Seq({Int(2), kIssuerAndSerial, kRsa, kOctets}), 0},
+        {"EnvelopedData no recipients", CASN1_EnvelopedData::isValid, Seq({Int(1), Set({}), kEncryptedContentInfo}), 0},
+        {"SignedAndEnvelopedData with CRLs", sed,
+         Seq({Int(1), Set({recipient}), Set({kSha1}), kEncryptedContentInfo, Ctx(1, {}), Set({signer})}), 1},
+        {"SignedAndEnvelopedData version 0", sed, Seq({Int(0), Set({}), Set({}), kEncryptedContentInfo, Set({})}), 0},
+        {"SignedAndEnvelopedData no digest algorithm", sed,
+         Seq({Int(1), Set({recipient}), Set({}), kEncryptedContentInfo, Set({signer})}), 0},
+        {"DigestedData empty contentInfo", CASN1_DigestedData::isValid, Seq({Int(0), kSha1, Seq({}), kOctets}), 0},
+        {"EncryptedData version 2", CASN1_EncryptedData::isValid, Seq({Int(2), kEncryptedContentInfo}), 0},
+        {"RC2 parameters", rc2, Seq({Int(58), kOctets}), 1},
+        {"RC2 parameters third component", rc2, Seq({Int(58), kOctets, kOctets}), 0},
+        {"RC5 version 15", rc5, Seq({Int(15), Int(12), Int(64)}), 0},
+        {"RC5 version 16", rc5, Seq({Int(16), Int(12), Int(64)}), 1},
+        {"RC5 version minus 112", rc5, Seq({Int(0x90), Int(12), Int(64)}), 0},
+        {"RC5 IV not an OCTET STRING", rc5, Seq({Int(16), Int(12), Int(64), Int(1)}), 0},
+        {"CertificationRequestInfo", cr, cri, 1},
+        {"CertificationRequestInfo with attribute", cr, Seq({Int(0), kName, kSpki, Ctx(0, {kAttribute})}), 1},
+        {"CertificationRequestInfo attributes missing", cr, Seq({Int(0), kName, kSpki}), 0},
+        {"CertificationRequestInfo version 1", cr, Seq({Int(1), kName, kSpki, Ctx(0, {})}), 0},
+        {"CertificationRequest", req, Seq({cri, kSha1, FromHex("030204F0")}), 1},
+        {"CertificationRequest OCTET STRING signature", req, Seq({cri, kSha1, kOctets}), 0},
     };
-    for (const auto& [isValid, der, valid] : rows) {
-        const auto value = std::unique_ptr<CASN1Type>(Decoded<CASN1_SEQUENCE>(der).clone());
-        EXPECT_EQ(isValid(value.get(), 0), valid) << ToHex(der);
-        EXPECT_EQ(isValid(value.get(), 1), valid) << ToHex(der);
-    }
 }
+
+using PkcsShapes = testing::TestWithParam<IsValidRow>;
+TEST_P(PkcsShapes, IsValidFollowsEachStructuresComponentRules) {
+    const IsValidRow& row = GetParam();
+    const auto value = std::unique_ptr<CASN1Type>(Decoded<CASN1_SEQUENCE>(row.der).clone());
+    EXPECT_EQ(row.isValid(value.get(), 0), row.valid);
+    EXPECT_EQ(row.isValid(value.get(), 1), row.valid);
+}
+INSTANTIATE_TEST_SUITE_P(Shapes, PkcsShapes, testing::ValuesIn(IsValidRows()), RowName());
 
 TEST(PkcsShape, ConstructorsTagContentAsPeersExpect) {
     const Octets wrapped = FromHex("3080 06092A864886F70D010701 A004 0402ABCD 0000");

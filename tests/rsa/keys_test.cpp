@@ -6,6 +6,7 @@
 #include <string>
 
 #include "peer.h"
+#include "tests/common/rows.h"
 #include "vorlan/cipher/key.h"
 
 namespace rsatest {
@@ -175,37 +176,46 @@ TEST(RsaKeys, PrivateOperationIsRightWhateverTheCrtFields) {
 
 // Blocks as they come out of the raw operation, 16 octets here, parsed for a key of `bits`
 // bits by the public key (type 1) or the private key (type 2). Nothing may be read outside
-// the block, whatever `bits` says.
-TEST(RsaKeys, DecodeDataParsesOnlyWellFormedBlocks) {
-    const std::tuple<int, const char*, const char*, unsigned short, const char*> rows[] = {
-        {1, "well formed", "0001ffffffffffffffff006162636465", 128, "6162636465"},
-        {1, "empty data", "0001ffffffffffffffffffffffffff00", 128, ""},
-        {1, "run broken", "0001fffffffffeffffff006162636465", 128, nullptr},
-        {1, "padding of seven", "0001ffffffffffffff00616263646566", 128, nullptr},
-        {1, "no separator", "0001ffffffffffffffffffffffffffff", 128, nullptr},
-        {1, "leading octet", "0101ffffffffffffffff006162636465", 128, nullptr},
-        {1, "block type 2", "0002ffffffffffffffff006162636465", 128, nullptr},
-        {1, "bits beyond the block", "0001ffffffffffffffff006162636465", 129, nullptr},
-        {1, "bits zero", "0001ffffffffffffffff006162636465", 0, nullptr},
-        {1, "block later in the input", "eeee0001ffffffffffffffff0078797a", 112, "78797a"},
-        {1, "block shorter than eleven", "eeeeeeeeeeee0001ffffffffffffff00", 80, nullptr},
-        {1, "empty input", "", 128, nullptr},
-        {2, "well formed", "00020908070605040302006162636465", 128, "6162636465"},
-        {2, "separator last", "00020908070605040302010203040500", 128, nullptr},
-        {2, "no separator", "00020908070605040302010203040506", 128, nullptr},
-        {2, "block type 1", "0001ffffffffffffffff006162636465", 128, nullptr},
-        {2, "bits far beyond the block", "00020908070605040302006162636465", 2048, nullptr},
-        {2, "block later in the input", "ee000209080706050403020077787980", 120, "77787980"}};
+// the block, whatever `bits` says. Each row is named by its type first; the data in hex,
+// nullptr: refused.
+struct BlockRow {
+    const char *name, *hex;
+    unsigned short bits;
+    const char* expected;
+    friend void PrintTo(const BlockRow& row, std::ostream* out) { *out << row.name; }
+};
+const BlockRow kBlocks[] = {
+    {"type 1 well formed", "0001ffffffffffffffff006162636465", 128, "6162636465"},
+    {"type 1 empty data", "0001ffffffffffffffffffffffffff00", 128, ""},
+    {"type 1 run broken", "0001fffffffffeffffff006162636465", 128, nullptr},
+    {"type 1 padding of seven", "0001ffffffffffffff00616263646566", 128, nullptr},
+    {"type 1 no separator", "0001ffffffffffffffffffffffffffff", 128, nullptr},
+    {"type 1 leading octet", "0101ffffffffffffffff006162636465", 128, nullptr},
+    {"type 1 block type 2", "0002ffffffffffffffff006162636465", 128, nullptr},
+    {"type 1 bits beyond the block", "0001ffffffffffffffff006162636465", 129, nullptr},
+    {"type 1 bits zero", "0001ffffffffffffffff006162636465", 0, nullptr},
+    {"type 1 block later in the input", "eeee0001ffffffffffffffff0078797a", 112, "78797a"},
+    {"type 1 block shorter than eleven", "eeeeeeeeeeee0001ffffffffffffff00", 80, nullptr},
+    {"type 1 empty input", "", 128, nullptr},
+    {"type 2 well formed", "00020908070605040302006162636465", 128, "6162636465"},
+    {"type 2 separator last", "00020908070605040302010203040500", 128, nullptr},
+    {"type 2 no separator", "00020908070605040302010203040506", 128, nullptr},
+    {"type 2 block type 1", "0001ffffffffffffffff006162636465", 128, nullptr},
+    {"type 2 bits far beyond the block", "00020908070605040302006162636465", 2048, nullptr},
+    {"type 2 block later in the input", "ee000209080706050403020077787980", 120, "77787980"}};
+
+using RsaBlocks = testing::TestWithParam<BlockRow>;
+TEST_P(RsaBlocks, DecodeDataParsesOnlyWellFormedBlocks) {
+    const BlockRow& row = GetParam();
     Open<CRSAPublicKey> publicKey;
     Open<CRSAPrivateKey> privateKey;
-    for (const auto& [type, name, hex, bits, expected] : rows) {
-        CByteArray data;
-        const CByteArray block = ToByteArray(FromHex(hex));
-        const int ok =
-            type == 1 ? publicKey.DecodeData(block, bits, data, 1) : privateKey.DecodeData(block, bits, data, 2);
-        EXPECT_EQ(ok ? ToHex(ToOctets(data)) : "refused", expected ? expected : "refused") << type << " " << name;
-    }
+    CByteArray data;
+    const CByteArray block = ToByteArray(FromHex(row.hex));
+    const int ok = std::string(row.name).rfind("type 1", 0) == 0 ? publicKey.DecodeData(block, row.bits, data, 1)
+                                                                   : privateKey.DecodeData(block, row.bits, data, 2);
+    EXPECT_EQ(ok ? ToHex(ToOctets(data)) : "refused", row.expected ? row.expected : "refused");
 }
+INSTANTIATE_TEST_SUITE_P(Blocks, RsaBlocks, testing::ValuesIn(kBlocks), testcommon::RowName());
 
 }  // namespace
 }  // namespace rsatest

@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include "tests/common/octets.h"
+#include "tests/common/shell.h"
 #include "tests/common/unlock_reason.h"
 #include "vorlan/rsa/rsakeypair.h"
 #include "vorlan/support/progress.h"
@@ -86,10 +87,7 @@ inline PKey PeerKey(const Numbers& numbers, int count = 8) {
 // command: in this process, under memcheck, the longer keys would take minutes.
 inline PKey PeerKeyPair(int bits, int useF4) {
     const std::string command = "openssl genrsa " + std::string(useF4 ? "" : "-3 ") + std::to_string(bits) + " 2>/dev/null";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string pem;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) pem.append(buffer, n);
+    const std::string pem = testcommon::ShellOutput(command);
     std::unique_ptr<BIO, Deleter<BIO_free>> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     EVP_PKEY* key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr);
     Check(key != nullptr, "openssl genrsa");

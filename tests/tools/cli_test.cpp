@@ -670,8 +670,7 @@ private:
 // attribute descriptions (a line break in one would write records of its own), names and values
 // that are no safe strings go in base64.
 TEST_F(Cli, LdapSearchPrintsServersEntriesAsLdifTheyCannotBreakOutOf) {
-    using ldappeer::str;
-    using ldappeer::tlv;
+    using namespace testcommon::hexder;
     const auto answer = [](const std::string& dn, const std::string& type, const std::string& value) {
         const std::string entry = tlv("64", {str(dn), tlv("30", {tlv("30", {str(type), tlv("31", {str(value)})})})});
         const testcommon::Octets octets =

@@ -69,59 +69,62 @@ PeerKey PeerKeyOf(const std::string& keyFile) {
 // Everything a list holds, for comparisons: text, signature fields and digests.
 std::string State(const CCertificateRevocationList& crl) { return CString(crl).str() + SignedState(crl); }
 
-TEST(CRLStructure, ShapesAndConversionsNameTheFailingField) {
-    // A reason from "." or ":" on follows "CRL contents is not valid (CertificateList": the shape's;
-    // another is the conversion's, which then changes nothing; empty: both pass.
-    const struct { const char* name; Octets der; std::string reason; } rows[] = {
-        {"no version, one entry", List(Fields({Seq({Entry({5})})})), ""},
-        {"version 0, no revokedCertificates", List(Fields({}, Tlv(0x02, {0}))), ""},
-        {"version 2 list with entry and list extensions", List2({Entry({5}, "990101000000Z", Seq({kReason}))}), ""},
-        {"version 2 list, extension twice", List2({}, {kNumber, kNumber}),
-         ".tbsCertList.crlExtensions: Extension 2.5.29.20 appears twice)"},
-        {"entry extension without value", List2({Entry({5}, "990101000000Z", Seq({Seq({FromHex("0603551d15")})}))}),
-         ".tbsCertList.revokedCertificates.crlEntry.crlEntryExtensions.extnValue is missing)"},
-        {"version 3 (INTEGER 2)", List(Fields({Seq({})}, Tlv(0x02, {2}))), ".tbsCertList.version is not valid)"},
-        {"no lastUpdate", List({kSha1WithRSA, Name("CA"), Seq({Entry({5})})}),
-         ".tbsCertList.lastUpdate: identifier 0x17 expected, 0x10 found)"},
-        {"lastUpdate out of shape", List({kSha1WithRSA, Name("CA"), Time("98030514070Z"), Time("480305140709Z")}),
-         ".tbsCertList.lastUpdate is not valid)"},
-        {"entry extensions", List(Fields({Seq({Entry({5}), Seq({Tlv(0x02, {6}), Time("990101000000Z"), Seq({})})})})),
-         ".tbsCertList.revokedCertificates.crlEntry: unexpected component 0x10 after the last field)"},
-        {"list extensions", List(Fields({Seq({}), FromHex("a0023000")})),
-         ".tbsCertList: unexpected component 0x80 after the last field)"},
-        {"signature of 4 unused bits (kept, never verifies)", List(Fields({}), FromHex("030204f0")), ""},
-        {"a fourth component", List(Fields({}), kSignature, FromHex("0500")),
-         ": unexpected component 0x05 after the last field)"},
-        {"SHA-224", List(Fields({}, {}, kSha224WithRSA)),
-         "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm"},
-        {"month 13", List(Fields({}, {}, kSha1WithRSA, "481305140709Z")),
-         "CASN1_UTCTime::SetDataTo - invalid contents (nextUpdate)"},
-        {"revoked in month 13", List(Fields({Seq({Entry({5}), Entry({6}, "991301000000Z")})})),
-         "revokedCertificates: CASN1_UTCTime::SetDataTo - invalid contents (revocationDate)"},
-        {"2,056-bit serial", List(Fields({Seq({Entry(Concat({{1}, Octets(256, 0)}))})})),
-         "revokedCertificates: Serial number longer than 2048 bits (userCertificate)"},
-        {"4,104-bit signature", List(Fields({}), Tlv(0x03, Octets(514, 0))),
-         "CRL contents is not valid (cannot get signature)"},
-        {"signed with MD5, said SHA-1 outside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010104"), FromHex("0500")}))),
-         "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
-        {"NULL parameters outside, none inside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010105")}))),
-         "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
-    };
+// A reason from "." or ":" on follows "CRL contents is not valid (CertificateList": the shape's;
+// another is the conversion's, which then changes nothing; empty: both pass.
+const ShapeRow kShapes[] = {
+    {"no version, one entry", List(Fields({Seq({Entry({5})})})), ""},
+    {"version 0, no revokedCertificates", List(Fields({}, Tlv(0x02, {0}))), ""},
+    {"version 2 list with entry and list extensions", List2({Entry({5}, "990101000000Z", Seq({kReason}))}), ""},
+    {"version 2 list, extension twice", List2({}, {kNumber, kNumber}),
+     ".tbsCertList.crlExtensions: Extension 2.5.29.20 appears twice)"},
+    {"entry extension without value", List2({Entry({5}, "990101000000Z", Seq({Seq({FromHex("0603551d15")})}))}),
+     ".tbsCertList.revokedCertificates.crlEntry.crlEntryExtensions.extnValue is missing)"},
+    {"version 3 (INTEGER 2)", List(Fields({Seq({})}, Tlv(0x02, {2}))), ".tbsCertList.version is not valid)"},
+    {"no lastUpdate", List({kSha1WithRSA, Name("CA"), Seq({Entry({5})})}),
+     ".tbsCertList.lastUpdate: identifier 0x17 expected, 0x10 found)"},
+    {"lastUpdate out of shape", List({kSha1WithRSA, Name("CA"), Time("98030514070Z"), Time("480305140709Z")}),
+     ".tbsCertList.lastUpdate is not valid)"},
+    {"entry extensions", List(Fields({Seq({Entry({5}), Seq({Tlv(0x02, {6}), Time("990101000000Z"), Seq({})})})})),
+     ".tbsCertList.revokedCertificates.crlEntry: unexpected component 0x10 after the last field)"},
+    {"list extensions", List(Fields({Seq({}), FromHex("a0023000")})),
+     ".tbsCertList: unexpected component 0x80 after the last field)"},
+    {"signature of 4 unused bits (kept, never verifies)", List(Fields({}), FromHex("030204f0")), ""},
+    {"a fourth component", List(Fields({}), kSignature, FromHex("0500")),
+     ": unexpected component 0x05 after the last field)"},
+    {"SHA-224", List(Fields({}, {}, kSha224WithRSA)),
+     "CASN1_CertificateRevocationListData::SetDataTo - unknown signature algorithm"},
+    {"month 13", List(Fields({}, {}, kSha1WithRSA, "481305140709Z")),
+     "CASN1_UTCTime::SetDataTo - invalid contents (nextUpdate)"},
+    {"revoked in month 13", List(Fields({Seq({Entry({5}), Entry({6}, "991301000000Z")})})),
+     "revokedCertificates: CASN1_UTCTime::SetDataTo - invalid contents (revocationDate)"},
+    {"2,056-bit serial", List(Fields({Seq({Entry(Concat({{1}, Octets(256, 0)}))})})),
+     "revokedCertificates: Serial number longer than 2048 bits (userCertificate)"},
+    {"4,104-bit signature", List(Fields({}), Tlv(0x03, Octets(514, 0))),
+     "CRL contents is not valid (cannot get signature)"},
+    {"signed with MD5, said SHA-1 outside",
+     List(Fields({}, {}, Seq({FromHex("06092a864886f70d010104"), FromHex("0500")}))),
+     "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
+    {"NULL parameters outside, none inside", List(Fields({}, {}, Seq({FromHex("06092a864886f70d010105")}))),
+     "CRL contents is not valid (signatureAlgorithm differs from the signature algorithm of the signed part)"},
+};
+
+using CRLShapes = testing::TestWithParam<ShapeRow>;
+TEST_P(CRLShapes, ShapesAndConversionsNameTheFailingField) {
+    const ShapeRow& row = GetParam();
+    const bool shape = row.reason.find_first_of(".:") == 0;
+    const auto decode = [](CDEREncoding& e) { CASN1_CertificateRevocationList list(e); };
+    EXPECT_EQ(DecodingReason([&] { OnEncoding(row.der, decode); }),
+              shape ? "CRL contents is not valid (CertificateList" + row.reason : "");
+    CASN1_SEQUENCE plain;
+    Decode(plain, row.der);
+    EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&plain, 0), !shape);
     CCertificateRevocationList original = ReadList(List(Fields({Seq({Entry({7}), Entry({8})})})));
     original.SignWith(PrivateKeyOf(KeyFile(512, 3)));
-    const auto decode = [](CDEREncoding& e) { CASN1_CertificateRevocationList list(e); };
-    for (const auto& row : rows) {
-        const bool shape = row.reason.find_first_of(".:") == 0;
-        EXPECT_EQ(DecodingReason([&] { OnEncoding(row.der, decode); }),
-                  shape ? "CRL contents is not valid (CertificateList" + row.reason : "") << row.name;
-        CASN1_SEQUENCE plain;
-        Decode(plain, row.der);
-        EXPECT_EQ(CASN1_CertificateRevocationList::isValid(&plain, 0), !shape) << row.name;
-        CCertificateRevocationList target = original;
-        EXPECT_EQ(shape ? row.reason : ReadInto(target, row.der), row.reason) << row.name;
-        EXPECT_TRUE(row.reason.empty() || State(target) == State(original)) << row.name;
-    }
+    CCertificateRevocationList target = original;
+    EXPECT_EQ(shape ? row.reason : ReadInto(target, row.der), row.reason);
+    EXPECT_TRUE(row.reason.empty() || State(target) == State(original));
 }
+INSTANTIATE_TEST_SUITE_P(Shapes, CRLShapes, testing::ValuesIn(kShapes), RowName());
 
 TEST(CRLStructure, ScannedListsActAsDecodedValues) {
     // Plain DER is scanned and its components built on first use; the indefinite form goes

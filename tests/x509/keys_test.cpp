@@ -65,34 +65,41 @@ int Valid(const Octets& der) {
     return Structure::isValid(&value, 0);
 }
 
-TEST(KeyStructures, ChecksFollowTheSchema) {
-    const struct { const char* name; int (*valid)(const Octets&); Octets der; int expected; } rows[] = {
-        {"4,096-bit modulus with its sign octet", Valid<CASN1_PublicKey>, Seq({Modulus(513), Int({3})}), 1},
-        {"514-octet modulus", Valid<CASN1_PublicKey>, Seq({Modulus(514), Int({3})}), 0},
-        {"one number", Valid<CASN1_PublicKey>, Seq({Modulus(65)}), 0},
-        {"three numbers", Valid<CASN1_PublicKey>, Seq({Modulus(65), Int({3}), Int({3})}), 0},
-        {"exponent as OCTET STRING", Valid<CASN1_PublicKey>, Seq({Modulus(65), Tlv(0x04, {3})}), 0},
-        {"private key of nine numbers", Valid<CASN1_PrivateKey>, Private(), 1},
-        {"private key version 1", Valid<CASN1_PrivateKey>, Private(0, Int({1})), 0},
-        {"prime of 258 octets", Valid<CASN1_PrivateKey>, Private(4, Modulus(258)), 0},
-        {"eight numbers", Valid<CASN1_PrivateKey>, Private(0, Int({0}), 8), 0},
-        {"identifier alone", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption}), 1},
-        {"identifier and NULL", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption, kNull}), 1},
-        {"two parameters", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption, kNull, kNull}), 0},
-        {"INTEGER for identifier", Valid<CASN1_AlgorithmIdentifier>, Seq({Int({1}), kNull}), 0},
-        {"key info", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, kSmallKey), 1},
-        {"key bits with 4 unused bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, kSmallKey, 4), 0},
-        {"key bits not DER", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, FromHex("30ff00")), 0},
-        {"key bits of three numbers", Valid<CASN1_SubjectPublicKeyInfo>,
-         Info(kNull, Seq({Int({5}), Int({3}), Int({3})})), 0},
-        {"RSA key past 4,096 bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Modulus(1025), Int({3})})), 1},
-        {"elliptic curve key, not DER", Valid<CASN1_SubjectPublicKeyInfo>,
-         Seq({Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")}), Tlv(0x03, FromHex("0004ffee"))}), 1},
-        {"key info with a third component", Valid<CASN1_SubjectPublicKeyInfo>,
-         Seq({Seq({kRsaEncryption}), Tlv(0x03, Concat({{0}, kSmallKey})), kNull}), 0},
-    };
-    for (const auto& row : rows) EXPECT_EQ(row.valid(row.der), row.expected) << row.name;
-}
+struct SchemaRow {
+    const char* name;
+    int (*valid)(const Octets&);
+    Octets der;
+    int expected;
+    friend void PrintTo(const SchemaRow& row, std::ostream* out) { *out << row.name; }
+};
+const SchemaRow kSchemaRows[] = {
+    {"4,096-bit modulus with its sign octet", Valid<CASN1_PublicKey>, Seq({Modulus(513), Int({3})}), 1},
+    {"514-octet modulus", Valid<CASN1_PublicKey>, Seq({Modulus(514), Int({3})}), 0},
+    {"one number", Valid<CASN1_PublicKey>, Seq({Modulus(65)}), 0},
+    {"three numbers", Valid<CASN1_PublicKey>, Seq({Modulus(65), Int({3}), Int({3})}), 0},
+    {"exponent as OCTET STRING", Valid<CASN1_PublicKey>, Seq({Modulus(65), Tlv(0x04, {3})}), 0},
+    {"private key of nine numbers", Valid<CASN1_PrivateKey>, Private(), 1},
+    {"private key version 1", Valid<CASN1_PrivateKey>, Private(0, Int({1})), 0},
+    {"prime of 258 octets", Valid<CASN1_PrivateKey>, Private(4, Modulus(258)), 0},
+    {"eight numbers", Valid<CASN1_PrivateKey>, Private(0, Int({0}), 8), 0},
+    {"identifier alone", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption}), 1},
+    {"identifier and NULL", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption, kNull}), 1},
+    {"two parameters", Valid<CASN1_AlgorithmIdentifier>, Seq({kRsaEncryption, kNull, kNull}), 0},
+    {"INTEGER for identifier", Valid<CASN1_AlgorithmIdentifier>, Seq({Int({1}), kNull}), 0},
+    {"key info", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, kSmallKey), 1},
+    {"key bits with 4 unused bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, kSmallKey, 4), 0},
+    {"key bits not DER", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, FromHex("30ff00")), 0},
+    {"key bits of three numbers", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Int({5}), Int({3}), Int({3})})),
+     0},
+    {"RSA key past 4,096 bits", Valid<CASN1_SubjectPublicKeyInfo>, Info(kNull, Seq({Modulus(1025), Int({3})})), 1},
+    {"elliptic curve key, not DER", Valid<CASN1_SubjectPublicKeyInfo>,
+     Seq({Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")}), Tlv(0x03, FromHex("0004ffee"))}), 1},
+    {"key info with a third component", Valid<CASN1_SubjectPublicKeyInfo>,
+     Seq({Seq({kRsaEncryption}), Tlv(0x03, Concat({{0}, kSmallKey})), kNull}), 0},
+};
+using KeySchema = testing::TestWithParam<SchemaRow>;
+TEST_P(KeySchema, ChecksFollowTheSchema) { EXPECT_EQ(GetParam().valid(GetParam().der), GetParam().expected); }
+INSTANTIATE_TEST_SUITE_P(Shapes, KeySchema, testing::ValuesIn(kSchemaRows), RowName());
 
 TEST(KeyStructures, AlgorithmParametersStateTheKeyLengthUpToTheFields) {
     const struct { const char* name; Octets parameters; int bits; } rows[] = {  // bits -1: refused

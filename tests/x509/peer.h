@@ -1,4 +1,4 @@
-// Helpers of the x509 tests: DER built by hand, the library's refusals, archives, and the
+// Helpers of the x509 tests: certificates and lists read and written, archives, and the
 // openssl command as the peer (keys made once per build tree, certificates of `openssl req`).
 #pragma once
 
@@ -7,18 +7,18 @@
 #include <openssl/sha.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "tests/common/archive_io.h"
-#include "tests/common/octets.h"
-#include "vorlan/asn1/decoder.h"
+#include "tests/common/decoding.h"
+#include "tests/common/der.h"
+#include "tests/common/rows.h"
+#include "tests/common/shell.h"
+#include "tests/common/temp_file.h"
 #include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/asn1crl.h"
 #include "vorlan/x509/certificate.h"
@@ -30,25 +30,11 @@ namespace x509test {
 using namespace testcommon;
 namespace fs = std::filesystem;
 
-inline Octets ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 inline void WriteFile(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 inline void WriteFile(const fs::path& path, const Octets& o) { WriteFile(path, std::string(o.begin(), o.end())); }
 
 // Standard output and error of a shell command; the command must succeed unless `status` takes its code.
-inline std::string Shell(const std::string& command, int* status = nullptr) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
-    const int code = pclose(pipe.release());
-    if (status) *status = code;
-    if (code != 0 && !status) throw std::runtime_error(command + ": " + out);
-    return out;
-}
+inline std::string Shell(const std::string& command, int* status = nullptr) { return ShellOutput(command + " 2>&1", status); }
 
 // A directory of this test process, removed when it ends.
 inline fs::path InScratch(const std::string& name) {
@@ -119,18 +105,7 @@ inline void Decode(CASN1Type& target, const Octets& der) {
     target.decodeFrom(encoding);
 }
 
-// What `make` builds of a decoding of DER octets (its windows keep their own copy of them).
-template <class Make>
-auto OnEncoding(const Octets& der, Make&& make) {
-    auto* encoding = new CDEREncoding(1, const_cast<unsigned char*>(der.data()), der.size(), 0, 1);
-    encoding->AddRef();
-    std::unique_ptr<CDEREncoding, void (*)(CDEREncoding*)> release(encoding, [](CDEREncoding* e) { e->Release(); });
-    return make(*encoding);
-}
-// The value the decoder builds of DER octets, and the certificate structure of them.
-inline std::unique_ptr<CASN1Type> Built(const Octets& der) {
-    return OnEncoding(der, [](CDEREncoding& e) { return std::unique_ptr<CASN1Type>(___buildFromEncoding(e)); });
-}
+// The certificate structure of DER octets.
 inline CASN1_Certificate DecodeCertificate(const Octets& der) {
     return OnEncoding(der, [](CDEREncoding& e) { return CASN1_Certificate(e); });
 }
@@ -143,21 +118,13 @@ inline CRSAPrivateKey PrivateKeyOf(const std::string& keyFile) {
     return key;
 }
 
-// A DER element of identifier octet `tag` around `contents` (definite length, up to 65,535 octets).
-inline Octets Tlv(unsigned char tag, const Octets& contents) {
-    const auto n = static_cast<unsigned char>(contents.size()), high = static_cast<unsigned char>(contents.size() >> 8);
-    Octets out = contents.size() < 128 ? Octets{tag, n} : high ? Octets{tag, 0x82, high, n} : Octets{tag, 0x81, n};
-    out.insert(out.end(), contents.begin(), contents.end());
-    return out;
-}
-
-inline Octets Concat(const std::vector<Octets>& parts) {
-    Octets out;
-    for (const Octets& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-inline Octets Seq(const std::vector<Octets>& parts) { return Tlv(0x30, Concat(parts)); }
-inline Octets Text(unsigned char tag, const std::string& text) { return Tlv(tag, Octets(text.begin(), text.end())); }
+// A row of a table of shapes: the DER and the reason it is refused with, "" when it is read.
+struct ShapeRow {
+    const char* name;
+    Octets der;
+    std::string reason;
+    friend void PrintTo(const ShapeRow& row, std::ostream* out) { *out << row.name; }
+};
 
 // The certificate of DER octets, as a client reads a received one.
 inline CCertificate ReadCertificate(const Octets& der) {
@@ -180,26 +147,6 @@ inline Octets EncodingOf(const CCertificate& certificate) {
     CByteArray out;
     certificate.GetEncoding(out);
     return OctetsOf(out);
-}
-inline Octets Encoded(const CASN1Type& value) {
-    CByteArray out;
-    value.encodeTo(out);
-    return OctetsOf(out);
-}
-
-// Whether the action throws the exception (released afterwards); the decoding reason of one, "" for none.
-template <class Exception = CDERDecodingException>
-bool Refused(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (Exception* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
-}
-inline std::string DecodingReason(const std::function<void()>& action) {
-    return Refused(action) ? LastDecodingReason() : "";
 }
 
 // A list of DER octets read into `crl`: the decoding reason, "" when read.
