@@ -189,9 +189,17 @@ TEST(CertificateSignature, ChangedFieldsAreNeverTakenAsSigned) {
         {"subject", [](C& c) { c.m_subject = NameOf("Forged"); }},
         {"issuer", [](C& c) { c.m_issuer = NameOf("Forged"); }},
         {"serial", [](C& c) { c.m_serialNumber.SetAt(0, 8); }},
+        {"serial sign", [](C& c) { c.m_serialNumber.m_bNegative = 1; }},
+        {"version", [](C& c) { c.m_bVersion = 0; }},
+        {"notBefore", [](C& c) { --c.m_notBefore; }},
         {"notAfter", [](C& c) { --c.m_notAfter; }},
         {"modulus", [](C& c) { c.m_modulus[CCertificate::kFieldSize - 1] ^= 2; }},
+        {"publicExponent", [](C& c) { c.m_publicExponent[CCertificate::kFieldSize - 1] ^= 2; }},
         {"algorithm", [](C& c) { c.m_nSignatureAlgorithm = 3; }},
+        // The name's attribute changed where it is, not replaced.
+        {"subject value", [](C& c) { c.m_subject[0]->m_attributes[0]->m_strValue = "Forged"; }},
+        {"subject string type", [](C& c) { c.m_subject[0]->m_attributes[0]->m_nStringType = kASN1PrintableString; }},
+        {"subject label", [](C& c) { c.m_subject[0]->m_attributes[0]->m_strLabel = "Organization name"; }},
     };
     for (const auto& [name, change] : changes) {
         C certificate = ReadCertificate(der);

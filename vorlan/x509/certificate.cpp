@@ -78,6 +78,12 @@ void CCertificate::EncodeReadAgain(const CByteArray& octets, CByteArray& out) co
     read.EncodeFields(*vorlan::detail::FindSignatureAlgorithm(read.m_nSignatureAlgorithm), out);
 }
 
+bool CCertificate::ImageFields(vorlan::detail::CFieldImage& image) const {
+    image << m_bVersion << m_serialNumber << m_nSignatureAlgorithm << m_issuer << m_notBefore << m_notAfter << m_subject
+          << m_wKeyBits << m_publicExponent << m_modulus;
+    return true;
+}
+
 void CCertificate::SetDataTo(CRSAPublicKey& key) const {
     key.bits = m_wKeyBits;
     std::memcpy(key.publicExponent, m_publicExponent, kFieldSize);

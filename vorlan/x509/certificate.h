@@ -85,6 +85,7 @@ private:
 
     void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const override;
     void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const override;
+    bool ImageFields(vorlan::detail::CFieldImage& image) const override;
     void Signed() override { m_abReceived.RemoveAll(); }
     // Drops the cached digests and the received octets: the signed part is another one.
     void ForgetSignedPart();
