@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "vorlan/bignum/hugedigit.h"
 #include "vorlan/support/hex.h"
@@ -37,19 +38,28 @@ CCertificate::CCertificate() = default;
 
 CCertificate::CCertificate(const CCertificate& other) : CSignedObject() { *this = other; }
 
-CCertificate& CCertificate::operator=(const CCertificate& other) {
-    if (this == &other) return *this;
-    CSignedObject::operator=(other);
+template <class Source>
+void CCertificate::AssignFrom(Source&& other) {
+    CSignedObject::operator=(std::forward<Source>(other));
     m_bVersion = other.m_bVersion;
     m_serialNumber = other.m_serialNumber;
-    m_issuer = other.m_issuer;
+    m_issuer = std::forward<Source>(other).m_issuer;
     m_notBefore = other.m_notBefore;
     m_notAfter = other.m_notAfter;
-    m_subject = other.m_subject;
+    m_subject = std::forward<Source>(other).m_subject;
     m_wKeyBits = other.m_wKeyBits;
     std::memcpy(m_publicExponent, other.m_publicExponent, kFieldSize);
     std::memcpy(m_modulus, other.m_modulus, kFieldSize);
-    m_abReceived = other.m_abReceived;
+    m_abReceived = std::forward<Source>(other).m_abReceived;
+}
+
+CCertificate& CCertificate::operator=(const CCertificate& other) {
+    if (this != &other) AssignFrom(other);
+    return *this;
+}
+
+CCertificate& CCertificate::operator=(CCertificate&& other) {
+    if (this != &other) AssignFrom(std::move(other));
     return *this;
 }
 
@@ -202,7 +212,7 @@ void CCertificate::Serialize(CArchive& ar) {
     loaded.m_notAfter.Serialize(ar);
     loaded.m_subject.Serialize(ar);
     loaded.BindLoadedDigests();
-    *this = loaded;
+    *this = std::move(loaded);
 }
 
 int operator==(const CCertificate& a, const CCertificate& b) {

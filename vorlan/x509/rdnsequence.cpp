@@ -80,6 +80,33 @@ constexpr SValueType kValueTypes[] = {
     {kASN1BitString, newBits, nullptr},
 };
 
+// The reads of values their isValid has passed: each value is checked once, by the outermost read.
+void readValid(const CASN1Type& value, CAttributeValue& attribute) {
+    const auto& pair = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    const CASN1Type& string = pair.GetComponent(1);
+    CByteArray identifier;
+    const CString contents = octetsOf(pair.GetComponent(0));
+    identifier.SetSize(contents.GetLength());
+    std::copy(contents.str().begin(), contents.str().end(), identifier.GetData());
+
+    const int type = vorlan::detail::AttributeTypeOfIdentifier(identifier);
+    attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
+    attribute.m_abTypeOID.RemoveAll();
+    if (type < 0) attribute.m_abTypeOID.Copy(identifier);
+    attribute.m_strValue = valueOf(string);
+    attribute.m_nStringType = string.identifier;
+}
+
+void readValid(const CASN1Type& value, CRelativeDN& rdn) {
+    const auto& set = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    rdn.m_attributes.RemoveAll();
+    for (int i = 0; i < set.GetCount(); ++i) {
+        auto attribute = std::make_unique<CAttributeValue>();
+        readValid(set.GetComponent(i), *attribute);
+        rdn.Add(attribute.release());
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<CASN1Type> vorlan::detail::NewAttributeValueElement(const CAttributeValue& attribute) {
@@ -114,19 +141,7 @@ int CASN1_AttributeValueAssertion::isValid(const CASN1Type* value, int anyTag) {
 
 void CASN1_AttributeValueAssertion::Read(const CASN1Type& value, CAttributeValue& attribute) {
     if (!isValid(&value, 1)) ___throwDERDecodingException("AttributeValueAssertion contents is not valid");
-    const auto& pair = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
-    const CASN1Type& string = pair.GetComponent(1);
-    CByteArray identifier;
-    const CString contents = octetsOf(pair.GetComponent(0));
-    identifier.SetSize(contents.GetLength());
-    std::copy(contents.str().begin(), contents.str().end(), identifier.GetData());
-
-    const int type = vorlan::detail::AttributeTypeOfIdentifier(identifier);
-    attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
-    attribute.m_abTypeOID.RemoveAll();
-    if (type < 0) attribute.m_abTypeOID.Copy(identifier);
-    attribute.m_strValue = valueOf(string);
-    attribute.m_nStringType = string.identifier;
+    readValid(value, attribute);
 }
 
 void CASN1_AttributeValueAssertion::GetDataFrom(const CAttributeValue& attribute) {
@@ -154,13 +169,7 @@ int CASN1_RelativeDistinguishedName::isValid(const CASN1Type* value, int anyTag)
 
 void CASN1_RelativeDistinguishedName::Read(const CASN1Type& value, CRelativeDN& rdn) {
     if (!isValid(&value, 1)) ___throwDERDecodingException("RelativeDistinguishedName contents is not valid");
-    const auto& set = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
-    rdn.m_attributes.RemoveAll();
-    for (int i = 0; i < set.GetCount(); ++i) {
-        auto attribute = std::make_unique<CAttributeValue>();
-        CASN1_AttributeValueAssertion::Read(set.GetComponent(i), *attribute);
-        rdn.Add(attribute.release());
-    }
+    readValid(value, rdn);
 }
 
 void CASN1_RelativeDistinguishedName::GetDataFrom(const CRelativeDN& rdn) {
@@ -185,11 +194,11 @@ int CASN1_RDNSequence::isValid(const CASN1Type* value, int anyTag) {
 
 void CASN1_RDNSequence::Read(const CASN1Type& value, CDistinguishedName& name) {
     if (!isValid(&value, 1)) ___throwDERDecodingException("RDNSequence contents is not valid");
-    const auto& sequence = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    const auto& sequence = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
     name.RemoveAll();
     for (int i = 0; i < sequence.GetCount(); ++i) {
         auto rdn = std::make_unique<CRelativeDN>("Set");
-        CASN1_RelativeDistinguishedName::Read(sequence.GetComponent(i), *rdn);
+        readValid(sequence.GetComponent(i), *rdn);
         name.Add(rdn.release());
     }
 }
