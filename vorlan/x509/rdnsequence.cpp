@@ -58,7 +58,13 @@ std::unique_ptr<CASN1Type> newBits(const CString& contents) {
     return std::make_unique<CASN1_BIT_STRING>(octets(contents) + 1, (n - 1) * 8 - unused, 1);
 }
 
-int isUtf8String(const CASN1Type* value, int) { return vorlan::detail::IsUtf8(octetsOf(*value).str()); }
+// A primitive UTF8String is checked where its octets are; another form once gathered.
+int isUtf8String(const CASN1Type* value, int) {
+    const auto* string = dynamic_cast<const CASN1_UTF8String*>(value);
+    if (string && !string->m_bConstructed)
+        return vorlan::detail::IsUtf8({reinterpret_cast<const char*>(string->GetData()), static_cast<std::size_t>(string->GetSize())});
+    return vorlan::detail::IsUtf8(octetsOf(*value).str());
+}
 
 // A value type of names: how a value of it is built, and the rule it must keep to read back.
 struct SValueType {
