@@ -1,5 +1,6 @@
 #include "vorlan/x509/attributetypes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -69,10 +70,6 @@ const CASN1_OBJECT_IDENTIFIER& identifier(int type) {
     return *identifiers[type];
 }
 
-bool sameOctets(const CByteArray& a, const CByteArray& b) {
-    return a.GetSize() == b.GetSize() && std::memcmp(a.GetData(), b.GetData(), static_cast<size_t>(a.GetSize())) == 0;
-}
-
 }  // namespace
 
 int AfxGetLenArrayOfDNAttrName() { return kTypeCount; }
@@ -87,9 +84,13 @@ int AttributeTypeOfLabel(const CString& label) {
     return -1;
 }
 
-int AttributeTypeOfIdentifier(const CByteArray& contents) {
-    for (int type = 0; type < kTypeCount; ++type)
-        if (sameOctets(identifier(type), contents)) return type;
+int AttributeTypeOfIdentifier(std::span<const BYTE> contents) {
+    for (int type = 0; type < kTypeCount; ++type) {
+        const CByteArray& known = identifier(type);
+        if (known.GetSize() == static_cast<int>(contents.size()) &&
+            std::equal(contents.begin(), contents.end(), known.GetData()))
+            return type;
+    }
     return -1;
 }
 

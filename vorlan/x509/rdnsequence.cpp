@@ -1,5 +1,8 @@
 #include "vorlan/x509/rdnsequence.h"
 
+#include <algorithm>
+#include <span>
+
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/octetstring.h"
@@ -90,15 +93,16 @@ constexpr SValueType kValueTypes[] = {
 void readValid(const CASN1Type& value, CAttributeValue& attribute) {
     const auto& pair = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
     const CASN1Type& string = pair.GetComponent(1);
-    CByteArray identifier;
     const CString contents = octetsOf(pair.GetComponent(0));
-    identifier.SetSize(contents.GetLength());
-    std::copy(contents.str().begin(), contents.str().end(), identifier.GetData());
+    const std::span<const BYTE> identifier(octets(contents), contents.str().size());
 
     const int type = vorlan::detail::AttributeTypeOfIdentifier(identifier);
     attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
     attribute.m_abTypeOID.RemoveAll();
-    if (type < 0) attribute.m_abTypeOID.Copy(identifier);
+    if (type < 0) {
+        attribute.m_abTypeOID.SetSize(static_cast<int>(identifier.size()));
+        std::copy(identifier.begin(), identifier.end(), attribute.m_abTypeOID.GetData());
+    }
     attribute.m_strValue = valueOf(string);
     attribute.m_nStringType = string.identifier;
 }
