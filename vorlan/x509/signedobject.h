@@ -75,10 +75,7 @@ protected:
     virtual void Signed() {}
     // The image of every field the signed part is built from; false for a structure that keeps
     // none (a list's image would be as long as the list, and every reading would pay for it).
-    virtual bool ImageFields(vorlan::detail::CFieldImage& image) const {
-        (void)image;
-        return false;
-    }
+    virtual bool ImageFields(vorlan::detail::CFieldImage&) const { return false; }
 
     // 1 when the fields are those of the signed part the digests were taken of: they build the
     // same DER as that signed part's own fields (the octets themselves, when they are DER as
