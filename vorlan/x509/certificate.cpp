@@ -89,6 +89,7 @@ void CCertificate::EncodeReadAgain(const CByteArray& octets, CByteArray& out) co
 }
 
 bool CCertificate::ImageFields(vorlan::detail::CFieldImage& image) const {
+    image.Reserve(3 * kFieldSize);  // the key's two fields, and room for the names and the rest
     image << m_bVersion << m_serialNumber << m_nSignatureAlgorithm << m_issuer << m_notBefore << m_notAfter << m_subject
           << m_wKeyBits << m_publicExponent << m_modulus;
     return true;

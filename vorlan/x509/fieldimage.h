@@ -32,6 +32,8 @@ public:
     // Every RDN (an empty slot marked as such), with its kind and its attributes in order.
     CFieldImage& operator<<(const CDistinguishedName& name);
 
+    // Room for `size` octets, so that an image of known size grows without copying.
+    void Reserve(std::size_t size) { m_octets.reserve(size); }
     bool IsEmpty() const { return m_octets.empty(); }
     void Clear() { m_octets.clear(); }
     friend bool operator==(const CFieldImage& a, const CFieldImage& b) = default;
