@@ -189,9 +189,17 @@ TEST(CertificateSignature, ChangedFieldsAreNeverTakenAsSigned) {
         {"subject", [](C& c) { c.m_subject = NameOf("Forged"); }},
         {"issuer", [](C& c) { c.m_issuer = NameOf("Forged"); }},
         {"serial", [](C& c) { c.m_serialNumber.SetAt(0, 8); }},
+        {"serial sign", [](C& c) { c.m_serialNumber.m_bNegative = 1; }},
+        {"version", [](C& c) { c.m_bVersion = 0; }},
+        {"notBefore", [](C& c) { --c.m_notBefore; }},
         {"notAfter", [](C& c) { --c.m_notAfter; }},
         {"modulus", [](C& c) { c.m_modulus[CCertificate::kFieldSize - 1] ^= 2; }},
+        {"publicExponent", [](C& c) { c.m_publicExponent[CCertificate::kFieldSize - 1] ^= 2; }},
         {"algorithm", [](C& c) { c.m_nSignatureAlgorithm = 3; }},
+        // The name's attribute changed where it is, not replaced.
+        {"subject value", [](C& c) { c.m_subject[0]->m_attributes[0]->m_strValue = "Forged"; }},
+        {"subject string type", [](C& c) { c.m_subject[0]->m_attributes[0]->m_nStringType = kASN1PrintableString; }},
+        {"subject label", [](C& c) { c.m_subject[0]->m_attributes[0]->m_strLabel = "Organization name"; }},
     };
     for (const auto& [name, change] : changes) {
         C certificate = ReadCertificate(der);
@@ -202,6 +210,24 @@ TEST(CertificateSignature, ChangedFieldsAreNeverTakenAsSigned) {
         EXPECT_EQ(certificate.IsSignatureOKFor(issuer) + loaded.IsSignatureOKFor(issuer), 0) << name;
         EXPECT_TRUE(EncodingOf(certificate) != der && ReadCertificate(EncodingOf(certificate)) == certificate) << name;
     }
+}
+
+TEST(CertificateSignature, FieldsReadFromAValueChangedAfterDecodingAreNotTakenAsSigned) {
+    // The decoded value keeps the octets it was received as, and its digest is theirs; a
+    // component changed since gives other fields, which are not those octets' fields.
+    const CRSAPublicKey issuer = PrivateKeyOf(KeyFile(512, 3));
+    const Octets der = PeerCertificate(KeyFile(512, 3), "CN=Signed\n", "-sha1 -set_serial 7", "utf8only",
+                                       "basicConstraints=critical,CA:TRUE\n");
+    CASN1_Certificate value = DecodeCertificate(der);
+    auto& serial = dynamic_cast<CASN1_INTEGER&>(dynamic_cast<CASN1_CONSTRUCTED_TYPE&>(value.GetComponent(0)).GetComponent(1));
+    ASSERT_TRUE(serial.GetSize() == 1 && serial[0] == 7);
+    serial.SetAt(0, 8);
+    CCertificate certificate;
+    value.SetDataTo(certificate);
+    const BYTE eight = 8;
+    EXPECT_TRUE(certificate.m_serialNumber == CSerialNumber(&eight, 1));
+    EXPECT_EQ(certificate.IsSignatureOKFor(issuer), 0);
+    EXPECT_NE(EncodingOf(certificate), der);
 }
 
 TEST(CertificateSignature, SigningUsesTheWholeModulusAndRefusesLongKeysAndUnknownAlgorithms) {

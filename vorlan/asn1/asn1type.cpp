@@ -168,8 +168,9 @@ int vorlan::detail::ClearDataAtEnd(const CASN1Type& value, unsigned char* field,
 
 void CASN1Type::GetString(CString& text) const {
     const unsigned long length = getClearContentsLength();
-    char* characters = text.GetBufferSetLength(static_cast<int>(length));
-    vorlan::detail::CMemoryFilter sink(reinterpret_cast<unsigned char*>(characters), length);
+    // The text itself is the sink's block (with its one spare octet): the contents are copied once.
+    char* characters = text.GetBufferSetLength(static_cast<int>(length + 1));
+    vorlan::detail::CInPlaceFilter sink(reinterpret_cast<unsigned char*>(characters), length);
     writeClearContents(sink);
     sink.Finish();
     text.ReleaseBuffer(static_cast<int>(length));

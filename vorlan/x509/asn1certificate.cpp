@@ -1,6 +1,7 @@
 #include "vorlan/x509/asn1certificate.h"
 
 #include <memory>
+#include <utility>
 
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/structurecheck.h"
@@ -49,7 +50,7 @@ void CASN1_Certificate::SetDataTo(CCertificate& certificate) const {
     vorlan::detail::ReadCertificateData(data, read);
     readSignature(reader, data, read, "Certificate contents is not valid", "Invalid Certificate's signature");
     read.m_abReceived = m_abReceived;
-    certificate = read;
+    certificate = std::move(read);
 }
 
 const CASN1_RDNSequence& CASN1_Certificate::GetIssuer() const {

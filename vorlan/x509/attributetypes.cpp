@@ -1,5 +1,6 @@
 #include "vorlan/x509/attributetypes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -59,8 +60,14 @@ constexpr ExtraShortName kExtraShortNames[] = {
     {{0x09, 0x92, 0x26, 0x89, 0x93, 0xF2, 0x2C, 0x64, 0x01, 0x01}, "UID"},  // 0.9.2342.19200300.100.1.1
 };
 
-bool sameOctets(const CByteArray& a, const CByteArray& b) {
-    return a.GetSize() == b.GetSize() && std::memcmp(a.GetData(), b.GetData(), static_cast<size_t>(a.GetSize())) == 0;
+// The identifier of a type of the table, built once.
+const CASN1_OBJECT_IDENTIFIER& identifier(int type) {
+    static const auto identifiers = [] {
+        std::array<std::unique_ptr<CASN1_OBJECT_IDENTIFIER>, kTypeCount> all;
+        for (int row = 0; row < kTypeCount; ++row) all[row].reset(kTypes[row].make());
+        return all;
+    }();
+    return *identifiers[type];
 }
 
 }  // namespace
@@ -73,24 +80,24 @@ const char* AttributeLabel(int type) { return type >= 0 && type < kTypeCount ? k
 
 int AttributeTypeOfLabel(const CString& label) {
     for (int type = 0; type < kTypeCount; ++type)
-        if (label == CString(kTypes[type].label)) return type;
+        if (label.str() == kTypes[type].label) return type;
     return -1;
 }
 
-int AttributeTypeOfIdentifier(const CByteArray& contents) {
-    // Built once: the identifiers of the table, in table order.
-    static const auto identifiers = [] {
-        std::array<std::unique_ptr<CASN1_OBJECT_IDENTIFIER>, kTypeCount> all;
-        for (int type = 0; type < kTypeCount; ++type) all[type].reset(kTypes[type].make());
-        return all;
-    }();
-    for (int type = 0; type < kTypeCount; ++type)
-        if (sameOctets(*identifiers[type], contents)) return type;
+int AttributeTypeOfIdentifier(std::span<const BYTE> contents) {
+    for (int type = 0; type < kTypeCount; ++type) {
+        const CByteArray& known = identifier(type);
+        if (known.GetSize() == static_cast<int>(contents.size()) &&
+            std::equal(contents.begin(), contents.end(), known.GetData()))
+            return type;
+    }
     return -1;
 }
 
 std::unique_ptr<CASN1_OBJECT_IDENTIFIER> AttributeIdentifier(int type) {
-    return std::unique_ptr<CASN1_OBJECT_IDENTIFIER>(kTypes[type].make());
+    auto copy = std::make_unique<CASN1_OBJECT_IDENTIFIER>();
+    copy->Copy(identifier(type));
+    return copy;
 }
 
 const char* AttributeShortName(int type, const CByteArray& unknownIdentifier) {

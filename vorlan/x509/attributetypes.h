@@ -3,6 +3,8 @@
 // the short names of the one-line text.
 #pragma once
 
+#include <span>
+
 #include <memory>
 
 #include "vorlan/asn1/objectidentifier.h"
@@ -48,7 +50,7 @@ const char* AttributeLabel(int type);
 // The type whose label is `label` exactly, or -1.
 int AttributeTypeOfLabel(const CString& label);
 // The type whose object identifier has these contents, or -1.
-int AttributeTypeOfIdentifier(const CByteArray& contents);
+int AttributeTypeOfIdentifier(std::span<const BYTE> contents);
 // A new object identifier of a known type.
 std::unique_ptr<CASN1_OBJECT_IDENTIFIER> AttributeIdentifier(int type);
 // The short name of a type in one-line text ("CN", "emailAddress", ...), null when it has none:

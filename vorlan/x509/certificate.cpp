@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "vorlan/bignum/hugedigit.h"
 #include "vorlan/support/hex.h"
@@ -37,19 +38,28 @@ CCertificate::CCertificate() = default;
 
 CCertificate::CCertificate(const CCertificate& other) : CSignedObject() { *this = other; }
 
-CCertificate& CCertificate::operator=(const CCertificate& other) {
-    if (this == &other) return *this;
-    CSignedObject::operator=(other);
+template <class Source>
+void CCertificate::AssignFrom(Source&& other) {
+    CSignedObject::operator=(std::forward<Source>(other));
     m_bVersion = other.m_bVersion;
     m_serialNumber = other.m_serialNumber;
-    m_issuer = other.m_issuer;
+    m_issuer = std::forward<Source>(other).m_issuer;
     m_notBefore = other.m_notBefore;
     m_notAfter = other.m_notAfter;
-    m_subject = other.m_subject;
+    m_subject = std::forward<Source>(other).m_subject;
     m_wKeyBits = other.m_wKeyBits;
     std::memcpy(m_publicExponent, other.m_publicExponent, kFieldSize);
     std::memcpy(m_modulus, other.m_modulus, kFieldSize);
-    m_abReceived = other.m_abReceived;
+    m_abReceived = std::forward<Source>(other).m_abReceived;
+}
+
+CCertificate& CCertificate::operator=(const CCertificate& other) {
+    if (this != &other) AssignFrom(other);
+    return *this;
+}
+
+CCertificate& CCertificate::operator=(CCertificate&& other) {
+    if (this != &other) AssignFrom(std::move(other));
     return *this;
 }
 
@@ -76,6 +86,13 @@ void CCertificate::EncodeReadAgain(const CByteArray& octets, CByteArray& out) co
     CCertificate read;
     vorlan::detail::ReadCertificateData(*vorlan::detail::DecodedOctets(octets), read);
     read.EncodeFields(*vorlan::detail::FindSignatureAlgorithm(read.m_nSignatureAlgorithm), out);
+}
+
+bool CCertificate::ImageFields(vorlan::detail::CFieldImage& image) const {
+    image.Reserve(3 * kFieldSize);  // the key's two fields, and room for the names and the rest
+    image << m_bVersion << m_serialNumber << m_nSignatureAlgorithm << m_issuer << m_notBefore << m_notAfter << m_subject
+          << m_wKeyBits << m_publicExponent << m_modulus;
+    return true;
 }
 
 void CCertificate::SetDataTo(CRSAPublicKey& key) const {
@@ -196,7 +213,7 @@ void CCertificate::Serialize(CArchive& ar) {
     loaded.m_notAfter.Serialize(ar);
     loaded.m_subject.Serialize(ar);
     loaded.BindLoadedDigests();
-    *this = loaded;
+    *this = std::move(loaded);
 }
 
 int operator==(const CCertificate& a, const CCertificate& b) {

@@ -24,6 +24,8 @@ public:
     // Deep copies of every field; a digest only when its flag is set.
     CCertificate(const CCertificate& other);
     CCertificate& operator=(const CCertificate& other);
+    // The same, the names, the signed part and the received octets taken over.
+    CCertificate& operator=(CCertificate&& other);
     ~CCertificate() override = default;
 
     // Empties the serial number, the issuer and the subject (and drops the received octets).
@@ -85,9 +87,13 @@ private:
 
     void EncodeFields(const vorlan::detail::SSignatureAlgorithm& algorithm, CByteArray& out) const override;
     void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const override;
+    bool ImageFields(vorlan::detail::CFieldImage& image) const override;
     void Signed() override { m_abReceived.RemoveAll(); }
     // Drops the cached digests and the received octets: the signed part is another one.
     void ForgetSignedPart();
+    // Both assignments: each field copied, or taken over from an rvalue `other`.
+    template <class Source>
+    void AssignFrom(Source&& other);
 
     // The certificate's DER as received, empty when it was not read from DER.
     CByteArray m_abReceived;

@@ -1,6 +1,7 @@
 #include "vorlan/x509/certificatedata.h"
 
 #include <memory>
+#include <utility>
 
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/tagged.h"
@@ -63,7 +64,7 @@ void CASN1_CertificateData::SetDataTo(CCertificate& certificate) const {
     CCertificate read(certificate);
     read.ForgetSignedPart();
     vorlan::detail::ReadCertificateData(*this, read);
-    certificate = read;
+    certificate = std::move(read);
 }
 
 const CASN1_RDNSequence& CASN1_CertificateData::GetIssuer() const {

@@ -71,10 +71,17 @@ CDistinguishedName& CDistinguishedName::operator=(const CDistinguishedName& othe
 }
 
 CDistinguishedName::CDistinguishedName(CDistinguishedName&& other) noexcept : CRelativeDNArray() {
+    *this = std::move(other);
+}
+
+CDistinguishedName& CDistinguishedName::operator=(CDistinguishedName&& other) noexcept {
+    if (this == &other) return *this;
+    RemoveAll();
     std::swap(m_pData, other.m_pData);
     std::swap(m_nSize, other.m_nSize);
     std::swap(m_nMaxSize, other.m_nMaxSize);
     std::swap(m_nGrowBy, other.m_nGrowBy);
+    return *this;
 }
 
 void CDistinguishedName::CopyFrom(const CDistinguishedName& other) {

@@ -13,7 +13,9 @@ public:
     // Deep copies of every RDN and attribute.
     CDistinguishedName(const CDistinguishedName& other);
     CDistinguishedName& operator=(const CDistinguishedName& other);
+    // The RDNs taken over; `other` is left empty.
     CDistinguishedName(CDistinguishedName&& other) noexcept;
+    CDistinguishedName& operator=(CDistinguishedName&& other) noexcept;
     ~CDistinguishedName() override = default;
 
     // The first hit of CRelativeDN::Find, from the last RDN to the first.

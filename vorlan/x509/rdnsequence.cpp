@@ -1,5 +1,8 @@
 #include "vorlan/x509/rdnsequence.h"
 
+#include <algorithm>
+#include <span>
+
 #include "vorlan/asn1/bitstring.h"
 #include "vorlan/asn1/decoder.h"
 #include "vorlan/asn1/octetstring.h"
@@ -58,7 +61,13 @@ std::unique_ptr<CASN1Type> newBits(const CString& contents) {
     return std::make_unique<CASN1_BIT_STRING>(octets(contents) + 1, (n - 1) * 8 - unused, 1);
 }
 
-int isUtf8String(const CASN1Type* value, int) { return vorlan::detail::IsUtf8(octetsOf(*value).str()); }
+// A primitive UTF8String is checked where its octets are; another form once gathered.
+int isUtf8String(const CASN1Type* value, int) {
+    const auto* string = dynamic_cast<const CASN1_UTF8String*>(value);
+    if (string && !string->m_bConstructed)
+        return vorlan::detail::IsUtf8({reinterpret_cast<const char*>(string->GetData()), static_cast<std::size_t>(string->GetSize())});
+    return vorlan::detail::IsUtf8(octetsOf(*value).str());
+}
 
 // A value type of names: how a value of it is built, and the rule it must keep to read back.
 struct SValueType {
@@ -79,6 +88,34 @@ constexpr SValueType kValueTypes[] = {
     {kASN1UniversalString, newString<CASN1_UniversalString>, CASN1_UniversalString::isValid},
     {kASN1BitString, newBits, nullptr},
 };
+
+// The reads of values their isValid has passed: each value is checked once, by the outermost read.
+void readValid(const CASN1Type& value, CAttributeValue& attribute) {
+    const auto& pair = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    const CASN1Type& string = pair.GetComponent(1);
+    const CString contents = octetsOf(pair.GetComponent(0));
+    const std::span<const BYTE> identifier(octets(contents), contents.str().size());
+
+    const int type = vorlan::detail::AttributeTypeOfIdentifier(identifier);
+    attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
+    attribute.m_abTypeOID.RemoveAll();
+    if (type < 0) {
+        attribute.m_abTypeOID.SetSize(static_cast<int>(identifier.size()));
+        std::copy(identifier.begin(), identifier.end(), attribute.m_abTypeOID.GetData());
+    }
+    attribute.m_strValue = valueOf(string);
+    attribute.m_nStringType = string.identifier;
+}
+
+void readValid(const CASN1Type& value, CRelativeDN& rdn) {
+    const auto& set = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    rdn.m_attributes.RemoveAll();
+    for (int i = 0; i < set.GetCount(); ++i) {
+        auto attribute = std::make_unique<CAttributeValue>();
+        readValid(set.GetComponent(i), *attribute);
+        rdn.Add(attribute.release());
+    }
+}
 
 }  // namespace
 
@@ -114,19 +151,7 @@ int CASN1_AttributeValueAssertion::isValid(const CASN1Type* value, int anyTag) {
 
 void CASN1_AttributeValueAssertion::Read(const CASN1Type& value, CAttributeValue& attribute) {
     if (!isValid(&value, 1)) ___throwDERDecodingException("AttributeValueAssertion contents is not valid");
-    const auto& pair = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
-    const CASN1Type& string = pair.GetComponent(1);
-    CByteArray identifier;
-    const CString contents = octetsOf(pair.GetComponent(0));
-    identifier.SetSize(contents.GetLength());
-    std::copy(contents.str().begin(), contents.str().end(), identifier.GetData());
-
-    const int type = vorlan::detail::AttributeTypeOfIdentifier(identifier);
-    attribute.m_strLabel = type >= 0 ? vorlan::detail::AttributeLabel(type) : kUnknownAttributeLabel;
-    attribute.m_abTypeOID.RemoveAll();
-    if (type < 0) attribute.m_abTypeOID.Copy(identifier);
-    attribute.m_strValue = valueOf(string);
-    attribute.m_nStringType = string.identifier;
+    readValid(value, attribute);
 }
 
 void CASN1_AttributeValueAssertion::GetDataFrom(const CAttributeValue& attribute) {
@@ -154,13 +179,7 @@ int CASN1_RelativeDistinguishedName::isValid(const CASN1Type* value, int anyTag)
 
 void CASN1_RelativeDistinguishedName::Read(const CASN1Type& value, CRelativeDN& rdn) {
     if (!isValid(&value, 1)) ___throwDERDecodingException("RelativeDistinguishedName contents is not valid");
-    const auto& set = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
-    rdn.m_attributes.RemoveAll();
-    for (int i = 0; i < set.GetCount(); ++i) {
-        auto attribute = std::make_unique<CAttributeValue>();
-        CASN1_AttributeValueAssertion::Read(set.GetComponent(i), *attribute);
-        rdn.Add(attribute.release());
-    }
+    readValid(value, rdn);
 }
 
 void CASN1_RelativeDistinguishedName::GetDataFrom(const CRelativeDN& rdn) {
@@ -185,11 +204,11 @@ int CASN1_RDNSequence::isValid(const CASN1Type* value, int anyTag) {
 
 void CASN1_RDNSequence::Read(const CASN1Type& value, CDistinguishedName& name) {
     if (!isValid(&value, 1)) ___throwDERDecodingException("RDNSequence contents is not valid");
-    const auto& sequence = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
+    const auto& sequence = static_cast<const CASN1_CONSTRUCTED_TYPE&>(value);
     name.RemoveAll();
     for (int i = 0; i < sequence.GetCount(); ++i) {
         auto rdn = std::make_unique<CRelativeDN>("Set");
-        CASN1_RelativeDistinguishedName::Read(sequence.GetComponent(i), *rdn);
+        readValid(sequence.GetComponent(i), *rdn);
         name.Add(rdn.release());
     }
 }

@@ -32,13 +32,16 @@ CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
     m_bHasDigestLong = other.m_bHasDigestLong;
     if (m_bHasDigestLong) std::memcpy(m_digestLong, other.m_digestLong, sizeof m_digestLong);
     m_abSignedPart = other.m_abSignedPart;
+    m_signedFields = other.m_signedFields;
     return *this;
 }
 
 CSignedObject& CSignedObject::operator=(CSignedObject&& other) {
     CByteArray signedPart = std::move(other.m_abSignedPart);
+    vorlan::detail::CFieldImage signedFields = std::move(other.m_signedFields);
     *this = other;
     m_abSignedPart = std::move(signedPart);
+    m_signedFields = std::move(signedFields);
     return *this;
 }
 
@@ -49,11 +52,21 @@ void CSignedObject::ForgetDigests() {
     std::memset(m_digestSha256, 0, sizeof m_digestSha256);
     std::memset(m_digestLong, 0, sizeof m_digestLong);
     m_abSignedPart.RemoveAll();
+    m_signedFields.Clear();
+}
+
+void CSignedObject::BindFields() {
+    m_signedFields.Clear();
+    if (!ImageFields(m_signedFields)) m_signedFields.Clear();
 }
 
 int CSignedObject::FieldsAreSigned() const {
     const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     if (!algorithm || m_abSignedPart.GetSize() == 0) return 0;
+    if (!m_signedFields.IsEmpty()) {
+        vorlan::detail::CFieldImage now;
+        if (ImageFields(now) && now == m_signedFields) return 1;
+    }
     CByteArray now, then;
     const int written = vorlan::detail::Passes([&] {
         EncodeFields(*algorithm, now);
@@ -66,10 +79,22 @@ void CSignedObject::BindLoadedDigests() {
     if (!m_bHasDigest16 && !m_bHasDigestSha1 && !m_bHasDigestSha256 && !m_bHasDigestLong) return;
     const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     CByteArray fields;
-    if (algorithm && vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
+    if (algorithm && vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); })) {
         m_abSignedPart = fields;
-    else
+        BindFields();
+    } else {
         ForgetDigests();
+    }
+}
+
+void CSignedObject::BindReadFields(const CASN1Type& signedPart) {
+    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+    vorlan::detail::CFieldImage image;
+    if (!algorithm || m_abSignedPart.GetSize() == 0 || !ImageFields(image)) return;
+    CByteArray received, fields;
+    if (vorlan::detail::Passes([&] { signedPart.encodeTo(received); }) && SameOctets(received, m_abSignedPart) &&
+        vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
+        m_signedFields = std::move(image);
 }
 
 std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {
@@ -112,6 +137,7 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
     m_nSignatureAlgorithm = row.value;
     m_wSignatureBits = static_cast<WORD>(8 * k);
     CacheDigest(row, std::move(signedPart), digest);
+    BindFields();
     Signed();
 }
 

@@ -3,7 +3,8 @@
 // pieces of these fields. The structure says how its signed part is built from its fields.
 // The cached digests are of the signed part's octets kept beside them (as received, as signed
 // or as loaded) and count only while the fields are still those of these octets: the fields
-// are public, so every use compares them (as DER) instead of trusting a setter to say so.
+// are public, so every use compares them instead of trusting a setter to say so — with the
+// image of the fields known to be those of the octets when there is one, else as DER.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,9 @@
 
 #include "vorlan/framework/archive.h"
 #include "vorlan/rsa/rsaprivatekey.h"
+#include "vorlan/x509/fieldimage.h"
+
+class CASN1Type;
 
 namespace vorlan::detail {
 struct SSignatureAlgorithm;
@@ -69,11 +73,19 @@ protected:
     virtual void EncodeReadAgain(const CByteArray& octets, CByteArray& out) const = 0;
     // A new signature replaces the one the object was received with.
     virtual void Signed() {}
+    // The image of every field the signed part is built from; false for a structure that keeps
+    // none (a list's image would be as long as the list, and every reading would pay for it).
+    virtual bool ImageFields(vorlan::detail::CFieldImage&) const { return false; }
 
     // 1 when the fields are those of the signed part the digests were taken of: they build the
     // same DER as that signed part's own fields (the octets themselves, when they are DER as
     // the fields write it). 0 without a signed part, or when the fields cannot be written.
+    // Fields with the image of those known to be the signed part's are, exactly, without building.
     int FieldsAreSigned() const;
+    // After the fields have been read from `signedPart`, received as the signed part whose digest
+    // is cached: while it still encodes as received, reading that part again gives these fields,
+    // so when they can be written they are known to be its fields.
+    void BindReadFields(const CASN1Type& signedPart);
     // Drops the digests and the signed part they are of.
     void ForgetDigests();
     // After loading: the digests loaded are of the fields loaded (dropped when those cannot be written).
@@ -114,6 +126,11 @@ protected:
     }
 
 private:
+    // The fields are those of the signed part cached (it was built from them): their image is kept.
+    void BindFields();
+
     // The DER signed part the cached digests are of; empty when none is cached.
     CByteArray m_abSignedPart;
+    // The image of fields known to be those of m_abSignedPart; empty when none is known.
+    vorlan::detail::CFieldImage m_signedFields;
 };

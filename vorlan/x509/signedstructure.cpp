@@ -156,6 +156,7 @@ void CASN1_SignedStructure::readSignature(vorlan::detail::CStructureReader& read
     BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
     vorlan::detail::DigestOctets(algorithm, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())}, digest);
     target.CacheDigest(algorithm, std::move(octets), digest);
+    if (m_dwSignedLength != 0) target.BindReadFields(signedPart);
 
     // As OpenSSL does, the whole AlgorithmIdentifier: NULL parameters and none differ.
     if (!SameEncoding(reader.NextAny("signatureAlgorithm"), SignedAlgorithm(signedPart)))
