@@ -10,6 +10,7 @@
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/fieldimage.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
 

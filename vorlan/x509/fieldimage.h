@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "vorlan/x509/distinguishedname.h"
 #include "vorlan/x509/serialnumber.h"
@@ -34,9 +35,9 @@ public:
 
     // Room for `size` octets, so that an image of known size grows without copying.
     void Reserve(std::size_t size) { m_octets.reserve(size); }
-    bool IsEmpty() const { return m_octets.empty(); }
-    void Clear() { m_octets.clear(); }
-    friend bool operator==(const CFieldImage& a, const CFieldImage& b) = default;
+    // The octets written.
+    const std::string& Octets() const& { return m_octets; }
+    std::string Octets() && { return std::move(m_octets); }
 
 private:
     CFieldImage& Append(const void* data, std::size_t size);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "vorlan/rsa/rsablock.h"
+#include "vorlan/x509/fieldimage.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
@@ -38,7 +39,7 @@ CSignedObject& CSignedObject::operator=(const CSignedObject& other) {
 
 CSignedObject& CSignedObject::operator=(CSignedObject&& other) {
     CByteArray signedPart = std::move(other.m_abSignedPart);
-    vorlan::detail::CFieldImage signedFields = std::move(other.m_signedFields);
+    std::string signedFields = std::move(other.m_signedFields);
     *this = other;
     m_abSignedPart = std::move(signedPart);
     m_signedFields = std::move(signedFields);
@@ -52,20 +53,20 @@ void CSignedObject::ForgetDigests() {
     std::memset(m_digestSha256, 0, sizeof m_digestSha256);
     std::memset(m_digestLong, 0, sizeof m_digestLong);
     m_abSignedPart.RemoveAll();
-    m_signedFields.Clear();
+    m_signedFields.clear();
 }
 
 void CSignedObject::BindFields() {
-    m_signedFields.Clear();
-    if (!ImageFields(m_signedFields)) m_signedFields.Clear();
+    vorlan::detail::CFieldImage image;
+    m_signedFields = ImageFields(image) ? std::move(image).Octets() : std::string();
 }
 
 int CSignedObject::FieldsAreSigned() const {
     const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
     if (!algorithm || m_abSignedPart.GetSize() == 0) return 0;
-    if (!m_signedFields.IsEmpty()) {
+    if (!m_signedFields.empty()) {
         vorlan::detail::CFieldImage now;
-        if (ImageFields(now) && now == m_signedFields) return 1;
+        if (ImageFields(now) && now.Octets() == m_signedFields) return 1;
     }
     CByteArray now, then;
     const int written = vorlan::detail::Passes([&] {
@@ -94,7 +95,7 @@ void CSignedObject::BindReadFields(const CASN1Type& signedPart) {
     CByteArray received, fields;
     if (vorlan::detail::Passes([&] { signedPart.encodeTo(received); }) && SameOctets(received, m_abSignedPart) &&
         vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
-        m_signedFields = std::move(image);
+        m_signedFields = std::move(image).Octets();
 }
 
 std::pair<BYTE*, int*> CSignedObject::DigestField(int size) {

@@ -9,16 +9,17 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "vorlan/framework/archive.h"
 #include "vorlan/rsa/rsaprivatekey.h"
-#include "vorlan/x509/fieldimage.h"
 
 class CASN1Type;
 
 namespace vorlan::detail {
 struct SSignatureAlgorithm;
+class CFieldImage;
 }
 
 class CSignedObject : public CObject {
@@ -132,5 +133,5 @@ private:
     // The DER signed part the cached digests are of; empty when none is cached.
     CByteArray m_abSignedPart;
     // The image of fields known to be those of m_abSignedPart; empty when none is known.
-    vorlan::detail::CFieldImage m_signedFields;
+    std::string m_signedFields;  // the octets of a CFieldImage (fieldimage.h)
 };
