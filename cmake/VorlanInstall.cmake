@@ -1,5 +1,6 @@
 # cmake --install: the public headers of the built subsystems, the libraries, the program, a CMake
-# package (find_package(vorlan) gives vorlan::vorlan) and vorlan.pc for pkg-config.
+# package (find_package(vorlan) gives vorlan::vorlan) and vorlan.pc for pkg-config. The program and its
+# manual page are the component "program", the rest the component "dev" (the two Debian packages).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -42,7 +43,7 @@ foreach(header ${VORLAN_PUBLIC_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)
   string(REGEX REPLACE "^vorlan/?" "" name "${folder}")
   if(name STREQUAL "" OR name IN_LIST VORLAN_BUILT)
-    install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder})
+    install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder} COMPONENT dev)
   endif()
 endforeach()
 
@@ -51,19 +52,19 @@ if(TARGET vorlan_shared)
   list(APPEND VORLAN_INSTALLED vorlan_shared)
 endif()
 install(TARGETS ${VORLAN_INSTALLED} EXPORT vorlanTargets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(VORLAN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/vorlan)
-install(EXPORT vorlanTargets NAMESPACE vorlan:: DESTINATION ${VORLAN_CMAKE_DIR})
+install(EXPORT vorlanTargets NAMESPACE vorlan:: DESTINATION ${VORLAN_CMAKE_DIR} COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/vorlanConfig.cmake.in
                               ${PROJECT_BINARY_DIR}/vorlanConfig.cmake INSTALL_DESTINATION ${VORLAN_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/vorlanConfigVersion.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/vorlanConfig.cmake ${PROJECT_BINARY_DIR}/vorlanConfigVersion.cmake
-        DESTINATION ${VORLAN_CMAKE_DIR})
+        DESTINATION ${VORLAN_CMAKE_DIR} COMPONENT dev)
 
 # The .pc file finds its prefix from where it lies, so the package can be moved.
 file(RELATIVE_PATH VORLAN_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vorlan.pc.in ${PROJECT_BINARY_DIR}/vorlan.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/vorlan.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/vorlan.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)

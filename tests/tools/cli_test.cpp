@@ -119,14 +119,23 @@ TEST_F(Cli, DemoHelpDigestsCiphersAndKeygenAnswerAsTheirPeersDo) {
     for (size_t size : {0, 1, 64, 1000, 300000}) Data(std::string("f").append(std::to_string(size)), size);
     WriteFile(dir / "abc", "abc");
     const std::string files = "f0 f1 f64 f1000 f300000";
+    const std::string commands =
+        "'' demo dump digest encrypt decrypt keygen rsa cert 'cert show' 'cert verify' 'cert sign' "
+        "'crl show' 'crl verify' 'crl check' 'crl sign' 'req new' 'req show' 'req verify' 'smime sign' "
+        "'smime verify' 'smime encrypt' 'smime decrypt' 'keystore list' 'keystore add' 'keystore export' ldap "
+        "'ldap decode' 'ldap search' 'ldap add' 'ldap modify' 'ldap delete'";
     std::vector<Expected> rows = {
         {"vorlan demo >d && ! grep FAILED d && cat d", 0, "all 20 checks passed"},
-        {"vorlan --version && ! vorlan 2>/dev/null", 0, "vorlan 1.0.0\n"},
-        {"for c in '' demo dump digest encrypt decrypt keygen rsa cert 'cert show' 'cert verify' 'cert sign' "
-         "'crl show' 'crl verify' 'crl check' 'crl sign' 'req new' 'req show' 'req verify' 'smime sign' "
-         "'smime verify' 'smime encrypt' 'smime decrypt' 'keystore list' 'keystore add' 'keystore export' ldap "
-         "'ldap decode' 'ldap search' 'ldap add' 'ldap modify' 'ldap delete'; do "
-         "vorlan $c --help >h && grep -q Usage: h || { echo \"no help: $c\"; exit 1; }; done",
+        {"vorlan --version && ! vorlan 2>/dev/null", 0, "vorlan " VORLAN_VERSION "\n"},  // the project's version
+        {"for c in " + commands +
+             "; do vorlan $c --help >h && grep -q Usage: h || { echo \"no help: $c\"; exit 1; }; done",
+         0, ""},
+        // The manual page made from that help: groff reads it without a warning, and each command has its section.
+        {"m='" VORLAN_BINARY_DIR "/tools/vorlan.1'; w=$(groff -man -Tutf8 -ww -z $m 2>&1) && [ -z \"$w\" ] || "
+         "{ echo \"$w\"; exit 1; }; grep -q '^.TH VORLAN 1 .*\"vorlan " VORLAN_VERSION "\"' $m && for c in " +
+             commands +
+             "; do [ -z \"$c\" ] || grep -qx \".SS \\\"vorlan $c\\\"\" $m || { echo \"no section: $c\"; exit 1; }; "
+             "done",
          0, ""},
         {"for a in md5 sha1 sha256 sha384 sha512; do vorlan digest $a " + files + " >o && ${a}sum " + files +
              " | cmp - o && vorlan digest $a - <f1000 >o && ${a}sum - <f1000 | cmp - o || exit 1; done",

@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
         "vorlan: ASN.1/DER, digests, symmetric ciphers, RSA, certificates, revocation lists, requests, S/MIME, "
         "key stores and LDAP from the vorlan library",
         "vorlan");
-    app.set_version_flag("--version", "vorlan 1.0.0");
+    app.set_version_flag("--version", "vorlan " VORLAN_VERSION);  // the project's version, from CMake
     app.require_subcommand(1);
     cli::AddDemoCommand(app);
     cli::AddDumpCommand(app);
