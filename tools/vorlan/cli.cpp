@@ -14,6 +14,8 @@
 
 namespace cli {
 
+std::string Because() { return std::string(" (") + LastDecodingReason() + ")"; }
+
 std::string Describe(CException* e) {
     char text[512] = {};
     std::string message;
@@ -253,7 +255,7 @@ void VerifyIssued(const CCertificate& certificate, const std::string& path, cons
     const std::string by = issuerPath.empty() ? "its own key" : "the key of " + issuerPath;
     if (!(certificate.m_issuer == issuer.m_subject))
         throw Failure(path + ": its issuer is not the subject of " + (issuerPath.empty() ? path : issuerPath));
-    if (!certificate.IsSignatureOKFor(issuer)) throw Failure(path + ": the signature does not verify with " + by);
+    if (!certificate.IsSignatureOKFor(issuer)) throw Failure(path + ": the signature does not verify with " + by + Because());
     if (!certificate.IsValidationPeriodOKFor(CUTCTime()))
         throw Failure(path + ": not valid now (valid from " + certificate.m_notBefore.GetTimeAsString(1, 0).str() +
                       " until " + certificate.m_notAfter.GetTimeAsString(1, 0).str() + ")");
@@ -370,7 +372,8 @@ CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& 
 }
 
 void TakeRequest(const CASN1_CertificationRequest& request, const std::string& name, CCertificate& certificate) {
-    if (!request.IsSignatureOK()) throw Failure(name + ": the request's signature does not verify with its key");
+    if (!request.IsSignatureOK())
+        throw Failure(name + ": the request's signature does not verify with its key" + Because());
     const CASN1_CertificationRequestInfo& info = request.GetCertificationRequestInfo();
     try {
         info.GetSubject().SetDataTo(certificate.m_subject);

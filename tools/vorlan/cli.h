@@ -27,6 +27,8 @@ struct Exit {
 
 // The one-line text of a library exception; releases it.
 std::string Describe(CException* e);
+// " (<reason>)": why the last check of the calling thread that gave 0 failed.
+std::string Because();
 
 // Draws a bar on standard error when it is a terminal. The expected total is in hint
 // units; 0 takes the total from the range the library sets up.

@@ -11,7 +11,7 @@ void VerifyCRL(const CCertificateRevocationList& crl, const std::string& crlPath
     if (!(crl.m_issuer == issuer.m_subject))
         throw Failure(crlPath + ": its issuer is not the subject of " + issuerPath);
     if (!crl.IsSignatureOKFor(issuer))
-        throw Failure(crlPath + ": the signature does not verify with the key of " + issuerPath);
+        throw Failure(crlPath + ": the signature does not verify with the key of " + issuerPath + Because());
     const CUTCTime now;
     // A list that names no next update is never out of date by its dates.
     if (!(crl.m_lastUpdate <= now && (!crl.m_bHasNextUpdate || now <= crl.m_nextUpdate)))

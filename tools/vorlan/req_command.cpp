@@ -58,7 +58,8 @@ void Show(const std::string& path) {
 
 void Verify(const std::string& path) {
     const Decoded<CASN1_CertificationRequest> request(path, kLabel);
-    if (!request->IsSignatureOK()) throw Failure(path + ": the signature does not verify with the request's key");
+    if (!request->IsSignatureOK())
+        throw Failure(path + ": the signature does not verify with the request's key" + Because());
     std::printf("%s: OK\n", path.c_str());
 }
 

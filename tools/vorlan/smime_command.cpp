@@ -172,7 +172,7 @@ std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const
             const std::vector<unsigned char> digest = DigestWith(*algorithm, content);
             if (!signer.IsSignatureOKFor(key, inner.GetContentType(), digest.data(), static_cast<int>(digest.size())))
                 throw Failure(name + ": the signature of " + certificate.m_subject.GetOneLine().str() +
-                              " does not verify (" + LastDecodingReason() + ")");
+                              " does not verify" + Because());
             signers.push_back(certificate);
         }
         return content;

@@ -135,16 +135,14 @@ int CASN1_CertificationRequest::IsSignatureOK() const {
         const auto& identifier = Typed<CASN1_OBJECT_IDENTIFIER>(GetSignatureAlgorithm(), 0, "algorithm");
         const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(identifier);
         const CASN1_BIT_STRING& signature = GetSignature();
-        if (!row || signature.m_dwBits % 8 != 0) ___throwDERDecodingException("signature not checkable");
+        vorlan::detail::RequireCheckable(row && signature.m_dwBits % 8 == 0);
         CRSAPublicKey key;
         GetCertificationRequestInfo().GetSubjectPublicKeyInfo().SetDataTo(key);
         unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
         vorlan::detail::DigestEncoding(*row, GetCertificationRequestInfo(), digest);
         CByteArray octets;
         const_cast<CASN1_BIT_STRING&>(signature).GetClearData(octets, 1);
-        if (!vorlan::detail::IsSignatureOK(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())},
-                                           digest))
-            ___throwDERDecodingException("signature differs");
+        vorlan::detail::RequireSignature(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())}, digest);
     });
 }
 

@@ -175,9 +175,8 @@ int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJ
         }
         CByteArray signature;
         GetEncryptedDigest().GetClearData(signature, 1);
-        if (!vorlan::detail::IsSignatureOK(
-                *row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())}, digest))
-            ___throwDERDecodingException("signature differs");
+        vorlan::detail::RequireSignature(*row, key, {signature.GetData(), static_cast<std::size_t>(signature.GetSize())},
+                                         digest);
     });
 }
 

@@ -85,6 +85,15 @@ void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> oc
     maker->GetCurrentDigest(out);
 }
 
+void RequireSignature(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
+                      const unsigned char* digest) {
+    if (!IsSignatureOK(algorithm, key, signature, digest)) ___throwDERDecodingException("signature differs");
+}
+
+void RequireCheckable(bool checkable) {
+    if (!checkable) ___throwDERDecodingException("signature not checkable");
+}
+
 int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
                   const unsigned char* digest) {
     // The key's own length, whatever its bit count field says.

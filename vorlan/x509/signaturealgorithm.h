@@ -52,5 +52,11 @@ void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> oc
 // count, so no part of the block is left for a forger to choose.
 int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
                   const unsigned char* digest);
+// The decoding exception "signature differs" unless IsSignatureOK.
+void RequireSignature(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
+                      const unsigned char* digest);
+// The decoding exception "signature not checkable" unless `checkable` (a known algorithm, a
+// signature of whole octets).
+void RequireCheckable(bool checkable);
 
 }  // namespace vorlan::detail

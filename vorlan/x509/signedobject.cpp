@@ -143,19 +143,21 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
 }
 
 int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const {
-    const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
-    // A signature of a part octet is kept as received, but no RSA signature has that form.
-    if (!algorithm || m_wSignatureBits > kMaxBits || m_wSignatureBits % 8 != 0) return 0;
-    BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
-    CByteArray fields;
-    if (const BYTE* cached = CachedDigest(*algorithm))
-        std::memcpy(digest, cached, static_cast<std::size_t>(algorithm->digestSize));
-    else if (vorlan::detail::Passes([&] { EncodeFields(*algorithm, fields); }))
-        vorlan::detail::DigestOctets(*algorithm, {fields.GetData(), static_cast<std::size_t>(fields.GetSize())}, digest);
-    else
-        return 0;
-    const std::size_t octets = (m_wSignatureBits + 7u) / 8u;
-    return vorlan::detail::IsSignatureOK(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
+    return vorlan::detail::Passes([&] {
+        const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
+        // A signature of a part octet is kept as received, but no RSA signature has that form.
+        vorlan::detail::RequireCheckable(algorithm && m_wSignatureBits <= kMaxBits && m_wSignatureBits % 8 == 0);
+        BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
+        if (const BYTE* cached = CachedDigest(*algorithm)) {
+            std::memcpy(digest, cached, static_cast<std::size_t>(algorithm->digestSize));
+        } else {
+            CByteArray fields;
+            EncodeFields(*algorithm, fields);
+            vorlan::detail::DigestOctets(*algorithm, {fields.GetData(), static_cast<std::size_t>(fields.GetSize())}, digest);
+        }
+        const std::size_t octets = (m_wSignatureBits + 7u) / 8u;
+        vorlan::detail::RequireSignature(*algorithm, key, {m_signature + kFieldSize - octets, octets}, digest);
+    });
 }
 
 void CSignedObject::SerializeDigests(CArchive& ar, BYTE format) {

@@ -40,6 +40,9 @@ public:
     // 1 when the signature is that of the signed part under the key, else 0: the signed part as
     // received or signed while the fields are still its fields, else as the fields build it. The
     // signature must be exactly as long as the key's modulus, whatever the stored bit counts say.
+    // On 0, LastDecodingReason() on the calling thread says why: "signature not checkable" (an
+    // unknown algorithm, a signature of a part octet), "signature differs", or why the fields
+    // cannot be written.
     int IsSignatureOKFor(const CRSAPublicKey& key) const;
 
     int m_nSignatureAlgorithm = 2;      // 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, 4 SHA-384, 5 SHA-512, each with RSA
