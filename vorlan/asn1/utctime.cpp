@@ -123,8 +123,14 @@ int CUTCTimeFields::ReadText(const unsigned char* text, unsigned long length) {
     if (!inShape(text, length)) return 0;
     CUTCTimeFields parsed;
     parsed.setup(text, static_cast<unsigned char>(length));
-    unsigned char again[kMaxTextLength];
-    if (parsed.WriteText(again) != length || std::memcmp(again, text, length) != 0) return 0;
+    // The fields write back this very text when their ranges hold (IsValid: month, day, seconds,
+    // minutes of the day and of the zone) and no pair carried into the next: minutes below 60,
+    // and a differential after 'Z' of 0000, which is what 'Z' writes.
+    const unsigned z = zoneAt(length);
+    const bool zoneExact = !hasDifferential(length) || (parsed.m_nZoneKind == 0
+                                                            ? pair(text + z + 1) == 0 && pair(text + z + 3) == 0
+                                                            : pair(text + z + 3) < 60);
+    if (pair(text + 8) >= 60 || !zoneExact || !parsed.IsValid()) return 0;
     *this = parsed;
     return 1;
 }
