@@ -39,12 +39,6 @@ constexpr const char* kClassFormats[] = {"UNIV, %d (0x%x)", "APP, %d (0x%x)", "C
 
 }  // namespace
 
-// Value objects and their component arrays take their blocks from the thread's kept blocks.
-void* CASN1Type::operator new(size_t size) { return vorlan::detail::TakeBlock(size); }
-void CASN1Type::operator delete(void* block, size_t size) noexcept { vorlan::detail::KeepBlock(block, size); }
-void* AllocateElementBlock(CASN1Type**, size_t bytes) { return vorlan::detail::TakeBlock(bytes); }
-void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept { vorlan::detail::KeepBlock(block, bytes); }
-
 std::size_t vorlan::detail::EncodingPass::Open(const void* value) {
     if (m_nSize == m_nCapacity) {
         auto grown = std::make_unique<Slot[]>(2 * m_nCapacity);

@@ -8,6 +8,7 @@
 
 #include "vorlan/asn1/bufferedfilter.h"
 #include "vorlan/asn1/derencoding.h"
+#include "vorlan/asn1/valuealloc.h"
 #include "vorlan/framework/archive.h"
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/file.h"
@@ -26,8 +27,8 @@ class CASN1Type {
 public:
     // Value objects are made and freed in large numbers: their blocks are kept and reused per
     // thread (valuealloc.h).
-    static void* operator new(size_t size);
-    static void operator delete(void* block, size_t size) noexcept;
+    static void* operator new(size_t size) { return vorlan::detail::TakeBlock(size); }
+    static void operator delete(void* block, size_t size) noexcept { vorlan::detail::KeepBlock(block, size); }
 
     // The DER encoding into a target; contentsOnly drops identifier and length,
     // useTag writes `tag` in place of the own identifier.
@@ -133,8 +134,8 @@ int ___cmp(const CASN1Type& a, const CASN1Type& b);
 
 // Arrays of component pointers own their components; their storage is kept like the values'.
 void DestructElements(CASN1Type** elements, int count);
-void* AllocateElementBlock(CASN1Type**, size_t bytes);
-void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept;
+inline void* AllocateElementBlock(CASN1Type**, size_t bytes) { return vorlan::detail::TakeBlock(bytes); }
+inline void FreeElementBlock(CASN1Type**, void* block, size_t bytes) noexcept { vorlan::detail::KeepBlock(block, bytes); }
 
 namespace vorlan::detail {
 
