@@ -86,10 +86,6 @@ public:
     void End(const char* structure) {
         if (Peek()) ___throwDERDecodingException("%s: unexpected component after the last field", structure);
     }
-    // The version INTEGER, when the first field taken is one.
-    const SDERElement* Version() const {
-        return m_nTaken > 0 && ASN1StoredIdentifier(m_taken[0].identifier) == kASN1Integer ? &m_taken[0] : nullptr;
-    }
 
 private:
     static constexpr int kMaxFields = 7;
@@ -177,6 +173,7 @@ namespace vorlan::detail {
 //      crlExtensions           [0] EXPLICIT Extensions OPTIONAL  }  -- version 2 only
 template <class Component>
 struct STBSCertList {
+    Component* versionField = nullptr;
     unsigned long version = 0;  // as encoded: 1 for version 2
     Component* signature = nullptr;
     Component* issuer = nullptr;
@@ -194,7 +191,8 @@ template <class Reader>
 STBSCertList<typename Reader::Component> WalkTBSCertList(Reader& reader, const char* structure, unsigned long maxVersion,
                                                          const char* badVersion) {
     STBSCertList<typename Reader::Component> fields;
-    if (auto* number = reader.Optional(kASN1Integer); number && (!ReadVersion(*number, fields.version) || fields.version > maxVersion)) {
+    fields.versionField = reader.Optional(kASN1Integer);
+    if (fields.versionField && (!ReadVersion(*fields.versionField, fields.version) || fields.version > maxVersion)) {
         if (badVersion) ___throwDERDecodingException("%s", badVersion);
         Require(false, "version");
     }
@@ -303,7 +301,7 @@ std::unique_ptr<CASN1_SEQUENCE> ScanCRL(const BYTE* octets, DWORD length, CArray
             entriesElement = nullptr;
         }
         auto data = std::make_unique<CASN1_SEQUENCE>();
-        for (const SDERElement* field : {reader.Version(), fields.signature, fields.issuer, fields.thisUpdate,
+        for (const SDERElement* field : {fields.versionField, fields.signature, fields.issuer, fields.thisUpdate,
                                          fields.nextUpdate, entriesElement, fields.crlExtensions})
             if (field) data->AddObject(Decoded(*field));
         outer->AddObject(data.release());
