@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <type_traits>
 
 #include "tests/common/exceptions.h"
 #include "tests/common/octets.h"
@@ -49,6 +50,17 @@ std::unique_ptr<CDigestMaker> Make(const CDigestMaker* copyOf) {
     return copyOf ? std::make_unique<Maker>(dynamic_cast<const Maker&>(*copyOf)) : std::make_unique<Maker>();
 }
 
+// The octets of the words, each in the digest's byte order.
+template <class Words>
+Octets WordOctets(const Words& words, bool bigEndian = true) {
+    using Word = std::remove_cvref_t<decltype(*std::begin(words))>;
+    Octets out;
+    for (const Word word : words)
+        for (std::size_t i = 0; i < sizeof(Word); ++i)
+            out.push_back(static_cast<unsigned char>(word >> 8 * (bigEndian ? sizeof(Word) - 1 - i : i)));
+    return out;
+}
+
 // OpenSSL's compression function over whole blocks from the initial state, as the digest
 // maker's current digest gives it (its words in the digest's byte order).
 template <class Context, bool BigEndian>
@@ -57,10 +69,7 @@ Octets ChainingValue(const Octets& blocks, int (*init)(Context*), void (*transfo
     Context context{};
     init(&context);
     for (std::size_t i = 0; i < blocks.size(); i += 64) transform(&context, &blocks[i]);
-    Octets out;
-    for (const std::uint32_t word : words(context))
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(word >> (BigEndian ? 24 - 8 * i : 8 * i)));
-    return out;
+    return WordOctets(words(context), BigEndian);
 }
 
 Octets Md5Chaining(const Octets& blocks) {
@@ -86,10 +95,7 @@ Octets Sha512Chaining(const Octets& blocks) {
     SHA512_CTX context{};
     Init(&context);
     for (std::size_t i = 0; i < blocks.size(); i += 128) SHA512_Transform(&context, &blocks[i]);
-    Octets out;
-    for (const std::uint64_t word : std::span(context.h, Words))
-        for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
-    return out;
+    return WordOctets(std::span(context.h, Words));
 }
 
 const Algorithm kMD2{"MD2", 16, 16, nullptr, Make<CMD2DigestMaker>, nullptr, false},
@@ -233,13 +239,12 @@ TEST(DigestMaker, UpdateFileGivesTheDigestAndItsProgressMessages) {
 // 0x80, zeros up to the length field (8 octets, 16 for 128-octet blocks) short of a block end,
 // and the bit count.
 void AppendPadding(Octets& data, std::uint64_t lengthBits, const Algorithm& algorithm) {
-    const bool bigEndian = algorithm.bigEndian;
     const std::size_t block = algorithm.blockSize, field = block / 8;
     data.push_back(0x80);
     while (data.size() % block != block - field) data.push_back(0);
     data.insert(data.end(), field - 8, 0);
-    for (int i = 0; i < 8; ++i)
-        data.push_back(static_cast<unsigned char>(lengthBits >> (bigEndian ? 56 - 8 * i : 8 * i)));
+    const Octets length = WordOctets(std::span(&lengthBits, 1), algorithm.bigEndian);
+    data.insert(data.end(), length.begin(), length.end());
 }
 
 // Before a finish the current digest is the chaining value of the whole blocks fed, and a
@@ -273,13 +278,6 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
 // Digests run the SHA instructions (and SHA-512 its vector schedules) where the processor has
 // them (as this one does); the portable paths that run elsewhere are checked on their own, and
 // every SHA-512 version this processor runs on five blocks (two pairs and a single one).
-template <int Words>
-Octets StateOctets(const std::uint32_t (&state)[Words]) {
-    Octets out;
-    for (int i = 0; i < 4 * Words; ++i) out.push_back(static_cast<unsigned char>(state[i / 4] >> (24 - i % 4 * 8)));
-    return out;
-}
-
 TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     const Octets blocks = Pattern(64 * 9, 4);
     std::uint32_t sha1[5], sha256[8];
@@ -287,8 +285,8 @@ TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     std::copy(std::begin(vorlan::detail::Sha256Traits::initialState), std::end(vorlan::detail::Sha256Traits::initialState), sha256);
     vorlan::detail::Sha1CompressPortable(sha1, blocks.data(), 9);
     vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
-    EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
-    EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
+    EXPECT_EQ(ToHex(WordOctets(sha1)), ToHex(Sha1Chaining(blocks)));
+    EXPECT_EQ(ToHex(WordOctets(sha256)), ToHex(Sha256Chaining(blocks)));
     const Octets blocks512 = Pattern(128 * 5, 4);
     const auto compressors = vorlan::detail::Sha512Compressors();
     EXPECT_EQ(compressors.back(), vorlan::detail::Sha512CompressPortable);
@@ -297,10 +295,8 @@ TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
         std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState),
                   sha512);
         compressors[version](sha512, blocks512.data(), 5);
-        Octets state;
-        for (const std::uint64_t word : sha512)
-            for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
-        EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(blocks512))) << "version " << version;
+        EXPECT_EQ(ToHex(WordOctets(sha512)), ToHex(Sha512Chaining<SHA512_Init, 8>(blocks512)))
+            << "version " << version;
     }
 }
 
