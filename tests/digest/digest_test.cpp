@@ -9,6 +9,7 @@
 #include <openssl/md5.h>
 #include <openssl/sha.h>
 
+#include <array>
 #include <memory>
 #include <span>
 #include <string>
@@ -63,39 +64,34 @@ Octets WordOctets(const Words& words, bool bigEndian = true) {
 
 // OpenSSL's compression function over whole blocks from the initial state, as the digest
 // maker's current digest gives it (its words in the digest's byte order).
-template <class Context, bool BigEndian>
+template <class Context, bool BigEndian, std::size_t Block = 64, class Words>
 Octets ChainingValue(const Octets& blocks, int (*init)(Context*), void (*transform)(Context*, const unsigned char*),
-                     std::vector<std::uint32_t> (*words)(const Context&)) {
+                     Words words) {
     Context context{};
     init(&context);
-    for (std::size_t i = 0; i < blocks.size(); i += 64) transform(&context, &blocks[i]);
+    for (std::size_t i = 0; i < blocks.size(); i += Block) transform(&context, &blocks[i]);
     return WordOctets(words(context), BigEndian);
 }
 
 Octets Md5Chaining(const Octets& blocks) {
-    return ChainingValue<MD5_CTX, false>(blocks, MD5_Init, MD5_Transform, [](const MD5_CTX& c) {
-        return std::vector<std::uint32_t>{c.A, c.B, c.C, c.D};
-    });
+    return ChainingValue<MD5_CTX, false>(blocks, MD5_Init, MD5_Transform,
+                                         [](const MD5_CTX& c) { return std::array{c.A, c.B, c.C, c.D}; });
 }
 Octets Sha1Chaining(const Octets& blocks) {
-    return ChainingValue<SHA_CTX, true>(blocks, SHA1_Init, SHA1_Transform, [](const SHA_CTX& c) {
-        return std::vector<std::uint32_t>{c.h0, c.h1, c.h2, c.h3, c.h4};
-    });
+    return ChainingValue<SHA_CTX, true>(blocks, SHA1_Init, SHA1_Transform,
+                                        [](const SHA_CTX& c) { return std::array{c.h0, c.h1, c.h2, c.h3, c.h4}; });
 }
 Octets Sha256Chaining(const Octets& blocks) {
-    return ChainingValue<SHA256_CTX, true>(blocks, SHA256_Init, SHA256_Transform, [](const SHA256_CTX& c) {
-        return std::vector<std::uint32_t>(std::begin(c.h), std::end(c.h));
-    });
+    return ChainingValue<SHA256_CTX, true>(blocks, SHA256_Init, SHA256_Transform,
+                                           [](const SHA256_CTX& c) { return std::span(c.h); });
 }
 
 // SHA-384 and SHA-512 share one compression function and SHA512_Transform; SHA-384's
 // current digest shows the first six of the eight words.
 template <int (*Init)(SHA512_CTX*), int Words>
 Octets Sha512Chaining(const Octets& blocks) {
-    SHA512_CTX context{};
-    Init(&context);
-    for (std::size_t i = 0; i < blocks.size(); i += 128) SHA512_Transform(&context, &blocks[i]);
-    return WordOctets(std::span(context.h, Words));
+    return ChainingValue<SHA512_CTX, true, 128>(blocks, Init, SHA512_Transform,
+                                                [](const SHA512_CTX& c) { return std::span(c.h, Words); });
 }
 
 const Algorithm kMD2{"MD2", 16, 16, nullptr, Make<CMD2DigestMaker>, nullptr, false},
