@@ -77,14 +77,12 @@ TEST(AesTest, StandardsKnownAnswers) {
         "30c81c46a35ce411e5fbc1191a0a52ef f69f2445df4f9b17ad2b417be66c3710");
     const Bytes spIv = FromHex("000102030405060708090a0b0c0d0e0f");
     const Vector rows[] = {
-        // FIPS 197 appendix C.
         {"FIPS-197 C.1", true, FromHex("000102030405060708090a0b0c0d0e0f"), {}, fipsPlain,
          FromHex("69c4e0d86a7b0430d8cdb78070b4c55a")},
         {"FIPS-197 C.2", true, FromHex("000102030405060708090a0b0c0d0e0f1011121314151617"), {}, fipsPlain,
          FromHex("dda97ca4864cdfe06eaf70a0ec0d7191")},
         {"FIPS-197 C.3", true, FromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"), {},
          fipsPlain, FromHex("8ea2b7ca516745bfeafc49904b496089")},
-        // SP 800-38A F.2.1, F.2.3, F.2.5 (CBC).
         {"SP800-38A F.2.1", true, FromHex("2b7e151628aed2a6abf7158809cf4f3c"), spIv, spPlain,
          FromHex("7649abac8119b246cee98e9b12e9197d 5086cb9b507219ee95db113a917678b2"
                  "73bed6b8e3c1743b7116e69e22229516 3ff1caa1681fac09120eca307586e1a7")},
