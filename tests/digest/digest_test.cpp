@@ -9,9 +9,11 @@
 #include <openssl/md5.h>
 #include <openssl/sha.h>
 
+#include <array>
 #include <memory>
 #include <span>
 #include <string>
+#include <type_traits>
 
 #include "tests/common/exceptions.h"
 #include "tests/common/octets.h"
@@ -49,47 +51,47 @@ std::unique_ptr<CDigestMaker> Make(const CDigestMaker* copyOf) {
     return copyOf ? std::make_unique<Maker>(dynamic_cast<const Maker&>(*copyOf)) : std::make_unique<Maker>();
 }
 
-// OpenSSL's compression function over whole blocks from the initial state, as the digest
-// maker's current digest gives it (its words in the digest's byte order).
-template <class Context, bool BigEndian>
-Octets ChainingValue(const Octets& blocks, int (*init)(Context*), void (*transform)(Context*, const unsigned char*),
-                     std::vector<std::uint32_t> (*words)(const Context&)) {
-    Context context{};
-    init(&context);
-    for (std::size_t i = 0; i < blocks.size(); i += 64) transform(&context, &blocks[i]);
+// The octets of the words, each in the digest's byte order.
+template <class Words>
+Octets WordOctets(const Words& words, bool bigEndian = true) {
+    using Word = std::remove_cvref_t<decltype(*std::begin(words))>;
     Octets out;
-    for (const std::uint32_t word : words(context))
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(word >> (BigEndian ? 24 - 8 * i : 8 * i)));
+    for (const Word word : words)
+        for (std::size_t i = 0; i < sizeof(Word); ++i)
+            out.push_back(static_cast<unsigned char>(word >> 8 * (bigEndian ? sizeof(Word) - 1 - i : i)));
     return out;
 }
 
+// OpenSSL's compression function over whole blocks from the initial state, as the digest
+// maker's current digest gives it (its words in the digest's byte order).
+template <class Context, bool BigEndian, std::size_t Block = 64, class Words>
+Octets ChainingValue(const Octets& blocks, int (*init)(Context*), void (*transform)(Context*, const unsigned char*),
+                     Words words) {
+    Context context{};
+    init(&context);
+    for (std::size_t i = 0; i < blocks.size(); i += Block) transform(&context, &blocks[i]);
+    return WordOctets(words(context), BigEndian);
+}
+
 Octets Md5Chaining(const Octets& blocks) {
-    return ChainingValue<MD5_CTX, false>(blocks, MD5_Init, MD5_Transform, [](const MD5_CTX& c) {
-        return std::vector<std::uint32_t>{c.A, c.B, c.C, c.D};
-    });
+    return ChainingValue<MD5_CTX, false>(blocks, MD5_Init, MD5_Transform,
+                                         [](const MD5_CTX& c) { return std::array{c.A, c.B, c.C, c.D}; });
 }
 Octets Sha1Chaining(const Octets& blocks) {
-    return ChainingValue<SHA_CTX, true>(blocks, SHA1_Init, SHA1_Transform, [](const SHA_CTX& c) {
-        return std::vector<std::uint32_t>{c.h0, c.h1, c.h2, c.h3, c.h4};
-    });
+    return ChainingValue<SHA_CTX, true>(blocks, SHA1_Init, SHA1_Transform,
+                                        [](const SHA_CTX& c) { return std::array{c.h0, c.h1, c.h2, c.h3, c.h4}; });
 }
 Octets Sha256Chaining(const Octets& blocks) {
-    return ChainingValue<SHA256_CTX, true>(blocks, SHA256_Init, SHA256_Transform, [](const SHA256_CTX& c) {
-        return std::vector<std::uint32_t>(std::begin(c.h), std::end(c.h));
-    });
+    return ChainingValue<SHA256_CTX, true>(blocks, SHA256_Init, SHA256_Transform,
+                                           [](const SHA256_CTX& c) { return std::span(c.h); });
 }
 
 // SHA-384 and SHA-512 share one compression function and SHA512_Transform; SHA-384's
 // current digest shows the first six of the eight words.
 template <int (*Init)(SHA512_CTX*), int Words>
 Octets Sha512Chaining(const Octets& blocks) {
-    SHA512_CTX context{};
-    Init(&context);
-    for (std::size_t i = 0; i < blocks.size(); i += 128) SHA512_Transform(&context, &blocks[i]);
-    Octets out;
-    for (const std::uint64_t word : std::span(context.h, Words))
-        for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
-    return out;
+    return ChainingValue<SHA512_CTX, true, 128>(blocks, Init, SHA512_Transform,
+                                                [](const SHA512_CTX& c) { return std::span(c.h, Words); });
 }
 
 const Algorithm kMD2{"MD2", 16, 16, nullptr, Make<CMD2DigestMaker>, nullptr, false},
@@ -233,13 +235,12 @@ TEST(DigestMaker, UpdateFileGivesTheDigestAndItsProgressMessages) {
 // 0x80, zeros up to the length field (8 octets, 16 for 128-octet blocks) short of a block end,
 // and the bit count.
 void AppendPadding(Octets& data, std::uint64_t lengthBits, const Algorithm& algorithm) {
-    const bool bigEndian = algorithm.bigEndian;
     const std::size_t block = algorithm.blockSize, field = block / 8;
     data.push_back(0x80);
     while (data.size() % block != block - field) data.push_back(0);
     data.insert(data.end(), field - 8, 0);
-    for (int i = 0; i < 8; ++i)
-        data.push_back(static_cast<unsigned char>(lengthBits >> (bigEndian ? 56 - 8 * i : 8 * i)));
+    const Octets length = WordOctets(std::span(&lengthBits, 1), algorithm.bigEndian);
+    data.insert(data.end(), length.begin(), length.end());
 }
 
 // Before a finish the current digest is the chaining value of the whole blocks fed, and a
@@ -273,13 +274,6 @@ TEST(DigestMaker, FinishKeepsTheStateAndTheRunningLength) {
 // Digests run the SHA instructions (and SHA-512 its vector schedules) where the processor has
 // them (as this one does); the portable paths that run elsewhere are checked on their own, and
 // every SHA-512 version this processor runs on five blocks (two pairs and a single one).
-template <int Words>
-Octets StateOctets(const std::uint32_t (&state)[Words]) {
-    Octets out;
-    for (int i = 0; i < 4 * Words; ++i) out.push_back(static_cast<unsigned char>(state[i / 4] >> (24 - i % 4 * 8)));
-    return out;
-}
-
 TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     const Octets blocks = Pattern(64 * 9, 4);
     std::uint32_t sha1[5], sha256[8];
@@ -287,8 +281,8 @@ TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
     std::copy(std::begin(vorlan::detail::Sha256Traits::initialState), std::end(vorlan::detail::Sha256Traits::initialState), sha256);
     vorlan::detail::Sha1CompressPortable(sha1, blocks.data(), 9);
     vorlan::detail::Sha256CompressPortable(sha256, blocks.data(), 9);
-    EXPECT_EQ(ToHex(StateOctets(sha1)), ToHex(Sha1Chaining(blocks)));
-    EXPECT_EQ(ToHex(StateOctets(sha256)), ToHex(Sha256Chaining(blocks)));
+    EXPECT_EQ(ToHex(WordOctets(sha1)), ToHex(Sha1Chaining(blocks)));
+    EXPECT_EQ(ToHex(WordOctets(sha256)), ToHex(Sha256Chaining(blocks)));
     const Octets blocks512 = Pattern(128 * 5, 4);
     const auto compressors = vorlan::detail::Sha512Compressors();
     EXPECT_EQ(compressors.back(), vorlan::detail::Sha512CompressPortable);
@@ -297,10 +291,8 @@ TEST(DigestMaker, ShaCompressionPathsGiveOpenSslsChainingValue) {
         std::copy(std::begin(vorlan::detail::kSha512InitialState), std::end(vorlan::detail::kSha512InitialState),
                   sha512);
         compressors[version](sha512, blocks512.data(), 5);
-        Octets state;
-        for (const std::uint64_t word : sha512)
-            for (int i = 0; i < 8; ++i) state.push_back(static_cast<unsigned char>(word >> (56 - 8 * i)));
-        EXPECT_EQ(ToHex(state), ToHex(Sha512Chaining<SHA512_Init, 8>(blocks512))) << "version " << version;
+        EXPECT_EQ(ToHex(WordOctets(sha512)), ToHex(Sha512Chaining<SHA512_Init, 8>(blocks512)))
+            << "version " << version;
     }
 }
 
