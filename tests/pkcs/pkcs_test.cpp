@@ -392,7 +392,6 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
         EXPECT_EQ(Clear(data), content);
         const CASN1_SignerInfo& signer = message.GetSignerInfo(0);
         EXPECT_EQ(signer.IsAuthenticatedAttributes(), withAttributes);
-        EXPECT_EQ(Encoded(signer.GetIssuerAndSerialNumber()), peer.named());
         Octets digest = md.digest(data);
         const int n = static_cast<int>(digest.size());
         EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 1);
@@ -628,7 +627,6 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
         const CASN1_SignedAndEnvelopedData readBoth(
             Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
         EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
-        EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
         EXPECT_EQ(OpenedFor(peer, readBoth.GetRecipientInfo(0), readBoth.GetEncryptedContentInfo()), content);
     }
 
