@@ -1,9 +1,6 @@
-// PKCS #7 messages and PKCS #10 requests: the structures on their own (the shape checks row by
-// row, the tagging the constructors write, typed access to decoded messages and the parameter
-// accessors that stand between received parameters and the ciphers), and against the openssl
-// command both ways: what it signs, bags and encrypts is read, checked and opened here through the
-// public interface; what is built here the same way passes its -verify and -decrypt, octet for
-// octet.
+// PKCS #7 messages and PKCS #10 requests on their own, and against the openssl command both
+// ways: what it signs, bags and encrypts is read, checked and opened here; what is built here
+// passes its -verify and -decrypt.
 #include <functional>
 
 #include "tests/common/unlock_reason.h"

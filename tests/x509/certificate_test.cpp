@@ -1,10 +1,6 @@
-// CCertificate and its structures: shape checks that name the failing field, conversions that
-// fail whole, the signature check against forgeries and stale digests, signing, the archive
-// forms and their bounds, builders that refuse what their checks refuse, the text form,
-// equality, the issuer tests and the extensions. With OpenSSL both ways: certificates of
-// `openssl req -x509` and `openssl x509 -req` read field by field as libcrypto reads them and
-// checked against their issuers; certificates made and signed here pass `openssl verify` and
-// print as written.
+// CCertificate and its structures on their own, and with OpenSSL both ways: certificates of
+// `openssl req -x509` and `openssl x509 -req` read field by field as libcrypto reads them;
+// certificates signed here pass `openssl verify` and print as written.
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
