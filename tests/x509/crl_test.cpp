@@ -1,12 +1,6 @@
-// Revocation lists and certification chains: shapes and conversions that name the failing
-// field and fail whole, stale digests (forgeries and whole reads: see the certificates' tests of
-// the same code), the archive form and its bounds, builders that refuse what their checks
-// refuse, the text form and deep copies, serial lookups with their sign, and contiguous
-// sub-chains. With OpenSSL both ways: lists of `openssl ca -gencrl` (version 1) with 0, 1 and
-// thousands of entries, and version 2 lists (a CRL number, reason codes), read entry by entry as
-// libcrypto reads them, verified against the CA, asked about certificates the CA issued and
-// written back as received; lists made and signed here read alike, pass `openssl crl -CAfile`
-// and print as written.
+// Revocation lists and certification chains on their own, and with OpenSSL both ways: lists of
+// `openssl ca -gencrl` (versions 1 and 2, up to thousands of entries) read as libcrypto reads
+// them and written back as received; lists signed here pass `openssl crl -CAfile`.
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 

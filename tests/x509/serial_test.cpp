@@ -40,12 +40,9 @@ TEST(SerialNumber, IntegerConversionsKeepSignAndMagnitudeCompareAsOpenSSLAndStop
         char* hex = BN_bn2hex(number.get());
         EXPECT_EQ(static_cast<CString>(serial).str(), hex);
         OPENSSL_free(hex);
-        ASN1_INTEGER* integer = BN_to_ASN1_INTEGER(number.get(), nullptr);
-        unsigned char* der = nullptr;
-        const int n = i2d_ASN1_INTEGER(integer, &der);
-        EXPECT_EQ(Encoded(CASN1_INTEGER(serial)), Octets(der, der + n));
-        OPENSSL_free(der);
-        ASN1_INTEGER_free(integer);
+        const std::unique_ptr<ASN1_INTEGER, decltype(&ASN1_INTEGER_free)> integer(
+            BN_to_ASN1_INTEGER(number.get(), nullptr), ASN1_INTEGER_free);
+        EXPECT_EQ(Encoded(CASN1_INTEGER(serial)), Der(integer.get(), i2d_ASN1_INTEGER));
         for (const char* other : kContents)
             EXPECT_EQ(serial == SerialOf(other), BN_cmp(number.get(), PeerNumber(other).get()) == 0) << other;
     }
