@@ -1,0 +1,178 @@
+// The extensions path validation reads, as typed values: each read from the DER of an
+// extnValue (CCertificateExtension::m_abValue) and built into it. A malformed value raises the
+// decoding exception naming the extension ("keyUsage: ...").
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "vorlan/x509/distinguishedname.h"
+#include "vorlan/x509/extensions.h"
+#include "vorlan/x509/serialnumber.h"
+#include "vorlan/x509/utctime.h"
+
+class CCertificate;
+
+// The extension identifiers, dotted.
+namespace vorlan::oid {
+inline constexpr const char* kSubjectKeyIdentifier = "2.5.29.14";
+inline constexpr const char* kKeyUsage = "2.5.29.15";
+inline constexpr const char* kSubjectAltName = "2.5.29.17";
+inline constexpr const char* kBasicConstraints = "2.5.29.19";
+inline constexpr const char* kCRLNumber = "2.5.29.20";
+inline constexpr const char* kReasonCode = "2.5.29.21";
+inline constexpr const char* kInvalidityDate = "2.5.29.24";
+inline constexpr const char* kDeltaCRLIndicator = "2.5.29.27";
+inline constexpr const char* kIssuingDistributionPoint = "2.5.29.28";
+inline constexpr const char* kCertificateIssuer = "2.5.29.29";
+inline constexpr const char* kNameConstraints = "2.5.29.30";
+inline constexpr const char* kCRLDistributionPoints = "2.5.29.31";
+inline constexpr const char* kCertificatePolicies = "2.5.29.32";
+inline constexpr const char* kAuthorityKeyIdentifier = "2.5.29.35";
+inline constexpr const char* kExtendedKeyUsage = "2.5.29.37";
+inline constexpr const char* kEmailProtection = "1.3.6.1.5.5.7.3.4";
+inline constexpr const char* kAnyExtendedKeyUsage = "2.5.29.37.0";
+}  // namespace vorlan::oid
+
+// One GeneralName (RFC 5280 4.2.1.6).
+class CGeneralName {
+public:
+    enum EKind : BYTE {
+        kOtherName = 0,
+        kRfc822Name = 1,
+        kDNSName = 2,
+        kX400Address = 3,
+        kDirectoryName = 4,
+        kEdiPartyName = 5,
+        kURI = 6,
+        kIPAddress = 7,
+        kRegisteredID = 8
+    };
+
+    EKind m_kind = kRfc822Name;
+    CString m_strText;                   // rfc822Name, dNSName, URI as IA5 text; registeredID dotted
+    CDistinguishedName m_directoryName;  // directoryName
+    CByteArray m_abOctets;               // iPAddress (4 or 16 octets, twice that in a subtree); the
+                                         // contents as received for the other kinds
+};
+
+using CGeneralNames = std::vector<CGeneralName>;
+
+// keyUsage bits: bit n of the BIT STRING is 1 << n.
+enum EKeyUsage : WORD {
+    kDigitalSignature = 1 << 0,
+    kNonRepudiation = 1 << 1,
+    kKeyEncipherment = 1 << 2,
+    kDataEncipherment = 1 << 3,
+    kKeyAgreement = 1 << 4,
+    kKeyCertSign = 1 << 5,
+    kCRLSign = 1 << 6,
+    kEncipherOnly = 1 << 7,
+    kDecipherOnly = 1 << 8
+};
+
+struct SBasicConstraints {
+    bool ca = false;
+    int pathLength = -1;  // pathLenConstraint; -1 when absent
+};
+
+struct SAuthorityKeyIdentifier {
+    CByteArray keyIdentifier;  // empty when absent
+    CGeneralNames issuer;      // authorityCertIssuer
+    std::optional<CSerialNumber> serialNumber;
+};
+
+// GeneralSubtrees: the base of each subtree (minimum 0, maximum absent, as RFC 5280 requires).
+struct SNameConstraints {
+    CGeneralNames permitted;
+    CGeneralNames excluded;
+};
+
+// ReasonFlags bits, bit n is 1 << n (unused 0, keyCompromise 1, ..., aACompromise 8).
+struct SDistributionPoint {
+    CGeneralNames fullName;                         // distributionPoint fullName
+    std::optional<CRelativeDN> relativeName;        // distributionPoint nameRelativeToCRLIssuer
+    std::optional<WORD> reasons;
+    CGeneralNames crlIssuer;
+};
+
+struct SIssuingDistributionPoint {
+    CGeneralNames fullName;
+    std::optional<CRelativeDN> relativeName;
+    bool onlyContainsUserCerts = false;
+    bool onlyContainsCACerts = false;
+    std::optional<WORD> onlySomeReasons;
+    bool indirectCRL = false;
+    bool onlyContainsAttributeCerts = false;
+};
+
+// CRLReason values.
+enum ECRLReason : BYTE {
+    kUnspecified = 0,
+    kKeyCompromise = 1,
+    kCACompromise = 2,
+    kAffiliationChanged = 3,
+    kSuperseded = 4,
+    kCessationOfOperation = 5,
+    kCertificateHold = 6,
+    kRemoveFromCRL = 8,
+    kPrivilegeWithdrawn = 9,
+    kAACompromise = 10
+};
+
+// The typed extensions of a certificate; absent ones are empty. Reading refuses a malformed
+// value of a known extension (the decoding exception naming it).
+class CCertificateExtensions {
+public:
+    CCertificateExtensions() = default;
+    explicit CCertificateExtensions(const CCertificateExtensionArray& extensions);
+
+    std::optional<SBasicConstraints> basicConstraints;
+    std::optional<WORD> keyUsage;                       // EKeyUsage bits
+    std::optional<std::vector<CString>> extendedKeyUsage;  // dotted purposes
+    CByteArray subjectKeyIdentifier;
+    std::optional<SAuthorityKeyIdentifier> authorityKeyIdentifier;
+    std::optional<CGeneralNames> subjectAltName;
+    std::optional<std::vector<CString>> certificatePolicies;  // dotted policy identifiers
+    std::optional<SNameConstraints> nameConstraints;
+    std::optional<std::vector<SDistributionPoint>> crlDistributionPoints;
+    std::vector<CString> unknownCritical;  // dotted identifiers of critical extensions not read here
+};
+
+// The typed extensions of a revocation list, and of one entry.
+class CListExtensions {
+public:
+    CListExtensions() = default;
+    explicit CListExtensions(const CCertificateExtensionArray& extensions);
+
+    std::optional<CSerialNumber> crlNumber;
+    std::optional<SAuthorityKeyIdentifier> authorityKeyIdentifier;
+    std::optional<SIssuingDistributionPoint> issuingDistributionPoint;
+    std::optional<CSerialNumber> deltaCRLIndicator;  // the base list's number
+    std::vector<CString> unknownCritical;
+};
+
+class CEntryExtensions {
+public:
+    CEntryExtensions() = default;
+    explicit CEntryExtensions(const CCertificateExtensionArray& extensions);
+
+    std::optional<ECRLReason> reasonCode;
+    std::optional<CUTCTime> invalidityDate;
+    std::optional<CGeneralNames> certificateIssuer;
+    std::vector<CString> unknownCritical;
+};
+
+// The extensions built for issuing (critical as RFC 5280 recommends: basicConstraints and
+// keyUsage critical, the others not).
+CCertificateExtension BasicConstraintsExtension(const SBasicConstraints& constraints);
+CCertificateExtension KeyUsageExtension(WORD usage);
+CCertificateExtension ExtendedKeyUsageExtension(const std::vector<CString>& purposes);
+CCertificateExtension SubjectKeyIdentifierExtension(const CByteArray& identifier);
+CCertificateExtension AuthorityKeyIdentifierExtension(const CByteArray& keyIdentifier);
+CCertificateExtension SubjectAltNameExtension(const CGeneralNames& names);
+CCertificateExtension CRLNumberExtension(const CSerialNumber& number);
+
+// The key identifier of the certificate's public key: the SHA-1 of its subjectPublicKey BIT
+// STRING (RFC 5280 4.2.1.2, method 1).
+CByteArray KeyIdentifierOf(const CCertificate& certificate);
