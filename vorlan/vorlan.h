@@ -1,4 +1,5 @@
-// The whole public interface of vorlan.
+/// \file
+/// The whole public interface of vorlan.
 #pragma once
 
 #include "vorlan/framework/archive.h"

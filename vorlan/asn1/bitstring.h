@@ -1,5 +1,6 @@
-// CASN1_BIT_STRING: contents are the unused-bits octet (0-7) and the bits, first bit
-// in the top of the first octet; a constructed string is a list of such segments.
+/// \file
+/// CASN1_BIT_STRING: contents are the unused-bits octet (0-7) and the bits, first bit
+/// in the top of the first octet; a constructed string is a list of such segments.
 #pragma once
 
 #include "vorlan/asn1/constructed.h"
@@ -7,7 +8,7 @@
 class CASN1_BIT_STRING : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_BIT_STRING() { identifier = kASN1BitString; }
-    // `bits` bits of `data`, left-aligned already (alignedLeft) or ending at the last bit of data.
+    /// `bits` bits of `data`, left-aligned already (alignedLeft) or ending at the last bit of data.
     CASN1_BIT_STRING(const unsigned char* data, unsigned long bits, int alignedLeft);
     DECLARE_ASN1_VALUE_COPIES(CASN1_BIT_STRING)
 
@@ -15,7 +16,7 @@ public:
     void operatorMOVE(CASN1_BIT_STRING& source);
 
     void clear() override;
-    // Align-left flag off and a partial last octet: the bits come out shifted to end at the last bit.
+    /// Align-left flag off and a partial last octet: the bits come out shifted to end at the last bit.
     void writeClearContents(CBufferedFilterNS& out) const override;
     unsigned long getClearContentsLength() const override;
     void Dump(unsigned long indent, CFile* file) const override;
@@ -23,7 +24,7 @@ public:
     DWORD m_dwBits = 0;
 
 protected:
-    // Only the last segment may end inside an octet.
+    /// Only the last segment may end inside an octet.
     void addConstructedComponent(CASN1Type* segment) override;
     void setContents(CDEREncoding& der, unsigned long size) override;
 

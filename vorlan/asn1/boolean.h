@@ -1,4 +1,5 @@
-// CASN1_BOOLEAN: one contents octet, 0x00 or 0xFF.
+/// \file
+/// CASN1_BOOLEAN: one contents octet, 0x00 or 0xFF.
 #pragma once
 
 #include "vorlan/asn1/primitive.h"
@@ -8,7 +9,7 @@ public:
     explicit CASN1_BOOLEAN(int value);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_BOOLEAN)
 
-    // 1 when the first contents octet is non-zero (0 without contents).
+    /// 1 when the first contents octet is non-zero (0 without contents).
     int GetBoolean() const { return GetSize() > 0 && GetAt(0) != 0; }
     void Dump(unsigned long indent, CFile* file) const override;
 

@@ -1,6 +1,7 @@
-// CBufferedFilterNS: the block-buffered output stream every encoder writes into.
-// A concrete sink consumes whole blocks in ProcessBlock; the owner ends the stream
-// with the final call ProcessBlock(1, nullptr, 0), which carries what is left.
+/// \file
+/// CBufferedFilterNS: the block-buffered output stream every encoder writes into.
+/// A concrete sink consumes whole blocks in ProcessBlock; the owner ends the stream
+/// with the final call ProcessBlock(1, nullptr, 0), which carries what is left.
 #pragma once
 
 #include <cstring>
@@ -14,14 +15,14 @@ public:
     CBufferedFilterNS& operator=(const CBufferedFilterNS&) = delete;
     virtual ~CBufferedFilterNS() = default;
 
-    // Totals and fill to 0, the block zeroed.
+    /// Totals and fill to 0, the block zeroed.
     virtual int Reset();
-    // Consume one block; data null means the sink's own buffer with m_dwFill octets.
+    /// Consume one block; data null means the sink's own buffer with m_dwFill octets.
     virtual void ProcessBlock(int final, const unsigned char* data, unsigned long length) = 0;
 
     void SetBlockSize(unsigned long blockSize);
 
-    // Buffered write: whole blocks go to ProcessBlock straight from `data`.
+    /// Buffered write: whole blocks go to ProcessBlock straight from `data`.
     void Write(const unsigned char* data, unsigned long count) {
         if (count != 0 && m_dwFill + count < m_dwBlockSize) {
             // The two counters are updated apart (not as one paired store), which keeps the
@@ -33,9 +34,9 @@ public:
         }
         WriteBlocks(data, count);
     }
-    // Room for `count` octets in the block that a writer fills itself and then passes on with
-    // Commit(count); null when they would fill the block (the writer uses Write instead), so
-    // blocks reach ProcessBlock exactly as with Write.
+    /// Room for `count` octets in the block that a writer fills itself and then passes on with
+    /// Commit(count); null when they would fill the block (the writer uses Write instead), so
+    /// blocks reach ProcessBlock exactly as with Write.
     unsigned char* Reserve(unsigned long count) {
         return m_dwFill + count < m_dwBlockSize ? m_pBlock + m_dwFill : nullptr;
     }
@@ -43,8 +44,8 @@ public:
         m_dwTotal += static_cast<DWORD>(count);
         m_dwFill += static_cast<DWORD>(count);
     }
-    // Copies octets the target has room for; the short runs of identifiers, lengths and small
-    // contents go without a library call.
+    /// Copies octets the target has room for; the short runs of identifiers, lengths and small
+    /// contents go without a library call.
     static void CopyOctets(unsigned char* to, const unsigned char* from, unsigned long count) {
         if (count > 32) {
             std::memcpy(to, from, count);
@@ -69,9 +70,9 @@ public:
         }
         WriteBlocks(&octet, 1);
     }
-    // The final call, then an empty buffer.
+    /// The final call, then an empty buffer.
     void Finish();
-    // The octets a ProcessBlock call carries: null data stands for the sink's own buffer.
+    /// The octets a ProcessBlock call carries: null data stands for the sink's own buffer.
     void ResolveBlock(const unsigned char*& data, unsigned long& length) const {
         if (!data) {
             data = m_pBlock;

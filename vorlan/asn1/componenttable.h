@@ -1,9 +1,10 @@
-// Component tables: a named SEQUENCE, SET, SEQUENCE OF or SET OF type, or a CHOICE type, is a
-// constant table of rows, one per member or alternative, closed by an end row. One walk over
-// rows and components validates every structure, resolves CHOICEs and finds members by name.
-//
-// Tables are constant-initialised data (constexpr rows, addresses of functions and of other
-// tables), so a named value works during any other unit's static initialisation.
+/// \file
+/// Component tables: a named SEQUENCE, SET, SEQUENCE OF or SET OF type, or a CHOICE type, is a
+/// constant table of rows, one per member or alternative, closed by an end row. One walk over
+/// rows and components validates every structure, resolves CHOICEs and finds members by name.
+///
+/// Tables are constant-initialised data (constexpr rows, addresses of functions and of other
+/// tables), so a named value works during any other unit's static initialisation.
 #pragma once
 
 #include <typeinfo>
@@ -14,14 +15,14 @@ enum enumTAGGING_METHOD { TAGGING_NONE = 0, TAGGING_IMPLICIT = 1, TAGGING_EXPLIC
 
 struct ASN1_COMPONENT_INFO;
 
-// A named type as the table-directed decoder sees it: its rows, its identifier and its class.
+/// A named type as the table-directed decoder sees it: its rows, its identifier and its class.
 struct ASN1_TYPE_INFO {
     const char* m_szName;
-    BYTE m_tagAndClass;  // 0 for a CHOICE
+    BYTE m_tagAndClass;  ///< 0 for a CHOICE
     int m_bChoice;
     const ASN1_COMPONENT_INFO* m_pRows;
-    // A new empty value of the class; null for a CHOICE. Named classes keep the plain component
-    // slots (no override of adding a component), so the decoder fills their arrays directly.
+    /// A new empty value of the class; null for a CHOICE. Named classes keep the plain component
+    /// slots (no override of adding a component), so the decoder fills their arrays directly.
     CASN1_CONSTRUCTED_TYPE* (*m_pfnMake)();
 };
 
@@ -47,15 +48,15 @@ struct ASN1_COMPONENT_INFO {
           m_bAny(any),
           m_pType(type) {}
 
-    // Is v the value of this row; the end row is the value of nothing.
+    /// Is v the value of this row; the end row is the value of nothing.
     int isMember(const CASN1Type* v) const {
         return isPlain() ? rowIdentifier() == v->identifier : isMemberOtherwise(v);
     }
-    // Is v a valid value for this row.
+    /// Is v a valid value for this row.
     int isValid(const CASN1Type* v, int anyTag) const;
 
     constexpr BYTE rowIdentifier() const { return m_identifier; }
-    // The row reads the same from the identifier alone: membership without a value.
+    /// The row reads the same from the identifier alone: membership without a value.
     int isMemberByIdentifier(BYTE identifier) const {
         return isPlain() ? rowIdentifier() == identifier : isMemberByIdentifierOtherwise(identifier);
     }
@@ -65,15 +66,15 @@ struct ASN1_COMPONENT_INFO {
     ResolveFunction m_pfnResolveAlternative;
     unsigned char m_tag;
     unsigned char m_class;
-    BYTE m_identifier;  // tag and class as one identifier octet
-    // Membership is the identifier alone: not the end row, not an untagged CHOICE or any value.
+    BYTE m_identifier;  ///< tag and class as one identifier octet
+    /// Membership is the identifier alone: not the end row, not an untagged CHOICE or any value.
     bool m_bPlain;
     enumTAGGING_METHOD m_taggingMethod;
     IsValidFunction m_pfnIsValid;
     int m_bOptional;
     int m_bRepeated;
     int m_bAny;
-    // The named type of the member (record or CHOICE); null for universal and identifier-only rows.
+    /// The named type of the member (record or CHOICE); null for universal and identifier-only rows.
     const ASN1_TYPE_INFO* m_pType;
 
 private:
@@ -82,21 +83,21 @@ private:
     int isMemberByIdentifierOtherwise(BYTE identifier) const;
 };
 
-// 1 when the components fill the table's rows in order, else 0.
+/// 1 when the components fill the table's rows in order, else 0.
 int ___validateComponents(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components);
 int ___validateAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, int anyTag);
-// The index of the first alternative v is a member of, or -1.
+/// The index of the first alternative v is a member of, or -1.
 int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v);
-// The index of the alternative called `name` when v is a member of it, or -1.
+/// The index of the alternative called `name` when v is a member of it, or -1.
 int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, const char* name);
-// The index in `components` of the member called `name`, or -1.
+/// The index in `components` of the member called `name`, or -1.
 int ___findComponentByMemberName(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components,
                                  const char* name);
-// Validity of a value of a named SEQUENCE/SET type: constructed, its identifier unless anyTag,
-// components by the table.
+/// Validity of a value of a named SEQUENCE/SET type: constructed, its identifier unless anyTag,
+/// components by the table.
 int ASN1ValidateNamed(const ASN1_TYPE_INFO& type, const CASN1Type* v, int anyTag);
 
-// The row of the member called `name` (accessors find theirs when compiling), -1 for none.
+/// The row of the member called `name` (accessors find theirs when compiling), -1 for none.
 constexpr int ASN1RowOfMember(const ASN1_COMPONENT_INFO* table, const char* name) {
     for (int row = 0; !table[row].m_bEndOfList; ++row) {
         const char* a = table[row].m_szMemberName;
@@ -107,7 +108,7 @@ constexpr int ASN1RowOfMember(const ASN1_COMPONENT_INFO* table, const char* name
     return -1;
 }
 
-// Rows as the tables write them.
+/// Rows as the tables write them.
 enum class EASN1Presence { mandatory, optional, repeated };
 
 namespace vorlan::detail {
@@ -131,8 +132,8 @@ constexpr ASN1_COMPONENT_INFO ASN1EndRow() {
     return ASN1_COMPONENT_INFO(1, "", nullptr, 0, 0, TAGGING_NONE, nullptr, 0, 0, 0);
 }
 
-// A member of a universal type, or a tagged member whose contents are not checked (identifier
-// only, implicit); `isValid` adds a check of the value.
+/// A member of a universal type, or a tagged member whose contents are not checked (identifier
+/// only, implicit); `isValid` adds a check of the value.
 constexpr ASN1_COMPONENT_INFO ASN1Row(const char* name, BYTE identifier,
                                       EASN1Presence presence = EASN1Presence::mandatory,
                                       ASN1_COMPONENT_INFO::IsValidFunction isValid = nullptr) {
@@ -140,14 +141,14 @@ constexpr ASN1_COMPONENT_INFO ASN1Row(const char* name, BYTE identifier,
                            presence, nullptr);
 }
 
-// A member (or alternative) of the named type X, untagged or tagged as stated.
+/// A member (or alternative) of the named type X, untagged or tagged as stated.
 template <class X>
 constexpr ASN1_COMPONENT_INFO ASN1TypedRow(const char* name, BYTE identifier, enumTAGGING_METHOD tagging,
                                            EASN1Presence presence = EASN1Presence::mandatory) {
     return vorlan::detail::makeRow(name, identifier, tagging, &X::isValid, presence, &X::m_typeInfo);
 }
 
-// An untagged member of the CHOICE type X: recognised by its alternatives.
+/// An untagged member of the CHOICE type X: recognised by its alternatives.
 template <class X>
 constexpr ASN1_COMPONENT_INFO ASN1ChoiceRow(const char* name, EASN1Presence presence = EASN1Presence::mandatory) {
     return vorlan::detail::makeRow(name, 0xFF, TAGGING_NONE, &X::isValid, presence, &X::m_typeInfo, &X::resolveAlternative);
@@ -155,8 +156,8 @@ constexpr ASN1_COMPONENT_INFO ASN1ChoiceRow(const char* name, EASN1Presence pres
 
 namespace vorlan::detail {
 
-// The one walk of components against rows that validation and the decoder share. Source gives
-// the components in order: more(), isMember(row) of the next one, take(row) -> its validity.
+/// The one walk of components against rows that validation and the decoder share. Source gives
+/// the components in order: more(), isMember(row) of the next one, take(row) -> its validity.
 template <class Source>
 int walkComponents(const ASN1_COMPONENT_INFO* row, Source& source) {
     while (!row->m_bEndOfList && source.more()) {
@@ -174,8 +175,8 @@ int walkComponents(const ASN1_COMPONENT_INFO* row, Source& source) {
     return 1;
 }
 
-// Rows and components walked together without repetition: the index of the first component
-// taken by a row that `wanted` accepts, -1 when the rows or the components run out first.
+/// Rows and components walked together without repetition: the index of the first component
+/// taken by a row that `wanted` accepts, -1 when the rows or the components run out first.
 template <class Wanted>
 int findComponent(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, Wanted&& wanted) {
     int index = 0;
@@ -188,11 +189,11 @@ int findComponent(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& c
     return -1;
 }
 
-// The components of a value; null for a value that cannot hold any.
+/// The components of a value; null for a value that cannot hold any.
 const CASN1ComponentArray* componentsOf(const CASN1Type& value);
 
-// `value` as the class T: the exact class is one comparison of type records, anything else
-// (a derived class, or the same class known by another record) a dynamic cast.
+/// `value` as the class T: the exact class is one comparison of type records, anything else
+/// (a derived class, or the same class known by another record) a dynamic cast.
 template <class T>
 const T* valueAs(const CASN1Type& value) {
     if (&typeid(value) == &typeid(T)) return static_cast<const T*>(&value);
@@ -201,8 +202,8 @@ const T* valueAs(const CASN1Type& value) {
 
 }  // namespace vorlan::detail
 
-// The index in `components` of the member of row `row`, or -1: what the generated accessors
-// use, inline so that the walk is compiled for each accessor's row.
+/// The index in `components` of the member of row `row`, or -1: what the generated accessors
+/// use, inline so that the walk is compiled for each accessor's row.
 inline int ASN1FindComponentByRow(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components, int row) {
     return vorlan::detail::findComponent(table, components, [row](int candidate) { return candidate == row; });
 }

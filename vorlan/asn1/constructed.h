@@ -1,7 +1,8 @@
-// CASN1_CONSTRUCTED_TYPE: a value that is either primitive (contents octets) or
-// constructed (an owned, ordered list of component values). A subclass may leave its
-// components to be built on first use from octets it keeps (deferComponents); every accessor,
-// copy, move, encoding and walk of this class builds them first.
+/// \file
+/// CASN1_CONSTRUCTED_TYPE: a value that is either primitive (contents octets) or
+/// constructed (an owned, ordered list of component values). A subclass may leave its
+/// components to be built on first use from octets it keeps (deferComponents); every accessor,
+/// copy, move, encoding and walk of this class builds them first.
 #pragma once
 
 #include <atomic>
@@ -16,15 +17,15 @@ class CASN1_CONSTRUCTED_TYPE : public CASN1_PRIMITIVE_TYPE {
 public:
     ~CASN1_CONSTRUCTED_TYPE() override = default;
 
-    // The primitive move, then the components' pointers taken over in order.
+    /// The primitive move, then the components' pointers taken over in order.
     void operatorMOVE(CASN1_CONSTRUCTED_TYPE& source);
 
-    // Appends; the value owns the component from now on.
+    /// Appends; the value owns the component from now on.
     virtual void AddObject(CASN1Type* component);
 
     const CASN1ComponentArray& GetComponents() const { return buildDeferred(), m_components; }
     CASN1ComponentArray& GetComponents() { return buildDeferred(), m_components; }
-    // Bounds-checked access: an index out of range or an empty slot is a decoding failure.
+    /// Bounds-checked access: an index out of range or an empty slot is a decoding failure.
     int GetCount() const { return buildDeferred(), m_components.GetSize(); }
     const CASN1Type& GetComponent(int index) const {
         buildDeferred();
@@ -49,27 +50,27 @@ public:
 protected:
     CASN1_CONSTRUCTED_TYPE() = default;
     CASN1_CONSTRUCTED_TYPE(const unsigned char* data, unsigned long size) : CASN1_PRIMITIVE_TYPE(data, size) {}
-    // The primitive assignment, then a clone of each of the source's components.
+    /// The primitive assignment, then a clone of each of the source's components.
     CASN1_CONSTRUCTED_TYPE& operator=(const CASN1_CONSTRUCTED_TYPE& other);
 
-    // A segment of a constructed string: it must carry this value's identifier.
+    /// A segment of a constructed string: it must carry this value's identifier.
     void addConstructedComponent(CASN1Type* component) override;
     int allowsConstructed() const override { return 1; }
     int allowsPrimitive() const override { return 1; }
 
-    // Sum of the components' whole encodings; within an encoding pass summed once. A writer
-    // takes it just before writing the components.
+    /// Sum of the components' whole encodings; within an encoding pass summed once. A writer
+    /// takes it just before writing the components.
     unsigned long componentsLength(bool writing) const;
 
-    // The components are left to buildComponents, which the first use calls once (safe between
-    // threads); clear, an assignment and a move into this value drop that state.
+    /// The components are left to buildComponents, which the first use calls once (safe between
+    /// threads); clear, an assignment and a move into this value drop that state.
     void deferComponents() { m_bDeferred.store(true, std::memory_order_release); }
     int hasDeferredComponents() const { return m_bDeferred.load(std::memory_order_acquire); }
-    // Drops the state without building, for a move that hands the octets on with it; 1 when it was set.
+    /// Drops the state without building, for a move that hands the octets on with it; 1 when it was set.
     int releaseDeferred() { return m_bDeferred.exchange(false, std::memory_order_acq_rel); }
-    // Fills m_components of a value left with deferComponents.
+    /// Fills m_components of a value left with deferComponents.
     virtual void buildComponents() {}
-    // Builds deferred components now.
+    /// Builds deferred components now.
     void buildDeferred() const {
         if (hasDeferredComponents()) buildOnce();
     }

@@ -1,5 +1,6 @@
-// The DER stream: a reference-counted handle on the octets that encoders write
-// and the decoder reads, the identifier/length rules and the decoding exception.
+/// \file
+/// The DER stream: a reference-counted handle on the octets that encoders write
+/// and the decoder reads, the identifier/length rules and the decoding exception.
 #pragma once
 
 #include <bit>
@@ -17,7 +18,7 @@ namespace vorlan::detail {
 class SharedStream;
 }
 
-// Reference-counted base: Release() at zero runs Clear() and, with auto-delete, deletes.
+/// Reference-counted base: Release() at zero runs Clear() and, with auto-delete, deletes.
 class CUnknown {
 public:
     explicit CUnknown(int autoDelete) : m_bAutoDelete(autoDelete) {}
@@ -31,29 +32,29 @@ public:
     int m_bAutoDelete;
 };
 
-// A handle on a counted stream (memory, or a file) that encoders write into and the decoder
-// reads from at the stream's position. Windows of decoded values hold the stream as the
-// handle does, so they outlive it, and read it without moving that position.
+/// A handle on a counted stream (memory, or a file) that encoders write into and the decoder
+/// reads from at the stream's position. Windows of decoded values hold the stream as the
+/// handle does, so they outlive it, and read it without moving that position.
 class CDEREncoding : public virtual CUnknown {
 public:
-    // Empty owned memory stream (grow step 1024).
+    /// Empty owned memory stream (grow step 1024).
     explicit CDEREncoding(int autoDelete);
-    // The caller's stream at its current position; deleted with the stream only with autoDeleteFile.
+    /// The caller's stream at its current position; deleted with the stream only with autoDeleteFile.
     CDEREncoding(int autoDelete, CFile* file, int, int autoDeleteFile);
-    // A private copy of the octets, position 0.
+    /// A private copy of the octets, position 0.
     CDEREncoding(int autoDelete, const CByteArray& octets);
-    // adopt: takes the new[]-allocated buffer; copy: a private copy; neither: read in place.
+    /// adopt: takes the new[]-allocated buffer; copy: a private copy; neither: read in place.
     CDEREncoding(int autoDelete, unsigned char* buffer, unsigned long length, int adopt, int copy);
-    // An owned memory stream holding the DER of `value`, positioned after it.
+    /// An owned memory stream holding the DER of `value`, positioned after it.
     CDEREncoding(int autoDelete, const CASN1Type& value);
-    // Another handle on `stream`, at its position.
+    /// Another handle on `stream`, at its position.
     CDEREncoding(int autoDelete, vorlan::detail::SharedStream& stream);
     CDEREncoding(const CDEREncoding&) = delete;
     CDEREncoding& operator=(const CDEREncoding&) = delete;
     ~CDEREncoding() override;
 
     CDEREncoding& operator=(const CByteArray& octets);
-    // Lets go of the stream; it ends with its last holder.
+    /// Lets go of the stream; it ends with its last holder.
     void Clear() override;
     void OnOffTmpFile(int on);
 
@@ -67,38 +68,38 @@ public:
     void Write(CFile& source, unsigned long count);
     long SeekToBegin();
     long Seek(long offset, unsigned int from);
-    // 1 and the two octets consumed when the next two octets are 00 00; else 0, position unchanged.
+    /// 1 and the two octets consumed when the next two octets are 00 00; else 0, position unchanged.
     int reached00();
 
-    // Octets from the position to the end of the stream (0 without a stream).
+    /// Octets from the position to the end of the stream (0 without a stream).
     unsigned long Remaining() const;
     CFile* GetFile() const { return m_pFile; }
-    // The octets of a window read in place when the stream is in memory; null otherwise.
+    /// The octets of a window read in place when the stream is in memory; null otherwise.
     const unsigned char* MemoryWindow(DWORD position, DWORD length) const;
-    // The stream that windows decoded from this handle share; null after Clear.
+    /// The stream that windows decoded from this handle share; null after Clear.
     vorlan::detail::SharedStream* GetStream() const { return m_pStream; }
 
 private:
-    // Takes over the creator's reference to `stream`, after letting go of the current one.
+    /// Takes over the creator's reference to `stream`, after letting go of the current one.
     void hold(vorlan::detail::SharedStream* stream);
 
     vorlan::detail::SharedStream* m_pStream = nullptr;
     CFile* m_pFile = nullptr;
 };
 
-// Elements of framework arrays of encodings hold one reference each.
+/// Elements of framework arrays of encodings hold one reference each.
 void ConstructElements(CDEREncoding* elements, int count);
 void DestructElements(CDEREncoding* elements, int count);
 void DestructElements(CDEREncoding** elements, int count);
 
-// Total octets of an element with one identifier octet count `identifierOctets`.
+/// Total octets of an element with one identifier octet count `identifierOctets`.
 unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned long contentsLength, int indefinite);
-// Total length of the element at `octets`: -1 more octets needed, -2 length too long,
-// -3 indefinite length, -4 high tag number form.
+/// Total length of the element at `octets`: -1 more octets needed, -2 length too long,
+/// -3 indefinite length, -4 high tag number form.
 int ___extractEncodingLength(const unsigned char* octets, unsigned long available);
 
-// Every decoding failure throws a pointer to one shared instance (auto-delete off);
-// GetErrorMessage gives the calling thread's last reason.
+/// Every decoding failure throws a pointer to one shared instance (auto-delete off);
+/// GetErrorMessage gives the calling thread's last reason.
 class CDERDecodingException : public vorlan::detail::ReasonException<CDERDecodingException> {
     DECLARE_DYNAMIC(CDERDecodingException)
 public:
@@ -108,16 +109,16 @@ public:
 
 [[noreturn]] void ___throwDERDecodingException(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// The reason of the last decoding failure raised in the calling thread, as its
-// GetErrorMessage gives it.
+/// The reason of the last decoding failure raised in the calling thread, as its
+/// GetErrorMessage gives it.
 const char* LastDecodingReason();
 
 namespace vorlan::detail {
-// Number of length octets after the first for a definite length (0 below 128).
+/// Number of length octets after the first for a definite length (0 below 128).
 inline unsigned lengthOctetsAfterFirst(unsigned long length) {
     return length < 128 ? 0 : static_cast<unsigned>((std::bit_width(length) + 7) / 8);
 }
-// Identifier, length octets and contents of a definite-length element.
+/// Identifier, length octets and contents of a definite-length element.
 inline unsigned long definiteEncodedLength(unsigned long contentsLength) {
     return contentsLength + 2 + lengthOctetsAfterFirst(contentsLength);
 }

@@ -1,28 +1,29 @@
-// CASN1_INTEGER and CASN1_ENUMERATED: big-endian two's-complement contents; the
-// constructors build non-negative numbers, the clear contents drop the sign octet.
+/// \file
+/// CASN1_INTEGER and CASN1_ENUMERATED: big-endian two's-complement contents; the
+/// constructors build non-negative numbers, the clear contents drop the sign octet.
 #pragma once
 
 #include "vorlan/asn1/primitive.h"
 
-// The client's serial number (x509); the conversions below are defined beside it.
+/// The client's serial number (x509); the conversions below are defined beside it.
 class CSerialNumber;
 
 class CASN1_INTEGER : public CASN1_PRIMITIVE_TYPE {
 public:
     CASN1_INTEGER() { identifier = kASN1Integer; }
     explicit CASN1_INTEGER(unsigned long value);
-    // Big-endian magnitude; leading zero octets are dropped.
+    /// Big-endian magnitude; leading zero octets are dropped.
     CASN1_INTEGER(const unsigned char* magnitude, unsigned short size);
-    // The serial number in two's complement.
+    /// The serial number in two's complement.
     explicit CASN1_INTEGER(const CSerialNumber& serial);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_INTEGER)
 
-    // The value as a serial number: sign and magnitude; throws the decoding exception for a
-    // magnitude beyond 2,048 bits.
+    /// The value as a serial number: sign and magnitude; throws the decoding exception for a
+    /// magnitude beyond 2,048 bits.
     operator CSerialNumber() const;  // NOLINT: the client converts implicitly
 
-    // The contents as one unsigned number: 0 (value untouched) when it is negative or needs
-    // more than 32 bits.
+    /// The contents as one unsigned number: 0 (value untouched) when it is negative or needs
+    /// more than 32 bits.
     int GetInteger(unsigned long& value) const;
 
     void writeClearContents(CBufferedFilterNS& out) const override;
@@ -32,7 +33,7 @@ protected:
     void setMagnitude(const unsigned char* magnitude, unsigned long size);
 
 private:
-    // Octets of the clear contents: without a leading 0x00 sign octet.
+    /// Octets of the clear contents: without a leading 0x00 sign octet.
     unsigned long signOctets() const { return GetSize() >= 2 && GetAt(0) == 0 ? 1 : 0; }
 };
 
@@ -48,7 +49,7 @@ public:
 
     static int isValid(const CASN1Type* value, int anyTag);
 
-    // Inclusive range of allowed values; min > max means no range check.
+    /// Inclusive range of allowed values; min > max means no range check.
     LONG m_lMinValue = 1;
     LONG m_lMaxValue = -1;
 };

@@ -1,10 +1,11 @@
-// Declaring named structures by their component tables: a SEQUENCE/SET (OF) class with its
-// table, decoding constructor, validity and get_/is_ accessors, and a CHOICE class as a view on
-// the alternative's own value.
-//
-// Accessors are checked: an absent member, an index past the last component, and a component
-// of another class than the accessor names all fail with the decoding exception, so no
-// reference ever names an object as a class it is not.
+/// \file
+/// Declaring named structures by their component tables: a SEQUENCE/SET (OF) class with its
+/// table, decoding constructor, validity and get_/is_ accessors, and a CHOICE class as a view on
+/// the alternative's own value.
+///
+/// Accessors are checked: an absent member, an index past the last component, and a component
+/// of another class than the accessor names all fail with the decoding exception, so no
+/// reference ever names an object as a class it is not.
 #pragma once
 
 #include <utility>
@@ -23,7 +24,7 @@ const T& memberAs(const CASN1Type& value, const char* structure, const char* mem
     return *typed;
 }
 
-// The component of row `row` of a named value, as T.
+/// The component of row `row` of a named value, as T.
 template <class T>
 const T& namedMember(const CASN1_CONSTRUCTED_TYPE& self, const ASN1_TYPE_INFO& type, int row) {
     const int index = ASN1FindComponentByRow(type.m_pRows, self.GetComponents(), row);
@@ -33,7 +34,7 @@ const T& namedMember(const CASN1_CONSTRUCTED_TYPE& self, const ASN1_TYPE_INFO& t
 
 }  // namespace vorlan::detail
 
-// What every named SEQUENCE/SET (OF) class X with identifier TAG declares.
+/// What every named SEQUENCE/SET (OF) class X with identifier TAG declares.
 #define DECLARE_ASN1_NAMED(X, TAG)                                                \
 public:                                                                           \
     X();                                                                          \
@@ -45,8 +46,8 @@ public:                                                                         
     static const ASN1_COMPONENT_INFO m_compInfoList[];                            \
     static const ASN1_TYPE_INFO m_typeInfo;
 
-// Defines them after the class's table; DATA carries the data in assignment (CASN1_TAGGED for
-// application-tagged records, CASN1_CONSTRUCTED_TYPE for SEQUENCE and SET types).
+/// Defines them after the class's table; DATA carries the data in assignment (CASN1_TAGGED for
+/// application-tagged records, CASN1_CONSTRUCTED_TYPE for SEQUENCE and SET types).
 #define IMPLEMENT_ASN1_NAMED(X, DATA)                                                                              \
     constexpr ASN1_TYPE_INFO X::m_typeInfo{#X, X::m_tagAndClass, 0, X::m_compInfoList, &vorlan::detail::MakeASN1Value<X>}; \
     IMPLEMENT_ASN1_VALUE_FAMILY(X, DATA)                                                                           \
@@ -57,14 +58,14 @@ public:                                                                         
     X::X(CDEREncoding& der) : X() { ASN1DecodeNamed(*this, m_typeInfo, der); }                                     \
     int X::isValid(const CASN1Type* value, int anyTag) { return ASN1ValidateNamed(m_typeInfo, value, anyTag); }
 
-// get_<name>() of a member of class T (const and non-const); is_<name>() for an optional one.
+/// get_<name>() of a member of class T (const and non-const); is_<name>() for an optional one.
 #define ASN1_MEMBER(T, name)     \
     const T& get_##name() const; \
     T& get_##name() { return const_cast<T&>(std::as_const(*this).get_##name()); }
 #define ASN1_OPTIONAL_MEMBER(T, name) \
     ASN1_MEMBER(T, name)              \
     int is_##name() const;
-// A member whose type is a CHOICE: the accessor gives the CHOICE's view.
+/// A member whose type is a CHOICE: the accessor gives the CHOICE's view.
 #define ASN1_CHOICE_MEMBER(T, name) \
     T get_##name() const;           \
     T get_##name() { return std::as_const(*this).get_##name(); }
@@ -91,8 +92,8 @@ public:                                                                         
         return T(vorlan::detail::namedMember<CASN1Type>(*this, m_typeInfo, kRow)); \
     }
 
-// getComponent(index) and getComponentCount() of a SEQUENCE OF / SET OF class whose elements
-// are of class T, or, with the CHOICE form, seen through the CHOICE class T.
+/// getComponent(index) and getComponentCount() of a SEQUENCE OF / SET OF class whose elements
+/// are of class T, or, with the CHOICE form, seen through the CHOICE class T.
 #define ASN1_ELEMENTS(T)                                                                      \
     int getComponentCount() const { return GetCount(); }                                      \
     const T& getComponent(int index) const {                                                  \
@@ -103,12 +104,12 @@ public:                                                                         
     int getComponentCount() const { return GetCount(); } \
     T getComponent(int index) const { return T(GetComponent(index)); }
 
-// A CHOICE class is a view: it holds no data of its own and sees the alternative's value.
+/// A CHOICE class is a view: it holds no data of its own and sees the alternative's value.
 class CASN1ChoiceView {
 public:
-    // The alternative's value; the decoding exception for a view of nothing.
+    /// The alternative's value; the decoding exception for a view of nothing.
     const CASN1Type& GetValue() const;
-    // The value as class T; the decoding exception when it is of another class.
+    /// The value as class T; the decoding exception when it is of another class.
     template <class T>
     const T& As() const {
         return vorlan::detail::memberAs<T>(GetValue(), "CHOICE", "value");
@@ -139,7 +140,7 @@ public:                                                                         
     }                                                                                 \
     int X::resolveAlternative(const CASN1Type* value) { return ___resolveAlternative(m_alternativesList, value); }
 
-// is_<name>() of an alternative; get_<name>() as class T for the typed form.
+/// is_<name>() of an alternative; get_<name>() as class T for the typed form.
 #define ASN1_ALTERNATIVE(name) int is_##name() const;
 #define ASN1_TYPED_ALTERNATIVE(T, name) \
     ASN1_ALTERNATIVE(name)              \

@@ -1,4 +1,5 @@
-// CASN1_NULL: no contents.
+/// \file
+/// CASN1_NULL: no contents.
 #pragma once
 
 #include "vorlan/asn1/primitive.h"

@@ -1,19 +1,20 @@
-// CASN1_OBJECT_IDENTIFIER: the first octet holds the first two arcs (40 x first +
-// second), each further arc is base 128, high bit set on all but its last octet.
+/// \file
+/// CASN1_OBJECT_IDENTIFIER: the first octet holds the first two arcs (40 x first +
+/// second), each further arc is base 128, high bit set on all but its last octet.
 #pragma once
 
 #include "vorlan/asn1/primitive.h"
 
 class CASN1_OBJECT_IDENTIFIER : public CASN1_PRIMITIVE_TYPE {
 public:
-    // The identifier 0.0.
+    /// The identifier 0.0.
     CASN1_OBJECT_IDENTIFIER();
-    // One octet, first x 40 + second in eight-bit arithmetic.
+    /// One octet, first x 40 + second in eight-bit arithmetic.
     CASN1_OBJECT_IDENTIFIER(unsigned char first, unsigned char second);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_OBJECT_IDENTIFIER)
 
     void AddIDComponent(unsigned long arc);
-    // "first.second.arc..."; empty without contents.
+    /// "first.second.arc..."; empty without contents.
     void GetDecimalDottedString(CString& text) const;
     operator CString() const;
 

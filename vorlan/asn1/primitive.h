@@ -1,4 +1,5 @@
-// CASN1_PRIMITIVE_TYPE: a value held as its DER contents octets (the CByteArray base).
+/// \file
+/// CASN1_PRIMITIVE_TYPE: a value held as its DER contents octets (the CByteArray base).
 #pragma once
 
 #include "vorlan/asn1/asn1type.h"
@@ -7,7 +8,7 @@ class CASN1_PRIMITIVE_TYPE : public CASN1Type, public CByteArray {
 public:
     ~CASN1_PRIMITIVE_TYPE() override = default;
 
-    // Header fields copied; this value's buffer freed and the source's taken over.
+    /// Header fields copied; this value's buffer freed and the source's taken over.
     void operatorMOVE(CASN1_PRIMITIVE_TYPE& source);
 
     void clear() override { SetSize(0); }

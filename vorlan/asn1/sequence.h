@@ -1,4 +1,5 @@
-// CASN1_SEQUENCE: the universal SEQUENCE (OF), always in constructed form.
+/// \file
+/// CASN1_SEQUENCE: the universal SEQUENCE (OF), always in constructed form.
 #pragma once
 
 #include "vorlan/asn1/constructed.h"
@@ -12,7 +13,7 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SEQUENCE)
 
 protected:
-    // Components of any identifier are accepted.
+    /// Components of any identifier are accepted.
     void addConstructedComponent(CASN1Type* component) override { CASN1_CONSTRUCTED_TYPE::AddObject(component); }
     int allowsPrimitive() const override { return 0; }
 };

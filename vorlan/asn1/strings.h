@@ -1,5 +1,6 @@
-// The character string classes. They hold octets and never convert them; the
-// checked ones refuse, when decoded, contents that break their rule.
+/// \file
+/// The character string classes. They hold octets and never convert them; the
+/// checked ones refuse, when decoded, contents that break their rule.
 #pragma once
 
 #include "vorlan/asn1/constructed.h"
@@ -11,7 +12,7 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_T61String)
 };
 
-// UTF-8 octets, taken as they stand (RFC 5280 names default to this type).
+/// UTF-8 octets, taken as they stand (RFC 5280 names default to this type).
 class CASN1_UTF8String : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_UTF8String() { identifier = kASN1UTF8String; }
@@ -19,7 +20,7 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UTF8String)
 };
 
-// Every octet printable (0x20 to 0x7E).
+/// Every octet printable (0x20 to 0x7E).
 class CASN1_PrintableString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_PrintableString() { identifier = kASN1PrintableString; }
@@ -31,7 +32,7 @@ protected:
     void setContents(CDEREncoding& der, unsigned long size) override;
 };
 
-// Digits and spaces.
+/// Digits and spaces.
 class CASN1_NumericString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_NumericString() { identifier = kASN1NumericString; }
@@ -43,7 +44,7 @@ protected:
     void setContents(CDEREncoding& der, unsigned long size) override;
 };
 
-// Every octet printable (0x20 to 0x7E).
+/// Every octet printable (0x20 to 0x7E).
 class CASN1_VisibleString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_VisibleString() { identifier = kASN1VisibleString; }
@@ -55,7 +56,7 @@ protected:
     void setContents(CDEREncoding& der, unsigned long size) override;
 };
 
-// Every octet below 0x80.
+/// Every octet below 0x80.
 class CASN1_IA5String : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_IA5String() { identifier = kASN1IA5String; }
@@ -67,7 +68,7 @@ protected:
     void setContents(CDEREncoding& der, unsigned long size) override;
 };
 
-// Two octets per character: an even length.
+/// Two octets per character: an even length.
 class CASN1_BMPString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_BMPString() { identifier = kASN1BMPString; }
@@ -79,7 +80,7 @@ protected:
     void setContents(CDEREncoding& der, unsigned long size) override;
 };
 
-// Four octets per character: a length that is a multiple of 4.
+/// Four octets per character: a length that is a multiple of 4.
 class CASN1_UniversalString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_UniversalString() { identifier = kASN1UniversalString; }

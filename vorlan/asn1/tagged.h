@@ -1,6 +1,7 @@
-// CASN1_TAGGED: an explicitly or implicitly tagged value. Constructed, it holds
-// components; primitive, it is a window (position, length) on the counted stream of an
-// encoding, so decoding and copying never copy its contents.
+/// \file
+/// CASN1_TAGGED: an explicitly or implicitly tagged value. Constructed, it holds
+/// components; primitive, it is a window (position, length) on the counted stream of an
+/// encoding, so decoding and copying never copy its contents.
 #pragma once
 
 #include "vorlan/asn1/constructed.h"
@@ -8,7 +9,7 @@
 class CASN1_TAGGED : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_TAGGED() { m_bConstructed = 1; }
-    // `tag`: class bits and tag number, without the constructed bit.
+    /// `tag`: class bits and tag number, without the constructed bit.
     CASN1_TAGGED(unsigned char tag, int indefinite) {
         identifier = tag;
         m_bConstructed = 1;
@@ -17,14 +18,14 @@ public:
     ~CASN1_TAGGED() override;
     DECLARE_ASN1_VALUE_COPIES(CASN1_TAGGED)
 
-    // The constructed assignment; the window is shared (one more reference).
+    /// The constructed assignment; the window is shared (one more reference).
     CASN1_TAGGED& operator=(const CASN1_TAGGED& other);
-    // The constructed move; the window is shared, the source keeps its reference.
+    /// The constructed move; the window is shared, the source keeps its reference.
     void operatorMOVE(CASN1_TAGGED& source);
 
-    // Refers to `length` octets at `position` of `stream` with a reference of its own (null: no window).
+    /// Refers to `length` octets at `position` of `stream` with a reference of its own (null: no window).
     void shareWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position);
-    // The same, taking over the caller's reference.
+    /// The same, taking over the caller's reference.
     void takeWindow(vorlan::detail::SharedStream* stream, DWORD length, DWORD position) {
         if (m_pEncoding) releaseEncoding();
         m_pEncoding = stream;
@@ -40,14 +41,14 @@ public:
     unsigned long getEncodedLength(int contentsOnly) const override;
     unsigned long getClearContentsLength() const override;
 
-    // The stream of the encoding the window reads; one reference held.
+    /// The stream of the encoding the window reads; one reference held.
     vorlan::detail::SharedStream* m_pEncoding = nullptr;
     DWORD m_dwLength = 0;
     DWORD m_dwPosition = 0;
 
 protected:
     void addConstructedComponent(CASN1Type* component) override { AddObject(component); }
-    // Keeps a reference to the decoder's stream and skips the contents.
+    /// Keeps a reference to the decoder's stream and skips the contents.
     void setContents(CDEREncoding& der, unsigned long size) override;
 
 private:

@@ -1,7 +1,8 @@
-// Well-known object identifiers: one named constant class per algorithm, attribute
-// type and content type that the library and its clients refer to. Each default
-// constructor builds the fixed value; the classes add no field and override nothing,
-// so clone() and cloneAndDie() give a plain CASN1_OBJECT_IDENTIFIER.
+/// \file
+/// Well-known object identifiers: one named constant class per algorithm, attribute
+/// type and content type that the library and its clients refer to. Each default
+/// constructor builds the fixed value; the classes add no field and override nothing,
+/// so clone() and cloneAndDie() give a plain CASN1_OBJECT_IDENTIFIER.
 #pragma once
 
 #include "vorlan/asn1/objectidentifier.h"
@@ -15,7 +16,7 @@
         ~X() override = default;                \
     };
 
-// Digest algorithms.
+/// Digest algorithms.
 DECLARE_WELL_KNOWN_OID(CASN1_md2)
 DECLARE_WELL_KNOWN_OID(CASN1_md5)
 DECLARE_WELL_KNOWN_OID(CASN1_sha1)
@@ -23,7 +24,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_sha256)
 DECLARE_WELL_KNOWN_OID(CASN1_sha384)
 DECLARE_WELL_KNOWN_OID(CASN1_sha512)
 
-// RSA and PKCS #1.
+/// RSA and PKCS #1.
 DECLARE_WELL_KNOWN_OID(CASN1_rsa)
 DECLARE_WELL_KNOWN_OID(CASN1_pkcs_1)
 DECLARE_WELL_KNOWN_OID(CASN1_rsaEncryption)
@@ -34,12 +35,12 @@ DECLARE_WELL_KNOWN_OID(CASN1_sha256WithRSAEncryption)
 DECLARE_WELL_KNOWN_OID(CASN1_sha384WithRSAEncryption)
 DECLARE_WELL_KNOWN_OID(CASN1_sha512WithRSAEncryption)
 
-// PKCS #5.
+/// PKCS #5.
 DECLARE_WELL_KNOWN_OID(CASN1_pkcs_5)
 DECLARE_WELL_KNOWN_OID(CASN1_pbeWithMD2AndDES_CBC)
 DECLARE_WELL_KNOWN_OID(CASN1_pbeWithMD5AndDES_CBC)
 
-// X.520 attribute types of distinguished names, and the PKCS #9 e-mail address.
+/// X.520 attribute types of distinguished names, and the PKCS #9 e-mail address.
 DECLARE_WELL_KNOWN_OID(CASN1_AttributeType)
 DECLARE_WELL_KNOWN_OID(CASN1_CountryName)
 DECLARE_WELL_KNOWN_OID(CASN1_StateOrProvinceName)
@@ -66,7 +67,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_CollectivePostOfficeBox)
 DECLARE_WELL_KNOWN_OID(CASN1_PhysicalDeliveryOfficeName)
 DECLARE_WELL_KNOWN_OID(CASN1_CollectivePhysicalDeliveryOfficeName)
 
-// PKCS #9 attributes.
+/// PKCS #9 attributes.
 DECLARE_WELL_KNOWN_OID(CASN1_UnstructuredName)
 DECLARE_WELL_KNOWN_OID(CASN1_ChallengePassword)
 DECLARE_WELL_KNOWN_OID(CASN1_signingTime)
@@ -75,7 +76,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_pkcs_9)
 DECLARE_WELL_KNOWN_OID(CASN1_contentType)
 DECLARE_WELL_KNOWN_OID(CASN1_messageDigest)
 
-// PKCS #7 content types.
+/// PKCS #7 content types.
 DECLARE_WELL_KNOWN_OID(CASN1_pkcs_7)
 DECLARE_WELL_KNOWN_OID(CASN1_data)
 DECLARE_WELL_KNOWN_OID(CASN1_signedData)
@@ -84,7 +85,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_signedAndEnvelopedData)
 DECLARE_WELL_KNOWN_OID(CASN1_digestedData)
 DECLARE_WELL_KNOWN_OID(CASN1_encryptedData)
 
-// Symmetric ciphers.
+/// Symmetric ciphers.
 DECLARE_WELL_KNOWN_OID(CASN1_DES_CBC)
 DECLARE_WELL_KNOWN_OID(CASN1_DES_EDE3_CBC)
 DECLARE_WELL_KNOWN_OID(CASN1_RC2_CBC)

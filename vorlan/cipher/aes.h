@@ -1,5 +1,6 @@
-// AES (FIPS 197) with 128, 192 and 256-bit keys: 16-octet blocks, the processor's AES
-// instructions where it has them, a portable constant-time version elsewhere.
+/// \file
+/// AES (FIPS 197) with 128, 192 and 256-bit keys: 16-octet blocks, the processor's AES
+/// instructions where it has them, a portable constant-time version elsewhere.
 #pragma once
 
 #include "vorlan/cipher/aeskernels.h"
@@ -10,17 +11,17 @@ class CAESAlgorithm : public CCryptoProcessor {
 public:
     using KeyType = CAESkey;
 
-    // The key must hold 16, 24 or 32 octets.
+    /// The key must hold 16, 24 or 32 octets.
     CAESAlgorithm(const CAESkey& key, int noChaining, const unsigned char* iv);
     ~CAESAlgorithm() override;
 
-    // CBC over whole blocks with `chain` as the previous ciphertext block, several blocks
-    // per call where the kernel can; in and out may be the same buffer.
+    /// CBC over whole blocks with `chain` as the previous ciphertext block, several blocks
+    /// per call where the kernel can; in and out may be the same buffer.
     void EncryptCBC(const unsigned char* in, unsigned long len, unsigned char* out, unsigned char* chain) const;
     void DecryptCBC(const unsigned char* in, unsigned long len, unsigned char* out, unsigned char* chain) const;
 
 protected:
-    // With the given kernels instead of the fastest ones this processor runs.
+    /// With the given kernels instead of the fastest ones this processor runs.
     CAESAlgorithm(const CAESkey& key, int noChaining, const unsigned char* iv,
                   const vorlan::detail::AesKernels& kernels);
 
@@ -34,7 +35,7 @@ private:
 
 namespace vorlan::detail {
 
-// AES on the given kernels whatever the processor, for comparing the versions.
+/// AES on the given kernels whatever the processor, for comparing the versions.
 template <const AesKernels& (*Kernels)()>
 class CAESAlgorithmOn : public CAESAlgorithm {
 public:

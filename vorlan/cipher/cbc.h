@@ -1,5 +1,6 @@
-// Cipher-block chaining: CCBC_ModeProcessor supplies the four hooks of the chained
-// walk, and CCBC<Cipher> combines a cipher (constructed chained) with them.
+/// \file
+/// Cipher-block chaining: CCBC_ModeProcessor supplies the four hooks of the chained
+/// walk, and CCBC<Cipher> combines a cipher (constructed chained) with them.
 #pragma once
 
 #include <concepts>
@@ -10,7 +11,7 @@
 
 namespace vorlan::detail {
 
-// out = a XOR b over n octets; 8-octet blocks (the common case) in one word.
+/// out = a XOR b over n octets; 8-octet blocks (the common case) in one word.
 inline void XorBlock(const unsigned char* a, const unsigned char* b, unsigned char* out, unsigned long n) {
     if (n == 8) {
         std::uint64_t x, y;
@@ -23,7 +24,7 @@ inline void XorBlock(const unsigned char* a, const unsigned char* b, unsigned ch
     for (unsigned long i = 0; i < n; ++i) out[i] = a[i] ^ b[i];
 }
 
-// memmove of n octets with the 8-octet case inlined.
+/// memmove of n octets with the 8-octet case inlined.
 inline void MoveBlock(const unsigned char* from, unsigned char* to, unsigned long n) {
     if (n == 8) {
         std::uint64_t x;
@@ -43,21 +44,21 @@ public:
     CCBC_ModeProcessor& operator=(const CCBC_ModeProcessor&) = delete;
     virtual ~CCBC_ModeProcessor() = default;
 
-    // out = in XOR chain.
+    /// out = in XOR chain.
     virtual void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
         vorlan::detail::XorBlock(in, chain, out, blockSize);
     }
-    // in is the enciphered block: chain = in; out = in.
+    /// in is the enciphered block: chain = in; out = in.
     virtual void EncryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
         vorlan::detail::MoveBlock(in, chain, blockSize);
         vorlan::detail::MoveBlock(in, out, blockSize);
     }
-    // in is the ciphertext block: out = in; saved = in.
+    /// in is the ciphertext block: out = in; saved = in.
     virtual void DecryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char*) {
         vorlan::detail::MoveBlock(in, saved.data(), blockSize);
         vorlan::detail::MoveBlock(in, out, blockSize);
     }
-    // in is the deciphered block: out = in XOR chain; chain = saved.
+    /// in is the deciphered block: out = in XOR chain; chain = saved.
     virtual void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) {
         vorlan::detail::XorBlock(in, chain, out, blockSize);
         vorlan::detail::MoveBlock(saved.data(), chain, blockSize);
@@ -65,14 +66,14 @@ public:
 
 protected:
     unsigned long blockSize;
-    // The ciphertext block being decrypted: it becomes the next chain value, also
-    // when the block is decrypted in place.
+    /// The ciphertext block being decrypted: it becomes the next chain value, also
+    /// when the block is decrypted in place.
     vorlan::detail::CWipedVector<unsigned char> saved;
 };
 
-// A cipher of this library in CBC mode. The constructors take the cipher's own
-// arguments without the mode flag, e.g. CCBC<CDESAlgorithm>(key, iv) or
-// CCBC<CRC5PadAlgorithm>(key, rounds, blockSize, iv).
+/// A cipher of this library in CBC mode. The constructors take the cipher's own
+/// arguments without the mode flag, e.g. CCBC<CDESAlgorithm>(key, iv) or
+/// CCBC<CRC5PadAlgorithm>(key, rounds, blockSize, iv).
 template <class Cipher>
 class CCBC : public Cipher, public CCBC_ModeProcessor {
 public:
@@ -88,7 +89,7 @@ public:
         : Cipher(key, rounds, blockSize, 0, iv), CCBC_ModeProcessor(Cipher::GetBlockSize()) {}
 
 protected:
-    // The hooks are final so that the direct walks below stay equal to the general one.
+    /// The hooks are final so that the direct walks below stay equal to the general one.
     void EncryptPreProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) final {
         CCBC_ModeProcessor::EncryptPreProcess(in, out, chain);
     }
@@ -108,8 +109,8 @@ protected:
         Cipher::DecipherAlgorithm(in, out);
     }
 
-    // The chained walks without virtual calls per block; a cipher with CBC walks of its
-    // own (several blocks at once) runs them and the hints follow.
+    /// The chained walks without virtual calls per block; a cipher with CBC walks of its
+    /// own (several blocks at once) runs them and the hints follow.
     void EncryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->encChain.data();
         if constexpr (requires(const Cipher& c) { c.EncryptCBC(in, len, out, chain); }) {

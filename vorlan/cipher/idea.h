@@ -1,7 +1,8 @@
-// IDEA with a key octet order of its own: the first eight subkeys are the key
-// octets in pairs with the first octet of each pair as the low half of the word
-// (the standard takes it as the high half), as keys stored by earlier versions
-// were loaded. Everything else is the standard cipher.
+/// \file
+/// IDEA with a key octet order of its own: the first eight subkeys are the key
+/// octets in pairs with the first octet of each pair as the low half of the word
+/// (the standard takes it as the high half), as keys stored by earlier versions
+/// were loaded. Everything else is the standard cipher.
 #pragma once
 
 #include <array>
@@ -15,7 +16,7 @@ public:
     using KeyType = CIDEAkey;
     using Subkeys = std::array<std::uint16_t, 52>;
 
-    // The key must hold 16 octets.
+    /// The key must hold 16 octets.
     CIDEAAlgorithm(const CIDEAkey& key, int noChaining, const unsigned char* iv);
     ~CIDEAAlgorithm() override;
 
@@ -24,7 +25,7 @@ protected:
     void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const override;
 
 private:
-    // The 8.5 rounds with one subkey set; the block is four big-endian 16-bit words.
+    /// The 8.5 rounds with one subkey set; the block is four big-endian 16-bit words.
     static void TRANSFORMATION(const unsigned char* in, unsigned char* out, const Subkeys& keys);
 
     Subkeys m_encryptKeys{};

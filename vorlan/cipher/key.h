@@ -1,5 +1,6 @@
-// Symmetric keys: an octet string, one subclass per cipher fixing its length and
-// validity rule. New keys are filled with random (never zero) octets.
+/// \file
+/// Symmetric keys: an octet string, one subclass per cipher fixing its length and
+/// validity rule. New keys are filled with random (never zero) octets.
 #pragma once
 
 #include "vorlan/framework/bytearray.h"
@@ -9,22 +10,22 @@ class CKey : public CObject {
     DECLARE_SERIAL(CKey)
 public:
     CKey() = default;
-    // n random octets.
+    /// n random octets.
     explicit CKey(unsigned short n);
     CKey(const CKey& other);
     CKey& operator=(const CKey& other);
     ~CKey() override;
 
-    // Archive form: version octet 1, then exactly Size() octets (no length field);
-    // loading reads as many octets as the key already holds.
+    /// Archive form: version octet 1, then exactly Size() octets (no length field);
+    /// loading reads as many octets as the key already holds.
     void Serialize(CArchive& ar) override;
     virtual int IsValid() const { return 1; }
 
     unsigned long Size() const { return static_cast<unsigned long>(m_key.GetSize()); }
     unsigned char* Data() { return m_key.GetData(); }
     const unsigned char* Data() const { return m_key.GetData(); }
-    // Replaces the octets by a copy of data (also when they turn out invalid) and
-    // returns IsValid().
+    /// Replaces the octets by a copy of data (also when they turn out invalid) and
+    /// returns IsValid().
     int Set(const unsigned char* data, unsigned long len);
 
 protected:
@@ -36,7 +37,7 @@ protected:
 class CDESkey : public CKey {
     DECLARE_SERIAL(CDESkey)
 public:
-    // 8 random octets with odd parity.
+    /// 8 random octets with odd parity.
     CDESkey();
     int IsValid() const override;
 };
@@ -44,7 +45,7 @@ public:
 class CTripleDESkey : public CKey {
     DECLARE_SERIAL(CTripleDESkey)
 public:
-    // 24 random octets with odd parity; the parity is not checked by IsValid.
+    /// 24 random octets with odd parity; the parity is not checked by IsValid.
     CTripleDESkey();
     int IsValid() const override;
 };
@@ -59,16 +60,16 @@ public:
 class CRC2key : public CKey {
     DECLARE_SERIAL(CRC2key)
 public:
-    // Enough random octets for effectiveBits; archive creation uses 40.
+    /// Enough random octets for effectiveBits; archive creation uses 40.
     explicit CRC2key(unsigned short effectiveBits = 40);
     int IsValid() const override;
-    // Archive form: octet 0, effectiveBits (16 bits), then the CKey form.
+    /// Archive form: octet 0, effectiveBits (16 bits), then the CKey form.
     void Serialize(CArchive& ar) override;
 
-    // RC2 parameter versions of the effective key lengths 40, 64, 128 and 255 bits.
+    /// RC2 parameter versions of the effective key lengths 40, 64, 128 and 255 bits.
     static int IsValidBits(unsigned short bits);
     static int IsValidVersion(unsigned short version);
-    // Other values are returned unchanged.
+    /// Other values are returned unchanged.
     static unsigned short BitsToVersion(unsigned short bits);
     static unsigned short VersionToBits(unsigned short version);
 
@@ -82,14 +83,14 @@ public:
     int IsValid() const override;
 };
 
-// AES keys of 16, 24 or 32 octets; each length has its class, which archives it.
+/// AES keys of 16, 24 or 32 octets; each length has its class, which archives it.
 class CAESkey : public CKey {
     DECLARE_DYNAMIC(CAESkey)
 public:
     int IsValid() const override;
 
 protected:
-    // octets random octets.
+    /// octets random octets.
     explicit CAESkey(unsigned short octets) : CKey(octets) {}
 };
 
@@ -114,8 +115,8 @@ public:
     int IsValid() const override { return Size() == 32; }
 };
 
-// DES keys keep their parity in the most significant bit of each octet: bit 7 is set
-// so that every octet has an odd number of one bits.
+/// DES keys keep their parity in the most significant bit of each octet: bit 7 is set
+/// so that every octet has an odd number of one bits.
 void AdjustDESKeyParity(unsigned char* key, unsigned long len);
-// 1 when every octet has an odd number of one bits (parity in either end bit passes).
+/// 1 when every octet has an odd number of one bits (parity in either end bit passes).
 int IsDESKeyParityOK(const unsigned char* key, unsigned long len);

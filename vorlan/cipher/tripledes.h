@@ -1,5 +1,6 @@
-// Triple DES, EDE with three keys: encrypt with k1, decrypt with k2, encrypt with k3
-// (k1 = k3 gives two-key EDE, k1 = k2 = k3 single DES).
+/// \file
+/// Triple DES, EDE with three keys: encrypt with k1, decrypt with k2, encrypt with k3
+/// (k1 = k3 gives two-key EDE, k1 = k2 = k3 single DES).
 #pragma once
 
 #include "vorlan/cipher/des.h"
@@ -8,7 +9,7 @@ class CTripleDESAlgorithm : public CCryptoProcessor {
 public:
     using KeyType = CTripleDESkey;
 
-    // The key must hold 24 octets: k1, k2 and k3.
+    /// The key must hold 24 octets: k1, k2 and k3.
     CTripleDESAlgorithm(const CTripleDESkey& key, int noChaining, const unsigned char* iv);
     ~CTripleDESAlgorithm() override;
 
@@ -17,7 +18,7 @@ protected:
     void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const override;
 
 private:
-    // Encryption and decryption round keys of k1, k2 and k3.
+    /// Encryption and decryption round keys of k1, k2 and k3.
     vorlan::detail::DesRoundKeys m_encryptKeys[3]{};
     vorlan::detail::DesRoundKeys m_decryptKeys[3]{};
 };

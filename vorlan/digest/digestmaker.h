@@ -1,6 +1,7 @@
-// CDigestMaker: feeds data of any length to a message digest in fixed blocks, with
-// optional progress hints, and runs its finishing step. MD2, MD5 and SHA-1 derive
-// from it and supply the compression function, length counting, padding and output.
+/// \file
+/// CDigestMaker: feeds data of any length to a message digest in fixed blocks, with
+/// optional progress hints, and runs its finishing step. MD2, MD5 and SHA-1 derive
+/// from it and supply the compression function, length counting, padding and output.
 #pragma once
 
 #include <cstdint>
@@ -13,39 +14,39 @@ class CDigestMaker {
 public:
     virtual ~CDigestMaker() = default;
 
-    // The digest after a call with `final` set; before that, the chaining state.
+    /// The digest after a call with `final` set; before that, the chaining state.
     virtual void GetCurrentDigest(unsigned char* out) const = 0;
-    // Starts a new message.
+    /// Starts a new message.
     virtual void ResetContext() = 0;
 
-    // Feeds len octets; with `final` runs the finishing step, which does not reset:
-    // later calls go on from the finished state and the running length. A non-null
-    // progress receives one hint per compressed block and one for the finishing step.
+    /// Feeds len octets; with `final` runs the finishing step, which does not reset:
+    /// later calls go on from the finished state and the running length. A non-null
+    /// progress receives one hint per compressed block and one for the finishing step.
     void UpdateBlock(const unsigned char* data, int len, CProgress* progress, int final, int countLength);
-    // Feeds len octets from the file's position (0: up to its end) in 1,024-octet chunks.
+    /// Feeds len octets from the file's position (0: up to its end) in 1,024-octet chunks.
     void UpdateFile(CFile& file, unsigned long len, CProgress* progress, int final);
 
 protected:
     explicit CDigestMaker(int blockSize) : blockSize(blockSize) {}
-    // Copies come only from a derived copy, which carries its own buffer.
+    /// Copies come only from a derived copy, which carries its own buffer.
     CDigestMaker(const CDigestMaker&) = default;
     CDigestMaker& operator=(const CDigestMaker&) = default;
 
-    // The compression function over one block.
+    /// The compression function over one block.
     virtual void UpdateDigest(const unsigned char* block) = 0;
-    // The compression function over `blocks` consecutive blocks.
+    /// The compression function over `blocks` consecutive blocks.
     virtual void UpdateDigests(const unsigned char* data, int blocks);
     virtual void UpdateTotalLength(int len) = 0;
-    // Pads and processes the final block(s).
+    /// Pads and processes the final block(s).
     virtual void UpdateLastBytes() = 0;
-    // The block buffer, which lies in the derived object so that copies stay independent.
+    /// The block buffer, which lies in the derived object so that copies stay independent.
     virtual unsigned char* Buffer() = 0;
 
-    // MD5 and SHA finishing: 0x80, zeros up to the length field's size short of a block
-    // end, then the octets of the bit count; none of it is counted in the length.
+    /// MD5 and SHA finishing: 0x80, zeros up to the length field's size short of a block
+    /// end, then the octets of the bit count; none of it is counted in the length.
     void PadWithLength(std::span<const unsigned char> length);
 
-    int count = 0;  // octets waiting in the buffer
+    int count = 0;  ///< octets waiting in the buffer
     int blockSize;
 
 private:
@@ -55,7 +56,7 @@ private:
 
 namespace vorlan::detail {
 
-// The 64-bit message length in bits of MD5 and SHA-1, as two 32-bit words.
+/// The 64-bit message length in bits of MD5 and SHA-1, as two 32-bit words.
 struct CBitCount {
     std::uint32_t low = 0;
     std::uint32_t high = 0;

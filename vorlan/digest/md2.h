@@ -1,4 +1,5 @@
-// MD2 message digest (RFC 1319).
+/// \file
+/// MD2 message digest (RFC 1319).
 #pragma once
 
 #include "vorlan/digest/digestmaker.h"
@@ -12,13 +13,13 @@ public:
     CMD2DigestMaker& operator=(const CMD2DigestMaker& other) = default;
     ~CMD2DigestMaker() override;
 
-    // The 16 state octets.
+    /// The 16 state octets.
     void GetCurrentDigest(unsigned char* out) const override;
     void ResetContext() override;
 
 protected:
     void UpdateDigest(const unsigned char* block) override;
-    // MD2 has no length count.
+    /// MD2 has no length count.
     void UpdateTotalLength(int) override {}
     void UpdateLastBytes() override;
     unsigned char* Buffer() override { return buffer; }

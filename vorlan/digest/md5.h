@@ -1,4 +1,5 @@
-// MD5 message digest (RFC 1321).
+/// \file
+/// MD5 message digest (RFC 1321).
 #pragma once
 
 #include <bit>
@@ -25,8 +26,8 @@ public:
     CMD5DigestMaker& operator=(const CMD5DigestMaker& other) = default;
 };
 
-// The MD5 digest of len octets into 16 octets at out.
+/// The MD5 digest of len octets into 16 octets at out.
 void AfxMakeMD5DigestOnData(unsigned char* data, int len, unsigned char* out);
-// The first `count` octets (at most 16) of the MD5 digest of the zero-terminated
-// name, as upper-case hexadecimal text.
+/// The first `count` octets (at most 16) of the MD5 digest of the zero-terminated
+/// name, as upper-case hexadecimal text.
 CString Name2UniqueID(const char* name, int count);

@@ -1,4 +1,5 @@
-// SHA-1 message digest (FIPS 180-1).
+/// \file
+/// SHA-1 message digest (FIPS 180-1).
 #pragma once
 
 #include <bit>
@@ -12,7 +13,7 @@ struct Sha1Traits {
     static constexpr int words = 5;
     static constexpr std::endian order = std::endian::big;
     static constexpr std::uint32_t initialState[words] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
-    // The fastest compression this processor runs (see sha1compress.h).
+    /// The fastest compression this processor runs (see sha1compress.h).
     static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
 };
 

@@ -1,4 +1,5 @@
-// SHA-256 message digest (FIPS 180-4).
+/// \file
+/// SHA-256 message digest (FIPS 180-4).
 #pragma once
 
 #include <bit>
@@ -13,7 +14,7 @@ struct Sha256Traits {
     static constexpr std::endian order = std::endian::big;
     static constexpr std::uint32_t initialState[words] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                                           0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    // The fastest compression this processor runs (see sha256compress.h).
+    /// The fastest compression this processor runs (see sha256compress.h).
     static void Compress(std::uint32_t (&state)[words], const unsigned char* data, int blocks);
 };
 

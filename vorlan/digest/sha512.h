@@ -1,6 +1,7 @@
-// SHA-384 and SHA-512 message digests (FIPS 180-4): a state of eight 64-bit words,
-// 128-octet blocks and a 128-bit bit count; SHA-384 starts from other words and gives
-// the first six of them.
+/// \file
+/// SHA-384 and SHA-512 message digests (FIPS 180-4): a state of eight 64-bit words,
+/// 128-octet blocks and a 128-bit bit count; SHA-384 starts from other words and gives
+/// the first six of them.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,8 @@
 
 namespace vorlan::detail {
 
-// FIPS 180-4, 4.2.3: the first 64 bits of the fractional parts of the cube roots of the
-// first 80 primes.
+/// FIPS 180-4, 4.2.3: the first 64 bits of the fractional parts of the cube roots of the
+/// first 80 primes.
 inline constexpr std::uint64_t kSha512RoundConstants[80] = {
     0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f, 0xe9b5dba58189dbbc,
     0x3956c25bf348b538, 0x59f111f1b605d019, 0x923f82a4af194f9b, 0xab1c5ed5da6d8118,
@@ -37,19 +38,19 @@ inline constexpr std::uint64_t kSha512RoundConstants[80] = {
 
 using Sha512CompressFunction = void (*)(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 
-// The compression function over whole 128-octet blocks: the fastest version this processor runs.
+/// The compression function over whole 128-octet blocks: the fastest version this processor runs.
 void Sha512Compress(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
 void Sha512CompressPortable(std::uint64_t (&state)[8], const unsigned char* data, int blocks);
-// The versions this processor runs, fastest first: on x86-64 with AVX2, BMI1 and BMI2, two blocks at a
-// time with the message schedules in vector registers (the faster one also with AVX-512VL's
-// rotates), and always the portable one last.
+/// The versions this processor runs, fastest first: on x86-64 with AVX2, BMI1 and BMI2, two blocks at a
+/// time with the message schedules in vector registers (the faster one also with AVX-512VL's
+/// rotates), and always the portable one last.
 std::span<const Sha512CompressFunction> Sha512Compressors();
 
 class CSha512FamilyDigestMaker : public CDigestMaker {
 public:
     ~CSha512FamilyDigestMaker() override;
 
-    // The first digestSize / 8 state words, big-endian.
+    /// The first digestSize / 8 state words, big-endian.
     void GetCurrentDigest(unsigned char* out) const override;
     void ResetContext() override;
 
@@ -61,7 +62,7 @@ protected:
     void UpdateDigest(const unsigned char* block) override { Sha512Compress(m_state, block, 1); }
     void UpdateDigests(const unsigned char* data, int blocks) override { Sha512Compress(m_state, data, blocks); }
     void UpdateTotalLength(int len) override;
-    // 0x80, zeros, then the bit count as sixteen big-endian octets.
+    /// 0x80, zeros, then the bit count as sixteen big-endian octets.
     void UpdateLastBytes() override;
     unsigned char* Buffer() override { return m_buffer; }
 
@@ -74,7 +75,7 @@ private:
     unsigned char m_buffer[128];
 };
 
-// FIPS 180-4, 5.3.5 and 5.3.4.
+/// FIPS 180-4, 5.3.5 and 5.3.4.
 inline constexpr std::uint64_t kSha512InitialState[8] = {
     0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b, 0xa54ff53a5f1d36f1,
     0x510e527fade682d1, 0x9b05688c2b3e6c1f, 0x1f83d9abfb41bd6b, 0x5be0cd19137e2179,

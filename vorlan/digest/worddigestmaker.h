@@ -1,6 +1,7 @@
-// The common shape of MD5 and SHA-1: a state of 32-bit words, 64-octet blocks, a 64-bit
-// bit count, and finishing by 0x80, zeros and the count. A traits type gives the word
-// count, the byte order, the initial state and the compression function.
+/// \file
+/// The common shape of MD5 and SHA-1: a state of 32-bit words, 64-octet blocks, a 64-bit
+/// bit count, and finishing by 0x80, zeros and the count. A traits type gives the word
+/// count, the byte order, the initial state and the compression function.
 #pragma once
 
 #include <algorithm>
@@ -24,7 +25,7 @@ public:
         SecureWipe(buffer, sizeof buffer);
     }
 
-    // The state words in the algorithm's byte order.
+    /// The state words in the algorithm's byte order.
     void GetCurrentDigest(unsigned char* out) const override {
         for (int i = 0; i < Traits::words; ++i) vorlan::detail::StoreWord<Traits::order>(state[i], out + 4 * i);
     }
@@ -44,7 +45,7 @@ protected:
     void UpdateDigests(const unsigned char* data, int blocks) override { Traits::Compress(state, data, blocks); }
     void UpdateTotalLength(int len) override { length.Add(len); }
 
-    // The bit count as eight octets: low word first for little-endian digests, high first otherwise.
+    /// The bit count as eight octets: low word first for little-endian digests, high first otherwise.
     void UpdateLastBytes() override {
         unsigned char bits[8];
         constexpr bool bigEndian = Traits::order == std::endian::big;

@@ -1,6 +1,7 @@
-// CArchive: the framework's serialization stream over a CFile. Integers travel
-// little-endian; counts, strings and object/class tags have the framework's
-// byte format, so archives written by older clients read back unchanged.
+/// \file
+/// CArchive: the framework's serialization stream over a CFile. Integers travel
+/// little-endian; counts, strings and object/class tags have the framework's
+/// byte format, so archives written by older clients read back unchanged.
 #pragma once
 
 #include <algorithm>
@@ -26,16 +27,16 @@ public:
     BOOL IsStoring() const { return (m_nMode & load) == 0; }
     CFile* GetFile() const { return m_pFile; }
 
-    // Reads up to count octets; fewer only at the end of the file.
+    /// Reads up to count octets; fewer only at the end of the file.
     UINT Read(void* buffer, UINT count);
     void Write(const void* buffer, UINT count);
     void Flush();
     void Close();
     void Abort();
-    // Makes at least `bytes` octets available in the buffer, or throws end of file.
+    /// Makes at least `bytes` octets available in the buffer, or throws end of file.
     void FillBuffer(UINT bytes);
 
-    // Counts: 16 bits, or 0xFFFF followed by 32 bits.
+    /// Counts: 16 bits, or 0xFFFF followed by 32 bits.
     DWORD ReadCount();
     void WriteCount(DWORD count);
 
@@ -44,7 +45,7 @@ public:
     const CRuntimeClass* ReadClass(const CRuntimeClass* requested = nullptr, UINT* schema = nullptr,
                                    DWORD* objectTag = nullptr);
     void WriteClass(const CRuntimeClass* cls);
-    // The schema of the object being loaded (versionable classes); -1 once read.
+    /// The schema of the object being loaded (versionable classes); -1 once read.
     UINT GetObjectSchema();
     void SetObjectSchema(UINT schema) { m_nObjectSchema = schema; }
 
@@ -57,7 +58,7 @@ public:
     CArchive& operator<<(signed char value) { return WriteRaw(value); }
     CArchive& operator<<(float value) { return WriteRaw(value); }
     CArchive& operator<<(double value) { return WriteRaw(value); }
-    // long is 32 bits in the archive format but 64 here: say which width is meant.
+    /// long is 32 bits in the archive format but 64 here: say which width is meant.
     CArchive& operator<<(long) = delete;
     CArchive& operator<<(unsigned long) = delete;
 
@@ -83,11 +84,11 @@ private:
     CFile* m_pFile;
     UINT m_nMode;
     std::vector<BYTE> m_buffer;
-    UINT m_nCur = 0;  // next octet in the buffer
-    UINT m_nMax = 0;  // loading: octets held; storing: unused
+    UINT m_nCur = 0;  ///< next octet in the buffer
+    UINT m_nMax = 0;  ///< loading: octets held; storing: unused
     UINT m_nObjectSchema = static_cast<UINT>(-1);
 
-    // Object and class tags share one index space starting at 1 (0 is the null object).
+    /// Object and class tags share one index space starting at 1 (0 is the null object).
     std::unordered_map<const void*, DWORD> m_storeMap;
     struct LoadEntry {
         CObject* object = nullptr;
@@ -120,6 +121,6 @@ CArchive& CArchive::ReadRaw(T& value) {
     return *this;
 }
 
-// Object pointers: the object's class (once per archive) and its Serialize form.
+/// Object pointers: the object's class (once per archive) and its Serialize form.
 CArchive& operator<<(CArchive& ar, const CObject* object);
 CArchive& operator>>(CArchive& ar, CObject*& object);

@@ -1,7 +1,8 @@
-// CArray<TYPE, ARG_TYPE>: an ordered array whose elements are created, destroyed
-// and archived through the overloadable element functions ConstructElements,
-// DestructElements, CopyElements and SerializeElements, and whose storage comes from the
-// overloadable AllocateElementBlock and FreeElementBlock.
+/// \file
+/// CArray<TYPE, ARG_TYPE>: an ordered array whose elements are created, destroyed
+/// and archived through the overloadable element functions ConstructElements,
+/// DestructElements, CopyElements and SerializeElements, and whose storage comes from the
+/// overloadable AllocateElementBlock and FreeElementBlock.
 #pragma once
 
 #include <algorithm>
@@ -25,7 +26,7 @@ void DestructElements(TYPE* elements, int count) {
     for (int i = 0; i < count; ++i) elements[i].~TYPE();
 }
 
-// Storage of `bytes` octets for elements like *tag; freed with the same size.
+/// Storage of `bytes` octets for elements like *tag; freed with the same size.
 template <class TYPE>
 void* AllocateElementBlock(TYPE* /*tag*/, size_t bytes) {
     return ::operator new(bytes);
@@ -41,8 +42,8 @@ void CopyElements(TYPE* dest, const TYPE* source, int count) {
     for (int i = 0; i < count; ++i) dest[i] = source[i];
 }
 
-// Default archive form: the octets of plain values as they lie in memory, other values through
-// their archive operators; a value with neither has no archive form.
+/// Default archive form: the octets of plain values as they lie in memory, other values through
+/// their archive operators; a value with neither has no archive form.
 template <class TYPE>
 void SerializeElements(CArchive& ar, TYPE* elements, int count) {
     if constexpr (std::is_trivially_copyable_v<TYPE>) {
@@ -68,9 +69,9 @@ void SerializeElements(CArchive& ar, TYPE* elements, int count) {
 
 namespace vorlan::detail {
 
-// Moves count elements from source to dest, ranges possibly overlapping, leaving source raw
-// memory. Plain values move as octets; others are move-constructed and destroyed, since a value
-// such as a string may point into itself.
+/// Moves count elements from source to dest, ranges possibly overlapping, leaving source raw
+/// memory. Plain values move as octets; others are move-constructed and destroyed, since a value
+/// such as a string may point into itself.
 template <class TYPE>
 void RelocateElements(TYPE* dest, TYPE* source, int count) {
     if (count <= 0 || dest == source) return;
@@ -115,13 +116,13 @@ public:
     void SetAtGrow(int index, ARG_TYPE element);
     int Add(ARG_TYPE element);
     int Append(const CArray& source);
-    // Appends copies of `count` elements at `source`, which lies outside this array.
+    /// Appends copies of `count` elements at `source`, which lies outside this array.
     void AppendElements(const TYPE* source, int count);
     void Copy(const CArray& source);
     void InsertAt(int index, ARG_TYPE element, int count = 1);
     void RemoveAt(int index, int count = 1);
 
-    // Archive form: the element count, then SerializeElements.
+    /// Archive form: the element count, then SerializeElements.
     void Serialize(CArchive& ar) override;
 
 protected:

@@ -1,5 +1,6 @@
-// CByteArray: the growable octet array that carries encodings, keys and digests. Since any of
-// them may be secret, a buffer is wiped whenever it is given back, grown out of or dropped.
+/// \file
+/// CByteArray: the growable octet array that carries encodings, keys and digests. Since any of
+/// them may be secret, a buffer is wiped whenever it is given back, grown out of or dropped.
 #pragma once
 
 #include "vorlan/framework/object.h"
@@ -16,7 +17,7 @@ public:
 
     int GetSize() const { return m_nSize; }
     int GetUpperBound() const { return m_nSize - 1; }
-    // Existing octets are kept; new octets are not cleared. growBy -1 keeps the grow step.
+    /// Existing octets are kept; new octets are not cleared. growBy -1 keeps the grow step.
     void SetSize(int newSize, int growBy = -1);
     void FreeExtra();
     void RemoveAll() { SetSize(0); }
@@ -36,13 +37,13 @@ public:
     void InsertAt(int index, BYTE value, int count = 1);
     void RemoveAt(int index, int count = 1);
 
-    // Archive form: the element count (ReadCount/WriteCount form), then the octets.
+    /// Archive form: the element count (ReadCount/WriteCount form), then the octets.
     void Serialize(CArchive& ar) override;
 
 protected:
-    // Wipes the buffer of `capacity` octets and frees it.
+    /// Wipes the buffer of `capacity` octets and frees it.
     static void Release(BYTE* data, int capacity);
-    // The loading half of Serialize once the count is read: `count` octets.
+    /// The loading half of Serialize once the count is read: `count` octets.
     void LoadOctets(CArchive& ar, DWORD count);
 
     BYTE* m_pData = nullptr;

@@ -1,6 +1,7 @@
-// Exceptions are thrown by pointer. A caught pointer is released with Delete(),
-// which frees it only when the exception was created with auto-delete on;
-// shared instances (auto-delete off) survive every throw.
+/// \file
+/// Exceptions are thrown by pointer. A caught pointer is released with Delete(),
+/// which frees it only when the exception was created with auto-delete on;
+/// shared instances (auto-delete off) survive every throw.
 #pragma once
 
 #include "vorlan/framework/object.h"
@@ -12,7 +13,7 @@ public:
     explicit CException(BOOL bAutoDelete = TRUE) : m_bAutoDelete(bAutoDelete) {}
 
     void Delete();
-    // A one-line description of the failure; FALSE when there is none.
+    /// A one-line description of the failure; FALSE when there is none.
     virtual BOOL GetErrorMessage(char* buffer, UINT maxLength, UINT* helpContext = nullptr) const;
 
     BOOL m_bAutoDelete;
@@ -77,7 +78,7 @@ public:
         : m_cause(cause), m_lOsError(osError), m_strFileName(fileName ? fileName : "") {}
     BOOL GetErrorMessage(char* buffer, UINT maxLength, UINT* helpContext = nullptr) const override;
 
-    // The cause code for a POSIX errno value.
+    /// The cause code for a POSIX errno value.
     static int OsErrorToException(LONG osError);
     static void ThrowOsError(LONG osError, const char* fileName = nullptr);
 

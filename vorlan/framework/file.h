@@ -1,5 +1,6 @@
-// CFile: a byte stream over a POSIX file descriptor; the base of memory files,
-// encrypted files and every stream the library reads or writes.
+/// \file
+/// CFile: a byte stream over a POSIX file descriptor; the base of memory files,
+/// encrypted files and every stream the library reads or writes.
 #pragma once
 
 #include <ctime>
@@ -41,13 +42,13 @@ public:
 
     CFile() = default;
     explicit CFile(int hFile) : m_hFile(hFile) {}
-    // Opens or throws CFileException.
+    /// Opens or throws CFileException.
     CFile(const char* fileName, UINT openFlags);
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
     ~CFile() override;
 
-    // FALSE on failure, with the cause in *error when given.
+    /// FALSE on failure, with the cause in *error when given.
     virtual BOOL Open(const char* fileName, UINT openFlags, CFileException* error = nullptr);
 
     virtual UINT Read(void* buffer, UINT count);
@@ -57,22 +58,22 @@ public:
     virtual void SetLength(DWORD newLength);
     virtual DWORD GetPosition() const;
     virtual void Flush();
-    // An exclusive lock on count octets from pos, against other processes; lockViolation when held.
+    /// An exclusive lock on count octets from pos, against other processes; lockViolation when held.
     virtual void LockRange(DWORD pos, DWORD count);
     virtual void UnlockRange(DWORD pos, DWORD count);
     virtual void Close();
     virtual void Abort();
-    // A new CFile on the same open file (its own descriptor, shared position).
+    /// A new CFile on the same open file (its own descriptor, shared position).
     virtual CFile* Duplicate() const;
-    // Direct access to a buffer behind the file: none, so 0 for every command (bufferCheck
-    // included) and nothing handed out.
+    /// Direct access to a buffer behind the file: none, so 0 for every command (bufferCheck
+    /// included) and nothing handed out.
     virtual UINT GetBufferPtr(UINT /*command*/, UINT /*count*/ = 0, void** /*bufferStart*/ = nullptr,
                               void** /*bufferMax*/ = nullptr) {
         return 0;
     }
     virtual BOOL GetStatus(CFileStatus& status) const;
     virtual CString GetFileName() const;
-    // The file name without its extension.
+    /// The file name without its extension.
     virtual CString GetFileTitle() const;
     virtual CString GetFilePath() const { return m_strFileName; }
     virtual void SetFilePath(const char* path) { m_strFileName = path; }

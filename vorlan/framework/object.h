@@ -1,5 +1,6 @@
-// CObject and run-time classes: names, schemas, bases and factories that let
-// archives store an object's class and create it again when loading.
+/// \file
+/// CObject and run-time classes: names, schemas, bases and factories that let
+/// archives store an object's class and create it again when loading.
 #pragma once
 
 #include "vorlan/framework/types.h"
@@ -7,29 +8,29 @@
 class CArchive;
 class CObject;
 
-// Schema flag: the class reads every schema and asks the archive which one it got.
+/// Schema flag: the class reads every schema and asks the archive which one it got.
 inline constexpr UINT VERSIONABLE_SCHEMA = 0x80000000u;
 
 struct CRuntimeClass {
     const char* m_lpszClassName;
     int m_nObjectSize;
-    UINT m_wSchema;  // 0xFFFF: not serializable
+    UINT m_wSchema;  ///< 0xFFFF: not serializable
     CObject* (*m_pfnCreateObject)();
     const CRuntimeClass* m_pBaseClass;
 
     CObject* CreateObject() const;
     BOOL IsDerivedFrom(const CRuntimeClass* base) const;
 
-    // Class header in archives: schema (16 bits), name length (16 bits), name.
+    /// Class header in archives: schema (16 bits), name length (16 bits), name.
     void Store(CArchive& ar) const;
     static const CRuntimeClass* Load(CArchive& ar, UINT* schema);
 
-    // Registered classes by name; null when none has that name.
+    /// Registered classes by name; null when none has that name.
     static const CRuntimeClass* FromName(const char* name);
     static void Register(const CRuntimeClass* cls);
 };
 
-// Registers a run-time class with the module's list when the program starts.
+/// Registers a run-time class with the module's list when the program starts.
 struct AFX_CLASSINIT {
     explicit AFX_CLASSINIT(const CRuntimeClass* cls) { CRuntimeClass::Register(cls); }
 };

@@ -1,4 +1,5 @@
-// Clearing of secrets in a way the optimiser cannot drop as a dead store.
+/// \file
+/// Clearing of secrets in a way the optimiser cannot drop as a dead store.
 #pragma once
 
 #include <cstddef>

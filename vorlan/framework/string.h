@@ -1,4 +1,5 @@
-// CString: an 8-bit text with the framework's interface.
+/// \file
+/// CString: an 8-bit text with the framework's interface.
 #pragma once
 
 #include <cstdarg>
@@ -59,8 +60,8 @@ public:
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void FormatV(const char* format, va_list args);
 
-    // Raw access: the buffer holds at least minLength characters (plus the
-    // terminating zero); ReleaseBuffer(-1) takes the length from the zero.
+    /// Raw access: the buffer holds at least minLength characters (plus the
+    /// terminating zero); ReleaseBuffer(-1) takes the length from the zero.
     char* GetBuffer(int minLength);
     char* GetBufferSetLength(int length);
     void ReleaseBuffer(int newLength = -1);
@@ -80,6 +81,6 @@ bool operator>(const CString& a, const CString& b);
 bool operator<=(const CString& a, const CString& b);
 bool operator>=(const CString& a, const CString& b);
 
-// Archive form: length as 8 bits, or 0xFF then 16 bits, or 0xFF 0xFFFF then 32 bits; then the characters.
+/// Archive form: length as 8 bits, or 0xFF then 16 bits, or 0xFF 0xFFFF then 32 bits; then the characters.
 CArchive& operator<<(CArchive& ar, const CString& text);
 CArchive& operator>>(CArchive& ar, CString& text);

@@ -1,4 +1,5 @@
-// CTime: a calendar instant in whole seconds.
+/// \file
+/// CTime: a calendar instant in whole seconds.
 #pragma once
 
 #include <compare>
@@ -10,12 +11,12 @@ class CTime {
 public:
     CTime() = default;
     explicit CTime(std::time_t time) : m_time(time) {}
-    // Local calendar fields; isDST -1 lets the C library decide.
+    /// Local calendar fields; isDST -1 lets the C library decide.
     CTime(int year, int month, int day, int hour, int minute, int second, int isDST = -1);
 
     static CTime GetCurrentTime();
     std::time_t GetTime() const { return m_time; }
-    // The local broken-down time; written into *tm when given, else into a per-thread buffer.
+    /// The local broken-down time; written into *tm when given, else into a per-thread buffer.
     struct tm* GetLocalTm(struct tm* tm = nullptr) const;
     struct tm* GetGmtTm(struct tm* tm = nullptr) const;
 

@@ -1,4 +1,5 @@
-// Fixed-width stand-ins for the desktop framework's basic types.
+/// \file
+/// Fixed-width stand-ins for the desktop framework's basic types.
 #pragma once
 
 #include <cstddef>

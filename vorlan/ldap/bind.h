@@ -1,4 +1,5 @@
-// Bind: the request with its authentication CHOICE and SASL credentials, and the response.
+/// \file
+/// Bind: the request with its authentication CHOICE and SASL credentials, and the response.
 #pragma once
 
 #include "vorlan/asn1/tagged.h"

@@ -1,6 +1,7 @@
-// Builders of the filters of a search request: each gives one alternative of CASN1_Filter
-// as the implicitly (or, for not, explicitly) tagged value that goes on the wire. They refuse,
-// with the decoding exception, what standard servers drop the connection for.
+/// \file
+/// Builders of the filters of a search request: each gives one alternative of CASN1_Filter
+/// as the implicitly (or, for not, explicitly) tagged value that goes on the wire. They refuse,
+/// with the decoding exception, what standard servers drop the connection for.
 #pragma once
 
 #include <memory>
@@ -13,7 +14,7 @@
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/tagged.h"
 
-// The filter alternatives that compare an attribute with one value.
+/// The filter alternatives that compare an attribute with one value.
 enum class ELDAPAssertion : unsigned char {
     equalityMatch = ASN1ContextTag(3),
     greaterOrEqual = ASN1ContextTag(5),
@@ -21,7 +22,7 @@ enum class ELDAPAssertion : unsigned char {
     approxMatch = ASN1ContextTag(8),
 };
 
-// The pieces of a substrings filter: at least one, none empty.
+/// The pieces of a substrings filter: at least one, none empty.
 struct SLDAPSubstrings {
     std::optional<std::string> initial;
     std::vector<std::string> any;
@@ -37,13 +38,13 @@ LDAPFilterPtr BuildNotFilter(LDAPFilterPtr filter);
 LDAPFilterPtr BuildAssertionFilter(ELDAPAssertion kind, std::string_view attribute, std::string_view value);
 LDAPFilterPtr BuildPresentFilter(std::string_view attribute);
 LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubstrings& pieces);
-// matchingRule and type may be empty (absent), not both.
+/// matchingRule and type may be empty (absent), not both.
 LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_view type, std::string_view value,
                                     bool dnAttributes);
 
 namespace vorlan::detail {
-// The strings every builder writes: an OCTET STRING, and one implicitly tagged, both primitive
-// as RFC 4511 requires of every string.
+/// The strings every builder writes: an OCTET STRING, and one implicitly tagged, both primitive
+/// as RFC 4511 requires of every string.
 CASN1_OCTET_STRING* LDAPOctetString(std::string_view text);
 CASN1_TAGGED* LDAPTaggedString(unsigned char tag, std::string_view text);
 }  // namespace vorlan::detail

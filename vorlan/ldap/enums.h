@@ -1,12 +1,13 @@
-// The numbers an LDAP client writes into requests and reads out of responses: the operations
-// by identifier octet, result codes, search scopes, alias dereferencing and modify operations.
-// The codec gives them no meaning; they spare a client magic numbers.
+/// \file
+/// The numbers an LDAP client writes into requests and reads out of responses: the operations
+/// by identifier octet, result codes, search scopes, alias dereferencing and modify operations.
+/// The codec gives them no meaning; they spare a client magic numbers.
 #pragma once
 
 #include <cstdint>
 
-// The identifier octet of each operation (constructed bit cleared), in the order of the
-// alternatives of CASN1_ProtocolOpChoice.
+/// The identifier octet of each operation (constructed bit cleared), in the order of the
+/// alternatives of CASN1_ProtocolOpChoice.
 enum class ELDAPOperation : std::uint8_t {
     bindRequest = 0x40,
     bindResponse = 0x41,
@@ -36,7 +37,7 @@ enum class ELDAPOperation : std::uint8_t {
     intermediateResponse = 0x59,
 };
 
-// resultCode of LDAPResult (RFC 4511 section 4.1.9).
+/// resultCode of LDAPResult (RFC 4511 section 4.1.9).
 enum class ELDAPResultCode : std::uint32_t {
     success = 0,
     operationsError = 1,
@@ -88,5 +89,5 @@ enum class ELDAPDerefAliases : std::uint8_t {
     derefAlways = 3,
 };
 
-// operation of a ModifyRequest change (RFC 4511 add, delete, replace).
+/// operation of a ModifyRequest change (RFC 4511 add, delete, replace).
 enum class ELDAPModifyOperation : std::uint8_t { addValues = 0, deleteValues = 1, replaceValues = 2 };

@@ -1,5 +1,6 @@
-// LDAPResult and Referral: the result every response carries, and the fields shared by the
-// responses that extend it.
+/// \file
+/// LDAPResult and Referral: the result every response carries, and the fields shared by the
+/// responses that extend it.
 #pragma once
 
 #include "vorlan/asn1/integer.h"
@@ -7,13 +8,13 @@
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/sequence.h"
 
-// SEQUENCE SIZE (1..MAX) OF URI (RFC 4511): the first row makes an empty referral invalid.
+/// SEQUENCE SIZE (1..MAX) OF URI (RFC 4511): the first row makes an empty referral invalid.
 class CASN1_Referral : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_Referral, kASN1Sequence)
     ASN1_ELEMENTS(CASN1_OCTET_STRING)
 };
 
-// The rows and accessors every result-shaped record begins with.
+/// The rows and accessors every result-shaped record begins with.
 #define LDAP_RESULT_ROWS                                                            \
     ASN1Row("resultCode", kASN1Enumerated), ASN1Row("matchedDN", kASN1OctetString), \
         ASN1Row("errorMessage", kASN1OctetString),                                  \

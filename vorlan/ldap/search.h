@@ -1,4 +1,5 @@
-// The search request and the types of its filter, attribute list and sort keys.
+/// \file
+/// The search request and the types of its filter, attribute list and sort keys.
 #pragma once
 
 #include "vorlan/asn1/boolean.h"
@@ -26,7 +27,7 @@ class CASN1_SetOfFilter : public CASN1_SET {
     ASN1_CHOICE_ELEMENTS(CASN1_Filter)
 };
 
-// assertionValue is optional here; requests that go out always carry it (RFC 4511).
+/// assertionValue is optional here; requests that go out always carry it (RFC 4511).
 class CASN1_LDAPAttributeValueAssertion : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_LDAPAttributeValueAssertion, kASN1Sequence)
     ASN1_MEMBER(CASN1_OCTET_STRING, attributeDesc)

@@ -1,5 +1,6 @@
-// The results of a search: entries with their attributes, the closing result, and the full
-// result that carries all of them in one SEQUENCE.
+/// \file
+/// The results of a search: entries with their attributes, the closing result, and the full
+/// result that carries all of them in one SEQUENCE.
 #pragma once
 
 #include "vorlan/asn1/set.h"
@@ -11,8 +12,8 @@ class CASN1_SetOfLDAPAttributeValue : public CASN1_SET {
     ASN1_ELEMENTS(CASN1_OCTET_STRING)
 };
 
-// type and vals: an attribute with its values, as the search results, add and modify requests
-// carry it.
+/// type and vals: an attribute with its values, as the search results, add and modify requests
+/// carry it.
 #define LDAP_ATTRIBUTE_ROWS \
     ASN1Row("type", kASN1OctetString), ASN1TypedRow<CASN1_SetOfLDAPAttributeValue>("vals", kASN1Set, TAGGING_NONE)
 #define LDAP_ATTRIBUTE_MEMBERS            \

@@ -1,5 +1,6 @@
-// The session and resume operations, beyond the standard set: the session request's controls,
-// the session response and the request that resumes a search.
+/// \file
+/// The session and resume operations, beyond the standard set: the session request's controls,
+/// the session response and the request that resumes a search.
 #pragma once
 
 #include "vorlan/asn1/boolean.h"

@@ -1,5 +1,6 @@
-// The requests that change the directory or compare with it: modify, add, modify DN and
-// compare, with the compare response.
+/// \file
+/// The requests that change the directory or compare with it: modify, add, modify DN and
+/// compare, with the compare response.
 #pragma once
 
 #include "vorlan/asn1/boolean.h"

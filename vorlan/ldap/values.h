@@ -1,5 +1,6 @@
-// Plain C++ values out of decoded messages: strings, numbers and the result every response
-// carries.
+/// \file
+/// Plain C++ values out of decoded messages: strings, numbers and the result every response
+/// carries.
 #pragma once
 
 #include <string>
@@ -9,13 +10,13 @@
 #include "vorlan/asn1/asn1type.h"
 #include "vorlan/ldap/enums.h"
 
-// The octets of a primitive OCTET STRING, tagged or other primitive value where they lie in
-// memory (valid while the value lives); the decoding exception for a constructed value or one
-// whose octets are in a file.
+/// The octets of a primitive OCTET STRING, tagged or other primitive value where they lie in
+/// memory (valid while the value lives); the decoding exception for a constructed value or one
+/// whose octets are in a file.
 std::string_view LDAPOctets(const CASN1Type& value);
-// The clear contents of any string value, copied.
+/// The clear contents of any string value, copied.
 std::string LDAPString(const CASN1Type& value);
-// An INTEGER or ENUMERATED value of at most 32 bits; the decoding exception otherwise.
+/// An INTEGER or ENUMERATED value of at most 32 bits; the decoding exception otherwise.
 unsigned long LDAPNumber(const CASN1Type& value);
 
 struct SLDAPResult {
@@ -25,6 +26,6 @@ struct SLDAPResult {
     std::vector<std::string> referral;
 };
 
-// The leading LDAPResult fields of any response value (an LDAPResult, a response record that
-// extends it, or either under an operation's tag); the decoding exception for anything else.
+/// The leading LDAPResult fields of any response value (an LDAPResult, a response record that
+/// extends it, or either under an operation's tag); the decoding exception for anything else.
 SLDAPResult ReadLDAPResult(const CASN1Type& response);

@@ -1,5 +1,6 @@
-// CASN1_Attribute (a type and its SET of values) and CASN1_IssuerAndSerialNumber (the
-// certificate a signer or recipient is known by).
+/// \file
+/// CASN1_Attribute (a type and its SET of values) and CASN1_IssuerAndSerialNumber (the
+/// certificate a signer or recipient is known by).
 #pragma once
 
 #include "vorlan/asn1/integer.h"
@@ -12,30 +13,30 @@ class CCertificate;
 class CASN1_Attribute : public CASN1_SEQUENCE {
 public:
     CASN1_Attribute() = default;
-    // Both owned from now on.
+    /// Both owned from now on.
     CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* values);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_Attribute)
 
     CASN1_OBJECT_IDENTIFIER& GetID() const;
     CASN1_SET& GetValues() const;
 
-    // An OBJECT IDENTIFIER and a SET.
+    /// An OBJECT IDENTIFIER and a SET.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
 class CASN1_IssuerAndSerialNumber : public CASN1_SEQUENCE {
 public:
     CASN1_IssuerAndSerialNumber() = default;
-    // Both owned from now on.
+    /// Both owned from now on.
     CASN1_IssuerAndSerialNumber(CASN1_RDNSequence* issuer, CASN1_INTEGER* serialNumber);
-    // Issuer and serial number as the certificate's DER holds them (every name attribute,
-    // the serial's sign), so that peers find the certificate by them.
+    /// Issuer and serial number as the certificate's DER holds them (every name attribute,
+    /// the serial's sign), so that peers find the certificate by them.
     explicit CASN1_IssuerAndSerialNumber(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_IssuerAndSerialNumber)
 
     CASN1_RDNSequence& GetIssuer() const;
     CASN1_INTEGER& GetSerialNumber() const;
 
-    // An RDNSequence and an INTEGER.
+    /// An RDNSequence and an INTEGER.
     static int isValid(const CASN1Type* value, int anyTag);
 };

@@ -1,5 +1,6 @@
-// CASN1_ContentInfo: the PKCS #7 wrapper of every message — a content type and, optionally,
-// the content under [0] EXPLICIT.
+/// \file
+/// CASN1_ContentInfo: the PKCS #7 wrapper of every message — a content type and, optionally,
+/// the content under [0] EXPLICIT.
 #pragma once
 
 #include <cstddef>
@@ -11,28 +12,28 @@
 class CASN1_ContentInfo : public CASN1_SEQUENCE {
 public:
     CASN1_ContentInfo() = default;
-    // The type alone (a message without content).
+    /// The type alone (a message without content).
     explicit CASN1_ContentInfo(CASN1_OBJECT_IDENTIFIER* type);
     CASN1_ContentInfo(CASN1_OBJECT_IDENTIFIER* type, std::nullptr_t) : CASN1_ContentInfo(type) {}
-    // The content itself, owned from now on, goes under a [0] wrapper; the ContentInfo is
-    // written with indefinite length.
+    /// The content itself, owned from now on, goes under a [0] wrapper; the ContentInfo is
+    /// written with indefinite length.
     CASN1_ContentInfo(CASN1_OBJECT_IDENTIFIER* type, CASN1Type* content);
-    // A ready [0] EXPLICIT wrapper (constructed, one component) is appended as it is, with
-    // definite length. Any other tagged value — an OCTET STRING above all — is content and
-    // wrapped as above; a bare CASN1_TAGGED that is not such a wrapper is refused with the
-    // decoding exception.
+    /// A ready [0] EXPLICIT wrapper (constructed, one component) is appended as it is, with
+    /// definite length. Any other tagged value — an OCTET STRING above all — is content and
+    /// wrapped as above; a bare CASN1_TAGGED that is not such a wrapper is refused with the
+    /// decoding exception.
     CASN1_ContentInfo(CASN1_OBJECT_IDENTIFIER* type, CASN1_TAGGED* content);
-    // Decodes and checks; cleared and "ContentInfo contents is not valid" otherwise.
+    /// Decodes and checks; cleared and "ContentInfo contents is not valid" otherwise.
     explicit CASN1_ContentInfo(CDEREncoding& der);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_ContentInfo)
 
     CASN1_OBJECT_IDENTIFIER& GetContentType() const;
     int IsContent() const;
-    // The content inside the [0] wrapper; the decoding exception when there is none.
+    /// The content inside the [0] wrapper; the decoding exception when there is none.
     CASN1Type& GetContent() const;
     void DeleteContent();
 
-    // An OBJECT IDENTIFIER, then optionally a constructed [0] of exactly one component.
+    /// An OBJECT IDENTIFIER, then optionally a constructed [0] of exactly one component.
     static int isValid(const CASN1Type* value, int anyTag);
 
 private:

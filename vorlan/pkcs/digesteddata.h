@@ -1,5 +1,6 @@
-// CASN1_DigestedData: PKCS #7 digested data — version 0, the digest algorithm, the content
-// and its digest.
+/// \file
+/// CASN1_DigestedData: PKCS #7 digested data — version 0, the digest algorithm, the content
+/// and its digest.
 #pragma once
 
 #include "vorlan/asn1/octetstring.h"
@@ -9,19 +10,19 @@
 class CASN1_DigestedData : public CASN1_SEQUENCE {
 public:
     CASN1_DigestedData() = default;
-    // Version 0, a copy of the algorithm, the content (owned from now on) and the `length`
-    // digest octets; a negative length is refused with the decoding exception.
+    /// Version 0, a copy of the algorithm, the content (owned from now on) and the `length`
+    /// digest octets; a negative length is refused with the decoding exception.
     CASN1_DigestedData(const CASN1_AlgorithmIdentifier& digestAlgorithm, CASN1_ContentInfo* content,
                        const unsigned char* digest, int length);
-    // Decodes and checks; cleared and "DigestedData contents is not valid" otherwise.
+    /// Decodes and checks; cleared and "DigestedData contents is not valid" otherwise.
     explicit CASN1_DigestedData(CDEREncoding& der);
-    // The content of a digestedData ContentInfo; the decoding exception for another type.
+    /// The content of a digestedData ContentInfo; the decoding exception for another type.
     explicit CASN1_DigestedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_DigestedData)
 
     CASN1_AlgorithmIdentifier& GetDigestAlgorithm() const;
     CASN1_ContentInfo& GetContentInfo() const;
-    // 0, `out` untouched, unless `length` is the digest's length; else the digest copied, 1.
+    /// 0, `out` untouched, unless `length` is the digest's length; else the digest copied, 1.
     int GetDigest(unsigned char* out, int length) const;
 
     static int isValid(const CASN1Type* value, int anyTag);

@@ -1,7 +1,8 @@
-// PKCS #7 enveloped data: CASN1_EncryptedContentInfo (content type, content-encryption
-// algorithm, the encrypted content under [0] IMPLICIT), CASN1_RecipientInfo (a recipient's
-// certificate and the content key wrapped for it), CASN1_EnvelopedData (version 0, the
-// recipients, the encrypted content) and CASN1_EncryptedData (version 0, the encrypted content).
+/// \file
+/// PKCS #7 enveloped data: CASN1_EncryptedContentInfo (content type, content-encryption
+/// algorithm, the encrypted content under [0] IMPLICIT), CASN1_RecipientInfo (a recipient's
+/// certificate and the content key wrapped for it), CASN1_EnvelopedData (version 0, the
+/// recipients, the encrypted content) and CASN1_EncryptedData (version 0, the encrypted content).
 #pragma once
 
 #include "vorlan/asn1/octetstring.h"
@@ -12,8 +13,8 @@
 class CASN1_EncryptedContentInfo : public CASN1_SEQUENCE {
 public:
     CASN1_EncryptedContentInfo() = default;
-    // The three in order, owned from now on. The encrypted content (null: none) is written
-    // as [0] IMPLICIT whatever it is given as: an OCTET STRING is re-tagged, a [0] kept.
+    /// The three in order, owned from now on. The encrypted content (null: none) is written
+    /// as [0] IMPLICIT whatever it is given as: an OCTET STRING is re-tagged, a [0] kept.
     CASN1_EncryptedContentInfo(CASN1_OBJECT_IDENTIFIER* contentType, CASN1_AlgorithmIdentifier* algorithm,
                                CASN1_TAGGED* encryptedContent);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_EncryptedContentInfo)
@@ -21,10 +22,10 @@ public:
     CASN1_OBJECT_IDENTIFIER& GetContentType() const;
     CASN1_AlgorithmIdentifier& GetContentEncryptionAlgorithm() const;
     int IsEncryptedContent() const;
-    // The [0] component; its clear contents are the ciphertext (decryptClearContents opens it).
+    /// The [0] component; its clear contents are the ciphertext (decryptClearContents opens it).
     CASN1_TAGGED& GetEncryptedContent() const;
-    // Takes the encrypted content out without destroying it: the caller, who reached it
-    // before, owns it from now on.
+    /// Takes the encrypted content out without destroying it: the caller, who reached it
+    /// before, owns it from now on.
     void ReleaseContent();
 
     static int isValid(const CASN1Type* value, int anyTag);
@@ -33,7 +34,7 @@ public:
 class CASN1_RecipientInfo : public CASN1_SEQUENCE {
 public:
     CASN1_RecipientInfo() = default;
-    // Version 0 and the three, owned from now on.
+    /// Version 0 and the three, owned from now on.
     CASN1_RecipientInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber,
                         CASN1_AlgorithmIdentifier* keyEncryptionAlgorithm, CASN1_OCTET_STRING* encryptedKey);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_RecipientInfo)
@@ -48,11 +49,11 @@ public:
 class CASN1_EnvelopedData : public CASN1_SEQUENCE {
 public:
     CASN1_EnvelopedData() = default;
-    // Version 0, no recipients, the content (owned from now on).
+    /// Version 0, no recipients, the content (owned from now on).
     explicit CASN1_EnvelopedData(CASN1_EncryptedContentInfo* content);
-    // Decodes and checks; cleared and "EnvelopedData contents is not valid" otherwise.
+    /// Decodes and checks; cleared and "EnvelopedData contents is not valid" otherwise.
     explicit CASN1_EnvelopedData(CDEREncoding& der);
-    // The content of an envelopedData ContentInfo; the decoding exception for another type.
+    /// The content of an envelopedData ContentInfo; the decoding exception for another type.
     explicit CASN1_EnvelopedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_EnvelopedData)
 
@@ -67,11 +68,11 @@ public:
 class CASN1_EncryptedData : public CASN1_SEQUENCE {
 public:
     CASN1_EncryptedData() = default;
-    // Version 0 and the content (owned from now on).
+    /// Version 0 and the content (owned from now on).
     explicit CASN1_EncryptedData(CASN1_EncryptedContentInfo* content);
-    // Decodes and checks; cleared and "EncryptedData contents is not valid" otherwise.
+    /// Decodes and checks; cleared and "EncryptedData contents is not valid" otherwise.
     explicit CASN1_EncryptedData(CDEREncoding& der);
-    // The content of an encryptedData ContentInfo; the decoding exception for another type.
+    /// The content of an encryptedData ContentInfo; the decoding exception for another type.
     explicit CASN1_EncryptedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_EncryptedData)
 

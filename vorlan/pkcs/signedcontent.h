@@ -1,5 +1,6 @@
-// CASN1_SignedContent: what SignedData and SignedAndEnvelopedData share — their digest
-// algorithms, the optional [0] certificates and [1] revocation lists and the signers, last.
+/// \file
+/// CASN1_SignedContent: what SignedData and SignedAndEnvelopedData share — their digest
+/// algorithms, the optional [0] certificates and [1] revocation lists and the signers, last.
 #pragma once
 
 #include "vorlan/asn1/set.h"
@@ -11,24 +12,24 @@ struct SSignedParts;
 
 class CASN1_SignedContent : public CASN1_SEQUENCE {
 public:
-    // Adds when no algorithm of the same identifier is there yet; owned from now on.
+    /// Adds when no algorithm of the same identifier is there yet; owned from now on.
     void AddDigestAlgorithmIdentifier(CASN1_AlgorithmIdentifier* algorithm);
-    // Adds the signer, and its digest algorithm when missing (peers look it up there).
+    /// Adds the signer, and its digest algorithm when missing (peers look it up there).
     void AddSignerInfo(CASN1_SignerInfo* signerInfo);
 
     CASN1_SET& GetDigestAlgorithms() const;
     CASN1_SET& GetSignerInfos() const;
-    // Signer `index` of the signerInfos SET.
+    /// Signer `index` of the signerInfos SET.
     CASN1_SignerInfo& GetSignerInfo(int index) const;
 
     int IsCertificates() const;
     int IsCRLs() const;
-    // New sets, the caller's; clearAfterGet moves the elements out instead of copying them.
-    // The elements are as received: a certificate or list that is not valid (or of another
-    // choice) stays in the bag, and the caller tells the usable ones by their check.
+    /// New sets, the caller's; clearAfterGet moves the elements out instead of copying them.
+    /// The elements are as received: a certificate or list that is not valid (or of another
+    /// choice) stays in the bag, and the caller tells the usable ones by their check.
     CASN1_SET* GetCertificates(int clearAfterGet);
     CASN1_SET* GetCRLs(int clearAfterGet);
-    // Replaces the certificates or inserts them before the revocation lists and signers.
+    /// Replaces the certificates or inserts them before the revocation lists and signers.
     void SetCertificates(CASN1_SET& certificates);
 
 protected:
@@ -36,6 +37,6 @@ protected:
     CASN1_SignedContent(const CASN1_SignedContent&) = default;
     CASN1_SignedContent& operator=(const CASN1_SignedContent&) = default;
 
-    // The shared parts, located by the walk of the structure.
+    /// The shared parts, located by the walk of the structure.
     virtual vorlan::detail::SSignedParts signedParts() const = 0;
 };

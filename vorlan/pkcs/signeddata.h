@@ -1,5 +1,6 @@
-// CASN1_SignedData: PKCS #7 signed data — version 1, the digest algorithms, the signed
-// content, optional certificates and revocation lists, and the signers.
+/// \file
+/// CASN1_SignedData: PKCS #7 signed data — version 1, the digest algorithms, the signed
+/// content, optional certificates and revocation lists, and the signers.
 #pragma once
 
 #include "vorlan/pkcs/contentinfo.h"
@@ -8,11 +9,11 @@
 class CASN1_SignedData : public CASN1_SignedContent {
 public:
     CASN1_SignedData() = default;
-    // Version 1, no digest algorithms, the content (owned from now on), no signers.
+    /// Version 1, no digest algorithms, the content (owned from now on), no signers.
     explicit CASN1_SignedData(CASN1_ContentInfo* content);
-    // Decodes and checks; cleared and "SignedData contents is not valid" otherwise.
+    /// Decodes and checks; cleared and "SignedData contents is not valid" otherwise.
     explicit CASN1_SignedData(CDEREncoding& der);
-    // The content of a signedData ContentInfo; the decoding exception for another type.
+    /// The content of a signedData ContentInfo; the decoding exception for another type.
     explicit CASN1_SignedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SignedData)
 

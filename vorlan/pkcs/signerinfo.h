@@ -1,6 +1,7 @@
-// CASN1_SignerInfo: one signer of a PKCS #7 signed message — the signer's certificate by
-// issuer and serial number, the digest algorithm, the optional signed (authenticated)
-// attributes, the signature algorithm and the signature, optional unsigned attributes.
+/// \file
+/// CASN1_SignerInfo: one signer of a PKCS #7 signed message — the signer's certificate by
+/// issuer and serial number, the digest algorithm, the optional signed (authenticated)
+/// attributes, the signature algorithm and the signature, optional unsigned attributes.
 #pragma once
 
 #include "vorlan/asn1/octetstring.h"
@@ -12,19 +13,19 @@
 class CASN1_SignerInfo : public CASN1_SEQUENCE {
 public:
     CASN1_SignerInfo() = default;
-    // Version 1 and the four, owned from now on; no attributes.
+    /// Version 1 and the four, owned from now on; no attributes.
     CASN1_SignerInfo(CASN1_IssuerAndSerialNumber* issuerAndSerialNumber, CASN1_AlgorithmIdentifier* digestAlgorithm,
                      CASN1_AlgorithmIdentifier* digestEncryptionAlgorithm, CASN1_OCTET_STRING* encryptedDigest);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SignerInfo)
 
     int IsAuthenticatedAttributes() const;
     int IsUnauthenticatedAttributes() const;
-    // New sets, the caller's; clearAfterGet moves the attributes out instead of copying them.
+    /// New sets, the caller's; clearAfterGet moves the attributes out instead of copying them.
     CASN1_SET* GetAuthenticatedAttributes(int clearAfterGet);
     CASN1_SET* GetUnauthenticatedAttributes(int clearAfterGet);
-    // Replaces or inserts the signed attributes: copies of those of `attributes`, in DER order.
+    /// Replaces or inserts the signed attributes: copies of those of `attributes`, in DER order.
     void SetAuthenticatedAttributes(const CASN1_SET& attributes);
-    // The octets a signature over signed attributes covers: their DER as a SET (tag 0x31).
+    /// The octets a signature over signed attributes covers: their DER as a SET (tag 0x31).
     void GetAuthenticatedAttributesEncoding(CByteArray& out) const;
 
     CASN1_IssuerAndSerialNumber& GetIssuerAndSerialNumber() const;
@@ -32,15 +33,15 @@ public:
     CASN1_AlgorithmIdentifier& GetDigestEncyptionAlgorithm() const;
     CASN1_OCTET_STRING& GetEncryptedDigest() const;
 
-    // 1 when the signature is this signer's over content of type `contentType` and digest
-    // `contentDigest` (of the signer's digest algorithm, MD2, MD5, SHA-1 or SHA-256), made with
-    // rsaEncryption or the RSA signature algorithm of that digest. With signed attributes the
-    // signature covers them, and they must hold exactly one contentType, `contentType`, and
-    // one messageDigest, `contentDigest`; without them the content must be data. Else 0, and
-    // LastDecodingReason() on the calling thread says why: "unknown digest", "signature
-    // algorithm is not RSA with the signer's digest", "signed content type differs", "message
-    // digest differs", "content other than data signed without attributes", "signature
-    // differs", or the reason of a malformed field.
+    /// 1 when the signature is this signer's over content of type `contentType` and digest
+    /// `contentDigest` (of the signer's digest algorithm, MD2, MD5, SHA-1 or SHA-256), made with
+    /// rsaEncryption or the RSA signature algorithm of that digest. With signed attributes the
+    /// signature covers them, and they must hold exactly one contentType, `contentType`, and
+    /// one messageDigest, `contentDigest`; without them the content must be data. Else 0, and
+    /// LastDecodingReason() on the calling thread says why: "unknown digest", "signature
+    /// algorithm is not RSA with the signer's digest", "signed content type differs", "message
+    /// digest differs", "content other than data signed without attributes", "signature
+    /// differs", or the reason of a malformed field.
     int IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
                          const unsigned char* contentDigest, int length) const;
 

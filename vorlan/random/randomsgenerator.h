@@ -1,25 +1,26 @@
-// CRandomsGenerator: the random octets of the library (symmetric keys, RSA block
-// padding, prime search starts, key tests, serial numbers). Fresh octets from the
-// operating system's cryptographic source are mixed with the state through MD5 and
-// the output is MD5-chained from the state; no output octet is ever zero.
+/// \file
+/// CRandomsGenerator: the random octets of the library (symmetric keys, RSA block
+/// padding, prime search starts, key tests, serial numbers). Fresh octets from the
+/// operating system's cryptographic source are mixed with the state through MD5 and
+/// the output is MD5-chained from the state; no output octet is ever zero.
 #pragma once
 
 class CRandomsGenerator {
 public:
     CRandomsGenerator();
-    // The caller's seed octets are mixed in besides the fresh ones.
+    /// The caller's seed octets are mixed in besides the fresh ones.
     CRandomsGenerator(const unsigned char* seed, unsigned long len);
     CRandomsGenerator(const CRandomsGenerator& other) = default;
     CRandomsGenerator& operator=(const CRandomsGenerator& other) = default;
     ~CRandomsGenerator();
 
-    // Mixes 20 fresh non-zero octets (taking octets of the seed when one is given)
-    // with the state through MD5. A null seed or a zero length means no seed.
+    /// Mixes 20 fresh non-zero octets (taking octets of the seed when one is given)
+    /// with the state through MD5. A null seed or a zero length means no seed.
     void RegenerateRandoms(const unsigned char* seed, unsigned long len);
-    // n random octets into out, none of them zero.
+    /// n random octets into out, none of them zero.
     void GetRandomBlock(unsigned char* out, unsigned long n);
 
 private:
-    static constexpr int stateSize = 16;  // one MD5 output
+    static constexpr int stateSize = 16;  ///< one MD5 output
     unsigned char state[stateSize] = {};
 };

@@ -1,4 +1,5 @@
-// Digest algorithms of RSA signatures.
+/// \file
+/// Digest algorithms of RSA signatures.
 #pragma once
 
 enum EDigestAlgorithm { md2 = 1, md5 = 2, sha1 = 3, sha256 = 4, sha384 = 5, sha512 = 6 };

@@ -1,7 +1,8 @@
-// Base64 text of octets (RFC 4648, standard alphabet, padded). Decoding is strict: only the
-// alphabet, padding to whole quanta and zero pad bits are accepted, so each octet string has
-// exactly one text. A malformed text throws CFileException (invalidFile) whose message says
-// what is wrong and at which character.
+/// \file
+/// Base64 text of octets (RFC 4648, standard alphabet, padded). Decoding is strict: only the
+/// alphabet, padding to whole quanta and zero pad bits are accepted, so each octet string has
+/// exactly one text. A malformed text throws CFileException (invalidFile) whose message says
+/// what is wrong and at which character.
 #pragma once
 
 #include "vorlan/framework/bytearray.h"

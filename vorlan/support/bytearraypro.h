@@ -1,4 +1,5 @@
-// CByteArrayPro: an octet array whose buffer can be handed over to the caller.
+/// \file
+/// CByteArrayPro: an octet array whose buffer can be handed over to the caller.
 #pragma once
 
 #include "vorlan/framework/bytearray.h"
@@ -6,6 +7,6 @@
 class CByteArrayPro : public CByteArray {
 public:
     CByteArrayPro() = default;
-    // Returns the buffer (new[]-allocated) and leaves the array empty; the caller owns it.
+    /// Returns the buffer (new[]-allocated) and leaves the array empty; the caller owns it.
     unsigned char* Detach();
 };

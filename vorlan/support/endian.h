@@ -1,5 +1,6 @@
-// Unsigned words read from and written to octets in a stated byte order, whatever the
-// machine's own: ciphers and digests fix the order of their words.
+/// \file
+/// Unsigned words read from and written to octets in a stated byte order, whatever the
+/// machine's own: ciphers and digests fix the order of their words.
 #pragma once
 
 #include <bit>

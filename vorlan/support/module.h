@@ -1,5 +1,6 @@
-// The module's release mark.
+/// \file
+/// The module's release mark.
 #pragma once
 
-// Carries the release mark; does nothing.
+/// Carries the release mark; does nothing.
 void Vorlan_Release_980204();

@@ -1,7 +1,8 @@
-// PEM text (RFC 7468): base64 octets between "-----BEGIN label-----" and "-----END label-----"
-// lines, 64 characters a line. Decoding takes every block of a text in order and ignores text
-// around the blocks; inside a block only base64 and white space are accepted, and the END line
-// must repeat the label. A malformed block throws CFileException (invalidFile) with the reason.
+/// \file
+/// PEM text (RFC 7468): base64 octets between "-----BEGIN label-----" and "-----END label-----"
+/// lines, 64 characters a line. Decoding takes every block of a text in order and ignores text
+/// around the blocks; inside a block only base64 and white space are accepted, and the END line
+/// must repeat the label. A malformed block throws CFileException (invalidFile) with the reason.
 #pragma once
 
 #include "vorlan/framework/array.h"
@@ -14,5 +15,5 @@ struct SPemBlock {
 };
 
 CString EncodePem(const char* label, const BYTE* data, int length);
-// Appends the blocks of the text to `blocks`; returns how many it found.
+/// Appends the blocks of the text to `blocks`; returns how many it found.
 int DecodePem(const char* text, int length, CArray<SPemBlock>& blocks);

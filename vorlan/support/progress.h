@@ -1,5 +1,6 @@
-// CProgress drives a progress-bar window with window messages; cancellation lets a
-// client stop a computation in one worker thread by an exception that unwinds it.
+/// \file
+/// CProgress drives a progress-bar window with window messages; cancellation lets a
+/// client stop a computation in one worker thread by an exception that unwinds it.
 #pragma once
 
 #include <atomic>
@@ -7,7 +8,7 @@
 #include "vorlan/framework/exception.h"
 #include "vorlan/framework/thread.h"
 
-// Progress-bar messages: set range, set position, step it, set step.
+/// Progress-bar messages: set range, set position, step it, set step.
 inline constexpr UINT PBM_SETRANGE = WM_USER + 1;
 inline constexpr UINT PBM_SETPOS = WM_USER + 2;
 inline constexpr UINT PBM_DELTAPOS = WM_USER + 3;
@@ -18,9 +19,9 @@ public:
     CProgress() = default;
     CProgress(HWND hwnd, int post) : hwnd(hwnd), post(post) {}
 
-    // Range (max and min as two 16-bit halves), step and position, in that order.
+    /// Range (max and min as two 16-bit halves), step and position, in that order.
     void SetUp(int max, int min, unsigned short step, unsigned short pos) const;
-    // Advance the position by n.
+    /// Advance the position by n.
     void Hint(unsigned short n) const;
 
     HWND hwnd = nullptr;
@@ -30,11 +31,11 @@ private:
     void Notify(UINT message, WPARAM wParam, LPARAM lParam) const;
 };
 
-// Cancellation state set by the client. ThreadKillFlag is read by the worker while
-// another thread writes it, hence atomic; it behaves as an int otherwise.
+/// Cancellation state set by the client. ThreadKillFlag is read by the worker while
+/// another thread writes it, hence atomic; it behaves as an int otherwise.
 extern std::atomic<int> ThreadKillFlag;
 extern std::atomic<CWinThread*> ThreadToKill;
-extern int ThreadCannotBeKilled;  // the client's own bookkeeping; never read here
+extern int ThreadCannotBeKilled;  ///< the client's own bookkeeping; never read here
 
 class CKillThreadException : public CException {
 public:
@@ -45,8 +46,8 @@ namespace vorlan::detail {
 [[noreturn]] void ThrowKillThread();
 }
 
-// Throws the shared CKillThreadException when ThreadKillFlag is set and the calling
-// thread is ThreadToKill. Cheap enough for every outer loop of the arithmetic.
+/// Throws the shared CKillThreadException when ThreadKillFlag is set and the calling
+/// thread is ThreadToKill. Cheap enough for every outer loop of the arithmetic.
 inline void __checkKillThreadFlag() {
     if (ThreadKillFlag.load(std::memory_order_relaxed) != 0) {
         CWinThread* target = ThreadToKill.load(std::memory_order_acquire);
@@ -54,6 +55,6 @@ inline void __checkKillThreadFlag() {
     }
 }
 
-// Handles the calling thread's waiting messages one at a time through the application's
-// message pump (surviving framework exceptions from handlers), then runs one idle pass.
+/// Handles the calling thread's waiting messages one at a time through the application's
+/// message pump (surviving framework exceptions from handlers), then runs one idle pass.
 void __freshenThreadQueue();

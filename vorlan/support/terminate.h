@@ -1,4 +1,5 @@
-// Exceptions that end a comparison or validation walk early, and an exception holder.
+/// \file
+/// Exceptions that end a comparison or validation walk early, and an exception holder.
 #pragma once
 
 #include <utility>
@@ -15,12 +16,12 @@ public:
     explicit CTerminateValidationException(BOOL autoDelete = FALSE) : CException(autoDelete) {}
 };
 
-// Throw the shared instance (auto-delete off); the argument is not used.
+/// Throw the shared instance (auto-delete off); the argument is not used.
 [[noreturn]] void ___throwTerminateCompareException(int);
 [[noreturn]] void ___throwTerminateValidationException(int);
 
-// Holds a caught exception and releases it with Delete() when it goes out of scope. One holder
-// owns it: moving transfers it, so it is never released twice.
+/// Holds a caught exception and releases it with Delete() when it goes out of scope. One holder
+/// owns it: moving transfers it, so it is never released twice.
 struct SAutoException {
     SAutoException() = default;
     explicit SAutoException(CException* e) : m_pException(e) {}

@@ -1,4 +1,5 @@
-// Buffers of secrets (key octets, chaining values, private temporaries) that clear themselves.
+/// \file
+/// Buffers of secrets (key octets, chaining values, private temporaries) that clear themselves.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,7 @@
 
 namespace vorlan::detail {
 
-// A fixed buffer that is wiped when it dies, however its scope is left.
+/// A fixed buffer that is wiped when it dies, however its scope is left.
 template <class T, std::size_t N>
 struct CWipedArray {
     T data[N];
@@ -22,7 +23,7 @@ struct CWipedArray {
 template <std::size_t N>
 using CWipedOctets = CWipedArray<unsigned char, N>;
 
-// Wipes every block before giving it back, so a growing or dying vector leaves no copy behind.
+/// Wipes every block before giving it back, so a growing or dying vector leaves no copy behind.
 template <class T>
 struct CWipingAllocator {
     using value_type = T;
@@ -40,7 +41,7 @@ struct CWipingAllocator {
     }
 };
 
-// A growable buffer of secrets.
+/// A growable buffer of secrets.
 template <class T>
 using CWipedVector = std::vector<T, CWipingAllocator<T>>;
 

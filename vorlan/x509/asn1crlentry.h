@@ -1,6 +1,7 @@
-// The entries of a revocation list as ASN.1 values: CASN1_CRLEntry (a revoked serial number,
-// its date and, in version 2, its extensions) and CASN1_RevokedCertificates (the SEQUENCE OF
-// them), to and from CCRLEntry.
+/// \file
+/// The entries of a revocation list as ASN.1 values: CASN1_CRLEntry (a revoked serial number,
+/// its date and, in version 2, its extensions) and CASN1_RevokedCertificates (the SEQUENCE OF
+/// them), to and from CCRLEntry.
 #pragma once
 
 #include "vorlan/asn1/integer.h"
@@ -14,18 +15,18 @@ class CUTCTime;
 class CASN1_CRLEntry : public CASN1_SEQUENCE {
 public:
     CASN1_CRLEntry() = default;
-    // Owns both from now on.
+    /// Owns both from now on.
     CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate);
     explicit CASN1_CRLEntry(const CCRLEntry& entry);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CRLEntry)
 
-    // The serial number with its sign, the date and any extensions; a date or extension that
-    // cannot be written raises the decoding exception.
+    /// The serial number with its sign, the date and any extensions; a date or extension that
+    /// cannot be written raises the decoding exception.
     void GetDataFrom(const CCRLEntry& entry);
-    // Serial, date and extensions; a failure names the field and leaves the entry unchanged.
+    /// Serial, date and extensions; a failure names the field and leaves the entry unchanged.
     void SetDataTo(CCRLEntry& entry) const;
 
-    // An INTEGER, a UTCTime and optionally entry extensions (those of a version 2 list).
+    /// An INTEGER, a UTCTime and optionally entry extensions (those of a version 2 list).
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
@@ -35,22 +36,22 @@ public:
     explicit CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates)
 
-    // One CRLEntry per entry, in order.
+    /// One CRLEntry per entry, in order.
     void GetDataFrom(const CArray<CCRLEntry*, CCRLEntry*>& entries);
-    // The entries, replacing (and deleting) those of the array; a failure names the field
-    // and leaves the array unchanged.
+    /// The entries, replacing (and deleting) those of the array; a failure names the field
+    /// and leaves the array unchanged.
     void SetDataTo(CArray<CCRLEntry*, CCRLEntry*>& entries) const;
 
-    // Every element a CRLEntry; may be empty.
+    /// Every element a CRLEntry; may be empty.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
 namespace vorlan::detail {
-// The date entries are read over, one that needs no clock: 1970-01-01 00:00:00 GMT.
+/// The date entries are read over, one that needs no clock: 1970-01-01 00:00:00 GMT.
 const CUTCTime& Epoch();
-// A RevokedCertificates value whose entries are of a version 2 list (extensions allowed) or not.
+/// A RevokedCertificates value whose entries are of a version 2 list (extensions allowed) or not.
 void CheckEntries(const CASN1Type& value, int anyTag, bool version2);
-// The entries of a RevokedCertificates value in place of those of `entries` (deleted), or,
-// on failure, nothing changed.
+/// The entries of a RevokedCertificates value in place of those of `entries` (deleted), or,
+/// on failure, nothing changed.
 void ReadEntries(const CASN1Type& value, CArray<CCRLEntry*, CCRLEntry*>& entries);
 }  // namespace vorlan::detail

@@ -1,6 +1,7 @@
-// CCertificateExtension: one extension of a version 3 certificate or a version 2 revocation
-// list as it was received; the reading of the extensions of a tbsCertificate value and of
-// Extensions values, and their writing.
+/// \file
+/// CCertificateExtension: one extension of a version 3 certificate or a version 2 revocation
+/// list as it was received; the reading of the extensions of a tbsCertificate value and of
+/// Extensions values, and their writing.
 #pragma once
 
 #include "vorlan/asn1/sequence.h"
@@ -8,30 +9,30 @@
 
 class CCertificateExtension {
 public:
-    CString m_strIdentifier;  // dotted, "2.5.29.19"
+    CString m_strIdentifier;  ///< dotted, "2.5.29.19"
     int m_bCritical = 0;
-    CByteArray m_abValue;  // the contents of extnValue: the extension's own DER
+    CByteArray m_abValue;  ///< the contents of extnValue: the extension's own DER
 };
 
 using CCertificateExtensionArray = CArray<CCertificateExtension, const CCertificateExtension&>;
 
-// Archive form of each: the identifier, an octet 1 when critical (else 0), the value octets;
-// loading refuses another critical octet (generic archive exception).
+/// Archive form of each: the identifier, an octet 1 when critical (else 0), the value octets;
+/// loading refuses another critical octet (generic archive exception).
 void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count);
 
 namespace vorlan::detail {
 
 inline constexpr const char* kBasicConstraints = "2.5.29.19";
 
-// The Extensions inside an explicit `tag` (named `name`), or the Extensions value, into
-// `extensions` (replaced, or unchanged on failure); the decoding exception for a malformed
-// one or one that appears twice.
+/// The Extensions inside an explicit `tag` (named `name`), or the Extensions value, into
+/// `extensions` (replaced, or unchanged on failure); the decoding exception for a malformed
+/// one or one that appears twice.
 void ReadTaggedExtensions(const CASN1Type& tagged, BYTE tag, const char* name, CCertificateExtensionArray& extensions);
 void ReadExtensionList(const CASN1Type& value, CCertificateExtensionArray& extensions);
-// The Extensions value of `extensions` in DER (critical written only when set); the decoding
-// exception for an identifier that cannot be written.
+/// The Extensions value of `extensions` in DER (critical written only when set); the decoding
+/// exception for an identifier that cannot be written.
 CASN1_SEQUENCE* NewExtensionList(const CCertificateExtensionArray& extensions);
-// The cA flag of a basicConstraints value; the decoding exception when it is malformed.
+/// The cA flag of a basicConstraints value; the decoding exception when it is malformed.
 int BasicConstraintsCA(const CByteArray& value);
 
 }  // namespace vorlan::detail

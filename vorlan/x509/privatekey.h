@@ -1,5 +1,6 @@
-// CASN1_PrivateKey: the PKCS #1 RSAPrivateKey (version 0 and eight numbers), to and from
-// the fixed fields of CRSAPrivateKey.
+/// \file
+/// CASN1_PrivateKey: the PKCS #1 RSAPrivateKey (version 0 and eight numbers), to and from
+/// the fixed fields of CRSAPrivateKey.
 #pragma once
 
 #include "vorlan/asn1/integer.h"
@@ -13,11 +14,11 @@ public:
     DECLARE_ASN1_VALUE_FAMILY(CASN1_PrivateKey)
 
     void GetDataFrom(const CRSAPrivateKey& key);
-    // The eight numbers right-aligned into the key, its length from the modulus. A number
-    // that does not fit raises the decoding exception and leaves the key as it was.
+    /// The eight numbers right-aligned into the key, its length from the modulus. A number
+    /// that does not fit raises the decoding exception and leaves the key as it was.
     void SetDataTo(CRSAPrivateKey& key) const;
 
-    // Nine INTEGERs, the first reading as 0; the numbers of 512-octet fields at most 513
-    // contents octets, those of 256-octet fields at most 257.
+    /// Nine INTEGERs, the first reading as 0; the numbers of 512-octet fields at most 513
+    /// contents octets, those of 256-octet fields at most 257.
     static int isValid(const CASN1Type* value, int anyTag);
 };

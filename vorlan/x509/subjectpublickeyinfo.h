@@ -1,6 +1,7 @@
-// CASN1_SubjectPublicKeyInfo: the algorithm (rsaEncryption) and the RSAPublicKey in a
-// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey. Keys of other
-// algorithms and longer RSA keys are carried but cannot be read into those.
+/// \file
+/// CASN1_SubjectPublicKeyInfo: the algorithm (rsaEncryption) and the RSAPublicKey in a
+/// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey. Keys of other
+/// algorithms and longer RSA keys are carried but cannot be read into those.
 #pragma once
 
 #include "vorlan/asn1/bitstring.h"
@@ -18,20 +19,20 @@ public:
     explicit CASN1_SubjectPublicKeyInfo(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SubjectPublicKeyInfo)
 
-    // rsaEncryption with NULL parameters and the key's modulus and exponent.
+    /// rsaEncryption with NULL parameters and the key's modulus and exponent.
     void GetDataFrom(const CRSAPublicKey& key);
-    // The key's numbers; its length is an INTEGER parameter of the algorithm, else the
-    // modulus length (NULL or absent parameters). A failure raises the decoding exception
-    // and leaves the key as it was; a key the library cannot use (RSA past 4,096 bits, a
-    // key of another algorithm) says so.
+    /// The key's numbers; its length is an INTEGER parameter of the algorithm, else the
+    /// modulus length (NULL or absent parameters). A failure raises the decoding exception
+    /// and leaves the key as it was; a key the library cannot use (RSA past 4,096 bits, a
+    /// key of another algorithm) says so.
     void SetDataTo(CRSAPublicKey& key) const;
-    // The same with the key fields of a certificate.
+    /// The same with the key fields of a certificate.
     void GetDataFrom(const CCertificate& certificate);
     void SetDataTo(CCertificate& certificate) const;
 
-    // An AlgorithmIdentifier, then a BIT STRING of whole octets; for rsaEncryption it holds
-    // an RSAPublicKey of any length. The key of another algorithm is not examined, so that
-    // certificates with keys the library cannot use stay readable.
+    /// An AlgorithmIdentifier, then a BIT STRING of whole octets; for rsaEncryption it holds
+    /// an RSAPublicKey of any length. The key of another algorithm is not examined, so that
+    /// certificates with keys the library cannot use stay readable.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 

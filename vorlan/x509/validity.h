@@ -1,5 +1,6 @@
-// CASN1_Validity: the validity period of a certificate, notBefore and notAfter, to and from
-// the times of a CCertificate.
+/// \file
+/// CASN1_Validity: the validity period of a certificate, notBefore and notAfter, to and from
+/// the times of a CCertificate.
 #pragma once
 
 #include "vorlan/asn1/sequence.h"
@@ -11,17 +12,17 @@ class CCertificate;
 class CASN1_Validity : public CASN1_SEQUENCE {
 public:
     CASN1_Validity() = default;
-    // Owns both from now on.
+    /// Owns both from now on.
     CASN1_Validity(CASN1_UTCTime* notBefore, CASN1_UTCTime* notAfter);
     explicit CASN1_Validity(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_Validity)
 
-    // The two times; a time that cannot be written raises the decoding exception.
+    /// The two times; a time that cannot be written raises the decoding exception.
     void GetDataFrom(const CCertificate& certificate);
-    // The two times, each kept in the text shape it arrived in; the decoding exception,
-    // naming the time, for a text that does not parse (the certificate keeps its times).
+    /// The two times, each kept in the text shape it arrived in; the decoding exception,
+    /// naming the time, for a text that does not parse (the certificate keeps its times).
     void SetDataTo(CCertificate& certificate) const;
 
-    // Exactly two times, each a UTCTime or a GeneralizedTime.
+    /// Exactly two times, each a UTCTime or a GeneralizedTime.
     static int isValid(const CASN1Type* value, int anyTag);
 };
