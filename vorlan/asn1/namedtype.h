@@ -35,15 +35,20 @@ const T& namedMember(const CASN1_CONSTRUCTED_TYPE& self, const ASN1_TYPE_INFO& t
 }  // namespace vorlan::detail
 
 /// What every named SEQUENCE/SET (OF) class X with identifier TAG declares.
-#define DECLARE_ASN1_NAMED(X, TAG)                                                \
-public:                                                                           \
-    X();                                                                          \
-    /* Decodes with the table and validates; the decoding exception otherwise. */ \
-    explicit X(CDEREncoding& der);                                                \
-    DECLARE_ASN1_VALUE_FAMILY(X)                                                  \
-    static int isValid(const CASN1Type* value, int anyTag);                       \
-    static constexpr BYTE m_tagAndClass = TAG;                                    \
-    static const ASN1_COMPONENT_INFO m_compInfoList[];                            \
+#define DECLARE_ASN1_NAMED(X, TAG)                                                      \
+public:                                                                                 \
+    /** An empty X, without components, to be filled or decoded into. */                \
+    X();                                                                                \
+    /** Decodes with the table and validates; the decoding exception otherwise. */      \
+    explicit X(CDEREncoding& der);                                                      \
+    DECLARE_ASN1_VALUE_FAMILY(X)                                                        \
+    /** 1 when value is a well-formed X (anyTag: with any identifier octet), else 0. */ \
+    static int isValid(const CASN1Type* value, int anyTag);                             \
+    /** The identifier octet of X. */                                                   \
+    static constexpr BYTE m_tagAndClass = TAG;                                          \
+    /** The component table of X, one row per member, ended by ASN1EndRow(). */         \
+    static const ASN1_COMPONENT_INFO m_compInfoList[];                                  \
+    /** The name and table of X, for the table-driven decoder. */                       \
     static const ASN1_TYPE_INFO m_typeInfo;
 
 /// Defines them after the class's table; DATA carries the data in assignment (CASN1_TAGGED for
@@ -59,15 +64,20 @@ public:                                                                         
     int X::isValid(const CASN1Type* value, int anyTag) { return ASN1ValidateNamed(m_typeInfo, value, anyTag); }
 
 /// get_<name>() of a member of class T (const and non-const); is_<name>() for an optional one.
-#define ASN1_MEMBER(T, name)     \
-    const T& get_##name() const; \
+#define ASN1_MEMBER(T, name)                                                              \
+    /** The member name; the decoding exception when it is absent or of another class. */ \
+    const T& get_##name() const;                                                          \
+    /** The member name, changeable in place; this value keeps owning it. */              \
     T& get_##name() { return const_cast<T&>(std::as_const(*this).get_##name()); }
-#define ASN1_OPTIONAL_MEMBER(T, name) \
-    ASN1_MEMBER(T, name)              \
+#define ASN1_OPTIONAL_MEMBER(T, name)                  \
+    ASN1_MEMBER(T, name)                               \
+    /** 1 when the optional member name is present. */ \
     int is_##name() const;
 /// A member whose type is a CHOICE: the accessor gives the CHOICE's view.
-#define ASN1_CHOICE_MEMBER(T, name) \
-    T get_##name() const;           \
+#define ASN1_CHOICE_MEMBER(T, name)                                                          \
+    /** The member name seen through its CHOICE view; the decoding exception when absent. */ \
+    T get_##name() const;                                                                    \
+    /** The same view from a non-const value. */                                             \
     T get_##name() { return std::as_const(*this).get_##name(); }
 
 #define VORLAN_ASN1_ROW_OF(X, name, optional)                      \
@@ -94,14 +104,19 @@ public:                                                                         
 
 /// getComponent(index) and getComponentCount() of a SEQUENCE OF / SET OF class whose elements
 /// are of class T, or, with the CHOICE form, seen through the CHOICE class T.
-#define ASN1_ELEMENTS(T)                                                                      \
-    int getComponentCount() const { return GetCount(); }                                      \
-    const T& getComponent(int index) const {                                                  \
+#define ASN1_ELEMENTS(T)                                                                              \
+    /** The number of elements. */                                                                    \
+    int getComponentCount() const { return GetCount(); }                                              \
+    /** Element index; the decoding exception for an index out of range or another class. */          \
+    const T& getComponent(int index) const {                                                          \
         return vorlan::detail::memberAs<T>(GetComponent(index), m_typeInfo.m_szName, "getComponent"); \
-    }                                                                                         \
+    }                                                                                                 \
+    /** Element index, changeable in place; this value keeps owning it. */                            \
     T& getComponent(int index) { return const_cast<T&>(std::as_const(*this).getComponent(index)); }
-#define ASN1_CHOICE_ELEMENTS(T)                          \
-    int getComponentCount() const { return GetCount(); } \
+#define ASN1_CHOICE_ELEMENTS(T)                                                             \
+    /** The number of elements. */                                                          \
+    int getComponentCount() const { return GetCount(); }                                    \
+    /** Element index seen through its CHOICE view; the decoding exception out of range. */ \
     T getComponent(int index) const { return T(GetComponent(index)); }
 
 /// A CHOICE class is a view: it holds no data of its own and sees the alternative's value.
@@ -122,15 +137,21 @@ protected:
     const CASN1Type* m_pValue = nullptr;
 };
 
-#define DECLARE_ASN1_CHOICE(X)                                                   \
-public:                                                                          \
-    X() = default;                                                               \
-    explicit X(const CASN1Type& value) : CASN1ChoiceView(value) {}               \
-    static int isValid(const CASN1Type* value, int anyTag);                      \
-    static int resolveAlternative(const CASN1Type* value);                       \
-    /* The index of the alternative of the value seen, -1 for none. */           \
-    int resolve() const { return m_pValue ? resolveAlternative(m_pValue) : -1; } \
-    static const ASN1_COMPONENT_INFO m_alternativesList[];                       \
+#define DECLARE_ASN1_CHOICE(X)                                                         \
+public:                                                                                \
+    /** A view of nothing: resolve() gives -1, GetValue() throws. */                   \
+    X() = default;                                                                     \
+    /** A view of value, which must outlive the view. */                               \
+    explicit X(const CASN1Type& value) : CASN1ChoiceView(value) {}                     \
+    /** 1 when value is one of the alternatives of X and valid as that one, else 0. */ \
+    static int isValid(const CASN1Type* value, int anyTag);                            \
+    /** The index of the alternative of value, -1 for none. */                         \
+    static int resolveAlternative(const CASN1Type* value);                             \
+    /** The index of the alternative of the value seen, -1 for none. */                \
+    int resolve() const { return m_pValue ? resolveAlternative(m_pValue) : -1; }       \
+    /** The alternatives of X as table rows, ended by ASN1EndRow(). */                 \
+    static const ASN1_COMPONENT_INFO m_alternativesList[];                             \
+    /** The name and alternatives of X, for the table-driven decoder. */               \
     static const ASN1_TYPE_INFO m_typeInfo;
 
 #define IMPLEMENT_ASN1_CHOICE(X)                                                      \
@@ -141,9 +162,12 @@ public:                                                                         
     int X::resolveAlternative(const CASN1Type* value) { return ___resolveAlternative(m_alternativesList, value); }
 
 /// is_<name>() of an alternative; get_<name>() as class T for the typed form.
-#define ASN1_ALTERNATIVE(name) int is_##name() const;
-#define ASN1_TYPED_ALTERNATIVE(T, name) \
-    ASN1_ALTERNATIVE(name)              \
+#define ASN1_ALTERNATIVE(name) \
+    /** 1 when the value seen is the alternative name. */ \
+    int is_##name() const;
+#define ASN1_TYPED_ALTERNATIVE(T, name)                                                \
+    ASN1_ALTERNATIVE(name)                                                             \
+    /** The alternative name; the decoding exception when the value is another one. */ \
     const T& get_##name() const;
 
 #define VORLAN_ASN1_ALTERNATIVE_ROW(X, name)                           \

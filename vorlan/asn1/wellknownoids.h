@@ -7,16 +7,20 @@
 
 #include "vorlan/asn1/objectidentifier.h"
 
-#define DECLARE_WELL_KNOWN_OID(X)               \
-    class X : public CASN1_OBJECT_IDENTIFIER {  \
-    public:                                     \
-        X();                                    \
-        X(const X& other) = default;            \
-        X& operator=(const X& other) = default; \
-        ~X() override = default;                \
+#define DECLARE_WELL_KNOWN_OID(X)                   \
+    /** The well-known object identifier X. */      \
+    class X : public CASN1_OBJECT_IDENTIFIER {      \
+    public:                                         \
+        /** The identifier with its fixed value. */ \
+        X();                                        \
+        /** A copy. */                              \
+        X(const X& other) = default;                \
+        /** Takes the value of other. */            \
+        X& operator=(const X& other) = default;     \
+        ~X() override = default;                    \
     };
 
-/// Digest algorithms.
+// Digest algorithms.
 DECLARE_WELL_KNOWN_OID(CASN1_md2)
 DECLARE_WELL_KNOWN_OID(CASN1_md5)
 DECLARE_WELL_KNOWN_OID(CASN1_sha1)
@@ -24,7 +28,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_sha256)
 DECLARE_WELL_KNOWN_OID(CASN1_sha384)
 DECLARE_WELL_KNOWN_OID(CASN1_sha512)
 
-/// RSA and PKCS #1.
+// RSA and PKCS #1.
 DECLARE_WELL_KNOWN_OID(CASN1_rsa)
 DECLARE_WELL_KNOWN_OID(CASN1_pkcs_1)
 DECLARE_WELL_KNOWN_OID(CASN1_rsaEncryption)
@@ -35,12 +39,12 @@ DECLARE_WELL_KNOWN_OID(CASN1_sha256WithRSAEncryption)
 DECLARE_WELL_KNOWN_OID(CASN1_sha384WithRSAEncryption)
 DECLARE_WELL_KNOWN_OID(CASN1_sha512WithRSAEncryption)
 
-/// PKCS #5.
+// PKCS #5.
 DECLARE_WELL_KNOWN_OID(CASN1_pkcs_5)
 DECLARE_WELL_KNOWN_OID(CASN1_pbeWithMD2AndDES_CBC)
 DECLARE_WELL_KNOWN_OID(CASN1_pbeWithMD5AndDES_CBC)
 
-/// X.520 attribute types of distinguished names, and the PKCS #9 e-mail address.
+// X.520 attribute types of distinguished names, and the PKCS #9 e-mail address.
 DECLARE_WELL_KNOWN_OID(CASN1_AttributeType)
 DECLARE_WELL_KNOWN_OID(CASN1_CountryName)
 DECLARE_WELL_KNOWN_OID(CASN1_StateOrProvinceName)
@@ -67,7 +71,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_CollectivePostOfficeBox)
 DECLARE_WELL_KNOWN_OID(CASN1_PhysicalDeliveryOfficeName)
 DECLARE_WELL_KNOWN_OID(CASN1_CollectivePhysicalDeliveryOfficeName)
 
-/// PKCS #9 attributes.
+// PKCS #9 attributes.
 DECLARE_WELL_KNOWN_OID(CASN1_UnstructuredName)
 DECLARE_WELL_KNOWN_OID(CASN1_ChallengePassword)
 DECLARE_WELL_KNOWN_OID(CASN1_signingTime)
@@ -76,7 +80,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_pkcs_9)
 DECLARE_WELL_KNOWN_OID(CASN1_contentType)
 DECLARE_WELL_KNOWN_OID(CASN1_messageDigest)
 
-/// PKCS #7 content types.
+// PKCS #7 content types.
 DECLARE_WELL_KNOWN_OID(CASN1_pkcs_7)
 DECLARE_WELL_KNOWN_OID(CASN1_data)
 DECLARE_WELL_KNOWN_OID(CASN1_signedData)
@@ -85,7 +89,7 @@ DECLARE_WELL_KNOWN_OID(CASN1_signedAndEnvelopedData)
 DECLARE_WELL_KNOWN_OID(CASN1_digestedData)
 DECLARE_WELL_KNOWN_OID(CASN1_encryptedData)
 
-/// Symmetric ciphers.
+// Symmetric ciphers.
 DECLARE_WELL_KNOWN_OID(CASN1_DES_CBC)
 DECLARE_WELL_KNOWN_OID(CASN1_DES_EDE3_CBC)
 DECLARE_WELL_KNOWN_OID(CASN1_RC2_CBC)

@@ -17,11 +17,13 @@
 #include "vorlan/framework/object.h"
 
 template <class TYPE>
+/// Default-constructs `count` elements in raw storage.
 void ConstructElements(TYPE* elements, int count) {
     for (int i = 0; i < count; ++i) ::new (static_cast<void*>(elements + i)) TYPE();
 }
 
 template <class TYPE>
+/// Destroys `count` elements, leaving raw storage.
 void DestructElements(TYPE* elements, int count) {
     for (int i = 0; i < count; ++i) elements[i].~TYPE();
 }
@@ -33,11 +35,13 @@ void* AllocateElementBlock(TYPE* /*tag*/, size_t bytes) {
 }
 
 template <class TYPE>
+/// Frees storage that AllocateElementBlock gave.
 void FreeElementBlock(TYPE* /*tag*/, void* block, size_t /*bytes*/) noexcept {
     ::operator delete(block);
 }
 
 template <class TYPE>
+/// Assigns `count` elements of `source` to `dest`.
 void CopyElements(TYPE* dest, const TYPE* source, int count) {
     for (int i = 0; i < count; ++i) dest[i] = source[i];
 }
@@ -92,6 +96,10 @@ void RelocateElements(TYPE* dest, TYPE* source, int count) {
 }  // namespace vorlan::detail
 
 template <class TYPE, class ARG_TYPE = const TYPE&>
+/// An ordered array of TYPE owning its elements (pointer elements are not deleted unless the
+/// element functions for that pointer type say so, as for CASN1Type*); move-only in effect, since
+/// copying is explicit (Copy). Indices out of range are the caller's error; a negative size is the
+/// memory exception.
 class CArray : public CObject {
 public:
     CArray() = default;
@@ -99,37 +107,57 @@ public:
     CArray& operator=(const CArray&) = delete;
     ~CArray() override { SetSize(0); }
 
+    /// The number of elements.
     int GetSize() const { return m_nSize; }
+    /// The last index, -1 when empty.
     int GetUpperBound() const { return m_nSize - 1; }
+    /// Grows with default-constructed elements or shrinks destroying the rest; growBy -1 keeps the
+    /// grow step (0: chosen by size). The memory exception for a negative size.
     void SetSize(int newSize, int growBy = -1);
+    /// Destroys every element and frees the storage.
     void RemoveAll() { SetSize(0); }
+    /// Shrinks the storage to the elements held.
     void FreeExtra();
 
+    /// A copy of element `index`.
     TYPE GetAt(int index) const { return m_pData[index]; }
+    /// Replaces element `index`.
     void SetAt(int index, ARG_TYPE element) { m_pData[index] = element; }
+    ///@{
+    /// Element `index` in place.
     TYPE& ElementAt(int index) { return m_pData[index]; }
     const TYPE& operator[](int index) const { return m_pData[index]; }
     TYPE& operator[](int index) { return m_pData[index]; }
+    ///@}
+    ///@{
+    /// The elements as one block, null when empty; valid until the array changes size.
     const TYPE* GetData() const { return m_pData; }
     TYPE* GetData() { return m_pData; }
+    ///@}
 
+    /// Replaces element `index`, growing the array first when it is shorter.
     void SetAtGrow(int index, ARG_TYPE element);
+    /// Appends a copy of `element`; its index.
     int Add(ARG_TYPE element);
+    /// Appends copies of the elements of `source` (which may be this array); the index of the first.
     int Append(const CArray& source);
     /// Appends copies of `count` elements at `source`, which lies outside this array.
     void AppendElements(const TYPE* source, int count);
+    /// Replaces the elements by copies of those of `source`.
     void Copy(const CArray& source);
+    /// Inserts `count` copies of `element` at `index` (past the end: the array grows to it).
     void InsertAt(int index, ARG_TYPE element, int count = 1);
+    /// Destroys `count` elements from `index` and closes the gap; nothing for a range out of bounds.
     void RemoveAt(int index, int count = 1);
 
     /// Archive form: the element count, then SerializeElements.
     void Serialize(CArchive& ar) override;
 
 protected:
-    TYPE* m_pData = nullptr;
-    int m_nSize = 0;
-    int m_nMaxSize = 0;
-    int m_nGrowBy = 0;
+    TYPE* m_pData = nullptr;  ///< the storage, null when empty
+    int m_nSize = 0;  ///< elements held
+    int m_nMaxSize = 0;  ///< elements the storage has room for
+    int m_nGrowBy = 0;  ///< grow step, 0 for one chosen by size
 
 private:
     void Reserve(int capacity);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
+/// Sets `size` octets at `data` to zero, also when they are never read again.
 inline void SecureWipe(void* data, std::size_t size) {
     std::memset(data, 0, size);
     // The empty statement claims to read the memory, so the stores must happen.
