@@ -5,6 +5,8 @@
 
 #include "vorlan/asn1/constructed.h"
 
+/// BIT STRING: the contents are the unused-bits octet (0-7) and the bits, first bit in the top
+/// of the first octet; the clear contents are the bits without that octet.
 class CASN1_BIT_STRING : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_BIT_STRING() { identifier = kASN1BitString; }
@@ -12,7 +14,9 @@ public:
     CASN1_BIT_STRING(const unsigned char* data, unsigned long bits, int alignedLeft);
     DECLARE_ASN1_VALUE_COPIES(CASN1_BIT_STRING)
 
+    /// Copies the bits and their count.
     CASN1_BIT_STRING& operator=(const CASN1_BIT_STRING& other);
+    /// Takes the bits and their count from `source`, which is left empty.
     void operatorMOVE(CASN1_BIT_STRING& source);
 
     void clear() override;
@@ -21,7 +25,7 @@ public:
     unsigned long getClearContentsLength() const override;
     void Dump(unsigned long indent, CFile* file) const override;
 
-    DWORD m_dwBits = 0;
+    DWORD m_dwBits = 0;  ///< the number of bits
 
 protected:
     /// Only the last segment may end inside an octet.

@@ -8,6 +8,10 @@
 
 #include "vorlan/framework/bytearray.h"
 
+/// The block-buffered output stream every encoder writes into: a sink class consumes whole
+/// blocks in ProcessBlock, and the owner ends the stream with Finish(). Not copyable; a sink's
+/// failures are its own exceptions (a cipher sink's CUnlockException*, a file sink's
+/// CFileException*).
 class CBufferedFilterNS {
 public:
     CBufferedFilterNS() = default;
@@ -20,6 +24,7 @@ public:
     /// Consume one block; data null means the sink's own buffer with m_dwFill octets.
     virtual void ProcessBlock(int final, const unsigned char* data, unsigned long length) = 0;
 
+    /// The block size (0: no buffer, every write goes straight to ProcessBlock); totals and fill to 0.
     void SetBlockSize(unsigned long blockSize);
 
     /// Buffered write: whole blocks go to ProcessBlock straight from `data`.
@@ -40,6 +45,7 @@ public:
     unsigned char* Reserve(unsigned long count) {
         return m_dwFill + count < m_dwBlockSize ? m_pBlock + m_dwFill : nullptr;
     }
+    /// Passes on `count` octets written into the room Reserve gave.
     void Commit(unsigned long count) {
         m_dwTotal += static_cast<DWORD>(count);
         m_dwFill += static_cast<DWORD>(count);
@@ -62,6 +68,7 @@ public:
             for (unsigned long i = 0; i < count; ++i) to[i] = from[i];
         }
     }
+    /// Buffered write of one octet.
     void WriteByte(unsigned char octet) {
         if (m_dwFill + 1 < m_dwBlockSize) {
             m_pBlock[m_dwFill++] = octet;
@@ -80,11 +87,11 @@ public:
         }
     }
 
-    DWORD m_dwTotal = 0;
-    DWORD m_dwFill = 0;
-    DWORD m_dwBlockSize = 0;
-    CByteArray m_buffer;
-    unsigned char* m_pBlock = nullptr;
+    DWORD m_dwTotal = 0;  ///< octets written since the last Reset
+    DWORD m_dwFill = 0;  ///< octets in the block
+    DWORD m_dwBlockSize = 0;  ///< the block size
+    CByteArray m_buffer;  ///< the block's storage
+    unsigned char* m_pBlock = nullptr;  ///< the block, null without one
 
 private:
     void WriteBlocks(const unsigned char* data, unsigned long count);

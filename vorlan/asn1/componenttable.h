@@ -11,25 +11,31 @@
 
 #include "vorlan/asn1/constructed.h"
 
+/// How a row's member is tagged: not at all, implicitly or explicitly.
 enum enumTAGGING_METHOD { TAGGING_NONE = 0, TAGGING_IMPLICIT = 1, TAGGING_EXPLICIT = 2 };
 
 struct ASN1_COMPONENT_INFO;
 
 /// A named type as the table-directed decoder sees it: its rows, its identifier and its class.
 struct ASN1_TYPE_INFO {
-    const char* m_szName;
+    const char* m_szName;  ///< the type's name, as failures report it
     BYTE m_tagAndClass;  ///< 0 for a CHOICE
-    int m_bChoice;
-    const ASN1_COMPONENT_INFO* m_pRows;
+    int m_bChoice;  ///< 1 for a CHOICE
+    const ASN1_COMPONENT_INFO* m_pRows;  ///< the rows, ended by ASN1EndRow()
     /// A new empty value of the class; null for a CHOICE. Named classes keep the plain component
     /// slots (no override of adding a component), so the decoder fills their arrays directly.
     CASN1_CONSTRUCTED_TYPE* (*m_pfnMake)();
 };
 
+/// One row of a component table: a member or alternative with its name, identifier, tagging,
+/// validity test and presence. Tables are constant data; nothing in a row is owned.
 struct ASN1_COMPONENT_INFO {
+    /// The alternative index of a CHOICE value, -1 for none.
     using ResolveFunction = int (*)(const CASN1Type*);
+    /// A value's validity test: 1 or 0, anyTag accepting any identifier.
     using IsValidFunction = int (*)(const CASN1Type*, int);
 
+    /// A row with every field given; tables use ASN1Row, ASN1TypedRow, ASN1ChoiceRow and ASN1EndRow.
     constexpr ASN1_COMPONENT_INFO(int endOfList, const char* memberName, ResolveFunction resolveAlternative,
                                   unsigned char tag, unsigned char classNumber, enumTAGGING_METHOD taggingMethod,
                                   IsValidFunction isValidFunction, int optional, int repeated, int any,
@@ -55,25 +61,26 @@ struct ASN1_COMPONENT_INFO {
     /// Is v a valid value for this row.
     int isValid(const CASN1Type* v, int anyTag) const;
 
+    /// The identifier octet the row's member carries.
     constexpr BYTE rowIdentifier() const { return m_identifier; }
     /// The row reads the same from the identifier alone: membership without a value.
     int isMemberByIdentifier(BYTE identifier) const {
         return isPlain() ? rowIdentifier() == identifier : isMemberByIdentifierOtherwise(identifier);
     }
 
-    int m_bEndOfList;
-    const char* m_szMemberName;
-    ResolveFunction m_pfnResolveAlternative;
-    unsigned char m_tag;
-    unsigned char m_class;
+    int m_bEndOfList;  ///< 1 for the end row
+    const char* m_szMemberName;  ///< the member's name
+    ResolveFunction m_pfnResolveAlternative;  ///< for an untagged CHOICE member: its resolver
+    unsigned char m_tag;  ///< the tag number
+    unsigned char m_class;  ///< the class bits
     BYTE m_identifier;  ///< tag and class as one identifier octet
     /// Membership is the identifier alone: not the end row, not an untagged CHOICE or any value.
     bool m_bPlain;
-    enumTAGGING_METHOD m_taggingMethod;
-    IsValidFunction m_pfnIsValid;
-    int m_bOptional;
-    int m_bRepeated;
-    int m_bAny;
+    enumTAGGING_METHOD m_taggingMethod;  ///< how the member is tagged
+    IsValidFunction m_pfnIsValid;  ///< the member's validity test, null for none
+    int m_bOptional;  ///< the member may be absent
+    int m_bRepeated;  ///< the row takes any number of components (SEQUENCE OF, SET OF)
+    int m_bAny;  ///< the row takes a value of any type
     /// The named type of the member (record or CHOICE); null for universal and identifier-only rows.
     const ASN1_TYPE_INFO* m_pType;
 
@@ -85,6 +92,7 @@ private:
 
 /// 1 when the components fill the table's rows in order, else 0.
 int ___validateComponents(const ASN1_COMPONENT_INFO* table, const CASN1ComponentArray& components);
+/// 1 when v is a valid value of one of the table's alternatives, else 0.
 int ___validateAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v, int anyTag);
 /// The index of the first alternative v is a member of, or -1.
 int ___resolveAlternative(const ASN1_COMPONENT_INFO* table, const CASN1Type* v);
@@ -128,6 +136,7 @@ constexpr ASN1_COMPONENT_INFO makeRow(const char* name, BYTE identifier, enumTAG
 
 }  // namespace vorlan::detail
 
+/// The row that ends every table.
 constexpr ASN1_COMPONENT_INFO ASN1EndRow() {
     return ASN1_COMPONENT_INFO(1, "", nullptr, 0, 0, TAGGING_NONE, nullptr, 0, 0, 0);
 }

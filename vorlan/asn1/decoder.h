@@ -10,6 +10,7 @@
 
 #include "vorlan/asn1/asn1type.h"
 
+/// the deepest nesting of constructed encodings the decoder reads
 inline constexpr int kMaxDERNestingDepth = kDERLimits.nestingDepth;
 
 /// The value class for an identifier octet (constructed bit cleared); the caller owns it.

@@ -21,15 +21,19 @@ class SharedStream;
 /// Reference-counted base: Release() at zero runs Clear() and, with auto-delete, deletes.
 class CUnknown {
 public:
+    /// Count 0; autoDelete: Release() deletes the object at zero.
     explicit CUnknown(int autoDelete) : m_bAutoDelete(autoDelete) {}
     virtual ~CUnknown() = default;
+    /// Releases what the object holds; Release() calls it when the count reaches zero.
     virtual void Clear() = 0;
 
+    /// One more holder; the new count.
     LONG AddRef() { return ++m_nRefCount; }
+    /// One holder less: at zero Clear() and, with auto-delete, delete. The new count.
     LONG Release();
 
-    LONG m_nRefCount = 0;
-    int m_bAutoDelete;
+    LONG m_nRefCount = 0;  ///< the holders
+    int m_bAutoDelete;  ///< Release() deletes the object at zero
 };
 
 /// A handle on a counted stream (memory, or a file) that encoders write into and the decoder
@@ -53,26 +57,41 @@ public:
     CDEREncoding& operator=(const CDEREncoding&) = delete;
     ~CDEREncoding() override;
 
+    /// Lets go of the stream and holds a private copy of the octets instead, position 0.
     CDEREncoding& operator=(const CByteArray& octets);
     /// Lets go of the stream; it ends with its last holder.
     void Clear() override;
+    /// With `on`, the stream is a temporary disk file, removed by its path when it ends.
     void OnOffTmpFile(int on);
 
+    /// The octet at the position; the decoding exception at the end.
     BYTE ReadByte();
+    ///@{
+    /// Up to `count` octets from the position (into `target`: exactly `count`); the number read.
+    /// Stream failures become the decoding exception.
     unsigned long Read(unsigned char* buffer, unsigned long count);
     unsigned long Read(CByteArray& octets, unsigned long count);
     void Read(CFile& target, unsigned long count);
+    ///@}
+    ///@{
+    /// Writes octets at the position (from `source`: `count` octets of it; CFileException*
+    /// endOfFile when it has fewer).
     void WriteByte(unsigned char octet);
     void Write(const unsigned char* data, unsigned long count);
     void Write(const CByteArray& octets);
     void Write(CFile& source, unsigned long count);
+    ///@}
+    ///@{
+    /// Moves the position; the new one. The decoding exception without a stream or before its start.
     long SeekToBegin();
     long Seek(long offset, unsigned int from);
+    ///@}
     /// 1 and the two octets consumed when the next two octets are 00 00; else 0, position unchanged.
     int reached00();
 
     /// Octets from the position to the end of the stream (0 without a stream).
     unsigned long Remaining() const;
+    /// The stream as a file, null after Clear; the encoding keeps owning it.
     CFile* GetFile() const { return m_pFile; }
     /// The octets of a window read in place when the stream is in memory; null otherwise.
     const unsigned char* MemoryWindow(DWORD position, DWORD length) const;
@@ -89,8 +108,11 @@ private:
 
 /// Elements of framework arrays of encodings hold one reference each.
 void ConstructElements(CDEREncoding* elements, int count);
+///@{
+/// Each element lets go of its reference.
 void DestructElements(CDEREncoding* elements, int count);
 void DestructElements(CDEREncoding** elements, int count);
+///@}
 
 /// Total octets of an element with one identifier octet count `identifierOctets`.
 unsigned long ___computeEncodedLength(unsigned char identifierOctets, unsigned long contentsLength, int indefinite);
@@ -104,9 +126,12 @@ class CDERDecodingException : public vorlan::detail::ReasonException<CDERDecodin
     DECLARE_DYNAMIC(CDERDecodingException)
 public:
     CDERDecodingException() : ReasonException(FALSE) {}
+    /// An instance with the auto-delete given; the library throws only the shared one.
     explicit CDERDecodingException(int autoDelete) : ReasonException(autoDelete) {}
 };
 
+/// Records the printf-formatted reason for the calling thread and throws the shared
+/// CDERDecodingException.
 [[noreturn]] void ___throwDERDecodingException(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 /// The reason of the last decoding failure raised in the calling thread, as its

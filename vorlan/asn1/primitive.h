@@ -4,6 +4,7 @@
 
 #include "vorlan/asn1/asn1type.h"
 
+/// A value held as its DER contents octets, which are its CByteArray base.
 class CASN1_PRIMITIVE_TYPE : public CASN1Type, public CByteArray {
 public:
     ~CASN1_PRIMITIVE_TYPE() override = default;
@@ -24,7 +25,9 @@ public:
 
 protected:
     CASN1_PRIMITIVE_TYPE() = default;
+    /// A copy of `size` contents octets.
     CASN1_PRIMITIVE_TYPE(const unsigned char* data, unsigned long size);
+    /// Copies the header fields and the contents octets.
     CASN1_PRIMITIVE_TYPE& operator=(const CASN1_PRIMITIVE_TYPE& other);
 
     void addConstructedComponent(CASN1Type* component) override { delete component; }

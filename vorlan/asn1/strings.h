@@ -5,9 +5,11 @@
 
 #include "vorlan/asn1/constructed.h"
 
+/// T61String (TeletexString) octets, taken as they stand.
 class CASN1_T61String : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_T61String() { identifier = kASN1T61String; }
+    /// A copy of `size` octets.
     CASN1_T61String(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_T61String)
 };
@@ -16,6 +18,7 @@ public:
 class CASN1_UTF8String : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_UTF8String() { identifier = kASN1UTF8String; }
+    /// A copy of `size` octets.
     CASN1_UTF8String(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UTF8String)
 };
@@ -24,8 +27,10 @@ public:
 class CASN1_PrintableString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_PrintableString() { identifier = kASN1PrintableString; }
+    /// A copy of `size` octets, not checked.
     CASN1_PrintableString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_PrintableString)
+    /// 1 when `value` is of this class (any identifier with anyTag) and its octets keep the rule.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
@@ -36,8 +41,10 @@ protected:
 class CASN1_NumericString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_NumericString() { identifier = kASN1NumericString; }
+    /// A copy of `size` octets, not checked.
     CASN1_NumericString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_NumericString)
+    /// 1 when `value` is of this class (any identifier with anyTag) and its octets keep the rule.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
@@ -48,8 +55,10 @@ protected:
 class CASN1_VisibleString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_VisibleString() { identifier = kASN1VisibleString; }
+    /// A copy of `size` octets, not checked.
     CASN1_VisibleString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_VisibleString)
+    /// 1 when `value` is of this class (any identifier with anyTag) and its octets keep the rule.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
@@ -60,8 +69,10 @@ protected:
 class CASN1_IA5String : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_IA5String() { identifier = kASN1IA5String; }
+    /// A copy of `size` octets, not checked.
     CASN1_IA5String(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_IA5String)
+    /// 1 when `value` is of this class (any identifier with anyTag) and its octets keep the rule.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
@@ -72,8 +83,10 @@ protected:
 class CASN1_BMPString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_BMPString() { identifier = kASN1BMPString; }
+    /// A copy of `size` octets, not checked.
     CASN1_BMPString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_BMPString)
+    /// 1 when `value` is of this class (any identifier with anyTag) and its octets keep the rule.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
@@ -84,8 +97,10 @@ protected:
 class CASN1_UniversalString : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_UniversalString() { identifier = kASN1UniversalString; }
+    /// A copy of `size` octets, not checked.
     CASN1_UniversalString(const unsigned char* data, unsigned long size);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UniversalString)
+    /// 1 when `value` is of this class (any identifier with anyTag) and its octets keep the rule.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:

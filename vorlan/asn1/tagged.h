@@ -6,6 +6,9 @@
 
 #include "vorlan/asn1/constructed.h"
 
+/// An explicitly or implicitly tagged value. Constructed, it owns its components; primitive, it
+/// is a window on the counted stream of an encoding, one reference held, so it outlives the
+/// CDEREncoding it was decoded from.
 class CASN1_TAGGED : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_TAGGED() { m_bConstructed = 1; }
@@ -43,8 +46,8 @@ public:
 
     /// The stream of the encoding the window reads; one reference held.
     vorlan::detail::SharedStream* m_pEncoding = nullptr;
-    DWORD m_dwLength = 0;
-    DWORD m_dwPosition = 0;
+    DWORD m_dwLength = 0;  ///< the window's length
+    DWORD m_dwPosition = 0;  ///< the window's start in the stream
 
 protected:
     void addConstructedComponent(CASN1Type* component) override { AddObject(component); }

@@ -8,5 +8,9 @@
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/string.h"
 
+/// The padded Base64 text of `length` octets, on one line; the memory exception for a negative
+/// length.
 CString EncodeBase64(const BYTE* data, int length);
+/// `out` replaced by the octets of the `length` characters at `text`; CFileException*
+/// (invalidFile) for a malformed text.
 void DecodeBase64(const char* text, int length, CByteArray& out);

@@ -4,6 +4,7 @@
 
 #include "vorlan/framework/bytearray.h"
 
+/// An octet array whose buffer can be handed over to the caller (Detach).
 class CByteArrayPro : public CByteArray {
 public:
     CByteArrayPro() = default;

@@ -6,6 +6,7 @@
 
 #include "vorlan/framework/string.h"
 
+/// A CString with formatting and length constructors and line access.
 class __LString : public CString {
 public:
     __LString() = default;

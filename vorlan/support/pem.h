@@ -9,11 +9,14 @@
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/string.h"
 
+/// One PEM block: its label and its octets.
 struct SPemBlock {
-    CString label;
-    CByteArray octets;
+    CString label;  ///< the label of the BEGIN line, "CERTIFICATE" say
+    CByteArray octets;  ///< the decoded octets
 };
 
+/// The PEM block of `length` octets at `data` under `label`, lines ended by "\n";
+/// CFileException (invalidFile) for a label PEM cannot carry.
 CString EncodePem(const char* label, const BYTE* data, int length);
 /// Appends the blocks of the text to `blocks`; returns how many it found.
 int DecodePem(const char* text, int length, CArray<SPemBlock>& blocks);

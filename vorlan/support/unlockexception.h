@@ -6,9 +6,12 @@
 
 #include "vorlan/support/sharedexception.h"
 
+/// The failure of an RSA operation, of padding removal or of a cipher's size check. Thrown as
+/// one shared instance (auto-delete off); the catcher calls Delete(), which does not free it.
 class CUnlockException : public vorlan::detail::ReasonException<CUnlockException> {
     DECLARE_DYNAMIC(CUnlockException)
 public:
+    /// Auto-delete off, as the shared instance is.
     explicit CUnlockException(BOOL autoDelete = FALSE) : ReasonException(autoDelete) {}
 };
 
