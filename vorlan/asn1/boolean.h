@@ -4,8 +4,10 @@
 
 #include "vorlan/asn1/primitive.h"
 
+/// BOOLEAN: one contents octet, 0x00 or 0xFF.
 class CASN1_BOOLEAN : public CASN1_PRIMITIVE_TYPE {
 public:
+    /// 0xFF for a non-zero `value`, else 0x00.
     explicit CASN1_BOOLEAN(int value);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_BOOLEAN)
 

@@ -69,6 +69,7 @@ public:                                                                         
     const T& get_##name() const;                                                          \
     /** The member name, changeable in place; this value keeps owning it. */              \
     T& get_##name() { return const_cast<T&>(std::as_const(*this).get_##name()); }
+/// ASN1_MEMBER and is_<name>() for an optional member.
 #define ASN1_OPTIONAL_MEMBER(T, name)                  \
     ASN1_MEMBER(T, name)                               \
     /** 1 when the optional member name is present. */ \
@@ -80,22 +81,26 @@ public:                                                                         
     /** The same view from a non-const value. */                                             \
     T get_##name() { return std::as_const(*this).get_##name(); }
 
+/// The row of member `name` of X as the constant kRow; compiling fails without one.
 #define VORLAN_ASN1_ROW_OF(X, name, optional)                      \
     constexpr int kRow = ASN1RowOfMember(X::m_compInfoList, #name); \
     static_assert(kRow >= 0, "no row " #name " in " #X);           \
     static_assert(!optional || X::m_compInfoList[kRow].m_bOptional, #name " is not optional in " #X)
 
+/// Defines what ASN1_MEMBER declares, in the class's .cpp.
 #define IMPLEMENT_ASN1_MEMBER(X, T, name)                       \
     const T& X::get_##name() const {                            \
         VORLAN_ASN1_ROW_OF(X, name, false);                     \
         return vorlan::detail::namedMember<T>(*this, m_typeInfo, kRow); \
     }
+/// Defines what ASN1_OPTIONAL_MEMBER declares.
 #define IMPLEMENT_ASN1_OPTIONAL_MEMBER(X, T, name)                                 \
     IMPLEMENT_ASN1_MEMBER(X, T, name)                                              \
     int X::is_##name() const {                                                     \
         VORLAN_ASN1_ROW_OF(X, name, true);                                         \
         return ASN1FindComponentByRow(m_compInfoList, GetComponents(), kRow) != -1; \
     }
+/// Defines what ASN1_CHOICE_MEMBER declares.
 #define IMPLEMENT_ASN1_CHOICE_MEMBER(X, T, name)                           \
     T X::get_##name() const {                                              \
         VORLAN_ASN1_ROW_OF(X, name, false);                                \
@@ -113,6 +118,7 @@ public:                                                                         
     }                                                                                                 \
     /** Element index, changeable in place; this value keeps owning it. */                            \
     T& getComponent(int index) { return const_cast<T&>(std::as_const(*this).getComponent(index)); }
+/// The same for elements of the CHOICE type T, seen through its view.
 #define ASN1_CHOICE_ELEMENTS(T)                                                             \
     /** The number of elements. */                                                          \
     int getComponentCount() const { return GetCount(); }                                    \
@@ -132,11 +138,13 @@ public:
 
 protected:
     CASN1ChoiceView() = default;
+    /// A view of `value`, which must outlive the view.
     explicit CASN1ChoiceView(const CASN1Type& value) : m_pValue(&value) {}
 
-    const CASN1Type* m_pValue = nullptr;
+    const CASN1Type* m_pValue = nullptr;  ///< the value seen, not owned; null for none
 };
 
+/// What every CHOICE class X declares: its constructors, validity, resolution and table.
 #define DECLARE_ASN1_CHOICE(X)                                                         \
 public:                                                                                \
     /** A view of nothing: resolve() gives -1, GetValue() throws. */                   \
@@ -154,6 +162,7 @@ public:                                                                         
     /** The name and alternatives of X, for the table-driven decoder. */               \
     static const ASN1_TYPE_INFO m_typeInfo;
 
+/// Defines what DECLARE_ASN1_CHOICE declares, after the class's table of alternatives.
 #define IMPLEMENT_ASN1_CHOICE(X)                                                      \
     constexpr ASN1_TYPE_INFO X::m_typeInfo{#X, 0, 1, X::m_alternativesList, nullptr}; \
     int X::isValid(const CASN1Type* value, int anyTag) {                              \
@@ -165,20 +174,24 @@ public:                                                                         
 #define ASN1_ALTERNATIVE(name) \
     /** 1 when the value seen is the alternative name. */ \
     int is_##name() const;
+/// ASN1_ALTERNATIVE and get_<name>() as class T.
 #define ASN1_TYPED_ALTERNATIVE(T, name)                                                \
     ASN1_ALTERNATIVE(name)                                                             \
     /** The alternative name; the decoding exception when the value is another one. */ \
     const T& get_##name() const;
 
+/// The row of alternative `name` of X as the constant kRow; compiling fails without one.
 #define VORLAN_ASN1_ALTERNATIVE_ROW(X, name)                           \
     constexpr int kRow = ASN1RowOfMember(X::m_alternativesList, #name); \
     static_assert(kRow >= 0, "no alternative " #name " in " #X)
 
+/// Defines what ASN1_ALTERNATIVE declares.
 #define IMPLEMENT_ASN1_ALTERNATIVE(X, name)                             \
     int X::is_##name() const {                                          \
         VORLAN_ASN1_ALTERNATIVE_ROW(X, name);                           \
         return m_pValue && m_alternativesList[kRow].isMember(m_pValue); \
     }
+/// Defines what ASN1_TYPED_ALTERNATIVE declares.
 #define IMPLEMENT_ASN1_TYPED_ALTERNATIVE(X, T, name)                             \
     IMPLEMENT_ASN1_ALTERNATIVE(X, name)                                          \
     const T& X::get_##name() const {                                             \

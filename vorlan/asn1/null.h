@@ -4,6 +4,7 @@
 
 #include "vorlan/asn1/primitive.h"
 
+/// NULL: no contents; decoding refuses any.
 class CASN1_NULL : public CASN1_PRIMITIVE_TYPE {
 public:
     CASN1_NULL() { identifier = kASN1Null; }

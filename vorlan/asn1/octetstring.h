@@ -5,11 +5,14 @@
 
 #include "vorlan/asn1/tagged.h"
 
+/// OCTET STRING: a tagged value with identifier 0x04 whose contents stay in a shared stream (a
+/// private buffer, the caller's buffer or a file), never copied again.
 class CASN1_OCTET_STRING : public CASN1_TAGGED {
 public:
     CASN1_OCTET_STRING() : CASN1_TAGGED(0x04, 0) {}
     /// A private copy of the octets.
     CASN1_OCTET_STRING(const unsigned char* data, unsigned long size);
+    /// A private copy of the characters of `text`.
     explicit CASN1_OCTET_STRING(const CString& text);
     /// The caller's buffer, adopted (new[]-allocated), copied or read in place.
     CASN1_OCTET_STRING(unsigned char* data, unsigned long size, int adopt, int copy);

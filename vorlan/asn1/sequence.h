@@ -4,6 +4,7 @@
 
 #include "vorlan/asn1/constructed.h"
 
+/// The universal SEQUENCE (OF), always in constructed form; it owns its components.
 class CASN1_SEQUENCE : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_SEQUENCE() {

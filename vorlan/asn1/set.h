@@ -5,6 +5,8 @@
 
 #include "vorlan/asn1/sequence.h"
 
+/// The universal SET (OF); with the sorted flag on, components are kept in ascending DER order
+/// as they are added.
 class CASN1_SET : public CASN1_SEQUENCE {
 public:
     CASN1_SET() { identifier = kASN1Set; }

@@ -8,6 +8,8 @@
 
 #include "vorlan/asn1/constructed.h"
 
+/// The fields of a UTCTime or GeneralizedTime text, with the text's shape so that a time read
+/// is written back as received. A plain value.
 struct CUTCTimeFields {
     WORD m_wYear = 0;          ///< full year, 1950-2049 when read from two digits
     BYTE m_bMonth = 0;         ///< 1-12
@@ -45,9 +47,11 @@ private:
     void setup(const unsigned char* c, unsigned char length);
 };
 
+/// UTCTime: the text YYMMDDhhmm[ss] followed by Z or by + or - and HHMM.
 class CASN1_UTCTime : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_UTCTime() { identifier = kASN1UTCTime; }
+    /// The text of `time`, as GetDataFrom writes it.
     explicit CASN1_UTCTime(const CUTCTimeFields& time);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_UTCTime)
 
@@ -65,9 +69,11 @@ public:
     void Dump(unsigned long indent, CFile* file) const override;
 };
 
+/// GeneralizedTime in the one form certificates use, YYYYMMDDhhmmssZ (years past 2049).
 class CASN1_GeneralizedTime : public CASN1_CONSTRUCTED_TYPE {
 public:
     CASN1_GeneralizedTime() { identifier = kASN1GeneralizedTime; }
+    /// The text of `time`, as GetDataFrom writes it.
     explicit CASN1_GeneralizedTime(const CUTCTimeFields& time);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_GeneralizedTime)
 

@@ -7,6 +7,7 @@
 
 #include "vorlan/asn1/objectidentifier.h"
 
+/// Declares the class X of a well-known object identifier; its .cpp defines the value.
 #define DECLARE_WELL_KNOWN_OID(X)                   \
     /** The well-known object identifier X. */      \
     class X : public CASN1_OBJECT_IDENTIFIER {      \

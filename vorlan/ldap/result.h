@@ -19,11 +19,13 @@ class CASN1_Referral : public CASN1_SEQUENCE {
     ASN1Row("resultCode", kASN1Enumerated), ASN1Row("matchedDN", kASN1OctetString), \
         ASN1Row("errorMessage", kASN1OctetString),                                  \
         ASN1TypedRow<CASN1_Referral>("referral", ASN1ContextTag(3), TAGGING_IMPLICIT, EASN1Presence::optional)
+/// The accessors of the rows of LDAP_RESULT_ROWS.
 #define LDAP_RESULT_MEMBERS                       \
     ASN1_MEMBER(CASN1_ENUMERATED, resultCode)     \
     ASN1_MEMBER(CASN1_OCTET_STRING, matchedDN)    \
     ASN1_MEMBER(CASN1_OCTET_STRING, errorMessage) \
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, referral)
+/// Defines the accessors of LDAP_RESULT_MEMBERS for X.
 #define IMPLEMENT_LDAP_RESULT_MEMBERS(X)                       \
     IMPLEMENT_ASN1_MEMBER(X, CASN1_ENUMERATED, resultCode)     \
     IMPLEMENT_ASN1_MEMBER(X, CASN1_OCTET_STRING, matchedDN)    \

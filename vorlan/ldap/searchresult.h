@@ -16,9 +16,11 @@ class CASN1_SetOfLDAPAttributeValue : public CASN1_SET {
 /// carry it.
 #define LDAP_ATTRIBUTE_ROWS \
     ASN1Row("type", kASN1OctetString), ASN1TypedRow<CASN1_SetOfLDAPAttributeValue>("vals", kASN1Set, TAGGING_NONE)
+/// The accessors of the rows of LDAP_ATTRIBUTE_ROWS.
 #define LDAP_ATTRIBUTE_MEMBERS            \
     ASN1_MEMBER(CASN1_OCTET_STRING, type) \
     ASN1_MEMBER(CASN1_SetOfLDAPAttributeValue, vals)
+/// Defines the accessors of LDAP_ATTRIBUTE_MEMBERS for X.
 #define IMPLEMENT_LDAP_ATTRIBUTE_MEMBERS(X)            \
     IMPLEMENT_ASN1_MEMBER(X, CASN1_OCTET_STRING, type) \
     IMPLEMENT_ASN1_MEMBER(X, CASN1_SetOfLDAPAttributeValue, vals)
