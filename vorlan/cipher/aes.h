@@ -7,9 +7,11 @@
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/key.h"
 
+/// AES (FIPS 197) with 128, 192 and 256-bit keys on 16-octet blocks; a wrong key length is
+/// CUnlockException*. The round keys are wiped with the object.
 class CAESAlgorithm : public CCryptoProcessor {
 public:
-    using KeyType = CAESkey;
+    using KeyType = CAESkey;  ///< the key class
 
     /// The key must hold 16, 24 or 32 octets.
     CAESAlgorithm(const CAESkey& key, int noChaining, const unsigned char* iv);
@@ -18,6 +20,7 @@ public:
     /// CBC over whole blocks with `chain` as the previous ciphertext block, several blocks
     /// per call where the kernel can; in and out may be the same buffer.
     void EncryptCBC(const unsigned char* in, unsigned long len, unsigned char* out, unsigned char* chain) const;
+    /// The decrypting counterpart of EncryptCBC: `chain` is the ciphertext block before `in`.
     void DecryptCBC(const unsigned char* in, unsigned long len, unsigned char* out, unsigned char* chain) const;
 
 protected:

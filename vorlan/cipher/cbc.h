@@ -37,8 +37,10 @@ inline void MoveBlock(const unsigned char* from, unsigned char* to, unsigned lon
 
 }  // namespace vorlan::detail
 
+/// The four hooks of cipher-block chaining, mixed into a cipher by CCBC.
 class CCBC_ModeProcessor {
 public:
+    /// Hooks for blocks of blockSize octets.
     explicit CCBC_ModeProcessor(unsigned long blockSize);
     CCBC_ModeProcessor(const CCBC_ModeProcessor&) = delete;
     CCBC_ModeProcessor& operator=(const CCBC_ModeProcessor&) = delete;
@@ -65,7 +67,7 @@ public:
     }
 
 protected:
-    unsigned long blockSize;
+    unsigned long blockSize;  ///< octets per block
     /// The ciphertext block being decrypted: it becomes the next chain value, also
     /// when the block is decrypted in place.
     vorlan::detail::CWipedVector<unsigned char> saved;
@@ -77,12 +79,15 @@ protected:
 template <class Cipher>
 class CCBC : public Cipher, public CCBC_ModeProcessor {
 public:
+    /// The cipher's key class.
     using Key = typename Cipher::KeyType;
 
+    /// The cipher with `key` in CBC mode from `iv` (null: zeros).
     CCBC(const Key& key, const unsigned char* iv)
         requires std::constructible_from<Cipher, const Key&, int, const unsigned char*>
         : Cipher(key, 0, iv), CCBC_ModeProcessor(Cipher::GetBlockSize()) {}
 
+    /// The same for a cipher with rounds and a block size (RC5).
     CCBC(const Key& key, unsigned long rounds, unsigned long blockSize, const unsigned char* iv)
         requires std::constructible_from<Cipher, const Key&, unsigned long, unsigned long, int,
                                          const unsigned char*>
@@ -102,10 +107,13 @@ protected:
     void DecryptPostProcess(const unsigned char* in, unsigned char* out, unsigned char* chain) final {
         CCBC_ModeProcessor::DecryptPostProcess(in, out, chain);
     }
+    ///@{
+    /// The cipher's own block transform.
     void EncipherAlgorithm(const unsigned char* in, unsigned char* out) const final {
         Cipher::EncipherAlgorithm(in, out);
     }
     void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const final {
+    ///@}
         Cipher::DecipherAlgorithm(in, out);
     }
 
@@ -128,6 +136,7 @@ protected:
                 });
         }
     }
+    /// The decrypting counterpart.
     void DecryptChained(const unsigned char* in, unsigned long len, unsigned char* out, CProgress* progress) final {
         unsigned char* chain = this->decChain.data();
         if constexpr (requires(const Cipher& c) { c.DecryptCBC(in, len, out, chain); }) {

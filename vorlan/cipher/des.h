@@ -24,15 +24,18 @@ void DesCrypt(const unsigned char* in, unsigned char* out, const DesRoundKeys* c
 
 }  // namespace vorlan::detail
 
+/// DES (FIPS 46) on 8-octet blocks; a key of another length is CUnlockException*. The round keys
+/// are wiped with the object.
 class CDESAlgorithm : public CCryptoProcessor {
 public:
-    using KeyType = CDESkey;
+    using KeyType = CDESkey;  ///< the key class
 
     /// The key must hold 8 octets.
     CDESAlgorithm(const CDESkey& key, int noChaining, const unsigned char* iv);
     ~CDESAlgorithm() override;
 
 protected:
+    /// The round keys of 8 key octets (parity bits ignored).
     void GenerateKeySchedule(const unsigned char* key);
     void EncipherAlgorithm(const unsigned char* in, unsigned char* out) const override;
     void DecipherAlgorithm(const unsigned char* in, unsigned char* out) const override;

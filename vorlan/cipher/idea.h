@@ -11,10 +11,12 @@
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/key.h"
 
+/// IDEA on 8-octet blocks with the key octet order described above; a key of another length is
+/// CUnlockException*. The subkeys are wiped with the object.
 class CIDEAAlgorithm : public CCryptoProcessor {
 public:
-    using KeyType = CIDEAkey;
-    using Subkeys = std::array<std::uint16_t, 52>;
+    using KeyType = CIDEAkey;  ///< the key class
+    using Subkeys = std::array<std::uint16_t, 52>;  ///< the 52 subkeys of one direction
 
     /// The key must hold 16 octets.
     CIDEAAlgorithm(const CIDEAkey& key, int noChaining, const unsigned char* iv);

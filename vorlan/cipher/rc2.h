@@ -9,9 +9,12 @@
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/cipher/key.h"
 
+/// RC2 (RFC 2268) on 8-octet blocks with the key's effective length. The expanded key is wiped
+/// with the object.
 class CRC2Algorithm : public CCryptoProcessor {
 public:
-    using KeyType = CRC2key;
+    using KeyType = CRC2key;  ///< the key class
+    /// the key expansion's substitution table (PITABLE)
     using SubstitutionTable = std::array<std::uint8_t, 256>;
 
     /// Key length T = the key's size (1 to 128 octets), effective bits T1 = its
@@ -37,6 +40,7 @@ private:
 /// tables (integers all zero, octets the RFC 2268 table) make it standard RC2.
 class CBadRC2Algorithm : public CRC2Algorithm {
 public:
+    /// RC2 over the table formed from the installed source tables.
     CBadRC2Algorithm(const CRC2key& key, int noChaining, const unsigned char* iv);
 
     /// Installs the two source tables for every later construction (for data made with

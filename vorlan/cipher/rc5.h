@@ -15,9 +15,10 @@
 #include "vorlan/cipher/key.h"
 #include "vorlan/support/wipe.h"
 
+/// RC5 with padding, as every processor pads. The expanded table is wiped with the object.
 class CRC5PadAlgorithm : public CCryptoProcessor {
 public:
-    using KeyType = CRC5key;
+    using KeyType = CRC5key;  ///< the key class
 
     /// With rounds or a block size that the checks below refuse, no schedule is set up
     /// and every operation of the object throws CUnlockException.
@@ -26,6 +27,7 @@ public:
 
     /// 0 to 255 rounds; blocks of 2, 4, 8 or 16 octets.
     static int IsValidRounds(unsigned long rounds);
+    /// 1 for blocks of 2, 4, 8 or 16 octets.
     static int IsValidBlockSize(unsigned long blockSize);
 
 protected:
@@ -44,6 +46,8 @@ private:
     BlockRoutine m_decipher = nullptr;
 };
 
+/// RC5 on whole blocks without padding: the final operations take only whole blocks
+/// (CUnlockException* otherwise) and give exactly their input length.
 class CRC5Algorithm : public CRC5PadAlgorithm {
 public:
     using CRC5PadAlgorithm::CRC5PadAlgorithm;

@@ -5,9 +5,11 @@
 
 #include "vorlan/cipher/des.h"
 
+/// Triple DES, EDE with three keys, on 8-octet blocks; a key of another length is
+/// CUnlockException*. The round keys are wiped with the object.
 class CTripleDESAlgorithm : public CCryptoProcessor {
 public:
-    using KeyType = CTripleDESkey;
+    using KeyType = CTripleDESkey;  ///< the key class
 
     /// The key must hold 24 octets: k1, k2 and k3.
     CTripleDESAlgorithm(const CTripleDESkey& key, int noChaining, const unsigned char* iv);

@@ -123,17 +123,16 @@ public:
     TYPE GetAt(int index) const { return m_pData[index]; }
     /// Replaces element `index`.
     void SetAt(int index, ARG_TYPE element) { m_pData[index] = element; }
-    ///@{
     /// Element `index` in place.
     TYPE& ElementAt(int index) { return m_pData[index]; }
+    /// Element `index`.
     const TYPE& operator[](int index) const { return m_pData[index]; }
+    /// Element `index` in place.
     TYPE& operator[](int index) { return m_pData[index]; }
-    ///@}
-    ///@{
     /// The elements as one block, null when empty; valid until the array changes size.
     const TYPE* GetData() const { return m_pData; }
+    /// The elements as one changeable block, null when empty.
     TYPE* GetData() { return m_pData; }
-    ///@}
 
     /// Replaces element `index`, growing the array first when it is shorter.
     void SetAtGrow(int index, ARG_TYPE element);
