@@ -24,19 +24,29 @@ enum class ELDAPAssertion : unsigned char {
 
 /// The pieces of a substrings filter: at least one, none empty.
 struct SLDAPSubstrings {
-    std::optional<std::string> initial;
-    std::vector<std::string> any;
-    std::optional<std::string> final;
+    std::optional<std::string> initial;  ///< the piece the value starts with
+    std::vector<std::string> any;  ///< pieces in between, in order
+    std::optional<std::string> final;  ///< the piece the value ends with
 };
 
-using LDAPFilterPtr = std::unique_ptr<CASN1_TAGGED>;
-using LDAPFilterList = std::vector<LDAPFilterPtr>;
+using LDAPFilterPtr = std::unique_ptr<CASN1_TAGGED>;  ///< a filter as the builders give it; the holder owns it
+using LDAPFilterList = std::vector<LDAPFilterPtr>;  ///< the filters of an and or or filter
 
+///@{
+/// The filter that all (and) or any (or) of `filters` match; a null one is the decoding
+/// exception. The filters become part of the result.
 LDAPFilterPtr BuildAndFilter(LDAPFilterList filters);
 LDAPFilterPtr BuildOrFilter(LDAPFilterList filters);
+///@}
+/// The filter that `filter` does not match; the decoding exception for a null one.
 LDAPFilterPtr BuildNotFilter(LDAPFilterPtr filter);
+/// `attribute` compared with `value` as `kind` says; the decoding exception for an empty
+/// attribute.
 LDAPFilterPtr BuildAssertionFilter(ELDAPAssertion kind, std::string_view attribute, std::string_view value);
+/// `attribute` is present; the decoding exception when it is empty.
 LDAPFilterPtr BuildPresentFilter(std::string_view attribute);
+/// `attribute` matches the pieces; the decoding exception for an empty attribute, no piece or
+/// an empty one.
 LDAPFilterPtr BuildSubstringsFilter(std::string_view attribute, const SLDAPSubstrings& pieces);
 /// matchingRule and type may be empty (absent), not both.
 LDAPFilterPtr BuildExtensibleFilter(std::string_view matchingRule, std::string_view type, std::string_view value,

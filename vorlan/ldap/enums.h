@@ -80,8 +80,10 @@ enum class ELDAPResultCode : std::uint32_t {
     other = 80,
 };
 
+/// scope of a search request (RFC 4511 4.5.1.2).
 enum class ELDAPSearchScope : std::uint8_t { baseObject = 0, singleLevel = 1, wholeSubtree = 2 };
 
+/// derefAliases of a search request (RFC 4511 4.5.1.3).
 enum class ELDAPDerefAliases : std::uint8_t {
     neverDerefAliases = 0,
     derefInSearching = 1,

@@ -24,12 +24,15 @@ class CASN1_ExtendedResponse : public CASN1_TAGGED {
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, responseValue)
 };
 
+/// IntermediateResponse ::= [APPLICATION 25] SEQUENCE { responseName [0] OPTIONAL, responseValue
+/// [1] OPTIONAL } (RFC 4511 4.13).
 class CASN1_IntermediateResponse : public CASN1_TAGGED {
     DECLARE_ASN1_NAMED(CASN1_IntermediateResponse, ASN1ApplicationTag(25))
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, responseName)
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, responseValue)
 };
 
+/// The protected password: optional times and random values, then the protected octets.
 class CASN1_ProtectedPassword : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_ProtectedPassword, kASN1Sequence)
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, time1)

@@ -20,5 +20,5 @@ LDAPFilterPtr ParseLDAPFilter(std::string_view text);
 bool IsLDAPAttributeDescription(std::string_view text);
 
 /// The string of a filter value, octets outside printable ASCII and the five specials escaped
-/// as \xx; the decoding exception for a value that is no well-formed filter.
+/// as `\xx`; the decoding exception for a value that is no well-formed filter.
 std::string FormatLDAPFilter(const CASN1Type& filter);

@@ -22,6 +22,7 @@ class CASN1_LDAPControl : public CASN1_SEQUENCE {
     ASN1_OPTIONAL_MEMBER(CASN1_OCTET_STRING, controlValue)
 };
 
+/// Controls ::= SEQUENCE OF Control.
 class CASN1_LDAPControls : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_LDAPControls, kASN1Sequence)
     ASN1_ELEMENTS(CASN1_LDAPControl)
@@ -71,6 +72,7 @@ class CASN1_LDAPMessage : public CASN1_SEQUENCE {
     unsigned long GetMessageID() const;
     /// The controls, 0 without any, and the control at `index` (checked).
     int getControlCount() const;
+    /// The control at `index`; the decoding exception out of range.
     const CASN1_LDAPControl& getControl(int index) const;
 };
 

@@ -32,6 +32,8 @@ class CASN1_Referral : public CASN1_SEQUENCE {
     IMPLEMENT_ASN1_MEMBER(X, CASN1_OCTET_STRING, errorMessage) \
     IMPLEMENT_ASN1_OPTIONAL_MEMBER(X, CASN1_TAGGED, referral)
 
+/// LDAPResult ::= SEQUENCE { resultCode, matchedDN, diagnosticMessage, referral [3] OPTIONAL }
+/// (RFC 4511 4.1.9).
 class CASN1_LDAPResult : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_LDAPResult, kASN1Sequence)
     LDAP_RESULT_MEMBERS

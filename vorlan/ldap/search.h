@@ -8,6 +8,9 @@
 #include "vorlan/asn1/octetstring.h"
 #include "vorlan/asn1/set.h"
 
+/// Filter ::= CHOICE { and [0], or [1], not [2], equalityMatch [3], substrings [4],
+/// greaterOrEqual [5], lessOrEqual [6], present [7], approxMatch [8], extensibleMatch [9] }
+/// (RFC 4511 4.5.1), seen through a view.
 class CASN1_Filter : public CASN1ChoiceView {
     DECLARE_ASN1_CHOICE(CASN1_Filter)
     ASN1_ALTERNATIVE(and)
@@ -22,6 +25,7 @@ class CASN1_Filter : public CASN1ChoiceView {
     ASN1_ALTERNATIVE(extensibleMatch)
 };
 
+/// The filters of an and or or filter.
 class CASN1_SetOfFilter : public CASN1_SET {
     DECLARE_ASN1_NAMED(CASN1_SetOfFilter, kASN1Set)
     ASN1_CHOICE_ELEMENTS(CASN1_Filter)
@@ -34,6 +38,7 @@ class CASN1_LDAPAttributeValueAssertion : public CASN1_SEQUENCE {
     ASN1_OPTIONAL_MEMBER(CASN1_OCTET_STRING, assertionValue)
 };
 
+/// One piece of a substrings filter: initial [0], any [1] or final [2].
 class CASN1_SubstringChoice : public CASN1ChoiceView {
     DECLARE_ASN1_CHOICE(CASN1_SubstringChoice)
     ASN1_ALTERNATIVE(initial)
@@ -41,17 +46,21 @@ class CASN1_SubstringChoice : public CASN1ChoiceView {
     ASN1_ALTERNATIVE(final)
 };
 
+/// The pieces of a substrings filter, in order.
 class CASN1_SequenceOfSubstringChoice : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_SequenceOfSubstringChoice, kASN1Sequence)
     ASN1_CHOICE_ELEMENTS(CASN1_SubstringChoice)
 };
 
+/// SubstringFilter ::= SEQUENCE { type, substrings } (RFC 4511 4.5.1).
 class CASN1_SubstringFilter : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_SubstringFilter, kASN1Sequence)
     ASN1_MEMBER(CASN1_OCTET_STRING, type)
     ASN1_MEMBER(CASN1_SequenceOfSubstringChoice, substrings)
 };
 
+/// MatchingRuleAssertion ::= SEQUENCE { matchingRule [1] OPTIONAL, type [2] OPTIONAL,
+/// matchValue [3], dnAttributes [4] DEFAULT FALSE } (RFC 4511 4.5.1).
 class CASN1_MatchingRuleAssertion : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_MatchingRuleAssertion, kASN1Sequence)
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, matchingRule)
@@ -60,11 +69,13 @@ class CASN1_MatchingRuleAssertion : public CASN1_SEQUENCE {
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, dnAttributes)
 };
 
+/// The attributes a search asks for.
 class CASN1_LDAPAttributeDescriptionList : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_LDAPAttributeDescriptionList, kASN1Sequence)
     ASN1_ELEMENTS(CASN1_OCTET_STRING)
 };
 
+/// A sort key of a search request: attributeType, orderingRule, reverseOrder.
 class CASN1_SortKey : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_SortKey, kASN1Sequence)
     ASN1_MEMBER(CASN1_OCTET_STRING, attributeType)
@@ -72,11 +83,14 @@ class CASN1_SortKey : public CASN1_SEQUENCE {
     ASN1_OPTIONAL_MEMBER(CASN1_TAGGED, reverseOrder)
 };
 
+/// The sort keys of a search request.
 class CASN1_SortKeyList : public CASN1_SEQUENCE {
     DECLARE_ASN1_NAMED(CASN1_SortKeyList, kASN1Sequence)
     ASN1_ELEMENTS(CASN1_SortKey)
 };
 
+/// SearchRequest ::= [APPLICATION 3] SEQUENCE (RFC 4511 4.5.1), with the optional page size and
+/// sort keys of the older protocol.
 class CASN1_SearchRequest : public CASN1_TAGGED {
     DECLARE_ASN1_NAMED(CASN1_SearchRequest, ASN1ApplicationTag(3))
     ASN1_MEMBER(CASN1_OCTET_STRING, baseObject)

@@ -19,11 +19,12 @@ std::string LDAPString(const CASN1Type& value);
 /// An INTEGER or ENUMERATED value of at most 32 bits; the decoding exception otherwise.
 unsigned long LDAPNumber(const CASN1Type& value);
 
+/// The fields of an LDAPResult as plain values.
 struct SLDAPResult {
-    ELDAPResultCode resultCode;
-    std::string matchedDN;
-    std::string errorMessage;
-    std::vector<std::string> referral;
+    ELDAPResultCode resultCode;  ///< the result code
+    std::string matchedDN;  ///< the matched DN, often empty
+    std::string errorMessage;  ///< the diagnostic message, often empty
+    std::vector<std::string> referral;  ///< the referral URIs, none without a referral
 };
 
 /// The leading LDAPResult fields of any response value (an LDAPResult, a response record that
