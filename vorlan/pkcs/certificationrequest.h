@@ -12,6 +12,9 @@
 #include "vorlan/x509/rdnsequence.h"
 #include "vorlan/x509/subjectpublickeyinfo.h"
 
+/// CertificationRequestInfo ::= SEQUENCE { version 0, subject, subjectPKInfo, attributes [0]
+/// IMPLICIT } (RFC 2986). Accessors give references into the value, which keeps owning them; a
+/// malformed structure is the decoding exception.
 class CASN1_CertificationRequestInfo : public CASN1_SEQUENCE {
 public:
     CASN1_CertificationRequestInfo() = default;
@@ -20,14 +23,19 @@ public:
     CASN1_CertificationRequestInfo(CASN1_RDNSequence* subject, CASN1_SubjectPublicKeyInfo* key, CASN1_SET& attributes);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificationRequestInfo)
 
+    /// The subject's name.
     CASN1_RDNSequence& GetSubject() const;
+    /// The subject's public key.
     CASN1_SubjectPublicKeyInfo& GetSubjectPublicKeyInfo() const;
     /// A new set of copies of the attributes, the caller's.
     CASN1_SET* GetAttributes() const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// CertificationRequest ::= SEQUENCE { certificationRequestInfo, signatureAlgorithm, signature }
+/// (RFC 2986); accessors as the information's.
 class CASN1_CertificationRequest : public CASN1_SEQUENCE {
 public:
     CASN1_CertificationRequest() = default;
@@ -40,8 +48,11 @@ public:
     explicit CASN1_CertificationRequest(CDEREncoding& der);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificationRequest)
 
+    /// The information that is signed.
     CASN1_CertificationRequestInfo& GetCertificationRequestInfo() const;
+    /// The signature algorithm.
     CASN1_AlgorithmIdentifier& GetSignatureAlgorithm() const;
+    /// The signature.
     CASN1_BIT_STRING& GetSignature() const;
 
     /// Signs the information with SHA-1 with RSA; the signature takes the whole modulus
@@ -55,5 +66,6 @@ public:
     /// and LastDecodingReason() on the calling thread says why ("signature differs", …).
     int IsSignatureOK() const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };

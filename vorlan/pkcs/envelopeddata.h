@@ -10,6 +10,9 @@
 #include "vorlan/pkcs/contentinfo.h"
 #include "vorlan/x509/algorithmidentifier.h"
 
+/// EncryptedContentInfo ::= SEQUENCE { contentType, contentEncryptionAlgorithm,
+/// encryptedContent [0] IMPLICIT OPTIONAL } (RFC 2315 10.1). Accessors give references into the
+/// value, which keeps owning them; a malformed structure is the decoding exception.
 class CASN1_EncryptedContentInfo : public CASN1_SEQUENCE {
 public:
     CASN1_EncryptedContentInfo() = default;
@@ -19,8 +22,11 @@ public:
                                CASN1_TAGGED* encryptedContent);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_EncryptedContentInfo)
 
+    /// The type of the encrypted content.
     CASN1_OBJECT_IDENTIFIER& GetContentType() const;
+    /// The content-encryption algorithm and its parameters.
     CASN1_AlgorithmIdentifier& GetContentEncryptionAlgorithm() const;
+    /// 1 when the encrypted content is present.
     int IsEncryptedContent() const;
     /// The [0] component; its clear contents are the ciphertext (decryptClearContents opens it).
     CASN1_TAGGED& GetEncryptedContent() const;
@@ -28,9 +34,12 @@ public:
     /// before, owns it from now on.
     void ReleaseContent();
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// RecipientInfo ::= SEQUENCE { version, issuerAndSerialNumber, keyEncryptionAlgorithm,
+/// encryptedKey } (RFC 2315 10.2); accessors as EncryptedContentInfo's.
 class CASN1_RecipientInfo : public CASN1_SEQUENCE {
 public:
     CASN1_RecipientInfo() = default;
@@ -39,13 +48,19 @@ public:
                         CASN1_AlgorithmIdentifier* keyEncryptionAlgorithm, CASN1_OCTET_STRING* encryptedKey);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_RecipientInfo)
 
+    /// The recipient's certificate by issuer and serial number.
     CASN1_IssuerAndSerialNumber& GetIssuerAndSerialNumber() const;
+    /// The algorithm the content key is wrapped with (rsaEncryption).
     CASN1_AlgorithmIdentifier& GetKeyEncryptionAlgorithm() const;
+    /// The wrapped content key.
     CASN1_OCTET_STRING& GetEncryptedKey() const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// EnvelopedData ::= SEQUENCE { version 0, recipientInfos, encryptedContentInfo } (RFC 2315 10.1);
+/// accessors as EncryptedContentInfo's.
 class CASN1_EnvelopedData : public CASN1_SEQUENCE {
 public:
     CASN1_EnvelopedData() = default;
@@ -57,14 +72,21 @@ public:
     explicit CASN1_EnvelopedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_EnvelopedData)
 
+    /// Adds a recipient, owned from now on.
     void AddRecipientInfo(CASN1_RecipientInfo* recipientInfo);
+    /// The recipients.
     CASN1_SET& GetRecipientInfos() const;
+    /// Recipient `index`; the decoding exception out of range.
     CASN1_RecipientInfo& GetRecipientInfo(int index) const;
+    /// The encrypted content with its type and algorithm.
     CASN1_EncryptedContentInfo& GetEncryptedContentInfo() const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// EncryptedData ::= SEQUENCE { version 0, encryptedContentInfo } (RFC 2315 13); accessors as
+/// EncryptedContentInfo's.
 class CASN1_EncryptedData : public CASN1_SEQUENCE {
 public:
     CASN1_EncryptedData() = default;
@@ -76,7 +98,9 @@ public:
     explicit CASN1_EncryptedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_EncryptedData)
 
+    /// The encrypted content with its type and algorithm.
     CASN1_EncryptedContentInfo& GetEncryptedContentInfo() const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };

@@ -10,6 +10,8 @@
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/x509/algorithmidentifier.h"
 
+/// SignerInfo (RFC 2315 9.2), also in OpenSSL's six-component form. Accessors give references
+/// into the value, which keeps owning them; a malformed structure is the decoding exception.
 class CASN1_SignerInfo : public CASN1_SEQUENCE {
 public:
     CASN1_SignerInfo() = default;
@@ -18,19 +20,27 @@ public:
                      CASN1_AlgorithmIdentifier* digestEncryptionAlgorithm, CASN1_OCTET_STRING* encryptedDigest);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SignerInfo)
 
+    ///@{
+    /// 1 when the signed (authenticated) or the unsigned attributes are present.
     int IsAuthenticatedAttributes() const;
     int IsUnauthenticatedAttributes() const;
+    ///@}
     /// New sets, the caller's; clearAfterGet moves the attributes out instead of copying them.
     CASN1_SET* GetAuthenticatedAttributes(int clearAfterGet);
+    /// The unsigned attributes, as GetAuthenticatedAttributes gives the signed ones.
     CASN1_SET* GetUnauthenticatedAttributes(int clearAfterGet);
     /// Replaces or inserts the signed attributes: copies of those of `attributes`, in DER order.
     void SetAuthenticatedAttributes(const CASN1_SET& attributes);
     /// The octets a signature over signed attributes covers: their DER as a SET (tag 0x31).
     void GetAuthenticatedAttributesEncoding(CByteArray& out) const;
 
+    /// The signer's certificate by issuer and serial number.
     CASN1_IssuerAndSerialNumber& GetIssuerAndSerialNumber() const;
+    /// The digest algorithm of the content and the signed attributes.
     CASN1_AlgorithmIdentifier& GetDigestAlgorithm() const;
+    /// The signature algorithm (digestEncryptionAlgorithm).
     CASN1_AlgorithmIdentifier& GetDigestEncyptionAlgorithm() const;
+    /// The signature (encryptedDigest).
     CASN1_OCTET_STRING& GetEncryptedDigest() const;
 
     /// 1 when the signature is this signer's over content of type `contentType` and digest
@@ -45,5 +55,6 @@ public:
     int IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
                          const unsigned char* contentDigest, int length) const;
 
+    /// 1 when `value` reads as a SignerInfo, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };
