@@ -10,6 +10,7 @@
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/framework/bytearray.h"
 
+/// RC2-CBC-Parameter ::= SEQUENCE { rc2ParameterVersion, iv } (RFC 2268 6).
 class CASN1_RC2AlgorithmParameter : public CASN1_SEQUENCE {
 public:
     CASN1_RC2AlgorithmParameter() = default;
@@ -30,6 +31,7 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// RC5-CBC-Parameters ::= SEQUENCE { version, rounds, blockSizeInBits, iv OPTIONAL } (RFC 2040 6).
 class CASN1_RC5AlgorithmParameter : public CASN1_SEQUENCE {
 public:
     CASN1_RC5AlgorithmParameter() = default;
@@ -37,6 +39,7 @@ public:
     CASN1_RC5AlgorithmParameter(unsigned long rounds, unsigned long blockSizeInBits, const unsigned char* iv);
     /// Decodes and checks; cleared and "CASN1_RC5AlgorithmParameter contents is not valid" otherwise.
     explicit CASN1_RC5AlgorithmParameter(CDEREncoding& der);
+    /// A copy of an algorithm's parameters value, checked likewise.
     explicit CASN1_RC5AlgorithmParameter(const CASN1Type& parameters);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_RC5AlgorithmParameter)
 
@@ -44,7 +47,9 @@ public:
     unsigned long GetRounds() const;
     /// The block size in octets (2, 4, 8 or 16).
     unsigned long GetBlockSize() const;
+    /// 1 when the IV is present.
     int IsIV() const;
+    /// The IV as received; the decoding exception when absent.
     CASN1_OCTET_STRING& GetIV() const;
     /// The IV, which must be one block.
     void GetIV(CByteArray& iv) const;

@@ -10,6 +10,9 @@
 
 class CCertificate;
 
+/// Attribute ::= SEQUENCE { type, values SET OF } (PKCS #9 attributes of signers and requests).
+/// Accessors give references into the value, which keeps owning them; a malformed structure is
+/// the decoding exception.
 class CASN1_Attribute : public CASN1_SEQUENCE {
 public:
     CASN1_Attribute() = default;
@@ -17,13 +20,17 @@ public:
     CASN1_Attribute(CASN1_OBJECT_IDENTIFIER* type, CASN1_SET* values);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_Attribute)
 
+    /// The attribute's type.
     CASN1_OBJECT_IDENTIFIER& GetID() const;
+    /// Its values.
     CASN1_SET& GetValues() const;
 
     /// An OBJECT IDENTIFIER and a SET.
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// IssuerAndSerialNumber ::= SEQUENCE { issuer, serialNumber }: the certificate a signer or
+/// recipient is known by. Accessors as CASN1_Attribute's.
 class CASN1_IssuerAndSerialNumber : public CASN1_SEQUENCE {
 public:
     CASN1_IssuerAndSerialNumber() = default;
@@ -34,7 +41,9 @@ public:
     explicit CASN1_IssuerAndSerialNumber(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_IssuerAndSerialNumber)
 
+    /// The certificate's issuer.
     CASN1_RDNSequence& GetIssuer() const;
+    /// The certificate's serial number.
     CASN1_INTEGER& GetSerialNumber() const;
 
     /// An RDNSequence and an INTEGER.

@@ -11,8 +11,11 @@
 #include "vorlan/framework/file.h"
 #include "vorlan/pkcs/envelopeddata.h"
 
+/// The content-encryption algorithms: triple DES and AES-128, -192 and -256, in CBC mode.
 enum EContentEncryption { des_ede3_cbc, aes128_cbc, aes192_cbc, aes256_cbc };
 
+/// A content-encryption algorithm with its key and IV, which seals content into an
+/// EncryptedContentInfo and opens one. Not copyable; the key is owned and wiped with it.
 class CContentEncryption {
 public:
     /// A new random key and IV of the algorithm.
@@ -25,9 +28,13 @@ public:
     CContentEncryption& operator=(const CContentEncryption&) = delete;
     ~CContentEncryption();
 
+    /// The algorithm.
     EContentEncryption GetAlgorithm() const;
+    ///@{
+    /// The content key (to wrap for recipients, or to fill with an unwrapped one); owned here.
     CKey& GetKey() { return *m_key; }
     const CKey& GetKey() const { return *m_key; }
+    ///@}
 
     /// The content, of type contentType (owned from now on), encrypted with the key and IV,
     /// under the identifier that names both.

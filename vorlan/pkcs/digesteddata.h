@@ -7,6 +7,9 @@
 #include "vorlan/pkcs/contentinfo.h"
 #include "vorlan/x509/algorithmidentifier.h"
 
+/// DigestedData ::= SEQUENCE { version 0, digestAlgorithm, contentInfo, digest } (RFC 2315 12).
+/// Accessors give references into the value, which keeps owning them; a malformed structure is
+/// the decoding exception.
 class CASN1_DigestedData : public CASN1_SEQUENCE {
 public:
     CASN1_DigestedData() = default;
@@ -20,10 +23,13 @@ public:
     explicit CASN1_DigestedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_DigestedData)
 
+    /// The digest algorithm.
     CASN1_AlgorithmIdentifier& GetDigestAlgorithm() const;
+    /// The digested content.
     CASN1_ContentInfo& GetContentInfo() const;
     /// 0, `out` untouched, unless `length` is the digest's length; else the digest copied, 1.
     int GetDigest(unsigned char* out, int length) const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 };

@@ -7,6 +7,9 @@
 #include "vorlan/pkcs/envelopeddata.h"
 #include "vorlan/pkcs/signedcontent.h"
 
+/// SignedAndEnvelopedData ::= SEQUENCE { version 1, recipientInfos, digestAlgorithms,
+/// encryptedContentInfo, certificates [0] OPTIONAL, crls [1] OPTIONAL, signerInfos }
+/// (RFC 2315 11); accessors as CASN1_SignedContent's.
 class CASN1_SignedAndEnvelopedData : public CASN1_SignedContent {
 public:
     CASN1_SignedAndEnvelopedData() = default;
@@ -18,11 +21,16 @@ public:
     explicit CASN1_SignedAndEnvelopedData(const CASN1_ContentInfo& message);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SignedAndEnvelopedData)
 
+    /// Adds a recipient, owned from now on.
     void AddRecipientInfo(CASN1_RecipientInfo* recipientInfo);
+    /// The recipients.
     CASN1_SET& GetRecipientInfos() const;
+    /// Recipient `index`; the decoding exception out of range.
     CASN1_RecipientInfo& GetRecipientInfo(int index) const;
+    /// The encrypted content with its type and algorithm.
     CASN1_EncryptedContentInfo& GetEncryptedContentInfo() const;
 
+    /// 1 when `value` reads as the structure above, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
 
 protected:
