@@ -6,6 +6,9 @@
 
 #include "vorlan/framework/types.h"
 
+/// The library's unsigned big integer: 513 32-bit digits (least significant first) and a digit
+/// count, a plain value wiped when it dies. No operation allocates; failures are
+/// CNotSupportedException* (sizes, zero divisors) and CKillThreadException* (cancellation).
 class CHugeDigit {
 public:
     /// 513 digits: the 2n+1 digits of a product of two 256-digit numbers.
@@ -24,14 +27,19 @@ public:
     /// The digits may hold private values: they are wiped.
     ~CHugeDigit();
 
+    /// Copies the length and the digits below it.
     const CHugeDigit& operator=(const CHugeDigit& other);
+    /// Length 1, digit 0 = v.
     const CHugeDigit& operator=(DWORD v);
 
     /// Digit i; no bound check.
     DWORD& operator[](int i) { return digits[i]; }
+    /// Digit i; no bound check.
     DWORD operator[](int i) const { return digits[i]; }
 
+    /// The digit count, significant or not.
     WORD GetLength() const { return length; }
+    /// The digits, least significant first.
     const DWORD* GetDigits() const { return digits; }
     /// Zero-extends when growing; shrinking leaves the digits above in place.
     /// Throws CNotSupportedException for a count outside 0..kMaxDigits.
@@ -44,7 +52,9 @@ public:
     /// Length = count of significant digits, at least 1.
     void DoCompact();
 
+    /// 1 when the number is even.
     int EVEN() const;
+    /// 1 when the number is zero.
     int Zero() const;
     /// Significant digits, 0 for zero.
     WORD Digits() const;
@@ -68,6 +78,7 @@ public:
     /// tests keep the original table so that they answer as before.
     static constexpr WORD kSmallPrimes[16] = {3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 33, 37, 39, 41, 43, 47};
 
+    ///@{
     /// Arithmetic. Results are compact. Add and Sub first zero-extend both operands to
     /// the longer length and work modulo 2^(32*length) (carry or borrow out of the top
     /// is dropped); Mult leaves both operands compact. CNotSupportedException is thrown
@@ -76,20 +87,26 @@ public:
     static CHugeDigit Add(CHugeDigit& a, CHugeDigit& b);
     static CHugeDigit Sub(CHugeDigit& a, CHugeDigit& b);
     static CHugeDigit Mult(CHugeDigit& a, CHugeDigit& b);
+    ///@}
     /// q = a div b, r = a mod b; q and r may be the same objects as a and b.
     static void Div(CHugeDigit& q, CHugeDigit& r, const CHugeDigit& a, const CHugeDigit& b);
+    /// a mod b; CNotSupportedException for a zero b.
     static CHugeDigit Mod(const CHugeDigit& a, const CHugeDigit& b);
+    /// a * b mod m.
     static CHugeDigit ModMult(const CHugeDigit& a, const CHugeDigit& b, const CHugeDigit& m);
     /// b^e mod m; 1 when e is zero.
     static CHugeDigit ModExp(const CHugeDigit& b, const CHugeDigit& e, const CHugeDigit& m);
+    /// The greatest common divisor.
     static CHugeDigit Gcd(const CHugeDigit& a, const CHugeDigit& b);
     /// a^-1 mod m for a and m coprime.
     static CHugeDigit ModInv(const CHugeDigit& a, const CHugeDigit& m);
 
+    ///@{
     /// Comparisons of the values (leading zero digits do not count); int 1/0.
     static int IsLess(const CHugeDigit& a, const CHugeDigit& b);
     static int IsGreater(const CHugeDigit& a, const CHugeDigit& b);
     static int IsEqual(const CHugeDigit& a, const CHugeDigit& b);
+    ///@}
     /// Compares the n-digit runs x and y from the top: -1, 0 or 1.
     static int Cmp(const DWORD* x, const DWORD* y, int n);
 

@@ -5,12 +5,16 @@
 /// the output is MD5-chained from the state; no output octet is ever zero.
 #pragma once
 
+/// The library's random octets, never zero: fresh octets from the operating system mixed with
+/// the state through MD5, the output MD5-chained from it. A plain value; the state is wiped.
 class CRandomsGenerator {
 public:
     CRandomsGenerator();
     /// The caller's seed octets are mixed in besides the fresh ones.
     CRandomsGenerator(const unsigned char* seed, unsigned long len);
+    /// A generator with the same state.
     CRandomsGenerator(const CRandomsGenerator& other) = default;
+    /// Takes the state of `other`.
     CRandomsGenerator& operator=(const CRandomsGenerator& other) = default;
     ~CRandomsGenerator();
 

@@ -10,13 +10,16 @@
 
 class CProgress;
 
+/// A CRSAPrivateKey whose constructor generates a new key; see the file description.
 class CRSAKeyPair : public CRSAPrivateKey {
 public:
     /// useF4 non-zero: public exponent 65537, else 3. The seed feeds the random start of
     /// each prime search. Throws CUnlockException for an unsupported size or a failed
     /// search and CKillThreadException when cancelled; progress may be null.
     CRSAKeyPair(unsigned short bits, int useF4, const unsigned char* seed, unsigned short seedLen, CProgress* progress);
+    /// A copy of the key.
     CRSAKeyPair(const CRSAKeyPair& other) = default;
+    /// Copies the key.
     CRSAKeyPair& operator=(const CRSAKeyPair& other) = default;
 
     /// Encrypts and decrypts, then signs and verifies, `trials` random 24-octet messages

@@ -6,11 +6,16 @@
 
 #include "vorlan/rsa/rsapublickey.h"
 
+/// An RSA private key: the public fields plus the private exponent, the primes and the CRT
+/// values, all big-endian and right-aligned, wiped when the key dies. Its operations run in
+/// constant time with blinding; failures are CUnlockException*.
 class CRSAPrivateKey : public CRSAPublicKey {
     DECLARE_SERIAL(CRSAPrivateKey)
 public:
     CRSAPrivateKey();
+    /// A copy of the fields.
     CRSAPrivateKey(const CRSAPrivateKey& other) = default;
+    /// Copies the fields.
     CRSAPrivateKey& operator=(const CRSAPrivateKey& other) = default;
     ~CRSAPrivateKey() override;
 
@@ -36,9 +41,10 @@ public:
 
     /// The factors and CRT values are half as wide as the modulus.
     static constexpr int kHalfFieldSize = kFieldSize / 2;
+    /// the archived length of the halves of keys of up to 2,048 bits
     static constexpr int kNarrowHalfSize = kNarrowFieldSize / 2;
 
-    BYTE privateExponent[kFieldSize];
+    BYTE privateExponent[kFieldSize];  ///< d
     BYTE prime1[kHalfFieldSize];       ///< p
     BYTE prime2[kHalfFieldSize];       ///< q
     BYTE exponent1[kHalfFieldSize];    ///< d mod (p - 1)

@@ -11,17 +11,22 @@
 
 class CKey;
 
+/// An RSA public key of up to 4,096 bits in fixed big-endian, right-aligned fields, a plain
+/// value with the raw RSA operation and PKCS #1 version 1.5 blocks. Failures of the operations
+/// are CUnlockException*, of archives CArchiveException*.
 class CRSAPublicKey : public CObject {
     DECLARE_SERIAL(CRSAPublicKey)
 public:
     /// Octets of each key field: keys and signatures are limited to 4,096 bits.
     static constexpr int kFieldSize = 512;
-    static constexpr unsigned short kMaxBits = 8 * kFieldSize;
+    static constexpr unsigned short kMaxBits = 8 * kFieldSize;  ///< the longest key, 4,096 bits
     /// The archived field length of keys of up to 2,048 bits, which keep the form they always had.
     static constexpr int kNarrowFieldSize = 256;
 
     CRSAPublicKey();
+    /// A copy of the fields.
     CRSAPublicKey(const CRSAPublicKey& other) = default;
+    /// Copies the fields.
     CRSAPublicKey& operator=(const CRSAPublicKey& other) = default;
     ~CRSAPublicKey() override = default;
 
@@ -40,12 +45,13 @@ public:
     /// (16 or 20 octets) to `digest`; comparing it is the caller's work. `bits` is the
     /// length of the key that made the signature.
     void UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked, unsigned char* digest, unsigned short bits) const;
+    /// The same for `len` octets at `locked`.
     void UnlockDigest(EDigestAlgorithm alg, const unsigned char* locked, unsigned long len, unsigned char* digest,
                       unsigned short bits) const;
 
-    unsigned short bits;
-    BYTE modulus[kFieldSize];
-    BYTE publicExponent[kFieldSize];
+    unsigned short bits;  ///< the modulus length in bits
+    BYTE modulus[kFieldSize];  ///< n, right-aligned
+    BYTE publicExponent[kFieldSize];  ///< e, right-aligned
 
 protected:
     /// in^publicExponent mod modulus into RsaOutputSize() octets; in and out may be
@@ -60,8 +66,12 @@ protected:
     /// The archived length of the public fields: 256 when the bit count and both values fit
     /// there, else 512.
     WORD PublicFieldLength() const;
+    /// Writes the public archive form with fields of fieldLen octets.
     void StorePublicPart(CArchive& ar, WORD fieldLen) const;
+    /// Reads the public archive form; CArchiveException* for an unknown version (generic), a
+    /// field length past kFieldSize (badSchema) or a bit count out of range (generic).
     void LoadPublicPart(CArchive& ar);
 };
 
+/// 1 when the bit counts and both fields are equal.
 int operator==(const CRSAPublicKey& a, const CRSAPublicKey& b);
