@@ -10,6 +10,9 @@
 class CFile;
 class CProgress;
 
+/// The base of the message digests: feeds data of any length in fixed blocks, with optional
+/// progress hints, and runs the finishing step. A plain value (copies carry their state); a
+/// digest holds no secrets of its own.
 class CDigestMaker {
 public:
     virtual ~CDigestMaker() = default;
@@ -27,15 +30,18 @@ public:
     void UpdateFile(CFile& file, unsigned long len, CProgress* progress, int final);
 
 protected:
+    /// A digest over blocks of blockSize octets.
     explicit CDigestMaker(int blockSize) : blockSize(blockSize) {}
     /// Copies come only from a derived copy, which carries its own buffer.
     CDigestMaker(const CDigestMaker&) = default;
+    /// Assignment comes only from a derived assignment, likewise.
     CDigestMaker& operator=(const CDigestMaker&) = default;
 
     /// The compression function over one block.
     virtual void UpdateDigest(const unsigned char* block) = 0;
     /// The compression function over `blocks` consecutive blocks.
     virtual void UpdateDigests(const unsigned char* data, int blocks);
+    /// Counts len more message octets.
     virtual void UpdateTotalLength(int len) = 0;
     /// Pads and processes the final block(s).
     virtual void UpdateLastBytes() = 0;
@@ -47,7 +53,7 @@ protected:
     void PadWithLength(std::span<const unsigned char> length);
 
     int count = 0;  ///< octets waiting in the buffer
-    int blockSize;
+    int blockSize;  ///< octets per block
 
 private:
     void Hint(CProgress* progress) const;

@@ -4,12 +4,15 @@
 
 #include "vorlan/digest/digestmaker.h"
 
+/// MD2 (RFC 1319): 16-octet digests of 16-octet blocks.
 class CMD2DigestMaker : public CDigestMaker {
 public:
-    static constexpr int digestSize = 16;
+    static constexpr int digestSize = 16;  ///< octets of a digest
 
     CMD2DigestMaker();
+    /// A copy of the running state.
     CMD2DigestMaker(const CMD2DigestMaker& other) = default;
+    /// Takes the running state of `other`.
     CMD2DigestMaker& operator=(const CMD2DigestMaker& other) = default;
     ~CMD2DigestMaker() override;
 

@@ -19,10 +19,13 @@ struct Md5Traits {
 
 }  // namespace vorlan::detail
 
+/// MD5 (RFC 1321): 16-octet digests of 64-octet blocks.
 class CMD5DigestMaker : public vorlan::detail::CWordDigestMaker<vorlan::detail::Md5Traits> {
 public:
     CMD5DigestMaker() = default;
+    /// A copy of the running state.
     CMD5DigestMaker(const CMD5DigestMaker& other) = default;
+    /// Takes the running state of `other`.
     CMD5DigestMaker& operator=(const CMD5DigestMaker& other) = default;
 };
 

@@ -19,9 +19,12 @@ struct Sha1Traits {
 
 }  // namespace vorlan::detail
 
+/// SHA-1 (FIPS 180-1): 20-octet digests of 64-octet blocks.
 class CSHA1DigestMaker : public vorlan::detail::CWordDigestMaker<vorlan::detail::Sha1Traits> {
 public:
     CSHA1DigestMaker() = default;
+    /// A copy of the running state.
     CSHA1DigestMaker(const CSHA1DigestMaker& other) = default;
+    /// Takes the running state of `other`.
     CSHA1DigestMaker& operator=(const CSHA1DigestMaker& other) = default;
 };

@@ -20,9 +20,12 @@ struct Sha256Traits {
 
 }  // namespace vorlan::detail
 
+/// SHA-256 (FIPS 180-4): 32-octet digests of 64-octet blocks.
 class CSHA256DigestMaker : public vorlan::detail::CWordDigestMaker<vorlan::detail::Sha256Traits> {
 public:
     CSHA256DigestMaker() = default;
+    /// A copy of the running state.
     CSHA256DigestMaker(const CSHA256DigestMaker& other) = default;
+    /// Takes the running state of `other`.
     CSHA256DigestMaker& operator=(const CSHA256DigestMaker& other) = default;
 };

@@ -87,18 +87,24 @@ inline constexpr std::uint64_t kSha384InitialState[8] = {
 
 }  // namespace vorlan::detail
 
+/// SHA-384 (FIPS 180-4): 48-octet digests of 128-octet blocks.
 class CSHA384DigestMaker : public vorlan::detail::CSha512FamilyDigestMaker {
 public:
-    static constexpr int digestSize = 48;
+    static constexpr int digestSize = 48;  ///< octets of a digest
     CSHA384DigestMaker() : CSha512FamilyDigestMaker(vorlan::detail::kSha384InitialState, digestSize) {}
+    /// A copy of the running state.
     CSHA384DigestMaker(const CSHA384DigestMaker& other) = default;
+    /// Takes the running state of `other`.
     CSHA384DigestMaker& operator=(const CSHA384DigestMaker& other) = default;
 };
 
+/// SHA-512 (FIPS 180-4): 64-octet digests of 128-octet blocks.
 class CSHA512DigestMaker : public vorlan::detail::CSha512FamilyDigestMaker {
 public:
-    static constexpr int digestSize = 64;
+    static constexpr int digestSize = 64;  ///< octets of a digest
     CSHA512DigestMaker() : CSha512FamilyDigestMaker(vorlan::detail::kSha512InitialState, digestSize) {}
+    /// A copy of the running state.
     CSHA512DigestMaker(const CSHA512DigestMaker& other) = default;
+    /// Takes the running state of `other`.
     CSHA512DigestMaker& operator=(const CSHA512DigestMaker& other) = default;
 };

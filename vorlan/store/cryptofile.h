@@ -19,6 +19,9 @@
 #include "vorlan/cipher/cryptoprocessor.h"
 #include "vorlan/framework/file.h"
 
+/// A CFile whose contents live encrypted in another, underlying CFile, in the stored format
+/// above. Positions and lengths are those of the plaintext; failures are CFileException* and the
+/// processor's CUnlockException*. The plaintext buffers are wiped.
 class CCryptoFile : public CFile {
     DECLARE_DYNAMIC(CCryptoFile)
 public:
@@ -38,7 +41,9 @@ public:
     /// Stored in pieces of up to 64 KiB; when the underlying file fails, the file and the
     /// stream hold the pieces before the failing one.
     void Write(const void* buffer, UINT count) override;
+    /// Read for counts beyond a UINT.
     unsigned long ReadHuge(void* buffer, unsigned long count);
+    /// Write for counts beyond a UINT.
     void WriteHuge(const void* buffer, unsigned long count);
     /// Plaintext positions from the beginning, the position or the end; a result outside
     /// 0..length raises badSeek and leaves the position as it was.
@@ -61,6 +66,7 @@ public:
 
     /// Forwarded to the underlying file.
     BOOL GetStatus(CFileStatus& status) const override;
+    /// The underlying file's descriptor.
     operator int() const;
     CString GetFileName() const override;
     CString GetFileTitle() const override;
