@@ -7,6 +7,8 @@
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/x509/attributetypes.h"
 
+/// One attribute of a distinguished name as the client sees it: the readable label of its type,
+/// the value text and the ASN.1 string type of the value. A plain value.
 class CAttributeValue : public CObject {
     DECLARE_SERIAL(CAttributeValue)
 public:
@@ -16,7 +18,9 @@ public:
     /// IA5String for an e-mail address (made lower case); T61String when the octets do not fit
     /// those. An enumerator outside the table throws CNotSupportedException.
     CAttributeValue(DNAttrNameEnum type, const char* value);
+    /// A copy of every field.
     CAttributeValue(const CAttributeValue& other);
+    /// Copies every field.
     CAttributeValue& operator=(const CAttributeValue& other);
     ~CAttributeValue() override = default;
 
@@ -27,8 +31,8 @@ public:
     /// written with octet 1 and its type's identifier contents after them.
     void Serialize(CArchive& ar) override;
 
-    CString m_strLabel;
-    CString m_strValue;
+    CString m_strLabel;  ///< the type's label, "Common Name" say (AttributeLabel)
+    CString m_strValue;  ///< the value's octets
     /// Universal tag of the value: 19 PrintableString, 22 IA5String, 20 T61String,
     /// 12 UTF8String, 4 OCTET STRING; as received also 18 NumericString, 26 VisibleString,
     /// 30 BMPString, 28 UniversalString (the octets of the string, not converted) and
@@ -51,9 +55,12 @@ bool IsNameValueType(int identifier);
 bool AttributeValueText(const CAttributeValue& attribute, std::string& text);
 }  // namespace vorlan::detail
 
+/// attributes by pointer; the array owns them
 using CAttributeValueArray = CArray<CAttributeValue*, CAttributeValue*>;
 
+///@{
 /// An owning array: removing or destroying an element deletes it; loading creates the
 /// missing elements before they read themselves.
 void DestructElements(CAttributeValue** elements, int count);
 void SerializeElements(CArchive& ar, CAttributeValue** elements, int count);
+///@}

@@ -24,6 +24,7 @@ public:
     CCertificate();
     /// Deep copies of every field; a digest only when its flag is set.
     CCertificate(const CCertificate& other);
+    /// Deep copies of every field; a digest only when its flag is set.
     CCertificate& operator=(const CCertificate& other);
     /// The same, the names, the signed part and the received octets taken over.
     CCertificate& operator=(CCertificate&& other);
@@ -34,6 +35,7 @@ public:
 
     /// Bit length, public exponent and modulus to or from the key.
     void SetDataTo(CRSAPublicKey& key) const;
+    /// The key's bit length, public exponent and modulus into the certificate.
     void GetDataFrom(const CRSAPublicKey& key);
 
     using CSignedObject::IsSignatureOKFor;
@@ -73,14 +75,14 @@ public:
     void Serialize(CArchive& ar) override;
 
     BYTE m_bVersion = 0;  ///< as encoded: 0 for version 1, 2 for version 3
-    CSerialNumber m_serialNumber;
-    CDistinguishedName m_issuer;
-    CUTCTime m_notBefore;
-    CUTCTime m_notAfter;
-    CDistinguishedName m_subject;
-    WORD m_wKeyBits = 0;
-    BYTE m_publicExponent[kFieldSize] = {};
-    BYTE m_modulus[kFieldSize] = {};
+    CSerialNumber m_serialNumber;  ///< the serial number, with its sign
+    CDistinguishedName m_issuer;  ///< the issuer's name
+    CUTCTime m_notBefore;  ///< the start of the validity period
+    CUTCTime m_notAfter;  ///< the end of the validity period
+    CDistinguishedName m_subject;  ///< the subject's name
+    WORD m_wKeyBits = 0;  ///< the subject key's modulus length in bits
+    BYTE m_publicExponent[kFieldSize] = {};  ///< the subject key's public exponent, right-aligned
+    BYTE m_modulus[kFieldSize] = {};  ///< the subject key's modulus, right-aligned
 
 private:
     friend class CASN1_Certificate;

@@ -6,6 +6,8 @@
 
 #include "vorlan/x509/relativedn.h"
 
+/// The ordered RDNs of a name (first element = first RDN of the encoding), owned by the name:
+/// a value with deep copies.
 class CDistinguishedName : public CRelativeDNArray {
 public:
     /// Empty; with an address, the e-mail identity: Locality name "Internet", then the
@@ -13,9 +15,11 @@ public:
     CDistinguishedName(const char* email = nullptr);  // NOLINT: the default constructor of arrays
     /// Deep copies of every RDN and attribute.
     CDistinguishedName(const CDistinguishedName& other);
+    /// Deep copies of every RDN and attribute; the own ones are deleted.
     CDistinguishedName& operator=(const CDistinguishedName& other);
     /// The RDNs taken over; `other` is left empty.
     CDistinguishedName(CDistinguishedName&& other) noexcept;
+    /// The own RDNs deleted and those of `other` taken over; `other` is left empty.
     CDistinguishedName& operator=(CDistinguishedName&& other) noexcept;
     ~CDistinguishedName() override = default;
 
@@ -31,6 +35,7 @@ public:
     /// Short display labels: the most telling attribute (organization with its unit), or the
     /// two most telling ones joined by ", ".
     CString GetLabel() const;
+    /// The two most telling attributes joined by ", ".
     CString GetLabel2() const;
     /// Label-per-line text: every attribute's "label: value\r\n", first RDN first.
     operator CString() const;  // NOLINT: the client's text conversion
@@ -59,7 +64,9 @@ int operator==(const CDistinguishedName& a, const CDistinguishedName& b);
 /// Equal names, or both with the same e-mail address.
 int __isTheSameOwner(const CDistinguishedName& a, const CDistinguishedName& b);
 
+///@{
 /// Element functions that let an array hold names by value.
 void ConstructElements(CDistinguishedName* elements, int count);
 void DestructElements(CDistinguishedName* elements, int count);
 void SerializeElements(CArchive& ar, CDistinguishedName* elements, int count);
+///@}

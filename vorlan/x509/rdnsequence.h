@@ -11,11 +11,13 @@
 #include "vorlan/asn1/set.h"
 #include "vorlan/x509/distinguishedname.h"
 
+/// AttributeTypeAndValue ::= SEQUENCE { type, value }: one attribute of a name.
 class CASN1_AttributeValueAssertion : public CASN1_SEQUENCE {
 public:
     CASN1_AttributeValueAssertion() = default;
     /// The two components, owned from now on.
     CASN1_AttributeValueAssertion(CASN1_OBJECT_IDENTIFIER* type, CASN1Type* value);
+    /// The attribute written as GetDataFrom does.
     explicit CASN1_AttributeValueAssertion(const CAttributeValue& attribute);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_AttributeValueAssertion)
 
@@ -26,6 +28,7 @@ public:
     /// the value's octets (a BIT STRING's contents) and its tag; the decoding exception for a value that fails isValid(value, 1).
     static void Read(const CASN1Type& value, CAttributeValue& attribute);
 
+    /// Read(*this, attribute).
     void SetDataTo(CAttributeValue& attribute) const { Read(*this, attribute); }
     /// Throws the decoding exception for an attribute that cannot be written so that it
     /// reads back: a label outside the table without a kept identifier, a string type not
@@ -33,9 +36,11 @@ public:
     void GetDataFrom(const CAttributeValue& attribute);
 };
 
+/// RelativeDistinguishedName ::= SET OF AttributeTypeAndValue.
 class CASN1_RelativeDistinguishedName : public CASN1_SET {
 public:
     CASN1_RelativeDistinguishedName() = default;
+    /// The RDN written as GetDataFrom does.
     explicit CASN1_RelativeDistinguishedName(const CRelativeDN& rdn);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_RelativeDistinguishedName)
 
@@ -44,13 +49,18 @@ public:
     /// The decoding exception for a value that fails isValid(value, 1).
     static void Read(const CASN1Type& value, CRelativeDN& rdn);
 
+    /// Read(*this, rdn).
     void SetDataTo(CRelativeDN& rdn) const { Read(*this, rdn); }
+    /// Replaces the components by the RDN's attributes; the decoding exception for an attribute
+    /// that cannot be written (see CASN1_AttributeValueAssertion::GetDataFrom).
     void GetDataFrom(const CRelativeDN& rdn);
 };
 
+/// RDNSequence ::= SEQUENCE OF RelativeDistinguishedName: a distinguished name.
 class CASN1_RDNSequence : public CASN1_SEQUENCE {
 public:
     CASN1_RDNSequence() = default;
+    /// The name written as GetDataFrom does.
     explicit CASN1_RDNSequence(const CDistinguishedName& name);
     /// Decodes, then checks the shape: "RDNSequence contents is not valid" and cleared otherwise.
     explicit CASN1_RDNSequence(CDEREncoding& der);
@@ -61,8 +71,12 @@ public:
     /// The name of any value that passes isValid(value, 1); the decoding exception otherwise.
     static void Read(const CASN1Type& value, CDistinguishedName& name);
 
+    /// Read(*this, name).
     void SetDataTo(CDistinguishedName& name) const { Read(*this, name); }
+    /// Replaces the components by the name's RDNs; the decoding exception for an attribute that
+    /// cannot be written.
     void GetDataFrom(const CDistinguishedName& name);
+    /// The name, as Read gives it.
     operator CDistinguishedName() const;  // NOLINT: the client converts implicitly
 };
 

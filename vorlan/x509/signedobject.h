@@ -23,11 +23,13 @@ struct SSignatureAlgorithm;
 class CFieldImage;
 }
 
+/// The RSA signature of a signed structure (a certificate, a revocation list) with the cached
+/// digests of its signed part; see the file description. A plain value.
 class CSignedObject : public CObject {
 public:
     /// Octets of the signature field: signatures of up to 4,096 bits.
     static constexpr int kFieldSize = CRSAPublicKey::kFieldSize;
-    static constexpr unsigned short kMaxBits = CRSAPublicKey::kMaxBits;
+    static constexpr unsigned short kMaxBits = CRSAPublicKey::kMaxBits;  ///< the longest signature, 4,096 bits
     /// Archives store the key and signature fields in their last 256 octets, as they always did,
     /// unless a value or bit count needs more: then whole, and the record format octet has this bit.
     static constexpr BYTE kWideFields = 0x20;
@@ -48,20 +50,21 @@ public:
 
     int m_nSignatureAlgorithm = 2;      ///< 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, 4 SHA-384, 5 SHA-512, each with RSA
     BYTE m_signature[kFieldSize] = {};  ///< right-aligned: the last (bits + 7) / 8 octets
-    WORD m_wSignatureBits = 0;
+    WORD m_wSignatureBits = 0;  ///< the signature's length in bits
     BYTE m_digest16[16] = {};  ///< MD2 or MD5 of the signed part, after m_nSignatureAlgorithm
-    int m_bHasDigest16 = 0;
-    BYTE m_digestSha1[20] = {};
-    int m_bHasDigestSha1 = 0;
-    BYTE m_digestSha256[32] = {};
-    int m_bHasDigestSha256 = 0;
+    int m_bHasDigest16 = 0;  ///< m_digest16 holds a digest
+    BYTE m_digestSha1[20] = {};  ///< SHA-1 of the signed part
+    int m_bHasDigestSha1 = 0;  ///< m_digestSha1 holds a digest
+    BYTE m_digestSha256[32] = {};  ///< SHA-256 of the signed part
+    int m_bHasDigestSha256 = 0;  ///< m_digestSha256 holds a digest
     BYTE m_digestLong[64] = {};  ///< SHA-384 (its first 48 octets) or SHA-512, after m_nSignatureAlgorithm
-    int m_bHasDigestLong = 0;
+    int m_bHasDigestLong = 0;  ///< m_digestLong holds a digest
 
 protected:
     friend class CASN1_SignedStructure;
 
     CSignedObject() = default;
+    /// A copy, as the copy assignment makes it.
     CSignedObject(const CSignedObject& other) : CObject() { *this = other; }
     /// The algorithm, the signature and its length; both flags, and a digest only where its
     /// flag is set.
@@ -123,6 +126,7 @@ protected:
     static void SerializeField(CArchive& ar, BYTE (&field)[kFieldSize], bool wide);
 
     template <std::size_t N>
+    /// A fixed field of N octets; the archive exception (endOfFile) when loading runs short.
     static void SerializeOctets(CArchive& ar, BYTE (&field)[N]) {
         if (ar.IsStoring())
             ar.Write(field, N);

@@ -16,6 +16,8 @@
 template <class Value>
 class CASN1ComponentReader;
 
+/// A SEQUENCE of a signed part, its signature algorithm and the signature (a certificate, a
+/// revocation list), keeping the octets it was decoded from. It owns its parts.
 class CASN1_SignedStructure : public CASN1_SEQUENCE {
 public:
     /// Also forgets the received octets.
@@ -26,7 +28,9 @@ protected:
     /// Owns the three from now on.
     CASN1_SignedStructure(CASN1Type* signedPart, CASN1_AlgorithmIdentifier* algorithm, CASN1_BIT_STRING* signature);
     CASN1_SignedStructure(const CASN1_SignedStructure& other) = delete;
+    /// A deep copy, the received octets included.
     CASN1_SignedStructure& operator=(const CASN1_SignedStructure& other);
+    /// Takes the parts and the received octets of `source`, which is left empty.
     void operatorMOVE(CASN1_SignedStructure& source);
 
     /// moveFrom of the structure T: a T brings its received octets; a plain value brings none,
@@ -54,6 +58,7 @@ protected:
     void readSignature(CASN1ComponentReader<const CASN1_CONSTRUCTED_TYPE>& reader, const CASN1Type& signedPart,
                        CSignedObject& target, const char* contents, const char* badSignature) const;
 
+    /// Drops the received octets.
     void forgetReceived();
     /// Keeps the element from `start` to `end` of `der`, which a scan has checked, as received
     /// (its signed part located) and leaves the components to be built from it; the position
@@ -64,8 +69,8 @@ protected:
 
     /// The DER as received; the signed part within it (length 0: not located).
     CByteArray m_abReceived;
-    DWORD m_dwSignedOffset = 0;
-    DWORD m_dwSignedLength = 0;
+    DWORD m_dwSignedOffset = 0;  ///< where the signed part starts in m_abReceived
+    DWORD m_dwSignedLength = 0;  ///< the signed part's length, 0 when not located
 
 private:
     void keepReceived(CDEREncoding& der, long start, long end);

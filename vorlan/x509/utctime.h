@@ -9,6 +9,8 @@
 #include "vorlan/asn1/utctime.h"
 #include "vorlan/framework/object.h"
 
+/// One calendar instant as the fields of a UTCTime, with its readable form, order, archive form
+/// and the conversions to and from time_t. A plain value.
 class CUTCTime : public CObject, public CUTCTimeFields {
     DECLARE_SERIAL(CUTCTime)
 public:
@@ -19,7 +21,9 @@ public:
     CUTCTime(const CString& text);  // NOLINT: converting, as the client uses it
     /// The instant `time` in GMT, written with seconds (length 13).
     explicit CUTCTime(std::time_t time);
+    /// A copy of the fields.
     CUTCTime(const CUTCTime& other) = default;
+    /// Copies the fields.
     CUTCTime& operator=(const CUTCTime& other) = default;
     ~CUTCTime() override = default;
 
@@ -39,8 +43,10 @@ public:
 
 /// Field equality: the same instant written in two zones is not equal.
 int operator==(const CUTCTime& a, const CUTCTime& b);
+///@{
 /// Order of the instants: the differential is carried into the date.
 int operator<(const CUTCTime& a, const CUTCTime& b);
 int operator>(const CUTCTime& a, const CUTCTime& b);
 int operator<=(const CUTCTime& a, const CUTCTime& b);
 int operator>=(const CUTCTime& a, const CUTCTime& b);
+///@}
