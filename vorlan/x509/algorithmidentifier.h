@@ -5,6 +5,7 @@
 #include "vorlan/asn1/objectidentifier.h"
 #include "vorlan/asn1/sequence.h"
 
+/// AlgorithmIdentifier ::= SEQUENCE { algorithm, parameters ANY OPTIONAL }; it owns both.
 class CASN1_AlgorithmIdentifier : public CASN1_SEQUENCE {
 public:
     CASN1_AlgorithmIdentifier() = default;

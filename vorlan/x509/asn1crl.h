@@ -7,12 +7,15 @@
 #include "vorlan/x509/crldata.h"
 #include "vorlan/x509/signedstructure.h"
 
+/// CertificateList ::= SEQUENCE { tbsCertList, signatureAlgorithm, signatureValue } (RFC 5280),
+/// to and from a CCertificateRevocationList. It owns its parts.
 class CASN1_CertificateRevocationList : public CASN1_SignedStructure {
 public:
     CASN1_CertificateRevocationList() = default;
     /// Owns the three from now on.
     CASN1_CertificateRevocationList(CASN1_CertificateRevocationListData* data, CASN1_AlgorithmIdentifier* algorithm,
                                     CASN1_BIT_STRING* signature);
+    /// The list written as GetDataFrom does.
     explicit CASN1_CertificateRevocationList(const CCertificateRevocationList& crl);
     /// Decodes and checks the shape; otherwise the value is cleared and the decoding exception
     /// says "CRL contents is not valid" and which field failed. A list in memory in plain DER
@@ -20,7 +23,9 @@ public:
     /// SetDataTo reads it from the octets.
     explicit CASN1_CertificateRevocationList(CDEREncoding& der);
     DECLARE_ASN1_VALUE_COPIES(CASN1_CertificateRevocationList)
+    /// A deep copy, the received octets included.
     CASN1_CertificateRevocationList& operator=(const CASN1_CertificateRevocationList& other) = default;
+    /// Takes the parts and the received octets of `source`, which is left empty.
     void operatorMOVE(CASN1_CertificateRevocationList& source) { CASN1_SignedStructure::operatorMOVE(source); }
 
     /// The list as its fields describe it; the decoding exception for fields that cannot be

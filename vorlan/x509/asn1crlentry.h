@@ -12,11 +12,14 @@
 class CCRLEntry;
 class CUTCTime;
 
+/// One entry of revokedCertificates: SEQUENCE { userCertificate, revocationDate,
+/// crlEntryExtensions OPTIONAL }; it owns its parts.
 class CASN1_CRLEntry : public CASN1_SEQUENCE {
 public:
     CASN1_CRLEntry() = default;
     /// Owns both from now on.
     CASN1_CRLEntry(CASN1_INTEGER* userCertificate, CASN1_UTCTime* revocationDate);
+    /// The entry written as GetDataFrom does.
     explicit CASN1_CRLEntry(const CCRLEntry& entry);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CRLEntry)
 
@@ -30,9 +33,11 @@ public:
     static int isValid(const CASN1Type* value, int anyTag);
 };
 
+/// revokedCertificates: the SEQUENCE OF entries, owned.
 class CASN1_RevokedCertificates : public CASN1_SEQUENCE {
 public:
     CASN1_RevokedCertificates() = default;
+    /// The entries written as GetDataFrom does.
     explicit CASN1_RevokedCertificates(const CArray<CCRLEntry*, CCRLEntry*>& entries);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_RevokedCertificates)
 

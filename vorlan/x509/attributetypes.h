@@ -11,6 +11,7 @@
 #include "vorlan/asn1/objectidentifier.h"
 #include "vorlan/framework/string.h"
 
+/// The attribute types of names that the library knows, in the order of the label table.
 enum DNAttrNameEnum {
     dnCountryName = 0,
     dnStateOrProvinceName,

@@ -15,9 +15,11 @@ namespace vorlan::detail {
 struct SSignatureAlgorithm;
 }
 
+/// TBSCertificate (RFC 5280), the signed part of a certificate; it owns its components.
 class CASN1_CertificateData : public CASN1_SEQUENCE {
 public:
     CASN1_CertificateData() = default;
+    /// The signed part written as GetDataFrom does.
     explicit CASN1_CertificateData(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateData)
 
@@ -30,10 +32,12 @@ public:
     /// failure raises the decoding exception naming the field and changes nothing.
     void SetDataTo(CCertificate& certificate) const;
 
+    ///@{
     /// The components inside the value.
     const CASN1_RDNSequence& GetIssuer() const;
     const CASN1_RDNSequence& GetSubject() const;
     const CASN1_INTEGER& GetSerialNumber() const;
+    ///@}
     /// The extensions, in their order; none for a certificate without them.
     void GetExtensions(CCertificateExtensionArray& extensions) const;
 

@@ -15,6 +15,8 @@
 
 class CCertificate;
 
+/// An issuer's signed list of revoked serial numbers as the client handles it; see the file
+/// description. A value with deep copies; it owns its entries.
 class CCertificateRevocationList : public CSignedObject {
     DECLARE_SERIAL(CCertificateRevocationList)
 public:
@@ -22,6 +24,7 @@ public:
     CCertificateRevocationList();
     /// Deep copies of the entries and every field; a digest only when its flag is set.
     CCertificateRevocationList(const CCertificateRevocationList& other);
+    /// Deep copies, as the copy constructor makes them; the own entries are deleted.
     CCertificateRevocationList& operator=(const CCertificateRevocationList& other);
     /// Takes the entries over; `other` is left without entries.
     CCertificateRevocationList& operator=(CCertificateRevocationList&& other);
@@ -66,12 +69,13 @@ public:
     void Serialize(CArchive& ar) override;
 
     CArray<CCRLEntry*, CCRLEntry*> m_entries;  ///< owned
-    CUTCTime m_lastUpdate;
+    CUTCTime m_lastUpdate;  ///< thisUpdate: when the list was issued
     CUTCTime m_nextUpdate;                    ///< meaningful only with m_bHasNextUpdate
     BYTE m_bHasNextUpdate = 1;                ///< 0: the list names no next update (RFC 5280 lets it out)
     /// Without entries, 1 writes an empty revokedCertificates; 0 leaves it out, as RFC 5280 asks
     /// and as lists read without one had it, so that they write back as they were signed.
     BYTE m_bWritesEmptyEntries = 1;
+    /// The issuer's name.
     CDistinguishedName m_issuer;
     BYTE m_bVersion = 0;                      ///< as encoded: 0 for version 1 (written without), 1 for version 2
     CCertificateExtensionArray m_extensions;  ///< crlExtensions of a version 2 list, as received

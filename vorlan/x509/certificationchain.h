@@ -6,11 +6,13 @@
 
 #include "vorlan/x509/asn1certificate.h"
 
+/// Certificates in their ASN.1 form, held by value in the order the client collected them.
 class CCertificationChain : public CArray<CASN1_Certificate, CASN1_Certificate&> {
 public:
     CCertificationChain() = default;
     /// Copies of every certificate value.
     CCertificationChain(const CCertificationChain& other);
+    /// Copies of every certificate value in place of the own ones.
     CCertificationChain& operator=(const CCertificationChain& other);
     ~CCertificationChain() override = default;
 

@@ -15,9 +15,11 @@ namespace vorlan::detail {
 struct SSignatureAlgorithm;
 }
 
+/// TBSCertList (RFC 5280), the signed part of a revocation list; it owns its components.
 class CASN1_CertificateRevocationListData : public CASN1_SEQUENCE {
 public:
     CASN1_CertificateRevocationListData() = default;
+    /// The signed part written as GetDataFrom does.
     explicit CASN1_CertificateRevocationListData(const CCertificateRevocationList& crl);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_CertificateRevocationListData)
 

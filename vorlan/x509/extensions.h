@@ -7,13 +7,15 @@
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/framework/array.h"
 
+/// One extension of a certificate or revocation list as it was received; a plain value.
 class CCertificateExtension {
 public:
     CString m_strIdentifier;  ///< dotted, "2.5.29.19"
-    int m_bCritical = 0;
+    int m_bCritical = 0;  ///< 1 when marked critical
     CByteArray m_abValue;  ///< the contents of extnValue: the extension's own DER
 };
 
+/// extensions by value
 using CCertificateExtensionArray = CArray<CCertificateExtension, const CCertificateExtension&>;
 
 /// Archive form of each: the identifier, an octet 1 when critical (else 0), the value octets;

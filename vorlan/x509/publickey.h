@@ -9,13 +9,17 @@
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/rsa/rsapublickey.h"
 
+/// RSAPublicKey (PKCS #1): modulus and public exponent, to and from a CRSAPublicKey.
 class CASN1_PublicKey : public CASN1_SEQUENCE {
 public:
     CASN1_PublicKey() = default;
+    /// The two numbers, owned from now on.
     CASN1_PublicKey(CASN1_INTEGER* modulus, CASN1_INTEGER* publicExponent);
+    /// The key written as GetDataFrom does.
     explicit CASN1_PublicKey(const CRSAPublicKey& key);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_PublicKey)
 
+    /// The key's modulus and exponent, leading zeros dropped.
     void GetDataFrom(const CRSAPublicKey& key);
     /// Modulus and exponent right-aligned into the key, its length from the modulus. A
     /// number that does not fit raises the decoding exception and leaves the key as it was.

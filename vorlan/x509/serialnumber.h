@@ -7,6 +7,8 @@
 #include "vorlan/framework/bytearray.h"
 #include "vorlan/framework/string.h"
 
+/// A certificate serial number: the big-endian octets of its magnitude (the byte array) and a
+/// sign. A plain value.
 class CSerialNumber : public CByteArray {
     DECLARE_SERIAL(CSerialNumber)
 public:
@@ -16,7 +18,9 @@ public:
     CSerialNumber() = default;
     /// The magnitude `data`, non-negative.
     CSerialNumber(const unsigned char* data, int length);
+    /// A copy of magnitude and sign.
     CSerialNumber(const CSerialNumber& other) = default;
+    /// Copies magnitude and sign.
     CSerialNumber& operator=(const CSerialNumber& other) = default;
     ~CSerialNumber() override = default;
 
@@ -30,7 +34,7 @@ public:
     /// (0xFFFFFFFF), so that non-negative serials keep their form and older readers refuse it.
     void Serialize(CArchive& ar) override;
 
-    int m_bNegative = 0;
+    int m_bNegative = 0;  ///< 1 for a negative serial number
 };
 
 /// Numeric equality: sign and magnitude, leading zero octets aside (zero has no sign).

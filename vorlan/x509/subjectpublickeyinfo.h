@@ -11,11 +11,15 @@
 
 class CCertificate;
 
+/// SubjectPublicKeyInfo ::= SEQUENCE { algorithm, subjectPublicKey BIT STRING }; it owns both.
 class CASN1_SubjectPublicKeyInfo : public CASN1_SEQUENCE {
 public:
     CASN1_SubjectPublicKeyInfo() = default;
+    /// The two, owned from now on.
     CASN1_SubjectPublicKeyInfo(CASN1_AlgorithmIdentifier* algorithm, CASN1_BIT_STRING* subjectPublicKey);
+    /// The key written as GetDataFrom does.
     explicit CASN1_SubjectPublicKeyInfo(const CRSAPublicKey& key);
+    /// The certificate's key written as GetDataFrom does.
     explicit CASN1_SubjectPublicKeyInfo(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_SubjectPublicKeyInfo)
 
@@ -28,6 +32,7 @@ public:
     void SetDataTo(CRSAPublicKey& key) const;
     /// The same with the key fields of a certificate.
     void GetDataFrom(const CCertificate& certificate);
+    /// The same into the key fields of a certificate.
     void SetDataTo(CCertificate& certificate) const;
 
     /// An AlgorithmIdentifier, then a BIT STRING of whole octets; for rsaEncryption it holds

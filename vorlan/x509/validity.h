@@ -9,11 +9,13 @@
 
 class CCertificate;
 
+/// Validity ::= SEQUENCE { notBefore, notAfter }; it owns both.
 class CASN1_Validity : public CASN1_SEQUENCE {
 public:
     CASN1_Validity() = default;
     /// Owns both from now on.
     CASN1_Validity(CASN1_UTCTime* notBefore, CASN1_UTCTime* notAfter);
+    /// The certificate's times written as GetDataFrom does.
     explicit CASN1_Validity(const CCertificate& certificate);
     DECLARE_ASN1_VALUE_FAMILY(CASN1_Validity)
 
