@@ -2,10 +2,11 @@
 # What building the library and the program needs, and all the demonstration needs:
 vorlan_build_packages=(cmake g++ make libcli11-dev)
 # What the test command needs besides: the tests and their peers, the benchmarks, the sanitizer and
-# fuzzing compiler, and the tools that make and check the Debian packages and the manual page.
+# fuzzing compiler, the tools that make and check the Debian packages and the manual page, and
+# doxygen for the reference.
 vorlan_test_packages=(libgtest-dev libbenchmark-dev libssl-dev openssl pkg-config clang libclang-rt-14-dev
                       python3 python3-cryptography python3-cryptography-vectors slapd libldap-dev valgrind
-                      dpkg-dev file groff-base)
+                      dpkg-dev file groff-base doxygen)
 command -v npm >/dev/null 2>&1 || vorlan_test_packages+=(npm)
 
 # Installs those of the packages named that are missing, saying which in one line. apt-get's

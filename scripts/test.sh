@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The whole test suite: a warnings-as-errors build and its tests, each subsystem linked alone
-# with what it requires, the quiet set-up, the Debian packages, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the tests of values shared by threads under ThreadSanitizer, then
-# each fuzz target for a bounded time.
+# The whole test suite: a warnings-as-errors build and its tests, the reference (doxygen, warnings as
+# errors), each subsystem linked alone with what it requires, the quiet set-up, the Debian packages,
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the tests of values shared by
+# threads under ThreadSanitizer, then each fuzz target for a bounded time.
 # FUZZ_SECONDS sets the time per fuzz target (default 20).
 # --quick: only the warnings-as-errors build and its tests (the edit loop); a further argument is a
 # ctest regular expression choosing the tests, e.g. `bash scripts/test.sh --quick '^store\.'`.
@@ -24,6 +24,9 @@ if [ "${1:-}" = --quick ]; then
   exit 0
 fi
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== the reference (doxygen; a public name without documentation fails)"
+cmake --build build --target docs
 
 echo "== each subsystem linked alone with what it requires"
 cmake --build build -j"$jobs" --target vorlan_closures

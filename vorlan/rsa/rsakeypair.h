@@ -10,7 +10,8 @@
 
 class CProgress;
 
-/// A CRSAPrivateKey whose constructor generates a new key; see the file description.
+/// A CRSAPrivateKey whose constructor generates a new key of 4 to 4,096 bits, public exponent 3
+/// or 65537, reporting progress and cancellable from another thread.
 class CRSAKeyPair : public CRSAPrivateKey {
 public:
     /// useF4 non-zero: public exponent 65537, else 3. The seed feeds the random start of

@@ -42,8 +42,8 @@ public:
     void LockKey(const CKey& key, CByteArray& out) const;
 
     /// Reverses a signature made over a DigestInfo of `alg` and copies the digest
-    /// (16 or 20 octets) to `digest`; comparing it is the caller's work. `bits` is the
-    /// length of the key that made the signature.
+    /// (16 to 64 octets, the digest's size) to `digest`; comparing it is the caller's work. `bits`
+    /// is the length of the key that made the signature.
     void UnlockDigest(EDigestAlgorithm alg, const CByteArray& locked, unsigned char* digest, unsigned short bits) const;
     /// The same for `len` octets at `locked`.
     void UnlockDigest(EDigestAlgorithm alg, const unsigned char* locked, unsigned long len, unsigned char* digest,

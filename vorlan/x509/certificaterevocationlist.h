@@ -15,8 +15,9 @@
 
 class CCertificate;
 
-/// An issuer's signed list of revoked serial numbers as the client handles it; see the file
-/// description. A value with deep copies; it owns its entries.
+/// An issuer's signed list of revoked serial numbers as the client handles it: the entries, both
+/// update times, the issuer, the extensions and the signature. A value with deep copies; it owns
+/// its entries.
 class CCertificateRevocationList : public CSignedObject {
     DECLARE_SERIAL(CCertificateRevocationList)
 public:

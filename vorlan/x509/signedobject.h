@@ -24,7 +24,8 @@ class CFieldImage;
 }
 
 /// The RSA signature of a signed structure (a certificate, a revocation list) with the cached
-/// digests of its signed part; see the file description. A plain value.
+/// digests of its signed part, which count only while the fields are still those of that part.
+/// A plain value.
 class CSignedObject : public CObject {
 public:
     /// Octets of the signature field: signatures of up to 4,096 bits.
