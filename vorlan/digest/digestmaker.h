@@ -1,6 +1,6 @@
 /// \file
 /// CDigestMaker: feeds data of any length to a message digest in fixed blocks, with
-/// optional progress hints, and runs its finishing step. MD2, MD5 and SHA-1 derive
+/// optional progress hints, and runs its finishing step. MD2, MD5 and the SHA family derive
 /// from it and supply the compression function, length counting, padding and output.
 #pragma once
 
