@@ -4,7 +4,7 @@
 // square root is a single power.
 #pragma once
 
-#include "vorlan/ec/primefield.h"
+#include "vorlan/ec/fieldproducts.h"
 
 namespace vorlan::detail {
 
@@ -27,17 +27,19 @@ inline constexpr SModulus<6> kP384Prime = MakeModulus<6>(ElementFromHex<6>(
 inline constexpr SModulus<6> kP384Order = MakeModulus<6>(ElementFromHex<6>(
     "ffffffffffffffffffffffffffffffffffffffffffffffffc7634d81f4372ddf581a0db248b0a77aecec196accc52973"));
 
-template <auto& Prime, auto& Order>
+template <auto& Prime, auto& Order, template <auto&> class Products>
 struct SCurveArithmetic {
-    using Field = CPrimeField<Prime>;
-    using Scalars = CPrimeField<Order>;
+    using Field = CPrimeField<Prime, Products>;
+    using Scalars = CPrimeField<Order, Products>;
     static constexpr int kLimbs = Field::N;
     // Octets of a coordinate or a scalar; the order has as many bits as the prime.
     static constexpr int kOctets = 8 * kLimbs;
     static constexpr Element<kLimbs> kSqrtExponent = QuarterOfSuccessor<kLimbs>(Prime.m);
 };
 
-struct CP256 : SCurveArithmetic<kP256Prime, kP256Order> {
+// A curve with the Montgomery products of a policy of fieldproducts.h.
+template <template <auto&> class Products>
+struct CP256 : SCurveArithmetic<kP256Prime, kP256Order, Products> {
     static constexpr Element<4> kB =
         ElementFromHex<4>("5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b");
     static constexpr Element<4> kGx =
@@ -46,7 +48,8 @@ struct CP256 : SCurveArithmetic<kP256Prime, kP256Order> {
         ElementFromHex<4>("4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5");
 };
 
-struct CP384 : SCurveArithmetic<kP384Prime, kP384Order> {
+template <template <auto&> class Products>
+struct CP384 : SCurveArithmetic<kP384Prime, kP384Order, Products> {
     static constexpr Element<6> kB = ElementFromHex<6>(
         "b3312fa7e23ee7e4988e056be3f82d19181d9c6efe8141120314088f5013875ac656398d8a2ed19d2a85c8edd3ec2aef");
     static constexpr Element<6> kGx = ElementFromHex<6>(

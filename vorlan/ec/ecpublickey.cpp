@@ -8,11 +8,16 @@
 #include "vorlan/support/unlockexception.h"
 
 using vorlan::detail::CEcdsaVerifier;
+#if defined(__x86_64__)
+using vorlan::detail::CMulxAdxProducts;
+#endif
+using vorlan::detail::CPortableProducts;
 using vorlan::detail::CP256;
 using vorlan::detail::CP384;
 using vorlan::detail::CurveRightSide;
 using vorlan::detail::Element;
 using vorlan::detail::ElementFromOctets;
+using vorlan::detail::HasMulxAdx;
 using vorlan::detail::IsBelow;
 using vorlan::detail::OctetsFromElement;
 using vorlan::detail::ParseEcdsaSignature;
@@ -20,14 +25,19 @@ using vorlan::detail::SAffinePoint;
 
 namespace {
 
-// The action called with the arithmetic of the curve (an empty tag object).
+// The action called with the arithmetic of the curve (an empty tag object), on the fastest
+// products this processor runs.
 template <class Action>
 decltype(auto) OnCurve(EEllipticCurve curve, Action&& action) {
     switch (curve) {
         case EEllipticCurve::p256:
-            return action(CP256{});
+#if defined(__x86_64__)
+            static const bool mulxAdx = HasMulxAdx();
+            if (mulxAdx) return action(CP256<CMulxAdxProducts>{});
+#endif
+            return action(CP256<CPortableProducts>{});
         case EEllipticCurve::p384:
-            return action(CP384{});
+            return action(CP384<CPortableProducts>{});
     }
     AfxThrowUnlockException("CECPublicKey - unknown curve");
 }

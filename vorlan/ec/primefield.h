@@ -1,5 +1,6 @@
 // Arithmetic modulo a fixed odd modulus of N 64-bit limbs (least significant first) in
 // Montgomery form, x·R mod m with R = 2^(64N): the curves' field primes and group orders.
+// The products come from a policy (fieldproducts.h), the rest is common.
 // Elements are kept below m, so equality and zero are plain comparisons of limbs. Only
 // public values pass through (signature verification), so the code may branch on them.
 // The modulus is a template argument: its limbs are constants the compiler folds into the
@@ -39,6 +40,20 @@ constexpr Limb SubElements(Element<N>& r, const Element<N>& a, const Element<N>&
         borrow = static_cast<Limb>(difference >> 64) & 1;
     }
     return borrow;
+}
+
+// `keep` when mask is all ones, else `other`: a select without a branch, since which one
+// wins is as good as random and a mispredicted branch costs more than the select. The
+// empty asm hides the mask from the vectoriser: vector loads of limbs just stored one by
+// one stall on store forwarding and cost more than the whole product.
+template <int N>
+Element<N> Select(Limb mask, const Element<N>& keep, const Element<N>& other) {
+    Element<N> r;
+    for (int i = 0; i < N; ++i) {
+        __asm__("" : "+r"(mask));
+        r[i] = (keep[i] & mask) | (other[i] & ~mask);
+    }
+    return r;
 }
 
 template <int N>
@@ -121,7 +136,8 @@ constexpr SModulus<N> MakeModulus(const Element<N>& m) {
     return modulus;
 }
 
-template <auto& M>
+// The field of M with the Montgomery products of a policy (fieldproducts.h).
+template <auto& M, template <auto&> class Products>
 class CPrimeField {
 public:
     static constexpr int N = static_cast<int>(M.m.size());
@@ -131,7 +147,7 @@ public:
     static const E& Modulus() { return M.m; }
 
     static E ToMontgomery(const E& a) { return Mul(a, M.rr); }
-    static E FromMontgomery(const E& a) { return Mul(a, E{1}); }
+    static E FromMontgomery(const E& a) { return Products<M>::Mul(a, E{1}); }
 
     static bool IsZero(const E& a) { return IsZeroElement<N>(a); }
 
@@ -139,52 +155,21 @@ public:
         E sum, reduced;
         const Limb carry = AddElements<N>(sum, a, b);
         const Limb borrow = SubElements<N>(reduced, sum, M.m);
-        return carry || !borrow ? reduced : sum;
+        return Select<N>(0 - (borrow & ~carry), sum, reduced);
     }
 
     static E Sub(const E& a, const E& b) {
         E difference, corrected;
-        if (!SubElements<N>(difference, a, b)) return difference;
+        const Limb borrow = SubElements<N>(difference, a, b);
         AddElements<N>(corrected, difference, M.m);
-        return corrected;
+        return Select<N>(0 - borrow, corrected, difference);
     }
 
     static E Negate(const E& a) { return Sub(E{}, a); }
 
-    // a·b/R mod m for a and b below m (CIOS: the rows of a·b[i] interleaved with the
-    // reduction rows u·m, u chosen to clear the low limb, so the sum moves down one limb
-    // per row). The sum stays below 2m, one subtraction brings it below m.
-    static E Mul(const E& a, const E& b) {
-        Limb t[N + 2] = {};
-        for (int i = 0; i < N; ++i) {
-            Limb carry = 0;
-            for (int j = 0; j < N; ++j) {
-                const DLimb product = static_cast<DLimb>(a[j]) * b[i] + t[j] + carry;
-                t[j] = static_cast<Limb>(product);
-                carry = static_cast<Limb>(product >> 64);
-            }
-            DLimb sum = static_cast<DLimb>(t[N]) + carry;
-            t[N] = static_cast<Limb>(sum);
-            t[N + 1] = static_cast<Limb>(sum >> 64);
-
-            const Limb u = t[0] * M.minv;
-            carry = static_cast<Limb>((static_cast<DLimb>(u) * M.m[0] + t[0]) >> 64);
-            for (int j = 1; j < N; ++j) {
-                const DLimb product = static_cast<DLimb>(u) * M.m[j] + t[j] + carry;
-                t[j - 1] = static_cast<Limb>(product);
-                carry = static_cast<Limb>(product >> 64);
-            }
-            sum = static_cast<DLimb>(t[N]) + carry;
-            t[N - 1] = static_cast<Limb>(sum);
-            t[N] = t[N + 1] + static_cast<Limb>(sum >> 64);
-        }
-        E low, reduced;
-        for (int i = 0; i < N; ++i) low[i] = t[i];
-        const Limb borrow = SubElements<N>(reduced, low, M.m);
-        return t[N] || !borrow ? reduced : low;
-    }
-
-    static E Sqr(const E& a) { return Mul(a, a); }
+    // a·b/R mod m and a²/R mod m for a and b below m, below m.
+    static E Mul(const E& a, const E& b) { return Products<M>::Mul(a, b); }
+    static E Sqr(const E& a) { return Products<M>::Sqr(a); }
 
     // a^e by fixed windows of four bits, e a plain (not Montgomery) value.
     static E Power(const E& a, const E& e) {
