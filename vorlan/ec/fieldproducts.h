@@ -70,7 +70,7 @@ struct CPortableProducts {
 
 // One CIOS round on six accumulator registers t0..t5 holding T (t5 zero on entry): T += a·b[i],
 // then T += u·m with u = t0·minv, which clears t0. The next round takes t1..t5 as its T and
-// the cleared t0 as its zero top. Each row adds the low halves of its products on the carry
+// the cleared t0 as its zero top. P-256's prime has minv = 1, so u = t0 without a product. Each row adds the low halves of its products on the carry
 // flag (adcx) and the high halves on the overflow flag (adox), two chains at once.
 #define VORLAN_EC_ROW(x, t0, t1, t2, t3, t4, t5)                                               \
     "xorl %k[z], %k[z]\n\t"                                                                    \
@@ -81,7 +81,8 @@ struct CPortableProducts {
     "adcxq %[z], %[" t4 "]\n\tadoxq %[z], %[" t5 "]\n\tadcxq %[z], %[" t5 "]\n\t"
 #define VORLAN_EC_ROUND(i, t0, t1, t2, t3, t4, t5)                                             \
     "movq " #i "*8(%[b]), %%rdx\n\t" VORLAN_EC_ROW("a", t0, t1, t2, t3, t4, t5)                 \
-    "movq %[" t0 "], %%rdx\n\timulq %[minv], %%rdx\n\t" VORLAN_EC_ROW("m", t0, t1, t2, t3, t4, t5)
+    "movq %[" t0 "], %%rdx\n\t.if %c[unit] == 0\n\timulq %[minv], %%rdx\n\t.endif\n\t"                \
+    VORLAN_EC_ROW("m", t0, t1, t2, t3, t4, t5)
 
 // The product on four limbs with mulx/adcx/adox, all in registers: P-256's field and order.
 // The sum stays below 2m, one subtraction brings it below m.
@@ -97,7 +98,7 @@ struct CMulxAdxProducts {
                 VORLAN_EC_ROUND(3, "r3", "r4", "r5", "r0", "r1", "r2")
                 : [r0] "+&r"(r0), [r1] "+&r"(r1), [r2] "+&r"(r2), [r3] "+&r"(r3), [r4] "+&r"(r4),
                   [r5] "+&r"(r5), [lo] "=&r"(lo), [hi] "=&r"(hi), [z] "=&r"(z)
-                : [a] "r"(a.data()), [b] "r"(b.data()), [m] "r"(M.m.data()), [minv] "r"(M.minv), "m"(a), "m"(b),
+                : [a] "r"(a.data()), [b] "r"(b.data()), [m] "r"(M.m.data()), [minv] "r"(M.minv), [unit] "i"(M.minv == 1), "m"(a), "m"(b),
                   "m"(M.m)
                 : "rdx", "cc");
         const Element<4> low{r4, r5, r0, r1};
