@@ -15,25 +15,15 @@
 #include <string>
 
 #include "tests/common/octets.h"
+#include "tests/common/openssl_handles.h"
 #include "vorlan/ec/ecpublickey.h"
 
 namespace ectest {
 
 using namespace testcommon;
 
-template <auto Free>
-struct Deleter {
-    void operator()(auto* p) const { Free(p); }
-};
-using PKey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using PKeyCtx = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
-using BN = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
 using Group = std::unique_ptr<EC_GROUP, Deleter<EC_GROUP_free>>;
 using Point = std::unique_ptr<EC_POINT, Deleter<EC_POINT_free>>;
-
-inline void Check(bool ok, const char* what) {
-    if (!ok) throw std::runtime_error(what);
-}
 
 struct Curve {
     const char* name;  // OpenSSL's group name

@@ -98,8 +98,8 @@ struct CMulxAdxProducts {
                 VORLAN_EC_ROUND(3, "r3", "r4", "r5", "r0", "r1", "r2")
                 : [r0] "+&r"(r0), [r1] "+&r"(r1), [r2] "+&r"(r2), [r3] "+&r"(r3), [r4] "+&r"(r4),
                   [r5] "+&r"(r5), [lo] "=&r"(lo), [hi] "=&r"(hi), [z] "=&r"(z)
-                : [a] "r"(a.data()), [b] "r"(b.data()), [m] "r"(M.m.data()), [minv] "r"(M.minv), [unit] "i"(M.minv == 1), "m"(a), "m"(b),
-                  "m"(M.m)
+                : [a] "r"(a.data()), [b] "r"(b.data()), [m] "r"(M.m.data()), [minv] "m"(M.minv),
+                  [unit] "i"(M.minv == 1), "m"(a), "m"(b)
                 : "rdx", "cc");
         const Element<4> low{r4, r5, r0, r1};
         Element<4> reduced;
