@@ -66,14 +66,15 @@ constexpr Limb SubElements(Element<N>& r, const Element<N>& a, const Element<N>&
 
 // `keep` when mask is all ones, else `other`: a select without a branch, since which one
 // wins is as good as random and a mispredicted branch costs more than the select. The
-// empty asm hides the mask from the vectoriser: vector loads of limbs just stored one by
-// one stall on store forwarding and cost more than the whole product.
+// empty asm keeps the limbs in general registers, away from the vectoriser: vector loads
+// of limbs just stored one by one stall on store forwarding and cost more than a product.
 template <int N>
 Element<N> Select(Limb mask, const Element<N>& keep, const Element<N>& other) {
     Element<N> r;
     for (int i = 0; i < N; ++i) {
-        __asm__("" : "+r"(mask));
-        r[i] = (keep[i] & mask) | (other[i] & ~mask);
+        Limb k = keep[i], o = other[i];
+        __asm__("" : "+r"(mask), "+r"(k), "+r"(o));
+        r[i] = (k & mask) | (o & ~mask);
     }
     return r;
 }
