@@ -2,7 +2,6 @@
 // product policy this build has (the portable one always, mulx/adx where the processor runs
 // it), against OpenSSL's BN_mod_mul and BN_mod_inverse.
 #include <gtest/gtest.h>
-
 #include <openssl/rand.h>
 
 #include "peer.h"

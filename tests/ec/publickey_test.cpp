@@ -81,9 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"P-256 y off by one", kP256,
                 std::string("04") + kP256Gx + "4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f6",
                 kOffCurve},
-        Refusal{"P-384 G on P-256's length", kP256, std::string("04") + std::string(kP384Gx).substr(32) +
-                                                        std::string(kP384Gy).substr(32),
-                kOffCurve},
+        Refusal{"P-384 G on P-256's length", kP256,
+                std::string("04") + std::string(kP384Gx).substr(32) + std::string(kP384Gy).substr(32), kOffCurve},
         Refusal{"origin", kP384, "04" + Number(48, 0) + Number(48, 0), kOffCurve},
         // x^3 - 3x + b is no square for x = 1 on both curves, and for x = 4 on P-384.
         Refusal{"P-256 compressed x = 1", kP256, "02" + Number(32, 1), kOffCurve},
@@ -99,14 +98,15 @@ TEST(CompressedPoint, DecompressesAsOpenSSL) {
         const Group group = GroupOf(curve);
         std::vector<Octets> compressed;
         for (int i = 0; i < 24; ++i)
-            compressed.push_back(
-                Encode(group.get(), Decode(group.get(), PointOf(NewKey(curve).get())).get(), POINT_CONVERSION_COMPRESSED));
+            compressed.push_back(Encode(group.get(), Decode(group.get(), PointOf(NewKey(curve).get())).get(),
+                                        POINT_CONVERSION_COMPRESSED));
         const int squares[] = {0, curve.octets == 32 ? 5 : 2};
         for (const int x : squares)
             for (const char* parity : {"02", "03"}) compressed.push_back(FromHex(parity + Number(curve.octets, x)));
         int odd = 0;
         for (const Octets& point : compressed) {
-            const Octets expected = Encode(group.get(), Decode(group.get(), point).get(), POINT_CONVERSION_UNCOMPRESSED);
+            const Octets expected =
+                Encode(group.get(), Decode(group.get(), point).get(), POINT_CONVERSION_UNCOMPRESSED);
             const CECPublicKey key(curve.ours, point);
             CByteArray decoded;
             key.GetPoint(decoded);

@@ -79,19 +79,18 @@ TEST_P(SigVer, EveryVerdictAsTheFileGivesIt) {
               << " accepted\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fips186, SigVer,
-    testing::Values(Section{"P256_SHA1", kP256, "P-256,SHA-1", "SHA1"},
-                    Section{"P256_SHA224", kP256, "P-256,SHA-224", "SHA224"},
-                    Section{"P256_SHA256", kP256, "P-256,SHA-256", "SHA256"},
-                    Section{"P256_SHA384", kP256, "P-256,SHA-384", "SHA384"},
-                    Section{"P256_SHA512", kP256, "P-256,SHA-512", "SHA512"},
-                    Section{"P384_SHA1", kP384, "P-384,SHA-1", "SHA1"},
-                    Section{"P384_SHA224", kP384, "P-384,SHA-224", "SHA224"},
-                    Section{"P384_SHA256", kP384, "P-384,SHA-256", "SHA256"},
-                    Section{"P384_SHA384", kP384, "P-384,SHA-384", "SHA384"},
-                    Section{"P384_SHA512", kP384, "P-384,SHA-512", "SHA512"}),
-    RowName());
+INSTANTIATE_TEST_SUITE_P(Fips186, SigVer,
+                         testing::Values(Section{"P256_SHA1", kP256, "P-256,SHA-1", "SHA1"},
+                                         Section{"P256_SHA224", kP256, "P-256,SHA-224", "SHA224"},
+                                         Section{"P256_SHA256", kP256, "P-256,SHA-256", "SHA256"},
+                                         Section{"P256_SHA384", kP256, "P-256,SHA-384", "SHA384"},
+                                         Section{"P256_SHA512", kP256, "P-256,SHA-512", "SHA512"},
+                                         Section{"P384_SHA1", kP384, "P-384,SHA-1", "SHA1"},
+                                         Section{"P384_SHA224", kP384, "P-384,SHA-224", "SHA224"},
+                                         Section{"P384_SHA256", kP384, "P-384,SHA-256", "SHA256"},
+                                         Section{"P384_SHA384", kP384, "P-384,SHA-384", "SHA384"},
+                                         Section{"P384_SHA512", kP384, "P-384,SHA-512", "SHA512"}),
+                         RowName());
 
 }  // namespace
 }  // namespace ectest

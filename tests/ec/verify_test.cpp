@@ -2,7 +2,6 @@
 // tampered with, r and s at and past the ends of their range, a sum whose x lies between n
 // and p, and the strict DER form of Ecdsa-Sig-Value.
 #include <gtest/gtest.h>
-
 #include <openssl/rand.h>
 
 #include <functional>
@@ -247,54 +246,79 @@ Octets Integer(const Octets& contents) { return Tlv(0x02, contents); }
 
 INSTANTIATE_TEST_SUITE_P(
     Strict, SignatureDer,
-    testing::Values(
-        DerRow{"minimal", [](const Octets& r, const Octets& s) { return Seq({Integer(r), Integer(s)}); }, true},
-        DerRow{"octet after the sequence",
-               [](const Octets& r, const Octets& s) { return Concat({Seq({Integer(r), Integer(s)}), {0}}); }, false},
-        DerRow{"element after s",
-               [](const Octets& r, const Octets& s) { return Seq({Integer(r), Integer(s), Integer({1})}); }, false},
-        DerRow{"s missing", [](const Octets& r, const Octets&) { return Seq({Integer(r)}); }, false},
-        DerRow{"r and s swapped tags",
-               [](const Octets& r, const Octets& s) { return Seq({Tlv(0x04, r), Integer(s)}); }, false},
-        DerRow{"set instead of sequence",
-               [](const Octets& r, const Octets& s) { return Set({Integer(r), Integer(s)}); }, false},
-        DerRow{"r with a needless zero octet",
-               [](const Octets& r, const Octets& s) { return Seq({Integer(Concat({{0}, r})), Integer(s)}); }, false},
-        DerRow{"r without its zero octet (negative)",
-               [](const Octets& r, const Octets& s) { return Seq({Integer(Octets(r.begin() + 1, r.end())), Integer(s)}); },
-               false},
-        DerRow{"r empty", [](const Octets&, const Octets& s) { return Seq({Integer({}), Integer(s)}); }, false},
-        DerRow{"sequence length in long form",
-               [](const Octets& r, const Octets& s) {
-                   const Octets body = Concat({Integer(r), Integer(s)});
-                   return Concat({{0x30, 0x81, static_cast<unsigned char>(body.size())}, body});
-               },
-               false},
-        DerRow{"r length in long form",
-               [](const Octets& r, const Octets& s) {
-                   return Seq({Concat({{0x02, 0x81, static_cast<unsigned char>(r.size())}, r}), Integer(s)});
-               },
-               false},
-        DerRow{"indefinite length",
-               [](const Octets& r, const Octets& s) {
-                   return Concat({{0x30, 0x80}, Integer(r), Integer(s), {0, 0}});
-               },
-               false},
-        DerRow{"sequence one octet short",
-               [](const Octets& r, const Octets& s) {
-                   Octets der = Seq({Integer(r), Integer(s)});
-                   der.pop_back();
-                   return der;
-               },
-               false},
-        DerRow{"sequence length past the end",
-               [](const Octets& r, const Octets& s) {
-                   Octets der = Seq({Integer(r), Integer(s)});
-                   der[1] += 1;
-                   return der;
-               },
-               false},
-        DerRow{"empty", [](const Octets&, const Octets&) { return Octets{}; }, false}),
+    testing::Values(DerRow{"minimal",
+                           [](const Octets& r, const Octets& s) {
+                               return Seq({Integer(r), Integer(s)});
+                           },
+                           true},
+                    DerRow{"octet after the sequence",
+                           [](const Octets& r, const Octets& s) {
+                               return Concat({Seq({Integer(r), Integer(s)}), {0}});
+                           },
+                           false},
+                    DerRow{"element after s",
+                           [](const Octets& r, const Octets& s) {
+                               return Seq({Integer(r), Integer(s), Integer({1})});
+                           },
+                           false},
+                    DerRow{"s missing", [](const Octets& r, const Octets&) { return Seq({Integer(r)}); }, false},
+                    DerRow{"r and s swapped tags",
+                           [](const Octets& r, const Octets& s) {
+                               return Seq({Tlv(0x04, r), Integer(s)});
+                           },
+                           false},
+                    DerRow{"set instead of sequence",
+                           [](const Octets& r, const Octets& s) {
+                               return Set({Integer(r), Integer(s)});
+                           },
+                           false},
+                    DerRow{"r with a needless zero octet",
+                           [](const Octets& r, const Octets& s) {
+                               return Seq({Integer(Concat({{0}, r})), Integer(s)});
+                           },
+                           false},
+                    DerRow{"r without its zero octet (negative)",
+                           [](const Octets& r, const Octets& s) {
+                               return Seq({Integer(Octets(r.begin() + 1, r.end())), Integer(s)});
+                           },
+                           false},
+                    DerRow{"r empty",
+                           [](const Octets&, const Octets& s) {
+                               return Seq({Integer({}), Integer(s)});
+                           },
+                           false},
+                    DerRow{"sequence length in long form",
+                           [](const Octets& r, const Octets& s) {
+                               const Octets body = Concat({Integer(r), Integer(s)});
+                               return Concat({{0x30, 0x81, static_cast<unsigned char>(body.size())}, body});
+                           },
+                           false},
+                    DerRow{
+                        "r length in long form",
+                        [](const Octets& r, const Octets& s) {
+                            return Seq({Concat({{0x02, 0x81, static_cast<unsigned char>(r.size())}, r}), Integer(s)});
+                        },
+                        false},
+                    DerRow{"indefinite length",
+                           [](const Octets& r, const Octets& s) {
+                               return Concat({{0x30, 0x80}, Integer(r), Integer(s), {0, 0}});
+                           },
+                           false},
+                    DerRow{"sequence one octet short",
+                           [](const Octets& r, const Octets& s) {
+                               Octets der = Seq({Integer(r), Integer(s)});
+                               der.pop_back();
+                               return der;
+                           },
+                           false},
+                    DerRow{"sequence length past the end",
+                           [](const Octets& r, const Octets& s) {
+                               Octets der = Seq({Integer(r), Integer(s)});
+                               der[1] += 1;
+                               return der;
+                           },
+                           false},
+                    DerRow{"empty", [](const Octets&, const Octets&) { return Octets{}; }, false}),
     RowName());
 
 }  // namespace

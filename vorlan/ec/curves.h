@@ -18,10 +18,10 @@ constexpr Element<N> QuarterOfSuccessor(const Element<N>& m) {
     return r;
 }
 
-inline constexpr SModulus<4> kP256Prime = MakeModulus<4>(ElementFromHex<4>(
-    "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff"));
-inline constexpr SModulus<4> kP256Order = MakeModulus<4>(ElementFromHex<4>(
-    "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551"));
+inline constexpr SModulus<4> kP256Prime =
+    MakeModulus<4>(ElementFromHex<4>("ffffffff00000001000000000000000000000000ffffffffffffffffffffffff"));
+inline constexpr SModulus<4> kP256Order =
+    MakeModulus<4>(ElementFromHex<4>("ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551"));
 inline constexpr SModulus<6> kP384Prime = MakeModulus<6>(ElementFromHex<6>(
     "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffeffffffff0000000000000000ffffffff"));
 inline constexpr SModulus<6> kP384Order = MakeModulus<6>(ElementFromHex<6>(

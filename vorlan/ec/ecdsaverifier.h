@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <span>
 
 #include "vorlan/ec/curves.h"

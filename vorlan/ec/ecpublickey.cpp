@@ -11,9 +11,9 @@ using vorlan::detail::CEcdsaVerifier;
 #if defined(__x86_64__)
 using vorlan::detail::CMulxAdxProducts;
 #endif
-using vorlan::detail::CPortableProducts;
 using vorlan::detail::CP256;
 using vorlan::detail::CP384;
+using vorlan::detail::CPortableProducts;
 using vorlan::detail::CurveRightSide;
 using vorlan::detail::Element;
 using vorlan::detail::ElementFromOctets;

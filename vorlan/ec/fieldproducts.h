@@ -69,6 +69,7 @@ struct CPortableProducts {
 
 #if defined(__x86_64__)
 
+// clang-format off
 // One CIOS round on six accumulator registers t0..t5 holding T (t5 zero on entry): T += a·b[i],
 // then T += u·m with u = t0·minv, which clears t0. The next round takes t1..t5 as its T and
 // the cleared t0 as its zero top. Each row adds the low halves of its products on the carry
@@ -101,8 +102,8 @@ struct CMulxAdxProducts {
                 : [r0] "+&r"(r0), [r1] "+&r"(r1), [r2] "+&r"(r2), [r3] "+&r"(r3), [r4] "+&r"(r4),
                   [r5] "+&r"(r5), [lo] "=&r"(lo), [hi] "=&r"(hi), [z] "=&r"(z)
                 : [a] "r"(a.data()), [b] "r"(b.data()), [m] "r"(M.m.data()), [minv] "m"(M.minv),
-                  [unit] "i"(M.minv == 1), "m"(a), "m"(b)
-                : "rdx", "cc");
+                  [unit] "i"(M.minv == 1)
+                : "rdx", "cc", "memory");
         const Element<4> low{r4, r5, r0, r1};
         Element<4> reduced;
         const Limb borrow = SubElements<4>(reduced, low, M.m);
@@ -113,6 +114,7 @@ struct CMulxAdxProducts {
 
 #undef VORLAN_EC_ROUND
 #undef VORLAN_EC_ROW
+// clang-format on
 
 #endif
 

@@ -128,10 +128,10 @@ constexpr void OctetsFromElement(std::span<unsigned char, 8 * N> octets, const E
 template <int N>
 struct SModulus {
     Element<N> m;
-    Limb minv;            // -m^-1 mod 2^64
-    Element<N> one;       // R mod m
-    Element<N> rr;        // R^2 mod m
-    Element<N> mMinus2;   // the exponent of an inverse (Fermat: m is prime)
+    Limb minv;           // -m^-1 mod 2^64
+    Element<N> one;      // R mod m
+    Element<N> rr;       // R^2 mod m
+    Element<N> mMinus2;  // the exponent of an inverse (Fermat: m is prime)
 };
 
 template <int N>
