@@ -131,6 +131,27 @@ TEST(LongDigest, OnlyItsLeftmostBitsCount) {
     }
 }
 
+// Digests whose value is 0, n or n + 5 (as many octets as n): e mod n is 0 or 5, so u1 = e·s^-1
+// is zero or small; OpenSSL signs them and both sides agree.
+TEST(ScalarRange, DigestsAtAndPastTheOrderAreReduced) {
+    for (const Curve& curve : kCurves) {
+        SCOPED_TRACE(curve.name);
+        PKey peer = NewKey(curve);
+        const CECPublicKey key(curve.ours, PointOf(peer.get()));
+        const Group group = GroupOf(curve);
+        BN plus5(BN_dup(EC_GROUP_get0_order(group.get())));
+        BN_add_word(plus5.get(), 5);
+        for (const Octets& digest : {Octets(curve.octets, 0), OctetsOf(EC_GROUP_get0_order(group.get()), curve.octets),
+                                     OctetsOf(plus5.get(), curve.octets)}) {
+            const Octets signature = PeerSign(peer.get(), digest);
+            EXPECT_TRUE(key.VerifyDer(digest, signature)) << ToHex(digest);
+            Octets other = digest;
+            other.back() ^= 2;
+            EXPECT_EQ(key.VerifyDer(other, signature), PeerVerify(peer.get(), other, signature)) << ToHex(other);
+        }
+    }
+}
+
 // r and s as raw octets at the ends of 1..n-1 and past them; each verdict also OpenSSL's
 // where DER can carry the values.
 TEST(ScalarRange, ZeroAndOrderAndBeyondAreRefused) {
