@@ -11,6 +11,7 @@ set(VORLAN_LAYERS
   "random:digest"
   "cipher:random"
   "rsa:cipher,bignum"
+  "ec:bignum"
   "asn1:cipher,digest"
   "x509:asn1,rsa"
   "pkcs:x509"

@@ -75,6 +75,8 @@
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/support/unlockexception.h"
 
+#include "vorlan/ec/ecpublickey.h"
+
 #include "vorlan/x509/algorithmidentifier.h"
 #include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/asn1crl.h"

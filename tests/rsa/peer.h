@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include "tests/common/octets.h"
+#include "tests/common/openssl_handles.h"
 #include "tests/common/shell.h"
 #include "tests/common/unlock_reason.h"
 #include "vorlan/rsa/rsakeypair.h"
@@ -27,18 +28,6 @@
 namespace rsatest {
 
 using namespace testcommon;
-
-template <auto Free>
-struct Deleter {
-    void operator()(auto* p) const { Free(p); }
-};
-using PKey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using PKeyCtx = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
-using BN = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
-
-inline void Check(bool ok, const char* what) {
-    if (!ok) throw std::runtime_error(what);
-}
 
 // The numbers of an RSA private key in OpenSSL's order, beside our key's fields.
 enum { N, E, D, P, Q };
