@@ -15,14 +15,6 @@
 namespace x509test {
 namespace {
 
-// libcrypto's reading of a certificate.
-using X509Ptr = std::unique_ptr<X509, decltype(&X509_free)>;
-
-X509Ptr Parse(const Octets& der) {
-    const unsigned char* at = der.data();
-    return {d2i_X509(nullptr, &at, static_cast<long>(der.size())), X509_free};
-}
-
 Octets Validity(const std::string& notAfter = "480305140709Z", unsigned char tag = 0x17) {
     return Seq({Text(0x17, "980305140709Z"), Text(tag, notAfter)});
 }
@@ -381,6 +373,10 @@ TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
         EXPECT_TRUE(certificate.IsCA() == 0 && certificate.HasUnknownCriticalExtension() == 1) << reason;
     }
     EXPECT_EQ(CCertificate().HasUnknownCriticalExtension(), 0);
+    // A list that reads but holds a malformed value of an extension read here, critical or not.
+    const Octets badName = Seq({FromHex("0603551d11"), Tlv(0x04, Seq({Tlv(0x81, FromHex("610062"))}))});
+    const CCertificate certificate = ReadCertificate(Certificate(Versioned(2, {Tlv(0xA3, Seq({ca, badName}))})));
+    EXPECT_TRUE(certificate.IsCA() == 0 && certificate.HasUnknownCriticalExtension() == 1);
 }
 
 // Every field of `ours` as libcrypto reads them from `der` (names: see the names tests; the
@@ -420,7 +416,7 @@ const PeerRow kPeerRows[] = {
      "", true, 0, 0},
     {"v3 issued, MD5, critical key usage", 768, 65537, "-md5 -days 30 -set_serial 0x00FF00", "utf8only",
      "CN=Leaf \xE2\x82\xAC\n",
-     "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nsubjectAltName=email:a@example.org\n", true, 0, 1},
+     "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nsubjectAltName=email:a@example.org\n", true, 0, 0},
     // OpenSSL's defaults: SHA-256, UTF8String names; valid past 2049, so notAfter is a GeneralizedTime.
     {"v3 root of 100 years, SHA-256", 2048, 65537, "-sha256 -days 36500 -set_serial 0x5A", "utf8only",
      "O=Vorlan\nCN=Vorlan Root 2\n", "basicConstraints=critical,CA:TRUE\n", false, 1, 0},

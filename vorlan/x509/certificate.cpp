@@ -10,6 +10,7 @@
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/extensionvalues.h"
 #include "vorlan/x509/fieldimage.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
@@ -148,22 +149,20 @@ int CCertificate::IsCA() const {
     vorlan::detail::Passes([&] {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
-        for (int i = 0; i < extensions.GetSize(); ++i)
-            if (extensions[i].m_strIdentifier == vorlan::detail::kBasicConstraints)
-                ca = vorlan::detail::BasicConstraintsCA(extensions[i].m_abValue);
+        const CCertificateExtensions values(extensions);
+        ca = values.basicConstraints && values.basicConstraints->ca;
     });
     return ca;
 }
 
 int CCertificate::HasUnknownCriticalExtension() const {
-    int unknown = 0;
-    const int wellFormed = vorlan::detail::Passes([&] {
+    int unknown = 1;
+    vorlan::detail::Passes([&] {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
-        for (int i = 0; i < extensions.GetSize(); ++i)
-            unknown |= extensions[i].m_bCritical && !(extensions[i].m_strIdentifier == vorlan::detail::kBasicConstraints);
+        unknown = !CCertificateExtensions(extensions).unknownCritical.empty();
     });
-    return unknown || !wellFormed;
+    return unknown;
 }
 
 CCertificate::operator CString() const {
