@@ -247,5 +247,76 @@ TEST_P(MalformedExtensions, AreRefusedNamingTheFieldThatFails) {
 }
 INSTANTIATE_TEST_SUITE_P(Rows, MalformedExtensions, testing::ValuesIn(kMalformed), RowName());
 
+// Each extension built for issuing, and the OpenSSL configuration line of the same value.
+struct BuiltRow {
+    const char* name;
+    std::function<CCertificateExtension(const CCertificate& subject)> build;
+    std::string line;
+    friend void PrintTo(const BuiltRow& row, std::ostream* out) { *out << row.name; }
+};
+CGeneralName NameOfKind(CGeneralName::EKind kind, const char* text) {
+    CGeneralName name;
+    name.m_kind = kind;
+    name.m_strText = text;
+    return name;
+}
+const BuiltRow kBuilt[] = {
+    {"CA", [](const CCertificate&) { return BasicConstraintsExtension({true, -1}); }, "basicConstraints=critical,CA:TRUE"},
+    {"CA of path length 0", [](const CCertificate&) { return BasicConstraintsExtension({true, 0}); },
+     "basicConstraints=critical,CA:TRUE,pathlen:0"},
+    {"not a CA", [](const CCertificate&) { return BasicConstraintsExtension({}); }, "basicConstraints=critical,CA:FALSE"},
+    {"S/MIME key usage",
+     [](const CCertificate&) { return KeyUsageExtension(kDigitalSignature | kNonRepudiation | kKeyEncipherment); },
+     "keyUsage=critical,digitalSignature,nonRepudiation,keyEncipherment"},
+    {"CA key usage", [](const CCertificate&) { return KeyUsageExtension(kKeyCertSign | kCRLSign); },
+     "keyUsage=critical,keyCertSign,cRLSign"},
+    {"key usage of the ninth bit", [](const CCertificate&) { return KeyUsageExtension(kDigitalSignature | kDecipherOnly); },
+     "keyUsage=critical,digitalSignature,decipherOnly"},
+    {"e-mail protection", [](const CCertificate&) { return ExtendedKeyUsageExtension({vorlan::oid::kEmailProtection}); },
+     "extendedKeyUsage=emailProtection"},
+    {"subject key identifier", [](const CCertificate& c) { return SubjectKeyIdentifierExtension(KeyIdentifierOf(c)); },
+     "subjectKeyIdentifier=hash"},
+    {"authority key identifier", [](const CCertificate& c) { return AuthorityKeyIdentifierExtension(KeyIdentifierOf(c)); },
+     "authorityKeyIdentifier=keyid:always"},
+    {"alternative names",
+     [](const CCertificate&) {
+         return SubjectAltNameExtension({NameOfKind(CGeneralName::kRfc822Name, "a@example.org"),
+                                         NameOfKind(CGeneralName::kDNSName, "example.org"),
+                                         NameOfKind(CGeneralName::kURI, "http://example.org/"),
+                                         NameOfKind(CGeneralName::kRegisteredID, "1.2.3.4")});
+     },
+     "subjectAltName=email:a@example.org,DNS:example.org,URI:http://example.org/,RID:1.2.3.4"},
+};
+
+using BuiltExtensions = testing::TestWithParam<BuiltRow>;
+TEST_P(BuiltExtensions, AreWrittenAsOpenSSLWritesThem) {
+    const BuiltRow& row = GetParam();
+    const X509Ptr peer = Parse(PeerCertificate(KeyFile(1024), "CN=Ext\n", "-days 1", "utf8only", row.line + "\n"));
+    CCertificate subject;
+    subject.GetDataFrom(PrivateKeyOf(KeyFile(1024)));
+    CCertificateExtensionArray built;
+    built.Add(row.build(subject));
+    const Owned<ASN1_OBJECT> identifier(OBJ_txt2obj(built[0].m_strIdentifier, 1), ASN1_OBJECT_free);
+    const X509_EXTENSION* expected = X509_get_ext(peer.get(), X509_get_ext_by_OBJ(peer.get(), identifier.get(), -1));
+    ASSERT_NE(expected, nullptr);
+    EXPECT_EQ(Encoded(*std::unique_ptr<CASN1_SEQUENCE>(vorlan::detail::NewExtensionList(built))),
+              Seq({Der(expected, i2d_X509_EXTENSION)}));
+}
+INSTANTIATE_TEST_SUITE_P(Rows, BuiltExtensions, testing::ValuesIn(kBuilt), RowName());
+
+TEST(BuiltExtensions, CRLNumberIsWrittenAsLibcryptoWritesIt) {
+    for (const Octets& magnitude : {Octets{0}, Octets{0x05}, Octets{0x80}, Octets(20, 0xFF)}) {
+        const Owned<BIGNUM> number(BN_bin2bn(magnitude.data(), static_cast<int>(magnitude.size()), nullptr), BN_free);
+        const Owned<ASN1_INTEGER> integer(BN_to_ASN1_INTEGER(number.get(), nullptr), ASN1_INTEGER_free);
+        const Owned<X509_EXTENSION> expected(X509V3_EXT_i2d(NID_crl_number, 0, integer.get()), X509_EXTENSION_free);
+        CCertificateExtensionArray built;
+        built.Add(CRLNumberExtension(CSerialNumber(magnitude.data(), static_cast<int>(magnitude.size()))));
+        EXPECT_EQ(Encoded(*std::unique_ptr<CASN1_SEQUENCE>(vorlan::detail::NewExtensionList(built))),
+                  Seq({Der(expected.get(), i2d_X509_EXTENSION)}));
+        EXPECT_TRUE(CListExtensions(built).crlNumber ==
+                    CSerialNumber(magnitude.data(), static_cast<int>(magnitude.size())));
+    }
+}
+
 }  // namespace
 }  // namespace x509test
