@@ -461,6 +461,13 @@ CCertificateExtension CRLNumberExtension(const CSerialNumber& number) {
     return ExtensionOf(vorlan::oid::kCRLNumber, 0, CASN1_INTEGER(number));
 }
 
+CByteArray IssuerKeyIdentifierOf(const CCertificate& issuer) {
+    CCertificateExtensionArray extensions;
+    issuer.GetExtensions(extensions);
+    const CCertificateExtensions values(extensions);
+    return values.subjectKeyIdentifier.GetSize() > 0 ? values.subjectKeyIdentifier : KeyIdentifierOf(issuer);
+}
+
 CByteArray KeyIdentifierOf(const CCertificate& certificate) {
     CRSAPublicKey key;
     certificate.SetDataTo(key);

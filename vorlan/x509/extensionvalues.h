@@ -153,3 +153,8 @@ CCertificateExtension CRLNumberExtension(const CSerialNumber& number);
 // The key identifier of the certificate's public key: the SHA-1 of its subjectPublicKey BIT
 // STRING (RFC 5280 4.2.1.2, method 1).
 CByteArray KeyIdentifierOf(const CCertificate& certificate);
+
+/// The key identifier that what `issuer` issues names it by in authorityKeyIdentifier: its
+/// subjectKeyIdentifier, or KeyIdentifierOf(issuer) when it has none (RFC 5280 4.2.1.1). The
+/// decoding exception for malformed extensions of the issuer.
+CByteArray IssuerKeyIdentifierOf(const CCertificate& issuer);
