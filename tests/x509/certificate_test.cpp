@@ -375,6 +375,8 @@ TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
         {Seq({Seq({FromHex("0603551d13"), FromHex("0101ff"), FromHex("020100")})}),
          "extensions.extnValue: identifier 0x04 expected, 0x02 found"},
         {Seq({ca, ca}), "extensions: Extension 2.5.29.19 appears twice"},
+        {Seq({Seq({Tlv(0x06, Concat({{0x2A}, Octets(64, 0x81), {0x01}})), Tlv(0x04, FromHex("0500"))})}),
+         "extensions.extnID is not valid"},
     };
     for (const auto& [extensions, reason] : rows) {
         const CCertificate certificate = ReadCertificate(Certificate(Versioned(2, {Tlv(0xA3, extensions)})));
@@ -387,6 +389,12 @@ TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
     const Octets badName = Seq({FromHex("0603551d11"), Tlv(0x04, Seq({Tlv(0x81, FromHex("610062"))}))});
     const CCertificate certificate = ReadCertificate(Certificate(Versioned(2, {Tlv(0xA3, Seq({ca, badName}))})));
     EXPECT_TRUE(certificate.IsCA() == 0 && certificate.HasUnknownCriticalExtension() == 1);
+    // Read, an extension of any identifier writes back as received: an arc past 64 bits too.
+    const Octets wide = Seq({Tlv(0x06, Concat({{0x2A}, Octets(12, 0xFF), {0x7F}})), Tlv(0x04, FromHex("0500"))});
+    const Octets der = Certificate(Versioned(2, {Tlv(0xA3, Seq({ca, wide}))}));
+    const CCertificate read = ReadCertificate(der);
+    EXPECT_TRUE(read.m_extensions.GetSize() == 2 && EncodingOf(read) == der);
+    EXPECT_EQ(Encoded(CASN1_CertificateData(read)), Seq(Versioned(2, {Tlv(0xA3, Seq({ca, wide}))})));
 }
 
 // Every field of `ours` as libcrypto reads them from `der` (names: see the names tests; the

@@ -1,7 +1,7 @@
 #include "vorlan/x509/extensions.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <algorithm>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -30,9 +30,15 @@ void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count)
 namespace vorlan::detail {
 namespace {
 
+// Octets of an extnID at most: identifiers come nowhere near (a UUID arc takes 19), and the
+// dotted text of a longer one would cost time growing with the square of its length.
+constexpr int kMaxIdentifierOctets = 64;
+
 void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 0, "Extension");
-    NextOf<CASN1_OBJECT_IDENTIFIER>(reader, kASN1ObjectIdentifier, "extnID").GetDecimalDottedString(extension.m_strIdentifier);
+    const auto& identifier = NextOf<CASN1_OBJECT_IDENTIFIER>(reader, kASN1ObjectIdentifier, "extnID");
+    Require(identifier.GetSize() <= kMaxIdentifierOctets, "extnID");
+    identifier.GetDecimalDottedString(extension.m_strIdentifier);
     const auto* critical = dynamic_cast<const CASN1_BOOLEAN*>(reader.Optional(kASN1Boolean));
     extension.m_bCritical = critical && critical->GetBoolean();
     const CASN1Type& octets = reader.Next(kASN1OctetString, "extnValue");
@@ -44,21 +50,40 @@ void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
 }  // namespace
 
 CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted) {
-    std::vector<unsigned long> arcs;
-    bool sound = true;
-    for (const char* at = dotted;; ++at) {
-        char* after = nullptr;
-        errno = 0;
-        arcs.push_back(std::strtoul(at, &after, 10));
-        sound = *at >= '0' && *at <= '9' && errno == 0 && (*after == '.' || *after == '\0');
-        if (!sound || *after == '\0') break;
-        at = after;
+    // Arcs as decimal texts of any length, as they are read: each turned into base-128 groups by
+    // long division.
+    std::vector<std::string> arcs(1);
+    for (const char c : dotted.str()) {
+        if (c == '.')
+            arcs.emplace_back();
+        else
+            arcs.back() += c;
     }
-    if (!sound || arcs.size() < 2 || arcs[0] > 2 || arcs[1] >= 40)
+    const auto canonical = [](const std::string& arc) {
+        return !arc.empty() && arc.find_first_not_of("0123456789") == std::string::npos && (arc == "0" || arc[0] != '0');
+    };
+    // The decoder takes a first subidentifier of one octet: 0.0 to 2.39.
+    if (arcs.size() < 2 || !std::all_of(arcs.begin(), arcs.end(), canonical) || arcs[0].size() > 1 || arcs[0][0] > '2' ||
+        arcs[1].size() > 2 || std::stoi(arcs[1]) >= 40)
         ___throwDERDecodingException("Object identifier %s cannot be written", static_cast<const char*>(dotted));
-    auto identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>(static_cast<unsigned char>(arcs[0]),
-                                                                static_cast<unsigned char>(arcs[1]));
-    for (std::size_t i = 2; i < arcs.size(); ++i) identifier->AddIDComponent(arcs[i]);
+    auto identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>(static_cast<unsigned char>(arcs[0][0] - '0'),
+                                                                static_cast<unsigned char>(std::stoi(arcs[1])));
+    for (std::size_t i = 2; i < arcs.size(); ++i) {
+        std::vector<BYTE> groups;
+        for (std::string digits = arcs[i]; !digits.empty();) {
+            std::string quotient;
+            int rest = 0;
+            for (const char c : digits) {
+                rest = rest * 10 + (c - '0');
+                if (!quotient.empty() || rest >= 128) quotient += static_cast<char>('0' + rest / 128);
+                rest %= 128;
+            }
+            groups.insert(groups.begin(), static_cast<BYTE>(rest));
+            digits = quotient;
+        }
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            identifier->Add(static_cast<BYTE>(groups[g] | (g + 1 < groups.size() ? 0x80 : 0)));
+    }
     return identifier.release();
 }
 

@@ -1,6 +1,6 @@
 // CCertificateExtension: one extension of a version 3 certificate or a version 2 revocation
-// list as it was received; the reading of the extensions of a tbsCertificate value and of
-// Extensions values, and their writing.
+// list as it was received or is issued (extensionvalues.h reads and builds the values); the
+// reading of the extensions of a tbsCertificate value and of Extensions values, and their writing.
 #pragma once
 
 #include "vorlan/asn1/objectidentifier.h"
