@@ -49,9 +49,9 @@ public:
     // with its sign); the revocation dates are not looked at.
     int IsPresentInCRL(const CCertificateRevocationList& crl) const;
 
-    // The DER of the certificate: the octets it was read from, when it was read from DER, not
-    // signed since and its fields are still those read (the octets keep extensions and unique
-    // identifiers); else built from the fields.
+    /// The DER of the certificate: the octets it was read from, when it was read from DER, not
+    /// signed since and its fields are still those read (the octets keep unique identifiers, and
+    /// extensions in a list that does not read); else built from the fields, m_extensions too.
     void GetEncoding(CByteArray& out) const;
     /// The extensions: those of the received octets while the fields are still those read
     /// (the decoding exception naming the field for a malformed list), else m_extensions.
