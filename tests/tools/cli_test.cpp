@@ -839,6 +839,8 @@ TEST_F(Cli, FailuresAreOneLineWithNonZeroStatusAndLeaveNoOutputFile) {
         {"vorlan cert sign --self --key key.bin --subject /CN=x/O -o out", "\"O\" is not type=value"},
         {"vorlan cert sign --self --key key.bin --subject /CN=x --days 9000 -o out", "before 2050"},
         {"vorlan cert sign --self --key plain --subject /CN=x -o out", "not an RSA key archive"},
+        {"vorlan cert sign --self --key key.bin --subject /CN=x --email 'j\xC3\xBC@example.org' -o out",
+         "GeneralName cannot be written: rfc822Name is not IA5 text"},
         {"vorlan crl show leaf.pem", "no PEM block \"X509 CRL\""},
         {"vorlan cert sign --key key.bin -o out", "cert sign needs either --self or --req"},
         {"vorlan cert sign --req leaf.pem --issuer-cert ca.pem --key key.bin -o out", "no PEM block \"CERTIFICATE REQUEST\""},
