@@ -90,6 +90,8 @@
 #include "vorlan/x509/crlentry.h"
 #include "vorlan/x509/distinguishedname.h"
 #include "vorlan/x509/extensions.h"
+#include "vorlan/x509/extensionvalues.h"
+#include "vorlan/x509/generalname.h"
 #include "vorlan/x509/privatekey.h"
 #include "vorlan/x509/publickey.h"
 #include "vorlan/x509/rdnsequence.h"

@@ -1,7 +1,7 @@
 #include "vorlan/x509/extensions.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <algorithm>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -30,30 +30,15 @@ void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count)
 namespace vorlan::detail {
 namespace {
 
-// The identifier of a dotted text of two arcs or more ("2.5.29.20"); the decoding exception for
-// a text that is not one the identifier class can hold.
-CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted) {
-    std::vector<unsigned long> arcs;
-    bool sound = true;
-    for (const char* at = dotted;; ++at) {
-        char* after = nullptr;
-        errno = 0;
-        arcs.push_back(std::strtoul(at, &after, 10));
-        sound = *at >= '0' && *at <= '9' && errno == 0 && (*after == '.' || *after == '\0');
-        if (!sound || *after == '\0') break;
-        at = after;
-    }
-    if (!sound || arcs.size() < 2 || arcs[0] > 2 || arcs[1] >= 40)
-        ___throwDERDecodingException("Extension identifier %s cannot be written", static_cast<const char*>(dotted));
-    auto identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>(static_cast<unsigned char>(arcs[0]),
-                                                                static_cast<unsigned char>(arcs[1]));
-    for (std::size_t i = 2; i < arcs.size(); ++i) identifier->AddIDComponent(arcs[i]);
-    return identifier.release();
-}
+// Octets of an extnID at most: identifiers come nowhere near (a UUID arc takes 19), and the
+// dotted text of a longer one would cost time growing with the square of its length.
+constexpr int kMaxIdentifierOctets = 64;
 
 void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 0, "Extension");
-    NextOf<CASN1_OBJECT_IDENTIFIER>(reader, kASN1ObjectIdentifier, "extnID").GetDecimalDottedString(extension.m_strIdentifier);
+    const auto& identifier = NextOf<CASN1_OBJECT_IDENTIFIER>(reader, kASN1ObjectIdentifier, "extnID");
+    Require(identifier.GetSize() <= kMaxIdentifierOctets, "extnID");
+    identifier.GetDecimalDottedString(extension.m_strIdentifier);
     const auto* critical = dynamic_cast<const CASN1_BOOLEAN*>(reader.Optional(kASN1Boolean));
     extension.m_bCritical = critical && critical->GetBoolean();
     const CASN1Type& octets = reader.Next(kASN1OctetString, "extnValue");
@@ -63,6 +48,44 @@ void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
 }
 
 }  // namespace
+
+CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted) {
+    // Arcs as decimal texts of any length, as they are read: each turned into base-128 groups by
+    // long division.
+    std::vector<std::string> arcs(1);
+    for (const char c : dotted.str()) {
+        if (c == '.')
+            arcs.emplace_back();
+        else
+            arcs.back() += c;
+    }
+    const auto canonical = [](const std::string& arc) {
+        return !arc.empty() && arc.find_first_not_of("0123456789") == std::string::npos && (arc == "0" || arc[0] != '0');
+    };
+    // The decoder takes a first subidentifier of one octet: 0.0 to 2.39.
+    if (arcs.size() < 2 || !std::all_of(arcs.begin(), arcs.end(), canonical) || arcs[0].size() > 1 || arcs[0][0] > '2' ||
+        arcs[1].size() > 2 || std::stoi(arcs[1]) >= 40)
+        ___throwDERDecodingException("Object identifier %s cannot be written", static_cast<const char*>(dotted));
+    auto identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>(static_cast<unsigned char>(arcs[0][0] - '0'),
+                                                                static_cast<unsigned char>(std::stoi(arcs[1])));
+    for (std::size_t i = 2; i < arcs.size(); ++i) {
+        std::vector<BYTE> groups;
+        for (std::string digits = arcs[i]; !digits.empty();) {
+            std::string quotient;
+            int rest = 0;
+            for (const char c : digits) {
+                rest = rest * 10 + (c - '0');
+                if (!quotient.empty() || rest >= 128) quotient += static_cast<char>('0' + rest / 128);
+                rest %= 128;
+            }
+            groups.insert(groups.begin(), static_cast<BYTE>(rest));
+            digits = quotient;
+        }
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            identifier->Add(static_cast<BYTE>(groups[g] | (g + 1 < groups.size() ? 0x80 : 0)));
+    }
+    return identifier.release();
+}
 
 void ReadTaggedExtensions(const CASN1Type& tagged, BYTE tag, const char* name, CCertificateExtensionArray& extensions) {
     CStructureReader explicitTag = ReaderOf(tagged, tag, 0, name);
@@ -100,17 +123,6 @@ CASN1_SEQUENCE* NewExtensionList(const CCertificateExtensionArray& extensions) {
         list->AddObject(value.release());
     }
     return list.release();
-}
-
-int BasicConstraintsCA(const CByteArray& value) {
-    CDEREncoding der(0, const_cast<BYTE*>(value.GetData()), static_cast<unsigned long>(value.GetSize()), 0, 0);
-    const std::unique_ptr<CASN1Type> constraints(___buildFromEncoding(der));
-    if (der.Remaining() != 0) ___throwDERDecodingException("BasicConstraints: octets after the value");
-    CStructureReader reader = ReaderOf(*constraints, kASN1Sequence, 0, "BasicConstraints");
-    const auto* ca = dynamic_cast<const CASN1_BOOLEAN*>(reader.Optional(kASN1Boolean));
-    reader.Optional(kASN1Integer);  // pathLenConstraint
-    reader.End("BasicConstraints");
-    return ca && ca->GetBoolean();
 }
 
 }  // namespace vorlan::detail
