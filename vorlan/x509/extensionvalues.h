@@ -1,6 +1,7 @@
-// The extensions path validation reads, as typed values: each read from the DER of an
-// extnValue (CCertificateExtension::m_abValue) and built into it. A malformed value raises the
-// decoding exception naming the extension ("keyUsage: ...").
+/// \file
+/// The extensions path validation reads, as typed values: each read from the DER of an
+/// extnValue (CCertificateExtension::m_abValue) and built into it. A malformed value raises the
+/// decoding exception naming the extension ("keyUsage: ...").
 #pragma once
 
 #include <optional>
@@ -16,23 +17,23 @@ class CCertificate;
 
 /// The extension identifiers, dotted.
 namespace vorlan::oid {
-inline constexpr const char* kSubjectKeyIdentifier = "2.5.29.14";
-inline constexpr const char* kKeyUsage = "2.5.29.15";
-inline constexpr const char* kSubjectAltName = "2.5.29.17";
-inline constexpr const char* kBasicConstraints = "2.5.29.19";
-inline constexpr const char* kCRLNumber = "2.5.29.20";
-inline constexpr const char* kReasonCode = "2.5.29.21";
-inline constexpr const char* kInvalidityDate = "2.5.29.24";
-inline constexpr const char* kDeltaCRLIndicator = "2.5.29.27";
-inline constexpr const char* kIssuingDistributionPoint = "2.5.29.28";
-inline constexpr const char* kCertificateIssuer = "2.5.29.29";
-inline constexpr const char* kNameConstraints = "2.5.29.30";
-inline constexpr const char* kCRLDistributionPoints = "2.5.29.31";
-inline constexpr const char* kCertificatePolicies = "2.5.29.32";
-inline constexpr const char* kAuthorityKeyIdentifier = "2.5.29.35";
-inline constexpr const char* kExtendedKeyUsage = "2.5.29.37";
-inline constexpr const char* kEmailProtection = "1.3.6.1.5.5.7.3.4";
-inline constexpr const char* kAnyExtendedKeyUsage = "2.5.29.37.0";
+inline constexpr const char* kSubjectKeyIdentifier = "2.5.29.14";  ///< subjectKeyIdentifier
+inline constexpr const char* kKeyUsage = "2.5.29.15";  ///< keyUsage
+inline constexpr const char* kSubjectAltName = "2.5.29.17";  ///< subjectAltName
+inline constexpr const char* kBasicConstraints = "2.5.29.19";  ///< basicConstraints
+inline constexpr const char* kCRLNumber = "2.5.29.20";  ///< cRLNumber
+inline constexpr const char* kReasonCode = "2.5.29.21";  ///< reasonCode (of a list entry)
+inline constexpr const char* kInvalidityDate = "2.5.29.24";  ///< invalidityDate (of a list entry)
+inline constexpr const char* kDeltaCRLIndicator = "2.5.29.27";  ///< deltaCRLIndicator
+inline constexpr const char* kIssuingDistributionPoint = "2.5.29.28";  ///< issuingDistributionPoint
+inline constexpr const char* kCertificateIssuer = "2.5.29.29";  ///< certificateIssuer (of a list entry)
+inline constexpr const char* kNameConstraints = "2.5.29.30";  ///< nameConstraints
+inline constexpr const char* kCRLDistributionPoints = "2.5.29.31";  ///< cRLDistributionPoints
+inline constexpr const char* kCertificatePolicies = "2.5.29.32";  ///< certificatePolicies
+inline constexpr const char* kAuthorityKeyIdentifier = "2.5.29.35";  ///< authorityKeyIdentifier
+inline constexpr const char* kExtendedKeyUsage = "2.5.29.37";  ///< extendedKeyUsage
+inline constexpr const char* kEmailProtection = "1.3.6.1.5.5.7.3.4";  ///< the extended key usage id-kp-emailProtection
+inline constexpr const char* kAnyExtendedKeyUsage = "2.5.29.37.0";  ///< the extended key usage anyExtendedKeyUsage
 }  // namespace vorlan::oid
 
 /// keyUsage bits: bit n of the BIT STRING is 1 << n.
@@ -50,7 +51,7 @@ enum EKeyUsage : WORD {
 
 /// basicConstraints (RFC 5280 4.2.1.9).
 struct SBasicConstraints {
-    bool ca = false;
+    bool ca = false;  ///< the subject is a CA
     int pathLength = -1;  ///< pathLenConstraint; -1 when absent
 };
 
@@ -58,14 +59,14 @@ struct SBasicConstraints {
 struct SAuthorityKeyIdentifier {
     CByteArray keyIdentifier;  ///< empty when absent
     CGeneralNames issuer;      ///< authorityCertIssuer
-    std::optional<CSerialNumber> serialNumber;
+    std::optional<CSerialNumber> serialNumber;  ///< authorityCertSerialNumber
 };
 
 /// nameConstraints (RFC 5280 4.2.1.10). GeneralSubtrees: the base of each subtree (minimum 0,
 /// maximum absent, as RFC 5280 requires; reading refuses others).
 struct SNameConstraints {
-    CGeneralNames permitted;
-    CGeneralNames excluded;
+    CGeneralNames permitted;  ///< permittedSubtrees
+    CGeneralNames excluded;  ///< excludedSubtrees
 };
 
 /// One DistributionPoint of cRLDistributionPoints (RFC 5280 4.2.1.13), which names a
@@ -75,18 +76,18 @@ struct SDistributionPoint {
     CGeneralNames fullName;                         ///< distributionPoint fullName
     std::optional<CRelativeDN> relativeName;        ///< distributionPoint nameRelativeToCRLIssuer
     std::optional<WORD> reasons;                    ///< ReasonFlags bits
-    CGeneralNames crlIssuer;
+    CGeneralNames crlIssuer;  ///< cRLIssuer; empty when the list is issued by the certificate's issuer
 };
 
 /// issuingDistributionPoint of a revocation list (RFC 5280 5.2.5): what it covers.
 struct SIssuingDistributionPoint {
-    CGeneralNames fullName;
-    std::optional<CRelativeDN> relativeName;
-    bool onlyContainsUserCerts = false;
-    bool onlyContainsCACerts = false;
+    CGeneralNames fullName;  ///< distributionPoint fullName
+    std::optional<CRelativeDN> relativeName;  ///< distributionPoint nameRelativeToCRLIssuer
+    bool onlyContainsUserCerts = false;  ///< the list covers end certificates only
+    bool onlyContainsCACerts = false;  ///< the list covers CA certificates only
     std::optional<WORD> onlySomeReasons;  ///< ReasonFlags bits
-    bool indirectCRL = false;
-    bool onlyContainsAttributeCerts = false;
+    bool indirectCRL = false;  ///< the list may name certificates of other issuers
+    bool onlyContainsAttributeCerts = false;  ///< the list covers attribute certificates only
 };
 
 /// CRLReason values (RFC 5280 5.3.1; 7 is not used).
@@ -112,15 +113,15 @@ public:
     /// certificatePolicies (the identifiers), nameConstraints and cRLDistributionPoints.
     explicit CCertificateExtensions(const CCertificateExtensionArray& extensions);
 
-    std::optional<SBasicConstraints> basicConstraints;
+    std::optional<SBasicConstraints> basicConstraints;  ///< basicConstraints
     std::optional<WORD> keyUsage;                       ///< EKeyUsage bits
     std::optional<std::vector<CString>> extendedKeyUsage;  ///< dotted purposes
-    CByteArray subjectKeyIdentifier;
-    std::optional<SAuthorityKeyIdentifier> authorityKeyIdentifier;
-    std::optional<CGeneralNames> subjectAltName;
+    CByteArray subjectKeyIdentifier;  ///< subjectKeyIdentifier; empty when absent
+    std::optional<SAuthorityKeyIdentifier> authorityKeyIdentifier;  ///< authorityKeyIdentifier
+    std::optional<CGeneralNames> subjectAltName;  ///< subjectAltName
     std::optional<std::vector<CString>> certificatePolicies;  ///< dotted policy identifiers
-    std::optional<SNameConstraints> nameConstraints;
-    std::optional<std::vector<SDistributionPoint>> crlDistributionPoints;
+    std::optional<SNameConstraints> nameConstraints;  ///< nameConstraints
+    std::optional<std::vector<SDistributionPoint>> crlDistributionPoints;  ///< cRLDistributionPoints
     std::vector<CString> unknownCritical;  ///< dotted identifiers of critical extensions not read here
 };
 
@@ -131,11 +132,11 @@ public:
     /// Reads cRLNumber, authorityKeyIdentifier, issuingDistributionPoint and deltaCRLIndicator.
     explicit CListExtensions(const CCertificateExtensionArray& extensions);
 
-    std::optional<CSerialNumber> crlNumber;
-    std::optional<SAuthorityKeyIdentifier> authorityKeyIdentifier;
-    std::optional<SIssuingDistributionPoint> issuingDistributionPoint;
+    std::optional<CSerialNumber> crlNumber;  ///< cRLNumber
+    std::optional<SAuthorityKeyIdentifier> authorityKeyIdentifier;  ///< authorityKeyIdentifier
+    std::optional<SIssuingDistributionPoint> issuingDistributionPoint;  ///< issuingDistributionPoint
     std::optional<CSerialNumber> deltaCRLIndicator;  ///< the base list's number
-    std::vector<CString> unknownCritical;
+    std::vector<CString> unknownCritical;  ///< dotted identifiers of critical extensions not read here
 };
 
 /// The typed extensions of one entry of a revocation list; as CCertificateExtensions.
@@ -145,16 +146,17 @@ public:
     /// Reads reasonCode, invalidityDate (a GeneralizedTime) and certificateIssuer.
     explicit CEntryExtensions(const CCertificateExtensionArray& extensions);
 
-    std::optional<ECRLReason> reasonCode;
-    std::optional<CUTCTime> invalidityDate;
-    std::optional<CGeneralNames> certificateIssuer;
-    std::vector<CString> unknownCritical;
+    std::optional<ECRLReason> reasonCode;  ///< reasonCode
+    std::optional<CUTCTime> invalidityDate;  ///< invalidityDate
+    std::optional<CGeneralNames> certificateIssuer;  ///< certificateIssuer (of an indirect list)
+    std::vector<CString> unknownCritical;  ///< dotted identifiers of critical extensions not read here
 };
 
 /// The extensions built for issuing, in DER as OpenSSL writes the same values (critical as RFC
 /// 5280 recommends: basicConstraints and keyUsage critical, the others not; a false cA is left
 /// out). The decoding exception for a value that cannot be written: a purpose that is not a
 /// dotted identifier, a name GeneralName cannot hold, no purpose or no name, a negative number.
+///@{
 CCertificateExtension BasicConstraintsExtension(const SBasicConstraints& constraints);
 CCertificateExtension KeyUsageExtension(WORD usage);
 CCertificateExtension ExtendedKeyUsageExtension(const std::vector<CString>& purposes);
@@ -162,6 +164,7 @@ CCertificateExtension SubjectKeyIdentifierExtension(const CByteArray& identifier
 CCertificateExtension AuthorityKeyIdentifierExtension(const CByteArray& keyIdentifier);
 CCertificateExtension SubjectAltNameExtension(const CGeneralNames& names);
 CCertificateExtension CRLNumberExtension(const CSerialNumber& number);
+///@}
 
 /// The key identifier of the certificate's public key: the SHA-1 of its subjectPublicKey BIT
 /// STRING (RFC 5280 4.2.1.2, method 1).

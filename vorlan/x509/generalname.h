@@ -26,7 +26,7 @@ public:
         kRegisteredID = 8
     };
 
-    EKind m_kind = kRfc822Name;
+    EKind m_kind = kRfc822Name;  ///< which alternative the name is
     CString m_strText;                   ///< rfc822Name, dNSName, URI as IA5 text; registeredID dotted
     CDistinguishedName m_directoryName;  ///< directoryName
     CByteArray m_abOctets;               ///< iPAddress (4 or 16 octets, twice that in a subtree); the
