@@ -1,6 +1,7 @@
 // Certificates read from arbitrary DER: whatever the structure accepts reads into a
 // CCertificate or fails with the decoding exception; what reads prints, copies, checks its
-// signature, archives and is written again so that it reads back to the same certificate.
+// signature, reads its extensions as typed values, archives and is written again so that it
+// reads back to the same certificate.
 #include "vorlan/x509/certificate.h"
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "vorlan/framework/memfile.h"
 #include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/extensionvalues.h"
 
 namespace {
 
@@ -34,6 +36,25 @@ std::unique_ptr<CCertificate> read(const unsigned char* octets, size_t size, uns
     return certificate;
 }
 
+// The alternative names of the extensions, when they read: written, they read back to names
+// that write the same octets.
+void checkNames(const CCertificate& certificate) {
+    try {
+        CCertificateExtensionArray extensions;
+        certificate.GetExtensions(extensions);
+        const CCertificateExtensions values(extensions);
+        if (!values.subjectAltName) return;
+        CCertificateExtensionArray written;
+        written.Add(SubjectAltNameExtension(*values.subjectAltName));
+        const CCertificateExtension again = SubjectAltNameExtension(*CCertificateExtensions(written).subjectAltName);
+        require(again.m_abValue.GetSize() == written[0].m_abValue.GetSize() &&
+                std::memcmp(again.m_abValue.GetData(), written[0].m_abValue.GetData(),
+                            static_cast<size_t>(again.m_abValue.GetSize())) == 0);
+    } catch (CDERDecodingException* e) {
+        e->Delete();
+    }
+}
+
 void check(const CCertificate& certificate, const uint8_t* data, unsigned long consumed) {
     CByteArray received;
     certificate.GetEncoding(received);
@@ -44,6 +65,7 @@ void check(const CCertificate& certificate, const uint8_t* data, unsigned long c
     static_cast<void>(static_cast<CString>(certificate));
     static_cast<void>(certificate.IsSignatureOKFor(certificate) + certificate.IsSelfSigned() + certificate.IsCA() +
                       certificate.HasUnknownCriticalExtension());
+    checkNames(certificate);
 
     CMemFile file;
     {

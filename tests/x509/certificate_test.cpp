@@ -7,21 +7,13 @@
 #include "peer.h"
 #include "tests/common/exceptions.h"
 #include "vorlan/support/unlockexception.h"
-#include "vorlan/x509/extensions.h"
+#include "vorlan/x509/extensionvalues.h"
 #include "vorlan/x509/publickey.h"
 #include "vorlan/x509/subjectpublickeyinfo.h"
 #include "vorlan/x509/validity.h"
 
 namespace x509test {
 namespace {
-
-// libcrypto's reading of a certificate.
-using X509Ptr = std::unique_ptr<X509, decltype(&X509_free)>;
-
-X509Ptr Parse(const Octets& der) {
-    const unsigned char* at = der.data();
-    return {d2i_X509(nullptr, &at, static_cast<long>(der.size())), X509_free};
-}
 
 Octets Validity(const std::string& notAfter = "480305140709Z", unsigned char tag = 0x17) {
     return Seq({Text(0x17, "980305140709Z"), Text(tag, notAfter)});
@@ -186,7 +178,10 @@ TEST(CertificateSignature, ChangedFieldsAreNeverTakenAsSigned) {
         {"issuer", [](C& c) { c.m_issuer = NameOf("Forged"); }},
         {"serial", [](C& c) { c.m_serialNumber.SetAt(0, 8); }},
         {"serial sign", [](C& c) { c.m_serialNumber.m_bNegative = 1; }},
-        {"version", [](C& c) { c.m_bVersion = 0; }},
+        {"version", [](C& c) { c.m_bVersion = 0, c.m_extensions.RemoveAll(); }},  // version 1 has none
+        {"extension flag", [](C& c) { c.m_extensions[0].m_bCritical = 0; }},
+        {"extension value", [](C& c) { c.m_extensions[0].m_abValue.SetAt(4, 0); }},
+        {"extension added", [](C& c) { c.m_extensions.Add(KeyUsageExtension(kKeyCertSign)); }},
         {"notBefore", [](C& c) { --c.m_notBefore; }},
         {"notAfter", [](C& c) { --c.m_notAfter; }},
         {"modulus", [](C& c) { c.m_modulus[CCertificate::kFieldSize - 1] ^= 2; }},
@@ -275,15 +270,16 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     CCertificate original = Peer("md5", "Archived"), loaded;  // the MD5 digest of the signed part as read
     const auto stored = Stored(original);
     EXPECT_TRUE(LoadInto(loaded, stored) == kNothingThrown && Same(loaded, original));
-    // A cached SHA-256 digest makes it format 2, which carries that digest too.
+    // A cached SHA-256 digest makes it format 2, which carries that digest too (the high bit:
+    // extensions follow the subject).
     CCertificate sha256 = original;
     sha256.SignWith(PrivateKeyOf(KeyFile(512, 3)), 3);
-    EXPECT_TRUE(Stored(sha256)[0] == 2 && LoadInto(loaded, Stored(sha256)) == kNothingThrown);
+    EXPECT_TRUE(Stored(sha256)[0] == (0x80 | 2) && LoadInto(loaded, Stored(sha256)) == kNothingThrown);
     EXPECT_TRUE(Same(loaded, sha256) && loaded.m_bHasDigestSha256);
     // Format 0 has no SHA-1 flag: the 16-bit flag after the MD5 digest goes.
     constexpr std::size_t kFlags = 8 + 3 * 256, kSha1Flag = kFlags + 2 + 16;
     auto format0 = stored;
-    format0[0] = 0;
+    format0[0] = 0x80;
     format0.erase(format0.begin() + kSha1Flag, format0.begin() + kSha1Flag + 2);
     EXPECT_EQ(LoadInto(loaded, format0), kNothingThrown);
     EXPECT_TRUE(loaded == original && loaded.m_bHasDigest16 && !loaded.m_bHasDigestSha1);
@@ -312,6 +308,11 @@ TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
         {"algorithm 7", [](CCertificate& c) { c.m_nSignatureAlgorithm = 7; }},
         {"version 4", [](CCertificate& c) { c.m_bVersion = 3; }},
         {"signature of 4,104 bits", [](CCertificate& c) { c.m_wSignatureBits = 4104; }},
+        {"extensions in version 2", [](CCertificate& c) { c.m_bVersion = 1, c.m_extensions.Add(KeyUsageExtension(kCRLSign)); }},
+        {"extension identifier not dotted", [](CCertificate& c) {
+             c.m_extensions.Add(KeyUsageExtension(kCRLSign));
+             c.m_extensions[0].m_strIdentifier = "2.5.x";
+         }},
     };
     for (const auto& [name, spoil] : rows) {
         CCertificate certificate = Sample(key);
@@ -351,6 +352,7 @@ TEST(CertificateObject, EqualityCoversEveryFieldButTheDigestsAndIssuerTestsNeedA
         [](C c) { c.m_subject = NameOf("X"); return c; },   [](C c) { c.m_wKeyBits = 1; return c; },
         [](C c) { c.m_publicExponent[0] = 1; return c; },  [](C c) { c.m_modulus[0] = 1; return c; },
         [](C c) { c.m_signature[0] = 1; return c; },       [](C c) { c.m_wSignatureBits = 8; return c; },
+        [](C c) { c.m_extensions.Add(KeyUsageExtension(kCRLSign)); return c; },
     };
     for (const auto& change : changes) EXPECT_FALSE(change(base) == base);
     CCertificate cached = base;
@@ -381,6 +383,10 @@ TEST(CertificateObject, MalformedOrRepeatedExtensionsAreReportedNotTrusted) {
         EXPECT_TRUE(certificate.IsCA() == 0 && certificate.HasUnknownCriticalExtension() == 1) << reason;
     }
     EXPECT_EQ(CCertificate().HasUnknownCriticalExtension(), 0);
+    // A list that reads but holds a malformed value of an extension read here, critical or not.
+    const Octets badName = Seq({FromHex("0603551d11"), Tlv(0x04, Seq({Tlv(0x81, FromHex("610062"))}))});
+    const CCertificate certificate = ReadCertificate(Certificate(Versioned(2, {Tlv(0xA3, Seq({ca, badName}))})));
+    EXPECT_TRUE(certificate.IsCA() == 0 && certificate.HasUnknownCriticalExtension() == 1);
 }
 
 // Every field of `ours` as libcrypto reads them from `der` (names: see the names tests; the
@@ -420,7 +426,7 @@ const PeerRow kPeerRows[] = {
      "", true, 0, 0},
     {"v3 issued, MD5, critical key usage", 768, 65537, "-md5 -days 30 -set_serial 0x00FF00", "utf8only",
      "CN=Leaf \xE2\x82\xAC\n",
-     "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nsubjectAltName=email:a@example.org\n", true, 0, 1},
+     "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nsubjectAltName=email:a@example.org\n", true, 0, 0},
     // OpenSSL's defaults: SHA-256, UTF8String names; valid past 2049, so notAfter is a GeneralizedTime.
     {"v3 root of 100 years, SHA-256", 2048, 65537, "-sha256 -days 36500 -set_serial 0x5A", "utf8only",
      "O=Vorlan\nCN=Vorlan Root 2\n", "basicConstraints=critical,CA:TRUE\n", false, 1, 0},
@@ -465,11 +471,13 @@ TEST(CertificatesWithOpenSSL, PeerCertificatesReadAsLibcryptoReadsThemAndVerifyA
 
 TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten) {
     // SHA-1 and 512-bit keys pass only at security level 0; SHA-256 and 1,024 bits at the default.
-    // Each row: version, key, issuer (null: self-signed), algorithm, notAfter's year (0: in 30 days).
-    const struct { BYTE version; int bits, exponent; const PeerRow* ca; int algorithm, year; } rows[] = {
-        {0, 512, 3, nullptr, 2, 0},                    // v1 self-signed, SHA-1
-        {2, 1024, 65537, &kPeerRows[0], 2, 0},         // v3 issued by an OpenSSL CA, SHA-1
-        {2, 1024, 65537, &kPeerRows[4], 3, 2060},      // v3 SHA-256, issued by a root of 100 years
+    // Each row: version, key, issuer (null: self-signed), algorithm, notAfter's year (0: in 30 days),
+    // whether it is an S/MIME certificate with the extensions of one.
+    const struct { BYTE version; int bits, exponent; const PeerRow* ca; int algorithm, year; bool smime; } rows[] = {
+        {0, 512, 3, nullptr, 2, 0, false},                // v1 self-signed, SHA-1
+        {2, 1024, 65537, &kPeerRows[0], 2, 0, false},     // v3 issued by an OpenSSL CA, SHA-1
+        {2, 1024, 65537, &kPeerRows[4], 3, 2060, false},  // v3 SHA-256, issued by a root of 100 years
+        {2, 1024, 65537, &kPeerRows[0], 3, 0, true},      // v3 S/MIME, SHA-256
     };
     // The subject in every string type the library writes: printable, IA5, T61 and UTF8.
     CDistinguishedName subject = NameOf({{{dnCountryName, "DE"}, {dnEmailAddress, "Erika@Example.org"}},
@@ -490,6 +498,16 @@ TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten)
         const Octets caDer = row.ca ? MakePeerCertificate(*row.ca) : Octets{};
         const CCertificate ca = row.ca ? ReadCertificate(caDer) : CCertificate();
         ours.m_issuer = row.ca ? ca.m_subject : ours.m_subject;
+        if (row.smime) {
+            CGeneralName email;
+            email.m_strText = "erika@example.org";
+            for (const CCertificateExtension& extension :
+                 {BasicConstraintsExtension({}), KeyUsageExtension(kDigitalSignature | kNonRepudiation | kKeyEncipherment),
+                  ExtendedKeyUsageExtension({vorlan::oid::kEmailProtection}),
+                  SubjectKeyIdentifierExtension(KeyIdentifierOf(ours)),
+                  AuthorityKeyIdentifierExtension(KeyIdentifierOf(ca)), SubjectAltNameExtension({email})})
+                ours.m_extensions.Add(extension);
+        }
         ours.SignWith(row.ca ? PrivateKeyOf(KeyFile(row.ca->bits)) : subjectKey, row.algorithm);
         const Octets der = EncodingOf(ours);
         ExpectFieldsAsOpenSSLReads(ours, der);
@@ -497,8 +515,16 @@ TEST(CertificatesWithOpenSSL, OurCertificatesPassOpenSSLVerifyAndPrintAsWritten)
         int status = 0;
         const std::string level = row.algorithm == 2 ? " -auth_level 0" : "";
         const std::string verdict =
-            Shell("openssl verify" + level + " -CAfile " + (row.ca ? Pem(caDer, "ca") : pem) + " " + pem, &status);
+            Shell("openssl verify" + level + (row.smime ? " -purpose smimesign" : "") + " -CAfile " +
+                      (row.ca ? Pem(caDer, "ca") : pem) + " " + pem, &status);
         EXPECT_EQ(status, 0) << verdict;
+        const X509Ptr peer = Parse(der);
+        const STACK_OF(X509_EXTENSION)* peerExtensions = X509_get0_extensions(peer.get());
+        EXPECT_EQ(Encoded(*std::unique_ptr<CASN1_SEQUENCE>(vorlan::detail::NewExtensionList(ours.m_extensions))),
+                  peerExtensions ? Der(peerExtensions, i2d_X509_EXTENSIONS) : FromHex("3000"));
+        CCertificate loaded;
+        EXPECT_TRUE(LoadInto(loaded, Stored(ours)) == kNothingThrown && loaded == ours &&
+                    EncodingOf(loaded) == der && loaded.IsSignatureOKFor(row.ca ? ca : ours) == 1);
         EXPECT_EQ(Shell("openssl x509 -noout -subject -in " + pem),
                   "subject=C = DE + emailAddress = erika@example.org, O = M\\C3\\BCller, CN = J\\C3\\BCrgen\n");
         const CCertificate back = ReadCertificate(der);

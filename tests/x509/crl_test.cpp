@@ -172,9 +172,15 @@ TEST(CRLVersion2, ExtensionsAreReadKeptAndWrittenBackAndUnknownCriticalOnesRepor
     CCertificateRevocationList loaded;
     EXPECT_TRUE(LoadInto(loaded, Stored(crl)) == kNothingThrown && EncodingOf(loaded) == der);
 
-    // A delta list, or an entry of another issuer: the list means more than its entries say.
-    const Octets issuer = Seq({FromHex("0603551d1d"), FromHex("0101ff"), Tlv(0x04, Seq({}))});
-    for (const Octets& critical : {List2({}, {kNumber, kDelta}), List2({Entry({5}, "990101000000Z", Seq({issuer}))})}) {
+    // A delta list, a scoped one, or an entry of another issuer: the list means more than its
+    // entries say. A malformed value of an extension read, critical or not: it says nothing sure.
+    const Octets issuer = Seq({FromHex("0603551d1d"), FromHex("0101ff"), Tlv(0x04, Seq({Tlv(0x82, Text(0x16, "x"))}))});
+    const Octets scope = Seq({FromHex("0603551d1c"), FromHex("0101ff"), Tlv(0x04, Seq({FromHex("8201ff")}))});
+    const Octets badNumber = Seq({FromHex("0603551d14"), Tlv(0x04, FromHex("0201ff"))});
+    const Octets badReason = Seq({FromHex("0603551d15"), Tlv(0x04, FromHex("0a0107"))});
+    for (const Octets& critical : {List2({}, {kNumber, kDelta}), List2({Entry({5}, "990101000000Z", Seq({issuer}))}),
+                                   List2({}, {kNumber, scope}), List2({}, {badNumber}),
+                                   List2({Entry({5}, "990101000000Z", Seq({badReason}))})}) {
         const CCertificateRevocationList unknown = ReadList(critical);
         EXPECT_TRUE(unknown.HasUnknownCriticalExtension() == 1 && EncodingOf(unknown) == critical);
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 #include <openssl/sha.h>
+#include <openssl/x509.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -89,6 +90,13 @@ inline Octets PeerCertificate(const std::string& key, const std::string& dn, con
         Shell("openssl x509 -req -in " + csr + " " + ca + (extensions.empty() ? "" : " -extfile " + config) + out);
     }
     return ReadFile(der);
+}
+
+// libcrypto's reading of a certificate.
+using X509Ptr = std::unique_ptr<X509, decltype(&X509_free)>;
+inline X509Ptr Parse(const Octets& der) {
+    const unsigned char* at = der.data();
+    return {d2i_X509(nullptr, &at, static_cast<long>(der.size())), X509_free};
 }
 
 // The PEM file of a DER certificate.

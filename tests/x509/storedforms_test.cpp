@@ -17,12 +17,14 @@ CRSAPrivateKey StoredKey() {
     return key;
 }
 
-// The stored certificate and list of `key`, signed with the given algorithms.
+// The stored certificate (its extensions left out: the forms are of one without) and list of
+// `key`, signed with the given algorithms.
 std::pair<CCertificate, CCertificateRevocationList> SignedBy(const CRSAPrivateKey& key, int certificateAlgorithm,
                                                              int listAlgorithm) {
     std::pair<CCertificate, CCertificateRevocationList> both{ReadCertificate(ReadFile(kData / "x509_sha1_2048.der")),
                                                                 ReadList(ReadFile(kData / "crl_version2.der"))};
     both.first.GetDataFrom(key);
+    both.first.m_extensions.RemoveAll();
     both.first.SignWith(key, certificateAlgorithm);
     both.second.SignWith(key, listAlgorithm);
     return both;

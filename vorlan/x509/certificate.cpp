@@ -10,6 +10,7 @@
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/asn1certificate.h"
 #include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/extensionvalues.h"
 #include "vorlan/x509/fieldimage.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
@@ -19,6 +20,19 @@ IMPLEMENT_SERIAL(CCertificate, CObject, VERSIONABLE_SCHEMA | 0)
 namespace {
 
 constexpr int kHexPerLine = 60;
+// The high bit of the archive's format octet: extensions follow the subject. Archives of
+// certificates without stay as they were.
+constexpr BYTE kExtensions = 0x80;
+
+bool SameExtensions(const CCertificateExtensionArray& a, const CCertificateExtensionArray& b) {
+    if (a.GetSize() != b.GetSize()) return false;
+    for (int i = 0; i < a.GetSize(); ++i)
+        if (a[i].m_strIdentifier != b[i].m_strIdentifier || !a[i].m_bCritical != !b[i].m_bCritical ||
+            a[i].m_abValue.GetSize() != b[i].m_abValue.GetSize() ||
+            std::memcmp(a[i].m_abValue.GetData(), b[i].m_abValue.GetData(), static_cast<std::size_t>(a[i].m_abValue.GetSize())) != 0)
+            return false;
+    return true;
+}
 
 // The number's significant octets (at least one) in upper-case hex, 60 digits a line, each
 // line after six blanks, lines joined by "\r\n".
@@ -51,6 +65,7 @@ void CCertificate::AssignFrom(Source&& other) {
     m_wKeyBits = other.m_wKeyBits;
     std::memcpy(m_publicExponent, other.m_publicExponent, kFieldSize);
     std::memcpy(m_modulus, other.m_modulus, kFieldSize);
+    m_extensions.Copy(other.m_extensions);
     m_abReceived = std::forward<Source>(other).m_abReceived;
 }
 
@@ -92,7 +107,7 @@ void CCertificate::EncodeReadAgain(const CByteArray& octets, CByteArray& out) co
 bool CCertificate::ImageFields(vorlan::detail::CFieldImage& image) const {
     image.Reserve(3 * kFieldSize);  // the key's two fields, and room for the names and the rest
     image << m_bVersion << m_serialNumber << m_nSignatureAlgorithm << m_issuer << m_notBefore << m_notAfter << m_subject
-          << m_wKeyBits << m_publicExponent << m_modulus;
+          << m_wKeyBits << m_publicExponent << m_modulus << m_extensions;
     return true;
 }
 
@@ -134,8 +149,10 @@ void CCertificate::GetEncoding(CByteArray& out) const {
 }
 
 void CCertificate::GetExtensions(CCertificateExtensionArray& extensions) const {
-    extensions.RemoveAll();
-    if (m_abReceived.GetSize() == 0) return;
+    if (m_abReceived.GetSize() == 0 || !FieldsAreSigned()) {
+        extensions.Copy(m_extensions);
+        return;
+    }
     CDEREncoding der(0, const_cast<BYTE*>(m_abReceived.GetData()), static_cast<unsigned long>(m_abReceived.GetSize()),
                      0, 0);
     der.AddRef();  // the decoded windows hold references of their own
@@ -148,22 +165,20 @@ int CCertificate::IsCA() const {
     vorlan::detail::Passes([&] {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
-        for (int i = 0; i < extensions.GetSize(); ++i)
-            if (extensions[i].m_strIdentifier == vorlan::detail::kBasicConstraints)
-                ca = vorlan::detail::BasicConstraintsCA(extensions[i].m_abValue);
+        const CCertificateExtensions values(extensions);
+        ca = values.basicConstraints && values.basicConstraints->ca;
     });
     return ca;
 }
 
 int CCertificate::HasUnknownCriticalExtension() const {
-    int unknown = 0;
-    const int wellFormed = vorlan::detail::Passes([&] {
+    int unknown = 1;
+    vorlan::detail::Passes([&] {
         CCertificateExtensionArray extensions;
         GetExtensions(extensions);
-        for (int i = 0; i < extensions.GetSize(); ++i)
-            unknown |= extensions[i].m_bCritical && !(extensions[i].m_strIdentifier == vorlan::detail::kBasicConstraints);
+        unknown = !CCertificateExtensions(extensions).unknownCritical.empty();
     });
-    return unknown || !wellFormed;
+    return unknown;
 }
 
 CCertificate::operator CString() const {
@@ -183,7 +198,8 @@ CCertificate::operator CString() const {
 void CCertificate::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         const bool wide = NeedsWideFields({m_publicExponent, m_modulus}, m_wKeyBits);
-        ar << static_cast<BYTE>(RecordFormat() | (wide ? kWideFields : 0)) << m_bVersion
+        ar << static_cast<BYTE>(RecordFormat() | (wide ? kWideFields : 0) | (m_extensions.GetSize() > 0 ? kExtensions : 0))
+           << m_bVersion
            << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits << m_wSignatureBits;
         SerializeField(ar, m_publicExponent, wide);
         SerializeField(ar, m_modulus, wide);
@@ -194,14 +210,15 @@ void CCertificate::Serialize(CArchive& ar) {
         m_notBefore.Serialize(ar);
         m_notAfter.Serialize(ar);
         m_subject.Serialize(ar);
+        if (m_extensions.GetSize() > 0) m_extensions.Serialize(ar);
         return;
     }
     CCertificate loaded;
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format >> loaded.m_bVersion >> algorithm >> loaded.m_wKeyBits >> loaded.m_wSignatureBits;
-    const bool wide = format & kWideFields;
-    format = static_cast<BYTE>(format & ~kWideFields);
+    const bool wide = format & kWideFields, extended = format & kExtensions;
+    format = static_cast<BYTE>(format & ~(kWideFields | kExtensions));
     RequireLoadable(format, algorithm, std::max(loaded.m_wKeyBits, loaded.m_wSignatureBits), wide);
     loaded.m_nSignatureAlgorithm = algorithm;
     SerializeField(ar, loaded.m_publicExponent, wide);
@@ -213,6 +230,7 @@ void CCertificate::Serialize(CArchive& ar) {
     loaded.m_notBefore.Serialize(ar);
     loaded.m_notAfter.Serialize(ar);
     loaded.m_subject.Serialize(ar);
+    if (extended) loaded.m_extensions.Serialize(ar);
     loaded.BindLoadedDigests();
     *this = std::move(loaded);
 }
@@ -225,7 +243,7 @@ int operator==(const CCertificate& a, const CCertificate& b) {
            std::memcmp(a.m_publicExponent, b.m_publicExponent, CCertificate::kFieldSize) == 0 &&
            std::memcmp(a.m_modulus, b.m_modulus, CCertificate::kFieldSize) == 0 &&
            std::memcmp(a.m_signature, b.m_signature, CCertificate::kFieldSize) == 0 &&
-           a.m_wSignatureBits == b.m_wSignatureBits;
+           a.m_wSignatureBits == b.m_wSignatureBits && SameExtensions(a.m_extensions, b.m_extensions);
 }
 
 void SerializeElements(CArchive& ar, CCertificate* elements, int count) {

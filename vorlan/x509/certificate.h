@@ -53,13 +53,13 @@ public:
     // signed since and its fields are still those read (the octets keep extensions and unique
     // identifiers); else built from the fields.
     void GetEncoding(CByteArray& out) const;
-    // The extensions of the received octets (none for a certificate not read from DER); the
-    // decoding exception naming the field for malformed ones.
+    /// The extensions: those of the received octets while the fields are still those read
+    /// (the decoding exception naming the field for a malformed list), else m_extensions.
     void GetExtensions(CCertificateExtensionArray& extensions) const;
-    // 1 when basic constraints say cA; 0 otherwise, also for malformed extensions.
+    /// 1 when basic constraints say cA; 0 otherwise, also for malformed extensions.
     int IsCA() const;
-    // 1 when a critical extension is one the library does not read (all but basic
-    // constraints), or the extensions are malformed.
+    /// 1 when a critical extension is one CCertificateExtensions does not read, or the
+    /// extensions or the value of one it reads are malformed.
     int HasUnknownCriticalExtension() const;
 
     // The readable text: version, serial, algorithm, names, times and the key in hex.
@@ -67,8 +67,10 @@ public:
 
     // Format octet 1 (2 with a SHA-256 digest, 3 with a SHA-384 or SHA-512 one; kWideFields added
     // for keys or signatures past 2,048 bits), the fixed fields, the digests, then serial, issuer,
-    // times and subject. Loading accepts formats 0 to 3 and refuses an unknown algorithm and bit
-    // counts past the fields (generic archive exception); a failed load leaves the certificate as it was.
+    // times and subject; with extensions the format octet has the high bit set and they follow the
+    // subject. Loading accepts formats 0 to 3 (each with those bits too) and refuses an unknown
+    // algorithm and bit counts past the fields (generic archive exception); a failed load leaves
+    // the certificate as it was.
     void Serialize(CArchive& ar) override;
 
     BYTE m_bVersion = 0;  // as encoded: 0 for version 1, 2 for version 3
@@ -80,6 +82,9 @@ public:
     WORD m_wKeyBits = 0;
     BYTE m_publicExponent[kFieldSize] = {};
     BYTE m_modulus[kFieldSize] = {};
+    /// The extensions of a version 3 certificate (m_bVersion 2), written in this order; read
+    /// from the received octets when they form a well-formed list (else none).
+    CCertificateExtensionArray m_extensions;
 
 private:
     friend class CASN1_Certificate;
@@ -99,7 +104,7 @@ private:
     CByteArray m_abReceived;
 };
 
-// Every field but the digests and the received octets.
+// Every field, the extensions too, but the digests and the received octets.
 int operator==(const CCertificate& a, const CCertificate& b);
 
 // Arrays hold certificates by value: the framework's element functions construct and destroy

@@ -144,6 +144,8 @@ void ReadCertificateData(const CASN1Type& value, CCertificate& certificate) {
     CRSAPublicKey key;
     ReadSubjectPublicKeyInfo(*fields.subjectPublicKeyInfo, key);
     certificate.GetDataFrom(key);
+    // A malformed list reads as none: GetExtensions refuses it from the received octets.
+    Passes([&] { ReadCertificateExtensions(value, certificate.m_extensions); });
 }
 
 void ReadCertificateExtensions(const CASN1Type& value, CCertificateExtensionArray& extensions) {
@@ -169,6 +171,14 @@ void BuildCertificateData(CASN1_CertificateData& data, const CCertificate& certi
         data.AddObject(new CASN1_Validity(certificate));
         data.AddObject(new CASN1_RDNSequence(certificate.m_subject));
         data.AddObject(new CASN1_SubjectPublicKeyInfo(certificate));
+        if (certificate.m_extensions.GetSize() > 0) {
+            if (certificate.m_bVersion != kMaxVersion)
+                ___throwDERDecodingException("CertificateData cannot be written: version %d with extensions",
+                                             certificate.m_bVersion + 1);
+            auto tagged = std::make_unique<CASN1_TAGGED>(kExtensionsTag, 0);
+            tagged->AddObject(NewExtensionList(certificate.m_extensions));
+            data.AddObject(tagged.release());
+        }
     } catch (CDERDecodingException*) {
         data.clear();
         throw;

@@ -8,6 +8,7 @@
 
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/crldata.h"
+#include "vorlan/x509/extensionvalues.h"
 #include "vorlan/x509/signaturealgorithm.h"
 #include "vorlan/x509/structurecheck.h"
 
@@ -120,19 +121,37 @@ void CCertificateRevocationList::Done() {
 
 int CCertificateRevocationList::HasUnknownCriticalExtension() const { return !GetUnknownCriticalExtension().IsEmpty(); }
 
+namespace {
+
+// Only these inform; the delta indicator, the issuing distribution point and an entry's
+// certificate issuer change what the list covers, which FindSerial does not apply.
+constexpr const char* kInforming[] = {vorlan::oid::kCRLNumber, vorlan::oid::kAuthorityKeyIdentifier,
+                                      vorlan::oid::kReasonCode, vorlan::oid::kInvalidityDate};
+
+// The first extension that is critical and not informing, or a malformed value of one the
+// Holder (CListExtensions, CEntryExtensions) reads; null when there is none.
+template <class Holder>
+const CCertificateExtension* NeedingAttention(const CCertificateExtensionArray& extensions) {
+    for (int i = 0; i < extensions.GetSize(); ++i) {
+        CCertificateExtensionArray one;
+        one.Add(extensions[i]);
+        if (!vorlan::detail::Passes([&] { Holder{one}; }) ||
+            (extensions[i].m_bCritical &&
+             std::none_of(std::begin(kInforming), std::end(kInforming),
+                          [&](const char* known) { return extensions[i].m_strIdentifier == known; })))
+            return &extensions[i];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 CString CCertificateRevocationList::GetUnknownCriticalExtension() const {
-    static constexpr const char* kInforming[] = {"2.5.29.20", "2.5.29.35", "2.5.29.21", "2.5.29.24"};
-    const auto unknown = [](const CCertificateExtensionArray& extensions) -> const CCertificateExtension* {
-        for (int i = 0; i < extensions.GetSize(); ++i)
-            if (extensions[i].m_bCritical &&
-                std::none_of(std::begin(kInforming), std::end(kInforming),
-                             [&](const char* known) { return extensions[i].m_strIdentifier == known; }))
-                return &extensions[i];
-        return nullptr;
-    };
-    if (const CCertificateExtension* extension = unknown(m_extensions)) return extension->m_strIdentifier;
+    if (const CCertificateExtension* extension = NeedingAttention<CListExtensions>(m_extensions))
+        return extension->m_strIdentifier;
     for (int i = 0; i < m_entries.GetSize(); ++i)
-        if (const CCertificateExtension* extension = m_entries[i] ? unknown(m_entries[i]->m_extensions) : nullptr)
+        if (const CCertificateExtension* extension =
+                m_entries[i] ? NeedingAttention<CEntryExtensions>(m_entries[i]->m_extensions) : nullptr)
             return extension->m_strIdentifier;
     return CString();
 }

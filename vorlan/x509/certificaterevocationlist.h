@@ -42,13 +42,16 @@ public:
     // Drops the index of the serial numbers; the next lookup indexes the entries again.
     void Reindex() const;
 
-    // 1 when the list or one of its entries has a critical extension whose meaning the
-    // library does not apply (every one but the CRL number, the authority key identifier,
-    // the reason code and the invalidity date, which only inform): such a list may revoke
-    // less or otherwise than its entries say (a delta list, a partial or indirect one), and a
-    // caller should refuse it. The signature check does not look at it.
+    /// 1 when the list or one of its entries has a critical extension whose meaning FindSerial
+    /// and IsPresentInCRL do not apply (every one but the CRL number, the authority key
+    /// identifier, the reason code and the invalidity date, which only inform), or a malformed
+    /// value of an extension CListExtensions or CEntryExtensions reads, critical or not. The
+    /// delta list indicator, the issuing distribution point and an entry's certificate issuer are
+    /// read there but count here: such a list may revoke less or otherwise than its entries say
+    /// (a delta list, a partial or indirect one), and a caller that does not apply them through
+    /// CListExtensions should refuse it. The signature check does not look at it.
     int HasUnknownCriticalExtension() const;
-    // The identifier of the first such extension, the list's before its entries'; empty when there is none.
+    /// The identifier of the first such extension, the list's before its entries'; empty when there is none.
     CString GetUnknownCriticalExtension() const;
 
     // "CRL issued by:", the issuer, both times and the entries, last entry first.

@@ -30,27 +30,6 @@ void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count)
 namespace vorlan::detail {
 namespace {
 
-// The identifier of a dotted text of two arcs or more ("2.5.29.20"); the decoding exception for
-// a text that is not one the identifier class can hold.
-CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted) {
-    std::vector<unsigned long> arcs;
-    bool sound = true;
-    for (const char* at = dotted;; ++at) {
-        char* after = nullptr;
-        errno = 0;
-        arcs.push_back(std::strtoul(at, &after, 10));
-        sound = *at >= '0' && *at <= '9' && errno == 0 && (*after == '.' || *after == '\0');
-        if (!sound || *after == '\0') break;
-        at = after;
-    }
-    if (!sound || arcs.size() < 2 || arcs[0] > 2 || arcs[1] >= 40)
-        ___throwDERDecodingException("Extension identifier %s cannot be written", static_cast<const char*>(dotted));
-    auto identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>(static_cast<unsigned char>(arcs[0]),
-                                                                static_cast<unsigned char>(arcs[1]));
-    for (std::size_t i = 2; i < arcs.size(); ++i) identifier->AddIDComponent(arcs[i]);
-    return identifier.release();
-}
-
 void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 0, "Extension");
     NextOf<CASN1_OBJECT_IDENTIFIER>(reader, kASN1ObjectIdentifier, "extnID").GetDecimalDottedString(extension.m_strIdentifier);
@@ -63,6 +42,25 @@ void ReadExtension(const CASN1Type& value, CCertificateExtension& extension) {
 }
 
 }  // namespace
+
+CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted) {
+    std::vector<unsigned long> arcs;
+    bool sound = true;
+    for (const char* at = dotted;; ++at) {
+        char* after = nullptr;
+        errno = 0;
+        arcs.push_back(std::strtoul(at, &after, 10));
+        sound = *at >= '0' && *at <= '9' && errno == 0 && (*after == '.' || *after == '\0');
+        if (!sound || *after == '\0') break;
+        at = after;
+    }
+    if (!sound || arcs.size() < 2 || arcs[0] > 2 || arcs[1] >= 40)
+        ___throwDERDecodingException("Object identifier %s cannot be written", static_cast<const char*>(dotted));
+    auto identifier = std::make_unique<CASN1_OBJECT_IDENTIFIER>(static_cast<unsigned char>(arcs[0]),
+                                                                static_cast<unsigned char>(arcs[1]));
+    for (std::size_t i = 2; i < arcs.size(); ++i) identifier->AddIDComponent(arcs[i]);
+    return identifier.release();
+}
 
 void ReadTaggedExtensions(const CASN1Type& tagged, BYTE tag, const char* name, CCertificateExtensionArray& extensions) {
     CStructureReader explicitTag = ReaderOf(tagged, tag, 0, name);
@@ -100,17 +98,6 @@ CASN1_SEQUENCE* NewExtensionList(const CCertificateExtensionArray& extensions) {
         list->AddObject(value.release());
     }
     return list.release();
-}
-
-int BasicConstraintsCA(const CByteArray& value) {
-    CDEREncoding der(0, const_cast<BYTE*>(value.GetData()), static_cast<unsigned long>(value.GetSize()), 0, 0);
-    const std::unique_ptr<CASN1Type> constraints(___buildFromEncoding(der));
-    if (der.Remaining() != 0) ___throwDERDecodingException("BasicConstraints: octets after the value");
-    CStructureReader reader = ReaderOf(*constraints, kASN1Sequence, 0, "BasicConstraints");
-    const auto* ca = dynamic_cast<const CASN1_BOOLEAN*>(reader.Optional(kASN1Boolean));
-    reader.Optional(kASN1Integer);  // pathLenConstraint
-    reader.End("BasicConstraints");
-    return ca && ca->GetBoolean();
 }
 
 }  // namespace vorlan::detail

@@ -3,6 +3,7 @@
 // Extensions values, and their writing.
 #pragma once
 
+#include "vorlan/asn1/objectidentifier.h"
 #include "vorlan/asn1/sequence.h"
 #include "vorlan/framework/array.h"
 
@@ -21,8 +22,6 @@ void SerializeElements(CArchive& ar, CCertificateExtension* elements, int count)
 
 namespace vorlan::detail {
 
-inline constexpr const char* kBasicConstraints = "2.5.29.19";
-
 // The Extensions inside an explicit `tag` (named `name`), or the Extensions value, into
 // `extensions` (replaced, or unchanged on failure); the decoding exception for a malformed
 // one or one that appears twice.
@@ -31,7 +30,8 @@ void ReadExtensionList(const CASN1Type& value, CCertificateExtensionArray& exten
 // The Extensions value of `extensions` in DER (critical written only when set); the decoding
 // exception for an identifier that cannot be written.
 CASN1_SEQUENCE* NewExtensionList(const CCertificateExtensionArray& extensions);
-// The cA flag of a basicConstraints value; the decoding exception when it is malformed.
-int BasicConstraintsCA(const CByteArray& value);
+// The identifier of a dotted text of two arcs or more ("2.5.29.20"); the decoding exception for
+// a text that is not one the identifier class can hold.
+CASN1_OBJECT_IDENTIFIER* NewIdentifier(const CString& dotted);
 
 }  // namespace vorlan::detail

@@ -8,6 +8,7 @@
 
 #include "vorlan/x509/distinguishedname.h"
 #include "vorlan/x509/extensions.h"
+#include "vorlan/x509/generalname.h"
 #include "vorlan/x509/serialnumber.h"
 #include "vorlan/x509/utctime.h"
 
@@ -33,30 +34,6 @@ inline constexpr const char* kExtendedKeyUsage = "2.5.29.37";
 inline constexpr const char* kEmailProtection = "1.3.6.1.5.5.7.3.4";
 inline constexpr const char* kAnyExtendedKeyUsage = "2.5.29.37.0";
 }  // namespace vorlan::oid
-
-// One GeneralName (RFC 5280 4.2.1.6).
-class CGeneralName {
-public:
-    enum EKind : BYTE {
-        kOtherName = 0,
-        kRfc822Name = 1,
-        kDNSName = 2,
-        kX400Address = 3,
-        kDirectoryName = 4,
-        kEdiPartyName = 5,
-        kURI = 6,
-        kIPAddress = 7,
-        kRegisteredID = 8
-    };
-
-    EKind m_kind = kRfc822Name;
-    CString m_strText;                   // rfc822Name, dNSName, URI as IA5 text; registeredID dotted
-    CDistinguishedName m_directoryName;  // directoryName
-    CByteArray m_abOctets;               // iPAddress (4 or 16 octets, twice that in a subtree); the
-                                         // contents as received for the other kinds
-};
-
-using CGeneralNames = std::vector<CGeneralName>;
 
 // keyUsage bits: bit n of the BIT STRING is 1 << n.
 enum EKeyUsage : WORD {

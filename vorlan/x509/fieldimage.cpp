@@ -47,4 +47,11 @@ CFieldImage& CFieldImage::operator<<(const CDistinguishedName& name) {
     return *this;
 }
 
+CFieldImage& CFieldImage::operator<<(const CCertificateExtensionArray& extensions) {
+    *this << extensions.GetSize();
+    for (int i = 0; i < extensions.GetSize(); ++i)
+        *this << extensions[i].m_strIdentifier << (extensions[i].m_bCritical != 0) << extensions[i].m_abValue;
+    return *this;
+}
+
 }  // namespace vorlan::detail

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "vorlan/x509/distinguishedname.h"
+#include "vorlan/x509/extensions.h"
 #include "vorlan/x509/serialnumber.h"
 #include "vorlan/x509/utctime.h"
 
@@ -32,6 +33,8 @@ public:
     CFieldImage& operator<<(const CUTCTimeFields& time);
     // Every RDN (an empty slot marked as such), with its kind and its attributes in order.
     CFieldImage& operator<<(const CDistinguishedName& name);
+    // Each extension's identifier, flag and value, in order.
+    CFieldImage& operator<<(const CCertificateExtensionArray& extensions);
 
     // Room for `size` octets, so that an image of known size grows without copying.
     void Reserve(std::size_t size) { m_octets.reserve(size); }
