@@ -74,7 +74,21 @@ PathInputs::PathInputs(const PathOptions& options) {
             throw Failure(options.untrusted + ": " + Describe(e));
         }
     }
-    for (const std::string& path : options.crls) m_lists.Add(ReadCRL(path));
+    for (const std::string& path : options.crls) {
+        CArray<SPemBlock> blocks;
+        ReadBlocks(path, blocks);
+        int added = 0;
+        for (int i = 0; i < blocks.GetSize(); ++i) {
+            if (!blocks[i].label.IsEmpty() && !(blocks[i].label == "X509 CRL")) continue;
+            try {
+                m_lists.AddDer(blocks[i].octets.GetData(), blocks[i].octets.GetSize());
+            } catch (CException* e) {
+                throw Failure(path + ": " + Describe(e));
+            }
+            ++added;
+        }
+        if (added == 0) throw Failure(path + ": no PEM block \"X509 CRL\"");
+    }
     if (!options.at.empty()) m_options.time = ParseTime(options.at);
     m_options.requireRevocationLists = options.crlCheckAll;
 }

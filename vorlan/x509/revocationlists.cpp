@@ -44,20 +44,16 @@ void CRevocationLists::Add(CCertificateRevocationList list) {
     m_lists.push_back(std::move(held));
 }
 
-bool CRevocationLists::AddDer(const BYTE* der, int length) {
+void CRevocationLists::AddDer(const BYTE* der, int length) {
     CCertificateRevocationList list;
-    try {
+    {
         CDEREncoding encoding(0, const_cast<BYTE*>(der), static_cast<unsigned long>(length), 0, 0);
         encoding.AddRef();  // our own hold: the value tree shares the encoding
         const CASN1_CertificateRevocationList value(encoding);
-        if (encoding.Remaining()) return false;
+        if (encoding.Remaining()) ___throwDERDecodingException("CRL is followed by other octets");
         value.SetDataTo(list);
-    } catch (CException* e) {
-        e->Delete();
-        return false;
     }
     Add(std::move(list));
-    return true;
 }
 
 std::vector<const CRevocationList*> CRevocationLists::FindByIssuer(const CNameKey& issuer) const {

@@ -46,8 +46,9 @@ public:
 
     /// Adds a list (moved in).
     void Add(CCertificateRevocationList list);
-    /// Adds the list of the DER octets; false when they do not read as one.
-    bool AddDer(const BYTE* der, int length);
+    /// Adds the list of the DER octets; the decoding exception, with its reason, when they are
+    /// not one list the library reads.
+    void AddDer(const BYTE* der, int length);
 
     int GetCount() const { return static_cast<int>(m_lists.size()); }
     /// The lists whose issuer is the name, in the order they were added.
