@@ -117,7 +117,7 @@ CRevocationCheck::SVerdict CRevocationCheck::Check(const CPathCertificate& certi
     SVerdict verdict;
     if (lists.empty()) {
         verdict.status = kPathNoRevocationList;
-        verdict.reason = "there is no revocation list of its issuer";
+        verdict.reason = "has no revocation list of its issuer";
         return verdict;
     }
     bool decided = false;
@@ -144,7 +144,7 @@ CRevocationCheck::SVerdict CRevocationCheck::Check(const CPathCertificate& certi
     }
     if (!decided) {
         verdict.status = kPathRevocationListRefused;
-        verdict.reason = "no list of its issuer can be used: " + refusal;
+        verdict.reason = "has no usable revocation list of its issuer: " + refusal;
     }
     return verdict;
 }
