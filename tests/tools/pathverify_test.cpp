@@ -29,7 +29,7 @@ protected:
     static void SetUpTestSuite() {
         fs::create_directories(Dir());
         // A root, an intermediate (pathlen 0) and a user with a key for S/MIME, and a user of the
-        // intermediate that may not sign messages; the user's serial is 0A.
+        // intermediate that may not sign messages and one for servers only; the user's serial is 0A.
         const std::string ca = "-extensions v3_ca -days 3650 ";
         ASSERT_EQ(Run("openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -subj /CN=root " + ca +
                       "-out root.pem 2>/dev/null && "
@@ -45,6 +45,9 @@ protected:
                       "printf 'keyUsage=critical,keyEncipherment\\n' >sealer.ext && "
                       "openssl x509 -req -in user.req -CA inter.pem -CAkey inter.key -set_serial 11 -days 365 "
                       "-extfile sealer.ext -out sealer.pem 2>/dev/null && "
+                      "printf 'keyUsage=critical,digitalSignature\\nextendedKeyUsage=serverAuth\\n' >server.ext && "
+                      "openssl x509 -req -in user.req -CA inter.pem -CAkey inter.key -set_serial 12 -days 365 "
+                      "-extfile server.ext -out server.pem 2>/dev/null && "
                       "cat root.pem inter.pem >both.pem && echo hello >letter.txt")
                       .status,
                   0);
@@ -111,7 +114,8 @@ TEST_F(PathVerify, CertVerifyNamesTheFailingCertificateAndWhy) {
 
 TEST_F(PathVerify, SmimeVerifyValidatesTheSignersPath) {
     ASSERT_EQ(Run("vorlan smime sign --signer user.pem --key user.key -o signed.p7m letter.txt && "
-                  "vorlan smime sign --signer sealer.pem --key user.key -o sealed.p7m letter.txt")
+                  "vorlan smime sign --signer sealer.pem --key user.key -o sealed.p7m letter.txt && "
+                  "vorlan smime sign --signer server.pem --key user.key -o served.p7m letter.txt")
                   .status,
               0);
     ExpectAll({
@@ -122,6 +126,8 @@ TEST_F(PathVerify, SmimeVerifyValidatesTheSignersPath) {
          {"the signer's certificate: certificate 0 (CN=user) has no issuer"}},
         {"vorlan smime verify sealed.p7m --CAfile root.pem --untrusted inter.pem", 1,
          {"certificate 0 (CN=user) may not sign messages"}},
+        {"vorlan smime verify served.p7m --CAfile root.pem --untrusted inter.pem", 1,
+         {"certificate 0 (CN=user) is not for e-mail protection"}},
         {"vorlan smime verify signed.p7m --CAfile root.pem --untrusted inter.pem --at 2000-01-01", 1,
          {"is not valid before"}},
     });
