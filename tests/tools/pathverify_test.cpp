@@ -8,20 +8,18 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/common/temp_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    const std::vector<unsigned char> octets = testcommon::ReadFile(path);
+    return std::string(octets.begin(), octets.end());
 }
 
 class PathVerify : public testing::Test {

@@ -9,10 +9,10 @@
 
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "tests/common/rows.h"
 #include "tests/common/shell.h"
+#include "tests/common/temp_file.h"
 #include "tests/x509/pkits_rows.h"
 #include "vorlan/support/base64.h"
 #include "vorlan/support/pem.h"
@@ -33,10 +33,8 @@ const std::map<std::string, std::string> kMessageNames = {
 };
 
 std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    const std::vector<unsigned char> octets = testcommon::ReadFile(path);
+    return std::string(octets.begin(), octets.end());
 }
 
 void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }

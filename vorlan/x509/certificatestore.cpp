@@ -103,20 +103,11 @@ int CCertificateStore::LoadFolder(const char* path) {
 }
 
 std::vector<const CPathCertificate*> CCertificateStore::FindBySubject(const CNameKey& subject) const {
-    std::vector<size_t> indices;
-    const auto [first, last] = m_bySubject.equal_range(subject.Text());
-    for (auto it = first; it != last; ++it) indices.push_back(it->second);
-    std::sort(indices.begin(), indices.end());
-    std::vector<const CPathCertificate*> found;
-    for (const size_t index : indices) found.push_back(m_certificates[index].get());
-    return found;
+    return vorlan::detail::IndexedUnder(m_bySubject, subject.Text(), m_certificates);
 }
 
 std::vector<const CPathCertificate*> CCertificateStore::FindByKeyIdentifier(const CByteArray& identifier) const {
-    std::vector<const CPathCertificate*> found;
-    const auto [first, last] = m_byKeyIdentifier.equal_range(KeyIdentifierText(identifier));
-    for (auto it = first; it != last; ++it) found.push_back(m_certificates[it->second].get());
-    return found;
+    return vorlan::detail::IndexedUnder(m_byKeyIdentifier, KeyIdentifierText(identifier), m_certificates);
 }
 
 bool CCertificateStore::Contains(const CPathCertificate& certificate) const {

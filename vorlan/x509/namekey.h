@@ -5,7 +5,10 @@
 // subtree (name constraints) and serves as the index of certificate stores and list sets.
 #pragma once
 
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "vorlan/x509/distinguishedname.h"
@@ -35,3 +38,18 @@ private:
 
 /// 1 when the two names are the same name by the RFC 5280 comparison, else 0.
 int IsSameName(const CDistinguishedName& a, const CDistinguishedName& b);
+
+namespace vorlan::detail {
+// The items indexed under `key` (positions in `items`), in the order they were added.
+template <class T>
+std::vector<const T*> IndexedUnder(const std::unordered_multimap<std::string, size_t>& index, const std::string& key,
+                                   const std::vector<std::unique_ptr<T>>& items) {
+    std::vector<size_t> positions;
+    const auto [first, last] = index.equal_range(key);
+    for (auto it = first; it != last; ++it) positions.push_back(it->second);
+    std::sort(positions.begin(), positions.end());
+    std::vector<const T*> found;
+    for (const size_t position : positions) found.push_back(items[position].get());
+    return found;
+}
+}  // namespace vorlan::detail

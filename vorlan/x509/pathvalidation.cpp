@@ -160,14 +160,15 @@ private:
             const CPathCertificate& issuer = depth + 1 < count ? *m_chain[static_cast<size_t>(depth) + 1] : anchor;
             const CCertificate& certificate = current.Certificate();
             const CCertificateExtensions& extensions = current.Extensions();
-            const std::string at = CertificateAt(depth, current);
+            // The sentence is made only for a refusal.
+            const auto at = [&] { return CertificateAt(depth, current); };
             if (!current.ExtensionsFault().empty())
                 return Refused(kPathMalformedCertificate, depth,
-                               at + " has extensions that do not read (" + current.ExtensionsFault() + ")");
+                               at() + " has extensions that do not read (" + current.ExtensionsFault() + ")");
             if (options.time < certificate.m_notBefore)
-                return Refused(kPathNotYetValid, depth, at + " is not valid before " + TimeText(certificate.m_notBefore));
+                return Refused(kPathNotYetValid, depth, at() + " is not valid before " + TimeText(certificate.m_notBefore));
             if (certificate.m_notAfter < options.time)
-                return Refused(kPathExpired, depth, at + " has expired at " + TimeText(certificate.m_notAfter));
+                return Refused(kPathExpired, depth, at() + " has expired at " + TimeText(certificate.m_notAfter));
             if (m_validator.m_pLists || options.requireRevocationLists) {
                 CPathResult revoked = CheckRevocation(current, depth, issuer);
                 if (!revoked.IsValid()) return revoked;
@@ -177,23 +178,23 @@ private:
                     std::string refused;
                     if (!constraint->Allows(current, refused))
                         return Refused(kPathNameConstraints, depth,
-                                       at + ": " + refused + " by the name constraints of " +
+                                       at() + ": " + refused + " by the name constraints of " +
                                            CertificateAt(above, *m_chain[static_cast<size_t>(above)]));
                 }
             if (!extensions.unknownCritical.empty())
                 return Refused(kPathUnknownCriticalExtension, depth,
-                               at + " has the unknown critical extension " + extensions.unknownCritical[0].str());
+                               at() + " has the unknown critical extension " + extensions.unknownCritical[0].str());
             if (depth > 0) {
                 if (!extensions.basicConstraints || !extensions.basicConstraints->ca)
                     return Refused(kPathNotCA, depth,
-                                   at + " is not a CA (" +
+                                   at() + " is not a CA (" +
                                        (extensions.basicConstraints ? "its basicConstraints say cA FALSE"
                                                                     : "it has no basicConstraints") +
                                        ") but issued " + CertificateAt(depth - 1, *m_chain[static_cast<size_t>(depth) - 1]));
                 if (!current.IsSelfIssued()) {
                     if (maxPathLength <= 0)
                         return Refused(kPathLengthExceeded, depth,
-                                       at + " is one CA too many below the path length constraint of " +
+                                       at() + " is one CA too many below the path length constraint of " +
                                            LimitingCA());
                     --maxPathLength;
                 }
@@ -202,7 +203,7 @@ private:
                     m_limitingDepth = depth;
                 }
                 if (extensions.keyUsage && !(*extensions.keyUsage & kKeyCertSign))
-                    return Refused(kPathKeyUsage, depth, at + " may not sign certificates (keyUsage without keyCertSign)");
+                    return Refused(kPathKeyUsage, depth, at() + " may not sign certificates (keyUsage without keyCertSign)");
                 if (extensions.nameConstraints)
                     constraints.emplace_back(depth, std::make_unique<CNameConstraints>(*extensions.nameConstraints));
             }

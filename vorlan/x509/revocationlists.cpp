@@ -1,7 +1,5 @@
 #include "vorlan/x509/revocationlists.h"
 
-#include <algorithm>
-
 #include "vorlan/asn1/derencoding.h"
 #include "vorlan/x509/asn1crl.h"
 
@@ -57,11 +55,5 @@ void CRevocationLists::AddDer(const BYTE* der, int length) {
 }
 
 std::vector<const CRevocationList*> CRevocationLists::FindByIssuer(const CNameKey& issuer) const {
-    std::vector<size_t> indices;
-    const auto [first, last] = m_byIssuer.equal_range(issuer.Text());
-    for (auto it = first; it != last; ++it) indices.push_back(it->second);
-    std::sort(indices.begin(), indices.end());
-    std::vector<const CRevocationList*> found;
-    for (const size_t index : indices) found.push_back(m_lists[index].get());
-    return found;
+    return vorlan::detail::IndexedUnder(m_byIssuer, issuer.Text(), m_lists);
 }
