@@ -1,5 +1,5 @@
 // Paths made by `openssl ca` in a scratch folder — a root, an intermediate and users, the lists of
-// both CAs, a revoked user, one on hold, an expired one, a revoked intermediate, a root
+// both CAs, a revoked user, one on hold, one removeFromCRL names, an expired one, a revoked intermediate, a root
 // cross-signed by another — each judged by `openssl verify -x509_strict -crl_check_all` and by
 // path validation with lists required: the same verdict, and for a refusal the same depth.
 // Then the library's own: a trust store loaded from a bundle with a damaged block, and lists not
@@ -162,9 +162,11 @@ TEST(PathPeer, VerdictsAreOpenssls) {
     const PeerCA root("root", nullptr), other("other", nullptr);
     const PeerCA inter("inter", &root);
     const fs::path good = inter.User("good"), revoked = inter.User("revoked"), held = inter.User("held"),
+                   removed = inter.User("removed"),
                    expired = inter.User("expired", "-startdate 20200101000000Z -enddate 20200201000000Z");
     inter.Revoke(revoked);
     inter.Revoke(held, "certificateHold");
+    inter.Revoke(removed, "removeFromCRL");  // in a full list: no revocation
     // root, cross-signed by other: the same subject and key, issued by other.
     other.Issue(root.Dir() / "req.pem", root.Dir() / "cross.pem", "ca_ext");
     const fs::path cross = root.Dir() / "cross.pem";
@@ -181,6 +183,7 @@ TEST(PathPeer, VerdictsAreOpenssls) {
         {"user, intermediate, root", good, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
         {"revoked user", revoked, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
         {"user on hold", held, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
+        {"user removed from the list", removed, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
         {"expired user", expired, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
         {"intermediate's list missing", good, {root.Certificate()}, {inter.Certificate()}, {rootList}},
         {"root's list missing", good, {root.Certificate()}, {inter.Certificate()}, {interList}},

@@ -1,5 +1,7 @@
 #include "vorlan/x509/pathcertificate.h"
 
+#include <algorithm>
+
 #include "vorlan/asn1/derencoding.h"
 #include "vorlan/asn1/identifier.h"
 #include "vorlan/asn1/wellknownoids.h"
@@ -116,6 +118,12 @@ bool vorlan::detail::CSignatureVerdicts::Get(const CCertificate& issuer,
     const std::lock_guard<std::mutex> hold(m_lock);
     m_verdicts.emplace_back(key, verdict);
     return verdict;
+}
+
+bool CPathCertificate::HasKeyIdentifier(const CByteArray& identifier) const {
+    const CByteArray& own = m_extensions.subjectKeyIdentifier;
+    return identifier.GetSize() && own.GetSize() == identifier.GetSize() &&
+           std::equal(own.GetData(), own.GetData() + own.GetSize(), identifier.GetData());
 }
 
 bool CPathCertificate::IsSignedBy(const CPathCertificate& issuer) const {

@@ -59,6 +59,10 @@ public:
     /// E-mail address attributes of its subject.
     std::vector<std::string> EmailAddresses() const;
 
+    /// True when `identifier` is not empty and is this certificate's subject key identifier: the
+    /// key an authority key identifier names.
+    bool HasKeyIdentifier(const CByteArray& identifier) const;
+
     /// True when the key of `issuer` verifies this certificate's signature. The verdict is kept
     /// per issuer, so a certificate of a store is checked once for each key that signs it.
     bool IsSignedBy(const CPathCertificate& issuer) const;

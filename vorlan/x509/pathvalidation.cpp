@@ -18,9 +18,7 @@ std::string TimeText(const CUTCTime& time) { return time.GetTimeAsString(1, 0).s
 
 bool KeyIdentifierMatches(const CPathCertificate& certificate, const CPathCertificate& issuer) {
     const auto& authority = certificate.Extensions().authorityKeyIdentifier;
-    const CByteArray& subject = issuer.Extensions().subjectKeyIdentifier;
-    return authority && authority->keyIdentifier.GetSize() && authority->keyIdentifier.GetSize() == subject.GetSize() &&
-           std::equal(subject.GetData(), subject.GetData() + subject.GetSize(), authority->keyIdentifier.GetData());
+    return authority && issuer.HasKeyIdentifier(authority->keyIdentifier);
 }
 
 CPathResult Refused(EPathStatus status, int depth, std::string reason) {

@@ -1,5 +1,7 @@
 #include "vorlan/x509/revocationcheck.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string TimeText(const CUTCTime& time) { return time.GetTimeAsString(1, 0).str(); }
@@ -96,7 +98,13 @@ std::string CRevocationCheck::Refusal(const CRevocationList& list, const CPathCe
     if (m_time < crl.m_lastUpdate) return "it is issued only at " + TimeText(crl.m_lastUpdate);
     if (crl.m_bHasNextUpdate && crl.m_nextUpdate < m_time) return "it is outdated since " + TimeText(crl.m_nextUpdate);
     std::string why = "its signature does not verify with the key of its issuer";
-    for (const CPathCertificate* signer : signers) {
+    // The certificates of the key the list names first: the others of its issuer's name after.
+    std::vector<const CPathCertificate*> ordered = signers;
+    if (const auto& authority = extensions.authorityKeyIdentifier; authority && authority->keyIdentifier.GetSize())
+        std::stable_partition(ordered.begin(), ordered.end(), [&](const CPathCertificate* signer) {
+            return signer->HasKeyIdentifier(authority->keyIdentifier);
+        });
+    for (const CPathCertificate* signer : ordered) {
         if (!list.IsSignedBy(*signer)) continue;
         const auto& usage = signer->Extensions().keyUsage;
         if (usage && !(*usage & kCRLSign)) {
