@@ -1,7 +1,7 @@
 // The S/MIME messages of NIST PKITS (Debian's python3-cryptography-vectors, "Signed<Test>.eml") of
-// sections 4.1 to 4.7, 4.13 and 4.16 through `vorlan smime verify`: each signer's path validated
-// to the PKITS trust anchor, the PKITS certificates as intermediates and its lists required, at a
-// time within their validity. A message verifies exactly when its PKITS test is valid, and a
+// sections 4.1 to 4.7, 4.13, 4.14 (tests 1 to 14) and 4.16 through `vorlan smime verify`: each
+// signer's path validated to the PKITS trust anchor, the PKITS certificates as intermediates and its
+// lists required, at a time within their validity. A message verifies exactly when its PKITS test is valid, and a
 // refusal names the certificate of the path test's verdict. The test splits each message into the
 // signed part and its detached signature (multipart/signed, RFC 5751), as a mail client does.
 
@@ -30,6 +30,9 @@ const std::map<std::string, std::string> kMessageNames = {
     {"InvalidMissingCRLTest1", "SignedMissingCRLTest1.eml"},
     {"ValidDNnameConstraintsTest19", "SignedValidSelfIssuedDNnameConstraintsTest19.eml"},
     {"InvalidDNnameConstraintsTest20", "SignedInvalidSelfIssuedDNnameConstraintsTest20.eml"},
+    {"InvalidonlyContainsUserCertsTest11", "SignedInvalidonlyContainsUserCertsCRLTest11.eml"},
+    {"InvalidonlyContainsCACertsTest12", "SignedInvalidonlyContainsCACertsCRLTest12.eml"},
+    {"ValidonlyContainsCACertsTest13", "SignedValidonlyContainsCACertsCRLTest13.eml"},
 };
 
 std::string ReadText(const fs::path& path) {
@@ -102,8 +105,10 @@ TEST_P(PkitsSmime, MessageVerifiesAsItsPathTest) {
     const Row& row = GetParam();
     const auto renamed = kMessageNames.find(row.name);
     const std::string file = renamed == kMessageNames.end() ? "Signed" + std::string(row.name) + ".eml" : renamed->second;
+    ASSERT_TRUE(fs::exists(kPkits / "smime" / file)) << file;
     std::string content, signature;
     SplitMessage(ReadText(kPkits / "smime" / file), content, signature);
+    if (HasFatalFailure()) return;
     const fs::path dir = Prepared().dir;
     WriteText(dir / (std::string(row.name) + ".txt"), content);
     WriteText(dir / (std::string(row.name) + ".p7s"), signature);

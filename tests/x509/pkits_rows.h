@@ -1,4 +1,4 @@
-// The PKITS tests of sections 4.1 to 4.7, 4.13 and 4.16 with the verdict of each: valid, or the code
+// The PKITS tests of sections 4.1 to 4.7, 4.13, 4.16 and of 4.14 the first fourteen with the verdict of each: valid, or the code
 // of the refusal and the depth of the refused certificate (0 the end certificate). The path tests
 // of the library and the S/MIME tests of the program share it.
 //
@@ -158,6 +158,23 @@ inline const Row kRows[] = {
     {"ValidURInameConstraintsTest36", kPathValid, -1},
     {"InvalidURInameConstraintsTest37", kPathNameConstraints, 0},
     {"InvalidDNSnameConstraintsTest38", kPathNameConstraints, 0},
+    // 4.14 Distribution points, tests 1 to 14: the scopes of complete lists (the indirect lists and
+    // lists of some reasons of the rest of 4.14 are refused as lists, not applied).
+    {"ValiddistributionPointTest1", kPathValid, -1},
+    {"InvaliddistributionPointTest2", kPathRevoked, 0},
+    {"InvaliddistributionPointTest3", kPathRevocationListRefused, 0},
+    {"ValiddistributionPointTest4", kPathValid, -1},
+    {"ValiddistributionPointTest5", kPathValid, -1},
+    {"InvaliddistributionPointTest6", kPathRevoked, 0},
+    {"ValiddistributionPointTest7", kPathValid, -1},
+    {"InvaliddistributionPointTest8", kPathRevocationListRefused, 0},
+    {"InvaliddistributionPointTest9", kPathRevocationListRefused, 0},
+    {"ValidNoissuingDistributionPointTest10", kPathValid, -1},
+    // The end certificates of 11 and 13 are CA certificates: a list's scope goes by cA.
+    {"InvalidonlyContainsUserCertsTest11", kPathRevocationListRefused, 0},
+    {"InvalidonlyContainsCACertsTest12", kPathRevocationListRefused, 0},
+    {"ValidonlyContainsCACertsTest13", kPathValid, -1},
+    {"InvalidonlyContainsAttributeCertsTest14", kPathRevocationListRefused, 0},
     // 4.16 Private certificate extensions
     {"ValidUnknownNotCriticalCertificateExtensionTest1", kPathValid, -1},
     {"InvalidUnknownCriticalCertificateExtensionTest2", kPathUnknownCriticalExtension, 0},

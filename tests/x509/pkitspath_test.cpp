@@ -1,7 +1,8 @@
 // NIST PKITS (Debian's python3-cryptography-vectors) through path validation, sections 4.1 to 4.7
 // (signatures, validity periods, name chaining, basic revocation, self-issued certificates, basic
-// constraints, key usage), 4.13 (name constraints) and 4.16 (private certificate extensions),
-// with the default settings of PKITS and revocation lists required. One case per PKITS test.
+// constraints, key usage), 4.13 (name constraints), 4.16 (private certificate extensions) and 4.14.1
+// to 4.14.14 (distribution points and the scopes of lists), with the default settings of PKITS and
+// revocation lists required. One case per PKITS test.
 //
 // Every certificate of PKITS is in the pool of intermediates and every list in the set of lists:
 // the path is found by the validator from the end certificate "<Test>EE.crt" and the anchor

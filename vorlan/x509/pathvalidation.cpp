@@ -248,7 +248,9 @@ private:
             if (&signer == &issuer || signer.Der() == issuer.Der() || m_validator.m_anchors.Contains(signer)) return true;
             return TrustSigner(signer, why);
         };
-        const CRevocationCheck::SVerdict verdict = check.Check(current, depth > 0, signers, trusted);
+        // A list's scope (onlyContainsCACerts ...) goes by the certificate's cA, not its place in the path.
+        const auto& constraints = current.Extensions().basicConstraints;
+        const CRevocationCheck::SVerdict verdict = check.Check(current, constraints && constraints->ca, signers, trusted);
         if (verdict.status == kPathValid) return {};
         if (verdict.status == kPathNoRevocationList && !options.requireRevocationLists) return {};
         if (verdict.status == kPathRevocationListRefused && !options.requireRevocationLists) return {};
