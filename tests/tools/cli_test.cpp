@@ -342,6 +342,66 @@ TEST_F(Cli, CrlsRequestsAndIssuedCertificatesAgreeWithOpensslBothWays) {
                 "entry.der: its critical extension 1.3.6.1.4.1.99999.9 is not applied here"}});
 }
 
+// Version 3 certificates and version 2 lists issued here: a root and an intermediate CA and an
+// S/MIME user pass openssl's strict S/MIME verification, and so do the user's message and the
+// intermediate's list, which openssl reads with its number and key identifier.
+TEST_F(Cli, IssuedCAAndSmimeCertificatesAndListsPassStrictOpenssl) {
+    Data("content", 1000);
+    const std::string strict = "openssl verify -x509_strict -purpose smimesign -CAfile root.pem -untrusted inter.pem ";
+    ExpectAll({
+        {"vorlan keygen --bits 2048 -o root.bin && vorlan keygen --bits 2048 -o inter.bin && "
+         "vorlan keygen --bits 2048 -o user.bin && vorlan cert sign --self --ca --key root.bin "
+         "--subject '/O=Vorlan/CN=Root' --md sha256 -o root.pem",
+         0, "certificate for CN=Root, O=Vorlan issued by CN=Root, O=Vorlan"},
+        {"vorlan req new --key inter.bin --subject '/O=Vorlan/CN=Intermediate' -o inter.req && vorlan cert sign "
+         "--req inter.req --ca --issuer-cert root.pem --key root.bin --md sha256 -o inter.pem",
+         0, "issued by CN=Root, O=Vorlan"},
+        {"vorlan req new --key user.bin --subject '/O=Vorlan/CN=Erika' -o user.req && vorlan cert sign --req user.req "
+         "--email erika@example.org --issuer-cert inter.pem --key inter.bin --md sha256 -o user.pem",
+         0, "issued by CN=Intermediate, O=Vorlan"},
+        {strict + "user.pem", 0, "user.pem: OK\n"},
+        {"openssl x509 -in user.pem -noout -text | tr -s ' ' | has 'Version: 3 (0x2)' "
+         "'X509v3 Basic Constraints: critical\n CA:FALSE' "
+         "'X509v3 Key Usage: critical\n Digital Signature, Non Repudiation, Key Encipherment' "
+         "'X509v3 Extended Key Usage: \n E-mail Protection' 'X509v3 Subject Alternative Name: \n email:erika@example.org' "
+         "'X509v3 Subject Key Identifier' 'X509v3 Authority Key Identifier'",
+         0, ""},
+        {"openssl x509 -in root.pem -noout -text | tr -s ' ' | has 'X509v3 Basic Constraints: critical\n CA:TRUE' "
+         "'X509v3 Key Usage: critical\n Certificate Sign, CRL Sign'",
+         0, ""},
+        // The intermediate's key identifier names it in what it issues.
+        {"test \"$(openssl x509 -in inter.pem -noout -ext subjectKeyIdentifier | tail -1 | tr -d ' ')\" = "
+         "\"$(openssl x509 -in user.pem -noout -ext authorityKeyIdentifier | tail -1 | tr -d ' ' | sed s/^keyid://)\"",
+         0, ""},
+        {"vorlan cert show user.pem", 0,
+         "Extensions:\n   2.5.29.19, critical, cA: FALSE\n   2.5.29.15, critical\n"
+         "      keyUsage: digitalSignature, nonRepudiation, keyEncipherment\n   2.5.29.37\n"
+         "      extendedKeyUsage: emailProtection\n   2.5.29.17\n      subjectAltName: email:erika@example.org\n"
+         "   2.5.29.14\n      subjectKeyIdentifier: "},
+        {"vorlan cert show inter.pem", 0, "   2.5.29.19, critical, cA: TRUE\n   2.5.29.15, critical\n"
+                                          "      keyUsage: keyCertSign, cRLSign\n"},
+        {"vorlan cert sign --req user.req --ca --email a@example.org --issuer-cert inter.pem --key inter.bin -o x.pem",
+         1, "cert sign takes --ca or --email, not both"},
+        {"vorlan smime sign --signer user.pem --key user.bin --certfile inter.pem --md sha256 -o m.pem content && "
+         "openssl smime -verify -x509_strict -binary -purpose smimesign -CAfile root.pem -inform PEM -in m.pem -out v "
+         "&& cmp v content",
+         0, "Verification successful"},
+        {"openssl x509 -in user.pem -noout -serial | cut -d= -f2 > serial && vorlan crl sign --issuer-cert inter.pem "
+         "--key inter.bin --number 4096 --md sha256 $(cat serial) -o list.pem && vorlan crl sign --issuer-cert "
+         "inter.pem --key inter.bin --md sha256 -o empty.pem",
+         0, "with 0 serial numbers"},
+        {"openssl crl -in list.pem -CAfile inter.pem -noout -text 2>&1 | tr -s ' ' | has 'verify OK' 'Version 2 (0x1)' "
+         "'X509v3 CRL Number: \n 4096' 'X509v3 Authority Key Identifier: \n '",
+         0, ""},
+        // Without --number, the second of the last update: a later list has a greater number.
+        {"openssl crl -in empty.pem -noout -crlnumber | cut -d= -f2 | { read n; test $((n)) -ge $(($(date +%s) - 600)); }",
+         0, ""},
+        {strict + "-crl_check -CRLfile list.pem user.pem", 2, "certificate revoked"},
+        {strict + "-crl_check -CRLfile empty.pem user.pem", 0, "user.pem: OK"},
+        {"vorlan crl check list.pem user.pem --issuer inter.pem", 1, "user.pem: serial "},
+    });
+}
+
 // Keys of 3,072 and 4,096 bits with SHA-384 and SHA-512: keygen's default size; certificates,
 // lists, requests and messages made here pass openssl; openssl's keys (PKCS #8) sign here and its
 // messages open here.

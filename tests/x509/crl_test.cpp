@@ -9,6 +9,7 @@
 
 #include "peer.h"
 #include "vorlan/x509/certificationchain.h"
+#include "vorlan/x509/extensionvalues.h"
 
 namespace x509test {
 namespace {
@@ -427,10 +428,16 @@ struct CA {
     }
 };
 
-// The times and each entry of `crl` as libcrypto reads them from `der`.
+// The times, the CRL number and each entry of `crl`, with its reason and invalidity date, as
+// libcrypto reads them from `der`.
 void ExpectAsOpenSSLReads(const CCertificateRevocationList& crl, const Octets& der) {
     const PeerList peer = PeerListOf(der);
     ASSERT_TRUE(peer);
+    const CListExtensions listExtensions(crl.m_extensions);
+    const std::unique_ptr<ASN1_INTEGER, decltype(&ASN1_INTEGER_free)> number(
+        static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(peer.get(), NID_crl_number, nullptr, nullptr)), ASN1_INTEGER_free);
+    ASSERT_EQ(listExtensions.crlNumber.has_value(), number != nullptr);
+    if (number) { EXPECT_EQ(Encoded(CASN1_INTEGER(*listExtensions.crlNumber)), Der(number.get(), i2d_ASN1_INTEGER)); }
     const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(peer.get());
     EXPECT_TRUE(ASN1_TIME_cmp_time_t(X509_CRL_get0_lastUpdate(peer.get()), crl.m_lastUpdate.GetTime()) == 0 &&
                 (nextUpdate != nullptr) == (crl.m_bHasNextUpdate != 0) &&
@@ -445,6 +452,17 @@ void ExpectAsOpenSSLReads(const CCertificateRevocationList& crl, const Octets& d
             ASN1_TIME_cmp_time_t(X509_REVOKED_get0_revocationDate(entry), crl.m_entries[i]->m_revocationDate.GetTime()),
             0);
         EXPECT_EQ(crl.FindSerial(crl.m_entries[i]->m_serialNumber), i);
+        const CEntryExtensions entryExtensions(crl.m_entries[i]->m_extensions);
+        const std::unique_ptr<ASN1_ENUMERATED, decltype(&ASN1_ENUMERATED_free)> reason(
+            static_cast<ASN1_ENUMERATED*>(X509_REVOKED_get_ext_d2i(entry, NID_crl_reason, nullptr, nullptr)),
+            ASN1_ENUMERATED_free);
+        EXPECT_EQ(entryExtensions.reasonCode ? int{*entryExtensions.reasonCode} : -1,
+                  reason ? ASN1_ENUMERATED_get(reason.get()) : -1);
+        const std::unique_ptr<ASN1_GENERALIZEDTIME, decltype(&ASN1_GENERALIZEDTIME_free)> invalidity(
+            static_cast<ASN1_GENERALIZEDTIME*>(X509_REVOKED_get_ext_d2i(entry, NID_invalidity_date, nullptr, nullptr)),
+            ASN1_GENERALIZEDTIME_free);
+        ASSERT_EQ(entryExtensions.invalidityDate.has_value(), invalidity != nullptr);
+        if (invalidity) { EXPECT_EQ(ASN1_TIME_cmp_time_t(invalidity.get(), entryExtensions.invalidityDate->GetTime()), 0); }
     }
 }
 
@@ -483,12 +501,14 @@ TEST(CRLsWithOpenSSL, ListsOfOpenSSLCaReadAsLibcryptoReadsThemAndVerifyAgainstTh
     }
     // A CA of 4,096 bits (itself signed with SHA-512) whose list is signed with SHA-384.
     const CA wide(4096);
-    const Octets der = wide.List({"0A", "8001"}, "sha384", "keyCompromise");
+    const Octets der = wide.List({"0A", "8001"}, "sha384", "keyTime,20231231120000Z");  // keyCompromise on that date
     const CCertificateRevocationList crl = ReadList(der);
     const CCertificate wideCertificate = ReadCertificate(wide.der);
     EXPECT_TRUE(EncodingOf(crl) == der && crl.m_nSignatureAlgorithm == 4 && wideCertificate.m_nSignatureAlgorithm == 5);
     EXPECT_TRUE(crl.IsSignatureOKFor(wideCertificate) == 1 && crl.IsSignatureOKFor(caCertificate) == 0 &&
                 wideCertificate.IsSignatureOKFor(wideCertificate) == 1);
+    ExpectAsOpenSSLReads(crl, der);
+    EXPECT_TRUE(CEntryExtensions(crl.m_entries[1]->m_extensions).invalidityDate.has_value());
 }
 
 // A list that names no next update (RFC 5280 lets it out; `openssl ca` cannot make one, so

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -193,11 +194,14 @@ void Issue(CCertificate& certificate, const CDistinguishedName& issuer, const CR
 CByteArray MakeRequest(const CDistinguishedName& subject, const CRSAPrivateKey& key, const std::string& md = "sha1");
 // Subject and key of a request whose signature verifies with the key it carries.
 void TakeRequest(const CASN1_CertificationRequest& request, const std::string& name, CCertificate& certificate);
-// A list of `issuer` revoking `serials` now, signed with its key (RSA with the --md digest `md`);
-// the next update `days` later.
+// A version 2 list of `issuer` revoking `serials` now, signed with its key (RSA with the --md digest
+// `md`), the next update `days` later; with the issuer's key identifier and the CRL number `number`
+// (none: the second of its last update since 1970). The decoding exception for malformed
+// extensions of the issuer.
 CCertificateRevocationList RevocationList(const CCertificate& issuer, const CRSAPrivateKey& key,
                                           const std::vector<CSerialNumber>& serials, unsigned days,
-                                          const std::string& md = "sha1");
+                                          const std::string& md = "sha1",
+                                          std::optional<std::uint64_t> number = std::nullopt);
 // The --outform option (pem or der) and DER written as such, complete or not at all.
 void AddOutform(CLI::App* command, std::string& outform);
 // --md: the digest that signatures are made with, sha1 (the default), sha256, sha384 or sha512.
@@ -245,10 +249,10 @@ void AddSmimeCommands(CLI::App& app);
 void AddKeystoreCommands(CLI::App& app);
 
 // PKCS #7 messages as the smime commands make and open them; `name` opens the failures' texts.
-// Signed data holding the content and the signer's certificate, signed with RSA and the --md digest
-// `md` and, with `attributes`, over the signed attributes contentType and messageDigest.
+// Signed data holding the content, the signer's certificate and those of `chain`, signed with RSA and
+// the --md digest `md` and, with `attributes`, over the signed attributes contentType and messageDigest.
 CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertificate& signer, const CRSAPrivateKey& key,
-                       const std::string& md, bool attributes);
+                       const std::string& md, bool attributes, const std::vector<CCertificate>& chain = {});
 // The content of signed data (the detached content when given) once every signer's signature
 // verifies with its certificate in the message; those certificates are appended to `signers`.
 std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const std::vector<unsigned char>* detached,

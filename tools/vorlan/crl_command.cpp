@@ -1,6 +1,8 @@
 // vorlan crl show|verify|check|sign: revocation lists read from DER or PEM, checked against
 // their issuer, asked about a certificate, and issued from serial numbers with a CA's key.
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "tools/vorlan/cli.h"
 
@@ -36,11 +38,18 @@ int FindRevocation(const CCertificateRevocationList& crl, const std::string& crl
 
 CCertificateRevocationList RevocationList(const CCertificate& issuer, const CRSAPrivateKey& key,
                                           const std::vector<CSerialNumber>& serials, unsigned days,
-                                          const std::string& md) {
+                                          const std::string& md, std::optional<std::uint64_t> number) {
     CCertificateRevocationList crl;
     crl.m_issuer = issuer.m_subject;
     SetValidity(crl.m_lastUpdate, crl.m_nextUpdate, days);
     for (const CSerialNumber& serial : serials) crl.m_entries.Add(new CCRLEntry(serial, crl.m_lastUpdate));
+    // Without a number given, the second of the last update: a later list has a greater one.
+    std::uint64_t value = number.value_or(static_cast<std::uint64_t>(crl.m_lastUpdate.GetTime()));
+    BYTE octets[8];
+    for (int i = 7; i >= 0; --i, value >>= 8) octets[i] = static_cast<BYTE>(value);
+    crl.m_bVersion = 1;
+    crl.m_extensions.Add(AuthorityKeyIdentifierExtension(IssuerKeyIdentifierOf(issuer)));
+    crl.m_extensions.Add(CRLNumberExtension(CSerialNumber(octets, sizeof octets)));
     crl.SignWith(key, SignatureAlgorithmOf(md));
     return crl;
 }
@@ -76,6 +85,7 @@ void Check(const std::string& path, const std::string& certificatePath, const st
 }
 
 struct SignOptions {
+    std::optional<std::uint64_t> number;
     std::string issuer;
     std::string key;
     std::vector<std::string> serials;
@@ -104,7 +114,12 @@ void Sign(const SignOptions& o) {
     RequireKeyOf(*key, o.key, issuer, o.issuer);
     std::vector<CSerialNumber> serials;
     for (const std::string& serial : o.serials) serials.push_back(ParseSerial(serial));
-    const CCertificateRevocationList crl = RevocationList(issuer, *key, serials, o.days, o.md);
+    CCertificateRevocationList crl;
+    try {
+        crl = RevocationList(issuer, *key, serials, o.days, o.md, o.number);
+    } catch (CDERDecodingException* e) {
+        throw Failure(o.issuer + ": " + Describe(e));  // its extensions do not read
+    }
     CByteArray der;
     CASN1_CertificateRevocationList(crl).encodeTo(der);
     WriteEncoded(o.out, der, "X509 CRL", o.outform);
@@ -141,11 +156,16 @@ void AddCrlCommands(CLI::App& app) {
     check->add_option("--issuer", *checkIssuer, "verify the list with the issuer's certificate first");
     check->callback([checkPath, certificate, checkIssuer] { Check(*checkPath, *certificate, *checkIssuer); });
 
-    auto* sign = crl->add_subcommand("sign", "Issue a list revoking serial numbers now, signed with RSA");
+    auto* sign = crl->add_subcommand(
+        "sign", "Issue a version 2 list revoking serial numbers now, with a CRL number and the CA's key identifier, "
+                "signed with RSA");
     auto options = std::make_shared<SignOptions>();
     sign->add_option("serial", options->serials, "serial numbers to revoke, hexadecimal (as openssl prints them)");
     sign->add_option("--issuer-cert", options->issuer, "the CA's certificate, whose subject is the list's issuer")
         ->required();
+    sign->add_option("--number", options->number,
+                     "the list's CRL number, decimal (default: the seconds since 1970 of its last update, so that "
+                     "a later list has a greater number)");
     sign->add_option("--key", options->key, "the CA's private key: keygen's file or PEM (PKCS #1, PKCS #8)")
         ->required();
     AddMd(sign, options->md);

@@ -108,12 +108,19 @@ CCertificate SignerCertificate(CASN1_SignedData& signedData, const CASN1_SignerI
 }  // namespace
 
 CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertificate& certificate,
-                       const CRSAPrivateKey& key, const std::string& md, bool attributes) {
-    // The certificate goes in as it was read: its DER keeps what the fields do not (extensions).
-    CByteArray certificateDer;
-    certificate.GetEncoding(certificateDer);
-    CDEREncoding encoding(0, certificateDer);
-    encoding.AddRef();  // our own hold, beyond the message's life: the value tree shares it
+                       const CRSAPrivateKey& key, const std::string& md, bool attributes,
+                       const std::vector<CCertificate>& chain) {
+    // The certificates go in as they were read: their DER keeps what the fields do not (unique
+    // identifiers). Each encoding is held beyond the message's life: the value tree shares it.
+    std::vector<const CCertificate*> all{&certificate};
+    for (const CCertificate& each : chain) all.push_back(&each);
+    std::vector<std::unique_ptr<CDEREncoding>> encodings;
+    for (const CCertificate* each : all) {
+        CByteArray der;
+        each->GetEncoding(der);
+        encodings.push_back(std::make_unique<CDEREncoding>(0, der));
+        encodings.back()->AddRef();
+    }
     const auto row = std::find_if(std::begin(kMessageDigests), std::end(kMessageDigests),
                                   [&](const SMessageDigest& r) { return md == r.name; });
     if (row == std::end(kMessageDigests)) throw Failure("unknown digest \"" + md + "\"");
@@ -142,7 +149,7 @@ CByteArray SignMessage(const std::vector<unsigned char>& content, const CCertifi
     key.LockDigest(row->signature, signedDigest.data(), signature);
     signer->GetEncryptedDigest() = CASN1_OCTET_STRING(signature.GetData(), signature.GetSize());
     CASN1_SET certificates;
-    certificates.AddObject(new CASN1_Certificate(encoding));
+    for (const auto& encoding : encodings) certificates.AddObject(new CASN1_Certificate(*encoding));
     signedData->SetCertificates(certificates);
     CByteArray der;
     message.encodeTo(der);
@@ -248,6 +255,7 @@ struct Options {
     std::string issuer;
     PathOptions path;
     std::vector<std::string> recipients;
+    std::vector<std::string> chain;  // certificates put in a signed message besides the signer's
     std::string cipher = "aes256";
     std::string in;
     std::string outform;
@@ -258,7 +266,9 @@ void Sign(const Options& o) {
     const CCertificate certificate = ReadCertificate(o.certificate);
     const std::unique_ptr<CRSAPrivateKey> key = LoadPrivateKey(o.key);
     RequireKeyOf(*key, o.key, certificate, o.certificate);
-    WriteEncoded(o.out, SignMessage(ReadAll(o.in), certificate, *key, o.md, !o.noattr), kLabel, o.outform);
+    std::vector<CCertificate> chain;
+    for (const std::string& path : o.chain) chain.push_back(ReadCertificate(path));
+    WriteEncoded(o.out, SignMessage(ReadAll(o.in), certificate, *key, o.md, !o.noattr, chain), kLabel, o.outform);
 }
 
 // The certificates of signed data, each as its DER (for the pool of a path).
@@ -361,6 +371,8 @@ void AddSmimeCommands(CLI::App& app) {
     sign->add_option("--key", s->key, "the signer's private key: keygen's file or PEM (PKCS #1, PKCS #8)")->required();
     AddMd(sign, s->md);
     sign->add_flag("--noattr", s->noattr, "no signed attributes: the signature covers the content's digest");
+    sign->add_option("--certfile", s->chain,
+                     "certificates put in the message besides the signer's: the chain to a root (as openssl's -certfile)");
     AddOutform(sign, s->outform);
     sign->add_option("-o,--output", s->out, "message file to write")->required();
 

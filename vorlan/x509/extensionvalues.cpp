@@ -22,6 +22,7 @@ namespace {
 using vorlan::detail::CStructureReader;
 using vorlan::detail::kThisStructure;
 using vorlan::detail::NextOf;
+using vorlan::detail::PrimitiveContents;
 using vorlan::detail::ReaderOf;
 using vorlan::detail::Require;
 using vorlan::detail::Within;
@@ -41,15 +42,6 @@ template <class T>
 void Implicit(const CASN1Type& value, const char* field, T& read) {
     auto* tagged = dynamic_cast<CASN1_TAGGED*>(const_cast<CASN1Type*>(&value));
     Require(tagged && !value.m_bConstructed && read.fromImplicit(*tagged), field);
-}
-
-// The contents of an OCTET STRING, or of a primitive value implicitly tagged as one.
-CByteArray Octets(const CASN1Type& value, const char* field) {
-    Require(!value.m_bConstructed, field);
-    CByteArray octets;
-    octets.SetSize(static_cast<int>(value.getClearContentsLength()));
-    value.GetClearData(octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 1, 0);
-    return octets;
 }
 
 // The dotted text of an OBJECT IDENTIFIER component.
@@ -144,7 +136,7 @@ std::vector<CString> ReadIdentifiers(const CASN1Type& value) {
 // KeyIdentifier ::= OCTET STRING
 CByteArray ReadKeyIdentifier(const CASN1Type& value) {
     Require(value.identifier == kASN1OctetString, "KeyIdentifier");
-    return Octets(value, "KeyIdentifier");
+    return PrimitiveContents(value, "KeyIdentifier");
 }
 
 // AuthorityKeyIdentifier ::= SEQUENCE {
@@ -155,7 +147,7 @@ SAuthorityKeyIdentifier ReadAuthorityKeyIdentifier(const CASN1Type& value) {
     CStructureReader reader = ReaderOf(value, kASN1Sequence, 0, kThisStructure);
     SAuthorityKeyIdentifier identifier;
     if (const CASN1Type* key = reader.Optional(ASN1ContextTag(0)))
-        identifier.keyIdentifier = Octets(*key, "keyIdentifier");
+        identifier.keyIdentifier = PrimitiveContents(*key, "keyIdentifier");
     if (const CASN1Type* issuer = reader.Optional(ASN1ContextTag(1)))
         Within("authorityCertIssuer", [&] { vorlan::detail::ReadGeneralNames(*issuer, 1, identifier.issuer); });
     if (const CASN1Type* serial = reader.Optional(ASN1ContextTag(2))) {
@@ -459,6 +451,13 @@ CCertificateExtension SubjectAltNameExtension(const CGeneralNames& names) {
 CCertificateExtension CRLNumberExtension(const CSerialNumber& number) {
     if (number.m_bNegative) ___throwDERDecodingException("cRLNumber cannot be written: negative");
     return ExtensionOf(vorlan::oid::kCRLNumber, 0, CASN1_INTEGER(number));
+}
+
+CByteArray IssuerKeyIdentifierOf(const CCertificate& issuer) {
+    CCertificateExtensionArray extensions;
+    issuer.GetExtensions(extensions);
+    const CCertificateExtensions values(extensions);
+    return values.subjectKeyIdentifier.GetSize() > 0 ? values.subjectKeyIdentifier : KeyIdentifierOf(issuer);
 }
 
 CByteArray KeyIdentifierOf(const CCertificate& certificate) {

@@ -32,15 +32,6 @@ bool IsIA5Text(const BYTE* octets, int size) {
     return true;
 }
 
-// The contents octets of a primitive implicitly tagged value.
-CByteArray PrimitiveContents(const CASN1Type& value, const char* field) {
-    Require(!value.m_bConstructed, field);
-    CByteArray octets;
-    octets.SetSize(static_cast<int>(value.getClearContentsLength()));
-    value.GetClearData(octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 1, 0);
-    return octets;
-}
-
 // The contents octets of a constructed value: its components' encodings.
 CByteArray ConstructedContents(const CASN1_CONSTRUCTED_TYPE& value) {
     CByteArray contents;
@@ -84,6 +75,14 @@ void AddComponents(CASN1_CONSTRUCTED_TYPE& value, const CByteArray& contents) {
 }  // namespace
 
 namespace vorlan::detail {
+
+CByteArray PrimitiveContents(const CASN1Type& value, const char* field) {
+    Require(!value.m_bConstructed, field);
+    CByteArray octets;
+    octets.SetSize(static_cast<int>(value.getClearContentsLength()));
+    value.GetClearData(octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 1, 0);
+    return octets;
+}
 
 // GeneralName ::= CHOICE {
 //      otherName                       [0]     AnotherName,

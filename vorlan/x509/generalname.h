@@ -38,6 +38,10 @@ using CGeneralNames = std::vector<CGeneralName>;
 
 namespace vorlan::detail {
 
+// The contents octets of a primitive value (an OCTET STRING, or one implicitly tagged); the
+// decoding exception naming `field` for a constructed one.
+CByteArray PrimitiveContents(const CASN1Type& value, const char* field);
+
 // The GeneralName `value` (a component of a GeneralNames); the decoding exception naming the
 // alternative when it is malformed.
 void ReadGeneralName(const CASN1Type& value, CGeneralName& name);
