@@ -28,6 +28,7 @@ protected:
         fs::create_directories(Dir());
         // A root, an intermediate (pathlen 0) and a user with a key for S/MIME, and a user of the
         // intermediate that may not sign messages and one for servers only; the user's serial is 0A.
+        // And one of the root whose basicConstraints are a BOOLEAN.
         const std::string ca = "-extensions v3_ca -days 3650 ";
         ASSERT_EQ(Run("openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -subj /CN=root " + ca +
                       "-out root.pem 2>/dev/null && "
@@ -46,6 +47,9 @@ protected:
                       "printf 'keyUsage=critical,digitalSignature\\nextendedKeyUsage=serverAuth\\n' >server.ext && "
                       "openssl x509 -req -in user.req -CA inter.pem -CAkey inter.key -set_serial 12 -days 365 "
                       "-extfile server.ext -out server.pem 2>/dev/null && "
+                      "printf '2.5.29.19=critical,DER:01:01:FF\\n' >bad.ext && "
+                      "openssl x509 -req -in user.req -CA root.pem -CAkey root.key -set_serial 13 -days 365 "
+                      "-extfile bad.ext -out bad.pem 2>/dev/null && "
                       "cat root.pem inter.pem >both.pem && echo hello >letter.txt")
                       .status,
                   0);
@@ -102,6 +106,7 @@ TEST_F(PathVerify, CertVerifyNamesTheFailingCertificateAndWhy) {
         {"vorlan cert verify user.pem --CAfile root.pem", 1,
          {"user.pem: certificate 0 (CN=user) has no issuer: no trust anchor or intermediate is CN=inter"}},
         {"vorlan cert verify user.pem --CAfile both.pem", 0, {"anchor CN=inter"}},
+        {"vorlan cert verify bad.pem --CAfile root.pem", 1, {"certificate 0 (CN=user) has extensions that do not read ("}},
         {"vorlan cert verify user.pem --CAfile inter.pem --untrusted root.pem", 0, {"user.pem: OK"}},
         // Not self-signed and no --issuer: the path to the system's anchors, which do not know this root.
         {"vorlan cert verify user.pem --untrusted inter.pem", 1, {"certificate 1 (CN=inter) has no issuer"}},

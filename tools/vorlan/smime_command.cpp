@@ -376,7 +376,10 @@ void AddSmimeCommands(CLI::App& app) {
     AddOutform(sign, s->outform);
     sign->add_option("-o,--output", s->out, "message file to write")->required();
 
-    auto [verify, v] = command("verify", "Check every signature of a signed message and write the content", Verify);
+    auto [verify, v] = command("verify",
+                                   "Check every signature of a signed message and write the content; with --issuer, or "
+                                   "with the path options each signer's whole path, also the signers' certificates",
+                                   Verify);
     verify->add_option("file", v->in, messageHelp)->required();
     verify->add_option("--content", v->content, "the signed file of a detached signature");
     verify->add_option("--issuer", v->issuer,

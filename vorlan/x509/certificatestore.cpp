@@ -52,8 +52,6 @@ bool CCertificateStore::AddDer(const BYTE* der, int length) {
     }
 }
 
-void CCertificateStore::Add(const CCertificate& certificate) { Hold(std::make_unique<CPathCertificate>(certificate)); }
-
 int CCertificateStore::AddPem(const char* text, int length) {
     const std::string_view all(text, static_cast<size_t>(length));
     int added = 0;

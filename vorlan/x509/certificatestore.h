@@ -27,8 +27,6 @@ public:
     /// Adds the certificate of the DER octets: true when it is held now (also when it was
     /// before), false when it does not read (counted in GetSkipped()).
     bool AddDer(const BYTE* der, int length);
-    /// Adds a certificate read before.
-    void Add(const CCertificate& certificate);
     /// Adds the "CERTIFICATE" blocks of PEM text; a block that does not read is skipped and
     /// counted. Returns how many were added.
     int AddPem(const char* text, int length);

@@ -46,17 +46,6 @@ CPathCertificate::CPathCertificate(const BYTE* der, int length) : m_der(reinterp
         if (encoding.Remaining()) ___throwDERDecodingException("Certificate is followed by other octets");
         value.SetDataTo(m_certificate);
     }
-    ReadParts();
-}
-
-CPathCertificate::CPathCertificate(const CCertificate& certificate) : m_certificate(certificate) {
-    CByteArray der;
-    certificate.GetEncoding(der);
-    m_der.assign(reinterpret_cast<const char*>(der.GetData()), static_cast<size_t>(der.GetSize()));
-    ReadParts();
-}
-
-void CPathCertificate::ReadParts() {
     m_subjectKey = CNameKey(m_certificate.m_subject);
     m_issuerKey = CNameKey(m_certificate.m_issuer);
     CCertificateExtensionArray extensions;

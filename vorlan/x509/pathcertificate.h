@@ -36,8 +36,6 @@ public:
     /// octets are not one certificate the library converts. Malformed extensions do not refuse
     /// the certificate here: ExtensionsFault() says why, and validation refuses a path with it.
     CPathCertificate(const BYTE* der, int length);
-    /// A certificate read before (its received octets, or the DER built from its fields).
-    explicit CPathCertificate(const CCertificate& certificate);
     CPathCertificate(const CPathCertificate&) = delete;
     CPathCertificate& operator=(const CPathCertificate&) = delete;
 
@@ -68,8 +66,6 @@ public:
     bool IsSignedBy(const CPathCertificate& issuer) const;
 
 private:
-    void ReadParts();
-
     CCertificate m_certificate;
     CCertificateExtensions m_extensions;
     std::string m_extensionsFault;

@@ -29,13 +29,12 @@ CPathResult Refused(EPathStatus status, int depth, std::string reason) {
     return result;
 }
 
-}  // namespace
-
-std::string vorlan::detail::CertificateAt(int depth, const CPathCertificate& certificate) {
+// "certificate <depth> (<subject>)".
+std::string CertificateAt(int depth, const CPathCertificate& certificate) {
     return "certificate " + std::to_string(depth) + " (" + certificate.Certificate().m_subject.GetOneLine().str() + ")";
 }
 
-using vorlan::detail::CertificateAt;
+}  // namespace
 
 // One validation: the depth-first search of paths and the checks of each complete one. The
 // best refusal is kept: that of a complete path over a signature that no candidate verified over

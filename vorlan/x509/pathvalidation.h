@@ -95,8 +95,3 @@ private:
     const CCertificateStore* m_pIntermediates;
     const CRevocationLists* m_pLists;
 };
-
-namespace vorlan::detail {
-// "certificate <depth> (<subject>)".
-std::string CertificateAt(int depth, const CPathCertificate& certificate);
-}  // namespace vorlan::detail
