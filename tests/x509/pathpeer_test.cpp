@@ -111,6 +111,7 @@ struct Case {
     fs::path certificate;
     std::vector<fs::path> anchors, untrusted, lists;
     int depth = kAsPeer;  // else the library's verdict where OpenSSL's differs (-1 valid)
+    std::optional<ECRLReason> reason = std::nullopt;  // of a revocation, as openssl ca wrote it
 };
 
 // OpenSSL's verdict: -1 when valid, else the depth it names.
@@ -181,8 +182,10 @@ TEST(PathPeer, VerdictsAreOpenssls) {
 
     const std::vector<Case> cases = {
         {"user, intermediate, root", good, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
-        {"revoked user", revoked, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
-        {"user on hold", held, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
+        {"revoked user", revoked, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}, kAsPeer,
+         kKeyCompromise},
+        {"user on hold", held, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}, kAsPeer,
+         kCertificateHold},
         {"user removed from the list", removed, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
         {"expired user", expired, {root.Certificate()}, {inter.Certificate()}, {interList, rootList}},
         {"intermediate's list missing", good, {root.Certificate()}, {inter.Certificate()}, {rootList}},
@@ -199,7 +202,8 @@ TEST(PathPeer, VerdictsAreOpenssls) {
          {root.Certificate(), inter.Certificate(), cross}, {interList, rootList, otherList}, -1},
         {"both roots trusted", good, {root.Certificate(), other.Certificate()}, {inter.Certificate(), cross},
          {interList, rootList, otherList}},
-        {"revoked intermediate", orphan, {root.Certificate()}, {gone.Certificate()}, {goneList, rootListAfter}},
+        {"revoked intermediate", orphan, {root.Certificate()}, {gone.Certificate()}, {goneList, rootListAfter},
+         kAsPeer, kKeyCompromise},
     };
     for (const Case& c : cases) {
         const int peer = PeerDepth(c);
@@ -211,6 +215,7 @@ TEST(PathPeer, VerdictsAreOpenssls) {
         }
         EXPECT_EQ(result.m_nDepth, peer) << c.name << ": " << result.m_strReason;
         EXPECT_EQ(result.IsValid(), peer == -1) << c.name << ": " << result.m_strReason;
+        EXPECT_EQ(result.m_revocationReason, c.reason) << c.name << ": " << result.m_strReason;
     }
 }
 
