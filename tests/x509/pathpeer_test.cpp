@@ -1,5 +1,6 @@
 // Paths made by `openssl ca` in a scratch folder — a root, an intermediate and users, the lists of
-// both CAs, a revoked user, one on hold, one removeFromCRL names, an expired one, a revoked intermediate, a root
+// both CAs, a revoked user, one on hold, one removeFromCRL names, an expired one, users of a CA
+// whose name constraints permit the addresses of one domain, a revoked intermediate, a root
 // cross-signed by another — each judged by `openssl verify -x509_strict -crl_check_all` and by
 // path validation with lists required: the same verdict, and for a refusal the same depth.
 // Then the library's own: a trust store loaded from a bundle with a damaged block, and lists not
@@ -28,9 +29,16 @@ unique_subject = no
 copy_extensions = none
 [any_name]
 commonName = supplied
+emailAddress = optional
 [ca_ext]
 basicConstraints = critical,CA:true
 keyUsage = critical,keyCertSign,cRLSign
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[mail_ca_ext]
+basicConstraints = critical,CA:true
+keyUsage = critical,keyCertSign,cRLSign
+nameConstraints = critical,permitted;email:example.com
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
 [user_ext]
@@ -44,7 +52,8 @@ authorityKeyIdentifier = keyid
 // its database, so that it issues and revokes and writes lists.
 class PeerCA {
 public:
-    PeerCA(const std::string& name, const PeerCA* issuer) : m_dir(InScratch("pki") / name), m_name(name) {
+    PeerCA(const std::string& name, const PeerCA* issuer, const std::string& extensions = "ca_ext")
+        : m_dir(InScratch("pki") / name), m_name(name) {
         fs::create_directories(m_dir);
         WriteFile(m_dir / "openssl.cnf", std::string(kConfig));
         WriteFile(m_dir / "index.txt", std::string());
@@ -53,7 +62,7 @@ public:
         Run("openssl genrsa -out key.pem 2048");
         Run("openssl req -new -key key.pem -subj '/O=Vorlan Peer/CN=" + name + "' -out req.pem");
         if (issuer)
-            issuer->Issue(m_dir / "req.pem", m_dir / "cert.pem", "ca_ext");
+            issuer->Issue(m_dir / "req.pem", m_dir / "cert.pem", extensions);
         else
             Run("openssl ca -batch -config openssl.cnf -selfsign -keyfile key.pem -in req.pem -extensions ca_ext "
                 "-out cert.pem");
@@ -65,11 +74,12 @@ public:
         Run("openssl ca -batch -config openssl.cnf -cert cert.pem -keyfile key.pem -in " + request.string() +
             " -extensions " + extensions + " " + dates + " -out " + out.string());
     }
-    // A user of this CA under `name`.pem (key `name`.key).
-    fs::path User(const std::string& name, const std::string& dates = "") const {
+    // A user of this CA under `name`.pem (key `name`.key), its subject's common name `name` and
+    // more attributes after it ("/emailAddress=...").
+    fs::path User(const std::string& name, const std::string& dates = "", const std::string& more = "") const {
         const fs::path dir = m_dir.parent_path();
         Run("openssl req -new -newkey rsa:2048 -nodes -keyout " + (dir / (name + ".key")).string() + " -subj '/CN=" +
-            name + "' -out " + (dir / (name + ".req")).string());
+            name + more + "' -out " + (dir / (name + ".req")).string());
         Issue(dir / (name + ".req"), dir / (name + ".pem"), "user_ext", dates);
         return dir / (name + ".pem");
     }
@@ -176,6 +186,11 @@ TEST(PathPeer, VerdictsAreOpenssls) {
     const PeerCA gone("gone", &root);
     const fs::path orphan = gone.User("orphan");
     const fs::path goneList = gone.List();
+    // A CA for the addresses of example.com, and users whose subjects carry their addresses.
+    const PeerCA mail("mail", &root, "mail_ca_ext");
+    const fs::path inside = mail.User("inside", "", "/emailAddress=erika@example.com"),
+                   outside = mail.User("outside", "", "/emailAddress=erika@example.org");
+    const fs::path mailList = mail.List();
     root.Revoke(gone.Certificate());
     const fs::path rootListAfter = InScratch("root-after.pem");
     fs::copy_file(root.List(), rootListAfter);
@@ -202,6 +217,10 @@ TEST(PathPeer, VerdictsAreOpenssls) {
          {root.Certificate(), inter.Certificate(), cross}, {interList, rootList, otherList}, -1},
         {"both roots trusted", good, {root.Certificate(), other.Certificate()}, {inter.Certificate(), cross},
          {interList, rootList, otherList}},
+        {"subject address within the name constraints", inside, {root.Certificate()}, {mail.Certificate()},
+         {mailList, rootList}},
+        {"subject address outside the name constraints", outside, {root.Certificate()}, {mail.Certificate()},
+         {mailList, rootList}},
         {"revoked intermediate", orphan, {root.Certificate()}, {gone.Certificate()}, {goneList, rootListAfter},
          kAsPeer, kKeyCompromise},
     };
