@@ -4,8 +4,13 @@
 #include <benchmark/benchmark.h>
 #include <openssl/bn.h>
 #include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
 
 #include <algorithm>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <type_traits>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -14,6 +19,7 @@
 #include "vorlan/x509/asn1crl.h"
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/certificaterevocationlist.h"
+#include "vorlan/x509/pathvalidation.h"
 
 namespace {
 
@@ -171,3 +177,109 @@ BENCHMARK(BM_CRLDecode_Vorlan);
 BENCHMARK(BM_CRLDecode_OpenSSL);
 BENCHMARK(BM_CRLQueries_Vorlan);
 BENCHMARK(BM_CRLQueries_OpenSSL);
+
+// Validating a path of three certificates with one revocation list per CA: PKITS's
+// ValidCertificatePathTest1 (end certificate, Good CA, trust anchor) with the lists of the Good CA
+// and the anchor, at 1 January 2020, every certificate's list required. The library validates
+// over stores and lists read once (a certificate and a list are read and their signatures checked
+// once for each key); OpenSSL's X509_verify_cert with X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL
+// over X509 objects read once. Then loading the system's trust bundle into a store, beside
+// X509_STORE_load_file.
+namespace {
+
+const std::string kPkits = "/usr/lib/python3/dist-packages/cryptography_vectors/x509/PKITS_data/";
+constexpr std::time_t kPathTime = 1577836800;  // 1 January 2020
+
+std::vector<unsigned char> fileOctets(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+struct PathFiles {
+    std::vector<unsigned char> end = fileOctets(kPkits + "certs/ValidCertificatePathTest1EE.crt");
+    std::vector<unsigned char> ca = fileOctets(kPkits + "certs/GoodCACert.crt");
+    std::vector<unsigned char> anchor = fileOctets(kPkits + "certs/TrustAnchorRootCertificate.crt");
+    std::vector<unsigned char> caList = fileOctets(kPkits + "crls/GoodCACRL.crl");
+    std::vector<unsigned char> anchorList = fileOctets(kPkits + "crls/TrustAnchorRootCRL.crl");
+};
+
+// The path validated again and again (`readEnd` 0), or with the end certificate read anew each
+// time (1), as a client reads each message's signer: its signature is then checked each time.
+void BM_ValidatePath_Vorlan(benchmark::State& state) {
+    const PathFiles files;
+    if (files.end.empty()) return state.SkipWithError("no PKITS data (python3-cryptography-vectors)");
+    CCertificateStore anchors, pool;
+    CRevocationLists lists;
+    anchors.AddDer(files.anchor.data(), static_cast<int>(files.anchor.size()));
+    pool.AddDer(files.ca.data(), static_cast<int>(files.ca.size()));
+    lists.AddDer(files.caList.data(), static_cast<int>(files.caList.size()));
+    lists.AddDer(files.anchorList.data(), static_cast<int>(files.anchorList.size()));
+    const CPathCertificate end(files.end.data(), static_cast<int>(files.end.size()));
+    CPathValidator validator(anchors, &pool, &lists);
+    validator.m_options.time = CUTCTime(kPathTime);
+    validator.m_options.requireRevocationLists = true;
+    const bool readEnd = state.range(0) != 0;
+    for (auto _ : state) {
+        if (readEnd) {
+            const CPathCertificate received(files.end.data(), static_cast<int>(files.end.size()));
+            if (!validator.Validate(received).IsValid()) state.SkipWithError("path not valid");
+        } else if (!validator.Validate(end).IsValid()) {
+            state.SkipWithError("path not valid");
+        }
+    }
+}
+
+template <class T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, std::integral_constant<decltype(Free), Free>>;
+
+void BM_ValidatePath_OpenSSL(benchmark::State& state) {
+    const PathFiles files;
+    if (files.end.empty()) return state.SkipWithError("no PKITS data (python3-cryptography-vectors)");
+    const auto certificate = [](const std::vector<unsigned char>& der) {
+        const unsigned char* at = der.data();
+        return Owned<X509, X509_free>(d2i_X509(nullptr, &at, static_cast<long>(der.size())));
+    };
+    const auto list = [](const std::vector<unsigned char>& der) {
+        const unsigned char* at = der.data();
+        return Owned<X509_CRL, X509_CRL_free>(d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())));
+    };
+    const auto end = certificate(files.end), ca = certificate(files.ca), anchor = certificate(files.anchor);
+    const auto caList = list(files.caList), anchorList = list(files.anchorList);
+    Owned<X509_STORE, X509_STORE_free> store(X509_STORE_new());
+    X509_STORE_add_cert(store.get(), anchor.get());
+    X509_STORE_add_crl(store.get(), caList.get());
+    X509_STORE_add_crl(store.get(), anchorList.get());
+    X509_STORE_set_flags(store.get(), X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL);
+    const auto freeStack = [](STACK_OF(X509)* stack) { sk_X509_free(stack); };
+    std::unique_ptr<STACK_OF(X509), decltype(freeStack)> untrusted(sk_X509_new_null(), freeStack);
+    sk_X509_push(untrusted.get(), ca.get());
+    for (auto _ : state) {
+        Owned<X509_STORE_CTX, X509_STORE_CTX_free> context(X509_STORE_CTX_new());
+        X509_STORE_CTX_init(context.get(), store.get(), end.get(), untrusted.get());
+        X509_VERIFY_PARAM_set_time(X509_STORE_CTX_get0_param(context.get()), kPathTime);
+        if (X509_verify_cert(context.get()) != 1) state.SkipWithError("path not valid");
+    }
+}
+
+void BM_LoadTrustBundle_Vorlan(benchmark::State& state) {
+    for (auto _ : state) {
+        CCertificateStore store;
+        store.LoadFile(CCertificateStore::kSystemBundle);
+        benchmark::DoNotOptimize(store.GetCount());
+    }
+}
+
+void BM_LoadTrustBundle_OpenSSL(benchmark::State& state) {
+    for (auto _ : state) {
+        Owned<X509_STORE, X509_STORE_free> store(X509_STORE_new());
+        if (X509_STORE_load_file(store.get(), CCertificateStore::kSystemBundle) != 1)
+            state.SkipWithError("bundle not loaded");
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_ValidatePath_Vorlan)->ArgName("readEnd")->Arg(0)->Arg(1);
+BENCHMARK(BM_ValidatePath_OpenSSL);
+BENCHMARK(BM_LoadTrustBundle_Vorlan);
+BENCHMARK(BM_LoadTrustBundle_OpenSSL);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/x509/peer.h"
+#include "tests/x509/pkits_rows.h"
 
 using namespace x509test;
 
@@ -45,6 +46,36 @@ TEST(SharedValues, FourThreadsReadOneDecodedCertificateAndList) {
                   CCertificateRevocationList read;
                   list.SetDataTo(read);
                   return Encoded(list) == listDer && read.m_entries.GetSize() > 0;
+              }),
+              0);
+}
+
+// One trust store, pool and set of lists shared by four threads validating at once, as a server
+// validates its clients' certificates: each certificate's and list's signature verdicts are kept
+// by whichever thread checks first.
+TEST(SharedValues, FourThreadsValidatePathsOverOneStore) {
+    if (!fs::exists(pkits::kPkits)) GTEST_SKIP() << "no PKITS data (python3-cryptography-vectors)";
+    const auto add = [](CCertificateStore& store, const char* name) {
+        const Octets der = ReadFile(pkits::kPkits / "certs" / (std::string(name) + ".crt"));
+        store.AddDer(der.data(), static_cast<int>(der.size()));
+    };
+    CCertificateStore anchors, pool;
+    CRevocationLists lists;
+    add(anchors, "TrustAnchorRootCertificate");
+    add(pool, "GoodCACert");
+    for (const char* name : {"TrustAnchorRootCRL", "GoodCACRL"}) {
+        const Octets der = ReadFile(pkits::kPkits / "crls" / (std::string(name) + ".crl"));
+        lists.AddDer(der.data(), static_cast<int>(der.size()));
+    }
+    CPathValidator validator(anchors, &pool, &lists);
+    validator.m_options.time = CUTCTime(pkits::kValidationTime);
+    validator.m_options.requireRevocationLists = true;
+    CCertificateStore ends;
+    add(ends, "ValidCertificatePathTest1EE");
+    add(ends, "InvalidRevokedEETest3EE");
+    EXPECT_EQ(WrongReadsOfFourThreads([&] {
+                  return validator.Validate(ends.GetAt(0)).IsValid() &&
+                         validator.Validate(ends.GetAt(1)).m_status == kPathRevoked;
               }),
               0);
 }

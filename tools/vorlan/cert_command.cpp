@@ -155,8 +155,9 @@ void Show(const std::string& path) {
     }
 }
 
-void Verify(const std::string& path, const std::string& issuerPath, const std::string& crlPath) {
-    const CCertificate certificate = ReadCertificate(path);
+// One level: the issuer given (or the certificate itself), and the one list of that issuer.
+void VerifyIssuedBy(const CCertificate& certificate, const std::string& path, const std::string& issuerPath,
+                    const std::string& crlPath) {
     const CCertificate issuer = issuerPath.empty() ? certificate : ReadCertificate(issuerPath);
     VerifyIssued(certificate, path, issuer, issuerPath);
     if (!crlPath.empty()) {
@@ -168,6 +169,30 @@ void Verify(const std::string& path, const std::string& issuerPath, const std::s
                           " (" + crlPath + ")");
     }
     std::printf("%s: OK\n", path.c_str());
+}
+
+// With --issuer, or for a self-signed certificate without path options, the one-level check; else
+// the whole path to a trust anchor.
+void Verify(const std::string& path, const std::string& issuerPath, const PathOptions& options) {
+    if (!issuerPath.empty() && options.PathAsked())
+        throw Failure("--issuer checks one level; --CAfile, --untrusted, --crl-check-all and --at validate a path");
+    const CByteArray der = ReadDER(path, "CERTIFICATE");  // once: the path may be standard input
+    if (!issuerPath.empty() || !options.PathAsked()) {
+        CCertificate certificate;
+        try {
+            Decoded<CASN1_Certificate>(der, path)->SetDataTo(certificate);
+        } catch (CException* e) {
+            throw Failure(path + ": " + Describe(e));
+        }
+        if (!issuerPath.empty() || certificate.IsSelfSigned()) {
+            if (options.crls.size() > 1) throw Failure("--issuer takes one --crl, the issuer's");
+            VerifyIssuedBy(certificate, path, issuerPath, options.crls.empty() ? "" : options.crls.front());
+            return;
+        }
+    }
+    const PathInputs inputs(options);
+    const std::string lines = ValidatePath(inputs.Validator(), der, path);
+    std::printf("%s: OK\n%s", path.c_str(), lines.c_str());
 }
 
 struct SignOptions {
@@ -254,14 +279,22 @@ void AddCertCommands(CLI::App& app) {
     show->callback([showPath] { Show(*showPath); });
 
     auto* verify = cert->add_subcommand(
-        "verify", "Check a certificate's issuer name, signature and validity now, and that a list does not revoke it");
+        "verify",
+        "Validate a certificate's path to a trust anchor (RFC 5280: signatures, validity, basic constraints, key "
+        "usage, name constraints, revocation lists), or with --issuer check one level: the issuer's name, signature "
+        "and validity now, and that a list does not revoke it");
     auto verifyPath = std::make_shared<std::string>();
     auto issuer = std::make_shared<std::string>();
-    auto crl = std::make_shared<std::string>();
+    auto pathOptions = std::make_shared<PathOptions>();
     verify->add_option("file", *verifyPath, "certificate, DER or PEM, \"-\" for standard input")->required();
-    verify->add_option("--issuer", *issuer, "the issuer's certificate (default: the certificate itself)");
-    verify->add_option("--crl", *crl, "a revocation list of the issuer, checked with its key and for the serial");
-    verify->callback([verifyPath, issuer, crl] { Verify(*verifyPath, *issuer, *crl); });
+    verify->add_option("--issuer", *issuer,
+                       "check one level with the issuer's certificate (without it, a self-signed certificate is "
+                       "checked with its own key unless a path option is given)");
+    verify->add_option("--crl", pathOptions->crls,
+                       "a revocation list: with --issuer the issuer's, checked with its key and for the serial; for a "
+                       "path, repeatable, each certificate's found by its issuer's name");
+    AddPathOptions(verify, *pathOptions);
+    verify->callback([verifyPath, issuer, pathOptions] { Verify(*verifyPath, *issuer, *pathOptions); });
 
     auto* sign = cert->add_subcommand(
         "sign",

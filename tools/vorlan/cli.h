@@ -133,6 +133,39 @@ void RequireDecisive(const CCertificateRevocationList& crl, const std::string& c
 int FindRevocation(const CCertificateRevocationList& crl, const std::string& crlPath, const CCertificate& certificate,
                    const std::string& certificatePath);
 
+// Path validation as `cert verify` and `smime verify` run it: trust anchors from --CAfile (a bundle,
+// a file or a folder of PEM and DER files; the system's bundle by default), intermediates from
+// --untrusted, lists from --crl (repeatable; every certificate needs one with --crl-check-all),
+// and the validation time --at.
+struct PathOptions {
+    std::string caFile;
+    std::string untrusted;
+    std::vector<std::string> crls;
+    bool crlCheckAll = false;
+    std::string at;
+    // Whether any option but --crl asks for a path.
+    bool PathAsked() const { return !caFile.empty() || !untrusted.empty() || crlCheckAll || !at.empty(); }
+};
+void AddPathOptions(CLI::App* command, PathOptions& options);
+// The anchors, intermediates and lists of the options, read once.
+class PathInputs {
+public:
+    explicit PathInputs(const PathOptions& options);
+    // A validator over them, at the time and with the list requirement of the options.
+    CPathValidator Validator() const;
+    // Certificates that may complete a path beside --untrusted (a message's own).
+    CCertificateStore& Intermediates() { return m_intermediates; }
+
+private:
+    CCertificateStore m_anchors;
+    CCertificateStore m_intermediates;
+    CRevocationLists m_lists;
+    SPathOptions m_options;
+};
+// The path of the certificate whose DER is `der`, validated; fails with "<name>: <which certificate
+// failed and why>". Returns the path's lines: each certificate's depth and subject, the anchor last.
+std::string ValidatePath(const CPathValidator& validator, const CByteArray& der, const std::string& name);
+
 // The library's texts end lines with CR LF; a shell wants LF.
 std::string Lines(const CString& text);
 // A name in the openssl -subj form: "/C=DE/O=Example/CN=Erika", several attributes of one

@@ -253,6 +253,7 @@ struct Options {
     bool noattr = false;
     std::string content;
     std::string issuer;
+    PathOptions path;
     std::vector<std::string> recipients;
     std::vector<std::string> chain;  // certificates put in a signed message besides the signer's
     std::string cipher = "aes256";
@@ -270,28 +271,59 @@ void Sign(const Options& o) {
     WriteEncoded(o.out, SignMessage(ReadAll(o.in), certificate, *key, o.md, !o.noattr, chain), kLabel, o.outform);
 }
 
-// Every signer checked, their certificates too with --issuer; the content written to --output.
+// The certificates of signed data, each as its DER (for the pool of a path).
+void AddMessageCertificates(const CASN1_ContentInfo& message, CCertificateStore& pool) {
+    try {
+        CASN1_SignedData signedData(message);
+        if (!signedData.IsCertificates()) return;
+        const std::unique_ptr<CASN1_SET> certificates(signedData.GetCertificates(0));
+        for (int i = 0; i < certificates->GetCount(); ++i) {
+            CByteArray octets;
+            certificates->GetComponent(i).encodeTo(octets);
+            pool.AddDer(octets.GetData(), octets.GetSize());
+        }
+    } catch (CException* e) {
+        e->Delete();  // VerifyMessage has read the message: nothing here can fail that did not there
+    }
+}
+
+// Every signer checked, their certificates too with --issuer or by their paths to a trust anchor
+// (--CAfile, --untrusted, --crl, --at; the message's certificates may complete the paths); the content
+// written to --output.
 void Verify(const Options& o) {
+    if (!o.issuer.empty() && (o.path.PathAsked() || !o.path.crls.empty()))
+        throw Failure("--issuer checks one level; --CAfile, --untrusted, --crl, --crl-check-all and --at validate a path");
     const Decoded<CASN1_ContentInfo> message(o.in, kLabel);
     const std::vector<unsigned char> detached = o.content.empty() ? std::vector<unsigned char>() : ReadAll(o.content);
     std::vector<CCertificate> signers;
     const std::vector<unsigned char> content =
         VerifyMessage(*message, o.content.empty() ? nullptr : &detached, o.in, signers);
+    const bool pathAsked = o.path.PathAsked() || !o.path.crls.empty();
     if (!o.issuer.empty()) {
         const CCertificate issuer = ReadCertificate(o.issuer);
         for (const CCertificate& signer : signers) VerifyIssued(signer, "the signer's certificate", issuer, o.issuer);
+    } else if (pathAsked) {
+        PathInputs inputs(o.path);
+        AddMessageCertificates(*message, inputs.Intermediates());
+        CPathValidator validator = inputs.Validator();
+        validator.m_options.signer = validator.m_options.emailProtection = true;
+        for (const CCertificate& signer : signers) {
+            CByteArray der;
+            signer.GetEncoding(der);
+            ValidatePath(validator, der, "the signer's certificate");
+        }
     }
     if (!o.out.empty()) {
         OutputFile out(o.out);
         out.File().Write(content.data(), static_cast<UINT>(content.size()));
         out.Commit();
     }
-    if (!o.issuer.empty()) {
+    if (!o.issuer.empty() || pathAsked) {
         std::printf("Verification successful\n");
         return;
     }
-    // Anyone can sign with a certificate of their own making: without an issuer to check the
-    // signer's certificate against, only the signature itself has been checked.
+    // Anyone can sign with a certificate of their own making: without an issuer or trust anchors to
+    // check the signer's certificate against, only the signature itself has been checked.
     for (const CCertificate& signer : signers)
         std::printf("The content matches the signature of %s, checked with the certificate in the message\n",
                     signer.m_subject.GetOneLine().str().c_str());
@@ -344,12 +376,19 @@ void AddSmimeCommands(CLI::App& app) {
     AddOutform(sign, s->outform);
     sign->add_option("-o,--output", s->out, "message file to write")->required();
 
-    auto [verify, v] = command("verify", "Check every signature of a signed message and write the content", Verify);
+    auto [verify, v] = command("verify",
+                                   "Check every signature of a signed message and write the content; with --issuer, or "
+                                   "with the path options each signer's whole path, also the signers' certificates",
+                                   Verify);
     verify->add_option("file", v->in, messageHelp)->required();
     verify->add_option("--content", v->content, "the signed file of a detached signature");
     verify->add_option("--issuer", v->issuer,
-                       "also check each signer's certificate with this issuer's; without it the signers are not "
-                       "verified as trusted");
+                       "also check each signer's certificate with this issuer's; without it or a path option the "
+                       "signers are not verified as trusted");
+    verify->add_option("--crl", v->path.crls,
+                       "a revocation list for the signers' paths (repeatable), each certificate's found by its "
+                       "issuer's name");
+    AddPathOptions(verify, v->path);
     verify->add_option("-o,--output", v->out, "file to write the content to");
 
     auto [encrypt, e] =
