@@ -38,9 +38,11 @@ public:
     /// be read counts as skipped. CFileException when the folder cannot be listed.
     int LoadFolder(const char* path);
 
+    /// The number of certificates held.
     int GetCount() const { return static_cast<int>(m_certificates.size()); }
     /// Certificates passed over because they did not read.
     int GetSkipped() const { return m_nSkipped; }
+    /// The certificate at `index` (0 to GetCount() - 1), in the order added; the store owns it.
     const CPathCertificate& GetAt(int index) const { return *m_certificates[static_cast<size_t>(index)]; }
 
     /// The certificates whose subject is the name, in the order they were added.

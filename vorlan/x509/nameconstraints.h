@@ -16,6 +16,7 @@ class CPathCertificate;
 /// The name constraints of one CA.
 class CNameConstraints {
 public:
+    /// The subtrees of a CA's nameConstraints extension.
     explicit CNameConstraints(const SNameConstraints& constraints);
 
     /// True when every name of the certificate lies within the permitted subtrees of its form

@@ -17,6 +17,7 @@
 class CNameKey {
 public:
     CNameKey() = default;
+    /// The key of `name`: each attribute folded as its string type says.
     explicit CNameKey(const CDistinguishedName& name);
 
     /// The whole key, one text: equal texts are the same name (also a hash key).

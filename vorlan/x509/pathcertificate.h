@@ -43,12 +43,17 @@ public:
     /// algorithm the library does not support (DSA, ECDSA, RSA-PSS ...), rather than malformed.
     static bool IsOfUnsupportedAlgorithm(const BYTE* der, int length);
 
+    /// The certificate as read.
     const CCertificate& Certificate() const { return m_certificate; }
+    /// Its typed extensions (empty when they do not read; see ExtensionsFault).
     const CCertificateExtensions& Extensions() const { return m_extensions; }
     /// Why the extensions do not read; empty when they do.
     const std::string& ExtensionsFault() const { return m_extensionsFault; }
+    /// The comparison forms of the subject and of the issuer name.
+    ///@{
     const CNameKey& SubjectKey() const { return m_subjectKey; }
     const CNameKey& IssuerKey() const { return m_issuerKey; }
+    ///@}
     /// Issuer and subject are the same name (RFC 5280: self-issued).
     bool IsSelfIssued() const { return m_subjectKey == m_issuerKey; }
     /// The DER of the certificate: its identity (the same octets are the same certificate).

@@ -53,8 +53,10 @@ struct SPathOptions {
 /// The verdict of a validation.
 class CPathResult {
 public:
+    /// True when the path validated.
     bool IsValid() const { return m_status == kPathValid; }
 
+    /// kPathValid, or what refused the path.
     EPathStatus m_status = kPathValid;
     /// The refused certificate: 0 the end certificate, 1 its issuer ...; -1 when valid.
     int m_nDepth = -1;
@@ -85,6 +87,7 @@ public:
     /// support, else kPathMalformedCertificate.
     static CPathResult Unreadable(const BYTE* der, int length, const std::string& reason);
 
+    /// The validation time, whether lists are required, and what the end certificate must allow.
     SPathOptions m_options;
 
 private:

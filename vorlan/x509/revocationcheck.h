@@ -20,14 +20,18 @@ public:
     /// The outcome for one certificate: kPathValid (a usable list does not revoke it),
     /// kPathRevoked, kPathNoRevocationList or kPathRevocationListRefused, with a sentence.
     struct SVerdict {
+        /// kPathValid or the refusal.
         EPathStatus status = kPathValid;
+        /// The sentence of a refusal; empty otherwise.
         std::string reason;
+        /// The entry's reason code, for a revoked certificate whose entry has one.
         std::optional<ECRLReason> revocationReason;
     };
     /// Whether a certificate that signed a list may be trusted to (its own path validates); it
     /// says why not in its second argument.
     using CSignerTrust = std::function<bool(const CPathCertificate&, std::string&)>;
 
+    /// Checks against `lists` (which must outlive the check) at `time`.
     CRevocationCheck(const CRevocationLists& lists, const CUTCTime& time) : m_lists(lists), m_time(time) {}
 
     /// The status of `certificate` (a CA when `isCA`), whose lists are signed by one of

@@ -15,12 +15,16 @@
 /// One list with what validation reads of it.
 class CRevocationList {
 public:
+    /// The list (moved in) with its extensions read.
     explicit CRevocationList(CCertificateRevocationList list);
 
+    /// The list as read.
     const CCertificateRevocationList& List() const { return m_list; }
+    /// Its typed extensions (empty when they do not read; see ExtensionsFault).
     const CListExtensions& Extensions() const { return m_extensions; }
     /// Why the list's extensions do not read; empty when they do.
     const std::string& ExtensionsFault() const { return m_extensionsFault; }
+    /// The comparison form of the issuer name.
     const CNameKey& IssuerKey() const { return m_issuerKey; }
     /// Why no entry may be used: the first entry extension that is critical and unknown, or
     /// that does not read; empty when every entry's extensions are understood.
@@ -50,6 +54,7 @@ public:
     /// not one list the library reads.
     void AddDer(const BYTE* der, int length);
 
+    /// The number of lists held.
     int GetCount() const { return static_cast<int>(m_lists.size()); }
     /// The lists whose issuer is the name, in the order they were added.
     std::vector<const CRevocationList*> FindByIssuer(const CNameKey& issuer) const;
