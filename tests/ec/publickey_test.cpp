@@ -28,6 +28,7 @@ std::string Number(std::size_t octets, int value) {
 
 struct Refusal {
     const char* name;
+    friend void PrintTo(const Refusal& row, std::ostream* out) { *out << row.name; }
     Curve curve;
     std::string point;  // hex
     const char* reason;

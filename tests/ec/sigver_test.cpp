@@ -47,6 +47,7 @@ const std::map<std::string, std::vector<Vector>>& Sections() {
 
 struct Section {
     const char* name;
+    friend void PrintTo(const Section& row, std::ostream* out) { *out << row.name; }
     Curve curve;
     const char* section;
     const char* digest;  // OpenSSL's name

@@ -237,6 +237,7 @@ TEST(ScalarRange, SumWithXBetweenOrderAndPrimeIsAccepted) {
 
 struct DerRow {
     const char* name;
+    friend void PrintTo(const DerRow& row, std::ostream* out) { *out << row.name; }
     std::function<Octets(const Octets& r, const Octets& s)> build;  // from minimal INTEGER contents
     bool verdict;
 };

@@ -134,6 +134,7 @@ void ExpectAsLibcryptoReads(const CCertificateExtensions& ours, X509* x) {
 // all nine alternatives OpenSSL writes.
 struct PeerExtensionsRow {
     const char* name;
+    friend void PrintTo(const PeerExtensionsRow& row, std::ostream* out) { *out << row.name; }
     std::string extensions;
 };
 const std::string kSections =

@@ -17,6 +17,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <ostream>
 
 #include "vorlan/x509/pathvalidation.h"
 
@@ -30,6 +31,7 @@ struct Row {
     const char* name;
     EPathStatus status;
     int depth;  // of the refused certificate; -1 when valid
+    friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
 inline const Row kRows[] = {
