@@ -12,15 +12,21 @@
 namespace x509test {
 namespace {
 
-// The key file of "rsa" (2,048 bits) or of a curve.
-std::string KeyOf(const std::string& kind) { return kind == "rsa" ? KeyFile(2048) : ECKeyFile(kind); }
+// The key file of "rsa" (2,048 bits), of a curve, or of "P-256 compressed" (its point written so).
+std::string KeyOf(const std::string& kind) {
+    if (kind == "rsa") return KeyFile(2048);
+    if (kind != "P-256 compressed") return ECKeyFile(kind);
+    return MadeOnce("ec-P-256-compressed.pem", [](const std::string& out) {
+        return "openssl ec -in " + ECKeyFile("P-256") + " -conv_form compressed -out " + out;
+    });
+}
 
 // A CA certificate of `openssl req -x509` with the key of `kind`, DER.
 Octets CAOf(const std::string& kind) { return PeerCertificate(KeyOf(kind), "CN=CA " + kind + "\n", "-sha256"); }
 
 struct IssuedRow {
     const char* name;
-    const char* subject;  // the key of the certificate: "rsa" or a curve
+    const char* subject;  // the key of the certificate: as KeyOf takes it
     const char* issuer;   // the key of its issuer; "" for a self-signed one
     const char* digest;
     int algorithm;  // m_nSignatureAlgorithm as read
@@ -28,6 +34,7 @@ struct IssuedRow {
 const IssuedRow kIssued[] = {
     {"P_256_self_signed_with_SHA_256", "P-256", "", "sha256", 6},
     {"P_384_self_signed_with_SHA_384", "P-384", "", "sha384", 7},
+    {"compressed_P_256_self_signed_with_SHA_512", "P-256 compressed", "", "sha512", 8},
     {"P_256_by_a_P_384_CA_with_SHA_512", "P-256", "P-384", "sha512", 8},
     {"P_384_by_an_RSA_CA_with_SHA_256", "P-384", "rsa", "sha256", 3},
     {"RSA_by_a_P_256_CA_with_SHA_384", "rsa", "P-256", "sha384", 7},
@@ -52,7 +59,8 @@ TEST_P(ECCertificates, ReadAsLibcryptoReadsVerifyWriteBackAndArchive) {
     EXPECT_EQ(Encoded(CASN1_SubjectPublicKeyInfo(certificate)), Der<X509_PUBKEY>(X509_get_X509_PUBKEY(peer.get()), i2d_X509_PUBKEY));
     if (certificate.HasECKey()) {
         const CString text(certificate);
-        EXPECT_NE(text.str().find(std::string("Public Key: EC ") + row.subject + "\r\n   Point:\r\n      04"), std::string::npos);
+        const std::string curve = std::string(row.subject).substr(0, 5);
+        EXPECT_NE(text.str().find("Public Key: EC " + curve + "\r\n   Point:\r\n      0"), std::string::npos);
     }
 
     // Verified with the issuer's key, written back as received and as the fields build it.
@@ -68,6 +76,21 @@ TEST_P(ECCertificates, ReadAsLibcryptoReadsVerifyWriteBackAndArchive) {
     CCertificate loaded;
     ASSERT_EQ(LoadInto(loaded, Stored(certificate)), kNothingThrown);
     EXPECT_TRUE(loaded == certificate && loaded.IsSignatureOKFor(issuer) == 1);
+    if (certificate.HasECKey()) {
+        // An unknown curve, or a point off its curve, does not load and changes nothing.
+        auto stored = Stored(certificate);
+        const std::size_t curveAt = stored.size() - static_cast<std::size_t>(certificate.m_abKeyPoint.GetSize()) - 3;
+        ASSERT_EQ(stored[curveAt], certificate.m_bKeyCurve);  // then the point's 16-bit count and octets
+        std::vector<std::pair<std::size_t, BYTE>> changes = {{curveAt, 0}, {curveAt, 3}};
+        if (certificate.m_abKeyPoint[0] == 4) changes.emplace_back(stored.size() - 1, 0);  // y no longer fits x
+        for (const auto& [at, octet] : changes) {
+            auto patched = stored;
+            patched[at] = static_cast<BYTE>(patched[at] == octet ? octet + 1 : octet);
+            CCertificate target = certificate;
+            EXPECT_EQ(LoadInto(target, patched), CArchiveException::generic) << at;
+            EXPECT_TRUE(target == certificate);
+        }
+    }
 
     // A flipped signature bit, a changed field.
     CCertificate flipped = certificate;
