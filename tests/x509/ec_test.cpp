@@ -110,6 +110,12 @@ TEST(ECCertificates, SignatureOfTheOtherKindIsNotCheckable) {
         EXPECT_EQ(certificate->IsSignatureOKFor(*issuer), 0);
         EXPECT_EQ(LastDecodingReason(), std::string("signature not checkable"));
     }
+    // A curve the key field does not know is neither written nor checked.
+    CCertificate unknown = ec;
+    unknown.m_bKeyCurve = 3;
+    EXPECT_NE(DecodingReason([&] { EncodingOf(unknown); }).find("unknown curve 3"), std::string::npos);
+    EXPECT_EQ(unknown.IsSignatureOKFor(unknown), 0);
+    EXPECT_EQ(LastDecodingReason(), std::string("signature not checkable"));
     // Nor is an RSA key taken from an EC certificate.
     CRSAPublicKey key;
     std::string refused;

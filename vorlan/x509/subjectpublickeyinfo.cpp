@@ -58,6 +58,18 @@ EEllipticCurve NamedCurve(const CASN1Type* parameters) {
                                  static_cast<const char*>(DottedOf(*oid)));
 }
 
+// The namedCurve of a certificate's m_bKeyCurve (1 + EEllipticCurve).
+CASN1_OBJECT_IDENTIFIER* NewCurveIdentifier(BYTE keyCurve) {
+    switch (keyCurve) {
+        case 1 + static_cast<int>(EEllipticCurve::p256):
+            return new CASN1_prime256v1;
+        case 1 + static_cast<int>(EEllipticCurve::p384):
+            return new CASN1_secp384r1;
+        default:
+            ___throwDERDecodingException("SubjectPublicKeyInfo cannot be written: unknown curve %d", keyCurve);
+    }
+}
+
 // The octets of a BIT STRING of whole octets.
 CByteArray WholeOctets(const CASN1Type& value) {
     const auto* bits = dynamic_cast<const CASN1_BIT_STRING*>(&value);
@@ -110,11 +122,10 @@ void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CCertificate& certificate) {
         GetDataFrom(key);
         return;
     }
-    const EEllipticCurve curve = certificate.GetECPublicKey().GetCurve();
+    // The point was checked when it came in; it is written as it is.
+    std::unique_ptr<CASN1_OBJECT_IDENTIFIER> curve(NewCurveIdentifier(certificate.m_bKeyCurve));
     clear();
-    AddObject(new CASN1_AlgorithmIdentifier(new CASN1_ecPublicKey, curve == EEllipticCurve::p256
-                                                                        ? static_cast<CASN1Type*>(new CASN1_prime256v1)
-                                                                        : new CASN1_secp384r1));
+    AddObject(new CASN1_AlgorithmIdentifier(new CASN1_ecPublicKey, curve.release()));
     const CByteArray& point = certificate.m_abKeyPoint;
     AddObject(new CASN1_BIT_STRING(point.GetData(), 8ul * static_cast<unsigned long>(point.GetSize()), 1));
 }
