@@ -574,15 +574,16 @@ TEST(PkcsOpenssl, MessagesOfECSignersVerify) {
 
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
-    // OpenSSL's default: SHA-256; SHA-384 and SHA-512 with a key of 4,096 bits.
+    // OpenSSL's default: SHA-256; SHA-384 and SHA-512 with a key of 4,096 bits; ECDSA with EC keys.
     for (const auto& [md, key] : {std::pair{"-sha1", peer.key}, {"", peer.key}, {"-sha384", KeyFile(4096)},
-                                  {"-sha512", KeyFile(4096)}}) {
+                                  {"-sha512", KeyFile(4096)}, {"-sha256", ECKeyFile("P-256")},
+                                  {"-sha384", ECKeyFile("P-384")}, {"-sha512", ECKeyFile("P-256")}}) {
         Octets der = Openssl("req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -outform DER -key " +
                              key);
-        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
+        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md << key;
         EXPECT_EQ(Encoded(Decoded<CASN1_CertificationRequest>(der)), der) << md;
         der[der.size() - 1] ^= 1;
-        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md;
+        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md << key;
     }
 
     CASN1_SET attributes, password;
