@@ -13,7 +13,7 @@ set(VORLAN_LAYERS
   "rsa:cipher,bignum"
   "ec:bignum"
   "asn1:cipher,digest"
-  "x509:asn1,rsa"
+  "x509:asn1,rsa,ec"
   "pkcs:x509"
   "store:x509"
   "ldap:asn1")

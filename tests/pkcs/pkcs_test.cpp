@@ -504,7 +504,7 @@ TEST(PkcsOpenssl, IssuerAndSerialNumberKeepsUnknownAttributesAndNegativeSerials)
               Encoded(message.GetSignerInfo(0).GetIssuerAndSerialNumber()));
 }
 
-TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse) {  // EC keys; RSA up to 4,096 bits
+TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadWithEveryKey) {  // RSA up to 4,096 bits and EC keys
     const Peer& peer = ThePeer();
     const std::string big = InScratch("big.pem").string(), ec = InScratch("ec.pem").string();
     x509test::Shell("openssl req -x509 -new -days 36500 -subj /CN=Big -key " + KeyFile(4096) + " -out " + big);
@@ -518,14 +518,13 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
     EXPECT_EQ(bag.GetSignerInfos().GetCount(), 0);
     const std::unique_ptr<CASN1_SET> certificates(bag.GetCertificates(1));
     ASSERT_EQ(certificates->GetCount(), 3);
-    // In the order given; the EC certificate is signed with ECDSA, which is found first.
-    const char* reasons[] = {"", "", "CASN1_CertificateData::SetDataTo - unknown signature algorithm"};
+    // In the order given, each verifying itself.
     for (int i = 0; i < 3; ++i) {
         const CASN1Type& certificate = certificates->GetComponent(i);
         EXPECT_EQ(CASN1_Certificate::isValid(&certificate, 0), 1);
         CCertificate read;
-        EXPECT_EQ(DecodingReason([&] { Decoded<CASN1_Certificate>(Encoded(certificate)).SetDataTo(read); }),
-                  reasons[i]);
+        EXPECT_EQ(DecodingReason([&] { Decoded<CASN1_Certificate>(Encoded(certificate)).SetDataTo(read); }), "");
+        EXPECT_EQ(read.IsSignatureOKFor(read), 1) << i;
     }
     // A message signed with the 4,096-bit key verifies with that key only.
     const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
@@ -540,17 +539,51 @@ TEST(PkcsOpenssl, CertificateBagsOfCrl2pkcs7ReadAlsoWithKeysTheLibraryCannotUse)
     EXPECT_EQ(message.GetSignerInfo(0).IsSignatureOKFor(bigKey, CASN1_data(), digest.data(), 32), 1);
 }
 
+// What `openssl smime -sign` makes with an EC signer (ecdsa-with-SHA*, with and without signed
+// attributes) verifies with the signer's certificate; so does a signer naming id-ecPublicKey as
+// its signature algorithm, as some producers write. Another digest, or the RSA peer, does not.
+TEST(PkcsOpenssl, MessagesOfECSignersVerify) {
+    const Octets content = Pattern(1000, 3);
+    for (const auto& [curve, md, withAttributes] :
+         {std::tuple{"P-256", kSha256Row, true}, {"P-384", kSha384Row, false}, {"P-256", kSha512Row, false}}) {
+        SCOPED_TRACE(curve + std::string(" ") + md.md);
+        const std::string key = ECKeyFile(curve), cert = InScratch("ec-signer.pem").string();
+        x509test::Shell("openssl req -x509 -new -days 2 -subj /CN=EC-signer -key " + key + " -out " + cert);
+        const CASN1_SignedData message(Decoded<CASN1_ContentInfo>(
+            Openssl("smime -sign -md " + std::string(md.md) + " -nodetach -binary -outform DER -signer " + cert +
+                        " -inkey " + key + (withAttributes ? "" : " -noattr"),
+                    content)));
+        const CCertificate signer = ReadCertificate(Openssl("x509 -outform DER", ReadFile(cert)));
+        const CASN1_SignerInfo& info = message.GetSignerInfo(0);
+        Octets digest = md.digest(message.GetContentInfo().GetContent());
+        const int n = static_cast<int>(digest.size());
+        EXPECT_EQ(info.IsSignatureOKFor(signer, CASN1_data(), digest.data(), n), 1);
+        EXPECT_EQ(info.IsSignatureOKFor(ThePeer().certificate, CASN1_data(), digest.data(), n), 0);
+        if (!withAttributes) {
+            const CASN1_SignerInfo keyNamed(
+                new CASN1_IssuerAndSerialNumber(info.GetIssuerAndSerialNumber()),
+                new CASN1_AlgorithmIdentifier(info.GetDigestAlgorithm()),
+                new CASN1_AlgorithmIdentifier(new CASN1_ecPublicKey, nullptr), new CASN1_OCTET_STRING(info.GetEncryptedDigest()));
+            EXPECT_EQ(keyNamed.IsSignatureOKFor(signer, CASN1_data(), digest.data(), n), 1);
+        }
+        digest[0] ^= 1;  // (P-256 signs the leftmost 256 bits of a longer digest)
+        EXPECT_EQ(info.IsSignatureOKFor(signer, CASN1_data(), digest.data(), n), 0);
+        EXPECT_EQ(LastDecodingReason(), std::string(withAttributes ? "message digest differs" : "signature differs"));
+    }
+}
+
 TEST(PkcsOpenssl, RequestsCheckBothWays) {
     const Peer& peer = ThePeer();
-    // OpenSSL's default: SHA-256; SHA-384 and SHA-512 with a key of 4,096 bits.
+    // OpenSSL's default: SHA-256; SHA-384 and SHA-512 with a key of 4,096 bits; ECDSA with EC keys.
     for (const auto& [md, key] : {std::pair{"-sha1", peer.key}, {"", peer.key}, {"-sha384", KeyFile(4096)},
-                                  {"-sha512", KeyFile(4096)}}) {
+                                  {"-sha512", KeyFile(4096)}, {"-sha256", ECKeyFile("P-256")},
+                                  {"-sha384", ECKeyFile("P-384")}, {"-sha512", ECKeyFile("P-256")}}) {
         Octets der = Openssl("req -new " + std::string(md) + " -subj '/CN=vorlan request/O=vorlan' -outform DER -key " +
                              key);
-        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md;
+        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 1) << md << key;
         EXPECT_EQ(Encoded(Decoded<CASN1_CertificationRequest>(der)), der) << md;
         der[der.size() - 1] ^= 1;
-        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md;
+        EXPECT_EQ(Decoded<CASN1_CertificationRequest>(der).IsSignatureOK(), 0) << md << key;
     }
 
     CASN1_SET attributes, password;

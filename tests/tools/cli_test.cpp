@@ -439,6 +439,31 @@ TEST_F(Cli, LongKeysAndLongDigestsWorkBothWaysWithOpenssl) {
     });
 }
 
+// Certificates, requests and signers with EC keys of openssl: shown by curve and point, verified
+// one level (an EC CA issuing an EC certificate, and itself), as a request and as the signer of a
+// message; a flipped signature octet does not verify.
+TEST_F(Cli, ECCertificatesAndSignersVerify) {
+    Data("content", 3000);
+    const std::string ec = " -newkey ec -nodes -pkeyopt ec_paramgen_curve:";
+    ExpectAll({
+        {"openssl req -x509" + ec + "P-384 -keyout ca.key -subj /CN=EC-CA -sha384 -days 2 -out ca.pem 2>/dev/null && "
+         "openssl req -new" + ec + "P-256 -keyout u.key -subj /CN=EC-User -out u.csr 2>/dev/null && "
+         "openssl x509 -req -in u.csr -CA ca.pem -CAkey ca.key -sha256 -days 2 -out u.pem 2>/dev/null && "
+         "vorlan cert verify u.pem --issuer ca.pem && vorlan cert verify ca.pem",
+         0, "u.pem: OK\nca.pem: OK\n"},
+        {"vorlan cert show u.pem", 0, "Signature Algorithm: ECDSA With SHA256\n"},
+        {"vorlan cert show ca.pem", 0, "Public Key: EC P-384\n   Point:\n      04"},
+        {"openssl smime -sign -md sha384 -nodetach -binary -outform PEM -signer u.pem -inkey u.key -in content "
+         "-out m.pem && vorlan smime verify m.pem --issuer ca.pem -o v && cmp v content",
+         0, "Verification successful"},
+        {"vorlan req verify u.csr && vorlan req show u.csr", 0, "u.csr: OK\nCertificate request\n"},
+        {"vorlan req show u.csr", 0, "Public key: EC P-256\npoint: 04"},
+        {"openssl x509 -in u.pem -outform DER -out t.der && n=$(stat -c%s t.der) && printf '\\125' | "
+         "dd of=t.der bs=1 seek=$((n-3)) conv=notrunc 2>/dev/null && vorlan cert verify t.der --issuer ca.pem",
+         1, "t.der: the signature does not verify with the key of ca.pem (signature differs)"},
+    });
+}
+
 TEST_F(Cli, SmimeMessagesOpenInOpensslAndOpensslsOpenHere) {
     Data("content", 5000);
     Data("other", 4999);

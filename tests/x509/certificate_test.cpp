@@ -20,6 +20,9 @@ Octets Validity(const std::string& notAfter = "480305140709Z", unsigned char tag
 }
 // A 512-bit key of exponent 3, the key of nothing.
 const Octets kSmallKey = Seq({Tlv(0x02, Concat({{0}, Octets(64, 0xC5)})), Tlv(0x02, {3})});
+// The P-256 generator, uncompressed: a point on the curve.
+const Octets kP256Point = FromHex(
+    "046b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c2964fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5");
 Octets KeyInfo(const Octets& key = kSmallKey, unsigned char unused = 0,
                const Octets& algorithm = Seq({FromHex("06092a864886f70d010101"), FromHex("0500")})) {
     return Seq({algorithm, Tlv(0x03, Concat({{unused}, key}))});
@@ -91,7 +94,21 @@ const ShapeRow kShapes[] = {
     {"EC key",
      Certificate(Fields(5, KeyInfo(Concat({{4}, Octets(64, 0x31)}), 0,
                                    Seq({FromHex("06072a8648ce3d0201"), FromHex("06082a8648ce3d030107")})))),
-     "SubjectPublicKeyInfo contents is not valid (key algorithm 1.2.840.10045.2.1 is not RSA)"},
+     "SubjectPublicKeyInfo contents is not valid (CECPublicKey - the point is not on the curve)"},
+    {"EC key of explicit parameters",
+     Certificate(Fields(5, KeyInfo(kP256Point, 0, Seq({FromHex("06072a8648ce3d0201"), Seq({Tlv(0x02, {1})})})))),
+     "SubjectPublicKeyInfo contents is not valid (EC parameters other than a named curve are not supported)"},
+    {"EC key without parameters", Certificate(Fields(5, KeyInfo(kP256Point, 0, Seq({FromHex("06072a8648ce3d0201")})))),
+     "SubjectPublicKeyInfo contents is not valid (EC parameters other than a named curve are not supported)"},
+    {"EC key on secp521r1",
+     Certificate(Fields(5, KeyInfo(kP256Point, 0, Seq({FromHex("06072a8648ce3d0201"), FromHex("06052b81040023")})))),
+     "SubjectPublicKeyInfo contents is not valid (curve 1.3.132.0.35 is not supported)"},
+    {"EC key on secp256k1",
+     Certificate(Fields(5, KeyInfo(kP256Point, 0, Seq({FromHex("06072a8648ce3d0201"), FromHex("06052b8104000a")})))),
+     "SubjectPublicKeyInfo contents is not valid (curve 1.3.132.0.10 is not supported)"},
+    {"EC key of a P-256 point on P-384",
+     Certificate(Fields(5, KeyInfo(kP256Point, 0, Seq({FromHex("06072a8648ce3d0201"), FromHex("06052b81040022")})))),
+     "SubjectPublicKeyInfo contents is not valid (CECPublicKey - the point's length does not match the curve)"},
     {"key length 65,536",
      Certificate(Fields(5, KeyInfo(kSmallKey, 0, Seq({FromHex("06092a864886f70d010101"), FromHex("0203010000")})))),
      "SubjectPublicKeyInfo contents is not valid (invalid algorithm identifier parameter)"},
@@ -283,10 +300,10 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
     format0.erase(format0.begin() + kSha1Flag, format0.begin() + kSha1Flag + 2);
     EXPECT_EQ(LoadInto(loaded, format0), kNothingThrown);
     EXPECT_TRUE(loaded == original && loaded.m_bHasDigest16 && !loaded.m_bHasDigestSha1);
-    // Format 4, algorithm 6, a key of 2,049 bits in narrow fields, a signature of 65,535 bits, a
+    // Format 4, algorithm 9, a key of 2,049 bits in narrow fields, a signature of 65,535 bits, a
     // serial count past the end.
     const std::pair<std::size_t, std::vector<BYTE>> refused[] = {
-        {0, {4}}, {2, {6, 0}}, {4, {0x01, 0x08}}, {6, {0xFF, 0xFF}}, {kSha1Flag + 2, {0xFF, 0xFF}}};
+        {0, {4}}, {2, {9, 0}}, {4, {0x01, 0x08}}, {6, {0xFF, 0xFF}}, {kSha1Flag + 2, {0xFF, 0xFF}}};
     for (const auto& [at, octets] : refused) {
         auto patched = stored;
         std::copy(octets.begin(), octets.end(), patched.begin() + static_cast<long>(at));
@@ -305,7 +322,7 @@ TEST(CertificateArchive, FormsTwoOneAndZeroLoadAndOutOfRangeFieldsAreRefused) {
 TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
     const std::pair<const char*, std::function<void(CCertificate&)>> rows[] = {
-        {"algorithm 7", [](CCertificate& c) { c.m_nSignatureAlgorithm = 7; }},
+        {"algorithm 9", [](CCertificate& c) { c.m_nSignatureAlgorithm = 9; }},
         {"version 4", [](CCertificate& c) { c.m_bVersion = 3; }},
         {"signature of 4,104 bits", [](CCertificate& c) { c.m_wSignatureBits = 4104; }},
         {"extensions in version 2", [](CCertificate& c) { c.m_bVersion = 1, c.m_extensions.Add(KeyUsageExtension(kCRLSign)); }},
@@ -322,7 +339,7 @@ TEST(CertificateBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
         EXPECT_NE(DecodingReason([&] { EncodingOf(certificate); }), "") << name;
         certificate.m_bHasDigestSha1 = 0;
         EXPECT_EQ(certificate.IsSignatureOKFor(key), 0) << name;
-        EXPECT_TRUE(certificate.m_nSignatureAlgorithm != 7 ||
+        EXPECT_TRUE(certificate.m_nSignatureAlgorithm != 9 ||
                     CString(certificate).Find("Signature Algorithm: <<< BAD!!! >>>\r\n") != -1);
     }
 }

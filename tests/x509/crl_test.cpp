@@ -52,14 +52,9 @@ CCertificateRevocationList Sample(std::initializer_list<CSerialNumber> serials =
     return crl;
 }
 using PeerList = std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)>;
-using PeerKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 PeerList PeerListOf(const Octets& der) {
     const unsigned char* at = der.data();
     return {d2i_X509_CRL(nullptr, &at, static_cast<long>(der.size())), X509_CRL_free};
-}
-PeerKey PeerKeyOf(const std::string& keyFile) {
-    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(keyFile.c_str(), "r"), BIO_free);
-    return {PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free};
 }
 // Everything a list holds, for comparisons: text, signature fields and digests.
 std::string State(const CCertificateRevocationList& crl) { return CString(crl).str() + SignedState(crl); }
@@ -268,10 +263,10 @@ TEST(CRLArchive, RoundTripRestoresBothDigestsAndOutOfRangeFieldsAreRefused) {
     EXPECT_EQ(LoadInto(loaded, format0), kNothingThrown);
     EXPECT_TRUE(loaded.m_bHasDigest16 && !loaded.m_bHasDigestSha1 && loaded.m_entries.GetSize() == 2);
 
-    // Format 4, algorithm 6, signatures of 2,056 (in narrow fields) and 65,535 bits, entry format 2,
+    // Format 4, algorithm 9, signatures of 2,056 (in narrow fields) and 65,535 bits, entry format 2,
     // an entry count past the end.
     const std::pair<std::size_t, std::vector<BYTE>> refused[] = {
-        {0, {4}},           {kAlgorithm, {6, 0}}, {kAlgorithm + 2, {0x08, 0x08}}, {kAlgorithm + 2, {0xFF, 0xFF}},
+        {0, {4}},           {kAlgorithm, {9, 0}}, {kAlgorithm + 2, {0x08, 0x08}}, {kAlgorithm + 2, {0xFF, 0xFF}},
         {kEntries + 2, {2}}, {kEntries, {0xFE, 0xFF}}};
     for (const auto& [at, octets] : refused) {
         auto patched = stored;
@@ -291,7 +286,7 @@ TEST(CRLBuilders, FieldsThatCannotBeWrittenAreRefusedNotWritten) {
     // (A signature past 2,048 bits: see the certificates' test of the same code.)
     const CRSAPrivateKey key = PrivateKeyOf(KeyFile(512, 3));
     const std::pair<const char*, std::function<void(CCertificateRevocationList&)>> rows[] = {
-        {"algorithm 7", [](CCertificateRevocationList& c) { c.m_nSignatureAlgorithm = 7; }},
+        {"algorithm 9", [](CCertificateRevocationList& c) { c.m_nSignatureAlgorithm = 9; }},
         {"nextUpdate in 10000", [](CCertificateRevocationList& c) { c.m_nextUpdate.m_wYear = 10000; }},
         {"a missing entry", [](CCertificateRevocationList& c) { c.m_entries.Add(nullptr); }},
     };

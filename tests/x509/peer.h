@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
+#include <openssl/pem.h>
 #include <openssl/sha.h>
 #include <openssl/x509.h>
 #include <unistd.h>
@@ -48,22 +49,42 @@ inline fs::path InScratch(const std::string& name) {
     return dir.path / name;
 }
 
-// An RSA key of the given size and public exponent (3 or 65537) as a PEM file, made once
-// per build tree. Parallel test processes may each make one; the first link wins and the
-// others take it, so a key once read never changes under a process.
-inline std::string KeyFile(int bits, int exponent = 65537) {
+// A key file `name` made once per build tree by `make` (a shell command writing the path it is
+// given). Parallel test processes may each make one; the first link wins and the others take
+// it, so a key once read never changes under a process.
+inline std::string MadeOnce(const std::string& name, const std::function<std::string(const std::string&)>& make) {
     const fs::path dir = fs::path(VORLAN_BINARY_DIR) / "x509-peer";
     fs::create_directories(dir);
-    const fs::path key = dir / ("key-" + std::to_string(bits) + "-" + std::to_string(exponent) + ".pem");
+    const fs::path key = dir / name;
     if (!fs::exists(key)) {
         const fs::path fresh = dir / ("fresh-" + std::to_string(::getpid()) + ".pem");  // beside it, to link
-        Shell("openssl genrsa " + std::string(exponent == 3 ? "-3 " : "") + "-out " + fresh.string() + " " +
-            std::to_string(bits));
+        Shell(make(fresh.string()));
         std::error_code taken;  // another process linked its key first
         fs::create_hard_link(fresh, key, taken);
         fs::remove(fresh);
     }
     return key.string();
+}
+
+// An RSA key of the given size and public exponent (3 or 65537) as a PEM file.
+inline std::string KeyFile(int bits, int exponent = 65537) {
+    return MadeOnce("key-" + std::to_string(bits) + "-" + std::to_string(exponent) + ".pem", [&](const std::string& out) {
+        return "openssl genrsa " + std::string(exponent == 3 ? "-3 " : "") + "-out " + out + " " + std::to_string(bits);
+    });
+}
+
+// An EC key on the named curve ("P-256", "P-384", ...) as a PEM file.
+inline std::string ECKeyFile(const std::string& curve) {
+    return MadeOnce("ec-" + curve + ".pem", [&](const std::string& out) {
+        return "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:" + curve + " -out " + out;
+    });
+}
+
+// libcrypto's private key of a PEM key file.
+using PeerKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+inline PeerKey PeerKeyOf(const std::string& keyFile) {
+    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(keyFile.c_str(), "r"), BIO_free);
+    return {PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free};
 }
 
 // The key in one of the DER forms `openssl rsa` writes: "-traditional" (RSAPrivateKey),

@@ -37,17 +37,23 @@ void Show(const std::string& path) {
     const Decoded<CASN1_CertificationRequest> request(path, kLabel);
     const CASN1_CertificationRequestInfo& info = request->GetCertificationRequestInfo();
     CDistinguishedName subject;
+    CCertificate holder;  // the request's key, RSA or EC, read as a certificate's is
     CRSAPublicKey key;
     try {
         info.GetSubject().SetDataTo(subject);
-        info.GetSubjectPublicKeyInfo().SetDataTo(key);
+        info.GetSubjectPublicKeyInfo().SetDataTo(holder);
+        if (!holder.HasECKey()) holder.SetDataTo(key);
     } catch (CException* e) {
         throw Failure(path + ": " + Describe(e));
     }
     std::printf("Certificate request\nSubject: %s\n%s", subject.GetOneLine().str().c_str(), Lines(subject).c_str());
-    std::printf("Public key: %u bits\npublicExponent: %s\nmodulus: %s\n", key.bits,
-                FieldHex(key.publicExponent, sizeof key.publicExponent).c_str(),
-                FieldHex(key.modulus, sizeof key.modulus).c_str());
+    if (holder.HasECKey())
+        std::printf("Public key: EC P-%u\npoint: %s\n", holder.m_wKeyBits,
+                    FieldHex(holder.m_abKeyPoint.GetData(), static_cast<std::size_t>(holder.m_abKeyPoint.GetSize())).c_str());
+    else
+        std::printf("Public key: %u bits\npublicExponent: %s\nmodulus: %s\n", key.bits,
+                    FieldHex(key.publicExponent, sizeof key.publicExponent).c_str(),
+                    FieldHex(key.modulus, sizeof key.modulus).c_str());
     const std::unique_ptr<CASN1_SET> attributes(info.GetAttributes());
     std::printf("Attributes:%s\n", attributes->GetCount() ? "" : " none");
     for (int i = 0; i < attributes->GetCount(); ++i)

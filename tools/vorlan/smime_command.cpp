@@ -56,23 +56,23 @@ constexpr std::pair<const char*, const char*> kOtherSignatureAlgorithms[] = {
     {"1.2.840.10040.4.1", "dsa"},
     {"1.2.840.10040.4.3", "dsa-with-sha1"},
     {"2.16.840.1.101.3.4.3.2", "dsa-with-sha256"},
-    {"1.2.840.10045.2.1", "ecPublicKey"},
     {"1.2.840.10045.4.1", "ecdsa-with-SHA1"},
-    {"1.2.840.10045.4.3.2", "ecdsa-with-SHA256"},
-    {"1.2.840.10045.4.3.3", "ecdsa-with-SHA384"},
-    {"1.2.840.10045.4.3.4", "ecdsa-with-SHA512"},
     {"1.2.840.113549.1.1.10", "rsassa-pss"},
     {"1.3.101.112", "ed25519"},
 };
 
-// The signer's signature algorithm must be RSA PKCS #1 v1.5: rsaEncryption or one of the
-// sha*WithRSAEncryption family (the signature check then holds it to the signer's digest).
-void RequireRsaSigner(const CASN1_SignerInfo& signer, const std::string& name) {
+// The signer's signature algorithm must be RSA PKCS #1 v1.5 (rsaEncryption or one of the
+// sha*WithRSAEncryption family) or ECDSA (id-ecPublicKey or ecdsa-with-SHA256, -SHA384,
+// -SHA512); the signature check then holds it to the signer's key and digest.
+void RequireKnownSigner(const CASN1_SignerInfo& signer, const std::string& name) {
     CString dotted;
     if (const auto* algorithm = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signer.GetDigestEncyptionAlgorithm().GetComponent(0)))
         algorithm->GetDecimalDottedString(dotted);
     const std::string text = dotted.str();
     if (text.rfind("1.2.840.113549.1.1.", 0) == 0 && text != "1.2.840.113549.1.1.10") return;
+    if (text == "1.2.840.10045.2.1" || text == "1.2.840.10045.4.3.2" || text == "1.2.840.10045.4.3.3" ||
+        text == "1.2.840.10045.4.3.4")
+        return;
     std::string algorithmName = text;
     for (const auto& [identifier, label] : kOtherSignatureAlgorithms)
         if (text == identifier) algorithmName = std::string(label) + " (" + text + ")";
@@ -169,15 +169,13 @@ std::vector<unsigned char> VerifyMessage(const CASN1_ContentInfo& message, const
         if (count == 0) throw Failure(name + ": no signer");
         for (int i = 0; i < count; ++i) {
             const CASN1_SignerInfo& signer = signedData.GetSignerInfo(i);
-            RequireRsaSigner(signer, name);
+            RequireKnownSigner(signer, name);
             const CCertificate certificate = SignerCertificate(signedData, signer, name);
-            CRSAPublicKey key;
-            certificate.SetDataTo(key);
             const auto* algorithm =
                 dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&signer.GetDigestAlgorithm().GetComponent(0));
             if (!algorithm) throw Failure(name + ": the signer's digest algorithm is not an object identifier");
             const std::vector<unsigned char> digest = DigestWith(*algorithm, content);
-            if (!signer.IsSignatureOKFor(key, inner.GetContentType(), digest.data(), static_cast<int>(digest.size())))
+            if (!signer.IsSignatureOKFor(certificate, inner.GetContentType(), digest.data(), static_cast<int>(digest.size())))
                 throw Failure(name + ": the signature of " + certificate.m_subject.GetOneLine().str() +
                               " does not verify" + Because());
             signers.push_back(certificate);

@@ -1,10 +1,12 @@
 #include "vorlan/pkcs/certificationrequest.h"
 
 #include <memory>
+#include <span>
 
 #include "vorlan/asn1/integer.h"
 #include "vorlan/pkcs/attribute.h"
 #include "vorlan/pkcs/pkcsstructure.h"
+#include "vorlan/x509/certificate.h"
 #include "vorlan/x509/signaturealgorithm.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_CertificationRequestInfo, CASN1_CONSTRUCTED_TYPE)
@@ -136,13 +138,21 @@ int CASN1_CertificationRequest::IsSignatureOK() const {
         const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(identifier);
         const CASN1_BIT_STRING& signature = GetSignature();
         vorlan::detail::RequireCheckable(row && signature.m_dwBits % 8 == 0);
-        CRSAPublicKey key;
-        GetCertificationRequestInfo().GetSubjectPublicKeyInfo().SetDataTo(key);
+        // The request's key, RSA or EC, read as a certificate's is.
+        CCertificate holder;
+        GetCertificationRequestInfo().GetSubjectPublicKeyInfo().SetDataTo(holder);
         unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
         vorlan::detail::DigestEncoding(*row, GetCertificationRequestInfo(), digest);
         CByteArray octets;
         const_cast<CASN1_BIT_STRING&>(signature).GetClearData(octets, 1);
-        vorlan::detail::RequireSignature(*row, key, {octets.GetData(), static_cast<std::size_t>(octets.GetSize())}, digest);
+        const std::span<const BYTE> signatureOctets(octets.GetData(), static_cast<std::size_t>(octets.GetSize()));
+        if (holder.HasECKey()) {
+            vorlan::detail::RequireSignature(*row, holder.GetECPublicKey(), signatureOctets, digest);
+        } else {
+            CRSAPublicKey key;
+            holder.SetDataTo(key);
+            vorlan::detail::RequireSignature(*row, key, signatureOctets, digest);
+        }
     });
 }
 

@@ -62,7 +62,8 @@ public:
     /// for another value.
     void SignWith(const CRSAPrivateKey& key, int algorithm);
     /// 1 when the signature is that of the information under the key the request carries
-    /// (MD2, MD5, SHA-1 to SHA-512 with RSA; whole octets, exactly the modulus length); else 0,
+    /// (MD2, MD5, SHA-1 to SHA-512 with RSA, whole octets, exactly the modulus length; or SHA-256
+    /// to SHA-512 with ECDSA for an EC key on P-256 or P-384); else 0,
     /// and LastDecodingReason() on the calling thread says why ("signature differs", …).
     int IsSignatureOK() const;
 

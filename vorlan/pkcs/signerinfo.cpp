@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "vorlan/asn1/integer.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/pkcs/pkcsstructure.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/signaturealgorithm.h"
 
 IMPLEMENT_ASN1_VALUE_FAMILY(CASN1_SignerInfo, CASN1_CONSTRUCTED_TYPE)
@@ -18,9 +20,9 @@ namespace {
 constexpr BYTE kAuthenticatedTag = ASN1ContextTag(0);
 constexpr BYTE kUnauthenticatedTag = ASN1ContextTag(1);
 
-// The signature row of a digest algorithm's identifier (MD2, MD5, SHA-1, SHA-256, SHA-384,
-// SHA-512); null otherwise.
-const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& digest) {
+// The RSA or ECDSA signature row of a digest algorithm's identifier (MD2, MD5, SHA-1, SHA-256,
+// SHA-384, SHA-512 with RSA; SHA-256, SHA-384, SHA-512 with ECDSA); null otherwise.
+const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTIFIER& digest, bool ecdsa) {
     static const CASN1_md2 md2Id;
     static const CASN1_md5 md5Id;
     static const CASN1_sha1 sha1Id;
@@ -36,8 +38,20 @@ const vorlan::detail::SSignatureAlgorithm* RowOfDigest(const CASN1_OBJECT_IDENTI
                                                             : EDigestAlgorithm{};
     for (int value = 0; const vorlan::detail::SSignatureAlgorithm* row = vorlan::detail::FindSignatureAlgorithm(value);
          ++value)
-        if (row->digest == algorithm) return row;
+        if (row->digest == algorithm && row->ecdsa == ecdsa) return row;
     return nullptr;
+}
+
+// The key algorithm a signer may name as its signature algorithm instead of the signature
+// algorithm itself: rsaEncryption, or id-ecPublicKey as some producers write.
+const CASN1_OBJECT_IDENTIFIER& KeyAlgorithm(const CRSAPublicKey&) {
+    static const CASN1_rsaEncryption rsaEncryption;
+    return rsaEncryption;
+}
+
+const CASN1_OBJECT_IDENTIFIER& KeyAlgorithm(const CECPublicKey&) {
+    static const CASN1_ecPublicKey ecPublicKey;
+    return ecPublicKey;
 }
 
 // The one value of the one attribute of `type` among the signed attributes, as T. Missing,
@@ -145,16 +159,40 @@ CASN1_OCTET_STRING& CASN1_SignerInfo::GetEncryptedDigest() const {
 
 int CASN1_SignerInfo::IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
                                        const unsigned char* contentDigest, int length) const {
-    static const CASN1_rsaEncryption rsaEncryption;
+    return IsSignatureOKForKey(key, contentType, contentDigest, length);
+}
+
+int CASN1_SignerInfo::IsSignatureOKFor(const CCertificate& signer, const CASN1_OBJECT_IDENTIFIER& contentType,
+                                       const unsigned char* contentDigest, int length) const {
+    if (!signer.HasECKey()) {
+        CRSAPublicKey key;
+        signer.SetDataTo(key);
+        return IsSignatureOKFor(key, contentType, contentDigest, length);
+    }
+    try {
+        return IsSignatureOKForKey(signer.GetECPublicKey(), contentType, contentDigest, length);
+    } catch (CUnlockException* e) {
+        e->Delete();
+        return vorlan::detail::Passes([] { vorlan::detail::RequireCheckable(false); });
+    }
+}
+
+template <class Key>
+int CASN1_SignerInfo::IsSignatureOKForKey(const Key& key, const CASN1_OBJECT_IDENTIFIER& contentType,
+                                          const unsigned char* contentDigest, int length) const {
+    constexpr bool ecdsa = std::is_same_v<Key, CECPublicKey>;
     static const CASN1_data data;
     static const CASN1_contentType contentTypeAttribute;
     static const CASN1_messageDigest messageDigestAttribute;
     return vorlan::detail::Passes([&] {
-        const auto* row = RowOfDigest(Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm"));
-        if (!row || length != row->digestSize) ___throwDERDecodingException("unknown digest");
+        const auto& digestAlgorithm = Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestAlgorithm(), 0, "algorithm");
+        const auto* digestRow = RowOfDigest(digestAlgorithm, false);
+        if (!digestRow || length != digestRow->digestSize) ___throwDERDecodingException("unknown digest");
+        const auto* row = ecdsa ? RowOfDigest(digestAlgorithm, true) : digestRow;
         const auto& encryption = Typed<CASN1_OBJECT_IDENTIFIER>(GetDigestEncyptionAlgorithm(), 0, "algorithm");
-        if (!(encryption == rsaEncryption) && !(encryption == row->identifier()))
-            ___throwDERDecodingException("signature algorithm is not RSA with the signer's digest");
+        if (!row || (!(encryption == KeyAlgorithm(key)) && !(encryption == row->identifier())))
+            ___throwDERDecodingException(ecdsa ? "signature algorithm is not ECDSA with the signer's digest"
+                                               : "signature algorithm is not RSA with the signer's digest");
         unsigned char digest[vorlan::detail::kMaxSignatureDigestSize];
         std::copy(contentDigest, contentDigest + length, digest);
         if (IsAuthenticatedAttributes()) {

@@ -9,6 +9,7 @@
 #include "vorlan/pkcs/attribute.h"
 #include "vorlan/rsa/rsapublickey.h"
 #include "vorlan/x509/algorithmidentifier.h"
+#include "vorlan/x509/certificate.h"
 
 /// SignerInfo (RFC 2315 9.2), also in OpenSSL's six-component form. Accessors give references
 /// into the value, which keeps owning them; a malformed structure is the decoding exception.
@@ -54,7 +55,20 @@ public:
     /// differs", or the reason of a malformed field.
     int IsSignatureOKFor(const CRSAPublicKey& key, const CASN1_OBJECT_IDENTIFIER& contentType,
                          const unsigned char* contentDigest, int length) const;
+    /// The same with the key of the signer's certificate, RSA or EC. With an EC key the
+    /// signature algorithm is id-ecPublicKey or ecdsa-with-SHA256, -SHA384 or -SHA512 of the
+    /// signer's digest (SHA-256, SHA-384 or SHA-512) and the signature a DER Ecdsa-Sig-Value;
+    /// another is "signature algorithm is not ECDSA with the signer's digest", and a point that
+    /// does not read "signature not checkable".
+    int IsSignatureOKFor(const CCertificate& signer, const CASN1_OBJECT_IDENTIFIER& contentType,
+                         const unsigned char* contentDigest, int length) const;
 
     /// 1 when `value` reads as a SignerInfo, else 0 with LastDecodingReason() set.
     static int isValid(const CASN1Type* value, int anyTag);
+
+private:
+    /// Both checks with the key's own algorithms.
+    template <class Key>
+    int IsSignatureOKForKey(const Key& key, const CASN1_OBJECT_IDENTIFIER& contentType,
+                            const unsigned char* contentDigest, int length) const;
 };

@@ -23,6 +23,9 @@ constexpr int kHexPerLine = 60;
 // The high bit of the archive's format octet: extensions follow the subject. Archives of
 // certificates without stay as they were.
 constexpr BYTE kExtensions = 0x80;
+// The bit of an EC key: its curve and point follow at the end.
+constexpr BYTE kECKey = 0x40;
+constexpr const char* kCurveNames[] = {"P-256", "P-384"};
 
 bool SameExtensions(const CCertificateExtensionArray& a, const CCertificateExtensionArray& b) {
     if (a.GetSize() != b.GetSize()) return false;
@@ -34,17 +37,41 @@ bool SameExtensions(const CCertificateExtensionArray& a, const CCertificateExten
     return true;
 }
 
-// The number's significant octets (at least one) in upper-case hex, 60 digits a line, each
-// line after six blanks, lines joined by "\r\n".
-CString HexLines(const BYTE (&field)[CCertificate::kFieldSize]) {
-    const int octets = std::max(1, (___countBits(field, CCertificate::kFieldSize) + 7) / 8);
-    const CString hex = OctetsToHexChars(field + CCertificate::kFieldSize - octets, octets);
+// The octets in upper-case hex, 60 digits a line, each line after six blanks, lines joined
+// by "\r\n".
+CString HexLines(const BYTE* octets, int count) {
+    const CString hex = OctetsToHexChars(octets, count);
     CString text;
     for (int at = 0; at < hex.GetLength(); at += kHexPerLine) {
         if (at > 0) text += "\r\n";
         text += "      " + hex.Mid(at, kHexPerLine);
     }
     return text;
+}
+
+// The number's significant octets (at least one) as HexLines.
+CString HexLines(const BYTE (&field)[CCertificate::kFieldSize]) {
+    const int octets = std::max(1, (___countBits(field, CCertificate::kFieldSize) + 7) / 8);
+    return HexLines(field + CCertificate::kFieldSize - octets, octets);
+}
+
+bool IsKnownCurve(BYTE curve) { return curve >= 1 && curve <= std::size(kCurveNames); }
+
+// The curve octet and point of an EC key's archive form into `loaded`; the generic archive
+// exception for an unknown curve or a point not on it.
+void LoadECKey(CArchive& ar, CCertificate& loaded) {
+    BYTE curve = 0;
+    CByteArray point;
+    ar >> curve;
+    point.Serialize(ar);
+    if (!IsKnownCurve(curve)) AfxThrowArchiveException(CArchiveException::generic);
+    try {
+        loaded.GetDataFrom(static_cast<EEllipticCurve>(curve - 1),
+                           {point.GetData(), static_cast<std::size_t>(point.GetSize())});
+    } catch (CUnlockException* e) {
+        e->Delete();
+        AfxThrowArchiveException(CArchiveException::generic);
+    }
 }
 
 }  // namespace
@@ -65,6 +92,8 @@ void CCertificate::AssignFrom(Source&& other) {
     m_wKeyBits = other.m_wKeyBits;
     std::memcpy(m_publicExponent, other.m_publicExponent, kFieldSize);
     std::memcpy(m_modulus, other.m_modulus, kFieldSize);
+    m_bKeyCurve = other.m_bKeyCurve;
+    m_abKeyPoint = other.m_abKeyPoint;
     m_extensions.Copy(other.m_extensions);
     m_abReceived = std::forward<Source>(other).m_abReceived;
 }
@@ -107,11 +136,12 @@ void CCertificate::EncodeReadAgain(const CByteArray& octets, CByteArray& out) co
 bool CCertificate::ImageFields(vorlan::detail::CFieldImage& image) const {
     image.Reserve(3 * kFieldSize);  // the key's two fields, and room for the names and the rest
     image << m_bVersion << m_serialNumber << m_nSignatureAlgorithm << m_issuer << m_notBefore << m_notAfter << m_subject
-          << m_wKeyBits << m_publicExponent << m_modulus << m_extensions;
+          << m_wKeyBits << m_publicExponent << m_modulus << m_bKeyCurve << m_abKeyPoint << m_extensions;
     return true;
 }
 
 void CCertificate::SetDataTo(CRSAPublicKey& key) const {
+    if (HasECKey()) AfxThrowUnlockException("the certificate's key is an EC key, not an RSA key");
     key.bits = m_wKeyBits;
     std::memcpy(key.publicExponent, m_publicExponent, kFieldSize);
     std::memcpy(key.modulus, m_modulus, kFieldSize);
@@ -121,12 +151,40 @@ void CCertificate::GetDataFrom(const CRSAPublicKey& key) {
     m_wKeyBits = key.bits;
     std::memcpy(m_publicExponent, key.publicExponent, kFieldSize);
     std::memcpy(m_modulus, key.modulus, kFieldSize);
+    m_bKeyCurve = 0;
+    m_abKeyPoint.RemoveAll();
 }
 
-int CCertificate::IsSignatureOKFor(const CCertificate& issuer) const {
-    CRSAPublicKey key;
-    issuer.SetDataTo(key);
-    return IsSignatureOKFor(key);
+void CCertificate::GetDataFrom(EEllipticCurve curve, std::span<const BYTE> point) {
+    const CECPublicKey key(curve, point);
+    m_wKeyBits = static_cast<WORD>(8 * key.GetCoordinateSize());
+    std::memset(m_publicExponent, 0, kFieldSize);
+    std::memset(m_modulus, 0, kFieldSize);
+    m_bKeyCurve = static_cast<BYTE>(1 + static_cast<int>(curve));
+    m_abKeyPoint.SetSize(static_cast<int>(point.size()));
+    std::copy(point.begin(), point.end(), m_abKeyPoint.GetData());
+}
+
+CECPublicKey CCertificate::GetECPublicKey() const {
+    if (!IsKnownCurve(m_bKeyCurve)) AfxThrowUnlockException("the certificate's key is not an EC key");
+    return CECPublicKey(static_cast<EEllipticCurve>(m_bKeyCurve - 1),
+                        {m_abKeyPoint.GetData(), static_cast<std::size_t>(m_abKeyPoint.GetSize())});
+}
+
+int CCertificate::IsSignatureOKFor(const CCertificate& issuer) const { return issuer.IsSignatureOfKey(*this); }
+
+int CCertificate::IsSignatureOfKey(const CSignedObject& signedObject) const {
+    if (!HasECKey()) {
+        CRSAPublicKey key;
+        SetDataTo(key);
+        return signedObject.IsSignatureOKFor(key);
+    }
+    try {
+        return signedObject.IsSignatureOKFor(GetECPublicKey());
+    } catch (CUnlockException* e) {
+        e->Delete();
+        return vorlan::detail::Passes([] { vorlan::detail::RequireCheckable(false); });
+    }
 }
 
 int CCertificate::IsValidationPeriodOKFor(const CUTCTime& t) const { return t >= m_notBefore && t <= m_notAfter; }
@@ -188,17 +246,21 @@ CCertificate::operator CString() const {
                 static_cast<const char*>(CString(m_serialNumber)), algorithm ? algorithm->text : "<<< BAD!!! >>>");
     CString bits;
     bits.Format("%d", m_wKeyBits);
+    const CString key =
+        HasECKey() ? CString("Public Key: EC ") + (IsKnownCurve(m_bKeyCurve) ? kCurveNames[m_bKeyCurve - 1] : "<<< BAD!!! >>>") +
+                         "\r\n   Point:\r\n" + HexLines(m_abKeyPoint.GetData(), m_abKeyPoint.GetSize())
+                   : "Public Key:\r\n   Modulus Length:\r\n      " + bits + " bits\r\n   Modulus:\r\n" + HexLines(m_modulus) +
+                         "\r\n   Public Exponent:\r\n" + HexLines(m_publicExponent);
     // Names are joined, not formatted: a value may hold a zero octet.
     return head + CString(m_issuer) + "Valid not before: " + m_notBefore.GetTimeAsString(1, 0) +
-           "\r\nValid not after: " + m_notAfter.GetTimeAsString(1, 0) + "\r\nOwner:\r\n" + CString(m_subject) +
-           "Public Key:\r\n   Modulus Length:\r\n      " + bits + " bits\r\n   Modulus:\r\n" + HexLines(m_modulus) +
-           "\r\n   Public Exponent:\r\n" + HexLines(m_publicExponent);
+           "\r\nValid not after: " + m_notAfter.GetTimeAsString(1, 0) + "\r\nOwner:\r\n" + CString(m_subject) + key;
 }
 
 void CCertificate::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         const bool wide = NeedsWideFields({m_publicExponent, m_modulus}, m_wKeyBits);
-        ar << static_cast<BYTE>(RecordFormat() | (wide ? kWideFields : 0) | (m_extensions.GetSize() > 0 ? kExtensions : 0))
+        ar << static_cast<BYTE>(RecordFormat() | (wide ? kWideFields : 0) | (m_extensions.GetSize() > 0 ? kExtensions : 0) |
+                                (HasECKey() ? kECKey : 0))
            << m_bVersion
            << static_cast<WORD>(m_nSignatureAlgorithm) << m_wKeyBits << m_wSignatureBits;
         SerializeField(ar, m_publicExponent, wide);
@@ -211,14 +273,18 @@ void CCertificate::Serialize(CArchive& ar) {
         m_notAfter.Serialize(ar);
         m_subject.Serialize(ar);
         if (m_extensions.GetSize() > 0) m_extensions.Serialize(ar);
+        if (HasECKey()) {
+            ar << m_bKeyCurve;
+            m_abKeyPoint.Serialize(ar);
+        }
         return;
     }
     CCertificate loaded;
     BYTE format = 0;
     WORD algorithm = 0;
     ar >> format >> loaded.m_bVersion >> algorithm >> loaded.m_wKeyBits >> loaded.m_wSignatureBits;
-    const bool wide = format & kWideFields, extended = format & kExtensions;
-    format = static_cast<BYTE>(format & ~(kWideFields | kExtensions));
+    const bool wide = format & kWideFields, extended = format & kExtensions, ec = format & kECKey;
+    format = static_cast<BYTE>(format & ~(kWideFields | kExtensions | kECKey));
     RequireLoadable(format, algorithm, std::max(loaded.m_wKeyBits, loaded.m_wSignatureBits), wide);
     loaded.m_nSignatureAlgorithm = algorithm;
     SerializeField(ar, loaded.m_publicExponent, wide);
@@ -231,6 +297,7 @@ void CCertificate::Serialize(CArchive& ar) {
     loaded.m_notAfter.Serialize(ar);
     loaded.m_subject.Serialize(ar);
     if (extended) loaded.m_extensions.Serialize(ar);
+    if (ec) LoadECKey(ar, loaded);
     loaded.BindLoadedDigests();
     *this = std::move(loaded);
 }
@@ -241,7 +308,9 @@ int operator==(const CCertificate& a, const CCertificate& b) {
            a.m_notBefore == b.m_notBefore && a.m_notAfter == b.m_notAfter && a.m_subject == b.m_subject &&
            a.m_wKeyBits == b.m_wKeyBits &&
            std::memcmp(a.m_publicExponent, b.m_publicExponent, CCertificate::kFieldSize) == 0 &&
-           std::memcmp(a.m_modulus, b.m_modulus, CCertificate::kFieldSize) == 0 &&
+           std::memcmp(a.m_modulus, b.m_modulus, CCertificate::kFieldSize) == 0 && a.m_bKeyCurve == b.m_bKeyCurve &&
+           a.m_abKeyPoint.GetSize() == b.m_abKeyPoint.GetSize() &&
+           std::equal(a.m_abKeyPoint.GetData(), a.m_abKeyPoint.GetData() + a.m_abKeyPoint.GetSize(), b.m_abKeyPoint.GetData()) &&
            std::memcmp(a.m_signature, b.m_signature, CCertificate::kFieldSize) == 0 &&
            a.m_wSignatureBits == b.m_wSignatureBits && SameExtensions(a.m_extensions, b.m_extensions);
 }

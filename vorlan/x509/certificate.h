@@ -1,11 +1,15 @@
 /// \file
 /// CCertificate: an X.509 certificate as the client handles it — a flat, copyable, archivable
 /// object with the certificate's fields, the RSA public key and the signature in fixed-width
-/// fields and the cached digests of the signed part. It signs itself (SHA-1, SHA-256, SHA-384 or SHA-512 with RSA), checks
+/// fields (or an EC key, P-256 or P-384, by its curve and point) and the cached digests of the
+/// signed part. It signs itself (SHA-1, SHA-256, SHA-384 or SHA-512 with RSA), checks
 /// its signature against an issuer, tests validity periods and issuer relations and prints
 /// itself. CASN1_Certificate fills it (SetDataTo) and is built from it (GetDataFrom).
 #pragma once
 
+#include <span>
+
+#include "vorlan/ec/ecpublickey.h"
 #include "vorlan/x509/distinguishedname.h"
 #include "vorlan/x509/extensions.h"
 #include "vorlan/x509/serialnumber.h"
@@ -33,14 +37,26 @@ public:
     /// Empties the serial number, the issuer and the subject (and drops the received octets).
     void Done();
 
-    /// Bit length, public exponent and modulus to or from the key.
+    /// Bit length, public exponent and modulus to the key; CUnlockException for a certificate
+    /// with an EC key.
     void SetDataTo(CRSAPublicKey& key) const;
-    /// The key's bit length, public exponent and modulus into the certificate.
+    /// The key's bit length, public exponent and modulus into the certificate (an RSA key).
     void GetDataFrom(const CRSAPublicKey& key);
+    /// An EC key into the certificate: the curve, the SEC 1 point as given (kept to be written
+    /// back as it is) and the curve's bit length; the RSA fields zero. A point not on the curve
+    /// raises CUnlockException and changes nothing.
+    void GetDataFrom(EEllipticCurve curve, std::span<const BYTE> point);
+    /// Whether the key is an EC key (m_bKeyCurve not 0).
+    bool HasECKey() const { return m_bKeyCurve != 0; }
+    /// The EC key; CUnlockException for an RSA key or a point not on the curve.
+    CECPublicKey GetECPublicKey() const;
 
     using CSignedObject::IsSignatureOKFor;
-    /// The signature check with the issuer's key.
+    /// The signature check with the issuer's key, RSA or EC.
     int IsSignatureOKFor(const CCertificate& issuer) const;
+    /// The signature check of a certificate or list with this certificate's key, RSA or EC; 0
+    /// with the reason "signature not checkable" for an EC point that does not read.
+    int IsSignatureOfKey(const CSignedObject& signedObject) const;
     /// notBefore <= t <= notAfter.
     int IsValidationPeriodOKFor(const CUTCTime& t) const;
     /// This subject is `other`'s issuer and this certificate is valid now. Names only: the
@@ -65,15 +81,17 @@ public:
     /// extensions or the value of one it reads are malformed.
     int HasUnknownCriticalExtension() const;
 
-    /// The readable text: version, serial, algorithm, names, times and the key in hex.
+    /// The readable text: version, serial, algorithm, names, times and the key in hex (an EC
+    /// key by its curve and point).
     operator CString() const;  // NOLINT: the client's text conversion
 
     /// Format octet 1 (2 with a SHA-256 digest, 3 with a SHA-384 or SHA-512 one; kWideFields added
     /// for keys or signatures past 2,048 bits), the fixed fields, the digests, then serial, issuer,
     /// times and subject; with extensions the format octet has the high bit set and they follow the
-    /// subject. Loading accepts formats 0 to 3 (each with those bits too) and refuses an unknown
-    /// algorithm and bit counts past the fields (generic archive exception); a failed load leaves
-    /// the certificate as it was.
+    /// subject. An EC key sets the bit 0x40 and follows as its curve octet and point (an octet
+    /// array) at the end. Loading accepts formats 0 to 3 (each with those bits too) and refuses an
+    /// unknown algorithm, bit counts past the fields and an unknown curve or a point not on it
+    /// (generic archive exception); a failed load leaves the certificate as it was.
     void Serialize(CArchive& ar) override;
 
     BYTE m_bVersion = 0;  ///< as encoded: 0 for version 1, 2 for version 3
@@ -82,9 +100,13 @@ public:
     CUTCTime m_notBefore;  ///< the start of the validity period
     CUTCTime m_notAfter;  ///< the end of the validity period
     CDistinguishedName m_subject;  ///< the subject's name
-    WORD m_wKeyBits = 0;  ///< the subject key's modulus length in bits
+    WORD m_wKeyBits = 0;  ///< the subject key's modulus length in bits (an EC key's: its curve's, 256 or 384)
     BYTE m_publicExponent[kFieldSize] = {};  ///< the subject key's public exponent, right-aligned
     BYTE m_modulus[kFieldSize] = {};  ///< the subject key's modulus, right-aligned
+    /// 0 for an RSA key; for an EC key 1 + its EEllipticCurve (1 P-256, 2 P-384)
+    BYTE m_bKeyCurve = 0;
+    /// An EC key's point in SEC 1 form as read (uncompressed or compressed); empty for RSA.
+    CByteArray m_abKeyPoint;
     /// The extensions of a version 3 certificate (m_bVersion 2), written in this order; read
     /// from the received octets when they form a well-formed list (else none).
     CCertificateExtensionArray m_extensions;

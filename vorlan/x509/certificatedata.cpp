@@ -141,9 +141,7 @@ void ReadCertificateData(const CASN1Type& value, CCertificate& certificate) {
     Reading("issuer", [&] { CASN1_RDNSequence::Read(*fields.issuer, certificate.m_issuer); });
     ReadValidity(*fields.validity, certificate);
     Reading("subject", [&] { CASN1_RDNSequence::Read(*fields.subject, certificate.m_subject); });
-    CRSAPublicKey key;
-    ReadSubjectPublicKeyInfo(*fields.subjectPublicKeyInfo, key);
-    certificate.GetDataFrom(key);
+    ReadSubjectPublicKeyInfo(*fields.subjectPublicKeyInfo, certificate);
     // A malformed list reads as none: GetExtensions refuses it from the received octets.
     Passes([&] { ReadCertificateExtensions(value, certificate.m_extensions); });
 }

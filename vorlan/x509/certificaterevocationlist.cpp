@@ -157,9 +157,7 @@ CString CCertificateRevocationList::GetUnknownCriticalExtension() const {
 }
 
 int CCertificateRevocationList::IsSignatureOKFor(const CCertificate& issuer) const {
-    CRSAPublicKey key;
-    issuer.SetDataTo(key);
-    return IsSignatureOKFor(key);
+    return issuer.IsSignatureOfKey(*this);
 }
 
 int CCertificateRevocationList::FindSerial(const CSerialNumber& serial) const {

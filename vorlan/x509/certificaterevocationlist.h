@@ -35,7 +35,7 @@ public:
     void Done();
 
     using CSignedObject::IsSignatureOKFor;
-    /// The signature check with the issuer's key.
+    /// The signature check with the issuer's key, RSA or EC.
     int IsSignatureOKFor(const CCertificate& issuer) const;
 
     /// The index of the last entry whose serial number equals `serial` (with its sign), -1

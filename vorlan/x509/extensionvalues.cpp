@@ -461,10 +461,14 @@ CByteArray IssuerKeyIdentifierOf(const CCertificate& issuer) {
 }
 
 CByteArray KeyIdentifierOf(const CCertificate& certificate) {
-    CRSAPublicKey key;
-    certificate.SetDataTo(key);
     CByteArray publicKey;
-    CASN1_PublicKey(key).encodeTo(publicKey);
+    if (certificate.HasECKey()) {
+        publicKey = certificate.m_abKeyPoint;
+    } else {
+        CRSAPublicKey key;
+        certificate.SetDataTo(key);
+        CASN1_PublicKey(key).encodeTo(publicKey);
+    }
     CSHA1DigestMaker sha1;
     sha1.UpdateBlock(publicKey.GetData(), publicKey.GetSize(), nullptr, 1, 1);
     CByteArray identifier;

@@ -39,6 +39,9 @@ constexpr SSignatureAlgorithm kSignatureAlgorithms[] = {
      "SHA384 With RSA Encryption"},
     {5, IdentifierOf<CASN1_sha512WithRSAEncryption>, sha512, 64, NewMaker<CSHA512DigestMaker>,
      "SHA512 With RSA Encryption"},
+    {6, IdentifierOf<CASN1_ecdsaWithSHA256>, sha256, 32, NewMaker<CSHA256DigestMaker>, "ECDSA With SHA256", true},
+    {7, IdentifierOf<CASN1_ecdsaWithSHA384>, sha384, 48, NewMaker<CSHA384DigestMaker>, "ECDSA With SHA384", true},
+    {8, IdentifierOf<CASN1_ecdsaWithSHA512>, sha512, 64, NewMaker<CSHA512DigestMaker>, "ECDSA With SHA512", true},
 };
 
 }  // namespace
@@ -70,7 +73,8 @@ const SSignatureAlgorithm& ReadSignatureAlgorithm(const CASN1Type& value, const 
 }
 
 CASN1_AlgorithmIdentifier* NewAlgorithmIdentifier(const SSignatureAlgorithm& algorithm) {
-    return new CASN1_AlgorithmIdentifier(new CASN1_OBJECT_IDENTIFIER(algorithm.identifier()), new CASN1_NULL);
+    return new CASN1_AlgorithmIdentifier(new CASN1_OBJECT_IDENTIFIER(algorithm.identifier()),
+                                         algorithm.ecdsa ? nullptr : new CASN1_NULL);
 }
 
 void DigestEncoding(const SSignatureAlgorithm& algorithm, const CASN1Type& value, unsigned char* out) {
@@ -87,7 +91,15 @@ void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> oc
 
 void RequireSignature(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
                       const unsigned char* digest) {
+    RequireCheckable(!algorithm.ecdsa);
     if (!IsSignatureOK(algorithm, key, signature, digest)) ___throwDERDecodingException("signature differs");
+}
+
+void RequireSignature(const SSignatureAlgorithm& algorithm, const CECPublicKey& key, std::span<const BYTE> signature,
+                      const unsigned char* digest) {
+    RequireCheckable(algorithm.ecdsa);
+    if (!key.VerifyDer({digest, static_cast<std::size_t>(algorithm.digestSize)}, signature))
+        ___throwDERDecodingException("signature differs");
 }
 
 void RequireCheckable(bool checkable) {

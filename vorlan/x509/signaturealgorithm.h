@@ -1,6 +1,7 @@
 // The signature algorithms of signed structures, one row each: the number a certificate
-// stores, the algorithm's identifier, the digest under the RSA signature and the name
-// of the text form; and the one RSA signature check that every signed structure uses.
+// stores, the algorithm's identifier, the digest under the signature, the name of the text
+// form and whether it is ECDSA rather than RSA; and the signature checks, RSA and ECDSA,
+// that every signed structure uses.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 
 #include "vorlan/asn1/objectidentifier.h"
 #include "vorlan/digest/digestmaker.h"
+#include "vorlan/ec/ecpublickey.h"
 #include "vorlan/rsa/rsapublickey.h"
 
 class CASN1_AlgorithmIdentifier;
@@ -25,6 +27,7 @@ struct SSignatureAlgorithm {
     int digestSize;
     std::unique_ptr<CDigestMaker> (*newDigestMaker)();
     const char* text;
+    bool ecdsa = false;  // an ECDSA signature (a DER Ecdsa-Sig-Value), else PKCS#1 v1.5
 };
 
 // The row of a stored number or of an identifier; null when there is none.
@@ -39,7 +42,7 @@ const SSignatureAlgorithm& SigningAlgorithm(int value);
 // `unknown` for an identifier of no row.
 const SSignatureAlgorithm& ReadSignatureAlgorithm(const CASN1Type& value, const char* unknown);
 
-// The AlgorithmIdentifier of the row, with NULL parameters.
+// The AlgorithmIdentifier of the row: NULL parameters for RSA, none for ECDSA.
 CASN1_AlgorithmIdentifier* NewAlgorithmIdentifier(const SSignatureAlgorithm& algorithm);
 
 // The digest of the row over the DER of `value`, or over octets.
@@ -52,8 +55,13 @@ void DigestOctets(const SSignatureAlgorithm& algorithm, std::span<const BYTE> oc
 // count, so no part of the block is left for a forger to choose.
 int IsSignatureOK(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
                   const unsigned char* digest);
-// The decoding exception "signature differs" unless IsSignatureOK.
+// The decoding exception "signature differs" unless IsSignatureOK; "signature not checkable"
+// for an ECDSA row.
 void RequireSignature(const SSignatureAlgorithm& algorithm, const CRSAPublicKey& key, std::span<const BYTE> signature,
+                      const unsigned char* digest);
+// The same for an ECDSA signature under an EC key: "signature not checkable" for an RSA row,
+// "signature differs" unless `signature` is a DER Ecdsa-Sig-Value of `digest` under `key`.
+void RequireSignature(const SSignatureAlgorithm& algorithm, const CECPublicKey& key, std::span<const BYTE> signature,
                       const unsigned char* digest);
 // The decoding exception "signature not checkable" unless `checkable` (a known algorithm, a
 // signature of whole octets).

@@ -142,10 +142,15 @@ void CSignedObject::SignWith(const CRSAPrivateKey& key, int algorithm) {
     Signed();
 }
 
-int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const {
+int CSignedObject::IsSignatureOKFor(const CRSAPublicKey& key) const { return IsSignatureOKForKey(key); }
+
+int CSignedObject::IsSignatureOKFor(const CECPublicKey& key) const { return IsSignatureOKForKey(key); }
+
+template <class Key>
+int CSignedObject::IsSignatureOKForKey(const Key& key) const {
     return vorlan::detail::Passes([&] {
         const vorlan::detail::SSignatureAlgorithm* algorithm = vorlan::detail::FindSignatureAlgorithm(m_nSignatureAlgorithm);
-        // A signature of a part octet is kept as received, but no RSA signature has that form.
+        // A signature of a part octet is kept as received, but no RSA or ECDSA signature has that form.
         vorlan::detail::RequireCheckable(algorithm && m_wSignatureBits <= kMaxBits && m_wSignatureBits % 8 == 0);
         BYTE digest[vorlan::detail::kMaxSignatureDigestSize];
         if (const BYTE* cached = CachedDigest(*algorithm)) {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "vorlan/framework/archive.h"
+#include "vorlan/ec/ecpublickey.h"
 #include "vorlan/rsa/rsaprivatekey.h"
 
 class CASN1Type;
@@ -48,8 +49,14 @@ public:
     /// unknown algorithm, a signature of a part octet), "signature differs", or why the fields
     /// cannot be written.
     int IsSignatureOKFor(const CRSAPublicKey& key) const;
+    /// The same with an EC key for an ECDSA signature algorithm (the signature a DER
+    /// Ecdsa-Sig-Value); an RSA algorithm with this key, or an ECDSA one with an RSA key, is
+    /// "signature not checkable".
+    int IsSignatureOKFor(const CECPublicKey& key) const;
 
-    int m_nSignatureAlgorithm = 2;      ///< 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, 4 SHA-384, 5 SHA-512, each with RSA
+    /// 0 MD2, 1 MD5, 2 SHA-1, 3 SHA-256, 4 SHA-384, 5 SHA-512, each with RSA; 6 SHA-256, 7 SHA-384,
+    /// 8 SHA-512, each with ECDSA (only checked)
+    int m_nSignatureAlgorithm = 2;
     BYTE m_signature[kFieldSize] = {};  ///< right-aligned: the last (bits + 7) / 8 octets
     WORD m_wSignatureBits = 0;  ///< the signature's length in bits
     BYTE m_digest16[16] = {};  ///< MD2 or MD5 of the signed part, after m_nSignatureAlgorithm
@@ -136,6 +143,9 @@ protected:
     }
 
 private:
+    /// The check of both IsSignatureOKFor with the key's own RequireSignature.
+    template <class Key>
+    int IsSignatureOKForKey(const Key& key) const;
     /// The fields are those of the signed part cached (it was built from them): their image is kept.
     void BindFields();
 

@@ -7,6 +7,7 @@
 #include "vorlan/asn1/null.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/bignum/hugedigit.h"
+#include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/certificate.h"
 #include "vorlan/x509/publickey.h"
 #include "vorlan/x509/structurecheck.h"
@@ -30,16 +31,61 @@ bool IsRSAEncryption(const CASN1Type& identifier) {
     return oid && *oid == rsaEncryption;
 }
 
-// Decodes the BIT STRING of whole octets that holds the RSAPublicKey and hands the
-// value to `use`.
-template <class Use>
-void WithKeyBits(const CASN1Type& value, Use&& use) {
+bool IsECPublicKey(const CASN1Type& identifier) {
+    static const CASN1_ecPublicKey ecPublicKey;
+    const auto* oid = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&identifier);
+    return oid && *oid == ecPublicKey;
+}
+
+CString DottedOf(const CASN1Type& identifier) {
+    CString dotted;
+    if (const auto* oid = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&identifier)) oid->GetDecimalDottedString(dotted);
+    return dotted;
+}
+
+// The named curve of id-ecPublicKey's parameters, P-256 or P-384; explicit parameters, none,
+// and other curves are refused.
+EEllipticCurve NamedCurve(const CASN1Type* parameters) {
+    static const CASN1_prime256v1 prime256v1;
+    static const CASN1_secp384r1 secp384r1;
+    const auto* oid = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(parameters);
+    if (!oid || parameters->identifier != kASN1ObjectIdentifier)
+        ___throwDERDecodingException(
+            "SubjectPublicKeyInfo contents is not valid (EC parameters other than a named curve are not supported)");
+    if (*oid == prime256v1) return EEllipticCurve::p256;
+    if (*oid == secp384r1) return EEllipticCurve::p384;
+    ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (curve %s is not supported)",
+                                 static_cast<const char*>(DottedOf(*oid)));
+}
+
+// The namedCurve of a certificate's m_bKeyCurve (1 + EEllipticCurve).
+CASN1_OBJECT_IDENTIFIER* NewCurveIdentifier(BYTE keyCurve) {
+    switch (keyCurve) {
+        case 1 + static_cast<int>(EEllipticCurve::p256):
+            return new CASN1_prime256v1;
+        case 1 + static_cast<int>(EEllipticCurve::p384):
+            return new CASN1_secp384r1;
+        default:
+            ___throwDERDecodingException("SubjectPublicKeyInfo cannot be written: unknown curve %d", keyCurve);
+    }
+}
+
+// The octets of a BIT STRING of whole octets.
+CByteArray WholeOctets(const CASN1Type& value) {
     const auto* bits = dynamic_cast<const CASN1_BIT_STRING*>(&value);
     if (!bits || bits->m_dwBits % 8 != 0)
         ___throwDERDecodingException("SubjectPublicKeyInfo.subjectPublicKey is not a whole number of octets");
     CByteArray octets;
     octets.SetSize(static_cast<int>(bits->getClearContentsLength()));
     bits->GetClearData(octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 1, 0);
+    return octets;
+}
+
+// Decodes the BIT STRING of whole octets that holds the RSAPublicKey and hands the
+// value to `use`.
+template <class Use>
+void WithKeyBits(const CASN1Type& value, Use&& use) {
+    CByteArray octets = WholeOctets(value);
     CDEREncoding der(0, octets.GetData(), static_cast<unsigned long>(octets.GetSize()), 0, 0);
     const std::unique_ptr<CASN1Type> inner(___buildFromEncoding(der));
     use(*inner);
@@ -70,15 +116,24 @@ CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(const CRSAPublicKey& key)
 CASN1_SubjectPublicKeyInfo::CASN1_SubjectPublicKeyInfo(const CCertificate& certificate) { GetDataFrom(certificate); }
 
 void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CCertificate& certificate) {
-    CRSAPublicKey key;
-    certificate.SetDataTo(key);
-    GetDataFrom(key);
+    if (!certificate.HasECKey()) {
+        CRSAPublicKey key;
+        certificate.SetDataTo(key);
+        GetDataFrom(key);
+        return;
+    }
+    // The point was checked when it came in; it is written as it is.
+    std::unique_ptr<CASN1_OBJECT_IDENTIFIER> curve(NewCurveIdentifier(certificate.m_bKeyCurve));
+    clear();
+    AddObject(new CASN1_AlgorithmIdentifier(new CASN1_ecPublicKey, curve.release()));
+    const CByteArray& point = certificate.m_abKeyPoint;
+    AddObject(new CASN1_BIT_STRING(point.GetData(), 8ul * static_cast<unsigned long>(point.GetSize()), 1));
 }
 
 void CASN1_SubjectPublicKeyInfo::SetDataTo(CCertificate& certificate) const {
-    CRSAPublicKey key;
-    SetDataTo(key);
-    certificate.GetDataFrom(key);
+    CCertificate read(certificate);
+    vorlan::detail::ReadSubjectPublicKeyInfo(*this, read);
+    certificate = std::move(read);
 }
 
 void CASN1_SubjectPublicKeyInfo::GetDataFrom(const CRSAPublicKey& key) {
@@ -118,13 +173,9 @@ void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
     const CASN1Type& bits = reader.Next(kASN1BitString, "subjectPublicKey");
     // Another algorithm's key is read as RSA when it holds an RSAPublicKey, as it always was.
     const auto rsaShaped = [](const CASN1Type& inner) { CheckPublicKeyOf(inner, 0, kAnyLength); };
-    if (!IsRSAEncryption(identifier) && !Passes([&] { WithKeyBits(bits, rsaShaped); })) {
-        CString dotted;
-        if (const auto* oid = dynamic_cast<const CASN1_OBJECT_IDENTIFIER*>(&identifier))
-            oid->GetDecimalDottedString(dotted);
+    if (!IsRSAEncryption(identifier) && !Passes([&] { WithKeyBits(bits, rsaShaped); }))
         ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (key algorithm %s is not RSA)",
-                                     static_cast<const char*>(dotted));
-    }
+                                     static_cast<const char*>(DottedOf(identifier)));
     CRSAPublicKey read;
     WithKeyBits(bits, [&](const CASN1Type& inner) {
         if (!CASN1_PublicKey::isValid(&inner, 0) && Passes([&] { rsaShaped(inner); }))
@@ -133,6 +184,26 @@ void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key) {
     });
     read.bits = StatedKeyBits(parameters, read);
     key = read;
+}
+
+void ReadSubjectPublicKeyInfo(const CASN1Type& value, CCertificate& certificate) {
+    CStructureReader reader = ReaderOf(value, kASN1Sequence, 1, "SubjectPublicKeyInfo");
+    CStructureReader algorithm =
+        ReaderOf(reader.Next(kASN1Sequence, "algorithm"), kASN1Sequence, 0, "AlgorithmIdentifier");
+    if (!IsECPublicKey(algorithm.Next(kASN1ObjectIdentifier, "algorithm"))) {
+        CRSAPublicKey key;
+        ReadSubjectPublicKeyInfo(value, key);
+        certificate.GetDataFrom(key);
+        return;
+    }
+    const EEllipticCurve curve = NamedCurve(algorithm.AtEnd() ? nullptr : &algorithm.NextAny("parameters"));
+    const CByteArray point = WholeOctets(reader.Next(kASN1BitString, "subjectPublicKey"));
+    try {
+        certificate.GetDataFrom(curve, {point.GetData(), static_cast<std::size_t>(point.GetSize())});
+    } catch (CUnlockException* e) {
+        e->Delete();
+        ___throwDERDecodingException("SubjectPublicKeyInfo contents is not valid (%s)", LastUnlockReason());
+    }
 }
 
 }  // namespace vorlan::detail

@@ -1,7 +1,8 @@
 /// \file
 /// CASN1_SubjectPublicKeyInfo: the algorithm (rsaEncryption) and the RSAPublicKey in a
-/// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey. Keys of other
-/// algorithms and longer RSA keys are carried but cannot be read into those.
+/// BIT STRING, to and from a certificate's key fields or a CRSAPublicKey; or id-ecPublicKey on
+/// the named curve P-256 or P-384 and its point, to and from a certificate's EC key. Keys of
+/// other algorithms or curves and longer RSA keys are carried but cannot be read into those.
 #pragma once
 
 #include "vorlan/asn1/bitstring.h"
@@ -30,9 +31,12 @@ public:
     /// and leaves the key as it was; a key the library cannot use (RSA past 4,096 bits, a
     /// key of another algorithm) says so.
     void SetDataTo(CRSAPublicKey& key) const;
-    /// The same with the key fields of a certificate.
+    /// The same with the key fields of a certificate; an EC key as id-ecPublicKey with its named
+    /// curve and its point as the certificate keeps it.
     void GetDataFrom(const CCertificate& certificate);
-    /// The same into the key fields of a certificate.
+    /// The same into the key fields of a certificate, an id-ecPublicKey key on P-256 or P-384 too
+    /// (its point checked to be on the curve). Explicit EC parameters, other curves and points
+    /// off the curve are refused with the decoding exception, which changes nothing.
     void SetDataTo(CCertificate& certificate) const;
 
     /// An AlgorithmIdentifier, then a BIT STRING of whole octets; for rsaEncryption it holds
@@ -44,4 +48,5 @@ public:
 namespace vorlan::detail {
 void CheckSubjectPublicKeyInfo(const CASN1Type& value, int anyTag);
 void ReadSubjectPublicKeyInfo(const CASN1Type& value, CRSAPublicKey& key);
+void ReadSubjectPublicKeyInfo(const CASN1Type& value, CCertificate& certificate);
 }  // namespace vorlan::detail
