@@ -1,12 +1,14 @@
 // Certificates and lists with EC keys (P-256, P-384) and ECDSA signatures made by openssl: read
 // as libcrypto reads them, verified with the issuer's key (EC or RSA), written back as received
-// and archived; tampered ones, and a key of the other kind than the signature, do not verify.
+// and archived; tampered ones, and a key of the other kind than the signature, do not verify;
+// paths through EC issuers.
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 
 #include "peer.h"
 #include "vorlan/support/unlockexception.h"
 #include "vorlan/x509/certificatedata.h"
+#include "vorlan/x509/pathvalidation.h"
 #include "vorlan/x509/subjectpublickeyinfo.h"
 
 namespace x509test {
@@ -154,6 +156,21 @@ TEST(ECLists, ListsOfAnECCAVerifyAndTamperedOnesDoNot) {
         changed.m_nextUpdate.m_wYear += 1;
         EXPECT_EQ(changed.IsSignatureOKFor(ca), 0) << curve;
     }
+}
+
+// Two EC anchors of one name: the end certificate's signature is checked against each, and the
+// verdict kept for the first key (which fails) is not taken for the second.
+TEST(ECPaths, EachIssuerKeyOfOneNameGetsItsOwnVerdict) {
+    const Octets first = PeerCertificate(ECKeyFile("P-256"), "CN=Twin CA\n", "-sha256");
+    const Octets second = PeerCertificate(ECKeyFile("P-384"), "CN=Twin CA\n", "-sha384");
+    const Octets end = PeerCertificate(ECKeyFile("P-256"), "CN=Leaf\n", "-sha384", "utf8only", "",
+                                       "-CA " + Pem(second, "twin") + " -CAkey " + ECKeyFile("P-384"));
+    CCertificateStore anchors;
+    ASSERT_TRUE(anchors.AddDer(first.data(), static_cast<int>(first.size())) &&
+                anchors.AddDer(second.data(), static_cast<int>(second.size())));
+    const CPathCertificate leaf(end.data(), static_cast<int>(end.size()));
+    const CPathResult result = CPathValidator(anchors).Validate(leaf);
+    EXPECT_TRUE(result.IsValid()) << result.m_strReason;
 }
 
 }  // namespace

@@ -17,9 +17,14 @@ std::string Significant(const BYTE* field, int size) {
     return std::string(reinterpret_cast<const char*>(field) + first, static_cast<size_t>(size - first));
 }
 
+// The certificate's key as octets: its curve and point, or its exponent and modulus.
 std::string KeyOf(const CCertificate& certificate) {
+    if (certificate.HasECKey())
+        return "ec" + std::to_string(certificate.m_bKeyCurve) + ":" +
+               std::string(reinterpret_cast<const char*>(certificate.m_abKeyPoint.GetData()),
+                           static_cast<size_t>(certificate.m_abKeyPoint.GetSize()));
     const std::string exponent = Significant(certificate.m_publicExponent, CSignedObject::kFieldSize);
-    return std::to_string(exponent.size()) + ":" + exponent +
+    return "rsa" + std::to_string(exponent.size()) + ":" + exponent +
            Significant(certificate.m_modulus, CSignedObject::kFieldSize);
 }
 

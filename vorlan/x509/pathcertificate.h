@@ -15,7 +15,7 @@
 #include "vorlan/x509/namekey.h"
 
 namespace vorlan::detail {
-// Signature verdicts kept per issuer key (exponent and modulus), so that an object of a store
+// Signature verdicts kept per issuer key (curve and point, or exponent and modulus), so that an object of a store
 // is checked once for each key; a store may serve validations on several threads at once.
 class CSignatureVerdicts {
 public:
@@ -40,7 +40,7 @@ public:
     CPathCertificate& operator=(const CPathCertificate&) = delete;
 
     /// True when DER that does not read as a certificate is a certificate of a signature or key
-    /// algorithm the library does not support (DSA, ECDSA, RSA-PSS ...), rather than malformed.
+    /// algorithm the library does not support (DSA, EC keys of other curves, RSA-PSS ...), rather than malformed.
     static bool IsOfUnsupportedAlgorithm(const BYTE* der, int length);
 
     /// The certificate as read.
