@@ -6,6 +6,9 @@
 CRevocationList::CRevocationList(CCertificateRevocationList list) {
     m_list = std::move(list);
     m_issuerKey = CNameKey(m_list.m_issuer);
+    // The serial numbers indexed here, on one thread: lookups then only read the index, so
+    // validations on several threads may share the list.
+    m_list.FindSerial(CSerialNumber());
     try {
         m_extensions = CListExtensions(m_list.m_extensions);
     } catch (CException* e) {
