@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "vorlan/asn1/derencoding.h"
-#include "vorlan/asn1/identifier.h"
 #include "vorlan/asn1/wellknownoids.h"
 #include "vorlan/x509/asn1certificate.h"
+#include "vorlan/x509/certificatedata.h"
 #include "vorlan/x509/signaturealgorithm.h"
 
 namespace {
@@ -70,10 +70,9 @@ bool CPathCertificate::IsOfUnsupportedAlgorithm(const BYTE* der, int length) {
         const CASN1_Certificate value(encoding);
         const CASN1_OBJECT_IDENTIFIER* signature = AlgorithmOf(value.GetComponent(1));
         if (signature && !vorlan::detail::FindSignatureAlgorithm(*signature)) return true;
-        // tbsCertificate: [0] version, serialNumber, signature, issuer, validity, subject, subjectPublicKeyInfo
-        const auto& data = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(value.GetComponent(0));
-        const int keyInfo = (data.GetComponent(0).identifier & kASN1ClassMask) == kASN1ContextSpecific ? 6 : 5;
-        const auto& info = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(data.GetComponent(keyInfo));
+        const vorlan::detail::STBSCertificate fields =
+            vorlan::detail::WalkTBSCertificate(value.GetComponent(0), 1, "TBSCertificate", nullptr);
+        const auto& info = dynamic_cast<const CASN1_CONSTRUCTED_TYPE&>(*fields.subjectPublicKeyInfo);
         const CASN1_OBJECT_IDENTIFIER* key = AlgorithmOf(info.GetComponent(0));
         static const CASN1_rsaEncryption rsaEncryption;
         return key && !(*key == rsaEncryption);
